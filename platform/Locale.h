@@ -1,0 +1,63 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace rid {
+
+// Code page 932 services: lead bytes, conversion to and from UTF-16 and UTF-8, the
+// LCMapStringA mappings and byte-level character classes. Tables are built once, on first use.
+
+constexpr uint32_t CP_ACP = 0;  // the ANSI code page: 932 here
+constexpr uint32_t CP_SJIS = 932;
+constexpr uint32_t CP_UTF8 = 65001;
+
+// A Shift-JIS lead byte: 0x81-0x9F or 0xE0-0xFC.
+constexpr bool IsDBCSLeadByte(uint8_t B) { return (B >= 0x81 && B <= 0x9F) || (B >= 0xE0 && B <= 0xFC); }
+constexpr bool IsDBCSLeadByte(char B) { return IsDBCSLeadByte(static_cast<uint8_t>(B)); }
+// A byte that may follow a lead byte: 0x40-0x7E or 0x80-0xFC.
+constexpr bool IsDBCSTrailByte(uint8_t B) { return (B >= 0x40 && B <= 0x7E) || (B >= 0x80 && B <= 0xFC); }
+
+// Text in CodePage (932 or 65001) to UTF-16; never fails: a byte sequence with no character
+// becomes U+FFFD (UTF-8) or the character Windows gives for it (932: an unassigned pair and a
+// lone lead byte become U+30FB).
+std::u16string MultiByteToWideChar(uint32_t CodePage, std::string_view Text);
+// UTF-16 to CodePage; a character with no form there becomes '?', and *UsedDefault (when
+// given) counts the substitutions.
+std::string WideCharToMultiByte(uint32_t CodePage, std::u16string_view Text,
+                                size_t* UsedDefault = nullptr);
+
+// Direct 932 <-> UTF-8 (the drawing and clipboard roads), with the same rules as above.
+std::string SjisToUtf8(std::string_view Sjis);
+std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault = nullptr);
+
+// LCMapStringA flags.
+constexpr uint32_t LCMAP_LOWERCASE = 0x00000100;
+constexpr uint32_t LCMAP_UPPERCASE = 0x00000200;
+constexpr uint32_t LCMAP_HALFWIDTH = 0x00400000;
+constexpr uint32_t LCMAP_FULLWIDTH = 0x00800000;
+constexpr uint32_t LCMAP_KATAKANA = 0x00200000;
+constexpr uint32_t LCMAP_HIRAGANA = 0x00100000;
+
+// Maps 932 text through Unicode as Windows does (case mapping also changes full-width Latin
+// letters; full width composes half-width kana with their voiced marks).
+std::string LCMapStringA(std::string_view Text, uint32_t Flags);
+
+// Byte-level case changes: ASCII letters only; both bytes of a double-byte character are kept.
+void CharUpperBuffA(char* Text, size_t Length);
+void CharLowerBuffA(char* Text, size_t Length);
+std::string AnsiUpperCase(std::string_view Text);
+std::string AnsiLowerCase(std::string_view Text);
+// ASCII case-insensitive compare that never folds a byte of a double-byte character.
+int AnsiCompareText(std::string_view A, std::string_view B);
+bool AnsiSameText(std::string_view A, std::string_view B);
+
+// Character classes of a single byte under code page 932: ASCII letters and digits, and the
+// half-width katakana 0xA6-0xDF count as alphabetic.
+bool IsCharAlphaA(uint8_t B);
+bool IsCharAlphaNumericA(uint8_t B);
+bool IsCharUpperA(uint8_t B);
+bool IsCharLowerA(uint8_t B);
+
+}  // namespace rid

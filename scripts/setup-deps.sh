@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests, the benchmarks and the fuzzers need.
+# Does nothing when everything is there; says what it installed otherwise.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev
+  qt6-base-dev fonts-ipafont-gothic
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libqscintilla2-qt6-dev libpcre2-dev libonig-dev
+  nkf perl coreutils sharutils poppler-utils libxml2-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup-deps: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+echo "setup-deps: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+echo "setup-deps: installed ${#missing[@]} packages"
