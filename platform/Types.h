@@ -153,6 +153,10 @@ using TShiftState = TSet<TShiftStateItem, 7>;
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
+enum class TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
+using enum TFontStyle;
+using TFontStyles = TSet<TFontStyle, 4>;
+
 // A * B / C with a 64-bit intermediate, rounded to nearest (halves away from zero);
 // -1 when C is 0 or the result does not fit.
 int32_t MulDiv(int32_t A, int32_t B, int32_t C);
