@@ -1,0 +1,519 @@
+#pragma once
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Delegate.h"
+#include "platform/Types.h"
+
+namespace rid {
+
+// ---------------------------------------------------------------------------------------------
+// TObject: the root of every class that has a name at run time.
+
+class TObject {
+ public:
+  virtual ~TObject() = default;
+  // The class's name as the system spells it ("TRidPerlRid"); highlighter names and registry
+  // keys derive from it. Every class that can be asked overrides it (see RID_CLASS_NAME).
+  virtual std::string ClassName() const { return "TObject"; }
+};
+
+// Declares ClassName() for a class, and a static StaticClassName() usable without an instance:
+//   class TRidPerlRid : public TRidCustomHighlighter {
+//    public:
+//     RID_CLASS_NAME(TRidPerlRid)
+//     ...
+#define RID_CLASS_NAME(Name)                                          \
+  static const char* StaticClassName() { return #Name; }              \
+  std::string ClassName() const override { return StaticClassName(); }
+
+using TNotifyEvent = Delegate<void(TObject* Sender)>;
+
+// printf-style formatting into a std::string (the message texts use %d and %s).
+std::string FormatStr(const char* Fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// ---------------------------------------------------------------------------------------------
+// Exceptions. Each component raises its own class derived from Exception.
+
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string AMessage) : Message(std::move(AMessage)) {}
+  const char* what() const noexcept override { return Message.c_str(); }
+  std::string Message;
+};
+
+// The silent exception: unwinds without an error being shown.
+class EAbort : public Exception {
+ public:
+  EAbort() : Exception("Operation aborted") {}
+};
+[[noreturn]] void Abort();
+
+// A programming error detected by an assertion.
+class EAssertionFailed : public Exception {
+ public:
+  EAssertionFailed(std::string AMessage, std::string ASourceName, int32_t ALine)
+      : Exception(std::move(AMessage)), SourceName(std::move(ASourceName)), Line(ALine) {}
+  std::string SourceName;  // the source file's name without folders
+  int32_t Line;
+};
+
+// Raises EAssertionFailed when Condition is false. The message is
+// "Assertion failure (<source>, line <n>)", or "Assertion failure: <Message> (<source>, line <n>)"
+// when a message is given. SourceName may be a full path (__FILE__); only its last part is kept.
+void Assert(bool Condition, const char* SourceName, int32_t Line = 0,
+            const char* Message = nullptr);
+#define RID_ASSERT(Condition) ::rid::Assert(static_cast<bool>(Condition), __FILE__, __LINE__)
+#define RID_ASSERT_MSG(Condition, Message) \
+  ::rid::Assert(static_cast<bool>(Condition), __FILE__, __LINE__, Message)
+
+class EConvertError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class EListError : public Exception {
+ public:
+  using Exception::Exception;
+};
+class EStringListError : public EListError {
+ public:
+  using EListError::EListError;
+};
+
+class EStreamError : public Exception {
+ public:
+  using Exception::Exception;
+};
+class EFCreateError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+class EFOpenError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+class EFilerError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+class EReadError : public EFilerError {
+ public:
+  using EFilerError::EFilerError;
+};
+class EWriteError : public EFilerError {
+ public:
+  using EFilerError::EFilerError;
+};
+
+// Message texts of the list and stream errors (format strings where they take a value).
+inline constexpr const char* SListIndexError = "List index out of bounds (%d)";
+inline constexpr const char* SListCapacityError = "List capacity out of bounds (%d)";
+inline constexpr const char* SListCountError = "List count out of bounds (%d)";
+inline constexpr const char* SDuplicateString = "String list does not allow duplicates";
+inline constexpr const char* SSortedListError = "Operation not allowed on sorted list";
+inline constexpr const char* SReadError = "Stream read error";
+inline constexpr const char* SWriteError = "Stream write error";
+inline constexpr const char* SFOpenError = "Cannot open file \"%s\". %s";
+inline constexpr const char* SFCreateError = "Cannot create file \"%s\". %s";
+inline constexpr const char* SAssignError = "Cannot assign a %s to a %s";
+
+// ---------------------------------------------------------------------------------------------
+// TPersistent: objects that can copy each other's settings.
+
+class TPersistent : public TObject {
+ public:
+  RID_CLASS_NAME(TPersistent)
+  // Copies Source into this object. The base hands over to Source->AssignTo(this), which
+  // raises EConvertError "Cannot assign a <Source class> to a <this class>" unless overridden.
+  virtual void Assign(TPersistent* Source);
+
+ protected:
+  virtual void AssignTo(TPersistent* Dest);
+  [[noreturn]] void AssignError(TPersistent* Source);
+};
+
+// ---------------------------------------------------------------------------------------------
+// TComponent: an owner tree with free notification.
+
+enum class TComponentStateItem { csLoading, csReading, csWriting, csDestroying, csDesigning };
+using enum TComponentStateItem;
+using TComponentState = TSet<TComponentStateItem>;
+
+enum class TOperation { opInsert, opRemove };
+using enum TOperation;
+
+class TComponent : public TPersistent {
+ public:
+  RID_CLASS_NAME(TComponent)
+  // The new component is inserted into AOwner's list (AOwner may be null) and is destroyed
+  // with it.
+  explicit TComponent(TComponent* AOwner);
+  // Tells every component that asked for free notification (Notification(this, opRemove)),
+  // destroys the owned components in reverse order of insertion, and leaves the owner.
+  // A virtual call from here does not reach a derived override: derived classes release what
+  // they hold in their own destructors, and may call DestroyComponents() first when their
+  // children must go while the derived part still lives.
+  ~TComponent() override;
+  TComponent(const TComponent&) = delete;
+  TComponent& operator=(const TComponent&) = delete;
+
+  TComponent* GetOwner() const { return FOwner; }
+  TComponent* Owner() const { return FOwner; }
+  int32_t GetComponentCount() const { return static_cast<int32_t>(FComponents.size()); }
+  int32_t ComponentCount() const { return GetComponentCount(); }
+  // The owned component at Index (0 .. ComponentCount-1; EListError outside).
+  TComponent* GetComponent(int32_t Index) const;
+  TComponent* Components(int32_t Index) const { return GetComponent(Index); }
+  // The owned component whose Name equals AName (ASCII case-insensitive), or null.
+  TComponent* FindComponent(std::string_view AName) const;
+
+  const std::string& GetName() const { return FName; }
+  virtual void SetName(const std::string& Value);
+
+  TComponentState GetComponentState() const { return FComponentState; }
+  TComponentState ComponentState() const { return FComponentState; }
+
+  // Ownership changes; the owner's Notification sees opInsert / opRemove.
+  void InsertComponent(TComponent* AComponent);
+  void RemoveComponent(TComponent* AComponent);
+  void DestroyComponents();
+  // Marks this component and all it owns as being destroyed (csDestroying).
+  void Destroying();
+
+  // Both components are told (Notification(other, opRemove)) when the other is destroyed.
+  // Components with the same owner learn of it through the owner and need not ask.
+  void FreeNotification(TComponent* AComponent);
+  void RemoveFreeNotification(TComponent* AComponent);
+
+  // Loading bracket for a host that sets many properties at once: BeginLoading sets
+  // csLoading on this component and its owned components; Loaded clears it on each.
+  void BeginLoading();
+  virtual void Loaded();
+  // Design mode (csDesigning), for this component and all it owns.
+  void SetDesigning(bool Value);
+
+ protected:
+  // AComponent is being inserted or removed (destroyed). The base removes a dying component
+  // from the free-notification list and passes the news to every owned component; overrides
+  // clear their references and then call TComponent::Notification.
+  virtual void Notification(TComponent* AComponent, TOperation Operation);
+
+  TComponentState FComponentState;
+
+ private:
+  void Insert(TComponent* AComponent);
+  void Remove(TComponent* AComponent);
+  void RemoveNotification(TComponent* AComponent);
+
+  TComponent* FOwner = nullptr;
+  std::vector<TComponent*> FComponents;    // owned
+  std::vector<TComponent*> FFreeNotifies;  // not owned: each entry has us in its list too
+  std::string FName;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Streams.
+
+// Seek origins.
+constexpr uint16_t soFromBeginning = 0;
+constexpr uint16_t soFromCurrent = 1;
+constexpr uint16_t soFromEnd = 2;
+
+class TStream : public TObject {
+ public:
+  RID_CLASS_NAME(TStream)
+  // Reads up to Count bytes; returns the number read (0 at the end).
+  virtual int32_t Read(void* Buffer, int32_t Count) = 0;
+  // Writes up to Count bytes; returns the number written.
+  virtual int32_t Write(const void* Buffer, int32_t Count) = 0;
+  // Moves to Offset from the origin (soFromBeginning, soFromCurrent, soFromEnd); returns the
+  // new position.
+  virtual int64_t Seek(int64_t Offset, uint16_t Origin) = 0;
+  // The base does nothing; resizable streams override it.
+  virtual void SetSize(int64_t NewSize);
+  // The base finds the size by seeking to the end and back.
+  virtual int64_t GetSize();
+
+  int64_t GetPosition() { return Seek(0, soFromCurrent); }
+  void SetPosition(int64_t Pos) { Seek(Pos, soFromBeginning); }
+  int64_t Position() { return GetPosition(); }
+  int64_t Size() { return GetSize(); }
+
+  // Read or write exactly Count bytes, else raise EReadError "Stream read error" /
+  // EWriteError "Stream write error".
+  void ReadBuffer(void* Buffer, int32_t Count);
+  void WriteBuffer(const void* Buffer, int32_t Count);
+  void WriteBuffer(std::string_view Bytes);
+  // Copies Count bytes from Source's current position; Count 0 copies the whole of Source
+  // from its beginning. Returns the number of bytes copied.
+  int64_t CopyFrom(TStream* Source, int64_t Count);
+  // Everything from the current position to the end.
+  std::string ReadRest();
+};
+
+// A stream over a growable block of memory.
+class TMemoryStream : public TStream {
+ public:
+  RID_CLASS_NAME(TMemoryStream)
+  TMemoryStream() = default;
+  ~TMemoryStream() override = default;
+
+  int32_t Read(void* Buffer, int32_t Count) override;
+  int32_t Write(const void* Buffer, int32_t Count) override;
+  int64_t Seek(int64_t Offset, uint16_t Origin) override;
+  void SetSize(int64_t NewSize) override;
+  int64_t GetSize() override { return static_cast<int64_t>(FData.size()); }
+
+  // The bytes (valid until the next change of size).
+  char* GetMemory() { return FData.data(); }
+  char* Memory() { return FData.data(); }
+  std::string_view Bytes() const { return FData; }
+  void Clear();
+
+  // Replace the contents with the file's or stream's bytes (position 0), or write them whole.
+  void LoadFromStream(TStream* Stream);
+  void LoadFromFile(const std::string& FileName);
+  void SaveToStream(TStream* Stream);
+  // Replaces the file atomically (SaveBytesToFileAtomic).
+  void SaveToFile(const std::string& FileName);
+
+ private:
+  std::string FData;
+  int64_t FPosition = 0;
+};
+
+// File open modes. Share flags are accepted and ignored.
+constexpr uint16_t fmCreate = 0xFF00;
+constexpr uint16_t fmOpenRead = 0x0000;
+constexpr uint16_t fmOpenWrite = 0x0001;
+constexpr uint16_t fmOpenReadWrite = 0x0002;
+constexpr uint16_t fmShareCompat = 0x0000;
+constexpr uint16_t fmShareExclusive = 0x0010;
+constexpr uint16_t fmShareDenyWrite = 0x0020;
+constexpr uint16_t fmShareDenyRead = 0x0030;
+constexpr uint16_t fmShareDenyNone = 0x0040;
+
+// A stream over an open file. File names are passed to the system as they are.
+// Opening a missing file raises EFOpenError ("Cannot open file "<name>". <reason>"); fmCreate
+// creates or truncates, raising EFCreateError on failure.
+class TFileStream : public TStream {
+ public:
+  RID_CLASS_NAME(TFileStream)
+  TFileStream(const std::string& AFileName, uint16_t Mode);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  int32_t Read(void* Buffer, int32_t Count) override;
+  int32_t Write(const void* Buffer, int32_t Count) override;
+  int64_t Seek(int64_t Offset, uint16_t Origin) override;
+  void SetSize(int64_t NewSize) override;
+
+  const std::string& GetFileName() const { return FFileName; }
+  int GetHandle() const { return FHandle; }
+
+ private:
+  std::string FFileName;
+  int FHandle = -1;
+};
+
+// Replaces the file FileName with Bytes so that it is either the old file or the new one, never
+// a part: the bytes go to a temporary file in the same folder, are flushed to disk, and the
+// temporary file is renamed over FileName (a symbolic link is followed and its target
+// replaced; an existing file's permission bits are kept). On any failure the temporary file is
+// removed, the old file is untouched, and EFCreateError or EWriteError is raised with the
+// file name and the system's reason.
+void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes);
+// Reads a whole file; EFOpenError when it cannot be opened, EReadError on a read failure.
+std::string LoadBytesFromFile(const std::string& FileName);
+
+// ---------------------------------------------------------------------------------------------
+// String lists. Text is code page 932 bytes; a line may hold any byte, including 0.
+
+enum class TDuplicates { dupIgnore, dupAccept, dupError };
+using enum TDuplicates;
+
+class TStrings;
+class TStringList;
+
+// The abstract list of strings with an object per entry. Derived classes provide Get, GetCount,
+// Clear, Delete and Insert (and usually Put, GetObject, PutObject); the rest is built on them.
+class TStrings : public TPersistent {
+ public:
+  RID_CLASS_NAME(TStrings)
+  TStrings() = default;
+  ~TStrings() override = default;
+  TStrings(const TStrings&) = delete;
+  TStrings& operator=(const TStrings&) = delete;
+
+  // --- the virtual slots
+  // The string at Index (0-based). TStringList raises EStringListError outside 0..Count-1.
+  virtual std::string Get(int32_t Index) const = 0;
+  virtual int32_t GetCount() const = 0;
+  // The base has no objects: nullptr, and PutObject does nothing.
+  virtual TObject* GetObject(int32_t Index) const;
+  // The base replaces the string by Delete and InsertObject (keeping the object).
+  virtual void Put(int32_t Index, const std::string& S);
+  virtual void PutObject(int32_t Index, TObject* AObject);
+  virtual int32_t GetCapacity() const { return GetCount(); }
+  virtual void SetCapacity(int32_t NewCapacity) {}
+  // Every string followed by CR LF.
+  virtual std::string GetTextStr() const;
+  // Clears the list and adds the lines of Value, which may end in CR LF, LF or CR (a break at
+  // the very end does not start another line).
+  virtual void SetTextStr(const std::string& Value);
+  // Called when the outermost BeginUpdate opens (true) and when the matching EndUpdate closes
+  // it (false).
+  virtual void SetUpdateState(bool Updating) {}
+  // Compares two strings the way this list searches; the base ignores ASCII case only.
+  virtual int32_t CompareStrings(const std::string& S1, const std::string& S2) const;
+
+  virtual int32_t Add(const std::string& S);
+  virtual int32_t AddObject(const std::string& S, TObject* AObject);
+  void Append(const std::string& S) { Add(S); }
+  virtual void AddStrings(TStrings* Strings);
+  virtual void Clear() = 0;
+  virtual void Delete(int32_t Index) = 0;
+  virtual void Exchange(int32_t Index1, int32_t Index2);
+  virtual void Insert(int32_t Index, const std::string& S) = 0;
+  virtual void InsertObject(int32_t Index, const std::string& S, TObject* AObject);
+  virtual void Move(int32_t CurIndex, int32_t NewIndex);
+  virtual int32_t IndexOf(const std::string& S) const;
+  int32_t IndexOfName(const std::string& Name) const;
+  int32_t IndexOfObject(const TObject* AObject) const;
+
+  // Clears the list and copies Source's strings and objects (a TStrings); any other class goes
+  // to the inherited assignment.
+  void Assign(TPersistent* Source) override;
+
+  // Updates nest; OnChanging / OnChange (TStringList) fire once for the outermost bracket.
+  void BeginUpdate();
+  void EndUpdate();
+
+  // File and stream contents are the bytes as they are (no code conversion). SaveToFile
+  // replaces the file atomically.
+  virtual void LoadFromFile(const std::string& FileName);
+  virtual void LoadFromStream(TStream* Stream);
+  virtual void SaveToFile(const std::string& FileName);
+  virtual void SaveToStream(TStream* Stream);
+
+  // --- properties
+  int32_t Count() const { return GetCount(); }
+  std::string Strings(int32_t Index) const { return Get(Index); }
+  std::string operator[](int32_t Index) const { return Get(Index); }
+  void SetStrings(int32_t Index, const std::string& S) { Put(Index, S); }
+  TObject* Objects(int32_t Index) const { return GetObject(Index); }
+  void SetObjects(int32_t Index, TObject* AObject) { PutObject(Index, AObject); }
+  std::string GetText() const { return GetTextStr(); }
+  void SetText(const std::string& Value) { SetTextStr(Value); }
+  // Entries of the form Name=Value: the part before the first '=' ("" when there is none) and
+  // the value of the first entry whose name matches (CompareStrings).
+  std::string Names(int32_t Index) const;
+  std::string Values(const std::string& Name) const;
+  std::string ValueFromIndex(int32_t Index) const;
+  // Sets the value of Name (adding an entry when missing); an empty Value deletes the entry.
+  void SetValues(const std::string& Name, const std::string& Value);
+  // Items separated by commas; an item with a space, a control byte, a comma or a double quote
+  // is quoted with double quotes (inner quotes doubled). Setting splits on commas and on spaces
+  // outside quotes.
+  std::string GetCommaText() const;
+  void SetCommaText(const std::string& Value);
+
+ protected:
+  [[noreturn]] void Error(const char* Msg, int32_t Data) const;
+  int32_t UpdateCount() const { return FUpdateCount; }
+
+ private:
+  int32_t FUpdateCount = 0;
+};
+
+// Opens an update bracket for its lifetime.
+class TStringsUpdate {
+ public:
+  explicit TStringsUpdate(TStrings* AStrings) : FStrings(AStrings) { FStrings->BeginUpdate(); }
+  ~TStringsUpdate() { FStrings->EndUpdate(); }
+  TStringsUpdate(const TStringsUpdate&) = delete;
+  TStringsUpdate& operator=(const TStringsUpdate&) = delete;
+
+ private:
+  TStrings* FStrings;
+};
+
+// Compares the entries at Index1 and Index2 of List: negative, 0 or positive.
+using TStringListSortCompare = std::function<int32_t(TStringList* List, int32_t Index1,
+                                                     int32_t Index2)>;
+
+// The list of strings in memory, optionally sorted. Objects are not owned.
+class TStringList : public TStrings {
+ public:
+  RID_CLASS_NAME(TStringList)
+  TStringList() = default;
+  ~TStringList() override;
+
+  std::string Get(int32_t Index) const override;
+  int32_t GetCount() const override { return static_cast<int32_t>(FList.size()); }
+  TObject* GetObject(int32_t Index) const override;
+  void Put(int32_t Index, const std::string& S) override;
+  void PutObject(int32_t Index, TObject* AObject) override;
+  int32_t GetCapacity() const override { return static_cast<int32_t>(FList.capacity()); }
+  void SetCapacity(int32_t NewCapacity) override;
+  void SetUpdateState(bool Updating) override;
+  // Byte order when CaseSensitive; otherwise ASCII letters compare without case and the bytes
+  // of double-byte characters are compared as they are.
+  int32_t CompareStrings(const std::string& S1, const std::string& S2) const override;
+
+  // On a sorted list Add inserts at the sorted place; an equal string is ignored (dupIgnore),
+  // added (dupAccept) or refused with EStringListError (dupError).
+  int32_t Add(const std::string& S) override;
+  void Clear() override;
+  void Delete(int32_t Index) override;
+  void Exchange(int32_t Index1, int32_t Index2) override;
+  // Not allowed on a sorted list (EStringListError "Operation not allowed on sorted list").
+  void Insert(int32_t Index, const std::string& S) override;
+  void InsertObject(int32_t Index, const std::string& S, TObject* AObject) override;
+  // A sorted list searches with Find.
+  int32_t IndexOf(const std::string& S) const override;
+
+  // Binary search of a sorted list: true when found; Index is the position of S (with
+  // dupAccept the first of equal entries) or where it would be inserted.
+  virtual bool Find(const std::string& S, int32_t& Index) const;
+  // Sorts by CompareStrings. The sort is stable.
+  virtual void Sort();
+  virtual void CustomSort(const TStringListSortCompare& Compare);
+
+  bool GetSorted() const { return FSorted; }
+  void SetSorted(bool Value);
+  TDuplicates GetDuplicates() const { return FDuplicates; }
+  void SetDuplicates(TDuplicates Value) { FDuplicates = Value; }
+  bool GetCaseSensitive() const { return FCaseSensitive; }
+  void SetCaseSensitive(bool Value);
+
+  TNotifyEvent OnChange;
+  TNotifyEvent OnChanging;
+
+ protected:
+  // Fire OnChange / OnChanging unless an update bracket is open.
+  virtual void Changed();
+  virtual void Changing();
+  // Inserts without the sorted check and fires the events.
+  virtual void InsertItem(int32_t Index, const std::string& S, TObject* AObject);
+
+ private:
+  struct TStringItem {
+    std::string FString;
+    TObject* FObject = nullptr;
+  };
+  void CheckIndex(int32_t Index) const;
+
+  std::vector<TStringItem> FList;
+  TDuplicates FDuplicates = dupIgnore;
+  bool FSorted = false;
+  bool FCaseSensitive = false;
+};
+
+}  // namespace rid
