@@ -61,7 +61,8 @@ std::unique_ptr<SjisTables> BuildSjisTables() {
   t->Single[0xFE] = 0xF8F2;
   t->Single[0xFF] = 0xF8F3;
   for (int b = 0; b < 256; ++b)
-    if (!IsDBCSLeadByte(static_cast<uint8_t>(b))) t->Reverse[t->Single[b]] = static_cast<uint16_t>(b);
+    if (!IsDBCSLeadByte(static_cast<uint8_t>(b)))
+      t->Reverse[t->Single[b]] = static_cast<uint16_t>(b);
 
   // Without iconv's CP932 every pair reads as unassigned; single bytes still work.
   iconv_t cd = iconv_open("UTF-16LE", "CP932");
@@ -217,7 +218,7 @@ constexpr char16_t kWideVoiced = 0x309B, kWideSemiVoiced = 0x309C;
 bool TakesVoicedMark(char16_t Kana) {
   if (Kana >= 0x30AB && Kana <= 0x30C1) return (Kana - 0x30AB) % 2 == 0;  // カ..チ
   if (Kana >= 0x30C4 && Kana <= 0x30C8) return (Kana - 0x30C4) % 2 == 0;  // ツ テ ト
-  return Kana >= 0x30CF && Kana <= 0x30DB && (Kana - 0x30CF) % 3 == 0;   // ハ..ホ
+  return Kana >= 0x30CF && Kana <= 0x30DB && (Kana - 0x30CF) % 3 == 0;    // ハ..ホ
 }
 bool TakesSemiVoicedMark(char16_t Kana) {
   return Kana >= 0x30CF && Kana <= 0x30DB && (Kana - 0x30CF) % 3 == 0;
@@ -244,7 +245,8 @@ char16_t ToWide(char16_t C, char16_t Next, bool* Used) {
 // Half width of one character: up to two units (a voiced kana splits into kana and mark).
 std::u16string ToNarrow(char16_t C) {
   if (C == 0x3000) return u" ";
-  if (C >= 0xFF01 && C <= 0xFF5E) return std::u16string(1, static_cast<char16_t>(C - 0xFF01 + 0x21));
+  if (C >= 0xFF01 && C <= 0xFF5E)
+    return std::u16string(1, static_cast<char16_t>(C - 0xFF01 + 0x21));
   if (C == kWideVoiced) return std::u16string(1, kHalfVoiced);
   if (C == kWideSemiVoiced) return std::u16string(1, kHalfSemiVoiced);
   char16_t base = C, mark = 0;
@@ -428,10 +430,9 @@ std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault) {
 
 std::string LCMapStringA(std::string_view Text, uint32_t Flags) {
   // Contradicting flags fail on Windows, and the callers then keep the text as it was.
-  const bool contradicts =
-      ((Flags & LCMAP_LOWERCASE) && (Flags & LCMAP_UPPERCASE)) ||
-      ((Flags & LCMAP_HALFWIDTH) && (Flags & LCMAP_FULLWIDTH)) ||
-      ((Flags & LCMAP_KATAKANA) && (Flags & LCMAP_HIRAGANA));
+  const bool contradicts = ((Flags & LCMAP_LOWERCASE) && (Flags & LCMAP_UPPERCASE)) ||
+                           ((Flags & LCMAP_HALFWIDTH) && (Flags & LCMAP_FULLWIDTH)) ||
+                           ((Flags & LCMAP_KATAKANA) && (Flags & LCMAP_HIRAGANA));
   if (contradicts) return std::string(Text);
 
   const SjisTables& t = Tables();
@@ -503,7 +504,9 @@ bool AnsiSameText(std::string_view A, std::string_view B) {
 
 bool IsCharUpperA(uint8_t B) { return B >= 'A' && B <= 'Z'; }
 bool IsCharLowerA(uint8_t B) { return B >= 'a' && B <= 'z'; }
-bool IsCharAlphaA(uint8_t B) { return IsCharUpperA(B) || IsCharLowerA(B) || (B >= 0xA6 && B <= 0xDF); }
+bool IsCharAlphaA(uint8_t B) {
+  return IsCharUpperA(B) || IsCharLowerA(B) || (B >= 0xA6 && B <= 0xDF);
+}
 bool IsCharAlphaNumericA(uint8_t B) { return IsCharAlphaA(B) || (B >= '0' && B <= '9'); }
 
 }  // namespace rid
