@@ -7,7 +7,9 @@
 namespace rid {
 
 // Code page 932 services: lead bytes, conversion to and from UTF-16 and UTF-8, the
-// LCMapStringA mappings and byte-level character classes. Tables are built once, on first use.
+// LCMapStringA mappings and byte-level character classes. The 932 tables are built once, on
+// first use (thread-safe), from glibc iconv's CP932; without it only single bytes convert.
+// Nothing here throws.
 
 constexpr uint32_t CP_ACP = 0;  // the ANSI code page: 932 here
 constexpr uint32_t CP_SJIS = 932;
@@ -19,16 +21,23 @@ constexpr bool IsDBCSLeadByte(char B) { return IsDBCSLeadByte(static_cast<uint8_
 // A byte that may follow a lead byte: 0x40-0x7E or 0x80-0xFC.
 constexpr bool IsDBCSTrailByte(uint8_t B) { return (B >= 0x40 && B <= 0x7E) || (B >= 0x80 && B <= 0xFC); }
 
-// Text in CodePage (932 or 65001) to UTF-16; never fails: a byte sequence with no character
-// becomes U+FFFD (UTF-8) or the character Windows gives for it (932: an unassigned pair and a
-// lone lead byte become U+30FB).
+// Text in CodePage (65001; any other code page is read as 932, the ANSI code page) to UTF-16;
+// never fails. UTF-8: each maximal ill-formed subpart becomes U+FFFD, characters above U+FFFF a
+// surrogate pair. 932 as Windows reads it: 0x5C and 0x7E are ASCII, 0x80 is U+0080, 0xA0 U+F8F0,
+// 0xFD-0xFF U+F8F1-U+F8F3, F040-F9FC U+E000-U+E757; a lead byte followed by a trail byte that
+// makes no character gives one U+30FB for both bytes, a lead byte followed by anything else (or
+// nothing) one U+30FB for itself.
 std::u16string MultiByteToWideChar(uint32_t CodePage, std::string_view Text);
 // UTF-16 to CodePage; a character with no form there becomes '?', and *UsedDefault (when
-// given) counts the substitutions.
+// given) counts the substitutions. 932 has no best fit (U+00A5 gives '?'); a surrogate pair is
+// one '?', a lone surrogate too (U+FFFD in UTF-8). A character with several 932 codes gets the
+// one Windows writes: JIS X 0208 before NEC row 13, before IBM extensions (FA-FC), before the
+// NEC-selected IBM extensions (ED-EE).
 std::string WideCharToMultiByte(uint32_t CodePage, std::u16string_view Text,
                                 size_t* UsedDefault = nullptr);
 
-// Direct 932 <-> UTF-8 (the drawing and clipboard roads), with the same rules as above.
+// Direct 932 <-> UTF-8 (the drawing and clipboard roads), with the same rules as above; the
+// whole length is converted, zero bytes included.
 std::string SjisToUtf8(std::string_view Sjis);
 std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault = nullptr);
 
@@ -40,8 +49,11 @@ constexpr uint32_t LCMAP_FULLWIDTH = 0x00800000;
 constexpr uint32_t LCMAP_KATAKANA = 0x00200000;
 constexpr uint32_t LCMAP_HIRAGANA = 0x00100000;
 
-// Maps 932 text through Unicode as Windows does (case mapping also changes full-width Latin
-// letters; full width composes half-width kana with their voiced marks).
+// Maps 932 text through Unicode as Windows does (case mapping also changes full-width Latin,
+// Greek and Cyrillic letters and Roman numerals; full width composes half-width kana with their
+// voiced marks, half width splits them). A character whose result has no 932 form, an unchanged
+// character and bytes that make no character are kept as they were. Contradicting flags (lower
+// with upper, half with full width, katakana with hiragana) fail on Windows: the text is kept.
 std::string LCMapStringA(std::string_view Text, uint32_t Flags);
 
 // Byte-level case changes: ASCII letters only; both bytes of a double-byte character are kept.
