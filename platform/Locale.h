@@ -16,10 +16,14 @@ constexpr uint32_t CP_SJIS = 932;
 constexpr uint32_t CP_UTF8 = 65001;
 
 // A Shift-JIS lead byte: 0x81-0x9F or 0xE0-0xFC.
-constexpr bool IsDBCSLeadByte(uint8_t B) { return (B >= 0x81 && B <= 0x9F) || (B >= 0xE0 && B <= 0xFC); }
+constexpr bool IsDBCSLeadByte(uint8_t B) {
+  return (B >= 0x81 && B <= 0x9F) || (B >= 0xE0 && B <= 0xFC);
+}
 constexpr bool IsDBCSLeadByte(char B) { return IsDBCSLeadByte(static_cast<uint8_t>(B)); }
 // A byte that may follow a lead byte: 0x40-0x7E or 0x80-0xFC.
-constexpr bool IsDBCSTrailByte(uint8_t B) { return (B >= 0x40 && B <= 0x7E) || (B >= 0x80 && B <= 0xFC); }
+constexpr bool IsDBCSTrailByte(uint8_t B) {
+  return (B >= 0x40 && B <= 0x7E) || (B >= 0x80 && B <= 0xFC);
+}
 
 // Text in CodePage (65001; any other code page is read as 932, the ANSI code page) to UTF-16;
 // never fails. UTF-8: each maximal ill-formed subpart becomes U+FFFD, characters above U+FFFF a
