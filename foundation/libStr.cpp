@@ -227,6 +227,13 @@ void SplitToStrings(std::string_view S, std::string_view Sep, std::vector<std::s
   List.emplace_back(S.substr(from));
 }
 
+void SplitToStrings(std::string_view S, std::string_view Sep, TStrings* List) {
+  std::vector<std::string> items;
+  SplitToStrings(S, Sep, items);
+  List->Clear();
+  for (const std::string& item : items) List->Add(item);
+}
+
 std::string RemoveSpaces(std::string_view S) {
   S = TrimCtrl(S);
   std::string out;

@@ -1,22 +1,15 @@
 #pragma once
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/Classes.h"
 #include "platform/Locale.h"
 
 namespace rid {
 
-// The base of the foundation's exceptions.
-using TFoundationErrorBase = std::runtime_error;
-
-// Raised by StrToIntEx and StrToFloatEx for text that is not a number.
-class EConvertError : public TFoundationErrorBase {
- public:
-  using TFoundationErrorBase::TFoundationErrorBase;
-};
+// StrToIntEx and StrToFloatEx raise EConvertError for text that is not a number.
 
 // Byte and character tests.
 constexpr bool IsSJISLeadByte(uint8_t B) { return IsDBCSLeadByte(B); }
@@ -50,6 +43,7 @@ std::string ReplaceCharW(std::u16string_view S, std::u16string_view Find,
                          std::u16string_view Replacement);
 void SplitAt(std::string_view S, std::string_view Sep, std::string& Head, std::string& Tail);
 void SplitToStrings(std::string_view S, std::string_view Sep, std::vector<std::string>& List);
+void SplitToStrings(std::string_view S, std::string_view Sep, TStrings* List);
 std::string RemoveSpaces(std::string_view S);
 // Strips spaces and ideographic spaces at both ends.
 std::string TrimAll(std::string_view S);

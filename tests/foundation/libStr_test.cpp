@@ -92,6 +92,11 @@ TEST(LibStr, SplitToStringsKeepsEmptyPieces) {
   EXPECT_EQ(list, (std::vector<std::string>{""}));
   SplitToStrings(" " + kHyo + "\\" + kSo + " ", "\\", list);
   EXPECT_EQ(list, (std::vector<std::string>{kHyo, kSo}));
+  TStringList strings;
+  strings.Add("old");
+  SplitToStrings("x,y", ",", &strings);
+  ASSERT_EQ(strings.GetCount(), 2);
+  EXPECT_EQ(strings.Get(1), "y");
   SplitToStrings("a" + kIdeoSpace + "b", kIdeoSpace, list);
   EXPECT_EQ(list, (std::vector<std::string>{"a", "b"}));
 }
