@@ -65,7 +65,8 @@ void CharUpperBuffA(char* Text, size_t Length);
 void CharLowerBuffA(char* Text, size_t Length);
 std::string AnsiUpperCase(std::string_view Text);
 std::string AnsiLowerCase(std::string_view Text);
-// ASCII case-insensitive compare that never folds a byte of a double-byte character.
+// ASCII case-insensitive compare (letters taken as upper case, bytes unsigned; <0, 0, >0) that
+// never folds a byte of a double-byte character.
 int AnsiCompareText(std::string_view A, std::string_view B);
 bool AnsiSameText(std::string_view A, std::string_view B);
 
