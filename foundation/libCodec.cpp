@@ -28,12 +28,12 @@ constexpr std::array<int8_t, 256> ReverseTable(std::string_view Alphabet) {
 constexpr auto kBase64Reverse = ReverseTable(kBase64Alphabet);
 constexpr auto kBinHexReverse = ReverseTable(kBinHexAlphabet);
 
-uint8_t Byte(char C) { return static_cast<uint8_t>(C); }
+uint8_t ByteOf(char C) { return static_cast<uint8_t>(C); }
 bool IsLineBreak(char C) { return C == '\r' || C == '\n'; }
 
 [[noreturn]] void Fail(const char* Codec, const char* What, size_t Index, char C) {
   char code[8];
-  snprintf(code, sizeof code, "0x%02X", Byte(C));
+  snprintf(code, sizeof code, "0x%02X", ByteOf(C));
   throw ECodecError(std::string(Codec) + ": " + What + " " + code + " at position " +
                     std::to_string(Index + 1));
 }
@@ -43,9 +43,9 @@ bool IsLineBreak(char C) { return C == '\r' || C == '\n'; }
 
 // Four 6-bit digits, most significant first, of the three bytes at P (missing bytes are 0).
 std::array<uint8_t, 4> Split(const char* P, size_t Have) {
-  uint32_t v = Byte(P[0]) << 16;
-  if (Have > 1) v |= Byte(P[1]) << 8;
-  if (Have > 2) v |= Byte(P[2]);
+  uint32_t v = ByteOf(P[0]) << 16;
+  if (Have > 1) v |= ByteOf(P[1]) << 8;
+  if (Have > 2) v |= ByteOf(P[2]);
   return {uint8_t(v >> 18 & 63), uint8_t(v >> 12 & 63), uint8_t(v >> 6 & 63), uint8_t(v & 63)};
 }
 
@@ -89,7 +89,7 @@ std::string Base64Decode(std::string_view S) {
       d[n++] = 0;
       ++pads;
     } else {
-      int8_t v = kBase64Reverse[Byte(c)];
+      int8_t v = kBase64Reverse[ByteOf(c)];
       if (v == kInvalid) Fail("Base64", "invalid character", i, c);
       if (pads) Fail("Base64", "data after padding", i, c);
       d[n++] = uint8_t(v);
@@ -125,8 +125,8 @@ namespace {
 void UUDecodeLine(std::string_view S, size_t Start, size_t End, std::string& Out) {
   auto value = [&](size_t i) {
     char c = S[i];
-    if (Byte(c) < 0x20 || Byte(c) > 0x60) Fail("uuencode", "invalid character", i, c);
-    return uint8_t((Byte(c) - 0x20) & 63);
+    if (ByteOf(c) < 0x20 || ByteOf(c) > 0x60) Fail("uuencode", "invalid character", i, c);
+    return uint8_t((ByteOf(c) - 0x20) & 63);
   };
   size_t left = value(Start);
   size_t i = Start + 1;
@@ -204,7 +204,7 @@ std::string BinHexDecode(std::string_view S) {
     char c = S[i];
     if (IsLineBreak(c)) continue;
     if (c == ':') break;
-    int8_t v = kBinHexReverse[Byte(c)];
+    int8_t v = kBinHexReverse[ByteOf(c)];
     if (v == kInvalid) Fail("BinHex", "invalid character", i, c);
     d[n++] = uint8_t(v);
     if (n == 4) {

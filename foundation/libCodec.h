@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include <stdexcept>
+#include "platform/Classes.h"
 
 namespace rid {
 
@@ -14,9 +14,9 @@ namespace rid {
 // has no place in the form stops decoding with ECodecError naming its 1-based position.
 
 // Raised by the decoders for text that is not in their form.
-class ECodecError : public std::runtime_error {
+class ECodecError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 // RFC 4648 alphabet with '=' padding; no line breaks.
