@@ -1,0 +1,250 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor/RidEderHighlighter.h"
+#include "editor/RidEderTypes.h"
+#include "platform/Classes.h"
+#include "platform/Delegate.h"
+#include "platform/Locale.h"
+
+namespace rid {
+
+// ---------------------------------------------------------------------------------------------
+// Keyword chains by hash value, for the languages that keep their keywords as comma lists.
+
+using TEnumKeywordEvent = Delegate<void(const std::string& AKeyword, int32_t AKind)>;
+
+// Calls AKeywordProc for every run of identifier characters in AKeywords, in order.
+void EnumKeywords(int32_t AKind, const std::string& AKeywords, const TRidCharSet& AIdentChars,
+                  const TEnumKeywordEvent& AKeywordProc);
+
+class ERidHashEntryError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// One keyword of a chain; the chain is ordered by KeyLen, equal lengths in the order added.
+class TRidHashEntry : public TObject {
+ public:
+  RID_CLASS_NAME(TRidHashEntry)
+  TRidHashEntry(std::string AKey, int32_t AKind);
+
+  // Returns the new head of the chain that starts here. A keyword equal to one of the chain
+  // (ASCII case-insensitive) raises ERidHashEntryError; the chain then stays as it was and
+  // ANewEntry is freed.
+  static std::unique_ptr<TRidHashEntry> AddEntry(std::unique_ptr<TRidHashEntry> AHead,
+                                                 std::unique_ptr<TRidHashEntry> ANewEntry);
+
+  const TRidHashEntry* GetNext() const { return FNext.get(); }
+  int32_t GetKeyLen() const { return FKeyLen; }
+  const std::string& GetKeyword() const { return FKeyword; }
+  int32_t GetKind() const { return FKind; }
+
+ private:
+  std::unique_ptr<TRidHashEntry> FNext;  // owned: a head frees its whole chain
+  int32_t FKeyLen;
+  std::string FKeyword;
+  int32_t FKind;
+};
+
+class TRidHashEntryList {
+ public:
+  // The chain head at AHashKey; nullptr for a negative or too large key.
+  const TRidHashEntry* Get(int64_t AHashKey) const;
+  // Grows the list to hold AHashKey and adds the entry to the chain there.
+  void Put(int64_t AHashKey, std::unique_ptr<TRidHashEntry> AEntry);
+  void Clear() { FItems.clear(); }
+  int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+
+ private:
+  std::vector<std::unique_ptr<TRidHashEntry>> FItems;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The scanner kit every language highlighter is built on.
+
+// A keyword of a language's data tables with the token kind it gets.
+struct TRidKeyword {
+  std::string_view Word;
+  uint8_t Kind;
+};
+
+// Keywords by hash value: one slot per value, a few exact (or folded) comparisons per lookup.
+class TRidKeywordTable {
+ public:
+  using THashFunc = uint64_t (*)(std::string_view AWord);
+  // AFold (256 bytes) maps both sides before comparing; nullptr compares bytes exactly.
+  TRidKeywordTable(std::span<const TRidKeyword> AWords, int32_t ATableSize, THashFunc AHash,
+                   const uint8_t* AFold = nullptr);
+
+  // The kind of the word, ANotFound when no keyword of slot AHash matches or the hash lies
+  // outside the table.
+  uint8_t Find(uint64_t AHash, const char* AWord, int32_t ALength, uint8_t ANotFound) const {
+    if (AHash >= FSlots.size() - 1) return ANotFound;
+    for (uint32_t i = FSlots[AHash], e = FSlots[AHash + 1]; i < e; ++i) {
+      const TRidKeyword& k = FEntries[i];
+      if (k.Word.size() == static_cast<size_t>(ALength) && Same(k.Word.data(), AWord, ALength))
+        return k.Kind;
+    }
+    return ANotFound;
+  }
+  int32_t TableSize() const { return static_cast<int32_t>(FSlots.size() - 1); }
+  int32_t LargestSlot() const;
+  uint64_t LargestHash() const;
+
+ private:
+  bool Same(const char* A, const char* B, int32_t ALength) const;
+  std::vector<uint32_t> FSlots;  // slot h holds FEntries[FSlots[h] .. FSlots[h + 1])
+  std::vector<TRidKeyword> FEntries;
+  const uint8_t* FFold;
+};
+
+// An attribute as a language describes it: name, default style and colours.
+struct TRidAttriSpec {
+  std::string_view Name;
+  TFontStyles Style;
+  TColor Foreground = clNone;
+  TColor Background = clNone;
+};
+
+// The constant description of a language; one per class.
+struct TRidLanguageSpec {
+  std::string_view LanguageName;
+  std::string_view DefaultFilter;
+  std::string_view SampleSource;
+  TRidCharSet IdentChars;                      // GetIdentChars
+  std::span<const TRidAttriSpec> Attributes;   // in creation order
+  std::span<const int8_t> KindAttri;           // per token kind: attribute index, or -1
+  std::array<int8_t, 6> DefaultAttri;          // comment, identifier, keyword, string, space, symbol
+  uint8_t NullKind;
+  uint8_t SpaceKind;
+  uint8_t UnknownKind;
+};
+
+// A highlighter that scans a line by dispatching on the byte at the scan position. Reads past
+// the end of the line give 0, so scanners can look ahead freely; the end of the line is its
+// length, and a NUL byte inside it is an unknown character.
+class TRidScanHighlighter : public TRidCustomHighlighter {
+ public:
+  RID_CLASS_NAME(TRidScanHighlighter)
+
+  bool GetEol() const override { return FTokenKind == FLanguage.NullKind; }
+  std::string GetToken() const override { return std::string(GetTokenView()); }
+  std::string_view GetTokenView() const override {
+    return {FLineText + FTokenStart, static_cast<size_t>(FRunPos - FTokenStart)};
+  }
+  TRidHighlighterAttributes* GetTokenAttribute() const override { return FKindAttri[FTokenKind]; }
+  int32_t GetTokenKind() const override { return FTokenKind; }
+  int32_t GetTokenPos() const override { return FTokenStart; }
+  void SetLine(std::string_view NewValue, int32_t LineNumber) override;
+
+  TRidHighlighterAttributes* GetDefaultAttribute(int32_t Index) const override;
+  TRidCharSet GetIdentChars() const override { return FLanguage.IdentChars; }
+  std::string GetSampleSource() const override { return std::string(FLanguage.SampleSource); }
+  bool IsFilterStored() const override { return GetDefaultFilter() != FLanguage.DefaultFilter; }
+  std::string GetLanguageName() const override { return std::string(FLanguage.LanguageName); }
+
+ protected:
+  // Creates the attributes in the language's order with their defaults and sets the filter.
+  TRidScanHighlighter(TComponent* AOwner, const TRidLanguageSpec& ALanguage);
+  // The attribute at its index in the language's creation order.
+  TRidHighlighterAttributes* Attri(int32_t Index) const { return FAttris[Index]; }
+
+  // A scanner method: no arguments, sets FTokenKind and moves FRunPos.
+  template <class T>
+  class TScanTable {
+   public:
+    using TProc = void (T::*)();
+    constexpr explicit TScanTable(TProc ADefault) { FProcs.fill(ADefault); }
+    constexpr TScanTable& On(uint8_t AByte, TProc AProc) {
+      FProcs[AByte] = AProc;
+      return *this;
+    }
+    constexpr TScanTable& On(std::string_view ABytes, TProc AProc) {
+      for (char c : ABytes) FProcs[static_cast<uint8_t>(c)] = AProc;
+      return *this;
+    }
+    constexpr TScanTable& OnRange(uint8_t AFirst, uint8_t ALast, TProc AProc) {
+      for (int b = AFirst; b <= ALast; ++b) FProcs[b] = AProc;
+      return *this;
+    }
+    constexpr TProc operator[](uint8_t AByte) const { return FProcs[AByte]; }
+
+   private:
+    std::array<TProc, 256> FProcs{};
+  };
+  // A table with the shared rules: NUL, CR, LF and the blank and control run; every other
+  // byte goes to the unknown-character scanner until the language says otherwise.
+  template <class T>
+  static constexpr TScanTable<T> SharedScanTable() {
+    TScanTable<T> t(&TRidScanHighlighter::UnknownProc);
+    t.On(0, &TRidScanHighlighter::NullProc);
+    t.OnRange(1, 9, &TRidScanHighlighter::SpaceProc);
+    t.On(10, &TRidScanHighlighter::LFProc);
+    t.On(11, &TRidScanHighlighter::SpaceProc).On(12, &TRidScanHighlighter::SpaceProc);
+    t.On(13, &TRidScanHighlighter::CRProc);
+    t.OnRange(14, 32, &TRidScanHighlighter::SpaceProc);
+    return t;
+  }
+
+  // Reading: any position outside the line reads as 0.
+  uint8_t At(int32_t APos) const {
+    return static_cast<uint32_t>(APos) < static_cast<uint32_t>(FLineLen)
+               ? static_cast<uint8_t>(FLineText[APos])
+               : 0;
+  }
+  uint8_t Cur() const { return At(FRunPos); }
+  uint8_t Ahead(int32_t AOffset) const { return At(FRunPos + AOffset); }
+  // 2 for a lead byte with its trail byte inside the line, else 1.
+  int32_t CharLen(int32_t APos) const {
+    return IsDBCSLeadByte(At(APos)) && IsDBCSTrailByte(At(APos + 1)) ? 2 : 1;
+  }
+  // NUL, LF or CR: where strings and comments stop.
+  static constexpr bool IsLineStop(uint8_t B) { return B == 0 || B == 10 || B == 13; }
+  // Moves over the bytes of ASet from FRunPos.
+  void SkipSet(const TRidCharSet& ASet) {
+    while (FRunPos < FLineLen && ASet.Contains(static_cast<uint8_t>(FLineText[FRunPos])))
+      ++FRunPos;
+  }
+  // The sum of the bytes of ASet from APos (each through AValues when given): a word's hash,
+  // which no word can overflow. Sets FWordStart and FWordLength.
+  uint64_t HashRun(int32_t APos, const TRidCharSet& ASet, const uint8_t* AValues = nullptr);
+  // The first form of AForms (listed longest first) that stands at FRunPos; its length, or 0.
+  int32_t MatchForm(std::span<const std::string_view> AForms) const;
+
+  // The shared rules.
+  void NullProc();     // end of line: the null kind, no advance
+  void CRProc();       // CR, or CR LF
+  void LFProc();
+  void SpaceProc();    // a blank or control byte and the run of them that follows
+  void UnknownProc();  // one character, two bytes for a lead byte with its trail
+
+  const char* FLineText = "";
+  int32_t FLineLen = 0;
+  int32_t FRunPos = 0;
+  int32_t FTokenStart = 0;
+  uint8_t FTokenKind = 0;
+  int32_t FLineNumber = 0;
+  int32_t FWordStart = 0;
+  int32_t FWordLength = 0;
+
+ private:
+  const TRidLanguageSpec& FLanguage;
+  std::vector<TRidHighlighterAttributes*> FAttris;  // owned by the base's attribute list
+  std::array<TRidHighlighterAttributes*, 256> FKindAttri{};
+};
+
+// The byte-sum hash most languages use.
+constexpr uint64_t ByteSumHash(std::string_view AWord) {
+  uint64_t h = 0;
+  for (char c : AWord) h += static_cast<uint8_t>(c);
+  return h;
+}
+
+}  // namespace rid
