@@ -1,0 +1,247 @@
+#include "editor/RidEderMiscProcs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "platform/Locale.h"
+
+namespace rid {
+
+void SwapIntegers(int32_t& A, int32_t& B) {
+  int32_t t = A;
+  A = B;
+  B = t;
+}
+
+TBufferCoord MinBufferCoord(const TBufferCoord& A, const TBufferCoord& B) {
+  if (B.Line < A.Line || (B.Line == A.Line && B.Char < A.Char)) return B;
+  return A;
+}
+
+bool FindFirstTab(std::string_view Line, int32_t& CharsBefore) {
+  size_t p = Line.find('\t');
+  CharsBefore = static_cast<int32_t>(p == std::string_view::npos ? Line.size() : p);
+  return p != std::string_view::npos;
+}
+
+std::string ConvertTabsSingleEx(std::string_view Line, int32_t TabWidth, bool& HasTabs) {
+  int32_t Before;
+  HasTabs = FindFirstTab(Line, Before);
+  std::string Result(Line);
+  if (HasTabs)
+    for (size_t i = Before; i < Result.size(); ++i)
+      if (Result[i] == '\t') Result[i] = ' ';
+  return Result;
+}
+
+namespace {
+
+// Expands tabs to runs of tab bytes; NextStop(p) gives the stop after display position p.
+template <typename NextStopFn>
+std::string ExpandTabs(std::string_view Line, bool& HasTabs, NextStopFn NextStop) {
+  int32_t Before;
+  HasTabs = FindFirstTab(Line, Before);
+  if (!HasTabs) return std::string(Line);
+  // First pass measures so that the result is allocated once.
+  int64_t Len = Before;
+  for (size_t i = Before; i < Line.size(); ++i) Len = Line[i] == '\t' ? NextStop(Len) : Len + 1;
+  std::string Result;
+  Result.resize(static_cast<size_t>(Len));
+  char* d = Result.data();
+  std::memcpy(d, Line.data(), Before);
+  int64_t Pos = Before;
+  for (size_t i = Before; i < Line.size(); ++i) {
+    if (Line[i] == '\t') {
+      int64_t Stop = NextStop(Pos);
+      std::memset(d + Pos, '\t', static_cast<size_t>(Stop - Pos));
+      Pos = Stop;
+    } else {
+      d[Pos++] = Line[i];
+    }
+  }
+  return Result;
+}
+
+}  // namespace
+
+std::string ConvertTabsPow2Ex(std::string_view Line, int32_t TabWidth, bool& HasTabs) {
+  const int64_t w = TabWidth < 1 ? 1 : TabWidth;
+  return ExpandTabs(Line, HasTabs, [w](int64_t p) { return (p + w) & ~(w - 1); });
+}
+
+std::string ConvertTabsModEx(std::string_view Line, int32_t TabWidth, bool& HasTabs) {
+  const int64_t w = TabWidth < 1 ? 1 : TabWidth;
+  return ExpandTabs(Line, HasTabs, [w](int64_t p) { return p + w - p % w; });
+}
+
+std::string ConvertTabsSingle(std::string_view Line, int32_t TabWidth) {
+  bool HasTabs;
+  return ConvertTabsSingleEx(Line, TabWidth, HasTabs);
+}
+std::string ConvertTabsPow2(std::string_view Line, int32_t TabWidth) {
+  bool HasTabs;
+  return ConvertTabsPow2Ex(Line, TabWidth, HasTabs);
+}
+std::string ConvertTabsMod(std::string_view Line, int32_t TabWidth) {
+  bool HasTabs;
+  return ConvertTabsModEx(Line, TabWidth, HasTabs);
+}
+
+bool IsPowerOfTwo(int32_t TabWidth) {
+  for (int32_t n = 2; n <= 65536; n *= 2)
+    if (n == TabWidth) return true;
+  return false;
+}
+
+TConvertTabsProc GetBestConvertTabsProc(int32_t TabWidth) {
+  if (TabWidth < 2) return &ConvertTabsSingle;
+  return IsPowerOfTwo(TabWidth) ? &ConvertTabsPow2 : &ConvertTabsMod;
+}
+
+TConvertTabsProcEx GetBestConvertTabsProcEx(int32_t TabWidth) {
+  if (TabWidth < 2) return &ConvertTabsSingleEx;
+  return IsPowerOfTwo(TabWidth) ? &ConvertTabsPow2Ex : &ConvertTabsModEx;
+}
+
+int32_t ExpandedLength(std::string_view Line, int32_t TabWidth) {
+  const int64_t w = TabWidth < 1 ? 1 : TabWidth;
+  int64_t Len = 0;
+  for (char c : Line) Len = c == '\t' ? Len + w - Len % w : Len + 1;
+  return static_cast<int32_t>(Len);
+}
+
+int32_t CharIndexToColumn(int32_t CharIndex, int32_t TabWidth, std::string_view Line) {
+  if (CharIndex < 2) return 1;
+  int32_t Before;
+  if (TabWidth < 2 || !FindFirstTab(Line, Before)) return CharIndex;
+  if (CharIndex <= Before + 1) return CharIndex;
+  int64_t Col = Before;
+  int64_t Counted = Before;
+  const int64_t Want = int64_t(CharIndex) - 1;
+  for (size_t i = Before; i < Line.size() && Counted < Want; ++i, ++Counted)
+    Col = Line[i] == '\t' ? Col + TabWidth - (Col + TabWidth) % TabWidth : Col + 1;
+  Col += Want - Counted;  // one column per index past the end
+  return static_cast<int32_t>(Col + 1);
+}
+
+namespace {
+
+inline bool IsLead(std::string_view Line, size_t i) {
+  return IsDBCSLeadByte(static_cast<uint8_t>(Line[i]));
+}
+
+// The 0-based start of the character holding byte i (0-based), walking from the line start.
+size_t CharStartAt(std::string_view Line, size_t i) {
+  size_t p = 0;
+  while (p < i) {
+    size_t Next = p + (IsLead(Line, p) ? 2 : 1);
+    if (Next > i) return p;
+    p = Next;
+  }
+  return p;
+}
+
+}  // namespace
+
+int32_t ScanForCharInSet(std::string_view Line, int32_t Start, TRidCharSet AChars) {
+  if (Start < 1 || Start > static_cast<int32_t>(Line.size())) return 0;
+  size_t i = Start - 1;
+  if (CharStartAt(Line, i) != i) ++i;  // on a trail byte
+  while (i < Line.size()) {
+    if (IsLead(Line, i)) {
+      i += 2;
+    } else {
+      if (AChars.Contains(Line[i])) return static_cast<int32_t>(i + 1);
+      ++i;
+    }
+  }
+  return 0;
+}
+
+// Code page 932 is a Far-East code page, so the backward scan walks forward from the start.
+int32_t ScanBackForCharInSet(std::string_view Line, int32_t Start, TRidCharSet AChars) {
+  if (Start < 1 || Start > static_cast<int32_t>(Line.size())) return 0;
+  int32_t Found = 0;
+  for (size_t i = 0; i < static_cast<size_t>(Start);) {
+    if (IsLead(Line, i)) {
+      i += 2;
+    } else {
+      if (AChars.Contains(Line[i])) Found = static_cast<int32_t>(i + 1);
+      ++i;
+    }
+  }
+  return Found;
+}
+
+int32_t NextLeadBytePos(std::string_view Line, int32_t Index) {
+  if (Index < 1 || Index > static_cast<int32_t>(Line.size())) return 0;
+  size_t i = Index - 1;
+  if (CharStartAt(Line, i) != i) ++i;
+  for (; i < Line.size(); ++i)
+    if (IsLead(Line, i)) return static_cast<int32_t>(i + 1);
+  return 0;
+}
+
+int32_t LastLeadBytePos(std::string_view Line, int32_t Index) {
+  int32_t Found = 0;
+  const size_t End = Index < 0 ? 0 : std::min(static_cast<size_t>(Index), Line.size());
+  for (size_t i = 0; i < End;) {
+    if (IsLead(Line, i)) {
+      Found = static_cast<int32_t>(i + 1);
+      i += 2;
+    } else {
+      ++i;
+    }
+  }
+  return Found;
+}
+
+const char* LineEndPtr(const char* P) {
+  if (!P) return nullptr;
+  while (*P != '\0' && *P != '\n' && *P != '\r') ++P;
+  return P;
+}
+
+std::string EncodeString(std::string_view S) {
+  std::string Result;
+  Result.reserve(S.size() + S.size() / 8);
+  for (char c : S) {
+    if (c == '\\')
+      Result += "\\\\";
+    else if (c == '/')
+      Result += "\\.";
+    else
+      Result += c;
+  }
+  return Result;
+}
+
+std::string DecodeString(std::string_view S) {
+  std::string Result;
+  Result.reserve(S.size());
+  for (size_t i = 0; i < S.size(); ++i) {
+    if (S[i] != '\\') {
+      Result += S[i];
+    } else {
+      if (++i == S.size()) break;  // a lone backslash at the end has nothing to escape
+      Result += S[i] == '\\' ? '\\' : '/';
+    }
+  }
+  return Result;
+}
+
+std::string HighlighterFriendlyName(std::string_view AClassName) {
+  std::string Name(AClassName);
+  auto Lower = [](std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return r;
+  };
+  if (!Name.empty() && (Name[0] == 'T' || Name[0] == 't'))
+    Name.erase(0, Lower(Name).rfind("trid", 0) == 0 ? 4 : 1);
+  if (Name.size() >= 3 && Lower(Name.substr(Name.size() - 3)) == "rid") Name.resize(Name.size() - 3);
+  return Name;
+}
+
+}  // namespace rid

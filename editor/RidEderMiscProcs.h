@@ -1,0 +1,64 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "editor/RidEderTypes.h"
+
+namespace rid {
+
+// Max(Min(Value, AMax), AMin): when AMin exceeds AMax the minimum wins.
+constexpr int32_t ClampInteger(int32_t Value, int32_t AMin, int32_t AMax) {
+  int32_t v = Value < AMax ? Value : AMax;
+  return v > AMin ? v : AMin;
+}
+void SwapIntegers(int32_t& A, int32_t& B);
+// The earlier of two positions; ties yield A.
+TBufferCoord MinBufferCoord(const TBufferCoord& A, const TBufferCoord& B);
+
+// Tab expansion. Lines are counted by length and may hold zero bytes. The Pow2 and Mod forms
+// replace each tab by a run of tab bytes (byte 9) up to the next tab stop; the Single form
+// replaces each tab by one space. Text without a tab comes back unchanged.
+using TConvertTabsProc = std::string (*)(std::string_view Line, int32_t TabWidth);
+using TConvertTabsProcEx = std::string (*)(std::string_view Line, int32_t TabWidth,
+                                           bool& HasTabs);
+
+// CharsBefore receives the number of bytes before the first tab (the whole length when none).
+bool FindFirstTab(std::string_view Line, int32_t& CharsBefore);
+
+std::string ConvertTabsSingleEx(std::string_view Line, int32_t TabWidth, bool& HasTabs);
+std::string ConvertTabsPow2Ex(std::string_view Line, int32_t TabWidth, bool& HasTabs);
+std::string ConvertTabsModEx(std::string_view Line, int32_t TabWidth, bool& HasTabs);
+std::string ConvertTabsSingle(std::string_view Line, int32_t TabWidth);
+std::string ConvertTabsPow2(std::string_view Line, int32_t TabWidth);
+std::string ConvertTabsMod(std::string_view Line, int32_t TabWidth);
+
+// 2, 4, 8, ... 65536.
+bool IsPowerOfTwo(int32_t TabWidth);
+TConvertTabsProc GetBestConvertTabsProc(int32_t TabWidth);
+TConvertTabsProcEx GetBestConvertTabsProcEx(int32_t TabWidth);
+
+// Display width after tab expansion (a width below 1 counts as 1).
+int32_t ExpandedLength(std::string_view Line, int32_t TabWidth);
+// The 1-based display column of a 1-based byte index; indexes past the end take one column
+// each.
+int32_t CharIndexToColumn(int32_t CharIndex, int32_t TabWidth, std::string_view Line);
+
+// Double-byte-aware scans; indexes are 1-based, 0 means "none". A trail byte is never
+// returned, even when its value is in the set.
+int32_t ScanForCharInSet(std::string_view Line, int32_t Start, TRidCharSet AChars);
+int32_t ScanBackForCharInSet(std::string_view Line, int32_t Start, TRidCharSet AChars);
+int32_t NextLeadBytePos(std::string_view Line, int32_t Index);
+int32_t LastLeadBytePos(std::string_view Line, int32_t Index);
+// The first NUL, LF or CR at or after P; null for null.
+const char* LineEndPtr(const char* P);
+
+// The escape coding of the header and footer settings: "\" <-> "\\", "/" <-> "\.".
+// Bytes are coded one by one, so strings written earlier read back unchanged.
+std::string EncodeString(std::string_view S);
+std::string DecodeString(std::string_view S);
+
+// "TRidPerlRid" -> "Perl": a leading T (with "Rid" after it) and a trailing "Rid" go.
+std::string HighlighterFriendlyName(std::string_view AClassName);
+
+}  // namespace rid

@@ -1,0 +1,175 @@
+#include "editor/RidEderMiscProcs.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(Coordinates, ClampSwapAndMin) {
+  EXPECT_EQ(ClampInteger(5, 1, 10), 5);
+  EXPECT_EQ(ClampInteger(-3, 1, 10), 1);
+  EXPECT_EQ(ClampInteger(30, 1, 10), 10);
+  EXPECT_EQ(ClampInteger(5, 10, 1), 10);  // the minimum wins
+  int32_t a = 1, b = 2;
+  SwapIntegers(a, b);
+  EXPECT_EQ(a, 2);
+  EXPECT_EQ(b, 1);
+  EXPECT_EQ(MinBufferCoord(BufferCoord(5, 2), BufferCoord(9, 1)), BufferCoord(9, 1));
+  EXPECT_EQ(MinBufferCoord(BufferCoord(5, 2), BufferCoord(3, 2)), BufferCoord(3, 2));
+  TBufferCoord x = BufferCoord(4, 4), y = BufferCoord(4, 4);
+  EXPECT_EQ(MinBufferCoord(x, y), x);
+}
+
+TEST(TabExpansion, FollowsTheStopsOfEachForm) {
+  bool HasTabs = false;
+  EXPECT_EQ(ConvertTabsPow2Ex("a\tb", 4, HasTabs), "a\t\t\tb");
+  EXPECT_TRUE(HasTabs);
+  EXPECT_EQ(ConvertTabsSingleEx("a\tb", 1, HasTabs), "a b");
+  EXPECT_EQ(ConvertTabsModEx("a\tb", 3, HasTabs), "a\t\tb");
+  EXPECT_EQ(ConvertTabsModEx("abc", 3, HasTabs), "abc");
+  EXPECT_FALSE(HasTabs);
+  EXPECT_EQ(ConvertTabsPow2("\t", 8), std::string(8, '\t'));
+  EXPECT_EQ(ConvertTabsMod("", 5), "");
+}
+
+TEST(TabExpansion, WorksByLengthAcrossZeroBytes) {
+  const std::string Line = "a\0\tb\t"s;
+  bool HasTabs = false;
+  EXPECT_EQ(ConvertTabsPow2Ex(Line, 4, HasTabs), "a\0\t\tb\t\t\t"s);
+  EXPECT_TRUE(HasTabs);
+  EXPECT_EQ(ConvertTabsSingle(Line, 1), "a\0 b "s);
+  EXPECT_EQ(ExpandedLength(Line, 4), 8);
+  int32_t Before = -1;
+  EXPECT_TRUE(FindFirstTab(Line, Before));
+  EXPECT_EQ(Before, 2);
+  EXPECT_FALSE(FindFirstTab("x\0y"s, Before));
+  EXPECT_EQ(Before, 3);
+}
+
+TEST(TabExpansion, ChoosesTheRoutineByWidth) {
+  EXPECT_EQ(GetBestConvertTabsProc(0), &ConvertTabsSingle);
+  EXPECT_EQ(GetBestConvertTabsProc(1), &ConvertTabsSingle);
+  EXPECT_EQ(GetBestConvertTabsProc(2), &ConvertTabsPow2);
+  EXPECT_EQ(GetBestConvertTabsProc(6), &ConvertTabsMod);
+  EXPECT_EQ(GetBestConvertTabsProcEx(65536), &ConvertTabsPow2Ex);
+  EXPECT_EQ(GetBestConvertTabsProcEx(131072), &ConvertTabsModEx);
+  EXPECT_TRUE(IsPowerOfTwo(65536));
+  EXPECT_FALSE(IsPowerOfTwo(1));
+  EXPECT_FALSE(IsPowerOfTwo(12));
+}
+
+TEST(TabExpansion, Pow2AndModAgreeOnRandomLines) {
+  std::mt19937 Rng(7);
+  for (int n = 0; n < 2000; ++n) {
+    std::string Line(Rng() % 40, 'x');
+    for (char& c : Line) c = "ab\t\0\x82\xA0 "[Rng() % 7];
+    for (int32_t w : {2, 4, 8, 16, 64}) {
+      bool t1, t2;
+      std::string p = ConvertTabsPow2Ex(Line, w, t1), m = ConvertTabsModEx(Line, w, t2);
+      ASSERT_EQ(p, m) << "width " << w;
+      ASSERT_EQ(t1, t2);
+      ASSERT_EQ(static_cast<int32_t>(p.size()), ExpandedLength(Line, w));
+    }
+  }
+}
+
+// Our expansion keeps tab bytes; expand(1) turns them into blanks. Map ours and compare.
+TEST(TabExpansion, MatchesExpandForAsciiLines) {
+  RID_REQUIRE_TOOL("expand");
+  std::mt19937 Rng(11);
+  std::string Lines;
+  for (int n = 0; n < 200; ++n) {
+    std::string Line(Rng() % 30, 'x');
+    for (char& c : Line) c = "abc \t"[Rng() % 5];
+    Lines += Line + "\n";
+  }
+  for (int32_t w : {1, 2, 3, 4, 5, 8, 13}) {
+    std::string Expected = test::RunTool("LC_ALL=C expand -t " + std::to_string(w), Lines);
+    std::string Ours;
+    size_t Start = 0;
+    for (size_t nl; (nl = Lines.find('\n', Start)) != std::string::npos; Start = nl + 1) {
+      std::string Line = Lines.substr(Start, nl - Start);
+      std::string e = GetBestConvertTabsProc(w)(Line, w);
+      for (char& c : e)
+        if (c == '\t') c = ' ';
+      Ours += e + "\n";
+      ASSERT_EQ(ExpandedLength(Line, w), static_cast<int32_t>(e.size()));
+    }
+    EXPECT_EQ(Ours, Expected) << "width " << w;
+  }
+}
+
+TEST(ColumnArithmetic, CharIndexToColumn) {
+  const std::string Line = "a\tb";
+  EXPECT_EQ(CharIndexToColumn(1, 4, Line), 1);
+  EXPECT_EQ(CharIndexToColumn(2, 4, Line), 2);
+  EXPECT_EQ(CharIndexToColumn(3, 4, Line), 5);
+  EXPECT_EQ(CharIndexToColumn(4, 4, Line), 6);
+  EXPECT_EQ(CharIndexToColumn(10, 4, Line), 12);
+  EXPECT_EQ(CharIndexToColumn(0, 4, Line), 1);
+  EXPECT_EQ(CharIndexToColumn(3, 1, Line), 3);
+  EXPECT_EQ(CharIndexToColumn(7, 4, "abc"), 7);
+  // Agrees with the expanded length at every index inside the line.
+  const std::string L2 = "\tab\t\tc\td";
+  for (int32_t i = 1; i <= static_cast<int32_t>(L2.size()) + 1; ++i)
+    EXPECT_EQ(CharIndexToColumn(i, 3, L2), ExpandedLength(L2.substr(0, i - 1), 3) + 1) << i;
+}
+
+TEST(DoubleByteScans, NeverReturnATrailByte) {
+  // 0x95 0x5C is one character whose trail byte looks like a backslash.
+  const std::string Line = "a\x95\x5C\\b";
+  const TRidCharSet Backslash = TRidCharSet::Of("\\");
+  EXPECT_EQ(ScanForCharInSet(Line, 1, Backslash), 4);
+  EXPECT_EQ(ScanForCharInSet(Line, 3, Backslash), 4);  // starts on the trail byte
+  EXPECT_EQ(ScanForCharInSet(Line, 5, Backslash), 0);
+  EXPECT_EQ(ScanForCharInSet(Line, 0, Backslash), 0);
+  EXPECT_EQ(ScanForCharInSet(Line, 6, Backslash), 0);
+  EXPECT_EQ(ScanBackForCharInSet(Line, 3, Backslash), 0);
+  EXPECT_EQ(ScanBackForCharInSet(Line, 5, Backslash), 4);
+  EXPECT_EQ(ScanBackForCharInSet(Line, 5, TRidCharSet::Of("a")), 1);
+  // A lead byte at the very end does not step past the line.
+  EXPECT_EQ(ScanForCharInSet("ab\x82", 1, TRidCharSet::Of("\x82")), 0);
+}
+
+TEST(DoubleByteScans, LeadBytePositions) {
+  const std::string Line = "a\x82\xA0" "b\x88\x9F";
+  EXPECT_EQ(NextLeadBytePos(Line, 1), 2);
+  EXPECT_EQ(NextLeadBytePos(Line, 3), 5);  // from a trail byte: the next character
+  EXPECT_EQ(NextLeadBytePos(Line, 6), 0);  // 0x9F is a trail byte here
+  EXPECT_EQ(NextLeadBytePos(Line, 7), 0);
+  EXPECT_EQ(LastLeadBytePos(Line, 4), 2);
+  EXPECT_EQ(LastLeadBytePos(Line, 6), 5);
+  EXPECT_EQ(LastLeadBytePos(Line, 1), 0);
+  const char* Text = "ab\rc";
+  EXPECT_EQ(LineEndPtr(Text), Text + 2);
+  EXPECT_EQ(LineEndPtr(nullptr), nullptr);
+}
+
+TEST(SettingsEscapes, RoundTripAndStopAtTheEnd) {
+  EXPECT_EQ(EncodeString("a/b\\c"), "a\\.b\\\\c");
+  EXPECT_EQ(DecodeString("a\\.b\\\\c"), "a/b\\c");
+  EXPECT_EQ(DecodeString(""), "");
+  EXPECT_EQ(DecodeString("ab\\"), "ab");  // a lone backslash at the end escapes nothing
+  // A trail byte that looks like a backslash survives the round trip.
+  const std::string Sjis = "\x95\x5C/\x83\x5C";
+  EXPECT_EQ(EncodeString(Sjis).find('/'), std::string::npos);
+  EXPECT_EQ(DecodeString(EncodeString(Sjis)), Sjis);
+}
+
+TEST(HighlighterNames, FriendlyName) {
+  EXPECT_EQ(HighlighterFriendlyName("TRidPerlRid"), "Perl");
+  EXPECT_EQ(HighlighterFriendlyName("TMyRid"), "My");
+  EXPECT_EQ(HighlighterFriendlyName("Foo"), "Foo");
+  EXPECT_EQ(HighlighterFriendlyName("tridCpp"), "Cpp");
+  EXPECT_EQ(HighlighterFriendlyName(""), "");
+}
+
+}  // namespace
+}  // namespace rid
