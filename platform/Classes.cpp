@@ -1,137 +1,958 @@
 #include "platform/Classes.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <numeric>
+#include <random>
+
+#include "platform/Locale.h"
 
 namespace rid {
 
-// First cut: declarations link; bodies are being filled in.
 namespace {
-[[noreturn]] void NotYet(const char* What) { throw Exception(std::string("not implemented: ") + What); }
+
+std::string SysReason(int Error) { return std::strerror(Error); }
+
+// The same order as AnsiCompareText (ASCII letters folded to upper case, double-byte characters
+// compared as they are) without building folded copies: each side keeps its own character
+// boundaries, so a trail byte is never folded.
+int32_t CompareTextSjis(std::string_view A, std::string_view B) {
+  const size_t n = std::min(A.size(), B.size());
+  bool trailA = false, trailB = false;
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t x = static_cast<uint8_t>(A[i]), y = static_cast<uint8_t>(B[i]);
+    const bool foldA = !trailA && !IsDBCSLeadByte(x), foldB = !trailB && !IsDBCSLeadByte(y);
+    trailA = !trailA && IsDBCSLeadByte(x);
+    trailB = !trailB && IsDBCSLeadByte(y);
+    if (foldA && x >= 'a' && x <= 'z') x -= 'a' - 'A';
+    if (foldB && y >= 'a' && y <= 'z') y -= 'a' - 'A';
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
+}
+
+int32_t CompareBytes(std::string_view A, std::string_view B) {
+  const int c = A.compare(B);  // char_traits<char> compares as unsigned char
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+const char* BaseName(const char* Path) {
+  const char* slash = std::strrchr(Path, '/');
+  return slash ? slash + 1 : Path;
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
 
 std::string FormatStr(const char* Fmt, ...) {
   va_list ap;
   va_start(ap, Fmt);
   va_list ap2;
   va_copy(ap2, ap);
-  int n = std::vsnprintf(nullptr, 0, Fmt, ap);
+  const int n = std::vsnprintf(nullptr, 0, Fmt, ap);
   va_end(ap);
-  std::string s(n > 0 ? n : 0, '\0');
+  std::string s(n > 0 ? static_cast<size_t>(n) : 0, '\0');
   if (n > 0) std::vsnprintf(s.data(), s.size() + 1, Fmt, ap2);
   va_end(ap2);
   return s;
 }
 
 void Abort() { throw EAbort(); }
+
 void Assert(bool Condition, const char* SourceName, int32_t Line, const char* Message) {
-  if (!Condition) throw EAssertionFailed("Assertion failure", SourceName ? SourceName : "", Line);
+  if (Condition) return;
+  const std::string source = BaseName(SourceName ? SourceName : "");
+  std::string text = "Assertion failure";
+  if (Message && *Message) text += std::string(": ") + Message;
+  text += " (" + source;
+  if (Line > 0) text += ", line " + std::to_string(Line);
+  text += ")";
+  throw EAssertionFailed(std::move(text), source, Line);
 }
 
-void TPersistent::Assign(TPersistent* Source) { NotYet("Assign"); }
-void TPersistent::AssignTo(TPersistent* Dest) { NotYet("AssignTo"); }
-void TPersistent::AssignError(TPersistent* Source) { NotYet("AssignError"); }
+// ---------------------------------------------------------------------------------------------
+// TPersistent
 
-TComponent::TComponent(TComponent* AOwner) {}
-TComponent::~TComponent() {}
-TComponent* TComponent::GetComponent(int32_t Index) const { NotYet("GetComponent"); }
-TComponent* TComponent::FindComponent(std::string_view AName) const { return nullptr; }
+void TPersistent::Assign(TPersistent* Source) {
+  if (Source)
+    Source->AssignTo(this);
+  else
+    AssignError(nullptr);
+}
+
+void TPersistent::AssignTo(TPersistent* Dest) { Dest->AssignError(this); }
+
+void TPersistent::AssignError(TPersistent* Source) {
+  const std::string sourceName = Source ? Source->ClassName() : "nil";
+  throw EConvertError(FormatStr(SAssignError, sourceName.c_str(), ClassName().c_str()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// TComponent
+
+TComponent::TComponent(TComponent* AOwner) {
+  if (AOwner) AOwner->InsertComponent(this);
+}
+
+TComponent::~TComponent() {
+  Destroying();
+  // Each entry learns of our end once; we leave its list first, so an override that does not
+  // call the base Notification cannot loop.
+  while (!FFreeNotifies.empty()) {
+    TComponent* other = FFreeNotifies.back();
+    FFreeNotifies.pop_back();
+    other->RemoveNotification(this);
+    other->Notification(this, opRemove);
+  }
+  DestroyComponents();
+  if (FOwner) FOwner->RemoveComponent(this);
+}
+
+TComponent* TComponent::GetComponent(int32_t Index) const {
+  if (Index < 0 || Index >= GetComponentCount())
+    throw EListError(FormatStr(SListIndexError, Index));
+  return FComponents[static_cast<size_t>(Index)];
+}
+
+TComponent* TComponent::FindComponent(std::string_view AName) const {
+  if (AName.empty()) return nullptr;
+  for (TComponent* c : FComponents)
+    if (AnsiSameText(c->FName, AName)) return c;
+  return nullptr;
+}
+
 void TComponent::SetName(const std::string& Value) { FName = Value; }
-void TComponent::InsertComponent(TComponent* AComponent) { NotYet("InsertComponent"); }
-void TComponent::RemoveComponent(TComponent* AComponent) { NotYet("RemoveComponent"); }
-void TComponent::DestroyComponents() {}
-void TComponent::Destroying() {}
-void TComponent::FreeNotification(TComponent* AComponent) {}
-void TComponent::RemoveFreeNotification(TComponent* AComponent) {}
-void TComponent::BeginLoading() {}
-void TComponent::Loaded() {}
-void TComponent::SetDesigning(bool Value) {}
-void TComponent::Notification(TComponent* AComponent, TOperation Operation) {}
-void TComponent::Insert(TComponent* AComponent) {}
-void TComponent::Remove(TComponent* AComponent) {}
-void TComponent::RemoveNotification(TComponent* AComponent) {}
+
+void TComponent::InsertComponent(TComponent* AComponent) {
+  if (!AComponent || AComponent->FOwner == this) return;
+  if (AComponent->FOwner) AComponent->FOwner->RemoveComponent(AComponent);
+  Insert(AComponent);
+  if (FComponentState.Contains(csDesigning)) AComponent->SetDesigning(true);
+  Notification(AComponent, opInsert);
+}
+
+void TComponent::RemoveComponent(TComponent* AComponent) {
+  if (!AComponent || AComponent->FOwner != this) return;
+  Notification(AComponent, opRemove);
+  Remove(AComponent);
+}
+
+void TComponent::DestroyComponents() {
+  // Reverse order of insertion; each one is taken out (the others hear of it) before it dies.
+  while (!FComponents.empty()) {
+    TComponent* instance = FComponents.back();
+    RemoveComponent(instance);
+    if (instance->FOwner == this) Remove(instance);  // an override may have kept it
+    delete instance;
+  }
+}
+
+void TComponent::Destroying() {
+  if (FComponentState.Contains(csDestroying)) return;
+  FComponentState.Include(csDestroying);
+  for (TComponent* c : FComponents) c->Destroying();
+}
+
+void TComponent::FreeNotification(TComponent* AComponent) {
+  if (!AComponent || AComponent == this) return;
+  if (FOwner && AComponent->FOwner == FOwner) return;  // the owner passes the news on
+  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) != FFreeNotifies.end())
+    return;
+  FFreeNotifies.push_back(AComponent);
+  AComponent->FreeNotification(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* AComponent) {
+  if (!AComponent) return;
+  RemoveNotification(AComponent);
+  AComponent->RemoveNotification(this);
+}
+
+void TComponent::RemoveNotification(TComponent* AComponent) {
+  auto it = std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent);
+  if (it != FFreeNotifies.end()) FFreeNotifies.erase(it);
+}
+
+void TComponent::BeginLoading() { FComponentState.Include(csLoading); }
+
+void TComponent::Loaded() { FComponentState.Exclude(csLoading); }
+
+void TComponent::SetDesigning(bool Value) {
+  if (Value)
+    FComponentState.Include(csDesigning);
+  else
+    FComponentState.Exclude(csDesigning);
+  for (TComponent* c : FComponents) c->SetDesigning(Value);
+}
+
+void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
+  if (Operation == opRemove && AComponent) RemoveFreeNotification(AComponent);
+  // By index: a handler may change the list.
+  for (size_t i = 0; i < FComponents.size(); ++i)
+    if (FComponents[i] != AComponent) FComponents[i]->Notification(AComponent, Operation);
+}
+
+void TComponent::Insert(TComponent* AComponent) {
+  FComponents.push_back(AComponent);
+  AComponent->FOwner = this;
+}
+
+void TComponent::Remove(TComponent* AComponent) {
+  auto it = std::find(FComponents.begin(), FComponents.end(), AComponent);
+  if (it != FComponents.end()) FComponents.erase(it);
+  AComponent->FOwner = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TStream
 
 void TStream::SetSize(int64_t NewSize) {}
-int64_t TStream::GetSize() { NotYet("GetSize"); }
-void TStream::ReadBuffer(void* Buffer, int32_t Count) { NotYet("ReadBuffer"); }
-void TStream::WriteBuffer(const void* Buffer, int32_t Count) { NotYet("WriteBuffer"); }
-void TStream::WriteBuffer(std::string_view Bytes) { NotYet("WriteBuffer"); }
-int64_t TStream::CopyFrom(TStream* Source, int64_t Count) { NotYet("CopyFrom"); }
-std::string TStream::ReadRest() { NotYet("ReadRest"); }
 
-int32_t TMemoryStream::Read(void* Buffer, int32_t Count) { NotYet("Read"); }
-int32_t TMemoryStream::Write(const void* Buffer, int32_t Count) { NotYet("Write"); }
-int64_t TMemoryStream::Seek(int64_t Offset, uint16_t Origin) { NotYet("Seek"); }
-void TMemoryStream::SetSize(int64_t NewSize) { NotYet("SetSize"); }
-void TMemoryStream::Clear() {}
-void TMemoryStream::LoadFromStream(TStream* Stream) { NotYet("LoadFromStream"); }
-void TMemoryStream::LoadFromFile(const std::string& FileName) { NotYet("LoadFromFile"); }
-void TMemoryStream::SaveToStream(TStream* Stream) { NotYet("SaveToStream"); }
-void TMemoryStream::SaveToFile(const std::string& FileName) { NotYet("SaveToFile"); }
+int64_t TStream::GetSize() {
+  const int64_t pos = Seek(0, soFromCurrent);
+  const int64_t size = Seek(0, soFromEnd);
+  Seek(pos, soFromBeginning);
+  return size;
+}
 
-TFileStream::TFileStream(const std::string& AFileName, uint16_t Mode) { NotYet("TFileStream"); }
-TFileStream::~TFileStream() {}
-int32_t TFileStream::Read(void* Buffer, int32_t Count) { NotYet("Read"); }
-int32_t TFileStream::Write(const void* Buffer, int32_t Count) { NotYet("Write"); }
-int64_t TFileStream::Seek(int64_t Offset, uint16_t Origin) { NotYet("Seek"); }
-void TFileStream::SetSize(int64_t NewSize) { NotYet("SetSize"); }
+void TStream::ReadBuffer(void* Buffer, int32_t Count) {
+  if (Count != 0 && Read(Buffer, Count) != Count) throw EReadError(SReadError);
+}
 
-void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) { NotYet("Save"); }
-std::string LoadBytesFromFile(const std::string& FileName) { NotYet("Load"); }
+void TStream::WriteBuffer(const void* Buffer, int32_t Count) {
+  if (Count != 0 && Write(Buffer, Count) != Count) throw EWriteError(SWriteError);
+}
+
+void TStream::WriteBuffer(std::string_view Bytes) {
+  size_t done = 0;
+  while (done < Bytes.size()) {
+    const size_t chunk = std::min<size_t>(Bytes.size() - done, size_t(1) << 30);
+    WriteBuffer(Bytes.data() + done, static_cast<int32_t>(chunk));
+    done += chunk;
+  }
+}
+
+int64_t TStream::CopyFrom(TStream* Source, int64_t Count) {
+  if (Count == 0) {
+    Source->SetPosition(0);
+    Count = Source->GetSize();
+  }
+  const int64_t result = Count;
+  std::vector<char> buffer(static_cast<size_t>(std::min<int64_t>(Count, 64 * 1024)));
+  while (Count > 0) {
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(Count, buffer.size()));
+    Source->ReadBuffer(buffer.data(), n);
+    WriteBuffer(buffer.data(), n);
+    Count -= n;
+  }
+  return result;
+}
+
+std::string TStream::ReadRest() {
+  std::string out;
+  const int64_t left = GetSize() - GetPosition();
+  if (left > 0) out.reserve(static_cast<size_t>(left));
+  char buffer[64 * 1024];
+  for (;;) {
+    const int32_t n = Read(buffer, sizeof buffer);
+    if (n <= 0) break;
+    out.append(buffer, static_cast<size_t>(n));
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TMemoryStream
+
+int32_t TMemoryStream::Read(void* Buffer, int32_t Count) {
+  const int64_t size = GetSize();
+  if (Count <= 0 || FPosition < 0 || FPosition >= size) return 0;
+  const int32_t n = static_cast<int32_t>(std::min<int64_t>(Count, size - FPosition));
+  std::memcpy(Buffer, FData.data() + FPosition, static_cast<size_t>(n));
+  FPosition += n;
+  return n;
+}
+
+int32_t TMemoryStream::Write(const void* Buffer, int32_t Count) {
+  if (Count <= 0 || FPosition < 0) return 0;
+  const int64_t end = FPosition + Count;
+  if (end > GetSize()) FData.resize(static_cast<size_t>(end));  // a gap reads as zeros
+  std::memcpy(FData.data() + FPosition, Buffer, static_cast<size_t>(Count));
+  FPosition = end;
+  return Count;
+}
+
+int64_t TMemoryStream::Seek(int64_t Offset, uint16_t Origin) {
+  switch (Origin) {
+    case soFromBeginning:
+      FPosition = Offset;
+      break;
+    case soFromCurrent:
+      FPosition += Offset;
+      break;
+    case soFromEnd:
+      FPosition = GetSize() + Offset;
+      break;
+    default:
+      break;
+  }
+  return FPosition;
+}
+
+void TMemoryStream::SetSize(int64_t NewSize) {
+  FData.resize(static_cast<size_t>(std::max<int64_t>(NewSize, 0)));
+  if (FPosition > GetSize()) FPosition = GetSize();
+}
+
+void TMemoryStream::Clear() {
+  FData.clear();
+  FData.shrink_to_fit();
+  FPosition = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream* Stream) {
+  Stream->SetPosition(0);
+  FData = Stream->ReadRest();
+  FPosition = 0;
+}
+
+void TMemoryStream::LoadFromFile(const std::string& FileName) {
+  TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(&stream);
+}
+
+void TMemoryStream::SaveToStream(TStream* Stream) { Stream->WriteBuffer(FData); }
+
+void TMemoryStream::SaveToFile(const std::string& FileName) {
+  SaveBytesToFileAtomic(FileName, FData);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TFileStream
+
+TFileStream::TFileStream(const std::string& AFileName, uint16_t Mode) : FFileName(AFileName) {
+  const bool create = (Mode & fmCreate) == fmCreate;
+  int flags = O_CLOEXEC;
+  if (create) {
+    flags |= O_RDWR | O_CREAT | O_TRUNC;
+  } else {
+    switch (Mode & 3) {
+      case fmOpenWrite:
+        flags |= O_WRONLY;
+        break;
+      case fmOpenReadWrite:
+        flags |= O_RDWR;
+        break;
+      default:
+        flags |= O_RDONLY;
+        break;
+    }
+  }
+  do {
+    FHandle = ::open(AFileName.c_str(), flags, 0666);
+  } while (FHandle < 0 && errno == EINTR);
+  int error = FHandle < 0 ? errno : 0;
+  struct stat st;
+  if (FHandle >= 0 && ::fstat(FHandle, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(FHandle);
+    FHandle = -1;
+    error = EISDIR;
+  }
+  if (FHandle < 0) {
+    const std::string reason = SysReason(error);
+    if (create) throw EFCreateError(FormatStr(SFCreateError, AFileName.c_str(), reason.c_str()));
+    throw EFOpenError(FormatStr(SFOpenError, AFileName.c_str(), reason.c_str()));
+  }
+}
+
+TFileStream::~TFileStream() {
+  if (FHandle >= 0) ::close(FHandle);
+}
+
+int32_t TFileStream::Read(void* Buffer, int32_t Count) {
+  if (Count <= 0) return 0;
+  size_t done = 0;
+  while (done < static_cast<size_t>(Count)) {
+    const ssize_t n = ::read(FHandle, static_cast<char*>(Buffer) + done, Count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int32_t>(done);
+}
+
+int32_t TFileStream::Write(const void* Buffer, int32_t Count) {
+  if (Count <= 0) return 0;
+  size_t done = 0;
+  while (done < static_cast<size_t>(Count)) {
+    const ssize_t n = ::write(FHandle, static_cast<const char*>(Buffer) + done, Count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int32_t>(done);
+}
+
+int64_t TFileStream::Seek(int64_t Offset, uint16_t Origin) {
+  const int whence =
+      Origin == soFromCurrent ? SEEK_CUR : (Origin == soFromEnd ? SEEK_END : SEEK_SET);
+  return ::lseek(FHandle, Offset, whence);
+}
+
+void TFileStream::SetSize(int64_t NewSize) {
+  Seek(NewSize, soFromBeginning);
+  if (::ftruncate(FHandle, NewSize) != 0) {
+    const std::string reason = SysReason(errno);
+    throw EWriteError(FormatStr(SFWriteError, FFileName.c_str(), reason.c_str()));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Whole files
+
+namespace {
+
+// The file a name finally designates: symbolic links followed, dangling ones included.
+std::filesystem::path ResolveLinks(std::filesystem::path Path) {
+  namespace fs = std::filesystem;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(Path, ec))) break;
+    fs::path target = fs::read_symlink(Path, ec);
+    if (ec) break;
+    Path = target.is_absolute() ? target : Path.parent_path() / target;
+  }
+  return Path;
+}
+
+// Writes Bytes to a new temporary file beside Target and returns its name and descriptor.
+int CreateSibling(const std::filesystem::path& Target, std::string& TempName) {
+  std::random_device rd;
+  const std::filesystem::path folder = Target.has_parent_path() ? Target.parent_path() : ".";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%08x", rd());
+    TempName = (folder / ("." + Target.filename().string() + "." + suffix + ".tmp")).string();
+    const int fd = ::open(TempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+bool WriteAll(int Fd, std::string_view Bytes) {
+  size_t done = 0;
+  while (done < Bytes.size()) {
+    const ssize_t n = ::write(Fd, Bytes.data() + done, Bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) {
+  const std::filesystem::path target = ResolveLinks(FileName);
+  std::string tempName;
+  const int fd = CreateSibling(target, tempName);
+  if (fd < 0) {
+    const std::string reason = SysReason(errno);
+    throw EFCreateError(FormatStr(SFCreateError, FileName.c_str(), reason.c_str()));
+  }
+  // The new file keeps the old one's permissions (and owner, where we may set it).
+  struct stat old;
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    ::fchmod(fd, old.st_mode & 07777);
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // Not ours to give away: the file becomes the writer's, as an editor's save does.
+    }
+  }
+  bool ok = WriteAll(fd, Bytes) && ::fsync(fd) == 0;
+  int error = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(tempName.c_str(), target.c_str()) != 0) {
+    ::unlink(tempName.c_str());
+    const std::string reason = SysReason(errno);
+    throw EFCreateError(FormatStr(SFCreateError, FileName.c_str(), reason.c_str()));
+  }
+  if (!ok) {
+    ::unlink(tempName.c_str());
+    const std::string reason = SysReason(error);
+    throw EWriteError(FormatStr(SFWriteError, FileName.c_str(), reason.c_str()));
+  }
+  // Make the rename itself durable; a folder that cannot be synced is no error.
+  const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+}
+
+std::string LoadBytesFromFile(const std::string& FileName) {
+  TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+  std::string bytes;
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(stream.GetHandle(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EReadError(SReadError);
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  return bytes;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TStrings
 
 TObject* TStrings::GetObject(int32_t Index) const { return nullptr; }
-void TStrings::Put(int32_t Index, const std::string& S) { NotYet("Put"); }
-void TStrings::PutObject(int32_t Index, TObject* AObject) {}
-std::string TStrings::GetTextStr() const { NotYet("GetTextStr"); }
-void TStrings::SetTextStr(const std::string& Value) { NotYet("SetTextStr"); }
-int32_t TStrings::CompareStrings(const std::string& S1, const std::string& S2) const { return S1.compare(S2); }
-int32_t TStrings::Add(const std::string& S) { int32_t r = GetCount(); Insert(r, S); return r; }
-int32_t TStrings::AddObject(const std::string& S, TObject* AObject) { int32_t r = Add(S); PutObject(r, AObject); return r; }
-void TStrings::AddStrings(TStrings* Strings) { NotYet("AddStrings"); }
-void TStrings::Exchange(int32_t Index1, int32_t Index2) { NotYet("Exchange"); }
-void TStrings::InsertObject(int32_t Index, const std::string& S, TObject* AObject) { Insert(Index, S); PutObject(Index, AObject); }
-void TStrings::Move(int32_t CurIndex, int32_t NewIndex) { NotYet("Move"); }
-int32_t TStrings::IndexOf(const std::string& S) const { NotYet("IndexOf"); }
-int32_t TStrings::IndexOfName(const std::string& Name) const { NotYet("IndexOfName"); }
-int32_t TStrings::IndexOfObject(const TObject* AObject) const { NotYet("IndexOfObject"); }
-void TStrings::Assign(TPersistent* Source) { NotYet("Assign"); }
-void TStrings::BeginUpdate() { if (FUpdateCount++ == 0) SetUpdateState(true); }
-void TStrings::EndUpdate() { if (--FUpdateCount == 0) SetUpdateState(false); }
-void TStrings::LoadFromFile(const std::string& FileName) { NotYet("LoadFromFile"); }
-void TStrings::LoadFromStream(TStream* Stream) { NotYet("LoadFromStream"); }
-void TStrings::SaveToFile(const std::string& FileName) { NotYet("SaveToFile"); }
-void TStrings::SaveToStream(TStream* Stream) { NotYet("SaveToStream"); }
-std::string TStrings::Names(int32_t Index) const { NotYet("Names"); }
-std::string TStrings::Values(const std::string& Name) const { NotYet("Values"); }
-std::string TStrings::ValueFromIndex(int32_t Index) const { NotYet("ValueFromIndex"); }
-void TStrings::SetValues(const std::string& Name, const std::string& Value) { NotYet("SetValues"); }
-std::string TStrings::GetCommaText() const { NotYet("GetCommaText"); }
-void TStrings::SetCommaText(const std::string& Value) { NotYet("SetCommaText"); }
-void TStrings::Error(const char* Msg, int32_t Data) const { throw EStringListError(FormatStr(Msg, Data)); }
 
-TStringList::~TStringList() {}
-std::string TStringList::Get(int32_t Index) const { CheckIndex(Index); return FList[Index].FString; }
-TObject* TStringList::GetObject(int32_t Index) const { CheckIndex(Index); return FList[Index].FObject; }
-void TStringList::Put(int32_t Index, const std::string& S) { CheckIndex(Index); FList[Index].FString = S; }
-void TStringList::PutObject(int32_t Index, TObject* AObject) { CheckIndex(Index); FList[Index].FObject = AObject; }
-void TStringList::SetCapacity(int32_t NewCapacity) { FList.reserve(NewCapacity); }
-void TStringList::SetUpdateState(bool Updating) {}
-int32_t TStringList::CompareStrings(const std::string& S1, const std::string& S2) const { return S1.compare(S2); }
-int32_t TStringList::Add(const std::string& S) { FList.push_back({S, nullptr}); return GetCount() - 1; }
-void TStringList::Clear() { FList.clear(); }
-void TStringList::Delete(int32_t Index) { CheckIndex(Index); FList.erase(FList.begin() + Index); }
-void TStringList::Exchange(int32_t Index1, int32_t Index2) { NotYet("Exchange"); }
-void TStringList::Insert(int32_t Index, const std::string& S) { FList.insert(FList.begin() + Index, {S, nullptr}); }
-void TStringList::InsertObject(int32_t Index, const std::string& S, TObject* AObject) { FList.insert(FList.begin() + Index, {S, AObject}); }
-int32_t TStringList::IndexOf(const std::string& S) const { NotYet("IndexOf"); }
-bool TStringList::Find(const std::string& S, int32_t& Index) const { NotYet("Find"); }
-void TStringList::Sort() { NotYet("Sort"); }
-void TStringList::CustomSort(const TStringListSortCompare& Compare) { NotYet("CustomSort"); }
-void TStringList::SetSorted(bool Value) { FSorted = Value; }
-void TStringList::SetCaseSensitive(bool Value) { FCaseSensitive = Value; }
-void TStringList::Changed() {}
-void TStringList::Changing() {}
-void TStringList::InsertItem(int32_t Index, const std::string& S, TObject* AObject) { NotYet("InsertItem"); }
-void TStringList::CheckIndex(int32_t Index) const { if (Index < 0 || Index >= GetCount()) Error(SListIndexError, Index); }
+void TStrings::Put(int32_t Index, const std::string& S) {
+  TObject* object = GetObject(Index);
+  Delete(Index);
+  InsertObject(Index, S, object);
+}
+
+void TStrings::PutObject(int32_t Index, TObject* AObject) {}
+
+std::string TStrings::GetTextStr() const {
+  const int32_t count = GetCount();
+  std::string text;
+  for (int32_t i = 0; i < count; ++i) {
+    text += Get(i);
+    text += "\r\n";
+  }
+  return text;
+}
+
+void TStrings::SetTextStr(const std::string& Value) {
+  TStringsUpdate update(this);
+  Clear();
+  const size_t n = Value.size();
+  size_t p = 0;
+  while (p < n) {
+    size_t start = p;
+    while (p < n && Value[p] != '\r' && Value[p] != '\n') ++p;
+    Add(Value.substr(start, p - start));
+    if (p < n && Value[p] == '\r') ++p;
+    if (p < n && Value[p] == '\n') ++p;
+  }
+}
+
+int32_t TStrings::CompareStrings(const std::string& S1, const std::string& S2) const {
+  return CompareTextSjis(S1, S2);
+}
+
+int32_t TStrings::Add(const std::string& S) {
+  const int32_t index = GetCount();
+  Insert(index, S);
+  return index;
+}
+
+int32_t TStrings::AddObject(const std::string& S, TObject* AObject) {
+  const int32_t index = Add(S);
+  PutObject(index, AObject);
+  return index;
+}
+
+void TStrings::AddStrings(TStrings* Strings) {
+  TStringsUpdate update(this);
+  const int32_t count = Strings->GetCount();
+  for (int32_t i = 0; i < count; ++i) AddObject(Strings->Get(i), Strings->GetObject(i));
+}
+
+void TStrings::Exchange(int32_t Index1, int32_t Index2) {
+  TStringsUpdate update(this);
+  const std::string s1 = Get(Index1), s2 = Get(Index2);
+  TObject* o1 = GetObject(Index1);
+  TObject* o2 = GetObject(Index2);
+  Put(Index1, s2);
+  PutObject(Index1, o2);
+  Put(Index2, s1);
+  PutObject(Index2, o1);
+}
+
+void TStrings::InsertObject(int32_t Index, const std::string& S, TObject* AObject) {
+  Insert(Index, S);
+  PutObject(Index, AObject);
+}
+
+void TStrings::Move(int32_t CurIndex, int32_t NewIndex) {
+  if (CurIndex == NewIndex) return;
+  TStringsUpdate update(this);
+  const std::string s = Get(CurIndex);
+  TObject* object = GetObject(CurIndex);
+  Delete(CurIndex);
+  InsertObject(NewIndex, s, object);
+}
+
+int32_t TStrings::IndexOf(const std::string& S) const {
+  const int32_t count = GetCount();
+  for (int32_t i = 0; i < count; ++i)
+    if (CompareStrings(Get(i), S) == 0) return i;
+  return -1;
+}
+
+int32_t TStrings::IndexOfName(const std::string& Name) const {
+  // '=' is below the trail-byte range, so a byte search finds only real equals signs.
+  const int32_t count = GetCount();
+  for (int32_t i = 0; i < count; ++i) {
+    const std::string s = Get(i);
+    const size_t p = s.find('=');
+    if (p != std::string::npos && CompareStrings(s.substr(0, p), Name) == 0) return i;
+  }
+  return -1;
+}
+
+int32_t TStrings::IndexOfObject(const TObject* AObject) const {
+  const int32_t count = GetCount();
+  for (int32_t i = 0; i < count; ++i)
+    if (GetObject(i) == AObject) return i;
+  return -1;
+}
+
+void TStrings::Assign(TPersistent* Source) {
+  if (auto* source = dynamic_cast<TStrings*>(Source)) {
+    if (source == this) return;
+    TStringsUpdate update(this);
+    Clear();
+    AddStrings(source);
+    return;
+  }
+  TPersistent::Assign(Source);
+}
+
+void TStrings::BeginUpdate() {
+  if (FUpdateCount == 0) SetUpdateState(true);
+  ++FUpdateCount;
+}
+
+void TStrings::EndUpdate() {
+  if (FUpdateCount <= 0) return;
+  --FUpdateCount;
+  if (FUpdateCount == 0) SetUpdateState(false);
+}
+
+void TStrings::LoadFromFile(const std::string& FileName) {
+  TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(&stream);
+}
+
+void TStrings::LoadFromStream(TStream* Stream) {
+  TStringsUpdate update(this);
+  SetTextStr(Stream->ReadRest());
+}
+
+void TStrings::SaveToFile(const std::string& FileName) {
+  TMemoryStream stream;
+  SaveToStream(&stream);
+  SaveBytesToFileAtomic(FileName, stream.Bytes());
+}
+
+void TStrings::SaveToStream(TStream* Stream) { Stream->WriteBuffer(GetTextStr()); }
+
+std::string TStrings::Names(int32_t Index) const {
+  const std::string s = Get(Index);
+  const size_t p = s.find('=');
+  return p == std::string::npos ? std::string() : s.substr(0, p);
+}
+
+std::string TStrings::Values(const std::string& Name) const {
+  const int32_t i = IndexOfName(Name);
+  return i < 0 ? std::string() : ValueFromIndex(i);
+}
+
+std::string TStrings::ValueFromIndex(int32_t Index) const {
+  const std::string s = Get(Index);
+  const size_t p = s.find('=');
+  return p == std::string::npos ? std::string() : s.substr(p + 1);
+}
+
+void TStrings::SetValues(const std::string& Name, const std::string& Value) {
+  int32_t i = IndexOfName(Name);
+  if (Value.empty()) {
+    if (i >= 0) Delete(i);
+    return;
+  }
+  if (i < 0) i = Add(std::string());
+  Put(i, Name + "=" + Value);
+}
+
+namespace {
+
+// Spaces, control bytes, commas and quotes can never be trail bytes, so byte tests are safe.
+bool IsBlank(char C) { return static_cast<uint8_t>(C) <= ' '; }
+bool NeedsQuotes(const std::string& S) {
+  return std::any_of(S.begin(), S.end(), [](char c) { return IsBlank(c) || c == '"' || c == ','; });
+}
+
+}  // namespace
+
+std::string TStrings::GetCommaText() const {
+  const int32_t count = GetCount();
+  if (count == 1 && Get(0).empty()) return "\"\"";
+  std::string text;
+  for (int32_t i = 0; i < count; ++i) {
+    if (i > 0) text += ',';
+    const std::string s = Get(i);
+    if (!NeedsQuotes(s)) {
+      text += s;
+      continue;
+    }
+    text += '"';
+    for (char c : s) {
+      if (c == '"') text += '"';
+      text += c;
+    }
+    text += '"';
+  }
+  return text;
+}
+
+void TStrings::SetCommaText(const std::string& Value) {
+  TStringsUpdate update(this);
+  Clear();
+  const size_t n = Value.size();
+  size_t p = 0;
+  auto skipBlanks = [&] {
+    while (p < n && IsBlank(Value[p])) ++p;
+  };
+  skipBlanks();
+  while (p < n) {
+    std::string item;
+    if (Value[p] == '"') {
+      ++p;
+      while (p < n) {
+        if (Value[p] == '"') {
+          if (p + 1 < n && Value[p + 1] == '"') {
+            item += '"';
+            p += 2;
+            continue;
+          }
+          ++p;
+          break;
+        }
+        item += Value[p++];
+      }
+    } else {
+      const size_t start = p;
+      while (p < n && !IsBlank(Value[p]) && Value[p] != ',') ++p;
+      item = Value.substr(start, p - start);
+    }
+    Add(item);
+    skipBlanks();
+    if (p < n && Value[p] == ',') {
+      if (p + 1 == n) Add(std::string());  // a trailing comma ends with an empty item
+      ++p;
+      skipBlanks();
+    }
+  }
+}
+
+void TStrings::Error(const char* Msg, int32_t Data) const {
+  throw EStringListError(FormatStr(Msg, Data));
+}
+
+// ---------------------------------------------------------------------------------------------
+// TStringList
+
+TStringList::~TStringList() {
+  OnChange.Clear();
+  OnChanging.Clear();
+}
+
+void TStringList::CheckIndex(int32_t Index) const {
+  if (Index < 0 || Index >= GetCount()) Error(SListIndexError, Index);
+}
+
+std::string TStringList::Get(int32_t Index) const {
+  CheckIndex(Index);
+  return FList[static_cast<size_t>(Index)].FString;
+}
+
+TObject* TStringList::GetObject(int32_t Index) const {
+  CheckIndex(Index);
+  return FList[static_cast<size_t>(Index)].FObject;
+}
+
+void TStringList::Put(int32_t Index, const std::string& S) {
+  if (FSorted) Error(SSortedListError, 0);
+  CheckIndex(Index);
+  Changing();
+  FList[static_cast<size_t>(Index)].FString = S;
+  Changed();
+}
+
+void TStringList::PutObject(int32_t Index, TObject* AObject) {
+  CheckIndex(Index);
+  Changing();
+  FList[static_cast<size_t>(Index)].FObject = AObject;
+  Changed();
+}
+
+void TStringList::SetCapacity(int32_t NewCapacity) {
+  if (NewCapacity < GetCount()) Error(SListCapacityError, NewCapacity);
+  FList.reserve(static_cast<size_t>(NewCapacity));
+}
+
+void TStringList::SetUpdateState(bool Updating) {
+  if (Updating)
+    Changing();
+  else
+    Changed();
+}
+
+int32_t TStringList::CompareStrings(const std::string& S1, const std::string& S2) const {
+  return FCaseSensitive ? CompareBytes(S1, S2) : CompareTextSjis(S1, S2);
+}
+
+int32_t TStringList::Add(const std::string& S) { return AddObject(S, nullptr); }
+
+int32_t TStringList::AddObject(const std::string& S, TObject* AObject) {
+  int32_t index = GetCount();
+  if (FSorted && Find(S, index)) {
+    if (FDuplicates == dupIgnore) return index;
+    if (FDuplicates == dupError) Error(SDuplicateString, 0);
+  }
+  InsertItem(index, S, AObject);
+  return index;
+}
+
+void TStringList::Clear() {
+  if (FList.empty()) return;
+  Changing();
+  FList.clear();
+  Changed();
+}
+
+void TStringList::Delete(int32_t Index) {
+  CheckIndex(Index);
+  Changing();
+  FList.erase(FList.begin() + Index);
+  Changed();
+}
+
+void TStringList::Exchange(int32_t Index1, int32_t Index2) {
+  CheckIndex(Index1);
+  CheckIndex(Index2);
+  Changing();
+  std::swap(FList[static_cast<size_t>(Index1)], FList[static_cast<size_t>(Index2)]);
+  Changed();
+}
+
+void TStringList::Insert(int32_t Index, const std::string& S) { InsertObject(Index, S, nullptr); }
+
+void TStringList::InsertObject(int32_t Index, const std::string& S, TObject* AObject) {
+  if (FSorted) Error(SSortedListError, 0);
+  if (Index < 0 || Index > GetCount()) Error(SListIndexError, Index);
+  InsertItem(Index, S, AObject);
+}
+
+void TStringList::InsertItem(int32_t Index, const std::string& S, TObject* AObject) {
+  Changing();
+  FList.insert(FList.begin() + Index, TStringItem{S, AObject});
+  Changed();
+}
+
+int32_t TStringList::IndexOf(const std::string& S) const {
+  if (!FSorted) return TStrings::IndexOf(S);
+  int32_t index;
+  return Find(S, index) ? index : -1;
+}
+
+bool TStringList::Find(const std::string& S, int32_t& Index) const {
+  bool found = false;
+  int32_t lo = 0, hi = GetCount() - 1;
+  while (lo <= hi) {
+    const int32_t mid = lo + (hi - lo) / 2;
+    const int32_t c = CompareStrings(FList[static_cast<size_t>(mid)].FString, S);
+    if (c < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid - 1;
+      if (c == 0) {
+        found = true;
+        if (FDuplicates != dupAccept) lo = mid;
+      }
+    }
+  }
+  Index = lo;
+  return found;
+}
+
+void TStringList::SortItems(const TStringListSortCompare& Compare) {
+  if (GetCount() < 2) return;
+  Changing();
+  // The comparison sees the list unchanged: sort a permutation of the indexes, then apply it.
+  std::vector<int32_t> order(FList.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](int32_t a, int32_t b) { return Compare(this, a, b) < 0; });
+  std::vector<TStringItem> sorted;
+  sorted.reserve(FList.size());
+  for (int32_t i : order) sorted.push_back(std::move(FList[static_cast<size_t>(i)]));
+  FList = std::move(sorted);
+  Changed();
+}
+
+void TStringList::Sort() {
+  if (!FSorted) CustomSort(nullptr);
+}
+
+void TStringList::CustomSort(const TStringListSortCompare& Compare) {
+  if (FSorted) return;
+  if (Compare) {
+    SortItems(Compare);
+    return;
+  }
+  SortItems([](TStringList* List, int32_t A, int32_t B) {
+    return List->CompareStrings(List->FList[static_cast<size_t>(A)].FString,
+                                List->FList[static_cast<size_t>(B)].FString);
+  });
+}
+
+void TStringList::SetSorted(bool Value) {
+  if (FSorted == Value) return;
+  if (Value) Sort();
+  FSorted = Value;
+}
+
+void TStringList::SetCaseSensitive(bool Value) {
+  if (FCaseSensitive == Value) return;
+  FCaseSensitive = Value;
+  if (FSorted) {
+    // The order changes with the comparison; re-sort under the new one.
+    FSorted = false;
+    Sort();
+    FSorted = true;
+  }
+}
+
+void TStringList::Changed() {
+  if (UpdateCount() == 0 && OnChange) OnChange(this);
+}
+
+void TStringList::Changing() {
+  if (UpdateCount() == 0 && OnChanging) OnChanging(this);
+}
 
 }  // namespace rid

@@ -27,8 +27,8 @@ class TObject {
 //    public:
 //     RID_CLASS_NAME(TRidPerlRid)
 //     ...
-#define RID_CLASS_NAME(Name)                                          \
-  static const char* StaticClassName() { return #Name; }              \
+#define RID_CLASS_NAME(Name)                             \
+  static const char* StaticClassName() { return #Name; } \
   std::string ClassName() const override { return StaticClassName(); }
 
 using TNotifyEvent = Delegate<void(TObject* Sender)>;
@@ -120,6 +120,7 @@ inline constexpr const char* SReadError = "Stream read error";
 inline constexpr const char* SWriteError = "Stream write error";
 inline constexpr const char* SFOpenError = "Cannot open file \"%s\". %s";
 inline constexpr const char* SFCreateError = "Cannot create file \"%s\". %s";
+inline constexpr const char* SFWriteError = "Cannot write file \"%s\". %s";
 inline constexpr const char* SAssignError = "Cannot assign a %s to a %s";
 
 // ---------------------------------------------------------------------------------------------
@@ -191,7 +192,7 @@ class TComponent : public TPersistent {
   void RemoveFreeNotification(TComponent* AComponent);
 
   // Loading bracket for a host that sets many properties at once: BeginLoading sets
-  // csLoading on this component and its owned components; Loaded clears it on each.
+  // csLoading; Loaded (called by the host when done) clears it.
   void BeginLoading();
   virtual void Loaded();
   // Design mode (csDesigning), for this component and all it owns.
@@ -445,8 +446,8 @@ class TStringsUpdate {
 };
 
 // Compares the entries at Index1 and Index2 of List: negative, 0 or positive.
-using TStringListSortCompare = std::function<int32_t(TStringList* List, int32_t Index1,
-                                                     int32_t Index2)>;
+using TStringListSortCompare =
+    std::function<int32_t(TStringList* List, int32_t Index1, int32_t Index2)>;
 
 // The list of strings in memory, optionally sorted. Objects are not owned.
 class TStringList : public TStrings {
@@ -470,6 +471,8 @@ class TStringList : public TStrings {
   // On a sorted list Add inserts at the sorted place; an equal string is ignored (dupIgnore),
   // added (dupAccept) or refused with EStringListError (dupError).
   int32_t Add(const std::string& S) override;
+  // dupIgnore keeps the object of the entry already there.
+  int32_t AddObject(const std::string& S, TObject* AObject) override;
   void Clear() override;
   void Delete(int32_t Index) override;
   void Exchange(int32_t Index1, int32_t Index2) override;
@@ -482,7 +485,7 @@ class TStringList : public TStrings {
   // Binary search of a sorted list: true when found; Index is the position of S (with
   // dupAccept the first of equal entries) or where it would be inserted.
   virtual bool Find(const std::string& S, int32_t& Index) const;
-  // Sorts by CompareStrings. The sort is stable.
+  // Sorts by CompareStrings (nothing to do on a list that is Sorted). The sort is stable.
   virtual void Sort();
   virtual void CustomSort(const TStringListSortCompare& Compare);
 
@@ -504,6 +507,7 @@ class TStringList : public TStrings {
   virtual void InsertItem(int32_t Index, const std::string& S, TObject* AObject);
 
  private:
+  void SortItems(const TStringListSortCompare& Compare);
   struct TStringItem {
     std::string FString;
     TObject* FObject = nullptr;

@@ -1,0 +1,617 @@
+#include "platform/Classes.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+
+#include "platform/Locale.h"
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+std::vector<std::string> Lines(const TStrings& L) {
+  std::vector<std::string> out;
+  for (int32_t i = 0; i < L.Count(); ++i) out.push_back(L[i]);
+  return out;
+}
+
+using V = std::vector<std::string>;
+
+// ---------------------------------------------------------------------------------------------
+// Comparison and search
+
+TEST(StringList, IgnoresAsciiCaseButNeverFoldsDoubleByteCharacters) {
+  TStringList l;
+  l.Add("abc");
+  l.Add("\x82\x81");  // full-width a
+  l.Add("\x83\x41");  // katakana A: trail byte 'A'
+  EXPECT_EQ(l.IndexOf("ABC"), 0);
+  EXPECT_EQ(l.IndexOf("\x82\x60"), -1);  // full-width A is another character
+  EXPECT_EQ(l.IndexOf("\x83\x61"), -1);  // small tsu: trail byte 'a', not the same as 'A'
+  EXPECT_EQ(l.IndexOf("\x83\x41"), 2);
+  l.SetCaseSensitive(true);
+  EXPECT_EQ(l.IndexOf("ABC"), -1);
+  EXPECT_EQ(l.IndexOf("abc"), 0);
+}
+
+TEST(StringList, CaseInsensitiveOrderAgreesWithAnsiCompareText) {
+  // Random strings over ASCII letters, lead bytes and trail bytes, so that the two sides'
+  // character boundaries differ.
+  const char alphabet[] = {'a', 'A', 'z', 'Z', '_', '[', '\x82', '\x83', '\x41', '\x61', '\xE0'};
+  std::mt19937 rng(7);
+  TStringList l;
+  for (int round = 0; round < 5000; ++round) {
+    std::string a, b;
+    for (int i = rng() % 6; i > 0; --i) a += alphabet[rng() % sizeof alphabet];
+    for (int i = rng() % 6; i > 0; --i) b += alphabet[rng() % sizeof alphabet];
+    const int expected = AnsiCompareText(a, b);
+    const int got = l.CompareStrings(a, b);
+    ASSERT_EQ((expected > 0) - (expected < 0), got) << a << " / " << b;
+  }
+}
+
+TEST(StringList, SortedListKeepsOrderAndFindsByBinarySearch) {
+  TStringList l;
+  for (const char* s : {"pear", "Apple", "fig", "banana", "Cherry"}) l.Add(s);
+  l.SetSorted(true);
+  EXPECT_EQ(Lines(l), (V{"Apple", "banana", "Cherry", "fig", "pear"}));
+  int32_t index = -1;
+  EXPECT_TRUE(l.Find("CHERRY", index));
+  EXPECT_EQ(index, 2);
+  EXPECT_FALSE(l.Find("date", index));
+  EXPECT_EQ(index, 3);  // where it would go
+  EXPECT_EQ(l.Add("date"), 3);
+  EXPECT_EQ(l.IndexOf("DATE"), 3);
+  EXPECT_EQ(l.IndexOf("kiwi"), -1);
+}
+
+TEST(StringList, DuplicatesIgnoredRefusedOrAccepted) {
+  TStringList l;
+  l.SetSorted(true);
+  TObject marker;
+  l.AddObject("b", &marker);
+  EXPECT_EQ(l.Add("a"), 0);
+  EXPECT_EQ(l.Add("B"), 1);  // dupIgnore: the existing index, nothing added
+  EXPECT_EQ(l.Count(), 2);
+  EXPECT_EQ(l.AddObject("b", nullptr), 1);
+  EXPECT_EQ(l.Objects(1), &marker);  // the entry already there is left alone
+
+  l.SetDuplicates(dupError);
+  try {
+    l.Add("b");
+    FAIL() << "no exception";
+  } catch (const EStringListError& e) {
+    EXPECT_STREQ(e.what(), "String list does not allow duplicates");
+  }
+
+  l.SetDuplicates(dupAccept);
+  l.Add("b");
+  l.Add("B");
+  EXPECT_EQ(l.Count(), 4);
+  int32_t index = -1;
+  EXPECT_TRUE(l.Find("b", index));
+  EXPECT_EQ(index, 1);  // the first of the equal entries
+}
+
+TEST(StringList, SortedListRefusesPositionalChanges) {
+  TStringList l;
+  l.SetSorted(true);
+  l.Add("x");
+  EXPECT_THROW(l.Insert(0, "a"), EStringListError);
+  try {
+    l.SetStrings(0, "y");
+    FAIL() << "no exception";
+  } catch (const EStringListError& e) {
+    EXPECT_STREQ(e.what(), "Operation not allowed on sorted list");
+  }
+}
+
+TEST(StringList, ChangingCaseSensitivityResortsASortedList) {
+  TStringList l;
+  for (const char* s : {"b", "B", "a", "A"}) l.Add(s);
+  l.SetSorted(true);
+  l.SetDuplicates(dupAccept);
+  l.SetCaseSensitive(true);
+  EXPECT_EQ(Lines(l), (V{"A", "B", "a", "b"}));
+  int32_t index;
+  EXPECT_TRUE(l.Find("a", index));
+  EXPECT_EQ(index, 2);
+}
+
+TEST(StringList, IndexErrorsNameTheIndex) {
+  TStringList l;
+  l.Add("only");
+  struct Case {
+    std::function<void()> Call;
+    const char* Message;
+  } cases[] = {
+      {[&] { l.Get(1); }, "List index out of bounds (1)"},
+      {[&] { l.Get(-1); }, "List index out of bounds (-1)"},
+      {[&] { l.Delete(3); }, "List index out of bounds (3)"},
+      {[&] { l.Insert(2, "x"); }, "List index out of bounds (2)"},
+      {[&] { l.Exchange(0, 5); }, "List index out of bounds (5)"},
+      {[&] { l.SetObjects(4, nullptr); }, "List index out of bounds (4)"},
+  };
+  for (const Case& c : cases) {
+    try {
+      c.Call();
+      ADD_FAILURE() << "no exception for " << c.Message;
+    } catch (const EListError& e) {
+      EXPECT_STREQ(e.what(), c.Message);
+    }
+  }
+  EXPECT_EQ(l.Count(), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing and events
+
+struct EventLog {
+  int Changes = 0, Changings = 0;
+  void Change(TObject*) { ++Changes; }
+  void Changing(TObject*) { ++Changings; }
+};
+
+TEST(StringList, UpdateBracketFiresOnceAtTheOutermostLevel) {
+  TStringList l;
+  EventLog log;
+  l.OnChange = TNotifyEvent(&log, &EventLog::Change);
+  l.OnChanging = TNotifyEvent(&log, &EventLog::Changing);
+  l.Add("a");
+  l.Add("b");
+  EXPECT_EQ(log.Changes, 2);
+  EXPECT_EQ(log.Changings, 2);
+
+  log = {};
+  l.BeginUpdate();
+  l.BeginUpdate();
+  l.Add("c");
+  l.Delete(0);
+  l.EndUpdate();
+  EXPECT_EQ(log.Changes, 0);
+  l.SetStrings(0, "x");
+  l.EndUpdate();
+  EXPECT_EQ(log.Changes, 1);
+  EXPECT_EQ(log.Changings, 1);
+
+  log = {};
+  l.SetText("1\r\n2\r\n3");  // one bracket around the whole replacement
+  EXPECT_EQ(log.Changes, 1);
+  {
+    TStringsUpdate guard(&l);
+    l.Clear();
+  }
+  EXPECT_EQ(log.Changes, 2);
+}
+
+TEST(StringList, ExchangeMoveAddStringsAndAssignCarryObjects) {
+  TObject o1, o2;
+  TStringList l;
+  l.AddObject("one", &o1);
+  l.AddObject("two", &o2);
+  l.Add("three");
+  l.Exchange(0, 1);
+  EXPECT_EQ(Lines(l), (V{"two", "one", "three"}));
+  EXPECT_EQ(l.Objects(0), &o2);
+  l.Move(0, 2);
+  EXPECT_EQ(Lines(l), (V{"one", "three", "two"}));
+  EXPECT_EQ(l.Objects(2), &o2);
+  EXPECT_EQ(l.IndexOfObject(&o1), 0);
+
+  TStringList copy;
+  copy.Add("old");
+  copy.Assign(&l);
+  EXPECT_EQ(Lines(copy), Lines(l));
+  EXPECT_EQ(copy.Objects(0), &o1);
+  copy.AddStrings(&l);
+  EXPECT_EQ(copy.Count(), 6);
+}
+
+TEST(StringList, NameValuePairs) {
+  TStringList l;
+  l.SetText("Color=red\r\nSize=10\r\nplain\r\nempty=");
+  EXPECT_EQ(l.Names(0), "Color");
+  EXPECT_EQ(l.Names(2), "");
+  EXPECT_EQ(l.Values("color"), "red");
+  EXPECT_EQ(l.Values("missing"), "");
+  EXPECT_EQ(l.IndexOfName("SIZE"), 1);
+  EXPECT_EQ(l.IndexOfName("plain"), -1);
+  EXPECT_EQ(l.ValueFromIndex(1), "10");
+  l.SetValues("size", "12");
+  EXPECT_EQ(l[1], "size=12");
+  l.SetValues("New", "x=y");
+  EXPECT_EQ(l[4], "New=x=y");
+  EXPECT_EQ(l.Values("new"), "x=y");
+  l.SetValues("Color", "");
+  EXPECT_EQ(l.IndexOfName("Color"), -1);
+  EXPECT_EQ(l.Count(), 4);
+}
+
+TEST(StringList, SortAndCustomSortAreStable) {
+  TStringList l;
+  TObject first, second;
+  l.AddObject("b", &first);
+  l.Add("a");
+  l.AddObject("B", &second);
+  l.Sort();
+  EXPECT_EQ(Lines(l), (V{"a", "b", "B"}));
+  EXPECT_EQ(l.Objects(1), &first);
+  l.CustomSort([](TStringList* List, int32_t A, int32_t B) {
+    return List->CompareStrings(List->Get(B), List->Get(A));  // descending
+  });
+  EXPECT_EQ(Lines(l), (V{"b", "B", "a"}));
+  EXPECT_FALSE(l.GetSorted());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text, comma text, files
+
+TEST(StringList, TextSplitsOnEveryBreakAndJoinsWithCrLf) {
+  struct Case {
+    std::string Text;
+    V Lines;
+  } cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\n", {"a"}},
+      {"\r\n", {""}},
+      {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
+      {"a\n\rb", {"a", "", "b"}},
+      {"a\r\n\r\n", {"a", ""}},
+      {std::string("x\0y\r\n\x82\x5C", 7), {std::string("x\0y", 3), "\x82\x5C"}},
+  };
+  TStringList l;
+  for (const Case& c : cases) {
+    l.SetText(c.Text);
+    EXPECT_EQ(Lines(l), c.Lines) << c.Text;
+    std::string joined;
+    for (const std::string& s : c.Lines) joined += s + "\r\n";
+    EXPECT_EQ(l.GetText(), joined);
+  }
+}
+
+TEST(StringList, CommaTextQuotesWhatNeedsIt) {
+  TStringList l;
+  for (const char* s : {"plain", "two words", "say \"hi\"", "a,b", "\x83\x5C\x83\x41", ""})
+    l.Add(s);
+  const std::string text = l.GetCommaText();
+  EXPECT_EQ(text, "plain,\"two words\",\"say \"\"hi\"\"\",\"a,b\",\x83\x5C\x83\x41,");
+  TStringList back;
+  back.SetCommaText(text);
+  EXPECT_EQ(Lines(back), Lines(l));
+
+  back.SetCommaText(" a b , c,\"d e\"f ");
+  EXPECT_EQ(Lines(back), (V{"a", "b", "c", "d e", "f"}));
+  l.Clear();
+  l.Add("");
+  EXPECT_EQ(l.GetCommaText(), "\"\"");
+}
+
+TEST(StringList, FilesKeepTheirBytes) {
+  test::TempDir dir;
+  const std::string name = (dir / "list.txt").string();
+  const std::string bytes = "\x8A\xBF\x8E\x9A\r\nline\rlast";
+  test::WriteFileBytes(name, bytes);
+  TStringList l;
+  l.LoadFromFile(name);
+  EXPECT_EQ(Lines(l), (V{"\x8A\xBF\x8E\x9A", "line", "last"}));
+  l.SaveToFile(name);
+  EXPECT_EQ(test::ReadFileBytes(name), "\x8A\xBF\x8E\x9A\r\nline\r\nlast\r\n");
+  try {
+    l.LoadFromFile((dir / "missing.txt").string());
+    FAIL() << "no exception";
+  } catch (const EFOpenError& e) {
+    EXPECT_NE(std::string(e.what()).find("missing.txt"), std::string::npos) << e.what();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Streams
+
+TEST(Streams, MemoryStreamReadsWritesAndSeeks) {
+  TMemoryStream m;
+  m.WriteBuffer("hello world");
+  EXPECT_EQ(m.Size(), 11);
+  EXPECT_EQ(m.Position(), 11);
+  EXPECT_EQ(m.Seek(-5, soFromEnd), 6);
+  char buf[8] = {};
+  EXPECT_EQ(m.Read(buf, 8), 5);
+  EXPECT_EQ(std::string(buf, 5), "world");
+  EXPECT_EQ(m.Read(buf, 8), 0);
+  m.SetPosition(0);
+  m.WriteBuffer("J", 1);
+  EXPECT_EQ(m.Bytes(), "Jello world");
+  m.SetPosition(13);  // writing past the end leaves zeros in the gap
+  m.WriteBuffer("!");
+  EXPECT_EQ(m.Bytes(), std::string("Jello world\0\0!", 14));
+  m.SetSize(5);
+  EXPECT_EQ(m.Position(), 5);
+  EXPECT_EQ(m.Bytes(), "Jello");
+  m.SetPosition(2);
+  EXPECT_THROW(m.ReadBuffer(buf, 4), EReadError);
+}
+
+TEST(Streams, CopyFromCopiesACountOrTheWholeSource) {
+  TMemoryStream src, dst;
+  src.WriteBuffer("0123456789");
+  src.SetPosition(3);
+  EXPECT_EQ(dst.CopyFrom(&src, 4), 4);
+  EXPECT_EQ(dst.Bytes(), "3456");
+  EXPECT_EQ(dst.CopyFrom(&src, 0), 10);
+  EXPECT_EQ(dst.Bytes(), "34560123456789");
+  EXPECT_THROW(dst.CopyFrom(&src, 1), EReadError);  // src is at its end
+}
+
+TEST(Streams, FileStreamModes) {
+  test::TempDir dir;
+  const std::string name = (dir / "data.bin").string();
+  {
+    TFileStream f(name, fmCreate | fmShareExclusive);
+    f.WriteBuffer(std::string("abc\0def", 7));
+    EXPECT_EQ(f.Size(), 7);
+  }
+  {
+    TFileStream f(name, fmOpenReadWrite | fmShareDenyNone);
+    f.Seek(2, soFromBeginning);
+    f.WriteBuffer("C");
+    f.SetSize(4);
+    EXPECT_EQ(f.Position(), 4);
+  }
+  {
+    TFileStream f(name, fmOpenRead);
+    EXPECT_EQ(f.ReadRest(), std::string("abC\0", 4));
+    char c;
+    EXPECT_EQ(f.Write(&c, 1), 0);  // opened for reading only
+  }
+  TMemoryStream m;
+  m.LoadFromFile(name);
+  EXPECT_EQ(m.Size(), 4);
+
+  try {
+    TFileStream f((dir / "nope.bin").string(), fmOpenRead);
+    FAIL() << "no exception";
+  } catch (const EFOpenError& e) {
+    EXPECT_NE(std::string(e.what()).find("nope.bin"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(TFileStream((dir / "no" / "such.bin").string(), fmCreate), EFCreateError);
+  EXPECT_THROW(TFileStream(dir.Path().string(), fmOpenRead), EFOpenError);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Atomic saving
+
+TEST(AtomicSave, ReplacesTheFileAndKeepsItsPermissions) {
+  test::TempDir dir;
+  const auto name = dir / "keep.txt";
+  test::WriteFileBytes(name, "old");
+  ::chmod(name.c_str(), 0640);
+  SaveBytesToFileAtomic(name.string(), "new contents");
+  EXPECT_EQ(test::ReadFileBytes(name), "new contents");
+  struct stat st;
+  ASSERT_EQ(::stat(name.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  // Nothing but the file is left in the folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST(AtomicSave, FollowsASymbolicLink) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "target.txt", "old");
+  std::filesystem::create_symlink("target.txt", dir / "link.txt");
+  TMemoryStream m;
+  m.WriteBuffer("via link");
+  m.SaveToFile((dir / "link.txt").string());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.txt"));
+  EXPECT_EQ(test::ReadFileBytes(dir / "target.txt"), "via link");
+}
+
+TEST(AtomicSave, AFailedWriteLeavesTheOldFileWhole) {
+  test::TempDir dir;
+  const auto name = dir / "precious.txt";
+  const std::string old(100, 'o');
+  test::WriteFileBytes(name, old);
+  // A file-size limit makes the write fail half way, as a full disk would (root included).
+  struct rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  TStringList l;
+  l.SetText(std::string(5000, 'n'));
+  std::string message;
+  try {
+    l.SaveToFile(name.string());
+  } catch (const EStreamError& e) {
+    message = e.what();
+  }
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, oldHandler);
+  EXPECT_NE(message.find("precious.txt"), std::string::npos) << message;
+  EXPECT_EQ(test::ReadFileBytes(name), old);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST(AtomicSave, AReadOnlyFolderRaisesAndKeepsTheOldFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  test::TempDir dir;
+  const auto name = dir / "ro.txt";
+  test::WriteFileBytes(name, "old");
+  std::filesystem::permissions(
+      dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  EXPECT_THROW(SaveBytesToFileAtomic(name.string(), "new"), EFCreateError);
+  EXPECT_EQ(test::ReadFileBytes(name), "old");
+}
+
+TEST(AtomicSave, AMissingFolderRaisesWithTheName) {
+  test::TempDir dir;
+  try {
+    SaveBytesToFileAtomic((dir / "none" / "x.txt").string(), "data");
+    FAIL() << "no exception";
+  } catch (const EFCreateError& e) {
+    EXPECT_NE(std::string(e.what()).find("x.txt"), std::string::npos) << e.what();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Components
+
+class TLogged : public TComponent {
+ public:
+  RID_CLASS_NAME(TLogged)
+  TLogged(TComponent* AOwner, std::string AName, std::vector<std::string>* ALog)
+      : TComponent(AOwner), FLog(ALog) {
+    SetName(AName);
+  }
+  ~TLogged() override {
+    // Children are marked before any of them goes; the component being deleted itself is
+    // marked only when its own TComponent part runs.
+    FLog->push_back(GetName() + (ComponentState().Contains(csDestroying) ? " (marked)" : ""));
+  }
+
+ private:
+  std::vector<std::string>* FLog;
+};
+
+// Holds a reference to a component that may die first.
+class THolder : public TComponent {
+ public:
+  RID_CLASS_NAME(THolder)
+  using TComponent::TComponent;
+  ~THolder() override { SetTarget(nullptr); }
+  void SetTarget(TComponent* Value) {
+    if (FTarget) FTarget->RemoveFreeNotification(this);
+    FTarget = Value;
+    if (FTarget) FTarget->FreeNotification(this);
+  }
+  TComponent* Target() const { return FTarget; }
+  int Removals = 0;
+
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override {
+    if (Operation == opRemove && AComponent == FTarget) {
+      FTarget = nullptr;
+      ++Removals;
+    }
+    TComponent::Notification(AComponent, Operation);
+  }
+
+ private:
+  TComponent* FTarget = nullptr;
+};
+
+TEST(Component, OwnerFreesChildrenInReverseOrder) {
+  std::vector<std::string> log;
+  auto* owner = new TLogged(nullptr, "owner", &log);
+  new TLogged(owner, "first", &log);
+  auto* second = new TLogged(owner, "second", &log);
+  new TLogged(second, "grandchild", &log);
+  new TLogged(owner, "third", &log);
+  EXPECT_EQ(owner->ComponentCount(), 3);
+  EXPECT_EQ(owner->FindComponent("SECOND"), second);
+  EXPECT_EQ(owner->Components(1), second);
+  EXPECT_THROW(owner->Components(3), EListError);
+  delete owner;
+  EXPECT_EQ(log, (V{"owner", "third (marked)", "second (marked)", "grandchild (marked)",
+                    "first (marked)"}));
+}
+
+TEST(Component, AChildFreedFirstLeavesItsOwner) {
+  std::vector<std::string> log;
+  TLogged owner(nullptr, "owner", &log);
+  auto* child = new TLogged(&owner, "child", &log);
+  delete child;
+  EXPECT_EQ(owner.ComponentCount(), 0);
+}
+
+TEST(Component, FreeNotificationClearsReferences) {
+  auto* holder = new THolder(nullptr);
+  auto* target = new TComponent(nullptr);
+  holder->SetTarget(target);
+  delete target;
+  EXPECT_EQ(holder->Target(), nullptr);
+  EXPECT_EQ(holder->Removals, 1);
+
+  // The holder dying first must not leave the target calling it later.
+  auto* target2 = new TComponent(nullptr);
+  holder->SetTarget(target2);
+  delete holder;
+  delete target2;
+}
+
+TEST(Component, SiblingsHearOfEachOtherThroughTheOwner) {
+  TComponent owner(nullptr);
+  auto* holder = new THolder(&owner);
+  auto* target = new TComponent(&owner);
+  holder->SetTarget(target);
+  delete target;
+  EXPECT_EQ(holder->Target(), nullptr);
+  EXPECT_EQ(holder->Removals, 1);
+}
+
+TEST(Component, RemovedFreeNotificationIsNotCalled) {
+  THolder holder(nullptr);
+  auto* target = new TComponent(nullptr);
+  holder.SetTarget(target);
+  target->RemoveFreeNotification(&holder);
+  holder.SetTarget(nullptr);
+  delete target;
+  EXPECT_EQ(holder.Removals, 0);
+}
+
+TEST(Component, StateFlags) {
+  TComponent owner(nullptr);
+  owner.SetDesigning(true);
+  auto* child = new TComponent(&owner);
+  EXPECT_TRUE(child->ComponentState().Contains(csDesigning));
+  owner.BeginLoading();
+  EXPECT_TRUE(owner.ComponentState().Contains(csLoading));
+  owner.Loaded();
+  EXPECT_FALSE(owner.ComponentState().Contains(csLoading));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Objects and errors
+
+TEST(Classes, AssertionFailureNamesTheSource) {
+  EXPECT_NO_THROW(RID_ASSERT(1 + 1 == 2));
+  try {
+    RID_ASSERT(1 + 1 == 3);
+    FAIL() << "no exception";
+  } catch (const EAssertionFailed& e) {
+    const std::string m = e.what();
+    EXPECT_EQ(m.rfind("Assertion failure (Classes_test.cpp, line ", 0), 0u) << m;
+    EXPECT_EQ(e.SourceName, "Classes_test.cpp");
+  }
+  try {
+    Assert(false, "RidEderMiscClasses", 0, "Call DeactivateFontsInfo before calling this.");
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message,
+              "Assertion failure: Call DeactivateFontsInfo before calling this. "
+              "(RidEderMiscClasses)");
+  }
+}
+
+TEST(Classes, AssignBetweenUnrelatedClassesNamesBoth) {
+  TComponent c(nullptr);
+  TStringList l;
+  try {
+    c.Assign(&l);
+    FAIL() << "no exception";
+  } catch (const EConvertError& e) {
+    EXPECT_STREQ(e.what(), "Cannot assign a TStringList to a TComponent");
+  }
+  EXPECT_EQ(TStringList::StaticClassName(), std::string("TStringList"));
+  const TObject& asObject = l;
+  EXPECT_EQ(asObject.ClassName(), "TStringList");
+}
+
+}  // namespace
+}  // namespace rid
