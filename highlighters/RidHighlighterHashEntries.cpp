@@ -31,10 +31,9 @@ void EnumKeywords(int32_t AKind, const std::string& AKeywords, const TRidCharSet
 TRidHashEntry::TRidHashEntry(std::string AKey, int32_t AKind)
     : FKeyLen(static_cast<int32_t>(AKey.size())), FKeyword(std::move(AKey)), FKind(AKind) {}
 
-std::unique_ptr<TRidHashEntry> TRidHashEntry::AddEntry(std::unique_ptr<TRidHashEntry> AHead,
-                                                       std::unique_ptr<TRidHashEntry> ANewEntry) {
-  if (!ANewEntry) return AHead;
-  if (!AHead) return ANewEntry;
+void TRidHashEntry::AddEntry(std::unique_ptr<TRidHashEntry>& AHead,
+                             std::unique_ptr<TRidHashEntry> ANewEntry) {
+  if (!ANewEntry) return;
   // Check the whole chain first, so a refused keyword leaves it as it was.
   for (const TRidHashEntry* e = AHead.get(); e; e = e->FNext.get())
     if (AnsiSameText(e->FKeyword, ANewEntry->FKeyword))
@@ -44,7 +43,6 @@ std::unique_ptr<TRidHashEntry> TRidHashEntry::AddEntry(std::unique_ptr<TRidHashE
   while (*slot && (*slot)->FKeyLen <= ANewEntry->FKeyLen) slot = &(*slot)->FNext;
   ANewEntry->FNext = std::move(*slot);
   *slot = std::move(ANewEntry);
-  return AHead;
 }
 
 const TRidHashEntry* TRidHashEntryList::Get(int64_t AHashKey) const {
@@ -55,8 +53,7 @@ const TRidHashEntry* TRidHashEntryList::Get(int64_t AHashKey) const {
 void TRidHashEntryList::Put(int64_t AHashKey, std::unique_ptr<TRidHashEntry> AEntry) {
   if (AHashKey < 0) return;  // no keyword hashes below 0; nothing to keep
   if (AHashKey >= static_cast<int64_t>(FItems.size())) FItems.resize(AHashKey + 1);
-  auto& head = FItems[static_cast<size_t>(AHashKey)];
-  head = TRidHashEntry::AddEntry(std::move(head), std::move(AEntry));
+  TRidHashEntry::AddEntry(FItems[static_cast<size_t>(AHashKey)], std::move(AEntry));
 }
 
 // ---------------------------------------------------------------------------------------------

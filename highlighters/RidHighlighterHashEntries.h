@@ -35,11 +35,11 @@ class TRidHashEntry : public TObject {
   RID_CLASS_NAME(TRidHashEntry)
   TRidHashEntry(std::string AKey, int32_t AKind);
 
-  // Returns the new head of the chain that starts here. A keyword equal to one of the chain
-  // (ASCII case-insensitive) raises ERidHashEntryError; the chain then stays as it was and
-  // ANewEntry is freed.
-  static std::unique_ptr<TRidHashEntry> AddEntry(std::unique_ptr<TRidHashEntry> AHead,
-                                                 std::unique_ptr<TRidHashEntry> ANewEntry);
+  // Adds ANewEntry to the chain that starts at AHead (which may become its new head). A
+  // keyword equal to one of the chain (ASCII case-insensitive) raises ERidHashEntryError; the
+  // chain then stays as it was and ANewEntry is freed.
+  static void AddEntry(std::unique_ptr<TRidHashEntry>& AHead,
+                       std::unique_ptr<TRidHashEntry> ANewEntry);
 
   const TRidHashEntry* GetNext() const { return FNext.get(); }
   int32_t GetKeyLen() const { return FKeyLen; }

@@ -1,0 +1,204 @@
+#pragma once
+// Properties every highlighter keeps, whatever the language: use CheckConformance from a test
+// of each highlighter with a factory for it, the lines to scan and its start ranges.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor/RidEderHighlighter.h"
+#include "platform/Locale.h"
+#include "tests/TestSupport.h"
+
+namespace rid::test {
+
+using THighlighterFactory = std::function<std::unique_ptr<TRidCustomHighlighter>()>;
+
+struct TScannedToken {
+  std::string Text;
+  int32_t Pos;
+  int32_t Kind;
+  bool operator==(const TScannedToken&) const = default;
+};
+
+inline std::string Printable(std::string_view S) {
+  std::ostringstream o;
+  for (unsigned char c : S) {
+    if (c >= 32 && c < 127 && c != '\\') o << c;
+    else {
+      static const char* hex = "0123456789ABCDEF";
+      o << "\\x" << hex[c >> 4] << hex[c & 15];
+    }
+  }
+  return o.str();
+}
+
+// A copy of a line in a buffer of exactly its size, so AddressSanitizer reports any read past
+// its end (a std::string would offer its terminator and spare capacity).
+class TExactLine {
+ public:
+  explicit TExactLine(std::string_view S) : FSize(S.size()), FBytes(new char[S.size()]) {
+    if (FSize) std::memcpy(FBytes.get(), S.data(), FSize);
+  }
+  std::string_view View() const { return {FBytes.get(), FSize}; }
+
+ private:
+  size_t FSize;
+  std::unique_ptr<char[]> FBytes;
+};
+
+// Character starts of a Shift-JIS line: a lead byte with a trail byte after it is one
+// character; every other byte is one of its own.
+inline std::vector<bool> CharStarts(std::string_view S) {
+  std::vector<bool> starts(S.size() + 1, false);
+  size_t i = 0;
+  while (i < S.size()) {
+    starts[i] = true;
+    const auto b = static_cast<uint8_t>(S[i]);
+    i += (IsDBCSLeadByte(b) && i + 1 < S.size() && IsDBCSTrailByte(static_cast<uint8_t>(S[i + 1])))
+             ? 2
+             : 1;
+  }
+  starts[S.size()] = true;
+  return starts;
+}
+
+// Scans one line from ARange and checks the properties of a single line: bounded steps,
+// contiguous non-empty tokens that spell the line, token edges on character starts, copies
+// equal to views, attributes from the highlighter's list. *AEndRange gets the range after.
+inline std::vector<TScannedToken> ScanCheckedLine(TRidCustomHighlighter& H, std::string_view Line,
+                                                  TRidRange ARange, TRidRange* AEndRange,
+                                                  int32_t LineNumber = 0) {
+  std::vector<TScannedToken> tokens;
+  const TExactLine exact(Line);
+  const std::string_view line = exact.View();
+  const std::vector<bool> starts = CharStarts(line);
+  H.SetRange(ARange);
+  H.SetLine(line, LineNumber);
+  const size_t limit = 2 * line.size() + 4;
+  size_t steps = 0;
+  size_t expected = 0;
+  while (!H.GetEol()) {
+    const std::string_view view = H.GetTokenView();
+    const int32_t pos = H.GetTokenPos();
+    // Checked cheaply; the message is built only for a failure.
+    const char* fault = nullptr;
+    if (static_cast<size_t>(pos) != expected) fault = "gap or overlap";
+    else if (view.empty()) fault = "empty token";
+    else if (pos + view.size() > line.size()) fault = "token outside the line";
+    else if (view.data() != line.data() + pos) fault = "view not inside the line";
+    else if (!starts[pos]) fault = "token starts on a trail byte";
+    else if (!starts[pos + view.size()]) fault = "token ends inside a character";
+    else if (H.GetToken() != view) fault = "GetToken differs from the view";
+    else if (TRidHighlighterAttributes* a = H.GetTokenAttribute()) {
+      bool listed = false;
+      for (int32_t i = 0; i < H.GetAttribCount() && !listed; ++i) listed = H.GetAttribute(i) == a;
+      if (!listed) fault = "attribute not in the list";
+    }
+    if (fault) {
+      ADD_FAILURE() << fault << ": line \"" << Printable(Line) << "\" from range " << ARange
+                    << ", token at " << pos << " \"" << Printable(view) << "\"";
+      break;
+    }
+    tokens.push_back({std::string(view), pos, H.GetTokenKind()});
+    expected = pos + view.size();
+    H.Next();
+    if (++steps > limit) {
+      ADD_FAILURE() << "more than " << limit << " steps on line \"" << Printable(Line) << "\"";
+      break;
+    }
+  }
+  EXPECT_EQ(expected, line.size()) << "tokens stop short of the end of \"" << Printable(Line)
+                                   << "\"";
+  if (AEndRange) *AEndRange = H.GetRange();
+  return tokens;
+}
+
+// Random bytes, with more of the bytes that matter to scanners than chance would give.
+inline std::vector<std::string> RandomByteLines(uint32_t Seed, int Count, int MaxLength) {
+  std::mt19937 rng(Seed);
+  const std::string_view favoured = "\"'\\#$%@x.-e0123456789 \t\r\n/*<>&=!{}[]()`;:?|^~_";
+  std::vector<std::string> lines;
+  for (int n = 0; n < Count; ++n) {
+    std::string s(rng() % (MaxLength + 1), '\0');
+    for (char& c : s) {
+      const uint32_t r = rng() % 4;
+      c = r == 0 ? favoured[rng() % favoured.size()] : static_cast<char>(rng() & 0xFF);
+    }
+    lines.push_back(std::move(s));
+  }
+  return lines;
+}
+
+// Shift-JIS characters whose trail bytes look like \ [ ] { } @ | ~ X (made with iconv).
+inline std::vector<std::string> TrickyShiftJisChars() {
+  const std::string utf8 = "ソ表十能予噂申構ーゼゾボ＋マ　ァ機ポミ々";
+  const std::string sjis = RunTool("iconv -f UTF-8 -t CP932", utf8);
+  std::vector<std::string> chars;
+  for (size_t i = 0; i + 1 < sjis.size(); i += 2) chars.push_back(sjis.substr(i, 2));
+  return chars;
+}
+
+// Lines mixing those characters with ASCII pieces that open and close constructs.
+inline std::vector<std::string> ShiftJisLines(uint32_t Seed, int Count, int MaxPieces,
+                                              const std::vector<std::string>& AsciiPieces) {
+  const std::vector<std::string> chars = TrickyShiftJisChars();
+  std::mt19937 rng(Seed);
+  std::vector<std::string> lines;
+  for (int n = 0; n < Count; ++n) {
+    std::string s;
+    const int pieces = static_cast<int>(rng() % (MaxPieces + 1));
+    for (int p = 0; p < pieces; ++p) {
+      switch (rng() % 5) {
+        case 0:
+        case 1: s += chars[rng() % chars.size()]; break;
+        case 2: s += AsciiPieces[rng() % AsciiPieces.size()]; break;
+        case 3: s += static_cast<char>(0xA1 + rng() % 63); break;  // half-width katakana
+        default: s += " "; break;
+      }
+    }
+    if (rng() % 8 == 0) s += chars[rng() % chars.size()][0];  // a lone lead byte at the end
+    lines.push_back(std::move(s));
+  }
+  return lines;
+}
+
+// Every property on every line from every start range, and the range round trip: a fresh
+// instance started from the range stored after line k-1 gives line k's tokens and end range as
+// the continuous scan does.
+inline void CheckConformance(const THighlighterFactory& Make, const std::vector<std::string>& Lines,
+                             const std::vector<TRidRange>& StartRanges) {
+  std::unique_ptr<TRidCustomHighlighter> h = Make();
+  for (TRidRange r : StartRanges) {
+    TRidRange end = 0;
+    const auto none = ScanCheckedLine(*h, "", r, &end);
+    EXPECT_TRUE(none.empty()) << "an empty line gave tokens from range " << r;
+    EXPECT_EQ(end, r) << "an empty line changed range " << r;
+    for (const std::string& line : Lines) ScanCheckedLine(*h, line, r, nullptr);
+    if (::testing::Test::HasFailure()) return;
+  }
+
+  std::unique_ptr<TRidCustomHighlighter> continuous = Make();
+  continuous->ResetRange();
+  TRidRange stored = continuous->GetRange();
+  for (size_t k = 0; k < Lines.size(); ++k) {
+    const TRidRange before = stored;
+    const auto expected =
+        ScanCheckedLine(*continuous, Lines[k], continuous->GetRange(), &stored, int32_t(k));
+    std::unique_ptr<TRidCustomHighlighter> fresh = Make();
+    TRidRange freshEnd = 0;
+    const auto got = ScanCheckedLine(*fresh, Lines[k], before, &freshEnd, int32_t(k));
+    EXPECT_EQ(got, expected) << "line " << k << " \"" << Printable(Lines[k])
+                             << "\" scans differently from its stored range";
+    EXPECT_EQ(freshEnd, stored) << "line " << k;
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+}  // namespace rid::test

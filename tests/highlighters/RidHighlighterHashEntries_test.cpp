@@ -1,0 +1,199 @@
+#include "highlighters/RidHighlighterHashEntries.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/highlighters/HighlighterConformance.h"
+
+namespace rid {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Keyword lists and chains
+
+std::vector<std::string> Enum(const std::string& List) {
+  std::vector<std::string> got;
+  EnumKeywords(3, List, TRidCharSet::Range('a', 'z') + TRidCharSet::Range('A', 'Z'),
+               [&](const std::string& Word, int32_t Kind) {
+                 EXPECT_EQ(Kind, 3);
+                 got.push_back(Word);
+               });
+  return got;
+}
+
+TEST(EnumKeywords, SplitsCommaListsIntoRunsOfIdentifierBytes) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Enum("A,B,C"), (V{"A", "B", "C"}));
+  EXPECT_EQ(Enum("alpha,,beta, gamma"), (V{"alpha", "beta", "gamma"}));
+  EXPECT_EQ(Enum("alpha,"), (V{"alpha"}));
+  EXPECT_EQ(Enum(",,x"), (V{"x"}));
+  EXPECT_EQ(Enum(""), V{});
+  EXPECT_EQ(Enum(",;,"), V{});
+  EnumKeywords(1, "a,b", TRidCharSet::Range('a', 'z'), nullptr);  // no callback: nothing
+}
+
+std::vector<std::string> Chain(const TRidHashEntry* Head) {
+  std::vector<std::string> words;
+  for (; Head; Head = Head->GetNext()) words.push_back(Head->GetKeyword());
+  return words;
+}
+
+TEST(HashEntryList, ChainsKeepLengthOrderAndAddingOrder) {
+  TRidHashEntryList list;
+  for (const char* w : {"abc", "ab", "abcd", "xy"})
+    list.Put(5, std::make_unique<TRidHashEntry>(w, 1));
+  EXPECT_EQ(Chain(list.Get(5)), (std::vector<std::string>{"ab", "xy", "abc", "abcd"}));
+  EXPECT_EQ(list.Count(), 6);
+  EXPECT_EQ(list.Get(0), nullptr);
+  EXPECT_EQ(list.Get(6), nullptr);
+  EXPECT_EQ(list.Get(-1), nullptr);
+  EXPECT_EQ(list.Get(5)->GetKeyLen(), 2);
+}
+
+TEST(HashEntryList, RefusesAKeywordTwiceWhateverItsCase) {
+  TRidHashEntryList list;
+  list.Put(1, std::make_unique<TRidHashEntry>("FROM", 1));
+  list.Put(1, std::make_unique<TRidHashEntry>("SELECT", 2));
+  try {
+    list.Put(1, std::make_unique<TRidHashEntry>("Select", 3));
+    FAIL() << "no exception";
+  } catch (const ERidHashEntryError& e) {
+    EXPECT_EQ(e.Message, "Keyword \"SELECT\" already in list");
+  }
+  EXPECT_EQ(Chain(list.Get(1)), (std::vector<std::string>{"FROM", "SELECT"}));
+  EXPECT_EQ(list.Get(1)->GetNext()->GetKind(), 2);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keyword table
+
+constexpr uint64_t FirstByteHash(std::string_view W) { return static_cast<uint8_t>(W[0]) - 'a'; }
+
+TEST(KeywordTable, FindsEveryWordOfASharedSlot) {
+  constexpr TRidKeyword words[] = {{"if", 2}, {"in", 3}, {"int", 4}, {"zz", 5}};
+  const TRidKeywordTable t(words, 26, FirstByteHash);
+  EXPECT_EQ(t.LargestSlot(), 3);
+  EXPECT_EQ(t.LargestHash(), 25u);
+  EXPECT_EQ(t.Find(FirstByteHash("if"), "if", 2, 1), 2);
+  EXPECT_EQ(t.Find(FirstByteHash("in"), "in", 2, 1), 3);
+  EXPECT_EQ(t.Find(FirstByteHash("int"), "int", 3, 1), 4);
+  EXPECT_EQ(t.Find(FirstByteHash("it"), "it", 2, 1), 1);
+  EXPECT_EQ(t.Find(FirstByteHash("IF"), "IF", 2, 1), 1);  // exact compare by default
+  // A hash outside the table is never looked up, whatever the word spells.
+  EXPECT_EQ(t.Find(26, "if", 2, 1), 1);
+  EXPECT_EQ(t.Find(~uint64_t(0), "if", 2, 1), 1);
+}
+
+TEST(KeywordTable, ComparesThroughAFoldTable) {
+  static const auto fold = [] {
+    std::array<uint8_t, 256> f{};
+    for (int b = 0; b < 256; ++b) f[b] = (b >= 'A' && b <= 'Z') ? b + 32 : b;
+    return f;
+  }();
+  constexpr TRidKeyword words[] = {{"begin", 2}};
+  const TRidKeywordTable t(words, 26, FirstByteHash, fold.data());
+  EXPECT_EQ(t.Find(1, "BeGiN", 5, 0), 2);
+  EXPECT_EQ(t.Find(1, "BeGiX", 5, 0), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The scanner kit, through a small language of its own: words (a few keywords), "{...}"
+// comments that may span lines (range 1), and everything else from the shared rules.
+
+class TTinyRid : public TRidScanHighlighter {
+ public:
+  RID_CLASS_NAME(TTinyRid)
+  enum : uint8_t { tkComment, tkIdent, tkKey, tkNull, tkSpace, tkUnknown };
+  explicit TTinyRid(TComponent* AOwner) : TRidScanHighlighter(AOwner, Language()) {}
+
+  TRidRange GetRange() const override { return FInComment; }
+  void SetRange(TRidRange Value) override { FInComment = Value != 0; }
+  void ResetRange() override { FInComment = false; }
+  void Next() override {
+    FTokenStart = FRunPos;
+    if (FInComment && FRunPos < FLineLen) return CommentProc();
+    (this->*kTable[Cur()])();
+  }
+
+ private:
+  static const TRidLanguageSpec& Language() {
+    static constexpr TRidAttriSpec attris[] = {
+        {"Comment", {fsItalic}}, {"Identifier", {}}, {"Key", {fsBold}}, {"Space", {}}, {"Unknown", {}}};
+    static constexpr int8_t kinds[] = {0, 1, 2, -1, 3, 4};
+    static constexpr TRidLanguageSpec spec = {"Tiny", "Tiny (*.t)|*.t", "", {}, attris, kinds,
+                                              {0, 1, 2, -1, 3, -1}, tkNull, tkSpace, tkUnknown};
+    return spec;
+  }
+  static const TRidKeywordTable& Keywords() {
+    static constexpr TRidKeyword words[] = {{"do", tkKey}, {"od", tkKey}, {"end", tkKey}};
+    static const TRidKeywordTable t(words, 400, ByteSumHash);
+    return t;
+  }
+  void WordProc() {
+    const uint64_t h = HashRun(FRunPos, TRidCharSet::Range('a', 'z'));
+    FTokenKind = Keywords().Find(h, FLineText + FWordStart, FWordLength, tkIdent);
+    FRunPos += FWordLength;
+  }
+  void BraceProc() {
+    FInComment = true;
+    CommentProc();
+  }
+  void CommentProc() {
+    FTokenKind = tkComment;
+    while (FRunPos < FLineLen && FInComment) {
+      if (Cur() == '}') FInComment = false;
+      FRunPos += CharLen(FRunPos);
+    }
+  }
+  static constexpr TScanTable<TTinyRid> kTable =
+      SharedScanTable<TTinyRid>().OnRange('a', 'z', &TTinyRid::WordProc).On('{', &TTinyRid::BraceProc);
+  bool FInComment = false;
+};
+
+std::vector<std::pair<std::string, int>> Tiny(std::string_view Line, TRidRange Range = 0) {
+  TTinyRid h(nullptr);
+  std::vector<std::pair<std::string, int>> out;
+  for (const auto& t : test::ScanCheckedLine(h, Line, Range, nullptr)) out.emplace_back(t.Text, t.Kind);
+  return out;
+}
+
+TEST(ScannerKit, SharedRulesForLineEndsBlanksAndUnknownBytes) {
+  using V = std::vector<std::pair<std::string, int>>;
+  EXPECT_EQ(Tiny("do\r\nx\ry\n"), (V{{"do", TTinyRid::tkKey}, {"\r\n", TTinyRid::tkSpace},
+                                     {"x", TTinyRid::tkIdent}, {"\r", TTinyRid::tkSpace},
+                                     {"y", TTinyRid::tkIdent}, {"\n", TTinyRid::tkSpace}}));
+  EXPECT_EQ(Tiny(" \t\x1F\x0B!"), (V{{" \t\x1F\x0B", TTinyRid::tkSpace}, {"!", TTinyRid::tkUnknown}}));
+  // A lead byte takes its trail byte along, even when the trail looks like a brace.
+  EXPECT_EQ(Tiny("\x83\x7B" "a"), (V{{"\x83\x7B", TTinyRid::tkUnknown}, {"a", TTinyRid::tkIdent}}));
+  // A lone lead byte at the end, or before a byte that cannot trail, stands alone.
+  EXPECT_EQ(Tiny("a\x81"), (V{{"a", TTinyRid::tkIdent}, {"\x81", TTinyRid::tkUnknown}}));
+  EXPECT_EQ(Tiny("\x81 "), (V{{"\x81", TTinyRid::tkUnknown}, {" ", TTinyRid::tkSpace}}));
+}
+
+TEST(ScannerKit, AWordBeyondTheTableIsAnIdentifier) {
+  // "end" is a keyword; a word whose byte sum passes the table size is never looked up.
+  EXPECT_EQ(Tiny("end")[0].second, TTinyRid::tkKey);
+  EXPECT_EQ(Tiny("endzzz")[0].second, TTinyRid::tkIdent);
+}
+
+TEST(ScannerKit, RangesCarryACommentAcrossLines) {
+  using V = std::vector<std::pair<std::string, int>>;
+  EXPECT_EQ(Tiny("x {a"), (V{{"x", TTinyRid::tkIdent}, {" ", TTinyRid::tkSpace},
+                             {"{a", TTinyRid::tkComment}}));
+  EXPECT_EQ(Tiny("a} do", 1), (V{{"a}", TTinyRid::tkComment}, {" ", TTinyRid::tkSpace},
+                                 {"do", TTinyRid::tkKey}}));
+  TTinyRid h(nullptr);
+  EXPECT_EQ(h.GetTokenAttribute(), nullptr);
+  EXPECT_EQ(h.GetLanguageName(), "Tiny");
+  EXPECT_EQ(h.GetDefaultAttribute(3), nullptr);
+  EXPECT_EQ(h.GetDefaultAttribute(2)->GetName(), "Key");
+}
+
+TEST(ScannerKit, TheConformanceHarnessPassesARangedLanguage) {
+  RID_REQUIRE_TOOL("iconv");
+  auto make = [] { return std::make_unique<TTinyRid>(nullptr); };
+  test::CheckConformance(make, test::RandomByteLines(3, 300, 40), {0, 1});
+  test::CheckConformance(make, test::ShiftJisLines(5, 300, 16, {"{", "}", "do", "\r\n"}), {0, 1});
+}
+
+}  // namespace
+}  // namespace rid
