@@ -4,6 +4,9 @@
 #include <cctype>
 #include <cstring>
 
+#include <typeinfo>
+
+#include "editor/RidEderHighlighter.h"
 #include "platform/Locale.h"
 
 namespace rid {
@@ -242,6 +245,74 @@ std::string HighlighterFriendlyName(std::string_view AClassName) {
     Name.erase(0, Lower(Name).rfind("trid", 0) == 0 ? 4 : 1);
   if (Name.size() >= 3 && Lower(Name.substr(Name.size() - 3)) == "rid") Name.resize(Name.size() - 3);
   return Name;
+}
+
+int32_t SameClassIndex(const TRidCustomHighlighter* AHighlighter,
+                       const std::vector<const TRidCustomHighlighter*>& AList) {
+  int32_t Result = 1;
+  for (const TRidCustomHighlighter* h : AList) {
+    if (h == AHighlighter) break;
+    if (h && typeid(*h) == typeid(*AHighlighter)) ++Result;
+  }
+  return Result;
+}
+
+namespace {
+
+struct AttriWalk {
+  bool SkipDuplicates;
+  TEnumHighlighterAttrisCallback Proc;
+  std::span<void* const> Params;
+  std::vector<const TRidCustomHighlighter*> Visited;
+  std::vector<const TRidCustomHighlighter*> Path;
+
+  std::string Prefix(TRidCustomHighlighter* h) const {
+    return HighlighterFriendlyName(h->ClassName()) + std::to_string(SameClassIndex(h, Visited)) +
+           ".";
+  }
+
+  bool Walk(TRidCustomHighlighter* h) {
+    if (!h) return true;
+    const bool Seen = std::find(Visited.begin(), Visited.end(), h) != Visited.end();
+    if (Seen && SkipDuplicates) return true;
+    // Re-entering a highlighter that is being walked would never end.
+    if (std::find(Path.begin(), Path.end(), h) != Path.end()) return true;
+    if (!Seen) Visited.push_back(h);
+    Path.push_back(h);
+    bool Result = WalkBody(h);
+    Path.pop_back();
+    return Result;
+  }
+
+  bool WalkBody(TRidCustomHighlighter* h) {
+    if (h->IsMultiHighlighter()) {
+      if (!Walk(h->GetMultiDefaultHighlighter())) return false;
+      for (int32_t i = 0; i < h->GetSchemeCount(); ++i) {
+        TRidHighlighterAttributes* Marker = h->GetSchemeMarkerAttri(i);
+        if (Marker) {
+          std::string Name = Prefix(h) + Marker->GetName() + std::to_string(i + 1);
+          if (!Proc(h, Marker, Name, Params)) return false;
+        }
+        if (!Walk(h->GetSchemeHighlighter(i))) return false;
+      }
+      return true;
+    }
+    for (int32_t i = 0; i < h->GetAttribCount(); ++i) {
+      TRidHighlighterAttributes* Attri = h->GetAttribute(i);
+      if (Attri && !Proc(h, Attri, Prefix(h) + Attri->GetName(), Params)) return false;
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+bool EnumHighlighterAttris(TRidCustomHighlighter* Highlighter, bool SkipDuplicates,
+                           TEnumHighlighterAttrisCallback HighlighterAttriProc,
+                           std::span<void* const> Params) {
+  if (!Highlighter || !HighlighterAttriProc) return false;
+  AttriWalk w{SkipDuplicates, HighlighterAttriProc, Params, {}, {}};
+  return w.Walk(Highlighter);
 }
 
 }  // namespace rid

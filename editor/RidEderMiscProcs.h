@@ -1,9 +1,12 @@
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/RidEderTypes.h"
+#include "platform/Delegate.h"
 
 namespace rid {
 
@@ -60,5 +63,28 @@ std::string DecodeString(std::string_view S);
 
 // "TRidPerlRid" -> "Perl": a leading T (with "Rid" after it) and a trailing "Rid" go.
 std::string HighlighterFriendlyName(std::string_view AClassName);
+
+class TRidCustomHighlighter;
+class TRidHighlighterAttributes;
+
+// 1 plus the number of entries of AList before AHighlighter's own entry (before the end when
+// it is absent) that are of its class.
+int32_t SameClassIndex(const TRidCustomHighlighter* AHighlighter,
+                       const std::vector<const TRidCustomHighlighter*>& AList);
+
+// Called for each attribute with a name unique among all reached highlighters ("Perl1.Comment");
+// returns true to go on.
+using TEnumHighlighterAttrisCallback =
+    Delegate<bool(TRidCustomHighlighter* Highlighter, TRidHighlighterAttributes* Attri,
+                  const std::string& UniqueAttriName, std::span<void* const> Params)>;
+
+// Walks every attribute of Highlighter and, for a multi-language highlighter, of its default
+// and scheme highlighters. With SkipDuplicates a highlighter reached twice is walked once;
+// without, a highlighter is still never re-entered while it is being walked, so a scheme that
+// leads back to its own highlighter ends the recursion. False at once for a nil highlighter or
+// callback; otherwise true when every callback returned true.
+bool EnumHighlighterAttris(TRidCustomHighlighter* Highlighter, bool SkipDuplicates,
+                           TEnumHighlighterAttrisCallback HighlighterAttriProc,
+                           std::span<void* const> Params = {});
 
 }  // namespace rid

@@ -1,0 +1,232 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor/RidEderMiscProcs.h"
+#include "editor/RidEderTypes.h"
+#include "platform/Classes.h"
+#include "platform/Delegate.h"
+
+namespace rid {
+
+// Per-line flags of the expanded-length cache.
+constexpr uint8_t lfHasTabs = 1;
+constexpr uint8_t lfNoTabs = 2;
+constexpr uint8_t lfLengthUnknown = 4;
+
+// One line: its bytes without the break, an attached object, the highlighter's range after
+// the line and the cached display length after tab expansion.
+struct TRidEderStringRec {
+  std::string FString;
+  TObject* FObject = nullptr;
+  TRidRange FRange = RidRangeUnscanned;
+  int32_t FExpandedLength = -1;
+  uint8_t FFlags = lfLengthUnknown;
+  // The break that followed the line when it was loaded (an lbs value); used for files with
+  // mixed breaks, so that they save back as they were.
+  uint8_t FBreak = 0;
+};
+
+using TLinesChangeEvent = Delegate<void(TObject* Sender, int32_t Index, int32_t Count)>;
+
+class ERidEderStringList : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Line-break styles of LineBreakStyle.
+constexpr uint8_t lbsCRLF = 0;
+constexpr uint8_t lbsLF = 1;
+constexpr uint8_t lbsCR = 2;
+
+// The lines of one editor. Every mutator brackets itself with BeginUpdate / EndUpdate, so
+// OnChanging and OnChange fire around each change unless the caller holds an outer bracket.
+class TRidEderStringList : public TStrings {
+ public:
+  RID_CLASS_NAME(TRidEderStringList)
+  TRidEderStringList();
+  ~TRidEderStringList() override;
+
+  std::string Get(int32_t Index) const override;
+  // The line's bytes without a copy; empty outside. Valid until the line changes.
+  std::string_view GetView(int32_t Index) const;
+  int32_t GetCapacity() const override { return static_cast<int32_t>(FList.capacity()); }
+  int32_t GetCount() const override { return static_cast<int32_t>(FList.size()); }
+  TObject* GetObject(int32_t Index) const override;
+  // All lines joined with CR LF, without a break after the last, whatever LineBreakStyle is.
+  std::string GetTextStr() const override;
+  void Put(int32_t Index, const std::string& S) override;
+  void PutObject(int32_t Index, TObject* AObject) override;
+  void SetCapacity(int32_t NewCapacity) override;
+  void SetUpdateState(bool Updating) override;
+
+  int32_t Add(const std::string& S) override;
+  void AddStrings(TStrings* Strings) override;
+  void Clear() override;
+  void Delete(int32_t Index) override;
+  void Exchange(int32_t Index1, int32_t Index2) override;
+  void Insert(int32_t Index, const std::string& S) override;
+  void LoadFromFile(const std::string& FileName) override;
+  void LoadFromStream(TStream* Stream) override;
+  // Replaces the file atomically: on failure the old file stays and the error propagates.
+  void SaveToFile(const std::string& FileName) override;
+  void SaveToStream(TStream* Stream) override;
+
+  // Splits Data into lines as a file load does and replaces the list with them.
+  void LoadFromBytes(std::string_view Data);
+  // The bytes SaveToStream and SaveToFile write.
+  std::string SaveToBytes() const;
+
+  void InsertLines(int32_t Index, int32_t NumLines);
+  // Deletes up to NumLines lines from Index; OnLinesDeleted reports the number deleted and
+  // does not fire when nothing was.
+  void DeleteLines(int32_t Index, int32_t NumLines);
+
+  TRidRange GetRange(int32_t Index) const;
+  void PutRange(int32_t Index, TRidRange ARange);
+  std::string GetExpandedString(int32_t Index);
+  int32_t GetExpandedStringLength(int32_t Index);
+  int32_t GetLengthOfLongestLine();
+
+  int32_t GetTabWidth() const { return FTabWidth; }
+  // Clamped to 1..256.
+  void SetTabWidth(int32_t Value);
+  TConvertTabsProcEx GetConvertTabsProc() const { return FConvertTabsProc; }
+
+  // 0 (CR LF) also for loaded text with mixed breaks, which then saves each line with the break
+  // it had until a style is set.
+  uint8_t GetLineBreakStyle() const { return FLineBreakStyle; }
+  void SetLineBreakStyle(uint8_t Value) {
+    FLineBreakStyle = Value;
+    FMixedBreaks = false;
+  }
+  bool GetMixedLineBreaks() const { return FMixedBreaks; }
+  bool GetFinalLineBreak() const { return FFinalLineBreak; }
+  void SetFinalLineBreak(bool Value) { FFinalLineBreak = Value; }
+
+  TNotifyEvent OnChange;
+  TNotifyEvent OnChanging;
+  TNotifyEvent OnListCleared;
+  TLinesChangeEvent OnLinesDeleted;
+  TLinesChangeEvent OnLinesInserted;
+  TLinesChangeEvent OnLinesReplaced;
+
+ protected:
+  [[noreturn]] void ListIndexOutOfBounds(int32_t Index) const;
+  void InsertItem(int32_t Index, std::string S);
+
+ private:
+  void Grow(size_t Needed);
+  int32_t ExpandLine(int32_t Index, std::string* Expanded);
+  void FireInserted(int32_t Index, int32_t Count) {
+    if (OnLinesInserted) OnLinesInserted(this, Index, Count);
+  }
+
+  std::vector<TRidEderStringRec> FList;
+  uint8_t FLineBreakStyle = lbsCRLF;
+  bool FFinalLineBreak = false;
+  bool FMixedBreaks = false;
+  TConvertTabsProcEx FConvertTabsProc;
+  int32_t FIndexOfLongestLine = -1;
+  int32_t FTabWidth = 8;
+};
+
+// Reasons recorded with each undo item.
+enum TRidChangeReason : uint8_t {
+  urInsert = 0,
+  urInsertText = 1,
+  urDragDropInsert = 2,
+  urDeleteCaretStart = 3,
+  urDeleteCaretEnd = 4,
+  urLineBreak = 5,
+  urIndent = 6,
+  urUnindent = 7,
+  urDeleteBefore = 8,
+  urDeleteAfter = 9,
+  urPasteBegin = 12,
+  urPasteEnd = 13,
+  urCaret = 18,
+  urSelection = 19,
+  urNothing = 20,
+  urGroupBreak = 21,
+};
+
+class TRidEderUndoItem : public TPersistent {
+ public:
+  RID_CLASS_NAME(TRidEderUndoItem)
+  void Assign(TPersistent* Source) override;
+
+  TRidChangeReason FChangeReason = urNothing;
+  TRidSelectionMode FChangeSelMode = smNormal;
+  TBufferCoord FChangeStartPos;
+  TBufferCoord FChangeEndPos;
+  std::string FChangeStr;
+  int32_t FChangeNumber = 0;
+
+  TRidChangeReason GetChangeReason() const { return FChangeReason; }
+  TRidSelectionMode GetChangeSelMode() const { return FChangeSelMode; }
+  TBufferCoord GetChangeStartPos() const { return FChangeStartPos; }
+  TBufferCoord GetChangeEndPos() const { return FChangeEndPos; }
+  const std::string& GetChangeStr() const { return FChangeStr; }
+  int32_t GetChangeNumber() const { return FChangeNumber; }
+};
+
+// The stack of recorded changes, oldest first.
+class TRidEderUndoList : public TPersistent {
+ public:
+  RID_CLASS_NAME(TRidEderUndoList)
+  TRidEderUndoList();
+  ~TRidEderUndoList() override;
+
+  void AddChange(TRidChangeReason AReason, const TBufferCoord& AStart, const TBufferCoord& AEnd,
+                 const std::string& ChangeText, TRidSelectionMode SelMode);
+  void PushItem(std::unique_ptr<TRidEderUndoItem> Item);
+  // The newest item, taken off the list (null when empty).
+  std::unique_ptr<TRidEderUndoItem> PopItem();
+  TRidEderUndoItem* PeekItem() const;
+  void BeginBlock();
+  void EndBlock();
+  void AddGroupBreak();
+  TRidChangeReason LastChangeReason() const;
+  bool CanUndo() const { return !FItems.empty(); }
+  int32_t ItemCount() const { return static_cast<int32_t>(FItems.size()); }
+  TRidEderUndoItem* GetItem(int32_t Index) const { return FItems.at(Index).get(); }
+  void Clear();
+  void Lock() { ++FLockCount; }
+  void Unlock() {
+    if (FLockCount > 0) --FLockCount;
+  }
+  bool IsLocked() const { return FLockCount > 0; }
+  void MarkSavePoint(bool Unmodified);
+  bool IsAtSavePoint() const;
+  void Assign(TPersistent* Source) override;
+
+  int32_t GetMaxUndoActions() const { return FMaxUndoActions; }
+  void SetMaxUndoActions(int32_t Value);
+  bool GetFullUndoImpossible() const { return FFullUndoImpossible; }
+  bool GetInsideUndo() const { return FInsideUndo; }
+  void SetInsideUndo(bool Value) { FInsideUndo = Value; }
+  int32_t GetBlockChangeNumber() const { return FBlockChangeNumber; }
+  int32_t GetBlockCount() const { return FBlockCount; }
+
+  TNotifyEvent OnAddedUndo;
+
+ private:
+  void EnsureMaxEntries();
+  void AdvanceChangeNumber();
+
+  int32_t FBlockChangeNumber = 0;
+  int32_t FBlockCount = 0;
+  bool FFullUndoImpossible = false;
+  std::vector<std::unique_ptr<TRidEderUndoItem>> FItems;
+  int32_t FLockCount = 0;
+  int32_t FMaxUndoActions = 1024;
+  int32_t FNextChangeNumber = 1;
+  int32_t FSavePoint = 0;
+  bool FInsideUndo = false;
+};
+
+}  // namespace rid

@@ -1,0 +1,407 @@
+#include "editor/RidEderTextBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+using namespace std::string_literals;
+
+std::vector<std::string> Lines(TRidEderStringList& L) {
+  std::vector<std::string> r;
+  for (int32_t i = 0; i < L.GetCount(); ++i) r.push_back(L.Get(i));
+  return r;
+}
+
+// Records every event the list fires, in order.
+struct EventLog {
+  std::vector<std::string> Events;
+  void Attach(TRidEderStringList& L) {
+    L.OnLinesInserted = [this](TObject*, int32_t i, int32_t n) { Add("ins", i, n); };
+    L.OnLinesDeleted = [this](TObject*, int32_t i, int32_t n) { Add("del", i, n); };
+    L.OnLinesReplaced = [this](TObject*, int32_t i, int32_t n) { Add("put", i, n); };
+    L.OnListCleared = [this](TObject*) { Events.push_back("cleared"); };
+    L.OnChanging = [this](TObject*) { Events.push_back("changing"); };
+    L.OnChange = [this](TObject*) { Events.push_back("change"); };
+  }
+  void Add(const char* What, int32_t i, int32_t n) {
+    Events.push_back(std::string(What) + " " + std::to_string(i) + " " + std::to_string(n));
+  }
+};
+
+TEST(LineBuffer, SplitsEveryBreakStyle) {
+  struct Case {
+    std::string Data;
+    std::vector<std::string> Lines;
+    uint8_t Style;
+  };
+  const Case Cases[] = {
+      {"a\r\nb", {"a", "b"}, lbsCRLF},
+      {"a\nb", {"a", "b"}, lbsLF},
+      {"a\rb", {"a", "b"}, lbsCR},
+      {"a\r\nb\n", {"a", "b", ""}, lbsCRLF},  // mixed
+      {"a\n\rb", {"a", "", "b"}, lbsCRLF},    // LF CR is two breaks
+      {"abc", {"abc"}, lbsCRLF},
+      {"", {}, lbsCRLF},
+      {"\n", {"", ""}, lbsLF},
+  };
+  for (const Case& c : Cases) {
+    TRidEderStringList L;
+    L.SetLineBreakStyle(lbsCR);
+    L.LoadFromBytes(c.Data);
+    EXPECT_EQ(Lines(L), c.Lines) << c.Data;
+    EXPECT_EQ(L.GetLineBreakStyle(), c.Style) << c.Data;
+    EXPECT_EQ(L.SaveToBytes(), c.Data);
+  }
+}
+
+TEST(LineBuffer, MixedBreaksKeepTheirPlacesUntilAStyleIsChosen) {
+  TRidEderStringList L;
+  L.LoadFromBytes("a\r\nb\nc\rd");
+  EXPECT_TRUE(L.GetMixedLineBreaks());
+  EXPECT_EQ(L.GetLineBreakStyle(), lbsCRLF);
+  L.Insert(1, "new");  // a line made by editing takes CR LF
+  EXPECT_EQ(L.SaveToBytes(), "a\r\nnew\r\nb\nc\rd");
+  L.SetLineBreakStyle(lbsLF);
+  EXPECT_FALSE(L.GetMixedLineBreaks());
+  EXPECT_EQ(L.SaveToBytes(), "a\nnew\nb\nc\nd");
+  L.LoadFromBytes("x\ny");
+  EXPECT_FALSE(L.GetMixedLineBreaks());
+}
+
+TEST(LineBuffer, FinalLineBreakKeepsTheLastLineOnly) {
+  TRidEderStringList L;
+  L.SetFinalLineBreak(true);
+  L.LoadFromBytes("a\n");
+  EXPECT_EQ(Lines(L), std::vector<std::string>{"a"});
+  EXPECT_EQ(L.SaveToBytes(), "a\n");
+  L.SetLineBreakStyle(lbsCRLF);
+  EXPECT_EQ(L.SaveToBytes(), "a\r\n");
+}
+
+TEST(LineBuffer, ZeroBytesSurviveLoadSaveAndExpansion) {
+  TRidEderStringList L;
+  const std::string Data = "a\0b\tc\n\0\n"s;
+  L.LoadFromBytes(Data);
+  ASSERT_EQ(L.GetCount(), 3);
+  EXPECT_EQ(L.Get(0), "a\0b\tc"s);
+  EXPECT_EQ(L.Get(1), "\0"s);
+  EXPECT_EQ(L.GetExpandedStringLength(0), 9);
+  EXPECT_EQ(L.GetExpandedString(0), "a\0b\t\t\t\t\tc"s);
+  EXPECT_EQ(L.SaveToBytes(), Data);
+}
+
+// Files of every style go to disk and back byte for byte.
+TEST(LineBuffer, FilesRoundTripByteForByte) {
+  test::TempDir Dir;
+  const std::string Samples[] = {
+      "line one\r\nline two\r\n\x82\xA0\x82\xA2\r\n",
+      "unix\nlines\n\nno final break",
+      "old\rmac\r",
+      "mixed\r\nbreaks\nand\rmore\n\r",
+      "\t\x95\x5C\\\0tail"s,
+  };
+  int n = 0;
+  for (const std::string& Data : Samples) {
+    auto In = Dir / ("in" + std::to_string(n));
+    auto Out = Dir / ("out" + std::to_string(n++));
+    test::WriteFileBytes(In, Data);
+    TRidEderStringList L;
+    L.LoadFromFile(In.string());
+    L.SaveToFile(Out.string());
+    EXPECT_EQ(test::ReadFileBytes(Out), Data);
+    if (test::HaveTool("cmp")) {
+      int Exit = -1;
+      test::RunTool("cmp " + In.string() + " " + Out.string(), {}, &Exit);
+      EXPECT_EQ(Exit, 0);
+    }
+  }
+}
+
+TEST(LineBuffer, FailedSaveKeepsTheOldFile) {
+  test::TempDir Dir;
+  auto Target = Dir / "keep.txt";
+  test::WriteFileBytes(Target, "original\n");
+  TRidEderStringList L;
+  L.LoadFromBytes("new text\n");
+  // A folder in the way of the temporary name cannot be arranged portably; a missing folder
+  // makes the save fail before anything is touched.
+  EXPECT_THROW(L.SaveToFile((Dir / "missing" / "x.txt").string()), Exception);
+  L.SaveToFile(Target.string());
+  EXPECT_EQ(test::ReadFileBytes(Target), "new text\n");
+  std::filesystem::permissions(Dir.Path(), std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::owner_exec);
+  L.LoadFromBytes("newer");
+  bool Threw = false;
+  try {
+    L.SaveToFile(Target.string());
+  } catch (const Exception&) {
+    Threw = true;
+  }
+  std::filesystem::permissions(Dir.Path(), std::filesystem::perms::owner_all);
+  if (Threw) EXPECT_EQ(test::ReadFileBytes(Target), "new text\n");  // not writable (not root)
+}
+
+TEST(LineBuffer, StreamsLoadAndSave) {
+  TMemoryStream S;
+  S.WriteBuffer("x\ny\n"s);
+  TRidEderStringList L;
+  L.LoadFromStream(&S);
+  EXPECT_EQ(Lines(L), (std::vector<std::string>{"x", "y", ""}));
+  TMemoryStream Out;
+  L.SaveToStream(&Out);
+  EXPECT_EQ(Out.Bytes(), "x\ny\n");
+}
+
+TEST(LineBuffer, EditsFireEventsWithIndexesAndCounts) {
+  TRidEderStringList L;
+  EventLog Log;
+  Log.Attach(L);
+  L.Add("a");
+  L.Insert(0, "b");
+  L.Put(1, "c");
+  L.Put(2, "d");  // at count: appends
+  L.Delete(0);
+  L.InsertLines(1, 3);
+  L.DeleteLines(3, 10);  // cut to what exists
+  L.DeleteLines(L.GetCount(), 2);  // nothing there: no event
+  L.Clear();
+  EXPECT_EQ(Log.Events, (std::vector<std::string>{
+                            "changing", "ins 0 1", "change",   //
+                            "changing", "ins 0 1", "change",   //
+                            "changing", "put 1 1", "change",   //
+                            "changing", "ins 2 1", "change",   //
+                            "changing", "del 0 1", "change",   //
+                            "changing", "ins 1 3", "change",   //
+                            "changing", "change", "del 3 2",   //
+                            "changing", "cleared", "change"}));
+}
+
+TEST(LineBuffer, OuterBracketHoldsBackChangeEvents) {
+  TRidEderStringList L;
+  EventLog Log;
+  Log.Attach(L);
+  L.BeginUpdate();
+  L.Add("a");
+  L.PutRange(0, 5);
+  L.EndUpdate();
+  EXPECT_EQ(Log.Events, (std::vector<std::string>{"changing", "ins 0 1", "change"}));
+}
+
+TEST(LineBuffer, BadIndexesRaiseOrReadEmpty) {
+  TRidEderStringList L;
+  L.Add("a");
+  try {
+    L.Delete(1);
+    FAIL();
+  } catch (const ERidEderStringList& e) {
+    EXPECT_STREQ(e.what(), "Invalid stringlist index 1");
+  }
+  EXPECT_THROW(L.Put(5, "x"), ERidEderStringList);
+  EXPECT_THROW(L.PutRange(1, 0), ERidEderStringList);
+  EXPECT_THROW(L.InsertLines(3, 1), ERidEderStringList);
+  EXPECT_THROW(L.Exchange(0, 1), ERidEderStringList);
+  EXPECT_EQ(L.Get(-1), "");
+  EXPECT_EQ(L.GetRange(9), 0);
+  EXPECT_EQ(L.GetObject(9), nullptr);
+  EXPECT_EQ(L.GetExpandedStringLength(9), 0);
+  EXPECT_THROW(L.SetCapacity(0), EListError);
+}
+
+TEST(LineBuffer, LinesKeepRangeAndObjectThroughPut) {
+  TRidEderStringList L;
+  TObject Obj;
+  L.Add("a");
+  L.PutObject(0, &Obj);
+  EXPECT_EQ(L.GetRange(0), RidRangeUnscanned);
+  L.PutRange(0, 42);
+  L.Put(0, "b");
+  EXPECT_EQ(L.GetRange(0), 42);
+  EXPECT_EQ(L.GetObject(0), &Obj);
+  L.Insert(0, "c");
+  EXPECT_EQ(L.GetRange(0), RidRangeUnscanned);
+  EXPECT_EQ(L.GetTextStr(), "c\r\nb");
+  L.SetLineBreakStyle(lbsLF);
+  EXPECT_EQ(L.GetTextStr(), "c\r\nb");
+}
+
+TEST(LineBuffer, LongestLineFollowsEditsAndTabWidth) {
+  TRidEderStringList L;
+  L.Add("");
+  L.Add("");
+  EXPECT_EQ(L.GetLengthOfLongestLine(), 0);
+  L.Put(0, "abc");
+  L.Put(1, "\tx");
+  EXPECT_EQ(L.GetLengthOfLongestLine(), 9);
+  L.SetTabWidth(2);
+  EXPECT_EQ(L.GetLengthOfLongestLine(), 3);
+  L.Exchange(0, 1);
+  EXPECT_EQ(L.GetLengthOfLongestLine(), 3);
+  L.DeleteLines(1, 1);  // the longest goes
+  EXPECT_EQ(L.GetLengthOfLongestLine(), 3);  // "\tx" at width 2
+  L.InsertLines(0, 1);
+  L.Put(0, "12345");
+  EXPECT_EQ(L.GetLengthOfLongestLine(), 5);
+}
+
+TEST(LineBuffer, TabWidthIsClampedAndExpansionCached) {
+  TRidEderStringList L;
+  L.Add("\ta");
+  L.SetTabWidth(0);
+  EXPECT_EQ(L.GetTabWidth(), 1);
+  EXPECT_EQ(L.GetExpandedString(0), " a");
+  L.SetTabWidth(1000);
+  EXPECT_EQ(L.GetTabWidth(), 256);
+  EXPECT_EQ(L.GetExpandedStringLength(0), 257);
+  L.SetTabWidth(3);
+  EXPECT_EQ(L.GetExpandedString(0), "\t\t\ta");
+  L.Add("plain");
+  EXPECT_EQ(L.GetExpandedStringLength(1), 5);
+  EXPECT_EQ(L.GetExpandedString(1), "plain");
+}
+
+TEST(LineBuffer, AddStringsAppendsInOneEvent) {
+  TRidEderStringList Src, L;
+  Src.Add("x");
+  Src.Add("y");
+  L.Add("a");
+  EventLog Log;
+  Log.Attach(L);
+  L.AddStrings(&Src);
+  EXPECT_EQ(Lines(L), (std::vector<std::string>{"a", "x", "y"}));
+  EXPECT_EQ(Log.Events, (std::vector<std::string>{"changing", "ins 1 2", "change"}));
+  EXPECT_EQ(L.GetCapacity() % 16, 0);
+}
+
+// --- undo list
+
+struct UndoFixture : ::testing::Test {
+  TRidEderUndoList U;
+  int Added = 0;
+  void SetUp() override {
+    U.OnAddedUndo = [this](TObject*) { ++Added; };
+  }
+  void Change(TRidChangeReason r = urInsert, const std::string& Text = "t") {
+    U.AddChange(r, BufferCoord(1, 1), BufferCoord(2, 1), Text, smNormal);
+  }
+};
+
+TEST_F(UndoFixture, BlocksShareOneChangeNumber) {
+  Change();
+  U.BeginBlock();
+  Change();
+  U.BeginBlock();  // nested blocks share the number
+  Change();
+  U.EndBlock();
+  Change();
+  U.EndBlock();
+  Change();
+  ASSERT_EQ(U.ItemCount(), 5);
+  EXPECT_EQ(U.GetItem(0)->GetChangeNumber(), 1);
+  EXPECT_EQ(U.GetItem(1)->GetChangeNumber(), 2);
+  EXPECT_EQ(U.GetItem(2)->GetChangeNumber(), 2);
+  EXPECT_EQ(U.GetItem(3)->GetChangeNumber(), 2);
+  EXPECT_EQ(U.GetItem(4)->GetChangeNumber(), 3);
+  EXPECT_EQ(Added, 6);  // five changes, and the close of a block that recorded something
+  U.BeginBlock();
+  U.EndBlock();
+  EXPECT_EQ(Added, 6);
+  U.EndBlock();  // unbalanced: ignored
+  EXPECT_EQ(U.GetBlockCount(), 0);
+}
+
+TEST_F(UndoFixture, GroupBreaksAreNeverDoubled) {
+  EXPECT_EQ(U.LastChangeReason(), urNothing);
+  U.AddGroupBreak();
+  U.AddGroupBreak();
+  EXPECT_EQ(U.ItemCount(), 1);
+  EXPECT_EQ(Added, 0);  // a group break is not announced
+  Change(urDeleteAfter);
+  U.AddGroupBreak();
+  EXPECT_EQ(U.ItemCount(), 3);
+  EXPECT_EQ(U.LastChangeReason(), urGroupBreak);
+}
+
+TEST_F(UndoFixture, LimitDropsTheOldest) {
+  for (int i = 0; i < 1025; ++i) Change(urInsert, std::to_string(i));
+  EXPECT_EQ(U.ItemCount(), 1024);
+  EXPECT_TRUE(U.GetFullUndoImpossible());
+  EXPECT_EQ(U.GetItem(0)->GetChangeStr(), "1");
+  U.SetMaxUndoActions(-5);
+  EXPECT_EQ(U.GetMaxUndoActions(), 0);
+  EXPECT_EQ(U.ItemCount(), 0);
+  Added = 0;
+  Change();
+  EXPECT_EQ(U.ItemCount(), 0);
+  EXPECT_EQ(Added, 1);
+  EXPECT_EQ(U.PeekItem(), nullptr);
+  U.Clear();
+  EXPECT_FALSE(U.GetFullUndoImpossible());
+}
+
+TEST_F(UndoFixture, LockRecordsNothing) {
+  U.Lock();
+  U.Lock();
+  Change();
+  U.Unlock();
+  Change();
+  EXPECT_EQ(U.ItemCount(), 0);
+  EXPECT_EQ(Added, 0);
+  U.Unlock();
+  U.Unlock();  // never below zero
+  Change();
+  EXPECT_EQ(U.ItemCount(), 1);
+  EXPECT_FALSE(U.IsLocked());
+}
+
+TEST_F(UndoFixture, SavePointFollowsTheNewestItem) {
+  U.MarkSavePoint(true);
+  EXPECT_TRUE(U.IsAtSavePoint());
+  Change();
+  EXPECT_FALSE(U.IsAtSavePoint());
+  U.PopItem();
+  EXPECT_TRUE(U.IsAtSavePoint());
+  Change();
+  U.MarkSavePoint(true);
+  EXPECT_TRUE(U.IsAtSavePoint());
+  U.MarkSavePoint(false);  // changed outside the list
+  EXPECT_FALSE(U.IsAtSavePoint());
+  Change();
+  U.PopItem();
+  EXPECT_FALSE(U.IsAtSavePoint());
+  U.MarkSavePoint(true);
+  EXPECT_TRUE(U.IsAtSavePoint());
+}
+
+TEST_F(UndoFixture, PopPeekAndAssign) {
+  EXPECT_EQ(U.PopItem(), nullptr);
+  Change(urInsert, "one");
+  Change(urDeleteBefore, "two");
+  EXPECT_EQ(U.PeekItem()->GetChangeStr(), "two");
+  U.PushItem(nullptr);
+  EXPECT_EQ(U.ItemCount(), 2);
+  U.SetInsideUndo(true);
+  U.MarkSavePoint(true);
+  TRidEderUndoList Copy;
+  Copy.Assign(&U);
+  ASSERT_EQ(Copy.ItemCount(), 2);
+  EXPECT_NE(Copy.GetItem(1), U.GetItem(1));
+  EXPECT_EQ(Copy.GetItem(1)->GetChangeReason(), urDeleteBefore);
+  EXPECT_EQ(Copy.GetItem(1)->GetChangeEndPos(), BufferCoord(2, 1));
+  EXPECT_TRUE(Copy.GetInsideUndo());
+  EXPECT_FALSE(Copy.IsAtSavePoint());  // the save point is not copied
+  Copy.AddChange(urInsert, {}, {}, "", smNormal);
+  EXPECT_EQ(Copy.PeekItem()->GetChangeNumber(), 3);
+  auto Item = U.PopItem();
+  EXPECT_EQ(Item->GetChangeStr(), "two");
+  EXPECT_EQ(U.ItemCount(), 1);
+}
+
+}  // namespace
+}  // namespace rid
