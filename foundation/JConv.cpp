@@ -1,0 +1,372 @@
+#include "foundation/JConv.h"
+
+#include <array>
+#include <new>
+
+namespace rid {
+
+namespace {
+
+constexpr char kEsc = 0x1B;
+constexpr std::string_view kKanjiIn = "\x1B$B";
+constexpr std::string_view kKanjiOut = "\x1B(J";
+
+constexpr bool In(uint8_t B, uint8_t Lo, uint8_t Hi) { return B >= Lo && B <= Hi; }
+
+// JIS X 0208 code of the full-width form of each half-width katakana 0xA1-0xDF.
+constexpr std::array<uint16_t, 63> kHalfKanaJis = {
+    0x2123, 0x2156, 0x2157, 0x2122, 0x2126, 0x2572, 0x2521, 0x2523, 0x2525, 0x2527, 0x2529,
+    0x2563, 0x2565, 0x2567, 0x2543, 0x213C, 0x2522, 0x2524, 0x2526, 0x2528, 0x252A, 0x252B,
+    0x252D, 0x252F, 0x2531, 0x2533, 0x2535, 0x2537, 0x2539, 0x253B, 0x253D, 0x253F, 0x2541,
+    0x2544, 0x2546, 0x2548, 0x254A, 0x254B, 0x254C, 0x254D, 0x254E, 0x254F, 0x2552, 0x2555,
+    0x2558, 0x255B, 0x255E, 0x255F, 0x2560, 0x2561, 0x2562, 0x2564, 0x2566, 0x2568, 0x2569,
+    0x256A, 0x256B, 0x256C, 0x256D, 0x256F, 0x2573, 0x212B, 0x212C};
+
+constexpr uint8_t kVoiced = 0xDE, kSemiVoiced = 0xDF;
+
+// Output written through a pointer into a buffer sized for the worst case.
+class Writer {
+ public:
+  explicit Writer(size_t Capacity) : FOut(Capacity, '\0'), FPos(FOut.data()) {}
+  void Put(uint8_t B) { *FPos++ = char(B); }
+  void Put(std::string_view Bytes) {
+    for (char c : Bytes) *FPos++ = c;
+  }
+  std::string Take() {
+    FOut.resize(size_t(FPos - FOut.data()));
+    return std::move(FOut);
+  }
+
+ private:
+  std::string FOut;
+  char* FPos;
+};
+
+void Count(size_t* Substituted) {
+  if (Substituted) ++*Substituted;
+}
+
+std::string Utf16Bytes(std::string_view S, bool BigEndian) {
+  const std::u16string wide = MultiByteToWideChar(CP_ACP, S);
+  std::string out;
+  out.reserve(2 + wide.size() * 2);
+  out += BigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t u : wide) {
+    const char hi = char(u >> 8), lo = char(u & 0xFF);
+    if (BigEndian) {
+      out += hi;
+      out += lo;
+    } else {
+      out += lo;
+      out += hi;
+    }
+  }
+  return out;
+}
+
+void WriteTextUtf16(TMemoryStream* Stream, std::string_view S, bool BigEndian) {
+  if (!Stream) throw EJCodeError(SInvalidMemoryStream);
+  Stream->WriteBuffer(Utf16Bytes(S, BigEndian));
+}
+
+std::string LoadTextUtf16(const std::string& FileName, bool BigEndian, size_t* Substituted) {
+  if (FileName.empty()) return {};
+  TFileStream file(FileName, fmOpenRead);
+  std::string bytes;
+  int64_t got = 0;
+  try {
+    const int64_t size = file.Size();
+    if (size < 0) throw EJCodeError(SOutOfMemory);
+    bytes.resize(size_t(size));
+    while (got < size) {
+      const int32_t step = int32_t(std::min<int64_t>(size - got, 1 << 30));
+      const int32_t n = file.Read(bytes.data() + got, step);
+      if (n <= 0) break;
+      got += n;
+    }
+  } catch (const std::bad_alloc&) {
+    throw EJCodeError(SOutOfMemory);
+  } catch (const std::length_error&) {
+    throw EJCodeError(SOutOfMemory);
+  }
+  // A short read would lose the rest of the text without a word.
+  if (got < int64_t(bytes.size())) throw EJCodeError(SOutOfMemory);
+  if (bytes.size() <= 2) return {};
+  return Utf16ToSjis(std::string_view(bytes).substr(2), BigEndian, Substituted);
+}
+
+}  // namespace
+
+void JisToSjisBytes(uint8_t J1, uint8_t J2, uint8_t& S1, uint8_t& S2) {
+  S1 = uint8_t(((J1 + 1) >> 1) + (J1 < 0x5F ? 0x70 : 0xB0));
+  S2 = uint8_t(J2 + ((J1 & 1) == 0 ? 0x7E : (J2 < 0x60 ? 0x1F : 0x20)));
+}
+
+void SjisToJisBytes(uint8_t S1, uint8_t S2, uint8_t& J1, uint8_t& J2) {
+  J1 = uint8_t(2 * (S1 - (S1 < 0xA0 ? 0x70 : 0xB0)) - (S2 < 0x9F ? 1 : 0));
+  J2 = uint8_t(S2 - (S2 >= 0x9F ? 0x7E : (S2 < 0x80 ? 0x1F : 0x20)));
+}
+
+void SjisToEucBytes(uint8_t S1, uint8_t S2, uint8_t& E1, uint8_t& E2) {
+  SjisToJisBytes(S1, S2, E1, E2);
+  E1 |= 0x80;
+  E2 |= 0x80;
+}
+
+std::string JisToSjisChar(uint8_t J1, uint8_t J2) {
+  uint8_t s1, s2;
+  JisToSjisBytes(J1, J2, s1, s2);
+  return {char(s1), char(s2)};
+}
+
+std::string SjisToJisChar(uint8_t S1, uint8_t S2) {
+  uint8_t j1, j2;
+  SjisToJisBytes(S1, S2, j1, j2);
+  return {char(j1), char(j2)};
+}
+
+std::string HalfKanaToJis(std::string_view S, int32_t& Index) {
+  const size_t i = size_t(Index - 1);
+  const uint8_t b = uint8_t(S[i]);
+  uint16_t code = In(b, 0xA1, 0xDF) ? kHalfKanaJis[b - 0xA1] : 0x2129;  // else '？'
+  const uint8_t next = i + 1 < S.size() ? uint8_t(S[i + 1]) : 0;
+  int32_t used = 1;
+  if (next == kVoiced && (In(b, 0xB6, 0xC4) || In(b, 0xCA, 0xCE))) {
+    code += 1;
+    used = 2;
+  } else if (next == kSemiVoiced && In(b, 0xCA, 0xCE)) {
+    code += 2;
+    used = 2;
+  } else if (next == kVoiced && b == 0xB3) {
+    code = 0x2574;
+    used = 2;
+  }
+  Index += used;
+  return {char(code >> 8), char(code & 0xFF)};
+}
+
+std::string JisToSjis(std::string_view S) {
+  const auto* p = reinterpret_cast<const uint8_t*>(S.data());
+  const size_t n = S.size();
+  Writer out(n);
+  bool shifted = false;
+  size_t i = 0;
+  while (i < n) {
+    const uint8_t b = p[i];
+    if (b == uint8_t(kEsc)) {
+      if (i + 2 >= n) {  // a cut escape
+        out.Put(S.substr(i));
+        break;
+      }
+      if (p[i + 1] == '$' || p[i + 1] == '(') {
+        shifted = p[i + 1] == '$';
+        i += 3;
+        continue;
+      }
+      out.Put(b);  // an escape of no shift passes through
+      ++i;
+    } else if (shifted && i + 1 < n && In(b, 0x21, 0x98) && In(p[i + 1], 0x21, 0x7E)) {
+      // Only printable pairs: a line break or a lone byte inside a shifted run stays itself.
+      uint8_t s1, s2;
+      JisToSjisBytes(b, p[i + 1], s1, s2);
+      out.Put(s1);
+      out.Put(s2);
+      i += 2;
+    } else {
+      out.Put(b);
+      ++i;
+    }
+  }
+  return out.Take();
+}
+
+std::string SjisToJis(std::string_view S) {
+  const auto* p = reinterpret_cast<const uint8_t*>(S.data());
+  const size_t n = S.size();
+  // Each byte gives at most two, plus one escape pair per shifted run of at least one byte.
+  Writer out(n * 5 + 3);
+  bool shifted = false;
+  const auto shiftIn = [&] {
+    if (!shifted) out.Put(kKanjiIn);
+    shifted = true;
+  };
+  const auto shiftOut = [&] {
+    if (shifted) out.Put(kKanjiOut);
+    shifted = false;
+  };
+  size_t i = 0;
+  while (i < n) {
+    const uint8_t b = p[i];
+    if (In(b, 0xA1, 0xDF)) {
+      shiftIn();
+      int32_t index = int32_t(i + 1);
+      out.Put(HalfKanaToJis(S, index));
+      i = size_t(index - 1);
+    } else if (IsDBCSLeadByte(b) && i + 1 < n && IsDBCSTrailByte(p[i + 1])) {
+      shiftIn();
+      uint8_t j1, j2;
+      SjisToJisBytes(b, p[i + 1], j1, j2);
+      out.Put(j1);
+      out.Put(j2);
+      i += 2;
+    } else {
+      // ASCII, line breaks and bytes that form no character go out unshifted, as they are.
+      shiftOut();
+      out.Put(b);
+      ++i;
+    }
+  }
+  shiftOut();
+  return out.Take();
+}
+
+std::string EucToSjis(std::string_view S, size_t* Substituted) {
+  const auto* p = reinterpret_cast<const uint8_t*>(S.data());
+  const size_t n = S.size();
+  Writer out(n);
+  const auto substitute = [&](size_t Used, size_t& I) {
+    out.Put('?');
+    Count(Substituted);
+    I += Used;
+  };
+  size_t i = 0;
+  while (i < n) {
+    const uint8_t b = p[i];
+    if (b < 0x80) {
+      out.Put(b);
+      ++i;
+    } else if (b == 0x8E || b == 0x8F || In(b, 0xA1, 0xFE)) {
+      const size_t len = b == 0x8F ? 3 : 2;
+      if (i + len > n) {  // cut by the end of the text
+        out.Put(S.substr(i));
+        break;
+      }
+      const uint8_t c = p[i + 1];
+      if (b == 0x8E) {
+        if (In(c, 0xA1, 0xDF)) {
+          out.Put(c);
+          i += 2;
+        } else {
+          substitute(c >= 0x80 ? 2 : 1, i);  // an ASCII byte after it is kept
+        }
+      } else if (b == 0x8F) {
+        // JIS X 0212 has no Shift-JIS form: one '?' for the whole character.
+        substitute(In(c, 0xA1, 0xFE) && In(p[i + 2], 0xA1, 0xFE) ? 3 : 1, i);
+      } else if (In(c, 0xA1, 0xFE)) {
+        uint8_t s1, s2;
+        JisToSjisBytes(b & 0x7F, c & 0x7F, s1, s2);
+        out.Put(s1);
+        out.Put(s2);
+        i += 2;
+      } else {
+        substitute(1, i);
+      }
+    } else {
+      substitute(1, i);
+    }
+  }
+  return out.Take();
+}
+
+std::string SjisToEuc(std::string_view S, size_t* Substituted) {
+  const auto* p = reinterpret_cast<const uint8_t*>(S.data());
+  const size_t n = S.size();
+  Writer out(n * 2);
+  size_t i = 0;
+  while (i < n) {
+    const uint8_t b = p[i];
+    if (b < 0x80) {
+      out.Put(b);
+      ++i;
+    } else if (In(b, 0xA1, 0xDF)) {
+      out.Put(0x8E);
+      out.Put(b);
+      ++i;
+    } else if (IsDBCSLeadByte(b)) {
+      if (i + 1 >= n) {  // a lead byte without its trail
+        out.Put(b);
+        break;
+      }
+      const uint8_t c = p[i + 1];
+      if (!In(c, 0x40, 0xFC)) {
+        out.Put('?');
+        Count(Substituted);
+        ++i;
+      } else if (b <= 0xEA) {
+        uint8_t e1, e2;
+        SjisToEucBytes(b, c, e1, e2);
+        out.Put(e1);
+        out.Put(e2);
+        i += 2;
+      } else {
+        // User-defined and IBM extension characters: the pair is one character.
+        out.Put('?');
+        Count(Substituted);
+        i += 2;
+      }
+    } else {
+      out.Put('?');
+      Count(Substituted);
+      ++i;
+    }
+  }
+  return out.Take();
+}
+
+std::string Utf8BomToSjis(std::string_view S, size_t* Substituted) {
+  // Only a mark is dropped: text without one keeps its first bytes.
+  if (S.starts_with("\xEF\xBB\xBF")) S.remove_prefix(3);
+  return Utf8ToSjis(S, Substituted);
+}
+
+std::string SjisToUtf8Bom(std::string_view S) { return "\xEF\xBB\xBF" + SjisToUtf8(S); }
+
+std::string Utf16ToSjis(std::string_view Bytes, bool BigEndian, size_t* Substituted) {
+  std::u16string wide;
+  wide.reserve(Bytes.size() / 2 + 1);
+  const auto* p = reinterpret_cast<const uint8_t*>(Bytes.data());
+  const size_t units = Bytes.size() / 2;
+  for (size_t k = 0; k < units; ++k) {
+    const uint8_t a = p[2 * k], b = p[2 * k + 1];
+    wide.push_back(char16_t(BigEndian ? (a << 8 | b) : (b << 8 | a)));
+  }
+  std::string out = WideCharToMultiByte(CP_ACP, wide, Substituted);
+  if (Bytes.size() % 2 != 0) {
+    out += '?';
+    Count(Substituted);
+  }
+  return out;
+}
+
+std::string ConvertToUtf16LE(std::string_view S) { return Utf16Bytes(S, false); }
+std::string ConvertToUtf16BE(std::string_view S) { return Utf16Bytes(S, true); }
+
+void WriteTextUtf16LE(TMemoryStream* Stream, std::string_view S) {
+  WriteTextUtf16(Stream, S, false);
+}
+void WriteTextUtf16BE(TMemoryStream* Stream, std::string_view S) {
+  WriteTextUtf16(Stream, S, true);
+}
+
+void SaveTextUtf16LE(const std::string& FileName, std::string_view S) {
+  SaveBytesToFileAtomic(FileName, ConvertToUtf16LE(S));
+}
+void SaveTextUtf16BE(const std::string& FileName, std::string_view S) {
+  SaveBytesToFileAtomic(FileName, ConvertToUtf16BE(S));
+}
+
+std::string LoadTextUtf16LE(const std::string& FileName, size_t* Substituted) {
+  return LoadTextUtf16(FileName, false, Substituted);
+}
+std::string LoadTextUtf16BE(const std::string& FileName, size_t* Substituted) {
+  return LoadTextUtf16(FileName, true, Substituted);
+}
+
+int32_t GetLineBreakKind(std::string_view S) {
+  const size_t at = S.find_first_of("\r\n");
+  if (at == std::string_view::npos) return -1;
+  if (S[at] == '\n') return 1;
+  return at + 1 < S.size() && S[at + 1] == '\n' ? 0 : 2;
+}
+
+}  // namespace rid

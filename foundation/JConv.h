@@ -1,0 +1,77 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "foundation/JCode.h"
+#include "platform/Classes.h"
+#include "platform/Locale.h"
+
+namespace rid {
+
+// Raised by the conversions with the messages below (code page 932 text).
+class EJCodeError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// "UTF8の文字列変換に失敗しました."
+inline constexpr const char* SUtf8ConvertError =
+    "UTF8\x82\xCC\x95\xB6\x8E\x9A\x97\xF1\x95\xCF\x8A\xB7\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC"
+    "\x82\xB5\x82\xBD.";
+// "無効なMemoryStream."
+inline constexpr const char* SInvalidMemoryStream = "\x96\xB3\x8C\xF8\x82\xC8MemoryStream.";
+// "メモリを確保出来ませんでした."
+inline constexpr const char* SOutOfMemory =
+    "\x83\x81\x83\x82\x83\x8A\x82\xF0\x8A\x6D\x95\xDB\x8F\x6F\x97\x88\x82\xDC\x82\xB9\x82\xF1\x82"
+    "\xC5\x82\xB5\x82\xBD.";
+
+// Double-byte arithmetic between JIS X 0208 rows and Shift-JIS; EUC-JP is JIS with the high bits.
+void JisToSjisBytes(uint8_t J1, uint8_t J2, uint8_t& S1, uint8_t& S2);
+void SjisToJisBytes(uint8_t S1, uint8_t S2, uint8_t& J1, uint8_t& J2);
+void SjisToEucBytes(uint8_t S1, uint8_t S2, uint8_t& E1, uint8_t& E2);
+std::string JisToSjisChar(uint8_t J1, uint8_t J2);
+std::string SjisToJisChar(uint8_t S1, uint8_t S2);
+// The JIS code of the full-width form of the half-width katakana at S[Index] (1-based), merged
+// with a following voiced or semi-voiced mark; Index moves past the bytes consumed.
+std::string HalfKanaToJis(std::string_view S, int32_t& Index);
+
+// The conversions to Shift-JIS (and to EUC-JP) write '?' for what has no form there and add the
+// number written to *Substituted (when given), so that a caller can warn before saving over the
+// original file; a save that converts line by line sums over its lines.
+// A sequence cut off by the end of the text is copied as it stands.
+
+// ESC $ shifts into double-byte pairs, ESC ( back to single bytes.
+std::string JisToSjis(std::string_view S);
+// Half-width katakana become full width; ESC ( J ends each shifted run and line.
+std::string SjisToJis(std::string_view S);
+std::string EucToSjis(std::string_view S, size_t* Substituted = nullptr);
+// Lead bytes EB-FC (user-defined and IBM extension characters) have no EUC-JP form: '?'.
+std::string SjisToEuc(std::string_view S, size_t* Substituted = nullptr);
+// Utf8ToSjis (S, Substituted) and SjisToUtf8 (S) are the platform's (platform/Locale.h): the
+// whole text is converted, a zero byte included; a malformed sequence becomes '?' and counts.
+std::string Utf8BomToSjis(std::string_view S, size_t* Substituted = nullptr);
+std::string SjisToUtf8Bom(std::string_view S);
+
+// UTF-16 code units (without a mark) to Shift-JIS; every unit counts, zero units included, and a
+// dangling odd byte becomes one '?'.
+std::string Utf16ToSjis(std::string_view Bytes, bool BigEndian, size_t* Substituted = nullptr);
+// The mark and the UTF-16 form of S.
+std::string ConvertToUtf16LE(std::string_view S);
+std::string ConvertToUtf16BE(std::string_view S);
+// Put the mark and the UTF-16 form of S into Stream; a missing stream raises.
+void WriteTextUtf16LE(TMemoryStream* Stream, std::string_view S);
+void WriteTextUtf16BE(TMemoryStream* Stream, std::string_view S);
+// Write the file whole (created or replaced).
+void SaveTextUtf16LE(const std::string& FileName, std::string_view S);
+void SaveTextUtf16BE(const std::string& FileName, std::string_view S);
+// Read the file, skip its two mark bytes and convert the rest; an empty name gives an empty
+// text, a short read raises SOutOfMemory.
+std::string LoadTextUtf16LE(const std::string& FileName, size_t* Substituted = nullptr);
+std::string LoadTextUtf16BE(const std::string& FileName, size_t* Substituted = nullptr);
+
+// The first line break of S: 0 CR LF, 1 LF, 2 CR, -1 none.
+int32_t GetLineBreakKind(std::string_view S);
+
+}  // namespace rid

@@ -1,0 +1,296 @@
+#include "foundation/JConv.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+std::string Bytes(std::initializer_list<int> List) {
+  std::string s;
+  for (int b : List) s += char(b);
+  return s;
+}
+
+bool IsAssigned(uint8_t S1, uint8_t S2) {
+  const std::string pair{char(S1), char(S2)};
+  const std::u16string w = MultiByteToWideChar(CP_SJIS, pair);
+  return w.size() == 1 && (w[0] != u'\u30FB' || pair == "\x81\x45");
+}
+
+// Every assigned character of the given Shift-JIS lead bytes, with ASCII and all three line
+// breaks between them.
+std::string Characters(uint8_t FirstLead, uint8_t LastLead, bool (*Skip)(uint8_t) = nullptr) {
+  static const char* const kBreaks[] = {"\r\n", "\n", "\r"};
+  std::string s;
+  int count = 0;
+  for (int s1 = FirstLead; s1 <= LastLead; ++s1) {
+    if (!IsDBCSLeadByte(uint8_t(s1)) || (Skip && Skip(uint8_t(s1)))) continue;
+    for (int s2 = 0x40; s2 <= 0xFC; ++s2) {
+      if (s2 == 0x7F || !IsAssigned(uint8_t(s1), uint8_t(s2))) continue;
+      s += char(s1);
+      s += char(s2);
+      if (++count % 40 == 0) s += std::string(" a\\~1") + kBreaks[count / 40 % 3];
+    }
+  }
+  return s + "end\r\n";
+}
+
+// JIS X 0208 in Shift-JIS: leads 81-9F and E0-EA less the NEC row 13 (lead 87).
+const std::string& Jis0208() {
+  static const std::string s = Characters(0x81, 0xEA, [](uint8_t b) { return b == 0x87; });
+  return s;
+}
+const std::string& NecRow13() {
+  static const std::string s = Characters(0x87, 0x87);
+  return s;
+}
+const std::string& IbmExtensions() {
+  static const std::string s = Characters(0xFA, 0xFC);
+  return s;
+}
+const std::string& NecSelectedIbm() {
+  static const std::string s = Characters(0xED, 0xEE);
+  return s;
+}
+// Every half-width katakana alone and every one followed by each mark.
+const std::string& HalfKana() {
+  static const std::string s = [] {
+    std::string k;
+    for (int b = 0xA1; b <= 0xDF; ++b) k += char(b);
+    k += "\n";
+    for (int b = 0xA6; b <= 0xDD; ++b) k += std::string{char(b), '\xDE', char(b), '\xDF', ' '};
+    return k + "\r\n";
+  }();
+  return s;
+}
+
+std::string Tool(const std::string& Command, const std::string& Input) {
+  int exitCode = 0;
+  std::string out = test::RunTool(Command, Input, &exitCode);
+  EXPECT_EQ(exitCode, 0) << Command;
+  return out;
+}
+
+// nkf ends a shifted run with ESC ( B, we with ESC ( J.
+std::string NormaliseJisOut(std::string S) {
+  for (size_t at = S.find("\x1B(B"); at != std::string::npos; at = S.find("\x1B(B", at))
+    S[at + 2] = 'J';
+  return S;
+}
+
+TEST(JConv, ArithmeticMapsTheCornersOfTheTable) {
+  EXPECT_EQ(JisToSjisChar(0x21, 0x21), "\x81\x40");
+  EXPECT_EQ(JisToSjisChar(0x74, 0x26), "\xEA\xA4");
+  EXPECT_EQ(SjisToJisChar(0x88, 0x9F), "\x30\x21");
+  uint8_t e1, e2;
+  SjisToEucBytes(0x82, 0xA0, e1, e2);
+  EXPECT_EQ(e1, 0xA4);
+  EXPECT_EQ(e2, 0xA2);
+}
+
+TEST(JConv, HalfKanaWidensAndMergesMarks) {
+  struct Case {
+    std::string in, jis;
+    int32_t used;
+  } cases[] = {{"\xB6\xDE", "\x25\x2C", 2}, {"\xCA\xDF", "\x25\x51", 2},
+               {"\xB3\xDE", "\x25\x74", 2}, {"\xDE", "\x21\x2B", 1},
+               {"\xB6\xDF", "\x25\x2B", 1}, {"\xB1", "\x25\x22", 1}};
+  for (const Case& c : cases) {
+    int32_t index = 1;
+    EXPECT_EQ(HalfKanaToJis(c.in, index), c.jis);
+    EXPECT_EQ(index, 1 + c.used);
+  }
+  EXPECT_EQ(SjisToJis("\xB6\xDE"), "\x1B$B\x25\x2C\x1B(J");
+}
+
+TEST(JConv, SjisToJisShiftsAroundDoubleByteRuns) {
+  EXPECT_EQ(SjisToJis("abc\r\n"), "abc\r\n");
+  EXPECT_EQ(SjisToJis("a\x8A\xBF"), "a\x1B$B\x34\x41\x1B(J");
+  EXPECT_EQ(SjisToJis("\x8A\xBF\r\n\x8A\xBF"), "\x1B$B\x34\x41\x1B(J\r\n\x1B$B\x34\x41\x1B(J");
+  // A lead byte without its trail goes out unshifted and comes back.
+  const std::string lone = "\x8A\xBF\x81\r\x81";
+  EXPECT_EQ(SjisToJis(lone), "\x1B$B\x34\x41\x1B(J\x81\r\x81");
+  EXPECT_EQ(JisToSjis(SjisToJis(lone)), lone);
+}
+
+TEST(JConv, JisToSjisReadsEscapes) {
+  EXPECT_EQ(JisToSjis("plain \\ text"), "plain \\ text");
+  EXPECT_EQ(JisToSjis("\x1B$@\x34\x41\x1B(Bx"), "\x8A\xBFx");
+  // A line break inside a shifted run is kept; cut escapes and pairs are copied.
+  EXPECT_EQ(JisToSjis("\x1B$B\x34\x41\n\x34\x41"), "\x8A\xBF\n\x8A\xBF");
+  EXPECT_EQ(JisToSjis("a\x1B$"), "a\x1B$");
+  EXPECT_EQ(JisToSjis("\x1B$B\x34"), "\x34");
+}
+
+TEST(JConv, EucToSjisSubstitutesWhatShiftJisLacks) {
+  size_t substituted = 0;
+  EXPECT_EQ(EucToSjis("\x8E\xB1", &substituted), "\xB1");
+  EXPECT_EQ(substituted, 0u);
+  // JIS X 0212: one '?' for the three bytes.
+  EXPECT_EQ(EucToSjis("\x8F\xA1\xA1"
+                      "a",
+                      &substituted),
+            "?a");
+  EXPECT_EQ(substituted, 1u);
+  EXPECT_EQ(EucToSjis("\xA1\x41\xFF", &substituted), "?A?");
+  EXPECT_EQ(substituted, 3u);  // counts add up over calls
+  EXPECT_EQ(EucToSjis("\x8E\n"), "?\n");
+  // Cut at the end: copied, never read past.
+  EXPECT_EQ(EucToSjis("a\xB4"), "a\xB4");
+  EXPECT_EQ(EucToSjis("a\x8F\xA1"), "a\x8F\xA1");
+}
+
+TEST(JConv, SjisToEucTakesAPairWithoutEucFormWhole) {
+  size_t substituted = 0;
+  // User-defined F0 40 and IBM FA 55 (trail 0x55 alone would be 'U').
+  EXPECT_EQ(SjisToEuc("\xF0\x40"
+                      "a\xFA\x55\x82\xA0",
+                      &substituted),
+            "?a?\xA4\xA2");
+  EXPECT_EQ(substituted, 2u);
+  // A lead byte whose next byte is no trail byte.
+  EXPECT_EQ(SjisToEuc("\x82\x0A", &substituted), "?\n");
+  EXPECT_EQ(SjisToEuc("\xB1\x82"), "\x8E\xB1\x82");
+}
+
+TEST(JConv, LineBreakKind) {
+  EXPECT_EQ(GetLineBreakKind("abc"), -1);
+  EXPECT_EQ(GetLineBreakKind("a\r"), 2);
+  EXPECT_EQ(GetLineBreakKind("a\r\nb"), 0);
+  EXPECT_EQ(GetLineBreakKind("a\nb\r\n"), 1);
+  EXPECT_EQ(GetLineBreakKind("a\rb\r\n"), 2);
+}
+
+TEST(JConv, Utf8KeepsTheWholeText) {
+  size_t substituted = 0;
+  EXPECT_EQ(Utf8ToSjis(std::string("a\0b", 3), &substituted), std::string("a\0b", 3));
+  EXPECT_EQ(Utf8BomToSjis("\xEF\xBB\xBF"
+                          "abc",
+                          &substituted),
+            "abc");
+  EXPECT_EQ(substituted, 0u);
+  EXPECT_EQ(Utf8BomToSjis("abcd"), "abcd");
+  // U+00E9 and a malformed byte have no Shift-JIS form.
+  EXPECT_EQ(Utf8ToSjis("\xC3\xA9x\xFF", &substituted), "?x?");
+  EXPECT_EQ(substituted, 2u);
+  EXPECT_EQ(SjisToUtf8Bom("\xB1"), "\xEF\xBB\xBF\xEF\xBD\xB1");
+}
+
+TEST(JConv, Utf16FilesKeepZeroUnitsAndRaiseOnBadStreams) {
+  test::TempDir dir;
+  const std::string text = std::string("a\0\x82\xA0\r\n", 6);
+  const std::string le = (dir / "le.txt").string(), be = (dir / "be.txt").string();
+  SaveTextUtf16LE(le, text);
+  SaveTextUtf16BE(be, text);
+  EXPECT_EQ(test::ReadFileBytes(le), Bytes({0xFF, 0xFE, 'a', 0, 0, 0, 0x42, 0x30, 13, 0, 10, 0}));
+  EXPECT_EQ(test::ReadFileBytes(be), Bytes({0xFE, 0xFF, 0, 'a', 0, 0, 0x30, 0x42, 0, 13, 0, 10}));
+  EXPECT_EQ(LoadTextUtf16LE(le), text);
+  EXPECT_EQ(LoadTextUtf16BE(be), text);
+  EXPECT_EQ(LoadTextUtf16LE(""), "");
+  size_t substituted = 0;
+  test::WriteFileBytes(dir / "odd.txt", Bytes({0xFF, 0xFE, 'a', 0, 0xE9, 0, 'b'}));
+  EXPECT_EQ(LoadTextUtf16LE((dir / "odd.txt").string(), &substituted), "a??");
+  EXPECT_EQ(substituted, 2u);
+  EXPECT_ANY_THROW(LoadTextUtf16LE((dir / "missing.txt").string()));
+  EXPECT_EQ(ConvertToUtf16BE("a"), Bytes({0xFE, 0xFF, 0, 'a'}));
+
+  TMemoryStream stream;
+  WriteTextUtf16LE(&stream, "a");
+  EXPECT_EQ(stream.Bytes(), Bytes({0xFF, 0xFE, 'a', 0}));
+  try {
+    WriteTextUtf16BE(nullptr, "a");
+    ADD_FAILURE();
+  } catch (const EJCodeError& e) {
+    EXPECT_STREQ(e.what(), SInvalidMemoryStream);
+  }
+}
+
+// Double-byte characters of S, counted by a forward walk.
+size_t DoubleByteCount(const std::string& S) {
+  size_t n = 0;
+  for (size_t i = 0; i < S.size(); i += IsDBCSLeadByte(S[i]) ? 2 : 1) n += IsDBCSLeadByte(S[i]);
+  return n;
+}
+
+// Replaces every double-byte character of S by '?'.
+std::string Questioned(const std::string& S) {
+  std::string out;
+  for (size_t i = 0; i < S.size(); i += IsDBCSLeadByte(S[i]) ? 2 : 1)
+    out += IsDBCSLeadByte(S[i]) ? '?' : S[i];
+  return out;
+}
+
+TEST(JConvOracle, EucAgreesWithIconvAndNkf) {
+  RID_REQUIRE_TOOL("iconv");
+  RID_REQUIRE_TOOL("nkf");
+  // iconv goes through Unicode, so the NEC duplicates of row 13 come out in row 2: nkf keeps
+  // them, as the arithmetic does.
+  const std::string sjis = Jis0208() + HalfKana();
+  size_t substituted = 0;
+  const std::string euc = SjisToEuc(sjis + NecRow13(), &substituted);
+  EXPECT_EQ(substituted, 0u);
+  EXPECT_EQ(euc, Tool("iconv -f CP932 -t EUC-JP-MS", sjis) + Tool("nkf -S -e -x", NecRow13()));
+  EXPECT_EQ(SjisToEuc(sjis), Tool("nkf -S -e -x", sjis));
+  EXPECT_EQ(EucToSjis(euc, &substituted), sjis + NecRow13());
+  EXPECT_EQ(substituted, 0u);
+  const std::string kanji = Characters(0x88, 0xEA);
+  EXPECT_EQ(EucToSjis(Tool("iconv -f CP932 -t EUC-JP", kanji)), kanji);
+  // Characters without an EUC-JP form: one '?' each, nothing else changes.
+  const std::string ibm = IbmExtensions() + NecSelectedIbm();
+  EXPECT_EQ(SjisToEuc(ibm, &substituted), Questioned(ibm));
+  EXPECT_EQ(substituted, DoubleByteCount(ibm));
+}
+
+TEST(JConvOracle, JisAgreesWithNkf) {
+  RID_REQUIRE_TOOL("nkf");
+  const std::string sjis = Jis0208() + NecRow13();
+  const std::string jis = SjisToJis(sjis);
+  EXPECT_EQ(jis, NormaliseJisOut(Tool("nkf -S -j", sjis)));
+  EXPECT_EQ(JisToSjis(jis), sjis);
+  EXPECT_EQ(JisToSjis(Tool("nkf -S -j", sjis)), sjis);
+  EXPECT_EQ(SjisToJis(HalfKana()), NormaliseJisOut(Tool("nkf -S -j", HalfKana())));
+  // iconv reads some symbols of rows 1 and 2 as other Unicode characters than code page 932
+  // does; the kanji rows mean the same to both.
+  const std::string kanji = Characters(0x88, 0xEA);
+  EXPECT_EQ(SjisToJis(kanji), NormaliseJisOut(Tool("iconv -f CP932 -t ISO-2022-JP", kanji)));
+  EXPECT_EQ(JisToSjis(Tool("iconv -f CP932 -t ISO-2022-JP", kanji)), kanji);
+}
+
+TEST(JConvOracle, UnicodeFormsAgreeWithIconv) {
+  RID_REQUIRE_TOOL("iconv");
+  const std::string all = Jis0208() + HalfKana() + NecRow13() + IbmExtensions() + NecSelectedIbm();
+  const std::string utf8 = SjisToUtf8(all);
+  EXPECT_EQ(utf8, Tool("iconv -f CP932 -t UTF-8", all));
+  EXPECT_EQ(ConvertToUtf16LE(all), "\xFF\xFE" + Tool("iconv -f CP932 -t UTF-16LE", all));
+  EXPECT_EQ(ConvertToUtf16BE(all), "\xFE\xFF" + Tool("iconv -f CP932 -t UTF-16BE", all));
+  // The duplicates (NEC row 13 against row 2, the NEC selection against the IBM extensions)
+  // come back in the one form code page 932 gives each Unicode character.
+  size_t substituted = 0;
+  const std::string back = Tool("iconv -f UTF-8 -t CP932", utf8);
+  EXPECT_EQ(Utf8ToSjis(utf8, &substituted), back);
+  EXPECT_EQ(Utf16ToSjis(ConvertToUtf16LE(all).substr(2), false, &substituted), back);
+  EXPECT_EQ(Utf16ToSjis(ConvertToUtf16BE(all).substr(2), true, &substituted), back);
+  EXPECT_EQ(substituted, 0u);
+}
+
+TEST(JConvOracle, EveryEncodingRoundTrips) {
+  const std::string plain = Jis0208() + NecRow13();  // no half-width kana: JIS widens them
+  const std::string withKana = Jis0208() + HalfKana();
+  size_t substituted = 0;
+  EXPECT_EQ(JisToSjis(SjisToJis(plain)), plain);
+  EXPECT_EQ(EucToSjis(SjisToEuc(withKana + NecRow13(), &substituted), &substituted),
+            withKana + NecRow13());
+  EXPECT_EQ(Utf8ToSjis(SjisToUtf8(withKana), &substituted), withKana);
+  EXPECT_EQ(Utf8BomToSjis(SjisToUtf8Bom(withKana), &substituted), withKana);
+  EXPECT_EQ(Utf16ToSjis(ConvertToUtf16LE(withKana).substr(2), false, &substituted), withKana);
+  EXPECT_EQ(Utf16ToSjis(ConvertToUtf16BE(withKana).substr(2), true, &substituted), withKana);
+  EXPECT_EQ(substituted, 0u);
+  test::TempDir dir;
+  SaveTextUtf16BE((dir / "t.txt").string(), withKana);
+  EXPECT_EQ(LoadTextUtf16BE((dir / "t.txt").string()), withKana);
+}
+
+}  // namespace
+}  // namespace rid
