@@ -1,0 +1,238 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Classes.h"
+
+namespace rid {
+
+// Raised for every failure of the regular-expression engine; ErrorCode is one of the reeXxx
+// codes below, CompilerErrorPos the byte distance of the parse cursor from the expression start
+// (0 outside a compile).
+class ERidRegExpr : public Exception {
+ public:
+  ERidRegExpr(std::string AMessage, int32_t AErrorCode, int32_t ACompilerErrorPos)
+      : Exception(std::move(AMessage)), ErrorCode(AErrorCode), CompilerErrorPos(ACompilerErrorPos) {}
+  int32_t ErrorCode;
+  int32_t CompilerErrorPos;
+};
+
+// Error codes.
+constexpr int32_t reeOk = 0;
+constexpr int32_t reeCompNullArgument = 100;
+constexpr int32_t reeCompRegexpTooBig = 101;
+constexpr int32_t reeCompParseRegTooManyBrackets = 102;
+constexpr int32_t reeCompParseRegUnmatchedBrackets = 103;
+constexpr int32_t reeCompParseRegUnmatchedBrackets2 = 104;
+constexpr int32_t reeCompParseRegJunkOnEnd = 105;
+constexpr int32_t rePlusStarOperandCouldBeEmpty = 106;
+constexpr int32_t reeNestedSQP = 107;
+constexpr int32_t reeBadHexDigit = 108;
+constexpr int32_t reeInvalidRange = 109;
+constexpr int32_t reeParseAtomTrailingBackSlash = 110;
+constexpr int32_t reeNoHexCodeAfterBSlashX = 111;
+constexpr int32_t reeHexCodeAfterBSlashXTooBig = 112;
+constexpr int32_t reeUnmatchedSqBrackets = 113;
+constexpr int32_t reeInternalUrp = 114;
+constexpr int32_t reeQPSBFollowsNothing = 115;
+constexpr int32_t reeTrailingBackSlash = 116;
+constexpr int32_t reeRarseAtomInternalDisaster = 119;
+constexpr int32_t reeBRACESArgTooBig = 122;
+constexpr int32_t reeBracesMinParamGreaterMax = 124;
+constexpr int32_t reeUnclosedComment = 125;
+constexpr int32_t reeComplexBracesNotImplemented = 126;
+constexpr int32_t reeUrecognizedModifier = 127;
+constexpr int32_t reeBadLinePairedSeparator = 128;
+constexpr int32_t reeRegRepeatCalledInappropriately = 1000;
+constexpr int32_t reeMatchPrimMemoryCorruption = 1001;
+constexpr int32_t reeMatchPrimCorruptedPointers = 1002;
+constexpr int32_t reeNoExpression = 1003;
+constexpr int32_t reeCorruptedProgram = 1004;
+constexpr int32_t reeNoInputStringSpecified = 1005;
+constexpr int32_t reeOffsetMustBeGreaterThen0 = 1006;
+constexpr int32_t reeExecNextWithoutExec = 1007;
+constexpr int32_t reeGetInputStringWithoutInputString = 1008;
+constexpr int32_t reeDumpCorruptedOpcode = 1011;
+constexpr int32_t reeModifierUnsupported = 1013;
+constexpr int32_t reeLoopStackExceeded = 1014;
+constexpr int32_t reeLoopWithoutEntry = 1015;
+// A search gave up because it ran out of its work budget (a pattern such as (a+)+b that would
+// otherwise take exponential time).
+constexpr int32_t reeMatchBudgetExceeded = 1016;
+constexpr int32_t reeBadPCodeImported = 2000;
+
+// Modifier indexes for GetModifier / SetModifier.
+constexpr int32_t remI = 1;  // case-insensitive
+constexpr int32_t remR = 2;  // Cyrillic range extension in classes
+constexpr int32_t remS = 3;  // "." matches every byte
+constexpr int32_t remG = 4;  // greedy quantifiers
+constexpr int32_t remM = 5;  // "^" and "$" at line separators
+constexpr int32_t remX = 6;  // extended syntax
+
+// Program opcodes: a program is the magic byte then nodes of opcode, little-endian 32-bit
+// "next" offset (relative to the node, 0 = none) and operand.
+namespace RidRegExprOp {
+constexpr uint8_t MAGIC = 216;
+constexpr uint8_t opEnd = 0;
+constexpr uint8_t opInputStart = 1;
+constexpr uint8_t opInputEnd = 2;
+constexpr uint8_t opAnyChar = 3;
+constexpr uint8_t opBranch = 6;
+constexpr uint8_t opBack = 7;
+constexpr uint8_t opExact = 8;
+constexpr uint8_t opNothing = 9;
+constexpr uint8_t opStar = 10;
+constexpr uint8_t opPlus = 11;
+constexpr uint8_t opDigit = 12;
+constexpr uint8_t opNotDigit = 13;
+constexpr uint8_t opBraces = 18;
+constexpr uint8_t opComment = 19;
+constexpr uint8_t opExactCI = 20;
+constexpr uint8_t opLoopEntry = 23;
+constexpr uint8_t opLoop = 24;
+constexpr uint8_t opAnyOfTiny = 25;
+constexpr uint8_t opAnyButTiny = 26;
+constexpr uint8_t opAnyOfSet = 27;
+constexpr uint8_t opBackRef = 28;
+constexpr uint8_t opBackRefCI = 29;
+constexpr uint8_t opStarLazy = 30;
+constexpr uint8_t opPlusLazy = 31;
+constexpr uint8_t opBracesLazy = 32;
+constexpr uint8_t opLoopLazy = 33;
+constexpr uint8_t opLineStart = 34;
+constexpr uint8_t opLineEnd = 35;
+constexpr uint8_t opAnyInLine = 36;
+constexpr uint8_t opWordBound = 37;
+constexpr uint8_t opNotWordBound = 38;
+constexpr uint8_t opOpen = 39;   // + group number 1-14
+constexpr uint8_t opClose = 54;  // + group number 1-14
+constexpr uint8_t opLastCode = 68;
+constexpr int32_t NodeHeader = 5;
+constexpr int32_t LoopInfinite = 2147483646;
+}  // namespace RidRegExprOp
+
+using TRidRegExprInvertCaseFunction = uint8_t (*)(uint8_t);
+
+// Default case inversion: ASCII letters swap case; no byte above 0x7F has a case in code page
+// 932, so lead and trail bytes of double-byte characters stay as they are.
+uint8_t RidRegExprInvertCase(uint8_t Ch);
+
+// A byte-oriented backtracking regular-expression engine: a compiler to a byte program and a
+// matcher that keeps its backtracking state on a heap stack.
+class TRidRegExpr : public TObject {
+ public:
+  RID_CLASS_NAME(TRidRegExpr)
+  TRidRegExpr();
+  ~TRidRegExpr() override;
+  TRidRegExpr(const TRidRegExpr&) = delete;
+  TRidRegExpr& operator=(const TRidRegExpr&) = delete;
+
+  std::string GetExpression() const { return FExpression; }
+  void SetExpression(const std::string& Value);
+
+  bool GetModifier(int32_t AIndex) const;
+  void SetModifier(int32_t AIndex, bool ASet);
+  int32_t GetModifiers() const { return FModifiers; }
+  // Applies a modifier text such as "i-sx" to AModifiers; false on a foreign character.
+  static bool ParseModifiers(const std::string& AModStr, int32_t& AModifiers);
+
+  std::string GetSpaceChars() const { return FSpaceChars; }
+  void SetSpaceChars(const std::string& Value);
+  std::string GetWordChars() const { return FWordChars; }
+  void SetWordChars(const std::string& Value);
+  std::string GetLineSeparators() const { return FLineSeparators; }
+  void SetLineSeparators(const std::string& Value);
+  std::string GetLinePairedSeparator() const;
+  void SetLinePairedSeparator(const std::string& Value);
+  TRidRegExprInvertCaseFunction GetInvertCase() const { return FInvertCase; }
+  void SetInvertCase(TRidRegExprInvertCaseFunction Value);
+
+  void Compile();
+  bool Exec(const std::string& AInputString);
+  bool ExecPos(int32_t AOffset = 1);
+  bool ExecNext();
+  int32_t MatchPos(int32_t Idx = 0) const;
+  int32_t MatchLen(int32_t Idx = 0) const;
+  std::string Match(int32_t Idx = 0) const;
+  std::string Substitute(const std::string& ATemplate);
+  std::string Replace(const std::string& AInputStr, const std::string& AReplaceStr,
+                      bool AUseSubstitution = false);
+
+  int32_t LastError() const { return FLastError; }
+  virtual void Error(int32_t AErrorID);
+  virtual std::string ErrorMsg(int32_t AErrorID);
+
+  // Work units a single ExecPos may spend: a base plus a share per input byte searched.
+  static constexpr int64_t kWorkBase = int64_t(1) << 22;
+  static constexpr int64_t kWorkPerByte = 128;
+
+ private:
+  static constexpr int kSubExprs = 15;
+  static constexpr int kLoopMax = 10;
+
+  // Compiler (RidRegExprCompile.cpp).
+  struct TCompiler;
+  void CompileRegExpr();
+  void FillFirstCharSet(int32_t AScan);
+  void BuildInvertTable();
+
+  // Matcher (RidRegExprMatch.cpp).
+  // One backtracking record: a choice point or the undo of a state change.
+  struct TFrame {
+    int32_t Kind;
+    int32_t A;
+    int32_t B;
+    int32_t C;
+    int32_t D;
+  };
+  void PrepareProgram();
+  bool Search(int32_t AOffset);
+  bool MatchAt(int32_t APos);
+  int32_t RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const;
+  bool IsLineSep(uint8_t Ch) const { return FLineSeparatorsSet[Ch] != 0; }
+  void ClearMatches();
+  void DiscardProgram();
+
+  // Match slots: byte offsets into FInputString, -1 = not set.
+  std::array<int32_t, kSubExprs> FStartP{};
+  std::array<int32_t, kSubExprs> FEndP{};
+
+  // Optimisation data built by the compiler.
+  uint8_t FRegStart = 0;
+  bool FRegAnch = false;
+  int32_t FRegMust = -1;  // offset of the literal inside the program
+  int32_t FRegMustLen = 0;
+  std::array<uint8_t, 256> FFirstCharSet{};
+  int32_t FFirstCharCount = 0;
+  std::array<uint8_t, 256> FInvertTable{};
+
+  bool FExprIsCompiled = false;
+  std::vector<uint8_t> FProgramm;  // empty = not compiled
+  std::string FExpression;
+  std::string FInputString;
+  bool FHasInput = false;
+  int32_t FLastError = reeOk;
+  int32_t FCompilerErrorPos = 0;
+  bool FCompiling = false;
+
+  int32_t FModifiers;
+  int32_t FProgModifiers = 0;
+
+  std::string FSpaceChars;
+  std::string FWordChars;
+  std::string FLineSeparators;
+  TRidRegExprInvertCaseFunction FInvertCase;
+  bool FLinePairedSeparatorAssigned = false;
+  uint8_t FLinePairedSeparatorHead = 0;
+  uint8_t FLinePairedSeparatorTail = 0;
+  std::array<uint8_t, 256> FLineSeparatorsSet{};
+  std::array<uint8_t, 256> FWordCharSet{};
+
+  // Matcher state of the current search.
+  std::vector<TFrame> FStack;
+  int64_t FWorkLeft = 0;
+};
+
+}  // namespace rid

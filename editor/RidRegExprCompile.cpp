@@ -1,0 +1,802 @@
+// The compiler: expression text to byte program, and the search hints derived from the program.
+#include <cstring>
+
+#include "editor/RidRegExpr.h"
+#include "platform/Locale.h"
+
+namespace rid {
+
+using namespace RidRegExprOp;
+
+namespace {
+
+constexpr int32_t kModI = 1;
+constexpr int32_t kModR = 2;
+constexpr int32_t kModS = 4;
+constexpr int32_t kModG = 8;
+constexpr int32_t kModM = 16;
+constexpr int32_t kModX = 32;
+
+// Parse flags. NONEMPTY is ours: HASWIDTH keeps the accepted syntax, while NONEMPTY promises that
+// the piece really consumes a byte (a back reference to an empty group does not), which decides
+// whether a loop needs the empty-iteration check.
+constexpr int HASWIDTH = 1;
+constexpr int SIMPLE = 2;
+constexpr int SPSTART = 4;
+constexpr int NONEMPTY = 8;
+
+const char kMeta[] = "^$.[()|?+*\\{";
+
+bool IsMeta(uint8_t c) { return c != 0 && strchr(kMeta, c) != nullptr; }
+bool IsQuantifier(uint8_t c) { return c == '*' || c == '+' || c == '?' || c == '{'; }
+bool IsXBlank(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+int32_t ReadInt(const std::vector<uint8_t>& code, int32_t at) {
+  int32_t v;
+  memcpy(&v, code.data() + at, 4);
+  return v;
+}
+
+void WriteInt(std::vector<uint8_t>& code, int32_t at, int32_t v) { memcpy(code.data() + at, &v, 4); }
+
+int HexValue(uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+struct TRidRegExpr::TCompiler {
+  TRidRegExpr& R;
+  const std::string& E;
+  std::vector<uint8_t>& Code;
+  size_t P = 0;
+  int32_t NPar = 1;
+  int32_t Mods;
+
+  TCompiler(TRidRegExpr& AR, std::vector<uint8_t>& ACode)
+      : R(AR), E(AR.FExpression), Code(ACode), Mods(AR.FModifiers) {}
+
+  uint8_t At(size_t i) const { return i < E.size() ? static_cast<uint8_t>(E[i]) : 0; }
+  uint8_t Cur() const { return At(P); }
+  bool AtEnd() const { return P >= E.size(); }
+  bool Mod(int32_t bit) const { return (Mods & bit) != 0; }
+
+  [[noreturn]] void Fail(int32_t code) {
+    R.FCompilerErrorPos = static_cast<int32_t>(P);
+    R.Error(code);
+    throw ERidRegExpr(R.ErrorMsg(code), code, static_cast<int32_t>(P));  // Error always raises
+  }
+
+  // --- emit primitives ---
+  int32_t EmitNode(uint8_t op) {
+    const int32_t at = static_cast<int32_t>(Code.size());
+    Code.push_back(op);
+    Code.insert(Code.end(), 4, 0);
+    return at;
+  }
+  void EmitByte(uint8_t b) { Code.push_back(b); }
+  void EmitInt(int32_t v) {
+    const size_t at = Code.size();
+    Code.insert(Code.end(), 4, 0);
+    WriteInt(Code, static_cast<int32_t>(at), v);
+  }
+  // Puts a node in front of the operand that starts at At; the operand moves up as a whole, so
+  // its relative links stay valid.
+  void Insert(uint8_t op, int32_t at, int32_t operandSize) {
+    Code.insert(Code.begin() + at, NodeHeader + operandSize, 0);
+    Code[at] = op;
+  }
+  int32_t Next(int32_t p) const {
+    const int32_t off = ReadInt(Code, p + 1);
+    return off == 0 ? -1 : p + off;
+  }
+  void Tail(int32_t p, int32_t val) {
+    int32_t scan = p;
+    for (int32_t t = Next(scan); t >= 0; t = Next(scan)) scan = t;
+    WriteInt(Code, scan + 1, val - scan);
+  }
+  void OpTail(int32_t p, int32_t val) {
+    if (Code[p] == opBranch) Tail(p + NodeHeader, val);
+  }
+
+  // --- grammar ---
+  int32_t ParseReg(bool paren, int& flags) {
+    const int32_t savedMods = Mods;
+    flags = HASWIDTH | NONEMPTY;
+    int32_t ret = -1;
+    int32_t parno = 0;
+    if (paren) {
+      if (NPar >= kSubExprs) Fail(reeCompParseRegTooManyBrackets);
+      parno = NPar++;
+      ret = EmitNode(static_cast<uint8_t>(opOpen + parno));
+    }
+    for (bool first = true;; first = false) {
+      int fl;
+      const int32_t br = ParseBranch(fl);
+      if (ret >= 0) {
+        Tail(ret, br);
+      } else {
+        ret = br;
+      }
+      flags &= fl | ~(HASWIDTH | NONEMPTY);
+      flags |= fl & SPSTART;
+      (void)first;
+      if (Cur() != '|' || AtEnd()) break;
+      ++P;
+    }
+    const int32_t ender = EmitNode(paren ? static_cast<uint8_t>(opClose + parno) : opEnd);
+    Tail(ret, ender);
+    for (int32_t br = ret; br >= 0; br = Next(br)) OpTail(br, ender);
+    if (paren) {
+      if (AtEnd() || Cur() != ')') Fail(reeCompParseRegUnmatchedBrackets);
+      ++P;
+    } else if (!AtEnd()) {
+      Fail(Cur() == ')' ? reeCompParseRegUnmatchedBrackets2 : reeCompParseRegJunkOnEnd);
+    }
+    Mods = savedMods;
+    return ret;
+  }
+
+  int32_t ParseBranch(int& flags) {
+    flags = 0;
+    const int32_t ret = EmitNode(opBranch);
+    int32_t chain = -1;
+    while (!AtEnd() && Cur() != '|' && Cur() != ')') {
+      int fl;
+      const int32_t latest = ParsePiece(fl);
+      flags |= fl & (HASWIDTH | NONEMPTY);
+      if (chain < 0) {
+        flags |= fl & SPSTART;
+      } else {
+        Tail(chain, latest);
+      }
+      chain = latest;
+    }
+    if (chain < 0) EmitNode(opNothing);
+    return ret;
+  }
+
+  void LoopForm(int32_t ret, int32_t min, int32_t max, bool lazy) {
+    Insert(opLoopEntry, ret, 0);
+    const int32_t loop = EmitNode(lazy ? opLoopLazy : opLoop);
+    EmitInt(min);
+    EmitInt(max);
+    EmitInt(loop - (ret + NodeHeader));
+    Tail(ret, loop);
+    Tail(ret + NodeHeader, loop);
+  }
+
+  void BracesForm(int32_t ret, int32_t min, int32_t max, bool lazy) {
+    Insert(lazy ? opBracesLazy : opBraces, ret, 8);
+    WriteInt(Code, ret + NodeHeader, min);
+    WriteInt(Code, ret + NodeHeader + 4, max);
+  }
+
+  // Reads up to the end of a number; false when no digit is there. *tooBig when it has more than
+  // eight digits.
+  bool ReadCount(int32_t& value, bool& tooBig) {
+    const size_t start = P;
+    int64_t v = 0;
+    while (Cur() >= '0' && Cur() <= '9' && !AtEnd()) {
+      if (P - start < 9) v = v * 10 + (Cur() - '0');
+      ++P;
+    }
+    if (P == start) return false;
+    if (P - start > 8 || v >= 2147483647) tooBig = true;
+    value = static_cast<int32_t>(tooBig ? 0 : v);
+    return true;
+  }
+
+  int32_t ParsePiece(int& flags) {
+    int fl;
+    const int32_t ret = ParseAtom(fl);
+    const uint8_t op = AtEnd() ? 0 : Cur();
+    if (!IsQuantifier(op)) {
+      flags = fl;
+      return ret;
+    }
+    if (!(fl & HASWIDTH) && op != '?') Fail(rePlusStarOperandCouldBeEmpty);
+    const bool simple = (fl & SIMPLE) != 0;
+    const bool solid = (fl & NONEMPTY) != 0;  // every iteration consumes input
+    int32_t min = 0;
+    int32_t max = 0;
+    if (op == '{') {
+      const size_t save = P;
+      ++P;
+      bool tooBig = false;
+      bool isQuant = ReadCount(min, tooBig);
+      if (isQuant && Cur() == ',' && !AtEnd()) {
+        ++P;
+        if (!ReadCount(max, tooBig)) max = LoopInfinite;
+        isQuant = Cur() == '}' && !AtEnd();
+      } else if (isQuant) {
+        max = min;
+        isQuant = Cur() == '}' && !AtEnd();
+      }
+      if (!isQuant) {  // not a quantifier: the "{" is literal text
+        P = save;
+        flags = fl;
+        return ret;
+      }
+      if (tooBig) Fail(reeBRACESArgTooBig);
+      if (max < min) Fail(reeBracesMinParamGreaterMax);
+    }
+    ++P;
+    bool lazy = !Mod(kModG);
+    if (Cur() == '?' && !AtEnd()) {
+      lazy = true;
+      ++P;
+    }
+    switch (op) {
+      case '*':
+        flags = SPSTART;
+        if (simple) {
+          Insert(lazy ? opStarLazy : opStar, ret, 0);
+        } else if (lazy || !solid) {
+          LoopForm(ret, 0, LoopInfinite, lazy);
+        } else {  // x* as (x&|): a branch looping back to itself, or nothing
+          Insert(opBranch, ret, 0);
+          OpTail(ret, EmitNode(opBack));
+          OpTail(ret, ret);
+          Tail(ret, EmitNode(opBranch));
+          Tail(ret, EmitNode(opNothing));
+        }
+        break;
+      case '+':
+        flags = HASWIDTH | SPSTART | (solid ? NONEMPTY : 0);
+        if (simple) {
+          Insert(lazy ? opPlusLazy : opPlus, ret, 0);
+        } else if (lazy || !solid) {
+          LoopForm(ret, 1, LoopInfinite, lazy);
+        } else {  // x+ as x(&|)
+          const int32_t next = EmitNode(opBranch);
+          Tail(ret, next);
+          Tail(EmitNode(opBack), ret);
+          Tail(next, EmitNode(opBranch));
+          Tail(ret, EmitNode(opNothing));
+        }
+        break;
+      case '?':
+        flags = 0;
+        if (lazy) {
+          if (simple) {
+            BracesForm(ret, 0, 1, true);
+          } else {
+            LoopForm(ret, 0, 1, true);
+          }
+        } else {  // x? as (x|)
+          Insert(opBranch, ret, 0);
+          Tail(ret, EmitNode(opBranch));
+          const int32_t next = EmitNode(opNothing);
+          Tail(ret, next);
+          OpTail(ret, next);
+        }
+        break;
+      default:  // '{'
+        flags = max > 0 ? HASWIDTH | SPSTART : 0;
+        if (min > 0 && solid) flags |= NONEMPTY;
+        if (simple) {
+          BracesForm(ret, min, max, lazy);
+        } else {
+          LoopForm(ret, min, max, lazy);
+        }
+        break;
+    }
+    if (!AtEnd() && IsQuantifier(Cur())) Fail(reeNestedSQP);
+    return ret;
+  }
+
+  // The character-escape rule; P is on the byte after the backslash.
+  uint8_t DecodeEscape() {
+    const uint8_t c = Cur();
+    ++P;
+    switch (c) {
+      case 't': return 9;
+      case 'n': return 10;
+      case 'r': return 13;
+      case 'f': return 12;
+      case 'a': return 7;
+      case 'e': return 27;
+      case 'x': {
+        if (AtEnd()) Fail(reeNoHexCodeAfterBSlashX);
+        if (Cur() == '{') {
+          ++P;
+          int v = 0;
+          for (;;) {
+            if (AtEnd()) Fail(reeNoHexCodeAfterBSlashX);
+            if (Cur() == '}') {
+              ++P;
+              return static_cast<uint8_t>(v);
+            }
+            const int d = HexValue(Cur());
+            if (d < 0) Fail(reeBadHexDigit);
+            if (v > 15) Fail(reeHexCodeAfterBSlashXTooBig);
+            v = v * 16 + d;
+            ++P;
+          }
+        }
+        const int d1 = HexValue(Cur());
+        if (d1 < 0) Fail(reeBadHexDigit);
+        ++P;
+        if (AtEnd()) Fail(reeNoHexCodeAfterBSlashX);
+        const int d2 = HexValue(Cur());
+        if (d2 < 0) Fail(reeBadHexDigit);
+        ++P;
+        return static_cast<uint8_t>(d1 * 16 + d2);
+      }
+      default:
+        return c;
+    }
+  }
+
+  // Class being built; Fold adds the other case of a member (never of a trail byte).
+  struct TClass {
+    std::array<uint8_t, 256> Bits{};
+    const uint8_t* Invert = nullptr;
+    void Add(uint8_t c, bool fold) {
+      Bits[c] = 1;
+      if (fold && Invert) Bits[Invert[c]] = 1;
+    }
+  };
+
+  void EmitClass(const TClass& cls, bool negated) {
+    uint8_t members[3];
+    int count = 0;
+    for (int c = 0; c < 256; ++c) {
+      if (!cls.Bits[c]) continue;
+      if (count < 3) members[count] = static_cast<uint8_t>(c);
+      ++count;
+    }
+    if (count >= 1 && count <= 3) {
+      EmitNode(negated ? opAnyButTiny : opAnyOfTiny);
+      for (int k = 0; k < 3; ++k) EmitByte(members[k < count ? k : count - 1]);
+      return;
+    }
+    EmitNode(opAnyOfSet);
+    for (int byte = 0; byte < 32; ++byte) {
+      uint8_t b = 0;
+      for (int bit = 0; bit < 8; ++bit) {
+        if (cls.Bits[byte * 8 + bit]) b |= static_cast<uint8_t>(1 << bit);
+      }
+      EmitByte(negated ? static_cast<uint8_t>(~b) : b);
+    }
+  }
+
+  void EmitCharSetClass(const std::string& chars, bool negated) {
+    TClass cls;
+    cls.Invert = Mod(kModI) ? R.FInvertTable.data() : nullptr;
+    for (unsigned char c : chars) cls.Add(c, true);
+    EmitClass(cls, negated);
+  }
+
+  void AddRange(TClass& cls, int from, int to) {
+    const bool cyr = Mod(kModR);
+    if (cyr && from == 0xE0 && to == 0xDF) {
+      AddRange(cls, 0xE0, 0xFF);
+      AddRange(cls, 0xC0, 0xDF);
+      return;
+    }
+    if (to < from) Fail(reeInvalidRange);
+    for (int c = from; c <= to; ++c) cls.Add(static_cast<uint8_t>(c), true);
+    if (cyr && from == 0xE0 && to == 0xFF) cls.Add(0xB8, true);
+    if (cyr && from == 0xC0 && to == 0xDF) cls.Add(0xA8, true);
+  }
+
+  // P is just after "[".
+  void ParseClass() {
+    TClass cls;
+    cls.Invert = Mod(kModI) ? R.FInvertTable.data() : nullptr;
+    bool negated = false;
+    if (Cur() == '^' && !AtEnd()) {
+      negated = true;
+      ++P;
+    }
+    bool any = false;
+    int prev = -1;  // a single member just added: a possible range start
+    if (Cur() == ']' && !AtEnd()) {
+      cls.Add(']', true);
+      prev = ']';
+      any = true;
+      ++P;
+    }
+    while (!AtEnd() && Cur() != ']') {
+      const uint8_t c = Cur();
+      any = true;
+      if (c == '-' && prev >= 0 && P + 1 < E.size() && At(P + 1) != ']') {
+        ++P;
+        int to;
+        if (Cur() == '\\') {
+          if (P + 1 >= E.size()) Fail(reeParseAtomTrailingBackSlash);
+          if (strchr("dDsSwW", At(P + 1)) != nullptr) {  // "-" before a class escape is a member
+            cls.Add('-', true);
+            prev = -1;
+            continue;
+          }
+          ++P;
+          to = DecodeEscape();
+        } else {
+          to = Cur();
+          ++P;
+        }
+        AddRange(cls, prev, to);
+        prev = -1;
+      } else if (c == '\\') {
+        ++P;
+        if (AtEnd()) Fail(reeParseAtomTrailingBackSlash);
+        const uint8_t e = Cur();
+        if (e == 'd') {
+          for (uint8_t d = '0'; d <= '9'; ++d) cls.Add(d, true);
+          ++P;
+          prev = -1;
+        } else if (e == 'w') {
+          for (unsigned char w : R.FWordChars) cls.Add(w, true);
+          ++P;
+          prev = -1;
+        } else if (e == 's') {
+          for (unsigned char s : R.FSpaceChars) cls.Add(s, true);
+          ++P;
+          prev = -1;
+        } else if (IsDBCSLeadByte(e) && P + 1 < E.size()) {
+          cls.Add(e, true);
+          cls.Add(At(P + 1), false);
+          P += 2;
+          prev = -1;
+        } else {
+          const uint8_t ch = DecodeEscape();
+          cls.Add(ch, true);
+          prev = ch;
+        }
+      } else if (IsDBCSLeadByte(c) && P + 1 < E.size()) {
+        // A double-byte character: both bytes are members; its trail is never syntax.
+        cls.Add(c, true);
+        cls.Add(At(P + 1), false);
+        P += 2;
+        prev = -1;
+      } else {
+        cls.Add(c, true);
+        prev = c;
+        ++P;
+      }
+    }
+    if (AtEnd() || !any) Fail(reeUnmatchedSqBrackets);
+    ++P;
+    EmitClass(cls, negated);
+  }
+
+  int32_t ParseAtom(int& flags) {
+    flags = 0;
+    const uint8_t c = Cur();
+    if (Mod(kModX) && !AtEnd()) {
+      if (c == '#') {
+        while (!AtEnd() && Cur() != '\r' && Cur() != '\n') ++P;
+        while (!AtEnd() && (Cur() == '\r' || Cur() == '\n')) ++P;
+        return EmitNode(opComment);
+      }
+      if (IsXBlank(c)) {
+        while (!AtEnd() && IsXBlank(Cur())) ++P;
+        return EmitNode(opComment);
+      }
+    }
+    if (AtEnd()) Fail(reeInternalUrp);
+    const bool lineMode = Mod(kModM) && (!R.FLineSeparators.empty() || R.FLinePairedSeparatorAssigned);
+    switch (c) {
+      case '^':
+        ++P;
+        return EmitNode(lineMode ? opLineStart : opInputStart);
+      case '$':
+        ++P;
+        return EmitNode(lineMode ? opLineEnd : opInputEnd);
+      case '.':
+        ++P;
+        if (Mod(kModS)) {
+          flags = HASWIDTH | SIMPLE | NONEMPTY;
+          return EmitNode(opAnyChar);
+        }
+        flags = HASWIDTH | NONEMPTY;
+        return EmitNode(opAnyInLine);
+      case '[': {
+        ++P;
+        const int32_t ret = static_cast<int32_t>(Code.size());
+        ParseClass();
+        flags = HASWIDTH | SIMPLE | NONEMPTY;
+        return ret;
+      }
+      case '(': {
+        if (At(P + 1) == '?' && P + 1 < E.size()) {
+          const size_t close = E.find(')', P + 2);
+          if (At(P + 2) == '#' && P + 2 < E.size()) {
+            if (close == std::string::npos) {
+              P = E.size();
+              Fail(reeUnclosedComment);
+            }
+            P = close + 1;
+            return EmitNode(opComment);
+          }
+          P += 2;
+          if (close == std::string::npos) Fail(reeUrecognizedModifier);
+          if (!ParseModifiers(E.substr(P, close - P), Mods)) Fail(reeUrecognizedModifier);
+          P = close + 1;
+          return EmitNode(opComment);
+        }
+        ++P;
+        int fl;
+        const int32_t ret = ParseReg(true, fl);
+        flags = fl & (HASWIDTH | SPSTART | NONEMPTY);
+        return ret;
+      }
+      case '|':
+      case ')':
+        Fail(reeInternalUrp);
+      case '?':
+      case '+':
+      case '*':
+        Fail(reeQPSBFollowsNothing);
+      case '\\':
+        return ParseEscapeAtom(flags);
+      default:
+        return ParseLiteralRun(flags);
+    }
+  }
+
+  int32_t ParseEscapeAtom(int& flags) {
+    ++P;
+    if (AtEnd()) Fail(reeTrailingBackSlash);
+    const uint8_t c = Cur();
+    const bool ci = Mod(kModI);
+    flags = HASWIDTH | SIMPLE | NONEMPTY;
+    switch (c) {
+      case 'd': ++P; return EmitNode(opDigit);
+      case 'D': ++P; return EmitNode(opNotDigit);
+      case 'w':
+      case 'W': {
+        ++P;
+        const int32_t ret = static_cast<int32_t>(Code.size());
+        EmitCharSetClass(R.FWordChars, c == 'W');
+        return ret;
+      }
+      case 's':
+      case 'S': {
+        ++P;
+        const int32_t ret = static_cast<int32_t>(Code.size());
+        EmitCharSetClass(R.FSpaceChars, c == 'S');
+        return ret;
+      }
+      case 'b': ++P; flags = 0; return EmitNode(opWordBound);
+      case 'B': ++P; flags = 0; return EmitNode(opNotWordBound);
+      case 'A': ++P; flags = 0; return EmitNode(opInputStart);
+      case 'Z': ++P; flags = 0; return EmitNode(opInputEnd);
+      default:
+        break;
+    }
+    if (c >= '1' && c <= '9') {
+      ++P;
+      flags = HASWIDTH;  // may match the empty text: neither simple nor of guaranteed width
+      const int32_t ret = EmitNode(ci ? opBackRefCI : opBackRef);
+      EmitByte(static_cast<uint8_t>(c - '0'));
+      return ret;
+    }
+    const int32_t ret = EmitNode(ci ? opExactCI : opExact);
+    if (IsDBCSLeadByte(c) && P + 1 < E.size()) {  // an escaped double-byte character stays whole
+      EmitByte(c);
+      EmitByte(At(P + 1));
+      P += 2;
+      flags = HASWIDTH | NONEMPTY;
+    } else {
+      EmitByte(DecodeEscape());
+    }
+    EmitByte(0);
+    return ret;
+  }
+
+  int32_t ParseLiteralRun(int& flags) {
+    const bool x = Mod(kModX);
+    const size_t start = P;
+    size_t lastChar = P;
+    if (Cur() == '{') ++P;
+    while (!AtEnd()) {
+      const uint8_t c = Cur();
+      if (IsMeta(c) || (x && c == '#')) break;
+      lastChar = P;
+      P += (IsDBCSLeadByte(c) && P + 1 < E.size()) ? 2 : 1;
+    }
+    if (P == start) Fail(reeRarseAtomInternalDisaster);
+    // The quantifier after a run applies to its last character alone; a double-byte character
+    // is kept whole.
+    if (P - start > 1 && !AtEnd() && IsQuantifier(Cur()) && lastChar > start) P = lastChar;
+    const int32_t ret = EmitNode(Mod(kModI) ? opExactCI : opExact);
+    size_t copied = 0;
+    for (size_t k = start; k < P; ++k) {
+      if (x && IsXBlank(At(k))) continue;
+      EmitByte(At(k));
+      ++copied;
+    }
+    EmitByte(0);
+    flags = HASWIDTH | NONEMPTY | (copied == 1 ? SIMPLE : 0);
+    return ret;
+  }
+};
+
+void TRidRegExpr::BuildInvertTable() {
+  for (int c = 0; c < 256; ++c) FInvertTable[c] = FInvertCase(static_cast<uint8_t>(c));
+}
+
+void TRidRegExpr::CompileRegExpr() {
+  FLastError = reeOk;
+  DiscardProgram();
+  if (FExpression.empty()) Error(reeCompNullArgument);
+  BuildInvertTable();
+  std::vector<uint8_t> code;
+  code.reserve(FExpression.size() * 2 + 16);
+  FProgModifiers = FModifiers;
+  FCompiling = true;
+  FCompilerErrorPos = 0;
+  int flags = 0;
+  try {
+    TCompiler c(*this, code);
+    c.EmitByte(MAGIC);
+    c.ParseReg(false, flags);
+  } catch (...) {
+    FCompiling = false;
+    throw;
+  }
+  FCompiling = false;
+  FProgramm = std::move(code);
+
+  FillFirstCharSet(1);
+
+  FRegStart = 0;
+  FRegAnch = false;
+  FRegMust = -1;
+  FRegMustLen = 0;
+  auto next = [this](int32_t p) {
+    const int32_t off = ReadInt(FProgramm, p + 1);
+    return off == 0 ? -1 : p + off;
+  };
+  const int32_t first = 1;
+  const int32_t afterFirst = next(first);
+  if (afterFirst < 0 || FProgramm[afterFirst] == opEnd) {  // a single top-level alternative
+    const int32_t scan = first + NodeHeader;
+    if (FProgramm[scan] == opExact) {
+      FRegStart = FProgramm[scan + NodeHeader];
+    } else if (FProgramm[scan] == opInputStart) {
+      FRegAnch = true;
+    }
+    if (flags & SPSTART) {
+      for (int32_t s = scan; s >= 0; s = next(s)) {
+        if (FProgramm[s] != opExact) continue;
+        const char* lit = reinterpret_cast<const char*>(FProgramm.data() + s + NodeHeader);
+        const int32_t len = static_cast<int32_t>(strlen(lit));
+        if (len >= FRegMustLen && len > 0) {
+          FRegMust = s + NodeHeader;
+          FRegMustLen = len;
+        }
+      }
+    }
+  }
+  FExprIsCompiled = true;
+}
+
+// Bytes at which a match can begin. Walks the program with a work list; each node is visited
+// once, which keeps loops and long chains of optional pieces cheap.
+void TRidRegExpr::FillFirstCharSet(int32_t AScan) {
+  FFirstCharSet.fill(0);
+  std::vector<uint8_t> visited(FProgramm.size(), 0);
+  std::vector<int32_t> work{AScan};
+  auto& set = FFirstCharSet;
+  auto addAll = [&set]() { set.fill(1); };
+  auto next = [this](int32_t p) {
+    const int32_t off = ReadInt(FProgramm, p + 1);
+    return off == 0 ? -1 : p + off;
+  };
+  while (!work.empty()) {
+    int32_t scan = work.back();
+    work.pop_back();
+    while (scan >= 0 && !visited[scan]) {
+      visited[scan] = 1;
+      const uint8_t op = FProgramm[scan];
+      const uint8_t* operand = FProgramm.data() + scan + NodeHeader;
+      int32_t cont = -1;  // the node to go on with, -1 = stop
+      if (op >= opOpen && op < opOpen + kSubExprs) {
+        cont = next(scan);
+      } else if (op >= opClose && op < opClose + kSubExprs) {
+        cont = next(scan);
+      } else {
+        switch (op) {
+          case opEnd:
+          case opAnyChar:
+          case opAnyInLine:
+          case opBackRef:
+          case opBackRefCI:
+            addAll();
+            break;
+          case opInputStart:
+          case opLineStart:
+          case opBack:
+          case opNothing:
+          case opComment:
+          case opWordBound:
+          case opNotWordBound:
+          case opLoopEntry:
+            cont = next(scan);
+            break;
+          case opInputEnd:
+            set[0] = 1;
+            break;
+          case opLineEnd:  // the mode that emitted it, not the object's modifiers
+            set[0] = 1;
+            for (unsigned char c : FLineSeparators) set[c] = 1;
+            if (FLinePairedSeparatorAssigned) set[FLinePairedSeparatorHead] = 1;
+            break;
+          case opBranch: {
+            const int32_t n = next(scan);
+            if (n >= 0 && FProgramm[n] == opBranch) {
+              for (int32_t b = scan; b >= 0 && FProgramm[b] == opBranch; b = next(b)) {
+                work.push_back(b + NodeHeader);
+              }
+            } else {
+              cont = scan + NodeHeader;
+            }
+            break;
+          }
+          case opExact:
+            set[operand[0]] = 1;
+            break;
+          case opExactCI:
+            set[operand[0]] = 1;
+            set[FInvertTable[operand[0]]] = 1;
+            break;
+          case opStar:
+          case opStarLazy:
+            work.push_back(scan + NodeHeader);
+            cont = next(scan);
+            break;
+          case opPlus:
+          case opPlusLazy:
+            work.push_back(scan + NodeHeader);
+            break;
+          case opBraces:
+          case opBracesLazy:
+            work.push_back(scan + NodeHeader + 8);
+            if (ReadInt(FProgramm, scan + NodeHeader) == 0) cont = next(scan);
+            break;
+          case opLoop:
+          case opLoopLazy:
+            work.push_back(scan - ReadInt(FProgramm, scan + NodeHeader + 8));
+            if (ReadInt(FProgramm, scan + NodeHeader) == 0) cont = next(scan);
+            break;
+          case opDigit:
+            for (int c = '0'; c <= '9'; ++c) set[c] = 1;
+            break;
+          case opNotDigit:
+            for (int c = 0; c < 256; ++c) {
+              if (c < '0' || c > '9') set[c] = 1;
+            }
+            break;
+          case opAnyOfTiny:
+            set[operand[0]] = set[operand[1]] = set[operand[2]] = 1;
+            break;
+          case opAnyButTiny:
+            for (int c = 0; c < 256; ++c) {
+              if (c != operand[0] && c != operand[1] && c != operand[2]) set[c] = 1;
+            }
+            break;
+          case opAnyOfSet:
+            for (int c = 0; c < 256; ++c) {
+              if (operand[c >> 3] & (1 << (c & 7))) set[c] = 1;
+            }
+            break;
+          default:
+            Error(reeMatchPrimMemoryCorruption);
+        }
+      }
+      scan = cont;
+    }
+  }
+  FFirstCharCount = 0;
+  for (uint8_t b : FFirstCharSet) FFirstCharCount += b;
+}
+
+}  // namespace rid

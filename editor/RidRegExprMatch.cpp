@@ -1,0 +1,560 @@
+// The matcher: a backtracking interpreter of the byte program whose choice points and undo
+// records live on a heap stack, so neither the pattern nor the input length can exhaust the
+// machine stack. Every change of a capture, of a loop counter or of the loop-stack index is
+// undone when the matcher backtracks over it.
+#include <algorithm>
+#include <cstring>
+
+#include "editor/RidRegExpr.h"
+#include "platform/Locale.h"
+
+namespace rid {
+
+using namespace RidRegExprOp;
+
+namespace {
+
+enum : int32_t {
+  fkAlt,           // A = node to resume at, B = input position
+  fkLoopExit,      // greedy loop: A = loop node, B = position; leave the loop on resume
+  fkLoopIter,      // lazy loop: A = loop node, B = position; try one more iteration on resume
+  fkRepGreedy,     // counted repeat: A = node, B = start, C = count to try next, D = minimum
+  fkRepLazy,       // counted repeat: A = node, B = start, C = count to try next, D = maximum
+  fkUndoGroup,     // A = group, B = old start, C = old end
+  fkUndoPending,   // A = group, B = old pending start
+  fkUndoLoop,      // A = old loop index, B = slot, C = old counter, D = old iteration start
+};
+
+inline int32_t Rd(const uint8_t* code, int32_t at) {
+  int32_t v;
+  memcpy(&v, code + at, 4);
+  return v;
+}
+
+}  // namespace
+
+void TRidRegExpr::PrepareProgram() {
+  FLineSeparatorsSet.fill(0);
+  for (unsigned char c : FLineSeparators) FLineSeparatorsSet[c] = 1;
+  if (FModifiers != FProgModifiers) DiscardProgram();
+  if (FProgramm.empty()) CompileRegExpr();
+  if (FProgramm.empty() || FProgramm[0] != MAGIC) Error(reeCorruptedProgram);
+}
+
+bool TRidRegExpr::Exec(const std::string& AInputString) {
+  FInputString.assign(AInputString.c_str(), strlen(AInputString.c_str()));
+  FHasInput = true;
+  ClearMatches();
+  return ExecPos(1);
+}
+
+bool TRidRegExpr::ExecNext() {
+  if (FStartP[0] < 0 || FEndP[0] < 0) Error(reeExecNextWithoutExec);
+  int32_t offset = FEndP[0] + 1;
+  if (FEndP[0] == FStartP[0]) ++offset;
+  return ExecPos(offset);
+}
+
+bool TRidRegExpr::ExecPos(int32_t AOffset) {
+  try {
+    return Search(AOffset);
+  } catch (...) {
+    ClearMatches();  // a search stopped half-way reports no match
+    throw;
+  }
+}
+
+bool TRidRegExpr::Search(int32_t AOffset) {
+  if (!FHasInput) Error(reeNoInputStringSpecified);
+  if (AOffset < 1) Error(reeOffsetMustBeGreaterThen0);
+  ClearMatches();
+  PrepareProgram();
+  const int32_t len = static_cast<int32_t>(FInputString.size());
+  if (AOffset > len + 1) return false;
+  const int32_t from = AOffset - 1;
+  const char* input = FInputString.c_str();
+  FWorkLeft = kWorkBase + kWorkPerByte * (int64_t(len - from) + 1);
+
+  if (FRegMust >= 0) {
+    const void* lit = FProgramm.data() + FRegMust;
+    if (memmem(input + from, len - from, lit, FRegMustLen) == nullptr) return false;
+  }
+  if (FRegAnch) return MatchAt(from);
+  if (FRegStart != 0) {
+    for (int32_t p = from; p < len;) {
+      const void* hit = memchr(input + p, FRegStart, len - p);
+      if (hit == nullptr) return false;
+      p = static_cast<int32_t>(static_cast<const char*>(hit) - input);
+      if (MatchAt(p)) return true;
+      ++p;
+    }
+    return false;
+  }
+  const uint8_t* s = reinterpret_cast<const uint8_t*>(input);
+  for (int32_t p = from; p <= len; ++p) {
+    if (FFirstCharCount < 256) {
+      while (p <= len && !FFirstCharSet[s[p]]) ++p;
+      if (p > len) return false;
+    }
+    if (MatchAt(p)) return true;
+  }
+  return false;
+}
+
+int32_t TRidRegExpr::RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const {
+  const uint8_t* code = FProgramm.data();
+  const uint8_t* s = reinterpret_cast<const uint8_t*>(FInputString.data());
+  const int32_t len = static_cast<int32_t>(FInputString.size());
+  const int32_t limit = std::min<int64_t>(AMax, len - APos);
+  const uint8_t* p = s + APos;
+  const uint8_t* end = p + limit;
+  const uint8_t* operand = code + AScan + NodeHeader;
+  const uint8_t* q = p;
+  switch (code[AScan]) {
+    case opAnyChar:
+      return limit;
+    case opExact:
+      while (q < end && *q == operand[0]) ++q;
+      break;
+    case opExactCI: {
+      const uint8_t a = operand[0];
+      const uint8_t b = FInvertTable[a];
+      while (q < end && (*q == a || *q == b)) ++q;
+      break;
+    }
+    case opDigit:
+      while (q < end && *q >= '0' && *q <= '9') ++q;
+      break;
+    case opNotDigit:
+      while (q < end && (*q < '0' || *q > '9')) ++q;
+      break;
+    case opAnyOfTiny:
+      while (q < end && (*q == operand[0] || *q == operand[1] || *q == operand[2])) ++q;
+      break;
+    case opAnyButTiny:
+      while (q < end && *q != operand[0] && *q != operand[1] && *q != operand[2]) ++q;
+      break;
+    case opAnyOfSet:
+      while (q < end && (operand[*q >> 3] & (1 << (*q & 7)))) ++q;
+      break;
+    default:
+      const_cast<TRidRegExpr*>(this)->Error(reeRegRepeatCalledInappropriately);
+  }
+  return static_cast<int32_t>(q - p);
+}
+
+bool TRidRegExpr::MatchAt(int32_t APos) {
+  const uint8_t* code = FProgramm.data();
+  const uint8_t* s = reinterpret_cast<const uint8_t*>(FInputString.c_str());
+  const int32_t len = static_cast<int32_t>(FInputString.size());
+  const uint8_t* inv = FInvertTable.data();
+  const bool paired = FLinePairedSeparatorAssigned;
+  const uint8_t head = FLinePairedSeparatorHead;
+  const uint8_t tail = FLinePairedSeparatorTail;
+  auto isWord = [this](uint8_t c) { return FWordCharSet[c] != 0; };
+
+  int32_t pending[kSubExprs];
+  int32_t counters[kLoopMax + 1];
+  int32_t iterStart[kLoopMax + 1];
+  int32_t loopIdx = 0;
+  std::fill(std::begin(pending), std::end(pending), -1);
+  std::fill(std::begin(counters), std::end(counters), 0);
+  std::fill(std::begin(iterStart), std::end(iterStart), -1);
+
+  std::vector<TFrame>& stack = FStack;
+  stack.clear();
+  auto push = [&stack](int32_t k, int32_t a, int32_t b, int32_t c = 0, int32_t d = 0) {
+    stack.push_back(TFrame{k, a, b, c, d});
+  };
+  auto nextOf = [code](int32_t p) {
+    const int32_t off = Rd(code, p + 1);
+    return off == 0 ? -1 : p + off;
+  };
+  // First byte of the literal that follows a repeat, or -1: lets the back-off skip counts that
+  // cannot go on.
+  auto expectedAfter = [code, &nextOf](int32_t node) {
+    const int32_t n = nextOf(node);
+    return (n >= 0 && code[n] == opExact) ? int32_t(code[n + NodeHeader]) : -1;
+  };
+  auto spend = [this](int64_t units) {
+    FWorkLeft -= units;
+    if (FWorkLeft < 0) Error(reeMatchBudgetExceeded);
+  };
+
+  int32_t pc = 1;
+  int32_t pos = APos;
+
+  for (;;) {
+    // Runs nodes until one fails (break out to backtracking) or the program ends.
+    bool failed = false;
+    while (!failed) {
+      if (--FWorkLeft < 0) Error(reeMatchBudgetExceeded);
+      const uint8_t op = code[pc];
+      const int32_t next = nextOf(pc);
+      if (next < 0 && op != opEnd) Error(reeMatchPrimCorruptedPointers);
+      const uint8_t* operand = code + pc + NodeHeader;
+      if (op >= opOpen && op < opOpen + kSubExprs) {
+        const int n = op - opOpen;
+        push(fkUndoPending, n, pending[n]);
+        pending[n] = pos;
+        pc = next;
+        continue;
+      }
+      if (op >= opClose && op < opClose + kSubExprs) {
+        const int n = op - opClose;
+        push(fkUndoGroup, n, FStartP[n], FEndP[n]);
+        FStartP[n] = pending[n];
+        FEndP[n] = pos;
+        pc = next;
+        continue;
+      }
+      switch (op) {
+        case opEnd:
+          FStartP[0] = APos;
+          FEndP[0] = pos;
+          return true;
+        case opInputStart:
+          failed = pos != 0;
+          break;
+        case opInputEnd:
+          failed = pos != len;
+          break;
+        case opAnyChar:
+          if (pos < len) {
+            ++pos;
+          } else {
+            failed = true;
+          }
+          break;
+        case opAnyInLine:
+          if (pos >= len || (paired && s[pos] == head && s[pos + 1] == tail) || IsLineSep(s[pos])) {
+            failed = true;
+          } else {
+            ++pos;
+          }
+          break;
+        case opLineStart:
+          if (pos != 0) {
+            const uint8_t prev = s[pos - 1];
+            if (paired && prev == tail && pos - 1 > 0 && s[pos - 2] == head) {
+              // after a complete pair
+            } else if (paired && prev == head && s[pos] == tail) {
+              failed = true;
+            } else {
+              failed = !IsLineSep(prev);
+            }
+          }
+          break;
+        case opLineEnd:
+          if (pos != len) {
+            const uint8_t cur = s[pos];
+            if (paired && cur == head && s[pos + 1] == tail) {
+              // before a complete pair
+            } else if (paired && cur == tail && pos > 0 && s[pos - 1] == head) {
+              failed = true;
+            } else {
+              failed = !IsLineSep(cur);
+            }
+          }
+          break;
+        case opWordBound:
+        case opNotWordBound: {
+          const bool before = pos > 0 && isWord(s[pos - 1]);
+          const bool here = pos < len && isWord(s[pos]);
+          const bool bound = before != here;
+          failed = (op == opWordBound) != bound;
+          break;
+        }
+        case opBranch:
+          if (code[next] == opBranch) push(fkAlt, next, pos);
+          pc = pc + NodeHeader;
+          continue;
+        case opBack:
+        case opNothing:
+        case opComment:
+          break;
+        case opExact: {
+          // A literal NUL can never occur in the input, which ends at its first NUL.
+          if (operand[0] == 0 || s[pos] != operand[0]) {
+            failed = true;
+            break;
+          }
+          const size_t n = strlen(reinterpret_cast<const char*>(operand));
+          if (n > static_cast<size_t>(len - pos) || memcmp(s + pos, operand, n) != 0) {
+            failed = true;
+          } else {
+            pos += static_cast<int32_t>(n);
+          }
+          break;
+        }
+        case opExactCI: {
+          if (operand[0] == 0) {
+            failed = true;
+            break;
+          }
+          // The trail byte of a double-byte character in the literal is compared as it is.
+          int32_t p = pos;
+          for (const uint8_t* l = operand; *l; ++l, ++p) {
+            if (p >= len) {
+              failed = true;
+              break;
+            }
+            if (IsDBCSLeadByte(*l) && l[1] != 0) {
+              if (s[p] != l[0] || s[p + 1] != l[1]) {
+                failed = true;
+                break;
+              }
+              ++l;
+              ++p;
+              continue;
+            }
+            if (s[p] != *l && s[p] != inv[*l]) {
+              failed = true;
+              break;
+            }
+          }
+          if (!failed) pos = p;
+          break;
+        }
+        case opDigit:
+          if (pos < len && s[pos] >= '0' && s[pos] <= '9') {
+            ++pos;
+          } else {
+            failed = true;
+          }
+          break;
+        case opNotDigit:
+          if (pos < len && (s[pos] < '0' || s[pos] > '9')) {
+            ++pos;
+          } else {
+            failed = true;
+          }
+          break;
+        case opAnyOfTiny:
+          if (pos < len && (s[pos] == operand[0] || s[pos] == operand[1] || s[pos] == operand[2])) {
+            ++pos;
+          } else {
+            failed = true;
+          }
+          break;
+        case opAnyButTiny:
+          if (pos < len && s[pos] != operand[0] && s[pos] != operand[1] && s[pos] != operand[2]) {
+            ++pos;
+          } else {
+            failed = true;
+          }
+          break;
+        case opAnyOfSet:
+          if (pos < len && (operand[s[pos] >> 3] & (1 << (s[pos] & 7)))) {
+            ++pos;
+          } else {
+            failed = true;
+          }
+          break;
+        case opBackRef:
+        case opBackRefCI: {
+          const int n = operand[0];
+          if (n >= kSubExprs || FStartP[n] < 0 || FEndP[n] < 0) {
+            failed = true;
+            break;
+          }
+          const int32_t gs = FStartP[n];
+          const int32_t glen = FEndP[n] - gs;
+          if (glen > len - pos) {
+            failed = true;
+            break;
+          }
+          if (op == opBackRef) {
+            failed = memcmp(s + pos, s + gs, glen) != 0;
+          } else {
+            for (int32_t k = 0; k < glen; ++k) {
+              const uint8_t g = s[gs + k];
+              if (IsDBCSLeadByte(g) && k + 1 < glen) {
+                if (s[pos + k] != g || s[pos + k + 1] != s[gs + k + 1]) {
+                  failed = true;
+                  break;
+                }
+                ++k;
+              } else if (s[pos + k] != g && s[pos + k] != inv[g]) {
+                failed = true;
+                break;
+              }
+            }
+          }
+          if (!failed) pos += glen;
+          break;
+        }
+        case opStar:
+        case opStarLazy:
+        case opPlus:
+        case opPlusLazy:
+        case opBraces:
+        case opBracesLazy: {
+          int32_t min, max, body;
+          if (op == opBraces || op == opBracesLazy) {
+            min = Rd(operand, 0);
+            max = Rd(operand, 4);
+            body = pc + NodeHeader + 8;
+          } else {
+            min = (op == opPlus || op == opPlusLazy) ? 1 : 0;
+            max = 2147483647;
+            body = pc + NodeHeader;
+          }
+          const int32_t start = pos;
+          const int32_t count = RegRepeat(body, max, pos);
+          spend(count >> 3);
+          if (count < min) {
+            failed = true;
+            break;
+          }
+          const int32_t expected = expectedAfter(pc);
+          const bool lazy = op == opStarLazy || op == opPlusLazy || op == opBracesLazy;
+          int32_t n;
+          if (!lazy) {
+            n = count;
+            if (expected >= 0) {
+              while (n >= min && s[start + n] != expected) --n;
+              spend(count - n);
+            }
+            if (n < min) {
+              failed = true;
+              break;
+            }
+            if (n > min) push(fkRepGreedy, pc, start, n - 1, min);
+          } else {
+            n = min;
+            if (expected >= 0) {
+              while (n <= count && s[start + n] != expected) ++n;
+              spend(n - min);
+            }
+            if (n > count) {
+              failed = true;
+              break;
+            }
+            if (n < count) push(fkRepLazy, pc, start, n + 1, count);
+          }
+          pos = start + n;
+          break;
+        }
+        case opLoopEntry:
+          if (loopIdx >= kLoopMax) Error(reeLoopStackExceeded);
+          push(fkUndoLoop, loopIdx, loopIdx + 1, counters[loopIdx + 1], iterStart[loopIdx + 1]);
+          ++loopIdx;
+          counters[loopIdx] = 0;
+          iterStart[loopIdx] = -1;
+          break;
+        case opLoop:
+        case opLoopLazy: {
+          if (loopIdx <= 0) Error(reeLoopWithoutEntry);
+          const int32_t min = Rd(operand, 0);
+          const int32_t max = Rd(operand, 4);
+          const int32_t body = pc - Rd(operand, 8);
+          const int32_t count = counters[loopIdx];
+          bool iterate;
+          if (count < min) {
+            iterate = true;
+          } else if (count > 0 && pos == iterStart[loopIdx]) {
+            iterate = false;  // the last iteration consumed nothing: leave the loop
+          } else if (op == opLoop) {
+            iterate = count < max;
+            if (iterate) push(fkLoopExit, pc, pos);
+          } else {
+            iterate = false;
+            if (count < max) push(fkLoopIter, pc, pos);
+          }
+          if (iterate) {
+            push(fkUndoLoop, loopIdx, loopIdx, count, iterStart[loopIdx]);
+            counters[loopIdx] = count + 1;
+            iterStart[loopIdx] = pos;
+            pc = body;
+          } else {
+            push(fkUndoLoop, loopIdx, loopIdx, count, iterStart[loopIdx]);
+            --loopIdx;
+            pc = next;
+          }
+          continue;
+        }
+        default:
+          Error(reeMatchPrimMemoryCorruption);
+      }
+      if (!failed) pc = next;
+    }
+
+    // Backtrack: undo records are replayed until a choice point resumes the match.
+    bool resumed = false;
+    while (!resumed) {
+      if (stack.empty()) return false;
+      const TFrame f = stack.back();
+      stack.pop_back();
+      switch (f.Kind) {
+        case fkUndoGroup:
+          FStartP[f.A] = f.B;
+          FEndP[f.A] = f.C;
+          break;
+        case fkUndoPending:
+          pending[f.A] = f.B;
+          break;
+        case fkUndoLoop:
+          loopIdx = f.A;
+          counters[f.B] = f.C;
+          iterStart[f.B] = f.D;
+          break;
+        case fkAlt:
+          if (--FWorkLeft < 0) Error(reeMatchBudgetExceeded);
+          pc = f.A;
+          pos = f.B;
+          resumed = true;
+          break;
+        case fkLoopExit:
+          pos = f.B;
+          push(fkUndoLoop, loopIdx, loopIdx, counters[loopIdx], iterStart[loopIdx]);
+          --loopIdx;
+          pc = nextOf(f.A);
+          resumed = true;
+          break;
+        case fkLoopIter: {
+          pos = f.B;
+          const int32_t count = counters[loopIdx];
+          push(fkUndoLoop, loopIdx, loopIdx, count, iterStart[loopIdx]);
+          counters[loopIdx] = count + 1;
+          iterStart[loopIdx] = pos;
+          pc = f.A - Rd(code, f.A + NodeHeader + 8);
+          resumed = true;
+          break;
+        }
+        case fkRepGreedy: {
+          const int32_t expected = expectedAfter(f.A);
+          int32_t n = f.C;
+          if (expected >= 0) {
+            while (n >= f.D && s[f.B + n] != expected) --n;
+          }
+          spend(f.C - n + 1);
+          if (n < f.D) break;
+          if (n > f.D) push(fkRepGreedy, f.A, f.B, n - 1, f.D);
+          pos = f.B + n;
+          pc = nextOf(f.A);
+          resumed = true;
+          break;
+        }
+        case fkRepLazy: {
+          const int32_t expected = expectedAfter(f.A);
+          int32_t n = f.C;
+          if (expected >= 0) {
+            while (n <= f.D && s[f.B + n] != expected) ++n;
+          }
+          spend(n - f.C + 1);
+          if (n > f.D) break;
+          if (n < f.D) push(fkRepLazy, f.A, f.B, n + 1, f.D);
+          pos = f.B + n;
+          pc = nextOf(f.A);
+          resumed = true;
+          break;
+        }
+        default:
+          Error(reeMatchPrimMemoryCorruption);
+      }
+    }
+  }
+}
+
+}  // namespace rid
