@@ -1,0 +1,105 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Classes.h"
+
+namespace rid {
+
+// Root keys. Each is a top-level group of the registry file.
+using HKEY = uintptr_t;
+constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
+constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
+constexpr HKEY HKEY_LOCAL_MACHINE = 0x80000002u;
+constexpr HKEY HKEY_USERS = 0x80000003u;
+constexpr HKEY HKEY_CURRENT_CONFIG = 0x80000005u;
+
+class ERegistryException : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+inline constexpr const char* SRegGetDataFailed = "Failed to get data for '%s'";
+inline constexpr const char* SRegSetDataFailed = "Failed to set data for '%s'";
+inline constexpr const char* SInvalidRegType = "Invalid data type for '%s'";
+
+// The registry file: $RIDEDER_REGISTRY when set and not empty, else
+// <user configuration folder>/rideder/registry.ini.
+std::string RegistryFileName();
+
+class TRegistryStore;
+
+// The system's settings store, kept in one text file (see RegistryFileName). Keys are paths of
+// names separated by '\' under a root key; a key holds named string and integer values. Key
+// and value names are code page 932 text matched without ASCII case (a key keeps the spelling
+// it was created with); values keep every byte, CR LF included.
+//
+// Every TRegistry of the process that uses the same file shares one copy of it, so writes made
+// through one are seen by the others at once. Changes reach the file when the key is closed
+// (CloseKey) or the object is destroyed; a file changed by another program is read again when
+// this process has nothing unsaved.
+class TRegistry : public TObject {
+ public:
+  RID_CLASS_NAME(TRegistry)
+  TRegistry();
+  // Closes the key; a failure to save is not raised from here (call CloseKey to see it).
+  ~TRegistry() override;
+  TRegistry(const TRegistry&) = delete;
+  TRegistry& operator=(const TRegistry&) = delete;
+
+  // The root key (HKEY_CURRENT_USER by default); changing it closes the current key.
+  HKEY GetRootKey() const { return FRootKey; }
+  void SetRootKey(HKEY Value);
+  // The open key's path below the root, without a leading '\' ("" when none is open).
+  const std::string& GetCurrentPath() const { return FCurrentPath; }
+  const std::string& CurrentPath() const { return FCurrentPath; }
+
+  // Opens Key: "\a\b" from the root, "a\b" from the open key (or the root when none is open).
+  // With CanCreate, missing keys on the way are created. False when the key does not exist;
+  // the open key is then unchanged.
+  bool OpenKey(const std::string& Key, bool CanCreate);
+  // Opens an existing key for reading: writes then raise ERegistryException.
+  bool OpenKeyReadOnly(const std::string& Key);
+  // Closes the open key and saves what changed (EStreamError when the file cannot be written).
+  void CloseKey();
+
+  // Whether a key exists (absolute or relative, as for OpenKey); the open key is unchanged.
+  bool KeyExists(const std::string& Key);
+  // Removes Key with everything below it; false when it does not exist.
+  bool DeleteKey(const std::string& Key);
+  // The names of the open key's subkeys / values, in the order they were created; Strings is
+  // cleared first.
+  void GetKeyNames(TStrings* Strings);
+  void GetValueNames(TStrings* Strings);
+  bool HasSubKeys();
+
+  // Values of the open key (of the root key when none is open).
+  bool ValueExists(const std::string& Name);
+  bool DeleteValue(const std::string& Name);
+  // A missing value reads as ""; an integer value raises "Invalid data type for '<name>'".
+  std::string ReadString(const std::string& Name);
+  void WriteString(const std::string& Name, const std::string& Value);
+  // A missing value raises ERegistryException "Failed to get data for '<name>'", a string value
+  // "Invalid data type for '<name>'".
+  int32_t ReadInteger(const std::string& Name);
+  void WriteInteger(const std::string& Name, int32_t Value);
+  // Stored as an integer, 0 or 1; any non-zero integer reads as true.
+  bool ReadBool(const std::string& Name);
+  void WriteBool(const std::string& Name, bool Value);
+
+ private:
+  std::vector<std::string> PathTo(const std::string& Key) const;
+  std::vector<std::string> OpenPath() const;
+  bool Open(const std::string& Key, bool CanCreate, bool ReadOnly);
+  void CheckWritable(const std::string& Name) const;
+
+  std::shared_ptr<TRegistryStore> FStore;
+  HKEY FRootKey = HKEY_CURRENT_USER;
+  bool FKeyOpen = false;
+  bool FReadOnly = false;
+  std::string FCurrentPath;
+};
+
+}  // namespace rid

@@ -1,0 +1,288 @@
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+// Every test works on its own registry file in a temporary folder.
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FFile = (FDir / "registry.ini").string();
+    ::setenv("RIDEDER_REGISTRY", FFile.c_str(), 1);
+  }
+  void TearDown() override { ::unsetenv("RIDEDER_REGISTRY"); }
+  std::string FileText() const { return test::ReadFileBytes(FFile); }
+
+  test::TempDir FDir;
+  std::string FFile;
+};
+
+std::vector<std::string> Lines(const TStrings& L) {
+  std::vector<std::string> out;
+  for (int32_t i = 0; i < L.Count(); ++i) out.push_back(L[i]);
+  return out;
+}
+
+TEST_F(RegistryTest, FileNameComesFromTheEnvironment) {
+  EXPECT_EQ(RegistryFileName(), FFile);
+  ::unsetenv("RIDEDER_REGISTRY");
+  EXPECT_NE(RegistryFileName().find("rideder/registry.ini"), std::string::npos);
+}
+
+TEST_F(RegistryTest, ValuesRoundTripThroughTheFile) {
+  const std::string keywords = "abs\r\naccept\r\n\x95\x5C\x8E\xA6\r\n";  // CR LF and Shift-JIS
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Rid\\Perl", true));
+    r.WriteString("KeyWords", keywords);
+    r.WriteString("Quote \"\\\"", "tab\there, quote \" backslash \\");
+    r.WriteInteger("Style", -7);
+    r.WriteBool("Enabled", true);
+    r.WriteString("", "default value");
+  }  // destroyed: written to the file
+  EXPECT_NE(FileText().find("[HKEY_CURRENT_USER\\Software\\Rid\\Perl]"), std::string::npos);
+
+  // A fresh process would see the same: reread the file through a second name for it.
+  ::setenv("RIDEDER_REGISTRY", (FDir.Path().string() + "/./registry.ini").c_str(), 1);
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKeyReadOnly("\\Software\\Rid\\Perl"));
+  EXPECT_EQ(r.ReadString("KeyWords"), keywords);
+  EXPECT_EQ(r.ReadString("quote \"\\\""), "tab\there, quote \" backslash \\");
+  EXPECT_EQ(r.ReadInteger("Style"), -7);
+  EXPECT_TRUE(r.ReadBool("Enabled"));
+  EXPECT_EQ(r.ReadString(""), "default value");
+}
+
+TEST_F(RegistryTest, EveryByteOfNamesAndValuesSurvives) {
+  // Unassigned pairs, a NEC duplicate of an ordinary character, half-width kana, stray bytes,
+  // a lead byte at the end, control bytes and a percent sign.
+  static constexpr char kOdd[] = "\x85\x40|\x87\x90|\xB1\xDF|\x80\xA0\xFD|%|\x01\x7F|\x00|\x81";
+  const std::string odd(kOdd, sizeof kOdd - 1);
+  // In a key path a lead byte takes the next byte, '\\' included: no lone lead at a key's end.
+  const std::string oddKey = "Odd" + odd.substr(0, odd.size() - 1);
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\" + oddKey + "\\\x95\x5C", true));
+    r.WriteString(odd, odd);
+  }
+  ::setenv("RIDEDER_REGISTRY", (FDir.Path().string() + "//registry.ini").c_str(), 1);
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\" + oddKey, false));
+  TStringList names;
+  r.GetKeyNames(&names);
+  EXPECT_EQ(Lines(names), std::vector<std::string>{"\x95\x5C"});  // trail byte 0x5C is no '\'
+  ASSERT_TRUE(r.OpenKey("\x95\x5C", false));
+  r.GetValueNames(&names);
+  EXPECT_EQ(Lines(names), std::vector<std::string>{odd});
+  EXPECT_EQ(r.ReadString(odd), odd);
+  // Text that UTF-8 can carry is written as UTF-8.
+  EXPECT_NE(FileText().find("\xE8\xA1\xA8"), std::string::npos);  // 表
+}
+
+TEST_F(RegistryTest, KeyAndValueNamesIgnoreCaseAndKeepTheirSpelling) {
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\Software\\MyApp", true));
+  r.WriteInteger("Width", 80);
+  ASSERT_TRUE(r.OpenKey("\\SOFTWARE\\myapp", false));
+  EXPECT_EQ(r.CurrentPath(), "SOFTWARE\\myapp");  // as the caller spelled it
+  EXPECT_EQ(r.ReadInteger("WIDTH"), 80);
+  r.WriteInteger("width", 81);
+  TStringList names;
+  r.GetValueNames(&names);
+  EXPECT_EQ(Lines(names), std::vector<std::string>{"Width"});
+  EXPECT_TRUE(r.KeyExists("\\software"));
+  r.CloseKey();
+  r.OpenKey("\\", false);
+  r.GetKeyNames(&names);
+  EXPECT_EQ(Lines(names), std::vector<std::string>{"Software"});
+  // Full-width letters are different characters, not another case.
+  EXPECT_FALSE(r.KeyExists("\\\x82\x72oftware"));
+}
+
+TEST_F(RegistryTest, RelativeAndAbsoluteKeys) {
+  TRegistry r;
+  EXPECT_FALSE(r.OpenKey("\\Missing", false));
+  EXPECT_EQ(r.CurrentPath(), "");
+  ASSERT_TRUE(r.OpenKey("Software\\Rid", true));  // relative to the root while none is open
+  EXPECT_EQ(r.CurrentPath(), "Software\\Rid");
+  ASSERT_TRUE(r.OpenKey("Highlighters\\Perl", true));
+  EXPECT_EQ(r.CurrentPath(), "Software\\Rid\\Highlighters\\Perl");
+  EXPECT_FALSE(r.OpenKey("Nothing", false));
+  EXPECT_EQ(r.CurrentPath(), "Software\\Rid\\Highlighters\\Perl");  // unchanged
+  EXPECT_TRUE(r.KeyExists("\\Software\\Rid\\Highlighters"));
+  EXPECT_FALSE(r.KeyExists("Highlighters"));  // relative to ...\Perl
+  // The save-and-restore pattern: remember the path, go elsewhere, reopen "\" + path.
+  const std::string saved = r.CurrentPath();
+  ASSERT_TRUE(r.OpenKey("\\Other", true));
+  ASSERT_TRUE(r.OpenKey("\\" + saved, false));
+  EXPECT_EQ(r.CurrentPath(), saved);
+}
+
+TEST_F(RegistryTest, RootKeysAreSeparate) {
+  TRegistry r;
+  r.SetRootKey(HKEY_LOCAL_MACHINE);
+  ASSERT_TRUE(r.OpenKey("\\SOFTWARE\\Borland", true));
+  r.WriteString("Where", "machine");
+  r.SetRootKey(HKEY_CURRENT_USER);
+  EXPECT_FALSE(r.KeyExists("\\SOFTWARE\\Borland"));
+  r.SetRootKey(HKEY_LOCAL_MACHINE);
+  EXPECT_TRUE(r.KeyExists("\\SOFTWARE\\Borland"));
+  r.CloseKey();
+  EXPECT_NE(FileText().find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland]"), std::string::npos);
+}
+
+TEST_F(RegistryTest, MissingAndMistypedValues) {
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\Software\\T", true));
+  EXPECT_EQ(r.ReadString("none"), "");
+  EXPECT_FALSE(r.ValueExists("none"));
+  try {
+    r.ReadInteger("none");
+    FAIL() << "no exception";
+  } catch (const ERegistryException& e) {
+    EXPECT_STREQ(e.what(), "Failed to get data for 'none'");
+  }
+  r.WriteString("text", "12");
+  r.WriteInteger("number", 12);
+  try {
+    r.ReadInteger("text");
+    FAIL() << "no exception";
+  } catch (const ERegistryException& e) {
+    EXPECT_STREQ(e.what(), "Invalid data type for 'text'");
+  }
+  EXPECT_THROW(r.ReadString("number"), ERegistryException);
+  EXPECT_THROW(r.ReadBool("none"), ERegistryException);
+}
+
+TEST_F(RegistryTest, ReadOnlyKeysRefuseWrites) {
+  TRegistry r;
+  EXPECT_FALSE(r.OpenKeyReadOnly("\\Software\\Absent"));
+  EXPECT_FALSE(r.KeyExists("\\Software\\Absent"));  // not created by looking
+  ASSERT_TRUE(r.OpenKey("\\Software\\Present", true));
+  r.WriteInteger("x", 1);
+  ASSERT_TRUE(r.OpenKeyReadOnly("\\Software\\Present"));
+  EXPECT_EQ(r.ReadInteger("x"), 1);
+  EXPECT_THROW(r.WriteInteger("x", 2), ERegistryException);
+  EXPECT_FALSE(r.DeleteValue("x"));
+  EXPECT_EQ(r.ReadInteger("x"), 1);
+}
+
+TEST_F(RegistryTest, DeleteKeyRemovesTheWholeBranch) {
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Rid\\A\\Deep", true));
+    r.WriteString("v", "1");
+    ASSERT_TRUE(r.OpenKey("\\Software\\Rid\\B", true));
+    ASSERT_TRUE(r.OpenKey("\\Software\\Rid", false));
+    TStringList names;
+    r.GetKeyNames(&names);
+    EXPECT_EQ(Lines(names), (std::vector<std::string>{"A", "B"}));
+    EXPECT_TRUE(r.HasSubKeys());
+    EXPECT_TRUE(r.DeleteKey("a"));  // relative, any case
+    EXPECT_FALSE(r.DeleteKey("a"));
+    r.GetKeyNames(&names);
+    EXPECT_EQ(Lines(names), std::vector<std::string>{"B"});
+    EXPECT_TRUE(r.DeleteKey("\\Software\\Rid\\B"));
+    EXPECT_FALSE(r.HasSubKeys());
+  }
+  EXPECT_EQ(FileText().find("Deep"), std::string::npos);
+  TRegistry r;
+  EXPECT_TRUE(r.KeyExists("\\Software\\Rid"));
+  EXPECT_FALSE(r.KeyExists("\\Software\\Rid\\A\\Deep"));
+}
+
+TEST_F(RegistryTest, DeleteValue) {
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\K", true));
+  r.WriteString("a", "1");
+  r.WriteString("b", "2");
+  EXPECT_TRUE(r.DeleteValue("A"));
+  EXPECT_FALSE(r.DeleteValue("A"));
+  TStringList names;
+  r.GetValueNames(&names);
+  EXPECT_EQ(Lines(names), std::vector<std::string>{"b"});
+}
+
+TEST_F(RegistryTest, EmptyKeysPersistAndWritesToADeletedKeyFail) {
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Empty\\Key", true));
+  }
+  TRegistry r;
+  EXPECT_TRUE(r.KeyExists("\\Empty\\Key"));
+  ASSERT_TRUE(r.OpenKey("\\Empty\\Key", false));
+  TRegistry other;
+  EXPECT_TRUE(other.DeleteKey("\\Empty"));
+  EXPECT_THROW(r.WriteString("x", "y"), ERegistryException);
+}
+
+TEST_F(RegistryTest, ObjectsOnOneFileShareTheirChanges) {
+  TRegistry writer, reader;
+  ASSERT_TRUE(writer.OpenKey("\\Shared", true));
+  writer.WriteInteger("n", 1);
+  ASSERT_TRUE(reader.OpenKey("\\Shared", false));
+  EXPECT_EQ(reader.ReadInteger("n"), 1);
+  reader.WriteInteger("m", 2);
+  reader.CloseKey();
+  writer.CloseKey();  // saving again must not drop the reader's value
+  TRegistry again;
+  ASSERT_TRUE(again.OpenKey("\\Shared", false));
+  EXPECT_EQ(again.ReadInteger("m"), 2);
+}
+
+TEST_F(RegistryTest, AFileChangedOutsideIsReadAgain) {
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\X", true));
+    r.WriteInteger("v", 1);
+  }
+  test::WriteFileBytes(FFile,
+                       "[HKEY_CURRENT_USER\\Software\\X]\r\n\"v\"=dword:0000000a\r\n"
+                       "\"s\"=\"\xE8\xA1\xA8\\r\\n\"\r\nnot a value line\r\n");
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\Software\\X", false));
+  EXPECT_EQ(r.ReadInteger("v"), 10);
+  EXPECT_EQ(r.ReadString("s"), "\x95\x5C\r\n");
+}
+
+TEST_F(RegistryTest, NothingIsWrittenWithoutAChange) {
+  auto inode = [&] {
+    struct stat st {};
+    ::stat(FFile.c_str(), &st);
+    return st.st_ino;
+  };
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Same", true));
+    r.WriteInteger("v", 1);
+  }
+  const auto before = inode();  // every save makes a new file
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Same", true));
+    r.WriteInteger("V", 1);
+    r.CloseKey();
+  }
+  EXPECT_EQ(inode(), before);
+}
+
+TEST_F(RegistryTest, AFailedSaveIsRaisedByCloseKey) {
+  const std::string blocked = (FDir / "file-not-folder").string();
+  test::WriteFileBytes(blocked, "");
+  ::setenv("RIDEDER_REGISTRY", (blocked + "/registry.ini").c_str(), 1);
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\K", true));
+  r.WriteInteger("v", 1);
+  EXPECT_THROW(r.CloseKey(), EStreamError);
+}
+
+}  // namespace
+}  // namespace rid
