@@ -1,0 +1,40 @@
+#include "editor/RidEderMethodChain.h"
+
+#include <algorithm>
+
+namespace rid {
+
+void TRidMethodChain::Add(const TNotifyEvent& AEvent) {
+  if (!AEvent)
+    throw ERidMethodChain(FormatStr("%s.Entry : the parameter `AEvent' must be specified.",
+                                    ClassName().c_str()));
+  FMethods.push_back(AEvent);
+}
+
+void TRidMethodChain::Remove(const TNotifyEvent& AEvent) {
+  if (!AEvent)
+    throw ERidMethodChain(FormatStr("%s.Remove: the parameter `AEvent' must be specified.",
+                                    ClassName().c_str()));
+  std::erase(FMethods, AEvent);
+}
+
+bool TRidMethodChain::DoHandleException(const std::exception& E) {
+  if (!OnException) throw;
+  bool DoContinue = true;
+  OnException(this, E, DoContinue);
+  return DoContinue;
+}
+
+void TRidMethodChain::Fire() {
+  const std::vector<TNotifyEvent> Snapshot = FMethods;
+  for (const TNotifyEvent& Event : Snapshot) {
+    if (std::find(FMethods.begin(), FMethods.end(), Event) == FMethods.end()) continue;
+    try {
+      ExecuteEvent(Event);
+    } catch (const std::exception& E) {
+      if (!DoHandleException(E)) return;
+    }
+  }
+}
+
+}  // namespace rid
