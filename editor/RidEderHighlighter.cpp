@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 #include "platform/Locale.h"
 
@@ -73,6 +74,180 @@ int32_t TRidHighlighterAttributes::GetStyleAsInteger() const {
 
 void TRidHighlighterAttributes::SetStyleFromInteger(int32_t Value) {
   SetStyle(TFontStyles::FromBits(static_cast<uint32_t>(Value) & 15u));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Registry
+
+namespace {
+
+constexpr const char* kBackground = "Background";
+constexpr const char* kForeground = "Foreground";
+constexpr const char* kStyle = "Style";
+
+// The 16 colours an IDE colour scheme indexes.
+constexpr TColor kIdePalette[16] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080,
+                                    0x808000, 0xC0C0C0, 0x808080, 0x0000FF, 0x00FF00, 0x00FFFF,
+                                    0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+
+// A palette entry; false for an index the palette does not have.
+bool PaletteColor(int64_t Index, TColor& Color) {
+  if (Index < 0 || Index >= 16) return false;
+  Color = kIdePalette[Index];
+  return true;
+}
+
+bool ParseInteger(std::string_view Text, int64_t& Value) {
+  while (!Text.empty() && Text.front() == ' ') Text.remove_prefix(1);
+  while (!Text.empty() && Text.back() == ' ') Text.remove_suffix(1);
+  int base = 10;
+  bool negative = false;
+  if (!Text.empty() && (Text.front() == '-' || Text.front() == '+')) {
+    negative = Text.front() == '-';
+    Text.remove_prefix(1);
+  }
+  if (!Text.empty() && Text.front() == '$') {
+    base = 16;
+    Text.remove_prefix(1);
+  } else if (Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X')) {
+    base = 16;
+    Text.remove_prefix(2);
+  }
+  if (Text.empty()) return false;
+  uint64_t v = 0;
+  auto [end, ec] = std::from_chars(Text.data(), Text.data() + Text.size(), v, base);
+  if (ec != std::errc() || end != Text.data() + Text.size() || v > 0xFFFFFFFFull) return false;
+  Value = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+  return true;
+}
+
+// A colour as the IDE writes it: a colour name ("clRed", "clWindow") or a number.
+bool ParseColor(const std::string& Text, TColor& Color) {
+  static const std::pair<const char*, TColor> names[] = {
+      {"clBlack", clBlack},     {"clMaroon", clMaroon},     {"clGreen", clGreen},
+      {"clOlive", clOlive},     {"clNavy", clNavy},         {"clPurple", clPurple},
+      {"clTeal", clTeal},       {"clGray", clGray},         {"clSilver", clSilver},
+      {"clRed", clRed},         {"clLime", clLime},         {"clYellow", clYellow},
+      {"clBlue", clBlue},       {"clFuchsia", clFuchsia},   {"clAqua", clAqua},
+      {"clWhite", clWhite},     {"clLtGray", clLtGray},     {"clDkGray", clDkGray},
+      {"clNone", clNone},       {"clDefault", clDefault},   {"clWindow", clWindow},
+      {"clWindowText", clWindowText}, {"clBtnFace", clBtnFace}, {"clHighlight", clHighlight},
+      {"clHighlightText", clHighlightText}, {"clGrayText", clGrayText},
+      {"clBtnText", clBtnText}, {"clInfoText", clInfoText}, {"clInfoBk", clInfoBk},
+      {"clMenu", clMenu},       {"clMenuText", clMenuText}};
+  for (const auto& [name, value] : names)
+    if (AnsiSameText(Text, name)) {
+      Color = value;
+      return true;
+    }
+  int64_t v = 0;
+  if (!ParseInteger(Text, v) || v < INT32_MIN || v > UINT32_MAX) return false;
+  Color = static_cast<TColor>(static_cast<uint32_t>(v));
+  return true;
+}
+
+bool IsRegistryTrue(const std::string& Value) {
+  return !AnsiSameText(Value, "FALSE") && Value != "0";
+}
+
+// Splits at commas, as the old layout's "a,b,c,..." value is read field by field.
+std::vector<std::string> SplitFields(const std::string& Value) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = Value.find(',', start);
+    fields.push_back(Value.substr(start, comma == std::string::npos ? comma : comma - start));
+    if (comma == std::string::npos) return fields;
+    start = comma + 1;
+  }
+}
+
+// Returns to the key that was open before; the path is absolute.
+void Reopen(TRegistry& Reg, const std::string& Path, bool ReadOnly) {
+  if (ReadOnly)
+    Reg.OpenKeyReadOnly("\\" + Path);
+  else
+    Reg.OpenKey("\\" + Path, false);
+}
+
+}  // namespace
+
+bool TRidHighlighterAttributes::LoadFromRegistry(TRegistry& Reg) {
+  const std::string path = Reg.GetCurrentPath();
+  if (!Reg.OpenKeyReadOnly(FName)) return false;
+  bool ok = true;
+  try {
+    if (Reg.ValueExists(kBackground)) SetBackground(Reg.ReadInteger(kBackground));
+    if (Reg.ValueExists(kForeground)) SetForeground(Reg.ReadInteger(kForeground));
+    if (Reg.ValueExists(kStyle)) SetStyleFromInteger(Reg.ReadInteger(kStyle));
+  } catch (const ERegistryException&) {
+    ok = false;  // a value of the wrong type
+  }
+  Reopen(Reg, path, true);
+  return ok;
+}
+
+bool TRidHighlighterAttributes::SaveToRegistry(TRegistry& Reg) {
+  const std::string path = Reg.GetCurrentPath();
+  if (!Reg.OpenKey(FName, true)) return false;
+  bool ok = true;
+  try {
+    Reg.WriteInteger(kBackground, FBackground);
+    Reg.WriteInteger(kForeground, FForeground);
+    Reg.WriteInteger(kStyle, GetStyleAsInteger());
+  } catch (const ERegistryException&) {
+    ok = false;  // the key was opened read-only
+  }
+  Reopen(Reg, path, false);
+  return ok;
+}
+
+bool TRidHighlighterAttributes::LoadFromIdeRegistry(HKEY RootKey, const std::string& AttrKey,
+                                                    const std::string& AttrName, bool OldStyle) {
+  TRegistry reg;
+  reg.SetRootKey(RootKey);
+  TColor background = clWindow;
+  TColor foreground = clWindowText;
+  TFontStyles style;
+  try {
+    if (OldStyle) {
+      // "x,x,<styles>,<default fg>,<default bg>,<fg index>,<bg index>"
+      if (!reg.OpenKeyReadOnly(AttrKey) || !reg.ValueExists(AttrName)) return false;
+      const std::vector<std::string> f = SplitFields(reg.ReadString(AttrName));
+      if (f.size() < 7) return false;
+      int64_t index = 0;
+      if (f[4] != "1" && !(ParseInteger(f[6], index) && PaletteColor(index, background)))
+        return false;
+      if (f[3] != "1" && !(ParseInteger(f[5], index) && PaletteColor(index, foreground)))
+        return false;
+      if (f[2].find('B') != std::string::npos) style.Include(fsBold);
+      if (f[2].find('I') != std::string::npos) style.Include(fsItalic);
+      if (f[2].find('U') != std::string::npos) style.Include(fsUnderline);
+    } else {
+      if (!reg.OpenKeyReadOnly(AttrKey + "\\" + AttrName)) return false;
+      auto readColor = [&](const char* Name, TColor& Color) {
+        const std::string newName = std::string(Name) + " New";
+        if (reg.ValueExists(Name)) return PaletteColor(reg.ReadInteger(Name), Color);
+        return reg.ValueExists(newName) && ParseColor(reg.ReadString(newName), Color);
+      };
+      TColor fg = clNone, bg = clNone;
+      if (!readColor("Foreground Color", fg) || !readColor("Background Color", bg)) return false;
+      for (const char* flag :
+           {"Bold", "Italic", "Underline", "Default Foreground", "Default Background"})
+        if (!reg.ValueExists(flag)) return false;
+      if (!IsRegistryTrue(reg.ReadString("Default Background"))) background = bg;
+      if (!IsRegistryTrue(reg.ReadString("Default Foreground"))) foreground = fg;
+      if (IsRegistryTrue(reg.ReadString("Bold"))) style.Include(fsBold);
+      if (IsRegistryTrue(reg.ReadString("Italic"))) style.Include(fsItalic);
+      if (IsRegistryTrue(reg.ReadString("Underline"))) style.Include(fsUnderline);
+    }
+  } catch (const ERegistryException&) {
+    return false;  // a value of the wrong type
+  }
+  SetBackground(background);
+  SetForeground(foreground);
+  SetStyle(style);
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -198,6 +373,29 @@ void TRidCustomHighlighter::Assign(TPersistent* Source) {
 
 void TRidCustomHighlighter::EnumUserSettings(TStrings* Settings) {
   if (Settings) Settings->Clear();
+}
+
+bool TRidCustomHighlighter::LoadFromRegistry(HKEY RootKey, const std::string& Key) {
+  TRegistry reg;
+  reg.SetRootKey(RootKey);
+  if (!reg.OpenKeyReadOnly(Key)) return false;
+  bool ok = true;
+  for (int32_t i = 0; i < GetAttribCount(); ++i) ok = GetAttribute(i)->LoadFromRegistry(reg) && ok;
+  return ok;
+}
+
+bool TRidCustomHighlighter::SaveToRegistry(HKEY RootKey, const std::string& Key) {
+  TRegistry reg;
+  reg.SetRootKey(RootKey);
+  if (!reg.OpenKey(Key, true)) return false;
+  bool ok = true;
+  for (int32_t i = 0; i < GetAttribCount(); ++i) ok = GetAttribute(i)->SaveToRegistry(reg) && ok;
+  try {
+    reg.CloseKey();
+  } catch (const Exception&) {
+    return false;  // the registry file could not be written
+  }
+  return ok;
 }
 
 }  // namespace rid

@@ -7,6 +7,7 @@
 
 #include "editor/RidEderTypes.h"
 #include "platform/Classes.h"
+#include "platform/Registry.h"
 #include "platform/Types.h"
 
 namespace rid {
@@ -47,6 +48,15 @@ class TRidHighlighterAttributes : public TPersistent {
   // Bold 1, italic 2, underline 4, strike-out 8.
   int32_t GetStyleAsInteger() const;
   void SetStyleFromInteger(int32_t Value);
+
+  // Registry values "Background", "Foreground" and "Style" under a subkey named after the
+  // attribute, below Reg's current key; the current key is restored afterwards.
+  bool LoadFromRegistry(TRegistry& Reg);
+  bool SaveToRegistry(TRegistry& Reg);
+  // Imports the attribute from an installed IDE's colour scheme (old or new layout). Any value
+  // that is missing, short or out of the palette makes it fail (False) without a change.
+  virtual bool LoadFromIdeRegistry(HKEY RootKey, const std::string& AttrKey,
+                                   const std::string& AttrName, bool OldStyle);
 
   TNotifyEvent OnChange;
 
@@ -135,6 +145,10 @@ class TRidCustomHighlighter : public TComponent {
 
   virtual bool UseUserSettings(int32_t SettingIndex) { return false; }
   virtual void EnumUserSettings(TStrings* Settings);
+  // Every attribute under Key (one subkey each): True only when every one loaded / saved.
+  virtual bool LoadFromRegistry(HKEY RootKey, const std::string& Key);
+  virtual bool SaveToRegistry(HKEY RootKey, const std::string& Key);
+
   // A highlighter that drives others inside schemes (the multi-language highlighter) answers
   // these, so that attribute walks reach every highlighter it uses.
   virtual bool IsMultiHighlighter() const { return false; }
