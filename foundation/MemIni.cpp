@@ -53,7 +53,7 @@ std::string SectionName(std::string_view S) {
 
 TMemIni::TMemIni(const std::string& FileName) : FFileName(FileName) {
   std::error_code ec;
-  if (!std::filesystem::exists(FFileName, ec) && !ec) return;
+  if (FFileName.empty() || (!std::filesystem::exists(FFileName, ec) && !ec)) return;
   try {
     SetText(LoadBytesFromFile(FFileName));
   } catch (const std::exception& e) {
@@ -70,6 +70,7 @@ TMemIni::~TMemIni() {
 
 bool TMemIni::Save(std::string* Error) {
   try {
+    if (FFileName.empty()) throw Exception("no file name");
     if (!FLoadError.empty())
       throw Exception("\"" + FFileName + "\" could not be read, so it is kept: " + FLoadError);
     SaveBytesToFileAtomic(FFileName, GetText());

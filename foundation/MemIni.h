@@ -31,7 +31,8 @@ namespace rid {
 class TMemIni : public TObject {
  public:
   RID_CLASS_NAME(TMemIni)
-  // Loads FileName; a missing file gives no sections. A file that exists but cannot be read is
+  // Loads FileName; a missing file gives no sections. With an empty FileName the settings live
+  // in memory only (Save fails). A file that exists but cannot be read is
   // never written over (Save fails), so its settings are not lost.
   explicit TMemIni(const std::string& FileName);
   // Saves (see Save); a failure is swallowed, since a destructor cannot report it.
