@@ -288,7 +288,7 @@ std::string SjisToEuc(std::string_view S, size_t* Substituted) {
         break;
       }
       const uint8_t c = p[i + 1];
-      if (!In(c, 0x40, 0xFC)) {
+      if (!IsDBCSTrailByte(c)) {
         out.Put('?');
         Count(Substituted);
         ++i;
