@@ -37,8 +37,8 @@ size_t FindCloseBracket(std::string_view S) {
   return std::string_view::npos;
 }
 
-// A section name as stored: up to a ']', cleaned, and without a lone lead byte at its end, which would take
-// the closing ']' for its trail byte when the file is read again.
+// A section name as stored: up to a ']', cleaned, and without a lone lead byte at its end, which
+// would take the closing ']' for its trail byte when the file is read again.
 std::string SectionName(std::string_view S) {
   std::string name = Clean(S.substr(0, FindCloseBracket(S)));
   for (;;) {

@@ -11,7 +11,8 @@ constexpr const char* SBadBufferSize =
     "TNkBufferedStream.Create: "
     "\x83\x6f\x83\x62\x83\x74\x83\x40\x83\x54\x83\x43\x83\x59\x82\xaa\x95\x73\x90\xb3\x82\xc5"
     "\x82\xb7";
-constexpr const char* SNegativeRead = "TNkBufferedStream.Read: Count \x82\xaa\x95\x89\x82\xc5\x82\xb7";
+constexpr const char* SNegativeRead =
+    "TNkBufferedStream.Read: Count \x82\xaa\x95\x89\x82\xc5\x82\xb7";
 constexpr const char* SNegativeWrite =
     "TNkBufferedStream.Write: Count \x82\xaa\x95\x89\x82\xc5\x82\xb7";
 // "書き込みが途中で失敗しました"

@@ -34,7 +34,7 @@ std::string UUEncode(std::string_view S, std::string_view LineEnd);
 // uuencoded file decodes as well as a bare body.
 std::string UUDecode(std::string_view S);
 
-// ':' , groups of four characters with a line break after every 64 characters (the first
+// ':', groups of four characters with a line break after every 64 characters (the first
 // line counts the ':'), then ':'. A final one or two bytes give two or three characters.
 std::string BinHexEncode(std::string_view S, std::string_view LineEnd);
 // The text must begin with ':' (after any line breaks); decoding ends at the closing ':' or at

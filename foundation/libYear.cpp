@@ -42,8 +42,7 @@ TDateTime LocalNow() {
   std::tm tm{};
   localtime_r(&t, &tm);
   int32_t ms = static_cast<int32_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-      1000);
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
   return EncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) +
          EncodeTime(tm.tm_hour, tm.tm_min, std::min(tm.tm_sec, 59), ms);
 }
@@ -87,16 +86,17 @@ void BuildLetters(TEraState& State) {
 
 TEraState BuiltInEras() {
   TEraState state{{{
-      {"\x96\xbe\x8e\xa1", "M", "18681022", "19120729"},  // 明治
-      {"\x91\xe5\x90\xb3", "T", "19120730", "19261224"},  // 大正
-      {"\x8f\xba\x98\x61", "S", "19261225", "19890107"},  // 昭和
-      {"\x95\xbd\x90\xac", "H", "19890108", "20190430"},  // 平成
-      {"\x97\xdf\x98\x61", "R", "20190501", "99991231"},  // 令和
-      {"\x81\x48\x81\x48", "?", "99991231", "99991231"},
-      {"\x81\x48\x81\x48", "?", "99991231", "99991231"},
-      {"\x81\x48\x81\x48", "?", "99991231", "99991231"},
-      {"\x81\x48\x81\x48", "?", "99991231", "99991231"},
-  }}, {}};
+                      {"\x96\xbe\x8e\xa1", "M", "18681022", "19120729"},  // 明治
+                      {"\x91\xe5\x90\xb3", "T", "19120730", "19261224"},  // 大正
+                      {"\x8f\xba\x98\x61", "S", "19261225", "19890107"},  // 昭和
+                      {"\x95\xbd\x90\xac", "H", "19890108", "20190430"},  // 平成
+                      {"\x97\xdf\x98\x61", "R", "20190501", "99991231"},  // 令和
+                      {"\x81\x48\x81\x48", "?", "99991231", "99991231"},
+                      {"\x81\x48\x81\x48", "?", "99991231", "99991231"},
+                      {"\x81\x48\x81\x48", "?", "99991231", "99991231"},
+                      {"\x81\x48\x81\x48", "?", "99991231", "99991231"},
+                  }},
+                  {}};
   BuildLetters(state);
   return state;
 }
@@ -118,8 +118,7 @@ TDateTime EncodeDate(int32_t Year, int32_t Month, int32_t Day) {
 }
 
 TDateTime EncodeTime(int32_t Hour, int32_t Min, int32_t Sec, int32_t MSec) {
-  if (Hour < 0 || Hour > 23 || Min < 0 || Min > 59 || Sec < 0 || Sec > 59 || MSec < 0 ||
-      MSec > 999)
+  if (Hour < 0 || Hour > 23 || Min < 0 || Min > 59 || Sec < 0 || Sec > 59 || MSec < 0 || MSec > 999)
     throw EConvertError("Invalid argument to time encode");
   return (((Hour * 60 + Min) * 60 + Sec) * 1000.0 + MSec) / kMSecsPerDay;
 }

@@ -57,8 +57,8 @@ TEST(MemIni, ReadsByTheWindowsRules) {
 
   TStringList list;
   ini.ReadStrings("Main", &list);
-  EXPECT_EQ(Items(list), (std::vector<std::string>{"some value", "second, never read", "",
-                                                    "\"q\""}));
+  EXPECT_EQ(Items(list),
+            (std::vector<std::string>{"some value", "second, never read", "", "\"q\""}));
 
   // Kept lines go back where they stood; entries are written trimmed.
   EXPECT_EQ(ini.GetText(),
@@ -108,8 +108,9 @@ TEST(MemIni, FoldsAsciiLettersButNeverTrailBytes) {
 
 TEST(MemIni, ReadsNumbersAndFlags) {
   TMemIni ini("");
-  ini.SetText("[N]\r\nabc=abc\r\nneg=-12\r\nplus=+7\r\nbig=99999999999\r\nsp=1 2\r\nhex=$1F\r\n"
-              "zero=0\r\nempty=\r\nno=no\r\n");
+  ini.SetText(
+      "[N]\r\nabc=abc\r\nneg=-12\r\nplus=+7\r\nbig=99999999999\r\nsp=1 2\r\nhex=$1F\r\n"
+      "zero=0\r\nempty=\r\nno=no\r\n");
   EXPECT_EQ(ini.ReadInteger("N", "missing", 5), 5);
   EXPECT_EQ(ini.ReadInteger("N", "abc", 5), 0);
   EXPECT_EQ(ini.ReadInteger("N", "neg", 5), -12);
@@ -135,7 +136,8 @@ TEST(MemIni, KeepsHistoryListsUnderNumberedKeys) {
   TStringList list;
   for (int i = 0; i < 10; ++i) list.Add("item" + std::to_string(i));
   ini.WriteStrings("History", &list, 3);
-  EXPECT_EQ(ini.GetText(), "[Other]\r\na=1\r\n\r\n[History]\r\n1=item0\r\n2=item1\r\n3=item2\r\n\r\n");
+  EXPECT_EQ(ini.GetText(),
+            "[Other]\r\na=1\r\n\r\n[History]\r\n1=item0\r\n2=item1\r\n3=item2\r\n\r\n");
   TStringList back;
   back.Add("stale");
   ini.ReadStrings("HISTORY", &back);

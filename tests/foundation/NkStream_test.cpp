@@ -172,8 +172,9 @@ TEST(NkBufferedStream, BehavesLikeTheUnbufferedTarget) {
           uint16_t origin = rng() % 3;
           int64_t size = model.GetSize(), pos = model.GetPosition();
           int64_t to = rng() % (size + 10);
-          int64_t offset = origin == soFromBeginning ? to : origin == soFromCurrent ? to - pos
-                                                                                     : to - size;
+          int64_t offset = origin == soFromBeginning ? to
+                           : origin == soFromCurrent ? to - pos
+                                                     : to - size;
           ASSERT_EQ(s.Seek(offset, origin), model.Seek(offset, origin));
           break;
         }

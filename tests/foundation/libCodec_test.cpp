@@ -90,8 +90,8 @@ TEST(Base64, DecodesExactlyTheBytesOfPaddedGroups) {
 }
 
 TEST(Base64, RejectsWhatIsNotBase64) {
-  for (const char* bad : {"YWJj ", "YW\tJj", "YWJ", "Y", "YWJjY", "YW*j", "=YWJ", "Y===",
-                          "YQ=a", "YQ==a", "YW\x82\xa0"}) {
+  for (const char* bad : {"YWJj ", "YW\tJj", "YWJ", "Y", "YWJjY", "YW*j", "=YWJ", "Y===", "YQ=a",
+                          "YQ==a", "YW\x82\xa0"}) {
     SCOPED_TRACE(bad);
     EXPECT_THROW(Base64Decode(bad), ECodecError);
   }
@@ -145,8 +145,8 @@ TEST(UUDecode, HoldsExactlyTheDecodedBytes) {
 }
 
 TEST(UUDecode, RejectsBadLines) {
-  for (const char* bad : {"%80``\n", "!80`\n", "!8\x82``\n", "!80``\nbegin 644 x\n", "!80`b\n",
-                          "!\t0``\n"}) {
+  for (const char* bad :
+       {"%80``\n", "!80`\n", "!8\x82``\n", "!80``\nbegin 644 x\n", "!80`b\n", "!\t0``\n"}) {
     SCOPED_TRACE(bad);
     EXPECT_THROW(UUDecode(bad), ECodecError);
   }
@@ -200,8 +200,8 @@ TEST(BinHex, SkipsLineBreaksAnywhereAndToleratesMissingClose) {
 TEST(BinHex, RejectsWhatIsNotBinHex) {
   // Outside the table ('s', '~', 0x80, blank), characters missing from the set ('7', 'O', 'g'),
   // a missing opening colon and a lone final character.
-  for (const char* bad : {":!!s:", ":!!~:", ":!!\x80:", ":!! :", ":!7:", ":O!:", ":g!:", "!!!!",
-                          "", ":!!!!!:", "\x01"}) {
+  for (const char* bad : {":!!s:", ":!!~:", ":!!\x80:", ":!! :", ":!7:", ":O!:", ":g!:", "!!!!", "",
+                          ":!!!!!:", "\x01"}) {
     SCOPED_TRACE(bad);
     EXPECT_THROW(BinHexDecode(bad), ECodecError);
   }

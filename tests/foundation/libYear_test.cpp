@@ -16,7 +16,9 @@ using test::WriteFileBytes;
 // Sets the clock for one test and puts the real one back.
 class FixedClock {
  public:
-  explicit FixedClock(TDateTime T) { SetClock([T] { return T; }); }
+  explicit FixedClock(TDateTime T) {
+    SetClock([T] { return T; });
+  }
   ~FixedClock() { SetClock(nullptr); }
 };
 
