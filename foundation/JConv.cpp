@@ -48,18 +48,13 @@ void Count(size_t* Substituted) {
 
 std::string Utf16Bytes(std::string_view S, bool BigEndian) {
   const std::u16string wide = MultiByteToWideChar(CP_ACP, S);
-  std::string out;
-  out.reserve(2 + wide.size() * 2);
-  out += BigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  std::string out(2 + wide.size() * 2, '\0');
+  out[0] = BigEndian ? '\xFE' : '\xFF';
+  out[1] = BigEndian ? '\xFF' : '\xFE';
+  auto* o = reinterpret_cast<uint8_t*>(out.data() + 2);
   for (char16_t u : wide) {
-    const char hi = char(u >> 8), lo = char(u & 0xFF);
-    if (BigEndian) {
-      out += hi;
-      out += lo;
-    } else {
-      out += lo;
-      out += hi;
-    }
+    *o++ = uint8_t(BigEndian ? u >> 8 : u & 0xFF);
+    *o++ = uint8_t(BigEndian ? u & 0xFF : u >> 8);
   }
   return out;
 }
@@ -322,13 +317,12 @@ std::string Utf8BomToSjis(std::string_view S, size_t* Substituted) {
 std::string SjisToUtf8Bom(std::string_view S) { return "\xEF\xBB\xBF" + SjisToUtf8(S); }
 
 std::string Utf16ToSjis(std::string_view Bytes, bool BigEndian, size_t* Substituted) {
-  std::u16string wide;
-  wide.reserve(Bytes.size() / 2 + 1);
-  const auto* p = reinterpret_cast<const uint8_t*>(Bytes.data());
   const size_t units = Bytes.size() / 2;
+  std::u16string wide(units, u'\0');
+  const auto* p = reinterpret_cast<const uint8_t*>(Bytes.data());
   for (size_t k = 0; k < units; ++k) {
     const uint8_t a = p[2 * k], b = p[2 * k + 1];
-    wide.push_back(char16_t(BigEndian ? (a << 8 | b) : (b << 8 | a)));
+    wide[k] = char16_t(BigEndian ? (a << 8 | b) : (b << 8 | a));
   }
   std::string out = WideCharToMultiByte(CP_ACP, wide, Substituted);
   if (Bytes.size() % 2 != 0) {
