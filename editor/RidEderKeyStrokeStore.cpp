@@ -1,0 +1,169 @@
+#include "editor/RidEderKeyStrokeStore.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "platform/Menus.h"
+
+namespace rid {
+
+namespace {
+
+bool SameBinding(const TRidEderKeyStroke& A, const TRidEderKeyStroke& B) {
+  return A.GetShortCut() == B.GetShortCut() && A.GetShortCut2() == B.GetShortCut2() &&
+         A.GetCommand() == B.GetCommand();
+}
+
+std::unique_ptr<TRidEderKeyStrokes> MakeBase(const TRidEderKeyStrokes* AAncestor) {
+  auto Base = std::make_unique<TRidEderKeyStrokes>();
+  if (AAncestor)
+    Base->Assign(const_cast<TRidEderKeyStrokes*>(AAncestor));
+  else
+    Base->ResetDefaults();
+  return Base;
+}
+
+// A binding of Keys with the same shortcuts and command as Key; -1 when none.
+int32_t IndexOfSame(const TRidEderKeyStrokes& Keys, const TRidEderKeyStroke& Key) {
+  const int32_t i = Keys.IndexOfShortcuts(Key.GetShortCut(), Key.GetShortCut2());
+  return i >= 0 && Keys.GetItem(i)->GetCommand() == Key.GetCommand() ? i : -1;
+}
+
+void Append(TRidEderKeyStrokes& Keys, const TRidEderKeyStroke& Key) {
+  Keys.Add()->Assign(const_cast<TRidEderKeyStroke*>(&Key));
+}
+
+std::string ShortCutText(TShortCut SC) {
+  if (SC == 0) return {};
+  std::string Text = ShortCutToText(SC);
+  return Text.empty() ? std::to_string(SC) : Text;
+}
+
+bool ParseNumber(std::string_view Text, uint32_t Max, uint32_t& Value) {
+  if (Text.empty()) return false;
+  auto [End, Ec] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+  return Ec == std::errc() && End == Text.data() + Text.size() && Value <= Max;
+}
+
+bool ParseShortCut(std::string_view Text, TShortCut& SC) {
+  uint32_t Number;
+  if (Text.empty()) {
+    SC = 0;
+  } else if (ParseNumber(Text, 0xFFFF, Number)) {
+    SC = static_cast<TShortCut>(Number);
+  } else {
+    SC = TextToShortCut(Text);
+    if (SC == 0) return false;
+  }
+  return true;
+}
+
+void WriteSection(TMemIni& Ini, const char* Section, const TRidEderKeyStrokes& Keys) {
+  Ini.EraseSection(Section);
+  for (int32_t i = 0; i < Keys.GetCount(); ++i)
+    Ini.WriteString(Section, std::to_string(i + 1), KeyStrokeToText(*Keys.GetItem(i)));
+}
+
+void ReadSection(const TMemIni& Ini, const char* Section, TRidEderKeyStrokes& Keys) {
+  TStringList Values;
+  Ini.ReadStrings(Section, &Values);
+  TRidEderKeyStrokes Scratch;
+  TRidEderKeyStroke* Key = Scratch.Add();
+  for (int32_t i = 0; i < Values.GetCount(); ++i)
+    if (TextToKeyStroke(Values.Get(i), *Key)) Append(Keys, *Key);
+}
+
+}  // namespace
+
+bool CollectionsEqual(const TRidEderKeyStrokes& A, const TRidEderKeyStrokes& B) {
+  if (A.GetCount() != B.GetCount()) return false;
+  for (int32_t i = 0; i < A.GetCount(); ++i)
+    if (!SameBinding(*A.GetItem(i), *B.GetItem(i))) return false;
+  return true;
+}
+
+std::unique_ptr<TRidEderKeyStrokes> RemovedKeystrokes(const TRidEderKeyStrokes& AKeys,
+                                                      const TRidEderKeyStrokes* AAncestor) {
+  auto Base = MakeBase(AAncestor);
+  for (int32_t i = 0; i < Base->GetCount();) {
+    if (IndexOfSame(AKeys, *Base->GetItem(i)) >= 0)
+      Base->Delete(i);
+    else
+      ++i;
+  }
+  return Base;
+}
+
+std::unique_ptr<TRidEderKeyStrokes> AddedKeystrokes(const TRidEderKeyStrokes& AKeys,
+                                                    const TRidEderKeyStrokes* AAncestor) {
+  auto Base = MakeBase(AAncestor);
+  auto Added = std::make_unique<TRidEderKeyStrokes>();
+  for (int32_t i = 0; i < AKeys.GetCount(); ++i)
+    if (IndexOfSame(*Base, *AKeys.GetItem(i)) < 0) Append(*Added, *AKeys.GetItem(i));
+  return Added;
+}
+
+void ApplyKeystrokeDifference(TRidEderKeyStrokes& AKeys, const TRidEderKeyStrokes& ARemoved,
+                              const TRidEderKeyStrokes& AAdded) {
+  for (int32_t i = 0; i < ARemoved.GetCount(); ++i) {
+    const int32_t j = IndexOfSame(AKeys, *ARemoved.GetItem(i));
+    if (j >= 0) AKeys.Delete(j);
+  }
+  for (int32_t i = 0; i < AAdded.GetCount(); ++i) Append(AKeys, *AAdded.GetItem(i));
+}
+
+std::string KeyStrokeToText(const TRidEderKeyStroke& AKey) {
+  return EditorCommandToCodeString(AKey.GetCommand()) + "," + ShortCutText(AKey.GetShortCut()) +
+         "," + ShortCutText(AKey.GetShortCut2());
+}
+
+bool TextToKeyStroke(const std::string& Text, TRidEderKeyStroke& AKey) {
+  const size_t c1 = Text.find(',');
+  if (c1 == std::string::npos) return false;
+  const size_t c2 = Text.find(',', c1 + 1);
+  if (c2 == std::string::npos || Text.find(',', c2 + 1) != std::string::npos) return false;
+  const std::string_view All(Text);
+  const std::string_view Name = All.substr(0, c1);
+  TRidEderorCommand Command;
+  uint32_t Number;
+  if (auto Found = IdentToEditorCommand(Name))
+    Command = *Found;
+  else if (ParseNumber(Name, 0xFFFF, Number))
+    Command = static_cast<TRidEderorCommand>(Number);
+  else
+    return false;
+  TShortCut SC, SC2;
+  if (!ParseShortCut(All.substr(c1 + 1, c2 - c1 - 1), SC) ||
+      !ParseShortCut(All.substr(c2 + 1), SC2) || SC == 0)
+    return false;
+  uint16_t Key;
+  TShiftState Shift;
+  AKey.SetCommand(Command);
+  ShortCutToKey(SC, Key, Shift);
+  AKey.SetKey(Key);
+  AKey.SetShift(Shift);
+  ShortCutToKey(SC2, Key, Shift);
+  AKey.SetKey2(Key);
+  AKey.SetShift2(Shift);
+  return true;
+}
+
+void WriteKeystrokes(TMemIni& Ini, const TRidEderKeyStrokes& AKeys,
+                     const TRidEderKeyStrokes* AAncestor) {
+  if (CollectionsEqual(AKeys, *MakeBase(AAncestor))) {
+    Ini.EraseSection(SRemovedKeystrokes);
+    Ini.EraseSection(SAddedKeystrokes);
+    return;
+  }
+  WriteSection(Ini, SRemovedKeystrokes, *RemovedKeystrokes(AKeys, AAncestor));
+  WriteSection(Ini, SAddedKeystrokes, *AddedKeystrokes(AKeys, AAncestor));
+}
+
+void ReadKeystrokes(const TMemIni& Ini, TRidEderKeyStrokes& AKeys) {
+  TRidEderKeyStrokes Removed, Added;
+  ReadSection(Ini, SRemovedKeystrokes, Removed);
+  ReadSection(Ini, SAddedKeystrokes, Added);
+  ApplyKeystrokeDifference(AKeys, Removed, Added);
+}
+
+}  // namespace rid
