@@ -764,8 +764,10 @@ void TRidRegExpr::FillFirstCharSet(int32_t AScan) {
             break;
           case opLoop:
           case opLoopLazy:
+            // A loop body may match the empty text even with a minimum above 0, so what
+            // follows the loop can start a match too.
             work.push_back(scan - ReadInt(FProgramm, scan + NodeHeader + 8));
-            if (ReadInt(FProgramm, scan + NodeHeader) == 0) cont = next(scan);
+            cont = next(scan);
             break;
           case opDigit:
             for (int c = '0'; c <= '9'; ++c) set[c] = 1;
