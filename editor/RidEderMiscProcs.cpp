@@ -7,6 +7,7 @@
 #include <typeinfo>
 
 #include "editor/RidEderHighlighter.h"
+#include "platform/Graphics.h"
 #include "platform/Locale.h"
 
 namespace rid {
@@ -245,6 +246,33 @@ std::string HighlighterFriendlyName(std::string_view AClassName) {
     Name.erase(0, Lower(Name).rfind("trid", 0) == 0 ? 4 : 1);
   if (Name.size() >= 3 && Lower(Name.substr(Name.size() - 3)) == "rid") Name.resize(Name.size() - 3);
   return Name;
+}
+
+void FillGradient(TCanvas* ACanvas, TColor AStartColor, TColor AEndColor, bool Horizontal,
+                  const TRect& ARect, int32_t Steps) {
+  const TColor Start = ColorToRGB(AStartColor), End = ColorToRGB(AEndColor);
+  const int32_t Channels[3][2] = {{GetRValue(Start), GetRValue(End)},
+                                  {GetGValue(Start), GetGValue(End)},
+                                  {GetBValue(Start), GetBValue(End)}};
+  const int32_t n = ClampInteger(Steps, 2, 256);
+  const int32_t Size = Horizontal ? ARect.Width() : ARect.Height();
+  for (int32_t i = 0; i < n; ++i) {
+    uint8_t c[3];
+    for (int k = 0; k < 3; ++k)
+      c[k] = static_cast<uint8_t>(Channels[k][0] +
+                                  MulDiv(i, Channels[k][1] - Channels[k][0], n - 1));
+    TRect Band = ARect;
+    if (Horizontal) {
+      Band.Left = ARect.Left + MulDiv(i, Size, n);
+      Band.Right = ARect.Left + MulDiv(i + 1, Size, n);
+    } else {
+      Band.Top = ARect.Top + MulDiv(i, Size, n);
+      Band.Bottom = ARect.Top + MulDiv(i + 1, Size, n);
+    }
+    ACanvas->Brush().SetStyle(bsSolid);
+    ACanvas->Brush().SetColor(RGB(c[0], c[1], c[2]));
+    ACanvas->FillRect(Band);
+  }
 }
 
 int32_t SameClassIndex(const TRidCustomHighlighter* AHighlighter,

@@ -7,6 +7,7 @@
 
 #include "editor/RidEderTypes.h"
 #include "platform/Delegate.h"
+#include "platform/Types.h"
 
 namespace rid {
 
@@ -64,8 +65,14 @@ std::string DecodeString(std::string_view S);
 // "TRidPerlRid" -> "Perl": a leading T (with "Rid" after it) and a trailing "Rid" go.
 std::string HighlighterFriendlyName(std::string_view AClassName);
 
+class TCanvas;
 class TRidCustomHighlighter;
 class TRidHighlighterAttributes;
+
+// Fills ARect with bands running from AStartColor to AEndColor (system colours resolved): side
+// by side when Horizontal, else stacked; the band count is Steps kept to 2..256.
+void FillGradient(TCanvas* ACanvas, TColor AStartColor, TColor AEndColor, bool Horizontal,
+                  const TRect& ARect, int32_t Steps);
 
 // 1 plus the number of entries of AList before AHighlighter's own entry (before the end when
 // it is absent) that are of its class.

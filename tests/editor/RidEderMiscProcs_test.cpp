@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <random>
 #include <string>
 
+#include "editor/RidEderHighlighter.h"
+#include "platform/Graphics.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -169,6 +173,132 @@ TEST(HighlighterNames, FriendlyName) {
   EXPECT_EQ(HighlighterFriendlyName("Foo"), "Foo");
   EXPECT_EQ(HighlighterFriendlyName("tridCpp"), "Cpp");
   EXPECT_EQ(HighlighterFriendlyName(""), "");
+}
+
+// A scanner with named attributes only; enough for walks over attributes.
+class FakeRid : public TRidCustomHighlighter {
+ public:
+  RID_CLASS_NAME(TFakeRid)
+  FakeRid(std::initializer_list<const char*> Names) : TRidCustomHighlighter(nullptr) {
+    for (const char* n : Names) AddAttribute(std::make_unique<TRidHighlighterAttributes>(n));
+  }
+  TRidHighlighterAttributes* GetDefaultAttribute(int32_t) const override { return nullptr; }
+  bool GetEol() const override { return true; }
+  std::string GetToken() const override { return {}; }
+  std::string_view GetTokenView() const override { return {}; }
+  TRidHighlighterAttributes* GetTokenAttribute() const override { return nullptr; }
+  int32_t GetTokenKind() const override { return 0; }
+  int32_t GetTokenPos() const override { return 0; }
+  void Next() override {}
+  void SetLine(std::string_view, int32_t) override {}
+};
+
+// A highlighter that drives others in schemes, as the multi-language one does.
+class FakeMultiRid : public FakeRid {
+ public:
+  RID_CLASS_NAME(TRidMultiRid)
+  FakeMultiRid() : FakeRid({}) {}
+  bool IsMultiHighlighter() const override { return true; }
+  TRidCustomHighlighter* GetMultiDefaultHighlighter() const override { return Default; }
+  int32_t GetSchemeCount() const override { return static_cast<int32_t>(Schemes.size()); }
+  TRidCustomHighlighter* GetSchemeHighlighter(int32_t i) const override { return Schemes[i]; }
+  TRidHighlighterAttributes* GetSchemeMarkerAttri(int32_t i) const override {
+    return Markers[i].get();
+  }
+  void AddScheme(TRidCustomHighlighter* h) {
+    Schemes.push_back(h);
+    Markers.push_back(std::make_unique<TRidHighlighterAttributes>("Marker"));
+  }
+  TRidCustomHighlighter* Default = nullptr;
+  std::vector<TRidCustomHighlighter*> Schemes;
+  std::vector<std::unique_ptr<TRidHighlighterAttributes>> Markers;
+};
+
+struct Collector {
+  std::vector<std::string> Names;
+  int StopAfter = -1;
+  bool Take(TRidCustomHighlighter*, TRidHighlighterAttributes*, const std::string& Name,
+            std::span<void* const> Params) {
+    Names.push_back(Name);
+    if (!Params.empty()) ++*static_cast<int*>(Params[0]);
+    return StopAfter < 0 || static_cast<int>(Names.size()) < StopAfter;
+  }
+  TEnumHighlighterAttrisCallback Callback() {
+    return TEnumHighlighterAttrisCallback(this, &Collector::Take);
+  }
+};
+
+TEST(AttributeWalk, NamesEveryAttributeUniquely) {
+  FakeRid A({"Comment", "Key"}), B({"String"});
+  Collector C;
+  int Calls = 0;
+  void* Params[] = {&Calls};
+  EXPECT_TRUE(EnumHighlighterAttris(&A, true, C.Callback(), Params));
+  EXPECT_EQ(C.Names, (std::vector<std::string>{"Fake1.Comment", "Fake1.Key"}));
+  EXPECT_EQ(Calls, 2);
+  EXPECT_FALSE(EnumHighlighterAttris(nullptr, true, C.Callback()));
+  EXPECT_FALSE(EnumHighlighterAttris(&A, true, TEnumHighlighterAttrisCallback()));
+
+  FakeMultiRid M;
+  M.Default = &A;
+  M.AddScheme(&B);
+  M.AddScheme(&A);  // reached twice
+  M.AddScheme(nullptr);
+  Collector Skip;
+  EXPECT_TRUE(EnumHighlighterAttris(&M, true, Skip.Callback()));
+  EXPECT_EQ(Skip.Names, (std::vector<std::string>{"Fake1.Comment", "Fake1.Key", "Multi1.Marker1",
+                                                   "Fake2.String", "Multi1.Marker2",
+                                                   "Multi1.Marker3"}));
+  Collector All;
+  EXPECT_TRUE(EnumHighlighterAttris(&M, false, All.Callback()));
+  EXPECT_EQ(All.Names.size(), 8u);
+  EXPECT_EQ(All.Names[5], "Fake1.Comment");  // the same highlighter, the same names
+  Collector Stop;
+  Stop.StopAfter = 3;
+  EXPECT_FALSE(EnumHighlighterAttris(&M, false, Stop.Callback()));
+  EXPECT_EQ(Stop.Names.size(), 3u);
+}
+
+TEST(AttributeWalk, CyclesEndWithoutSkipping) {
+  FakeMultiRid M, Inner;
+  FakeRid A({"Text"});
+  M.AddScheme(&Inner);
+  Inner.AddScheme(&M);  // leads back
+  Inner.AddScheme(&A);
+  M.Default = &M;
+  Collector C;
+  EXPECT_TRUE(EnumHighlighterAttris(&M, false, C.Callback()));
+  EXPECT_EQ(C.Names, (std::vector<std::string>{"Multi1.Marker1", "Multi2.Marker1",
+                                                "Multi2.Marker2", "Fake1.Text"}));
+}
+
+TEST(AttributeWalk, SameClassIndexCountsEarlierEntries) {
+  FakeRid A({}), B({}), C({});
+  FakeMultiRid M;
+  std::vector<const TRidCustomHighlighter*> List{&A, &M, &B};
+  EXPECT_EQ(SameClassIndex(&A, List), 1);
+  EXPECT_EQ(SameClassIndex(&B, List), 2);
+  EXPECT_EQ(SameClassIndex(&C, List), 3);  // absent: counts the whole list
+  EXPECT_EQ(SameClassIndex(&M, {}), 1);
+}
+
+TEST(Gradient, BandsRunFromStartToEndColour) {
+  TBitmap Bmp;
+  Bmp.SetSize(100, 10);
+  FillGradient(&Bmp.Canvas(), clBlack, RGB(255, 0, 100), true, Rect(0, 0, 100, 10), 1);
+  const QImage& Img = Bmp.Image();
+  EXPECT_EQ(Img.pixelColor(10, 5).red(), 0);  // two bands: start ...
+  EXPECT_EQ(Img.pixelColor(90, 5).red(), 255);  // ... and end
+  EXPECT_EQ(Img.pixelColor(90, 5).blue(), 100);
+  Bmp.SetSize(10, 300);
+  FillGradient(&Bmp.Canvas(), clWhite, clBlack, false, Rect(0, 0, 10, 300), 1000);
+  const QImage& Tall = Bmp.Image();
+  EXPECT_EQ(Tall.pixelColor(5, 0).green(), 255);
+  EXPECT_EQ(Tall.pixelColor(5, 299).green(), 0);
+  int Changes = 0;
+  for (int y = 1; y < 300; ++y)
+    Changes += Tall.pixelColor(5, y) != Tall.pixelColor(5, y - 1);
+  EXPECT_EQ(Changes, 255);  // 256 bands at most
 }
 
 }  // namespace
