@@ -1,6 +1,8 @@
 // Perl highlighting of several megabytes of installed Perl modules, beside QScintilla's Perl
 // lexer styling the same text in an offscreen editor widget.
 #include <benchmark/benchmark.h>
+#include <qscilexerperl.h>
+#include <qsciscintilla.h>
 
 #include <QApplication>
 #include <algorithm>
@@ -12,9 +14,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <qscilexerperl.h>
-#include <qsciscintilla.h>
 
 #include "highlighters/RidHighlighterPerl.h"
 
@@ -128,9 +127,10 @@ int main(int argc, char** argv) {
   const double ours = BestTime([&] { return ScanOurs(h, lines); });
   const double theirs = BestTime([&] { return peer.Colourise(); });
   const long styled = peer.Colourise();
-  std::printf("Perl highlighting of %zu bytes in %zu lines: us %.2f ms, QScintilla %.2f ms"
-              " (styled %ld bytes)\n",
-              PerlText().size(), lines.size(), ours * 1e3, theirs * 1e3, styled);
+  std::printf(
+      "Perl highlighting of %zu bytes in %zu lines: us %.2f ms, QScintilla %.2f ms"
+      " (styled %ld bytes)\n",
+      PerlText().size(), lines.size(), ours * 1e3, theirs * 1e3, styled);
   std::printf("ratio us/QScintilla: %.3f (below 1: faster than the peer)\n", ours / theirs);
   return 0;
 }

@@ -11,8 +11,7 @@ namespace rid {
 // ---------------------------------------------------------------------------------------------
 // TRidHighlighterAttributes
 
-TRidHighlighterAttributes::TRidHighlighterAttributes(std::string AName)
-    : FName(std::move(AName)) {}
+TRidHighlighterAttributes::TRidHighlighterAttributes(std::string AName) : FName(std::move(AName)) {}
 
 void TRidHighlighterAttributes::Changed() {
   if (OnChange) OnChange(this);
@@ -123,18 +122,37 @@ bool ParseInteger(std::string_view Text, int64_t& Value) {
 
 // A colour as the IDE writes it: a colour name ("clRed", "clWindow") or a number.
 bool ParseColor(const std::string& Text, TColor& Color) {
-  static const std::pair<const char*, TColor> names[] = {
-      {"clBlack", clBlack},     {"clMaroon", clMaroon},     {"clGreen", clGreen},
-      {"clOlive", clOlive},     {"clNavy", clNavy},         {"clPurple", clPurple},
-      {"clTeal", clTeal},       {"clGray", clGray},         {"clSilver", clSilver},
-      {"clRed", clRed},         {"clLime", clLime},         {"clYellow", clYellow},
-      {"clBlue", clBlue},       {"clFuchsia", clFuchsia},   {"clAqua", clAqua},
-      {"clWhite", clWhite},     {"clLtGray", clLtGray},     {"clDkGray", clDkGray},
-      {"clNone", clNone},       {"clDefault", clDefault},   {"clWindow", clWindow},
-      {"clWindowText", clWindowText}, {"clBtnFace", clBtnFace}, {"clHighlight", clHighlight},
-      {"clHighlightText", clHighlightText}, {"clGrayText", clGrayText},
-      {"clBtnText", clBtnText}, {"clInfoText", clInfoText}, {"clInfoBk", clInfoBk},
-      {"clMenu", clMenu},       {"clMenuText", clMenuText}};
+  static const std::pair<const char*, TColor> names[] = {{"clBlack", clBlack},
+                                                         {"clMaroon", clMaroon},
+                                                         {"clGreen", clGreen},
+                                                         {"clOlive", clOlive},
+                                                         {"clNavy", clNavy},
+                                                         {"clPurple", clPurple},
+                                                         {"clTeal", clTeal},
+                                                         {"clGray", clGray},
+                                                         {"clSilver", clSilver},
+                                                         {"clRed", clRed},
+                                                         {"clLime", clLime},
+                                                         {"clYellow", clYellow},
+                                                         {"clBlue", clBlue},
+                                                         {"clFuchsia", clFuchsia},
+                                                         {"clAqua", clAqua},
+                                                         {"clWhite", clWhite},
+                                                         {"clLtGray", clLtGray},
+                                                         {"clDkGray", clDkGray},
+                                                         {"clNone", clNone},
+                                                         {"clDefault", clDefault},
+                                                         {"clWindow", clWindow},
+                                                         {"clWindowText", clWindowText},
+                                                         {"clBtnFace", clBtnFace},
+                                                         {"clHighlight", clHighlight},
+                                                         {"clHighlightText", clHighlightText},
+                                                         {"clGrayText", clGrayText},
+                                                         {"clBtnText", clBtnText},
+                                                         {"clInfoText", clInfoText},
+                                                         {"clInfoBk", clInfoBk},
+                                                         {"clMenu", clMenu},
+                                                         {"clMenuText", clMenuText}};
   for (const auto& [name, value] : names)
     if (AnsiSameText(Text, name)) {
       Color = value;
@@ -279,8 +297,7 @@ int32_t RegisterHighlighterClass(const TRidHighlighterClass& AClass) {
 // TRidCustomHighlighter
 
 TRidCustomHighlighter::TRidCustomHighlighter(TComponent* AOwner)
-    : TComponent(AOwner),
-      FWordBreakChars(TRidCharSet::Of("!\"'()*+,-./:;=?[\\]^{|}")) {}
+    : TComponent(AOwner), FWordBreakChars(TRidCharSet::Of("!\"'()*+,-./:;=?[\\]^{|}")) {}
 
 TRidCustomHighlighter::~TRidCustomHighlighter() {
   // Last to first, as they were made.
@@ -301,10 +318,9 @@ TRidCharSet TRidCustomHighlighter::GetIdentChars() const { return TRidCharSet::R
 TRidHighlighterAttributes* TRidCustomHighlighter::AddAttribute(
     std::unique_ptr<TRidHighlighterAttributes> AAttrib) {
   const std::string& name = AAttrib->GetName();
-  auto it = std::lower_bound(FAttributes.begin(), FAttributes.end(), name,
-                             [](const TAttribEntry& e, const std::string& n) {
-                               return AnsiCompareText(e.Name, n) < 0;
-                             });
+  auto it = std::lower_bound(
+      FAttributes.begin(), FAttributes.end(), name,
+      [](const TAttribEntry& e, const std::string& n) { return AnsiCompareText(e.Name, n) < 0; });
   if (it != FAttributes.end() && AnsiCompareText(it->Name, name) == 0)
     throw EStringListError(SDuplicateString);
   TRidHighlighterAttributes* result = AAttrib.get();

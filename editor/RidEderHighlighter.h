@@ -155,9 +155,7 @@ class TRidCustomHighlighter : public TComponent {
   virtual TRidCustomHighlighter* GetMultiDefaultHighlighter() const { return nullptr; }
   virtual int32_t GetSchemeCount() const { return 0; }
   virtual TRidCustomHighlighter* GetSchemeHighlighter(int32_t Index) const { return nullptr; }
-  virtual TRidHighlighterAttributes* GetSchemeMarkerAttri(int32_t Index) const {
-    return nullptr;
-  }
+  virtual TRidHighlighterAttributes* GetSchemeMarkerAttri(int32_t Index) const { return nullptr; }
 
   // Takes ownership and inserts under the attribute's name; a name already present (ASCII
   // case-insensitive) raises EStringListError and the attribute is freed.
@@ -179,7 +177,7 @@ class TRidCustomHighlighter : public TComponent {
     std::string Name;
     std::unique_ptr<TRidHighlighterAttributes> Attri;
   };
-  std::vector<TAttribEntry> FAttributes;   // sorted by name
+  std::vector<TAttribEntry> FAttributes;       // sorted by name
   std::vector<TNotifyEvent> FAttrChangeHooks;  // in the order hooked; duplicates allowed
   bool FEnabled = true;
   TRidCharSet FWordBreakChars;

@@ -118,10 +118,10 @@ struct TRidLanguageSpec {
   std::string_view LanguageName;
   std::string_view DefaultFilter;
   std::string_view SampleSource;
-  TRidCharSet IdentChars;                      // GetIdentChars
-  std::span<const TRidAttriSpec> Attributes;   // in creation order
-  std::span<const int8_t> KindAttri;           // per token kind: attribute index, or -1
-  std::array<int8_t, 6> DefaultAttri;          // comment, identifier, keyword, string, space, symbol
+  TRidCharSet IdentChars;                     // GetIdentChars
+  std::span<const TRidAttriSpec> Attributes;  // in creation order
+  std::span<const int8_t> KindAttri;          // per token kind: attribute index, or -1
+  std::array<int8_t, 6> DefaultAttri;         // comment, identifier, keyword, string, space, symbol
   uint8_t NullKind;
   uint8_t SpaceKind;
   uint8_t UnknownKind;
@@ -209,8 +209,7 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   static constexpr bool IsLineStop(uint8_t B) { return B == 0 || B == 10 || B == 13; }
   // Moves over the bytes of ASet from FRunPos.
   void SkipSet(const TRidCharSet& ASet) {
-    while (FRunPos < FLineLen && ASet.Contains(static_cast<uint8_t>(FLineText[FRunPos])))
-      ++FRunPos;
+    while (FRunPos < FLineLen && ASet.Contains(static_cast<uint8_t>(FLineText[FRunPos]))) ++FRunPos;
   }
   // The sum of the bytes of ASet from APos (each through AValues when given): a word's hash,
   // which no word can overflow. Sets FWordStart and FWordLength.
@@ -219,8 +218,8 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   int32_t MatchForm(std::span<const std::string_view> AForms) const;
 
   // The shared rules.
-  void NullProc();     // end of line: the null kind, no advance
-  void CRProc();       // CR, or CR LF
+  void NullProc();  // end of line: the null kind, no advance
+  void CRProc();    // CR, or CR LF
   void LFProc();
   void SpaceProc();    // a blank or control byte and the run of them that follows
   void UnknownProc();  // one character, two bytes for a lead byte with its trail

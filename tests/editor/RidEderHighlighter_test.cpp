@@ -174,10 +174,10 @@ TEST(CustomHighlighter, NextToEolRunsToTheEnd) {
 }
 
 TEST(HighlighterList, RegistersAClassOnce) {
-  static const TRidHighlighterClass fake{"TFakeRid", "Fake", {capRegistry},
-                                         [](TComponent* O) -> TRidCustomHighlighter* {
-                                           return new TFakeRid(O);
-                                         }};
+  static const TRidHighlighterClass fake{
+      "TFakeRid", "Fake", {capRegistry}, [](TComponent* O) -> TRidCustomHighlighter* {
+        return new TFakeRid(O);
+      }};
   const int32_t i = RegisterHighlighterClass(fake);
   EXPECT_EQ(RegisterHighlighterClass(fake), i);
   EXPECT_EQ(GetPlaceableHighlighters()[i], &fake);
@@ -191,9 +191,7 @@ TEST(HighlighterList, RegistersAClassOnce) {
 
 class HighlighterRegistry : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("RIDEDER_REGISTRY", (FDir / "registry.ini").c_str(), 1);
-  }
+  void SetUp() override { setenv("RIDEDER_REGISTRY", (FDir / "registry.ini").c_str(), 1); }
   void TearDown() override { unsetenv("RIDEDER_REGISTRY"); }
   // Writes string values (and integers for names starting with '#') under a key.
   void Seed(HKEY Root, const std::string& Key,
@@ -272,9 +270,11 @@ TEST_F(HighlighterRegistry, ImportsTheOldIdeLayout) {
 }
 
 TEST_F(HighlighterRegistry, ImportsTheNewIdeLayout) {
-  const std::vector<std::pair<std::string, std::string>> flags = {
-      {"Bold", "True"}, {"Italic", "false"}, {"Underline", "0"},
-      {"Default Foreground", "False"}, {"Default Background", "-1"}};
+  const std::vector<std::pair<std::string, std::string>> flags = {{"Bold", "True"},
+                                                                  {"Italic", "false"},
+                                                                  {"Underline", "0"},
+                                                                  {"Default Foreground", "False"},
+                                                                  {"Default Background", "-1"}};
   auto with = [&](std::vector<std::pair<std::string, std::string>> v) {
     v.insert(v.end(), flags.begin(), flags.end());
     return v;

@@ -30,7 +30,8 @@ struct TScannedToken {
 inline std::string Printable(std::string_view S) {
   std::ostringstream o;
   for (unsigned char c : S) {
-    if (c >= 32 && c < 127 && c != '\\') o << c;
+    if (c >= 32 && c < 127 && c != '\\')
+      o << c;
     else {
       static const char* hex = "0123456789ABCDEF";
       o << "\\x" << hex[c >> 4] << hex[c & 15];
@@ -89,13 +90,20 @@ inline std::vector<TScannedToken> ScanCheckedLine(TRidCustomHighlighter& H, std:
     const int32_t pos = H.GetTokenPos();
     // Checked cheaply; the message is built only for a failure.
     const char* fault = nullptr;
-    if (static_cast<size_t>(pos) != expected) fault = "gap or overlap";
-    else if (view.empty()) fault = "empty token";
-    else if (pos + view.size() > line.size()) fault = "token outside the line";
-    else if (view.data() != line.data() + pos) fault = "view not inside the line";
-    else if (!starts[pos]) fault = "token starts on a trail byte";
-    else if (!starts[pos + view.size()]) fault = "token ends inside a character";
-    else if (H.GetToken() != view) fault = "GetToken differs from the view";
+    if (static_cast<size_t>(pos) != expected)
+      fault = "gap or overlap";
+    else if (view.empty())
+      fault = "empty token";
+    else if (pos + view.size() > line.size())
+      fault = "token outside the line";
+    else if (view.data() != line.data() + pos)
+      fault = "view not inside the line";
+    else if (!starts[pos])
+      fault = "token starts on a trail byte";
+    else if (!starts[pos + view.size()])
+      fault = "token ends inside a character";
+    else if (H.GetToken() != view)
+      fault = "GetToken differs from the view";
     else if (TRidHighlighterAttributes* a = H.GetTokenAttribute()) {
       bool listed = false;
       for (int32_t i = 0; i < H.GetAttribCount() && !listed; ++i) listed = H.GetAttribute(i) == a;
@@ -114,8 +122,8 @@ inline std::vector<TScannedToken> ScanCheckedLine(TRidCustomHighlighter& H, std:
       break;
     }
   }
-  EXPECT_EQ(expected, line.size()) << "tokens stop short of the end of \"" << Printable(Line)
-                                   << "\"";
+  EXPECT_EQ(expected, line.size())
+      << "tokens stop short of the end of \"" << Printable(Line) << "\"";
   if (AEndRange) *AEndRange = H.GetRange();
   return tokens;
 }
@@ -157,10 +165,18 @@ inline std::vector<std::string> ShiftJisLines(uint32_t Seed, int Count, int MaxP
     for (int p = 0; p < pieces; ++p) {
       switch (rng() % 5) {
         case 0:
-        case 1: s += chars[rng() % chars.size()]; break;
-        case 2: s += AsciiPieces[rng() % AsciiPieces.size()]; break;
-        case 3: s += static_cast<char>(0xA1 + rng() % 63); break;  // half-width katakana
-        default: s += " "; break;
+        case 1:
+          s += chars[rng() % chars.size()];
+          break;
+        case 2:
+          s += AsciiPieces[rng() % AsciiPieces.size()];
+          break;
+        case 3:
+          s += static_cast<char>(0xA1 + rng() % 63);
+          break;  // half-width katakana
+        default:
+          s += " ";
+          break;
       }
     }
     if (rng() % 8 == 0) s += chars[rng() % chars.size()][0];  // a lone lead byte at the end

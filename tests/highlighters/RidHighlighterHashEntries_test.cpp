@@ -116,11 +116,15 @@ class TTinyRid : public TRidScanHighlighter {
 
  private:
   static const TRidLanguageSpec& Language() {
-    static constexpr TRidAttriSpec attris[] = {
-        {"Comment", {fsItalic}}, {"Identifier", {}}, {"Key", {fsBold}}, {"Space", {}}, {"Unknown", {}}};
+    static constexpr TRidAttriSpec attris[] = {{"Comment", {fsItalic}},
+                                               {"Identifier", {}},
+                                               {"Key", {fsBold}},
+                                               {"Space", {}},
+                                               {"Unknown", {}}};
     static constexpr int8_t kinds[] = {0, 1, 2, -1, 3, 4};
-    static constexpr TRidLanguageSpec spec = {"Tiny", "Tiny (*.t)|*.t", "", {}, attris, kinds,
-                                              {0, 1, 2, -1, 3, -1}, tkNull, tkSpace, tkUnknown};
+    static constexpr TRidLanguageSpec spec = {
+        "Tiny", "Tiny (*.t)|*.t",     "",     {},      attris,
+        kinds,  {0, 1, 2, -1, 3, -1}, tkNull, tkSpace, tkUnknown};
     return spec;
   }
   static const TRidKeywordTable& Keywords() {
@@ -144,26 +148,34 @@ class TTinyRid : public TRidScanHighlighter {
       FRunPos += CharLen(FRunPos);
     }
   }
-  static constexpr TScanTable<TTinyRid> kTable =
-      SharedScanTable<TTinyRid>().OnRange('a', 'z', &TTinyRid::WordProc).On('{', &TTinyRid::BraceProc);
+  static constexpr TScanTable<TTinyRid> kTable = SharedScanTable<TTinyRid>()
+                                                     .OnRange('a', 'z', &TTinyRid::WordProc)
+                                                     .On('{', &TTinyRid::BraceProc);
   bool FInComment = false;
 };
 
 std::vector<std::pair<std::string, int>> Tiny(std::string_view Line, TRidRange Range = 0) {
   TTinyRid h(nullptr);
   std::vector<std::pair<std::string, int>> out;
-  for (const auto& t : test::ScanCheckedLine(h, Line, Range, nullptr)) out.emplace_back(t.Text, t.Kind);
+  for (const auto& t : test::ScanCheckedLine(h, Line, Range, nullptr))
+    out.emplace_back(t.Text, t.Kind);
   return out;
 }
 
 TEST(ScannerKit, SharedRulesForLineEndsBlanksAndUnknownBytes) {
   using V = std::vector<std::pair<std::string, int>>;
-  EXPECT_EQ(Tiny("do\r\nx\ry\n"), (V{{"do", TTinyRid::tkKey}, {"\r\n", TTinyRid::tkSpace},
-                                     {"x", TTinyRid::tkIdent}, {"\r", TTinyRid::tkSpace},
-                                     {"y", TTinyRid::tkIdent}, {"\n", TTinyRid::tkSpace}}));
-  EXPECT_EQ(Tiny(" \t\x1F\x0B!"), (V{{" \t\x1F\x0B", TTinyRid::tkSpace}, {"!", TTinyRid::tkUnknown}}));
+  EXPECT_EQ(Tiny("do\r\nx\ry\n"), (V{{"do", TTinyRid::tkKey},
+                                     {"\r\n", TTinyRid::tkSpace},
+                                     {"x", TTinyRid::tkIdent},
+                                     {"\r", TTinyRid::tkSpace},
+                                     {"y", TTinyRid::tkIdent},
+                                     {"\n", TTinyRid::tkSpace}}));
+  EXPECT_EQ(Tiny(" \t\x1F\x0B!"),
+            (V{{" \t\x1F\x0B", TTinyRid::tkSpace}, {"!", TTinyRid::tkUnknown}}));
   // A lead byte takes its trail byte along, even when the trail looks like a brace.
-  EXPECT_EQ(Tiny("\x83\x7B" "a"), (V{{"\x83\x7B", TTinyRid::tkUnknown}, {"a", TTinyRid::tkIdent}}));
+  EXPECT_EQ(Tiny("\x83\x7B"
+                 "a"),
+            (V{{"\x83\x7B", TTinyRid::tkUnknown}, {"a", TTinyRid::tkIdent}}));
   // A lone lead byte at the end, or before a byte that cannot trail, stands alone.
   EXPECT_EQ(Tiny("a\x81"), (V{{"a", TTinyRid::tkIdent}, {"\x81", TTinyRid::tkUnknown}}));
   EXPECT_EQ(Tiny("\x81 "), (V{{"\x81", TTinyRid::tkUnknown}, {" ", TTinyRid::tkSpace}}));
@@ -177,10 +189,10 @@ TEST(ScannerKit, AWordBeyondTheTableIsAnIdentifier) {
 
 TEST(ScannerKit, RangesCarryACommentAcrossLines) {
   using V = std::vector<std::pair<std::string, int>>;
-  EXPECT_EQ(Tiny("x {a"), (V{{"x", TTinyRid::tkIdent}, {" ", TTinyRid::tkSpace},
-                             {"{a", TTinyRid::tkComment}}));
-  EXPECT_EQ(Tiny("a} do", 1), (V{{"a}", TTinyRid::tkComment}, {" ", TTinyRid::tkSpace},
-                                 {"do", TTinyRid::tkKey}}));
+  EXPECT_EQ(Tiny("x {a"),
+            (V{{"x", TTinyRid::tkIdent}, {" ", TTinyRid::tkSpace}, {"{a", TTinyRid::tkComment}}));
+  EXPECT_EQ(Tiny("a} do", 1),
+            (V{{"a}", TTinyRid::tkComment}, {" ", TTinyRid::tkSpace}, {"do", TTinyRid::tkKey}}));
   TTinyRid h(nullptr);
   EXPECT_EQ(h.GetTokenAttribute(), nullptr);
   EXPECT_EQ(h.GetLanguageName(), "Tiny");

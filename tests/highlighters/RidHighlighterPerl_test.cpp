@@ -55,8 +55,13 @@ const TCase kCases[] = {
     {"$^Z", {{"$", P::tkIdentifier}, {"^", P::tkSymbol}, {"Z", P::tkIdentifier}}},
     {"$,", {{"$", P::tkIdentifier}, {",", P::tkSymbol}}},
     {"%ENV %INC @ARGV @x",
-     {{"%ENV", P::tkIdentifier}, {" ", P::tkSpace}, {"%INC", P::tkVariable},
-      {" ", P::tkSpace}, {"@ARGV", P::tkVariable}, {" ", P::tkSpace}, {"@x", P::tkIdentifier}}},
+     {{"%ENV", P::tkIdentifier},
+      {" ", P::tkSpace},
+      {"%INC", P::tkVariable},
+      {" ", P::tkSpace},
+      {"@ARGV", P::tkVariable},
+      {" ", P::tkSpace},
+      {"@x", P::tkIdentifier}}},
     {"$FORMAT_LINE_BREAK_CHARACTERS", {{"$FORMAT_LINE_BREAK_CHARACTERS", P::tkVariable}}},
     // % and x as operators
     {"%=", {{"%=", P::tkSymbol}}},
@@ -67,10 +72,19 @@ const TCase kCases[] = {
     {"Print print", {{"Print", P::tkIdentifier}, {" ", P::tkSpace}, {"print", P::tkKey}}},
     {"use strict", {{"use", P::tkKey}, {" ", P::tkSpace}, {"strict", P::tkPragma}}},
     {"chop redo send $ERRNO",
-     {{"chop", P::tkKey}, {" ", P::tkSpace}, {"redo", P::tkKey}, {" ", P::tkSpace},
-      {"send", P::tkKey}, {" ", P::tkSpace}, {"$ERRNO", P::tkVariable}}},
-    {"a eq b", {{"a", P::tkIdentifier}, {" ", P::tkSpace}, {"eq", P::tkOperator},
-                {" ", P::tkSpace}, {"b", P::tkIdentifier}}},
+     {{"chop", P::tkKey},
+      {" ", P::tkSpace},
+      {"redo", P::tkKey},
+      {" ", P::tkSpace},
+      {"send", P::tkKey},
+      {" ", P::tkSpace},
+      {"$ERRNO", P::tkVariable}}},
+    {"a eq b",
+     {{"a", P::tkIdentifier},
+      {" ", P::tkSpace},
+      {"eq", P::tkOperator},
+      {" ", P::tkSpace},
+      {"b", P::tkIdentifier}}},
     // Numbers
     {"1..10", {{"1", P::tkNumber}, {"..", P::tkSymbol}, {"10", P::tkNumber}}},
     {"1e-5", {{"1e", P::tkNumber}, {"-", P::tkSymbol}, {"5", P::tkNumber}}},
@@ -78,17 +92,36 @@ const TCase kCases[] = {
     {"1-2", {{"1", P::tkNumber}, {"-", P::tkSymbol}, {"2", P::tkNumber}}},
     {"0x1F 1.5", {{"0x1F", P::tkNumber}, {" ", P::tkSpace}, {"1.5", P::tkNumber}}},
     {"$a.$b .= ... .x",
-     {{"$a", P::tkIdentifier}, {".", P::tkNumber}, {"$b", P::tkIdentifier}, {" ", P::tkSpace},
-      {".=", P::tkSymbol}, {" ", P::tkSpace}, {"...", P::tkSymbol}, {" ", P::tkSpace},
-      {".", P::tkSymbol}, {"x", P::tkSymbol}}},
+     {{"$a", P::tkIdentifier},
+      {".", P::tkNumber},
+      {"$b", P::tkIdentifier},
+      {" ", P::tkSpace},
+      {".=", P::tkSymbol},
+      {" ", P::tkSpace},
+      {"...", P::tkSymbol},
+      {" ", P::tkSpace},
+      {".", P::tkSymbol},
+      {"x", P::tkSymbol}}},
     // Operator symbols: the longest form wins
     {"&&=<=>**=->=~!~||=<<=::",
-     {{"&&=", P::tkSymbol}, {"<=>", P::tkSymbol}, {"**=", P::tkSymbol}, {"->", P::tkSymbol},
-      {"=~", P::tkSymbol}, {"!~", P::tkSymbol}, {"||=", P::tkSymbol}, {"<<=", P::tkSymbol},
+     {{"&&=", P::tkSymbol},
+      {"<=>", P::tkSymbol},
+      {"**=", P::tkSymbol},
+      {"->", P::tkSymbol},
+      {"=~", P::tkSymbol},
+      {"!~", P::tkSymbol},
+      {"||=", P::tkSymbol},
+      {"<<=", P::tkSymbol},
       {"::", P::tkSymbol}}},
-    {"(){}[];\\", {{"(", P::tkSymbol}, {")", P::tkSymbol}, {"{", P::tkSymbol},
-                   {"}", P::tkSymbol}, {"[", P::tkSymbol}, {"]", P::tkSymbol},
-                   {";", P::tkSymbol}, {"\\", P::tkSymbol}}},
+    {"(){}[];\\",
+     {{"(", P::tkSymbol},
+      {")", P::tkSymbol},
+      {"{", P::tkSymbol},
+      {"}", P::tkSymbol},
+      {"[", P::tkSymbol},
+      {"]", P::tkSymbol},
+      {";", P::tkSymbol},
+      {"\\", P::tkSymbol}}},
     // Strings
     {R"("a\"b";)", {{R"("a\"b")", P::tkString}, {";", P::tkSymbol}}},
     {R"("a\\";)", {{R"("a\\")", P::tkString}, {";", P::tkSymbol}}},
@@ -99,8 +132,7 @@ const TCase kCases[] = {
     {"\"ab\r\n", {{"\"ab\r", P::tkString}, {"\n", P::tkSpace}}},
     // Comments and white space
     {"$x # note\r\n",
-     {{"$x", P::tkIdentifier}, {" ", P::tkSpace}, {"# note", P::tkComment},
-      {"\r\n", P::tkSpace}}},
+     {{"$x", P::tkIdentifier}, {" ", P::tkSpace}, {"# note", P::tkComment}, {"\r\n", P::tkSpace}}},
     {"\t \x01x", {{"\t \x01", P::tkSpace}, {"x", P::tkSymbol}}},
     {"`", {{"`", P::tkUnknown}}},
     // Shift-JIS: outside strings a character is one token; in strings perl's byte reading
@@ -203,11 +235,11 @@ TEST(PerlHighlighter, AttributesAndLanguageData) {
 TEST(PerlHighlighter, TokenAttributeFollowsTheKind) {
   TRidPerlRid h(nullptr);
   const std::map<int32_t, TRidHighlighterAttributes*> byKind = {
-      {P::tkComment, h.GetCommentAttri()}, {P::tkIdentifier, h.GetIdentifierAttri()},
-      {P::tkKey, h.GetKeyAttri()},         {P::tkNumber, h.GetNumberAttri()},
+      {P::tkComment, h.GetCommentAttri()},   {P::tkIdentifier, h.GetIdentifierAttri()},
+      {P::tkKey, h.GetKeyAttri()},           {P::tkNumber, h.GetNumberAttri()},
       {P::tkOperator, h.GetOperatorAttri()}, {P::tkPragma, h.GetPragmaAttri()},
-      {P::tkSpace, h.GetSpaceAttri()},     {P::tkString, h.GetStringAttri()},
-      {P::tkSymbol, h.GetSymbolAttri()},   {P::tkUnknown, h.GetInvalidAttri()},
+      {P::tkSpace, h.GetSpaceAttri()},       {P::tkString, h.GetStringAttri()},
+      {P::tkSymbol, h.GetSymbolAttri()},     {P::tkUnknown, h.GetInvalidAttri()},
       {P::tkVariable, h.GetVariableAttri()}};
   const std::string line = "# c\n$x print 'a' 1 eq strict ; ` $ENV";
   std::set<int32_t> seen;
@@ -250,9 +282,9 @@ TEST(PerlHighlighter, RandomBytesKeepTheScannerRules) {
 
 TEST(PerlHighlighter, ShiftJisLinesKeepTheScannerRules) {
   RID_REQUIRE_TOOL("iconv");
-  const std::vector<std::string> pieces = {"\"", "'", "\\", "\\\"", "#", "$", "$^", "%", "x",
-                                           "x=", ".", "..", "1e", "-", "0x", "@", "\r", "\n",
-                                           "\t", "print", "$ENV", "=~", "&&="};
+  const std::vector<std::string> pieces = {"\"", "'",  "\\", "\\\"",  "#",    "$",  "$^", "%",
+                                           "x",  "x=", ".",  "..",    "1e",   "-",  "0x", "@",
+                                           "\r", "\n", "\t", "print", "$ENV", "=~", "&&="};
   test::CheckConformance(PerlFactory(), test::ShiftJisLines(11, 600, 24, pieces), {0});
 }
 
