@@ -438,6 +438,13 @@ void TCanvas::SetDevice(QPaintDevice* Device) {
 
 void TCanvas::BeginPainter(QPainter* Painter, const TRect& Clip) {
   FreeHandle();
+  // Every paint cycle starts with a fresh device context, as the system gives one.
+  FSaved.clear();
+  FState = TDCState{};
+  FState.Font = FFont.GetHandle();
+  FState.TextColor = ColorToRGB(FFont.GetColor());
+  FState.BkColor = ColorToRGB(FBrush.GetColor());
+  FState.BkMode = FBrush.GetStyle() == bsClear ? TRANSPARENT : OPAQUE;
   FPainter = Painter;
   FPainter->save();
   FHasBaseClip = true;
