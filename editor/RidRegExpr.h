@@ -201,6 +201,8 @@ class TRidRegExpr : public TObject {
 
   // Optimisation data built by the compiler.
   uint8_t FRegStart = 0;
+  int32_t FRegStartLit = -1;  // the literal every match begins with (offset in the program)
+  int32_t FRegStartLitLen = 0;
   bool FRegAnch = false;
   int32_t FRegMust = -1;  // offset of the literal inside the program
   int32_t FRegMustLen = 0;

@@ -648,6 +648,8 @@ void TRidRegExpr::CompileRegExpr() {
   FillFirstCharSet(1);
 
   FRegStart = 0;
+  FRegStartLit = -1;
+  FRegStartLitLen = 0;
   FRegAnch = false;
   FRegMust = -1;
   FRegMustLen = 0;
@@ -661,6 +663,9 @@ void TRidRegExpr::CompileRegExpr() {
     const int32_t scan = first + NodeHeader;
     if (FProgramm[scan] == opExact) {
       FRegStart = FProgramm[scan + NodeHeader];
+      FRegStartLit = scan + NodeHeader;
+      FRegStartLitLen = static_cast<int32_t>(
+          strlen(reinterpret_cast<const char*>(FProgramm.data() + FRegStartLit)));
     } else if (FProgramm[scan] == opInputStart) {
       FRegAnch = true;
     }

@@ -80,6 +80,17 @@ bool TRidRegExpr::Search(int32_t AOffset) {
     if (memmem(input + from, len - from, lit, FRegMustLen) == nullptr) return false;
   }
   if (FRegAnch) return MatchAt(from);
+  if (FRegStart != 0 && FRegStartLitLen > 1) {  // every match begins with this literal
+    const void* lit = FProgramm.data() + FRegStartLit;
+    for (int32_t p = from; p < len;) {
+      const void* hit = memmem(input + p, len - p, lit, FRegStartLitLen);
+      if (hit == nullptr) return false;
+      p = static_cast<int32_t>(static_cast<const char*>(hit) - input);
+      if (MatchAt(p)) return true;
+      ++p;
+    }
+    return false;
+  }
   if (FRegStart != 0) {
     for (int32_t p = from; p < len;) {
       const void* hit = memchr(input + p, FRegStart, len - p);
