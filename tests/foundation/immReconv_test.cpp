@@ -1,0 +1,45 @@
+#include "foundation/immReconv.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/Controls.h"
+
+namespace rid {
+namespace {
+
+std::string Dwords(std::initializer_list<uint32_t> Values) {
+  std::string out;
+  for (uint32_t v : Values)
+    for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
+  return out;
+}
+
+TEST(ImeReconvert, BuildsTheRecordByteForByte) {
+  EXPECT_EQ(MakeReconvertRecord(""), Dwords({32, 0, 1, 32, 0, 0, 0, 0}) + std::string(2, '\0'));
+  EXPECT_EQ(MakeReconvertRecord("").size(), 34u);
+  // 漢字 in code page 932, a trail byte 0x5C included (表).
+  const std::string text = "\x8a\xbf\x8e\x9a\x95\x5c";
+  EXPECT_EQ(MakeReconvertRecord(text),
+            Dwords({32, 0, 7, 32, 6, 0, 6, 0}) + text + std::string(2, '\0'));
+  const std::string big(300, 'x');
+  EXPECT_EQ(MakeReconvertRecord(big).substr(0, 32), Dwords({32, 0, 301, 32, 300, 0, 300, 0}));
+}
+
+TEST(ImeReconvert, HandsTheRecordToTheInputContextWithoutFailing) {
+  TWinControl control(nullptr);
+  HWND wnd = control.GetHandle();
+  const std::string text = "\x82\xa9\x82\xc8";  // かな
+  EXPECT_NO_THROW(ImeReconvert(wnd, text));
+  HIMC imc = ImmGetContext(ImmGetDefaultIMEWnd(wnd));
+  ASSERT_NE(imc, nullptr);
+  EXPECT_EQ(imc->ReconvertRecord, MakeReconvertRecord(text));
+  // Nothing else changes: no composition, no result.
+  EXPECT_TRUE(imc->CompStr.empty());
+  EXPECT_TRUE(imc->ResultStr.empty());
+  ImmReleaseContext(ImmGetDefaultIMEWnd(wnd), imc);
+  EXPECT_NO_THROW(ImeReconvert(nullptr, text));
+  EXPECT_NO_THROW(ImeReconvert(wnd, ""));
+}
+
+}  // namespace
+}  // namespace rid
