@@ -1,0 +1,46 @@
+#include "foundation/libObj.h"
+
+namespace rid {
+
+namespace {
+constexpr uint32_t kEmSetRect = 0x00B3;  // EM_SETRECT: LParam points to the TRect
+constexpr uint16_t kKeyReturn = 13, kKeyUp = 38, kKeyDown = 40;
+}  // namespace
+
+void ReplaceCursor(TComponent* Owner, TCursor OldCursor, TCursor NewCursor) {
+  if (!Owner) return;
+  for (int32_t i = 0; i < Owner->ComponentCount(); ++i)
+    if (auto* control = dynamic_cast<TControl*>(Owner->Components(i));
+        control && control->GetCursor() == OldCursor)
+      control->SetCursor(NewCursor);
+}
+
+void SetEditMargins(TWinControl* Edit, int32_t Left, int32_t Top) {
+  if (!Edit) return;
+  TRect r = Edit->GetClientRect();
+  r.Left += Left;
+  r.Right -= Left;
+  r.Top += Top;
+  r.Bottom -= Top;
+  Edit->Perform(kEmSetRect, 0, reinterpret_cast<intptr_t>(&r));
+}
+
+void SelectMsImeForEdits(TWinControl* Form) {}
+
+void ArrowKeyStep(int32_t Min, int32_t Max, int32_t& Index, uint16_t& Key, bool& Forward) {
+  if (Key == kKeyReturn || Key == kKeyDown) {
+    Forward = true;
+    if (Index < Max)
+      ++Index;
+    else
+      Key = 0;
+  } else if (Key == kKeyUp) {
+    Forward = false;
+    if (Index > Min)
+      --Index;
+    else
+      Key = 0;
+  }
+}
+
+}  // namespace rid
