@@ -375,7 +375,7 @@ void TRidCustomHighlighter::Assign(TPersistent* Source) {
     TRidHighlighterAttributes* mine = GetAttribute(i);
     for (int32_t j = 0; j < src->GetAttribCount(); ++j) {
       TRidHighlighterAttributes* theirs = src->GetAttribute(j);
-      if (theirs->GetName() == mine->GetName()) {
+      if (AnsiSameText(theirs->GetName(), mine->GetName())) {
         mine->Assign(theirs);
         break;
       }

@@ -34,7 +34,7 @@ constexpr char kSampleSource[] =
     "do 'envars.pl';\r\n"
     "$_ = $password1;\r\n"
     "sub WriteBack {\r\n"
-    "        while ($_ ne \"fred\")    {\r\n"
+    "        while ($_ ne \"fred\") {\r\n"
     "                sleep 5;\r\n"
     "        }\r\n"
     "}\r\n";
