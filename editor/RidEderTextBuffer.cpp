@@ -1,7 +1,13 @@
 #include "editor/RidEderTextBuffer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <memory>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace rid {
 
@@ -12,6 +18,47 @@ constexpr const char* SCapacityBelowCount = "Stringlist capacity cannot be small
 
 // Brackets a change with BeginUpdate / EndUpdate, also when an exception passes.
 using UpdateGuard = TStringsUpdate;
+
+// The number of line breaks in [p, e): CR, LF and CR LF each count once.
+size_t CountBreaks(const char* p, const char* e) {
+  size_t n = 0;
+#ifdef __SSE2__
+  // Each byte lane counts the bytes that end a line: LF, or CR not followed by LF. The lanes
+  // are summed before they can overflow.
+  const __m128i CR = _mm_set1_epi8('\r'), LF = _mm_set1_epi8('\n'), Zero = _mm_setzero_si128();
+  while (e - p > 16) {
+    __m128i Lanes = Zero;
+    for (int k = 0; k < 255 && e - p > 16; ++k, p += 16) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i Next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+      const __m128i Ends = _mm_or_si128(
+          _mm_cmpeq_epi8(a, LF), _mm_andnot_si128(_mm_cmpeq_epi8(Next, LF), _mm_cmpeq_epi8(a, CR)));
+      Lanes = _mm_sub_epi8(Lanes, Ends);
+    }
+    const __m128i Sums = _mm_sad_epu8(Lanes, Zero);
+    n += static_cast<size_t>(_mm_cvtsi128_si64(Sums)) +
+         static_cast<size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(Sums, Sums)));
+  }
+#endif
+  for (; p < e; ++p)
+    if (*p == '\n' || (*p == '\r' && !(p + 1 < e && p[1] == '\n'))) ++n;
+  return n;
+}
+
+// The first CR or LF in [p, e), or e.
+const char* FindBreak(const char* p, const char* e) {
+#ifdef __SSE2__
+  const __m128i CR = _mm_set1_epi8('\r'), LF = _mm_set1_epi8('\n');
+  for (; e - p >= 16; p += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned m = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(a, CR), _mm_cmpeq_epi8(a, LF))));
+    if (m) return p + std::countr_zero(m);
+  }
+#endif
+  while (p < e && *p != '\r' && *p != '\n') ++p;
+  return p;
+}
 
 }  // namespace
 
@@ -283,20 +330,21 @@ void TRidEderStringList::SetTabWidth(int32_t Value) {
 // --- loading and saving
 
 void TRidEderStringList::LoadFromFile(const std::string& FileName) {
-  LoadFromBytes(LoadBytesFromFile(FileName));
+  TFileStream Stream(FileName, fmOpenRead | fmShareDenyNone);
+  LoadFromStream(&Stream);
 }
 
 void TRidEderStringList::LoadFromStream(TStream* Stream) {
   Stream->SetPosition(0);
   const int64_t Size = Stream->GetSize();
-  std::string Data;
-  Data.resize(static_cast<size_t>(Size));
+  // One buffer of the stream's size, read straight into (no zero fill, no regrowth).
+  std::unique_ptr<char[]> Data(new char[static_cast<size_t>(Size) + 1]);
   for (int64_t Done = 0; Done < Size;) {
     int32_t Chunk = static_cast<int32_t>(std::min<int64_t>(Size - Done, 1 << 30));
-    Stream->ReadBuffer(Data.data() + Done, Chunk);
+    Stream->ReadBuffer(Data.get() + Done, Chunk);
     Done += Chunk;
   }
-  LoadFromBytes(Data);
+  LoadFromBytes(std::string_view(Data.get(), static_cast<size_t>(Size)));
 }
 
 void TRidEderStringList::LoadFromBytes(std::string_view Data) {
@@ -309,30 +357,15 @@ void TRidEderStringList::LoadFromBytes(std::string_view Data) {
   const char* const End = Begin + Data.size();
 
   // Count the lines first so that the records are allocated once.
-  size_t Breaks = static_cast<size_t>(std::count(Begin, End, '\n'));
-  for (const char* p = Begin; (p = static_cast<const char*>(std::memchr(p, '\r', End - p)));) {
-    ++p;
-    if (p == End || *p != '\n') ++Breaks;  // CR alone; CR LF was counted with its LF
-  }
-  FList.reserve(Breaks + 1);
+  FList.reserve(CountBreaks(Begin, End) + 1);
 
-  // The next CR and LF are remembered, so each byte is searched once whatever the style.
-  const char* NextCR = nullptr;
-  const char* NextLF = nullptr;
-  auto Find = [End](const char* From, char c) {
-    const char* p = static_cast<const char*>(std::memchr(From, c, End - From));
-    return p ? p : End;
-  };
   bool SawCR = false, SawLF = false;
   bool SawCRLF = false;
   const char* p = Begin;
   while (p < End) {
-    if (!NextCR || NextCR < p) NextCR = Find(p, '\r');
-    if (!NextLF || NextLF < p) NextLF = Find(p, '\n');
-    const char* LineEnd = std::min(NextCR, NextLF);
+    const char* LineEnd = FindBreak(p, End);
     const int32_t Index = GetCount();
-    TRidEderStringRec r;
-    r.FString.assign(p, LineEnd);
+    TRidEderStringRec r{std::string(p, LineEnd)};
     p = LineEnd;
     bool CR = false, LF = false;
     if (p < End && *p == '\r') {
@@ -366,22 +399,25 @@ void TRidEderStringList::LoadFromBytes(std::string_view Data) {
   FMixedBreaks = Kinds > 1;
 }
 
-std::string TRidEderStringList::SaveToBytes() const {
-  if (FList.empty()) return {};
-  static constexpr std::string_view Breaks[3] = {"\r\n", "\n", "\r"};
-  auto BreakOf = [this](const TRidEderStringRec& r) {
-    uint8_t Style = FMixedBreaks ? r.FBreak : FLineBreakStyle;
-    return Breaks[Style == lbsLF || Style == lbsCR ? Style : lbsCRLF];
-  };
+size_t TRidEderStringList::SavedSize() const {
+  if (FList.empty()) return 0;
   const size_t Last = FList.size() - 1;
   size_t Total = 0;
   for (size_t i = 0; i <= Last; ++i) {
     Total += FList[i].FString.size();
     if (i < Last || FFinalLineBreak) Total += BreakOf(FList[i]).size();
   }
-  std::string Result;
-  Result.resize(Total);
-  char* d = Result.data();
+  return Total;
+}
+
+std::string_view TRidEderStringList::BreakOf(const TRidEderStringRec& r) const {
+  static constexpr std::string_view Breaks[3] = {"\r\n", "\n", "\r"};
+  const uint8_t Style = FMixedBreaks ? r.FBreak : FLineBreakStyle;
+  return Breaks[Style == lbsLF || Style == lbsCR ? Style : lbsCRLF];
+}
+
+void TRidEderStringList::SaveInto(char* d) const {
+  const size_t Last = FList.size() - 1;
   for (size_t i = 0; i <= Last; ++i) {
     const std::string& s = FList[i].FString;
     std::memcpy(d, s.data(), s.size());
@@ -392,20 +428,33 @@ std::string TRidEderStringList::SaveToBytes() const {
       d += b.size();
     }
   }
+}
+
+std::string TRidEderStringList::SaveToBytes() const {
+  std::string Result;
+  if (FList.empty()) return Result;
+  Result.resize(SavedSize());
+  SaveInto(Result.data());
   return Result;
 }
 
 void TRidEderStringList::SaveToStream(TStream* Stream) {
-  std::string Data = SaveToBytes();
-  for (size_t Done = 0; Done < Data.size();) {
-    int32_t Chunk = static_cast<int32_t>(std::min<size_t>(Data.size() - Done, 1 << 30));
-    Stream->WriteBuffer(Data.data() + Done, Chunk);
+  if (FList.empty()) return;
+  const size_t Size = SavedSize();
+  std::unique_ptr<char[]> Data(new char[Size + 1]);
+  SaveInto(Data.get());
+  for (size_t Done = 0; Done < Size;) {
+    int32_t Chunk = static_cast<int32_t>(std::min<size_t>(Size - Done, 1 << 30));
+    Stream->WriteBuffer(Data.get() + Done, Chunk);
     Done += Chunk;
   }
 }
 
 void TRidEderStringList::SaveToFile(const std::string& FileName) {
-  SaveBytesToFileAtomic(FileName, SaveToBytes());
+  const size_t Size = SavedSize();
+  std::unique_ptr<char[]> Data(new char[Size + 1]);
+  if (Size) SaveInto(Data.get());
+  SaveBytesToFileAtomic(FileName, std::string_view(Data.get(), Size));
 }
 
 // ---------------------------------------------------------------------------------------------

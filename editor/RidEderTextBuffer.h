@@ -120,6 +120,9 @@ class TRidEderStringList : public TStrings {
 
  private:
   void Grow(size_t Needed);
+  std::string_view BreakOf(const TRidEderStringRec& r) const;
+  size_t SavedSize() const;
+  void SaveInto(char* Dest) const;
   int32_t ExpandLine(int32_t Index, std::string* Expanded);
   void FireInserted(int32_t Index, int32_t Count) {
     if (OnLinesInserted) OnLinesInserted(this, Index, Count);

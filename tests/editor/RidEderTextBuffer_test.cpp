@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,31 @@ TEST(LineBuffer, SplitsEveryBreakStyle) {
     EXPECT_EQ(Lines(L), c.Lines) << c.Data;
     EXPECT_EQ(L.GetLineBreakStyle(), c.Style) << c.Data;
     EXPECT_EQ(L.SaveToBytes(), c.Data);
+  }
+}
+
+// Breaks at every offset of the vector-width scan, against a byte-by-byte split.
+TEST(LineBuffer, SplitsRandomDataLikeAPlainScan) {
+  std::mt19937 Rng(5);
+  for (int n = 0; n < 300; ++n) {
+    std::string Data(n % 50 == 0 ? 9000 + Rng() % 40 : Rng() % 80, 'x');
+    for (char& c : Data) c = "ab\r\n\x82\0"[Rng() % (n % 2 ? 6 : 3)];
+    std::vector<std::string> Expected;
+    size_t p = 0;
+    while (p < Data.size()) {
+      size_t e = p;
+      while (e < Data.size() && Data[e] != '\r' && Data[e] != '\n') ++e;
+      Expected.push_back(Data.substr(p, e - p));
+      p = e;
+      if (p < Data.size() && Data[p] == '\r') ++p;
+      if (p < Data.size() && Data[p] == '\n') ++p;
+    }
+    if (!Data.empty() && (Data.back() == '\r' || Data.back() == '\n')) Expected.push_back("");
+    TRidEderStringList L;
+    L.LoadFromBytes(Data);
+    ASSERT_EQ(Lines(L), Expected);
+    ASSERT_EQ(L.SaveToBytes(), Data);
+    ASSERT_LE(L.GetCount(), L.GetCapacity());
   }
 }
 
@@ -145,7 +171,9 @@ TEST(LineBuffer, FailedSaveKeepsTheOldFile) {
     Threw = true;
   }
   std::filesystem::permissions(Dir.Path(), std::filesystem::perms::owner_all);
-  if (Threw) EXPECT_EQ(test::ReadFileBytes(Target), "new text\n");  // not writable (not root)
+  if (Threw) {
+    EXPECT_EQ(test::ReadFileBytes(Target), "new text\n");  // not writable (not root)
+  }
 }
 
 TEST(LineBuffer, StreamsLoadAndSave) {

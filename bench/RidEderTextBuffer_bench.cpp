@@ -1,0 +1,133 @@
+// Loading and saving a 100 MB Shift-JIS file through the line buffer, beside `cat` of the same
+// file to /dev/null (the memory-bandwidth bound), with the memory the lines take.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "editor/RidEderTextBuffer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr size_t kFileSize = 100u << 20;
+
+// Lines of 0..120 bytes: ASCII, double-byte characters and some tabs, CR LF breaks.
+const std::string& BenchFile() {
+  static const std::string Path = [] {
+    fs::path p = fs::temp_directory_path() / "rideder_bench_sjis_100mb.txt";
+    std::error_code ec;
+    if (fs::exists(p, ec) && fs::file_size(p, ec) >= kFileSize) return p.string();
+    std::ofstream Out(p, std::ios::binary | std::ios::trunc);
+    std::mt19937 Rng(2024);
+    std::string Chunk;
+    size_t Written = 0;
+    while (Written < kFileSize) {
+      Chunk.clear();
+      while (Chunk.size() < (1u << 20)) {
+        const size_t Len = Rng() % 121;
+        const size_t Start = Chunk.size();
+        while (Chunk.size() - Start < Len) {
+          const unsigned r = Rng() % 100;
+          if (r < 70) {
+            Chunk += static_cast<char>(' ' + Rng() % 95);
+          } else if (r < 95) {
+            Chunk += static_cast<char>(0x88 + Rng() % 0x18);
+            unsigned t = 0x40 + Rng() % 0xBC;
+            if (t == 0x7F) t = 0x80;
+            Chunk += static_cast<char>(t);
+          } else {
+            Chunk += '\t';
+          }
+        }
+        Chunk += "\r\n";
+      }
+      Out.write(Chunk.data(), static_cast<std::streamsize>(Chunk.size()));
+      Written += Chunk.size();
+    }
+    return p.string();
+  }();
+  return Path;
+}
+
+size_t FileBytes() { return static_cast<size_t>(fs::file_size(BenchFile())); }
+
+// Resident and peak resident memory of this process in bytes.
+size_t StatusValue(const char* Key) {
+  std::ifstream In("/proc/self/status");
+  std::string Line;
+  while (std::getline(In, Line))
+    if (Line.rfind(Key, 0) == 0) return std::stoull(Line.substr(std::strlen(Key))) * 1024;
+  return 0;
+}
+void ResetPeak() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+void BM_CatToDevNull(benchmark::State& State) {
+  const std::string Cmd = "cat '" + BenchFile() + "' > /dev/null";
+  for (auto _ : State)
+    if (std::system(Cmd.c_str()) != 0) State.SkipWithError("cat failed");
+  State.SetBytesProcessed(static_cast<int64_t>(State.iterations() * FileBytes()));
+}
+
+void BM_LoadFromFile(benchmark::State& State) {
+  int64_t Lines = 0;
+  for (auto _ : State) {
+    auto L = std::make_unique<rid::TRidEderStringList>();
+    L->LoadFromFile(BenchFile());
+    Lines = L->GetCount();
+    benchmark::DoNotOptimize(Lines);
+    State.PauseTiming();  // freeing the lines is not part of loading
+    L.reset();
+    State.ResumeTiming();
+  }
+  State.SetBytesProcessed(static_cast<int64_t>(State.iterations() * FileBytes()));
+  State.counters["lines"] = static_cast<double>(Lines);
+}
+
+void BM_SaveToFile(benchmark::State& State) {
+  rid::TRidEderStringList L;
+  L.LoadFromFile(BenchFile());
+  const std::string Out = BenchFile() + ".out";
+  for (auto _ : State) L.SaveToFile(Out);
+  State.SetBytesProcessed(static_cast<int64_t>(State.iterations() * FileBytes()));
+  std::error_code ec;
+  fs::remove(Out, ec);
+}
+
+// Memory per line: what stays resident with the lines loaded, and the peak while loading
+// (which also holds the file's bytes once).
+void BM_MemoryPerLine(benchmark::State& State) {
+  for (auto _ : State) {
+    State.PauseTiming();
+    const size_t Before = StatusValue("VmRSS:");
+    ResetPeak();
+    State.ResumeTiming();
+    rid::TRidEderStringList L;
+    L.LoadFromFile(BenchFile());
+    State.PauseTiming();
+    const double Lines = L.GetCount();
+    State.counters["resident_B_per_line"] = (StatusValue("VmRSS:") - Before) / Lines;
+    State.counters["peak_B_per_line"] = (StatusValue("VmHWM:") - Before) / Lines;
+    State.counters["text_B_per_line"] = FileBytes() / Lines;
+    State.counters["record_B"] = sizeof(rid::TRidEderStringRec);
+    State.ResumeTiming();
+  }
+}
+
+// Memory first, while the heap is fresh.
+BENCHMARK(BM_MemoryPerLine)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_CatToDevNull)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_SaveToFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
