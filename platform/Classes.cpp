@@ -21,24 +21,6 @@ namespace {
 
 std::string SysReason(int Error) { return std::strerror(Error); }
 
-// The same order as AnsiCompareText (ASCII letters folded to upper case, double-byte characters
-// compared as they are) without building folded copies: each side keeps its own character
-// boundaries, so a trail byte is never folded.
-int32_t CompareTextSjis(std::string_view A, std::string_view B) {
-  const size_t n = std::min(A.size(), B.size());
-  bool trailA = false, trailB = false;
-  for (size_t i = 0; i < n; ++i) {
-    uint8_t x = static_cast<uint8_t>(A[i]), y = static_cast<uint8_t>(B[i]);
-    const bool foldA = !trailA && !IsDBCSLeadByte(x), foldB = !trailB && !IsDBCSLeadByte(y);
-    trailA = !trailA && IsDBCSLeadByte(x);
-    trailB = !trailB && IsDBCSLeadByte(y);
-    if (foldA && x >= 'a' && x <= 'z') x -= 'a' - 'A';
-    if (foldB && y >= 'a' && y <= 'z') y -= 'a' - 'A';
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
-}
-
 int32_t CompareBytes(std::string_view A, std::string_view B) {
   const int c = A.compare(B);  // char_traits<char> compares as unsigned char
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
@@ -559,7 +541,7 @@ void TStrings::SetTextStr(const std::string& Value) {
 }
 
 int32_t TStrings::CompareStrings(const std::string& S1, const std::string& S2) const {
-  return CompareTextSjis(S1, S2);
+  return AnsiCompareText(S1, S2);
 }
 
 int32_t TStrings::Add(const std::string& S) {
@@ -822,7 +804,7 @@ void TStringList::SetUpdateState(bool Updating) {
 }
 
 int32_t TStringList::CompareStrings(const std::string& S1, const std::string& S2) const {
-  return FCaseSensitive ? CompareBytes(S1, S2) : CompareTextSjis(S1, S2);
+  return FCaseSensitive ? CompareBytes(S1, S2) : AnsiCompareText(S1, S2);
 }
 
 int32_t TStringList::Add(const std::string& S) { return AddObject(S, nullptr); }

@@ -488,14 +488,21 @@ std::string AnsiLowerCase(std::string_view Text) {
   return s;
 }
 
+// Folds while it compares, without building copies: each side keeps its own character
+// boundaries, so a trail byte is never folded.
 int AnsiCompareText(std::string_view A, std::string_view B) {
-  const std::string a = AnsiUpperCase(A), b = AnsiUpperCase(B);
-  const size_t n = std::min(a.size(), b.size());
+  const size_t n = std::min(A.size(), B.size());
+  bool trailA = false, trailB = false;
   for (size_t i = 0; i < n; ++i) {
-    const uint8_t x = static_cast<uint8_t>(a[i]), y = static_cast<uint8_t>(b[i]);
+    uint8_t x = static_cast<uint8_t>(A[i]), y = static_cast<uint8_t>(B[i]);
+    const bool foldA = !trailA && !IsDBCSLeadByte(x), foldB = !trailB && !IsDBCSLeadByte(y);
+    trailA = !trailA && IsDBCSLeadByte(x);
+    trailB = !trailB && IsDBCSLeadByte(y);
+    if (foldA && x >= 'a' && x <= 'z') x -= 'a' - 'A';
+    if (foldB && y >= 'a' && y <= 'z') y -= 'a' - 'A';
     if (x != y) return x < y ? -1 : 1;
   }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
 }
 
 bool AnsiSameText(std::string_view A, std::string_view B) {
