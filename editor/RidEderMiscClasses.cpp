@@ -257,8 +257,8 @@ namespace {
 
 // Draws Section of Source fitted to a line: cropped to its middle rows when taller, centred
 // when shorter; MaskColor (clNone: none) stays out.
-void DrawFitted(TCanvas& ACanvas, const QImage& Source, const QRect& Section, int32_t X,
-                int32_t Y, int32_t ALineHeight, TColor MaskColor) {
+void DrawFitted(TCanvas& ACanvas, const QImage& Source, const QRect& Section, int32_t X, int32_t Y,
+                int32_t ALineHeight, TColor MaskColor) {
   QRect src = Section;
   int32_t y = Y;
   if (src.height() > ALineHeight) {
@@ -400,8 +400,7 @@ void TRidInternalImage::DrawMark(TCanvas& ACanvas, int32_t ANumber, int32_t X, i
                                  int32_t ALineHeight) {
   if (ANumber < 0 || ANumber >= FCount) return;
   const QImage& img = FResource->Bitmap->Image();
-  DrawFitted(ACanvas, img, QRect(ANumber * FWidth, 0, FWidth, FHeight), X, Y, ALineHeight,
-             clNone);
+  DrawFitted(ACanvas, img, QRect(ANumber * FWidth, 0, FWidth, FHeight), X, Y, ALineHeight, clNone);
 }
 
 // ---------------------------------------------------------------------------------------------

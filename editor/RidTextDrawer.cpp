@@ -40,7 +40,7 @@ TLogFont TheFontsInfoManager::GetFontKey(TFont* AFont) {
 }
 
 std::unique_ptr<TheSharedFontsInfo> TheFontsInfoManager::CreateFontsInfo(TFont* ABaseFont,
-                                                                           const TLogFont& LF) {
+                                                                         const TLogFont& LF) {
   auto info = std::make_unique<TheSharedFontsInfo>();
   info->BaseFont = std::make_unique<TFont>();
   info->BaseFont->Assign(ABaseFont);
@@ -85,9 +85,7 @@ void TheFontsInfoManager::ReleaseFontsInfo(TheSharedFontsInfo* pFontsInfo) {
   FFontsInfo.erase(it);
 }
 
-void TheFontsInfoManager::LockFontsInfo(TheSharedFontsInfo* pFontsInfo) {
-  ++pFontsInfo->LockCount;
-}
+void TheFontsInfoManager::LockFontsInfo(TheSharedFontsInfo* pFontsInfo) { ++pFontsInfo->LockCount; }
 
 void TheFontsInfoManager::UnlockFontsInfo(TheSharedFontsInfo* pFontsInfo) {
   RID_ASSERT(pFontsInfo->LockCount > 0);
@@ -206,8 +204,8 @@ void TheFontStock::SetStyle(TFontStyles Value) {
   HDC dc = InternalGetDC();
   const int32_t saved = dc->SaveDC();
   dc->SelectObject(FCrntFont);
-  data->CharAdv = CalcFontAdvance(dc, &data->CharHeight,
-                                  FpInfo->IsDBCSFont ? &data->DBCharAdv : nullptr);
+  data->CharAdv =
+      CalcFontAdvance(dc, &data->CharHeight, FpInfo->IsDBCSFont ? &data->DBCharAdv : nullptr);
   data->Handle = FCrntFont;
   dc->RestoreDC(saved);
   InternalReleaseDC(dc);

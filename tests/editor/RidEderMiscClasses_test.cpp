@@ -23,12 +23,11 @@ TEST(Gutter, FormatsLineNumbersAsPrintf) {
     bool zeros, zeroStart;
     int start, line;
   };
-  const Case cases[] = {{4, false, false, 1, 7},    {4, true, false, 1, 7},
-                        {4, true, false, 1, 12345}, {2, false, false, 1, 123},
-                        {12, true, false, 1, 1},    {3, false, true, 1, 1},
-                        {3, true, true, 1, 1},      {4, false, false, 10, 1},
-                        {5, true, false, 10, 995},  {6, true, false, 0, 1},
-                        {2, true, false, 1, 5}};
+  const Case cases[] = {
+      {4, false, false, 1, 7},   {4, true, false, 1, 7},   {4, true, false, 1, 12345},
+      {2, false, false, 1, 123}, {12, true, false, 1, 1},  {3, false, true, 1, 1},
+      {3, true, true, 1, 1},     {4, false, false, 10, 1}, {5, true, false, 10, 995},
+      {6, true, false, 0, 1},    {2, true, false, 1, 5}};
   std::string script, ours;
   for (const Case& c : cases) {
     TRidGutter g;
@@ -334,7 +333,8 @@ TEST(Glyph, BuiltInImages) {
 TEST(InternalImage, DrawsOneCellOfTheSharedStrip) {
   TRidInternalImage marks("RidEderInternalImages", 10);
   TRidInternalImage again("RIDEDERINTERNALIMAGES", 10);
-  EXPECT_EQ(marks.GetWidth(), (LoadRidResourceBitmap("RidEderInternalImages")->GetWidth() + 5) / 10);
+  EXPECT_EQ(marks.GetWidth(),
+            (LoadRidResourceBitmap("RidEderInternalImages")->GetWidth() + 5) / 10);
   EXPECT_EQ(again.GetHeight(), marks.GetHeight());
   TSurface none;
   marks.DrawMark(none.Canvas, 10, 0, 0, 16);

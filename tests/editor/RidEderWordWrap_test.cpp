@@ -100,7 +100,9 @@ TEST(WordWrap, WrapsAtBreakBytesAndWholeCharacters) {
 TEST(WordWrap, TrailBytesThatLookLikeBreakBytesDoNotSplit) {
   // 0x5C and 0x40 are break bytes here and trail bytes of ソ (83 5C) and 　 (81 40).
   const TRidCharSet ident = TRidCharSet::Range('a', 'z');
-  const std::string line = "abcd\x83\x5c\x81\x40" "efgh\x83\x5c";
+  const std::string line =
+      "abcd\x83\x5c\x81\x40"
+      "efgh\x83\x5c";
   for (int w = 1; w <= 12; ++w) {
     TLinesEditor ed;
     ed.Chars = w;
@@ -112,12 +114,18 @@ TEST(WordWrap, TrailBytesThatLookLikeBreakBytesDoNotSplit) {
 }
 
 TEST(WordWrap, OneColumnWindowTakesWholeDoubleByteCharacters) {
-  EXPECT_EQ(Rows("\x82\xa0\x82\xa2" "a", 1), (std::vector<int>{2, 2, 1}));
+  EXPECT_EQ(Rows("\x82\xa0\x82\xa2"
+                 "a",
+                 1),
+            (std::vector<int>{2, 2, 1}));
   EXPECT_EQ(Rows("a\x82\xa0", 1), (std::vector<int>{1, 2}));
 }
 
 TEST(WordWrap, TwoColumnWindowGrowsRowsBeyondTheReserve) {
-  EXPECT_EQ(Rows("a\x82\xa0" "b", 2), (std::vector<int>{1, 2, 1}));
+  EXPECT_EQ(Rows("a\x82\xa0"
+                 "b",
+                 2),
+            (std::vector<int>{1, 2, 1}));
   std::string many;
   for (int i = 0; i < 300; ++i) many += "a\x82\xa0";
   EXPECT_EQ(Rows(many, 2).size(), 600u);
@@ -176,8 +184,8 @@ TEST(WordWrap, NeedsAnEditorAndAWidth) {
 }
 
 std::string RandomText(std::mt19937& Rng) {
-  static const char* pieces[] = {"a",  "b",        "Z",        " ",        "\t",       "_", "x1",
-                                 ".",  "\x82\xa0", "\x83\x5c", "\x81\x40", "\x88\x9f", "@"};
+  static const char* pieces[] = {"a", "b",        "Z",        " ",        "\t",       "_", "x1",
+                                 ".", "\x82\xa0", "\x83\x5c", "\x81\x40", "\x88\x9f", "@"};
   std::string s;
   const int n = std::uniform_int_distribution<int>(0, 40)(Rng);
   for (int i = 0; i < n; ++i) s += pieces[Rng() % std::size(pieces)];

@@ -198,7 +198,9 @@ int InkColumns(const QImage& Img, int From, int To) {
 // Drawing a run through the drawer must give the picture of drawing each character alone at
 // its cell: every byte advances one cell whatever the style and the font's own advances.
 TEST(TextDrawer, EveryCharacterSitsInItsCellInEveryStyle) {
-  const std::string text = "Mi\x82\xa0W_\x83\x5c" "a";  // M i あ W _ ソ a: 9 bytes
+  const std::string text =
+      "Mi\x82\xa0W_\x83\x5c"
+      "a";  // M i あ W _ ソ a: 9 bytes
   const int cells[] = {0, 1, 2, 4, 5, 6, 8};
   const int lengths[] = {1, 1, 2, 1, 1, 2, 1};
   QImage sheet(260, 24 * 32, QImage::Format_RGB32);
