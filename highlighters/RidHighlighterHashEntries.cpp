@@ -100,11 +100,11 @@ uint64_t TRidKeywordTable::LargestHash() const {
 
 TRidScanHighlighter::TRidScanHighlighter(TComponent* AOwner, const TRidLanguageSpec& ALanguage)
     : TRidCustomHighlighter(AOwner), FLanguage(ALanguage) {
-  for (const TRidAttriSpec& spec : FLanguage.Attributes) {
-    auto attri = std::make_unique<TRidHighlighterAttributes>(std::string(spec.Name));
-    attri->SetStyle(spec.Style);
-    attri->SetForeground(spec.Foreground);
-    attri->SetBackground(spec.Background);
+  for (const TRidAttriSpec& def : FLanguage.Attributes) {
+    auto attri = std::make_unique<TRidHighlighterAttributes>(std::string(def.Name));
+    attri->SetStyle(def.Style);
+    attri->SetForeground(def.Foreground);
+    attri->SetBackground(def.Background);
     FAttris.push_back(AddAttribute(std::move(attri)));
   }
   for (size_t kind = 0; kind < FLanguage.KindAttri.size(); ++kind) {

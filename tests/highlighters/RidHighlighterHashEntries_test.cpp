@@ -122,10 +122,10 @@ class TTinyRid : public TRidScanHighlighter {
                                                {"Space", {}},
                                                {"Unknown", {}}};
     static constexpr int8_t kinds[] = {0, 1, 2, -1, 3, 4};
-    static constexpr TRidLanguageSpec spec = {
+    static constexpr TRidLanguageSpec kLanguage = {
         "Tiny", "Tiny (*.t)|*.t",     "",     {},      attris,
         kinds,  {0, 1, 2, -1, 3, -1}, tkNull, tkSpace, tkUnknown};
-    return spec;
+    return kLanguage;
   }
   static const TRidKeywordTable& Keywords() {
     static constexpr TRidKeyword words[] = {{"do", tkKey}, {"od", tkKey}, {"end", tkKey}};
