@@ -275,6 +275,13 @@ TEST(RidRegExpr, QuantifiedBackReferences) {
   EXPECT_EQ(AllMatches("(a{0,2})*b", "aaab c"), "1,4");
 }
 
+TEST(RidRegExpr, LoopBodiesThatCanBeEmptyDoNotHideMatchStarts) {
+  EXPECT_EQ(AllMatches("(b{0,}){1,}", "xb"), "1,0 2,1 3,0");
+  EXPECT_EQ(AllMatches("(\\x41{0,}?A{0}){1,}", "c"), "1,0 2,0");
+  EXPECT_EQ(AllMatches("([.]{0,2}){3}?x", "ax"), "2,1");
+  EXPECT_EQ(AllMatches("a\\x00", "a"), "");  // a literal NUL never matches the input's end
+}
+
 TEST(RidRegExpr, BackReferenceToAnOpenGroupUsesTheLastCompletedCapture) {
   EXPECT_EQ(Group("(a|b\\1)+", "aba", 1), "2,2");
   EXPECT_EQ(AllMatches("(a|b\\1)+", "aba"), "1,3");
@@ -285,8 +292,8 @@ TEST(RidRegExpr, LongLinesDoNotExhaustTheStack) {
   const std::string line(1 << 20, 'a');
   EXPECT_EQ(AllMatches("(a|b)*", line), "1," + std::to_string(1 << 20) + " " +
                                             std::to_string((1 << 20) + 1) + ",0");
-  EXPECT_EQ(AllMatches("(a|b)+?$", line), "1," + std::to_string(1 << 20));
-  EXPECT_EQ(AllMatches("(\\w+\\s?)*x", std::string(300000, 'a') + "x").substr(0, 2), "1,");
+  EXPECT_EQ(AllMatches("(a|b)+?$", line.substr(0, 100000)), "1,100000");
+  EXPECT_EQ(AllMatches("(\\w+\\s?)*x", std::string(100000, 'a') + "x"), "1,100001");
 }
 
 TEST(RidRegExpr, WorkBudgetStopsCatastrophicPatterns) {
