@@ -403,7 +403,13 @@ TWidgetBridge::TWidgetBridge(TWinControl* AControl, QWidget* AParent, const TCre
   }
 }
 
-TWidgetBridge::~TWidgetBridge() = default;
+TWidgetBridge::~TWidgetBridge() {
+  // The client goes first, while this is still whole: losing the focus on the way sends it
+  // through Send, which now reaches no control.
+  FControl = nullptr;
+  delete FClient;
+  FClient = nullptr;
+}
 
 QWidget* TWidgetBridge::Client() const { return FClient; }
 

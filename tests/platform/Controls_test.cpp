@@ -247,32 +247,6 @@ TEST(Controls, JapaneseTakesTheInputMethodRoadThenEchoesTheBytes) {
   EXPECT_EQ(c.Chars.back(), '\xB1');
 }
 
-TEST(Controls, InputContextKeepsStatusFontAndPositionAndNotifies) {
-  TTestControl c;
-  c.Show();
-  HIMC imc = ImmGetContext(&c);
-  ASSERT_NE(imc, nullptr);
-  c.Log.clear();
-  ASSERT_TRUE(ImmSetOpenStatus(imc, true));
-  EXPECT_TRUE(ImmGetOpenStatus(imc));
-  const auto notes = c.Only({WM_IME_NOTIFY});
-  ASSERT_EQ(notes.size(), 1u);
-  EXPECT_EQ(notes[0].WParam, IMN_SETOPENSTATUS);
-  uint32_t conv = 0, sentence = 0;
-  ImmSetConversionStatus(imc, IME_CMODE_NATIVE | IME_CMODE_KATAKANA, 0);
-  ImmGetConversionStatus(imc, &conv, &sentence);
-  EXPECT_EQ(conv, IME_CMODE_NATIVE | IME_CMODE_KATAKANA);
-  TLogFont lf = c.Font().GetLogFont(), back;
-  EXPECT_TRUE(ImmSetCompositionFontA(imc, &lf));
-  EXPECT_TRUE(ImmGetCompositionFontA(imc, &back));
-  EXPECT_EQ(std::memcmp(&lf, &back, sizeof lf), 0);
-  EXPECT_EQ(ImmGetCompositionStringA(nullptr, GCS_RESULTSTR, nullptr, 0), -1);
-  const char record[] = "reconvert";
-  EXPECT_TRUE(ImmSetCompositionStringA(imc, SCS_SETRECONVERTSTRING, record, 9, nullptr, 0));
-  EXPECT_EQ(imc->ReconvertRecord, "reconvert");
-  EXPECT_EQ(ImmGetContext(nullptr), nullptr);
-}
-
 TEST(Controls, PreeditIsDrawnAtTheCompositionPositionOverThePicture) {
   TTestControl c;
   c.Painter = [](TCanvas& cv) {
@@ -603,18 +577,6 @@ TEST(Controls, SizeMessagesFollowTheBoundsAndTheBorder) {
   EXPECT_EQ(ImmGetContext(&c), nullptr);
   c.HandleNeeded();
   EXPECT_TRUE(c.HandleAllocated());
-}
-
-TEST(Controls, TimerTicksOnTheEventLoop) {
-  TTimer t(nullptr);
-  int ticks = 0;
-  t.SetInterval(5);
-  t.OnTimer = [&](TObject*) { ++ticks; };
-  EXPECT_TRUE(WaitFor([&] { return ticks >= 2; }));
-  t.SetEnabled(false);
-  const int now = ticks;
-  Application()->ProcessMessages();
-  EXPECT_EQ(ticks, now);
 }
 
 TEST(Controls, ScreenshotOfJapaneseTextInFourStyles) {
