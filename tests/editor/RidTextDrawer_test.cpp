@@ -84,6 +84,12 @@ TEST(FontCache, DoubleByteAdvanceIsTwoCellsForAJapaneseFixedFont) {
   EXPECT_EQ(japanese.GetDBCSAdvance(), 2 * japanese.GetCharAdvance());
   EXPECT_GE(japanese.GetCharHeight(), 16);
 
+  // A proportional Japanese font: its full-width glyphs are not two equal wide cells.
+  auto proportional = MakeFont("IPAPGothic", -16);
+  TheFontStock narrowCells(proportional.get());
+  EXPECT_TRUE(narrowCells.IsDBCSFont());
+  EXPECT_EQ(narrowCells.GetDBCSAdvance(), MaxInt);
+
   auto latin = MakeFont("DejaVu Sans Mono", -16);
   TheFontStock western(latin.get());
   if (SubstituteFontFace("DejaVu Sans Mono", 0) != "DejaVu Sans Mono")
