@@ -102,6 +102,18 @@ void BM_SaveToFile(benchmark::State& State) {
   fs::remove(Out, ec);
 }
 
+// One line break typed in the middle of the big file: a line inserted and one replaced.
+void BM_InsertLineInBigFile(benchmark::State& State) {
+  rid::TRidEderStringList L;
+  L.LoadFromFile(BenchFile());
+  int32_t Where = L.GetCount() / 2;
+  for (auto _ : State) {
+    L.Insert(Where, "inserted line");
+    L.Put(Where + 1, "changed");
+    Where = (Where + 997) % (L.GetCount() - 1);
+  }
+}
+
 // Memory per line: what stays resident with the lines loaded, and the peak while loading
 // (which also holds the file's bytes once).
 void BM_MemoryPerLine(benchmark::State& State) {
@@ -126,6 +138,7 @@ void BM_MemoryPerLine(benchmark::State& State) {
 BENCHMARK(BM_MemoryPerLine)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_CatToDevNull)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_InsertLineInBigFile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SaveToFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace

@@ -83,22 +83,23 @@ std::string TRidEderStringList::Get(int32_t Index) const {
 
 std::string_view TRidEderStringList::GetView(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return {};
-  return FList[Index].FString;
+  return Rec(Index).FString;
 }
 
 TObject* TRidEderStringList::GetObject(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return nullptr;
-  return FList[Index].FObject;
+  return Rec(Index).FObject;
 }
 
 std::string TRidEderStringList::GetTextStr() const {
-  if (FList.empty()) return {};
+  const int32_t Count = GetCount();
+  if (Count == 0) return {};
   size_t Size = 0;
-  for (const TRidEderStringRec& r : FList) Size += r.FString.size() + 2;
+  for (int32_t i = 0; i < Count; ++i) Size += Rec(i).FString.size() + 2;
   std::string Result;
-  Result.reserve(Size - 2);
-  for (const TRidEderStringRec& r : FList) {
-    Result += r.FString;
+  Result.reserve(Size);
+  for (int32_t i = 0; i < Count; ++i) {
+    Result += Rec(i).FString;
     Result += "\r\n";
   }
   Result.resize(Size - 2);
@@ -113,7 +114,7 @@ void TRidEderStringList::Put(int32_t Index, const std::string& S) {
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   UpdateGuard Update(this);
   FIndexOfLongestLine = -1;
-  TRidEderStringRec& r = FList[Index];
+  TRidEderStringRec& r = Rec(Index);
   r.FFlags = lfLengthUnknown;
   r.FExpandedLength = -1;
   r.FString = S;
@@ -123,19 +124,12 @@ void TRidEderStringList::Put(int32_t Index, const std::string& S) {
 void TRidEderStringList::PutObject(int32_t Index, TObject* AObject) {
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   UpdateGuard Update(this);
-  FList[Index].FObject = AObject;
+  Rec(Index).FObject = AObject;
 }
 
 void TRidEderStringList::SetCapacity(int32_t NewCapacity) {
   if (NewCapacity < GetCount()) throw EStringListError(SCapacityBelowCount);
-  if (static_cast<size_t>(NewCapacity) > FList.capacity()) {
-    FList.reserve(NewCapacity);
-  } else if (static_cast<size_t>(NewCapacity) < FList.capacity()) {
-    std::vector<TRidEderStringRec> Smaller;
-    Smaller.reserve(NewCapacity);
-    std::move(FList.begin(), FList.end(), std::back_inserter(Smaller));
-    FList.swap(Smaller);
-  }
+  if (static_cast<size_t>(NewCapacity) != FRecs.size()) Rebuild(NewCapacity);
 }
 
 void TRidEderStringList::SetUpdateState(bool Updating) {
@@ -146,20 +140,49 @@ void TRidEderStringList::SetUpdateState(bool Updating) {
   }
 }
 
-void TRidEderStringList::Grow(size_t Needed) {
-  size_t Cap = FList.capacity();
-  if (Needed <= Cap) return;
-  // 16 records at a time while small, then a quarter more.
-  size_t Grown = Cap <= 64 ? Cap + 16 : Cap + Cap / 4;
-  FList.reserve(std::max(Needed, Grown));
+void TRidEderStringList::Rebuild(size_t Slots) {
+  // The gap stays where it is and takes every free slot.
+  const size_t Tail = FRecs.size() - FGap - FGapLen;
+  std::vector<TRidEderStringRec> New(Slots);
+  std::move(FRecs.begin(), FRecs.begin() + FGap, New.begin());
+  std::move(FRecs.end() - Tail, FRecs.end(), New.end() - Tail);
+  FGapLen = Slots - FGap - Tail;
+  FRecs.swap(New);
+}
+
+void TRidEderStringList::MoveGap(size_t To) {
+  if (FGapLen == 0) {
+    // Nothing to move (and a record must not be moved onto itself).
+  } else if (To < FGap) {
+    std::move_backward(FRecs.begin() + To, FRecs.begin() + FGap, FRecs.begin() + FGap + FGapLen);
+  } else if (To > FGap) {
+    std::move(FRecs.begin() + FGap + FGapLen, FRecs.begin() + To + FGapLen, FRecs.begin() + FGap);
+  }
+  FGap = To;
+}
+
+void TRidEderStringList::OpenGap(int32_t Index, size_t NumLines) {
+  if (FGapLen < NumLines) {
+    // 16 records at a time while small, then a quarter more.
+    const size_t Cap = FRecs.size();
+    const size_t Grown = Cap <= 64 ? Cap + 16 : Cap + Cap / 4;
+    Rebuild(std::max(GetCount() + NumLines, Grown));
+  }
+  MoveGap(Index);
+  FIndexOfLongestLine = -1;
+}
+
+void TRidEderStringList::EraseRecords(int32_t Index, size_t NumLines) {
+  MoveGap(Index);
+  for (size_t i = 0; i < NumLines; ++i) FRecs[FGap + FGapLen + i] = TRidEderStringRec{};
+  FGapLen += NumLines;
+  FIndexOfLongestLine = -1;
 }
 
 void TRidEderStringList::InsertItem(int32_t Index, std::string S) {
-  Grow(FList.size() + 1);
-  FIndexOfLongestLine = -1;
-  TRidEderStringRec r;
-  r.FString = std::move(S);
-  FList.insert(FList.begin() + Index, std::move(r));
+  OpenGap(Index, 1);
+  FRecs[FGap] = TRidEderStringRec{std::move(S)};
+  CloseGap(1);
 }
 
 int32_t TRidEderStringList::Add(const std::string& S) {
@@ -176,21 +199,22 @@ void TRidEderStringList::AddStrings(TStrings* Strings) {
   FIndexOfLongestLine = -1;
   UpdateGuard Update(this);
   const int32_t First = GetCount();
-  if (static_cast<size_t>(First) + n > FList.capacity())
-    SetCapacity(((First + n + 15) / 16) * 16);
+  if (static_cast<size_t>(First) + n > FRecs.size()) SetCapacity(((First + n + 15) / 16) * 16);
+  OpenGap(First, n);
   for (int32_t i = 0; i < n; ++i) {
-    TRidEderStringRec r;
-    r.FString = Strings->Get(i);
+    TRidEderStringRec& r = FRecs[FGap + i];
+    r = TRidEderStringRec{Strings->Get(i)};
     r.FObject = Strings->GetObject(i);
-    FList.push_back(std::move(r));
   }
+  CloseGap(n);
   FireInserted(First, n);
 }
 
 void TRidEderStringList::Clear() {
-  if (!FList.empty()) {
+  if (GetCount() > 0) {
     UpdateGuard Update(this);
-    std::vector<TRidEderStringRec>().swap(FList);
+    std::vector<TRidEderStringRec>().swap(FRecs);
+    FGap = FGapLen = 0;
     if (OnListCleared) OnListCleared(this);
   }
   FIndexOfLongestLine = -1;
@@ -199,8 +223,7 @@ void TRidEderStringList::Clear() {
 void TRidEderStringList::Delete(int32_t Index) {
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   UpdateGuard Update(this);
-  FList.erase(FList.begin() + Index);
-  FIndexOfLongestLine = -1;
+  EraseRecords(Index, 1);
   if (OnLinesDeleted) OnLinesDeleted(this, Index, 1);
 }
 
@@ -212,9 +235,8 @@ void TRidEderStringList::DeleteLines(int32_t Index, int32_t NumLines) {
   if (NumLines == 0) return;
   {
     UpdateGuard Update(this);
-    FList.erase(FList.begin() + Index, FList.begin() + Index + NumLines);
-    // The cached longest line may have gone or moved.
-    FIndexOfLongestLine = -1;
+    // The cached longest line may go or move: it is forgotten here.
+    EraseRecords(Index, NumLines);
   }
   if (OnLinesDeleted) OnLinesDeleted(this, Index, NumLines);
 }
@@ -223,7 +245,7 @@ void TRidEderStringList::Exchange(int32_t Index1, int32_t Index2) {
   if (Index1 < 0 || Index1 >= GetCount()) ListIndexOutOfBounds(Index1);
   if (Index2 < 0 || Index2 >= GetCount()) ListIndexOutOfBounds(Index2);
   UpdateGuard Update(this);
-  std::swap(FList[Index1], FList[Index2]);
+  if (Index1 != Index2) std::swap(Rec(Index1), Rec(Index2));
   if (FIndexOfLongestLine == Index1)
     FIndexOfLongestLine = Index2;
   else if (FIndexOfLongestLine == Index2)
@@ -241,26 +263,26 @@ void TRidEderStringList::InsertLines(int32_t Index, int32_t NumLines) {
   if (Index < 0 || Index > GetCount()) ListIndexOutOfBounds(Index);
   if (NumLines <= 0) return;
   UpdateGuard Update(this);
-  Grow(FList.size() + NumLines);
-  FList.insert(FList.begin() + Index, static_cast<size_t>(NumLines), TRidEderStringRec{});
-  // The cached longest line may have moved.
-  FIndexOfLongestLine = -1;
+  // The cached longest line may move: it is forgotten here.
+  OpenGap(Index, NumLines);
+  for (int32_t i = 0; i < NumLines; ++i) FRecs[FGap + i] = TRidEderStringRec{};
+  CloseGap(NumLines);
   FireInserted(Index, NumLines);
 }
 
 TRidRange TRidEderStringList::GetRange(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return 0;
-  return FList[Index].FRange;
+  return Rec(Index).FRange;
 }
 
 void TRidEderStringList::PutRange(int32_t Index, TRidRange ARange) {
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   UpdateGuard Update(this);
-  FList[Index].FRange = ARange;
+  Rec(Index).FRange = ARange;
 }
 
 int32_t TRidEderStringList::ExpandLine(int32_t Index, std::string* Expanded) {
-  TRidEderStringRec& r = FList[Index];
+  TRidEderStringRec& r = Rec(Index);
   if (r.FString.empty()) {
     r.FExpandedLength = 0;
     r.FFlags = lfNoTabs;
@@ -285,7 +307,7 @@ int32_t TRidEderStringList::ExpandLine(int32_t Index, std::string* Expanded) {
 
 std::string TRidEderStringList::GetExpandedString(int32_t Index) {
   if (Index < 0 || Index >= GetCount()) return {};
-  if (FList[Index].FFlags & lfNoTabs) return FList[Index].FString;
+  if (Rec(Index).FFlags & lfNoTabs) return Rec(Index).FString;
   std::string Result;
   ExpandLine(Index, &Result);
   return Result;
@@ -293,16 +315,16 @@ std::string TRidEderStringList::GetExpandedString(int32_t Index) {
 
 int32_t TRidEderStringList::GetExpandedStringLength(int32_t Index) {
   if (Index < 0 || Index >= GetCount()) return 0;
-  if (FList[Index].FFlags & lfLengthUnknown) return ExpandLine(Index, nullptr);
-  return FList[Index].FExpandedLength;
+  if (Rec(Index).FFlags & lfLengthUnknown) return ExpandLine(Index, nullptr);
+  return Rec(Index).FExpandedLength;
 }
 
 int32_t TRidEderStringList::GetLengthOfLongestLine() {
   if (FIndexOfLongestLine < 0) {
     int32_t Best = 0;
     for (int32_t i = 0; i < GetCount(); ++i) {
-      int32_t Len = (FList[i].FFlags & lfLengthUnknown) ? ExpandLine(i, nullptr)
-                                                        : FList[i].FExpandedLength;
+      int32_t Len = (Rec(i).FFlags & lfLengthUnknown) ? ExpandLine(i, nullptr)
+                                                      : Rec(i).FExpandedLength;
       if (Len > Best) {
         Best = Len;
         FIndexOfLongestLine = i;
@@ -310,7 +332,7 @@ int32_t TRidEderStringList::GetLengthOfLongestLine() {
     }
   }
   if (FIndexOfLongestLine >= 0 && FIndexOfLongestLine < GetCount())
-    return FList[FIndexOfLongestLine].FExpandedLength;
+    return Rec(FIndexOfLongestLine).FExpandedLength;
   return 0;
 }
 
@@ -321,7 +343,7 @@ void TRidEderStringList::SetTabWidth(int32_t Value) {
   FTabWidth = Value;
   FConvertTabsProc = GetBestConvertTabsProcEx(Value);
   FIndexOfLongestLine = -1;
-  for (TRidEderStringRec& r : FList) {
+  for (TRidEderStringRec& r : FRecs) {  // free records too: harmless
     r.FExpandedLength = -1;
     r.FFlags = lfLengthUnknown;
   }
@@ -350,6 +372,8 @@ void TRidEderStringList::LoadFromStream(TStream* Stream) {
 void TRidEderStringList::LoadFromBytes(std::string_view Data) {
   UpdateGuard Update(this);
   Clear();
+  std::vector<TRidEderStringRec>().swap(FRecs);  // free records of an emptied list as well
+  FGap = FGapLen = 0;
   FLineBreakStyle = lbsCRLF;
   FMixedBreaks = false;
   if (Data.empty()) return;
@@ -357,7 +381,7 @@ void TRidEderStringList::LoadFromBytes(std::string_view Data) {
   const char* const End = Begin + Data.size();
 
   // Count the lines first so that the records are allocated once.
-  FList.reserve(CountBreaks(Begin, End) + 1);
+  FRecs.reserve(CountBreaks(Begin, End) + 1);
 
   bool SawCR = false, SawLF = false;
   bool SawCRLF = false;
@@ -380,11 +404,13 @@ void TRidEderStringList::LoadFromBytes(std::string_view Data) {
     SawCR |= CR && !LF;
     SawLF |= LF && !CR;
     SawCRLF |= CR && LF;
-    FList.push_back(std::move(r));
+    FRecs.push_back(std::move(r));
+    FGap = FRecs.size();
     FireInserted(Index, 1);
   }
   if (!FFinalLineBreak && (Data.back() == '\r' || Data.back() == '\n')) {
-    FList.emplace_back();
+    FRecs.emplace_back();
+    FGap = FRecs.size();
     FireInserted(GetCount() - 1, 1);
   }
   FIndexOfLongestLine = -1;
@@ -400,12 +426,11 @@ void TRidEderStringList::LoadFromBytes(std::string_view Data) {
 }
 
 size_t TRidEderStringList::SavedSize() const {
-  if (FList.empty()) return 0;
-  const size_t Last = FList.size() - 1;
+  const int32_t Count = GetCount();
   size_t Total = 0;
-  for (size_t i = 0; i <= Last; ++i) {
-    Total += FList[i].FString.size();
-    if (i < Last || FFinalLineBreak) Total += BreakOf(FList[i]).size();
+  for (int32_t i = 0; i < Count; ++i) {
+    Total += Rec(i).FString.size();
+    if (i + 1 < Count || FFinalLineBreak) Total += BreakOf(Rec(i)).size();
   }
   return Total;
 }
@@ -417,13 +442,13 @@ std::string_view TRidEderStringList::BreakOf(const TRidEderStringRec& r) const {
 }
 
 void TRidEderStringList::SaveInto(char* d) const {
-  const size_t Last = FList.size() - 1;
-  for (size_t i = 0; i <= Last; ++i) {
-    const std::string& s = FList[i].FString;
+  const int32_t Count = GetCount();
+  for (int32_t i = 0; i < Count; ++i) {
+    const std::string& s = Rec(i).FString;
     std::memcpy(d, s.data(), s.size());
     d += s.size();
-    if (i < Last || FFinalLineBreak) {
-      std::string_view b = BreakOf(FList[i]);
+    if (i + 1 < Count || FFinalLineBreak) {
+      std::string_view b = BreakOf(Rec(i));
       std::memcpy(d, b.data(), b.size());
       d += b.size();
     }
@@ -432,14 +457,14 @@ void TRidEderStringList::SaveInto(char* d) const {
 
 std::string TRidEderStringList::SaveToBytes() const {
   std::string Result;
-  if (FList.empty()) return Result;
+  if (GetCount() == 0) return Result;
   Result.resize(SavedSize());
   SaveInto(Result.data());
   return Result;
 }
 
 void TRidEderStringList::SaveToStream(TStream* Stream) {
-  if (FList.empty()) return;
+  if (GetCount() == 0) return;
   const size_t Size = SavedSize();
   std::unique_ptr<char[]> Data(new char[Size + 1]);
   SaveInto(Data.get());

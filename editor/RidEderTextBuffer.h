@@ -53,8 +53,8 @@ class TRidEderStringList : public TStrings {
   std::string Get(int32_t Index) const override;
   // The line's bytes without a copy; empty outside. Valid until the line changes.
   std::string_view GetView(int32_t Index) const;
-  int32_t GetCapacity() const override { return static_cast<int32_t>(FList.capacity()); }
-  int32_t GetCount() const override { return static_cast<int32_t>(FList.size()); }
+  int32_t GetCapacity() const override { return static_cast<int32_t>(FRecs.size()); }
+  int32_t GetCount() const override { return static_cast<int32_t>(FRecs.size() - FGapLen); }
   TObject* GetObject(int32_t Index) const override;
   // All lines joined with CR LF, without a break after the last, whatever LineBreakStyle is.
   std::string GetTextStr() const override;
@@ -119,7 +119,22 @@ class TRidEderStringList : public TStrings {
   void InsertItem(int32_t Index, std::string S);
 
  private:
-  void Grow(size_t Needed);
+  // Records live in one array with a gap of free records at the last edit, so that lines
+  // typed near each other move few records.
+  size_t Phys(int32_t Index) const {
+    return static_cast<size_t>(Index) < FGap ? Index : Index + FGapLen;
+  }
+  TRidEderStringRec& Rec(int32_t Index) { return FRecs[Phys(Index)]; }
+  const TRidEderStringRec& Rec(int32_t Index) const { return FRecs[Phys(Index)]; }
+  void MoveGap(size_t To);
+  void Rebuild(size_t Slots);
+  // Makes room for NumLines records at Index; the caller fills FRecs[FGap .. FGap+NumLines).
+  void OpenGap(int32_t Index, size_t NumLines);
+  void CloseGap(size_t NumLines) {
+    FGap += NumLines;
+    FGapLen -= NumLines;
+  }
+  void EraseRecords(int32_t Index, size_t NumLines);
   std::string_view BreakOf(const TRidEderStringRec& r) const;
   size_t SavedSize() const;
   void SaveInto(char* Dest) const;
@@ -128,7 +143,9 @@ class TRidEderStringList : public TStrings {
     if (OnLinesInserted) OnLinesInserted(this, Index, Count);
   }
 
-  std::vector<TRidEderStringRec> FList;
+  std::vector<TRidEderStringRec> FRecs;
+  size_t FGap = 0;     // logical index where the free records sit
+  size_t FGapLen = 0;  // number of free records
   uint8_t FLineBreakStyle = lbsCRLF;
   bool FFinalLineBreak = false;
   bool FMixedBreaks = false;

@@ -87,6 +87,71 @@ TEST(LineBuffer, SplitsRandomDataLikeAPlainScan) {
   }
 }
 
+// Random edits against a plain vector of (text, range).
+TEST(LineBuffer, RandomEditsMatchAPlainModel) {
+  std::mt19937 Rng(9);
+  TRidEderStringList L;
+  std::vector<std::pair<std::string, TRidRange>> Model;
+  for (int Step = 0; Step < 4000; ++Step) {
+    const int32_t Count = static_cast<int32_t>(Model.size());
+    const int32_t At = Count ? static_cast<int32_t>(Rng() % (Count + 1)) : 0;
+    const std::string Text = "line " + std::to_string(Step) + std::string(Rng() % 30, 'x');
+    switch (Rng() % 8) {
+      case 0:
+        L.Insert(At, Text);
+        Model.insert(Model.begin() + At, {Text, RidRangeUnscanned});
+        break;
+      case 1:
+        L.Add(Text);
+        Model.push_back({Text, RidRangeUnscanned});
+        break;
+      case 2: {
+        const int32_t n = static_cast<int32_t>(Rng() % 5);
+        L.InsertLines(At, n);
+        Model.insert(Model.begin() + At, n, {"", RidRangeUnscanned});
+        break;
+      }
+      case 3: {
+        const int32_t n = static_cast<int32_t>(Rng() % 6);
+        L.DeleteLines(At, n);
+        Model.erase(Model.begin() + At, Model.begin() + std::min(Count, At + n));
+        break;
+      }
+      case 4:
+        if (At < Count) {
+          L.Delete(At);
+          Model.erase(Model.begin() + At);
+        }
+        break;
+      case 5:
+        if (At < Count) {
+          L.Put(At, Text);
+          L.PutRange(At, Step);
+          Model[At] = {Text, Step};
+        }
+        break;
+      case 6:
+        if (Count > 1) {
+          const int32_t B = static_cast<int32_t>(Rng() % Count);
+          const int32_t A = At % Count;
+          L.Exchange(A, B);
+          std::swap(Model[A], Model[B]);
+        }
+        break;
+      case 7:
+        L.SetCapacity(Count + static_cast<int32_t>(Rng() % 3));
+        break;
+    }
+    ASSERT_EQ(L.GetCount(), static_cast<int32_t>(Model.size()));
+    if (Step % 50 == 0 || Step > 3950) {
+      for (int32_t i = 0; i < L.GetCount(); ++i) {
+        ASSERT_EQ(L.Get(i), Model[i].first) << "step " << Step << " line " << i;
+        ASSERT_EQ(L.GetRange(i), Model[i].second);
+      }
+    }
+  }
+}
+
 TEST(LineBuffer, MixedBreaksKeepTheirPlacesUntilAStyleIsChosen) {
   TRidEderStringList L;
   L.LoadFromBytes("a\r\nb\nc\rd");
