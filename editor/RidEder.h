@@ -1,0 +1,508 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor/RidEderHighlighter.h"
+#include "editor/RidEderKbdHandler.h"
+#include "editor/RidEderKeyCmds.h"
+#include "editor/RidEderMiscClasses.h"
+#include "editor/RidEderTextBuffer.h"
+#include "editor/RidEderTypes.h"
+#include "editor/RidEderWordWrap.h"
+#include "editor/RidTextDrawer.h"
+#include "platform/Classes.h"
+#include "platform/Controls.h"
+#include "platform/Delegate.h"
+#include "platform/Graphics.h"
+#include "platform/Types.h"
+
+namespace rid {
+
+// Options of the control, bit n = value n.
+enum class TRidEderorOption {
+  eoAltSetsColumnMode,
+  eoAutoIndent,
+  eoAutoSizeMaxScrollWidth,
+  eoDisableScrollArrows,
+  eoDragDropEditing,
+  eoDropFiles,
+  eoEnhanceHomeKey,
+  eoEnhanceEndKey,
+  eoGroupUndo,
+  eoHalfPageScroll,
+  eoHideShowScrollbars,
+  eoKeepCaretX,
+  eoNoCaret,
+  eoNoSelection,
+  eoRightMouseMovesCursor,
+  eoScrollByOneLess,
+  eoScrollHintFollows,
+  eoScrollPastEof,
+  eoScrollPastEol,
+  eoShowScrollHint,
+  eoShowSpecialChars,
+  eoSmartTabDelete,
+  eoSmartTabs,
+  eoSpecialLineDefaultFg,
+  eoTabIndent,
+  eoTabsToSpaces,
+  eoTrimTrailingSpaces
+};
+using enum TRidEderorOption;
+using TRidEderorOptions = TSet<TRidEderorOption, 27>;
+constexpr uint32_t RidDefaultOptions = 0x026C0192;
+constexpr uint32_t RidScrollOptionsMask = 0x60408;
+
+// What OnStatusChange reports; the bit of each value is 1 << value.
+enum class TRidStatusChange {
+  scAll,
+  scCaretX,
+  scCaretY,
+  scLeftChar,
+  scTopLine,
+  scInsertMode,
+  scModified,
+  scSelection,
+  scReadOnly
+};
+using enum TRidStatusChange;
+using TRidStatusChanges = TSet<TRidStatusChange, 16>;
+
+enum TRidEderCaretType { ctVerticalLine, ctHorizontalLine, ctHalfBlock, ctBlock };
+enum TScrollHintFormat { shfTopLineOnly, shfTopToBottom };
+enum TScrollBarKind { sbHorizontal, sbVertical };
+
+// State flags of the control.
+constexpr uint16_t sfCaretChanged = 1;
+constexpr uint16_t sfScrollbarChanged = 2;
+constexpr uint16_t sfLinesChanging = 4;
+constexpr uint16_t sfIgnoreNextChar = 8;
+constexpr uint16_t sfCaretVisible = 16;
+constexpr uint16_t sfDblClicked = 32;
+constexpr uint16_t sfPossibleGutterClick = 64;
+constexpr uint16_t sfWaitForDragging = 128;
+
+class TCustomRidEder;
+
+using TStatusChangeEvent = Delegate<void(TObject* Sender, TRidStatusChanges Changes)>;
+using TPaintEvent = Delegate<void(TObject* Sender, TCanvas* ACanvas)>;
+using TPaintTransient = Delegate<void(TObject* Sender, TCanvas* Canvas, int32_t TransientType)>;
+using TScrollEvent = Delegate<void(TObject* Sender, TScrollBarKind ScrollBar)>;
+using TSpecialLineColorsEvent = Delegate<void(TObject* Sender, int32_t Line, bool& Special,
+                                              TColor& FG, TColor& BG)>;
+using TGutterGetTextEvent = Delegate<void(TObject* Sender, int32_t aLine, std::string& aText)>;
+using TGutterPaintEvent = Delegate<void(TObject* Sender, int32_t aLine, int32_t X, int32_t Y)>;
+using TPlaceMarkEvent = Delegate<void(TObject* Sender, TRidEderMark*& Mark)>;
+
+// A plugin the control tells of painting and of inserted and deleted lines. It adds itself to
+// its owner's list and leaves it when freed.
+class TRidEderPlugin : public TObject {
+ public:
+  RID_CLASS_NAME(TRidEderPlugin)
+  explicit TRidEderPlugin(TCustomRidEder* AOwner);
+  ~TRidEderPlugin() override;
+  virtual void AfterPaint(TCanvas& ACanvas, const TRect& AClip, int32_t FirstLine,
+                          int32_t LastLine) = 0;
+  virtual void LinesInserted(int32_t FirstLine, int32_t Count) = 0;
+  virtual void LinesDeleted(int32_t FirstLine, int32_t Count) = 0;
+  TCustomRidEder* Owner() const { return FOwner; }
+
+ private:
+  friend class TCustomRidEder;
+  TCustomRidEder* FOwner;
+};
+
+// Raised when painting or scanning cannot go on.
+class ERidEder : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Without the trailing run of tabs and spaces.
+std::string TrimTrailingSpaces(std::string_view S);
+// Empty or only tabs and spaces.
+bool StringIsBlank(std::string_view S);
+
+// The editor control: a line buffer shown highlighted, with gutter, caret, selection in three
+// modes, scroll bars and word wrap.
+class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
+ public:
+  RID_CLASS_NAME(TCustomRidEder)
+  explicit TCustomRidEder(TComponent* AOwner);
+  ~TCustomRidEder() override;
+
+  void Loaded() override;
+
+  // --- the buffer
+  TRidEderStringList* GetLines() const { return FLines; }
+  TStrings* Lines() const { return FLines; }
+  std::string GetText() const { return FLines->GetTextStr(); }
+  void SetText(const std::string& Value) { FLines->SetTextStr(Value); }
+  std::string GetLineText();
+  TRidEderUndoList& GetUndoList() { return *FUndoList; }
+  TRidEderUndoList& GetRedoList() { return *FRedoList; }
+
+  // --- paint lock and invalidation
+  void IncPaintLock();
+  void DecPaintLock();
+  void BeginUpdate() { IncPaintLock(); }
+  void EndUpdate() { DecPaintLock(); }
+  int32_t GetPaintLock() const { return FPaintLock; }
+  uint16_t GetStateFlags() const { return FStateFlags; }
+  void InvalidateGutter() { InvalidateGutterLines(-1, -1); }
+  void InvalidateGutterLine(int32_t Line);
+  void InvalidateGutterLines(int32_t FirstLine, int32_t LastLine);
+  void InvalidateLines(int32_t FirstLine, int32_t LastLine);
+  void InvalidateLine(int32_t Line);
+  void InvalidateSelection();
+  virtual void InvalidateRect(const TRect& ARect, bool AErase);
+
+  // --- indentation helpers
+  int32_t LeftSpaces(std::string_view Line) { return LeftSpacesEx(Line, false); }
+  int32_t LeftSpacesEx(std::string_view Line, bool WantTabs);
+  std::string GetLeftSpacing(int32_t CharCount, bool WantTabs);
+
+  // --- selection
+  TBufferCoord GetBlockBegin() const;
+  TBufferCoord GetBlockEnd() const;
+  TBufferCoord GetRawBlockBegin() const { return FBlockBegin; }
+  TBufferCoord GetRawBlockEnd() const { return FBlockEnd; }
+  void SetBlockBegin(TBufferCoord Value);
+  void SetBlockEnd(TBufferCoord Value);
+  bool SelAvail() const;
+  bool SelAvailMultiLine() const;
+  bool IsSelectionWholeLines();
+  void SelectAll();
+  std::string GetSelText();
+  void SetSelText(const std::string& Value);
+  bool IsPointInSelection(const TBufferCoord& P) const;
+  TRidSelectionMode GetSelectionMode() const { return FSelectionMode; }
+  void SetSelectionMode(TRidSelectionMode Value);
+  TRidSelectionMode GetActiveSelectionMode() const { return FActiveSelectionMode; }
+  void SetActiveSelectionMode(TRidSelectionMode Value);
+
+  // --- caret
+  TBufferCoord GetCaretXY() const { return {FCaretX, FCaretY}; }
+  int32_t GetCaretX() const { return FCaretX; }
+  int32_t GetCaretY() const { return FCaretY; }
+  virtual void SetCaretXY(const TBufferCoord& Value);
+  virtual void InternalSetCaretXY(const TBufferCoord& Value);
+  virtual void SetCaretXYEx(bool EnsureVisible, TBufferCoord Value);
+  void SetCaretX(int32_t Value) { SetCaretXY({Value, FCaretY}); }
+  void SetCaretY(int32_t Value) { SetCaretXY({FCaretX, Value}); }
+  void InternalSetCaretX(int32_t Value) { InternalSetCaretXY({Value, FCaretY}); }
+  void InternalSetCaretY(int32_t Value) { InternalSetCaretXY({FCaretX, Value}); }
+  TDisplayCoord GetDisplayXY();
+  int32_t GetDisplayX() { return GetDisplayXY().Column; }
+  int32_t GetDisplayY();
+  void UpdateLastCaretX();
+  bool IsCaretInView();
+  void GotoLineAndCenter(int32_t Line);
+  void EnsureCursorPosVisible() { EnsureCursorPosVisibleEx(false); }
+  void EnsureCursorPosVisibleEx(bool ForceToMiddle);
+  // Moves columns that fall on a trail byte of Line one to the right.
+  void MoveOffTrailByte(int32_t Line, int32_t& Col1, int32_t& Col2);
+  void HideCaret();
+  void ShowCaret();
+  void UpdateCaret();
+  void InitializeCaret();
+  bool GetCaretAtEndOfRow() const { return FCaretAtEndOfRow; }
+
+  // --- view
+  int32_t GetTopLine() const { return FTopLine; }
+  void SetTopLine(int32_t Value);
+  int32_t GetLeftChar() const { return FLeftChar; }
+  void SetLeftChar(int32_t Value);
+  int32_t GetCharsInWindow() override { return FCharsInWindow; }
+  int32_t GetLinesInWindow() const { return FLinesInWindow; }
+  int32_t GetCharWidth() const { return FCharWidth; }
+  int32_t GetLineHeight() const { return FTextHeight; }
+  int32_t GetGutterWidth() const { return FGutterWidth; }
+  void SetGutterWidth(int32_t Value);
+  // Pixel x of the text's left edge; clamped, the exact value may exceed 32 bits.
+  int32_t GetTextOffset() const;
+  void UpdateScrollBars();
+  // The vertical bar's range maximum, shared by the bar and its thumb handling.
+  int32_t VerticalScrollMax();
+  int32_t HorizontalScrollMax();
+  TScrollStyle GetScrollBarsStyle() const { return FScrollBarsStyle; }
+  void SetScrollBars(TScrollStyle Value);
+  bool GetIsScrolling() const { return FIsScrolling; }
+
+  // --- positions
+  TDisplayCoord BufferToDisplayPos(const TBufferCoord& P);
+  TBufferCoord DisplayToBufferPos(const TDisplayCoord& P);
+  int32_t LineToRow(int32_t Line);
+  int32_t RowToLine(int32_t Row);
+  int32_t DisplayLineCount();
+  void SetInternalDisplayXY(const TDisplayCoord& P);
+  TBufferCoord CharIndexToRowCol(int32_t Index);
+  int32_t RowColToCharIndex(const TBufferCoord& P);
+  int32_t GetSelStart();
+  void SetSelStart(int32_t Value);
+  int32_t GetSelLength();
+  void SetSelLength(int32_t Value);
+  int32_t ColumnToXValue(int32_t Col) const;
+  TDisplayCoord PixelsToRowColumn(int32_t X, int32_t Y);
+  bool GetBookMark(int32_t Number, int32_t& X, int32_t& Y);
+  bool IsBookmark(int32_t Number);
+  void DoLinesInserted(int32_t FirstLine, int32_t Count);
+  void DoLinesDeleted(int32_t FirstLine, int32_t Count);
+  void DoPluginsAfterPaint(TCanvas& ACanvas, const TRect& AClip, int32_t FirstLine,
+                           int32_t LastLine);
+  int32_t PluginCount() const { return static_cast<int32_t>(FPlugins.size()); }
+
+  // --- ranges
+  int32_t ScanFrom(int32_t Index);
+  void ScanRanges();
+
+  // --- properties
+  TRidEderorOptions GetOptions() const { return FOptions; }
+  void SetOptions(TRidEderorOptions Value);
+  TColor GetActiveLineColor() const { return FActiveLineColor; }
+  void SetActiveLineColor(TColor Value);
+  int32_t GetRightEdge() const { return FRightEdge; }
+  void SetRightEdge(int32_t Value);
+  TColor GetRightEdgeColor() const { return FRightEdgeColor; }
+  void SetRightEdgeColor(TColor Value);
+  int32_t GetMaxUndo() const { return FUndoList->GetMaxUndoActions(); }
+  void SetMaxUndo(int32_t Value);
+  TRidCustomHighlighter* GetHighlighter() const { return FHighlighter; }
+  void SetHighlighter(TRidCustomHighlighter* Value);
+  bool GetHideSelection() const { return FHideSelection; }
+  void SetHideSelection(bool Value);
+  bool GetInsertMode() const { return FInsertMode; }
+  void SetInsertMode(bool Value);
+  TRidEderCaretType GetInsertCaret() const { return FInsertCaret; }
+  void SetInsertCaret(TRidEderCaretType Value);
+  TRidEderCaretType GetOverwriteCaret() const { return FOverwriteCaret; }
+  void SetOverwriteCaret(TRidEderCaretType Value);
+  int32_t GetMaxScrollWidth() const { return FMaxScrollWidth; }
+  void SetMaxScrollWidth(int32_t Value);
+  TRidEderKeyStrokes& GetKeystrokes() { return *FKeystrokes; }
+  void SetKeystrokes(TRidEderKeyStrokes* Value);
+  bool GetAlwaysShowCaret() const { return FAlwaysShowCaret; }
+  void SetAlwaysShowCaret(bool Value);
+  int32_t GetExtraLineSpacing() const { return FExtraLineSpacing; }
+  void SetExtraLineSpacing(int32_t Value);
+  TRidGutter& GetGutter() { return *FGutter; }
+  void SetGutter(TRidGutter* Value) { FGutter->Assign(Value); }
+  int32_t GetTabWidth() const { return FTabWidth; }
+  void SetTabWidth(int32_t Value);
+  bool GetWordWrap() const { return FWordWrapPlugin != nullptr; }
+  void SetWordWrap(bool Value);
+  IWordWrapMapper* GetWordWrapPlugin() const { return FWordWrapPlugin.get(); }
+  bool GetWantReturns() const { return FWantReturns; }
+  void SetWantReturns(bool Value) { FWantReturns = Value; }
+  bool GetWantTabs() const { return FWantTabs; }
+  void SetWantTabs(bool Value) { FWantTabs = Value; }
+  TRidGlyph& GetWordWrapGlyph() { return *FWordWrapGlyph; }
+  void SetWordWrapGlyph(TRidGlyph* Value) { FWordWrapGlyph->Assign(Value); }
+  virtual bool GetReadOnly() const { return FReadOnly; }
+  virtual void SetReadOnly(bool Value);
+  bool GetModified() const { return FModified; }
+  void SetModified(bool Value);
+  void UpdateModifiedStatus();
+  bool GetShowEndMarks() const { return FShowEndMarks; }
+  void SetShowEndMarks(bool Value);
+  bool GetSearchKeyActive() const { return FSearchKeyActive; }
+  void SetSearchKeyActive(bool Value);
+  const std::string& GetSearchKey() const { return FSearchKey; }
+  void SetSearchKey(const std::string& Value);
+  TRidSelectedColor& GetSelectedColor() { return *FSelectedColor; }
+  TRidBookMarkOpt& GetBookMarkOptions() { return *FBookMarkOpt; }
+  TRidEderMarkList& GetMarks() { return *FMarkList; }
+  TRidEderSearchCustom* GetSearchEngine() const { return FSearchEngine; }
+  TColor GetScrollHintColor() const { return FScrollHintColor; }
+  void SetScrollHintColor(TColor Value) { FScrollHintColor = Value; }
+  TScrollHintFormat GetScrollHintFormat() const { return FScrollHintFormat; }
+  void SetScrollHintFormat(TScrollHintFormat Value) { FScrollHintFormat = Value; }
+  TheTextDrawer& GetTextDrawer() { return *FTextDrawer; }
+  TRidEderKbdHandler& GetKbdHandler() { return *FKbdHandler; }
+  // The font the control draws with; a proportional font is replaced by a fixed-pitch one.
+  void SetFont(TFont& Value);
+
+  // --- undo grouping
+  void BeginUndoBlock() { FUndoList->BeginBlock(); }
+  void EndUndoBlock() { FUndoList->EndBlock(); }
+  void LockUndo();
+  void UnlockUndo();
+  void ClearUndo();
+
+  // --- status and events
+  void StatusChanged(TRidStatusChanges Changes);
+  TRidStatusChanges GetPendingStatusChanges() const { return FStatusChanges; }
+  virtual void DoChange();
+  virtual void DoOnPaint();
+  virtual void DoOnPaintTransientEx(int32_t TransientType, bool Lock);
+  virtual void DoOnPaintTransient(int32_t TransientType) { DoOnPaintTransientEx(TransientType, false); }
+  virtual bool DoOnSpecialLineColors(int32_t Line, TColor& Foreground, TColor& Background);
+  virtual void DoOnStatusChange(TRidStatusChanges Changes);
+  virtual void DoOnClearBookmark(TRidEderMark*& Mark);
+  virtual void DoOnPlaceBookmark(TRidEderMark*& Mark);
+  virtual void ResetKeystrokes();
+  // The last error that stopped a paint (empty when none).
+  const std::string& GetLastPaintError() const { return FLastPaintError; }
+  int32_t GetPaintErrorCount() const { return FPaintErrorCount; }
+
+  TNotifyEvent OnChange;
+  TPlaceMarkEvent OnClearBookmark;
+  TPlaceMarkEvent OnPlaceBookmark;
+  TPaintEvent OnPaint;
+  TSpecialLineColorsEvent OnSpecialLineColors;
+  TPaintTransient OnPaintTransient;
+  TScrollEvent OnScroll;
+  TGutterGetTextEvent OnGutterGetText;
+  TGutterPaintEvent OnGutterPaint;
+  TStatusChangeEvent OnStatusChange;
+  TNotifyEvent OnLoaded;
+  TNotifyEvent OnGutterWidthChange;
+
+  // --- IRidWordWrapEditor
+  int32_t GetLineCount() override { return FLines->GetCount(); }
+  std::string GetExpandedString(int32_t Index) override {
+    return FLines->GetExpandedString(Index);
+  }
+  TRidCharSet GetIdentChars() override;
+
+  // --- framework
+  void Dispatch(TMessage& Message) override;
+  void Resize() override;
+  void DoEnter() override;
+  void DoExit() override;
+  void KeyUp(uint16_t& Key, TShiftState Shift) override;
+
+ protected:
+  void Paint() override;
+  virtual void PaintGutter(const TRect& AClip, int32_t FirstRow, int32_t LastRow);
+  virtual void PaintTextLines(TRect AClip, int32_t FirstRow, int32_t LastRow, int32_t FirstCol,
+                              int32_t LastCol);
+  virtual void LinesChanged(TObject* Sender);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void FontChanged() override;
+
+ private:
+  friend class TRidEderPlugin;
+  struct TPaintState;  // per-paint values (RidEderPaint.cpp)
+
+  // handlers
+  void LinesChanging(TObject* Sender);
+  void ListCleared(TObject* Sender);
+  void ListDeleted(TObject* Sender, int32_t Index, int32_t Count);
+  void ListInserted(TObject* Sender, int32_t Index, int32_t Count);
+  void ListPutted(TObject* Sender, int32_t Index, int32_t Count);
+  void UndoRedoAdded(TObject* Sender);
+  void SelectedColorsChanged(TObject* Sender);
+  void BookmarkOptionsChanged(TObject* Sender);
+  void GutterChanged(TObject* Sender);
+  void WordWrapGlyphChange(TObject* Sender);
+  void MarkListChange(TObject* Sender);
+  void HighlighterAttrChanged(TObject* Sender);
+  void FontHolderChanged(TObject* Sender);
+  void RecalcCharExtent();
+  void SizeOrFontChanged(bool bFont);
+  void GrowMaxScrollWidth(int32_t Index);
+
+  // scrolling
+  void WMHScroll(TMessage& Msg);
+  void WMVScroll(TMessage& Msg);
+  void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);
+  void SetTextOffsetFromLeftChar();
+
+  // painting
+  void PaintLines(TPaintState& S);
+  void ComputeSelectionInfo(TPaintState& S);
+  void PaintToken(TPaintState& S, std::string_view Token, int32_t TokenLen,
+                  int32_t CharsBefore, int32_t First, int32_t Last);
+  void AddHighlightToken(TPaintState& S, std::string_view Token, int32_t CharsBefore,
+                         int32_t TokenLen, TRidHighlighterAttributes* Attri);
+  void PaintHighlightToken(TPaintState& S, bool FillToEOL);
+  void AdjustEndRect(TPaintState& S, TRect& R);
+  void DrawMark(TRidEderMark* AMark, int32_t& AOffset, int32_t ARow);
+  TColor GetEditorBackground(bool CaretRow);
+  void ReportPaintError(const std::string& Message);
+
+  TRidEderStringList* FLines;  // owned (FOwnLines)
+  std::unique_ptr<TRidEderStringList> FOwnLines;
+  std::unique_ptr<TRidEderUndoList> FUndoList;
+  std::unique_ptr<TRidEderUndoList> FRedoList;
+  std::unique_ptr<TFont> FFontDummy;
+  std::unique_ptr<TRidSelectedColor> FSelectedColor;
+  std::unique_ptr<TRidBookMarkOpt> FBookMarkOpt;
+  std::unique_ptr<TRidGutter> FGutter;
+  std::unique_ptr<TRidGlyph> FWordWrapGlyph;
+  std::unique_ptr<TRidGlyph> FEndMarkGlyph;
+  std::unique_ptr<TheTextDrawer> FTextDrawer;
+  std::unique_ptr<TRidEderKeyStrokes> FKeystrokes;
+  std::unique_ptr<TRidEderKbdHandler> FKbdHandler;
+  std::unique_ptr<TRidEderMarkList> FMarkList;
+  std::unique_ptr<TRidInternalImage> FInternalImage;
+  std::unique_ptr<IWordWrapMapper> FWordWrapPlugin;
+  std::vector<TRidEderPlugin*> FPlugins;  // not owned: each plugin leaves when freed
+  TRidCustomHighlighter* FHighlighter = nullptr;  // not owned: free notification
+  TRidEderSearchCustom* FSearchEngine = nullptr;  // not owned
+
+  TColor FActiveLineColor = clNone;
+  int32_t FRightEdge = 80;
+  TColor FRightEdgeColor = clSilver;
+  int32_t FGutterWidth = 30;
+  int64_t FTextOffset = 32;
+  int32_t FCharWidth = 8;
+  int32_t FTextHeight = 16;
+  int32_t FCharsInWindow = 0;
+  int32_t FLinesInWindow = 0;
+  int32_t FExtraLineSpacing = 0;
+  int32_t FLeftChar = 1;
+  int32_t FTopLine = 1;
+  int32_t FCaretX = 1;
+  int32_t FCaretY = 1;
+  int32_t FLastCaretX = 1;
+  bool FCaretAtEndOfRow = false;
+  TPoint FCaretOffset;
+  TBufferCoord FBlockBegin{1, 1};
+  TBufferCoord FBlockEnd{1, 1};
+  TRidSelectionMode FSelectionMode = smNormal;
+  TRidSelectionMode FActiveSelectionMode = smNormal;
+  int32_t FMaxScrollWidth = 1024;
+  TScrollStyle FScrollBarsStyle = ssBoth;
+  TRidEderCaretType FInsertCaret = ctVerticalLine;
+  TRidEderCaretType FOverwriteCaret = ctBlock;
+  bool FInsertMode = true;
+  bool FHideSelection = false;
+  bool FAlwaysShowCaret = false;
+  bool FWantReturns = true;
+  bool FWantTabs = false;
+  bool FReadOnly = false;
+  bool FModified = false;
+  bool FShowSpecialChars = false;
+  bool FShowEndMarks = false;
+  bool FSearchKeyActive = false;
+  bool FIsScrolling = false;
+  bool FDestroying = false;
+  std::string FSearchKey;
+  int32_t FTabWidth = 8;
+  TColor FScrollHintColor = clInfoBk;
+  TScrollHintFormat FScrollHintFormat = shfTopLineOnly;
+  TRidEderorOptions FOptions = TRidEderorOptions::FromBits(RidDefaultOptions);
+  TRidStatusChanges FStatusChanges;
+  uint16_t FStateFlags = 0;
+  TRect FInvalidateRect;
+  int32_t FPaintLock = 0;
+  int32_t FPaintTransientLock = 0;
+  std::string FLastPaintError;
+  int32_t FPaintErrorCount = 0;
+};
+
+class TRidEder : public TCustomRidEder {
+ public:
+  RID_CLASS_NAME(TRidEder)
+  using TCustomRidEder::TCustomRidEder;
+};
+
+}  // namespace rid

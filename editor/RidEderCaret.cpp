@@ -1,0 +1,829 @@
+// Caret, selection, scrolling and the conversions between buffer and display positions.
+#include <algorithm>
+#include <climits>
+
+#include "editor/RidEder.h"
+#include "platform/Locale.h"
+
+namespace rid {
+
+namespace {
+
+bool IsLead(char c) {
+  auto b = static_cast<uint8_t>(c);
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Whether 1-based column Col of Line is the second byte of a double-byte character.
+bool OnTrailByte(std::string_view Line, int32_t Col) {
+  if (Col < 2 || Col > static_cast<int32_t>(Line.size())) return false;
+  int32_t i = 1;
+  while (i < Col) i += IsLead(Line[i - 1]) && i < static_cast<int32_t>(Line.size()) ? 2 : 1;
+  return i > Col;
+}
+
+constexpr int64_t PixelLimit = int64_t(1) << 30;
+
+int32_t ClampPixels(int64_t V) {
+  return static_cast<int32_t>(std::clamp<int64_t>(V, -PixelLimit, PixelLimit));
+}
+
+bool CoordLess(const TBufferCoord& A, const TBufferCoord& B) {
+  return A.Line < B.Line || (A.Line == B.Line && A.Char < B.Char);
+}
+
+}  // namespace
+
+// --- selection
+
+TBufferCoord TCustomRidEder::GetBlockBegin() const {
+  return CoordLess(FBlockEnd, FBlockBegin) ? FBlockEnd : FBlockBegin;
+}
+
+TBufferCoord TCustomRidEder::GetBlockEnd() const {
+  return CoordLess(FBlockEnd, FBlockBegin) ? FBlockBegin : FBlockEnd;
+}
+
+bool TCustomRidEder::SelAvail() const {
+  return FBlockBegin.Char != FBlockEnd.Char ||
+         (FBlockBegin.Line != FBlockEnd.Line && FActiveSelectionMode != smColumn);
+}
+
+bool TCustomRidEder::SelAvailMultiLine() const {
+  return FBlockBegin.Line != FBlockEnd.Line && FActiveSelectionMode != smColumn;
+}
+
+bool TCustomRidEder::IsSelectionWholeLines() {
+  return SelAvail() && GetBlockBegin().Char == 1 &&
+         GetBlockEnd().Char > static_cast<int32_t>(GetLineText().size());
+}
+
+void TCustomRidEder::SetBlockBegin(TBufferCoord Value) {
+  FActiveSelectionMode = FSelectionMode;
+  if (FOptions.Contains(eoScrollPastEol) && !GetWordWrap())
+    Value.Char = std::clamp(Value.Char, 1, FMaxScrollWidth + 1);
+  else
+    Value.Char = std::max(Value.Char, 1);
+  Value.Line = std::clamp(Value.Line, 1, std::max(FLines->GetCount(), 1));
+  if (FActiveSelectionMode == smNormal) {
+    int32_t len = Value.Line <= FLines->GetCount()
+                      ? static_cast<int32_t>(FLines->GetView(Value.Line - 1).size())
+                      : 0;
+    Value.Char = std::min(Value.Char, len + 1);
+  }
+  if (SelAvail()) {
+    int32_t lo = std::min({Value.Line, FBlockBegin.Line, FBlockEnd.Line});
+    int32_t hi = std::max({Value.Line, FBlockBegin.Line, FBlockEnd.Line});
+    FBlockBegin = FBlockEnd = Value;
+    InvalidateLines(lo, hi);
+    StatusChanged({scSelection});
+  } else {
+    bool moved = !(FBlockBegin == Value) || !(FBlockEnd == Value);
+    FBlockBegin = FBlockEnd = Value;
+    if (moved) StatusChanged({scSelection});
+  }
+}
+
+void TCustomRidEder::SetBlockEnd(TBufferCoord Value) {
+  FActiveSelectionMode = FSelectionMode;
+  if (FOptions.Contains(eoNoSelection)) return;
+  if (FOptions.Contains(eoScrollPastEol) && !GetWordWrap())
+    Value.Char = std::clamp(Value.Char, 1, FMaxScrollWidth + 1);
+  else
+    Value.Char = std::max(Value.Char, 1);
+  Value.Line = std::clamp(Value.Line, 1, std::max(FLines->GetCount(), 1));
+  if (FActiveSelectionMode == smNormal) {
+    int32_t len = Value.Line <= FLines->GetCount()
+                      ? static_cast<int32_t>(FLines->GetView(Value.Line - 1).size())
+                      : 0;
+    Value.Char = std::min(Value.Char, len + 1);
+  }
+  if (Value.Line <= FLines->GetCount() && OnTrailByte(FLines->GetView(Value.Line - 1), Value.Char))
+    --Value.Char;
+  if (Value == FBlockEnd) return;
+  if (FActiveSelectionMode != smColumn || FBlockBegin.Char == Value.Char ||
+      Value.Char == FBlockEnd.Char) {
+    int32_t old = FBlockEnd.Line;
+    FBlockEnd = Value;
+    if (FActiveSelectionMode != smColumn || FBlockBegin.Char != FBlockEnd.Char)
+      InvalidateLines(old, FBlockEnd.Line);
+  } else {
+    int32_t lo = std::min({FBlockBegin.Line, FBlockEnd.Line, Value.Line});
+    int32_t hi = std::max({FBlockBegin.Line, FBlockEnd.Line, Value.Line});
+    InvalidateLines(lo, hi);
+    FBlockEnd = Value;
+  }
+  StatusChanged({scSelection});
+}
+
+void TCustomRidEder::SelectAll() {
+  IncPaintLock();
+  TBufferCoord last{1, 1};
+  if (FLines->GetCount() > 0)
+    last = {static_cast<int32_t>(FLines->GetView(FLines->GetCount() - 1).size()) + 1,
+            FLines->GetCount()};
+  SetCaretXYEx(false, last);
+  SetBlockBegin({1, 1});
+  SetBlockEnd(last);
+  StatusChanged({scSelection});
+  InvalidateLines(-1, -1);
+  DecPaintLock();
+}
+
+bool TCustomRidEder::IsPointInSelection(const TBufferCoord& P) const {
+  if (!SelAvail()) return false;
+  TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
+  if (P.Line < b.Line || P.Line > e.Line) return false;
+  switch (FActiveSelectionMode) {
+    case smLine:
+      return true;
+    case smColumn: {
+      int32_t lo = std::min(b.Char, e.Char), hi = std::max(b.Char, e.Char);
+      return P.Char >= lo && P.Char < hi;
+    }
+    default:
+      return (P.Line > b.Line || P.Char >= b.Char) && (P.Line < e.Line || P.Char < e.Char);
+  }
+}
+
+// The selected bytes; lines are joined with CR LF.
+std::string TCustomRidEder::GetSelText() {
+  if (!SelAvail()) return {};
+  TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
+  std::string out;
+  auto line = [&](int32_t L) { return std::string(FLines->GetView(L - 1)); };
+  switch (FActiveSelectionMode) {
+    case smNormal:
+      for (int32_t L = b.Line; L <= e.Line && L <= FLines->GetCount(); ++L) {
+        std::string s = line(L);
+        int32_t from = L == b.Line ? b.Char - 1 : 0;
+        int32_t to = L == e.Line ? e.Char - 1 : static_cast<int32_t>(s.size());
+        from = std::min<int32_t>(from, s.size());
+        to = std::min<int32_t>(to, s.size());
+        if (to > from) out += s.substr(from, to - from);
+        if (L != e.Line) out += "\r\n";
+      }
+      break;
+    case smLine:
+      for (int32_t L = b.Line; L <= e.Line && L <= FLines->GetCount(); ++L) {
+        out += line(L);
+        if (L != e.Line || L < FLines->GetCount()) out += "\r\n";
+      }
+      break;
+    case smColumn: {
+      TDisplayCoord db = BufferToDisplayPos(b), de = BufferToDisplayPos(e);
+      int32_t c1 = std::min(db.Column, de.Column), c2 = std::max(db.Column, de.Column);
+      for (int32_t row = std::min(db.Row, de.Row); row <= std::max(db.Row, de.Row); ++row) {
+        TBufferCoord p1 = DisplayToBufferPos({c1, row}), p2 = DisplayToBufferPos({c2, row});
+        if (p1.Line > FLines->GetCount()) break;
+        MoveOffTrailByte(p1.Line, p1.Char, p2.Char);
+        std::string s = line(p1.Line);
+        int32_t from = std::min<int32_t>(p1.Char - 1, s.size());
+        int32_t to = std::min<int32_t>(p2.Char - 1, s.size());
+        std::string piece = to > from ? s.substr(from, to - from) : std::string();
+        if (!FOptions.Contains(eoTrimTrailingSpaces) &&
+            static_cast<int32_t>(piece.size()) < c2 - c1)
+          piece.append(c2 - c1 - piece.size(), ' ');
+        if (!out.empty() || row != std::min(db.Row, de.Row)) out += "\r\n";
+        out += piece;
+      }
+      break;
+    }
+  }
+  return out;
+}
+
+// Replaces the selection by Value in the normal and line modes (column insertion is not yet
+// built: a column selection is replaced as if it were normal).
+void TCustomRidEder::SetSelText(const std::string& Value) {
+  BeginUndoBlock();
+  IncPaintLock();
+  try {
+    if (!SelAvail()) FActiveSelectionMode = FSelectionMode;
+    TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
+    if (SelAvail()) {
+      FUndoList->AddChange(urDeleteCaretEnd, FBlockBegin, FBlockEnd, GetSelText(),
+                           FActiveSelectionMode);
+    } else {
+      b = e = GetCaretXY();
+    }
+    if (FLines->GetCount() == 0) FLines->Add("");
+    if (FActiveSelectionMode == smLine && SelAvail()) {
+      b.Char = 1;
+      if (e.Line < FLines->GetCount()) {
+        e = {1, e.Line + 1};
+      } else {
+        e.Char = static_cast<int32_t>(FLines->GetView(e.Line - 1).size()) + 1;
+      }
+    }
+    b.Line = std::min(b.Line, FLines->GetCount());
+    e.Line = std::min(e.Line, FLines->GetCount());
+    std::string head(FLines->GetView(b.Line - 1));
+    std::string tail(FLines->GetView(e.Line - 1));
+    if (static_cast<int32_t>(head.size()) < b.Char - 1) head.append(b.Char - 1 - head.size(), ' ');
+    head.resize(b.Char - 1);
+    tail = e.Char - 1 < static_cast<int32_t>(tail.size()) ? tail.substr(e.Char - 1) : "";
+    // Split the inserted text into lines at CR LF, CR or LF.
+    std::vector<std::string> parts(1);
+    for (size_t i = 0; i < Value.size(); ++i) {
+      if (Value[i] == '\r' || Value[i] == '\n') {
+        if (Value[i] == '\r' && i + 1 < Value.size() && Value[i + 1] == '\n') ++i;
+        parts.emplace_back();
+      } else {
+        parts.back() += Value[i];
+      }
+    }
+    FLines->BeginUpdate();
+    if (e.Line > b.Line) FLines->DeleteLines(b.Line, e.Line - b.Line);
+    TBufferCoord endPos{static_cast<int32_t>((parts.size() == 1 ? head.size() : 0) +
+                                             parts.back().size()) + 1,
+                        b.Line + static_cast<int32_t>(parts.size()) - 1};
+    if (parts.size() == 1) {
+      FLines->Put(b.Line - 1, head + parts[0] + tail);
+    } else {
+      FLines->Put(b.Line - 1, head + parts[0]);
+      for (size_t k = 1; k < parts.size(); ++k) {
+        std::string s = parts[k];
+        if (k + 1 == parts.size()) s += tail;
+        FLines->Insert(b.Line - 1 + static_cast<int32_t>(k), s);
+      }
+    }
+    FLines->EndUpdate();
+    if (e.Line > b.Line) DoLinesDeleted(b.Line + 1, e.Line - b.Line);
+    if (parts.size() > 1) DoLinesInserted(b.Line + 1, static_cast<int32_t>(parts.size()) - 1);
+    FBlockBegin = FBlockEnd = endPos;
+    InternalSetCaretXY(endPos);
+    if (!Value.empty() && FActiveSelectionMode != smColumn)
+      FUndoList->AddChange(urInsert, b, endPos, "", FActiveSelectionMode);
+    StatusChanged({scSelection});
+  } catch (...) {
+    DecPaintLock();
+    EndUndoBlock();
+    throw;
+  }
+  DecPaintLock();
+  EndUndoBlock();
+}
+
+// --- caret
+
+TDisplayCoord TCustomRidEder::GetDisplayXY() {
+  TDisplayCoord r = BufferToDisplayPos(GetCaretXY());
+  if (GetWordWrap() && FCaretAtEndOfRow) {
+    if (r.Column == 1 && r.Row > 1) {
+      r.Row -= 1;
+      r.Column = FWordWrapPlugin->GetRowLength(r.Row) + 1;
+    } else {
+      FCaretAtEndOfRow = false;
+    }
+  }
+  return r;
+}
+
+int32_t TCustomRidEder::GetDisplayY() {
+  return GetWordWrap() ? GetDisplayXY().Row : FCaretY;
+}
+
+void TCustomRidEder::SetCaretXY(const TBufferCoord& Value) {
+  IncPaintLock();
+  try {
+    FStatusChanges.Include(scSelection);
+    SetCaretXYEx(true, Value);
+    if (SelAvail()) InvalidateSelection();
+    FBlockBegin = FBlockEnd = GetCaretXY();
+  } catch (...) {
+    DecPaintLock();
+    throw;
+  }
+  DecPaintLock();
+}
+
+void TCustomRidEder::InternalSetCaretXY(const TBufferCoord& Value) { SetCaretXYEx(true, Value); }
+
+void TCustomRidEder::SetCaretXYEx(bool EnsureVisible, TBufferCoord Value) {
+  FCaretAtEndOfRow = false;
+  if (HandleAllocated()) DoOnPaintTransient(0);
+  int64_t maxX = GetWordWrap() ? INT64_MAX : int64_t(FMaxScrollWidth) + 1;
+  bool pastEol = FOptions.Contains(eoScrollPastEol);
+  if (Value.Line > FLines->GetCount()) Value.Line = FLines->GetCount();
+  if (Value.Line >= 1) {
+    if (!pastEol) maxX = int64_t(FLines->GetView(Value.Line - 1).size()) + 1;
+  } else {
+    Value.Line = 1;
+    if (!pastEol) maxX = 1;
+  }
+  if (Value.Char > maxX && (!pastEol || !FOptions.Contains(eoAutoSizeMaxScrollWidth)))
+    Value.Char = static_cast<int32_t>(maxX);
+  Value.Char = std::max(Value.Char, 1);
+  if (Value == GetCaretXY()) {
+    UpdateLastCaretX();
+    if (HandleAllocated()) DoOnPaintTransient(1);
+    return;
+  }
+  IncPaintLock();
+  try {
+    if (Value.Char != FCaretX) {
+      FCaretX = Value.Char;
+      FStatusChanges.Include(scCaretX);
+    }
+    if (Value.Line != FCaretY) {
+      if (FActiveLineColor != clNone) {
+        InvalidateLine(Value.Line);
+        InvalidateLine(FCaretY);
+      }
+      FCaretY = Value.Line;
+      FStatusChanges.Include(scCaretY);
+    }
+    UpdateLastCaretX();
+    if (EnsureVisible) EnsureCursorPosVisible();
+    FStateFlags |= sfCaretChanged | sfScrollbarChanged;
+  } catch (...) {
+    DecPaintLock();
+    throw;
+  }
+  DecPaintLock();
+  if (HandleAllocated()) DoOnPaintTransient(1);
+}
+
+void TCustomRidEder::UpdateLastCaretX() { FLastCaretX = GetDisplayX(); }
+
+bool TCustomRidEder::IsCaretInView() {
+  TDisplayCoord d = GetDisplayXY();
+  return d.Column >= FLeftChar && int64_t(d.Column) <= int64_t(FLeftChar) + FCharsInWindow &&
+         d.Row >= FTopLine && int64_t(d.Row) <= int64_t(FTopLine) + FLinesInWindow;
+}
+
+void TCustomRidEder::GotoLineAndCenter(int32_t Line) {
+  SetCaretXYEx(false, {1, Line});
+  if (SelAvail()) InvalidateSelection();
+  FBlockBegin = FBlockEnd = GetCaretXY();
+  EnsureCursorPosVisibleEx(true);
+}
+
+void TCustomRidEder::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
+  IncPaintLock();
+  try {
+    TDisplayCoord d = GetDisplayXY();
+    if (d.Column < FLeftChar)
+      SetLeftChar(d.Column);
+    else if (FCharsInWindow >= 1 && int64_t(d.Column) >= int64_t(FLeftChar) + FCharsInWindow)
+      SetLeftChar(d.Column - FCharsInWindow + 1);
+    int32_t row = d.Row;
+    if (ForceToMiddle) {
+      if (row < FTopLine || row > FTopLine + FLinesInWindow - 1)
+        SetTopLine(row - (FLinesInWindow - 1) / 2);
+    } else if (row < FTopLine) {
+      SetTopLine(row);
+    } else if (row > FTopLine + std::max(FLinesInWindow, 1) - 1) {
+      SetTopLine(row - (FLinesInWindow - 1));
+    }
+  } catch (...) {
+    DecPaintLock();
+    throw;
+  }
+  DecPaintLock();
+}
+
+void TCustomRidEder::MoveOffTrailByte(int32_t Line, int32_t& Col1, int32_t& Col2) {
+  if (Line < 1 || Line > FLines->GetCount()) return;
+  std::string_view s = FLines->GetView(Line - 1);
+  if (OnTrailByte(s, Col1)) ++Col1;
+  if (OnTrailByte(s, Col2)) ++Col2;
+}
+
+void TCustomRidEder::HideCaret() {
+  if (!(FStateFlags & sfCaretVisible) || !HandleAllocated()) return;
+  if (rid::HideCaret(GetHandle())) FStateFlags &= ~sfCaretVisible;
+}
+
+void TCustomRidEder::ShowCaret() {
+  if (FOptions.Contains(eoNoCaret) || (FStateFlags & sfCaretVisible) || !HandleAllocated()) return;
+  if (rid::ShowCaret(GetHandle())) FStateFlags |= sfCaretVisible;
+}
+
+void TCustomRidEder::InitializeCaret() {
+  if (!HandleAllocated()) return;
+  TRidEderCaretType ct = FInsertMode ? FInsertCaret : FOverwriteCaret;
+  int32_t w, h;
+  switch (ct) {
+    case ctHorizontalLine:
+      w = FCharWidth, h = 2, FCaretOffset = {0, FTextHeight - 2};
+      break;
+    case ctHalfBlock:
+      w = FCharWidth, h = (FTextHeight - 2) / 2, FCaretOffset = {0, h};
+      break;
+    case ctBlock:
+      w = FCharWidth, h = FTextHeight - 2, FCaretOffset = {0, 0};
+      break;
+    default:
+      w = 2, h = FTextHeight - 2, FCaretOffset = {-1, 0};
+  }
+  FStateFlags &= ~sfCaretVisible;
+  if (Focused() || FAlwaysShowCaret) {
+    CreateCaret(GetHandle(), w, h);
+    UpdateCaret();
+  }
+}
+
+void TCustomRidEder::UpdateCaret() {
+  if (FPaintLock != 0 || (!Focused() && !FAlwaysShowCaret)) {
+    FStateFlags |= sfCaretChanged;
+    return;
+  }
+  FStateFlags &= ~sfCaretChanged;
+  TDisplayCoord d = GetDisplayXY();
+  if (GetWordWrap() && d.Column > FCharsInWindow + 1) d.Column = FCharsInWindow + 1;
+  int64_t x = (int64_t(d.Column) - 1) * FCharWidth + FTextOffset;
+  int64_t y = (int64_t(d.Row) - FTopLine) * FTextHeight;
+  int32_t cx = ClampPixels(x + FCaretOffset.X), cy = ClampPixels(y + FCaretOffset.Y + 1);
+  TRect client = GetClientRect();
+  bool outside = x < FGutterWidth || x > client.Right || y < client.Top || y > client.Bottom;
+  SetCaretPos(cx, cy);
+  if (outside)
+    HideCaret();
+  else
+    ShowCaret();
+}
+
+// --- view
+
+int32_t TCustomRidEder::GetTextOffset() const { return ClampPixels(FTextOffset); }
+
+void TCustomRidEder::SetTextOffsetFromLeftChar() {
+  FTextOffset = int64_t(FGutterWidth) + 2 - (int64_t(FLeftChar) - 1) * FCharWidth;
+}
+
+int32_t TCustomRidEder::ColumnToXValue(int32_t Col) const {
+  return ClampPixels((int64_t(Col) - 1) * FCharWidth + FTextOffset);
+}
+
+void TCustomRidEder::SetTopLine(int32_t Value) {
+  int32_t count = DisplayLineCount();
+  int32_t maxTop = FOptions.Contains(eoScrollPastEof) ? count : count - FLinesInWindow + 1;
+  Value = std::clamp(Value, 1, std::max(maxTop, 1));
+  if (Value == FTopLine) return;
+  int32_t delta = FTopLine - Value;
+  FTopLine = Value;
+  if (HandleAllocated()) {
+    if (std::abs(delta) < FLinesInWindow)
+      ScrollWindow(0, FTextHeight * delta);
+    else
+      Invalidate();
+  }
+  UpdateScrollBars();
+  StatusChanged({scTopLine});
+}
+
+void TCustomRidEder::SetLeftChar(int32_t Value) {
+  if (GetWordWrap()) Value = 1;
+  int32_t maxVal;
+  if (!FOptions.Contains(eoScrollPastEol)) {
+    int32_t longest = FLines->GetLengthOfLongestLine();
+    maxVal = longest > FCharsInWindow ? longest - FCharsInWindow + 1 : 1;
+  } else if (FOptions.Contains(eoAutoSizeMaxScrollWidth)) {
+    maxVal = MaxInt - FCharsInWindow;
+  } else {
+    maxVal = FMaxScrollWidth - FCharsInWindow + 1;
+  }
+  Value = std::clamp(Value, 1, std::max(maxVal, 1));
+  if (Value == FLeftChar) return;
+  int64_t delta = int64_t(FLeftChar) - Value;
+  FLeftChar = Value;
+  SetTextOffsetFromLeftChar();
+  if (HandleAllocated()) {
+    if (std::abs(delta) < FCharsInWindow) {
+      TRect r = GetClientRect();
+      r.Left = FGutterWidth + 2;
+      ScrollWindow(static_cast<int32_t>(delta * FCharWidth), 0, &r, &r);
+    } else {
+      InvalidateLines(-1, -1);
+    }
+  }
+  if (FOptions.Contains(eoAutoSizeMaxScrollWidth) && FOptions.Contains(eoScrollPastEol) &&
+      int64_t(FLeftChar) + FCharsInWindow > FMaxScrollWidth)
+    SetMaxScrollWidth(static_cast<int32_t>(
+        std::min<int64_t>(int64_t(FLeftChar) + FCharsInWindow, MaxInt - 1)));
+  else
+    UpdateScrollBars();
+  StatusChanged({scLeftChar});
+}
+
+void TCustomRidEder::SetGutterWidth(int32_t Value) {
+  Value = std::max(Value, 0);
+  if (FGutterWidth == Value) return;
+  FGutterWidth = Value;
+  SetTextOffsetFromLeftChar();
+  if (!HandleAllocated()) return;
+  FCharsInWindow = std::max(ClientWidth() - FGutterWidth - 2, 0) / FCharWidth;
+  if (GetWordWrap()) FWordWrapPlugin->DisplayChanged();
+  UpdateScrollBars();
+  Invalidate();
+}
+
+void TCustomRidEder::SetScrollBars(TScrollStyle Value) {
+  if (FScrollBarsStyle == Value) return;
+  FScrollBarsStyle = Value;
+  TWinControl::SetScrollBars(Value);
+  UpdateScrollBars();
+  Invalidate();
+}
+
+int32_t TCustomRidEder::VerticalScrollMax() {
+  int64_t m = DisplayLineCount();
+  if (FOptions.Contains(eoScrollPastEof)) m += FLinesInWindow - 1;
+  return static_cast<int32_t>(std::clamp<int64_t>(m, 1, MaxInt));
+}
+
+int32_t TCustomRidEder::HorizontalScrollMax() {
+  if (FOptions.Contains(eoScrollPastEol)) return FMaxScrollWidth;
+  return std::max(FLines->GetLengthOfLongestLine(), 1);
+}
+
+void TCustomRidEder::UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos,
+                                        bool Hidden) {
+  TScrollInfo si;
+  si.fMask = SIF_ALL;
+  if (!FOptions.Contains(eoHideShowScrollbars)) si.fMask |= SIF_DISABLENOSCROLL;
+  bool scaled = Max > 32767;
+  if (scaled) {
+    si.nMin = 0;
+    si.nMax = 32767;
+    si.nPage = static_cast<uint32_t>(std::max(MulDiv(32767, Page, Max), 0));
+    si.nPos = MulDiv(32767, Pos, Max);
+  } else {
+    si.nMin = 1;
+    si.nMax = Max;
+    si.nPage = static_cast<uint32_t>(std::max(Page, 0));
+    si.nPos = Pos;
+  }
+  si.nTrackPos = si.nPos;
+  ShowScrollBar(Bar,
+                !Hidden && (!FOptions.Contains(eoHideShowScrollbars) || scaled || Max > Page));
+  SetScrollInfo(Bar, si, true);
+  int32_t first = Bar == SB_VERT ? FTopLine : FLeftChar;
+  bool more = Max > Page;
+  uint32_t arrows;
+  if (!FOptions.Contains(eoDisableScrollArrows) && more) {
+    arrows = ESB_ENABLE_BOTH;
+  } else {
+    bool atStart = first < 2;
+    bool atEnd = int64_t(Max) <= int64_t(first) + Page - 1;
+    arrows = (atStart ? ESB_DISABLE_LEFT : 0) | (atEnd ? ESB_DISABLE_RIGHT : 0);
+  }
+  EnableScrollBar(Bar, arrows);
+}
+
+void TCustomRidEder::UpdateScrollBars() {
+  if (!HandleAllocated() || FPaintLock != 0) {
+    FStateFlags |= sfScrollbarChanged;
+    return;
+  }
+  FStateFlags &= ~sfScrollbarChanged;
+  if (FScrollBarsStyle == ssNone) {
+    ShowScrollBar(SB_HORZ, false);
+    ShowScrollBar(SB_VERT, false);
+    return;
+  }
+  bool horz = FScrollBarsStyle == ssHorizontal || FScrollBarsStyle == ssBoth;
+  bool vert = FScrollBarsStyle == ssVertical || FScrollBarsStyle == ssBoth;
+  if (horz && !GetWordWrap())
+    UpdateOneScrollBar(SB_HORZ, HorizontalScrollMax(), FCharsInWindow, FLeftChar, false);
+  else
+    ShowScrollBar(SB_HORZ, false);
+  if (vert)
+    UpdateOneScrollBar(SB_VERT, VerticalScrollMax(), FLinesInWindow, FTopLine, false);
+  else
+    ShowScrollBar(SB_VERT, false);
+}
+
+void TCustomRidEder::WMHScroll(TMessage& Msg) {
+  Msg.Result = 0;
+  int32_t code = static_cast<int32_t>(Msg.WParam & 0xFFFF);
+  int32_t page = FOptions.Contains(eoScrollByOneLess) ? FCharsInWindow - 1 : FCharsInWindow;
+  switch (code) {
+    case SB_LINELEFT: SetLeftChar(FLeftChar - 1); break;
+    case SB_LINERIGHT: SetLeftChar(FLeftChar + 1); break;
+    case SB_PAGELEFT: SetLeftChar(FLeftChar - page); break;
+    case SB_PAGERIGHT: SetLeftChar(FLeftChar + page); break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: {
+      FIsScrolling = true;
+      TScrollInfo si;
+      si.fMask = SIF_TRACKPOS;
+      GetScrollInfo(SB_HORZ, si);
+      int32_t pos = code == SB_THUMBTRACK ? si.nTrackPos : static_cast<int32_t>(Msg.WParam >> 16);
+      int32_t m = HorizontalScrollMax();
+      SetLeftChar(m > 32767 ? MulDiv(m, pos, 32767) : pos);
+      break;
+    }
+    case SB_LEFT: SetLeftChar(1); break;
+    case SB_RIGHT:
+      SetLeftChar(FOptions.Contains(eoScrollPastEol) ? FMaxScrollWidth - FCharsInWindow + 1
+                                                     : FLines->GetLengthOfLongestLine());
+      break;
+    case SB_ENDSCROLL: FIsScrolling = false; break;
+  }
+  if (OnScroll) OnScroll(this, sbHorizontal);
+}
+
+void TCustomRidEder::WMVScroll(TMessage& Msg) {
+  Msg.Result = 0;
+  int32_t code = static_cast<int32_t>(Msg.WParam & 0xFFFF);
+  int32_t page = FOptions.Contains(eoScrollByOneLess) ? FLinesInWindow - 1 : FLinesInWindow;
+  switch (code) {
+    case SB_LINEUP: SetTopLine(FTopLine - 1); break;
+    case SB_LINEDOWN: SetTopLine(FTopLine + 1); break;
+    case SB_PAGEUP: SetTopLine(FTopLine - page); break;
+    case SB_PAGEDOWN: SetTopLine(FTopLine + page); break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: {
+      FIsScrolling = true;
+      TScrollInfo si;
+      si.fMask = SIF_TRACKPOS;
+      GetScrollInfo(SB_VERT, si);
+      int32_t pos = code == SB_THUMBTRACK ? si.nTrackPos : static_cast<int32_t>(Msg.WParam >> 16);
+      // Scaled back with the same maximum the bar was given, so a drag lands where it shows.
+      int32_t m = VerticalScrollMax();
+      SetTopLine(m > 32767 ? MulDiv(m, pos, 32767) : pos);
+      break;
+    }
+    case SB_TOP: SetTopLine(1); break;
+    case SB_BOTTOM: SetTopLine(DisplayLineCount()); break;
+    case SB_ENDSCROLL: FIsScrolling = false; break;
+  }
+  Update();
+  if (OnScroll) OnScroll(this, sbVertical);
+}
+
+// --- positions
+
+TDisplayCoord TCustomRidEder::BufferToDisplayPos(const TBufferCoord& P) {
+  TDisplayCoord r{P.Char, P.Line};
+  if (P.Line >= 1 && P.Line <= FLines->GetCount()) {
+    std::string_view s = FLines->GetView(P.Line - 1);
+    int64_t x = 0;
+    for (int32_t i = 1; i < P.Char; ++i) {
+      if (i <= static_cast<int32_t>(s.size()) && s[i - 1] == '\t')
+        x += FTabWidth - x % FTabWidth;
+      else
+        ++x;
+    }
+    r.Column = static_cast<int32_t>(std::min<int64_t>(x + 1, MaxInt));
+  }
+  if (GetWordWrap()) r = FWordWrapPlugin->BufferToDisplayPos({r.Column, P.Line});
+  return r;
+}
+
+TBufferCoord TCustomRidEder::DisplayToBufferPos(const TDisplayCoord& P) {
+  TBufferCoord r{P.Column, P.Row};
+  if (GetWordWrap()) r = FWordWrapPlugin->DisplayToBufferPos(P);
+  if (r.Line >= 1 && r.Line <= FLines->GetCount()) {
+    std::string_view s = FLines->GetView(r.Line - 1);
+    int64_t x = 0;
+    int32_t i = 0;
+    while (x < r.Char) {
+      ++i;
+      if (i <= static_cast<int32_t>(s.size()) && s[i - 1] == '\t')
+        x += FTabWidth - x % FTabWidth;
+      else
+        ++x;
+    }
+    r.Char = std::max(i, 1);
+    if (OnTrailByte(s, r.Char)) ++r.Char;
+  }
+  return r;
+}
+
+int32_t TCustomRidEder::LineToRow(int32_t Line) { return BufferToDisplayPos({1, Line}).Row; }
+
+int32_t TCustomRidEder::RowToLine(int32_t Row) { return DisplayToBufferPos({1, Row}).Line; }
+
+int32_t TCustomRidEder::DisplayLineCount() {
+  if (!GetWordWrap()) return FLines->GetCount();
+  return FLines->GetCount() == 0 ? 0 : FWordWrapPlugin->RowCount();
+}
+
+void TCustomRidEder::SetInternalDisplayXY(const TDisplayCoord& P) {
+  IncPaintLock();
+  try {
+    InternalSetCaretXY(DisplayToBufferPos(P));
+    FCaretAtEndOfRow = GetWordWrap() && P.Row <= FWordWrapPlugin->RowCount() &&
+                       P.Column > FWordWrapPlugin->GetRowLength(P.Row) &&
+                       GetDisplayY() != P.Row;
+  } catch (...) {
+    DecPaintLock();
+    throw;
+  }
+  DecPaintLock();
+  FLastCaretX = P.Column;
+}
+
+TBufferCoord TCustomRidEder::CharIndexToRowCol(int32_t Index) {
+  int64_t t = 0;
+  for (int32_t i = 0; i < FLines->GetCount(); ++i) {
+    int64_t len = static_cast<int64_t>(FLines->GetView(i).size());
+    if (Index < t + len + 2) return {static_cast<int32_t>(Index - t + 1), i + 1};
+    t += len + 2;
+  }
+  return {1, FLines->GetCount() + 1};
+}
+
+int32_t TCustomRidEder::RowColToCharIndex(const TBufferCoord& P) {
+  int64_t t = 0;
+  int32_t n = std::min(P.Line, FLines->GetCount());
+  for (int32_t i = 0; i < n - 1; ++i) t += static_cast<int64_t>(FLines->GetView(i).size()) + 2;
+  return static_cast<int32_t>(std::min<int64_t>(t + P.Char - 1, MaxInt));
+}
+
+int32_t TCustomRidEder::GetSelStart() {
+  return RowColToCharIndex(SelAvail() ? GetBlockBegin() : GetCaretXY());
+}
+
+// A character index may fall inside a double-byte character: take its first byte.
+static TBufferCoord OffTrail(TRidEderStringList* Lines, TBufferCoord P) {
+  if (P.Line >= 1 && P.Line <= Lines->GetCount() && OnTrailByte(Lines->GetView(P.Line - 1), P.Char))
+    --P.Char;
+  return P;
+}
+
+void TCustomRidEder::SetSelStart(int32_t Value) {
+  HandleNeeded();
+  TBufferCoord p = OffTrail(FLines, CharIndexToRowCol(Value));
+  SetCaretXY(p);
+  SetBlockBegin(GetCaretXY());
+}
+
+int32_t TCustomRidEder::GetSelLength() {
+  if (!SelAvail()) return 0;
+  return RowColToCharIndex(GetBlockEnd()) - RowColToCharIndex(GetBlockBegin());
+}
+
+void TCustomRidEder::SetSelLength(int32_t Value) {
+  TBufferCoord start = GetBlockBegin();
+  int32_t iStart = RowColToCharIndex(start);
+  int64_t n = int64_t(iStart) + Value;
+  IncPaintLock();
+  if (Value >= 0) {
+    TBufferCoord p =
+        OffTrail(FLines, n > MaxInt ? CharIndexToRowCol(MaxInt) : CharIndexToRowCol(int32_t(n)));
+    FBlockBegin = start;
+    InternalSetCaretXY(p);
+    SetBlockEnd(p);
+  } else if (n >= 0) {
+    TBufferCoord p = OffTrail(FLines, CharIndexToRowCol(int32_t(n)));
+    InternalSetCaretXY(p);
+    FBlockBegin = p;
+    SetBlockEnd(start);
+  }
+  DecPaintLock();
+}
+
+TDisplayCoord TCustomRidEder::PixelsToRowColumn(int32_t X, int32_t Y) {
+  int64_t col = (int64_t(X) - FTextOffset) / std::max(FCharWidth, 1) + 1;
+  int32_t row = Y / std::max(FTextHeight, 1) + FTopLine;
+  return {static_cast<int32_t>(std::clamp<int64_t>(col, 1, MaxInt)), row};
+}
+
+bool TCustomRidEder::GetBookMark(int32_t Number, int32_t& X, int32_t& Y) {
+  for (int32_t i = 0; i < FMarkList->GetCount(); ++i) {
+    TRidEderMark* m = FMarkList->GetItem(i);
+    if (m->IsBookmark() && m->GetBookmarkNumber() == Number) {
+      X = m->GetColumn();
+      Y = m->GetLine();
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TCustomRidEder::IsBookmark(int32_t Number) {
+  int32_t x, y;
+  return GetBookMark(Number, x, y);
+}
+
+void TCustomRidEder::DoLinesInserted(int32_t FirstLine, int32_t Count) {
+  for (int32_t i = 0; i < FMarkList->GetCount(); ++i) {
+    TRidEderMark* m = FMarkList->GetItem(i);
+    if (m->GetLine() >= FirstLine) m->SetLine(m->GetLine() + Count);
+  }
+  for (auto* p : std::vector<TRidEderPlugin*>(FPlugins)) p->LinesInserted(FirstLine, Count);
+}
+
+void TCustomRidEder::DoLinesDeleted(int32_t FirstLine, int32_t Count) {
+  for (int32_t i = 0; i < FMarkList->GetCount(); ++i) {
+    TRidEderMark* m = FMarkList->GetItem(i);
+    if (m->GetLine() >= FirstLine + Count)
+      m->SetLine(m->GetLine() - Count);
+    else if (m->GetLine() > FirstLine)
+      m->SetLine(FirstLine);
+  }
+  for (auto* p : std::vector<TRidEderPlugin*>(FPlugins)) p->LinesDeleted(FirstLine, Count);
+}
+
+void TCustomRidEder::DoPluginsAfterPaint(TCanvas& ACanvas, const TRect& AClip, int32_t FirstLine,
+                                         int32_t LastLine) {
+  for (auto* p : std::vector<TRidEderPlugin*>(FPlugins))
+    p->AfterPaint(ACanvas, AClip, FirstLine, LastLine);
+}
+
+}  // namespace rid

@@ -1,0 +1,643 @@
+#include "editor/RidEder.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <random>
+
+#include "platform/WidgetBridge.h"
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+bool IsLead(char c) {
+  auto b = static_cast<uint8_t>(c);
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Whether 1-based column Col of S is the second byte of a double-byte character.
+bool OnTrail(const std::string& S, int32_t Col) {
+  int32_t i = 1;
+  while (i < Col && i <= static_cast<int32_t>(S.size())) i += IsLead(S[i - 1]) ? 2 : 1;
+  return i > Col && Col <= static_cast<int32_t>(S.size());
+}
+
+// A small language: words are keywords (red), digits numbers (blue), the rest symbols; the
+// range is the depth of open braces, so an edit can change the ranges of following lines.
+// Stuck mode returns empty tokens forever.
+class TTestHighlighter : public TRidCustomHighlighter {
+ public:
+  explicit TTestHighlighter(TComponent* AOwner) : TRidCustomHighlighter(AOwner) {
+    FKey = AddAttribute(std::make_unique<TRidHighlighterAttributes>("Key"));
+    FKey->SetForeground(clRed);
+    FNum = AddAttribute(std::make_unique<TRidHighlighterAttributes>("Number"));
+    FNum->SetForeground(clBlue);
+    FSpace = AddAttribute(std::make_unique<TRidHighlighterAttributes>("Space"));
+    FSym = AddAttribute(std::make_unique<TRidHighlighterAttributes>("Symbol"));
+  }
+  TRidHighlighterAttributes* GetDefaultAttribute(int32_t Index) const override {
+    return Index == 4 ? FSpace : Index == 2 ? FKey : nullptr;
+  }
+  bool GetEol() const override { return !Stuck && FRun >= FLine.size() && FTokLen == 0; }
+  std::string GetToken() const override { return std::string(GetTokenView()); }
+  std::string_view GetTokenView() const override { return FLine.substr(FPos, FTokLen); }
+  TRidHighlighterAttributes* GetTokenAttribute() const override { return FAttr; }
+  int32_t GetTokenKind() const override { return 0; }
+  int32_t GetTokenPos() const override { return static_cast<int32_t>(FPos); }
+  TRidRange GetRange() const override { return FDepth; }
+  void SetRange(TRidRange Value) override { FDepth = Value; }
+  void ResetRange() override { FDepth = 0; }
+  void SetLine(std::string_view NewValue, int32_t) override {
+    FLine = NewValue;
+    FRun = 0;
+    FTokLen = 0;
+    Next();
+  }
+  void Next() override {
+    if (Stuck) return;
+    FPos = FRun;
+    if (FRun >= FLine.size()) {
+      FTokLen = 0;
+      return;
+    }
+    auto kind = [](char c) {
+      if (std::isalpha(static_cast<unsigned char>(c))) return 1;
+      if (std::isdigit(static_cast<unsigned char>(c))) return 2;
+      if (c == ' ' || c == '\t') return 3;
+      return 0;
+    };
+    int k = kind(FLine[FRun]);
+    size_t e = FRun + (IsLead(FLine[FRun]) && FRun + 1 < FLine.size() ? 2 : 1);
+    if (k != 0)
+      while (e < FLine.size() && kind(FLine[e]) == k) ++e;
+    for (size_t i = FRun; i < e; ++i) {
+      if (FLine[i] == '{') ++FDepth;
+      if (FLine[i] == '}' && FDepth > 0) --FDepth;
+    }
+    FAttr = k == 1 ? FKey : k == 2 ? FNum : k == 3 ? FSpace : FSym;
+    FTokLen = e - FRun;
+    FRun = e;
+  }
+  bool Stuck = false;
+  TRidHighlighterAttributes *FKey, *FNum, *FSpace, *FSym;
+
+ private:
+  std::string_view FLine;
+  size_t FRun = 0, FPos = 0, FTokLen = 0;
+  TRidRange FDepth = 0;
+  TRidHighlighterAttributes* FAttr = nullptr;
+};
+
+// An editor with a window of a known size.
+struct TShownEder {
+  TRidEder Ed{nullptr};
+  explicit TShownEder(int W = 400, int H = 240) {
+    Ed.SetBounds(0, 0, W, H);
+    Ed.Show();
+    Ed.Update();
+  }
+  QImage Paint() {
+    Ed.Invalidate();
+    Ed.Update();
+    return Ed.Picture();
+  }
+};
+
+uint32_t Rgb(TColor C) {
+  C = ColorToRGB(C);
+  return (uint32_t(GetRValue(C)) << 16) | (uint32_t(GetGValue(C)) << 8) | GetBValue(C);
+}
+
+// Pixels of about colour C (glyph edges are smoothed, so text pixels are rarely exact).
+int CountColour(const QImage& Img, const QRect& R, TColor C) {
+  int n = 0;
+  QRect r = R.intersected(Img.rect());
+  const QColor want(Rgb(C));
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x) {
+      QColor c(Img.pixel(x, y));
+      n += std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) +
+               std::abs(c.blue() - want.blue()) <= 90;
+    }
+  return n;
+}
+
+// Pixels tinted green like the blank marks (text in black and grey has no tint).
+int CountGreenTint(const QImage& Img, const QRect& R) {
+  int n = 0;
+  QRect r = R.intersected(Img.rect());
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x) {
+      QColor c(Img.pixel(x, y));
+      n += c.green() - c.red() >= 40 && c.green() - c.blue() >= 40;
+    }
+  return n;
+}
+
+// --- construction and properties
+
+TEST(RidEder, HasItsDefaultsAfterConstruction) {
+  TRidEder ed(nullptr);
+  EXPECT_EQ(ed.GetOptions().ToBits(), 0x026C0192u);
+  EXPECT_EQ(ed.Font().GetName(), "Courier New");
+  EXPECT_EQ(ed.Font().GetSize(), 10);
+  EXPECT_EQ(ed.GetTabWidth(), 8);
+  EXPECT_EQ(ed.GetRightEdge(), 80);
+  EXPECT_EQ(ed.GetRightEdgeColor(), clSilver);
+  EXPECT_EQ(ed.GetGutterWidth(), 30);
+  EXPECT_EQ(ed.GetRawBlockBegin(), BufferCoord(1, 1));
+  EXPECT_EQ(ed.GetRawBlockEnd(), BufferCoord(1, 1));
+  EXPECT_EQ(ed.GetCaretXY(), BufferCoord(1, 1));
+  EXPECT_FALSE(ed.GetUndoList().CanUndo());
+  EXPECT_FALSE(ed.GetRedoList().CanUndo());
+  EXPECT_EQ(ed.GetActiveLineColor(), clNone);
+  EXPECT_EQ(ed.GetMaxScrollWidth(), 1024);
+  EXPECT_TRUE(ed.GetInsertMode());
+  EXPECT_EQ(ed.GetInsertCaret(), ctVerticalLine);
+  EXPECT_EQ(ed.GetOverwriteCaret(), ctBlock);
+  EXPECT_EQ(ed.GetWidth(), 200);
+  EXPECT_EQ(ed.GetHeight(), 150);
+  EXPECT_EQ(ed.GetCursor(), crIBeam);
+  EXPECT_GT(ed.GetCharWidth(), 0);
+  EXPECT_GT(ed.GetLineHeight(), 0);
+  EXPECT_TRUE(ed.GetWantReturns());
+  EXPECT_FALSE(ed.GetWantTabs());
+  EXPECT_FALSE(ed.GetWordWrap());
+  EXPECT_GT(ed.GetKeystrokes().GetCount(), 0);
+}
+
+TEST(RidEder, NestedPaintLocksReportStatusOnceAtTheOutermostUnlock) {
+  TShownEder s;
+  s.Ed.GetLines()->SetTextStr("abc\r\ndef\r\nghi");
+  std::vector<uint32_t> seen;
+  s.Ed.OnStatusChange = [&](TObject*, TRidStatusChanges c) { seen.push_back(c.ToBits()); };
+  s.Ed.IncPaintLock();
+  s.Ed.IncPaintLock();
+  s.Ed.SetCaretXY({2, 2});
+  s.Ed.DecPaintLock();
+  EXPECT_TRUE(seen.empty());
+  s.Ed.SetBlockEnd({3, 3});
+  s.Ed.DecPaintLock();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], 2u | 4u | 128u);
+  EXPECT_THROW(s.Ed.DecPaintLock(), EAssertionFailed);
+}
+
+TEST(RidEder, EachSetterReportsOnceWithItsBit) {
+  TShownEder s;
+  s.Ed.GetLines()->SetTextStr("one\r\ntwo");
+  std::vector<uint32_t> seen;
+  s.Ed.OnStatusChange = [&](TObject*, TRidStatusChanges c) { seen.push_back(c.ToBits()); };
+  auto expectOnce = [&](auto op, uint32_t bits, const char* what) {
+    seen.clear();
+    op();
+    ASSERT_EQ(seen.size(), 1u) << what;
+    EXPECT_EQ(seen[0], bits) << what;
+  };
+  expectOnce([&] { s.Ed.SetInsertMode(false); }, 32, "insert mode");
+  expectOnce([&] { s.Ed.SetReadOnly(true); }, 256, "read-only");
+  expectOnce([&] { s.Ed.SetModified(true); }, 64, "modified");
+  expectOnce([&] { s.Ed.SetCaretXY({3, 2}); }, 2 | 4 | 128, "caret");
+  expectOnce([&] { s.Ed.SetSelectionMode(smColumn); }, 128, "selection mode");
+  expectOnce([&] { s.Ed.SelectAll(); }, 2 | 128, "select all");
+  // A value already held changes nothing and reports nothing.
+  seen.clear();
+  s.Ed.SetInsertMode(false);
+  s.Ed.SetReadOnly(true);
+  EXPECT_TRUE(seen.empty());
+}
+
+TEST(RidEder, SettersTakeEffectAtOnce) {
+  TShownEder s;
+  s.Ed.SetTabWidth(0);
+  EXPECT_EQ(s.Ed.GetTabWidth(), 1);
+  s.Ed.SetTabWidth(1000);
+  EXPECT_EQ(s.Ed.GetTabWidth(), 256);
+  EXPECT_EQ(s.Ed.GetLines()->GetTabWidth(), 256) << s.Ed.GetTabWidth();
+  s.Ed.SetTabWidth(4);
+  s.Ed.GetLines()->SetTextStr("\tx");
+  EXPECT_EQ(s.Ed.BufferToDisplayPos({2, 1}).Column, 5);
+
+  s.Ed.GetUndoList().AddChange(urInsert, {1, 1}, {2, 1}, "", smNormal);
+  s.Ed.SetMaxUndo(-1);
+  EXPECT_EQ(s.Ed.GetMaxUndo(), 1024);
+  s.Ed.SetMaxUndo(0);
+  EXPECT_EQ(s.Ed.GetMaxUndo(), 0);
+  EXPECT_FALSE(s.Ed.GetUndoList().CanUndo());
+
+  s.Ed.SetMaxScrollWidth(0);
+  EXPECT_EQ(s.Ed.GetMaxScrollWidth(), 1);
+  s.Ed.SetMaxScrollWidth(MaxInt);
+  EXPECT_EQ(s.Ed.GetMaxScrollWidth(), MaxInt - 1);
+
+  int32_t h = s.Ed.GetLineHeight();
+  s.Ed.SetExtraLineSpacing(3);
+  EXPECT_EQ(s.Ed.GetLineHeight(), h + 3);
+
+  s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoDropFiles});
+  EXPECT_TRUE(s.Ed.GetAcceptFiles());
+
+  // Without eoScrollPastEol the caret is pulled back to the line end at once.
+  s.Ed.GetLines()->SetTextStr("abc");
+  s.Ed.SetCaretXY({50, 1});
+  EXPECT_EQ(s.Ed.GetCaretX(), 50);
+  s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
+  EXPECT_EQ(s.Ed.GetCaretX(), 4);
+
+  s.Ed.GetGutter().SetShowLineNumbers(true);
+  EXPECT_GT(s.Ed.GetGutterWidth(), 0);
+  EXPECT_EQ(s.Ed.GetTextOffset(), s.Ed.GetGutterWidth() + 2);
+}
+
+TEST(RidEder, IndentationHelpers) {
+  TRidEder ed(nullptr);
+  EXPECT_EQ(ed.LeftSpacesEx("\t x", true), 9);
+  EXPECT_EQ(ed.LeftSpacesEx("\t x", false), 2);
+  ed.SetTabWidth(4);
+  ed.SetOptions(ed.GetOptions() - TRidEderorOptions{eoTabsToSpaces});
+  EXPECT_EQ(ed.GetLeftSpacing(10, true), "\t\t  ");
+  ed.SetOptions(ed.GetOptions() - TRidEderorOptions{eoAutoIndent});
+  EXPECT_EQ(ed.LeftSpacesEx("\t x", true), 0);
+  EXPECT_EQ(ed.GetLeftSpacing(10, true), "\t\t  ");
+  ed.SetOptions(ed.GetOptions() + TRidEderorOptions{eoTabsToSpaces});
+  EXPECT_EQ(ed.GetLeftSpacing(10, true), std::string(10, ' '));
+  EXPECT_EQ(TrimTrailingSpaces("a b \t "), "a b");
+  EXPECT_TRUE(StringIsBlank(" \t"));
+  EXPECT_FALSE(StringIsBlank(" x"));
+}
+
+// --- caret and selection
+
+TEST(RidEder, SelectionEndsNeverRestOnTrailBytesInAnyMode) {
+  TShownEder s;
+  // Trail bytes that look like ASCII: 5C '\', 40 '@', 7C '|'.
+  const std::string lines[] = {"a\x95\x5c\x83\x40z", "\x83\x7c\x82\xa0\tb", "", "xyz\x88\x9f"};
+  s.Ed.GetLines()->SetTextStr(lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n" + lines[3]);
+  for (TRidSelectionMode mode : {smNormal, smLine, smColumn}) {
+    s.Ed.SetSelectionMode(mode);
+    for (int32_t line = 1; line <= 4; ++line) {
+      for (int32_t col = 1; col <= 9; ++col) {
+        s.Ed.SetBlockBegin({1, 1});
+        s.Ed.SetBlockEnd({col, line});
+        TBufferCoord e = s.Ed.GetRawBlockEnd();
+        EXPECT_FALSE(OnTrail(lines[e.Line - 1], e.Char)) << mode << " " << col << "," << line;
+        // A display position never yields a trail byte either.
+        s.Ed.SetInternalDisplayXY({col, line});
+        EXPECT_FALSE(OnTrail(lines[s.Ed.GetCaretY() - 1], s.Ed.GetCaretX()));
+      }
+    }
+  }
+  // Character indexes inside a double-byte character select it whole.
+  s.Ed.SetSelectionMode(smNormal);
+  s.Ed.SetSelStart(2);
+  EXPECT_FALSE(OnTrail(lines[0], s.Ed.GetCaretX()));
+  s.Ed.SetSelLength(2);
+  EXPECT_FALSE(OnTrail(lines[0], s.Ed.GetCaretX()));
+  EXPECT_FALSE(OnTrail(lines[0], s.Ed.GetRawBlockEnd().Char));
+}
+
+TEST(RidEder, SelectionQueries) {
+  TShownEder s;
+  s.Ed.GetLines()->SetTextStr("abcdef\r\nghijkl\r\nmnopqr");
+  s.Ed.SetSelectionMode(smColumn);
+  s.Ed.SetBlockBegin({3, 1});
+  s.Ed.SetBlockEnd({3, 3});
+  EXPECT_FALSE(s.Ed.SelAvail());  // zero width
+  s.Ed.SetBlockEnd({5, 3});
+  EXPECT_TRUE(s.Ed.SelAvail());
+  EXPECT_EQ(s.Ed.GetSelText(), "cd\r\nij\r\nop");
+  EXPECT_TRUE(s.Ed.IsPointInSelection({4, 2}));
+  EXPECT_FALSE(s.Ed.IsPointInSelection({5, 2}));
+  s.Ed.SetSelectionMode(smNormal);
+  s.Ed.SetBlockBegin({5, 3});
+  s.Ed.SetBlockEnd({2, 1});
+  EXPECT_EQ(s.Ed.GetBlockBegin(), BufferCoord(2, 1));
+  EXPECT_EQ(s.Ed.GetSelText(), "bcdef\r\nghijkl\r\nmnop");
+  s.Ed.SetSelText("X\r\nY");
+  EXPECT_EQ(s.Ed.GetText(), "aX\r\nYqr");
+  EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(2, 2));
+  s.Ed.SelectAll();
+  EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(4, 2));
+  EXPECT_EQ(s.Ed.GetSelLength(), 7);
+  // A selection by index going backwards.
+  s.Ed.GetLines()->SetTextStr("0123456789abcdef");
+  s.Ed.SetSelStart(10);
+  s.Ed.SetSelLength(-2);
+  EXPECT_EQ(s.Ed.GetSelStart(), 8);
+  EXPECT_EQ(s.Ed.GetSelLength(), 2);
+  EXPECT_EQ(s.Ed.GetCaretX(), 9);
+}
+
+TEST(RidEder, ScrollingFollowsTheCaret) {
+  TShownEder s;
+  s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
+  std::string text;
+  for (int i = 1; i <= 300; ++i) text += std::string(i % 7 == 0 ? 300 : 20, 'a' + i % 26) + "\r\n";
+  s.Ed.SetText(text);
+  ASSERT_GT(s.Ed.GetLinesInWindow(), 3);
+  s.Ed.SetCaretXY({1, 200});
+  EXPECT_TRUE(s.Ed.IsCaretInView());
+  EXPECT_EQ(s.Ed.GetTopLine(), 200 - s.Ed.GetLinesInWindow() + 1);
+  s.Ed.SetCaretXY({1, 10});
+  EXPECT_EQ(s.Ed.GetTopLine(), 10);
+  s.Ed.SetCaretXY({250, 14});
+  EXPECT_TRUE(s.Ed.IsCaretInView());
+  EXPECT_EQ(s.Ed.GetLeftChar(), 250 - s.Ed.GetCharsInWindow() + 1);
+  s.Ed.GotoLineAndCenter(150);
+  EXPECT_EQ(s.Ed.GetTopLine(), 150 - (s.Ed.GetLinesInWindow() - 1) / 2);
+  EXPECT_EQ(s.Ed.GetLeftChar(), 1);
+  // The top line stops where the last line fills the window, unless eoScrollPastEof.
+  s.Ed.SetTopLine(100000);
+  EXPECT_EQ(s.Ed.GetTopLine(), s.Ed.DisplayLineCount() - s.Ed.GetLinesInWindow() + 1);
+  s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoScrollPastEof});
+  s.Ed.SetTopLine(100000);
+  EXPECT_EQ(s.Ed.GetTopLine(), s.Ed.DisplayLineCount());
+  // Scroll messages.
+  s.Ed.Perform(WM_VSCROLL, SB_TOP);
+  EXPECT_EQ(s.Ed.GetTopLine(), 1);
+  s.Ed.Perform(WM_VSCROLL, SB_PAGEDOWN);
+  EXPECT_EQ(s.Ed.GetTopLine(), 1 + s.Ed.GetLinesInWindow());
+  s.Ed.Perform(WM_VSCROLL, SB_LINEUP);
+  EXPECT_EQ(s.Ed.GetTopLine(), s.Ed.GetLinesInWindow());
+}
+
+TEST(RidEder, VerticalThumbLandsWhereTheBarShowsOnLargeFiles) {
+  TShownEder s;
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text += "x\r\n";
+  s.Ed.SetText(text);
+  for (bool pastEof : {false, true}) {
+    auto o = s.Ed.GetOptions();
+    s.Ed.SetOptions(pastEof ? o + TRidEderorOptions{eoScrollPastEof}
+                            : o - TRidEderorOptions{eoScrollPastEof});
+    for (int32_t top : {1000, 50000, 90000}) {
+      s.Ed.SetTopLine(top);
+      TScrollInfo si;
+      si.fMask = SIF_ALL;
+      ASSERT_TRUE(s.Ed.GetScrollInfo(SB_VERT, si));
+      EXPECT_EQ(si.nMax, 32767);
+      s.Ed.SetTrackPos(SB_VERT, si.nPos);
+      s.Ed.Perform(WM_VSCROLL, SB_THUMBTRACK | (uint32_t(si.nPos) << 16));
+      // Scaling rounds to a few lines; a wrong maximum would miss by up to a window.
+      EXPECT_NEAR(s.Ed.GetTopLine(), top, 4) << pastEof;
+      EXPECT_TRUE(s.Ed.GetIsScrolling());
+      s.Ed.Perform(WM_VSCROLL, SB_ENDSCROLL);
+      EXPECT_FALSE(s.Ed.GetIsScrolling());
+    }
+  }
+}
+
+TEST(RidEder, HugeColumnsStayWithinPixelRange) {
+  TShownEder s;
+  s.Ed.SetOptions(s.Ed.GetOptions() +
+                  TRidEderorOptions{eoScrollPastEol, eoAutoSizeMaxScrollWidth});
+  s.Ed.SetText("abc\r\ndef");
+  s.Ed.SetCaretXY({MaxInt - 10, 1});
+  EXPECT_GT(s.Ed.GetLeftChar(), 1000000000);
+  EXPECT_GE(s.Ed.ColumnToXValue(1), -(1 << 30));
+  EXPECT_LE(s.Ed.ColumnToXValue(MaxInt), 1 << 30);
+  s.Paint();  // must neither overflow nor crash
+  s.Ed.SetLeftChar(MaxInt);
+  s.Paint();
+  s.Ed.SetLeftChar(1);
+  EXPECT_EQ(s.Ed.GetTextOffset(), s.Ed.GetGutterWidth() + 2);
+}
+
+// --- positions
+
+TEST(RidEder, BufferAndDisplayPositionsConvertBothWays) {
+  TShownEder s;
+  s.Ed.SetTabWidth(4);
+  s.Ed.SetText("\tab\r\n\x93\xfa\x96\x7b\tq\r\nplain");
+  EXPECT_EQ(s.Ed.BufferToDisplayPos({2, 1}), DisplayCoord(5, 1));
+  for (int c = 1; c <= 4; ++c) EXPECT_EQ(s.Ed.DisplayToBufferPos({c, 1}), BufferCoord(1, 1));
+  EXPECT_EQ(s.Ed.DisplayToBufferPos({5, 1}), BufferCoord(2, 1));
+  // The second half of a double-byte character maps to the byte after it.
+  EXPECT_EQ(s.Ed.DisplayToBufferPos({2, 2}), BufferCoord(3, 2));
+  EXPECT_EQ(s.Ed.BufferToDisplayPos({5, 2}), DisplayCoord(5, 2));
+  EXPECT_EQ(s.Ed.BufferToDisplayPos({6, 2}), DisplayCoord(9, 2));
+  // Past the end every byte counts one column.
+  EXPECT_EQ(s.Ed.BufferToDisplayPos({10, 3}), DisplayCoord(10, 3));
+  EXPECT_EQ(s.Ed.DisplayToBufferPos({10, 3}), BufferCoord(10, 3));
+
+  s.Ed.SetText("ab\r\nabcde\r\nx");
+  EXPECT_EQ(s.Ed.RowColToCharIndex({1, 3}), 11);
+  EXPECT_EQ(s.Ed.CharIndexToRowCol(11), BufferCoord(1, 3));
+  EXPECT_EQ(s.Ed.CharIndexToRowCol(100), BufferCoord(1, 4));
+}
+
+TEST(RidEder, WrappedPositionsRoundTrip) {
+  TShownEder s(200, 240);
+  s.Ed.SetTabWidth(4);
+  std::string line;
+  for (int i = 0; i < 12; ++i) line += i % 3 == 0 ? "\x82\xa0\x82\xa2 " : i % 3 == 1 ? "word\t" : "ab ";
+  std::string more;
+  for (int i = 0; i < 40; ++i) more += "\r\nfiller";
+  s.Ed.SetText(line + "\r\nshort\r\n" + line + more);
+  s.Ed.SetWordWrap(true);
+  ASSERT_TRUE(s.Ed.GetWordWrap());
+  ASSERT_GT(s.Ed.DisplayLineCount(), 3);
+  EXPECT_EQ(s.Ed.GetLeftChar(), 1);
+  for (int32_t l = 1; l <= 3; ++l) {
+    std::string text = s.Ed.GetLines()->Get(l - 1);
+    for (int32_t c = 1; c <= static_cast<int32_t>(text.size()) + 1; ++c) {
+      if (OnTrail(text, c)) continue;
+      TDisplayCoord d = s.Ed.BufferToDisplayPos({c, l});
+      EXPECT_LE(d.Column, s.Ed.GetCharsInWindow() + 1);
+      TBufferCoord back = s.Ed.DisplayToBufferPos(d);
+      // A column inside a tab maps back to the tab.
+      if (c <= static_cast<int32_t>(text.size()) && text[c - 1] == '\t' && back.Char != c) continue;
+      EXPECT_EQ(back, BufferCoord(c, l)) << c << "," << l;
+    }
+  }
+  EXPECT_EQ(s.Ed.RowToLine(s.Ed.LineToRow(2)), 2);
+  EXPECT_EQ(s.Ed.LineToRow(3), s.Ed.LineToRow(2) + 1);
+  // Switching keeps the same buffer line at the top.
+  s.Ed.SetTopLine(s.Ed.LineToRow(2));
+  s.Ed.SetWordWrap(false);
+  EXPECT_EQ(s.Ed.GetTopLine(), 2);
+}
+
+TEST(RidEder, MarksFollowInsertedAndDeletedLines) {
+  TRidEder ed(nullptr);
+  std::vector<TRidEderMark*> m;
+  for (int line : {5, 6, 9}) {
+    auto mark = std::make_unique<TRidEderMark>();
+    mark->SetLine(line);
+    m.push_back(ed.GetMarks().Add(std::move(mark)));
+  }
+  ed.DoLinesDeleted(5, 3);
+  EXPECT_EQ(m[0]->GetLine(), 5);
+  EXPECT_EQ(m[1]->GetLine(), 5);
+  EXPECT_EQ(m[2]->GetLine(), 6);
+  ed.DoLinesInserted(6, 2);
+  EXPECT_EQ(m[2]->GetLine(), 8);
+  m[2]->SetBookmarkNumber(3);
+  int32_t x = 0, y = 0;
+  EXPECT_TRUE(ed.GetBookMark(3, x, y));
+  EXPECT_EQ(y, 8);
+  EXPECT_FALSE(ed.IsBookmark(4));
+}
+
+// --- painting
+
+TEST(RidEder, PaintsTokensSelectionActiveLineAndGutter) {
+  TShownEder s(500, 200);
+  TTestHighlighter hl(nullptr);
+  s.Ed.SetHighlighter(&hl);
+  s.Ed.GetGutter().SetShowLineNumbers(true);
+  s.Ed.SetText("word 12345\r\nother 99\r\nthird line");
+  s.Ed.SetActiveLineColor(clYellow);
+  s.Ed.SetCaretXY({1, 2});
+  const int cw = s.Ed.GetCharWidth(), lh = s.Ed.GetLineHeight();
+  QImage img = s.Paint();
+  auto cell = [&](int col, int row) {
+    return QRect(s.Ed.ColumnToXValue(col), (row - 1) * lh, cw * 1, lh);
+  };
+  EXPECT_GT(CountColour(img, cell(1, 1).united(cell(4, 1)), clRed), 5);   // keyword
+  EXPECT_GT(CountColour(img, cell(6, 1).united(cell(10, 1)), clBlue), 5);  // number
+  EXPECT_EQ(CountColour(img, cell(6, 1).united(cell(10, 1)), clRed), 0);
+  // The caret line is yellow, the others white.
+  EXPECT_GT(CountColour(img, cell(20, 2), clYellow), cw * lh / 2);
+  EXPECT_EQ(CountColour(img, cell(20, 1), clYellow), 0);
+  // Line numbers sit in the gutter.
+  int ink = 0;
+  QRect gutter(0, 0, s.Ed.GetGutterWidth() - 3, lh * 3);
+  for (int y = gutter.top(); y <= gutter.bottom(); ++y)
+    for (int x = gutter.left(); x <= gutter.right(); ++x)
+      ink += qGray(img.pixel(x, y)) < 100;
+  EXPECT_GT(ink, 10);
+  // A selection is painted in the selection colours, inside its columns only.
+  s.Ed.SetBlockBegin({2, 3});
+  s.Ed.SetBlockEnd({5, 3});
+  img = s.Paint();
+  EXPECT_GT(CountColour(img, cell(3, 3), clHighlight), cw * lh / 3);
+  EXPECT_EQ(CountColour(img, cell(7, 3), clHighlight), 0);
+  EXPECT_EQ(CountColour(img, cell(1, 3), clHighlight), 0);
+  // The right edge at column 80 is out of sight; move it into view.
+  s.Ed.SetRightEdge(30);
+  img = s.Paint();
+  EXPECT_GT(CountColour(img, QRect(30 * cw + s.Ed.GetTextOffset(), 0, 1, lh * 5), clSilver), lh * 3);
+  s.Ed.SetHighlighter(nullptr);
+}
+
+TEST(RidEder, DrawsDoubleByteCharactersWhole) {
+  TShownEder s(300, 100);
+  s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
+  s.Ed.SetText("\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea"
+               "\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea"
+               "\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea");
+  const int cw = s.Ed.GetCharWidth(), lh = s.Ed.GetLineHeight();
+  // The first visible column is the second half of a character: its right half shows.
+  s.Ed.SetLeftChar(2);
+  QImage img = s.Paint();
+  int ink = 0;
+  for (int y = 0; y < lh; ++y)
+    for (int x = s.Ed.GetGutterWidth() + 2; x < s.Ed.GetGutterWidth() + 2 + cw; ++x)
+      ink += (img.pixel(x, y) & 0xFFFFFF) != Rgb(clWindow);
+  EXPECT_GT(ink, 3);
+}
+
+TEST(RidEder, FullWidthSpaceMarkOnlyOnRealFullWidthSpaces) {
+  TShownEder s(300, 100);
+  s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoShowSpecialChars});
+  const int lh = s.Ed.GetLineHeight();
+  // "ａ@" holds the bytes 81 40 across its characters; only the real one gets a mark.
+  s.Ed.SetText("\x82\x81\x40x\r\nx\x81\x40x");
+  QImage img = s.Paint();
+  const int cw = s.Ed.GetCharWidth();
+  QRect row1(s.Ed.ColumnToXValue(1), 0, 4 * cw, lh);
+  QRect row2(s.Ed.ColumnToXValue(1), lh, 4 * cw, lh);
+  EXPECT_EQ(CountGreenTint(img, row1), 0);
+  EXPECT_GT(CountGreenTint(img, row2), 3);
+}
+
+TEST(RidEder, StuckHighlighterStopsThePaintOnceAndTheWindowStaysUsable) {
+  TShownEder s;
+  TTestHighlighter hl(nullptr);
+  s.Ed.SetText("abc def");
+  s.Ed.SetHighlighter(&hl);
+  hl.Stuck = true;
+  EXPECT_NO_THROW(s.Paint());
+  EXPECT_EQ(s.Ed.GetLastPaintError(), "The highlighter seems to be in an infinite loop");
+  EXPECT_TRUE(s.Ed.Bridge()->Pending().isEmpty());
+  EXPECT_NO_THROW(s.Paint());
+  EXPECT_EQ(s.Ed.GetPaintErrorCount(), 2);
+  hl.Stuck = false;
+  s.Ed.SetHighlighter(nullptr);
+}
+
+TEST(RidEder, WrappedGutterPaintsRowsAboveTheWindowWithOffsetZero) {
+  TShownEder s(160, 120);
+  s.Ed.SetText(std::string(400, 'a') + "\r\nb\r\nc");
+  s.Ed.SetWordWrap(true);
+  ASSERT_GT(s.Ed.LineToRow(2), 5);
+  s.Ed.SetTopLine(3);
+  std::vector<std::pair<int, int>> calls;
+  s.Ed.OnGutterPaint = [&](TObject*, int32_t line, int32_t x, int32_t) {
+    calls.emplace_back(line, x);
+  };
+  auto mark = std::make_unique<TRidEderMark>();
+  mark->SetLine(1);
+  mark->SetVisible(true);
+  mark->SetImageIndex(1);
+  mark->SetInternalImage(true);
+  s.Ed.GetMarks().Add(std::move(mark));
+  s.Paint();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls[0].first, 1);
+  EXPECT_EQ(calls[0].second, 0);
+}
+
+// --- ranges
+
+TEST(RidEder, StoredRangesEqualAFreshScanAfterRandomEdits) {
+  TRidEder ed(nullptr);
+  TTestHighlighter hl(nullptr);
+  ed.SetHighlighter(&hl);
+  ed.SetText("a {\r\nb\r\n}\r\nc { {\r\nd }\r\ne");
+  std::mt19937 rng(7);
+  const char* pieces[] = {"{", "}", "x", "{ y }", "", "}}"};
+  for (int step = 0; step < 300; ++step) {
+    TStrings* lines = ed.Lines();
+    int n = lines->GetCount();
+    int i = n ? static_cast<int>(rng() % n) : 0;
+    switch (rng() % 4) {
+      case 0: lines->Insert(i, pieces[rng() % 6]); break;
+      case 1: if (n > 1) lines->Delete(i); break;
+      default:
+        if (n) lines->Put(i, lines->Get(i) + pieces[rng() % 6]);
+        else lines->Add("x");
+    }
+    TTestHighlighter fresh(nullptr);
+    fresh.ResetRange();
+    for (int k = 0; k < ed.Lines()->GetCount(); ++k) {
+      std::string s = ed.Lines()->Get(k);
+      fresh.SetLine(s, k);
+      fresh.NextToEol();
+      ASSERT_EQ(ed.GetLines()->GetRange(k), fresh.GetRange()) << "step " << step << " line " << k;
+    }
+  }
+  ed.SetHighlighter(nullptr);
+}
+
+TEST(RidEder, ClearingTheBufferResetsView) {
+  TShownEder s;
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "line\r\n";
+  s.Ed.SetText(text);
+  s.Ed.SetCaretXY({3, 80});
+  s.Ed.GetUndoList().AddChange(urInsert, {1, 1}, {2, 1}, "", smNormal);
+  std::vector<uint32_t> seen;
+  s.Ed.OnStatusChange = [&](TObject*, TRidStatusChanges c) { seen.push_back(c.ToBits()); };
+  s.Ed.Lines()->Clear();
+  EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(1, 1));
+  EXPECT_EQ(s.Ed.GetTopLine(), 1);
+  EXPECT_FALSE(s.Ed.GetUndoList().CanUndo());
+  ASSERT_FALSE(seen.empty());
+  EXPECT_TRUE(seen[0] & 1u);
+}
+
+}  // namespace
+}  // namespace rid
