@@ -81,12 +81,13 @@ bool TRidRegExpr::Search(int32_t AOffset) {
   }
   if (FRegAnch) return MatchAt(from);
   if (FRegStart != 0 && FRegStartLitLen > 1) {  // every match begins with this literal
-    const void* lit = FProgramm.data() + FRegStartLit;
-    for (int32_t p = from; p < len;) {
-      const void* hit = memmem(input + p, len - p, lit, FRegStartLitLen);
+    const uint8_t* lit = FProgramm.data() + FRegStartLit;
+    const int32_t last = len - FRegStartLitLen;
+    for (int32_t p = from; p <= last;) {
+      const void* hit = memchr(input + p, FRegStart, last - p + 1);
       if (hit == nullptr) return false;
       p = static_cast<int32_t>(static_cast<const char*>(hit) - input);
-      if (MatchAt(p)) return true;
+      if (memcmp(input + p + 1, lit + 1, FRegStartLitLen - 1) == 0 && MatchAt(p)) return true;
       ++p;
     }
     return false;
