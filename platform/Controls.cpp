@@ -332,6 +332,18 @@ void TControl::SetCursor(TCursor Value) {
     Perform(WM_SETCURSOR, reinterpret_cast<uintptr_t>(w), MAKELONG(HTCLIENT, WM_MOUSEMOVE));
 }
 
+void TControl::SetPopupMenu(TComponent* Value) {
+  if (Value == FPopupMenu) return;
+  if (FPopupMenu) FPopupMenu->RemoveFreeNotification(this);
+  FPopupMenu = Value;
+  if (FPopupMenu) FPopupMenu->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+  if (Operation == opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
+  TComponent::Notification(AComponent, Operation);
+}
+
 bool TControl::GetMouseCapture() const { return gCapture && gCapture == this; }
 
 void TControl::SetMouseCapture(bool Value) {

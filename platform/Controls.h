@@ -20,7 +20,9 @@ namespace rid {
 // How a control works:
 // - Window. A TWinControl owns a window only while HandleAllocated(): GetHandle(),
 //   HandleNeeded() or showing it creates one through the virtual CreateWnd(), and DestroyWnd()
-//   removes it (override both to register drop targets and the like, calling the base). The
+//   removes it (override both to register drop targets and the like, calling the base). A
+//   class that overrides DestroyWnd or handles messages calls DestroyHandle() in its own
+//   destructor, since the base destructors no longer reach its overrides. The
 //   window is a TWidgetBridge (platform/WidgetBridge.h): a frame with the border, the scroll
 //   bars, and a client widget that receives Qt's input and shows the control's picture.
 // - Messages. Every input arrives as a TMessage through the virtual WndProc(), whose base calls
@@ -158,6 +160,9 @@ class TControl : public TComponent {
 
   TCursor GetCursor() const { return FCursor; }
   void SetCursor(TCursor Value);
+  // The context menu: not owned, forgotten when it is destroyed.
+  TComponent* GetPopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TComponent* Value);
   TCursor GetDragCursor() const { return FDragCursor; }
   void SetDragCursor(TCursor Value) { FDragCursor = Value; }
   TDragMode GetDragMode() const { return FDragMode; }
@@ -210,6 +215,7 @@ class TControl : public TComponent {
   virtual void FontChanged() {}
 
  protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   virtual void BoundsChanged() {}
   virtual void VisibleChanged() {}
   void FontChange(TObject* Sender);
@@ -224,6 +230,7 @@ class TControl : public TComponent {
   TCursor FCursor = crDefault;
   TCursor FDragCursor = crDrag;
   TDragMode FDragMode = dmManual;
+  TComponent* FPopupMenu = nullptr;
 };
 
 class TWinControl : public TControl {

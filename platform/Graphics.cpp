@@ -139,9 +139,13 @@ class TFontHandle {
 
   quint32 Glyph(char16_t Ch) const {
     if (!Raw.isValid()) return 0;
+    auto it = FGlyphs.find(Ch);
+    if (it != FGlyphs.end()) return it->second;
     const QChar c(Ch);
     const auto g = Raw.glyphIndexesForString(QString(&c, 1));
-    return g.isEmpty() ? 0 : g[0];
+    const quint32 glyph = g.isEmpty() ? 0 : g[0];
+    FGlyphs.emplace(Ch, glyph);
+    return glyph;
   }
 
   const TTextMetric& Metric() const {
@@ -181,6 +185,7 @@ class TFontHandle {
 
  private:
   mutable std::unordered_map<char16_t, int32_t> FAdvances;
+  mutable std::unordered_map<char16_t, quint32> FGlyphs;
   mutable TTextMetric FMetric;
   mutable bool FMetricDone = false;
 };
@@ -659,7 +664,7 @@ bool TCanvas::GetCharABCWidths(uint32_t Code, TABC& Abc) {
     if (IsDBCSLeadByte(bytes[0])) return false;
   }
   std::u16string wide = MultiByteToWideChar(CP_SJIS, bytes);
-  if (wide.size() != 1) wide = u"\u30FB";
+  if (wide.size() != 1) wide.assign(1, char16_t(0x30FB));
   const int32_t advance = font->Advance(wide[0]);
   const quint32 glyph = font->Glyph(wide[0]);
   double left = 0, width = 0;

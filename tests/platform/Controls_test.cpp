@@ -318,6 +318,22 @@ TEST(Controls, MouseMessagesClicksCaptureAndCursor) {
   ASSERT_EQ(down.size(), 1u);
   EXPECT_EQ(down[0].WParam & MK_LBUTTON, MK_LBUTTON);
 
+  // While captured, points outside the window arrive with negative coordinates.
+  SetCapture(&c);
+  Mouse(c, QEvent::MouseMove, QPoint(-5, -7), Qt::NoButton, Qt::LeftButton);
+  const auto moves = c.Only({WM_MOUSEMOVE});
+  EXPECT_EQ(GET_X_LPARAM(moves.back().LParam), -5);
+  EXPECT_EQ(GET_Y_LPARAM(moves.back().LParam), -7);
+  ReleaseCapture();
+
+  // A popup menu reference is forgotten when the menu goes.
+  {
+    TComponent menu(nullptr);
+    c.SetPopupMenu(&menu);
+    EXPECT_EQ(c.GetPopupMenu(), &menu);
+  }
+  EXPECT_EQ(c.GetPopupMenu(), nullptr);
+
   // Capture moves between windows with a notice to the one that loses it.
   TTestControl other;
   other.Show();
