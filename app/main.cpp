@@ -1,12 +1,26 @@
+#include <QApplication>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
 
-// The editor window arrives with the editor control; until then the program names itself.
+#include "app/EderWindow.h"
+
+// rideder [FILE...]: one editor per file, or the sample script without files.
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
     std::puts("rideder 0.1");
     return 0;
   }
-  std::fputs("rideder: the editor window is not available in this build\n", stderr);
-  return 1;
+  QApplication app(argc, argv);
+  std::vector<std::string> files(argv + 1, argv + argc);
+  try {
+    rid::TEderWindow window(files);
+    window.show();
+    return app.exec();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "rideder: %s\n", e.what());
+    return 1;
+  }
 }

@@ -1,0 +1,167 @@
+#include "app/EderWindow.h"
+
+#include <QResizeEvent>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "foundation/JCode.h"
+#include "foundation/JConv.h"
+#include "highlighters/RidHighlighterPerl.h"
+#include "platform/Locale.h"
+#include "platform/WidgetBridge.h"
+
+namespace rid {
+
+namespace {
+
+// Gives an editor's window the size of the place it is shown in.
+class TEderHost : public QWidget {
+ public:
+  TEderHost(TRidEder* AEder, QWidget* AParent) : QWidget(AParent), FEder(AEder) {
+    FEder->HandleNeeded();
+    FEder->Bridge()->setParent(this);
+    FEder->SetBounds(0, 0, width(), height());
+    FEder->Bridge()->show();
+    setFocusProxy(FEder->ClientWidget());
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* E) override {
+    FEder->SetBounds(0, 0, E->size().width(), E->size().height());
+  }
+
+ private:
+  TRidEder* FEder;
+};
+
+constexpr const char* SampleUtf8 = R"(#!/usr/bin/perl
+# 簡易掲示板 CGI スクリプト（サンプル）
+use strict;
+use warnings;
+use CGI;
+
+my $q = CGI->new;
+my $datafile = './bbs.dat';
+my $max = 50;    # 保存する最大件数
+
+print $q->header(-type => 'text/html', -charset => 'Shift_JIS');
+
+if ($q->param('mode') eq 'write') {
+    my $name = $q->param('name') || '名無しさん';
+    my $body = $q->param('body');
+    $body =~ s/&/&amp;/g;
+    $body =~ s/</&lt;/g;
+    open(my $fh, '>>', $datafile) or die "書き込めません: $!";
+    print $fh join("\t", time, $name, $body), "\n";
+    close($fh);
+}
+
+open(my $in, '<', $datafile) or die "読み込めません: $!";
+my @lines = reverse <$in>;
+close($in);
+splice(@lines, $max) if @lines > $max;
+
+print <<"HTML";
+<html><head><title>掲示板</title></head>
+<body>
+<h1>ようこそ　掲示板へ</h1>
+HTML
+
+foreach my $line (@lines) {
+    chomp $line;
+    my ($t, $name, $body) = split /\t/, $line;
+    printf "<p><b>%s</b>: %s</p>\n", $name, $body;
+}
+
+print "</body></html>\n";
+
+=pod
+
+=head1 説明
+
+投稿を新しい順に表示します。
+
+=cut
+)";
+
+}  // namespace
+
+std::string BytesToSjis(const std::string& Bytes) {
+  switch (DetectCharCode(Bytes)) {
+    case jcJisB:
+    case jcJisAt:
+      return JisToSjis(Bytes);
+    case jcEuc:
+      return EucToSjis(Bytes);
+    case jcUtf8Bom:
+      return Utf8BomToSjis(Bytes);
+    case jcUtf8:
+      return Utf8ToSjis(Bytes);
+    case jcUtf16LE:
+      return Utf16ToSjis(std::string_view(Bytes).substr(2), false);
+    case jcUtf16BE:
+      return Utf16ToSjis(std::string_view(Bytes).substr(2), true);
+    default:
+      return Bytes;
+  }
+}
+
+bool IsPerlFileName(const std::string& FileName) {
+  std::string ext = std::filesystem::path(FileName).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext == ".pl" || ext == ".pm" || ext == ".cgi";
+}
+
+std::string SampleScript() { return Utf8ToSjis(SampleUtf8); }
+
+TEderWindow::TEderWindow(const std::vector<std::string>& Files) {
+  if (Files.empty()) {
+    AddPage({}, SampleScript(), true);
+  } else {
+    for (const std::string& f : Files) AddPage(f, BytesToSjis(LoadBytesFromFile(f)), IsPerlFileName(f));
+  }
+  if (FPages.size() == 1) {
+    setCentralWidget(new TEderHost(FPages[0]->Eder.get(), this));
+  } else {
+    FTabs = new QTabWidget(this);
+    for (auto& p : FPages) {
+      std::string name = std::filesystem::path(p->FileName).filename().string();
+      FTabs->addTab(new TEderHost(p->Eder.get(), FTabs), QString::fromLocal8Bit(name));
+    }
+    setCentralWidget(FTabs);
+  }
+  std::string title = FPages.size() == 1 && !FPages[0]->FileName.empty()
+                          ? FPages[0]->FileName + " - rideder"
+                          : std::string("rideder");
+  setWindowTitle(QString::fromLocal8Bit(title));
+  resize(800, 600);
+}
+
+TEderWindow::~TEderWindow() {
+  // The editors' windows go before the Qt children that hold them.
+  for (auto& p : FPages) {
+    p->Eder->SetHighlighter(nullptr);
+    p->Eder.reset();
+  }
+}
+
+void TEderWindow::AddPage(const std::string& FileName, const std::string& Sjis, bool Perl) {
+  auto page = std::make_unique<TEderPage>();
+  page->FileName = FileName;
+  page->Eder = std::make_unique<TRidEder>(nullptr);
+  TRidEder& ed = *page->Eder;
+  ed.GetGutter().SetShowLineNumbers(true);
+  ed.GetLines()->LoadFromBytes(Sjis);
+  if (Perl) {
+    page->Highlighter = std::make_unique<TRidPerlRid>(nullptr);
+    ed.SetHighlighter(page->Highlighter.get());
+  }
+  ed.SetModified(false);
+  FPages.push_back(std::move(page));
+}
+
+}  // namespace rid
