@@ -141,8 +141,7 @@ void BM_Onig(benchmark::State& state, TSearch s) {
   for (auto _ : state) {
     count = 0;
     const OnigUChar* from = start;
-    while (from <= end &&
-           onig_search(re, start, end, from, end, region, ONIG_OPTION_NONE) >= 0) {
+    while (from <= end && onig_search(re, start, end, from, end, region, ONIG_OPTION_NONE) >= 0) {
       ++count;
       const OnigUChar* b = start + region->beg[0];
       const OnigUChar* e = start + region->end[0];
@@ -161,7 +160,8 @@ class TRatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration) Times[run.benchmark_name()] = run.GetAdjustedRealTime();
+      if (run.run_type == Run::RT_Iteration)
+        Times[run.benchmark_name()] = run.GetAdjustedRealTime();
     }
     ConsoleReporter::ReportRuns(runs);
   }

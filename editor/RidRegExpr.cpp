@@ -18,8 +18,7 @@ constexpr int32_t kModX = 32;
 // Unit-wide defaults copied by every new object.
 constexpr int32_t kDefaultModifiers = kModR | kModS | kModG;
 const char kDefaultSpaceChars[] = " \t\n\r\f";
-const char kDefaultWordChars[] =
-    "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
+const char kDefaultWordChars[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
 const char kDefaultLineSeparators[] = "\r\n";
 
 std::string UpToNul(const std::string& S) { return std::string(S.c_str(), strlen(S.c_str())); }
@@ -91,12 +90,30 @@ bool TRidRegExpr::ParseModifiers(const std::string& AModStr, int32_t& AModifiers
       case '-':
         on = false;
         continue;
-      case 'i': case 'I': bit = kModI; break;
-      case 'r': case 'R': bit = kModR; break;
-      case 's': case 'S': bit = kModS; break;
-      case 'g': case 'G': bit = kModG; break;
-      case 'm': case 'M': bit = kModM; break;
-      case 'x': case 'X': bit = kModX; break;
+      case 'i':
+      case 'I':
+        bit = kModI;
+        break;
+      case 'r':
+      case 'R':
+        bit = kModR;
+        break;
+      case 's':
+      case 'S':
+        bit = kModS;
+        break;
+      case 'g':
+      case 'G':
+        bit = kModG;
+        break;
+      case 'm':
+      case 'M':
+        bit = kModM;
+        break;
+      case 'x':
+      case 'X':
+        bit = kModX;
+        break;
       default:
         return false;
     }
@@ -286,55 +303,90 @@ void TRidRegExpr::Error(int32_t AErrorID) {
 
 std::string TRidRegExpr::ErrorMsg(int32_t AErrorID) {
   switch (AErrorID) {
-    case reeOk: return "No errors";
-    case reeCompNullArgument: return "TRidRegExpr(comp): Null Argument";
-    case reeCompRegexpTooBig: return "TRidRegExpr(comp): Regexp Too Big";
-    case reeCompParseRegTooManyBrackets: return "TRidRegExpr(comp): ParseReg Too Many ()";
-    case reeCompParseRegUnmatchedBrackets: return "TRidRegExpr(comp): ParseReg Unmatched ()";
-    case reeCompParseRegUnmatchedBrackets2: return "TRidRegExpr(comp): ParseReg Unmatched ()";
-    case reeCompParseRegJunkOnEnd: return "TRidRegExpr(comp): ParseReg Junk On End";
-    case rePlusStarOperandCouldBeEmpty: return "TRidRegExpr(comp): *+ Operand Could Be Empty";
-    case reeNestedSQP: return "TRidRegExpr(comp): Nested *?+";
-    case reeBadHexDigit: return "TRidRegExpr(comp): Bad Hex Digit";
-    case reeInvalidRange: return "TRidRegExpr(comp): Invalid [] Range";
-    case reeParseAtomTrailingBackSlash: return "TRidRegExpr(comp): Parse Atom Trailing \\";
-    case reeNoHexCodeAfterBSlashX: return "TRidRegExpr(comp): No Hex Code After \\x";
-    case reeHexCodeAfterBSlashXTooBig: return "TRidRegExpr(comp): Hex Code After \\x Is Too Big";
-    case reeUnmatchedSqBrackets: return "TRidRegExpr(comp): Unmatched []";
-    case reeInternalUrp: return "TRidRegExpr(comp): Internal Urp";
-    case reeQPSBFollowsNothing: return "TRidRegExpr(comp): ?+*{ Follows Nothing";
-    case reeTrailingBackSlash: return "TRidRegExpr(comp): Trailing \\";
-    case reeRarseAtomInternalDisaster: return "TRidRegExpr(comp): RarseAtom Internal Disaster";
-    case reeBRACESArgTooBig: return "TRidRegExpr(comp): BRACES Argument Too Big";
+    case reeOk:
+      return "No errors";
+    case reeCompNullArgument:
+      return "TRidRegExpr(comp): Null Argument";
+    case reeCompRegexpTooBig:
+      return "TRidRegExpr(comp): Regexp Too Big";
+    case reeCompParseRegTooManyBrackets:
+      return "TRidRegExpr(comp): ParseReg Too Many ()";
+    case reeCompParseRegUnmatchedBrackets:
+      return "TRidRegExpr(comp): ParseReg Unmatched ()";
+    case reeCompParseRegUnmatchedBrackets2:
+      return "TRidRegExpr(comp): ParseReg Unmatched ()";
+    case reeCompParseRegJunkOnEnd:
+      return "TRidRegExpr(comp): ParseReg Junk On End";
+    case rePlusStarOperandCouldBeEmpty:
+      return "TRidRegExpr(comp): *+ Operand Could Be Empty";
+    case reeNestedSQP:
+      return "TRidRegExpr(comp): Nested *?+";
+    case reeBadHexDigit:
+      return "TRidRegExpr(comp): Bad Hex Digit";
+    case reeInvalidRange:
+      return "TRidRegExpr(comp): Invalid [] Range";
+    case reeParseAtomTrailingBackSlash:
+      return "TRidRegExpr(comp): Parse Atom Trailing \\";
+    case reeNoHexCodeAfterBSlashX:
+      return "TRidRegExpr(comp): No Hex Code After \\x";
+    case reeHexCodeAfterBSlashXTooBig:
+      return "TRidRegExpr(comp): Hex Code After \\x Is Too Big";
+    case reeUnmatchedSqBrackets:
+      return "TRidRegExpr(comp): Unmatched []";
+    case reeInternalUrp:
+      return "TRidRegExpr(comp): Internal Urp";
+    case reeQPSBFollowsNothing:
+      return "TRidRegExpr(comp): ?+*{ Follows Nothing";
+    case reeTrailingBackSlash:
+      return "TRidRegExpr(comp): Trailing \\";
+    case reeRarseAtomInternalDisaster:
+      return "TRidRegExpr(comp): RarseAtom Internal Disaster";
+    case reeBRACESArgTooBig:
+      return "TRidRegExpr(comp): BRACES Argument Too Big";
     case reeBracesMinParamGreaterMax:
       return "TRidRegExpr(comp): BRACE Min Param Greater then Max";
-    case reeUnclosedComment: return "TRidRegExpr(comp): Unclosed (?#Comment)";
+    case reeUnclosedComment:
+      return "TRidRegExpr(comp): Unclosed (?#Comment)";
     case reeComplexBracesNotImplemented:
       return "TRidRegExpr(comp): If you want take part in beta-testing BRACES '{min,max}' and "
-             "non-greedy ops '*?', '+?', '?" "?' for complex cases - remove '.' from "
+             "non-greedy ops '*?', '+?', '?"
+             "?' for complex cases - remove '.' from "
              "{.$DEFINE ComplexBraces}";
-    case reeUrecognizedModifier: return "TRidRegExpr(comp): Urecognized Modifier";
+    case reeUrecognizedModifier:
+      return "TRidRegExpr(comp): Urecognized Modifier";
     case reeBadLinePairedSeparator:
       return "TRidRegExpr(comp): LinePairedSeparator must countain two different chars or no "
              "chars at all";
     case reeRegRepeatCalledInappropriately:
       return "TRidRegExpr(exec): RegRepeat Called Inappropriately";
-    case reeMatchPrimMemoryCorruption: return "TRidRegExpr(exec): MatchPrim Memory Corruption";
-    case reeMatchPrimCorruptedPointers: return "TRidRegExpr(exec): MatchPrim Corrupted Pointers";
-    case reeNoExpression: return "TRidRegExpr(exec): Not Assigned Expression Property";
-    case reeCorruptedProgram: return "TRidRegExpr(exec): Corrupted Program";
-    case reeNoInputStringSpecified: return "TRidRegExpr(exec): No Input String Specified";
-    case reeOffsetMustBeGreaterThen0: return "TRidRegExpr(exec): Offset Must Be Greater Then 0";
-    case reeExecNextWithoutExec: return "TRidRegExpr(exec): ExecNext Without Exec[Pos]";
+    case reeMatchPrimMemoryCorruption:
+      return "TRidRegExpr(exec): MatchPrim Memory Corruption";
+    case reeMatchPrimCorruptedPointers:
+      return "TRidRegExpr(exec): MatchPrim Corrupted Pointers";
+    case reeNoExpression:
+      return "TRidRegExpr(exec): Not Assigned Expression Property";
+    case reeCorruptedProgram:
+      return "TRidRegExpr(exec): Corrupted Program";
+    case reeNoInputStringSpecified:
+      return "TRidRegExpr(exec): No Input String Specified";
+    case reeOffsetMustBeGreaterThen0:
+      return "TRidRegExpr(exec): Offset Must Be Greater Then 0";
+    case reeExecNextWithoutExec:
+      return "TRidRegExpr(exec): ExecNext Without Exec[Pos]";
     case reeGetInputStringWithoutInputString:
       return "TRidRegExpr(exec): GetInputString Without InputString";
-    case reeDumpCorruptedOpcode: return "TRidRegExpr(dump): Corrupted Opcode";
-    case reeLoopStackExceeded: return "TRidRegExpr(exec): Loop Stack Exceeded";
-    case reeLoopWithoutEntry: return "TRidRegExpr(exec): Loop Without LoopEntry !";
+    case reeDumpCorruptedOpcode:
+      return "TRidRegExpr(dump): Corrupted Opcode";
+    case reeLoopStackExceeded:
+      return "TRidRegExpr(exec): Loop Stack Exceeded";
+    case reeLoopWithoutEntry:
+      return "TRidRegExpr(exec): Loop Without LoopEntry !";
     case reeMatchBudgetExceeded:
       return "TRidRegExpr(exec): Search Stopped, Expression Too Complex For This Text";
-    case reeBadPCodeImported: return "TRidRegExpr(misc): Bad p-code imported";
-    default: return "Unknown error";
+    case reeBadPCodeImported:
+      return "TRidRegExpr(misc): Bad p-code imported";
+    default:
+      return "Unknown error";
   }
 }
 

@@ -14,7 +14,9 @@ namespace rid {
 class ERidRegExpr : public Exception {
  public:
   ERidRegExpr(std::string AMessage, int32_t AErrorCode, int32_t ACompilerErrorPos)
-      : Exception(std::move(AMessage)), ErrorCode(AErrorCode), CompilerErrorPos(ACompilerErrorPos) {}
+      : Exception(std::move(AMessage)),
+        ErrorCode(AErrorCode),
+        CompilerErrorPos(ACompilerErrorPos) {}
   int32_t ErrorCode;
   int32_t CompilerErrorPos;
 };

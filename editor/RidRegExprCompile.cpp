@@ -37,7 +37,9 @@ int32_t ReadInt(const std::vector<uint8_t>& code, int32_t at) {
   return v;
 }
 
-void WriteInt(std::vector<uint8_t>& code, int32_t at, int32_t v) { memcpy(code.data() + at, &v, 4); }
+void WriteInt(std::vector<uint8_t>& code, int32_t at, int32_t v) {
+  memcpy(code.data() + at, &v, 4);
+}
 
 int HexValue(uint8_t c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -294,12 +296,18 @@ struct TRidRegExpr::TCompiler {
     const uint8_t c = Cur();
     ++P;
     switch (c) {
-      case 't': return 9;
-      case 'n': return 10;
-      case 'r': return 13;
-      case 'f': return 12;
-      case 'a': return 7;
-      case 'e': return 27;
+      case 't':
+        return 9;
+      case 'n':
+        return 10;
+      case 'r':
+        return 13;
+      case 'f':
+        return 12;
+      case 'a':
+        return 7;
+      case 'e':
+        return 27;
       case 'x': {
         if (AtEnd()) Fail(reeNoHexCodeAfterBSlashX);
         if (Cur() == '{') {
@@ -481,7 +489,8 @@ struct TRidRegExpr::TCompiler {
       }
     }
     if (AtEnd()) Fail(reeInternalUrp);
-    const bool lineMode = Mod(kModM) && (!R.FLineSeparators.empty() || R.FLinePairedSeparatorAssigned);
+    const bool lineMode =
+        Mod(kModM) && (!R.FLineSeparators.empty() || R.FLinePairedSeparatorAssigned);
     switch (c) {
       case '^':
         ++P;
@@ -548,8 +557,12 @@ struct TRidRegExpr::TCompiler {
     const bool ci = Mod(kModI);
     flags = HASWIDTH | SIMPLE | NONEMPTY;
     switch (c) {
-      case 'd': ++P; return EmitNode(opDigit);
-      case 'D': ++P; return EmitNode(opNotDigit);
+      case 'd':
+        ++P;
+        return EmitNode(opDigit);
+      case 'D':
+        ++P;
+        return EmitNode(opNotDigit);
       case 'w':
       case 'W': {
         ++P;
@@ -564,10 +577,22 @@ struct TRidRegExpr::TCompiler {
         EmitCharSetClass(R.FSpaceChars, c == 'S');
         return ret;
       }
-      case 'b': ++P; flags = 0; return EmitNode(opWordBound);
-      case 'B': ++P; flags = 0; return EmitNode(opNotWordBound);
-      case 'A': ++P; flags = 0; return EmitNode(opInputStart);
-      case 'Z': ++P; flags = 0; return EmitNode(opInputEnd);
+      case 'b':
+        ++P;
+        flags = 0;
+        return EmitNode(opWordBound);
+      case 'B':
+        ++P;
+        flags = 0;
+        return EmitNode(opNotWordBound);
+      case 'A':
+        ++P;
+        flags = 0;
+        return EmitNode(opInputStart);
+      case 'Z':
+        ++P;
+        flags = 0;
+        return EmitNode(opInputEnd);
       default:
         break;
     }

@@ -15,14 +15,14 @@ using namespace RidRegExprOp;
 namespace {
 
 enum : int32_t {
-  fkAlt,           // A = node to resume at, B = input position
-  fkLoopExit,      // greedy loop: A = loop node, B = position; leave the loop on resume
-  fkLoopIter,      // lazy loop: A = loop node, B = position; try one more iteration on resume
-  fkRepGreedy,     // counted repeat: A = node, B = start, C = count to try next, D = minimum
-  fkRepLazy,       // counted repeat: A = node, B = start, C = count to try next, D = maximum
-  fkUndoGroup,     // A = group, B = old start, C = old end
-  fkUndoPending,   // A = group, B = old pending start
-  fkUndoLoop,      // A = old loop index, B = slot, C = old counter, D = old iteration start
+  fkAlt,          // A = node to resume at, B = input position
+  fkLoopExit,     // greedy loop: A = loop node, B = position; leave the loop on resume
+  fkLoopIter,     // lazy loop: A = loop node, B = position; try one more iteration on resume
+  fkRepGreedy,    // counted repeat: A = node, B = start, C = count to try next, D = minimum
+  fkRepLazy,      // counted repeat: A = node, B = start, C = count to try next, D = maximum
+  fkUndoGroup,    // A = group, B = old start, C = old end
+  fkUndoPending,  // A = group, B = old pending start
+  fkUndoLoop,     // A = old loop index, B = slot, C = old counter, D = old iteration start
 };
 
 inline int32_t Rd(const uint8_t* code, int32_t at) {

@@ -22,7 +22,7 @@ struct TPerlCase {
   std::string OurMods;   // letters of modifiers to switch: lower case on, upper case off
   std::string PerlMods;  // letters for perl's (?...) prefix
   std::string Input;
-  int Start = 0;  // 0-based start offset
+  int Start = 0;               // 0-based start offset
   uint32_t ZeroMinGroups = 0;  // bit n: group n is quantified with a minimum of 0
 };
 
@@ -65,8 +65,8 @@ class TPatternGen {
   }
 
   std::string Input() {
-    static const char* const kAscii[] = {"a", "a", "a", "b", "b", "c", "1", "2", " ", "-", "_",
-                                         "\n", "x", "A", "B", ".", "\xB8", "\xA0"};
+    static const char* const kAscii[] = {"a", "a", "a",  "b", "b", "c", "1", "2",    " ",
+                                         "-", "_", "\n", "x", "A", "B", ".", "\xB8", "\xA0"};
     static const char* const kSjis[] = {"\x83\x41", "\x82\xA0", "\x88\x9F", "\x95\x5C", "\x83"};
     const int len = Int(0, 12);
     std::string s;
@@ -115,8 +115,8 @@ class TPatternGen {
       return true;
     }
     if (kind < 40) {
-      static const char* const kEsc[] = {"\\.", "\\*", "\\(", "\\-", "\\x83", "\\x41", "\\n",
-                                         "\\ ", "\\xA0", "\\t"};
+      static const char* const kEsc[] = {"\\.",   "\\*", "\\(", "\\-",   "\\x83",
+                                         "\\x41", "\\n", "\\ ", "\\xA0", "\\t"};
       const std::string l = Pick(kEsc);
       o += l, p += l;
       return true;
@@ -138,21 +138,21 @@ class TPatternGen {
       return true;
     }
     if (kind < 62) {
-      static const char* const kClassO[] = {"[ab]",  "[^a]",   "[a-c]",  "[^a-b1]", "[\\d_]",
-                                            "[\\w]", "[\\s]",  "[]a]",   "[a-]",    "[\\x80-\\xff]",
-                                            "[^\\n]", "[-1]",  "[a\\-c]", "[.\\]]",  "[\\x83A]"};
-      static const char* const kClassP[] = {"[ab]",  "[^a]",   "[a-c]",  "[^a-b1]", "[\\d_]",
-                                            "[\\w]", "[\\t\\n\\f\\r ]", "[]a]", "[a-]",
-                                            "[\\x80-\\xff]", "[^\\n]", "[-1]", "[a\\-c]", "[.\\]]",
-                                            "[\\x83A]"};
+      static const char* const kClassO[] = {
+          "[ab]", "[^a]",          "[a-c]",  "[^a-b1]", "[\\d_]",  "[\\w]",  "[\\s]",   "[]a]",
+          "[a-]", "[\\x80-\\xff]", "[^\\n]", "[-1]",    "[a\\-c]", "[.\\]]", "[\\x83A]"};
+      static const char* const kClassP[] = {
+          "[ab]",    "[^a]", "[a-c]",         "[^a-b1]", "[\\d_]", "[\\w]",   "[\\t\\n\\f\\r ]",
+          "[]a]",    "[a-]", "[\\x80-\\xff]", "[^\\n]",  "[-1]",   "[a\\-c]", "[.\\]]",
+          "[\\x83A]"};
       const int k = Int(0, 14);
       o += kClassO[k], p += kClassP[k];
       return true;
     }
     if (kind < 70) {
       static const char* const kEscO[] = {"\\d", "\\D", "\\w", "\\W", "\\s", "\\S"};
-      static const char* const kEscP[] = {"\\d", "\\D", "\\w", "\\W", "[\\t\\n\\f\\r ]",
-                                          "[^\\t\\n\\f\\r ]"};
+      static const char* const kEscP[] = {
+          "\\d", "\\D", "\\w", "\\W", "[\\t\\n\\f\\r ]", "[^\\t\\n\\f\\r ]"};
       const int k = Int(0, 5);
       o += kEscO[k], p += kEscP[k];
       return true;
@@ -160,12 +160,24 @@ class TPatternGen {
     if (kind < 76) {
       quantifiable = false;
       switch (Int(0, 5)) {
-        case 0: o += '^', p += FM ? "^" : "\\A"; break;
-        case 1: o += '$', p += FM ? "$" : "\\z"; break;
-        case 2: o += "\\b", p += "\\b"; break;
-        case 3: o += "\\B", p += "\\B"; break;
-        case 4: o += "\\A", p += "\\A"; break;
-        default: o += "\\Z", p += "\\z"; break;
+        case 0:
+          o += '^', p += FM ? "^" : "\\A";
+          break;
+        case 1:
+          o += '$', p += FM ? "$" : "\\z";
+          break;
+        case 2:
+          o += "\\b", p += "\\b";
+          break;
+        case 3:
+          o += "\\B", p += "\\B";
+          break;
+        case 4:
+          o += "\\A", p += "\\A";
+          break;
+        default:
+          o += "\\Z", p += "\\z";
+          break;
       }
       return false;
     }
@@ -209,11 +221,21 @@ class TPatternGen {
     (void)p0;
     std::string q;
     switch (Int(0, 5)) {
-      case 0: q = "*"; break;
-      case 1: q = "+"; break;
-      case 2: q = "?"; break;
-      case 3: q = "{" + std::to_string(Int(0, 3)) + "}"; break;
-      case 4: q = "{" + std::to_string(Int(0, 2)) + ",}"; break;
+      case 0:
+        q = "*";
+        break;
+      case 1:
+        q = "+";
+        break;
+      case 2:
+        q = "?";
+        break;
+      case 3:
+        q = "{" + std::to_string(Int(0, 3)) + "}";
+        break;
+      case 4:
+        q = "{" + std::to_string(Int(0, 2)) + ",}";
+        break;
       default: {
         const int a = Int(0, 2);
         q = "{" + std::to_string(a) + "," + std::to_string(a + Int(0, 2)) + "}";
@@ -354,7 +376,8 @@ TEST(RidRegExprPerl, AgreesWithPerlOnTheSharedDialect) {
   int count = 5000;
   if (const char* env = std::getenv("RID_REGEXPR_PERL_CASES")) count = std::max(1, atoi(env));
   uint32_t seed = 20261206;
-  if (const char* env = std::getenv("RID_REGEXPR_PERL_SEED")) seed = static_cast<uint32_t>(atol(env));
+  if (const char* env = std::getenv("RID_REGEXPR_PERL_SEED"))
+    seed = static_cast<uint32_t>(atol(env));
 
   TPatternGen gen(seed);
   std::vector<TPerlCase> cases;

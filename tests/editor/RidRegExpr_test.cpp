@@ -49,8 +49,7 @@ std::string CompileError(const std::string& expr, bool cyrillic = true) {
   try {
     r.Compile();
   } catch (const ERidRegExpr& e) {
-    return std::to_string(e.ErrorCode) + " " + std::to_string(e.CompilerErrorPos) + " " +
-           e.Message;
+    return std::to_string(e.ErrorCode) + " " + std::to_string(e.CompilerErrorPos) + " " + e.Message;
   }
   return "ok";
 }
@@ -68,14 +67,13 @@ TEST(RidRegExpr, CompileErrorsCarryCodePositionAndMessage) {
     const char* Expr;
     int Code;
   } cases[] = {
-      {"a{123456789}", 122}, {"[z-a]", 109},  {"[", 113},         {"x**", 107},
-      {"*x", 115},           {"(a", 103},     {"a)", 104},        {"\\x4", 111},
-      {"\\x{123}", 112},     {"\\xG0", 108},  {"a\\", 116},       {"[a\\", 110},
-      {"(?#abc", 125},       {"(?q)", 127},   {"(?i", 127},       {"(a?)*", 106},
-      {"(a|)+", 106},        {"^*", 106},     {"\\b{2}", 106},    {"a(?#c)*", 106},
-      {"(?:a)", 127},        {"(?=a)", 127},  {"a|*", 115},       {"a{2}{3}", 107},
-      {"()", 0},             {"a{,3}", 0},    {"a{3", 0},         {"(a?)?", 0},
-      {"[]a]", 0},           {"[a-]", 0},     {"(?Ir)a", 0},      {"\\x{}", 0},
+      {"a{123456789}", 122}, {"[z-a]", 109}, {"[", 113},      {"x**", 107},      {"*x", 115},
+      {"(a", 103},           {"a)", 104},    {"\\x4", 111},   {"\\x{123}", 112}, {"\\xG0", 108},
+      {"a\\", 116},          {"[a\\", 110},  {"(?#abc", 125}, {"(?q)", 127},     {"(?i", 127},
+      {"(a?)*", 106},        {"(a|)+", 106}, {"^*", 106},     {"\\b{2}", 106},   {"a(?#c)*", 106},
+      {"(?:a)", 127},        {"(?=a)", 127}, {"a|*", 115},    {"a{2}{3}", 107},  {"()", 0},
+      {"a{,3}", 0},          {"a{3", 0},     {"(a?)?", 0},    {"[]a]", 0},       {"[a-]", 0},
+      {"(?Ir)a", 0},         {"\\x{}", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorCodeOf(c.Expr), c.Code) << c.Expr;
   // 14 groups are accepted, the 15th "(" is refused.
@@ -126,10 +124,10 @@ TEST(RidRegExpr, ErrorTextsAndProgramLessCalls) {
 }
 
 TEST(RidRegExpr, LiteralsQuantifiersAndClasses) {
-  EXPECT_EQ(AllMatches("abc*", "abccc ab"), "1,5 7,2");   // "*" binds to "c" alone
+  EXPECT_EQ(AllMatches("abc*", "abccc ab"), "1,5 7,2");  // "*" binds to "c" alone
   EXPECT_EQ(AllMatches("(ab)*c", "ababc"), "1,5");
   EXPECT_EQ(AllMatches("(ab)*?c", "ababc"), "1,5");
-  EXPECT_EQ(AllMatches("a{,3}", "aa{,3}"), "2,5");        // not a quantifier: literal text
+  EXPECT_EQ(AllMatches("a{,3}", "aa{,3}"), "2,5");  // not a quantifier: literal text
   EXPECT_EQ(AllMatches("a{3", "a{3"), "1,3");
   EXPECT_EQ(AllMatches("a{2,3}", "aaaa a aa"), "1,3 8,2");
   EXPECT_EQ(AllMatches("a{2,3}?", "aaaa"), "1,2 3,2");
@@ -140,9 +138,9 @@ TEST(RidRegExpr, LiteralsQuantifiersAndClasses) {
   EXPECT_EQ(AllMatches("\\d+\\D", "a12b"), "2,3");
   EXPECT_EQ(AllMatches("\\w+", "ab_1 c"), "1,4 6,1");
   EXPECT_EQ(AllMatches("\\s\\S", "a b\tc"), "2,2 4,2");
-  EXPECT_EQ(AllMatches("[\\D]", "1D"), "2,1");          // \D in a class is the letter D
+  EXPECT_EQ(AllMatches("[\\D]", "1D"), "2,1");  // \D in a class is the letter D
   EXPECT_EQ(AllMatches("\\x41\\x{42}\\t", "AB\t"), "1,3");
-  EXPECT_EQ(AllMatches("\\z\\0", "z0"), "1,2");           // unknown escapes are the letters
+  EXPECT_EQ(AllMatches("\\z\\0", "z0"), "1,2");  // unknown escapes are the letters
   EXPECT_EQ(AllMatches("a b # note", "ab", "x"), "1,2");
   EXPECT_EQ(AllMatches("a*", "bbb"), "1,0 2,0 3,0 4,0");
   EXPECT_EQ(AllMatches("x*?y", "xxy"), "1,3");
@@ -231,7 +229,9 @@ TEST(RidRegExpr, SubstituteTemplates) {
   EXPECT_EQ(r.Substitute("\\n\\"), "n\\");
   EXPECT_EQ(r.Substitute(""), "");
   // The trail byte 0x5C of a double-byte character is not an escape.
-  EXPECT_EQ(r.Substitute("\x95\x5C$1"), "\x95\x5C" "a");
+  EXPECT_EQ(r.Substitute("\x95\x5C$1"),
+            "\x95\x5C"
+            "a");
 }
 
 TEST(RidRegExpr, ReplaceAll) {
@@ -290,8 +290,8 @@ TEST(RidRegExpr, BackReferenceToAnOpenGroupUsesTheLastCompletedCapture) {
 
 TEST(RidRegExpr, LongLinesDoNotExhaustTheStack) {
   const std::string line(1 << 20, 'a');
-  EXPECT_EQ(AllMatches("(a|b)*", line), "1," + std::to_string(1 << 20) + " " +
-                                            std::to_string((1 << 20) + 1) + ",0");
+  EXPECT_EQ(AllMatches("(a|b)*", line),
+            "1," + std::to_string(1 << 20) + " " + std::to_string((1 << 20) + 1) + ",0");
   EXPECT_EQ(AllMatches("(a|b)+?$", line.substr(0, 100000)), "1,100000");
   EXPECT_EQ(AllMatches("(\\w+\\s?)*x", std::string(100000, 'a') + "x"), "1,100001");
 }
