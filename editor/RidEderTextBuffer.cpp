@@ -356,73 +356,129 @@ void TRidEderStringList::LoadFromFile(const std::string& FileName) {
   LoadFromStream(&Stream);
 }
 
-void TRidEderStringList::LoadFromStream(TStream* Stream) {
-  Stream->SetPosition(0);
-  const int64_t Size = Stream->GetSize();
-  // One buffer of the stream's size, read straight into (no zero fill, no regrowth).
-  std::unique_ptr<char[]> Data(new char[static_cast<size_t>(Size) + 1]);
-  for (int64_t Done = 0; Done < Size;) {
-    int32_t Chunk = static_cast<int32_t>(std::min<int64_t>(Size - Done, 1 << 30));
-    Stream->ReadBuffer(Data.get() + Done, Chunk);
-    Done += Chunk;
-  }
-  LoadFromBytes(std::string_view(Data.get(), static_cast<size_t>(Size)));
-}
+// Splits text given in pieces into lines, as one walk over the whole text would.
+struct TRidEderStringList::TLineSplitter {
+  explicit TLineSplitter(TRidEderStringList& AList) : L(AList) {}
+  TRidEderStringList& L;
+  std::string Partial;     // the start of a line whose end is in a later piece
+  bool PendingCR = false;  // the last piece ended with CR: an LF may follow
+  char LastByte = 0;
+  bool Any = false;
+  bool SawCR = false, SawLF = false, SawCRLF = false;
 
-void TRidEderStringList::LoadFromBytes(std::string_view Data) {
-  UpdateGuard Update(this);
+  void Emit(std::string Text, uint8_t Break) {
+    const int32_t Index = L.GetCount();
+    TRidEderStringRec r{std::move(Text)};
+    r.FBreak = Break;
+    L.FRecs.push_back(std::move(r));
+    L.FGap = L.FRecs.size();
+    L.FireInserted(Index, 1);
+  }
+
+  void Feed(const char* p, const char* End) {
+    if (p == End) return;
+    Any = true;
+    LastByte = End[-1];
+    if (PendingCR) {
+      PendingCR = false;
+      const bool LF = *p == '\n';
+      (LF ? SawCRLF : SawCR) = true;
+      if (LF) {
+        L.FRecs.back().FBreak = lbsCRLF;
+        ++p;
+      }
+    }
+    while (p < End) {
+      const char* LineEnd = FindBreak(p, End);
+      if (LineEnd == End) {
+        Partial.append(p, End);
+        return;
+      }
+      std::string Text;
+      if (Partial.empty()) {
+        Text.assign(p, LineEnd);
+      } else {
+        Partial.append(p, LineEnd);
+        Text = std::move(Partial);
+        Partial.clear();
+      }
+      p = LineEnd;
+      uint8_t Break = lbsLF;
+      if (*p == '\r') {
+        ++p;
+        if (p == End) {
+          PendingCR = true;  // decided by the next piece
+          Break = lbsCR;
+        } else if (*p == '\n') {
+          ++p;
+          SawCRLF = true;
+          Break = lbsCRLF;
+        } else {
+          SawCR = true;
+          Break = lbsCR;
+        }
+      } else {
+        ++p;
+        SawLF = true;
+      }
+      Emit(std::move(Text), Break);
+    }
+  }
+
+  void Finish() {
+    if (PendingCR) SawCR = true;
+    if (!Partial.empty()) Emit(std::move(Partial), lbsCRLF);
+    if (!L.FFinalLineBreak && Any && (LastByte == '\r' || LastByte == '\n'))
+      Emit(std::string(), lbsCRLF);
+    // A single kind of break gives its style; anything else (or none) CR LF.
+    const int Kinds = int(SawCR) + int(SawLF) + int(SawCRLF);
+    L.FLineBreakStyle = Kinds == 1 && SawCR ? lbsCR : Kinds == 1 && SawLF ? lbsLF : lbsCRLF;
+    L.FMixedBreaks = Kinds > 1;
+    L.FIndexOfLongestLine = -1;
+  }
+};
+
+void TRidEderStringList::BeginLoad(size_t ExpectedLines) {
   Clear();
   std::vector<TRidEderStringRec>().swap(FRecs);  // free records of an emptied list as well
   FGap = FGapLen = 0;
   FLineBreakStyle = lbsCRLF;
   FMixedBreaks = false;
-  if (Data.empty()) return;
-  const char* const Begin = Data.data();
-  const char* const End = Begin + Data.size();
+  FRecs.reserve(ExpectedLines);
+}
 
-  // Count the lines first so that the records are allocated once.
-  FRecs.reserve(CountBreaks(Begin, End) + 1);
+void TRidEderStringList::LoadFromStream(TStream* Stream) {
+  // Read in blocks, twice: once to count the lines so that the records are allocated once,
+  // then to split. The file's bytes are never held whole.
+  constexpr int32_t BlockSize = 1 << 20;
+  std::unique_ptr<char[]> Block(new char[BlockSize]);
+  UpdateGuard Update(this);
+  Stream->SetPosition(0);
+  size_t Breaks = 0;
+  for (int32_t n; (n = Stream->Read(Block.get(), BlockSize)) > 0;)
+    Breaks += CountBreaks(Block.get(), Block.get() + n);  // a CR LF split by blocks counts 2
+  BeginLoad(Breaks + 1);
+  Stream->SetPosition(0);
+  TLineSplitter Splitter(*this);
+  for (int32_t n; (n = Stream->Read(Block.get(), BlockSize)) > 0;)
+    Splitter.Feed(Block.get(), Block.get() + n);
+  Splitter.Finish();
+}
 
-  bool SawCR = false, SawLF = false;
-  bool SawCRLF = false;
-  const char* p = Begin;
-  while (p < End) {
-    const char* LineEnd = FindBreak(p, End);
-    const int32_t Index = GetCount();
-    TRidEderStringRec r{std::string(p, LineEnd)};
-    p = LineEnd;
-    bool CR = false, LF = false;
-    if (p < End && *p == '\r') {
-      CR = true;
-      ++p;
-    }
-    if (p < End && *p == '\n') {
-      LF = true;
-      ++p;
-    }
-    r.FBreak = CR && !LF ? lbsCR : LF && !CR ? lbsLF : lbsCRLF;
-    SawCR |= CR && !LF;
-    SawLF |= LF && !CR;
-    SawCRLF |= CR && LF;
-    FRecs.push_back(std::move(r));
-    FGap = FRecs.size();
-    FireInserted(Index, 1);
-  }
-  if (!FFinalLineBreak && (Data.back() == '\r' || Data.back() == '\n')) {
-    FRecs.emplace_back();
-    FGap = FRecs.size();
-    FireInserted(GetCount() - 1, 1);
-  }
-  FIndexOfLongestLine = -1;
-  // Style as the breaks seen decide: a single kind gives its style, anything else CR LF.
-  const int Kinds = int(SawCR) + int(SawLF) + int(SawCRLF);
-  if (Kinds == 1 && SawCR)
-    FLineBreakStyle = lbsCR;
-  else if (Kinds == 1 && SawLF)
-    FLineBreakStyle = lbsLF;
-  else
-    FLineBreakStyle = lbsCRLF;
-  FMixedBreaks = Kinds > 1;
+void TRidEderStringList::LoadFromBytes(std::string_view Data) {
+  UpdateGuard Update(this);
+  BeginLoad(Data.empty() ? 0 : CountBreaks(Data.data(), Data.data() + Data.size()) + 1);
+  TLineSplitter Splitter(*this);
+  Splitter.Feed(Data.data(), Data.data() + Data.size());
+  Splitter.Finish();
+}
+
+void TRidEderStringList::LoadFromPieces(const std::vector<std::string_view>& Pieces) {
+  UpdateGuard Update(this);
+  BeginLoad(0);
+  TLineSplitter Splitter(*this);
+  for (std::string_view Piece : Pieces) Splitter.Feed(Piece.data(), Piece.data() + Piece.size());
+  Splitter.Finish();
 }
 
 size_t TRidEderStringList::SavedSize() const {

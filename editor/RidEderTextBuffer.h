@@ -77,6 +77,8 @@ class TRidEderStringList : public TStrings {
 
   // Splits Data into lines as a file load does and replaces the list with them.
   void LoadFromBytes(std::string_view Data);
+  // The same for data that arrives in pieces (lines and breaks may span pieces).
+  void LoadFromPieces(const std::vector<std::string_view>& Pieces);
   // The bytes SaveToStream and SaveToFile write.
   std::string SaveToBytes() const;
 
@@ -119,6 +121,8 @@ class TRidEderStringList : public TStrings {
   void InsertItem(int32_t Index, std::string S);
 
  private:
+  struct TLineSplitter;
+  void BeginLoad(size_t ExpectedLines);
   // Records live in one array with a gap of free records at the last edit, so that lines
   // typed near each other move few records.
   size_t Phys(int32_t Index) const {

@@ -84,6 +84,19 @@ TEST(LineBuffer, SplitsRandomDataLikeAPlainScan) {
     ASSERT_EQ(Lines(L), Expected);
     ASSERT_EQ(L.SaveToBytes(), Data);
     ASSERT_LE(L.GetCount(), L.GetCapacity());
+    // The same data in pieces, cut anywhere (between CR and LF too), gives the same lines.
+    std::vector<std::string_view> Pieces;
+    for (size_t At = 0; At < Data.size();) {
+      const size_t Len = std::min<size_t>(Rng() % 5, Data.size() - At);
+      Pieces.push_back(std::string_view(Data).substr(At, Len));
+      At += Len;
+    }
+    TRidEderStringList P;
+    P.LoadFromPieces(Pieces);
+    ASSERT_EQ(Lines(P), Expected);
+    ASSERT_EQ(P.GetLineBreakStyle(), L.GetLineBreakStyle());
+    ASSERT_EQ(P.GetMixedLineBreaks(), L.GetMixedLineBreaks());
+    ASSERT_EQ(P.SaveToBytes(), Data);
   }
 }
 
