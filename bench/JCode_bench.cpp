@@ -11,48 +11,13 @@
 #include <map>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "foundation/JCode.h"
 #include "foundation/JConv.h"
 
 namespace {
 
-// About 4 MB of Japanese program text: kanji, hiragana, katakana, half-width kana, ASCII words
-// and CR LF line breaks.
-const std::string& Sjis() {
-  static const std::string text = [] {
-    std::string s;
-    uint32_t seed = 4;
-    auto next = [&](uint32_t n) {
-      seed = seed * 1664525 + 1013904223;
-      return (seed >> 8) % n;
-    };
-    while (s.size() < 4 * 1024 * 1024) {
-      for (int words = 2 + next(8); words > 0; --words) {
-        switch (next(5)) {
-          case 0:  // kanji of JIS level 1
-            for (int k = 1 + next(4); k > 0; --k)
-              s += rid::JisToSjisChar(0x30 + next(15), 0x21 + next(94));
-            break;
-          case 1:  // hiragana
-            for (int k = 1 + next(6); k > 0; --k) s += {'\x82', char(0x9F + next(0x53))};
-            break;
-          case 2:  // katakana
-            for (int k = 1 + next(6); k > 0; --k) s += {'\x83', char(0x40 + next(0x3F))};
-            break;
-          case 3:  // half-width kana
-            for (int k = 1 + next(4); k > 0; --k) s += char(0xA6 + next(0x3A));
-            break;
-          default:
-            for (int k = 1 + next(8); k > 0; --k) s += char('a' + next(26));
-            s += next(2) ? " = " : "(); ";
-        }
-      }
-      s += "\r\n";
-    }
-    return s;
-  }();
-  return text;
-}
+const std::string& Sjis() { return rid::bench::JapaneseProgramText(); }
 const std::string& Euc() {
   static const std::string s = rid::SjisToEuc(Sjis());
   return s;

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "highlighters/RidHighlighterPerl.h"
 
 namespace {
@@ -99,19 +100,6 @@ void BM_PerlHighlight_QScintilla(benchmark::State& State) {
 }
 BENCHMARK(BM_PerlHighlight_QScintilla)->Unit(benchmark::kMillisecond);
 
-// Best of a few runs, in seconds.
-template <typename F>
-double BestTime(F&& Run) {
-  double best = 1e9;
-  for (int i = 0; i < 5; ++i) {
-    const auto t0 = std::chrono::steady_clock::now();
-    benchmark::DoNotOptimize(Run());
-    best = std::min(best,
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-  }
-  return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,8 +112,8 @@ int main(int argc, char** argv) {
   const auto lines = Lines(PerlText());
   rid::TRidPerlRid h(nullptr);
   TPeer peer;
-  const double ours = BestTime([&] { return ScanOurs(h, lines); });
-  const double theirs = BestTime([&] { return peer.Colourise(); });
+  const double ours = rid::bench::BestTime([&] { return ScanOurs(h, lines); });
+  const double theirs = rid::bench::BestTime([&] { return peer.Colourise(); });
   const long styled = peer.Colourise();
   std::printf(
       "Perl highlighting of %zu bytes in %zu lines: us %.2f ms, QScintilla %.2f ms"

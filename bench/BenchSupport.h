@@ -1,0 +1,66 @@
+#pragma once
+// What several benchmarks share: the Japanese test text and a best-of timer for the ratio lines.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace rid::bench {
+
+// About 4 MB of Japanese program text: JIS level 1 kanji, hiragana, katakana, half-width kana,
+// ASCII words and CR LF line breaks; every pair is a valid code page 932 character.
+inline const std::string& JapaneseProgramText() {
+  static const std::string text = [] {
+    std::string s;
+    uint32_t seed = 2024;
+    auto next = [&](uint32_t n) {
+      seed = seed * 1664525 + 1013904223;
+      return (seed >> 8) % n;
+    };
+    auto trail = [&]() {
+      const uint32_t t = 0x40 + next(0xFC - 0x40);
+      return static_cast<char>(t == 0x7F ? 0x80 : t);
+    };
+    while (s.size() < 4 * 1024 * 1024) {
+      for (int words = 2 + next(8); words > 0; --words) {
+        switch (next(5)) {
+          case 0:  // kanji of JIS level 1
+            for (int k = 1 + next(4); k > 0; --k) s += {static_cast<char>(0x89 + next(14)), trail()};
+            break;
+          case 1:  // hiragana
+            for (int k = 1 + next(6); k > 0; --k) s += {'\x82', static_cast<char>(0x9F + next(0x53))};
+            break;
+          case 2:  // katakana
+            for (int k = 1 + next(6); k > 0; --k) s += {'\x83', static_cast<char>(0x40 + next(0x3F))};
+            break;
+          case 3:  // half-width kana
+            for (int k = 1 + next(4); k > 0; --k) s += static_cast<char>(0xA6 + next(0x3A));
+            break;
+          default:
+            for (int k = 1 + next(8); k > 0; --k) s += static_cast<char>('a' + next(26));
+            s += next(2) ? " = " : "(); ";
+        }
+      }
+      s += "\r\n";
+    }
+    return s;
+  }();
+  return text;
+}
+
+// The best of a few runs, in seconds.
+template <typename F>
+double BestTime(F&& Run, int Runs = 5) {
+  double best = 1e9;
+  for (int i = 0; i < Runs; ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
+    benchmark::DoNotOptimize(Run());
+    best = std::min(best,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  return best;
+}
+
+}  // namespace rid::bench
