@@ -65,7 +65,7 @@ void TRidEderKbdHandler::ExecuteMouseUp(TObject* Sender, TMouseButton Button, TS
 }
 
 void TRidEderKbdHandler::ExecuteMouseCursor(TObject* Sender, const TBufferCoord& ALineCharPos,
-                                            int32_t& ACursor) {
+                                            TCursor& ACursor) {
   RunNewestFirst(
       FInMouseCursor, FMouseCursorChain,
       [&](const TMouseCursorEvent& e) { e(Sender, ALineCharPos, ACursor); },

@@ -4,19 +4,15 @@
 
 #include "editor/RidEderTypes.h"
 #include "platform/Classes.h"
+#include "platform/Controls.h"
 #include "platform/Delegate.h"
 #include "platform/Types.h"
 
 namespace rid {
 
-// The platform's key and mouse event shapes.
-using TKeyEvent = Delegate<void(TObject* Sender, uint16_t& Key, TShiftState Shift)>;
-using TKeyPressEvent = Delegate<void(TObject* Sender, char& Key)>;
-using TMouseEvent = Delegate<void(TObject* Sender, TMouseButton Button, TShiftState Shift,
-                                  int32_t X, int32_t Y)>;
 // Lets a handler choose the mouse cursor shown over a text position.
 using TMouseCursorEvent =
-    Delegate<void(TObject* Sender, const TBufferCoord& ALineCharPos, int32_t& ACursor)>;
+    Delegate<void(TObject* Sender, const TBufferCoord& ALineCharPos, TCursor& ACursor)>;
 
 // A list of handlers; Remove takes out the last occurrence only.
 template <typename TEvent>
@@ -64,7 +60,7 @@ class TRidEderKbdHandler : public TObject {
                         int32_t Y);
   void ExecuteMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int32_t X,
                       int32_t Y);
-  void ExecuteMouseCursor(TObject* Sender, const TBufferCoord& ALineCharPos, int32_t& ACursor);
+  void ExecuteMouseCursor(TObject* Sender, const TBufferCoord& ALineCharPos, TCursor& ACursor);
 
   int32_t KeyDownHandlerCount() const { return FKeyDownChain.Count(); }
   int32_t KeyPressHandlerCount() const { return FKeyPressChain.Count(); }
