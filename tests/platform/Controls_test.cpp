@@ -318,6 +318,18 @@ TEST(Controls, MouseMessagesClicksCaptureAndCursor) {
   ASSERT_EQ(down.size(), 1u);
   EXPECT_EQ(down[0].WParam & MK_LBUTTON, MK_LBUTTON);
 
+  // Entering and leaving.
+  int entered = 0, left = 0;
+  c.OnMouseEnter = [&](TObject*) { ++entered; };
+  c.OnMouseLeave = [&](TObject*) { ++left; };
+  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), c.ClientWidget()->mapToGlobal(QPointF(1, 1)));
+  Send(c.ClientWidget(), &enter);
+  QEvent leave(QEvent::Leave);
+  Send(c.ClientWidget(), &leave);
+  EXPECT_EQ(entered, 1);
+  EXPECT_EQ(left, 1);
+  EXPECT_EQ(c.Count(CM_MOUSEENTER), 1);
+
   // While captured, points outside the window arrive with negative coordinates.
   SetCapture(&c);
   Mouse(c, QEvent::MouseMove, QPoint(-5, -7), Qt::NoButton, Qt::LeftButton);
