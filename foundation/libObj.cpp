@@ -15,6 +15,11 @@ void ReplaceCursor(TComponent* Owner, TCursor OldCursor, TCursor NewCursor) {
       control->SetCursor(NewCursor);
 }
 
+void SetChildShowHint(TWinControl* Parent, bool Value) {
+  if (!Parent) return;
+  for (int32_t i = 0; i < Parent->ControlCount(); ++i) Parent->Controls(i)->SetShowHint(Value);
+}
+
 void SetEditMargins(TWinControl* Edit, int32_t Left, int32_t Top) {
   if (!Edit) return;
   TRect r = Edit->GetClientRect();

@@ -9,6 +9,8 @@ namespace rid {
 
 // Every control owned by Owner whose cursor is OldCursor gets NewCursor.
 void ReplaceCursor(TComponent* Owner, TCursor OldCursor, TCursor NewCursor);
+// Sets the show-hint flag of every direct child control of Parent.
+void SetChildShowHint(TWinControl* Parent, bool Value);
 // Sets the text rectangle of a multi-line edit (EM_SETRECT) to its client rectangle inset by
 // Left on the left and right and by Top at the top and bottom.
 void SetEditMargins(TWinControl* Edit, int32_t Left, int32_t Top);

@@ -160,6 +160,9 @@ class TControl : public TComponent {
 
   TCursor GetCursor() const { return FCursor; }
   void SetCursor(TCursor Value);
+  // Whether the control shows its hint when the mouse rests on it.
+  bool GetShowHint() const { return FShowHint; }
+  void SetShowHint(bool Value) { FShowHint = Value; }
   // The context menu: not owned, forgotten when it is destroyed.
   TComponent* GetPopupMenu() const { return FPopupMenu; }
   void SetPopupMenu(TComponent* Value);
@@ -228,6 +231,7 @@ class TControl : public TComponent {
   TColor FColor = clWindow;
   TFont FFont;
   TCursor FCursor = crDefault;
+  bool FShowHint = false;
   TCursor FDragCursor = crDrag;
   TDragMode FDragMode = dmManual;
   TComponent* FPopupMenu = nullptr;

@@ -48,6 +48,21 @@ TEST(ReplaceCursor, ChangesOnlyOwnedControlsWithTheOldCursor) {
   ReplaceCursor(nullptr, 1, 2);
 }
 
+TEST(SetChildShowHint, ReachesDirectChildrenOnly) {
+  TWinControl parent(nullptr);
+  auto* child = new TWinControl(&parent);
+  child->SetParent(&parent);
+  auto* grandchild = new TControl(&parent);
+  grandchild->SetParent(child);
+  SetChildShowHint(&parent, true);
+  EXPECT_TRUE(child->GetShowHint());
+  EXPECT_FALSE(grandchild->GetShowHint());
+  EXPECT_FALSE(parent.GetShowHint());
+  SetChildShowHint(&parent, false);
+  EXPECT_FALSE(child->GetShowHint());
+  SetChildShowHint(nullptr, true);
+}
+
 // An edit that notes the text rectangle it is given.
 class TRectEdit : public TWinControl {
  public:
