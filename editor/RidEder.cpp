@@ -287,10 +287,12 @@ void TCustomRidEder::SetOptions(TRidEderorOptions Value) {
   bool scrollChanged =
       ((Value.ToBits() ^ FOptions.ToBits()) & RidScrollOptionsMask) != 0;
   FOptions = Value;
-  SetCaretXY(GetCaretXY());
+  // Re-clamps the caret without dropping the selection.
+  InternalSetCaretXY(GetCaretXY());
   if (FOptions.Contains(eoScrollPastEol)) {
-    SetBlockBegin(FBlockBegin);
-    SetBlockEnd(FBlockEnd);
+    TBufferCoord b = FBlockBegin, e = FBlockEnd;
+    SetBlockBegin(b);
+    SetBlockEnd(e);
   }
   if (dropChanged && HandleAllocated() && !ComponentState().Contains(csDesigning))
     DragAcceptFiles(GetHandle(), FOptions.Contains(eoDropFiles));
@@ -713,9 +715,10 @@ void TCustomRidEder::SetWordWrap(bool Value) {
   SetTopLine(LineToRow(topLine));
   UpdateScrollBars();
   if (FOptions.Contains(eoScrollPastEol)) {
+    TBufferCoord b = FBlockBegin, e = FBlockEnd;
     InternalSetCaretXY(GetCaretXY());
-    SetBlockBegin(FBlockBegin);
-    SetBlockEnd(FBlockEnd);
+    SetBlockBegin(b);
+    SetBlockEnd(e);
   }
   if (inView) EnsureCursorPosVisible();
 }

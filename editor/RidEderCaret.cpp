@@ -662,12 +662,15 @@ TDisplayCoord TCustomRidEder::BufferToDisplayPos(const TBufferCoord& P) {
   if (P.Line >= 1 && P.Line <= FLines->GetCount()) {
     std::string_view s = FLines->GetView(P.Line - 1);
     int64_t x = 0;
-    for (int32_t i = 1; i < P.Char; ++i) {
-      if (i <= static_cast<int32_t>(s.size()) && s[i - 1] == '\t')
+    const int32_t inLine = std::min<int32_t>(P.Char - 1, static_cast<int32_t>(s.size()));
+    for (int32_t i = 1; i <= inLine; ++i) {
+      if (s[i - 1] == '\t')
         x += FTabWidth - x % FTabWidth;
       else
         ++x;
     }
+    // Past the end every position is one column: no walk over huge columns.
+    if (P.Char - 1 > inLine) x += P.Char - 1 - inLine;
     r.Column = static_cast<int32_t>(std::min<int64_t>(x + 1, MaxInt));
   }
   if (GetWordWrap()) r = FWordWrapPlugin->BufferToDisplayPos({r.Column, P.Line});
@@ -681,13 +684,15 @@ TBufferCoord TCustomRidEder::DisplayToBufferPos(const TDisplayCoord& P) {
     std::string_view s = FLines->GetView(r.Line - 1);
     int64_t x = 0;
     int32_t i = 0;
-    while (x < r.Char) {
+    const int32_t len = static_cast<int32_t>(s.size());
+    while (x < r.Char && i < len) {
       ++i;
-      if (i <= static_cast<int32_t>(s.size()) && s[i - 1] == '\t')
+      if (s[i - 1] == '\t')
         x += FTabWidth - x % FTabWidth;
       else
         ++x;
     }
+    if (x < r.Char) i += static_cast<int32_t>(r.Char - x);
     r.Char = std::max(i, 1);
     if (OnTrailByte(s, r.Char)) ++r.Char;
   }

@@ -1,6 +1,5 @@
 // Painting: the gutter and the highlighted text rows with selection and marks.
 #include <algorithm>
-#include <cstdio>
 
 #include "editor/RidEder.h"
 #include "editor/RidEderMiscProcs.h"
@@ -84,7 +83,7 @@ TColor TCustomRidEder::GetEditorBackground(bool CaretRow) {
 void TCustomRidEder::ReportPaintError(const std::string& Message) {
   FLastPaintError = Message;
   if (FPaintErrorCount++ > 0) return;
-  std::fprintf(stderr, "rideder: %s\n", Message.c_str());
+  Application()->HandleException(ERidEder(Message));
 }
 
 void TCustomRidEder::Paint() {

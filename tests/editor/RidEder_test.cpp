@@ -522,6 +522,33 @@ TEST(RidEder, PaintsTokensSelectionActiveLineAndGutter) {
   s.Ed.SetHighlighter(nullptr);
 }
 
+TEST(RidEder, ColumnSelectionPaintsOnlyItsColumns) {
+  struct TCase {
+    bool Highlighted;
+    bool Marks;
+  };
+  for (TCase c : {TCase{false, false}, TCase{true, false}, TCase{true, true}}) {
+    TShownEder s(400, 120);
+    TTestHighlighter hl(nullptr);
+    if (c.Highlighted) s.Ed.SetHighlighter(&hl);
+    if (c.Marks) s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoShowSpecialChars});
+    s.Ed.SetText("my abcdefghij\r\nxy abcdefghij\r\nuv abcdefghij");
+    s.Ed.SetSelectionMode(smColumn);
+    s.Ed.SetBlockBegin({3, 1});
+    s.Ed.SetBlockEnd({7, 3});
+    QImage img = s.Paint();
+    const int cw = s.Ed.GetCharWidth(), lh = s.Ed.GetLineHeight();
+    for (int row = 1; row <= 3; ++row) {
+      auto cell = [&](int col) {
+        return QRect(s.Ed.ColumnToXValue(col) + 1, (row - 1) * lh + 1, cw - 2, lh - 2);
+      };
+      for (int col : {1, 2, 8, 12}) EXPECT_EQ(CountColour(img, cell(col), clHighlight), 0) << row;
+      for (int col : {3, 4, 6}) EXPECT_GT(CountColour(img, cell(col), clHighlight), 0) << row;
+    }
+    s.Ed.SetHighlighter(nullptr);
+  }
+}
+
 TEST(RidEder, DrawsDoubleByteCharactersWhole) {
   TShownEder s(300, 100);
   s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
