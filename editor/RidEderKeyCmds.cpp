@@ -6,7 +6,7 @@
 
 namespace rid {
 
-const TRidEderCommandName EditorCommandStrs[101] = {
+extern constexpr TRidEderCommandName EditorCommandStrs[101] = {
     {ecNone, "ecNone"},
     {ecLeft, "ecLeft"},
     {ecRight, "ecRight"},

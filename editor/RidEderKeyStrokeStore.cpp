@@ -1,6 +1,7 @@
 #include "editor/RidEderKeyStrokeStore.h"
 
 #include <charconv>
+#include <cstdio>
 #include <string_view>
 
 #include "platform/Menus.h"
@@ -33,15 +34,20 @@ void Append(TRidEderKeyStrokes& Keys, const TRidEderKeyStroke& Key) {
   Keys.Add()->Assign(const_cast<TRidEderKeyStroke*>(&Key));
 }
 
+// A key without a name is written as "$" and the shortcut in hexadecimal, which no key name
+// can be mistaken for ("8" is the digit key).
 std::string ShortCutText(TShortCut SC) {
   if (SC == 0) return {};
   std::string Text = ShortCutToText(SC);
-  return Text.empty() ? std::to_string(SC) : Text;
+  if (!Text.empty()) return Text;
+  char Hex[8];
+  std::snprintf(Hex, sizeof Hex, "$%04X", static_cast<unsigned>(SC));
+  return Hex;
 }
 
-bool ParseNumber(std::string_view Text, uint32_t Max, uint32_t& Value) {
+bool ParseNumber(std::string_view Text, uint32_t Max, uint32_t& Value, int Base = 10) {
   if (Text.empty()) return false;
-  auto [End, Ec] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+  auto [End, Ec] = std::from_chars(Text.data(), Text.data() + Text.size(), Value, Base);
   return Ec == std::errc() && End == Text.data() + Text.size() && Value <= Max;
 }
 
@@ -49,7 +55,8 @@ bool ParseShortCut(std::string_view Text, TShortCut& SC) {
   uint32_t Number;
   if (Text.empty()) {
     SC = 0;
-  } else if (ParseNumber(Text, 0xFFFF, Number)) {
+  } else if (Text[0] == '$') {
+    if (!ParseNumber(Text.substr(1), 0xFFFF, Number, 16)) return false;
     SC = static_cast<TShortCut>(Number);
   } else {
     SC = TextToShortCut(Text);

@@ -29,7 +29,7 @@ void ApplyKeystrokeDifference(TRidEderKeyStrokes& AKeys, const TRidEderKeyStroke
                               const TRidEderKeyStrokes& AAdded);
 
 // One binding as a line: "<command>,<shortcut>,<shortcut 2>" ("ecCopy,Ctrl+C,"); a command
-// without a name is its number, a key without a name its shortcut number.
+// without a name is its decimal number, a key without a name "$" and the shortcut in hex.
 std::string KeyStrokeToText(const TRidEderKeyStroke& AKey);
 // False, leaving AKey alone, when the text is not such a line.
 bool TextToKeyStroke(const std::string& Text, TRidEderKeyStroke& AKey);

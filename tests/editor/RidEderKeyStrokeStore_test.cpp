@@ -69,6 +69,7 @@ TEST(KeyStrokeStore, TwoKeyAndUnnamedBindingsSurviveAFile) {
   }
   TMemIni Ini(File);
   EXPECT_EQ(Ini.ReadString(SAddedKeystrokes, "1", ""), "ecCommentBlock,Ctrl+K,Ctrl+C");
+  EXPECT_EQ(Ini.ReadString(SAddedKeystrokes, "2", ""), "1234,$80BA,");
   TRidEderKeyStrokes Back;
   Back.ResetDefaults();
   ReadKeystrokes(Ini, Back);
@@ -91,10 +92,13 @@ TEST(KeyStrokeStore, ForeignLinesAreSkipped) {
   TRidEderKeyStroke Key(nullptr);
   for (const char* Bad : {"", "ecCopy", "ecCopy,Ctrl+C", "ecNope,Ctrl+C,", "ecCopy,,",
                           "ecCopy,Ctrl+Foo,", "ecCopy,Ctrl+C,Ctrl+C,x", "70000,Ctrl+C,",
-                          "ecCopy,99999,"}) {
+                          "ecCopy,99999,", "ecCopy,$1FFFF,", "ecCopy,$,", "ecCopy,56,"}) {
     EXPECT_FALSE(TextToKeyStroke(Bad, Key)) << Bad;
   }
   EXPECT_EQ(Key.GetCommand(), ecNone);
+  ASSERT_TRUE(TextToKeyStroke("ecCopy,8,Shift+8", Key));  // digits are keys
+  EXPECT_EQ(Key.GetShortCut(), '8');
+  EXPECT_EQ(Key.GetShortCut2(), scShift | '8');
   TMemIni Ini("");
   Ini.WriteString(SAddedKeystrokes, "1", "garbage");
   Ini.WriteString(SAddedKeystrokes, "2", "ecUndo,Ctrl+U,");
