@@ -6,14 +6,9 @@
 
 namespace rid {
 
-namespace {
+using namespace RidRegExprOp;
 
-constexpr int32_t kModI = 1;
-constexpr int32_t kModR = 2;
-constexpr int32_t kModS = 4;
-constexpr int32_t kModG = 8;
-constexpr int32_t kModM = 16;
-constexpr int32_t kModX = 32;
+namespace {
 
 // Unit-wide defaults copied by every new object.
 constexpr int32_t kDefaultModifiers = kModR | kModS | kModG;

@@ -113,6 +113,14 @@ constexpr uint8_t opClose = 54;  // + group number 1-14
 constexpr uint8_t opLastCode = 68;
 constexpr int32_t NodeHeader = 5;
 constexpr int32_t LoopInfinite = 2147483646;
+
+// Modifier bits, one per modifier letter i, r, s, g, m, x.
+constexpr int32_t kModI = 1;
+constexpr int32_t kModR = 2;
+constexpr int32_t kModS = 4;
+constexpr int32_t kModG = 8;
+constexpr int32_t kModM = 16;
+constexpr int32_t kModX = 32;
 }  // namespace RidRegExprOp
 
 using TRidRegExprInvertCaseFunction = uint8_t (*)(uint8_t);

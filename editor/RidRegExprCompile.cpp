@@ -10,13 +10,6 @@ using namespace RidRegExprOp;
 
 namespace {
 
-constexpr int32_t kModI = 1;
-constexpr int32_t kModR = 2;
-constexpr int32_t kModS = 4;
-constexpr int32_t kModG = 8;
-constexpr int32_t kModM = 16;
-constexpr int32_t kModX = 32;
-
 // Parse flags. NONEMPTY is ours: HASWIDTH keeps the accepted syntax, while NONEMPTY promises that
 // the piece really consumes a byte (a back reference to an empty group does not), which decides
 // whether a loop needs the empty-iteration check.
