@@ -211,6 +211,16 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void InitializeCaret();
   bool GetCaretAtEndOfRow() const { return FCaretAtEndOfRow; }
 
+  // --- words (a double-byte character is a word character; trail bytes are never a position)
+  void GetWordCharSets(TRidCharSet& WordChars, TRidCharSet& WhiteChars);
+  virtual TBufferCoord WordStartEx(const TBufferCoord& XY);
+  virtual TBufferCoord WordEndEx(const TBufferCoord& XY);
+  TBufferCoord WordStart() { return WordStartEx(GetCaretXY()); }
+  TBufferCoord WordEnd() { return WordEndEx(GetCaretXY()); }
+  void SetWordBlock(TBufferCoord Value);
+  std::string GetWordAtRowCol(const TBufferCoord& XY);
+  std::string GetWordAtCaret() { return GetWordAtRowCol(GetCaretXY()); }
+
   // --- view
   int32_t GetTopLine() const { return FTopLine; }
   void SetTopLine(int32_t Value);
@@ -412,6 +422,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   // scrolling
   void WMHScroll(TMessage& Msg);
   void WMVScroll(TMessage& Msg);
+  void ShowScrollHint();
   void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);
   void SetTextOffsetFromLeftChar();
 

@@ -1,8 +1,12 @@
 // Caret, selection, scrolling and the conversions between buffer and display positions.
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstdio>
 
 #include "editor/RidEder.h"
+#include "platform/Forms.h"
+#include "platform/Imm.h"
 #include "platform/Locale.h"
 
 namespace rid {
@@ -443,6 +447,110 @@ void TCustomRidEder::UpdateCaret() {
     HideCaret();
   else
     ShowCaret();
+  if (HIMC imc = ImmGetContext(GetHandle())) {
+    TCompositionForm cf;
+    cf.dwStyle = CFS_POINT;
+    cf.ptCurrentPos = {cx, cy};
+    ImmSetCompositionWindow(imc, &cf);
+    ImmReleaseContext(GetHandle(), imc);
+  }
+}
+
+// --- words
+
+void TCustomRidEder::GetWordCharSets(TRidCharSet& WordChars, TRidCharSet& WhiteChars) {
+  if (FHighlighter) {
+    WordChars = FHighlighter->GetIdentChars() - FHighlighter->GetWordBreakChars();
+  } else {
+    WordChars = TRidCharSet::Range('0', '9') + TRidCharSet::Range('A', 'Z') +
+                TRidCharSet::Range('a', 'z') + TRidCharSet{'_'} +
+                (TRidCharSet::Range(0xC0, 0xFF) - TRidCharSet{0xD7, 0xF7});
+    WordChars = WordChars - TRidCharSet::Of("!\"'()*+,-./:;=?[\\]^{|}");
+  }
+  WhiteChars = TRidCharSet::Range(1, 255) - WordChars;
+}
+
+namespace {
+
+// The 1-based starts of the characters of S; a double-byte character counts as a word
+// character whatever its lead byte, so a word never ends inside one.
+struct TCharWalk {
+  std::vector<int32_t> Starts;
+  std::vector<bool> White;
+  TCharWalk(std::string_view S, const TRidCharSet& WhiteChars) {
+    for (int32_t i = 1; i <= static_cast<int32_t>(S.size());) {
+      bool dbcs = IsLead(S[i - 1]) && i < static_cast<int32_t>(S.size());
+      Starts.push_back(i);
+      White.push_back(!dbcs && WhiteChars.Contains(S[i - 1]));
+      i += dbcs ? 2 : 1;
+    }
+  }
+  // Index of the character holding column Col (Col within the text).
+  size_t IndexOf(int32_t Col) const {
+    return static_cast<size_t>(std::upper_bound(Starts.begin(), Starts.end(), Col) -
+                               Starts.begin()) - 1;
+  }
+};
+
+}  // namespace
+
+TBufferCoord TCustomRidEder::WordStartEx(const TBufferCoord& XY) {
+  if (XY.Line < 1 || XY.Line > FLines->GetCount()) return XY;
+  std::string_view s = FLines->GetView(XY.Line - 1);
+  TRidCharSet word, white;
+  GetWordCharSets(word, white);
+  TCharWalk w(s, white);
+  int32_t x = std::min<int32_t>(XY.Char, static_cast<int32_t>(s.size()) + 1);
+  if (x > 1) {
+    size_t k = w.IndexOf(x - 1);
+    if (!w.White[k]) {
+      while (k > 0 && !w.White[k - 1]) --k;
+      x = w.Starts[k];
+    }
+  }
+  return {x, XY.Line};
+}
+
+TBufferCoord TCustomRidEder::WordEndEx(const TBufferCoord& XY) {
+  if (XY.Line < 1 || XY.Line > FLines->GetCount()) return XY;
+  std::string_view s = FLines->GetView(XY.Line - 1);
+  TRidCharSet word, white;
+  GetWordCharSets(word, white);
+  TCharWalk w(s, white);
+  int32_t len = static_cast<int32_t>(s.size());
+  if (XY.Char > len) return {len + 1, XY.Line};
+  for (size_t k = w.IndexOf(std::max(XY.Char, 1)); k < w.Starts.size(); ++k)
+    if (w.White[k] && w.Starts[k] >= XY.Char) return {w.Starts[k], XY.Line};
+  return {len + 1, XY.Line};
+}
+
+void TCustomRidEder::SetWordBlock(TBufferCoord Value) {
+  Value.Char = std::max(Value.Char, 1);
+  Value.Line = std::clamp(Value.Line, 1, std::max(FLines->GetCount(), 1));
+  int32_t len = Value.Line <= FLines->GetCount()
+                    ? static_cast<int32_t>(FLines->GetView(Value.Line - 1).size())
+                    : 0;
+  if (Value.Char > len + 1) {
+    InternalSetCaretXY({len + 1, Value.Line});
+    return;
+  }
+  TBufferCoord b = WordStartEx(Value), e = WordEndEx(Value);
+  if (b.Line == e.Line && b.Char < e.Char) {
+    IncPaintLock();
+    FBlockBegin = b;
+    InternalSetCaretXY(e);
+    SetBlockEnd(e);
+    InvalidateLine(Value.Line);
+    StatusChanged({scSelection});
+    DecPaintLock();
+  }
+}
+
+std::string TCustomRidEder::GetWordAtRowCol(const TBufferCoord& XY) {
+  TBufferCoord b = WordStartEx(XY), e = WordEndEx(XY);
+  if (b.Line != e.Line || b.Char >= e.Char || XY.Line < 1 || XY.Line > FLines->GetCount())
+    return {};
+  return std::string(FLines->GetView(XY.Line - 1).substr(b.Char - 1, e.Char - b.Char));
 }
 
 // --- view
@@ -596,6 +704,41 @@ void TCustomRidEder::UpdateScrollBars() {
     ShowScrollBar(SB_VERT, false);
 }
 
+// One hint window for every editor, living as long as the application.
+static THintWindow* GetScrollHint() {
+  static THintWindow* hint = new THintWindow(Application());
+  return hint;
+}
+
+void TCustomRidEder::ShowScrollHint() {
+  THintWindow* hint = GetScrollHint();
+  hint->SetColor(FScrollHintColor);
+  char text[64];
+  int32_t count = DisplayLineCount();
+  if (FScrollHintFormat == shfTopToBottom)
+    std::snprintf(text, sizeof text, "%d - %d", RowToLine(FTopLine),
+                  RowToLine(FTopLine + std::min(FLinesInWindow, count - FTopLine)));
+  else
+    std::snprintf(text, sizeof text, "Top Line: %d", RowToLine(FTopLine));
+  TRect r = hint->CalcHintRect(200, text);
+  int32_t x = ClientWidth() - r.Width() - 4;
+  int32_t y = 10;
+  if (FOptions.Contains(eoScrollHintFollows)) {
+    TScrollInfo si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(SB_VERT, si);
+    int32_t button = GetSystemMetrics(SM_CYVSCROLL);
+    y = button +
+        static_cast<int32_t>(std::lround(double(ClientHeight() - 2 * button) * si.nTrackPos /
+                                         std::max(si.nMax, 1))) +
+        r.Height() / 2;
+  }
+  TPoint p = ClientToScreen({x, y});
+  OffsetRect(r, p.X, p.Y);
+  hint->ActivateHint(r, text);
+  hint->Update();
+}
+
 void TCustomRidEder::WMHScroll(TMessage& Msg) {
   Msg.Result = 0;
   int32_t code = static_cast<int32_t>(Msg.WParam & 0xFFFF);
@@ -645,11 +788,15 @@ void TCustomRidEder::WMVScroll(TMessage& Msg) {
       // Scaled back with the same maximum the bar was given, so a drag lands where it shows.
       int32_t m = VerticalScrollMax();
       SetTopLine(m > 32767 ? MulDiv(m, pos, 32767) : pos);
+      if (FOptions.Contains(eoShowScrollHint)) ShowScrollHint();
       break;
     }
     case SB_TOP: SetTopLine(1); break;
     case SB_BOTTOM: SetTopLine(DisplayLineCount()); break;
-    case SB_ENDSCROLL: FIsScrolling = false; break;
+    case SB_ENDSCROLL:
+      FIsScrolling = false;
+      if (FOptions.Contains(eoShowScrollHint)) GetScrollHint()->ReleaseHandle();
+      break;
   }
   Update();
   if (OnScroll) OnScroll(this, sbVertical);

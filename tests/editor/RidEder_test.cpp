@@ -5,6 +5,8 @@
 #include <QImage>
 #include <random>
 
+#include "platform/Forms.h"
+#include "platform/Imm.h"
 #include "platform/WidgetBridge.h"
 #include "tests/TestSupport.h"
 
@@ -457,6 +459,52 @@ TEST(RidEder, WrappedPositionsRoundTrip) {
   s.Ed.SetTopLine(s.Ed.LineToRow(2));
   s.Ed.SetWordWrap(false);
   EXPECT_EQ(s.Ed.GetTopLine(), 2);
+}
+
+TEST(RidEder, WordsAreFoundByCharacterNeverInsideADoubleByteCharacter) {
+  TShownEder s;
+  // "表" is 95 5C: its trail byte looks like a backslash, a word break.
+  s.Ed.SetText("foo bar_1(x)\r\n\x95\x5c\x8e\xa6 end");
+  EXPECT_EQ(s.Ed.GetWordAtRowCol({6, 1}), "bar_1");
+  EXPECT_EQ(s.Ed.WordStartEx({7, 1}), BufferCoord(5, 1));
+  EXPECT_EQ(s.Ed.WordEndEx({5, 1}), BufferCoord(10, 1));
+  EXPECT_EQ(s.Ed.GetWordAtRowCol({3, 2}), "\x95\x5c\x8e\xa6");
+  EXPECT_EQ(s.Ed.WordStartEx({4, 2}), BufferCoord(1, 2));
+  s.Ed.SetWordBlock({2, 2});
+  EXPECT_EQ(s.Ed.GetSelText(), "\x95\x5c\x8e\xa6");
+  EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(5, 2));
+  s.Ed.SetWordBlock({40, 1});
+  EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(13, 1));
+}
+
+TEST(RidEder, ViewChangesReportTheirBitsAndPlaceTheImeWindowAtTheCaret) {
+  TShownEder s;
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += std::string(300, 'q') + "\r\n";
+  s.Ed.SetText(text);
+  std::vector<uint32_t> seen;
+  s.Ed.OnStatusChange = [&](TObject*, TRidStatusChanges c) { seen.push_back(c.ToBits()); };
+  s.Ed.SetTopLine(20);
+  s.Ed.SetLeftChar(30);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0], 16u);
+  EXPECT_EQ(seen[1], 8u);
+  s.Ed.SetAlwaysShowCaret(true);
+  s.Ed.SetCaretXY({35, 22});
+  TCompositionForm cf = ImmGetContext(s.Ed.GetHandle())->CompositionWindow;
+  EXPECT_EQ(cf.dwStyle, CFS_POINT);
+  EXPECT_EQ(cf.ptCurrentPos.X, s.Ed.ColumnToXValue(35) - 1);
+  EXPECT_EQ(cf.ptCurrentPos.Y, 2 * s.Ed.GetLineHeight() + 1);
+  // Dragging the thumb shows the top line in the shared hint.
+  s.Ed.SetTrackPos(SB_VERT, 50);
+  s.Ed.Perform(WM_VSCROLL, SB_THUMBTRACK | (50u << 16));
+  EXPECT_EQ(s.Ed.GetTopLine(), 50);
+  bool found = false;
+  for (int32_t i = 0; i < Application()->ComponentCount(); ++i)
+    if (auto* h = dynamic_cast<THintWindow*>(Application()->Components(i)))
+      found = found || h->GetCaption() == "Top Line: 50";
+  EXPECT_TRUE(found);
+  s.Ed.Perform(WM_VSCROLL, SB_ENDSCROLL);
 }
 
 TEST(RidEder, MarksFollowInsertedAndDeletedLines) {
