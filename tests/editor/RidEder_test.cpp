@@ -507,6 +507,55 @@ TEST(RidEder, ViewChangesReportTheirBitsAndPlaceTheImeWindowAtTheCaret) {
   s.Ed.Perform(WM_VSCROLL, SB_ENDSCROLL);
 }
 
+TEST(RidEder, InvalidationsDuringABufferChangeAreCollectedAndSentAtItsEnd) {
+  TShownEder s;
+  s.Ed.SetText("a\r\nb\r\nc\r\nd");
+  s.Ed.Update();
+  ASSERT_TRUE(s.Ed.Bridge()->Pending().isEmpty());
+  s.Ed.Lines()->BeginUpdate();
+  s.Ed.InvalidateLine(2);
+  s.Ed.InvalidateGutterLine(4);
+  EXPECT_TRUE(s.Ed.Bridge()->Pending().isEmpty());
+  s.Ed.Lines()->EndUpdate();
+  const QRect pending = s.Ed.Bridge()->Pending().boundingRect();
+  const int lh = s.Ed.GetLineHeight();
+  EXPECT_LE(pending.top(), lh);
+  EXPECT_GE(pending.bottom(), 4 * lh - 1);
+  EXPECT_EQ(pending.left(), 0);
+}
+
+TEST(RidEder, NestedTransientPairsFireOnlyAtTheOuterLevel) {
+  TShownEder s;
+  std::vector<int> types;
+  s.Ed.OnPaintTransient = [&](TObject*, TCanvas*, int32_t t) { types.push_back(t); };
+  s.Ed.DoOnPaintTransientEx(0, true);
+  s.Ed.DoOnPaintTransientEx(0, true);
+  s.Ed.DoOnPaintTransientEx(1, true);
+  s.Ed.DoOnPaintTransientEx(1, true);
+  EXPECT_EQ(types, (std::vector<int>{0, 1}));
+}
+
+TEST(RidEder, SpecialLinesPaintTheirSelectionInTheirColoursExchanged) {
+  TShownEder s(300, 100);
+  s.Ed.SetText("abcdefgh\r\nabcdefgh");
+  s.Ed.OnSpecialLineColors = [](TObject*, int32_t line, bool& special, TColor& fg, TColor& bg) {
+    if (line != 1) return;
+    special = true;
+    fg = clYellow;
+    bg = clGreen;
+  };
+  s.Ed.SetBlockBegin({3, 1});
+  s.Ed.SetBlockEnd({6, 1});
+  QImage img = s.Paint();
+  const int cw = s.Ed.GetCharWidth(), lh = s.Ed.GetLineHeight();
+  auto cell = [&](int col, int row) {
+    return QRect(s.Ed.ColumnToXValue(col) + 1, (row - 1) * lh + 1, cw - 2, lh - 2);
+  };
+  EXPECT_GT(CountColour(img, cell(1, 1), clGreen), 0);
+  EXPECT_GT(CountColour(img, cell(4, 1), clYellow), 15);  // selected: exchanged
+  EXPECT_EQ(CountColour(img, cell(4, 2), clYellow), 0);
+}
+
 TEST(RidEder, MarksFollowInsertedAndDeletedLines) {
   TRidEder ed(nullptr);
   std::vector<TRidEderMark*> m;
