@@ -423,6 +423,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void WMHScroll(TMessage& Msg);
   void WMVScroll(TMessage& Msg);
   void ShowScrollHint();
+  void DeleteColumnSelection(TBufferCoord B, TBufferCoord E);
+  int32_t InsertColumn(const std::string& Value);
   void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);
   void SetTextOffsetFromLeftChar();
 

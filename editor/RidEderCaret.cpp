@@ -197,69 +197,138 @@ std::string TCustomRidEder::GetSelText() {
   return out;
 }
 
-// Replaces the selection by Value in the normal and line modes (column insertion is not yet
-// built: a column selection is replaced as if it were normal).
+namespace {
+
+// The rows of a text, split at CR LF, CR or LF.
+std::vector<std::string> SplitRows(const std::string& Value) {
+  std::vector<std::string> parts(1);
+  for (size_t i = 0; i < Value.size(); ++i) {
+    if (Value[i] == '\r' || Value[i] == '\n') {
+      if (Value[i] == '\r' && i + 1 < Value.size() && Value[i + 1] == '\n') ++i;
+      parts.emplace_back();
+    } else {
+      parts.back() += Value[i];
+    }
+  }
+  return parts;
+}
+
+}  // namespace
+
+// Removes a column selection line by line, whole characters only; the caret goes to its
+// left column.
+void TCustomRidEder::DeleteColumnSelection(TBufferCoord B, TBufferCoord E) {
+  int32_t c1 = std::min(B.Char, E.Char), c2 = std::max(B.Char, E.Char);
+  for (int32_t line = B.Line; line <= E.Line && line <= FLines->GetCount(); ++line) {
+    int32_t a = c1, b = c2;
+    MoveOffTrailByte(line, a, b);
+    std::string s = FLines->Get(line - 1);
+    if (a - 1 >= static_cast<int32_t>(s.size())) continue;
+    s.erase(a - 1, std::min<size_t>(b - a, s.size() - (a - 1)));
+    FLines->Put(line - 1, FOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(s) : s);
+  }
+  InternalSetCaretXY({c1, B.Line});
+}
+
+// Inserts each row of the text into the next line at the caret column; lines are added at the
+// end as needed. Returns the number of lines added.
+int32_t TCustomRidEder::InsertColumn(const std::string& Value) {
+  const int32_t col = FCaretX;
+  int32_t added = 0;
+  std::vector<std::string> rows = SplitRows(Value);
+  int32_t y = FCaretY;
+  for (size_t k = 0; k < rows.size(); ++k, ++y) {
+    const std::string& row = rows[k];
+    int32_t at = col;
+    if (y <= FLines->GetCount()) {
+      std::string s = FLines->Get(y - 1);
+      if (static_cast<int32_t>(s.size()) < col - 1) s.append(col - 1 - s.size(), ' ');
+      int32_t dummy = at;
+      MoveOffTrailByte(y, at, dummy);
+      s.insert(std::min<size_t>(at - 1, s.size()), row);
+      FLines->Put(y - 1, s);
+    } else {
+      if (y > 1)
+        FUndoList->AddChange(urLineBreak,
+                             {static_cast<int32_t>(FLines->GetView(y - 2).size()) + 1, y - 1},
+                             {1, y}, "", FActiveSelectionMode);
+      FLines->Add(std::string(col - 1, ' ') + row);
+      ++added;
+    }
+    FUndoList->AddChange(urInsertText, {at, y},
+                         {at + static_cast<int32_t>(row.size()), y}, "", FActiveSelectionMode);
+  }
+  InternalSetCaretXY({col + static_cast<int32_t>(rows.back().size()),
+                      FCaretY + static_cast<int32_t>(rows.size()) - 1});
+  return added;
+}
+
+// Replaces the selection by Value as one undo block. The normal and line modes splice the
+// text in; the column mode deletes the block and inserts the rows one per line.
 void TCustomRidEder::SetSelText(const std::string& Value) {
   BeginUndoBlock();
   IncPaintLock();
   try {
     if (!SelAvail()) FActiveSelectionMode = FSelectionMode;
     TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
-    if (SelAvail()) {
+    const bool hadSelection = SelAvail();
+    if (hadSelection) {
       FUndoList->AddChange(urDeleteCaretEnd, FBlockBegin, FBlockEnd, GetSelText(),
                            FActiveSelectionMode);
     } else {
       b = e = GetCaretXY();
     }
     if (FLines->GetCount() == 0) FLines->Add("");
-    if (FActiveSelectionMode == smLine && SelAvail()) {
-      b.Char = 1;
-      if (e.Line < FLines->GetCount()) {
-        e = {1, e.Line + 1};
-      } else {
-        e.Char = static_cast<int32_t>(FLines->GetView(e.Line - 1).size()) + 1;
-      }
-    }
-    b.Line = std::min(b.Line, FLines->GetCount());
-    e.Line = std::min(e.Line, FLines->GetCount());
-    std::string head(FLines->GetView(b.Line - 1));
-    std::string tail(FLines->GetView(e.Line - 1));
-    if (static_cast<int32_t>(head.size()) < b.Char - 1) head.append(b.Char - 1 - head.size(), ' ');
-    head.resize(b.Char - 1);
-    tail = e.Char - 1 < static_cast<int32_t>(tail.size()) ? tail.substr(e.Char - 1) : "";
-    // Split the inserted text into lines at CR LF, CR or LF.
-    std::vector<std::string> parts(1);
-    for (size_t i = 0; i < Value.size(); ++i) {
-      if (Value[i] == '\r' || Value[i] == '\n') {
-        if (Value[i] == '\r' && i + 1 < Value.size() && Value[i + 1] == '\n') ++i;
-        parts.emplace_back();
-      } else {
-        parts.back() += Value[i];
-      }
-    }
-    FLines->BeginUpdate();
-    if (e.Line > b.Line) FLines->DeleteLines(b.Line, e.Line - b.Line);
-    TBufferCoord endPos{static_cast<int32_t>((parts.size() == 1 ? head.size() : 0) +
-                                             parts.back().size()) + 1,
-                        b.Line + static_cast<int32_t>(parts.size()) - 1};
-    if (parts.size() == 1) {
-      FLines->Put(b.Line - 1, head + parts[0] + tail);
+    if (FActiveSelectionMode == smColumn) {
+      FLines->BeginUpdate();
+      if (hadSelection) DeleteColumnSelection(b, e);
+      else InternalSetCaretXY(b);
+      int32_t added = Value.empty() ? 0 : InsertColumn(Value);
+      FLines->EndUpdate();
+      if (added > 0) DoLinesInserted(FLines->GetCount() - added + 1, added);
+      FBlockBegin = FBlockEnd = GetCaretXY();
+      StatusChanged({scSelection});
     } else {
-      FLines->Put(b.Line - 1, head + parts[0]);
-      for (size_t k = 1; k < parts.size(); ++k) {
-        std::string s = parts[k];
-        if (k + 1 == parts.size()) s += tail;
-        FLines->Insert(b.Line - 1 + static_cast<int32_t>(k), s);
+      if (FActiveSelectionMode == smLine && hadSelection) {
+        b.Char = 1;
+        if (e.Line < FLines->GetCount())
+          e = {1, e.Line + 1};
+        else
+          e.Char = static_cast<int32_t>(FLines->GetView(e.Line - 1).size()) + 1;
       }
+      b.Line = std::min(b.Line, FLines->GetCount());
+      e.Line = std::min(e.Line, FLines->GetCount());
+      std::string head(FLines->GetView(b.Line - 1));
+      std::string tail(FLines->GetView(e.Line - 1));
+      if (static_cast<int32_t>(head.size()) < b.Char - 1)
+        head.append(b.Char - 1 - head.size(), ' ');
+      head.resize(b.Char - 1);
+      tail = e.Char - 1 < static_cast<int32_t>(tail.size()) ? tail.substr(e.Char - 1) : "";
+      std::vector<std::string> parts = SplitRows(Value);
+      FLines->BeginUpdate();
+      if (e.Line > b.Line) FLines->DeleteLines(b.Line, e.Line - b.Line);
+      TBufferCoord endPos{static_cast<int32_t>((parts.size() == 1 ? head.size() : 0) +
+                                               parts.back().size()) + 1,
+                          b.Line + static_cast<int32_t>(parts.size()) - 1};
+      if (parts.size() == 1) {
+        FLines->Put(b.Line - 1, head + parts[0] + tail);
+      } else {
+        FLines->Put(b.Line - 1, head + parts[0]);
+        for (size_t k = 1; k < parts.size(); ++k) {
+          std::string s = parts[k];
+          if (k + 1 == parts.size()) s += tail;
+          FLines->Insert(b.Line - 1 + static_cast<int32_t>(k), s);
+        }
+      }
+      FLines->EndUpdate();
+      if (e.Line > b.Line) DoLinesDeleted(b.Line + 1, e.Line - b.Line);
+      if (parts.size() > 1) DoLinesInserted(b.Line + 1, static_cast<int32_t>(parts.size()) - 1);
+      FBlockBegin = FBlockEnd = endPos;
+      InternalSetCaretXY(endPos);
+      if (!Value.empty())
+        FUndoList->AddChange(urInsert, b, endPos, "", FActiveSelectionMode);
+      StatusChanged({scSelection});
     }
-    FLines->EndUpdate();
-    if (e.Line > b.Line) DoLinesDeleted(b.Line + 1, e.Line - b.Line);
-    if (parts.size() > 1) DoLinesInserted(b.Line + 1, static_cast<int32_t>(parts.size()) - 1);
-    FBlockBegin = FBlockEnd = endPos;
-    InternalSetCaretXY(endPos);
-    if (!Value.empty() && FActiveSelectionMode != smColumn)
-      FUndoList->AddChange(urInsert, b, endPos, "", FActiveSelectionMode);
-    StatusChanged({scSelection});
   } catch (...) {
     DecPaintLock();
     EndUndoBlock();

@@ -331,6 +331,20 @@ TEST(RidEder, SelectionQueries) {
   EXPECT_EQ(s.Ed.GetCaretX(), 9);
 }
 
+TEST(RidEder, ColumnSelectionIsReplacedRowByRow) {
+  TShownEder s;
+  s.Ed.SetText("abcdef\r\n\x93\xfa\x96\x7bxy\r\nab");
+  s.Ed.SetSelectionMode(smColumn);
+  s.Ed.SetBlockBegin({2, 1});
+  s.Ed.SetBlockEnd({6, 3});
+  s.Ed.SetSelText("12\r\n34\r\n56\r\n78");
+  // Row 2 starts inside a double-byte character: the whole character stays, and the
+  // insertion goes after it.
+  EXPECT_EQ(s.Ed.GetText(), "a12f\r\n\x93\xfa" "34y\r\na56\r\n 78");
+  EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(4, 4));
+  EXPECT_TRUE(s.Ed.GetUndoList().CanUndo());
+}
+
 TEST(RidEder, ScrollingFollowsTheCaret) {
   TShownEder s;
   s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
