@@ -51,7 +51,9 @@ class TSet {
 
  private:
   static constexpr Bits Bit(E e) { return Bits(1) << static_cast<int>(e); }
-  static constexpr Bits Mask() { return N == 64 ? ~Bits(0) : ((Bits(1) << N) - 1); }
+  static constexpr Bits Mask() {
+    return N == int(sizeof(Bits) * 8) ? ~Bits(0) : ((Bits(1) << N) - 1);
+  }
   Bits FBits = 0;
 };
 

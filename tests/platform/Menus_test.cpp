@@ -55,7 +55,9 @@ TEST(MenuShortcuts, ReadsLooseTextAndRejectsForeignText) {
   for (uint32_t sc = 0; sc <= 0xFFFF; ++sc) {
     if (sc & 0x1F00) continue;
     std::string Text = ShortCutToText(static_cast<TShortCut>(sc));
-    if (!Text.empty()) ASSERT_EQ(TextToShortCut(Text), sc) << Text;
+    if (!Text.empty()) {
+      ASSERT_EQ(TextToShortCut(Text), sc) << Text;
+    }
   }
 }
 

@@ -46,6 +46,13 @@ TEST(Types, SetsBehaveAsPascalSets) {
   EXPECT_EQ((s * TShiftState{ssCtrl, ssAlt}).ToBits(), 1u << 2);
 }
 
+enum class TWide { w0, w31 = 31 };
+TEST(Types, SetsOfThirtyTwoMembersKeepTheirTopBit) {
+  const auto full = TSet<TWide, 32>::FromBits(0xFFFFFFFFu);
+  EXPECT_EQ(full.ToBits(), 0xFFFFFFFFu);
+  EXPECT_TRUE((TSet<TWide, 32>{TWide::w31}.Contains(TWide::w31)));
+}
+
 struct Counter {
   int Value = 0;
   void Add(int N) { Value += N; }

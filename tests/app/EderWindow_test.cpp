@@ -1,17 +1,18 @@
-// The program window, built from the program's own sources.
-#include "app/EderWindow.cpp"
+#include "app/EderWindow.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTabWidget>
 
+#include "editor/RidEder.h"
+#include "platform/Locale.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
 namespace {
 
-TEST(RiDederWindow, OpensTheSampleScriptColouredAsPerl) {
+TEST(EderWindow, OpensTheSampleScriptColouredAsPerl) {
   TEderWindow w({});
   w.show();
   QApplication::processEvents();
@@ -27,7 +28,7 @@ TEST(RiDederWindow, OpensTheSampleScriptColouredAsPerl) {
   ASSERT_TRUE(shot.save(QString::fromStdString((test::ArtifactDir() / "rideder.png").string())));
 }
 
-TEST(RiDederWindow, ReadsEachFileInItsCodeWithItsLineBreaks) {
+TEST(EderWindow, ReadsEachFileInItsCodeWithItsLineBreaks) {
   test::TempDir dir;
   // "日本" in EUC-JP with LF breaks, in UTF-8 with CR breaks, and Shift-JIS with CR LF.
   test::WriteFileBytes(dir / "a.pl", "# \xc6\xfc\xcb\xdc\nprint 1;\n");
@@ -50,7 +51,7 @@ TEST(RiDederWindow, ReadsEachFileInItsCodeWithItsLineBreaks) {
   EXPECT_FALSE(IsPerlFileName("x.plx"));
 }
 
-TEST(RiDederWindow, ConvertsUtf16AndJis) {
+TEST(EderWindow, ConvertsUtf16AndJis) {
   EXPECT_EQ(BytesToSjis(std::string("\xff\xfe\xe5\x65\x2c\x67", 6)), "\x93\xfa\x96\x7b");
   EXPECT_EQ(BytesToSjis("\x1b$BF|K\\\x1b(B"), "\x93\xfa\x96\x7b");
   EXPECT_EQ(BytesToSjis("plain"), "plain");
