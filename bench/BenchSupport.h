@@ -1,6 +1,7 @@
 #pragma once
 // What several benchmarks share: the Japanese test text and a best-of timer for the ratio lines.
 #include <benchmark/benchmark.h>
+#include <iconv.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,13 +28,16 @@ inline const std::string& JapaneseProgramText() {
       for (int words = 2 + next(8); words > 0; --words) {
         switch (next(5)) {
           case 0:  // kanji of JIS level 1
-            for (int k = 1 + next(4); k > 0; --k) s += {static_cast<char>(0x89 + next(14)), trail()};
+            for (int k = 1 + next(4); k > 0; --k)
+              s += {static_cast<char>(0x89 + next(14)), trail()};
             break;
           case 1:  // hiragana
-            for (int k = 1 + next(6); k > 0; --k) s += {'\x82', static_cast<char>(0x9F + next(0x53))};
+            for (int k = 1 + next(6); k > 0; --k)
+              s += {'\x82', static_cast<char>(0x9F + next(0x53))};
             break;
           case 2:  // katakana
-            for (int k = 1 + next(6); k > 0; --k) s += {'\x83', static_cast<char>(0x40 + next(0x3F))};
+            for (int k = 1 + next(6); k > 0; --k)
+              s += {'\x83', static_cast<char>(0x40 + next(0x3F))};
             break;
           case 3:  // half-width kana
             for (int k = 1 + next(4); k > 0; --k) s += static_cast<char>(0xA6 + next(0x3A));
@@ -48,6 +52,18 @@ inline const std::string& JapaneseProgramText() {
     return s;
   }();
   return text;
+}
+
+// In converted by Cd, whose output is at most Factor bytes an input byte.
+inline std::string Iconv(iconv_t Cd, const std::string& In, size_t Factor) {
+  std::string out(In.size() * Factor + 16, '\0');
+  char* ip = const_cast<char*>(In.data());
+  char* op = out.data();
+  size_t il = In.size(), ol = out.size();
+  iconv(Cd, nullptr, nullptr, nullptr, nullptr);
+  iconv(Cd, &ip, &il, &op, &ol);
+  out.resize(out.size() - ol);
+  return out;
 }
 
 // The best of a few runs, in seconds.

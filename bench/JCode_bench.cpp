@@ -63,17 +63,6 @@ std::string FileOf(const std::string& Name, const std::string& Bytes) {
   return path;
 }
 
-std::string Iconv(iconv_t Cd, const std::string& In, size_t Factor) {
-  std::string out(In.size() * Factor + 16, '\0');
-  char* ip = const_cast<char*>(In.data());
-  char* op = out.data();
-  size_t il = In.size(), ol = out.size();
-  iconv(Cd, nullptr, nullptr, nullptr, nullptr);
-  iconv(Cd, &ip, &il, &op, &ol);
-  out.resize(out.size() - ol);
-  return out;
-}
-
 template <typename F>
 void Ours(benchmark::State& State, const std::string& In, F Convert) {
   for (auto _ : State) benchmark::DoNotOptimize(Convert(In));
@@ -84,7 +73,7 @@ void WithIconv(benchmark::State& State, const std::string& In, const char* To, c
                size_t Factor) {
   iconv_t cd = iconv_open(To, From);
   if (cd == reinterpret_cast<iconv_t>(-1)) return State.SkipWithError("iconv_open failed");
-  for (auto _ : State) benchmark::DoNotOptimize(Iconv(cd, In, Factor));
+  for (auto _ : State) benchmark::DoNotOptimize(rid::bench::Iconv(cd, In, Factor));
   iconv_close(cd);
   State.SetBytesProcessed(int64_t(State.iterations() * In.size()));
 }

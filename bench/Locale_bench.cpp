@@ -11,17 +11,6 @@
 
 namespace {
 
-std::string IconvToUtf8(iconv_t Cd, const std::string& In) {
-  std::string out(In.size() * 3, '\0');
-  char* ip = const_cast<char*>(In.data());
-  char* op = out.data();
-  size_t il = In.size(), ol = out.size();
-  iconv(Cd, nullptr, nullptr, nullptr, nullptr);
-  iconv(Cd, &ip, &il, &op, &ol);
-  out.resize(out.size() - ol);
-  return out;
-}
-
 void BM_SjisToUtf8_Ours(benchmark::State& State) {
   const std::string& text = rid::bench::JapaneseProgramText();
   for (auto _ : State) benchmark::DoNotOptimize(rid::SjisToUtf8(text));
@@ -32,7 +21,7 @@ BENCHMARK(BM_SjisToUtf8_Ours)->Unit(benchmark::kMillisecond);
 void BM_SjisToUtf8_Iconv(benchmark::State& State) {
   const std::string& text = rid::bench::JapaneseProgramText();
   iconv_t cd = iconv_open("UTF-8", "CP932");
-  for (auto _ : State) benchmark::DoNotOptimize(IconvToUtf8(cd, text));
+  for (auto _ : State) benchmark::DoNotOptimize(rid::bench::Iconv(cd, text, 3));
   iconv_close(cd);
   State.SetBytesProcessed(static_cast<int64_t>(State.iterations() * text.size()));
 }
@@ -47,10 +36,10 @@ int main(int argc, char** argv) {
 
   const std::string& text = rid::bench::JapaneseProgramText();
   iconv_t cd = iconv_open("UTF-8", "CP932");
-  const std::string theirs = IconvToUtf8(cd, text);
+  const std::string theirs = rid::bench::Iconv(cd, text, 3);
   const bool same = rid::SjisToUtf8(text) == theirs;
   const double ours = rid::bench::BestTime([&] { return rid::SjisToUtf8(text); });
-  const double iconvTime = rid::bench::BestTime([&] { return IconvToUtf8(cd, text); });
+  const double iconvTime = rid::bench::BestTime([&] { return rid::bench::Iconv(cd, text, 3); });
   iconv_close(cd);
   std::printf("932 to UTF-8 on %zu bytes: us %.2f ms, iconv %.2f ms, same output: %s\n",
               text.size(), ours * 1e3, iconvTime * 1e3, same ? "yes" : "NO");
