@@ -56,7 +56,9 @@ bool ParseShortCut(std::string_view Text, TShortCut& SC) {
   if (Text.empty()) {
     SC = 0;
   } else if (Text[0] == '$') {
+    // Only a key with modifier bits: the bits between them mean nothing and would not survive.
     if (!ParseNumber(Text.substr(1), 0xFFFF, Number, 16)) return false;
+    if ((Number & 0xFF) == 0 || (Number & 0x1F00) != 0) return false;
     SC = static_cast<TShortCut>(Number);
   } else {
     SC = TextToShortCut(Text);

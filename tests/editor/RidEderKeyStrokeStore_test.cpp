@@ -92,7 +92,8 @@ TEST(KeyStrokeStore, ForeignLinesAreSkipped) {
   TRidEderKeyStroke Key(nullptr);
   for (const char* Bad : {"", "ecCopy", "ecCopy,Ctrl+C", "ecNope,Ctrl+C,", "ecCopy,,",
                           "ecCopy,Ctrl+Foo,", "ecCopy,Ctrl+C,Ctrl+C,x", "70000,Ctrl+C,",
-                          "ecCopy,99999,", "ecCopy,$1FFFF,", "ecCopy,$,", "ecCopy,56,"}) {
+                          "ecCopy,99999,", "ecCopy,$1FFFF,", "ecCopy,$,", "ecCopy,56,",
+                          "ecCopy,$100,", "ecCopy,$4000,"}) {
     EXPECT_FALSE(TextToKeyStroke(Bad, Key)) << Bad;
   }
   EXPECT_EQ(Key.GetCommand(), ecNone);
