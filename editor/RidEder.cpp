@@ -79,6 +79,11 @@ TCustomRidEder::TCustomRidEder(TComponent* AOwner) : TCustomControl(AOwner) {
   FMarkList->OnChange = TNotifyEvent(this, &TCustomRidEder::MarkListChange);
   ResetKeystrokes();
 
+  FScrollTimer = std::make_unique<TTimer>(nullptr);
+  FScrollTimer->SetEnabled(false);
+  FScrollTimer->SetInterval(100);
+  FScrollTimer->OnTimer = TNotifyEvent(this, &TCustomRidEder::ScrollTimerHandler);
+
   FEndMarkGlyph = std::make_unique<TRidGlyph>("RidEderWrapped", TColor(0x00FF00));
   RecalcCharExtent();
 }
@@ -97,6 +102,7 @@ TCustomRidEder::~TCustomRidEder() {
   FLines->OnLinesInserted = nullptr;
   FLines->OnLinesReplaced = nullptr;
   Font().OnChange = nullptr;
+  FScrollTimer->SetEnabled(false);
 }
 
 void TCustomRidEder::Loaded() {
@@ -104,6 +110,21 @@ void TCustomRidEder::Loaded() {
   GutterChanged(this);
   UpdateScrollBars();
   if (OnLoaded) OnLoaded(this);
+}
+
+static std::string TrimControls(std::string_view S) {
+  size_t b = 0, e = S.size();
+  while (b < e && static_cast<uint8_t>(S[b]) <= ' ') ++b;
+  while (e > b && static_cast<uint8_t>(S[e - 1]) <= ' ') --e;
+  return std::string(S.substr(b, e - b));
+}
+
+void TCustomRidEder::SetName(const std::string& Value) {
+  TComponentState st = ComponentState();
+  bool follow = st.Contains(csDesigning) && !st.Contains(csLoading) &&
+                TrimControls(GetText()) == GetName();
+  TCustomControl::SetName(Value);
+  if (follow) SetText(Value);
 }
 
 void TCustomRidEder::CreateParams(TCreateParams& Params) {
@@ -557,6 +578,29 @@ void TCustomRidEder::DoOnPlaceBookmark(TRidEderMark*& Mark) {
 
 void TCustomRidEder::ResetKeystrokes() { FKeystrokes->ResetDefaults(); }
 
+void TCustomRidEder::UpdateMouseCursor() {
+  TPoint p;
+  GetCursorPos(p);
+  p = ScreenToClient(p);
+  TCursor cursor;
+  if (p.X < FGutterWidth) {
+    cursor = FGutter->GetCursor();
+  } else {
+    TBufferCoord pos = DisplayToBufferPos(PixelsToRowColumn(p.X, p.Y));
+    cursor = GetCursor();
+    if (FOptions.Contains(eoDragDropEditing) && !GetMouseCapture() && IsPointInSelection(pos))
+      cursor = crArrow;
+    if (OnMouseCursor) OnMouseCursor(this, pos, cursor);
+    FKbdHandler->ExecuteMouseCursor(this, pos, cursor);
+  }
+  ::rid::SetCursor(Screen()->Cursors(cursor));
+}
+
+// The auto-scroll itself comes with the mouse handling; the timer only runs while a delta is set.
+void TCustomRidEder::ScrollTimerHandler(TObject*) {
+  if (FScrollDeltaX == 0 && FScrollDeltaY == 0) FScrollTimer->SetEnabled(false);
+}
+
 void TCustomRidEder::UndoRedoAdded(TObject* Sender) {
   UpdateModifiedStatus();
   if (Sender == FUndoList.get() && !FUndoList->GetInsideUndo() && FUndoList->PeekItem() &&
@@ -732,6 +776,16 @@ void TCustomRidEder::Dispatch(TMessage& Message) {
       return;
     case WM_VSCROLL:
       WMVScroll(Message);
+      return;
+    case WM_SETCURSOR:
+      if (LOWORD(static_cast<uintptr_t>(Message.LParam)) == HTCLIENT &&
+          Message.WParam == reinterpret_cast<uintptr_t>(static_cast<TWinControl*>(this)) &&
+          !ComponentState().Contains(csDesigning) && Screen()->GetCursor() == crDefault) {
+        UpdateMouseCursor();
+        Message.Result = 1;
+        return;
+      }
+      TCustomControl::Dispatch(Message);
       return;
     default:
       TCustomControl::Dispatch(Message);

@@ -16,6 +16,7 @@
 #include "platform/Classes.h"
 #include "platform/Controls.h"
 #include "platform/Delegate.h"
+#include "platform/Forms.h"
 #include "platform/Graphics.h"
 #include "platform/Types.h"
 
@@ -97,6 +98,32 @@ using TGutterGetTextEvent = Delegate<void(TObject* Sender, int32_t aLine, std::s
 using TGutterPaintEvent = Delegate<void(TObject* Sender, int32_t aLine, int32_t X, int32_t Y)>;
 using TPlaceMarkEvent = Delegate<void(TObject* Sender, TRidEderMark*& Mark)>;
 
+// The standard edit commands a menu or tool bar hands to the focused editor (ExecuteAction,
+// UpdateAction); the framework offers no action classes of its own.
+class TEditAction : public TComponent {
+ public:
+  RID_CLASS_NAME(TEditAction)
+  using TComponent::TComponent;
+  bool GetEnabled() const { return FEnabled; }
+  void SetEnabled(bool Value) { FEnabled = Value; }
+
+ private:
+  bool FEnabled = true;
+};
+#define RID_EDIT_ACTION(Name)           \
+  class Name : public TEditAction {     \
+   public:                              \
+    RID_CLASS_NAME(Name)                \
+    using TEditAction::TEditAction;     \
+  };
+RID_EDIT_ACTION(TEditCut)
+RID_EDIT_ACTION(TEditCopy)
+RID_EDIT_ACTION(TEditPaste)
+RID_EDIT_ACTION(TEditDelete)
+RID_EDIT_ACTION(TEditUndo)
+RID_EDIT_ACTION(TEditSelectAll)
+#undef RID_EDIT_ACTION
+
 // A plugin the control tells of painting and of inserted and deleted lines. It adds itself to
 // its owner's list and leaves it when freed.
 class TRidEderPlugin : public TObject {
@@ -135,6 +162,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   ~TCustomRidEder() override;
 
   void Loaded() override;
+  // While designing, a text that still shows the old name follows the new one.
+  void SetName(const std::string& Value) override;
 
   // --- the buffer
   TRidEderStringList* GetLines() const { return FLines; }
@@ -241,6 +270,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   TScrollStyle GetScrollBarsStyle() const { return FScrollBarsStyle; }
   void SetScrollBars(TScrollStyle Value);
   bool GetIsScrolling() const { return FIsScrolling; }
+  TTimer& GetScrollTimer() { return *FScrollTimer; }
 
   // --- positions
   TDisplayCoord BufferToDisplayPos(const TBufferCoord& P);
@@ -257,6 +287,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void SetSelLength(int32_t Value);
   int32_t ColumnToXValue(int32_t Col) const;
   TDisplayCoord PixelsToRowColumn(int32_t X, int32_t Y);
+  // The buffer position under the mouse; false when it is outside the client area.
+  bool GetPositionOfMouse(TBufferCoord& P);
   bool GetBookMark(int32_t Number, int32_t& X, int32_t& Y);
   bool IsBookmark(int32_t Number);
   void DoLinesInserted(int32_t FirstLine, int32_t Count);
@@ -354,6 +386,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   virtual void DoOnClearBookmark(TRidEderMark*& Mark);
   virtual void DoOnPlaceBookmark(TRidEderMark*& Mark);
   virtual void ResetKeystrokes();
+  // Shows the cursor for the mouse position: the gutter's, the arrow over a draggable
+  // selection, else Cursor; OnMouseCursor and the handler chain may change it.
+  virtual void UpdateMouseCursor();
   // The last error that stopped a paint (empty when none).
   const std::string& GetLastPaintError() const { return FLastPaintError; }
   int32_t GetPaintErrorCount() const { return FPaintErrorCount; }
@@ -370,6 +405,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   TStatusChangeEvent OnStatusChange;
   TNotifyEvent OnLoaded;
   TNotifyEvent OnGutterWidthChange;
+  TMouseCursorEvent OnMouseCursor;
 
   // --- IRidWordWrapEditor
   int32_t GetLineCount() override { return FLines->GetCount(); }
@@ -418,6 +454,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void RecalcCharExtent();
   void SizeOrFontChanged(bool bFont);
   void GrowMaxScrollWidth(int32_t Index);
+  void ScrollTimerHandler(TObject* Sender);
 
   // scrolling
   void WMHScroll(TMessage& Msg);
@@ -457,6 +494,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   std::unique_ptr<TRidEderMarkList> FMarkList;
   std::unique_ptr<TRidInternalImage> FInternalImage;
   std::unique_ptr<IWordWrapMapper> FWordWrapPlugin;
+  std::unique_ptr<TTimer> FScrollTimer;  // auto-scroll while the mouse drags outside the text
+  int32_t FScrollDeltaX = 0;
+  int32_t FScrollDeltaY = 0;
   std::vector<TRidEderPlugin*> FPlugins;  // not owned: each plugin leaves when freed
   TRidCustomHighlighter* FHighlighter = nullptr;  // not owned: free notification
   TRidEderSearchCustom* FSearchEngine = nullptr;  // not owned

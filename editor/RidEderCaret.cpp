@@ -1005,6 +1005,15 @@ TDisplayCoord TCustomRidEder::PixelsToRowColumn(int32_t X, int32_t Y) {
   return {static_cast<int32_t>(std::clamp<int64_t>(col, 1, MaxInt)), row};
 }
 
+bool TCustomRidEder::GetPositionOfMouse(TBufferCoord& P) {
+  TPoint pt;
+  GetCursorPos(pt);
+  pt = ScreenToClient(pt);
+  if (pt.X < 0 || pt.Y < 0 || pt.X >= ClientWidth() || pt.Y >= ClientHeight()) return false;
+  P = DisplayToBufferPos(PixelsToRowColumn(pt.X, pt.Y));
+  return true;
+}
+
 bool TCustomRidEder::GetBookMark(int32_t Number, int32_t& X, int32_t& Y) {
   for (int32_t i = 0; i < FMarkList->GetCount(); ++i) {
     TRidEderMark* m = FMarkList->GetItem(i);

@@ -436,6 +436,7 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
           FHighlighter->SetRange(FLines->GetRange(line - 2));
         FHighlighter->SetLine(S.Line, line - 1);
         int32_t shift = S.FirstChar - S.FirstCol;
+        int32_t reached = 0;  // 0-based end of the text the highlighter gave
         while (!FHighlighter->GetEol()) {
           std::string_view tok = FHighlighter->GetTokenView();
           if (tok.empty()) {
@@ -447,6 +448,7 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
           }
           int32_t pos = FHighlighter->GetTokenPos();  // 0-based
           int32_t len = static_cast<int32_t>(tok.size());
+          reached = pos + len;
           if (pos >= S.LastChar - 1) break;
           if (pos + len >= S.FirstChar) {
             int32_t from = std::max(pos, S.FirstChar - 1);
@@ -457,6 +459,14 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
                                 FHighlighter->GetTokenAttribute());
           }
           FHighlighter->Next();
+        }
+        // A highlighter that stops short still leaves the rest of the row visible.
+        if (reached < S.LastChar - 1 && reached < lineLen) {
+          int32_t from = std::max(reached, S.FirstChar - 1);
+          int32_t to = std::min(lineLen, S.LastChar - 1);
+          if (to > from)
+            AddHighlightToken(S, std::string_view(S.Line).substr(from, to - from), from - shift,
+                              to - from, nullptr);
         }
         if (lineLen < S.LastChar &&
             (lastLine || FOptions.Contains(eoShowSpecialChars)) &&
