@@ -25,12 +25,6 @@ TFormatTable& Table() {
 constexpr uint32_t kFirstRegistered = 0xC000;
 constexpr const char* kTextMime = "text/plain";
 
-std::string Lower(std::string_view S) {
-  std::string out(S);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 std::string MimeFor(const std::string& LowerName) {
   static const std::map<std::string, std::string> known = {
       {"rideder control block type", "application/x-rideder-block"},
@@ -39,8 +33,18 @@ std::string MimeFor(const std::string& LowerName) {
   };
   auto it = known.find(LowerName);
   if (it != known.end()) return it->second;
+  // Distinct names need distinct types: a space is '-', any other byte that is no ASCII letter
+  // or digit is '_' and its hex value, so Japanese names do not all fold to one type.
   std::string mime = "application/x-rideder-";
-  for (char c : LowerName) mime += std::isalnum(static_cast<unsigned char>(c)) ? c : '-';
+  for (char c : LowerName) {
+    const auto b = static_cast<unsigned char>(c);
+    if (std::isalnum(b))
+      mime += c;
+    else if (c == ' ')
+      mime += '-';
+    else
+      mime += FormatStr("_%02X", b);
+  }
   return mime;
 }
 
@@ -48,7 +52,7 @@ std::string MimeFor(const std::string& LowerName) {
 
 uint32_t RegisterClipboardFormat(std::string_view Name) {
   if (Name.empty()) return 0;
-  const std::string key = Lower(Name);
+  const std::string key = AnsiLowerCase(Name);  // a trail byte is never folded
   auto& formats = Table().Formats;
   for (size_t i = 0; i < formats.size(); ++i)
     if (formats[i].first == key) return kFirstRegistered + static_cast<uint32_t>(i);
@@ -125,12 +129,14 @@ bool TClipboard::SetBuffer(uint32_t Format, std::string_view Data) {
     const size_t nul = Data.find('\0');
     FPending->setText(QString::fromStdString(SjisToUtf8(Data.substr(0, nul))));
   } else {
-    FPending->setData(QString::fromStdString(mime), QByteArray(Data.data(), qsizetype(Data.size())));
+    FPending->setData(QString::fromStdString(mime),
+                      QByteArray(Data.data(), qsizetype(Data.size())));
   }
   return opened ? Close() : true;
 }
 
 bool TClipboard::GetBuffer(uint32_t Format, std::string& Data) const {
+  if (Format == CF_TEXT) FLastTextLoss = 0;  // each read counts its own losses
   const QMimeData* m = Current();
   if (!m || !HasFormat(Format)) return false;
   if (Format == CF_TEXT) {
@@ -144,7 +150,6 @@ bool TClipboard::GetBuffer(uint32_t Format, std::string& Data) const {
 
 std::string TClipboard::GetAsText() const {
   std::string s;
-  FLastTextLoss = 0;
   GetBuffer(CF_TEXT, s);
   return s;
 }

@@ -28,6 +28,13 @@ TEST(Clipboard, TextWithoutAShiftJisFormIsCountedNotHidden) {
   QGuiApplication::clipboard()->setText(QString::fromUtf8("絵文字😀と€"));
   EXPECT_EQ(Clipboard()->GetAsText(), Utf8ToSjis("絵文字") + "?" + Utf8ToSjis("と") + "?");
   EXPECT_EQ(Clipboard()->LastTextLoss(), 2u);
+  // Each read counts its own losses.
+  std::string again;
+  ASSERT_TRUE(Clipboard()->GetBuffer(CF_TEXT, again));
+  EXPECT_EQ(Clipboard()->LastTextLoss(), 2u);
+  QGuiApplication::clipboard()->setText("clean");
+  ASSERT_TRUE(Clipboard()->GetBuffer(CF_TEXT, again));
+  EXPECT_EQ(Clipboard()->LastTextLoss(), 0u);
 }
 
 TEST(Clipboard, RegisteredFormatsMapToMimeTypesAndKeepTheirBytes) {
@@ -39,6 +46,15 @@ TEST(Clipboard, RegisteredFormatsMapToMimeTypesAndKeepTheirBytes) {
   EXPECT_EQ(ClipboardFormatMimeType(RegisterClipboardFormat("HTML Format")), "text/html");
   EXPECT_EQ(RegisterClipboardFormat(""), 0u);
   EXPECT_EQ(ClipboardFormatMimeType(0xBFFF), "");
+  // Names differing in a trail byte that looks like a letter (ア 83 41, ヂ 83 61) or only in
+  // non-ASCII bytes stay distinct formats with distinct types.
+  const uint32_t a = RegisterClipboardFormat("\x83\x41"), ji = RegisterClipboardFormat("\x83\x61");
+  EXPECT_NE(a, ji);
+  EXPECT_NE(ClipboardFormatMimeType(a), ClipboardFormatMimeType(ji));
+  EXPECT_NE(ClipboardFormatMimeType(RegisterClipboardFormat("\x95\x5C")),
+            ClipboardFormatMimeType(RegisterClipboardFormat("\x83\x5C")));
+  EXPECT_NE(ClipboardFormatMimeType(RegisterClipboardFormat("My Format")),
+            ClipboardFormatMimeType(RegisterClipboardFormat("My-Format")));
 
   // The editor's copy: text and its private block placed together.
   const std::string bytes = std::string("\x02", 1) + Utf8ToSjis("表\\") + std::string("\0", 1);
