@@ -1,5 +1,6 @@
 #include "foundation/JConv.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 
@@ -231,8 +232,11 @@ std::string EucToSjis(std::string_view S, size_t* Substituted) {
       out.Put(b);
       ++i;
     } else if (b == 0x8E || b == 0x8F || In(b, 0xA1, 0xFE)) {
+      // Cut by the end of the text: copied, but only when every byte left could continue the
+      // character; "8F 41" is a bad byte and an 'A', not the start of one character.
       const size_t len = b == 0x8F ? 3 : 2;
-      if (i + len > n) {  // cut by the end of the text
+      if (i + len > n &&
+          std::all_of(p + i + 1, p + n, [](uint8_t C) { return In(C, 0xA1, 0xFE); })) {
         out.Put(S.substr(i));
         break;
       }

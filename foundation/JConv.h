@@ -42,7 +42,9 @@ std::string HalfKanaToJis(std::string_view S, int32_t& Index);
 // original file; a save that converts line by line sums over its lines.
 // A sequence cut off by the end of the text is copied as it stands.
 
-// ESC $ shifts into double-byte pairs, ESC ( back to single bytes.
+// ESC $ shifts into double-byte pairs, ESC ( back to single bytes (each escape three bytes);
+// any other escape is copied, not dropped. Inside a shift only printable pairs convert, so a
+// line break or a lone byte stays itself.
 std::string JisToSjis(std::string_view S);
 // Half-width katakana become full width; ESC ( J ends each shifted run and line.
 std::string SjisToJis(std::string_view S);

@@ -140,6 +140,10 @@ TEST(JConv, EucToSjisSubstitutesWhatShiftJisLacks) {
   // Cut at the end: copied, never read past.
   EXPECT_EQ(EucToSjis("a\xB4"), "a\xB4");
   EXPECT_EQ(EucToSjis("a\x8F\xA1"), "a\x8F\xA1");
+  // A bad byte before the last one is no cut character: the last byte stays itself.
+  substituted = 0;
+  EXPECT_EQ(EucToSjis("a\x8F\x41", &substituted), "a?A");
+  EXPECT_EQ(substituted, 1u);
 }
 
 TEST(JConv, SjisToEucTakesAPairWithoutEucFormWhole) {
