@@ -1,5 +1,7 @@
 #include "platform/Printers.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QMarginsF>
 #include <QPageLayout>
@@ -8,6 +10,7 @@
 #include <QPrinterInfo>
 #include <cmath>
 #include <filesystem>
+#include <string>
 
 #include "platform/Locale.h"
 
@@ -91,9 +94,12 @@ int32_t TPrinter::GetPageHeight() {
 
 int32_t TPrinter::GetDeviceCaps(int32_t Index) {
   switch (Index) {
-    case HORZRES: return GetPageWidth();
-    case VERTRES: return GetPageHeight();
-    default: return FCanvas->GetDeviceCaps(Index);
+    case HORZRES:
+      return GetPageWidth();
+    case VERTRES:
+      return GetPageHeight();
+    default:
+      return FCanvas->GetDeviceCaps(Index);
   }
 }
 
@@ -111,15 +117,23 @@ void TPrinter::BeginDoc() {
   FPrinter->setDocName(QString::fromStdString(SjisToUtf8(FTitle)));
   FPrinter->setCopyCount(FCopies);
   FJobFile.clear();
+  FTargetFile.clear();
   if (FPrinterIndex == 0) {
-    FJobFile = OutputFile();
+    // The job is written beside the output and renamed over it at EndDoc, so an aborted or
+    // failed job leaves an older file of that name as it was.
+    FTargetFile = OutputFile();
+    const std::filesystem::path target(FTargetFile);
+    FJobFile = (target.parent_path() /
+                ("." + target.filename().string() + "." + std::to_string(::getpid()) + ".part"))
+                   .string();
     FPrinter->setOutputFileName(QString::fromStdString(FJobFile));
   }
   FPainter = std::make_unique<QPainter>();
   if (!FPainter->begin(FPrinter.get())) {
     FPainter.reset();
-    throw EPrinter("Cannot start printing to \"" + (FJobFile.empty() ? std::string("printer")
-                                                                     : FJobFile) + "\"");
+    RemoveJobFile();
+    throw EPrinter("Cannot start printing to \"" +
+                   (FTargetFile.empty() ? std::string("printer") : FTargetFile) + "\"");
   }
   FCanvas->BeginPainter(FPainter.get(), Rect(0, 0, GetPageWidth(), GetPageHeight()));
   FPrinting = true;
@@ -140,7 +154,26 @@ void TPrinter::EndDoc() {
   FPainter.reset();
   FPrinting = false;
   FPageNumber = 0;
-  if (!ok) throw EPrinter("Printing failed");
+  if (!ok) {
+    RemoveJobFile();
+    throw EPrinter("Printing failed");
+  }
+  if (!FJobFile.empty()) {
+    std::error_code ec;
+    std::filesystem::rename(FJobFile, FTargetFile, ec);
+    if (ec) {
+      RemoveJobFile();
+      throw EPrinter("Cannot write \"" + FTargetFile + "\": " + ec.message());
+    }
+    FJobFile.clear();
+  }
+}
+
+void TPrinter::RemoveJobFile() {
+  if (FJobFile.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove(FJobFile, ec);
+  FJobFile.clear();
 }
 
 void TPrinter::Abort() {
@@ -152,10 +185,7 @@ void TPrinter::Abort() {
   FPrinting = false;
   FAborted = true;
   FPageNumber = 0;
-  if (!FJobFile.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(FJobFile, ec);
-  }
+  RemoveJobFile();
 }
 
 TPrinter* Printer() {

@@ -21,7 +21,8 @@ enum TPrinterOrientation { poPortrait, poLandscape };
 // The printer: a PDF printer (always there, the first) and the system's printers. Sizes and
 // offsets are device pixels at the printer's resolution; the canvas draws on the page with its
 // origin at the printable area's corner, as on a printer's device context. A PDF job writes
-// FileName (by default <title>.pdf in the working folder); an aborted job leaves no file.
+// FileName (by default <title>.pdf in the working folder) when it ends; an aborted or failed
+// job leaves no partial file and an older file of that name untouched.
 class TPrinter : public TObject {
  public:
   RID_CLASS_NAME(TPrinter)
@@ -64,6 +65,7 @@ class TPrinter : public TObject {
  private:
   void Configure();
   std::string OutputFile() const;
+  void RemoveJobFile();
   std::unique_ptr<QPrinter> FPrinter;
   std::unique_ptr<QPainter> FPainter;
   std::unique_ptr<TCanvas> FCanvas;
@@ -71,7 +73,8 @@ class TPrinter : public TObject {
   int32_t FPrinterIndex = 0;
   std::string FFileName;
   std::string FTitle;
-  std::string FJobFile;
+  std::string FJobFile;     // what the running PDF job writes
+  std::string FTargetFile;  // where it goes at EndDoc
   TPrinterOrientation FOrientation = poPortrait;
   int32_t FCopies = 1;
   int32_t FPageNumber = 0;

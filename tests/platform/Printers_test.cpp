@@ -84,6 +84,20 @@ TEST(Printers, AbortLeavesNoPartialFile) {
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_THROW(p.NewPage(), EPrinter);
 
+  // An older file of the name survives an aborted job, and is replaced by a finished one.
+  test::WriteFileBytes(file.string(), "older");
+  p.BeginDoc();
+  p.Canvas().TextOut(10, 10, "never finished");
+  p.Abort();
+  EXPECT_EQ(test::ReadFileBytes(file.string()), "older");
+  p.BeginDoc();
+  p.Canvas().TextOut(10, 10, "finished");
+  p.EndDoc();
+  EXPECT_EQ(test::ReadFileBytes(file.string()).substr(0, 5), "%PDF-");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                          std::filesystem::directory_iterator()),
+            1);  // no job file left beside it
+
   // An output that cannot be written fails at the start.
   p.SetFileName((dir / "no" / "such" / "folder.pdf").string());
   EXPECT_THROW(p.BeginDoc(), EPrinter);
