@@ -24,8 +24,9 @@ constexpr int32_t MaxCheck = 512;
 // Plain ASCII, binary, JIS, EUC-JP or Shift-JIS (0-6). A rule that needs a byte after the end of
 // the text decides nothing: the result stays as it was.
 JCodeKind DetectJCode(std::string_view S);
-// Byte-order marks, UTF-8 without a mark (three-byte sequences within the first MaxCheck bytes),
-// else DetectJCode.
+// Byte-order marks (a text of just the mark counts), UTF-8 without a mark (three-byte sequences
+// starting within the first MaxCheck bytes; one may end past them, but a sequence cut by the end
+// of the text makes it not UTF-8), else DetectJCode.
 JCodeKind DetectCharCode(std::string_view S);
 
 }  // namespace rid
