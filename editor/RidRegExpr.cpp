@@ -253,14 +253,14 @@ std::string TRidRegExpr::Substitute(const std::string& ATemplate) {
       ++i;
     } else if (c == '\\' && i + 1 < n) {
       // An escaped double-byte character is taken whole, so its trail byte never escapes.
-      if (IsDBCSLeadByte(t[i + 1]) && i + 2 < n) {
+      if (i + 2 < n && IsDBCSLeadByte(t[i + 1]) && IsDBCSTrailByte(uint8_t(t[i + 2]))) {
         result.append(t, i + 1, 2);
         i += 3;
       } else {
         result += t[i + 1];
         i += 2;
       }
-    } else if (IsDBCSLeadByte(c) && i + 1 < n) {
+    } else if (IsDBCSLeadByte(c) && i + 1 < n && IsDBCSTrailByte(uint8_t(t[i + 1]))) {
       result.append(t, i, 2);
       i += 2;
     } else {

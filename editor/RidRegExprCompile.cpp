@@ -58,6 +58,11 @@ struct TRidRegExpr::TCompiler {
   uint8_t Cur() const { return At(P); }
   bool AtEnd() const { return P >= E.size(); }
   bool Mod(int32_t bit) const { return (Mods & bit) != 0; }
+  // A lead byte with a valid trail byte after it: one character, whose trail is never syntax.
+  // A lead byte before anything else is a byte of its own.
+  bool DoubleByteAt(size_t i) const {
+    return IsDBCSLeadByte(At(i)) && i + 1 < E.size() && IsDBCSTrailByte(At(i + 1));
+  }
 
   [[noreturn]] void Fail(int32_t code) {
     R.FCompilerErrorPos = static_cast<int32_t>(P);
@@ -418,6 +423,11 @@ struct TRidRegExpr::TCompiler {
           }
           ++P;
           to = DecodeEscape();
+        } else if (DoubleByteAt(P)) {
+          // The range ends at the lead byte; its trail byte is a member, never syntax.
+          to = Cur();
+          cls.Add(At(P + 1), false);
+          P += 2;
         } else {
           to = Cur();
           ++P;
@@ -440,7 +450,7 @@ struct TRidRegExpr::TCompiler {
           for (unsigned char s : R.FSpaceChars) cls.Add(s, true);
           ++P;
           prev = -1;
-        } else if (IsDBCSLeadByte(e) && P + 1 < E.size()) {
+        } else if (DoubleByteAt(P)) {
           cls.Add(e, true);
           cls.Add(At(P + 1), false);
           P += 2;
@@ -450,7 +460,7 @@ struct TRidRegExpr::TCompiler {
           cls.Add(ch, true);
           prev = ch;
         }
-      } else if (IsDBCSLeadByte(c) && P + 1 < E.size()) {
+      } else if (DoubleByteAt(P)) {
         // A double-byte character: both bytes are members; its trail is never syntax.
         cls.Add(c, true);
         cls.Add(At(P + 1), false);
@@ -597,7 +607,7 @@ struct TRidRegExpr::TCompiler {
       return ret;
     }
     const int32_t ret = EmitNode(ci ? opExactCI : opExact);
-    if (IsDBCSLeadByte(c) && P + 1 < E.size()) {  // an escaped double-byte character stays whole
+    if (DoubleByteAt(P)) {  // an escaped double-byte character stays whole
       EmitByte(c);
       EmitByte(At(P + 1));
       P += 2;
@@ -618,7 +628,7 @@ struct TRidRegExpr::TCompiler {
       const uint8_t c = Cur();
       if (IsMeta(c) || (x && c == '#')) break;
       lastChar = P;
-      P += (IsDBCSLeadByte(c) && P + 1 < E.size()) ? 2 : 1;
+      P += DoubleByteAt(P) ? 2 : 1;
     }
     if (P == start) Fail(reeRarseAtomInternalDisaster);
     // The quantifier after a run applies to its last character alone; a double-byte character

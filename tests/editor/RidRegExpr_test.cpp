@@ -232,6 +232,10 @@ TEST(RidRegExpr, SubstituteTemplates) {
   EXPECT_EQ(r.Substitute("\x95\x5C$1"),
             "\x95\x5C"
             "a");
+  // A lead byte before "$" is no character: the reference still counts.
+  EXPECT_EQ(r.Substitute("\x81$1"),
+            "\x81"
+            "a");
 }
 
 TEST(RidRegExpr, ReplaceAll) {
@@ -255,6 +259,12 @@ TEST(RidRegExpr, CaseFoldingKeepsDoubleByteCharactersIntact) {
   EXPECT_EQ(AllMatches("[\x95\x5C]", "\x5C"), "1,1");
   // Matching itself is byte-wise: a class or "." can match a lone trail byte.
   EXPECT_EQ(AllMatches("A", "\x83\x41"), "2,1");
+  // A range may end at a double-byte character: its trail byte is a member, not an escape.
+  EXPECT_EQ(AllMatches("[a-\x83\x5C]+", "b\x5C"), "1,2");
+  // A lead byte without a trail byte after it is a byte of its own: the syntax after it holds.
+  EXPECT_EQ(AllMatches("x\x81+", "x\x81\x81 "), "1,3");
+  EXPECT_EQ(AllMatches("[\xE0-\xFF]", "\xB8"), "1,1");
+  EXPECT_EQ(AllMatches("(\x81)", "\x81"), "1,1");
 }
 
 // Faults of the original design, built soundly.
