@@ -187,6 +187,14 @@ TEST(Controls, TypedKeysArriveAsKeyDownThenCharacterBytes) {
   EXPECT_EQ(seq[1].Msg, WM_CHAR);
   EXPECT_EQ(seq[1].WParam, uintptr_t('a'));
 
+  // Ctrl+letter types its control character even when the system gives no text for it, and
+  // other Ctrl combinations type nothing.
+  c.Chars.clear();
+  Key(c, Qt::Key_Z, Qt::ControlModifier);
+  Key(c, Qt::Key_BracketRight, Qt::ControlModifier);
+  Key(c, Qt::Key_1, Qt::ControlModifier, "1");
+  EXPECT_EQ(c.Chars, std::string("\x1a\x1d"));
+
   KeyUp(c, Qt::Key_Control);
   EXPECT_GE(GetKeyState(VK_SHIFT), 0);
   EXPECT_EQ(c.Log.back().Msg, WM_KEYUP);
