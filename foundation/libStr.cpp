@@ -288,9 +288,8 @@ std::string NormalizeNumber(std::string_view S) {
   return t;
 }
 
-int32_t StrToIntEx(std::string_view S) {
-  const std::string t = NormalizeNumber(S);
-  std::string_view v = t;
+int32_t StrToInt(std::string_view S) {
+  std::string_view v = S;
   bool negative = false;
   if (!v.empty() && (v[0] == '-' || v[0] == '+')) {
     negative = v[0] == '-';
@@ -309,9 +308,11 @@ int32_t StrToIntEx(std::string_view S) {
   if (negative) value = -value;
   if (v.empty() || v[0] == '-' || ec != std::errc() || end != v.data() + v.size() ||
       value < INT32_MIN || value > INT32_MAX)
-    throw EConvertError("'" + t + "' is not a valid integer value");
+    throw EConvertError("'" + std::string(S) + "' is not a valid integer value");
   return int32_t(value);
 }
+
+int32_t StrToIntEx(std::string_view S) { return StrToInt(NormalizeNumber(S)); }
 
 double StrToFloatEx(std::string_view S) {
   const std::string t = NormalizeNumber(S);

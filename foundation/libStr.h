@@ -61,6 +61,9 @@ constexpr int32_t MinInt2(int32_t A, int32_t B) { return A < B ? A : B; }
 
 // Number text; the decimal point is always '.'.
 std::string NormalizeNumber(std::string_view S);
+// The standard integer conversion: an optional sign, then decimal digits, or hexadecimal ones
+// after '$' or "0x"; anything else, blanks included, raises EConvertError.
+int32_t StrToInt(std::string_view S);
 int32_t StrToIntEx(std::string_view S);
 double StrToFloatEx(std::string_view S);
 // Groups the integer digits by thousands; right-aligns in Width columns when Width > 0.

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "foundation/libStr.h"
+
 namespace rid {
 
 namespace {
@@ -50,17 +52,6 @@ TDateTime LocalNow() {
 TClock& Clock() {
   static TClock clock;
   return clock;
-}
-
-// The standard integer conversion: an optional sign and decimal digits, nothing else.
-int32_t StrToInt(std::string_view S) {
-  std::string_view t = S;
-  if (t.starts_with('+') && t.size() > 1 && t[1] != '-') t.remove_prefix(1);
-  int32_t value = 0;
-  auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value, 10);
-  if (t.empty() || ec != std::errc() || end != t.data() + t.size())
-    throw EConvertError("'" + std::string(S) + "' is not a valid integer value");
-  return value;
 }
 
 // Characters From..From+Len-1 (1-based) as far as S reaches.

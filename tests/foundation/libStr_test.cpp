@@ -146,6 +146,9 @@ TEST(LibStr, NumberText) {
   EXPECT_EQ(StrToIntEx(kIdeoSpace + "-42 "), -42);
   EXPECT_EQ(StrToIntEx(""), 0);
   EXPECT_EQ(StrToIntEx("$ff"), 255);
+  // The plain conversion neither trims nor reads an empty text as 0.
+  EXPECT_EQ(StrToInt("-0x10"), -16);
+  for (const char* bad : {"", " 1", "1 ", "$", "-"}) EXPECT_THROW(StrToInt(bad), EConvertError);
   EXPECT_DOUBLE_EQ(StrToFloatEx("-.5"), -0.5);
   EXPECT_DOUBLE_EQ(StrToFloatEx("1.5e3"), 1500.0);
   for (const char* bad : {"abc", "1.2.3", "+-5", "2147483648", "1x"})
