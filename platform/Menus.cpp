@@ -3,6 +3,8 @@
 #include <array>
 #include <cctype>
 
+#include "platform/Locale.h"
+
 namespace rid {
 namespace {
 
@@ -35,15 +37,6 @@ std::string KeyToText(uint8_t Key) {
   return {};
 }
 
-bool SameTextAscii(std::string_view A, std::string_view B) {
-  if (A.size() != B.size()) return false;
-  for (size_t i = 0; i < A.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(A[i])) !=
-        std::tolower(static_cast<unsigned char>(B[i])))
-      return false;
-  return true;
-}
-
 // The key of a key name, 0 when none.
 uint16_t TextToKey(std::string_view Name) {
   if (Name.size() == 1) {
@@ -51,9 +44,9 @@ uint16_t TextToKey(std::string_view Name) {
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')) return c;
   }
   for (int f = 1; f <= 12; ++f)
-    if (SameTextAscii(Name, "F" + std::to_string(f))) return static_cast<uint16_t>(VK_F1 + f - 1);
+    if (AnsiSameText(Name, "F" + std::to_string(f))) return static_cast<uint16_t>(VK_F1 + f - 1);
   for (const KeyName& k : kKeyNames)
-    if (SameTextAscii(Name, k.Name)) return k.Key;
+    if (AnsiSameText(Name, k.Name)) return k.Key;
   return 0;
 }
 
@@ -90,7 +83,7 @@ TShortCut TextToShortCut(std::string_view Text) {
   for (;;) {
     bool Found = false;
     for (const Modifier& m : kModifiers) {
-      if (Text.size() > m.Name.size() && SameTextAscii(Text.substr(0, m.Name.size()), m.Name)) {
+      if (Text.size() > m.Name.size() && AnsiSameText(Text.substr(0, m.Name.size()), m.Name)) {
         Shift |= m.Bit;
         Text.remove_prefix(m.Name.size());
         Found = true;
