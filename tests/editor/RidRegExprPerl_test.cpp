@@ -1,7 +1,7 @@
 // Differential test against perl on the part of the dialect both engines share. Random patterns
 // are generated twice at once: in our syntax and translated for perl. All cases of a run go to
 // one perl process; every match of Exec / ExecNext (or ExecPos) with all groups is compared.
-// RID_REGEXPR_PERL_CASES sets the number of cases (default 5000).
+// RID_REGEXPR_PERL_CASES sets the number of cases (default 20000).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -373,7 +373,7 @@ while (my $line = <STDIN>) {
 
 TEST(RidRegExprPerl, AgreesWithPerlOnTheSharedDialect) {
   RID_REQUIRE_TOOL("perl");
-  int count = 5000;
+  int count = 20000;
   if (const char* env = std::getenv("RID_REGEXPR_PERL_CASES")) count = std::max(1, atoi(env));
   uint32_t seed = 20261206;
   if (const char* env = std::getenv("RID_REGEXPR_PERL_SEED"))
