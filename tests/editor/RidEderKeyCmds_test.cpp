@@ -25,13 +25,17 @@ TEST(EditorCommands, NamesAreUniqueAndRoundTrip) {
   EXPECT_EQ(Numbers.size(), 101u);
   // The named ranges, spot-checked at their ends.
   const std::tuple<TRidEderorCommand, const char*> Known[] = {
-      {0, "ecNone"},          {1, "ecLeft"},           {17, "ecGotoXY"},
-      {101, "ecSelLeft"},     {117, "ecSelGotoXY"},    {198, "ecSelWord"},
-      {201, "ecCopy"},        {214, "ecScrollRight"},  {233, "ecLineSelect"},
-      {251, "ecCommentBlock"}, {301, "ecGotoMarker0"}, {360, "ecSetMarker9"},
-      {490, "ecContextHelp"}, {511, "ecChar"},         {550, "ecImeStr"},
-      {604, "ecPaste"},       {613, "ecShiftTab"},     {627, "ecToggleCaseBlock"},
-      {630, "ecString"},      {650, "ecAutoCompletion"}, {1001, "ecUserFirst"},
+      {0, "ecNone"},          {1, "ecLeft"},
+      {17, "ecGotoXY"},       {101, "ecSelLeft"},
+      {117, "ecSelGotoXY"},   {198, "ecSelWord"},
+      {201, "ecCopy"},        {214, "ecScrollRight"},
+      {233, "ecLineSelect"},  {251, "ecCommentBlock"},
+      {301, "ecGotoMarker0"}, {360, "ecSetMarker9"},
+      {490, "ecContextHelp"}, {511, "ecChar"},
+      {550, "ecImeStr"},      {604, "ecPaste"},
+      {613, "ecShiftTab"},    {627, "ecToggleCaseBlock"},
+      {630, "ecString"},      {650, "ecAutoCompletion"},
+      {1001, "ecUserFirst"},
   };
   for (auto [Number, Name] : Known) EXPECT_EQ(EditorCommandToCodeString(Number), Name);
   EXPECT_EQ(EditorCommandToCodeString(624), "624");
@@ -45,18 +49,39 @@ TEST(KeyStrokes, DefaultsInTheirOrder) {
   K.ResetDefaults();
   ASSERT_EQ(K.GetCount(), 82);
   auto Text = [&](int32_t i) {
-    return EditorCommandToCodeString(K[i]->GetCommand()) + " " + ShortCutToText(K[i]->GetShortCut());
+    return EditorCommandToCodeString(K[i]->GetCommand()) + " " +
+           ShortCutToText(K[i]->GetShortCut());
   };
-  EXPECT_EQ(Text(0), "ecUp Up");
-  EXPECT_EQ(Text(2), "ecScrollUp Ctrl+Up");
-  EXPECT_EQ(Text(9), "ecSelWordLeft Shift+Ctrl+Left");
-  EXPECT_EQ(Text(17), "ecSelPageBottom Shift+Ctrl+PgDn");
-  EXPECT_EQ(Text(30), "ecToggleMode Ins");
-  EXPECT_EQ(Text(39), "ecRedo Shift+Alt+BkSp");
-  EXPECT_EQ(Text(44), "ecContextHelp F1");
-  EXPECT_EQ(Text(58), "ecGotoMarker0 Ctrl+0");
-  EXPECT_EQ(Text(77), "ecSetMarker9 Shift+Ctrl+9");
-  EXPECT_EQ(Text(81), "ecMatchBracket Shift+Ctrl+B");
+  // The whole table, written as shortcut and command, in order.
+  std::string All;
+  for (int32_t i = 0; i < K.GetCount(); ++i)
+    All += ShortCutToText(K[i]->GetShortCut()) + " " +
+           EditorCommandToCodeString(K[i]->GetCommand()) + ";";
+  const std::string Expected =
+      "Up ecUp;Shift+Up ecSelUp;Ctrl+Up ecScrollUp;Down ecDown;Shift+Down ecSelDown;"
+      "Ctrl+Down ecScrollDown;Left ecLeft;Shift+Left ecSelLeft;Ctrl+Left ecWordLeft;"
+      "Shift+Ctrl+Left ecSelWordLeft;Right ecRight;Shift+Right ecSelRight;Ctrl+Right ecWordRight;"
+      "Shift+Ctrl+Right ecSelWordRight;PgDn ecPageDown;Shift+PgDn ecSelPageDown;"
+      "Ctrl+PgDn ecPageBottom;Shift+Ctrl+PgDn ecSelPageBottom;PgUp ecPageUp;"
+      "Shift+PgUp ecSelPageUp;Ctrl+PgUp ecPageTop;Shift+Ctrl+PgUp ecSelPageTop;Home ecLineStart;"
+      "Shift+Home ecSelLineStart;Ctrl+Home ecEditorTop;Shift+Ctrl+Home ecSelEditorTop;"
+      "End ecLineEnd;Shift+End ecSelLineEnd;Ctrl+End ecEditorBottom;"
+      "Shift+Ctrl+End ecSelEditorBottom;Ins ecToggleMode;Ctrl+Ins ecCopy;Shift+Del ecCut;"
+      "Shift+Ins ecPaste;Del ecDeleteChar;BkSp ecDeleteLastChar;Shift+BkSp ecDeleteLastChar;"
+      "Ctrl+BkSp ecDeleteLastWord;Alt+BkSp ecUndo;Shift+Alt+BkSp ecRedo;Enter ecLineBreak;"
+      "Shift+Enter ecLineBreak;Tab ecTab;Shift+Tab ecShiftTab;F1 ecContextHelp;"
+      "Ctrl+A ecSelectAll;Ctrl+C ecCopy;Ctrl+V ecPaste;Ctrl+X ecCut;Shift+Ctrl+I ecBlockIndent;"
+      "Shift+Ctrl+U ecBlockUnindent;Ctrl+M ecLineBreak;Ctrl+N ecInsertLine;Ctrl+T ecDeleteWord;"
+      "Ctrl+Y ecDeleteLine;Shift+Ctrl+Y ecDeleteEOL;Ctrl+Z ecUndo;Shift+Ctrl+Z ecRedo;"
+      "Ctrl+0 ecGotoMarker0;Ctrl+1 ecGotoMarker1;Ctrl+2 ecGotoMarker2;Ctrl+3 ecGotoMarker3;"
+      "Ctrl+4 ecGotoMarker4;Ctrl+5 ecGotoMarker5;Ctrl+6 ecGotoMarker6;Ctrl+7 ecGotoMarker7;"
+      "Ctrl+8 ecGotoMarker8;Ctrl+9 ecGotoMarker9;Shift+Ctrl+0 ecSetMarker0;"
+      "Shift+Ctrl+1 ecSetMarker1;Shift+Ctrl+2 ecSetMarker2;Shift+Ctrl+3 ecSetMarker3;"
+      "Shift+Ctrl+4 ecSetMarker4;Shift+Ctrl+5 ecSetMarker5;Shift+Ctrl+6 ecSetMarker6;"
+      "Shift+Ctrl+7 ecSetMarker7;Shift+Ctrl+8 ecSetMarker8;Shift+Ctrl+9 ecSetMarker9;"
+      "Shift+Ctrl+N ecNormalSelect;Shift+Ctrl+C ecColumnSelect;Shift+Ctrl+L ecLineSelect;"
+      "Shift+Ctrl+B ecMatchBracket;";
+  EXPECT_EQ(All, Expected);
 
   // Every binding is a one-key binding, no pair occurs twice, and the commands bound to more
   // than one key are exactly the documented ones.
@@ -70,10 +95,13 @@ TEST(KeyStrokes, DefaultsInTheirOrder) {
   std::map<TRidEderorCommand, int> Multi;
   for (auto [c, n] : PerCommand)
     if (n > 1) Multi[c] = n;
-  EXPECT_EQ(Multi, (std::map<TRidEderorCommand, int>{{ecCopy, 2}, {ecCut, 2}, {ecPaste, 2},
-                                                       {ecUndo, 2}, {ecRedo, 2},
-                                                       {ecDeleteLastChar, 2},
-                                                       {ecLineBreak, 3}}));
+  EXPECT_EQ(Multi, (std::map<TRidEderorCommand, int>{{ecCopy, 2},
+                                                     {ecCut, 2},
+                                                     {ecPaste, 2},
+                                                     {ecUndo, 2},
+                                                     {ecRedo, 2},
+                                                     {ecDeleteLastChar, 2},
+                                                     {ecLineBreak, 3}}));
 }
 
 TEST(KeyStrokes, LookupsByKeyAndShortcut) {
