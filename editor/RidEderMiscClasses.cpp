@@ -89,9 +89,9 @@ void TRidGutter::AutoSizeDigitCount(int32_t ALinesCount) {
     FAutoSizeDigitCount = FDigitCount;
     return;
   }
-  int32_t largest = ALinesCount;
+  int64_t largest = ALinesCount;
   if (FLineNumberStart > 1)
-    largest += FLineNumberStart - 1;
+    largest += int64_t(FLineNumberStart) - 1;
   else if (FZeroStart)
     largest -= 1;
   const int32_t digits =
@@ -102,14 +102,15 @@ void TRidGutter::AutoSizeDigitCount(int32_t ALinesCount) {
   }
 }
 
-int32_t TRidGutter::LineNumber(int32_t ALine) const {
-  if (FZeroStart) return ALine - 1;
-  if (FLineNumberStart > 1) return ALine + FLineNumberStart - 1;
+int64_t TRidGutter::LineNumber(int32_t ALine) const {
+  if (FZeroStart) return int64_t(ALine) - 1;
+  if (FLineNumberStart > 1) return int64_t(ALine) + FLineNumberStart - 1;
   return ALine;
 }
 
 std::string TRidGutter::FormatLineNumber(int32_t ALine) const {
-  std::string s = FormatStr("%*d", static_cast<int>(FAutoSizeDigitCount), LineNumber(ALine));
+  std::string s = FormatStr("%*lld", static_cast<int>(FAutoSizeDigitCount),
+                            static_cast<long long>(LineNumber(ALine)));
   if (FLeadingZeros)
     for (size_t i = 0; i + 1 < s.size() && s[i] == ' '; ++i) s[i] = '0';
   return s;

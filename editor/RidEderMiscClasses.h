@@ -109,8 +109,8 @@ class TRidGutter : public TPersistent {
  private:
   void Changed();
   void FontChanged(TObject* Sender);
-  // The number a 1-based line shows.
-  int32_t LineNumber(int32_t ALine) const;
+  // The number a 1-based line shows; wide, as a late start plus many lines exceeds 32 bits.
+  int64_t LineNumber(int32_t ALine) const;
   template <typename T>
   void Store(T& Field, T Value) {
     if (Field == Value) return;

@@ -82,6 +82,12 @@ TEST(Gutter, AutoSizeCountsTheDigitsOfTheLargestNumber) {
   g.SetLineNumberStart(0);  // zero start: 10000 lines show 0 .. 9999
   g.AutoSizeDigitCount(10000);
   EXPECT_EQ(g.GetAutoSizeDigitCount(), 4);
+  // A start near the top of the integer range: numbers past 32 bits are counted and shown.
+  g.SetLineNumberStart(2147483647);
+  g.AutoSizeDigitCount(3);
+  EXPECT_EQ(g.GetAutoSizeDigitCount(), 10);
+  EXPECT_EQ(g.FormatLineNumber(3), "2147483649");
+  g.SetLineNumberStart(0);
   g.SetVisible(false);
   EXPECT_EQ(g.RealGutterWidth(8), 0);
   g.AutoSizeDigitCount(1000000);
