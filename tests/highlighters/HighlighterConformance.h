@@ -54,32 +54,38 @@ class TExactLine {
   std::unique_ptr<char[]> FBytes;
 };
 
-// Character starts of a Shift-JIS line: a lead byte with a trail byte after it is one
-// character; every other byte is one of its own.
-inline std::vector<bool> CharStarts(std::string_view S) {
-  std::vector<bool> starts(S.size() + 1, false);
-  size_t i = 0;
-  while (i < S.size()) {
-    starts[i] = true;
-    const auto b = static_cast<uint8_t>(S[i]);
-    i += (IsDBCSLeadByte(b) && i + 1 < S.size() && IsDBCSTrailByte(static_cast<uint8_t>(S[i + 1])))
-             ? 2
-             : 1;
+// Walks the character starts of a Shift-JIS line forward: a lead byte with a trail byte after
+// it is one character; every other byte is one of its own.
+class TCharStarts {
+ public:
+  explicit TCharStarts(std::string_view S) : FLine(S) {}
+  // True when APos (never below the position asked before) is a character start or the end.
+  bool IsStart(size_t APos) {
+    while (FPos < APos) {
+      const auto b = static_cast<uint8_t>(FLine[FPos]);
+      FPos += IsDBCSLeadByte(b) && FPos + 1 < FLine.size() &&
+                      IsDBCSTrailByte(static_cast<uint8_t>(FLine[FPos + 1]))
+                  ? 2
+                  : 1;
+    }
+    return FPos == APos;
   }
-  starts[S.size()] = true;
-  return starts;
-}
+
+ private:
+  std::string_view FLine;
+  size_t FPos = 0;
+};
 
 // Scans one line from ARange and checks the properties of a single line: bounded steps,
 // contiguous non-empty tokens that spell the line, token edges on character starts, copies
-// equal to views, attributes from the highlighter's list. *AEndRange gets the range after.
-inline std::vector<TScannedToken> ScanCheckedLine(TRidCustomHighlighter& H, std::string_view Line,
-                                                  TRidRange ARange, TRidRange* AEndRange,
-                                                  int32_t LineNumber = 0) {
-  std::vector<TScannedToken> tokens;
+// equal to views, attributes from the highlighter's list. *AEndRange gets the range after;
+// ATokens, when given, the tokens.
+inline void CheckLine(TRidCustomHighlighter& H, std::string_view Line, TRidRange ARange,
+                      TRidRange* AEndRange, int32_t LineNumber,
+                      std::vector<TScannedToken>* ATokens) {
   const TExactLine exact(Line);
   const std::string_view line = exact.View();
-  const std::vector<bool> starts = CharStarts(line);
+  TCharStarts starts(line);
   H.SetRange(ARange);
   H.SetLine(line, LineNumber);
   const size_t limit = 2 * line.size() + 4;
@@ -98,9 +104,9 @@ inline std::vector<TScannedToken> ScanCheckedLine(TRidCustomHighlighter& H, std:
       fault = "token outside the line";
     else if (view.data() != line.data() + pos)
       fault = "view not inside the line";
-    else if (!starts[pos])
+    else if (!starts.IsStart(pos))
       fault = "token starts on a trail byte";
-    else if (!starts[pos + view.size()])
+    else if (!starts.IsStart(pos + view.size()))
       fault = "token ends inside a character";
     else if (H.GetToken() != view)
       fault = "GetToken differs from the view";
@@ -114,7 +120,7 @@ inline std::vector<TScannedToken> ScanCheckedLine(TRidCustomHighlighter& H, std:
                     << ", token at " << pos << " \"" << Printable(view) << "\"";
       break;
     }
-    tokens.push_back({std::string(view), pos, H.GetTokenKind()});
+    if (ATokens) ATokens->push_back({std::string(view), pos, H.GetTokenKind()});
     expected = pos + view.size();
     H.Next();
     if (++steps > limit) {
@@ -125,6 +131,13 @@ inline std::vector<TScannedToken> ScanCheckedLine(TRidCustomHighlighter& H, std:
   EXPECT_EQ(expected, line.size())
       << "tokens stop short of the end of \"" << Printable(Line) << "\"";
   if (AEndRange) *AEndRange = H.GetRange();
+}
+
+inline std::vector<TScannedToken> ScanCheckedLine(TRidCustomHighlighter& H, std::string_view Line,
+                                                  TRidRange ARange, TRidRange* AEndRange,
+                                                  int32_t LineNumber = 0) {
+  std::vector<TScannedToken> tokens;
+  CheckLine(H, Line, ARange, AEndRange, LineNumber, &tokens);
   return tokens;
 }
 
