@@ -113,11 +113,17 @@ void TRidEderStringList::Put(int32_t Index, const std::string& S) {
   }
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   UpdateGuard Update(this);
-  FIndexOfLongestLine = -1;
   TRidEderStringRec& r = Rec(Index);
   r.FFlags = lfLengthUnknown;
   r.FExpandedLength = -1;
   r.FString = S;
+  if (Index == FIndexOfLongestLine) {
+    // Still the first longest when it did not shrink; otherwise another may be.
+    const int32_t Len = ExpandLine(Index, nullptr);
+    if (Len < FLongestLength) FIndexOfLongestLine = -1;
+    FLongestLength = Len;
+  }
+  NoteLineLength(Index);
   if (OnLinesReplaced) OnLinesReplaced(this, Index, 1);
 }
 
@@ -169,20 +175,35 @@ void TRidEderStringList::OpenGap(int32_t Index, size_t NumLines) {
     Rebuild(std::max(GetCount() + NumLines, Grown));
   }
   MoveGap(Index);
-  FIndexOfLongestLine = -1;
+  if (FIndexOfLongestLine >= Index) FIndexOfLongestLine += static_cast<int32_t>(NumLines);
 }
 
 void TRidEderStringList::EraseRecords(int32_t Index, size_t NumLines) {
   MoveGap(Index);
   for (size_t i = 0; i < NumLines; ++i) FRecs[FGap + FGapLen + i] = TRidEderStringRec{};
   FGapLen += NumLines;
-  FIndexOfLongestLine = -1;
+  if (FIndexOfLongestLine >= Index + static_cast<int32_t>(NumLines))
+    FIndexOfLongestLine -= static_cast<int32_t>(NumLines);
+  else if (FIndexOfLongestLine >= Index)
+    FIndexOfLongestLine = -1;
+}
+
+// Keeps the cached longest line right after line Index changed or arrived, so that typing does
+// not walk every line again: a longer line, or an equally long earlier one, takes its place.
+void TRidEderStringList::NoteLineLength(int32_t Index) {
+  if (FIndexOfLongestLine < 0 || Index == FIndexOfLongestLine) return;
+  const int32_t Len = GetExpandedStringLength(Index);
+  if (Len > FLongestLength || (Len == FLongestLength && Index < FIndexOfLongestLine)) {
+    FIndexOfLongestLine = Index;
+    FLongestLength = Len;
+  }
 }
 
 void TRidEderStringList::InsertItem(int32_t Index, std::string S) {
   OpenGap(Index, 1);
   FRecs[FGap] = TRidEderStringRec{std::move(S)};
   CloseGap(1);
+  NoteLineLength(Index);
 }
 
 int32_t TRidEderStringList::Add(const std::string& S) {
@@ -330,6 +351,7 @@ int32_t TRidEderStringList::GetLengthOfLongestLine() {
         FIndexOfLongestLine = i;
       }
     }
+    FLongestLength = Best;
   }
   if (FIndexOfLongestLine >= 0 && FIndexOfLongestLine < GetCount())
     return Rec(FIndexOfLongestLine).FExpandedLength;

@@ -143,6 +143,7 @@ class TRidEderStringList : public TStrings {
   size_t SavedSize() const;
   void SaveInto(char* Dest) const;
   int32_t ExpandLine(int32_t Index, std::string* Expanded);
+  void NoteLineLength(int32_t Index);
   void FireInserted(int32_t Index, int32_t Count) {
     if (OnLinesInserted) OnLinesInserted(this, Index, Count);
   }
@@ -155,6 +156,7 @@ class TRidEderStringList : public TStrings {
   bool FMixedBreaks = false;
   TConvertTabsProcEx FConvertTabsProc;
   int32_t FIndexOfLongestLine = -1;
+  int32_t FLongestLength = 0;  // the expanded length of that line while it is known
   int32_t FTabWidth = 8;
 };
 

@@ -108,7 +108,8 @@ TEST(LineBuffer, RandomEditsMatchAPlainModel) {
   for (int Step = 0; Step < 4000; ++Step) {
     const int32_t Count = static_cast<int32_t>(Model.size());
     const int32_t At = Count ? static_cast<int32_t>(Rng() % (Count + 1)) : 0;
-    const std::string Text = "line " + std::to_string(Step) + std::string(Rng() % 30, 'x');
+    const std::string Text = "line " + std::to_string(Step) + std::string(Rng() % 30, 'x') +
+                             (Rng() % 4 ? "" : "\ty");
     switch (Rng() % 8) {
       case 0:
         L.Insert(At, Text);
@@ -156,6 +157,10 @@ TEST(LineBuffer, RandomEditsMatchAPlainModel) {
         break;
     }
     ASSERT_EQ(L.GetCount(), static_cast<int32_t>(Model.size()));
+    // The cached longest line is kept across edits, never left stale.
+    int32_t Longest = 0;
+    for (const auto& [Line, Range] : Model) Longest = std::max(Longest, ExpandedLength(Line, 8));
+    ASSERT_EQ(L.GetLengthOfLongestLine(), Longest) << "step " << Step;
     if (Step % 50 == 0 || Step > 3950) {
       for (int32_t i = 0; i < L.GetCount(); ++i) {
         ASSERT_EQ(L.Get(i), Model[i].first) << "step " << Step << " line " << i;
