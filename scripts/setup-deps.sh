@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
+  cmake ninja-build g++ clang libclang-rt-dev
   qt6-base-dev fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
   libqscintilla2-qt6-dev libpcre2-dev libonig-dev
