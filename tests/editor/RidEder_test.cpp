@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCursor>
 #include <QImage>
+#include <QMouseEvent>
 #include <random>
 
 #include "platform/Forms.h"
@@ -52,6 +55,8 @@ class TTestHighlighter : public TRidCustomHighlighter {
   void ResetRange() override { FDepth = 0; }
   void SetLine(std::string_view NewValue, int32_t) override {
     FLine = NewValue;
+    if (StopAt && FLine.find(StopAt) != std::string_view::npos)
+      FLine = FLine.substr(0, FLine.find(StopAt));
     FRun = 0;
     FTokLen = 0;
     Next();
@@ -82,6 +87,7 @@ class TTestHighlighter : public TRidCustomHighlighter {
     FRun = e;
   }
   bool Stuck = false;
+  char StopAt = 0;  // the line ends here for the highlighter, as if it gave up
   TRidHighlighterAttributes *FKey, *FNum, *FSpace, *FSym;
 
  private:
@@ -167,6 +173,8 @@ TEST(RidEder, HasItsDefaultsAfterConstruction) {
   EXPECT_FALSE(ed.GetWantTabs());
   EXPECT_FALSE(ed.GetWordWrap());
   EXPECT_GT(ed.GetKeystrokes().GetCount(), 0);
+  EXPECT_FALSE(ed.GetScrollTimer().GetEnabled());
+  EXPECT_EQ(ed.GetScrollTimer().GetInterval(), 100u);
 }
 
 TEST(RidEder, NestedPaintLocksReportStatusOnceAtTheOutermostUnlock) {
@@ -250,6 +258,128 @@ TEST(RidEder, SettersTakeEffectAtOnce) {
   s.Ed.GetGutter().SetShowLineNumbers(true);
   EXPECT_GT(s.Ed.GetGutterWidth(), 0);
   EXPECT_EQ(s.Ed.GetTextOffset(), s.Ed.GetGutterWidth() + 2);
+}
+
+TEST(RidEder, ProportionalFontsAreReplacedByFixedPitchOnes) {
+  TShownEder s;
+  s.Ed.GetGutter().SetShowLineNumbers(true);
+  s.Ed.GetGutter().SetUseFontStyle(false);  // numbers in the text's font
+  s.Ed.SetText("1\r\n2\r\n3");
+  const int32_t gutter = s.Ed.GetGutterWidth();
+  TFont prop;
+  prop.SetName("DejaVu Sans");
+  prop.SetSize(20);
+  prop.SetColor(clMaroon);
+  prop.SetStyle({fsBold});
+  s.Ed.SetFont(prop);
+  EXPECT_EQ(s.Ed.Font().GetPitch(), fpFixed);
+  EXPECT_EQ(s.Ed.Font().GetName(), "DejaVu Sans");
+  EXPECT_EQ(s.Ed.Font().GetSize(), 20);
+  EXPECT_EQ(s.Ed.Font().GetColor(), clMaroon);
+  EXPECT_EQ(s.Ed.Font().GetStyle(), TFontStyles{fsBold});
+  // The gutter's numbers are measured again in the larger font.
+  EXPECT_GT(s.Ed.GetGutterWidth(), gutter);
+
+  TFont mono;
+  mono.SetName("DejaVu Sans Mono");
+  mono.SetSize(9);
+  s.Ed.SetFont(mono);
+  EXPECT_EQ(s.Ed.Font().GetName(), "DejaVu Sans Mono");
+  EXPECT_EQ(s.Ed.Font().GetPitch(), fpDefault);
+  EXPECT_EQ(s.Ed.Font().GetSize(), 9);
+  EXPECT_LT(s.Ed.GetGutterWidth(), gutter + 1);
+}
+
+TEST(RidEder, ScrollBarsSetterShowsAndHidesTheBarsAtOnce) {
+  TShownEder s;
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += std::string(200, 'x') + "\r\n";
+  s.Ed.SetText(text);
+  EXPECT_TRUE(s.Ed.ScrollBarVisible(SB_HORZ));
+  EXPECT_TRUE(s.Ed.ScrollBarVisible(SB_VERT));
+  s.Ed.SetScrollBars(ssVertical);
+  EXPECT_FALSE(s.Ed.ScrollBarVisible(SB_HORZ));
+  EXPECT_TRUE(s.Ed.ScrollBarVisible(SB_VERT));
+  s.Ed.SetScrollBars(ssHorizontal);
+  EXPECT_TRUE(s.Ed.ScrollBarVisible(SB_HORZ));
+  EXPECT_FALSE(s.Ed.ScrollBarVisible(SB_VERT));
+  const int32_t lines = s.Ed.GetLinesInWindow();
+  s.Ed.SetScrollBars(ssNone);
+  EXPECT_FALSE(s.Ed.ScrollBarVisible(SB_HORZ));
+  EXPECT_FALSE(s.Ed.ScrollBarVisible(SB_VERT));
+  EXPECT_GE(s.Ed.GetLinesInWindow(), lines);  // the room of the bar goes to the text
+  s.Ed.SetScrollBars(ssBoth);
+  EXPECT_TRUE(s.Ed.ScrollBarVisible(SB_HORZ));
+  // Word wrap has no horizontal bar whatever the setting.
+  s.Ed.SetWordWrap(true);
+  EXPECT_FALSE(s.Ed.ScrollBarVisible(SB_HORZ));
+  EXPECT_TRUE(s.Ed.ScrollBarVisible(SB_VERT));
+}
+
+// The arrows are disabled only when the view cannot move that way; with eoScrollPastEof the
+// rows past the end count, so a text that just fits can still scroll down.
+TEST(RidEder, ScrollArrowsFollowWhereTheViewCanMove) {
+  TShownEder s;
+  const int32_t rows = s.Ed.GetLinesInWindow();
+  ASSERT_GT(rows, 2);
+  std::string text;
+  for (int i = 0; i < rows; ++i) text += "x\r\n";
+  text += "x";  // rows + 1 lines: one more than fits
+  s.Ed.SetText(text);
+  auto o = s.Ed.GetOptions() + TRidEderorOptions{eoDisableScrollArrows};
+  s.Ed.SetOptions(o);
+  EXPECT_TRUE(s.Ed.ScrollBarEnabled(SB_VERT));
+  s.Ed.Perform(WM_VSCROLL, SB_LINEDOWN);
+  EXPECT_EQ(s.Ed.GetTopLine(), 2);
+
+  s.Ed.Lines()->Delete(s.Ed.Lines()->GetCount() - 1);  // now the text just fits
+  s.Ed.SetTopLine(1);
+  EXPECT_FALSE(s.Ed.ScrollBarEnabled(SB_VERT));
+  s.Ed.Perform(WM_VSCROLL, SB_LINEDOWN);
+  EXPECT_EQ(s.Ed.GetTopLine(), 1);
+
+  s.Ed.SetOptions(o + TRidEderorOptions{eoScrollPastEof});
+  EXPECT_TRUE(s.Ed.ScrollBarEnabled(SB_VERT));
+  s.Ed.Perform(WM_VSCROLL, SB_LINEDOWN);
+  EXPECT_EQ(s.Ed.GetTopLine(), 2);
+  s.Ed.SetTopLine(s.Ed.DisplayLineCount());
+  EXPECT_EQ(s.Ed.GetTopLine(), rows);
+
+  // Horizontally the same: a line that fits disables both arrows unless eoScrollPastEol.
+  s.Ed.SetOptions(o - TRidEderorOptions{eoScrollPastEol});
+  s.Ed.SetText("short");
+  EXPECT_FALSE(s.Ed.ScrollBarEnabled(SB_HORZ));
+  s.Ed.SetText(std::string(s.Ed.GetCharsInWindow() + 5, 'y'));
+  EXPECT_TRUE(s.Ed.ScrollBarEnabled(SB_HORZ));
+  s.Ed.Perform(WM_HSCROLL, SB_LINERIGHT);
+  EXPECT_EQ(s.Ed.GetLeftChar(), 2);
+
+  // Without eoDisableScrollArrows a text that fits still greys its bar out.
+  s.Ed.SetOptions(o - TRidEderorOptions{eoDisableScrollArrows, eoScrollPastEof});
+  s.Ed.SetText("a\r\nb");
+  EXPECT_FALSE(s.Ed.ScrollBarEnabled(SB_VERT));
+}
+
+std::string Trimmed(std::string S) {
+  while (!S.empty() && static_cast<uint8_t>(S.back()) <= ' ') S.pop_back();
+  return S;
+}
+
+TEST(RidEder, DesignedTextFollowsTheNameWhileItStillShowsIt) {
+  TRidEder ed(nullptr);
+  ed.SetName("RidEder1");
+  EXPECT_EQ(ed.GetText(), "");  // not designing
+  ed.SetDesigning(true);
+  ed.SetText("RidEder1 \r\n");
+  ed.SetName("Source");
+  EXPECT_EQ(Trimmed(ed.GetText()), "Source");
+  ed.SetText("my text");
+  ed.SetName("Other");
+  EXPECT_EQ(Trimmed(ed.GetText()), "my text");
+  ed.SetText("Other");
+  ed.BeginLoading();
+  ed.SetName("Loaded");
+  EXPECT_EQ(Trimmed(ed.GetText()), "Other");
 }
 
 TEST(RidEder, IndentationHelpers) {
@@ -591,6 +721,79 @@ TEST(RidEder, MarksFollowInsertedAndDeletedLines) {
   EXPECT_FALSE(ed.IsBookmark(4));
 }
 
+// --- the mouse
+
+// Puts the mouse at client point P and lets the window choose its cursor.
+Qt::CursorShape HoverAt(TRidEder& Ed, QPoint P) {
+  QWidget* w = Ed.ClientWidget();
+  QCursor::setPos(w->mapToGlobal(P));
+  QMouseEvent e(QEvent::MouseMove, QPointF(P), w->mapToGlobal(QPointF(P)), Qt::NoButton,
+                Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+  return w->cursor().shape();
+}
+
+TEST(RidEder, MouseCursorFollowsGutterSelectionAndHandlers) {
+  TShownEder s;
+  s.Ed.SetText("hello world\r\nsecond line");
+  s.Ed.SetBlockBegin({1, 1});
+  s.Ed.SetBlockEnd({6, 1});
+  const int cw = s.Ed.GetCharWidth(), lh = s.Ed.GetLineHeight();
+  auto at = [&](int col, int row) {
+    return QPoint(s.Ed.ColumnToXValue(col) + cw / 2, (row - 1) * lh + lh / 2);
+  };
+  s.Ed.GetGutter().SetCursor(crHandPoint);
+  EXPECT_EQ(HoverAt(s.Ed, QPoint(2, 2)), Qt::PointingHandCursor);
+  EXPECT_EQ(HoverAt(s.Ed, at(3, 1)), Qt::ArrowCursor);  // a selection that can be dragged
+  EXPECT_EQ(HoverAt(s.Ed, at(8, 1)), Qt::IBeamCursor);
+  EXPECT_EQ(HoverAt(s.Ed, at(3, 2)), Qt::IBeamCursor);
+  s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoDragDropEditing});
+  EXPECT_EQ(HoverAt(s.Ed, at(3, 1)), Qt::IBeamCursor);
+
+  TBufferCoord seen;
+  s.Ed.OnMouseCursor = [&](TObject*, const TBufferCoord& P, TCursor& C) {
+    seen = P;
+    C = crCross;
+  };
+  EXPECT_EQ(HoverAt(s.Ed, at(4, 2)), Qt::CrossCursor);
+  EXPECT_EQ(seen, BufferCoord(4, 2));
+  s.Ed.OnMouseCursor = nullptr;
+  // A global cursor (a long operation) is left alone.
+  Screen()->SetCursor(crHourGlass);
+  EXPECT_EQ(HoverAt(s.Ed, at(8, 1)), Qt::WaitCursor);
+  Screen()->SetCursor(crDefault);
+}
+
+TEST(RidEder, PositionOfTheMouseInsideTheClientAreaOnly) {
+  TShownEder s;
+  s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
+  s.Ed.SetText("ab\x93\xfa\r\n\tx");
+  s.Ed.SetTabWidth(4);
+  const int cw = s.Ed.GetCharWidth(), lh = s.Ed.GetLineHeight();
+  QWidget* w = s.Ed.ClientWidget();
+  auto mouseAt = [&](int x, int y, TBufferCoord& p) {
+    QCursor::setPos(w->mapToGlobal(QPoint(x, y)));
+    return s.Ed.GetPositionOfMouse(p);
+  };
+  TBufferCoord p;
+  ASSERT_TRUE(mouseAt(s.Ed.ColumnToXValue(2) + 1, 1, p));
+  EXPECT_EQ(p, BufferCoord(2, 1));
+  // The second half of a double-byte character is never a position.
+  ASSERT_TRUE(mouseAt(s.Ed.ColumnToXValue(4) + 1, 1, p));
+  EXPECT_EQ(p, BufferCoord(5, 1));
+  // Inside a tab: the tab's byte.
+  ASSERT_TRUE(mouseAt(s.Ed.ColumnToXValue(3) + 1, lh + 1, p));
+  EXPECT_EQ(p, BufferCoord(1, 2));
+  ASSERT_TRUE(mouseAt(s.Ed.ColumnToXValue(5) + cw / 2, lh + 1, p));
+  EXPECT_EQ(p, BufferCoord(2, 2));
+  p = BufferCoord(7, 7);
+  EXPECT_FALSE(mouseAt(-1, 5, p));
+  EXPECT_FALSE(mouseAt(5, -1, p));
+  EXPECT_FALSE(mouseAt(s.Ed.ClientWidth(), 5, p));
+  EXPECT_FALSE(mouseAt(5, s.Ed.ClientHeight(), p));
+  EXPECT_EQ(p, BufferCoord(7, 7));
+}
+
 // --- painting
 
 TEST(RidEder, PaintsTokensSelectionActiveLineAndGutter) {
@@ -703,6 +906,37 @@ TEST(RidEder, StuckHighlighterStopsThePaintOnceAndTheWindowStaysUsable) {
   EXPECT_NO_THROW(s.Paint());
   EXPECT_EQ(s.Ed.GetPaintErrorCount(), 2);
   hl.Stuck = false;
+  s.Ed.SetHighlighter(nullptr);
+}
+
+TEST(RidEder, TextAfterWhereTheHighlighterStopsIsPaintedPlain) {
+  TShownEder s(400, 120);
+  TTestHighlighter hl(nullptr);
+  hl.StopAt = ';';
+  s.Ed.SetText("abc;def 123");
+  s.Ed.SetHighlighter(&hl);
+  const int cw = s.Ed.GetCharWidth(), lh = s.Ed.GetLineHeight();
+  auto cells = [&](int c1, int c2, int row) {
+    return QRect(s.Ed.ColumnToXValue(c1), (row - 1) * lh, (c2 - c1 + 1) * cw, lh);
+  };
+  auto dark = [&](const QImage& img, QRect r) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) n += qGray(img.pixel(x, y)) < 100;
+    return n;
+  };
+  QImage img = s.Paint();
+  EXPECT_GT(CountColour(img, cells(1, 3, 1), clRed), 5);
+  EXPECT_GT(dark(img, cells(5, 11, 1)), 10);  // "def 123" in the font colour
+  EXPECT_EQ(CountColour(img, cells(9, 11, 1), clBlue), 0);
+
+  // Wrapped: every row after the stop shows its own part of the rest.
+  s.Ed.SetBounds(0, 0, s.Ed.GetGutterWidth() + 2 + 8 * cw + 20, 120);
+  s.Ed.SetText("ab;" + std::string(30, 'z'));
+  s.Ed.SetWordWrap(true);
+  ASSERT_GT(s.Ed.DisplayLineCount(), 2);
+  img = s.Paint();
+  for (int row = 1; row <= 3; ++row) EXPECT_GT(dark(img, cells(1, 6, row)), 10) << row;
   s.Ed.SetHighlighter(nullptr);
 }
 
