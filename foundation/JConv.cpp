@@ -122,6 +122,7 @@ std::string SjisToJisChar(uint8_t S1, uint8_t S2) {
 }
 
 std::string HalfKanaToJis(std::string_view S, int32_t& Index) {
+  if (Index < 1 || size_t(Index) > S.size()) return {};
   const size_t i = size_t(Index - 1);
   const uint8_t b = uint8_t(S[i]);
   uint16_t code = In(b, 0xA1, 0xDF) ? kHalfKanaJis[b - 0xA1] : 0x2129;  // else '？'

@@ -34,7 +34,8 @@ void SjisToEucBytes(uint8_t S1, uint8_t S2, uint8_t& E1, uint8_t& E2);
 std::string JisToSjisChar(uint8_t J1, uint8_t J2);
 std::string SjisToJisChar(uint8_t S1, uint8_t S2);
 // The JIS code of the full-width form of the half-width katakana at S[Index] (1-based), merged
-// with a following voiced or semi-voiced mark; Index moves past the bytes consumed.
+// with a following voiced or semi-voiced mark; Index moves past the bytes consumed. An Index
+// outside S gives an empty string and stays.
 std::string HalfKanaToJis(std::string_view S, int32_t& Index);
 
 // The conversions to Shift-JIS (and to EUC-JP) write '?' for what has no form there and add the

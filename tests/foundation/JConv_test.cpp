@@ -103,6 +103,11 @@ TEST(JConv, HalfKanaWidensAndMergesMarks) {
     EXPECT_EQ(index, 1 + c.used);
   }
   EXPECT_EQ(SjisToJis("\xB6\xDE"), "\x1B$B\x25\x2C\x1B(J");
+  for (int32_t outside : {0, 2}) {
+    int32_t index = outside;
+    EXPECT_EQ(HalfKanaToJis("\xB1", index), "");
+    EXPECT_EQ(index, outside);
+  }
 }
 
 TEST(JConv, SjisToJisShiftsAroundDoubleByteRuns) {
