@@ -578,6 +578,10 @@ void TCustomRidEder::DoOnPlaceBookmark(TRidEderMark*& Mark) {
 
 void TCustomRidEder::ResetKeystrokes() { FKeystrokes->ResetDefaults(); }
 
+void TCustomRidEder::ClearSelection() {
+  if (SelAvail()) SetSelText("");
+}
+
 void TCustomRidEder::UpdateMouseCursor() {
   TPoint p;
   GetCursorPos(p);

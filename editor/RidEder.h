@@ -205,6 +205,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   bool SelAvailMultiLine() const;
   bool IsSelectionWholeLines();
   void SelectAll();
+  // Deletes the selection, if any.
+  void ClearSelection();
   std::string GetSelText();
   void SetSelText(const std::string& Value);
   bool IsPointInSelection(const TBufferCoord& P) const;

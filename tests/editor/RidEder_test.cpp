@@ -475,6 +475,20 @@ TEST(RidEder, ColumnSelectionIsReplacedRowByRow) {
   EXPECT_TRUE(s.Ed.GetUndoList().CanUndo());
 }
 
+TEST(RidEder, ClearSelectionDeletesOnlyASelection) {
+  TShownEder s;
+  s.Ed.SetText("abc\r\ndef");
+  s.Ed.SetCaretXY({2, 1});
+  s.Ed.ClearSelection();
+  EXPECT_EQ(s.Ed.GetText(), "abc\r\ndef");
+  s.Ed.SetBlockBegin({2, 1});
+  s.Ed.SetBlockEnd({2, 2});
+  s.Ed.ClearSelection();
+  EXPECT_EQ(s.Ed.GetText(), "aef");
+  EXPECT_FALSE(s.Ed.SelAvail());
+  EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(2, 1));
+}
+
 TEST(RidEder, ScrollingFollowsTheCaret) {
   TShownEder s;
   s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
