@@ -209,6 +209,28 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void ClearSelection();
   std::string GetSelText();
   void SetSelText(const std::string& Value);
+  // Replaces the selection by Value inserted in PasteMode; records only column rows.
+  void SetSelTextPrimitive(const std::string& Value);
+  void SetSelTextPrimitiveEx(TRidSelectionMode PasteMode, std::string_view Value,
+                             bool AddToUndoList);
+  // Replaces the column block BlockBegin..BlockEnd by the rows of Text.
+  void InsertBlock(const TBufferCoord& BlockBegin, const TBufferCoord& BlockEnd,
+                   std::string_view Text, bool AddToUndoList);
+  // Stores line Index (0-based), without trailing blanks under eoTrimTrailingSpaces.
+  void SetLineTrimmed(int32_t Index, const std::string& Text);
+  // --- undo and redo (RidEderUndoRedo.cpp)
+  bool CanUndo() const { return !FReadOnly && FUndoList->CanUndo(); }
+  bool CanRedo() const { return !FReadOnly && FRedoList->CanUndo(); }
+  void Undo();
+  void Redo();
+  void UndoItem();
+  void RedoItem();
+  // --- clipboard (RidEderClipboard.cpp)
+  void SetClipboardText(const std::string& Text);
+  void CopyToClipboard();
+  void CutToClipboard();
+  void PasteFromClipboard();
+  bool CanPaste();
   bool IsPointInSelection(const TBufferCoord& P) const;
   TRidSelectionMode GetSelectionMode() const { return FSelectionMode; }
   void SetSelectionMode(TRidSelectionMode Value);
@@ -462,8 +484,31 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void WMHScroll(TMessage& Msg);
   void WMVScroll(TMessage& Msg);
   void ShowScrollHint();
-  void DeleteColumnSelection(TBufferCoord B, TBufferCoord E);
-  int32_t InsertColumn(const std::string& Value);
+  // text insertion (RidEderInsert.cpp)
+  struct TTempOption {  // an option set or cleared for a scope
+    TTempOption(TCustomRidEder& AEder, TRidEderorOption AOption, bool AOn);
+    ~TTempOption();
+    TCustomRidEder& Ed;
+    TRidEderorOption Option;
+    bool Was;
+  };
+  void DeleteSelection();
+  void InsertText(TRidSelectionMode PasteMode, std::string_view Value, bool AddToUndoList);
+  int32_t InsertNormal(std::string_view Value);
+  int32_t InsertLine(std::string_view Value);
+  int32_t InsertColumn(std::string_view Value, bool AddToUndoList);
+  // The bytes a column deletion removes, rows joined by CR LF, without padding.
+  std::string GetColumnDeletionText();
+  // Moves the caret and normal-mode selection ends (all ends with AllModes) that fall on a trail
+  // byte past the character.
+  void KeepSelectionOffTrailBytes(bool AllModes, bool Caret = true);
+  // Replaces the selection by Value in Mode, recording items that undo it exactly.
+  void ReplaceSelectionRecorded(TRidSelectionMode Mode, std::string_view Value,
+                                TRidChangeReason InsertReason);
+  // Selection and caret as given, keeping the active selection mode.
+  void SetSelectionRaw(TBufferCoord Start, TBufferCoord End, TBufferCoord Caret);
+  TBufferCoord FLastInsertEnd{1, 1};  // where the last insertion ended
+  int32_t FReplayNumber = 0;            // change number of the step being replayed
   void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);
   void SetTextOffsetFromLeftChar();
 

@@ -1,0 +1,417 @@
+// Replacing the selection by a text in the three selection modes, and the undo items that make
+// every replacement reversible byte for byte.
+#include <algorithm>
+#include <vector>
+
+#include "editor/RidEder.h"
+
+namespace rid {
+
+namespace {
+
+bool IsLeadByte(char c) {
+  auto b = static_cast<uint8_t>(c);
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Whether 1-based column Col of Line is the second byte of a double-byte character.
+bool IsTrailAt(std::string_view Line, int32_t Col) {
+  if (Col < 2 || Col > static_cast<int32_t>(Line.size())) return false;
+  int32_t i = 1;
+  while (i < Col) i += IsLeadByte(Line[i - 1]) && i < static_cast<int32_t>(Line.size()) ? 2 : 1;
+  return i > Col;
+}
+
+// The rows of a text, split at CR LF, CR or LF.
+std::vector<std::string_view> SplitRows(std::string_view Value) {
+  std::vector<std::string_view> rows;
+  size_t start = 0;
+  for (size_t i = 0; i < Value.size(); ++i) {
+    if (Value[i] != '\r' && Value[i] != '\n') continue;
+    rows.push_back(Value.substr(start, i - start));
+    if (Value[i] == '\r' && i + 1 < Value.size() && Value[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  rows.push_back(Value.substr(start));
+  return rows;
+}
+
+bool EndsWithBreak(std::string_view Value) {
+  return !Value.empty() && (Value.back() == '\r' || Value.back() == '\n');
+}
+
+int32_t Len(std::string_view S) { return static_cast<int32_t>(S.size()); }
+int32_t Len(const std::vector<std::string_view>& V) { return static_cast<int32_t>(V.size()); }
+
+// Display width of S with tab stops every TabWidth columns.
+int32_t ExpandedWidth(std::string_view S, int32_t TabWidth) {
+  int32_t x = 0;
+  for (char c : S) x += c == '\t' ? TabWidth - x % TabWidth : 1;
+  return x;
+}
+
+}  // namespace
+
+TCustomRidEder::TTempOption::TTempOption(TCustomRidEder& AEder, TRidEderorOption AOption,
+                                         bool AOn)
+    : Ed(AEder), Option(AOption), Was(AEder.FOptions.Contains(AOption)) {
+  if (AOn)
+    Ed.FOptions.Include(Option);
+  else
+    Ed.FOptions.Exclude(Option);
+}
+
+TCustomRidEder::TTempOption::~TTempOption() {
+  if (Was)
+    Ed.FOptions.Include(Option);
+  else
+    Ed.FOptions.Exclude(Option);
+}
+
+void TCustomRidEder::SetLineTrimmed(int32_t Index, const std::string& Text) {
+  FLines->Put(Index, FOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(Text) : Text);
+}
+
+void TCustomRidEder::SetSelectionRaw(TBufferCoord Start, TBufferCoord End, TBufferCoord Caret) {
+  InternalSetCaretXY(Caret);
+  if (SelAvail()) InvalidateSelection();
+  FBlockBegin = Start;
+  FBlockEnd = End;
+  // Column ends and a column caret stay as given: their columns apply to every line.
+  KeepSelectionOffTrailBytes(false, FActiveSelectionMode != smColumn);
+  if (SelAvail()) InvalidateSelection();
+  StatusChanged({scSelection});
+}
+
+void TCustomRidEder::SetSelTextPrimitive(const std::string& Value) {
+  SetSelTextPrimitiveEx(FActiveSelectionMode, Value, true);
+}
+
+void TCustomRidEder::SetSelTextPrimitiveEx(TRidSelectionMode PasteMode, std::string_view Value,
+                                           bool AddToUndoList) {
+  IncPaintLock();
+  FLines->BeginUpdate();
+  try {
+    KeepSelectionOffTrailBytes(false, false);  // a column insertion starts at its own column
+    if (SelAvail()) {
+      TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
+      DeleteSelection();
+      // A column block starts at its left column, whichever way it was drawn.
+      if (FActiveSelectionMode == smColumn) b.Char = std::min(b.Char, e.Char);
+      if (FActiveSelectionMode == smLine) b.Char = 1;
+      InternalSetCaretXY(b);
+    }
+    if (!Value.empty()) InsertText(PasteMode, Value, AddToUndoList);
+    if (FCaretY < 1) InternalSetCaretY(1);
+    KeepSelectionOffTrailBytes(false);
+  } catch (...) {
+    FLines->EndUpdate();
+    DecPaintLock();
+    throw;
+  }
+  FLines->EndUpdate();
+  DecPaintLock();
+}
+
+void TCustomRidEder::KeepSelectionOffTrailBytes(bool AllModes, bool Caret) {
+  auto onTrail = [&](const TBufferCoord& P) {
+    return P.Line >= 1 && P.Line <= FLines->GetCount() &&
+           IsTrailAt(FLines->GetView(P.Line - 1), P.Char);
+  };
+  // Column ends are otherwise moved line by line where they are used.
+  if (AllModes || FActiveSelectionMode == smNormal)
+    for (TBufferCoord* p : {&FBlockBegin, &FBlockEnd})
+      if (onTrail(*p)) ++p->Char;
+  if (Caret && onTrail(GetCaretXY())) InternalSetCaretX(FCaretX + 1);
+}
+
+std::string TCustomRidEder::GetColumnDeletionText() {
+  TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
+  int32_t c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
+  std::string out;
+  for (int32_t line = b.Line; line <= e.Line && line <= FLines->GetCount(); ++line) {
+    int32_t a = c1, z = c2;
+    MoveOffTrailByte(line, a, z);
+    std::string_view s = FLines->GetView(line - 1);
+    if (line != b.Line) out += "\r\n";
+    if (a - 1 < Len(s)) out += s.substr(a - 1, std::min(z - a, Len(s) - (a - 1)));
+  }
+  return out;
+}
+
+void TCustomRidEder::DeleteSelection() {
+  TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
+  const int32_t count = FLines->GetCount();
+  switch (FActiveSelectionMode) {
+    case smNormal: {
+      if (count == 0) break;
+      b.Line = std::min(b.Line, count);
+      e.Line = std::min(e.Line, count);
+      std::string head(FLines->GetView(b.Line - 1));
+      head.resize(std::min(Len(head), b.Char - 1));
+      std::string_view tail = FLines->GetView(e.Line - 1);
+      std::string joined = head;
+      if (e.Char - 1 < Len(tail)) joined += tail.substr(e.Char - 1);
+      if (e.Line > b.Line) FLines->DeleteLines(b.Line, e.Line - b.Line);
+      if (FOptions.Contains(eoTrimTrailingSpaces) && FOptions.Contains(eoScrollPastEol))
+        joined = TrimTrailingSpaces(joined);
+      FLines->Put(b.Line - 1, joined);
+      InternalSetCaretXY(b);
+      if (e.Line > b.Line) DoLinesDeleted(b.Line, e.Line - b.Line);
+      break;
+    }
+    case smLine: {
+      if (count == 0) break;
+      e.Line = std::min(e.Line, count);
+      if (e.Line == count) {
+        FLines->Put(e.Line - 1, "");
+        if (e.Line > b.Line) FLines->DeleteLines(b.Line - 1, e.Line - b.Line);
+      } else {
+        FLines->DeleteLines(b.Line - 1, e.Line - b.Line + 1);
+      }
+      InternalSetCaretXY({1, b.Line});
+      DoLinesDeleted(b.Line, e.Line - b.Line + 1);
+      break;
+    }
+    case smColumn: {
+      int32_t c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
+      for (int32_t line = b.Line; line <= e.Line && line <= count; ++line) {
+        int32_t a = c1, z = c2;
+        MoveOffTrailByte(line, a, z);
+        std::string s = FLines->Get(line - 1);
+        if (a - 1 >= Len(s)) continue;
+        s.erase(a - 1, std::min(z - a, Len(s) - (a - 1)));
+        SetLineTrimmed(line - 1, s);
+      }
+      InternalSetCaretXY({c1, b.Line});
+      break;
+    }
+  }
+}
+
+void TCustomRidEder::InsertText(TRidSelectionMode PasteMode, std::string_view Value,
+                                bool AddToUndoList) {
+  if (FLines->GetCount() == 0) FLines->Add("");
+  // Text never goes between the two bytes of a character.
+  // (Column rows move off trail bytes line by line.)
+  if (PasteMode == smNormal && IsTrailAt(FLines->GetView(FCaretY - 1), FCaretX))
+    InternalSetCaretX(FCaretX + 1);
+  const TBufferCoord start = GetCaretXY();
+  int32_t added = 0;
+  switch (PasteMode) {
+    case smNormal:
+      added = InsertNormal(Value);
+      break;
+    case smLine:
+      added = InsertLine(Value);
+      break;
+    case smColumn:
+      added = InsertColumn(Value, AddToUndoList);
+      break;
+  }
+  if (added > 0) {
+    int32_t first = start.Line;
+    if (PasteMode == smNormal && start.Char > 1) ++first;
+    if (PasteMode == smColumn) first = FLines->GetCount() - added + 1;
+    DoLinesInserted(first, added);
+  }
+  EnsureCursorPosVisible();
+}
+
+int32_t TCustomRidEder::InsertNormal(std::string_view Value) {
+  const int32_t y = FCaretY;
+  const std::string line(FLines->GetView(y - 1));
+  std::string left, right;
+  if (FCaretX - 1 > Len(line)) {
+    left = line;
+    if (!FOptions.Contains(eoTabsToSpaces) && StringIsBlank(left))
+      left = GetLeftSpacing(GetDisplayX() - 1, true);
+    else
+      left.append(FCaretX - 1 - Len(line), ' ');
+  } else {
+    left = line.substr(0, FCaretX - 1);
+    right = line.substr(FCaretX - 1);
+  }
+  std::vector<std::string_view> rows = SplitRows(Value);
+  const int32_t breaks = Len(rows) - 1;
+  std::string stored;
+  if (breaks == 0) {
+    stored = left + std::string(rows[0]);
+    SetLineTrimmed(y - 1, stored + right);
+  } else {
+    SetLineTrimmed(y - 1, left + std::string(rows[0]));
+    FLines->InsertLines(y, breaks);
+    for (int32_t k = 1; k <= breaks; ++k) {
+      stored = std::string(rows[k]);
+      SetLineTrimmed(y - 1 + k, k == breaks ? stored + right : stored);
+      FCaretY = y + k;
+      StatusChanged({scCaretY});
+    }
+  }
+  TTempOption pastEol(*this, eoScrollPastEol, true);
+  const int32_t lastLen = Len(FLines->GetView(FCaretY - 1));
+  int32_t x = lastLen - Len(right) + 1;
+  if (FOptions.Contains(eoTrimTrailingSpaces) && right.empty())
+    x = lastLen + ExpandedWidth(stored, FTabWidth) -
+        ExpandedWidth(FLines->GetView(FCaretY - 1), FTabWidth) + 1;
+  InternalSetCaretXY({std::max(x, 1), FCaretY});
+  FLastInsertEnd = GetCaretXY();
+  return breaks;
+}
+
+int32_t TCustomRidEder::InsertLine(std::string_view Value) {
+  InternalSetCaretX(1);
+  std::vector<std::string_view> rows = SplitRows(Value);
+  const bool terminated = EndsWithBreak(Value);
+  if (terminated) rows.pop_back();
+  int32_t y = FCaretY, added = 0;
+  for (size_t k = 0; k < rows.size(); ++k) {
+    const std::string row(rows[k]);
+    const bool lastLine = y == FLines->GetCount();
+    if (k + 1 == rows.size() && !terminated && lastLine && FLines->GetView(y - 1).empty()) {
+      // A text without a final break fills the empty last line, as a line deletion that
+      // reached the end left it, so that text never grows an extra empty line.
+      SetLineTrimmed(y - 1, row);
+      TTempOption pastEol(*this, eoScrollPastEol, true);
+      InternalSetCaretXY({Len(FLines->GetView(y - 1)) + 1, y});
+      FLastInsertEnd = GetCaretXY();
+      return added;
+    }
+    if (!FInsertMode && !lastLine) {
+      SetLineTrimmed(y - 1, row);
+    } else {
+      FLines->Insert(y - 1, FOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(row) : row);
+      ++added;
+    }
+    ++y;
+    InternalSetCaretY(y);
+  }
+  FLastInsertEnd = {1, y};
+  return added;
+}
+
+int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList) {
+  const int32_t col = FCaretX;
+  std::vector<std::string_view> rows = SplitRows(Value);
+  int32_t y = FCaretY, added = 0, lastAt = col;
+  for (size_t k = 0; k < rows.size(); ++k, ++y) {
+    const std::string_view row = rows[k];
+    int32_t at = col, from = col;
+    if (y <= FLines->GetCount()) {
+      std::string s = FLines->Get(y - 1);
+      const int32_t oldLen = Len(s);
+      if (!row.empty()) {
+        if (oldLen < col - 1) s.append(col - 1 - oldLen, ' ');
+        int32_t dummy = at;
+        MoveOffTrailByte(y, at, dummy);
+        s.insert(std::min(at - 1, Len(s)), row);
+        SetLineTrimmed(y - 1, s);
+      }
+      // The padding belongs to the insertion, so undo takes it away too.
+      from = std::min(at, oldLen + 1);
+    } else {
+      if (AddToUndoList && y > 1) {
+        TBufferCoord prevEnd{Len(FLines->GetView(y - 2)) + 1, y - 1};
+        FUndoList->AddChange(urLineBreak, prevEnd, prevEnd, "", FActiveSelectionMode);
+      }
+      FLines->Add(row.empty() ? std::string() : std::string(col - 1, ' ') + std::string(row));
+      ++added;
+      from = 1;
+    }
+    lastAt = at;
+    if (AddToUndoList && (!row.empty() || from < at))
+      FUndoList->AddChange(urInsertText, {from, y}, {at + Len(row), y}, "",
+                           FActiveSelectionMode);
+    if (k + 1 < rows.size()) StatusChanged({scCaretY});
+  }
+  TTempOption pastEol(*this, eoScrollPastEol, true);
+  InternalSetCaretXY({lastAt + Len(rows.back()), FCaretY + Len(rows) - 1});
+  FLastInsertEnd = GetCaretXY();
+  return added;
+}
+
+void TCustomRidEder::InsertBlock(const TBufferCoord& BlockBegin, const TBufferCoord& BlockEnd,
+                                 std::string_view Text, bool AddToUndoList) {
+  IncPaintLock();
+  try {
+    FActiveSelectionMode = smColumn;
+    SetSelectionRaw(BlockBegin, BlockEnd, BlockBegin);
+    SetSelTextPrimitiveEx(smColumn, Text, AddToUndoList);
+    StatusChanged({scSelection});
+  } catch (...) {
+    DecPaintLock();
+    throw;
+  }
+  DecPaintLock();
+}
+
+void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::string_view Value,
+                                              TRidChangeReason InsertReason) {
+  KeepSelectionOffTrailBytes(false, false);
+  if (SelAvail()) {
+    const std::string removed =
+        FActiveSelectionMode == smColumn ? GetColumnDeletionText() : GetSelText();
+    FUndoList->AddChange(urDeleteCaretEnd, FBlockBegin, FBlockEnd, removed,
+                         FActiveSelectionMode);
+    SetSelTextPrimitiveEx(Mode, {}, true);
+  }
+  FBlockBegin = FBlockEnd = GetCaretXY();
+  if (Value.empty()) {
+    StatusChanged({scSelection});
+    return;
+  }
+  if (FLines->GetCount() == 0) FLines->Add("");
+  // Where the insertion begins; the insert item starts there so that undo also takes away the
+  // spacing added in virtual space.
+  const int32_t count = FLines->GetCount();
+  TBufferCoord from = GetCaretXY();
+  std::string_view line = FLines->GetView(from.Line - 1);
+  if (Mode == smNormal) {
+    if (from.Char - 1 > Len(line)) {
+      from.Char = Len(line) + 1;
+      if (!FOptions.Contains(eoTabsToSpaces) && StringIsBlank(line) && !line.empty()) {
+        // The blanks before the caret are rewritten as tabs and spaces.
+        FUndoList->AddChange(urDeleteCaretEnd, {1, from.Line}, from, std::string(line), smNormal);
+        from.Char = 1;
+      }
+    } else if (IsTrailAt(line, from.Char)) {
+      from.Char += 1;
+    }
+  } else if (Mode == smLine) {
+    from.Char = 1;
+    if (!FInsertMode) {
+      // Overwritten lines are recorded as a deletion before the insertion.
+      std::vector<std::string_view> rows = SplitRows(Value);
+      if (EndsWithBreak(Value)) rows.pop_back();
+      const int32_t k = std::min(Len(rows), count - from.Line);
+      if (k > 0) {
+        std::string old;
+        for (int32_t i = 0; i < k; ++i) old += FLines->Get(from.Line - 1 + i) + "\r\n";
+        FUndoList->AddChange(urDeleteCaretEnd, from, {1, from.Line + k}, old, smNormal);
+      }
+    }
+  }
+  SetSelTextPrimitiveEx(Mode, Value, true);
+  // Inserted lines are recorded as the plain text range they cover; column rows recorded
+  // themselves.
+  if (Mode != smColumn) FUndoList->AddChange(InsertReason, from, FLastInsertEnd, "", smNormal);
+  FBlockBegin = FBlockEnd = GetCaretXY();
+  StatusChanged({scSelection});
+}
+
+void TCustomRidEder::SetSelText(const std::string& Value) {
+  BeginUndoBlock();
+  IncPaintLock();
+  try {
+    if (!SelAvail()) FActiveSelectionMode = FSelectionMode;
+    ReplaceSelectionRecorded(FActiveSelectionMode, Value, urInsert);
+  } catch (...) {
+    DecPaintLock();
+    EndUndoBlock();
+    throw;
+  }
+  DecPaintLock();
+  EndUndoBlock();
+}
+
+}  // namespace rid

@@ -1,0 +1,279 @@
+// Replacing the selection in the three modes, the undo items it leaves, undo and redo, and the
+// clipboard.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "editor/RidEder.h"
+#include "platform/Clipboard.h"
+
+namespace rid {
+namespace {
+
+bool IsLead(char c) {
+  auto b = static_cast<uint8_t>(c);
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Whether 1-based column Col of S is the second byte of a double-byte character.
+bool OnTrail(std::string_view S, int32_t Col) {
+  int32_t i = 1;
+  while (i < Col && i <= static_cast<int32_t>(S.size())) i += IsLead(S[i - 1]) ? 2 : 1;
+  return i > Col && Col <= static_cast<int32_t>(S.size());
+}
+
+struct TEder {
+  TRidEder Ed{nullptr};
+  TEder() {
+    Ed.SetBounds(0, 0, 400, 240);
+    Ed.Show();
+  }
+  void Select(TRidSelectionMode Mode, TBufferCoord B, TBufferCoord E) {
+    Ed.SetSelectionMode(Mode);
+    Ed.SetCaretXY(E);
+    Ed.SetBlockBegin(B);
+    Ed.SetBlockEnd(E);
+  }
+  void UndoAll() {
+    while (Ed.CanUndo()) Ed.Undo();
+  }
+  void RedoAll() {
+    while (Ed.CanRedo()) Ed.Redo();
+  }
+};
+
+const std::string Ni = "\x93\xfa";    // 日
+const std::string Hon = "\x96\x7b";   // 本
+const std::string Ka = "\x83\x4a";    // カ
+const std::string Bs = "\x83\x5c";    // ソ: its trail byte is a backslash
+
+struct EditCase {
+  const char* Name;
+  std::string Text;
+  TRidSelectionMode Mode;
+  TBufferCoord Begin, End;  // equal: no selection, the caret there
+  std::string Value;
+  std::string Want;
+  TBufferCoord WantCaret;
+};
+
+void RunCases(const std::vector<EditCase>& Cases, TRidEderorOptions Options = {},
+              bool Overwrite = false) {
+  for (const EditCase& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    TEder s;
+    if (Options != TRidEderorOptions{}) s.Ed.SetOptions(Options);
+    s.Ed.SetTabWidth(4);
+    s.Ed.SetInsertMode(!Overwrite);
+    s.Ed.SetText(c.Text);
+    if (c.Begin == c.End) {
+      s.Ed.SetSelectionMode(c.Mode);
+      s.Ed.SetCaretXY(c.Begin);
+    } else {
+      s.Select(c.Mode, c.Begin, c.End);
+    }
+    s.Ed.SetSelText(c.Value);
+    EXPECT_EQ(s.Ed.GetText(), c.Want);
+    EXPECT_EQ(s.Ed.GetCaretXY(), c.WantCaret);
+    EXPECT_FALSE(s.Ed.SelAvail());
+    s.UndoAll();
+    EXPECT_EQ(s.Ed.GetText(), c.Text) << "undo";
+    s.RedoAll();
+    EXPECT_EQ(s.Ed.GetText(), c.Want) << "redo";
+  }
+}
+
+TEST(RidEderInsert, NormalModeReplacesAndInserts) {
+  RunCases({
+      {"middle", "abcd", smNormal, {3, 1}, {3, 1}, "XY", "abXYcd", {5, 1}},
+      {"breaks of each kind", "abcd", smNormal, {3, 1}, {3, 1}, "1\r2\n3\r\n4",
+       "ab1\r\n2\r\n3\r\n4cd", {2, 4}},
+      {"trailing break", "abcd", smNormal, {3, 1}, {3, 1}, "X\r\n", "abX\r\ncd", {1, 2}},
+      {"selection over lines", "abc\r\ndef\r\nghi", smNormal, {2, 1}, {2, 3}, "-",
+       "a-hi", {3, 1}},
+      {"delete only", "abc\r\ndef", smNormal, {3, 1}, {2, 2}, "", "abef", {3, 1}},
+      {"past the line end pads", "ab", smNormal, {5, 1}, {5, 1}, "X", "ab  X", {6, 1}},
+      {"double-byte text", "a" + Ni + "b", smNormal, {4, 1}, {4, 1}, Hon + "\r\n" + Bs,
+       "a" + Ni + Hon + "\r\n" + Bs + "b", {3, 2}},
+      {"selection of double-byte characters", Ni + Hon + Ka, smNormal, {3, 1}, {5, 1},
+       Bs, Ni + Bs + Ka, {5, 1}},
+  });
+}
+
+TEST(RidEderInsert, VirtualSpaceIndentsWithTabsUnlessTabsToSpaces) {
+  TRidEderorOptions o = TRidEderorOptions::FromBits(RidDefaultOptions) -
+                        TRidEderorOptions{eoTabsToSpaces};
+  RunCases({
+               {"blank line", "", smNormal, {11, 1}, {11, 1}, "X", "\t\t  X", {6, 1}},
+               {"blanks are rewritten", "  \r\nz", smNormal, {9, 1}, {9, 1}, "X",
+                "\t\tX\r\nz", {4, 1}},
+               {"text before the caret", "ab", smNormal, {6, 1}, {6, 1}, "X", "ab   X",
+                {7, 1}},
+           },
+           o);
+}
+
+TEST(RidEderInsert, TrimTrailingSpacesKeepsTheCaretWhereTheBlanksEnded) {
+  TEder s;
+  s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoTrimTrailingSpaces});
+  s.Ed.SetText("ab\r\ncd");
+  s.Ed.SetCaretXY({3, 1});
+  s.Ed.SetSelText("x  \r\ny  ");
+  EXPECT_EQ(s.Ed.GetText(), "abx\r\ny\r\ncd");
+  EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(4, 2));  // after the two trimmed blanks
+}
+
+TEST(RidEderInsert, LineModeWorksOnWholeLines) {
+  RunCases({
+      {"middle lines", "a\r\nb\r\nc\r\nd", smLine, {2, 2}, {1, 3}, "X\r\nY\r\n",
+       "a\r\nX\r\nY\r\nd", {1, 4}},
+      {"up to the last line leaves one line", "a\r\nb\r\nc", smLine, {1, 2}, {1, 3}, "",
+       "a\r\n", {1, 2}},
+      {"text without a final break fills that line", "a\r\nb\r\nc", smLine, {1, 2}, {1, 3},
+       "X\r\nY", "a\r\nX\r\nY", {2, 3}},
+      {"inserted above the caret line", "a\r\nb", smLine, {2, 2}, {2, 2}, "X\r\n",
+       "a\r\nX\r\nb", {1, 3}},
+      {"double-byte lines", Ni + "\r\n" + Hon, smLine, {3, 1}, {3, 1}, Bs + "\r\n",
+       Bs + "\r\n" + Ni + "\r\n" + Hon, {1, 2}},
+  });
+}
+
+TEST(RidEderInsert, LineModeOverwritesLinesButNeverTheLast) {
+  RunCases({{"overwrite", "a\r\nb\r\nc", smLine, {1, 1}, {1, 1}, "X\r\nY\r\nZ\r\n",
+             "X\r\nY\r\nZ\r\nc", {1, 4}}},
+           {}, true);
+}
+
+TEST(RidEderInsert, ColumnModeWorksRowByRow) {
+  RunCases({
+      {"block", "abcd\r\nefgh\r\nijkl", smColumn, {2, 1}, {4, 3}, "12\r\n34\r\n56",
+       "a12d\r\ne34h\r\ni56l", {4, 3}},
+      {"drawn right to left", "abcd\r\nefgh", smColumn, {4, 1}, {2, 2}, "x\r\ny",
+       "axd\r\neyh", {3, 2}},
+      {"short lines are padded", "abcdef\r\nab", smColumn, {5, 1}, {5, 1},
+       "X\r\nY\r\nZ", "abcdXef\r\nab  Y\r\n    Z", {6, 3}},
+      {"below the last line", "ab", smColumn, {2, 1}, {2, 1}, "1\r\n2\r\n3",
+       "a1b\r\n 2\r\n 3", {3, 3}},
+      {"empty rows add no padding", "ab", smColumn, {4, 1}, {4, 1}, "X\r\n\r\nY",
+       "ab X\r\n\r\n   Y", {5, 3}},
+      {"insertion after a whole character", Ni + "x\r\nab", smColumn, {2, 1}, {2, 1},
+       "1\r\n2", Ni + "1x\r\na2b", {3, 2}},
+      {"deletion of half characters", "a" + Ni + "b\r\n" + Hon + "cd", smColumn, {2, 1},
+       {3, 2}, "", "ab\r\n" + Hon + "cd", {2, 1}},
+  });
+}
+
+TEST(RidEderInsert, RecordsTheItemsUndoNeeds) {
+  TEder s;
+  s.Ed.SetText("abc\r\ndef");
+  s.Select(smNormal, {3, 2}, {2, 1});  // drawn backwards
+  s.Ed.SetSelText("X\r\nY");
+  TRidEderUndoList& u = s.Ed.GetUndoList();
+  ASSERT_EQ(u.ItemCount(), 2);
+  const TRidEderUndoItem* del = u.GetItem(0);
+  EXPECT_EQ(del->GetChangeReason(), urDeleteCaretEnd);
+  EXPECT_EQ(del->GetChangeStartPos(), BufferCoord(3, 2));  // the anchor, as drawn
+  EXPECT_EQ(del->GetChangeEndPos(), BufferCoord(2, 1));
+  EXPECT_EQ(del->GetChangeStr(), "bc\r\nde");
+  const TRidEderUndoItem* ins = u.GetItem(1);
+  EXPECT_EQ(ins->GetChangeReason(), urInsert);
+  EXPECT_EQ(ins->GetChangeStartPos(), BufferCoord(2, 1));
+  EXPECT_EQ(ins->GetChangeEndPos(), BufferCoord(2, 2));
+  EXPECT_EQ(ins->GetChangeNumber(), del->GetChangeNumber());
+
+  // Column rows record themselves, added lines with a break at the end of the line above.
+  s.Ed.SetText("ab");
+  s.Ed.SetSelectionMode(smColumn);
+  s.Ed.SetCaretXY({3, 1});
+  s.Ed.SetSelText("1\r\n2");
+  ASSERT_EQ(u.ItemCount(), 3);
+  EXPECT_EQ(u.GetItem(0)->GetChangeReason(), urInsertText);
+  EXPECT_EQ(u.GetItem(1)->GetChangeReason(), urLineBreak);
+  EXPECT_EQ(u.GetItem(1)->GetChangeStartPos(), BufferCoord(4, 1));
+  EXPECT_EQ(u.GetItem(2)->GetChangeReason(), urInsertText);
+  EXPECT_EQ(u.GetItem(2)->GetChangeStartPos(), BufferCoord(1, 2));  // padding included
+  EXPECT_EQ(u.GetItem(2)->GetChangeEndPos(), BufferCoord(4, 2));
+  EXPECT_EQ(u.GetItem(2)->GetChangeSelMode(), smColumn);
+}
+
+// A random line of ASCII, blanks and double-byte characters.
+std::string RandomLine(std::mt19937& Rng) {
+  static const std::string Pieces[] = {"a", "b", " ", "\t", "\\", Ni, Hon, Ka, Bs};
+  std::string s;
+  for (int n = Rng() % 7; n > 0; --n) s += Pieces[Rng() % std::size(Pieces)];
+  return s;
+}
+
+std::string RandomText(std::mt19937& Rng, int MaxLines) {
+  std::string s = RandomLine(Rng);
+  static const char* Breaks[] = {"\r\n", "\r", "\n"};
+  for (int n = Rng() % MaxLines; n > 0; --n) s += Breaks[Rng() % 3] + RandomLine(Rng);
+  return s;
+}
+
+TBufferCoord RandomPos(std::mt19937& Rng, TRidEder& Ed) {
+  int32_t line = 1 + Rng() % std::max(1, Ed.GetLines()->GetCount());
+  return {1 + static_cast<int32_t>(Rng() % 14), line};
+}
+
+// The caret, and the ends of a normal selection (column ends apply to every line as drawn).
+void ExpectOffTrailBytes(TRidEder& Ed) {
+  std::vector<TBufferCoord> points{Ed.GetCaretXY()};
+  if (Ed.GetActiveSelectionMode() == smNormal) {
+    points.push_back(Ed.GetRawBlockBegin());
+    points.push_back(Ed.GetRawBlockEnd());
+  }
+  for (TBufferCoord p : points)
+    if (p.Line >= 1 && p.Line <= Ed.GetLines()->GetCount())
+      EXPECT_FALSE(OnTrail(std::string(Ed.GetLines()->GetView(p.Line - 1)), p.Char))
+          << p.Char << "," << p.Line;
+}
+
+TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
+  for (bool overwrite : {false, true}) {
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+      std::mt19937 rng(seed);
+      TEder s;
+      // Without grouping each replacement is one step, checked on its own.
+      s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoGroupUndo});
+      s.Ed.SetTabWidth(4);
+      s.Ed.SetInsertMode(!overwrite);
+      s.Ed.SetText(RandomText(rng, 6));
+      const std::string original = s.Ed.GetText();
+      for (int step = 0; step < 12; ++step) {
+        auto mode = static_cast<TRidSelectionMode>(rng() % 3);
+        TBufferCoord b = RandomPos(rng, s.Ed), e = RandomPos(rng, s.Ed);
+        if (rng() % 3 == 0) e = b;
+        s.Select(mode, b, e);
+        const std::string value = rng() % 4 == 0 ? std::string() : RandomText(rng, 3);
+        const std::string before = s.Ed.GetText();
+        SCOPED_TRACE(testing::Message()
+                     << "mode " << int(mode) << " anchor " << s.Ed.GetRawBlockBegin().Char << ","
+                     << s.Ed.GetRawBlockBegin().Line << " end " << s.Ed.GetRawBlockEnd().Char
+                     << "," << s.Ed.GetRawBlockEnd().Line << " caret " << s.Ed.GetCaretX()
+                     << "," << s.Ed.GetCaretY() << " value " << testing::PrintToString(value));
+        const int32_t items = s.Ed.GetUndoList().ItemCount();
+        s.Ed.SetSelText(value);
+        ExpectOffTrailBytes(s.Ed);
+        const std::string after = s.Ed.GetText();
+        if (s.Ed.GetUndoList().ItemCount() == items) {
+          EXPECT_EQ(after, before);
+          continue;
+        }
+        s.Ed.Undo();
+        ASSERT_EQ(s.Ed.GetText(), before) << "seed " << seed << " step " << step;
+        ExpectOffTrailBytes(s.Ed);
+        s.Ed.Redo();
+        ASSERT_EQ(s.Ed.GetText(), after) << "seed " << seed << " step " << step;
+      }
+      const std::string edited = s.Ed.GetText();
+      s.UndoAll();
+      ASSERT_EQ(s.Ed.GetText(), original) << "seed " << seed;
+      s.RedoAll();
+      ASSERT_EQ(s.Ed.GetText(), edited) << "seed " << seed;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rid
