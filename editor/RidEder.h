@@ -148,6 +148,16 @@ class ERidEder : public Exception {
   using Exception::Exception;
 };
 
+// Raised when the clipboard refuses a copy or a paste.
+class ERidEderError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// The number of the private clipboard block ("RidEder Control Block Type"): the selection mode
+// byte, the text and a NUL.
+uint32_t RidEderClipboardFormat();
+
 // Without the trailing run of tabs and spaces.
 std::string TrimTrailingSpaces(std::string_view S);
 // Empty or only tabs and spaces.

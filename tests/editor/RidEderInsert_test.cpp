@@ -275,5 +275,93 @@ TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
   }
 }
 
+
+std::string ClipboardBlock() {
+  std::string block;
+  Clipboard()->GetBuffer(RidEderClipboardFormat(), block);
+  return block;
+}
+
+TEST(RidEderInsert, CopyPlacesTextAndTheModeBlock) {
+  TEder s;
+  s.Ed.SetText("ab" + Ni + "\r\ncdef\r\ng");
+  s.Select(smNormal, {2, 1}, {3, 2});
+  s.Ed.CopyToClipboard();
+  EXPECT_EQ(Clipboard()->GetAsText(), "b" + Ni + "\r\ncd");
+  EXPECT_EQ(ClipboardBlock(), std::string("\0b", 2) + Ni + "\r\ncd" + std::string(1, '\0'));
+
+  // Short rows of a column copy keep their padding even when trailing blanks are trimmed.
+  s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoTrimTrailingSpaces});
+  s.Select(smColumn, {2, 1}, {4, 3});
+  s.Ed.CopyToClipboard();
+  EXPECT_EQ(Clipboard()->GetAsText(), "b" + Ni + "\r\nde\r\n  ");
+  EXPECT_EQ(ClipboardBlock()[0], '\2');
+  EXPECT_TRUE(s.Ed.GetOptions().Contains(eoTrimTrailingSpaces));
+
+  // Line mode: a break after every line but the buffer's last.
+  s.Select(smLine, {1, 1}, {1, 2});
+  s.Ed.CopyToClipboard();
+  EXPECT_EQ(Clipboard()->GetAsText(), "ab" + Ni + "\r\ncdef\r\n");
+  s.Select(smLine, {1, 2}, {1, 3});
+  s.Ed.CopyToClipboard();
+  EXPECT_EQ(Clipboard()->GetAsText(), "cdef\r\ng");
+}
+
+TEST(RidEderInsert, PasteUsesTheCopiedModeAndUndoesInOneStep) {
+  TEder s;
+  s.Ed.SetText("one\r\ntwo\r\nthree");
+  s.Select(smLine, {1, 1}, {2, 1});
+  s.Ed.CopyToClipboard();
+  // A line block goes in above the caret line whatever the current mode, replacing the
+  // selection.
+  s.Select(smNormal, {2, 3}, {4, 3});
+  s.Ed.PasteFromClipboard();
+  EXPECT_EQ(s.Ed.GetText(), "one\r\ntwo\r\none\r\ntee");
+  s.Ed.Undo();
+  EXPECT_EQ(s.Ed.GetText(), "one\r\ntwo\r\nthree");
+  EXPECT_EQ(s.Ed.GetSelText(), "hr");
+  EXPECT_FALSE(s.Ed.CanUndo());
+  s.Ed.Redo();
+  EXPECT_EQ(s.Ed.GetText(), "one\r\ntwo\r\none\r\ntee");
+  EXPECT_FALSE(s.Ed.CanRedo());
+
+  // A column block pads short lines and appends lines below the last.
+  s.Ed.SetText("abc\r\nd");
+  s.Select(smColumn, {1, 1}, {3, 2});
+  s.Ed.CopyToClipboard();  // "ab", "d "
+  s.Ed.SetSelectionMode(smNormal);
+  s.Ed.SetCaretXY({4, 2});
+  s.Ed.PasteFromClipboard();
+  EXPECT_EQ(s.Ed.GetText(), "abc\r\nd  ab\r\n   d ");
+  s.Ed.Undo();
+  EXPECT_EQ(s.Ed.GetText(), "abc\r\nd");
+}
+
+TEST(RidEderInsert, ForeignClipboardDataPastesSafely) {
+  TEder s;
+  s.Ed.SetText("xy");
+  s.Ed.SetCaretXY({2, 1});
+  // An unknown mode and a block without its NUL: plain text up to the block's end.
+  Clipboard()->Open();
+  Clipboard()->Clear();
+  Clipboard()->SetBuffer(CF_TEXT, "ignored");
+  Clipboard()->SetBuffer(RidEderClipboardFormat(), std::string("\7") + Ka + "\r\nz");
+  Clipboard()->Close();
+  s.Ed.PasteFromClipboard();
+  EXPECT_EQ(s.Ed.GetText(), "x" + Ka + "\r\nzy");
+  // Plain text from another program pastes in the control's own mode.
+  Clipboard()->Open();
+  Clipboard()->Clear();
+  Clipboard()->SetAsText(Ni);
+  Clipboard()->Close();
+  s.Ed.SetText("ab\r\ncd");
+  s.Ed.SetSelectionMode(smColumn);
+  s.Ed.SetCaretXY({2, 1});
+  s.Ed.PasteFromClipboard();
+  EXPECT_EQ(s.Ed.GetText(), "a" + Ni + "b\r\ncd");
+  s.Ed.SetReadOnly(true);
+  EXPECT_FALSE(s.Ed.CanPaste());
+}
+
 }  // namespace
 }  // namespace rid

@@ -1,0 +1,117 @@
+// The clipboard: plain text for everyone, and a private block that also carries the selection
+// mode, so a line or column selection pastes back the way it was copied.
+#include <string>
+
+#include "editor/RidEder.h"
+#include "platform/Clipboard.h"
+
+namespace rid {
+
+namespace {
+
+// Registered at start-up so every editor in the process shares the number.
+const uint32_t RegisteredAtStartUp = RidEderClipboardFormat();
+
+// Closes the clipboard however the paste or copy ends.
+struct TClipboardOpen {
+  TClipboardOpen() { Clipboard()->Open(); }
+  ~TClipboardOpen() { Clipboard()->Close(); }
+};
+
+}  // namespace
+
+uint32_t RidEderClipboardFormat() {
+  static const uint32_t Format = RegisterClipboardFormat("RidEder Control Block Type");
+  return Format;
+}
+
+void TCustomRidEder::SetClipboardText(const std::string& Text) {
+  TClipboard* clip = Clipboard();
+  bool placed;
+  {
+    TClipboardOpen open;
+    clip->Clear();
+    placed = clip->SetBuffer(CF_TEXT, Text);
+    if (placed) {
+      std::string block(1, static_cast<char>(FActiveSelectionMode));
+      block += Text;
+      block += '\0';
+      clip->SetBuffer(RidEderClipboardFormat(), block);
+    }
+  }
+  if (!placed) throw ERidEderError("Clipboard copy operation failed");
+}
+
+void TCustomRidEder::CopyToClipboard() {
+  if (!SelAvail()) return;
+  std::string text;
+  {
+    // Short rows of a column block keep their padding on the clipboard.
+    const bool untrim = FActiveSelectionMode == smColumn;
+    TTempOption trim(*this, eoTrimTrailingSpaces,
+                     untrim ? false : FOptions.Contains(eoTrimTrailingSpaces));
+    text = GetSelText();
+  }
+  SetClipboardText(text);
+}
+
+void TCustomRidEder::CutToClipboard() {
+  if (GetReadOnly() || !SelAvail()) return;
+  BeginUndoBlock();
+  try {
+    SetClipboardText(GetSelText());
+    SetSelText("");
+  } catch (...) {
+    EndUndoBlock();
+    throw;
+  }
+  EndUndoBlock();
+}
+
+bool TCustomRidEder::CanPaste() {
+  return !GetReadOnly() &&
+         (Clipboard()->HasFormat(CF_TEXT) || Clipboard()->HasFormat(RidEderClipboardFormat()));
+}
+
+void TCustomRidEder::PasteFromClipboard() {
+  if (!CanPaste()) return;
+  TClipboard* clip = Clipboard();
+  DoOnPaintTransient(0);
+  BeginUndoBlock();
+  IncPaintLock();
+  try {
+    TClipboardOpen open;
+    TRidSelectionMode mode = FActiveSelectionMode;
+    std::string text;
+    std::string block;
+    if (clip->HasFormat(RidEderClipboardFormat())) {
+      if (!clip->GetBuffer(RidEderClipboardFormat(), block) || block.empty())
+        throw ERidEderError("Clipboard paste operation failed.");
+      // Foreign input: an unknown mode pastes as plain text, the text ends at the block's end.
+      auto m = static_cast<uint8_t>(block[0]);
+      mode = m <= smColumn ? static_cast<TRidSelectionMode>(m) : smNormal;
+      text = block.substr(1, block.find('\0', 1) == std::string::npos ? std::string::npos
+                                                                      : block.find('\0', 1) - 1);
+    } else {
+      if (!SelAvail()) FActiveSelectionMode = FSelectionMode;
+      mode = FActiveSelectionMode;
+      text = clip->GetAsText();
+    }
+    FUndoList->AddChange(urPasteBegin, FBlockBegin, FBlockEnd, "", smNormal);
+    ReplaceSelectionRecorded(mode, text, urInsertText);
+    FUndoList->AddChange(urPasteEnd, FBlockBegin, FBlockEnd, "", smNormal);
+  } catch (...) {
+    DecPaintLock();
+    EndUndoBlock();
+    DoOnPaintTransient(1);
+    throw;
+  }
+  DecPaintLock();
+  EndUndoBlock();
+  if (FOptions.Contains(eoHideShowScrollbars)) UpdateScrollBars();
+  EnsureCursorPosVisible();
+  StatusChanged({scSelection});
+  DoOnPaintTransient(1);
+}
+
+}  // namespace rid
