@@ -582,6 +582,29 @@ void TCustomRidEder::ClearSelection() {
   if (SelAvail()) SetSelText("");
 }
 
+bool TCustomRidEder::ExecuteAction(TComponent* Action) {
+  if (dynamic_cast<TEditCut*>(Action)) CutToClipboard();
+  else if (dynamic_cast<TEditCopy*>(Action)) CopyToClipboard();
+  else if (dynamic_cast<TEditPaste*>(Action)) PasteFromClipboard();
+  else if (dynamic_cast<TEditDelete*>(Action)) ClearSelection();
+  else if (dynamic_cast<TEditUndo*>(Action)) Undo();
+  else if (dynamic_cast<TEditSelectAll*>(Action)) SelectAll();
+  else return false;
+  return true;
+}
+
+bool TCustomRidEder::UpdateAction(TComponent* Action) {
+  auto* a = dynamic_cast<TEditAction*>(Action);
+  if (!a || !Focused()) return false;
+  if (dynamic_cast<TEditCut*>(a) || dynamic_cast<TEditCopy*>(a) || dynamic_cast<TEditDelete*>(a))
+    a->SetEnabled(SelAvail());
+  else if (dynamic_cast<TEditPaste*>(a)) a->SetEnabled(CanPaste());
+  else if (dynamic_cast<TEditUndo*>(a)) a->SetEnabled(CanUndo());
+  else if (dynamic_cast<TEditSelectAll*>(a)) a->SetEnabled(true);
+  else return false;
+  return true;
+}
+
 void TCustomRidEder::UpdateMouseCursor() {
   TPoint p;
   GetCursorPos(p);

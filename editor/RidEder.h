@@ -423,6 +423,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   // Shows the cursor for the mouse position: the gutter's, the arrow over a draggable
   // selection, else Cursor; OnMouseCursor and the handler chain may change it.
   virtual void UpdateMouseCursor();
+  // The standard edit actions (TEditAction): true when the action was one of them.
+  bool ExecuteAction(TComponent* Action);
+  bool UpdateAction(TComponent* Action);
   // The last error that stopped a paint (empty when none).
   const std::string& GetLastPaintError() const { return FLastPaintError; }
   int32_t GetPaintErrorCount() const { return FPaintErrorCount; }

@@ -489,6 +489,53 @@ TEST(RidEder, ClearSelectionDeletesOnlyASelection) {
   EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(2, 1));
 }
 
+TEST(RidEder, StandardEditActionsWorkAndAreEnabledOnlyWhenTheyCan) {
+  TShownEder s;
+  s.Ed.SetText("abc def");
+  TEditCut cut(nullptr);
+  TEditCopy copy(nullptr);
+  TEditPaste paste(nullptr);
+  TEditDelete del(nullptr);
+  TEditUndo undo(nullptr);
+  TEditSelectAll all(nullptr);
+  TComponent other(nullptr);
+  // Without the focus the actions are left as they are.
+  cut.SetEnabled(false);
+  EXPECT_FALSE(s.Ed.UpdateAction(&cut));
+  EXPECT_FALSE(cut.GetEnabled());
+  s.Ed.SetFocus();
+  QApplication::processEvents();
+  if (!s.Ed.Focused()) GTEST_SKIP() << "no focus on this platform";
+  EXPECT_TRUE(s.Ed.UpdateAction(&cut));
+  EXPECT_FALSE(cut.GetEnabled());  // nothing selected
+  EXPECT_TRUE(s.Ed.UpdateAction(&undo));
+  EXPECT_FALSE(undo.GetEnabled());
+  EXPECT_TRUE(s.Ed.UpdateAction(&all));
+  EXPECT_TRUE(all.GetEnabled());
+  EXPECT_FALSE(s.Ed.UpdateAction(&other));
+
+  s.Ed.SetBlockBegin({1, 1});
+  s.Ed.SetBlockEnd({4, 1});
+  for (TEditAction* a : std::initializer_list<TEditAction*>{&cut, &copy, &del}) {
+    s.Ed.UpdateAction(a);
+    EXPECT_TRUE(a->GetEnabled()) << a->ClassName();
+  }
+  EXPECT_TRUE(s.Ed.ExecuteAction(&cut));
+  EXPECT_EQ(s.Ed.GetText(), " def");
+  s.Ed.UpdateAction(&paste);
+  EXPECT_TRUE(paste.GetEnabled());
+  s.Ed.UpdateAction(&undo);
+  EXPECT_TRUE(undo.GetEnabled());
+  EXPECT_TRUE(s.Ed.ExecuteAction(&paste));
+  EXPECT_EQ(s.Ed.GetText(), "abc def");
+  EXPECT_TRUE(s.Ed.ExecuteAction(&all));
+  EXPECT_TRUE(s.Ed.ExecuteAction(&del));
+  EXPECT_EQ(s.Ed.GetText(), "");
+  EXPECT_TRUE(s.Ed.ExecuteAction(&undo));
+  EXPECT_EQ(s.Ed.GetText(), "abc def");
+  EXPECT_FALSE(s.Ed.ExecuteAction(&other));
+}
+
 TEST(RidEder, ScrollingFollowsTheCaret) {
   TShownEder s;
   s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
