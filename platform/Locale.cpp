@@ -362,34 +362,74 @@ std::u16string MultiByteToWideChar(uint32_t CodePage, std::string_view Text) {
       }
     });
   } else {
-    DecodeSjis(Tables(), Text, [&](char16_t c, size_t, size_t, bool) { out.push_back(c); });
+    // One unit per byte at most: write in place, then trim.
+    out.resize(Text.size());
+    char16_t* o = out.data();
+    DecodeSjis(Tables(), Text, [&](char16_t c, size_t, size_t, bool) { *o++ = c; });
+    out.resize(static_cast<size_t>(o - out.data()));
   }
   return out;
 }
 
-std::string WideCharToMultiByte(uint32_t CodePage, std::u16string_view Text, size_t* UsedDefault) {
-  const bool utf8 = IsUtf8CodePage(CodePage);
-  const SjisTables* t = utf8 ? nullptr : &Tables();
-  std::string out;
-  out.reserve(Text.size() * (utf8 ? 3 : 2));
-  char buf[4];
+namespace {
+
+std::string WideToUtf8(std::u16string_view Text) {
+  std::string out(Text.size() * 3, '\0');
+  char* o = out.data();
   for (size_t i = 0; i < Text.size(); ++i) {
     char32_t cp = Text[i];
-    bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
-    if (surrogate) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) {
       if (cp <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF) {
         cp = 0x10000 + ((cp - 0xD800) << 10) + (Text[i + 1] - 0xDC00);
         ++i;
-        surrogate = false;
+      } else {
+        cp = kReplacement;
       }
     }
-    if (utf8) {
-      out.append(buf, PutUtf8(buf, surrogate ? char32_t{kReplacement} : cp) - buf);
+    o = PutUtf8(o, cp);
+  }
+  out.resize(static_cast<size_t>(o - out.data()));
+  return out;
+}
+
+// Writes straight into a buffer of the largest size: this is the save road of every
+// UTF-16 and UTF-8 file.
+std::string WideToSjis(std::u16string_view Text, size_t* UsedDefault) {
+  const SjisTables& t = Tables();
+  std::string out(Text.size() * 2, '\0');
+  char* o = out.data();
+  size_t substituted = 0;
+  for (size_t i = 0; i < Text.size(); ++i) {
+    const char16_t c = Text[i];
+    if (c < 0x80) {
+      *o++ = static_cast<char>(c);
+      continue;
+    }
+    uint16_t code = t.Reverse[c];
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      // A surrogate pair is one character outside 932; a lone surrogate is none.
+      if (c <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF) ++i;
+      code = kNoCode;
+    }
+    if (code == kNoCode) {
+      *o++ = '?';
+      ++substituted;
+    } else if (code > 0xFF) {
+      *o++ = static_cast<char>(code >> 8);
+      *o++ = static_cast<char>(code & 0xFF);
     } else {
-      PutSjis(*t, out, surrogate ? char32_t{0x10000} : cp, UsedDefault);  // no 932 form
+      *o++ = static_cast<char>(code);
     }
   }
+  if (UsedDefault) *UsedDefault += substituted;
+  out.resize(static_cast<size_t>(o - out.data()));
   return out;
+}
+
+}  // namespace
+
+std::string WideCharToMultiByte(uint32_t CodePage, std::u16string_view Text, size_t* UsedDefault) {
+  return IsUtf8CodePage(CodePage) ? WideToUtf8(Text) : WideToSjis(Text, UsedDefault);
 }
 
 std::string SjisToUtf8(std::string_view Sjis) {
