@@ -52,8 +52,7 @@ int32_t ExpandedWidth(std::string_view S, int32_t TabWidth) {
 
 }  // namespace
 
-TCustomRidEder::TTempOption::TTempOption(TCustomRidEder& AEder, TRidEderorOption AOption,
-                                         bool AOn)
+TCustomRidEder::TTempOption::TTempOption(TCustomRidEder& AEder, TRidEderorOption AOption, bool AOn)
     : Ed(AEder), Option(AOption), Was(AEder.FOptions.Contains(AOption)) {
   if (AOn)
     Ed.FOptions.Include(Option);
@@ -280,7 +279,8 @@ int32_t TCustomRidEder::InsertLine(std::string_view Value) {
     if (!FInsertMode && !lastLine) {
       SetLineTrimmed(y - 1, row);
     } else {
-      FLines->Insert(y - 1, FOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(row) : row);
+      FLines->Insert(y - 1,
+                     FOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(row) : row);
       ++added;
     }
     ++y;
@@ -320,8 +320,7 @@ int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList)
     }
     lastAt = at;
     if (AddToUndoList && (!row.empty() || from < at))
-      FUndoList->AddChange(urInsertText, {from, y}, {at + Len(row), y}, "",
-                           FActiveSelectionMode);
+      FUndoList->AddChange(urInsertText, {from, y}, {at + Len(row), y}, "", FActiveSelectionMode);
     if (k + 1 < rows.size()) StatusChanged({scCaretY});
   }
   TTempOption pastEol(*this, eoScrollPastEol, true);
@@ -351,8 +350,7 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
   if (SelAvail()) {
     const std::string removed =
         FActiveSelectionMode == smColumn ? GetColumnDeletionText() : GetSelText();
-    FUndoList->AddChange(urDeleteCaretEnd, FBlockBegin, FBlockEnd, removed,
-                         FActiveSelectionMode);
+    FUndoList->AddChange(urDeleteCaretEnd, FBlockBegin, FBlockEnd, removed, FActiveSelectionMode);
     SetSelTextPrimitiveEx(Mode, {}, true);
   }
   FBlockBegin = FBlockEnd = GetCaretXY();

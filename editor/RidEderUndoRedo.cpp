@@ -138,8 +138,7 @@ void TCustomRidEder::UndoItem() {
     TInsertModeOn inserting(FInsertMode);
     if (IsInsertReason(reason)) {
       SetSelectionRaw(start, end, start);
-      const std::string inserted =
-          mode == smColumn ? GetColumnDeletionText() : GetSelText();
+      const std::string inserted = mode == smColumn ? GetColumnDeletionText() : GetSelText();
       SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
       Record(*FRedoList, reason, start, end, inserted, mode, number);
       InternalSetCaretXY(start);
@@ -154,8 +153,7 @@ void TCustomRidEder::UndoItem() {
       }
       SetSelectionRaw(at, at, at);
       SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
-      const TBufferCoord to =
-          reason == urDeleteCaretStart || reason == urDeleteAfter ? start : end;
+      const TBufferCoord to = reason == urDeleteCaretStart || reason == urDeleteAfter ? start : end;
       if (reason == urDeleteBefore || reason == urDeleteAfter) {
         InternalSetCaretXY(to);
         FBlockBegin = FBlockEnd = GetCaretXY();
@@ -181,8 +179,7 @@ void TCustomRidEder::UndoItem() {
       Record(*FRedoList, reason, GetCaretXY(), GetCaretXY(), "", FActiveSelectionMode, number);
       InternalSetCaretXY(start);
     } else if (reason == urSelection) {
-      Record(*FRedoList, reason, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode,
-             number);
+      Record(*FRedoList, reason, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode, number);
       SetSelectionRaw(start, end, GetCaretXY());
     } else if (reason == urIndent) {
       SetSelectionRaw(start, end, end);
@@ -224,8 +221,7 @@ void TCustomRidEder::RedoItem() {
       if (reason == urDragDropInsert) SetSelectionRaw(start, end, start);
     } else if (IsDeleteReason(reason)) {
       SetSelectionRaw(start, end, start);
-      const std::string removed =
-          mode == smColumn ? GetColumnDeletionText() : GetSelText();
+      const std::string removed = mode == smColumn ? GetColumnDeletionText() : GetSelText();
       SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
       Record(*FUndoList, reason, start, end, removed, mode, number);
       InternalSetCaretXY(reason == urDeleteCaretStart || reason == urDeleteAfter ? end : start);
@@ -246,8 +242,7 @@ void TCustomRidEder::RedoItem() {
       Record(*FUndoList, reason, GetCaretXY(), GetCaretXY(), "", FActiveSelectionMode, number);
       InternalSetCaretXY(start);
     } else if (reason == urSelection) {
-      Record(*FUndoList, reason, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode,
-             number);
+      Record(*FUndoList, reason, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode, number);
       SetSelectionRaw(start, end, GetCaretXY());
     } else if (reason == urIndent) {
       SetSelectionRaw(start, end, end);

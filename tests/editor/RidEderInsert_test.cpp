@@ -42,10 +42,10 @@ struct TEder {
   }
 };
 
-const std::string Ni = "\x93\xfa";    // 日
-const std::string Hon = "\x96\x7b";   // 本
-const std::string Ka = "\x83\x4a";    // カ
-const std::string Bs = "\x83\x5c";    // ソ: its trail byte is a backslash
+const std::string Ni = "\x93\xfa";   // 日
+const std::string Hon = "\x96\x7b";  // 本
+const std::string Ka = "\x83\x4a";   // カ
+const std::string Bs = "\x83\x5c";   // ソ: its trail byte is a backslash
 
 struct EditCase {
   const char* Name;
@@ -84,6 +84,7 @@ void RunCases(const std::vector<EditCase>& Cases, TRidEderorOptions Options = {}
 }
 
 TEST(RidEderInsert, NormalModeReplacesAndInserts) {
+  // clang-format off
   RunCases({
       {"middle", "abcd", smNormal, {3, 1}, {3, 1}, "XY", "abXYcd", {5, 1}},
       {"breaks of each kind", "abcd", smNormal, {3, 1}, {3, 1}, "1\r2\n3\r\n4",
@@ -98,11 +99,13 @@ TEST(RidEderInsert, NormalModeReplacesAndInserts) {
       {"selection of double-byte characters", Ni + Hon + Ka, smNormal, {3, 1}, {5, 1},
        Bs, Ni + Bs + Ka, {5, 1}},
   });
+  // clang-format on
 }
 
 TEST(RidEderInsert, VirtualSpaceIndentsWithTabsUnlessTabsToSpaces) {
-  TRidEderorOptions o = TRidEderorOptions::FromBits(RidDefaultOptions) -
-                        TRidEderorOptions{eoTabsToSpaces};
+  TRidEderorOptions o =
+      TRidEderorOptions::FromBits(RidDefaultOptions) - TRidEderorOptions{eoTabsToSpaces};
+  // clang-format off
   RunCases({
                {"blank line", "", smNormal, {11, 1}, {11, 1}, "X", "\t\t  X", {6, 1}},
                {"blanks are rewritten", "  \r\nz", smNormal, {9, 1}, {9, 1}, "X",
@@ -111,6 +114,7 @@ TEST(RidEderInsert, VirtualSpaceIndentsWithTabsUnlessTabsToSpaces) {
                 {7, 1}},
            },
            o);
+  // clang-format on
 }
 
 TEST(RidEderInsert, TrimTrailingSpacesKeepsTheCaretWhereTheBlanksEnded) {
@@ -124,6 +128,7 @@ TEST(RidEderInsert, TrimTrailingSpacesKeepsTheCaretWhereTheBlanksEnded) {
 }
 
 TEST(RidEderInsert, LineModeWorksOnWholeLines) {
+  // clang-format off
   RunCases({
       {"middle lines", "a\r\nb\r\nc\r\nd", smLine, {2, 2}, {1, 3}, "X\r\nY\r\n",
        "a\r\nX\r\nY\r\nd", {1, 4}},
@@ -136,15 +141,19 @@ TEST(RidEderInsert, LineModeWorksOnWholeLines) {
       {"double-byte lines", Ni + "\r\n" + Hon, smLine, {3, 1}, {3, 1}, Bs + "\r\n",
        Bs + "\r\n" + Ni + "\r\n" + Hon, {1, 2}},
   });
+  // clang-format on
 }
 
 TEST(RidEderInsert, LineModeOverwritesLinesButNeverTheLast) {
+  // clang-format off
   RunCases({{"overwrite", "a\r\nb\r\nc", smLine, {1, 1}, {1, 1}, "X\r\nY\r\nZ\r\n",
              "X\r\nY\r\nZ\r\nc", {1, 4}}},
            {}, true);
+  // clang-format on
 }
 
 TEST(RidEderInsert, ColumnModeWorksRowByRow) {
+  // clang-format off
   RunCases({
       {"block", "abcd\r\nefgh\r\nijkl", smColumn, {2, 1}, {4, 3}, "12\r\n34\r\n56",
        "a12d\r\ne34h\r\ni56l", {4, 3}},
@@ -161,6 +170,17 @@ TEST(RidEderInsert, ColumnModeWorksRowByRow) {
       {"deletion of half characters", "a" + Ni + "b\r\n" + Hon + "cd", smColumn, {2, 1},
        {3, 2}, "", "ab\r\n" + Hon + "cd", {2, 1}},
   });
+  // clang-format on
+}
+
+TEST(RidEderInsert, InsertBlockReplacesAColumnBlock) {
+  TEder s;
+  s.Ed.SetText("abcd\r\n" + Ni + "cd\r\nx");
+  s.Ed.InsertBlock({2, 1}, {3, 3}, "12\r\n34\r\n56", false);
+  // Row 2 starts inside a character: it is kept whole and the row goes after it.
+  EXPECT_EQ(s.Ed.GetText(), "a12cd\r\n" + Ni + "34cd\r\nx56");
+  EXPECT_EQ(s.Ed.GetActiveSelectionMode(), smColumn);
+  EXPECT_FALSE(s.Ed.GetUndoList().CanUndo());
 }
 
 TEST(RidEderInsert, RecordsTheItemsUndoNeeds) {
@@ -249,9 +269,9 @@ TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
         const std::string before = s.Ed.GetText();
         SCOPED_TRACE(testing::Message()
                      << "mode " << int(mode) << " anchor " << s.Ed.GetRawBlockBegin().Char << ","
-                     << s.Ed.GetRawBlockBegin().Line << " end " << s.Ed.GetRawBlockEnd().Char
-                     << "," << s.Ed.GetRawBlockEnd().Line << " caret " << s.Ed.GetCaretX()
-                     << "," << s.Ed.GetCaretY() << " value " << testing::PrintToString(value));
+                     << s.Ed.GetRawBlockBegin().Line << " end " << s.Ed.GetRawBlockEnd().Char << ","
+                     << s.Ed.GetRawBlockEnd().Line << " caret " << s.Ed.GetCaretX() << ","
+                     << s.Ed.GetCaretY() << " value " << testing::PrintToString(value));
         const int32_t items = s.Ed.GetUndoList().ItemCount();
         s.Ed.SetSelText(value);
         ExpectOffTrailBytes(s.Ed);
@@ -274,7 +294,6 @@ TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
     }
   }
 }
-
 
 std::string ClipboardBlock() {
   std::string block;
