@@ -13,16 +13,11 @@ namespace rid {
 
 namespace {
 
-bool IsLead(char c) {
-  auto b = static_cast<uint8_t>(c);
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 // Whether 1-based column Col of Line is the second byte of a double-byte character.
 bool OnTrailByte(std::string_view Line, int32_t Col) {
   if (Col < 2 || Col > static_cast<int32_t>(Line.size())) return false;
   int32_t i = 1;
-  while (i < Col) i += IsLead(Line[i - 1]) && i < static_cast<int32_t>(Line.size()) ? 2 : 1;
+  while (i < Col) i += IsDBCSLeadByte(Line[i - 1]) && i < static_cast<int32_t>(Line.size()) ? 2 : 1;
   return i > Col;
 }
 
@@ -407,7 +402,7 @@ struct TCharWalk {
   std::vector<bool> White;
   TCharWalk(std::string_view S, const TRidCharSet& WhiteChars) {
     for (int32_t i = 1; i <= static_cast<int32_t>(S.size());) {
-      bool dbcs = IsLead(S[i - 1]) && i < static_cast<int32_t>(S.size());
+      bool dbcs = IsDBCSLeadByte(S[i - 1]) && i < static_cast<int32_t>(S.size());
       Starts.push_back(i);
       White.push_back(!dbcs && WhiteChars.Contains(S[i - 1]));
       i += dbcs ? 2 : 1;

@@ -4,21 +4,17 @@
 #include <vector>
 
 #include "editor/RidEder.h"
+#include "platform/Locale.h"
 
 namespace rid {
 
 namespace {
 
-bool IsLeadByte(char c) {
-  auto b = static_cast<uint8_t>(c);
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 // Whether 1-based column Col of Line is the second byte of a double-byte character.
 bool IsTrailAt(std::string_view Line, int32_t Col) {
   if (Col < 2 || Col > static_cast<int32_t>(Line.size())) return false;
   int32_t i = 1;
-  while (i < Col) i += IsLeadByte(Line[i - 1]) && i < static_cast<int32_t>(Line.size()) ? 2 : 1;
+  while (i < Col) i += IsDBCSLeadByte(Line[i - 1]) && i < static_cast<int32_t>(Line.size()) ? 2 : 1;
   return i > Col;
 }
 

@@ -4,21 +4,17 @@
 #include "editor/RidEder.h"
 #include "editor/RidEderMiscProcs.h"
 #include "platform/Forms.h"
+#include "platform/Locale.h"
 
 namespace rid {
 
 namespace {
 
-bool IsLeadByte(char c) {
-  auto b = static_cast<uint8_t>(c);
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 // 1-based index I of S is the second byte of a double-byte character.
 bool IsTrailAt(std::string_view S, int32_t I) {
   if (I < 2 || I > static_cast<int32_t>(S.size())) return false;
   int32_t i = 1;
-  while (i < I) i += IsLeadByte(S[i - 1]) && i < static_cast<int32_t>(S.size()) ? 2 : 1;
+  while (i < I) i += IsDBCSLeadByte(S[i - 1]) && i < static_cast<int32_t>(S.size()) ? 2 : 1;
   return i > I;
 }
 
@@ -615,7 +611,7 @@ void TCustomRidEder::PaintToken(TPaintState& S, std::string_view Token, int32_t 
   std::vector<int32_t> zenkaku;
   if (FShowSpecialChars) {
     for (int32_t i = 1; i <= TokenLen;) {
-      if (IsLeadByte(Token[i - 1]) && i < TokenLen) {
+      if (IsDBCSLeadByte(Token[i - 1]) && i < TokenLen) {
         if (static_cast<uint8_t>(Token[i - 1]) == 0x81 && static_cast<uint8_t>(Token[i]) == 0x40)
           zenkaku.push_back(i);
         i += 2;
@@ -636,7 +632,7 @@ void TCustomRidEder::PaintToken(TPaintState& S, std::string_view Token, int32_t 
       int32_t count = std::min(Last - CharsBefore - i + 1, TokenLen - i + 1);
       // Never end on a lone lead byte: the character is drawn whole.
       if (count > 0 && i + count - 1 < TokenLen && !IsTrailAt(Token, i + count - 1) &&
-          IsLeadByte(Token[i + count - 2]))
+          IsDBCSLeadByte(Token[i + count - 2]))
         ++count;
       if (count > 0) {
         FTextDrawer->ExtTextOut(x, S.TokenRect.Top, ETO_OPAQUE, S.TokenRect,

@@ -6,19 +6,15 @@
 
 #include "editor/RidEder.h"
 #include "platform/Clipboard.h"
+#include "platform/Locale.h"
 
 namespace rid {
 namespace {
 
-bool IsLead(char c) {
-  auto b = static_cast<uint8_t>(c);
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 // Whether 1-based column Col of S is the second byte of a double-byte character.
 bool OnTrail(std::string_view S, int32_t Col) {
   int32_t i = 1;
-  while (i < Col && i <= static_cast<int32_t>(S.size())) i += IsLead(S[i - 1]) ? 2 : 1;
+  while (i < Col && i <= static_cast<int32_t>(S.size())) i += IsDBCSLeadByte(S[i - 1]) ? 2 : 1;
   return i > Col && Col <= static_cast<int32_t>(S.size());
 }
 
@@ -243,10 +239,12 @@ void ExpectOffTrailBytes(TRidEder& Ed) {
     points.push_back(Ed.GetRawBlockBegin());
     points.push_back(Ed.GetRawBlockEnd());
   }
-  for (TBufferCoord p : points)
-    if (p.Line >= 1 && p.Line <= Ed.GetLines()->GetCount())
+  for (TBufferCoord p : points) {
+    if (p.Line >= 1 && p.Line <= Ed.GetLines()->GetCount()) {
       EXPECT_FALSE(OnTrail(std::string(Ed.GetLines()->GetView(p.Line - 1)), p.Char))
           << p.Char << "," << p.Line;
+    }
+  }
 }
 
 TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {

@@ -10,21 +10,17 @@
 
 #include "platform/Forms.h"
 #include "platform/Imm.h"
+#include "platform/Locale.h"
 #include "platform/WidgetBridge.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
 namespace {
 
-bool IsLead(char c) {
-  auto b = static_cast<uint8_t>(c);
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 // Whether 1-based column Col of S is the second byte of a double-byte character.
 bool OnTrail(const std::string& S, int32_t Col) {
   int32_t i = 1;
-  while (i < Col && i <= static_cast<int32_t>(S.size())) i += IsLead(S[i - 1]) ? 2 : 1;
+  while (i < Col && i <= static_cast<int32_t>(S.size())) i += IsDBCSLeadByte(S[i - 1]) ? 2 : 1;
   return i > Col && Col <= static_cast<int32_t>(S.size());
 }
 
@@ -75,7 +71,7 @@ class TTestHighlighter : public TRidCustomHighlighter {
       return 0;
     };
     int k = kind(FLine[FRun]);
-    size_t e = FRun + (IsLead(FLine[FRun]) && FRun + 1 < FLine.size() ? 2 : 1);
+    size_t e = FRun + (IsDBCSLeadByte(FLine[FRun]) && FRun + 1 < FLine.size() ? 2 : 1);
     if (k != 0)
       while (e < FLine.size() && kind(FLine[e]) == k) ++e;
     for (size_t i = FRun; i < e; ++i) {
