@@ -171,6 +171,28 @@ TEST(RidEder, HasItsDefaultsAfterConstruction) {
   EXPECT_GT(ed.GetKeystrokes().GetCount(), 0);
   EXPECT_FALSE(ed.GetScrollTimer().GetEnabled());
   EXPECT_EQ(ed.GetScrollTimer().GetInterval(), 100u);
+  EXPECT_EQ(ed.Font().GetCharset(), 1);
+  EXPECT_EQ(ed.GetColor(), clWindow);
+  EXPECT_EQ(ed.GetMaxUndo(), 1024);
+  EXPECT_EQ(ed.GetScrollBarsStyle(), ssBoth);
+  EXPECT_EQ(ed.GetBorderStyle(), bsSingle);
+  EXPECT_EQ(ed.GetSelectionMode(), smNormal);
+  EXPECT_EQ(ed.GetActiveSelectionMode(), smNormal);
+  EXPECT_EQ(ed.GetScrollHintColor(), clInfoBk);
+  EXPECT_EQ(ed.GetScrollHintFormat(), shfTopLineOnly);
+  EXPECT_EQ(ed.GetSelectedColor().GetBackground(), clHighlight);
+  EXPECT_EQ(ed.GetSelectedColor().GetForeground(), clHighlightText);
+  EXPECT_EQ(ed.GetExtraLineSpacing(), 0);
+  EXPECT_EQ(ed.GetTopLine(), 1);
+  EXPECT_EQ(ed.GetLeftChar(), 1);
+  EXPECT_EQ(ed.GetHighlighter(), nullptr);
+  EXPECT_EQ(ed.GetSearchEngine(), nullptr);
+  EXPECT_FALSE(ed.GetShowEndMarks());
+  EXPECT_FALSE(ed.GetHideSelection());
+  EXPECT_FALSE(ed.GetReadOnly());
+  EXPECT_FALSE(ed.GetModified());
+  EXPECT_FALSE(ed.GetAlwaysShowCaret());
+  EXPECT_EQ(ed.GetLines()->GetCount(), 0);
 }
 
 TEST(RidEder, NestedPaintLocksReportStatusOnceAtTheOutermostUnlock) {
