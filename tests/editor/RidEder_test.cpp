@@ -6,6 +6,8 @@
 #include <QCursor>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPaintDevice>
+#include <QPaintEngine>
 #include <random>
 
 #include "platform/Forms.h"
@@ -912,6 +914,170 @@ TEST(RidEder, PaintsTokensSelectionActiveLineAndGutter) {
   s.Ed.SetRightEdge(30);
   img = s.Paint();
   EXPECT_GT(CountColour(img, QRect(30 * cw + s.Ed.GetTextOffset(), 0, 1, lh * 5), clSilver), lh * 3);
+  s.Ed.SetHighlighter(nullptr);
+}
+
+// A paint device that records what is drawn on it: filled rectangles with their brush colour,
+// lines and texts with their pen colour, images with their target rectangle.
+class TRecordingDevice : public QPaintDevice {
+ public:
+  struct TOp {
+    char Kind;  // 'F' fill, 'L' line, 'T' text, 'I' image
+    QRectF R;
+    QRgb Colour;
+  };
+  TRecordingDevice(int W, int H) : FW(W), FH(H), FEngine(this) {}
+  QPaintEngine* paintEngine() const override { return &FEngine; }
+  std::vector<TOp> Ops;
+
+  // Records the control painting its whole client area on this device.
+  void Record(TCustomControl& C) {
+    Ops.clear();
+    QPainter p(this);
+    TCanvas* canvas = C.PaintCanvas();
+    canvas->BeginPainter(&p, Bounds(0, 0, FW, FH));
+    C.PaintWindow(*canvas);
+    canvas->EndPainter();
+  }
+  // The colour of the last fill that covers the point.
+  uint32_t FillAt(double X, double Y) const {
+    for (auto it = Ops.rbegin(); it != Ops.rend(); ++it)
+      if (it->Kind == 'F' && it->R.contains(X, Y)) return it->Colour & 0xFFFFFF;
+    return 0xFFFFFFFF;
+  }
+  std::vector<TOp> Find(char Kind, TColor C) const {
+    std::vector<TOp> r;
+    for (const TOp& o : Ops)
+      if (o.Kind == Kind && (o.Colour & 0xFFFFFF) == Rgb(C)) r.push_back(o);
+    return r;
+  }
+
+ protected:
+  int metric(PaintDeviceMetric M) const override {
+    switch (M) {
+      case PdmWidth: return FW;
+      case PdmHeight: return FH;
+      case PdmWidthMM: return FW * 254 / 960;
+      case PdmHeightMM: return FH * 254 / 960;
+      case PdmNumColors: return INT_MAX;
+      case PdmDepth: return 32;
+      case PdmDevicePixelRatio: return 1;
+      case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+      default: return 96;
+    }
+  }
+
+ private:
+  class TEngine : public QPaintEngine {
+   public:
+    explicit TEngine(TRecordingDevice* D) : QPaintEngine(AllFeatures), FD(D) {}
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState& S) override {
+      if (S.state() & DirtyPen) FPen = S.pen().color().rgb();
+      if (S.state() & DirtyBrush) FBrush = S.brush().color().rgb();
+    }
+    void drawRects(const QRectF* R, int N) override {
+      for (int i = 0; i < N; ++i) FD->Ops.push_back({'F', R[i], FBrush});
+    }
+    void drawRects(const QRect* R, int N) override {
+      for (int i = 0; i < N; ++i) FD->Ops.push_back({'F', QRectF(R[i]), FBrush});
+    }
+    void drawLines(const QLineF* L, int N) override {
+      for (int i = 0; i < N; ++i) FD->Ops.push_back({'L', QRectF(L[i].p1(), L[i].p2()), FPen});
+    }
+    void drawLines(const QLine* L, int N) override {
+      for (int i = 0; i < N; ++i)
+        FD->Ops.push_back({'L', QRectF(QPointF(L[i].p1()), QPointF(L[i].p2())), FPen});
+    }
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawTextItem(const QPointF& P, const QTextItem&) override {
+      FD->Ops.push_back({'T', QRectF(P, QSizeF()), FPen});
+    }
+    void drawPixmap(const QRectF& R, const QPixmap&, const QRectF&) override {
+      FD->Ops.push_back({'I', R, 0});
+    }
+    void drawImage(const QRectF& R, const QImage&, const QRectF&,
+                   Qt::ImageConversionFlags) override {
+      FD->Ops.push_back({'I', R, 0});
+    }
+    Type type() const override { return User; }
+
+   private:
+    TRecordingDevice* FD;
+    QRgb FPen = 0, FBrush = 0;
+  };
+  int FW, FH;
+  mutable TEngine FEngine;
+};
+
+TEST(RidEder, PaintsOnARecordingCanvas) {
+  TShownEder s(500, 200);
+  TTestHighlighter hl(nullptr);
+  s.Ed.SetHighlighter(&hl);
+  s.Ed.GetGutter().SetShowLineNumbers(true);
+  s.Ed.SetText("word 12345\r\nx\ty\x81\x40z\r\nthird line \x82\xA0\x82\xA0");
+  s.Ed.SetActiveLineColor(clYellow);
+  s.Ed.SetCaretXY({1, 1});
+  s.Ed.SetBlockBegin({2, 3});
+  s.Ed.SetBlockEnd({5, 3});
+  s.Ed.SetRightEdge(30);
+  s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoShowSpecialChars});
+  auto mark = std::make_unique<TRidEderMark>();
+  mark->SetLine(2);
+  mark->SetVisible(true);
+  mark->SetImageIndex(1);
+  mark->SetInternalImage(true);
+  s.Ed.GetMarks().Add(std::move(mark));
+  const int cw = s.Ed.GetCharWidth(), lh = s.Ed.GetLineHeight();
+  auto x = [&](int col) { return double(s.Ed.ColumnToXValue(col)); };
+  TRecordingDevice dev(500, 200);
+  dev.Record(s.Ed);
+
+  // Tokens are written in their attribute colours.
+  EXPECT_FALSE(dev.Find('T', clRed).empty());
+  EXPECT_FALSE(dev.Find('T', clBlue).empty());
+  // The active line is filled yellow up to the right side; other rows are not.
+  bool activeToRight = false;
+  for (const auto& o : dev.Find('F', clYellow)) {
+    EXPECT_LT(o.R.top(), lh);
+    activeToRight |= o.R.right() >= 500 - 1;
+  }
+  EXPECT_TRUE(activeToRight);
+  // The selection is one piece exactly over columns 2..4 of row 3.
+  const auto sel = dev.Find('F', clHighlight);
+  ASSERT_FALSE(sel.empty());
+  EXPECT_EQ(sel.front().R.left(), x(2));
+  for (int col = 1; col <= 8; ++col)
+    EXPECT_EQ(dev.FillAt(x(col) + cw / 2, 2 * lh + lh / 2), Rgb(col >= 2 && col <= 4 ? clHighlight : clWhite)) << col;
+  // Marks: the space and full-width-space marks, the tab mark, the line ends and the end.
+  EXPECT_GE(dev.Find('T', TColor(0xBBFFBB)).size(), 3u);
+  EXPECT_EQ(dev.Find('T', TColor(0x99FF99)).size(), 1u);
+  EXPECT_EQ(dev.Find('T', TColor(0xFFCCCC)).size(), 3u);
+  // The right edge runs at column 30 through every row and below the text.
+  double edgeRows = 0;
+  for (const auto& o : dev.Find('L', clSilver)) {
+    EXPECT_EQ(o.R.left(), 30 * cw + s.Ed.GetTextOffset());
+    edgeRows += o.R.height();
+  }
+  EXPECT_GE(edgeRows, 200 - 1);
+  // Line numbers are written in the gutter, the bookmark image drawn on its row.
+  int gutterFills = 0;
+  for (const auto& o : dev.Ops)
+    gutterFills += o.Kind == 'F' && o.R.right() <= s.Ed.GetGutterWidth() && o.R.height() == lh;
+  EXPECT_GE(gutterFills, 3);
+  bool markOnRow2 = false;
+  for (const auto& o : dev.Ops) markOnRow2 |= o.Kind == 'I' && o.R.top() == lh;
+  EXPECT_TRUE(markOnRow2);
+  // A row whose first column is the trail byte of a double-byte character starts the
+  // character one column to the left.
+  s.Ed.SetHighlighter(nullptr);
+  s.Ed.SetLeftChar(13);
+  dev.Record(s.Ed);
+  bool whole = false;
+  for (const auto& o : dev.Ops)
+    whole |= o.Kind == 'F' && o.R.top() == 2 * lh && o.R.left() == x(12);
+  EXPECT_TRUE(whole);
   s.Ed.SetHighlighter(nullptr);
 }
 
