@@ -5,6 +5,8 @@
 
 #include <QImage>
 
+#include "platform/Locale.h"
+
 namespace rid {
 
 std::string TrimTrailingSpaces(std::string_view S) {
@@ -15,6 +17,13 @@ std::string TrimTrailingSpaces(std::string_view S) {
 
 bool StringIsBlank(std::string_view S) {
   return std::all_of(S.begin(), S.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+bool IsTrailByteAt(std::string_view Line, int32_t Col) {
+  if (Col < 2 || Col > static_cast<int32_t>(Line.size())) return false;
+  int32_t i = 1;
+  while (i < Col) i += IsDBCSLeadByte(Line[i - 1]) && i < static_cast<int32_t>(Line.size()) ? 2 : 1;
+  return i > Col;
 }
 
 // --- plugins

@@ -162,6 +162,8 @@ uint32_t RidEderClipboardFormat();
 std::string TrimTrailingSpaces(std::string_view S);
 // Empty or only tabs and spaces.
 bool StringIsBlank(std::string_view S);
+// Whether 1-based column Col of Line is the second byte of a double-byte character.
+bool IsTrailByteAt(std::string_view Line, int32_t Col);
 
 // The editor control: a line buffer shown highlighted, with gutter, caret, selection in three
 // modes, scroll bars and word wrap.

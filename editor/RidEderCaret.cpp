@@ -13,14 +13,6 @@ namespace rid {
 
 namespace {
 
-// Whether 1-based column Col of Line is the second byte of a double-byte character.
-bool OnTrailByte(std::string_view Line, int32_t Col) {
-  if (Col < 2 || Col > static_cast<int32_t>(Line.size())) return false;
-  int32_t i = 1;
-  while (i < Col) i += IsDBCSLeadByte(Line[i - 1]) && i < static_cast<int32_t>(Line.size()) ? 2 : 1;
-  return i > Col;
-}
-
 constexpr int64_t PixelLimit = int64_t(1) << 30;
 
 int32_t ClampPixels(int64_t V) {
@@ -97,7 +89,7 @@ void TCustomRidEder::SetBlockEnd(TBufferCoord Value) {
                       : 0;
     Value.Char = std::min(Value.Char, len + 1);
   }
-  if (Value.Line <= FLines->GetCount() && OnTrailByte(FLines->GetView(Value.Line - 1), Value.Char))
+  if (Value.Line <= FLines->GetCount() && IsTrailByteAt(FLines->GetView(Value.Line - 1), Value.Char))
     --Value.Char;
   if (Value == FBlockEnd) return;
   if (FActiveSelectionMode != smColumn || FBlockBegin.Char == Value.Char ||
@@ -314,8 +306,8 @@ void TCustomRidEder::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
 void TCustomRidEder::MoveOffTrailByte(int32_t Line, int32_t& Col1, int32_t& Col2) {
   if (Line < 1 || Line > FLines->GetCount()) return;
   std::string_view s = FLines->GetView(Line - 1);
-  if (OnTrailByte(s, Col1)) ++Col1;
-  if (OnTrailByte(s, Col2)) ++Col2;
+  if (IsTrailByteAt(s, Col1)) ++Col1;
+  if (IsTrailByteAt(s, Col2)) ++Col2;
 }
 
 void TCustomRidEder::HideCaret() {
@@ -764,7 +756,7 @@ TBufferCoord TCustomRidEder::DisplayToBufferPos(const TDisplayCoord& P) {
     }
     if (x < r.Char) i += static_cast<int32_t>(r.Char - x);
     r.Char = std::max(i, 1);
-    if (OnTrailByte(s, r.Char)) ++r.Char;
+    if (IsTrailByteAt(s, r.Char)) ++r.Char;
   }
   return r;
 }
@@ -816,7 +808,7 @@ int32_t TCustomRidEder::GetSelStart() {
 
 // A character index may fall inside a double-byte character: take its first byte.
 static TBufferCoord OffTrail(TRidEderStringList* Lines, TBufferCoord P) {
-  if (P.Line >= 1 && P.Line <= Lines->GetCount() && OnTrailByte(Lines->GetView(P.Line - 1), P.Char))
+  if (P.Line >= 1 && P.Line <= Lines->GetCount() && IsTrailByteAt(Lines->GetView(P.Line - 1), P.Char))
     --P.Char;
   return P;
 }

@@ -4,19 +4,12 @@
 #include <vector>
 
 #include "editor/RidEder.h"
+#include "editor/RidEderMiscProcs.h"
 #include "platform/Locale.h"
 
 namespace rid {
 
 namespace {
-
-// Whether 1-based column Col of Line is the second byte of a double-byte character.
-bool IsTrailAt(std::string_view Line, int32_t Col) {
-  if (Col < 2 || Col > static_cast<int32_t>(Line.size())) return false;
-  int32_t i = 1;
-  while (i < Col) i += IsDBCSLeadByte(Line[i - 1]) && i < static_cast<int32_t>(Line.size()) ? 2 : 1;
-  return i > Col;
-}
 
 // The rows of a text, split at CR LF, CR or LF.
 std::vector<std::string_view> SplitRows(std::string_view Value) {
@@ -38,13 +31,6 @@ bool EndsWithBreak(std::string_view Value) {
 
 int32_t Len(std::string_view S) { return static_cast<int32_t>(S.size()); }
 int32_t Len(const std::vector<std::string_view>& V) { return static_cast<int32_t>(V.size()); }
-
-// Display width of S with tab stops every TabWidth columns.
-int32_t ExpandedWidth(std::string_view S, int32_t TabWidth) {
-  int32_t x = 0;
-  for (char c : S) x += c == '\t' ? TabWidth - x % TabWidth : 1;
-  return x;
-}
 
 }  // namespace
 
@@ -111,7 +97,7 @@ void TCustomRidEder::SetSelTextPrimitiveEx(TRidSelectionMode PasteMode, std::str
 void TCustomRidEder::KeepSelectionOffTrailBytes(bool AllModes, bool Caret) {
   auto onTrail = [&](const TBufferCoord& P) {
     return P.Line >= 1 && P.Line <= FLines->GetCount() &&
-           IsTrailAt(FLines->GetView(P.Line - 1), P.Char);
+           IsTrailByteAt(FLines->GetView(P.Line - 1), P.Char);
   };
   // Column ends are otherwise moved line by line where they are used.
   if (AllModes || FActiveSelectionMode == smNormal)
@@ -189,7 +175,7 @@ void TCustomRidEder::InsertText(TRidSelectionMode PasteMode, std::string_view Va
   if (FLines->GetCount() == 0) FLines->Add("");
   // Text never goes between the two bytes of a character.
   // (Column rows move off trail bytes line by line.)
-  if (PasteMode == smNormal && IsTrailAt(FLines->GetView(FCaretY - 1), FCaretX))
+  if (PasteMode == smNormal && IsTrailByteAt(FLines->GetView(FCaretY - 1), FCaretX))
     InternalSetCaretX(FCaretX + 1);
   const TBufferCoord start = GetCaretXY();
   int32_t added = 0;
@@ -247,8 +233,8 @@ int32_t TCustomRidEder::InsertNormal(std::string_view Value) {
   const int32_t lastLen = Len(FLines->GetView(FCaretY - 1));
   int32_t x = lastLen - Len(right) + 1;
   if (FOptions.Contains(eoTrimTrailingSpaces) && right.empty())
-    x = lastLen + ExpandedWidth(stored, FTabWidth) -
-        ExpandedWidth(FLines->GetView(FCaretY - 1), FTabWidth) + 1;
+    x = lastLen + ExpandedLength(stored, FTabWidth) -
+        ExpandedLength(FLines->GetView(FCaretY - 1), FTabWidth) + 1;
   InternalSetCaretXY({std::max(x, 1), FCaretY});
   FLastInsertEnd = GetCaretXY();
   return breaks;
@@ -368,7 +354,7 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
         FUndoList->AddChange(urDeleteCaretEnd, {1, from.Line}, from, std::string(line), smNormal);
         from.Char = 1;
       }
-    } else if (IsTrailAt(line, from.Char)) {
+    } else if (IsTrailByteAt(line, from.Char)) {
       from.Char += 1;
     }
   } else if (Mode == smLine) {

@@ -10,14 +10,6 @@ namespace rid {
 
 namespace {
 
-// 1-based index I of S is the second byte of a double-byte character.
-bool IsTrailAt(std::string_view S, int32_t I) {
-  if (I < 2 || I > static_cast<int32_t>(S.size())) return false;
-  int32_t i = 1;
-  while (i < I) i += IsDBCSLeadByte(S[i - 1]) && i < static_cast<int32_t>(S.size()) ? 2 : 1;
-  return i > I;
-}
-
 constexpr const char* MarkTab = "-";
 constexpr const char* MarkSpace = ".";
 constexpr const char* MarkZenkakuSpace = "\x81\xa0";  // a white square
@@ -384,8 +376,8 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
           // Whole characters only: an edge inside a double-byte character moves past it.
           int32_t off = GetWordWrap() ? S.FirstChar - S.FirstCol : 0;
           int32_t a = S.SelColStart + off, b = S.SelColEnd + off;
-          if (IsTrailAt(S.Line, a)) ++a;
-          if (IsTrailAt(S.Line, b)) ++b;
+          if (IsTrailByteAt(S.Line, a)) ++a;
+          if (IsTrailByteAt(S.Line, b)) ++b;
           S.SelColStart = a - off;
           S.SelColEnd = b - off;
         }
@@ -624,14 +616,14 @@ void TCustomRidEder::PaintToken(TPaintState& S, std::string_view Token, int32_t 
   int32_t i = First - CharsBefore;
   if (Last >= First && !IsRectEmpty(S.TokenRect)) {
     int32_t x = ColumnToXValue(First);
-    if (i > 1 && IsTrailAt(Token.substr(0, TokenLen), i)) {
+    if (i > 1 && IsTrailByteAt(Token.substr(0, TokenLen), i)) {
       --i;
       x -= FCharWidth;
     }
     if (i >= 1 && i <= TokenLen) {
       int32_t count = std::min(Last - CharsBefore - i + 1, TokenLen - i + 1);
       // Never end on a lone lead byte: the character is drawn whole.
-      if (count > 0 && i + count - 1 < TokenLen && !IsTrailAt(Token, i + count - 1) &&
+      if (count > 0 && i + count - 1 < TokenLen && !IsTrailByteAt(Token, i + count - 1) &&
           IsDBCSLeadByte(Token[i + count - 2]))
         ++count;
       if (count > 0) {
