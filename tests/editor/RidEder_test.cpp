@@ -238,6 +238,55 @@ TEST(RidEder, EachSetterReportsOnceWithItsBit) {
   EXPECT_TRUE(seen.empty());
 }
 
+// Setters that repaint part of the control ask for just that part.
+TEST(RidEder, SettersRepaintOnlyWhatTheyChange) {
+  struct TRecordingEder : TRidEder {
+    using TRidEder::TRidEder;
+    std::vector<TRect> Rects;
+    void InvalidateRect(const TRect& R, bool Erase) override {
+      Rects.push_back(R);
+      TRidEder::InvalidateRect(R, Erase);
+    }
+  } ed(nullptr);
+  ed.SetBounds(0, 0, 400, 240);
+  ed.Show();
+  ed.Update();
+  ed.GetLines()->SetTextStr("one\r\ntwo\r\nthree\r\nfour");
+  const int lh = ed.GetLineHeight();
+  ed.SetCaretXY({1, 3});
+  ed.Rects.clear();
+  ed.SetActiveLineColor(clYellow);
+  ASSERT_EQ(ed.Rects.size(), 1u);
+  EXPECT_EQ(ed.Rects[0].Top, 2 * lh);
+  EXPECT_EQ(ed.Rects[0].Bottom, 3 * lh);
+  EXPECT_GE(ed.Rects[0].Left, ed.GetGutterWidth());
+
+  ed.SetRightEdge(20);
+  ed.Rects.clear();
+  ed.SetRightEdgeColor(clRed);
+  ASSERT_EQ(ed.Rects.size(), 1u);
+  const int32_t edge = 20 * ed.GetCharWidth() + ed.GetTextOffset();
+  EXPECT_LE(ed.Rects[0].Left, edge);
+  EXPECT_GT(ed.Rects[0].Right, edge);
+  EXPECT_LE(ed.Rects[0].Right - ed.Rects[0].Left, 2);
+  EXPECT_EQ(ed.Rects[0].Bottom, ed.ClientHeight());
+
+  ed.SetBlockBegin({1, 2});
+  ed.SetBlockEnd({2, 2});
+  ed.Rects.clear();
+  ed.SetHideSelection(true);
+  ASSERT_FALSE(ed.Rects.empty());
+  for (const TRect& r : ed.Rects) {
+    EXPECT_EQ(r.Top, lh);
+    EXPECT_EQ(r.Bottom, 2 * lh);
+  }
+  ed.Rects.clear();
+  ed.SetHideSelection(true);
+  ed.SetActiveLineColor(clYellow);
+  ed.SetRightEdgeColor(clRed);
+  EXPECT_TRUE(ed.Rects.empty());
+}
+
 TEST(RidEder, SettersTakeEffectAtOnce) {
   TShownEder s;
   s.Ed.SetTabWidth(0);
