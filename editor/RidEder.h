@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -92,8 +93,8 @@ using TStatusChangeEvent = Delegate<void(TObject* Sender, TRidStatusChanges Chan
 using TPaintEvent = Delegate<void(TObject* Sender, TCanvas* ACanvas)>;
 using TPaintTransient = Delegate<void(TObject* Sender, TCanvas* Canvas, int32_t TransientType)>;
 using TScrollEvent = Delegate<void(TObject* Sender, TScrollBarKind ScrollBar)>;
-using TSpecialLineColorsEvent = Delegate<void(TObject* Sender, int32_t Line, bool& Special,
-                                              TColor& FG, TColor& BG)>;
+using TSpecialLineColorsEvent =
+    Delegate<void(TObject* Sender, int32_t Line, bool& Special, TColor& FG, TColor& BG)>;
 using TGutterGetTextEvent = Delegate<void(TObject* Sender, int32_t aLine, std::string& aText)>;
 using TGutterPaintEvent = Delegate<void(TObject* Sender, int32_t aLine, int32_t X, int32_t Y)>;
 using TPlaceMarkEvent = Delegate<void(TObject* Sender, TRidEderMark*& Mark)>;
@@ -110,11 +111,11 @@ class TEditAction : public TComponent {
  private:
   bool FEnabled = true;
 };
-#define RID_EDIT_ACTION(Name)           \
-  class Name : public TEditAction {     \
-   public:                              \
-    RID_CLASS_NAME(Name)                \
-    using TEditAction::TEditAction;     \
+#define RID_EDIT_ACTION(Name)       \
+  class Name : public TEditAction { \
+   public:                          \
+    RID_CLASS_NAME(Name)            \
+    using TEditAction::TEditAction; \
   };
 RID_EDIT_ACTION(TEditCut)
 RID_EDIT_ACTION(TEditCopy)
@@ -416,7 +417,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   virtual void DoChange();
   virtual void DoOnPaint();
   virtual void DoOnPaintTransientEx(int32_t TransientType, bool Lock);
-  virtual void DoOnPaintTransient(int32_t TransientType) { DoOnPaintTransientEx(TransientType, false); }
+  virtual void DoOnPaintTransient(int32_t TransientType) {
+    DoOnPaintTransientEx(TransientType, false);
+  }
   virtual bool DoOnSpecialLineColors(int32_t Line, TColor& Foreground, TColor& Background);
   virtual void DoOnStatusChange(TRidStatusChanges Changes);
   virtual void DoOnClearBookmark(TRidEderMark*& Mark);
@@ -448,9 +451,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
 
   // --- IRidWordWrapEditor
   int32_t GetLineCount() override { return FLines->GetCount(); }
-  std::string GetExpandedString(int32_t Index) override {
-    return FLines->GetExpandedString(Index);
-  }
+  std::string GetExpandedString(int32_t Index) override { return FLines->GetExpandedString(Index); }
   TRidCharSet GetIdentChars() override;
 
   // --- framework
@@ -523,15 +524,15 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   // Selection and caret as given, keeping the active selection mode.
   void SetSelectionRaw(TBufferCoord Start, TBufferCoord End, TBufferCoord Caret);
   TBufferCoord FLastInsertEnd{1, 1};  // where the last insertion ended
-  int32_t FReplayNumber = 0;            // change number of the step being replayed
+  int32_t FReplayNumber = 0;          // change number of the step being replayed
   void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);
   void SetTextOffsetFromLeftChar();
 
   // painting
   void PaintLines(TPaintState& S);
   void ComputeSelectionInfo(TPaintState& S);
-  void PaintToken(TPaintState& S, std::string_view Token, int32_t TokenLen,
-                  int32_t CharsBefore, int32_t First, int32_t Last);
+  void PaintToken(TPaintState& S, std::string_view Token, int32_t TokenLen, int32_t CharsBefore,
+                  int32_t First, int32_t Last);
   void AddHighlightToken(TPaintState& S, std::string_view Token, int32_t CharsBefore,
                          int32_t TokenLen, TRidHighlighterAttributes* Attri);
   void PaintHighlightToken(TPaintState& S, bool FillToEOL);
@@ -559,7 +560,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   std::unique_ptr<TTimer> FScrollTimer;  // auto-scroll while the mouse drags outside the text
   int32_t FScrollDeltaX = 0;
   int32_t FScrollDeltaY = 0;
-  std::vector<TRidEderPlugin*> FPlugins;  // not owned: each plugin leaves when freed
+  std::vector<TRidEderPlugin*> FPlugins;          // not owned: each plugin leaves when freed
   TRidCustomHighlighter* FHighlighter = nullptr;  // not owned: free notification
   TRidEderSearchCustom* FSearchEngine = nullptr;  // not owned
 
@@ -613,6 +614,39 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   std::string FLastPaintError;
   int32_t FPaintErrorCount = 0;
 };
+
+// Holds one of the control's brackets (paint lock, undo block) for a scope, also when an
+// exception passes; an error while closing it during unwinding gives way to the one in flight.
+template <void (TCustomRidEder::*Open)(), void (TCustomRidEder::*Close)()>
+class TRidEderBracket {
+ public:
+  explicit TRidEderBracket(TCustomRidEder& AEder)
+      : FEder(AEder), FUncaught(std::uncaught_exceptions()) {
+    (FEder.*Open)();
+  }
+  ~TRidEderBracket() noexcept(false) {
+    if (std::uncaught_exceptions() == FUncaught) {
+      (FEder.*Close)();
+      return;
+    }
+    try {
+      (FEder.*Close)();
+    } catch (...) {
+    }
+  }
+  TRidEderBracket(const TRidEderBracket&) = delete;
+  TRidEderBracket& operator=(const TRidEderBracket&) = delete;
+
+ private:
+  TCustomRidEder& FEder;
+  int FUncaught;
+};
+
+// The outermost release brings the screen, the scroll bars and OnStatusChange up to date once.
+using TRidPaintLock = TRidEderBracket<&TCustomRidEder::IncPaintLock, &TCustomRidEder::DecPaintLock>;
+// Everything recorded inside undoes in one step.
+using TRidUndoBlock =
+    TRidEderBracket<&TCustomRidEder::BeginUndoBlock, &TCustomRidEder::EndUndoBlock>;
 
 class TRidEder : public TCustomRidEder {
  public:

@@ -89,7 +89,8 @@ void TCustomRidEder::SetBlockEnd(TBufferCoord Value) {
                       : 0;
     Value.Char = std::min(Value.Char, len + 1);
   }
-  if (Value.Line <= FLines->GetCount() && IsTrailByteAt(FLines->GetView(Value.Line - 1), Value.Char))
+  if (Value.Line <= FLines->GetCount() &&
+      IsTrailByteAt(FLines->GetView(Value.Line - 1), Value.Char))
     --Value.Char;
   if (Value == FBlockEnd) return;
   if (FActiveSelectionMode != smColumn || FBlockBegin.Char == Value.Char ||
@@ -108,7 +109,7 @@ void TCustomRidEder::SetBlockEnd(TBufferCoord Value) {
 }
 
 void TCustomRidEder::SelectAll() {
-  IncPaintLock();
+  TRidPaintLock lock(*this);
   TBufferCoord last{1, 1};
   if (FLines->GetCount() > 0)
     last = {static_cast<int32_t>(FLines->GetView(FLines->GetCount() - 1).size()) + 1,
@@ -118,7 +119,6 @@ void TCustomRidEder::SelectAll() {
   SetBlockEnd(last);
   StatusChanged({scSelection});
   InvalidateLines(-1, -1);
-  DecPaintLock();
 }
 
 bool TCustomRidEder::IsPointInSelection(const TBufferCoord& P) const {
@@ -199,22 +199,14 @@ TDisplayCoord TCustomRidEder::GetDisplayXY() {
   return r;
 }
 
-int32_t TCustomRidEder::GetDisplayY() {
-  return GetWordWrap() ? GetDisplayXY().Row : FCaretY;
-}
+int32_t TCustomRidEder::GetDisplayY() { return GetWordWrap() ? GetDisplayXY().Row : FCaretY; }
 
 void TCustomRidEder::SetCaretXY(const TBufferCoord& Value) {
-  IncPaintLock();
-  try {
-    FStatusChanges.Include(scSelection);
-    SetCaretXYEx(true, Value);
-    if (SelAvail()) InvalidateSelection();
-    FBlockBegin = FBlockEnd = GetCaretXY();
-  } catch (...) {
-    DecPaintLock();
-    throw;
-  }
-  DecPaintLock();
+  TRidPaintLock lock(*this);
+  FStatusChanges.Include(scSelection);
+  SetCaretXYEx(true, Value);
+  if (SelAvail()) InvalidateSelection();
+  FBlockBegin = FBlockEnd = GetCaretXY();
 }
 
 void TCustomRidEder::InternalSetCaretXY(const TBufferCoord& Value) { SetCaretXYEx(true, Value); }
@@ -239,8 +231,8 @@ void TCustomRidEder::SetCaretXYEx(bool EnsureVisible, TBufferCoord Value) {
     if (HandleAllocated()) DoOnPaintTransient(1);
     return;
   }
-  IncPaintLock();
-  try {
+  {
+    TRidPaintLock lock(*this);
     if (Value.Char != FCaretX) {
       FCaretX = Value.Char;
       FStatusChanges.Include(scCaretX);
@@ -256,11 +248,7 @@ void TCustomRidEder::SetCaretXYEx(bool EnsureVisible, TBufferCoord Value) {
     UpdateLastCaretX();
     if (EnsureVisible) EnsureCursorPosVisible();
     FStateFlags |= sfCaretChanged | sfScrollbarChanged;
-  } catch (...) {
-    DecPaintLock();
-    throw;
   }
-  DecPaintLock();
   if (HandleAllocated()) DoOnPaintTransient(1);
 }
 
@@ -280,27 +268,21 @@ void TCustomRidEder::GotoLineAndCenter(int32_t Line) {
 }
 
 void TCustomRidEder::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
-  IncPaintLock();
-  try {
-    TDisplayCoord d = GetDisplayXY();
-    if (d.Column < FLeftChar)
-      SetLeftChar(d.Column);
-    else if (FCharsInWindow >= 1 && int64_t(d.Column) >= int64_t(FLeftChar) + FCharsInWindow)
-      SetLeftChar(d.Column - FCharsInWindow + 1);
-    int32_t row = d.Row;
-    if (ForceToMiddle) {
-      if (row < FTopLine || row > FTopLine + FLinesInWindow - 1)
-        SetTopLine(row - (FLinesInWindow - 1) / 2);
-    } else if (row < FTopLine) {
-      SetTopLine(row);
-    } else if (row > FTopLine + std::max(FLinesInWindow, 1) - 1) {
-      SetTopLine(row - (FLinesInWindow - 1));
-    }
-  } catch (...) {
-    DecPaintLock();
-    throw;
+  TRidPaintLock lock(*this);
+  TDisplayCoord d = GetDisplayXY();
+  if (d.Column < FLeftChar)
+    SetLeftChar(d.Column);
+  else if (FCharsInWindow >= 1 && int64_t(d.Column) >= int64_t(FLeftChar) + FCharsInWindow)
+    SetLeftChar(d.Column - FCharsInWindow + 1);
+  int32_t row = d.Row;
+  if (ForceToMiddle) {
+    if (row < FTopLine || row > FTopLine + FLinesInWindow - 1)
+      SetTopLine(row - (FLinesInWindow - 1) / 2);
+  } else if (row < FTopLine) {
+    SetTopLine(row);
+  } else if (row > FTopLine + std::max(FLinesInWindow, 1) - 1) {
+    SetTopLine(row - (FLinesInWindow - 1));
   }
-  DecPaintLock();
 }
 
 void TCustomRidEder::MoveOffTrailByte(int32_t Line, int32_t& Col1, int32_t& Col2) {
@@ -403,7 +385,8 @@ struct TCharWalk {
   // Index of the character holding column Col (Col within the text).
   size_t IndexOf(int32_t Col) const {
     return static_cast<size_t>(std::upper_bound(Starts.begin(), Starts.end(), Col) -
-                               Starts.begin()) - 1;
+                               Starts.begin()) -
+           1;
   }
 };
 
@@ -451,13 +434,12 @@ void TCustomRidEder::SetWordBlock(TBufferCoord Value) {
   }
   TBufferCoord b = WordStartEx(Value), e = WordEndEx(Value);
   if (b.Line == e.Line && b.Char < e.Char) {
-    IncPaintLock();
+    TRidPaintLock lock(*this);
     FBlockBegin = b;
     InternalSetCaretXY(e);
     SetBlockEnd(e);
     InvalidateLine(Value.Line);
     StatusChanged({scSelection});
-    DecPaintLock();
   }
 }
 
@@ -524,8 +506,8 @@ void TCustomRidEder::SetLeftChar(int32_t Value) {
   }
   if (FOptions.Contains(eoAutoSizeMaxScrollWidth) && FOptions.Contains(eoScrollPastEol) &&
       int64_t(FLeftChar) + FCharsInWindow > FMaxScrollWidth)
-    SetMaxScrollWidth(static_cast<int32_t>(
-        std::min<int64_t>(int64_t(FLeftChar) + FCharsInWindow, MaxInt - 1)));
+    SetMaxScrollWidth(
+        static_cast<int32_t>(std::min<int64_t>(int64_t(FLeftChar) + FCharsInWindow, MaxInt - 1)));
   else
     UpdateScrollBars();
   StatusChanged({scLeftChar});
@@ -580,8 +562,7 @@ void TCustomRidEder::UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, 
     si.nPos = Pos;
   }
   si.nTrackPos = si.nPos;
-  ShowScrollBar(Bar,
-                !Hidden && (!FOptions.Contains(eoHideShowScrollbars) || scaled || Max > Page));
+  ShowScrollBar(Bar, !Hidden && (!FOptions.Contains(eoHideShowScrollbars) || scaled || Max > Page));
   SetScrollInfo(Bar, si, true);
   int32_t first = Bar == SB_VERT ? FTopLine : FLeftChar;
   bool more = Max > Page;
@@ -659,10 +640,18 @@ void TCustomRidEder::WMHScroll(TMessage& Msg) {
   int32_t code = static_cast<int32_t>(Msg.WParam & 0xFFFF);
   int32_t page = FOptions.Contains(eoScrollByOneLess) ? FCharsInWindow - 1 : FCharsInWindow;
   switch (code) {
-    case SB_LINELEFT: SetLeftChar(FLeftChar - 1); break;
-    case SB_LINERIGHT: SetLeftChar(FLeftChar + 1); break;
-    case SB_PAGELEFT: SetLeftChar(FLeftChar - page); break;
-    case SB_PAGERIGHT: SetLeftChar(FLeftChar + page); break;
+    case SB_LINELEFT:
+      SetLeftChar(FLeftChar - 1);
+      break;
+    case SB_LINERIGHT:
+      SetLeftChar(FLeftChar + 1);
+      break;
+    case SB_PAGELEFT:
+      SetLeftChar(FLeftChar - page);
+      break;
+    case SB_PAGERIGHT:
+      SetLeftChar(FLeftChar + page);
+      break;
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK: {
       FIsScrolling = true;
@@ -674,12 +663,16 @@ void TCustomRidEder::WMHScroll(TMessage& Msg) {
       SetLeftChar(m > 32767 ? MulDiv(m, pos, 32767) : pos);
       break;
     }
-    case SB_LEFT: SetLeftChar(1); break;
+    case SB_LEFT:
+      SetLeftChar(1);
+      break;
     case SB_RIGHT:
       SetLeftChar(FOptions.Contains(eoScrollPastEol) ? FMaxScrollWidth - FCharsInWindow + 1
                                                      : FLines->GetLengthOfLongestLine());
       break;
-    case SB_ENDSCROLL: FIsScrolling = false; break;
+    case SB_ENDSCROLL:
+      FIsScrolling = false;
+      break;
   }
   if (OnScroll) OnScroll(this, sbHorizontal);
 }
@@ -689,10 +682,18 @@ void TCustomRidEder::WMVScroll(TMessage& Msg) {
   int32_t code = static_cast<int32_t>(Msg.WParam & 0xFFFF);
   int32_t page = FOptions.Contains(eoScrollByOneLess) ? FLinesInWindow - 1 : FLinesInWindow;
   switch (code) {
-    case SB_LINEUP: SetTopLine(FTopLine - 1); break;
-    case SB_LINEDOWN: SetTopLine(FTopLine + 1); break;
-    case SB_PAGEUP: SetTopLine(FTopLine - page); break;
-    case SB_PAGEDOWN: SetTopLine(FTopLine + page); break;
+    case SB_LINEUP:
+      SetTopLine(FTopLine - 1);
+      break;
+    case SB_LINEDOWN:
+      SetTopLine(FTopLine + 1);
+      break;
+    case SB_PAGEUP:
+      SetTopLine(FTopLine - page);
+      break;
+    case SB_PAGEDOWN:
+      SetTopLine(FTopLine + page);
+      break;
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK: {
       FIsScrolling = true;
@@ -706,8 +707,12 @@ void TCustomRidEder::WMVScroll(TMessage& Msg) {
       if (FOptions.Contains(eoShowScrollHint)) ShowScrollHint();
       break;
     }
-    case SB_TOP: SetTopLine(1); break;
-    case SB_BOTTOM: SetTopLine(DisplayLineCount()); break;
+    case SB_TOP:
+      SetTopLine(1);
+      break;
+    case SB_BOTTOM:
+      SetTopLine(DisplayLineCount());
+      break;
     case SB_ENDSCROLL:
       FIsScrolling = false;
       if (FOptions.Contains(eoShowScrollHint)) GetScrollHint()->ReleaseHandle();
@@ -771,17 +776,12 @@ int32_t TCustomRidEder::DisplayLineCount() {
 }
 
 void TCustomRidEder::SetInternalDisplayXY(const TDisplayCoord& P) {
-  IncPaintLock();
-  try {
+  {
+    TRidPaintLock lock(*this);
     InternalSetCaretXY(DisplayToBufferPos(P));
     FCaretAtEndOfRow = GetWordWrap() && P.Row <= FWordWrapPlugin->RowCount() &&
-                       P.Column > FWordWrapPlugin->GetRowLength(P.Row) &&
-                       GetDisplayY() != P.Row;
-  } catch (...) {
-    DecPaintLock();
-    throw;
+                       P.Column > FWordWrapPlugin->GetRowLength(P.Row) && GetDisplayY() != P.Row;
   }
-  DecPaintLock();
   FLastCaretX = P.Column;
 }
 
@@ -808,7 +808,8 @@ int32_t TCustomRidEder::GetSelStart() {
 
 // A character index may fall inside a double-byte character: take its first byte.
 static TBufferCoord OffTrail(TRidEderStringList* Lines, TBufferCoord P) {
-  if (P.Line >= 1 && P.Line <= Lines->GetCount() && IsTrailByteAt(Lines->GetView(P.Line - 1), P.Char))
+  if (P.Line >= 1 && P.Line <= Lines->GetCount() &&
+      IsTrailByteAt(Lines->GetView(P.Line - 1), P.Char))
     --P.Char;
   return P;
 }
@@ -829,7 +830,7 @@ void TCustomRidEder::SetSelLength(int32_t Value) {
   TBufferCoord start = GetBlockBegin();
   int32_t iStart = RowColToCharIndex(start);
   int64_t n = int64_t(iStart) + Value;
-  IncPaintLock();
+  TRidPaintLock lock(*this);
   if (Value >= 0) {
     TBufferCoord p =
         OffTrail(FLines, n > MaxInt ? CharIndexToRowCol(MaxInt) : CharIndexToRowCol(int32_t(n)));
@@ -842,7 +843,6 @@ void TCustomRidEder::SetSelLength(int32_t Value) {
     FBlockBegin = p;
     SetBlockEnd(start);
   }
-  DecPaintLock();
 }
 
 TDisplayCoord TCustomRidEder::PixelsToRowColumn(int32_t X, int32_t Y) {

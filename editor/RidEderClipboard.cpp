@@ -57,15 +57,9 @@ void TCustomRidEder::CopyToClipboard() {
 
 void TCustomRidEder::CutToClipboard() {
   if (GetReadOnly() || !SelAvail()) return;
-  BeginUndoBlock();
-  try {
-    SetClipboardText(GetSelText());
-    SetSelText("");
-  } catch (...) {
-    EndUndoBlock();
-    throw;
-  }
-  EndUndoBlock();
+  TRidUndoBlock block(*this);
+  SetClipboardText(GetSelText());
+  SetSelText("");
 }
 
 bool TCustomRidEder::CanPaste() {
@@ -77,9 +71,9 @@ void TCustomRidEder::PasteFromClipboard() {
   if (!CanPaste()) return;
   TClipboard* clip = Clipboard();
   DoOnPaintTransient(0);
-  BeginUndoBlock();
-  IncPaintLock();
   try {
+    TRidUndoBlock undoBlock(*this);
+    TRidPaintLock lock(*this);
     TClipboardOpen open;
     TRidSelectionMode mode = FActiveSelectionMode;
     std::string text;
@@ -101,13 +95,9 @@ void TCustomRidEder::PasteFromClipboard() {
     ReplaceSelectionRecorded(mode, text, urInsertText);
     FUndoList->AddChange(urPasteEnd, FBlockBegin, FBlockEnd, "", smNormal);
   } catch (...) {
-    DecPaintLock();
-    EndUndoBlock();
     DoOnPaintTransient(1);
     throw;
   }
-  DecPaintLock();
-  EndUndoBlock();
   if (FOptions.Contains(eoHideShowScrollbars)) UpdateScrollBars();
   EnsureCursorPosVisible();
   StatusChanged({scSelection});

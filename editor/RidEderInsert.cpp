@@ -70,28 +70,20 @@ void TCustomRidEder::SetSelTextPrimitive(const std::string& Value) {
 
 void TCustomRidEder::SetSelTextPrimitiveEx(TRidSelectionMode PasteMode, std::string_view Value,
                                            bool AddToUndoList) {
-  IncPaintLock();
-  FLines->BeginUpdate();
-  try {
-    KeepSelectionOffTrailBytes(false, false);  // a column insertion starts at its own column
-    if (SelAvail()) {
-      TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
-      DeleteSelection();
-      // A column block starts at its left column, whichever way it was drawn.
-      if (FActiveSelectionMode == smColumn) b.Char = std::min(b.Char, e.Char);
-      if (FActiveSelectionMode == smLine) b.Char = 1;
-      InternalSetCaretXY(b);
-    }
-    if (!Value.empty()) InsertText(PasteMode, Value, AddToUndoList);
-    if (FCaretY < 1) InternalSetCaretY(1);
-    KeepSelectionOffTrailBytes(false);
-  } catch (...) {
-    FLines->EndUpdate();
-    DecPaintLock();
-    throw;
+  TRidPaintLock lock(*this);
+  TStringsUpdate update(FLines);
+  KeepSelectionOffTrailBytes(false, false);  // a column insertion starts at its own column
+  if (SelAvail()) {
+    TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
+    DeleteSelection();
+    // A column block starts at its left column, whichever way it was drawn.
+    if (FActiveSelectionMode == smColumn) b.Char = std::min(b.Char, e.Char);
+    if (FActiveSelectionMode == smLine) b.Char = 1;
+    InternalSetCaretXY(b);
   }
-  FLines->EndUpdate();
-  DecPaintLock();
+  if (!Value.empty()) InsertText(PasteMode, Value, AddToUndoList);
+  if (FCaretY < 1) InternalSetCaretY(1);
+  KeepSelectionOffTrailBytes(false);
 }
 
 void TCustomRidEder::KeepSelectionOffTrailBytes(bool AllModes, bool Caret) {
@@ -313,17 +305,11 @@ int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList)
 
 void TCustomRidEder::InsertBlock(const TBufferCoord& BlockBegin, const TBufferCoord& BlockEnd,
                                  std::string_view Text, bool AddToUndoList) {
-  IncPaintLock();
-  try {
-    FActiveSelectionMode = smColumn;
-    SetSelectionRaw(BlockBegin, BlockEnd, BlockBegin);
-    SetSelTextPrimitiveEx(smColumn, Text, AddToUndoList);
-    StatusChanged({scSelection});
-  } catch (...) {
-    DecPaintLock();
-    throw;
-  }
-  DecPaintLock();
+  TRidPaintLock lock(*this);
+  FActiveSelectionMode = smColumn;
+  SetSelectionRaw(BlockBegin, BlockEnd, BlockBegin);
+  SetSelTextPrimitiveEx(smColumn, Text, AddToUndoList);
+  StatusChanged({scSelection});
 }
 
 void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::string_view Value,
@@ -380,18 +366,10 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
 }
 
 void TCustomRidEder::SetSelText(const std::string& Value) {
-  BeginUndoBlock();
-  IncPaintLock();
-  try {
-    if (!SelAvail()) FActiveSelectionMode = FSelectionMode;
-    ReplaceSelectionRecorded(FActiveSelectionMode, Value, urInsert);
-  } catch (...) {
-    DecPaintLock();
-    EndUndoBlock();
-    throw;
-  }
-  DecPaintLock();
-  EndUndoBlock();
+  TRidUndoBlock block(*this);
+  TRidPaintLock lock(*this);
+  if (!SelAvail()) FActiveSelectionMode = FSelectionMode;
+  ReplaceSelectionRecorded(FActiveSelectionMode, Value, urInsert);
 }
 
 }  // namespace rid

@@ -18,6 +18,13 @@ struct TReplayNumber {
 };
 
 // Replays always insert: overwrite mode would eat the lines a replayed item puts back.
+// Marks the undo list as being filled by a replay for a scope.
+struct TInsideUndo {
+  explicit TInsideUndo(TRidEderUndoList& AList) : List(AList) { List.SetInsideUndo(true); }
+  ~TInsideUndo() { List.SetInsideUndo(false); }
+  TRidEderUndoList& List;
+};
+
 struct TInsertModeOn {
   explicit TInsertModeOn(bool& AField) : Field(AField), Was(AField) { Field = true; }
   ~TInsertModeOn() { Field = Was; }
@@ -79,27 +86,20 @@ void TCustomRidEder::Undo() {
   const bool pasteGroup = top->FChangeReason == urPasteEnd;
   const int32_t first = top->FChangeNumber;
   const bool group = FOptions.Contains(eoGroupUndo);
-  IncPaintLock();
-  try {
-    TReplayNumber replay(FReplayNumber, first);
-    for (;;) {
-      TRidChangeReason previous = FUndoList->PeekItem()->FChangeReason;
-      UndoItem();
-      TRidEderUndoItem* next = FUndoList->PeekItem();
-      if (!next) break;
-      if (pasteGroup ? next->FChangeReason == urPasteBegin
-                     : !SameStep(next, first, previous, group))
-        break;
-    }
-    if (pasteGroup && FUndoList->LastChangeReason() == urPasteBegin) {
-      UndoItem();
-      UpdateModifiedStatus();
-    }
-  } catch (...) {
-    DecPaintLock();
-    throw;
+  TRidPaintLock lock(*this);
+  TReplayNumber replay(FReplayNumber, first);
+  for (;;) {
+    TRidChangeReason previous = FUndoList->PeekItem()->FChangeReason;
+    UndoItem();
+    TRidEderUndoItem* next = FUndoList->PeekItem();
+    if (!next) break;
+    if (pasteGroup ? next->FChangeReason == urPasteBegin : !SameStep(next, first, previous, group))
+      break;
   }
-  DecPaintLock();
+  if (pasteGroup && FUndoList->LastChangeReason() == urPasteBegin) {
+    UndoItem();
+    UpdateModifiedStatus();
+  }
 }
 
 void TCustomRidEder::Redo() {
@@ -108,20 +108,14 @@ void TCustomRidEder::Redo() {
   if (!top) return;
   const int32_t first = top->FChangeNumber;
   const bool group = FOptions.Contains(eoGroupUndo);
-  IncPaintLock();
-  try {
-    TReplayNumber replay(FReplayNumber, first);
-    for (;;) {
-      TRidChangeReason previous = FRedoList->PeekItem()->FChangeReason;
-      RedoItem();
-      if (!SameStep(FRedoList->PeekItem(), first, previous, group)) break;
-    }
-    if (MoveGroupBreak(*FRedoList, *FUndoList)) UpdateModifiedStatus();
-  } catch (...) {
-    DecPaintLock();
-    throw;
+  TRidPaintLock lock(*this);
+  TReplayNumber replay(FReplayNumber, first);
+  for (;;) {
+    TRidChangeReason previous = FRedoList->PeekItem()->FChangeReason;
+    RedoItem();
+    if (!SameStep(FRedoList->PeekItem(), first, previous, group)) break;
   }
-  DecPaintLock();
+  if (MoveGroupBreak(*FRedoList, *FUndoList)) UpdateModifiedStatus();
 }
 
 void TCustomRidEder::UndoItem() {
@@ -132,71 +126,64 @@ void TCustomRidEder::UndoItem() {
   const TRidSelectionMode mode = item->FChangeSelMode;
   const int32_t number = FReplayNumber ? FReplayNumber : item->FChangeNumber;
   FActiveSelectionMode = mode;
-  IncPaintLock();
-  try {
-    TTempOption pastEol(*this, eoScrollPastEol, true);
-    TInsertModeOn inserting(FInsertMode);
-    if (IsInsertReason(reason)) {
-      SetSelectionRaw(start, end, start);
-      const std::string inserted = mode == smColumn ? GetColumnDeletionText() : GetSelText();
-      SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
-      Record(*FRedoList, reason, start, end, inserted, mode, number);
-      InternalSetCaretXY(start);
-      FBlockBegin = FBlockEnd = GetCaretXY();
-    } else if (IsDeleteReason(reason)) {
-      TBufferCoord at = CoordBefore(end, start) ? end : start;
-      if (mode == smColumn) at = {std::min(start.Char, end.Char), std::min(start.Line, end.Line)};
-      if ((reason == urDeleteCaretStart || reason == urDeleteAfter) &&
-          at.Line > FLines->GetCount()) {
-        FLines->Add("");
-        InternalSetCaretXY({1, FLines->GetCount()});
-      }
-      SetSelectionRaw(at, at, at);
-      SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
-      const TBufferCoord to = reason == urDeleteCaretStart || reason == urDeleteAfter ? start : end;
-      if (reason == urDeleteBefore || reason == urDeleteAfter) {
-        InternalSetCaretXY(to);
-        FBlockBegin = FBlockEnd = GetCaretXY();
-      } else {
-        SetSelectionRaw(start, end, to);
-      }
-      Record(*FRedoList, reason, start, end, "", mode, number);
-      EnsureCursorPosVisible();
-    } else if (reason == urLineBreak) {
-      InternalSetCaretXY(start);
-      std::string line = FLines->Get(start.Line - 1);
-      const std::string& text = item->FChangeStr;
-      if (Len(line) < start.Char - 1 && LeftSpaces(text) == 0)
-        line.append(start.Char - 1 - line.size(), ' ');
-      SetLineTrimmed(start.Line - 1, line + text);
-      if (end.Line < FLines->GetCount()) {
-        FLines->Delete(end.Line);
-        DoLinesDeleted(start.Line + 1, 1);
-      }
-      FBlockBegin = FBlockEnd = GetCaretXY();
-      Record(*FRedoList, reason, start, end, "", mode, number);
-    } else if (reason == urCaret) {
-      Record(*FRedoList, reason, GetCaretXY(), GetCaretXY(), "", FActiveSelectionMode, number);
-      InternalSetCaretXY(start);
-    } else if (reason == urSelection) {
-      Record(*FRedoList, reason, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode, number);
-      SetSelectionRaw(start, end, GetCaretXY());
-    } else if (reason == urIndent) {
-      SetSelectionRaw(start, end, end);
-      Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number);
-    } else if (reason == urUnindent) {
-      const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
-      InsertBlock({c, start.Line}, {c, end.Line}, item->FChangeStr, false);
-      FActiveSelectionMode = mode;
-      SetSelectionRaw(start, end, start);
-      Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number);
+  TRidPaintLock lock(*this);
+  TTempOption pastEol(*this, eoScrollPastEol, true);
+  TInsertModeOn inserting(FInsertMode);
+  if (IsInsertReason(reason)) {
+    SetSelectionRaw(start, end, start);
+    const std::string inserted = mode == smColumn ? GetColumnDeletionText() : GetSelText();
+    SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
+    Record(*FRedoList, reason, start, end, inserted, mode, number);
+    InternalSetCaretXY(start);
+    FBlockBegin = FBlockEnd = GetCaretXY();
+  } else if (IsDeleteReason(reason)) {
+    TBufferCoord at = CoordBefore(end, start) ? end : start;
+    if (mode == smColumn) at = {std::min(start.Char, end.Char), std::min(start.Line, end.Line)};
+    if ((reason == urDeleteCaretStart || reason == urDeleteAfter) && at.Line > FLines->GetCount()) {
+      FLines->Add("");
+      InternalSetCaretXY({1, FLines->GetCount()});
     }
-    KeepSelectionOffTrailBytes(false);
-  } catch (...) {
-    DecPaintLock();
-    throw;
+    SetSelectionRaw(at, at, at);
+    SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
+    const TBufferCoord to = reason == urDeleteCaretStart || reason == urDeleteAfter ? start : end;
+    if (reason == urDeleteBefore || reason == urDeleteAfter) {
+      InternalSetCaretXY(to);
+      FBlockBegin = FBlockEnd = GetCaretXY();
+    } else {
+      SetSelectionRaw(start, end, to);
+    }
+    Record(*FRedoList, reason, start, end, "", mode, number);
+    EnsureCursorPosVisible();
+  } else if (reason == urLineBreak) {
+    InternalSetCaretXY(start);
+    std::string line = FLines->Get(start.Line - 1);
+    const std::string& text = item->FChangeStr;
+    if (Len(line) < start.Char - 1 && LeftSpaces(text) == 0)
+      line.append(start.Char - 1 - line.size(), ' ');
+    SetLineTrimmed(start.Line - 1, line + text);
+    if (end.Line < FLines->GetCount()) {
+      FLines->Delete(end.Line);
+      DoLinesDeleted(start.Line + 1, 1);
+    }
+    FBlockBegin = FBlockEnd = GetCaretXY();
+    Record(*FRedoList, reason, start, end, "", mode, number);
+  } else if (reason == urCaret) {
+    Record(*FRedoList, reason, GetCaretXY(), GetCaretXY(), "", FActiveSelectionMode, number);
+    InternalSetCaretXY(start);
+  } else if (reason == urSelection) {
+    Record(*FRedoList, reason, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode, number);
+    SetSelectionRaw(start, end, GetCaretXY());
+  } else if (reason == urIndent) {
+    SetSelectionRaw(start, end, end);
+    Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number);
+  } else if (reason == urUnindent) {
+    const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
+    InsertBlock({c, start.Line}, {c, end.Line}, item->FChangeStr, false);
+    FActiveSelectionMode = mode;
+    SetSelectionRaw(start, end, start);
+    Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number);
   }
-  DecPaintLock();
+  KeepSelectionOffTrailBytes(false);
 }
 
 void TCustomRidEder::RedoItem() {
@@ -207,81 +194,73 @@ void TCustomRidEder::RedoItem() {
   const TRidSelectionMode mode = item->FChangeSelMode;
   const int32_t number = FReplayNumber ? FReplayNumber : item->FChangeNumber;
   FActiveSelectionMode = mode;
-  IncPaintLock();
-  FUndoList->SetInsideUndo(true);
-  try {
-    TTempOption pastEol(*this, eoScrollPastEol, true);
-    TInsertModeOn inserting(FInsertMode);
-    if (IsInsertReason(reason)) {
-      SetSelectionRaw(start, start, start);
-      SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
-      InternalSetCaretXY(end);
-      FBlockBegin = FBlockEnd = GetCaretXY();
-      Record(*FUndoList, reason, start, end, "", mode, number);
-      if (reason == urDragDropInsert) SetSelectionRaw(start, end, start);
-    } else if (IsDeleteReason(reason)) {
-      SetSelectionRaw(start, end, start);
-      const std::string removed = mode == smColumn ? GetColumnDeletionText() : GetSelText();
-      SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
-      Record(*FUndoList, reason, start, end, removed, mode, number);
-      InternalSetCaretXY(reason == urDeleteCaretStart || reason == urDeleteAfter ? end : start);
-      FBlockBegin = FBlockEnd = GetCaretXY();
-    } else if (reason == urLineBreak) {
-      // A plain break: the rest of the line moves to a new line below.
-      InternalSetCaretXY(start);
-      std::string line = FLines->Get(start.Line - 1);
-      std::string right = start.Char - 1 < Len(line) ? line.substr(start.Char - 1) : "";
-      line.resize(std::min(Len(line), start.Char - 1));
-      SetLineTrimmed(start.Line - 1, line);
-      FLines->Insert(start.Line, right);
-      DoLinesInserted(start.Line + 1, 1);
-      Record(*FUndoList, urLineBreak, start, start, right, mode, number);
-      InternalSetCaretXY({1, start.Line + 1});
-      FBlockBegin = FBlockEnd = GetCaretXY();
-    } else if (reason == urCaret) {
-      Record(*FUndoList, reason, GetCaretXY(), GetCaretXY(), "", FActiveSelectionMode, number);
-      InternalSetCaretXY(start);
-    } else if (reason == urSelection) {
-      Record(*FUndoList, reason, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode, number);
-      SetSelectionRaw(start, end, GetCaretXY());
-    } else if (reason == urIndent) {
-      SetSelectionRaw(start, end, end);
-      Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number);
-    } else if (reason == urUnindent) {
-      const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
-      std::string_view text = item->FChangeStr;
-      int32_t y = start.Line, last = 0;
-      size_t i = 0;
-      while (i <= text.size()) {
-        size_t j = text.find_first_of("\r", i);
-        if (j == std::string_view::npos) j = text.size();
-        const int32_t n = static_cast<int32_t>(j - i);
-        last = n;
-        if (n > 0 && y <= FLines->GetCount()) {
-          std::string s = FLines->Get(y - 1);
-          if (c - 1 < Len(s)) s.erase(c - 1, std::min(n, Len(s) - (c - 1)));
-          FLines->Put(y - 1, s);
-        }
-        if (j == text.size()) break;
-        i = j + 1;
-        if (i < text.size() && text[i] == '\n') ++i;
-        ++y;
+  TRidPaintLock lock(*this);
+  TInsideUndo inside(*FUndoList);
+  TTempOption pastEol(*this, eoScrollPastEol, true);
+  TInsertModeOn inserting(FInsertMode);
+  if (IsInsertReason(reason)) {
+    SetSelectionRaw(start, start, start);
+    SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
+    InternalSetCaretXY(end);
+    FBlockBegin = FBlockEnd = GetCaretXY();
+    Record(*FUndoList, reason, start, end, "", mode, number);
+    if (reason == urDragDropInsert) SetSelectionRaw(start, end, start);
+  } else if (IsDeleteReason(reason)) {
+    SetSelectionRaw(start, end, start);
+    const std::string removed = mode == smColumn ? GetColumnDeletionText() : GetSelText();
+    SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
+    Record(*FUndoList, reason, start, end, removed, mode, number);
+    InternalSetCaretXY(reason == urDeleteCaretStart || reason == urDeleteAfter ? end : start);
+    FBlockBegin = FBlockEnd = GetCaretXY();
+  } else if (reason == urLineBreak) {
+    // A plain break: the rest of the line moves to a new line below.
+    InternalSetCaretXY(start);
+    std::string line = FLines->Get(start.Line - 1);
+    std::string right = start.Char - 1 < Len(line) ? line.substr(start.Char - 1) : "";
+    line.resize(std::min(Len(line), start.Char - 1));
+    SetLineTrimmed(start.Line - 1, line);
+    FLines->Insert(start.Line, right);
+    DoLinesInserted(start.Line + 1, 1);
+    Record(*FUndoList, urLineBreak, start, start, right, mode, number);
+    InternalSetCaretXY({1, start.Line + 1});
+    FBlockBegin = FBlockEnd = GetCaretXY();
+  } else if (reason == urCaret) {
+    Record(*FUndoList, reason, GetCaretXY(), GetCaretXY(), "", FActiveSelectionMode, number);
+    InternalSetCaretXY(start);
+  } else if (reason == urSelection) {
+    Record(*FUndoList, reason, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode, number);
+    SetSelectionRaw(start, end, GetCaretXY());
+  } else if (reason == urIndent) {
+    SetSelectionRaw(start, end, end);
+    Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number);
+  } else if (reason == urUnindent) {
+    const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
+    std::string_view text = item->FChangeStr;
+    int32_t y = start.Line, last = 0;
+    size_t i = 0;
+    while (i <= text.size()) {
+      size_t j = text.find_first_of("\r", i);
+      if (j == std::string_view::npos) j = text.size();
+      const int32_t n = static_cast<int32_t>(j - i);
+      last = n;
+      if (n > 0 && y <= FLines->GetCount()) {
+        std::string s = FLines->Get(y - 1);
+        if (c - 1 < Len(s)) s.erase(c - 1, std::min(n, Len(s) - (c - 1)));
+        FLines->Put(y - 1, s);
       }
-      if (mode == smColumn)
-        SetSelectionRaw(start, end, start);
-      else
-        SetSelectionRaw({std::max(1, start.Char - FTabWidth), start.Line},
-                        {std::max(1, end.Char - last), end.Line}, start);
-      Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number);
+      if (j == text.size()) break;
+      i = j + 1;
+      if (i < text.size() && text[i] == '\n') ++i;
+      ++y;
     }
-    KeepSelectionOffTrailBytes(false);
-  } catch (...) {
-    FUndoList->SetInsideUndo(false);
-    DecPaintLock();
-    throw;
+    if (mode == smColumn)
+      SetSelectionRaw(start, end, start);
+    else
+      SetSelectionRaw({std::max(1, start.Char - FTabWidth), start.Line},
+                      {std::max(1, end.Char - last), end.Line}, start);
+    Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number);
   }
-  FUndoList->SetInsideUndo(false);
-  DecPaintLock();
+  KeepSelectionOffTrailBytes(false);
 }
 
 }  // namespace rid

@@ -380,5 +380,32 @@ TEST(RidEderInsert, ForeignClipboardDataPastesSafely) {
   EXPECT_FALSE(s.Ed.CanPaste());
 }
 
+// A plugin that fails inside an edit must not leave the control locked or the undo block open.
+class TFailingPlugin : public TRidEderPlugin {
+ public:
+  using TRidEderPlugin::TRidEderPlugin;
+  bool Fail = true;
+  void AfterPaint(TCanvas&, const TRect&, int32_t, int32_t) override {}
+  void LinesInserted(int32_t, int32_t) override {
+    if (Fail) throw Exception("plugin failed");
+  }
+  void LinesDeleted(int32_t, int32_t) override {}
+};
+
+TEST(RidEderInsert, AFailingPluginReleasesTheLocks) {
+  TEder e;
+  e.Ed.SetText("abc");
+  TFailingPlugin plugin(&e.Ed);
+  e.Select(smNormal, {2, 1}, {2, 1});
+  EXPECT_THROW(e.Ed.SetSelText("X\r\nY"), Exception);
+  EXPECT_EQ(e.Ed.GetPaintLock(), 0);
+  plugin.Fail = false;
+  e.Ed.SetCaretXY({1, 1});
+  e.Ed.SetSelText("Z");
+  e.Ed.Undo();  // only the last edit: the failed one's undo block was closed
+  EXPECT_EQ(e.Ed.Lines()->Get(0).substr(0, 1), "a");
+  EXPECT_NE(e.Ed.GetText(), "abc");
+}
+
 }  // namespace
 }  // namespace rid
