@@ -756,14 +756,8 @@ void TCustomRidEder::GutterChanged(TObject*) {
 void TCustomRidEder::HighlighterAttrChanged(TObject* Sender) {
   RecalcCharExtent();
   if (Sender && Sender == FHighlighter) {
-    FLines->BeginUpdate();
-    try {
-      ScanRanges();
-    } catch (...) {
-      FLines->EndUpdate();
-      throw;
-    }
-    FLines->EndUpdate();
+    TStringsUpdate update(FLines);
+    ScanRanges();
   } else {
     Invalidate();
   }
