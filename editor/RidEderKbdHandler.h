@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "editor/RidEderTypes.h"
@@ -42,6 +43,7 @@ class TMethodList {
 // The key and mouse handlers that plugins hang on an editor. Each list runs newest first, over
 // a snapshot (handlers may add or remove handlers meanwhile; a removed one is not called), and
 // never re-enters itself: a handler that raises the same event again is not called back.
+// A handler may free this object (or its owner): the run stops there and touches it no more.
 class TRidEderKbdHandler : public TObject {
  public:
   RID_CLASS_NAME(TRidEderKbdHandler)
@@ -78,6 +80,14 @@ class TRidEderKbdHandler : public TObject {
   bool FInMouseDown = false;
   bool FInMouseUp = false;
   bool FInMouseCursor = false;
+  // Expires with this object; a running list checks it after each handler. A copy gets its own.
+  struct TAliveToken {
+    std::shared_ptr<const char> Ptr = std::make_shared<const char>();
+    TAliveToken() = default;
+    TAliveToken(const TAliveToken&) {}
+    TAliveToken& operator=(const TAliveToken&) { return *this; }
+  };
+  TAliveToken FAlive;
 };
 
 }  // namespace rid

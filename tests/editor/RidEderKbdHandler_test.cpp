@@ -101,6 +101,37 @@ TEST(KbdHandler, NoReentryAndTheGuardSurvivesExceptions) {
   EXPECT_EQ(Calls, 2);
 }
 
+// A handler may free the handler object (or what owns it) while its list runs: the run stops
+// there and touches nothing of the freed object, also when that handler raises afterwards.
+TEST(KbdHandler, AHandlerMayFreeTheListWhileItRuns) {
+  std::string Log;
+  KeyRecorder Older(&Log, 'o');
+  auto* H = new TRidEderKbdHandler;
+  H->AddKeyDownHandler(TKeyEvent(&Older, &KeyRecorder::KeyDown));
+  H->AddKeyDownHandler([&](TObject*, uint16_t&, TShiftState) {
+    Log += '*';
+    delete H;
+  });
+  uint16_t Key = 1;
+  H->ExecuteKeyDown(nullptr, Key, {});
+  EXPECT_EQ(Log, "*");  // the older handler belonged to the freed list
+  EXPECT_EQ(Key, 1);
+
+  struct Owner {
+    TRidEderKbdHandler Handler;
+  };
+  auto* O = new Owner;
+  O->Handler.AddKeyPressHandler(TKeyPressEvent(&Older, &KeyRecorder::KeyPress));
+  O->Handler.AddKeyPressHandler([&](TObject*, char&) {
+    Log += '!';
+    delete O;
+    throw std::runtime_error("after freeing");
+  });
+  char Ch = 'x';
+  EXPECT_THROW(O->Handler.ExecuteKeyPress(nullptr, Ch), std::runtime_error);
+  EXPECT_EQ(Log, "*!");
+}
+
 TEST(KbdHandler, MouseListsStayEmpty) {
   TRidEderKbdHandler H;
   int32_t Cursor = 7;
