@@ -6,15 +6,15 @@ namespace rid {
 
 void TRidMethodChain::Add(const TNotifyEvent& AEvent) {
   if (!AEvent)
-    throw ERidMethodChain(FormatStr("%s.Entry : the parameter `AEvent' must be specified.",
-                                    ClassName().c_str()));
+    throw ERidMethodChain(
+        FormatStr("%s.Entry : the parameter `AEvent' must be specified.", ClassName().c_str()));
   FMethods.push_back(AEvent);
 }
 
 void TRidMethodChain::Remove(const TNotifyEvent& AEvent) {
   if (!AEvent)
-    throw ERidMethodChain(FormatStr("%s.Remove: the parameter `AEvent' must be specified.",
-                                    ClassName().c_str()));
+    throw ERidMethodChain(
+        FormatStr("%s.Remove: the parameter `AEvent' must be specified.", ClassName().c_str()));
   std::erase(FMethods, AEvent);
 }
 
@@ -26,14 +26,17 @@ bool TRidMethodChain::DoHandleException(const std::exception& E) {
 }
 
 void TRidMethodChain::Fire() {
+  const std::weak_ptr<const char> Alive = FAlive.Ptr;
   const std::vector<TNotifyEvent> Snapshot = FMethods;
   for (const TNotifyEvent& Event : Snapshot) {
     if (std::find(FMethods.begin(), FMethods.end(), Event) == FMethods.end()) continue;
     try {
       ExecuteEvent(Event);
     } catch (const std::exception& E) {
+      if (Alive.expired()) throw;
       if (!DoHandleException(E)) return;
     }
+    if (Alive.expired()) return;
   }
 }
 

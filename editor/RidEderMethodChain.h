@@ -1,5 +1,6 @@
 #pragma once
 #include <exception>
+#include <memory>
 #include <vector>
 
 #include "platform/Classes.h"
@@ -32,6 +33,8 @@ class TRidMethodChain : public TObject {
   // Calls each handler in the order added, over a snapshot of the list: handlers added while
   // firing wait for the next Fire, and handlers removed while firing are no longer called.
   // A raising handler goes to OnException; without one the exception reaches the caller.
+  // A handler (or OnException) may free the chain: the firing stops there, and an exception
+  // raised by a handler that freed it reaches the caller.
   void Fire();
   int32_t Count() const { return static_cast<int32_t>(FMethods.size()); }
 
@@ -44,6 +47,14 @@ class TRidMethodChain : public TObject {
 
  private:
   std::vector<TNotifyEvent> FMethods;
+  // Expires with this chain; Fire checks it after each handler. A copy gets its own.
+  struct TAliveToken {
+    std::shared_ptr<const char> Ptr = std::make_shared<const char>();
+    TAliveToken() = default;
+    TAliveToken(const TAliveToken&) {}
+    TAliveToken& operator=(const TAliveToken&) { return *this; }
+  };
+  TAliveToken FAlive;
 };
 
 // A chain whose handlers are called with Sender; the owner may change Sender before each Fire.

@@ -104,5 +104,44 @@ TEST(MethodChain, ExceptionsGoToTheHandlerOrTheCaller) {
   EXPECT_EQ(Log, "a");
 }
 
+// A handler may free the chain while it fires: the rest is not called and nothing of the chain
+// is touched; a raising handler that freed it reaches the caller, as the chain's OnException
+// went with it.
+TEST(MethodChain, AHandlerMayFreeTheChainWhileItFires) {
+  std::string Log;
+  Recorder B(&Log, 'b');
+  auto* Chain = new TRidNotifyEventChain;
+  Chain->Add([&](TObject*) {
+    Log += '*';
+    delete Chain;
+  });
+  Chain->Add(TNotifyEvent(&B, &Recorder::Handle));
+  Chain->Fire();
+  EXPECT_EQ(Log, "*");
+
+  bool Consulted = false;
+  Chain = new TRidNotifyEventChain;
+  Chain->OnException = [&](TObject*, const std::exception&, bool&) { Consulted = true; };
+  Chain->Add([&](TObject*) {
+    delete Chain;
+    throw std::runtime_error("after freeing");
+  });
+  Chain->Add(TNotifyEvent(&B, &Recorder::Handle));
+  EXPECT_THROW(Chain->Fire(), std::runtime_error);
+  EXPECT_FALSE(Consulted);
+
+  // OnException itself may free the chain: the firing stops there.
+  Log.clear();
+  Chain = new TRidNotifyEventChain;
+  Chain->OnException = [&](TObject*, const std::exception&, bool& DoContinue) {
+    DoContinue = true;
+    delete Chain;
+  };
+  Chain->Add(TNotifyEvent(&B, &Recorder::Raise));
+  Chain->Add(TNotifyEvent(&B, &Recorder::Handle));
+  Chain->Fire();
+  EXPECT_EQ(Log, "b");
+}
+
 }  // namespace
 }  // namespace rid
