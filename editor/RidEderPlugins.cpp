@@ -5,14 +5,19 @@
 namespace rid {
 
 namespace {
-constexpr TRidEderorCommand ecPluginFirst = 64000;
-TRidEderorCommand GCurrentCommand = ecPluginFirst;
+constexpr int32_t ecPluginFirst = 64000;
+// Past the last 16-bit number the next would wrap into the editor's own commands.
+constexpr int32_t ecPluginEnd = 65536;
+int32_t GCurrentCommand = ecPluginFirst;
 }  // namespace
 
-TRidEderorCommand NewPluginCommand() { return GCurrentCommand++; }
+TRidEderorCommand NewPluginCommand() {
+  if (GCurrentCommand >= ecPluginEnd) throw Exception("No plugin command numbers left");
+  return static_cast<TRidEderorCommand>(GCurrentCommand++);
+}
 
 void ReleasePluginCommand(TRidEderorCommand ACmd) {
-  if (ACmd == static_cast<TRidEderorCommand>(GCurrentCommand - 1)) GCurrentCommand = ACmd;
+  if (ACmd >= ecPluginFirst && ACmd == GCurrentCommand - 1) GCurrentCommand = ACmd;
 }
 
 // TAbstractRidPlugin

@@ -26,7 +26,7 @@ class IRidPluginHost {
   virtual void UnregisterCommandHandler(THookedCommandEvent AHandlerProc) = 0;
 };
 
-// Plugin command numbers, process-wide, from 64000.
+// Plugin command numbers, process-wide, from 64000 to 65535; past that it raises Exception.
 TRidEderorCommand NewPluginCommand();
 // Gives a number back; only the last one handed out can be reused.
 void ReleasePluginCommand(TRidEderorCommand ACmd);

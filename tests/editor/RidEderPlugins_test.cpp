@@ -72,6 +72,30 @@ TEST(PluginCommands, NumbersFrom64000AndOnlyTheLastGoesBack) {
   ReleasePluginCommand(a);
   EXPECT_EQ(NewPluginCommand(), 64000);  // nothing else has taken numbers in this program
   ReleasePluginCommand(64000);
+  ReleasePluginCommand(63999);  // never handed out: the counter stays
+  EXPECT_EQ(NewPluginCommand(), 64000);
+  ReleasePluginCommand(64000);
+}
+
+// The numbers end at 65535: the next request fails instead of wrapping into the editor's own
+// commands, and the counter is left as it was.
+TEST(PluginCommands, ExhaustionFailsWithoutWrapping) {
+  std::vector<TRidEderorCommand> Taken;
+  for (int i = 0; i < 1536; ++i) Taken.push_back(NewPluginCommand());
+  EXPECT_EQ(Taken.front(), 64000);
+  EXPECT_EQ(Taken.back(), 65535);
+  try {
+    NewPluginCommand();
+    FAIL() << "a number past 65535 was handed out";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "No plugin command numbers left");
+  }
+  EXPECT_THROW(NewPluginCommand(), Exception);
+  ReleasePluginCommand(65535);
+  EXPECT_EQ(NewPluginCommand(), 65535);
+  for (auto it = Taken.rbegin(); it != Taken.rend(); ++it) ReleasePluginCommand(*it);
+  EXPECT_EQ(NewPluginCommand(), 64000);
+  ReleasePluginCommand(64000);
 }
 
 TEST(Plugins, AttachHooksAndDetachUnhooks) {
