@@ -337,9 +337,16 @@ void TRidCustomHighlighter::SetAttributesOnChange(TNotifyEvent AEvent) {
 
 void TRidCustomHighlighter::AttributeChanged(TObject* Sender) {
   if (GetComponentState().Contains(csLoading)) return;
-  // A handler may hook or unhook while we fire: walk a copy.
+  // A handler may hook, unhook or even destroy us while we fire: walk a copy, skip what was
+  // unhooked meanwhile, and stop once we are gone.
+  const std::weak_ptr<bool> alive = FAlive;
   const std::vector<TNotifyEvent> hooks = FAttrChangeHooks;
-  for (const TNotifyEvent& h : hooks) h(Sender);
+  for (const TNotifyEvent& h : hooks) {
+    if (alive.expired()) return;
+    if (std::find(FAttrChangeHooks.begin(), FAttrChangeHooks.end(), h) == FAttrChangeHooks.end())
+      continue;
+    h(Sender);
+  }
 }
 
 void TRidCustomHighlighter::HookAttrChangeEvent(TNotifyEvent ANotifyEvent) {

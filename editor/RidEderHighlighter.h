@@ -179,6 +179,8 @@ class TRidCustomHighlighter : public TComponent {
   };
   std::vector<TAttribEntry> FAttributes;       // sorted by name
   std::vector<TNotifyEvent> FAttrChangeHooks;  // in the order hooked; duplicates allowed
+  // Expires with the highlighter, so a firing can tell that a handler destroyed it.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
   bool FEnabled = true;
   TRidCharSet FWordBreakChars;
   std::string FDefaultFilter;

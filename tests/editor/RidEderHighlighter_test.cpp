@@ -146,6 +146,28 @@ TEST(CustomHighlighter, ChainFiresInOrderWithNilForWholeChanges) {
   EXPECT_EQ(second.Senders, (std::vector<TObject*>{nullptr, h.GetAttribute(1), nullptr}));
 }
 
+TEST(CustomHighlighter, AHandlerMayUnhookOthersOrDestroyTheHighlighterWhileItFires) {
+  auto* h = new TFakeRid(nullptr);
+  TRecorder late;
+  int calls = 0;
+  TNotifyEvent unhook([&](TObject*) {
+    ++calls;
+    h->UnhookAttrChangeEvent(late.Event());
+  });
+  h->HookAttrChangeEvent(unhook);
+  h->HookAttrChangeEvent(late.Event());
+  h->SetEnabled(false);
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(late.Senders.empty());  // unhooked before its turn
+
+  TNotifyEvent destroy([&](TObject*) { delete h; });
+  h->UnhookAttrChangeEvent(unhook);
+  h->HookAttrChangeEvent(destroy);
+  h->HookAttrChangeEvent(late.Event());
+  h->SetEnabled(true);  // the firing stops with the highlighter
+  EXPECT_TRUE(late.Senders.empty());
+}
+
 TEST(CustomHighlighter, AssignCopiesAttributesByNameAndSettings) {
   TFakeRid src(nullptr, {"a", "b", "z"});
   Named(src, "a")->SetForeground(clRed);
