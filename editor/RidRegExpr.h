@@ -186,6 +186,7 @@ class TRidRegExpr : public TObject {
   struct TCompiler;
   void CompileRegExpr();
   void FillFirstCharSet(int32_t AScan);
+  int32_t RarestByte(int32_t ALit, int32_t ALen) const;
   void BuildInvertTable();
 
   // Matcher (RidRegExprMatch.cpp).
@@ -199,6 +200,7 @@ class TRidRegExpr : public TObject {
   };
   void PrepareProgram();
   bool Search(int32_t AOffset);
+  bool SearchLineStarts(int32_t AFrom);
   bool MatchAt(int32_t APos);
   int32_t RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const;
   bool IsLineSep(uint8_t Ch) const { return FLineSeparatorsSet[Ch] != 0; }
@@ -216,6 +218,13 @@ class TRidRegExpr : public TObject {
   bool FRegAnch = false;
   int32_t FRegMust = -1;  // offset of the literal inside the program
   int32_t FRegMustLen = 0;
+  int32_t FRegMustRare = 0;      // offset in that literal of the byte the prefilter looks for
+  int32_t FRegStartLitRare = 0;  // the same for the leading literal
+  bool FRegMustIsStart = false;  // the required literal is the leading one
+  bool FRegLineAnch = false;     // every match begins at a line start ("^" in multi-line mode)
+  std::array<uint8_t, 256> FLineStartAfter{};  // bytes after which a line starts
+  std::array<uint8_t, 4> FLineStartBytes{};    // the first of them, for memchr
+  int32_t FLineStartByteCount = 0;
   std::array<uint8_t, 256> FFirstCharSet{};
   int32_t FFirstCharCount = 0;
   std::array<uint8_t, 256> FInvertTable{};

@@ -656,6 +656,8 @@ void TRidRegExpr::CompileRegExpr() {
   DiscardProgram();
   if (FExpression.empty()) Error(reeCompNullArgument);
   BuildInvertTable();
+  FLineSeparatorsSet.fill(0);
+  for (unsigned char c : FLineSeparators) FLineSeparatorsSet[c] = 1;
   std::vector<uint8_t> code;
   code.reserve(FExpression.size() * 2 + 16);
   FProgModifiers = FModifiers;
@@ -681,6 +683,10 @@ void TRidRegExpr::CompileRegExpr() {
   FRegAnch = false;
   FRegMust = -1;
   FRegMustLen = 0;
+  FRegMustRare = 0;
+  FRegStartLitRare = 0;
+  FRegMustIsStart = false;
+  FRegLineAnch = false;
   auto next = [this](int32_t p) {
     const int32_t off = ReadInt(FProgramm, p + 1);
     return off == 0 ? -1 : p + off;
@@ -696,6 +702,8 @@ void TRidRegExpr::CompileRegExpr() {
           strlen(reinterpret_cast<const char*>(FProgramm.data() + FRegStartLit)));
     } else if (FProgramm[scan] == opInputStart) {
       FRegAnch = true;
+    } else if (FProgramm[scan] == opLineStart) {
+      FRegLineAnch = true;
     }
     if (flags & SPSTART) {
       for (int32_t s = scan; s >= 0; s = next(s)) {
@@ -709,7 +717,47 @@ void TRidRegExpr::CompileRegExpr() {
       }
     }
   }
+  if (FRegStartLitLen > 1) FRegStartLitRare = RarestByte(FRegStartLit, FRegStartLitLen);
+  if (FRegMust >= 0) {
+    FRegMustRare = RarestByte(FRegMust, FRegMustLen);
+    // The search for the leading literal already fails when it is missing.
+    FRegMustIsStart = FRegMust == FRegStartLit;
+  }
+  // Bytes after which a line begins: the separators and the tail of the pair.
+  FLineStartAfter = FLineSeparatorsSet;
+  if (FLinePairedSeparatorAssigned) FLineStartAfter[FLinePairedSeparatorTail] = 1;
+  FLineStartByteCount = 0;
+  for (int c = 0; c < 256; ++c) {
+    if (!FLineStartAfter[c]) continue;
+    if (FLineStartByteCount < static_cast<int32_t>(FLineStartBytes.size())) {
+      FLineStartBytes[FLineStartByteCount] = static_cast<uint8_t>(c);
+    }
+    ++FLineStartByteCount;
+  }
   FExprIsCompiled = true;
+}
+
+// Offset of the byte of a program literal least likely to occur in source text and Japanese
+// prose, for a memchr prefilter that stops rarely.
+int32_t TRidRegExpr::RarestByte(int32_t ALit, int32_t ALen) const {
+  auto commonness = [](uint8_t c) -> int {
+    static const char kLower[] = "etaoinsrlcdhupmfgbywvkxqjz";  // most common first
+    static const char kUpper[] = "STRCIEPADMNLFBGOWHKUVYXJQZ";
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') return 100;
+    if (c >= 'a' && c <= 'z') return 90 - static_cast<int>(strchr(kLower, c) - kLower);
+    if (c >= 'A' && c <= 'Z') return 40 - static_cast<int>(strchr(kUpper, c) - kUpper);
+    if (c >= '0' && c <= '9') return 45;
+    if (strchr("()_;,.=*/\"-<>{}:&", c) != nullptr) return 55;
+    if (c >= 0x81 && c <= 0x9F) return 60;  // lead bytes of the common double-byte rows
+    if (c >= 0x40) return 30;               // trail bytes and half-width katakana
+    return 5;
+  };
+  const uint8_t* lit = FProgramm.data() + ALit;
+  int32_t best = 0;
+  for (int32_t k = 1; k < ALen; ++k) {
+    if (commonness(lit[k]) < commonness(lit[best])) best = k;
+  }
+  return best;
 }
 
 // Bytes at which a match can begin. Walks the program with a work list; each node is visited

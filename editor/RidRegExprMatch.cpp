@@ -31,18 +31,47 @@ inline int32_t Rd(const uint8_t* code, int32_t at) {
   return v;
 }
 
+// First start at or after AFrom of the literal in s[0, ALen), or -1. Looks for the literal's
+// rarest byte (at offset ARare) with memchr and compares the rest only there.
+int32_t FindLiteral(const uint8_t* s, int32_t AFrom, int32_t ALen, const uint8_t* ALit,
+                    int32_t ALitLen, int32_t ARare) {
+  const int32_t last = ALen - ALitLen;
+  const uint8_t rare = ALit[ARare];
+  for (int32_t p = AFrom; p <= last;) {
+    const void* hit = memchr(s + p + ARare, rare, last - p + 1);
+    if (hit == nullptr) return -1;
+    p = static_cast<int32_t>(static_cast<const uint8_t*>(hit) - s) - ARare;
+    if (memcmp(s + p, ALit, ALitLen) == 0) return p;
+    ++p;
+  }
+  return -1;
+}
+
 }  // namespace
 
 void TRidRegExpr::PrepareProgram() {
-  FLineSeparatorsSet.fill(0);
-  for (unsigned char c : FLineSeparators) FLineSeparatorsSet[c] = 1;
   if (FModifiers != FProgModifiers) DiscardProgram();
   if (FProgramm.empty()) CompileRegExpr();
   if (FProgramm.empty() || FProgramm[0] != MAGIC) Error(reeCorruptedProgram);
 }
 
 bool TRidRegExpr::Exec(const std::string& AInputString) {
-  FInputString.assign(AInputString.c_str(), strlen(AInputString.c_str()));
+  // The input ends at its first NUL. Looking for it and copying go block by block, so each
+  // block is still in the cache when it is copied.
+  constexpr size_t kBlock = 16 * 1024;
+  const char* src = AInputString.data();
+  const size_t size = AInputString.size();
+  FInputString.clear();
+  FInputString.reserve(size);
+  for (size_t at = 0; at < size; at += kBlock) {
+    const size_t n = std::min(kBlock, size - at);
+    const void* nul = memchr(src + at, 0, n);
+    if (nul != nullptr) {
+      FInputString.append(src + at, static_cast<const char*>(nul) - (src + at));
+      break;
+    }
+    FInputString.append(src + at, n);
+  }
   FHasInput = true;
   ClearMatches();
   return ExecPos(1);
@@ -75,23 +104,21 @@ bool TRidRegExpr::Search(int32_t AOffset) {
   const char* input = FInputString.c_str();
   FWorkLeft = kWorkBase + kWorkPerByte * (int64_t(len - from) + 1);
 
-  if (FRegMust >= 0) {
-    const void* lit = FProgramm.data() + FRegMust;
-    if (memmem(input + from, len - from, lit, FRegMustLen) == nullptr) return false;
+  const uint8_t* s = reinterpret_cast<const uint8_t*>(input);
+  if (FRegMust >= 0 && !FRegMustIsStart &&
+      FindLiteral(s, from, len, FProgramm.data() + FRegMust, FRegMustLen, FRegMustRare) < 0) {
+    return false;
   }
   if (FRegAnch) return MatchAt(from);
   if (FRegStart != 0 && FRegStartLitLen > 1) {  // every match begins with this literal
     const uint8_t* lit = FProgramm.data() + FRegStartLit;
-    const int32_t last = len - FRegStartLitLen;
-    for (int32_t p = from; p <= last;) {
-      const void* hit = memchr(input + p, FRegStart, last - p + 1);
-      if (hit == nullptr) return false;
-      p = static_cast<int32_t>(static_cast<const char*>(hit) - input);
-      if (memcmp(input + p + 1, lit + 1, FRegStartLitLen - 1) == 0 && MatchAt(p)) return true;
-      ++p;
+    for (int32_t p = from;; ++p) {
+      p = FindLiteral(s, p, len, lit, FRegStartLitLen, FRegStartLitRare);
+      if (p < 0) return false;
+      if (MatchAt(p)) return true;
     }
-    return false;
   }
+  if (FRegLineAnch) return SearchLineStarts(from);
   if (FRegStart != 0) {
     for (int32_t p = from; p < len;) {
       const void* hit = memchr(input + p, FRegStart, len - p);
@@ -102,13 +129,53 @@ bool TRidRegExpr::Search(int32_t AOffset) {
     }
     return false;
   }
-  const uint8_t* s = reinterpret_cast<const uint8_t*>(input);
   for (int32_t p = from; p <= len; ++p) {
     if (FFirstCharCount < 256) {
       while (p <= len && !FFirstCharSet[s[p]]) ++p;
       if (p > len) return false;
     }
     if (MatchAt(p)) return true;
+  }
+  return false;
+}
+
+// Tries only the positions where a line begins: the input start and every position after a
+// separator or the tail of the pair (MatchAt rejects the middle of a pair).
+bool TRidRegExpr::SearchLineStarts(int32_t AFrom) {
+  const uint8_t* s = reinterpret_cast<const uint8_t*>(FInputString.c_str());
+  const int32_t len = static_cast<int32_t>(FInputString.size());
+  const bool allFirst = FFirstCharCount >= 256;
+  constexpr int kMemchrBytes = static_cast<int>(std::tuple_size_v<decltype(FLineStartBytes)>);
+  const int count = FLineStartByteCount;
+  // First line-start byte at or after q, or -1. The window grows so that a byte missing from
+  // the text costs a scan proportional to the distance covered, not to the rest of the input.
+  auto nextSeparator = [&](int32_t q) -> int32_t {
+    if (count > kMemchrBytes) {
+      for (; q < len; ++q) {
+        if (FLineStartAfter[s[q]]) return q;
+      }
+      return -1;
+    }
+    int32_t window = 256;
+    for (int32_t lo = q; lo < len; lo += window, window = std::min(window * 2, 1 << 16)) {
+      const int32_t hi = std::min<int64_t>(len, int64_t(lo) + window);
+      const uint8_t* best = nullptr;
+      for (int k = 0; k < count; ++k) {
+        const int32_t end = best ? static_cast<int32_t>(best - s) : hi;
+        const void* hit = memchr(s + lo, FLineStartBytes[k], end - lo);
+        if (hit != nullptr) best = static_cast<const uint8_t*>(hit);
+      }
+      if (best != nullptr) return static_cast<int32_t>(best - s);
+    }
+    return -1;
+  };
+  for (int32_t p = AFrom; p <= len;) {
+    if (p == 0 || FLineStartAfter[s[p - 1]]) {
+      if ((allFirst || FFirstCharSet[s[p]]) && MatchAt(p)) return true;
+    }
+    const int32_t sep = nextSeparator(p);
+    if (sep < 0) return false;
+    p = sep + 1;
   }
   return false;
 }
@@ -144,6 +211,10 @@ int32_t TRidRegExpr::RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const 
       while (q < end && (*q == operand[0] || *q == operand[1] || *q == operand[2])) ++q;
       break;
     case opAnyButTiny:
+      if (operand[0] == operand[1] && operand[0] == operand[2]) {  // one excluded byte
+        const void* hit = memchr(p, operand[0], limit);
+        return hit ? static_cast<int32_t>(static_cast<const uint8_t*>(hit) - p) : limit;
+      }
       while (q < end && *q != operand[0] && *q != operand[1] && *q != operand[2]) ++q;
       break;
     case opAnyOfSet:

@@ -363,5 +363,52 @@ TEST(RidRegExpr, ExpressionAndSettingsChangesRecompile) {
   EXPECT_EQ(r.Match(0), "b");
 }
 
+// The start-position filters (line starts, leading and required literals) must find exactly
+// what a search trying every position finds: a leading comment node switches them off.
+TEST(RidRegExpr, StartFiltersFindWhatAnUnfilteredSearchFinds) {
+  const std::string far(70000, 'x');  // longer than any look-ahead window of the filters
+  const std::string inputs[] = {
+      "#include a\r\n  #include b\n\t#include c\r#include d\n\r#include e",
+      "\r\n#include\r\r\n\n#include",
+      "  #includ\n#include// c //\r\n// d\n/// e // f",
+      far + "\n#include " + far + "NoSuchIdentifierHere\r" + far + "\r\n  #include // g",
+      far + "NoSuchIdentifierHer" + "\n" + far + "Ident1 Ident22\x82\xA0Ident",
+      std::string("#include\n#in\0clude\n#include", 27),
+  };
+  const char* const patterns[] = {
+      "^\\s*#include", "^", "^$",       "^#?",   "NoSuchIdentifierHere", "Ident\\w*",
+      "//[^\n]*$",     "//",  "include$", "(^)\n", "^(\\s*)(#)",
+      "\\s*#include"};
+  struct TSetting {
+    const char* Separators;
+    const char* Pair;
+  };
+  const TSetting settings[] = {
+      {"\r\n", "\r\n"}, {"\n", ""}, {"", "\r\n"}, {"\n\r\x0b\x0c\x1c\x1d", "\r\n"}};
+  for (const TSetting& setting : settings) {
+    for (const char* pattern : patterns) {
+      for (const std::string& input : inputs) {
+        TRidRegExpr filtered, plain;
+        for (TRidRegExpr* r : {&filtered, &plain}) {
+          r->SetLineSeparators(setting.Separators);
+          r->SetLinePairedSeparator(setting.Pair);
+          r->SetModifier(remM, true);
+        }
+        filtered.SetExpression(pattern);
+        plain.SetExpression(std::string("(?#c)") + pattern);
+        std::string expected, got;
+        for (auto [r, out] : {std::pair{&plain, &expected}, std::pair{&filtered, &got}}) {
+          for (bool found = r->Exec(input); found; found = r->ExecNext()) {
+            for (int n = 0; n < 3; ++n) {
+              *out += std::to_string(r->MatchPos(n)) + "," + std::to_string(r->MatchLen(n)) + " ";
+            }
+          }
+        }
+        EXPECT_EQ(got, expected) << pattern << " separators " << setting.Separators;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace rid
