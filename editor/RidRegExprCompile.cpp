@@ -161,6 +161,7 @@ struct TRidRegExpr::TCompiler {
 
   void LoopForm(int32_t ret, int32_t min, int32_t max, bool lazy) {
     Insert(opLoopEntry, ret, 0);
+    R.FProgHasLoops = true;
     const int32_t loop = EmitNode(lazy ? opLoopLazy : opLoop);
     EmitInt(min);
     EmitInt(max);
@@ -661,6 +662,7 @@ void TRidRegExpr::CompileRegExpr() {
   std::vector<uint8_t> code;
   code.reserve(FExpression.size() * 2 + 16);
   FProgModifiers = FModifiers;
+  FProgHasLoops = false;
   FCompiling = true;
   FCompilerErrorPos = 0;
   int flags = 0;

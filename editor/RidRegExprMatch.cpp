@@ -41,7 +41,11 @@ int32_t FindLiteral(const uint8_t* s, int32_t AFrom, int32_t ALen, const uint8_t
     const void* hit = memchr(s + p + ARare, rare, last - p + 1);
     if (hit == nullptr) return -1;
     p = static_cast<int32_t>(static_cast<const uint8_t*>(hit) - s) - ARare;
-    if (memcmp(s + p, ALit, ALitLen) == 0) return p;
+    // The end bytes first: most false hits fail there without a call.
+    if (s[p] == ALit[0] && s[p + ALitLen - 1] == ALit[ALitLen - 1] &&
+        (ALitLen <= 2 || memcmp(s + p + 1, ALit + 1, ALitLen - 2) == 0)) {
+      return p;
+    }
     ++p;
   }
   return -1;
@@ -241,13 +245,24 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
   int32_t iterStart[kLoopMax + 1];
   int32_t loopIdx = 0;
   std::fill(std::begin(pending), std::end(pending), -1);
-  std::fill(std::begin(counters), std::end(counters), 0);
-  std::fill(std::begin(iterStart), std::end(iterStart), -1);
+  if (FProgHasLoops) {
+    std::fill(std::begin(counters), std::end(counters), 0);
+    std::fill(std::begin(iterStart), std::end(iterStart), -1);
+  }
 
-  std::vector<TFrame>& stack = FStack;
-  stack.clear();
-  auto push = [&stack](int32_t k, int32_t a, int32_t b, int32_t c = 0, int32_t d = 0) {
-    stack.push_back(TFrame{k, a, b, c, d});
+  // The stack keeps its storage across starts and searches; top counts the live frames.
+  std::vector<TFrame>& frames = FStack;
+  if (frames.empty()) frames.resize(64);
+  TFrame* stack = frames.data();
+  size_t top = 0;
+  size_t room = frames.size();
+  auto push = [&](int32_t k, int32_t a, int32_t b, int32_t c = 0, int32_t d = 0) {
+    if (top == room) [[unlikely]] {
+      frames.resize(room * 2);
+      stack = frames.data();
+      room = frames.size();
+    }
+    stack[top++] = TFrame{k, a, b, c, d};
   };
   auto nextOf = [code](int32_t p) {
     const int32_t off = Rd(code, p + 1);
@@ -566,9 +581,8 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
     // Backtrack: undo records are replayed until a choice point resumes the match.
     bool resumed = false;
     while (!resumed) {
-      if (stack.empty()) return false;
-      const TFrame f = stack.back();
-      stack.pop_back();
+      if (top == 0) return false;
+      const TFrame f = stack[--top];
       switch (f.Kind) {
         case fkUndoGroup:
           FStartP[f.A] = f.B;
