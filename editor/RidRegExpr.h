@@ -221,8 +221,8 @@ class TRidRegExpr : public TObject {
   int32_t FRegMustRare = 0;      // offset in that literal of the byte the prefilter looks for
   int32_t FRegStartLitRare = 0;  // the same for the leading literal
   bool FRegMustIsStart = false;  // the required literal is the leading one
-  bool FRegLineAnch = false;
-  bool FProgHasLoops = false;    // the program has counted group loops     // every match begins at a line start ("^" in multi-line mode)
+  bool FRegLineAnch = false;     // every match begins at a line start ("^" in multi-line mode)
+  bool FProgHasLoops = false;    // the program has counted group loops
   std::array<uint8_t, 256> FLineStartAfter{};  // bytes after which a line starts
   std::array<uint8_t, 4> FLineStartBytes{};    // the first of them, for memchr
   int32_t FLineStartByteCount = 0;

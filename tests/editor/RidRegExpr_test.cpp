@@ -376,9 +376,8 @@ TEST(RidRegExpr, StartFiltersFindWhatAnUnfilteredSearchFinds) {
       std::string("#include\n#in\0clude\n#include", 27),
   };
   const char* const patterns[] = {
-      "^\\s*#include", "^", "^$",       "^#?",   "NoSuchIdentifierHere", "Ident\\w*",
-      "//[^\n]*$",     "//",  "include$", "(^)\n", "^(\\s*)(#)",
-      "\\s*#include"};
+      "^\\s*#include", "^",  "^$",       "^#?",   "NoSuchIdentifierHere", "Ident\\w*",
+      "//[^\n]*$",     "//", "include$", "(^)\n", "^(\\s*)(#)",           "\\s*#include"};
   struct TSetting {
     const char* Separators;
     const char* Pair;
