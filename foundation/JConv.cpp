@@ -47,8 +47,8 @@ void Count(size_t* Substituted) {
   if (Substituted) ++*Substituted;
 }
 
-std::string Utf16Bytes(std::string_view S, bool BigEndian) {
-  const std::u16string wide = MultiByteToWideChar(CP_ACP, S);
+std::string Utf16Bytes(std::string_view S, bool BigEndian, size_t* Invalid = nullptr) {
+  const std::u16string wide = MultiByteToWideChar(CP_ACP, S, Invalid);
   std::string out(2 + wide.size() * 2, '\0');
   out[0] = BigEndian ? '\xFE' : '\xFF';
   out[1] = BigEndian ? '\xFF' : '\xFE';
@@ -319,7 +319,9 @@ std::string Utf8BomToSjis(std::string_view S, size_t* Substituted) {
   return Utf8ToSjis(S, Substituted);
 }
 
-std::string SjisToUtf8Bom(std::string_view S) { return "\xEF\xBB\xBF" + SjisToUtf8(S); }
+std::string SjisToUtf8Bom(std::string_view S, size_t* Invalid) {
+  return "\xEF\xBB\xBF" + SjisToUtf8(S, Invalid);
+}
 
 std::string Utf16ToSjis(std::string_view Bytes, bool BigEndian, size_t* Substituted) {
   const size_t units = Bytes.size() / 2;
@@ -337,8 +339,12 @@ std::string Utf16ToSjis(std::string_view Bytes, bool BigEndian, size_t* Substitu
   return out;
 }
 
-std::string ConvertToUtf16LE(std::string_view S) { return Utf16Bytes(S, false); }
-std::string ConvertToUtf16BE(std::string_view S) { return Utf16Bytes(S, true); }
+std::string ConvertToUtf16LE(std::string_view S, size_t* Invalid) {
+  return Utf16Bytes(S, false, Invalid);
+}
+std::string ConvertToUtf16BE(std::string_view S, size_t* Invalid) {
+  return Utf16Bytes(S, true, Invalid);
+}
 
 void WriteTextUtf16LE(TMemoryStream* Stream, std::string_view S) {
   WriteTextUtf16(Stream, S, false);

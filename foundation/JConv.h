@@ -52,17 +52,19 @@ std::string SjisToJis(std::string_view S);
 std::string EucToSjis(std::string_view S, size_t* Substituted = nullptr);
 // Lead bytes EB-FC (user-defined and IBM extension characters) have no EUC-JP form: '?'.
 std::string SjisToEuc(std::string_view S, size_t* Substituted = nullptr);
-// Utf8ToSjis (S, Substituted) and SjisToUtf8 (S) are the platform's (platform/Locale.h): the
-// whole text is converted, a zero byte included; a malformed sequence becomes '?' and counts.
+// Utf8ToSjis (S, Substituted) and SjisToUtf8 (S, Invalid) are the platform's
+// (platform/Locale.h): the whole text is converted, a zero byte included; a malformed UTF-8
+// sequence becomes '?' and counts in Substituted. In the other direction, *Invalid (when
+// given) counts the Shift-JIS byte sequences that form no character and are written as ・.
 std::string Utf8BomToSjis(std::string_view S, size_t* Substituted = nullptr);
-std::string SjisToUtf8Bom(std::string_view S);
+std::string SjisToUtf8Bom(std::string_view S, size_t* Invalid = nullptr);
 
 // UTF-16 code units (without a mark) to Shift-JIS; every unit counts, zero units included, and a
 // dangling odd byte becomes one '?'.
 std::string Utf16ToSjis(std::string_view Bytes, bool BigEndian, size_t* Substituted = nullptr);
 // The mark and the UTF-16 form of S.
-std::string ConvertToUtf16LE(std::string_view S);
-std::string ConvertToUtf16BE(std::string_view S);
+std::string ConvertToUtf16LE(std::string_view S, size_t* Invalid = nullptr);
+std::string ConvertToUtf16BE(std::string_view S, size_t* Invalid = nullptr);
 // Put the mark and the UTF-16 form of S into Stream; a missing stream raises.
 void WriteTextUtf16LE(TMemoryStream* Stream, std::string_view S);
 void WriteTextUtf16BE(TMemoryStream* Stream, std::string_view S);

@@ -348,7 +348,7 @@ void FoldBuffer(char* Text, size_t Length) {
 
 // ---------------------------------------------------------------------------------------------
 
-std::u16string MultiByteToWideChar(uint32_t CodePage, std::string_view Text) {
+std::u16string MultiByteToWideChar(uint32_t CodePage, std::string_view Text, size_t* Invalid) {
   std::u16string out;
   out.reserve(Text.size());
   if (IsUtf8CodePage(CodePage)) {
@@ -365,7 +365,12 @@ std::u16string MultiByteToWideChar(uint32_t CodePage, std::string_view Text) {
     // One unit per byte at most: write in place, then trim.
     out.resize(Text.size());
     char16_t* o = out.data();
-    DecodeSjis(Tables(), Text, [&](char16_t c, size_t, size_t, bool) { *o++ = c; });
+    size_t invalid = 0;
+    DecodeSjis(Tables(), Text, [&](char16_t c, size_t, size_t, bool valid) {
+      *o++ = c;
+      invalid += !valid;
+    });
+    if (Invalid) *Invalid += invalid;
     out.resize(static_cast<size_t>(o - out.data()));
   }
   return out;
@@ -432,13 +437,13 @@ std::string WideCharToMultiByte(uint32_t CodePage, std::u16string_view Text, siz
   return IsUtf8CodePage(CodePage) ? WideToUtf8(Text) : WideToSjis(Text, UsedDefault);
 }
 
-std::string SjisToUtf8(std::string_view Sjis) {
+std::string SjisToUtf8(std::string_view Sjis, size_t* Invalid) {
   const SjisTables& t = Tables();
   std::string out(Sjis.size() * 3, '\0');
   char* o = out.data();
   const auto* p = reinterpret_cast<const uint8_t*>(Sjis.data());
   const size_t n = Sjis.size();
-  size_t i = 0;
+  size_t i = 0, invalid = 0;
   while (i < n) {
     const uint8_t b = p[i];
     if (b < 0x80) {
@@ -449,13 +454,16 @@ std::string SjisToUtf8(std::string_view Sjis) {
       ++i;
     } else if (i + 1 < n && IsDBCSTrailByte(p[i + 1])) {
       const char16_t c = t.Pair[b << 8 | p[i + 1]];
+      invalid += c == 0;
       o = PutUtf8(o, c ? c : kSjisDefault);
       i += 2;
     } else {
+      ++invalid;
       o = PutUtf8(o, kSjisDefault);
       ++i;
     }
   }
+  if (Invalid) *Invalid += invalid;
   out.resize(o - out.data());
   return out;
 }

@@ -30,8 +30,10 @@ constexpr bool IsDBCSTrailByte(uint8_t B) {
 // surrogate pair. 932 as Windows reads it: 0x5C and 0x7E are ASCII, 0x80 is U+0080, 0xA0 U+F8F0,
 // 0xFD-0xFF U+F8F1-U+F8F3, F040-F9FC U+E000-U+E757; a lead byte followed by a trail byte that
 // makes no character gives one U+30FB for both bytes, a lead byte followed by anything else (or
-// nothing) one U+30FB for itself.
-std::u16string MultiByteToWideChar(uint32_t CodePage, std::string_view Text);
+// nothing) one U+30FB for itself. *Invalid (when given) counts those U+30FB of 932 text, so a
+// caller can warn before writing a file that would lose the stray bytes.
+std::u16string MultiByteToWideChar(uint32_t CodePage, std::string_view Text,
+                                   size_t* Invalid = nullptr);
 // UTF-16 to CodePage; a character with no form there becomes '?', and *UsedDefault (when
 // given) counts the substitutions. 932 has no best fit (U+00A5 gives '?'); a surrogate pair is
 // one '?', a lone surrogate too (U+FFFD in UTF-8). A character with several 932 codes gets the
@@ -42,7 +44,7 @@ std::string WideCharToMultiByte(uint32_t CodePage, std::u16string_view Text,
 
 // Direct 932 <-> UTF-8 (the drawing and clipboard roads), with the same rules as above; the
 // whole length is converted, zero bytes included.
-std::string SjisToUtf8(std::string_view Sjis);
+std::string SjisToUtf8(std::string_view Sjis, size_t* Invalid = nullptr);
 std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault = nullptr);
 
 // LCMapStringA flags.

@@ -187,6 +187,17 @@ TEST(JConv, Utf8KeepsTheWholeText) {
   EXPECT_EQ(SjisToUtf8Bom("\xB1"), "\xEF\xBB\xBF\xEF\xBD\xB1");
 }
 
+TEST(JConv, SavingFormsCountShiftJisBytesThatFormNoCharacter) {
+  const std::string stray = "a\x81 \x85\x40\x82\xA0";  // a lone lead, an unassigned pair
+  size_t utf8 = 0, le = 0, be = 0;
+  SjisToUtf8Bom(stray, &utf8);
+  ConvertToUtf16LE(stray, &le);
+  ConvertToUtf16BE(stray, &be);
+  EXPECT_EQ(utf8, 2u);
+  EXPECT_EQ(le, 2u);
+  EXPECT_EQ(be, 2u);
+}
+
 TEST(JConv, Utf16FilesKeepZeroUnitsAndRaiseOnBadStreams) {
   test::TempDir dir;
   const std::string text = std::string("a\0\x82\xA0\r\n", 6);

@@ -147,6 +147,19 @@ TEST(Locale, BadShiftJisGivesTheWindowsDefaultCharacter) {
   EXPECT_EQ(Wide("\x82\xA0\x81"), u"\u3042\u30FB");
 }
 
+TEST(Locale, BadShiftJisIsCountedOnBothRoads) {
+  // Lone lead, bad trail, unassigned pair: three stray sequences; 0x80 and 0xA0 read as
+  // characters of their own and are not counted.
+  const std::string text = std::string("\x81 a\x85\x40\x80\xA0\x82\xA0") + "\x81";
+  size_t wide = 0, utf8 = 0;
+  MultiByteToWideChar(CP_SJIS, text, &wide);
+  SjisToUtf8(text, &utf8);
+  EXPECT_EQ(wide, 3u);
+  EXPECT_EQ(utf8, 3u);
+  SjisToUtf8("\x82\xA0abc", &utf8);  // clean text adds nothing
+  EXPECT_EQ(utf8, 3u);
+}
+
 TEST(Locale, CharactersWithoutShiftJisFormBecomeQuestionMarks) {
   size_t used = 0;
   EXPECT_EQ(Narrow(u"a\u00A5b\u203E\u00A6", &used), "a?b??");  // no best fit
