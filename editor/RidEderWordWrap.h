@@ -47,8 +47,9 @@ class IWordWrapMapper {
 
 // Wraps every line at the window width: a row ends before a break byte found in the last third
 // of the row, else at the full width, never inside a double-byte character, and takes at least
-// one whole character. Keeps the cumulative row count per line and the length of every row and
-// updates both incrementally.
+// one whole character. Keeps the rows in blocks of consecutive lines, each with its lines' row
+// ends and its row lengths, and sums over the blocks in two Fenwick trees: an edit rewrites one
+// block and updates the sums in O(log blocks), whatever the size of the file.
 class TRidWordWrapPlugin : public IWordWrapMapper {
  public:
   // A null editor raises Exception "Owner of TRidWordWrapPlugin must be a TCustomRidEder".
@@ -68,26 +69,64 @@ class TRidWordWrapPlugin : public IWordWrapMapper {
   uint8_t GetMaxRowLength() const { return FMaxRowLength; }
   uint8_t GetMinRowLength() const { return FMinRowLength; }
   int32_t GetLineCount() const { return FLineCount; }
-  // The tables, for inspection: cumulative rows per line and bytes per row.
-  const std::vector<int32_t>& LineOffsets() const { return FLineOffsets; }
-  const std::vector<uint8_t>& RowLengths() const { return FRowLengths; }
+  // The tables, for inspection: cumulative rows per line and bytes per row. Gathered from the
+  // blocks on demand and kept until the next change.
+  const std::vector<int32_t>& LineOffsets() const;
+  const std::vector<uint8_t>& RowLengths() const;
+  // Lines per block, for inspection.
+  std::vector<int32_t> BlockLineCounts() const;
 
  private:
+  struct TRowBlock {
+    std::vector<int32_t> Ends;  // rows from the block start to the end of each line
+    std::vector<uint8_t> Rows;  // bytes per row
+    int32_t LineCount() const { return static_cast<int32_t>(Ends.size()); }
+    int32_t RowCount() const { return Ends.empty() ? 0 : Ends.back(); }
+  };
+  // Prefix sums over the blocks; every entry is positive.
+  class TBlockSums {
+   public:
+    void Build(const std::vector<TRowBlock>& ABlocks, bool ARows);
+    void Add(int32_t AIndex, int32_t ADelta);
+    // The sum of entries 0 .. AIndex - 1.
+    int32_t Before(int32_t AIndex) const;
+    // The entry holding unit AAt (0-based, below the total) and the sum before it.
+    int32_t Find(int32_t AAt, int32_t& ABefore) const;
+
+   private:
+    std::vector<int32_t> FTree;  // 1-based Fenwick tree
+    int32_t FTop = 0;            // highest power of two not above the entry count
+  };
+
   void Clear();
+  void Changed();
   void WrapLines();
   // Appends the rows of one expanded line to ARows.
   void WrapLine(const std::string& ALine, std::vector<uint8_t>& ARows) const;
-  // Rewraps lines AIndex .. AIndex + ACount - 1 in place; returns the change in rows.
-  int32_t ReWrapLines(int32_t AIndex, int32_t ACount);
-  int32_t RowsBefore(int32_t ALine) const { return ALine > 0 ? FLineOffsets[ALine - 1] : 0; }
+  // The block holding line ALine and the line's index in it; ALine == FLineCount gives the end
+  // of the last block.
+  int32_t FindLine(int32_t ALine, int32_t& ALocal) const;
+  // Rewraps lines ALocal .. ALocal + ACount - 1 of block ABlock, whose first line is buffer line
+  // AFirstLine, in place; returns the change in rows.
+  int32_t ReWrapLines(int32_t ABlock, int32_t AFirstLine, int32_t ALocal, int32_t ACount);
+  // Splits a block grown too large, or merges a small one into a neighbour; returns whether the
+  // blocks changed.
+  bool Balance(int32_t ABlock);
+  void RebuildSums();
 
   IRidWordWrapEditor* FEditor;  // not owned: the editor owns the plugin
-  std::vector<int32_t> FLineOffsets;
-  std::vector<uint8_t> FRowLengths;
+  std::vector<TRowBlock> FBlocks;
+  TBlockSums FLineSums;
+  TBlockSums FRowSums;
   int32_t FLineCount = 0;
+  int32_t FRowCount = 0;
   uint8_t FMaxRowLength = 0;
   uint8_t FMinRowLength = 0;
   TRidCharSet FBreakChars;
+  std::vector<uint8_t> FScratch;  // rows of a rewrap, kept for its storage
+  mutable std::vector<int32_t> FLineOffsets;
+  mutable std::vector<uint8_t> FRowLengths;
+  mutable bool FTablesValid = false;
 };
 
 }  // namespace rid

@@ -244,6 +244,113 @@ TEST(WordWrap, IncrementalTablesEqualAFullRewrap) {
   }
 }
 
+// The incremental tables equal a full rewrap, the lookups agree with them in every row, and the
+// blocks cover the lines without an empty one.
+void ExpectSameAsFullRewrap(TLinesEditor& Ed, TRidWordWrapPlugin& Wrap, const std::string& What) {
+  TRidWordWrapPlugin full(&Ed);
+  ASSERT_EQ(Wrap.GetLineCount(), Ed.Lines.GetCount()) << What;
+  ASSERT_EQ(Wrap.LineOffsets(), full.LineOffsets()) << What;
+  ASSERT_EQ(Wrap.RowLengths(), full.RowLengths()) << What;
+  ASSERT_EQ(Wrap.RowCount(), static_cast<int>(full.RowLengths().size())) << What;
+  int lines = 0;
+  for (int n : Wrap.BlockLineCounts()) {
+    EXPECT_GT(n, 0) << What;
+    lines += n;
+  }
+  EXPECT_EQ(lines, Ed.Lines.GetCount()) << What;
+  const std::vector<int32_t> offsets = Wrap.LineOffsets();
+  const std::vector<uint8_t> lengths = Wrap.RowLengths();
+  for (int i = 0, row = 0; i < static_cast<int>(offsets.size()); ++i) {
+    ASSERT_EQ(Wrap.BufferToDisplayPos({1, i + 1}), (TDisplayCoord{1, row + 1})) << What << i;
+    for (; row < offsets[i]; ++row) {
+      ASSERT_EQ(Wrap.GetRowLength(row + 1), lengths[row]) << What << " row " << row;
+      ASSERT_EQ(Wrap.DisplayToBufferPos({1, row + 1}).Line, i + 1) << What << " row " << row;
+    }
+  }
+}
+
+TEST(WordWrap, EditsAcrossBlockBoundariesKeepTheTables) {
+  std::mt19937 rng(21);
+  TLinesEditor ed;
+  ed.Chars = 7;
+  TRidWordWrapPlugin wrap(&ed);
+  ed.Wrap = &wrap;
+  auto check = [&](const std::string& What, int RowsBefore) {
+    EXPECT_EQ(wrap.RowCount() - RowsBefore, ed.Delta) << What << ": reported row change";
+    ExpectSameAsFullRewrap(ed, wrap, What);
+    ed.Delta = 0;
+  };
+  auto fill = [&](int At, int Count) {
+    const int before = wrap.RowCount();
+    ed.Lines.InsertLines(At, Count);
+    for (int i = At; i < At + Count; ++i) ed.Lines.Put(i, RandomText(rng));
+    check("insert " + std::to_string(Count) + " at " + std::to_string(At), before);
+  };
+  auto erase = [&](int At, int Count) {
+    const int before = wrap.RowCount();
+    ed.Lines.DeleteLines(At, Count);
+    check("delete " + std::to_string(Count) + " at " + std::to_string(At), before);
+  };
+
+  // Shorter than a block, then many blocks, each line typed on its own.
+  fill(0, 10);
+  EXPECT_EQ(wrap.BlockLineCounts().size(), 1u);
+  const int rows = wrap.RowCount();
+  for (int i = 0; i < 1500; ++i)
+    ed.Lines.Insert(static_cast<int32_t>(rng() % (ed.Lines.GetCount() + 1)), RandomText(rng));
+  check("typed lines", rows);
+  const size_t blocks = wrap.BlockLineCounts().size();
+  EXPECT_GT(blocks, 3u);
+
+  // Cuts and pastes that end inside blocks, at their edges and past several whole blocks.
+  std::vector<int> counts = wrap.BlockLineCounts();
+  const int edge = counts[0] + counts[1];  // the first line of the third block
+  erase(edge - 1, 2);
+  erase(edge - 1, 1);
+  erase(0, counts[0]);
+  erase(5, 700);
+  fill(3, 1200);
+  fill(ed.Lines.GetCount(), 600);  // at the end
+
+  // Lines replaced over a stretch of blocks, growing and shrinking the rows.
+  for (int len : {60, 0, 3}) {
+    const int before = wrap.RowCount();
+    ed.Wrap = nullptr;
+    for (int i = 100; i < 1300; ++i) ed.Lines.Put(i, std::string(len, 'x'));
+    ed.Wrap = &wrap;
+    ed.Delta = wrap.LinesPutted(100, 1200);
+    check("replace with " + std::to_string(len) + " bytes", before);
+  }
+
+  // A line of more rows than a block holds, and its neighbours edited.
+  const int big = 200;
+  {
+    const int before = wrap.RowCount();
+    ed.Lines.Put(big, std::string(70000, 'y'));
+    check("long line", before);
+  }
+  fill(big, 1);
+  fill(big + 2, 1);
+  erase(big - 1, 1);
+  erase(big + 1, 1);
+  {
+    const int before = wrap.RowCount();
+    ed.Lines.Put(big, "short");
+    check("long line shortened", before);
+  }
+
+  // Down to one line, nothing, and back.
+  erase(1, ed.Lines.GetCount() - 1);
+  EXPECT_EQ(wrap.BlockLineCounts().size(), 1u);
+  erase(0, 1);
+  EXPECT_EQ(wrap.RowCount(), 0);
+  EXPECT_TRUE(wrap.BlockLineCounts().empty());
+  fill(0, 3);
+  fill(0, 2000);
+  erase(0, ed.Lines.GetCount());
+  ed.Wrap = nullptr;
+}
+
 TEST(WordWrap, AsciiLinesWithoutBreaksWrapAsFold) {
   RID_REQUIRE_TOOL("fold");
   std::mt19937 rng(3);
