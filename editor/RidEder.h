@@ -519,6 +519,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   // byte past the character.
   void KeepSelectionOffTrailBytes(bool AllModes, bool Caret = true);
   // Replaces the selection by Value in Mode, recording items that undo it exactly.
+  bool ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into, int32_t Number);
   void ReplaceSelectionRecorded(TRidSelectionMode Mode, std::string_view Value,
                                 TRidChangeReason InsertReason);
   // Selection and caret as given, keeping the active selection mode.
@@ -526,6 +527,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   TBufferCoord FLastInsertEnd{1, 1};  // where the last insertion ended
   int32_t FReplayNumber = 0;          // change number of the step being replayed
   void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);
+  // Where a dragged or released thumb of a bar of Max positions points.
+  int32_t ThumbPosition(int32_t Bar, int32_t Code, const TMessage& Msg, int32_t Max);
   void SetTextOffsetFromLeftChar();
 
   // painting

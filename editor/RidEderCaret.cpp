@@ -544,17 +544,28 @@ int32_t TCustomRidEder::HorizontalScrollMax() {
   return std::max(FLines->GetLengthOfLongestLine(), 1);
 }
 
+// Bars longer than this are scaled to it, both when set and when a dragged thumb is read back.
+constexpr int32_t kScrollScale = 32767;
+
+int32_t TCustomRidEder::ThumbPosition(int32_t Bar, int32_t Code, const TMessage& Msg, int32_t Max) {
+  TScrollInfo si;
+  si.fMask = SIF_TRACKPOS;
+  GetScrollInfo(Bar, si);
+  const int32_t pos = Code == SB_THUMBTRACK ? si.nTrackPos : static_cast<int32_t>(Msg.WParam >> 16);
+  return Max > kScrollScale ? MulDiv(Max, pos, kScrollScale) : pos;
+}
+
 void TCustomRidEder::UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos,
                                         bool Hidden) {
   TScrollInfo si;
   si.fMask = SIF_ALL;
   if (!FOptions.Contains(eoHideShowScrollbars)) si.fMask |= SIF_DISABLENOSCROLL;
-  bool scaled = Max > 32767;
+  bool scaled = Max > kScrollScale;
   if (scaled) {
     si.nMin = 0;
-    si.nMax = 32767;
-    si.nPage = static_cast<uint32_t>(std::max(MulDiv(32767, Page, Max), 0));
-    si.nPos = MulDiv(32767, Pos, Max);
+    si.nMax = kScrollScale;
+    si.nPage = static_cast<uint32_t>(std::max(MulDiv(kScrollScale, Page, Max), 0));
+    si.nPos = MulDiv(kScrollScale, Pos, Max);
   } else {
     si.nMin = 1;
     si.nMax = Max;
@@ -655,12 +666,7 @@ void TCustomRidEder::WMHScroll(TMessage& Msg) {
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK: {
       FIsScrolling = true;
-      TScrollInfo si;
-      si.fMask = SIF_TRACKPOS;
-      GetScrollInfo(SB_HORZ, si);
-      int32_t pos = code == SB_THUMBTRACK ? si.nTrackPos : static_cast<int32_t>(Msg.WParam >> 16);
-      int32_t m = HorizontalScrollMax();
-      SetLeftChar(m > 32767 ? MulDiv(m, pos, 32767) : pos);
+      SetLeftChar(ThumbPosition(SB_HORZ, code, Msg, HorizontalScrollMax()));
       break;
     }
     case SB_LEFT:
@@ -697,13 +703,8 @@ void TCustomRidEder::WMVScroll(TMessage& Msg) {
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK: {
       FIsScrolling = true;
-      TScrollInfo si;
-      si.fMask = SIF_TRACKPOS;
-      GetScrollInfo(SB_VERT, si);
-      int32_t pos = code == SB_THUMBTRACK ? si.nTrackPos : static_cast<int32_t>(Msg.WParam >> 16);
       // Scaled back with the same maximum the bar was given, so a drag lands where it shows.
-      int32_t m = VerticalScrollMax();
-      SetTopLine(m > 32767 ? MulDiv(m, pos, 32767) : pos);
+      SetTopLine(ThumbPosition(SB_VERT, code, Msg, VerticalScrollMax()));
       if (FOptions.Contains(eoShowScrollHint)) ShowScrollHint();
       break;
     }
