@@ -118,6 +118,29 @@ void TCustomRidEder::Redo() {
   if (MoveGroupBreak(*FRedoList, *FUndoList)) UpdateModifiedStatus();
 }
 
+// The steps that only move the caret or the selection replay alike in both directions; true
+// when Item was one of them, recorded into Into for the way back.
+bool TCustomRidEder::ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into,
+                                        int32_t Number) {
+  const TBufferCoord start = Item.FChangeStartPos, end = Item.FChangeEndPos;
+  switch (Item.FChangeReason) {
+    case urCaret:
+      Record(Into, urCaret, GetCaretXY(), GetCaretXY(), "", FActiveSelectionMode, Number);
+      InternalSetCaretXY(start);
+      return true;
+    case urSelection:
+      Record(Into, urSelection, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode, Number);
+      SetSelectionRaw(start, end, GetCaretXY());
+      return true;
+    case urIndent:
+      SetSelectionRaw(start, end, end);
+      Record(Into, urIndent, start, end, Item.FChangeStr, Item.FChangeSelMode, Number);
+      return true;
+    default:
+      return false;
+  }
+}
+
 void TCustomRidEder::UndoItem() {
   std::unique_ptr<TRidEderUndoItem> item = FUndoList->PopItem();
   if (!item) return;
@@ -167,15 +190,8 @@ void TCustomRidEder::UndoItem() {
     }
     FBlockBegin = FBlockEnd = GetCaretXY();
     Record(*FRedoList, reason, start, end, "", mode, number);
-  } else if (reason == urCaret) {
-    Record(*FRedoList, reason, GetCaretXY(), GetCaretXY(), "", FActiveSelectionMode, number);
-    InternalSetCaretXY(start);
-  } else if (reason == urSelection) {
-    Record(*FRedoList, reason, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode, number);
-    SetSelectionRaw(start, end, GetCaretXY());
-  } else if (reason == urIndent) {
-    SetSelectionRaw(start, end, end);
-    Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number);
+  } else if (ReplayPositionStep(*item, *FRedoList, number)) {
+    // only the caret or the selection moved
   } else if (reason == urUnindent) {
     const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
     InsertBlock({c, start.Line}, {c, end.Line}, item->FChangeStr, false);
@@ -224,15 +240,8 @@ void TCustomRidEder::RedoItem() {
     Record(*FUndoList, urLineBreak, start, start, right, mode, number);
     InternalSetCaretXY({1, start.Line + 1});
     FBlockBegin = FBlockEnd = GetCaretXY();
-  } else if (reason == urCaret) {
-    Record(*FUndoList, reason, GetCaretXY(), GetCaretXY(), "", FActiveSelectionMode, number);
-    InternalSetCaretXY(start);
-  } else if (reason == urSelection) {
-    Record(*FUndoList, reason, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode, number);
-    SetSelectionRaw(start, end, GetCaretXY());
-  } else if (reason == urIndent) {
-    SetSelectionRaw(start, end, end);
-    Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number);
+  } else if (ReplayPositionStep(*item, *FUndoList, number)) {
+    // only the caret or the selection moved
   } else if (reason == urUnindent) {
     const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
     std::string_view text = item->FChangeStr;
