@@ -3,11 +3,8 @@
 #include <QResizeEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
-#include "foundation/JCode.h"
 #include "foundation/JConv.h"
 #include "highlighters/RidHighlighterPerl.h"
 #include "platform/Locale.h"
@@ -89,40 +86,13 @@ print "</body></html>\n";
 
 }  // namespace
 
-std::string BytesToSjis(const std::string& Bytes) {
-  switch (DetectCharCode(Bytes)) {
-    case jcJisB:
-    case jcJisAt:
-      return JisToSjis(Bytes);
-    case jcEuc:
-      return EucToSjis(Bytes);
-    case jcUtf8Bom:
-      return Utf8BomToSjis(Bytes);
-    case jcUtf8:
-      return Utf8ToSjis(Bytes);
-    case jcUtf16LE:
-      return Utf16ToSjis(std::string_view(Bytes).substr(2), false);
-    case jcUtf16BE:
-      return Utf16ToSjis(std::string_view(Bytes).substr(2), true);
-    default:
-      return Bytes;
-  }
-}
-
-bool IsPerlFileName(const std::string& FileName) {
-  std::string ext = std::filesystem::path(FileName).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext == ".pl" || ext == ".pm" || ext == ".cgi";
-}
-
 std::string SampleScript() { return Utf8ToSjis(SampleUtf8); }
 
 TEderWindow::TEderWindow(const std::vector<std::string>& Files) {
   if (Files.empty()) {
-    AddPage({}, SampleScript(), true);
+    AddPage(NewPage({}, SampleScript(), std::make_unique<TRidPerlRid>(nullptr)));
   } else {
-    for (const std::string& f : Files) AddPage(f, BytesToSjis(LoadBytesFromFile(f)), IsPerlFileName(f));
+    for (const std::string& f : Files) AddPage(LoadPage(f));
   }
   if (FPages.size() == 1) {
     setCentralWidget(new TEderHost(FPages[0]->Eder.get(), this));
@@ -149,19 +119,9 @@ TEderWindow::~TEderWindow() {
   }
 }
 
-void TEderWindow::AddPage(const std::string& FileName, const std::string& Sjis, bool Perl) {
-  auto page = std::make_unique<TEderPage>();
-  page->FileName = FileName;
-  page->Eder = std::make_unique<TRidEder>(nullptr);
-  TRidEder& ed = *page->Eder;
-  ed.GetGutter().SetShowLineNumbers(true);
-  ed.GetLines()->LoadFromBytes(Sjis);
-  if (Perl) {
-    page->Highlighter = std::make_unique<TRidPerlRid>(nullptr);
-    ed.SetHighlighter(page->Highlighter.get());
-  }
-  ed.SetModified(false);
-  FPages.push_back(std::move(page));
+void TEderWindow::AddPage(std::unique_ptr<TEderPage> Page) {
+  Page->Eder->GetGutter().SetShowLineNumbers(true);
+  FPages.push_back(std::move(Page));
 }
 
 }  // namespace rid

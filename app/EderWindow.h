@@ -4,23 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "editor/RidEder.h"
+#include "app/EderPage.h"
 
 class QTabWidget;
 
 namespace rid {
 
-// One opened text: its name, its editor and the highlighter that colours it.
-struct TEderPage {
-  std::string FileName;  // empty for the embedded sample
-  std::unique_ptr<TRidCustomHighlighter> Highlighter;
-  std::unique_ptr<TRidEder> Eder;
-};
-
-// Shift-JIS text of a file's bytes, whatever Japanese code they are in.
-std::string BytesToSjis(const std::string& Bytes);
-// Whether a file name gets the Perl colours (until highlighters are chosen by extension).
-bool IsPerlFileName(const std::string& FileName);
 // The Perl CGI script shown when no file is given, in Shift-JIS.
 std::string SampleScript();
 
@@ -35,7 +24,7 @@ class TEderWindow : public QMainWindow {
   QTabWidget* Tabs() const { return FTabs; }
 
  private:
-  void AddPage(const std::string& FileName, const std::string& Sjis, bool Perl);
+  void AddPage(std::unique_ptr<TEderPage> Page);
 
   std::vector<std::unique_ptr<TEderPage>> FPages;
   QTabWidget* FTabs = nullptr;

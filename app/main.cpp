@@ -5,15 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/EderWindow.h"
 
 // rideder [FILE...]: one editor per file, or the sample script without files.
+// rideder --MODE TARGET [OPTIONS] FILE: a command-line mode, no window.
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
     std::puts("rideder 0.1");
     return 0;
   }
-  QApplication app(argc, argv);
+  if (rid::IsCliCommand({argv + 1, argv + argc})) return rid::RunCommandLine(argc, argv);
+  QApplication app(argc, argv);  // takes its own options out of argv
   std::vector<std::string> files(argv + 1, argv + argc);
   try {
     rid::TEderWindow window(files);

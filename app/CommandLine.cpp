@@ -1,0 +1,253 @@
+#include "app/CommandLine.h"
+
+#include <QApplication>
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/Locale.h"
+
+namespace rid {
+
+namespace {
+
+const std::vector<TCliOption> SharedOptions = {
+    {"--title", "TEXT"},
+    {"--font", "NAME:POINTS"},
+    {"--attr", "'NAME:FG:BG:STYLES'"},
+};
+
+const TCliOption* FindOption(const TCliMode& Mode, std::string_view Name) {
+  for (const auto* list : {&SharedOptions, &Mode.Options}) {
+    for (const TCliOption& o : *list) {
+      if (o.Name == Name) return &o;
+    }
+  }
+  return nullptr;
+}
+
+bool IsOptionLike(std::string_view Arg) { return Arg.size() > 2 && Arg.starts_with("--"); }
+
+// A usage error quoting the value at fault.
+[[noreturn]] void Bad(std::string_view What, std::string_view Value) {
+  throw ECliUsage(std::string(What) + ": \"" + std::string(Value) + "\"");
+}
+
+bool ParseInt(std::string_view Text, int32_t& Value) {
+  if (Text.starts_with('+')) Text.remove_prefix(1);
+  const auto [end, ec] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+  return ec == std::errc() && end == Text.data() + Text.size() && !Text.empty();
+}
+
+// "#RRGGBB" as a colour; empty for none.
+TColor ParseColor(std::string_view Text, std::string_view Spec) {
+  if (Text.empty()) return clNone;
+  uint32_t rgb = 0;
+  const char* first = Text.data() + 1;
+  const char* last = Text.data() + Text.size();
+  const auto [end, ec] = std::from_chars(first, last, rgb, 16);
+  if (Text.size() != 7 || Text[0] != '#' || ec != std::errc() || end != last) {
+    Bad("--attr colour is not #RRGGBB", Spec);
+  }
+  return static_cast<TColor>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF));
+}
+
+constexpr std::pair<char, TFontStyle> StyleLetters[] = {
+    {'b', fsBold}, {'i', fsItalic}, {'u', fsUnderline}, {'s', fsStrikeOut}};
+
+TFontStyles ParseStyles(std::string_view Text, std::string_view Spec) {
+  TFontStyles styles;
+  for (char c : Text) {
+    const auto* s = std::find_if(std::begin(StyleLetters), std::end(StyleLetters),
+                                 [c](const auto& l) { return l.first == c; });
+    if (s == std::end(StyleLetters)) Bad("--attr styles are letters of \"bius\"", Spec);
+    styles.Include(s->second);
+  }
+  return styles;
+}
+
+// Cuts Text at its last Count colons (a name may hold colons itself): Count + 1 pieces.
+std::vector<std::string_view> SplitFromRight(std::string_view Text, size_t Count) {
+  std::vector<std::string_view> parts(Count + 1);
+  for (size_t i = Count; i > 0; --i) {
+    const size_t colon = Text.rfind(':');
+    if (colon == std::string_view::npos) return {};
+    parts[i] = Text.substr(colon + 1);
+    Text = Text.substr(0, colon);
+  }
+  parts[0] = Text;
+  return parts;
+}
+
+TRidHighlighterAttributes* FindAttribute(TRidCustomHighlighter* Highlighter,
+                                         std::string_view Name) {
+  if (!Highlighter) return nullptr;
+  for (int32_t i = 0; i < Highlighter->GetAttribCount(); ++i) {
+    TRidHighlighterAttributes* a = Highlighter->GetAttribute(i);
+    if (a && AnsiSameText(a->GetName(), Name)) return a;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool TCliArgs::Has(std::string_view Name) const {
+  return std::any_of(FItems.begin(), FItems.end(), [&](const auto& i) { return i.first == Name; });
+}
+
+std::string TCliArgs::Value(std::string_view Name, std::string_view Default) const {
+  for (auto i = FItems.rbegin(); i != FItems.rend(); ++i) {
+    if (i->first == Name) return i->second;
+  }
+  return std::string(Default);
+}
+
+std::vector<std::string> TCliArgs::Values(std::string_view Name) const {
+  std::vector<std::string> values;
+  for (const auto& i : FItems) {
+    if (i.first == Name) values.push_back(i.second);
+  }
+  return values;
+}
+
+int32_t TCliArgs::Int(std::string_view Name, int32_t Default, int32_t Min, int32_t Max) const {
+  if (!Has(Name)) return Default;
+  const std::string text = Value(Name);
+  int32_t value = 0;
+  if (!ParseInt(text, value) || value < Min || value > Max) {
+    Bad(std::string(Name) + " takes a number from " + std::to_string(Min) + " to " +
+            std::to_string(Max),
+        text);
+  }
+  return value;
+}
+
+const std::vector<TCliMode>& CliModes() {
+  static const std::vector<TCliMode> modes = {};
+  return modes;
+}
+
+bool IsCliCommand(const std::vector<std::string>& Args) {
+  return !Args.empty() && IsOptionLike(Args[0]);
+}
+
+TCliArgs ParseCliArgs(const std::vector<std::string>& Args, const std::vector<TCliMode>& Modes) {
+  TCliArgs parsed;
+  if (Args.empty()) throw ECliUsage("no mode given");
+  for (const TCliMode& m : Modes) {
+    if (m.Name == Args[0]) parsed.Mode = &m;
+  }
+  if (!parsed.Mode) Bad("unknown mode", Args[0]);
+  if (Args.size() < 2 || Args[1].empty()) {
+    throw ECliUsage(std::string(Args[0]) + " needs " + std::string(parsed.Mode->Target));
+  }
+  parsed.Target = Args[1];
+  bool optionsEnded = false;
+  bool haveFile = false;
+  for (size_t i = 2; i < Args.size(); ++i) {
+    const std::string& arg = Args[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && IsOptionLike(arg)) {
+      const TCliOption* option = FindOption(*parsed.Mode, arg);
+      if (!option) Bad(std::string(parsed.Mode->Name) + " takes no option", arg);
+      if (option->ValueName.empty()) {
+        parsed.Add(option->Name, {});
+      } else {
+        if (i + 1 >= Args.size()) throw ECliUsage(arg + " needs " + std::string(option->ValueName));
+        parsed.Add(option->Name, Args[++i]);
+      }
+    } else {
+      if (haveFile) Bad("more than one FILE", arg);
+      parsed.File = arg;
+      haveFile = true;
+    }
+  }
+  if (!haveFile || parsed.File.empty()) throw ECliUsage("no FILE given");
+  return parsed;
+}
+
+std::string CliUsage(const std::vector<TCliMode>& Modes) {
+  std::string text = "usage: rideder [FILE...]\n";
+  auto options = [&](const std::vector<TCliOption>& List) {
+    for (const TCliOption& o : List) {
+      text += " [" + std::string(o.Name);
+      if (!o.ValueName.empty()) text += " " + std::string(o.ValueName);
+      text += "]";
+    }
+  };
+  for (const TCliMode& m : Modes) {
+    text += "       rideder " + std::string(m.Name) + " " + std::string(m.Target);
+    options(m.Options);
+    text += " [OPTIONS] FILE\n";
+  }
+  text += "OPTIONS:";
+  options(SharedOptions);
+  return text + "\n";
+}
+
+TCliJob::TCliJob(TCliArgs AArgs) : FArgs(std::move(AArgs)) {
+  if (FArgs.Has("--font")) {
+    const std::string spec = FArgs.Value("--font");
+    const auto parts = SplitFromRight(spec, 1);
+    if (parts.empty() || parts[0].empty() || !ParseInt(parts[1], FFontPoints) || FFontPoints < 1 ||
+        FFontPoints > 1000) {
+      Bad("--font takes NAME:POINTS", spec);
+    }
+    FFontName = Utf8ToSjis(parts[0]);
+  }
+  try {
+    FPage = LoadPage(FArgs.File);
+  } catch (const Exception& e) {
+    throw Exception("cannot read " + FArgs.File + ": " + e.Message);
+  }
+  FTitle = FArgs.Has("--title") ? Utf8ToSjis(FArgs.Value("--title"))
+                                : Utf8ToSjis(std::filesystem::path(FArgs.File).stem().string());
+  ApplyAttributes();
+}
+
+void TCliJob::ApplyAttributes() {
+  for (const std::string& spec : FArgs.Values("--attr")) {
+    const auto parts = SplitFromRight(spec, 3);
+    if (parts.empty()) Bad("--attr takes 'NAME:FG:BG:STYLES'", spec);
+    TRidHighlighterAttributes* attr = FindAttribute(FPage->Highlighter.get(), parts[0]);
+    if (!attr) Bad("--attr names no attribute of the file's highlighter", spec);
+    attr->SetForeground(ParseColor(parts[1], spec));
+    attr->SetBackground(ParseColor(parts[2], spec));
+    attr->SetStyle(ParseStyles(parts[3], spec));
+  }
+}
+
+void TCliJob::ApplyFont(TFont& Font) const {
+  if (FFontName.empty()) return;
+  Font.SetName(FFontName);
+  Font.SetSize(FFontPoints);
+}
+
+int RunCommandLine(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  TCliArgs parsed;
+  try {
+    parsed = ParseCliArgs(args, CliModes());
+  } catch (const ECliUsage& e) {
+    std::fprintf(stderr, "rideder: %s\n%s", e.what(), CliUsage(CliModes()).c_str());
+    return 2;
+  }
+  // No window is ever shown, so no display is needed; the pages come out the same everywhere.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  int qtArgc = 1;  // Qt reads none of our options
+  QApplication app(qtArgc, argv);
+  try {
+    TCliJob job(std::move(parsed));
+    return job.Args().Mode->Run(job);
+  } catch (const ECliUsage& e) {
+    std::fprintf(stderr, "rideder: %s\n", e.what());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "rideder: %s\n", e.what());
+    return 1;
+  }
+}
+
+}  // namespace rid
