@@ -187,7 +187,8 @@ std::string CliUsage(const std::vector<TCliMode>& Modes) {
   return text + "\n";
 }
 
-TCliJob::TCliJob(TCliArgs AArgs) : FArgs(std::move(AArgs)) {
+TCliJob::TCliJob(TCliArgs AArgs)
+    : FArgs(std::move(AArgs)), FHighlighters(std::make_unique<TEderHighlighters>()) {
   if (FArgs.Has("--font")) {
     const std::string spec = FArgs.Value("--font");
     const auto parts = SplitFromRight(spec, 1);
@@ -198,7 +199,7 @@ TCliJob::TCliJob(TCliArgs AArgs) : FArgs(std::move(AArgs)) {
     FFontName = Utf8ToSjis(parts[0]);
   }
   try {
-    FPage = LoadPage(FArgs.File);
+    FPage = LoadPage(FArgs.File, *FHighlighters);
   } catch (const Exception& e) {
     throw Exception("cannot read " + FArgs.File + ": " + e.Message);
   }
@@ -211,7 +212,7 @@ void TCliJob::ApplyAttributes() {
   for (const std::string& spec : FArgs.Values("--attr")) {
     const auto parts = SplitFromRight(spec, 3);
     if (parts.empty()) Bad("--attr takes 'NAME:FG:BG:STYLES'", spec);
-    TRidHighlighterAttributes* attr = FindAttribute(FPage->Highlighter.get(), parts[0]);
+    TRidHighlighterAttributes* attr = FindAttribute(FPage->Highlighter, parts[0]);
     if (!attr) Bad("--attr names no attribute of the file's highlighter", spec);
     attr->SetForeground(ParseColor(parts[1], spec));
     attr->SetBackground(ParseColor(parts[2], spec));

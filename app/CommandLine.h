@@ -88,6 +88,7 @@ class TCliJob {
  private:
   void ApplyAttributes();
   TCliArgs FArgs;
+  std::unique_ptr<TEderHighlighters> FHighlighters;  // outlives the page that uses one
   std::unique_ptr<TEderPage> FPage;
   std::string FTitle;
   std::string FFontName;  // Shift-JIS; empty without --font

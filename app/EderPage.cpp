@@ -1,12 +1,7 @@
 #include "app/EderPage.h"
 
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
-
 #include "foundation/JCode.h"
 #include "foundation/JConv.h"
-#include "highlighters/RidHighlighterPerl.h"
 #include "platform/Locale.h"
 
 namespace rid {
@@ -31,33 +26,22 @@ std::string BytesToSjis(const std::string& Bytes) {
   }
 }
 
-bool IsPerlFileName(const std::string& FileName) {
-  std::string ext = std::filesystem::path(FileName).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext == ".pl" || ext == ".pm" || ext == ".cgi";
-}
-
-std::unique_ptr<TRidCustomHighlighter> HighlighterForFile(const std::string& FileName) {
-  if (IsPerlFileName(FileName)) return std::make_unique<TRidPerlRid>(nullptr);
-  return nullptr;
-}
-
 std::unique_ptr<TEderPage> NewPage(const std::string& FileName, const std::string& Sjis,
-                                   std::unique_ptr<TRidCustomHighlighter> Highlighter) {
+                                   TRidCustomHighlighter* Highlighter) {
   auto page = std::make_unique<TEderPage>();
   page->FileName = FileName;
-  page->Highlighter = std::move(Highlighter);
+  page->Highlighter = Highlighter;
   page->Eder = std::make_unique<TRidEder>(nullptr);
   TRidEder& ed = *page->Eder;
   ed.GetLines()->LoadFromBytes(Sjis);
-  if (page->Highlighter) ed.SetHighlighter(page->Highlighter.get());
+  ed.SetHighlighter(Highlighter);
   ed.SetModified(false);
   return page;
 }
 
-std::unique_ptr<TEderPage> LoadPage(const std::string& FileName) {
-  return NewPage(FileName, BytesToSjis(LoadBytesFromFile(FileName)), HighlighterForFile(FileName));
+std::unique_ptr<TEderPage> LoadPage(const std::string& FileName, TEderHighlighters& Highlighters) {
+  return NewPage(FileName, BytesToSjis(LoadBytesFromFile(FileName)),
+                 Highlighters.ForFileName(FileName));
 }
 
 }  // namespace rid

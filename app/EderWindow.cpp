@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "foundation/JConv.h"
-#include "highlighters/RidHighlighterPerl.h"
 #include "platform/Locale.h"
 #include "platform/WidgetBridge.h"
 
@@ -88,11 +87,12 @@ print "</body></html>\n";
 
 std::string SampleScript() { return Utf8ToSjis(SampleUtf8); }
 
-TEderWindow::TEderWindow(const std::vector<std::string>& Files) {
+TEderWindow::TEderWindow(const std::vector<std::string>& Files)
+    : FHighlighters(std::make_unique<TEderHighlighters>()) {
   if (Files.empty()) {
-    AddPage(NewPage({}, SampleScript(), std::make_unique<TRidPerlRid>(nullptr)));
+    AddPage(NewPage({}, SampleScript(), FHighlighters->ForFileName("sample.cgi")));
   } else {
-    for (const std::string& f : Files) AddPage(LoadPage(f));
+    for (const std::string& f : Files) AddPage(LoadPage(f, *FHighlighters));
   }
   if (FPages.size() == 1) {
     setCentralWidget(new TEderHost(FPages[0]->Eder.get(), this));

@@ -22,10 +22,12 @@ class TEderWindow : public QMainWindow {
   int PageCount() const { return static_cast<int>(FPages.size()); }
   TRidEder& Eder(int Index) { return *FPages.at(Index)->Eder; }
   QTabWidget* Tabs() const { return FTabs; }
+  TEderHighlighters& Highlighters() { return *FHighlighters; }
 
  private:
   void AddPage(std::unique_ptr<TEderPage> Page);
 
+  std::unique_ptr<TEderHighlighters> FHighlighters;  // outlives the pages that use them
   std::vector<std::unique_ptr<TEderPage>> FPages;
   QTabWidget* FTabs = nullptr;
 };

@@ -187,6 +187,59 @@ void TRidScanHighlighter::SpaceProc() {
   }
 }
 
+void TRidScanHighlighter::BlankRunProc() {
+  FTokenKind = FLanguage.SpaceKind;
+  ++FRunPos;
+  while (FRunPos < FLineLen) {
+    const uint8_t b = static_cast<uint8_t>(FLineText[FRunPos]);
+    if (b == 0 || b == 9 || b == 10 || b == 13 || b > 32) break;
+    ++FRunPos;
+  }
+}
+
+void TRidScanHighlighter::RunUntil(const TRidCharSet& AStops) {
+  int32_t i = FRunPos;
+  while (i < FLineLen) {
+    const uint8_t b = static_cast<uint8_t>(FLineText[i]);
+    if (AStops.Contains(b)) break;
+    i += CharLen(i);
+  }
+  FRunPos = i;
+}
+
+bool TRidScanHighlighter::RunToClose(std::string_view AClose, const TRidCharSet& AStops) {
+  const auto first = static_cast<uint8_t>(AClose.front());
+  const auto size = static_cast<int32_t>(AClose.size());
+  while (FRunPos < FLineLen) {
+    const uint8_t b = Cur();
+    if (b == first && FRunPos + size <= FLineLen &&
+        std::string_view(FLineText + FRunPos, size) == AClose) {
+      FRunPos += size;
+      return true;
+    }
+    if (AStops.Contains(b)) return false;
+    StepChar();
+  }
+  return false;
+}
+
+bool TRidScanHighlighter::RunQuoted(uint8_t AQuote, TEscape AEscape, const TRidCharSet& AStops) {
+  while (FRunPos < FLineLen) {
+    const uint8_t b = Cur();
+    if (b == AQuote) {
+      ++FRunPos;
+      return true;
+    }
+    if (AStops.Contains(b)) return false;
+    if (b == '\\' && AEscape == TEscape::esBackslash) {
+      ++FRunPos;
+      if (FRunPos >= FLineLen || AStops.Contains(Cur())) return false;
+    }
+    StepChar();
+  }
+  return false;
+}
+
 void TRidScanHighlighter::UnknownProc() {
   FTokenKind = FLanguage.UnknownKind;
   FRunPos += CharLen(FRunPos);

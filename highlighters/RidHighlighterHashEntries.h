@@ -68,6 +68,15 @@ class TRidHashEntryList {
 
 // ---------------------------------------------------------------------------------------------
 // The scanner kit every language highlighter is built on.
+//
+// A new language plugs in like RidHighlighterPerl: a class derived from TRidScanHighlighter
+// with one constant TRidLanguageSpec (attributes, kinds, filter, sample, identifier bytes), its
+// keywords in highlighters/keywords/<unit>.txt (made into tables by scripts/gen_keywords.py)
+// looked up through a TRidKeywordTable, a TScanTable built from SharedScanTable, and code only
+// for the rules of its own. Runs by character, comments to a closing marker and quoted strings
+// are steps of the kit below, so no language walks a Shift-JIS trail byte as a character.
+// The unit registers its class (RegisterHighlighterClass) as it starts; the program's data
+// module (app/EderHighlighters) then owns one configured instance of it.
 
 // A keyword of a language's data tables with the token kind it gets.
 struct TRidKeyword {
@@ -179,17 +188,22 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
    private:
     std::array<TProc, 256> FProcs{};
   };
+  // How a run of blanks and control bytes goes on: over every such byte, or (HTML, CSS, XML)
+  // over every one but a TAB, which may start a run but never continues one.
+  enum class TBlankRun : uint8_t { brAllControls, brTabStarts };
   // A table with the shared rules: NUL, CR, LF and the blank and control run; every other
   // byte goes to the unknown-character scanner until the language says otherwise.
   template <class T>
-  static constexpr TScanTable<T> SharedScanTable() {
+  static constexpr TScanTable<T> SharedScanTable(TBlankRun ABlanks = TBlankRun::brAllControls) {
     TScanTable<T> t(&TRidScanHighlighter::UnknownProc);
+    typename TScanTable<T>::TProc blank = &TRidScanHighlighter::SpaceProc;
+    if (ABlanks == TBlankRun::brTabStarts) blank = &TRidScanHighlighter::BlankRunProc;
     t.On(0, &TRidScanHighlighter::NullProc);
-    t.OnRange(1, 9, &TRidScanHighlighter::SpaceProc);
+    t.OnRange(1, 9, blank);
     t.On(10, &TRidScanHighlighter::LFProc);
-    t.On(11, &TRidScanHighlighter::SpaceProc).On(12, &TRidScanHighlighter::SpaceProc);
+    t.On(11, blank).On(12, blank);
     t.On(13, &TRidScanHighlighter::CRProc);
-    t.OnRange(14, 32, &TRidScanHighlighter::SpaceProc);
+    t.OnRange(14, 32, blank);
     return t;
   }
 
@@ -207,6 +221,22 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   }
   // NUL, LF or CR: where strings and comments stop.
   static constexpr bool IsLineStop(uint8_t B) { return B == 0 || B == 10 || B == 13; }
+  static constexpr TRidCharSet kLineStops{0, 10, 13};
+  void StepChar() { FRunPos += CharLen(FRunPos); }
+
+  // Runs by character. Each steps from FRunPos over whole characters (a lead byte takes its
+  // trail byte along, whatever its value), so a stop or marker is only ever seen where a
+  // character starts. None goes past the end of the line.
+  //
+  // To the first character that starts with a byte of AStops (not taken).
+  void RunUntil(const TRidCharSet& AStops);
+  // To AClose (taken: true), or to a byte of AStops (not taken: false). Comments use it.
+  bool RunToClose(std::string_view AClose, const TRidCharSet& AStops);
+  // How a quoted run treats a backslash: as any character, or as escaping the one after it.
+  enum class TEscape : uint8_t { esNone, esBackslash };
+  // To the quote AQuote (taken: true), or to a byte of AStops (not taken: false). A backslash
+  // before a stop escapes nothing.
+  bool RunQuoted(uint8_t AQuote, TEscape AEscape, const TRidCharSet& AStops);
   // Moves over the bytes of ASet from FRunPos.
   void SkipSet(const TRidCharSet& ASet) {
     while (FRunPos < FLineLen && ASet.Contains(static_cast<uint8_t>(FLineText[FRunPos]))) ++FRunPos;
@@ -221,8 +251,9 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   void NullProc();  // end of line: the null kind, no advance
   void CRProc();    // CR, or CR LF
   void LFProc();
-  void SpaceProc();    // a blank or control byte and the run of them that follows
-  void UnknownProc();  // one character, two bytes for a lead byte with its trail
+  void SpaceProc();     // a blank or control byte and the run of them that follows
+  void BlankRunProc();  // the same, but the run stops before a TAB
+  void UnknownProc();   // one character, two bytes for a lead byte with its trail
 
   const char* FLineText = "";
   int32_t FLineLen = 0;

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "highlighters/keywords/RidHighlighterPerlKeywords.h"
+
 namespace rid {
 
 namespace {
@@ -65,90 +67,7 @@ constexpr TRidLanguageSpec kLanguage = {
     .UnknownKind = P::tkUnknown,
 };
 
-// clang-format off
-constexpr TRidKeyword kKeywords[] = {
-    {"abs", P::tkKey}, {"accept", P::tkKey}, {"alarm", P::tkKey}, {"atan2", P::tkKey},
-    {"bind", P::tkKey}, {"binmode", P::tkKey}, {"bless", P::tkKey}, {"caller", P::tkKey},
-    {"chdir", P::tkKey}, {"chmod", P::tkKey}, {"chomp", P::tkKey}, {"chop", P::tkKey},
-    {"chown", P::tkKey}, {"chr", P::tkKey}, {"chroot", P::tkKey}, {"close", P::tkKey},
-    {"closedir", P::tkKey}, {"connect", P::tkKey}, {"cos", P::tkKey}, {"crypt", P::tkKey},
-    {"dbmclose", P::tkKey}, {"dbmopen", P::tkKey}, {"defined", P::tkKey}, {"delete", P::tkKey},
-    {"die", P::tkKey}, {"do", P::tkKey}, {"dump", P::tkKey}, {"each", P::tkKey}, {"else", P::tkKey},
-    {"elsif", P::tkKey}, {"endgrent", P::tkKey}, {"endhostent", P::tkKey}, {"endnetent", P::tkKey},
-    {"endprotoent", P::tkKey}, {"endpwent", P::tkKey}, {"endservent", P::tkKey}, {"eof", P::tkKey},
-    {"eval", P::tkKey}, {"exec", P::tkKey}, {"exists", P::tkKey}, {"exit", P::tkKey},
-    {"exp", P::tkKey}, {"fcntl", P::tkKey}, {"fileno", P::tkKey}, {"flock", P::tkKey},
-    {"for", P::tkKey}, {"foreach", P::tkKey}, {"fork", P::tkKey}, {"format", P::tkKey},
-    {"formline", P::tkKey}, {"getc", P::tkKey}, {"getgrent", P::tkKey}, {"getgrgid", P::tkKey},
-    {"getgrnam", P::tkKey}, {"gethostbyaddr", P::tkKey}, {"gethostbyname", P::tkKey},
-    {"gethostent", P::tkKey}, {"getlogin", P::tkKey}, {"getnetbyaddr", P::tkKey},
-    {"getnetbyname", P::tkKey}, {"getnetent", P::tkKey}, {"getpeername", P::tkKey},
-    {"getpgrp", P::tkKey}, {"getppid", P::tkKey}, {"getpriority", P::tkKey},
-    {"getprotobyname", P::tkKey}, {"getprotobynumber", P::tkKey}, {"getprotoent", P::tkKey},
-    {"getpwent", P::tkKey}, {"getpwnam", P::tkKey}, {"getpwuid", P::tkKey},
-    {"getservbyname", P::tkKey}, {"getservbyport", P::tkKey}, {"getservent", P::tkKey},
-    {"getsockname", P::tkKey}, {"getsockopt", P::tkKey}, {"glob", P::tkKey}, {"gmtime", P::tkKey},
-    {"goto", P::tkKey}, {"grep", P::tkKey}, {"hex", P::tkKey}, {"if", P::tkKey},
-    {"import", P::tkKey}, {"index", P::tkKey}, {"int", P::tkKey}, {"ioctl", P::tkKey},
-    {"join", P::tkKey}, {"keys", P::tkKey}, {"kill", P::tkKey}, {"last", P::tkKey},
-    {"lc", P::tkKey}, {"lcfirst", P::tkKey}, {"length", P::tkKey}, {"link", P::tkKey},
-    {"listen", P::tkKey}, {"local", P::tkKey}, {"localtime", P::tkKey}, {"log", P::tkKey},
-    {"lstat", P::tkKey}, {"m", P::tkKey}, {"map", P::tkKey}, {"mkdir", P::tkKey},
-    {"msgctl", P::tkKey}, {"msgget", P::tkKey}, {"msgrcv", P::tkKey}, {"msgsnd", P::tkKey},
-    {"my", P::tkKey}, {"next", P::tkKey}, {"no", P::tkKey}, {"oct", P::tkKey}, {"open", P::tkKey},
-    {"opendir", P::tkKey}, {"ord", P::tkKey}, {"pack", P::tkKey}, {"package", P::tkKey},
-    {"pipe", P::tkKey}, {"pop", P::tkKey}, {"pos", P::tkKey}, {"print", P::tkKey},
-    {"push", P::tkKey}, {"q", P::tkKey}, {"qq", P::tkKey}, {"quotemeta", P::tkKey},
-    {"qw", P::tkKey}, {"qx", P::tkKey}, {"rand", P::tkKey}, {"read", P::tkKey},
-    {"readdir", P::tkKey}, {"readlink", P::tkKey}, {"recv", P::tkKey}, {"redo", P::tkKey},
-    {"ref", P::tkKey}, {"rename", P::tkKey}, {"require", P::tkKey}, {"reset", P::tkKey},
-    {"return", P::tkKey}, {"reverse", P::tkKey}, {"rewinddir", P::tkKey}, {"rindex", P::tkKey},
-    {"rmdir", P::tkKey}, {"scalar", P::tkKey}, {"seek", P::tkKey}, {"seekdir", P::tkKey},
-    {"select", P::tkKey}, {"semctl", P::tkKey}, {"semget", P::tkKey}, {"semop", P::tkKey},
-    {"send", P::tkKey}, {"setgrent", P::tkKey}, {"sethostent", P::tkKey}, {"setnetent", P::tkKey},
-    {"setpgrp", P::tkKey}, {"setpriority", P::tkKey}, {"setprotoent", P::tkKey},
-    {"setpwent", P::tkKey}, {"setservent", P::tkKey}, {"setsockopt", P::tkKey}, {"shift", P::tkKey},
-    {"shmctl", P::tkKey}, {"shmget", P::tkKey}, {"shmread", P::tkKey}, {"shmwrite", P::tkKey},
-    {"shutdown", P::tkKey}, {"sin", P::tkKey}, {"sleep", P::tkKey}, {"socket", P::tkKey},
-    {"socketpair", P::tkKey}, {"sort", P::tkKey}, {"splice", P::tkKey}, {"split", P::tkKey},
-    {"sprintf", P::tkKey}, {"sqrt", P::tkKey}, {"srand", P::tkKey}, {"stat", P::tkKey},
-    {"study", P::tkKey}, {"sub", P::tkKey}, {"substr", P::tkKey}, {"symlink", P::tkKey},
-    {"syscall", P::tkKey}, {"sysread", P::tkKey}, {"system", P::tkKey}, {"syswrite", P::tkKey},
-    {"tell", P::tkKey}, {"telldir", P::tkKey}, {"tie", P::tkKey}, {"time", P::tkKey},
-    {"times", P::tkKey}, {"tr", P::tkKey}, {"truncate", P::tkKey}, {"uc", P::tkKey},
-    {"ucfirst", P::tkKey}, {"umask", P::tkKey}, {"undef", P::tkKey}, {"unless", P::tkKey},
-    {"unlink", P::tkKey}, {"unpack", P::tkKey}, {"unshift", P::tkKey}, {"untie", P::tkKey},
-    {"use", P::tkKey}, {"utime", P::tkKey}, {"values", P::tkKey}, {"vec", P::tkKey},
-    {"wait", P::tkKey}, {"waitpid", P::tkKey}, {"wantarray", P::tkKey}, {"warn", P::tkKey},
-    {"while", P::tkKey}, {"write", P::tkKey}, {"and", P::tkOperator}, {"cmp", P::tkOperator},
-    {"eq", P::tkOperator}, {"ge", P::tkOperator}, {"gt", P::tkOperator}, {"le", P::tkOperator},
-    {"lt", P::tkOperator}, {"ne", P::tkOperator}, {"not", P::tkOperator}, {"or", P::tkOperator},
-    {"xor", P::tkOperator}, {"constant", P::tkPragma}, {"diagnostics", P::tkPragma},
-    {"integer", P::tkPragma}, {"less", P::tkPragma}, {"locale", P::tkPragma},
-    {"sigtrap", P::tkPragma}, {"strict", P::tkPragma}, {"subs", P::tkPragma}, {"vars", P::tkPragma},
-    {"$ACCUMULATOR", P::tkVariable}, {"$ARG", P::tkVariable}, {"$ARGV", P::tkVariable},
-    {"$BASETIME", P::tkVariable}, {"$CHILD_ERROR", P::tkVariable}, {"$DEBUGGING", P::tkVariable},
-    {"$EFFECTIVE_GROUP_ID", P::tkVariable}, {"$EFFECTIVE_USER_ID", P::tkVariable},
-    {"$EGID", P::tkVariable}, {"$ENV", P::tkVariable}, {"$ERRNO", P::tkVariable},
-    {"$EUID", P::tkVariable}, {"$EVAL_ERROR", P::tkVariable}, {"$EXECUTABLE_NAME", P::tkVariable},
-    {"$FORMAT_FORMFEED", P::tkVariable}, {"$FORMAT_LINES_LEFT", P::tkVariable},
-    {"$FORMAT_LINES_PER_PAGE", P::tkVariable}, {"$FORMAT_LINE_BREAK_CHARACTERS", P::tkVariable},
-    {"$FORMAT_NAME", P::tkVariable}, {"$FORMAT_PAGE_NUMBER", P::tkVariable},
-    {"$FORMAT_TOP_NAME", P::tkVariable}, {"$GID", P::tkVariable}, {"$INPLACE_EDIT", P::tkVariable},
-    {"$INPUT_LINE_NUMBER", P::tkVariable}, {"$INPUT_RECORD_SEPARATOR", P::tkVariable},
-    {"$LAST_PAREN_MATCH", P::tkVariable}, {"$LIST_SEPARATOR", P::tkVariable},
-    {"$MATCH", P::tkVariable}, {"$MULTILINE_MATCHING", P::tkVariable}, {"$NR", P::tkVariable},
-    {"$OFMT", P::tkVariable}, {"$ORS", P::tkVariable}, {"$OS_ERROR", P::tkVariable},
-    {"$OUTPUT_AUTOFLUSH", P::tkVariable}, {"$OUTPUT_FIELD_SEPARATOR", P::tkVariable},
-    {"$PERLDB", P::tkVariable}, {"$PERL_VERSION", P::tkVariable}, {"$PID", P::tkVariable},
-    {"$POSTMATCH", P::tkVariable}, {"$PREMATCH", P::tkVariable}, {"$PROCESS_ID", P::tkVariable},
-    {"$PROGRAM_NAME", P::tkVariable}, {"$REAL_GROUP_ID", P::tkVariable},
-    {"$REAL_USER_ID", P::tkVariable}, {"$RS", P::tkVariable}, {"$SIG", P::tkVariable},
-    {"$SUBSCRIPT_SEPARATOR", P::tkVariable}, {"$SUBSEP", P::tkVariable},
-    {"$SYSTEM_FD_MAX", P::tkVariable}, {"$UID", P::tkVariable}, {"$WARNING", P::tkVariable},
-    {"%INC", P::tkVariable}, {"@ARGV", P::tkVariable}, {"@INC", P::tkVariable},
-};
-// clang-format on
+using keywords::RidHighlighterPerl::kKeywords;
 
 // Operator forms by first byte, longest first.
 constexpr std::string_view kOpBang[] = {"!=", "!~", "!"};

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libqscintilla2-qt6-dev libpcre2-dev libonig-dev
   nkf perl coreutils sharutils poppler-utils libxml2-utils
+  python3 python3-doc php-cli php-pear node-acorn libjs-jquery libjs-underscore
 )
 
 missing=()

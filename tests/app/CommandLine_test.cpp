@@ -84,7 +84,7 @@ TEST(CommandLine, LoadsTheFileAsTheWindowDoesAndAppliesTheSharedOptions) {
   EXPECT_EQ(job.Page().Eder->Lines()->Get(0), "# \x93\xfa\x96\x7b");
   EXPECT_EQ(job.Title(), Utf8ToSjis("掲示板.v2"));
   ASSERT_NE(job.Page().Highlighter, nullptr);
-  EXPECT_EQ(job.Page().Eder->GetHighlighter(), job.Page().Highlighter.get());
+  EXPECT_EQ(job.Page().Eder->GetHighlighter(), job.Page().Highlighter);
   TRidHighlighterAttributes* kw = nullptr;
   TRidHighlighterAttributes* comment = nullptr;
   for (int32_t i = 0; i < job.Page().Highlighter->GetAttribCount(); ++i) {

@@ -1,9 +1,14 @@
 #pragma once
-// Properties every highlighter keeps, whatever the language: use CheckConformance from a test
-// of each highlighter with a factory for it, the lines to scan and its start ranges.
+// Properties every highlighter keeps, whatever the language. A new language's test calls
+// CheckConformance with a factory for it, RandomByteLines and ShiftJisLines (with pieces of its
+// syntax) and every range it defines plus one outside them, and CheckInstalledFiles with real
+// files of the language that a Debian package installs (the package goes into
+// scripts/setup-deps.sh).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <random>
@@ -79,10 +84,10 @@ class TCharStarts {
 // Scans one line from ARange and checks the properties of a single line: bounded steps,
 // contiguous non-empty tokens that spell the line, token edges on character starts, copies
 // equal to views, attributes from the highlighter's list. *AEndRange gets the range after;
-// ATokens, when given, the tokens.
+// ATokens, when given, the tokens; ADigest, when given, a hash of their edges and kinds.
 inline void CheckLine(TRidCustomHighlighter& H, std::string_view Line, TRidRange ARange,
-                      TRidRange* AEndRange, int32_t LineNumber,
-                      std::vector<TScannedToken>* ATokens) {
+                      TRidRange* AEndRange, int32_t LineNumber, std::vector<TScannedToken>* ATokens,
+                      uint64_t* ADigest = nullptr) {
   const TExactLine exact(Line);
   const std::string_view line = exact.View();
   TCharStarts starts(line);
@@ -121,6 +126,8 @@ inline void CheckLine(TRidCustomHighlighter& H, std::string_view Line, TRidRange
       break;
     }
     if (ATokens) ATokens->push_back({std::string(view), pos, H.GetTokenKind()});
+    if (ADigest)
+      *ADigest = (*ADigest * 1000003u) ^ (uint64_t(pos) << 32 | uint64_t(H.GetTokenKind()) << 8);
     expected = pos + view.size();
     H.Next();
     if (++steps > limit) {
@@ -228,6 +235,86 @@ inline void CheckConformance(const THighlighterFactory& Make, const std::vector<
     EXPECT_EQ(freshEnd, stored) << "line " << k;
     if (::testing::Test::HasFailure()) return;
   }
+}
+
+// The regular files under Roots whose extension is one of Extensions, sorted. None found is a
+// failure naming APackage, the Debian package that installs them.
+inline std::vector<std::filesystem::path> InstalledFiles(
+    std::initializer_list<const char*> Roots, std::initializer_list<std::string_view> Extensions,
+    const char* APackage) {
+  std::vector<std::filesystem::path> files;
+  for (const char* root : Roots) {
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+      const std::string ext = it->path().extension().string();
+      if (it->is_regular_file(ec) &&
+          std::find(Extensions.begin(), Extensions.end(), ext) != Extensions.end())
+        files.push_back(it->path());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  if (files.empty()) ADD_FAILURE() << "no files found: install " << APackage;
+  return files;
+}
+
+// The lines of a file as the editor holds them: split at LF, CR LF or CR, without the breaks.
+inline std::vector<std::string_view> SplitLines(std::string_view AText) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < AText.size()) {
+    const size_t end = AText.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines.push_back(AText.substr(start));
+      break;
+    }
+    lines.push_back(AText.substr(start, end - start));
+    start = end + (AText.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  return lines;
+}
+
+// Every line of every file keeps the properties of CheckLine, scanned on from ResetRange with
+// the range each line leaves; then a second instance scans the lines in reverse order, each
+// from the range stored after the line before it, and must give the same tokens and ranges.
+// (A highlighter that keeps state outside its range colours differently when the editor
+// repaints a line out of order.)
+inline void CheckInstalledFiles(const THighlighterFactory& Make,
+                                const std::vector<std::filesystem::path>& Files) {
+  std::unique_ptr<TRidCustomHighlighter> forward = Make();
+  std::unique_ptr<TRidCustomHighlighter> backward = Make();
+  forward->ResetRange();
+  const TRidRange initial = forward->GetRange();
+  size_t lineCount = 0;
+  for (const std::filesystem::path& file : Files) {
+    const std::string text = ReadFileBytes(file);
+    const std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<TRidRange> after(lines.size());
+    std::vector<uint64_t> digests(lines.size());
+    TRidRange range = initial;
+    for (size_t k = 0; k < lines.size(); ++k) {
+      CheckLine(*forward, lines[k], range, &after[k], int32_t(k), nullptr, &digests[k]);
+      range = after[k];
+      if (::testing::Test::HasFailure()) {
+        ADD_FAILURE() << "in " << file << " line " << k + 1;
+        return;
+      }
+    }
+    for (size_t k = lines.size(); k-- > 0;) {
+      uint64_t digest = 0;
+      TRidRange end = 0;
+      CheckLine(*backward, lines[k], k ? after[k - 1] : initial, &end, int32_t(k), nullptr,
+                &digest);
+      if (digest != digests[k] || end != after[k]) {
+        ADD_FAILURE() << file << " line " << k + 1 << " \"" << Printable(lines[k])
+                      << "\" scans differently out of order (end range " << end << ", in order "
+                      << after[k] << ")";
+        return;
+      }
+    }
+    lineCount += lines.size();
+  }
+  EXPECT_GT(lineCount, 0u);
 }
 
 }  // namespace rid::test

@@ -102,7 +102,7 @@ TEST(KeywordTable, ComparesThroughAFoldTable) {
 class TTinyRid : public TRidScanHighlighter {
  public:
   RID_CLASS_NAME(TTinyRid)
-  enum : uint8_t { tkComment, tkIdent, tkKey, tkNull, tkSpace, tkUnknown };
+  enum : uint8_t { tkComment, tkIdent, tkKey, tkNull, tkSpace, tkUnknown, tkString };
   explicit TTinyRid(TComponent* AOwner) : TRidScanHighlighter(AOwner, Language()) {}
 
   TRidRange GetRange() const override { return FInComment; }
@@ -116,12 +116,10 @@ class TTinyRid : public TRidScanHighlighter {
 
  private:
   static const TRidLanguageSpec& Language() {
-    static constexpr TRidAttriSpec attris[] = {{"Comment", {fsItalic}},
-                                               {"Identifier", {}},
-                                               {"Key", {fsBold}},
-                                               {"Space", {}},
-                                               {"Unknown", {}}};
-    static constexpr int8_t kinds[] = {0, 1, 2, -1, 3, 4};
+    static constexpr TRidAttriSpec attris[] = {{"Comment", {fsItalic}}, {"Identifier", {}},
+                                               {"Key", {fsBold}},       {"Space", {}},
+                                               {"Unknown", {}},         {"String", {}}};
+    static constexpr int8_t kinds[] = {0, 1, 2, -1, 3, 4, 5};
     static constexpr TRidLanguageSpec kLanguage = {
         "Tiny", "Tiny (*.t)|*.t",     "",     {},      attris,
         kinds,  {0, 1, 2, -1, 3, -1}, tkNull, tkSpace, tkUnknown};
@@ -137,20 +135,35 @@ class TTinyRid : public TRidScanHighlighter {
     FTokenKind = Keywords().Find(h, FLineText + FWordStart, FWordLength, tkIdent);
     FRunPos += FWordLength;
   }
+  // { comment } may span lines.
   void BraceProc() {
     FInComment = true;
+    ++FRunPos;
     CommentProc();
   }
   void CommentProc() {
     FTokenKind = tkComment;
-    while (FRunPos < FLineLen && FInComment) {
-      if (Cur() == '}') FInComment = false;
-      FRunPos += CharLen(FRunPos);
-    }
+    FInComment = !RunToClose("}", {});
   }
-  static constexpr TScanTable<TTinyRid> kTable = SharedScanTable<TTinyRid>()
+  // "with \" escapes" and 'without', both ending at the line end when open.
+  void StringProc() {
+    FTokenKind = tkString;
+    const uint8_t quote = Cur();
+    ++FRunPos;
+    RunQuoted(quote, quote == '"' ? TEscape::esBackslash : TEscape::esNone, kLineStops);
+  }
+  // [a list] is one key token.
+  void ListProc() {
+    FTokenKind = tkKey;
+    ++FRunPos;
+    RunUntil(TRidCharSet{']'} + kLineStops);
+    if (Cur() == ']') ++FRunPos;
+  }
+  static constexpr TScanTable<TTinyRid> kTable = SharedScanTable<TTinyRid>(TBlankRun::brTabStarts)
                                                      .OnRange('a', 'z', &TTinyRid::WordProc)
-                                                     .On('{', &TTinyRid::BraceProc);
+                                                     .On('{', &TTinyRid::BraceProc)
+                                                     .On("\"'", &TTinyRid::StringProc)
+                                                     .On('[', &TTinyRid::ListProc);
   bool FInComment = false;
 };
 
@@ -170,8 +183,11 @@ TEST(ScannerKit, SharedRulesForLineEndsBlanksAndUnknownBytes) {
                                      {"\r", TTinyRid::tkSpace},
                                      {"y", TTinyRid::tkIdent},
                                      {"\n", TTinyRid::tkSpace}}));
-  EXPECT_EQ(Tiny(" \t\x1F\x0B!"),
-            (V{{" \t\x1F\x0B", TTinyRid::tkSpace}, {"!", TTinyRid::tkUnknown}}));
+  // A TAB starts a blank run but never continues one.
+  EXPECT_EQ(Tiny(" \t\x1F\x0B\t!"), (V{{" ", TTinyRid::tkSpace},
+                                       {"\t\x1F\x0B", TTinyRid::tkSpace},
+                                       {"\t", TTinyRid::tkSpace},
+                                       {"!", TTinyRid::tkUnknown}}));
   // A lead byte takes its trail byte along, even when the trail looks like a brace.
   EXPECT_EQ(Tiny("\x83\x7B"
                  "a"),
@@ -179,6 +195,49 @@ TEST(ScannerKit, SharedRulesForLineEndsBlanksAndUnknownBytes) {
   // A lone lead byte at the end, or before a byte that cannot trail, stands alone.
   EXPECT_EQ(Tiny("a\x81"), (V{{"a", TTinyRid::tkIdent}, {"\x81", TTinyRid::tkUnknown}}));
   EXPECT_EQ(Tiny("\x81 "), (V{{"\x81", TTinyRid::tkUnknown}, {" ", TTinyRid::tkSpace}}));
+}
+
+// Runs by character: a trail byte that looks like a quote, backslash or closing bracket is
+// part of its character (ソ 83 5C, ゾ 83 5D, マ 83 7D).
+TEST(ScannerKit, RunsStepOverWholeCharacters) {
+  using V = std::vector<std::pair<std::string, int>>;
+  const std::string so = "\x83\x5C", zo = "\x83\x5D", ma = "\x83\x7D";
+  const struct {
+    std::string Line;
+    TRidRange Range;
+    V Tokens;
+    TRidRange End;
+  } cases[] = {
+      {R"("a\"b" x)",
+       0,
+       {{R"("a\"b")", TTinyRid::tkString}, {" ", TTinyRid::tkSpace}, {"x", TTinyRid::tkIdent}},
+       0},
+      {R"("a\\"b)", 0, {{R"("a\\")", TTinyRid::tkString}, {"b", TTinyRid::tkIdent}}, 0},
+      {"\"" + so + "\"x", 0, {{"\"" + so + "\"", TTinyRid::tkString}, {"x", TTinyRid::tkIdent}}, 0},
+      {"'a\\'b", 0, {{"'a\\'", TTinyRid::tkString}, {"b", TTinyRid::tkIdent}}, 0},
+      {"\"ab\\", 0, {{"\"ab\\", TTinyRid::tkString}}, 0},
+      {"\"a\\\rb",
+       0,
+       {{"\"a\\", TTinyRid::tkString}, {"\r", TTinyRid::tkSpace}, {"b", TTinyRid::tkIdent}},
+       0},
+      {"{ " + ma + " }do",
+       0,
+       {{"{ " + ma + " }", TTinyRid::tkComment}, {"do", TTinyRid::tkKey}},
+       0},
+      {"{ " + ma, 0, {{"{ " + ma, TTinyRid::tkComment}}, 1},
+      {ma + "}x", 1, {{ma + "}", TTinyRid::tkComment}, {"x", TTinyRid::tkIdent}}, 0},
+      {"[" + zo + "]x", 0, {{"[" + zo + "]", TTinyRid::tkKey}, {"x", TTinyRid::tkIdent}}, 0},
+      {"[a\x83", 0, {{"[a\x83", TTinyRid::tkKey}}, 0},
+  };
+  for (const auto& c : cases) {
+    TTinyRid h(nullptr);
+    TRidRange end = 0;
+    V got;
+    for (const auto& t : test::ScanCheckedLine(h, c.Line, c.Range, &end))
+      got.emplace_back(t.Text, t.Kind);
+    EXPECT_EQ(got, c.Tokens) << test::Printable(c.Line);
+    EXPECT_EQ(end, c.End) << test::Printable(c.Line);
+  }
 }
 
 TEST(ScannerKit, AWordBeyondTheTableIsAnIdentifier) {
@@ -204,7 +263,10 @@ TEST(ScannerKit, TheConformanceHarnessPassesARangedLanguage) {
   RID_REQUIRE_TOOL("iconv");
   auto make = [] { return std::make_unique<TTinyRid>(nullptr); };
   test::CheckConformance(make, test::RandomByteLines(3, 300, 40), {0, 1});
-  test::CheckConformance(make, test::ShiftJisLines(5, 300, 16, {"{", "}", "do", "\r\n"}), {0, 1});
+  test::CheckConformance(
+      make,
+      test::ShiftJisLines(5, 300, 16, {"{", "}", "do", "\r\n", "\"", "'", "\\", "[", "]", "\t"}),
+      {0, 1});
 }
 
 }  // namespace

@@ -1,0 +1,242 @@
+// Every highlighter beside a peer, one row per class, in one table.
+//
+// Our side does what the editor's painter does: every token of every line with its attribute,
+// each line started from the range the line before left. QScintilla's side styles the same
+// bytes, set as the text of an offscreen editor in code page 932, with the lexer of the
+// language, from scratch (SCI_CLEARDOCUMENTSTYLE, then SCI_COLOURISE over the document). Rows
+// whose peer is one of ours (the CGI highlighter beside our Perl alone) show what the extra
+// layer costs. Corpora are installed files of the language repeated to RID_HL_BENCH_MB
+// megabytes (default 4), converted to Shift-JIS, with Japanese comment and string lines mixed
+// in. Times are the best of 5 runs per side.
+//
+// A new language adds a row to Rows(): its corpus, our factory and its QScintilla lexer.
+#include <benchmark/benchmark.h>
+#include <qscilexer.h>
+#include <qscilexerperl.h>
+#include <qsciscintilla.h>
+
+#include <QApplication>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/BenchSupport.h"
+#include "highlighters/RidHighlighterPerl.h"
+#include "platform/Locale.h"
+
+namespace {
+
+using rid::TRidCustomHighlighter;
+
+size_t CorpusBytes() {
+  const char* mb = std::getenv("RID_HL_BENCH_MB");
+  const double n = mb ? std::atof(mb) : 4.0;
+  return static_cast<size_t>((n > 0 ? n : 4.0) * 1024 * 1024);
+}
+
+std::string ReadFile(const std::filesystem::path& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  std::ostringstream o;
+  o << in.rdbuf();
+  return o.str();
+}
+
+std::vector<std::filesystem::path> FilesUnder(std::initializer_list<const char*> Roots,
+                                              std::initializer_list<std::string_view> Exts) {
+  std::vector<std::filesystem::path> files;
+  for (const char* root : Roots) {
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+      if (std::find(Exts.begin(), Exts.end(), it->path().extension().string()) != Exts.end())
+        files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The texts in turn, as Shift-JIS, with one of the Japanese lines (written in UTF-8) after
+// every eighth line, repeated to the corpus size.
+std::string Corpus(const std::vector<std::string>& Texts,
+                   const std::vector<std::string>& JapaneseUtf8) {
+  std::vector<std::string> japanese;
+  for (const std::string& j : JapaneseUtf8) japanese.push_back(rid::Utf8ToSjis(j) + "\n");
+  std::string out;
+  size_t line = 0;
+  while (out.size() < CorpusBytes() && !Texts.empty()) {
+    for (const std::string& t : Texts) {
+      const std::string sjis = rid::Utf8ToSjis(t);
+      size_t start = 0;
+      while (start < sjis.size() && out.size() < CorpusBytes()) {
+        size_t end = sjis.find('\n', start);
+        end = end == std::string::npos ? sjis.size() : end + 1;
+        out.append(sjis, start, end - start);
+        if (++line % 8 == 0 && !japanese.empty()) out += japanese[line / 8 % japanese.size()];
+        start = end;
+      }
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> FileTexts(std::initializer_list<const char*> Roots,
+                                   std::initializer_list<std::string_view> Exts) {
+  std::vector<std::string> texts;
+  for (const auto& f : FilesUnder(Roots, Exts)) texts.push_back(ReadFile(f));
+  return texts;
+}
+
+std::vector<std::string_view> Lines(const std::string& Text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < Text.size()) {
+    size_t end = Text.find('\n', start);
+    if (end == std::string::npos) end = Text.size();
+    lines.push_back(std::string_view(Text).substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// What the painter does: every token of every line with its attribute.
+size_t ScanOurs(TRidCustomHighlighter& H, const std::vector<std::string_view>& ALines) {
+  size_t work = 0;
+  H.ResetRange();
+  for (size_t i = 0; i < ALines.size(); ++i) {
+    H.SetRange(H.GetRange());
+    H.SetLine(ALines[i], static_cast<int32_t>(i));
+    for (; !H.GetEol(); H.Next()) {
+      work += H.GetTokenView().size() + static_cast<size_t>(H.GetTokenKind());
+      benchmark::DoNotOptimize(H.GetTokenAttribute());
+    }
+  }
+  return work;
+}
+
+// A side of a row: something that styles the corpus once per call.
+class TSide {
+ public:
+  virtual ~TSide() = default;
+  virtual size_t Run() = 0;
+};
+
+class TOurSide : public TSide {
+ public:
+  TOurSide(std::unique_ptr<TRidCustomHighlighter> H, const std::string& Text)
+      : FH(std::move(H)), FLines(Lines(Text)) {}
+  size_t Run() override { return ScanOurs(*FH, FLines); }
+
+ private:
+  std::unique_ptr<TRidCustomHighlighter> FH;
+  std::vector<std::string_view> FLines;
+};
+
+// QScintilla styling the whole text with a lexer object, or a lexer named to Scintilla.
+class TQsciSide : public TSide {
+ public:
+  TQsciSide(std::unique_ptr<QsciLexer> Lexer, const char* LexerName, const std::string& Text)
+      : FLexer(std::move(Lexer)) {
+    FEditor.SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE, 932);
+    if (FLexer)
+      FEditor.setLexer(FLexer.get());
+    else
+      FEditor.SendScintilla(QsciScintillaBase::SCI_SETLEXERLANGUAGE, 0UL, LexerName);
+    FEditor.SendScintilla(QsciScintillaBase::SCI_SETTEXT, 0UL, Text.c_str());
+  }
+  size_t Run() override {
+    FEditor.SendScintilla(QsciScintillaBase::SCI_CLEARDOCUMENTSTYLE);
+    FEditor.SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
+    return static_cast<size_t>(FEditor.SendScintilla(QsciScintillaBase::SCI_GETENDSTYLED));
+  }
+
+ private:
+  QsciScintilla FEditor;
+  std::unique_ptr<QsciLexer> FLexer;
+};
+
+struct TRow {
+  std::string Name;
+  std::string PeerName;
+  std::function<std::string()> Text;
+  std::function<std::unique_ptr<TSide>(const std::string&)> Ours;
+  std::function<std::unique_ptr<TSide>(const std::string&)> Peer;
+};
+
+template <class H>
+std::function<std::unique_ptr<TSide>(const std::string&)> Ours() {
+  return [](const std::string& Text) {
+    return std::make_unique<TOurSide>(std::make_unique<H>(nullptr), Text);
+  };
+}
+
+template <class L>
+std::function<std::unique_ptr<TSide>(const std::string&)> Qsci() {
+  return [](const std::string& Text) {
+    return std::make_unique<TQsciSide>(std::make_unique<L>(), nullptr, Text);
+  };
+}
+
+std::vector<TRow> Rows() {
+  std::vector<TRow> rows;
+  rows.push_back({"TRidPerlRid", "QsciLexerPerl",
+                  [] {
+                    return Corpus(
+                        FileTexts({"/usr/share/perl", "/usr/lib/x86_64-linux-gnu/perl"}, {".pm"}),
+                        {"# 日本語のコメント：表示の確認", "my $msg = \"こんにちは、世界\";"});
+                  },
+                  Ours<rid::TRidPerlRid>(), Qsci<QsciLexerPerl>()});
+  return rows;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+
+  struct TPrepared {
+    const TRow* Row;
+    std::string Text;
+    std::unique_ptr<TSide> Ours, Peer;
+  };
+  const std::vector<TRow> rows = Rows();
+  std::vector<TPrepared> prepared;
+  for (const TRow& r : rows) {
+    TPrepared p{&r, r.Text(), nullptr, nullptr};
+    p.Ours = r.Ours(p.Text);
+    p.Peer = r.Peer(p.Text);
+    prepared.push_back(std::move(p));
+  }
+  for (TPrepared& p : prepared) {
+    for (auto [side, who] : {std::pair{p.Ours.get(), "ours"}, std::pair{p.Peer.get(), "peer"}}) {
+      const int64_t bytes = static_cast<int64_t>(p.Text.size());
+      benchmark::RegisterBenchmark((p.Row->Name + "/" + who).c_str(), [side, bytes](
+                                                                          benchmark::State& State) {
+        for (auto _ : State) benchmark::DoNotOptimize(side->Run());
+        State.SetBytesProcessed(State.iterations() * bytes);
+      })->Unit(benchmark::kMillisecond);
+    }
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+
+  std::printf("\n%-16s %10s %10s %-22s %10s %7s\n", "highlighter", "bytes", "ours ms", "peer",
+              "peer ms", "ratio");
+  for (TPrepared& p : prepared) {
+    const double ours = rid::bench::BestTime([&] { return p.Ours->Run(); });
+    const double peer = rid::bench::BestTime([&] { return p.Peer->Run(); });
+    std::printf("%-16s %10zu %10.2f %-22s %10.2f %7.3f\n", p.Row->Name.c_str(), p.Text.size(),
+                ours * 1e3, p.Row->PeerName.c_str(), peer * 1e3, ours / peer);
+  }
+  std::printf("ratio = ours / peer, best of 5 runs each (below 0.5: at least twice as fast)\n");
+  return 0;
+}
