@@ -6,7 +6,7 @@
 
 namespace rid {
 
-std::string BytesToSjis(const std::string& Bytes) {
+std::string BytesToSjis(std::string Bytes) {
   switch (DetectCharCode(Bytes)) {
     case jcJisB:
     case jcJisAt:
@@ -22,18 +22,18 @@ std::string BytesToSjis(const std::string& Bytes) {
     case jcUtf16BE:
       return Utf16ToSjis(std::string_view(Bytes).substr(2), true);
     default:
-      return Bytes;
+      return Bytes;  // already Shift-JIS: moved out, not copied
   }
 }
 
-std::unique_ptr<TEderPage> NewPage(const std::string& FileName, const std::string& Sjis,
+std::unique_ptr<TEderPage> NewPage(const std::string& FileName, std::string Sjis,
                                    TRidCustomHighlighter* Highlighter) {
   auto page = std::make_unique<TEderPage>();
   page->FileName = FileName;
   page->Highlighter = Highlighter;
   page->Eder = std::make_unique<TRidEder>(nullptr);
   TRidEder& ed = *page->Eder;
-  ed.GetLines()->LoadFromBytes(Sjis);
+  ed.GetLines()->AdoptBytes(std::move(Sjis));  // the lines keep these bytes: no second copy
   ed.SetHighlighter(Highlighter);
   ed.SetModified(false);
   return page;

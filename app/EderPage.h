@@ -17,10 +17,10 @@ struct TEderPage {
 };
 
 // Shift-JIS text of a file's bytes, whatever Japanese code they are in.
-std::string BytesToSjis(const std::string& Bytes);
+std::string BytesToSjis(std::string Bytes);
 
 // A fresh editor with its default settings holding Sjis, coloured by Highlighter (may be null).
-std::unique_ptr<TEderPage> NewPage(const std::string& FileName, const std::string& Sjis,
+std::unique_ptr<TEderPage> NewPage(const std::string& FileName, std::string Sjis,
                                    TRidCustomHighlighter* Highlighter);
 // A file read as the window opens it: converted to Shift-JIS and coloured by the highlighter
 // of the set that its extension chooses (the window and the command line both choose here).

@@ -49,6 +49,7 @@ TCustomRidEder::TCustomRidEder(TComponent* AOwner) : TCustomControl(AOwner) {
   FLines->OnLinesDeleted = TLinesChangeEvent(this, &TCustomRidEder::ListDeleted);
   FLines->OnLinesInserted = TLinesChangeEvent(this, &TCustomRidEder::ListInserted);
   FLines->OnLinesReplaced = TLinesChangeEvent(this, &TCustomRidEder::ListPutted);
+  FLines->OnRangeNeeded = TRangeNeededEvent(this, &TCustomRidEder::RangeNeeded);
 
   FFontDummy = std::make_unique<TFont>();
   FUndoList = std::make_unique<TRidEderUndoList>();
@@ -110,6 +111,7 @@ TCustomRidEder::~TCustomRidEder() {
   FLines->OnLinesDeleted = nullptr;
   FLines->OnLinesInserted = nullptr;
   FLines->OnLinesReplaced = nullptr;
+  FLines->OnRangeNeeded = nullptr;
   Font().OnChange = nullptr;
   FScrollTimer->SetEnabled(false);
 }

@@ -335,8 +335,12 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   int32_t PluginCount() const { return static_cast<int32_t>(FPlugins.size()); }
 
   // --- ranges
+  // Ranges are found on demand: the stored ranges of lines [0, FRangesKnown) equal a full scan,
+  // and a read below them scans on from there as far as the read needs.
   int32_t ScanFrom(int32_t Index);
   void ScanRanges();
+  TRidRange RangeNeeded(TObject* Sender, int32_t Index);
+  void ScanLine(int32_t Index);
 
   // --- properties
   TRidEderorOptions GetOptions() const { return FOptions; }
@@ -565,6 +569,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   int32_t FScrollDeltaY = 0;
   std::vector<TRidEderPlugin*> FPlugins;          // not owned: each plugin leaves when freed
   TRidCustomHighlighter* FHighlighter = nullptr;  // not owned: free notification
+  int32_t FRangesKnown = 0;
   TRidEderSearchCustom* FSearchEngine = nullptr;  // not owned
 
   TColor FActiveLineColor = clNone;

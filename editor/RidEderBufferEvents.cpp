@@ -5,39 +5,59 @@
 
 namespace rid {
 
+// The highlighter's range after line Index, from the range it is given before the line.
+void TCustomRidEder::ScanLine(int32_t Index) {
+  FHighlighter->SetLine(FLines->GetView(Index), Index);
+  FHighlighter->NextToEol();
+}
+
+// After line Index changed: rescans while the stored ranges change. Lines not yet scanned are
+// left to the read that needs them; when the rescan reaches them still changing, everything
+// below may look different and the result is the last line.
 int32_t TCustomRidEder::ScanFrom(int32_t Index) {
   if (!FHighlighter || Index >= FLines->GetCount()) return Index;
+  if (!FHighlighter->KeepsLineState() || Index >= FRangesKnown) return Index;
   if (Index == 0)
     FHighlighter->ResetRange();
   else
-    FHighlighter->SetRange(FLines->GetRange(Index - 1));
+    FHighlighter->SetRange(FLines->GetStoredRange(Index - 1));
   for (;;) {
-    std::string_view line = FLines->GetView(Index);
-    FHighlighter->SetLine(line, Index);
-    FHighlighter->NextToEol();
+    ScanLine(Index);
     TRidRange range = FHighlighter->GetRange();
-    if (range == FLines->GetRange(Index)) break;
-    FLines->PutRange(Index, range);
+    if (range == FLines->GetStoredRange(Index)) break;
+    FLines->StoreRange(Index, range);
     ++Index;
     if (Index == FLines->GetCount()) {
       --Index;
       break;
     }
+    if (Index == FRangesKnown) return FLines->GetCount() - 1;
   }
   return Index;
 }
 
-void TCustomRidEder::ScanRanges() {
-  if (!FHighlighter || FLines->GetCount() == 0) return;
-  FHighlighter->ResetRange();
-  for (int32_t i = 0; i < FLines->GetCount(); ++i) {
-    FHighlighter->SetLine(FLines->GetView(i), i);
-    FHighlighter->NextToEol();
-    FLines->PutRange(i, FHighlighter->GetRange());
+void TCustomRidEder::ScanRanges() { FRangesKnown = 0; }
+
+TRidRange TCustomRidEder::RangeNeeded(TObject*, int32_t Index) {
+  if (!FHighlighter) return FLines->GetStoredRange(Index);
+  // Nothing carried from line to line: every range is the one a scan starts with.
+  if (!FHighlighter->KeepsLineState()) return 0;
+  if (Index >= FRangesKnown) {
+    if (FRangesKnown == 0)
+      FHighlighter->ResetRange();
+    else
+      FHighlighter->SetRange(FLines->GetStoredRange(FRangesKnown - 1));
+    for (int32_t i = FRangesKnown; i <= Index; ++i) {
+      ScanLine(i);
+      FLines->StoreRange(i, FHighlighter->GetRange());
+    }
+    FRangesKnown = Index + 1;
   }
+  return FLines->GetStoredRange(Index);
 }
 
 void TCustomRidEder::ListCleared(TObject*) {
+  FRangesKnown = 0;
   if (GetWordWrap()) FWordWrapPlugin->Reset();
   ClearUndo();
   FInvalidateRect = TRect{};
@@ -53,6 +73,8 @@ void TCustomRidEder::ListCleared(TObject*) {
 }
 
 void TCustomRidEder::ListDeleted(TObject*, int32_t Index, int32_t Count) {
+  // The lines below the deleted ones keep what is known of them.
+  if (Index < FRangesKnown) FRangesKnown = std::max(Index, FRangesKnown - Count);
   if (FHighlighter && FLines->GetCount() > 0) ScanFrom(Index);
   if (GetWordWrap()) FWordWrapPlugin->LinesDeleted(Index, Count);
   InvalidateLines(Index + 1, MaxInt);
@@ -66,6 +88,8 @@ void TCustomRidEder::GrowMaxScrollWidth(int32_t Index) {
 }
 
 void TCustomRidEder::ListInserted(TObject*, int32_t Index, int32_t Count) {
+  // The lines below the new ones keep what is known of them; the new ones are scanned here.
+  if (Index < FRangesKnown) FRangesKnown += Count;
   if (FHighlighter && FLines->GetCount() > 0) {
     int32_t last = Index;
     do {

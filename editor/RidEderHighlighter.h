@@ -142,6 +142,9 @@ class TRidCustomHighlighter : public TComponent {
   virtual void SetLine(std::string_view NewValue, int32_t LineNumber) = 0;
   virtual void SetRange(TRidRange Value) {}
   virtual void ResetRange() {}
+  // False for a highlighter that carries nothing from one line to the next (its range is always
+  // 0), whose ranges then never need a scan.
+  virtual bool KeepsLineState() const { return true; }
 
   virtual bool UseUserSettings(int32_t SettingIndex) { return false; }
   virtual void EnumUserSettings(TStrings* Settings);

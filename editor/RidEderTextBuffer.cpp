@@ -11,6 +11,8 @@
 
 namespace rid {
 
+static_assert(sizeof(TRidEderStringRec) <= 24, "a line record stays small: files have millions");
+
 namespace {
 
 constexpr const char* SInvalidStringListIndex = "Invalid stringlist index %d";
@@ -71,6 +73,60 @@ TRidEderStringList::~TRidEderStringList() {
   // No change events while the list goes away.
   OnChange.Clear();
   OnChanging.Clear();
+  FreeAll();
+}
+
+void TRidEderStringList::SetText(TRidEderStringRec& r, std::string_view S) {
+  // The new storage is filled before the old goes: S may be a view of this very line.
+  char* Own = nullptr;
+  if (!S.empty()) {
+    Own = std::make_unique<char[]>(S.size()).release();
+    std::memcpy(Own, S.data(), S.size());
+  }
+  FreeText(r);
+  r.FText = Own;
+  r.FLength = static_cast<uint32_t>(S.size());
+  if (Own) r.FStorage |= lsOwnText;
+}
+
+void TRidEderStringList::FreeText(TRidEderStringRec& r) {
+  if (r.FStorage & lsOwnText) std::unique_ptr<char[]>(const_cast<char*>(r.FText)).reset();
+  r.FStorage &= ~lsOwnText;
+  r.FText = nullptr;
+  r.FLength = 0;
+}
+
+TRidEderStringList::TLineExtra& TRidEderStringList::ExtraOf(TRidEderStringRec& r) {
+  if (!(r.FStorage & lsExtra)) {
+    int32_t Slot;
+    if (FFreeExtras.empty()) {
+      Slot = static_cast<int32_t>(FExtras.size());
+      FExtras.emplace_back();
+    } else {
+      Slot = FFreeExtras.back();
+      FFreeExtras.pop_back();
+    }
+    FExtras[Slot] = TLineExtra{nullptr, r.FRange};
+    r.FRange = Slot;
+    r.FStorage |= lsExtra;
+  }
+  return FExtras[r.FRange];
+}
+
+void TRidEderStringList::FreeRecord(TRidEderStringRec& r) {
+  FreeText(r);
+  if (r.FStorage & lsExtra) FFreeExtras.push_back(r.FRange);
+  r = TRidEderStringRec{};
+}
+
+void TRidEderStringList::FreeAll() {
+  for (size_t i = 0; i < FGap; ++i) FreeText(FRecs[i]);
+  for (size_t i = FGap + FGapLen; i < FRecs.size(); ++i) FreeText(FRecs[i]);
+  std::vector<TRidEderStringRec>().swap(FRecs);
+  FGap = FGapLen = 0;
+  std::vector<std::unique_ptr<std::string>>().swap(FBlocks);
+  std::vector<TLineExtra>().swap(FExtras);
+  std::vector<int32_t>().swap(FFreeExtras);
 }
 
 void TRidEderStringList::ListIndexOutOfBounds(int32_t Index) const {
@@ -83,23 +139,24 @@ std::string TRidEderStringList::Get(int32_t Index) const {
 
 std::string_view TRidEderStringList::GetView(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return {};
-  return Rec(Index).FString;
+  return Rec(Index).View();
 }
 
 TObject* TRidEderStringList::GetObject(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return nullptr;
-  return Rec(Index).FObject;
+  const TRidEderStringRec& r = Rec(Index);
+  return (r.FStorage & lsExtra) ? FExtras[r.FRange].FObject : nullptr;
 }
 
 std::string TRidEderStringList::GetTextStr() const {
   const int32_t Count = GetCount();
   if (Count == 0) return {};
   size_t Size = 0;
-  for (int32_t i = 0; i < Count; ++i) Size += Rec(i).FString.size() + 2;
+  for (int32_t i = 0; i < Count; ++i) Size += Rec(i).FLength + 2;
   std::string Result;
   Result.reserve(Size);
   for (int32_t i = 0; i < Count; ++i) {
-    Result += Rec(i).FString;
+    Result += Rec(i).View();
     Result += "\r\n";
   }
   Result.resize(Size - 2);
@@ -116,7 +173,7 @@ void TRidEderStringList::Put(int32_t Index, const std::string& S) {
   TRidEderStringRec& r = Rec(Index);
   r.FFlags = lfLengthUnknown;
   r.FExpandedLength = -1;
-  r.FString = S;
+  SetText(r, S);
   if (Index == FIndexOfLongestLine) {
     // Still the first longest when it did not shrink; otherwise another may be.
     const int32_t Len = ExpandLine(Index, nullptr);
@@ -130,7 +187,8 @@ void TRidEderStringList::Put(int32_t Index, const std::string& S) {
 void TRidEderStringList::PutObject(int32_t Index, TObject* AObject) {
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   UpdateGuard Update(this);
-  Rec(Index).FObject = AObject;
+  TRidEderStringRec& r = Rec(Index);
+  if (AObject || (r.FStorage & lsExtra)) ExtraOf(r).FObject = AObject;
 }
 
 void TRidEderStringList::SetCapacity(int32_t NewCapacity) {
@@ -180,7 +238,7 @@ void TRidEderStringList::OpenGap(int32_t Index, size_t NumLines) {
 
 void TRidEderStringList::EraseRecords(int32_t Index, size_t NumLines) {
   MoveGap(Index);
-  for (size_t i = 0; i < NumLines; ++i) FRecs[FGap + FGapLen + i] = TRidEderStringRec{};
+  for (size_t i = 0; i < NumLines; ++i) FreeRecord(FRecs[FGap + FGapLen + i]);
   FGapLen += NumLines;
   if (FIndexOfLongestLine >= Index + static_cast<int32_t>(NumLines))
     FIndexOfLongestLine -= static_cast<int32_t>(NumLines);
@@ -201,7 +259,8 @@ void TRidEderStringList::NoteLineLength(int32_t Index) {
 
 void TRidEderStringList::InsertItem(int32_t Index, std::string S) {
   OpenGap(Index, 1);
-  FRecs[FGap] = TRidEderStringRec{std::move(S)};
+  FRecs[FGap] = TRidEderStringRec{};
+  SetText(FRecs[FGap], S);
   CloseGap(1);
   NoteLineLength(Index);
 }
@@ -224,8 +283,9 @@ void TRidEderStringList::AddStrings(TStrings* Strings) {
   OpenGap(First, n);
   for (int32_t i = 0; i < n; ++i) {
     TRidEderStringRec& r = FRecs[FGap + i];
-    r = TRidEderStringRec{Strings->Get(i)};
-    r.FObject = Strings->GetObject(i);
+    r = TRidEderStringRec{};
+    SetText(r, Strings->Get(i));
+    if (TObject* Object = Strings->GetObject(i)) ExtraOf(r).FObject = Object;
   }
   CloseGap(n);
   FireInserted(First, n);
@@ -234,8 +294,7 @@ void TRidEderStringList::AddStrings(TStrings* Strings) {
 void TRidEderStringList::Clear() {
   if (GetCount() > 0) {
     UpdateGuard Update(this);
-    std::vector<TRidEderStringRec>().swap(FRecs);
-    FGap = FGapLen = 0;
+    FreeAll();
     if (OnListCleared) OnListCleared(this);
   }
   FIndexOfLongestLine = -1;
@@ -286,25 +345,42 @@ void TRidEderStringList::InsertLines(int32_t Index, int32_t NumLines) {
   UpdateGuard Update(this);
   // The cached longest line may move: it is forgotten here.
   OpenGap(Index, NumLines);
-  for (int32_t i = 0; i < NumLines; ++i) FRecs[FGap + i] = TRidEderStringRec{};
+  std::fill_n(FRecs.begin() + FGap, NumLines, TRidEderStringRec{});
   CloseGap(NumLines);
   FireInserted(Index, NumLines);
 }
 
 TRidRange TRidEderStringList::GetRange(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return 0;
-  return Rec(Index).FRange;
+  if (OnRangeNeeded) return OnRangeNeeded(const_cast<TRidEderStringList*>(this), Index);
+  return GetStoredRange(Index);
 }
 
 void TRidEderStringList::PutRange(int32_t Index, TRidRange ARange) {
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   UpdateGuard Update(this);
-  Rec(Index).FRange = ARange;
+  StoreRange(Index, ARange);
+}
+
+TRidRange TRidEderStringList::GetStoredRange(int32_t Index) const {
+  if (Index < 0 || Index >= GetCount()) return 0;
+  const TRidEderStringRec& r = Rec(Index);
+  return (r.FStorage & lsExtra) ? FExtras[r.FRange].FRange : r.FRange;
+}
+
+void TRidEderStringList::StoreRange(int32_t Index, TRidRange ARange) {
+  if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
+  TRidEderStringRec& r = Rec(Index);
+  if (!(r.FStorage & lsExtra) && ARange == static_cast<int32_t>(ARange))
+    r.FRange = static_cast<int32_t>(ARange);
+  else
+    ExtraOf(r).FRange = ARange;
 }
 
 int32_t TRidEderStringList::ExpandLine(int32_t Index, std::string* Expanded) {
   TRidEderStringRec& r = Rec(Index);
-  if (r.FString.empty()) {
+  const std::string_view Text = r.View();
+  if (Text.empty()) {
     r.FExpandedLength = 0;
     r.FFlags = lfNoTabs;
     if (Expanded) Expanded->clear();
@@ -314,11 +390,11 @@ int32_t TRidEderStringList::ExpandLine(int32_t Index, std::string* Expanded) {
   if (!Expanded && FConvertTabsProc != &ConvertTabsSingleEx) {
     // Only the length is wanted: measure without building the text.
     int32_t Before;
-    HasTabs = FindFirstTab(r.FString, Before);
-    r.FExpandedLength = HasTabs ? ExpandedLength(r.FString, FTabWidth)
-                                : static_cast<int32_t>(r.FString.size());
+    HasTabs = FindFirstTab(Text, Before);
+    r.FExpandedLength =
+        HasTabs ? ExpandedLength(Text, FTabWidth) : static_cast<int32_t>(Text.size());
   } else {
-    std::string Result = FConvertTabsProc(r.FString, FTabWidth, HasTabs);
+    std::string Result = FConvertTabsProc(Text, FTabWidth, HasTabs);
     r.FExpandedLength = static_cast<int32_t>(Result.size());
     if (Expanded) *Expanded = std::move(Result);
   }
@@ -328,7 +404,7 @@ int32_t TRidEderStringList::ExpandLine(int32_t Index, std::string* Expanded) {
 
 std::string TRidEderStringList::GetExpandedString(int32_t Index) {
   if (Index < 0 || Index >= GetCount()) return {};
-  if (Rec(Index).FFlags & lfNoTabs) return Rec(Index).FString;
+  if (Rec(Index).FFlags & lfNoTabs) return std::string(Rec(Index).View());
   std::string Result;
   ExpandLine(Index, &Result);
   return Result;
@@ -378,136 +454,96 @@ void TRidEderStringList::LoadFromFile(const std::string& FileName) {
   LoadFromStream(&Stream);
 }
 
-// Splits text given in pieces into lines, as one walk over the whole text would.
-struct TRidEderStringList::TLineSplitter {
-  explicit TLineSplitter(TRidEderStringList& AList) : L(AList) {}
-  TRidEderStringList& L;
-  std::string Partial;     // the start of a line whose end is in a later piece
-  bool PendingCR = false;  // the last piece ended with CR: an LF may follow
-  char LastByte = 0;
-  bool Any = false;
-  bool SawCR = false, SawLF = false, SawCRLF = false;
-
-  void Emit(std::string Text, uint8_t Break) {
-    const int32_t Index = L.GetCount();
-    TRidEderStringRec r{std::move(Text)};
-    r.FBreak = Break;
-    L.FRecs.push_back(std::move(r));
-    L.FGap = L.FRecs.size();
-    L.FireInserted(Index, 1);
-  }
-
-  void Feed(const char* p, const char* End) {
-    if (p == End) return;
-    Any = true;
-    LastByte = End[-1];
-    if (PendingCR) {
-      PendingCR = false;
-      const bool LF = *p == '\n';
-      (LF ? SawCRLF : SawCR) = true;
-      if (LF) {
-        L.FRecs.back().FBreak = lbsCRLF;
-        ++p;
-      }
-    }
-    while (p < End) {
-      const char* LineEnd = FindBreak(p, End);
-      if (LineEnd == End) {
-        Partial.append(p, End);
-        return;
-      }
-      std::string Text;
-      if (Partial.empty()) {
-        Text.assign(p, LineEnd);
-      } else {
-        Partial.append(p, LineEnd);
-        Text = std::move(Partial);
-        Partial.clear();
-      }
-      p = LineEnd;
-      uint8_t Break = lbsLF;
-      if (*p == '\r') {
-        ++p;
-        if (p == End) {
-          PendingCR = true;  // decided by the next piece
-          Break = lbsCR;
-        } else if (*p == '\n') {
-          ++p;
-          SawCRLF = true;
-          Break = lbsCRLF;
-        } else {
-          SawCR = true;
-          Break = lbsCR;
-        }
-      } else {
-        ++p;
-        SawLF = true;
-      }
-      Emit(std::move(Text), Break);
-    }
-  }
-
-  void Finish() {
-    if (PendingCR) SawCR = true;
-    if (!Partial.empty()) Emit(std::move(Partial), lbsCRLF);
-    if (!L.FFinalLineBreak && Any && (LastByte == '\r' || LastByte == '\n'))
-      Emit(std::string(), lbsCRLF);
-    // A single kind of break gives its style; anything else (or none) CR LF.
-    const int Kinds = int(SawCR) + int(SawLF) + int(SawCRLF);
-    L.FLineBreakStyle = Kinds == 1 && SawCR ? lbsCR : Kinds == 1 && SawLF ? lbsLF : lbsCRLF;
-    L.FMixedBreaks = Kinds > 1;
-    L.FIndexOfLongestLine = -1;
-  }
-};
-
 void TRidEderStringList::BeginLoad(size_t ExpectedLines) {
   Clear();
-  std::vector<TRidEderStringRec>().swap(FRecs);  // free records of an emptied list as well
-  FGap = FGapLen = 0;
+  FreeAll();  // the records of an emptied list as well
   FLineBreakStyle = lbsCRLF;
   FMixedBreaks = false;
   FRecs.reserve(ExpectedLines);
 }
 
-void TRidEderStringList::LoadFromStream(TStream* Stream) {
-  // Read in blocks, twice: once to count the lines so that the records are allocated once,
-  // then to split. The file's bytes are never held whole.
-  constexpr int32_t BlockSize = 1 << 20;
-  std::unique_ptr<char[]> Block(new char[BlockSize]);
+void TRidEderStringList::AddLoadedLine(const char* p, const char* End, uint8_t Break) {
+  const int32_t Index = GetCount();
+  TRidEderStringRec r;
+  if (p != End) r.FText = p;
+  r.FLength = static_cast<uint32_t>(End - p);
+  r.FBreak = Break;
+  FRecs.push_back(r);
+  FGap = FRecs.size();
+  FireInserted(Index, 1);
+}
+
+// Adds the lines of [p, End): CR, LF and CR LF each end one line.
+void TRidEderStringList::SplitBlock(const char* p, const char* End) {
+  if (p == End) return;
+  bool SawCR = false, SawLF = false, SawCRLF = false;
+  const char Last = End[-1];
+  while (p < End) {
+    const char* LineEnd = FindBreak(p, End);
+    if (LineEnd == End) {
+      AddLoadedLine(p, End, lbsCRLF);
+      break;
+    }
+    uint8_t Break = lbsLF;
+    const char* Next = LineEnd + 1;
+    if (*LineEnd == '\n') {
+      SawLF = true;
+    } else if (Next < End && *Next == '\n') {
+      ++Next;
+      SawCRLF = true;
+      Break = lbsCRLF;
+    } else {
+      SawCR = true;
+      Break = lbsCR;
+    }
+    AddLoadedLine(p, LineEnd, Break);
+    p = Next;
+  }
+  if (!FFinalLineBreak && (Last == '\r' || Last == '\n')) AddLoadedLine(End, End, lbsCRLF);
+  // A single kind of break gives its style; anything else (or none) CR LF.
+  const int Kinds = int(SawCR) + int(SawLF) + int(SawCRLF);
+  FLineBreakStyle = Kinds == 1 && SawCR ? lbsCR : Kinds == 1 && SawLF ? lbsLF : lbsCRLF;
+  FMixedBreaks = Kinds > 1;
+}
+
+// Replaces the lines with those of Block, which the records then point into.
+void TRidEderStringList::LoadBlock(std::unique_ptr<std::string> Block) {
   UpdateGuard Update(this);
+  const char* p = Block->data();
+  const char* End = p + Block->size();
+  BeginLoad(p == End ? 0 : CountBreaks(p, End) + 1);
+  FBlocks.push_back(std::move(Block));
+  SplitBlock(p, End);
+  FIndexOfLongestLine = -1;
+}
+
+void TRidEderStringList::LoadFromStream(TStream* Stream) {
   Stream->SetPosition(0);
-  size_t Breaks = 0;
-  for (int32_t n; (n = Stream->Read(Block.get(), BlockSize)) > 0;)
-    Breaks += CountBreaks(Block.get(), Block.get() + n);  // a CR LF split by blocks counts 2
-  BeginLoad(Breaks + 1);
-  Stream->SetPosition(0);
-  TLineSplitter Splitter(*this);
-  for (int32_t n; (n = Stream->Read(Block.get(), BlockSize)) > 0;)
-    Splitter.Feed(Block.get(), Block.get() + n);
-  Splitter.Finish();
+  LoadBlock(std::make_unique<std::string>(Stream->ReadRest()));
 }
 
 void TRidEderStringList::LoadFromBytes(std::string_view Data) {
-  UpdateGuard Update(this);
-  BeginLoad(Data.empty() ? 0 : CountBreaks(Data.data(), Data.data() + Data.size()) + 1);
-  TLineSplitter Splitter(*this);
-  Splitter.Feed(Data.data(), Data.data() + Data.size());
-  Splitter.Finish();
+  LoadBlock(std::make_unique<std::string>(Data));
+}
+
+void TRidEderStringList::AdoptBytes(std::string&& Data) {
+  LoadBlock(std::make_unique<std::string>(std::move(Data)));
 }
 
 void TRidEderStringList::LoadFromPieces(const std::vector<std::string_view>& Pieces) {
-  UpdateGuard Update(this);
-  BeginLoad(0);
-  TLineSplitter Splitter(*this);
-  for (std::string_view Piece : Pieces) Splitter.Feed(Piece.data(), Piece.data() + Piece.size());
-  Splitter.Finish();
+  size_t Size = 0;
+  for (std::string_view Piece : Pieces) Size += Piece.size();
+  auto Block = std::make_unique<std::string>();
+  Block->reserve(Size);
+  for (std::string_view Piece : Pieces) Block->append(Piece);
+  LoadBlock(std::move(Block));
 }
 
 size_t TRidEderStringList::SavedSize() const {
   const int32_t Count = GetCount();
   size_t Total = 0;
   for (int32_t i = 0; i < Count; ++i) {
-    Total += Rec(i).FString.size();
+    Total += Rec(i).FLength;
     if (i + 1 < Count || FFinalLineBreak) Total += BreakOf(Rec(i)).size();
   }
   return Total;
@@ -522,8 +558,8 @@ std::string_view TRidEderStringList::BreakOf(const TRidEderStringRec& r) const {
 void TRidEderStringList::SaveInto(char* d) const {
   const int32_t Count = GetCount();
   for (int32_t i = 0; i < Count; ++i) {
-    const std::string& s = Rec(i).FString;
-    std::memcpy(d, s.data(), s.size());
+    const std::string_view s = Rec(i).View();
+    if (!s.empty()) std::memcpy(d, s.data(), s.size());
     d += s.size();
     if (i + 1 < Count || FFinalLineBreak) {
       std::string_view b = BreakOf(Rec(i));

@@ -17,20 +17,31 @@ constexpr uint8_t lfHasTabs = 1;
 constexpr uint8_t lfNoTabs = 2;
 constexpr uint8_t lfLengthUnknown = 4;
 
-// One line: its bytes without the break, an attached object, the highlighter's range after
-// the line and the cached display length after tab expansion.
+// Where a line's data is kept (TRidEderStringRec::FStorage).
+constexpr uint8_t lsOwnText = 1;  // the text is the record's own, not in a shared block
+constexpr uint8_t lsExtra = 2;    // the object and the range are in the list's extras
+
+// One line: where its bytes are, the highlighter's range after the line and the cached display
+// length after tab expansion. A loaded line points into a block of the file's bytes shared by
+// all the lines loaded with it; an edited line gets storage of its own. An attached object, or a
+// range that does not fit 32 bits, lives beside the records (few lines carry one). Records are
+// plain data, so the gap moves them as bytes; the list frees what a record owns.
 struct TRidEderStringRec {
-  std::string FString;
-  TObject* FObject = nullptr;
-  TRidRange FRange = RidRangeUnscanned;
+  const char* FText = nullptr;
+  uint32_t FLength = 0;
   int32_t FExpandedLength = -1;
+  int32_t FRange = static_cast<int32_t>(RidRangeUnscanned);  // the extra's index with lsExtra
   uint8_t FFlags = lfLengthUnknown;
   // The break that followed the line when it was loaded (an lbs value); used for files with
   // mixed breaks, so that they save back as they were.
   uint8_t FBreak = 0;
+  uint8_t FStorage = 0;  // lsOwnText, lsExtra
+  std::string_view View() const { return {FText, FLength}; }
 };
 
 using TLinesChangeEvent = Delegate<void(TObject* Sender, int32_t Index, int32_t Count)>;
+// Answers GetRange for the owner that finds ranges on demand.
+using TRangeNeededEvent = Delegate<TRidRange(TObject* Sender, int32_t Index)>;
 
 class ERidEderStringList : public Exception {
  public:
@@ -77,6 +88,8 @@ class TRidEderStringList : public TStrings {
 
   // Splits Data into lines as a file load does and replaces the list with them.
   void LoadFromBytes(std::string_view Data);
+  // The same, keeping Data itself as the lines' storage instead of a copy of it.
+  void AdoptBytes(std::string&& Data);
   // The same for data that arrives in pieces (lines and breaks may span pieces).
   void LoadFromPieces(const std::vector<std::string_view>& Pieces);
   // The bytes SaveToStream and SaveToFile write.
@@ -87,8 +100,13 @@ class TRidEderStringList : public TStrings {
   // does not fire when nothing was.
   void DeleteLines(int32_t Index, int32_t NumLines);
 
+  // With OnRangeNeeded assigned, the range comes from it (the owner scans on demand).
   TRidRange GetRange(int32_t Index) const;
   void PutRange(int32_t Index, TRidRange ARange);
+  // The range as stored, and storing one without change events: for the owner's scans, which
+  // change no text.
+  TRidRange GetStoredRange(int32_t Index) const;
+  void StoreRange(int32_t Index, TRidRange ARange);
   std::string GetExpandedString(int32_t Index);
   int32_t GetExpandedStringLength(int32_t Index);
   int32_t GetLengthOfLongestLine();
@@ -115,14 +133,22 @@ class TRidEderStringList : public TStrings {
   TLinesChangeEvent OnLinesDeleted;
   TLinesChangeEvent OnLinesInserted;
   TLinesChangeEvent OnLinesReplaced;
+  TRangeNeededEvent OnRangeNeeded;
 
  protected:
   [[noreturn]] void ListIndexOutOfBounds(int32_t Index) const;
   void InsertItem(int32_t Index, std::string S);
 
  private:
-  struct TLineSplitter;
+  // What a record carries beside it: see TRidEderStringRec.
+  struct TLineExtra {
+    TObject* FObject = nullptr;
+    TRidRange FRange = RidRangeUnscanned;
+  };
   void BeginLoad(size_t ExpectedLines);
+  void LoadBlock(std::unique_ptr<std::string> Block);
+  void SplitBlock(const char* p, const char* End);
+  void AddLoadedLine(const char* p, const char* End, uint8_t Break);
   // Records live in one array with a gap of free records at the last edit, so that lines
   // typed near each other move few records.
   size_t Phys(int32_t Index) const {
@@ -130,6 +156,12 @@ class TRidEderStringList : public TStrings {
   }
   TRidEderStringRec& Rec(int32_t Index) { return FRecs[Phys(Index)]; }
   const TRidEderStringRec& Rec(int32_t Index) const { return FRecs[Phys(Index)]; }
+  // Record contents: the text (copied into storage of the record's own) and what lives beside.
+  static void SetText(TRidEderStringRec& r, std::string_view S);
+  static void FreeText(TRidEderStringRec& r);
+  TLineExtra& ExtraOf(TRidEderStringRec& r);
+  void FreeRecord(TRidEderStringRec& r);
+  void FreeAll();
   void MoveGap(size_t To);
   void Rebuild(size_t Slots);
   // Makes room for NumLines records at Index; the caller fills FRecs[FGap .. FGap+NumLines).
@@ -149,6 +181,9 @@ class TRidEderStringList : public TStrings {
   }
 
   std::vector<TRidEderStringRec> FRecs;
+  std::vector<std::unique_ptr<std::string>> FBlocks;  // loaded text the records point into
+  std::vector<TLineExtra> FExtras;
+  std::vector<int32_t> FFreeExtras;  // indexes of FExtras no record uses
   size_t FGap = 0;     // logical index where the free records sit
   size_t FGapLen = 0;  // number of free records
   uint8_t FLineBreakStyle = lbsCRLF;

@@ -29,6 +29,8 @@ class TRidPerlRid : public TRidScanHighlighter {
   static const TRidHighlighterClass& Class();
 
   void Next() override;
+  // Every Perl token ends on its own line.
+  bool KeepsLineState() const override { return false; }
 
   // The published attributes, in their published order.
   TRidHighlighterAttributes* GetCommentAttri() const { return Attri(0); }

@@ -239,17 +239,36 @@ int64_t TStream::CopyFrom(TStream* Source, int64_t Count) {
   return result;
 }
 
-std::string TStream::ReadRest() {
-  std::string out;
-  const int64_t left = GetSize() - GetPosition();
-  if (left > 0) out.reserve(static_cast<size_t>(left));
-  char buffer[64 * 1024];
+namespace {
+
+// Everything ReadSome (buffer, count) -> bytes read (0 at the end) gives, read straight into a
+// string of the Expected size, so that the bytes are held once; more or fewer are followed.
+template <typename F>
+std::string ReadAll(size_t Expected, F&& ReadSome) {
+  std::string out(Expected, '\0');
+  size_t done = 0;
   for (;;) {
-    const int32_t n = Read(buffer, sizeof buffer);
-    if (n <= 0) break;
-    out.append(buffer, static_cast<size_t>(n));
+    if (done == out.size()) {
+      char probe;
+      if (ReadSome(&probe, 1) == 0) break;
+      out.resize(std::max<size_t>(out.size() * 2, 64 * 1024));
+      out[done++] = probe;
+    }
+    const size_t n = ReadSome(out.data() + done, std::min<size_t>(out.size() - done, 1 << 30));
+    if (n == 0) break;
+    done += n;
   }
+  out.resize(done);
   return out;
+}
+
+}  // namespace
+
+std::string TStream::ReadRest() {
+  const int64_t left = GetSize() - GetPosition();
+  return ReadAll(static_cast<size_t>(std::max<int64_t>(left, 0)), [this](char* p, size_t n) {
+    return static_cast<size_t>(std::max<int32_t>(Read(p, static_cast<int32_t>(n)), 0));
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -491,16 +510,14 @@ void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) 
 
 std::string LoadBytesFromFile(const std::string& FileName) {
   TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
-  std::string bytes;
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t n = ::read(stream.GetHandle(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EReadError(SReadError);
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  return bytes;
+  const int64_t size = stream.GetSize();
+  return ReadAll(static_cast<size_t>(std::max<int64_t>(size, 0)), [&](char* p, size_t n) {
+    for (;;) {
+      const ssize_t got = ::read(stream.GetHandle(), p, n);
+      if (got >= 0) return static_cast<size_t>(got);
+      if (errno != EINTR) throw EReadError(SReadError);
+    }
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
