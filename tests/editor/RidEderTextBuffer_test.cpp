@@ -100,29 +100,44 @@ TEST(LineBuffer, SplitsRandomDataLikeAPlainScan) {
   }
 }
 
-// Random edits against a plain vector of (text, range).
+// Random edits of a loaded file against a plain vector of (text, range, object): edited lines
+// get storage of their own while their neighbours stay in the loaded block; ranges wider than
+// 32 bits and objects live beside the records.
 TEST(LineBuffer, RandomEditsMatchAPlainModel) {
+  struct TModelLine {
+    std::string Text;
+    TRidRange Range = RidRangeUnscanned;
+    TObject* Object = nullptr;
+  };
   std::mt19937 Rng(9);
+  TObject Objects[4];
   TRidEderStringList L;
-  std::vector<std::pair<std::string, TRidRange>> Model;
+  std::vector<TModelLine> Model;
+  std::string File;
+  for (int i = 0; i < 200; ++i) {
+    Model.push_back({"loaded " + std::to_string(i) + std::string(i % 23, 'z')});
+    File += Model.back().Text + "\r\n";
+  }
+  L.SetFinalLineBreak(true);
+  L.LoadFromBytes(File);
   for (int Step = 0; Step < 4000; ++Step) {
     const int32_t Count = static_cast<int32_t>(Model.size());
     const int32_t At = Count ? static_cast<int32_t>(Rng() % (Count + 1)) : 0;
     const std::string Text = "line " + std::to_string(Step) + std::string(Rng() % 30, 'x') +
                              (Rng() % 4 ? "" : "\ty");
-    switch (Rng() % 8) {
+    switch (Rng() % 9) {
       case 0:
         L.Insert(At, Text);
-        Model.insert(Model.begin() + At, {Text, RidRangeUnscanned});
+        Model.insert(Model.begin() + At, {Text});
         break;
       case 1:
         L.Add(Text);
-        Model.push_back({Text, RidRangeUnscanned});
+        Model.push_back({Text});
         break;
       case 2: {
         const int32_t n = static_cast<int32_t>(Rng() % 5);
         L.InsertLines(At, n);
-        Model.insert(Model.begin() + At, n, {"", RidRangeUnscanned});
+        Model.insert(Model.begin() + At, n, TModelLine{});
         break;
       }
       case 3: {
@@ -139,9 +154,12 @@ TEST(LineBuffer, RandomEditsMatchAPlainModel) {
         break;
       case 5:
         if (At < Count) {
+          // Some ranges need all 64 bits, as a pointer would.
+          const TRidRange Range = Rng() % 3 ? Step : (TRidRange{Step} << 40) - 7;
           L.Put(At, Text);
-          L.PutRange(At, Step);
-          Model[At] = {Text, Step};
+          L.PutRange(At, Range);
+          Model[At].Text = Text;
+          Model[At].Range = Range;
         }
         break;
       case 6:
@@ -153,18 +171,26 @@ TEST(LineBuffer, RandomEditsMatchAPlainModel) {
         }
         break;
       case 7:
+        if (At < Count) {
+          TObject* Object = Rng() % 3 ? &Objects[Rng() % 4] : nullptr;
+          L.PutObject(At, Object);
+          Model[At].Object = Object;
+        }
+        break;
+      case 8:
         L.SetCapacity(Count + static_cast<int32_t>(Rng() % 3));
         break;
     }
     ASSERT_EQ(L.GetCount(), static_cast<int32_t>(Model.size()));
     // The cached longest line is kept across edits, never left stale.
     int32_t Longest = 0;
-    for (const auto& [Line, Range] : Model) Longest = std::max(Longest, ExpandedLength(Line, 8));
+    for (const TModelLine& Line : Model) Longest = std::max(Longest, ExpandedLength(Line.Text, 8));
     ASSERT_EQ(L.GetLengthOfLongestLine(), Longest) << "step " << Step;
     if (Step % 50 == 0 || Step > 3950) {
       for (int32_t i = 0; i < L.GetCount(); ++i) {
-        ASSERT_EQ(L.Get(i), Model[i].first) << "step " << Step << " line " << i;
-        ASSERT_EQ(L.GetRange(i), Model[i].second);
+        ASSERT_EQ(L.Get(i), Model[i].Text) << "step " << Step << " line " << i;
+        ASSERT_EQ(L.GetRange(i), Model[i].Range);
+        ASSERT_EQ(L.GetObject(i), Model[i].Object);
       }
     }
   }

@@ -51,7 +51,9 @@ class TTestHighlighter : public TRidCustomHighlighter {
   TRidRange GetRange() const override { return FDepth; }
   void SetRange(TRidRange Value) override { FDepth = Value; }
   void ResetRange() override { FDepth = 0; }
+  bool KeepsLineState() const override { return !NoState; }
   void SetLine(std::string_view NewValue, int32_t) override {
+    ++LinesSet;
     FLine = NewValue;
     if (StopAt && FLine.find(StopAt) != std::string_view::npos)
       FLine = FLine.substr(0, FLine.find(StopAt));
@@ -76,7 +78,7 @@ class TTestHighlighter : public TRidCustomHighlighter {
     size_t e = FRun + (IsDBCSLeadByte(FLine[FRun]) && FRun + 1 < FLine.size() ? 2 : 1);
     if (k != 0)
       while (e < FLine.size() && kind(FLine[e]) == k) ++e;
-    for (size_t i = FRun; i < e; ++i) {
+    for (size_t i = FRun; i < e && !NoState; ++i) {
       if (FLine[i] == '{') ++FDepth;
       if (FLine[i] == '}' && FDepth > 0) --FDepth;
     }
@@ -86,6 +88,8 @@ class TTestHighlighter : public TRidCustomHighlighter {
   }
   bool Stuck = false;
   char StopAt = 0;  // the line ends here for the highlighter, as if it gave up
+  bool NoState = false;  // braces are not counted: nothing is carried from line to line
+  int LinesSet = 0;
   TRidHighlighterAttributes *FKey, *FNum, *FSpace, *FSym;
 
  private:
@@ -1286,6 +1290,62 @@ TEST(RidEder, StoredRangesEqualAFreshScanAfterRandomEdits) {
     }
   }
   ed.SetHighlighter(nullptr);
+}
+
+// The ranges a fresh highlighter reaches after each line of Ed.
+std::vector<TRidRange> FullScan(TRidEder& Ed, bool NoState) {
+  TTestHighlighter fresh(nullptr);
+  fresh.NoState = NoState;
+  std::vector<TRidRange> ranges;
+  for (int k = 0; k < Ed.Lines()->GetCount(); ++k) {
+    fresh.SetLine(Ed.GetLines()->GetView(k), k);
+    fresh.NextToEol();
+    ranges.push_back(fresh.GetRange());
+  }
+  return ranges;
+}
+
+// A large file painted only to its first screen: opening scans no further than that screen,
+// and ranges read at random lines, also below edits made above lines never scanned, equal a
+// full scan; with a highlighter that carries state from line to line and one that carries none.
+TEST(RidEder, RangesReadOnDemandEqualAFullScan) {
+  for (bool noState : {false, true}) {
+    SCOPED_TRACE(noState ? "no line state" : "line state");
+    TShownEder s;
+    TTestHighlighter hl(nullptr);
+    hl.NoState = noState;
+    std::mt19937 rng(11);
+    const char* pieces[] = {"{", "}", "x", "{ y }", "", "}}", "{{"};
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += std::string("a ") + pieces[rng() % 7] + "\r\n";
+    s.Ed.GetLines()->LoadFromBytes(text);
+    s.Ed.SetHighlighter(&hl);
+    s.Paint();
+    EXPECT_LT(hl.LinesSet, 100) << "opening scans only what the first screen shows";
+    std::vector<TRidRange> expected = FullScan(s.Ed, noState);
+    for (int step = 0; step < 300; ++step) {
+      TRidEderStringList* lines = s.Ed.GetLines();
+      const int n = lines->GetCount();
+      const int i = static_cast<int>(rng() % n);
+      switch (rng() % 5) {
+        case 0: lines->Insert(i, pieces[rng() % 7]); break;
+        case 1: lines->Delete(i); break;
+        case 2: lines->Put(i, lines->Get(i) + pieces[rng() % 7]); break;
+        default: {
+          const int k = static_cast<int>(rng() % n);
+          ASSERT_EQ(lines->GetRange(k), expected[k]) << "step " << step << " line " << k;
+          continue;
+        }
+      }
+      expected = FullScan(s.Ed, noState);
+    }
+    if (noState) {
+      EXPECT_LT(hl.LinesSet, 1000) << "no scan needed without line state";
+    }
+    for (int k = s.Ed.Lines()->GetCount() - 1; k >= 0; k -= 97)
+      ASSERT_EQ(s.Ed.GetLines()->GetRange(k), expected[k]) << "line " << k;
+    s.Ed.SetHighlighter(nullptr);
+  }
 }
 
 TEST(RidEder, ClearingTheBufferResetsView) {
