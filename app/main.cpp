@@ -7,6 +7,7 @@
 
 #include "app/CommandLine.h"
 #include "app/EderWindow.h"
+#include "platform/Forms.h"
 
 // rideder [FILE...]: one editor per file, or the sample script without files.
 // rideder --MODE TARGET [OPTIONS] FILE: a command-line mode, no window.
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   }
   if (rid::IsCliCommand({argv + 1, argv + argc})) return rid::RunCommandLine(argc, argv);
   QApplication app(argc, argv);  // takes its own options out of argv
+  rid::ExitAfterFirstPaintIfAsked();
   std::vector<std::string> files(argv + 1, argv + argc);
   try {
     rid::TEderWindow window(files);

@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/WidgetBridge.h"
 
@@ -154,6 +155,36 @@ void TTimer::SetInterval(uint32_t Value) {
 void TTimer::UpdateTimer() {
   FTimer->stop();
   if (FEnabled && FInterval > 0) FTimer->start(static_cast<int>(FInterval));
+}
+
+namespace {
+
+class TFirstPaintExit : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Event->type() == QEvent::Paint && !FSeen) {
+      FSeen = true;
+      // Runs once the paint in progress is finished and flushed to the window.
+      QTimer::singleShot(0, [] {
+        std::fflush(nullptr);
+        std::_Exit(0);
+      });
+    }
+    return QObject::eventFilter(Watched, Event);
+  }
+
+ private:
+  bool FSeen = false;
+};
+
+}  // namespace
+
+void ExitAfterFirstPaintIfAsked() {
+  if (!std::getenv("RID_EXIT_AFTER_PAINT") || !qApp) return;
+  qApp->installEventFilter(new TFirstPaintExit(qApp));
 }
 
 }  // namespace rid

@@ -51,6 +51,11 @@ class TScreen : public TComponent {
 TApplication* Application();
 TScreen* Screen();
 
+// For timing a program from its start to its first painted window: with the environment
+// variable RID_EXIT_AFTER_PAINT set, the process ends as soon as the first paint of its windows
+// has been drawn and handed to the screen. Called after the application object exists.
+void ExitAfterFirstPaintIfAsked();
+
 // A pop-up window with a short text (the scroll hint), placed in screen coordinates.
 class THintWindow : public TCustomControl {
  public:

@@ -3,8 +3,14 @@
 #include <iconv.h>
 
 #include <array>
+#include <bit>
+#include <cstring>
 #include <memory>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace rid {
 namespace {
@@ -115,53 +121,63 @@ void DecodeSjis(const SjisTables& t, std::string_view Text, Sink&& Emit) {
 // ---------------------------------------------------------------------------------------------
 // UTF-8
 
-// Calls Emit(code point) for each character; each maximal subpart of an ill-formed sequence
-// gives one U+FFFD.
+// The length of the run of ASCII bytes at the start of [p, End), 16 bytes at a time.
+size_t AsciiRun(const uint8_t* p, const uint8_t* End) {
+  const uint8_t* q = p;
+#ifdef __SSE2__
+  for (; End - q >= 16; q += 16) {
+    const unsigned high =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q))));
+    if (high) return static_cast<size_t>(q - p) + std::countr_zero(high);
+  }
+#endif
+  while (q < End && *q < 0x80) ++q;
+  return static_cast<size_t>(q - p);
+}
+
+// The code point of the sequence at p[i], a byte of 0x80 or above, with i moved past it; each
+// maximal subpart of an ill-formed sequence gives one U+FFFD.
+char32_t DecodeUtf8Char(const uint8_t* p, size_t n, size_t& i) {
+  const uint8_t b = p[i];
+  int need;
+  uint8_t lo = 0x80, hi = 0xBF;
+  char32_t cp;
+  if (b >= 0xC2 && b <= 0xDF) {
+    need = 1, cp = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    need = 2, cp = b & 0x0F;
+    if (b == 0xE0) lo = 0xA0;
+    if (b == 0xED) hi = 0x9F;  // no surrogates
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    need = 3, cp = b & 0x07;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+  } else {
+    ++i;
+    return kReplacement;
+  }
+  size_t k = 1;
+  for (; k <= static_cast<size_t>(need); ++k) {
+    if (i + k >= n) break;
+    const uint8_t c = p[i + k];
+    if (c < lo || c > hi) break;
+    cp = cp << 6 | (c & 0x3F);
+    lo = 0x80, hi = 0xBF;
+  }
+  i += k;
+  return k <= static_cast<size_t>(need) ? char32_t{kReplacement} : cp;
+}
+
+// Calls Emit(code point) for each character.
 template <typename Sink>
 void DecodeUtf8(std::string_view Text, Sink&& Emit) {
   const auto* p = reinterpret_cast<const uint8_t*>(Text.data());
   const size_t n = Text.size();
-  size_t i = 0;
-  while (i < n) {
-    const uint8_t b = p[i];
-    if (b < 0x80) {
-      Emit(static_cast<char32_t>(b));
-      ++i;
-      continue;
-    }
-    int need;
-    uint8_t lo = 0x80, hi = 0xBF;
-    char32_t cp;
-    if (b >= 0xC2 && b <= 0xDF) {
-      need = 1, cp = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2, cp = b & 0x0F;
-      if (b == 0xE0) lo = 0xA0;
-      if (b == 0xED) hi = 0x9F;  // no surrogates
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3, cp = b & 0x07;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-    } else {
-      Emit(char32_t{kReplacement});
-      ++i;
-      continue;
-    }
-    size_t k = 1;
-    for (; k <= static_cast<size_t>(need); ++k) {
-      if (i + k >= n) break;
-      const uint8_t c = p[i + k];
-      if (c < lo || c > hi) break;
-      cp = cp << 6 | (c & 0x3F);
-      lo = 0x80, hi = 0xBF;
-    }
-    if (k <= static_cast<size_t>(need)) {
-      Emit(char32_t{kReplacement});
-      i += k;
-    } else {
-      Emit(cp);
-      i += k;
-    }
+  for (size_t i = 0; i < n;) {
+    if (p[i] < 0x80)
+      Emit(static_cast<char32_t>(p[i++]));
+    else
+      Emit(DecodeUtf8Char(p, n, i));
   }
 }
 
@@ -470,9 +486,32 @@ std::string SjisToUtf8(std::string_view Sjis, size_t* Invalid) {
 
 std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault) {
   const SjisTables& t = Tables();
-  std::string out;
-  out.reserve(Utf8.size());
-  DecodeUtf8(Utf8, [&](char32_t cp) { PutSjis(t, out, cp, UsedDefault); });
+  // Never longer than the input: an ASCII byte stays one byte, a longer sequence becomes at
+  // most two, and a bad one a single '?'.
+  std::string out(Utf8.size(), '\0');
+  char* o = out.data();
+  const auto* p = reinterpret_cast<const uint8_t*>(Utf8.data());
+  const size_t n = Utf8.size();
+  size_t substituted = 0;
+  for (size_t i = 0; i < n;) {
+    if (const size_t run = AsciiRun(p + i, p + n)) {
+      std::memcpy(o, p + i, run);
+      o += run;
+      i += run;
+      if (i == n) break;
+    }
+    const char32_t cp = DecodeUtf8Char(p, n, i);
+    const uint16_t code = cp < 0x10000 ? t.Reverse[cp] : kNoCode;
+    if (code == kNoCode) {
+      *o++ = '?';
+      ++substituted;
+    } else {
+      if (code > 0xFF) *o++ = static_cast<char>(code >> 8);
+      *o++ = static_cast<char>(code & 0xFF);
+    }
+  }
+  if (UsedDefault) *UsedDefault += substituted;
+  out.resize(static_cast<size_t>(o - out.data()));
   return out;
 }
 
