@@ -227,8 +227,7 @@ void Colour(rid::TRidPerlRid& Perl) {
 }
 
 double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 struct TOpenResult {
@@ -345,9 +344,8 @@ void CompareOpening(const std::string& Name, const char* Utf8Unit, int argc, cha
       "Open %.0f MB Shift-JIS %s (%ld lines) to the first painted screen, best of 5: us %.3f s,"
       " resident +%.0f MB (peak +%.0f MB); QScintilla reading its %.1f MB UTF-8 twin %.3f s"
       " (%ld lines), resident +%.0f MB (peak +%.0f MB)\n",
-      size / MB, Name.c_str(), ours.Lines, ours.Seconds, ours.RssGrowth / MB,
-      ours.PeakGrowth / MB, twinSize / MB, peer.Seconds, peer.Lines, peer.RssGrowth / MB,
-      peer.PeakGrowth / MB);
+      size / MB, Name.c_str(), ours.Lines, ours.Seconds, ours.RssGrowth / MB, ours.PeakGrowth / MB,
+      twinSize / MB, peer.Seconds, peer.Lines, peer.RssGrowth / MB, peer.PeakGrowth / MB);
   std::printf(
       "ratio us/QScintilla (%s): time %.3f, resident %.3f, peak %.3f (below 1: better);"
       " our peak/our resident %.2f, our resident/file %.2f\n",
@@ -397,8 +395,8 @@ void CompareProgram(const std::string& Name, const char* Utf8Unit, const char* P
       "Program start to its first painted window (%s, %s), best of 5: rideder %.3f s (peak"
       " %.0f MB), minimal QsciScintilla window on the UTF-8 twin %.3f s (peak %.0f MB); ratio"
       " %.3f (below 1: faster)\n",
-      Name.c_str(), Platform, ours.Seconds, ours.PeakBytes / MB, peer.Seconds,
-      peer.PeakBytes / MB, ours.Seconds / peer.Seconds);
+      Name.c_str(), Platform, ours.Seconds, ours.PeakBytes / MB, peer.Seconds, peer.PeakBytes / MB,
+      ours.Seconds / peer.Seconds);
   std::fflush(stdout);
 }
 
@@ -528,7 +526,6 @@ int main(int argc, char** argv) {
   const double peerPaint = rid::bench::BestTime([&] { return p.Repaint(); }, 20);
   std::printf("Repaint of a %dx%d screen of highlighted Perl: us %.2f ms, QScintilla %.2f ms\n",
               kWidth, kHeight, oursPaint * 1e3, peerPaint * 1e3);
-  std::printf("ratio us/QScintilla: %.3f (below 1: faster than the peer)\n",
-              oursPaint / peerPaint);
+  std::printf("ratio us/QScintilla: %.3f (below 1: faster than the peer)\n", oursPaint / peerPaint);
   return 0;
 }

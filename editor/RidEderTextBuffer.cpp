@@ -133,9 +133,7 @@ void TRidEderStringList::ListIndexOutOfBounds(int32_t Index) const {
   throw ERidEderStringList(FormatStr(SInvalidStringListIndex, Index));
 }
 
-std::string TRidEderStringList::Get(int32_t Index) const {
-  return std::string(GetView(Index));
-}
+std::string TRidEderStringList::Get(int32_t Index) const { return std::string(GetView(Index)); }
 
 std::string_view TRidEderStringList::GetView(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return {};
@@ -420,8 +418,8 @@ int32_t TRidEderStringList::GetLengthOfLongestLine() {
   if (FIndexOfLongestLine < 0) {
     int32_t Best = 0;
     for (int32_t i = 0; i < GetCount(); ++i) {
-      int32_t Len = (Rec(i).FFlags & lfLengthUnknown) ? ExpandLine(i, nullptr)
-                                                      : Rec(i).FExpandedLength;
+      int32_t Len =
+          (Rec(i).FFlags & lfLengthUnknown) ? ExpandLine(i, nullptr) : Rec(i).FExpandedLength;
       if (Len > Best) {
         Best = Len;
         FIndexOfLongestLine = i;

@@ -126,8 +126,8 @@ size_t AsciiRun(const uint8_t* p, const uint8_t* End) {
   const uint8_t* q = p;
 #ifdef __SSE2__
   for (; End - q >= 16; q += 16) {
-    const unsigned high =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q))));
+    const unsigned high = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q))));
     if (high) return static_cast<size_t>(q - p) + std::countr_zero(high);
   }
 #endif

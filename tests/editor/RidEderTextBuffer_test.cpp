@@ -123,8 +123,8 @@ TEST(LineBuffer, RandomEditsMatchAPlainModel) {
   for (int Step = 0; Step < 4000; ++Step) {
     const int32_t Count = static_cast<int32_t>(Model.size());
     const int32_t At = Count ? static_cast<int32_t>(Rng() % (Count + 1)) : 0;
-    const std::string Text = "line " + std::to_string(Step) + std::string(Rng() % 30, 'x') +
-                             (Rng() % 4 ? "" : "\ty");
+    const std::string Text =
+        "line " + std::to_string(Step) + std::string(Rng() % 30, 'x') + (Rng() % 4 ? "" : "\ty");
     switch (Rng() % 9) {
       case 0:
         L.Insert(At, Text);

@@ -229,7 +229,8 @@ TEST(Locale, DirectConversionsAgreeWithTheWideRoad) {
   // ASCII runs of every length around the 16-byte steps, between Japanese and bad bytes.
   std::string mixed;
   for (size_t run = 0; run < 70; ++run)
-    mixed += std::string(run, static_cast<char>('a' + run % 26)) + "\xE6\x97\xA5" + noise.substr(run * 7, run % 5);
+    mixed += std::string(run, static_cast<char>('a' + run % 26)) + "\xE6\x97\xA5" +
+             noise.substr(run * 7, run % 5);
   EXPECT_EQ(Utf8ToSjis(mixed), Narrow(MultiByteToWideChar(CP_UTF8, mixed), nullptr));
   // The whole length is converted, embedded zero bytes included.
   EXPECT_EQ(Utf8ToSjis(std::string("\xE8\xA1\xA8\0\xE3\x82\xBD", 7)),
