@@ -76,20 +76,20 @@ TRidEderStringList::~TRidEderStringList() {
   FreeAll();
 }
 
-void TRidEderStringList::SetText(TRidEderStringRec& r, std::string_view S) {
+void TRidEderStringList::SetLineText(TRidEderStringRec& r, std::string_view S) {
   // The new storage is filled before the old goes: S may be a view of this very line.
   char* Own = nullptr;
   if (!S.empty()) {
     Own = std::make_unique<char[]>(S.size()).release();
     std::memcpy(Own, S.data(), S.size());
   }
-  FreeText(r);
+  FreeLineText(r);
   r.FText = Own;
   r.FLength = static_cast<uint32_t>(S.size());
   if (Own) r.FStorage |= lsOwnText;
 }
 
-void TRidEderStringList::FreeText(TRidEderStringRec& r) {
+void TRidEderStringList::FreeLineText(TRidEderStringRec& r) {
   if (r.FStorage & lsOwnText) std::unique_ptr<char[]>(const_cast<char*>(r.FText)).reset();
   r.FStorage &= ~lsOwnText;
   r.FText = nullptr;
@@ -114,14 +114,14 @@ TRidEderStringList::TLineExtra& TRidEderStringList::ExtraOf(TRidEderStringRec& r
 }
 
 void TRidEderStringList::FreeRecord(TRidEderStringRec& r) {
-  FreeText(r);
+  FreeLineText(r);
   if (r.FStorage & lsExtra) FFreeExtras.push_back(r.FRange);
   r = TRidEderStringRec{};
 }
 
 void TRidEderStringList::FreeAll() {
-  for (size_t i = 0; i < FGap; ++i) FreeText(FRecs[i]);
-  for (size_t i = FGap + FGapLen; i < FRecs.size(); ++i) FreeText(FRecs[i]);
+  for (size_t i = 0; i < FGap; ++i) FreeLineText(FRecs[i]);
+  for (size_t i = FGap + FGapLen; i < FRecs.size(); ++i) FreeLineText(FRecs[i]);
   std::vector<TRidEderStringRec>().swap(FRecs);
   FGap = FGapLen = 0;
   std::vector<std::unique_ptr<std::string>>().swap(FBlocks);
@@ -171,7 +171,7 @@ void TRidEderStringList::Put(int32_t Index, const std::string& S) {
   TRidEderStringRec& r = Rec(Index);
   r.FFlags = lfLengthUnknown;
   r.FExpandedLength = -1;
-  SetText(r, S);
+  SetLineText(r, S);
   if (Index == FIndexOfLongestLine) {
     // Still the first longest when it did not shrink; otherwise another may be.
     const int32_t Len = ExpandLine(Index, nullptr);
@@ -258,7 +258,7 @@ void TRidEderStringList::NoteLineLength(int32_t Index) {
 void TRidEderStringList::InsertItem(int32_t Index, std::string S) {
   OpenGap(Index, 1);
   FRecs[FGap] = TRidEderStringRec{};
-  SetText(FRecs[FGap], S);
+  SetLineText(FRecs[FGap], S);
   CloseGap(1);
   NoteLineLength(Index);
 }
@@ -282,7 +282,7 @@ void TRidEderStringList::AddStrings(TStrings* Strings) {
   for (int32_t i = 0; i < n; ++i) {
     TRidEderStringRec& r = FRecs[FGap + i];
     r = TRidEderStringRec{};
-    SetText(r, Strings->Get(i));
+    SetLineText(r, Strings->Get(i));
     if (TObject* Object = Strings->GetObject(i)) ExtraOf(r).FObject = Object;
   }
   CloseGap(n);

@@ -157,8 +157,8 @@ class TRidEderStringList : public TStrings {
   TRidEderStringRec& Rec(int32_t Index) { return FRecs[Phys(Index)]; }
   const TRidEderStringRec& Rec(int32_t Index) const { return FRecs[Phys(Index)]; }
   // Record contents: the text (copied into storage of the record's own) and what lives beside.
-  static void SetText(TRidEderStringRec& r, std::string_view S);
-  static void FreeText(TRidEderStringRec& r);
+  static void SetLineText(TRidEderStringRec& r, std::string_view S);
+  static void FreeLineText(TRidEderStringRec& r);
   TLineExtra& ExtraOf(TRidEderStringRec& r);
   void FreeRecord(TRidEderStringRec& r);
   void FreeAll();

@@ -1317,7 +1317,7 @@ TEST(RidEder, RangesReadOnDemandEqualAFullScan) {
     std::mt19937 rng(11);
     const char* pieces[] = {"{", "}", "x", "{ y }", "", "}}", "{{"};
     std::string text;
-    for (int i = 0; i < 20000; ++i) text += std::string("a ") + pieces[rng() % 7] + "\r\n";
+    for (int i = 0; i < 6000; ++i) text += std::string("a ") + pieces[rng() % 7] + "\r\n";
     s.Ed.GetLines()->LoadFromBytes(text);
     s.Ed.SetHighlighter(&hl);
     s.Paint();
