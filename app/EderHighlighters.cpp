@@ -2,13 +2,37 @@
 
 #include <filesystem>
 
+#include "highlighters/RidHighlighterCSS.h"
+#include "highlighters/RidHighlighterHtml.h"
+#include "highlighters/RidHighlighterJScript.h"
+#include "highlighters/RidHighlighterPHP.h"
 #include "highlighters/RidHighlighterPerl.h"
 #include "highlighters/uHighlighterProcs.h"
 
 namespace rid {
 
+namespace {
+
+// The colours the editor gives a language's comments, reserved words, numbers and strings.
+void SetEditorColours(TRidHighlighterAttributes* AComment, TRidHighlighterAttributes* AKey,
+                      TRidHighlighterAttributes* ANumber, TRidHighlighterAttributes* AString) {
+  AComment->SetForeground(clRed);
+  AKey->SetForeground(clMaroon);
+  ANumber->SetForeground(clGreen);
+  AString->SetForeground(clBlue);
+}
+
+}  // namespace
+
 TEderHighlighters::TEderHighlighters(TComponent* AOwner) : TComponent(AOwner) {
   Add<TRidPerlRid>();
+  Add<TRidHTMLRid>();
+  Add<TRidCssRid>();
+  Add<TRidPHPRid>();
+  auto* js = Add<TRidJScriptRid>();
+  SetEditorColours(js->GetCommentAttri(), js->GetKeyAttri(), js->GetNumberAttri(),
+                   js->GetStringAttri());
+  js->GetCommentAttri()->SetStyle({});
   GetHighlighters(this, &FList, false);
 }
 

@@ -12,6 +12,9 @@
 // A new language adds a row to Rows(): its corpus, our factory and its QScintilla lexer.
 #include <benchmark/benchmark.h>
 #include <qscilexer.h>
+#include <qscilexercss.h>
+#include <qscilexerhtml.h>
+#include <qscilexerjavascript.h>
 #include <qscilexerperl.h>
 #include <qsciscintilla.h>
 
@@ -29,6 +32,10 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "highlighters/RidHighlighterCSS.h"
+#include "highlighters/RidHighlighterHtml.h"
+#include "highlighters/RidHighlighterJScript.h"
+#include "highlighters/RidHighlighterPHP.h"
 #include "highlighters/RidHighlighterPerl.h"
 #include "platform/Locale.h"
 
@@ -184,6 +191,15 @@ std::function<std::unique_ptr<TSide>(const std::string&)> Qsci() {
   };
 }
 
+// A lexer QScintilla has no class for, named to Scintilla.
+std::function<std::unique_ptr<TSide>(const std::string&)> QsciNamed(const char* ALexer) {
+  return [ALexer](const std::string& Text) {
+    return std::make_unique<TQsciSide>(nullptr, ALexer, Text);
+  };
+}
+
+const char* const kPythonDoc = "/usr/share/doc/python3.11/html";
+
 std::vector<TRow> Rows() {
   std::vector<TRow> rows;
   rows.push_back({"TRidPerlRid", "QsciLexerPerl",
@@ -193,6 +209,36 @@ std::vector<TRow> Rows() {
                         {"# 日本語のコメント：表示の確認", "my $msg = \"こんにちは、世界\";"});
                   },
                   Ours<rid::TRidPerlRid>(), Qsci<QsciLexerPerl>()});
+  rows.push_back({"TRidHTMLRid", "QsciLexerHTML",
+                  [] {
+                    return Corpus(
+                        FileTexts({kPythonDoc}, {".html"}),
+                        {"<p>日本語の段落：表示の確認です。</p>", "<!-- 日本語のコメント -->"});
+                  },
+                  Ours<rid::TRidHTMLRid>(), Qsci<QsciLexerHTML>()});
+  rows.push_back({"TRidCssRid", "QsciLexerCSS",
+                  [] {
+                    return Corpus(
+                        FileTexts({kPythonDoc}, {".css"}),
+                        {"/* 日本語のコメント：表示 */", "p { font-family: \"ＭＳ ゴシック\"; }"});
+                  },
+                  Ours<rid::TRidCssRid>(), Qsci<QsciLexerCSS>()});
+  rows.push_back({"TRidJScriptRid", "QsciLexerJavaScript",
+                  [] {
+                    return Corpus(FileTexts({"/usr/share/javascript/jquery",
+                                             "/usr/share/javascript/underscore",
+                                             "/usr/share/nodejs/acorn/dist"},
+                                            {".js"}),
+                                  {"// 日本語のコメント：表示の確認", "var s = \"申し込み表\";"});
+                  },
+                  Ours<rid::TRidJScriptRid>(), Qsci<QsciLexerJavaScript>()});
+  rows.push_back({"TRidPHPRid", "phpscript",
+                  [] {
+                    return Corpus(
+                        FileTexts({"/usr/share/php"}, {".php"}),
+                        {"// 日本語のコメント：表示の確認", "$s = \"名前：$name さん\";"});
+                  },
+                  Ours<rid::TRidPHPRid>(), QsciNamed("phpscript")});
   return rows;
 }
 

@@ -12,12 +12,14 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <span>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "editor/RidEderHighlighter.h"
+#include "highlighters/RidHighlighterHashEntries.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
 
@@ -146,6 +148,47 @@ inline std::vector<TScannedToken> ScanCheckedLine(TRidCustomHighlighter& H, std:
   std::vector<TScannedToken> tokens;
   CheckLine(H, Line, ARange, AEndRange, LineNumber, &tokens);
   return tokens;
+}
+
+// One line scanned from a range: the tokens it must give (text, kind) and the range after it.
+struct TTokenCase {
+  TRidRange Range;
+  std::string Line;
+  std::vector<std::pair<std::string, int32_t>> Tokens;
+  TRidRange End;
+};
+
+inline std::string Describe(const std::vector<std::pair<std::string, int32_t>>& ATokens) {
+  std::ostringstream o;
+  for (const auto& [text, kind] : ATokens) o << "{\"" << Printable(text) << "\", " << kind << "} ";
+  return o.str();
+}
+
+// Each case scanned by a fresh instance: its tokens and end range.
+inline void CheckTokenCases(const THighlighterFactory& Make, std::span<const TTokenCase> ACases) {
+  for (const TTokenCase& c : ACases) {
+    std::unique_ptr<TRidCustomHighlighter> h = Make();
+    TRidRange end = 0;
+    std::vector<std::pair<std::string, int32_t>> got;
+    for (const TScannedToken& t : ScanCheckedLine(*h, c.Line, c.Range, &end))
+      got.emplace_back(t.Text, t.Kind);
+    EXPECT_EQ(Describe(got), Describe(c.Tokens))
+        << "line \"" << Printable(c.Line) << "\" from range " << c.Range;
+    EXPECT_EQ(end, c.End) << "line \"" << Printable(c.Line) << "\" from range " << c.Range;
+  }
+}
+
+// Every word of AWords, after APrefix and scanned from ARange, is one token of its kind.
+inline void CheckKeywordsScan(const THighlighterFactory& Make, std::span<const TRidKeyword> AWords,
+                              TRidRange ARange = 0, std::string_view APrefix = {}) {
+  std::unique_ptr<TRidCustomHighlighter> h = Make();
+  for (const TRidKeyword& k : AWords) {
+    const std::string line = std::string(APrefix) + std::string(k.Word);
+    bool found = false;
+    for (const TScannedToken& t : ScanCheckedLine(*h, line, ARange, nullptr))
+      found |= t.Pos == int32_t(APrefix.size()) && t.Text == k.Word && t.Kind == k.Kind;
+    EXPECT_TRUE(found) << "\"" << k.Word << "\" is no token of kind " << int(k.Kind);
+  }
 }
 
 // Random bytes, with more of the bytes that matter to scanners than chance would give.

@@ -46,8 +46,9 @@ TEST(RidEderPerl, StoredRangesEqualAFreshScanAfterRandomEdits) {
   ed.SetText(Script());
   ed.SetHighlighter(&perl);
   ExpectRangesOfFreshScan(ed, "attached");
-  const std::string pieces[] = {"=pod", "=cut", "print <<EOT;", "EOT", "my $s = \"open",
-                                "close\";", "# c", "q{", "}", "", Utf8ToSjis("表\\示")};
+  const std::string pieces[] = {
+      "=pod", "=cut", "print <<EOT;",      "EOT", "my $s = \"open", "close\";", "# c", "q{",
+      "}",    "",     Utf8ToSjis("表\\示")};
   std::mt19937 rng(11);
   for (int step = 0; step < 400; ++step) {
     TStrings* lines = ed.Lines();
@@ -55,15 +56,21 @@ TEST(RidEderPerl, StoredRangesEqualAFreshScanAfterRandomEdits) {
     const int i = n ? static_cast<int>(rng() % n) : 0;
     const std::string& p = pieces[rng() % std::size(pieces)];
     switch (rng() % 5) {
-      case 0: lines->Insert(i, p); break;
-      case 1: if (n > 1) lines->Delete(i); break;
+      case 0:
+        lines->Insert(i, p);
+        break;
+      case 1:
+        if (n > 1) lines->Delete(i);
+        break;
       case 2:
         ed.SetCaretXY({1, i + 1});
         ed.SetSelText(p + "\r\n");
         break;
       default:
-        if (n) lines->Put(i, p + lines->Get(i));
-        else lines->Add(p);
+        if (n)
+          lines->Put(i, p + lines->Get(i));
+        else
+          lines->Add(p);
     }
     ExpectRangesOfFreshScan(ed, "step " + std::to_string(step));
     if (HasFatalFailure()) return;
@@ -75,9 +82,9 @@ struct TPerlEder {
   TRidPerlRid Perl{nullptr};
   TRidEder Ed{nullptr};
   explicit TPerlEder(int W, int H) {
-    Perl.GetDefaultAttribute(0)->SetForeground(clGreen);    // comments
-    Perl.GetDefaultAttribute(2)->SetForeground(clNavy);     // keywords
-    Perl.GetDefaultAttribute(3)->SetForeground(clMaroon);   // strings
+    Perl.GetDefaultAttribute(0)->SetForeground(clGreen);   // comments
+    Perl.GetDefaultAttribute(2)->SetForeground(clNavy);    // keywords
+    Perl.GetDefaultAttribute(3)->SetForeground(clMaroon);  // strings
     Ed.SetBounds(0, 0, W, H);
     Ed.GetGutter().SetShowLineNumbers(true);
     Ed.SetText(Script());
@@ -101,7 +108,8 @@ int CountNear(const QImage& Img, const QRect& R, QColor Want) {
     for (int x = r.left(); x <= r.right(); ++x) {
       QColor c(Img.pixel(x, y));
       n += std::abs(c.red() - Want.red()) + std::abs(c.green() - Want.green()) +
-               std::abs(c.blue() - Want.blue()) <= 90;
+               std::abs(c.blue() - Want.blue()) <=
+           90;
     }
   return n;
 }
