@@ -1,12 +1,20 @@
 #pragma once
-// What several benchmarks share: the Japanese test text and a best-of timer for the ratio lines.
+// What several benchmarks share: the Japanese test text, real Perl source, and a best-of timer
+// for the ratio lines.
 #include <benchmark/benchmark.h>
 #include <iconv.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace rid::bench {
 
@@ -52,6 +60,47 @@ inline const std::string& JapaneseProgramText() {
     return s;
   }();
   return text;
+}
+
+// About 4 MB of real Perl: the modules installed with perl, in a fixed order.
+inline const std::string& InstalledPerlModules() {
+  static const std::string text = [] {
+    std::vector<std::filesystem::path> files;
+    for (const char* root : {"/usr/share/perl", "/usr/lib/x86_64-linux-gnu/perl"}) {
+      std::error_code ec;
+      for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+           !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        if (it->path().extension() == ".pm") files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    std::string s;
+    for (const auto& f : files) {
+      std::ifstream in(f, std::ios::binary);
+      std::ostringstream o;
+      o << in.rdbuf();
+      s += o.str();
+      if (s.size() >= 4 * 1024 * 1024) break;
+    }
+    if (s.empty()) {
+      fprintf(stderr, "no Perl modules found: install perl (scripts/setup-deps.sh)\n");
+      exit(1);
+    }
+    return s;
+  }();
+  return text;
+}
+
+// The lines of Text without their LF.
+inline std::vector<std::string_view> SplitLines(std::string_view Text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < Text.size()) {
+    size_t end = Text.find('\n', start);
+    if (end == std::string_view::npos) end = Text.size();
+    lines.push_back(Text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
 }
 
 // In converted by Cd, whose output is at most Factor bytes an input byte.

@@ -45,6 +45,8 @@ TRidRegExpr::~TRidRegExpr() = default;
 void TRidRegExpr::DiscardProgram() {
   FProgramm.clear();
   FExprIsCompiled = false;
+  FWalkFrom = -1;
+  FRunNode = -1;
 }
 
 void TRidRegExpr::ClearMatches() {
@@ -193,7 +195,7 @@ int32_t TRidRegExpr::MatchLen(int32_t Idx) const {
 std::string TRidRegExpr::Match(int32_t Idx) const {
   const int32_t len = MatchLen(Idx);
   if (len < 0) return std::string();
-  return FInputString.substr(FStartP[Idx], len);
+  return std::string(reinterpret_cast<const char*>(FInput) + FStartP[Idx], len);
 }
 
 std::string TRidRegExpr::Substitute(const std::string& ATemplate) {
@@ -206,7 +208,7 @@ std::string TRidRegExpr::Substitute(const std::string& ATemplate) {
   size_t i = 0;
   auto appendGroup = [&](int64_t g) {
     if (g >= 0 && g < kSubExprs && FStartP[g] >= 0 && FEndP[g] >= 0) {
-      result.append(FInputString, FStartP[g], FEndP[g] - FStartP[g]);
+      result.append(reinterpret_cast<const char*>(FInput) + FStartP[g], FEndP[g] - FStartP[g]);
     }
   };
   // Decimal digits from j on, saturating so that a long number cannot wrap to a valid group.

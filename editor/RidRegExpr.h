@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Classes.h"
@@ -160,13 +161,28 @@ class TRidRegExpr : public TObject {
   void SetInvertCase(TRidRegExprInvertCaseFunction Value);
 
   void Compile();
+  // Searching. Exec stores a copy of the input (up to its first NUL) and searches from its
+  // start. ExecView stores the caller's text without a copy and searches from AOffset: the
+  // caller keeps that text alive and unchanged until the next Exec or ExecView, since ExecPos,
+  // ExecNext, Match and Substitute read it. ExecPos searches the stored input again from an
+  // offset (a search adapter runs it at a hit on a line); ExecNext continues after the last
+  // match, one byte further after an empty one.
+  //
+  // A walk forward over one stored input (a first search, then ExecNext or ExecPos at later
+  // offsets, as Replace does) shares one work budget proportional to the input from where the
+  // walk began, so walking all matches costs at most linear time; a search that runs out stops
+  // with reeMatchBudgetExceeded. Storing an input, a new program, or a search from an offset at
+  // or before the previous search's start begins a new walk.
   bool Exec(const std::string& AInputString);
+  bool ExecView(std::string_view AInput, int32_t AOffset = 1);
   bool ExecPos(int32_t AOffset = 1);
   bool ExecNext();
   int32_t MatchPos(int32_t Idx = 0) const;
   int32_t MatchLen(int32_t Idx = 0) const;
   std::string Match(int32_t Idx = 0) const;
+  // The template expanded with the last match ($n, ${n}, $&, ${&}; "\c" is c).
   std::string Substitute(const std::string& ATemplate);
+  // Every match in the input replaced: one walk, one budget.
   std::string Replace(const std::string& AInputStr, const std::string& AReplaceStr,
                       bool AUseSubstitution = false);
 
@@ -174,7 +190,9 @@ class TRidRegExpr : public TObject {
   virtual void Error(int32_t AErrorID);
   virtual std::string ErrorMsg(int32_t AErrorID);
 
-  // Work units a single ExecPos may spend: a base plus a share per input byte searched.
+  // Work units a walk may spend: a base plus a share per input byte from where the walk began.
+  // A unit is about one program step (a few nanoseconds): eight bytes counted by a repeat, 16
+  // compared exactly or four compared without case.
   static constexpr int64_t kWorkBase = int64_t(1) << 22;
   static constexpr int64_t kWorkPerByte = 128;
 
@@ -185,9 +203,21 @@ class TRidRegExpr : public TObject {
   // Compiler (RidRegExprCompile.cpp).
   struct TCompiler;
   void CompileRegExpr();
+  struct TFirstBytes;
   void FillFirstCharSet(int32_t AScan);
+  int32_t NodeSize(int32_t AScan) const;
+  void BuildRepeatHints();
   int32_t RarestByte(int32_t ALit, int32_t ALen) const;
   void BuildInvertTable();
+
+  // A repeat of a one-byte node: the bytes at which what follows it can go on, and whether its
+  // operand takes none of them, so that giving back a byte can never help and the repeat is
+  // tried at its full count only.
+  struct TRepeatHint {
+    int32_t Node;
+    bool Possessive;
+    std::array<uint8_t, 256> Follow;
+  };
 
   // Matcher (RidRegExprMatch.cpp).
   // One backtracking record: a choice point or the undo of a state change.
@@ -199,15 +229,19 @@ class TRidRegExpr : public TObject {
     int32_t D;
   };
   void PrepareProgram();
+  void StoreInput(const char* AText, size_t ASize);
   bool Search(int32_t AOffset);
   bool SearchLineStarts(int32_t AFrom);
   bool MatchAt(int32_t APos);
   int32_t RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const;
+  int32_t CountRun(int32_t AScan, int32_t AMax, int32_t APos);
+  const TRepeatHint& RepeatHint(int32_t ANode) const;
+  void Spend(int64_t AUnits);
   bool IsLineSep(uint8_t Ch) const { return FLineSeparatorsSet[Ch] != 0; }
   void ClearMatches();
   void DiscardProgram();
 
-  // Match slots: byte offsets into FInputString, -1 = not set.
+  // Match slots: byte offsets into the stored input, -1 = not set.
   std::array<int32_t, kSubExprs> FStartP{};
   std::array<int32_t, kSubExprs> FEndP{};
 
@@ -228,12 +262,15 @@ class TRidRegExpr : public TObject {
   int32_t FLineStartByteCount = 0;
   std::array<uint8_t, 256> FFirstCharSet{};
   int32_t FFirstCharCount = 0;
+  std::vector<TRepeatHint> FRepeatHints;  // ordered by node
   std::array<uint8_t, 256> FInvertTable{};
 
   bool FExprIsCompiled = false;
   std::vector<uint8_t> FProgramm;  // empty = not compiled
   std::string FExpression;
-  std::string FInputString;
+  std::string FInputCopy;           // the input Exec stored
+  const uint8_t* FInput = nullptr;  // the stored input: FInputCopy or the caller's text
+  int32_t FInputLen = 0;            // up to its first NUL
   bool FHasInput = false;
   int32_t FLastError = reeOk;
   int32_t FCompilerErrorPos = 0;
@@ -255,6 +292,13 @@ class TRidRegExpr : public TObject {
   // Matcher state of the current search.
   std::vector<TFrame> FStack;
   int64_t FWorkLeft = 0;
+  int32_t FWalkFrom = -1;  // start offset of the walk's last search, -1 = no walk
+  // The last run a repeat counted: the bytes in [FRunFrom, FRunEnd) are taken by node FRunNode
+  // and the byte at FRunEnd is not (or is the end), so a later start inside the run ends there
+  // too without counting again. FRunNode -1 = none.
+  int32_t FRunNode = -1;
+  int32_t FRunFrom = 0;
+  int32_t FRunEnd = 0;
 };
 
 }  // namespace rid

@@ -1,4 +1,5 @@
 // The compiler: expression text to byte program, and the search hints derived from the program.
+#include <algorithm>
 #include <cstring>
 
 #include "editor/RidRegExpr.h"
@@ -93,10 +94,12 @@ struct TRidRegExpr::TCompiler {
     const int32_t off = ReadInt(Code, p + 1);
     return off == 0 ? -1 : p + off;
   }
+  // Links the node at p, the last of its chain, to val.
+  void Link(int32_t p, int32_t val) { WriteInt(Code, p + 1, val - p); }
   void Tail(int32_t p, int32_t val) {
     int32_t scan = p;
     for (int32_t t = Next(scan); t >= 0; t = Next(scan)) scan = t;
-    WriteInt(Code, scan + 1, val - scan);
+    Link(scan, val);
   }
   void OpTail(int32_t p, int32_t val) {
     if (Code[p] == opBranch) Tail(p + NodeHeader, val);
@@ -107,28 +110,29 @@ struct TRidRegExpr::TCompiler {
     const int32_t savedMods = Mods;
     flags = HASWIDTH | NONEMPTY;
     int32_t ret = -1;
+    int32_t last = -1;  // the last node of the chain of branches: linking stays linear
     int32_t parno = 0;
     if (paren) {
       if (NPar >= kSubExprs) Fail(reeCompParseRegTooManyBrackets);
       parno = NPar++;
-      ret = EmitNode(static_cast<uint8_t>(opOpen + parno));
+      ret = last = EmitNode(static_cast<uint8_t>(opOpen + parno));
     }
-    for (bool first = true;; first = false) {
+    for (;;) {
       int fl;
       const int32_t br = ParseBranch(fl);
       if (ret >= 0) {
-        Tail(ret, br);
+        Link(last, br);
       } else {
         ret = br;
       }
+      last = br;
       flags &= fl | ~(HASWIDTH | NONEMPTY);
       flags |= fl & SPSTART;
-      (void)first;
       if (Cur() != '|' || AtEnd()) break;
       ++P;
     }
     const int32_t ender = EmitNode(paren ? static_cast<uint8_t>(opClose + parno) : opEnd);
-    Tail(ret, ender);
+    Link(last, ender);
     for (int32_t br = ret; br >= 0; br = Next(br)) OpTail(br, ender);
     if (paren) {
       if (AtEnd() || Cur() != ')') Fail(reeCompParseRegUnmatchedBrackets);
@@ -678,6 +682,7 @@ void TRidRegExpr::CompileRegExpr() {
   FProgramm = std::move(code);
 
   FillFirstCharSet(1);
+  BuildRepeatHints();
 
   FRegStart = 0;
   FRegStartLit = -1;
@@ -762,126 +767,209 @@ int32_t TRidRegExpr::RarestByte(int32_t ALit, int32_t ALen) const {
   return best;
 }
 
-// Bytes at which a match can begin. Walks the program with a work list; each node is visited
-// once, which keeps loops and long chains of optional pieces cheap.
-void TRidRegExpr::FillFirstCharSet(int32_t AScan) {
-  FFirstCharSet.fill(0);
-  std::vector<uint8_t> visited(FProgramm.size(), 0);
-  std::vector<int32_t> work{AScan};
-  auto& set = FFirstCharSet;
-  auto addAll = [&set]() { set.fill(1); };
-  auto next = [this](int32_t p) {
-    const int32_t off = ReadInt(FProgramm, p + 1);
+// Walks the program from a node and collects the bytes at which it can go on: a match of the
+// program from there must begin with one of them (the end of the input reads as NUL). Each node
+// is visited once per walk, which keeps loops and long chains of optional pieces cheap; a
+// bounded walk that would visit more nodes gives up and answers every byte.
+struct TRidRegExpr::TFirstBytes {
+  const TRidRegExpr& R;
+  std::vector<uint32_t> Visited;  // walk number that last visited a node
+  uint32_t Walk = 0;
+  std::vector<int32_t> Work;
+
+  explicit TFirstBytes(const TRidRegExpr& AR) : R(AR), Visited(AR.FProgramm.size(), 0) {}
+
+  int32_t Next(int32_t p) const {
+    const int32_t off = ReadInt(R.FProgramm, p + 1);
     return off == 0 ? -1 : p + off;
-  };
-  while (!work.empty()) {
-    int32_t scan = work.back();
-    work.pop_back();
-    while (scan >= 0 && !visited[scan]) {
-      visited[scan] = 1;
-      const uint8_t op = FProgramm[scan];
-      const uint8_t* operand = FProgramm.data() + scan + NodeHeader;
-      int32_t cont = -1;  // the node to go on with, -1 = stop
-      if (op >= opOpen && op < opOpen + kSubExprs) {
-        cont = next(scan);
-      } else if (op >= opClose && op < opClose + kSubExprs) {
-        cont = next(scan);
-      } else {
-        switch (op) {
-          case opEnd:
-          case opAnyChar:
-          case opAnyInLine:
-          case opBackRef:
-          case opBackRefCI:
-            addAll();
-            break;
-          case opInputStart:
-          case opLineStart:
-          case opBack:
-          case opNothing:
-          case opComment:
-          case opWordBound:
-          case opNotWordBound:
-          case opLoopEntry:
-            cont = next(scan);
-            break;
-          case opInputEnd:
-            set[0] = 1;
-            break;
-          case opLineEnd:  // the mode that emitted it, not the object's modifiers
-            set[0] = 1;
-            for (unsigned char c : FLineSeparators) set[c] = 1;
-            if (FLinePairedSeparatorAssigned) set[FLinePairedSeparatorHead] = 1;
-            break;
-          case opBranch: {
-            const int32_t n = next(scan);
-            if (n >= 0 && FProgramm[n] == opBranch) {
-              for (int32_t b = scan; b >= 0 && FProgramm[b] == opBranch; b = next(b)) {
-                work.push_back(b + NodeHeader);
-              }
-            } else {
-              cont = scan + NodeHeader;
-            }
-            break;
-          }
-          case opExact:
-            set[operand[0]] = 1;
-            break;
-          case opExactCI:
-            set[operand[0]] = 1;
-            set[FInvertTable[operand[0]]] = 1;
-            break;
-          case opStar:
-          case opStarLazy:
-            work.push_back(scan + NodeHeader);
-            cont = next(scan);
-            break;
-          case opPlus:
-          case opPlusLazy:
-            work.push_back(scan + NodeHeader);
-            break;
-          case opBraces:
-          case opBracesLazy:
-            work.push_back(scan + NodeHeader + 8);
-            if (ReadInt(FProgramm, scan + NodeHeader) == 0) cont = next(scan);
-            break;
-          case opLoop:
-          case opLoopLazy:
-            // A loop body may match the empty text even with a minimum above 0, so what
-            // follows the loop can start a match too.
-            work.push_back(scan - ReadInt(FProgramm, scan + NodeHeader + 8));
-            cont = next(scan);
-            break;
-          case opDigit:
-            for (int c = '0'; c <= '9'; ++c) set[c] = 1;
-            break;
-          case opNotDigit:
-            for (int c = 0; c < 256; ++c) {
-              if (c < '0' || c > '9') set[c] = 1;
-            }
-            break;
-          case opAnyOfTiny:
-            set[operand[0]] = set[operand[1]] = set[operand[2]] = 1;
-            break;
-          case opAnyButTiny:
-            for (int c = 0; c < 256; ++c) {
-              if (c != operand[0] && c != operand[1] && c != operand[2]) set[c] = 1;
-            }
-            break;
-          case opAnyOfSet:
-            for (int c = 0; c < 256; ++c) {
-              if (operand[c >> 3] & (1 << (c & 7))) set[c] = 1;
-            }
-            break;
-          default:
-            Error(reeMatchPrimMemoryCorruption);
-        }
-      }
-      scan = cont;
-    }
   }
+
+  // ASet gets the bytes; false when a bound of ALimit nodes (0 = none) cut the walk short.
+  bool Collect(int32_t AScan, std::array<uint8_t, 256>& ASet, int32_t ALimit) {
+    const std::vector<uint8_t>& code = R.FProgramm;
+    ASet.fill(0);
+    ++Walk;
+    Work.assign(1, AScan);
+    int32_t visits = 0;
+    auto addAll = [&ASet]() { ASet.fill(1); };
+    while (!Work.empty()) {
+      int32_t scan = Work.back();
+      Work.pop_back();
+      while (scan >= 0 && Visited[scan] != Walk) {
+        if (ALimit > 0 && ++visits > ALimit) {
+          addAll();
+          return false;
+        }
+        Visited[scan] = Walk;
+        const uint8_t op = code[scan];
+        const uint8_t* operand = code.data() + scan + NodeHeader;
+        int32_t cont = -1;  // the node to go on with, -1 = stop
+        if (op >= opOpen && op < opOpen + kSubExprs) {
+          cont = Next(scan);
+        } else if (op >= opClose && op < opClose + kSubExprs) {
+          cont = Next(scan);
+        } else {
+          switch (op) {
+            case opEnd:
+            case opAnyChar:
+            case opAnyInLine:
+            case opBackRef:
+            case opBackRefCI:
+              addAll();
+              break;
+            case opInputStart:
+            case opLineStart:
+            case opBack:
+            case opNothing:
+            case opComment:
+            case opWordBound:
+            case opNotWordBound:
+            case opLoopEntry:
+              cont = Next(scan);
+              break;
+            case opInputEnd:
+              ASet[0] = 1;
+              break;
+            case opLineEnd:  // the mode that emitted it, not the object's modifiers
+              ASet[0] = 1;
+              for (unsigned char c : R.FLineSeparators) ASet[c] = 1;
+              if (R.FLinePairedSeparatorAssigned) ASet[R.FLinePairedSeparatorHead] = 1;
+              break;
+            case opBranch: {
+              const int32_t n = Next(scan);
+              if (n >= 0 && code[n] == opBranch) {
+                for (int32_t b = scan; b >= 0 && code[b] == opBranch; b = Next(b)) {
+                  Work.push_back(b + NodeHeader);
+                }
+              } else {
+                cont = scan + NodeHeader;
+              }
+              break;
+            }
+            case opExact:
+              ASet[operand[0]] = 1;
+              break;
+            case opExactCI:
+              ASet[operand[0]] = 1;
+              ASet[R.FInvertTable[operand[0]]] = 1;
+              break;
+            case opStar:
+            case opStarLazy:
+              Work.push_back(scan + NodeHeader);
+              cont = Next(scan);
+              break;
+            case opPlus:
+            case opPlusLazy:
+              Work.push_back(scan + NodeHeader);
+              break;
+            case opBraces:
+            case opBracesLazy:
+              Work.push_back(scan + NodeHeader + 8);
+              if (ReadInt(code, scan + NodeHeader) == 0) cont = Next(scan);
+              break;
+            case opLoop:
+            case opLoopLazy:
+              // A loop body may match the empty text even with a minimum above 0, so what
+              // follows the loop can start a match too.
+              Work.push_back(scan - ReadInt(code, scan + NodeHeader + 8));
+              cont = Next(scan);
+              break;
+            case opDigit:
+              for (int c = '0'; c <= '9'; ++c) ASet[c] = 1;
+              break;
+            case opNotDigit:
+              for (int c = 0; c < 256; ++c) {
+                if (c < '0' || c > '9') ASet[c] = 1;
+              }
+              break;
+            case opAnyOfTiny:
+              ASet[operand[0]] = ASet[operand[1]] = ASet[operand[2]] = 1;
+              break;
+            case opAnyButTiny:
+              for (int c = 0; c < 256; ++c) {
+                if (c != operand[0] && c != operand[1] && c != operand[2]) ASet[c] = 1;
+              }
+              break;
+            case opAnyOfSet:
+              for (int c = 0; c < 256; ++c) {
+                if (operand[c >> 3] & (1 << (c & 7))) ASet[c] = 1;
+              }
+              break;
+            default:
+              const_cast<TRidRegExpr&>(R).Error(reeMatchPrimMemoryCorruption);
+          }
+        }
+        scan = cont;
+      }
+    }
+    return true;
+  }
+};
+
+void TRidRegExpr::FillFirstCharSet(int32_t AScan) {
+  TFirstBytes(*this).Collect(AScan, FFirstCharSet, 0);
   FFirstCharCount = 0;
   for (uint8_t b : FFirstCharSet) FFirstCharCount += b;
+}
+
+// Bytes a node and its operand take in the program, for a walk over all nodes in order.
+int32_t TRidRegExpr::NodeSize(int32_t AScan) const {
+  const uint8_t* operand = FProgramm.data() + AScan + NodeHeader;
+  switch (FProgramm[AScan]) {
+    case opExact:
+    case opExactCI: {
+      // A literal of one NUL byte (from "\x00") is that byte and its terminator.
+      const size_t n = strlen(reinterpret_cast<const char*>(operand));
+      return NodeHeader + static_cast<int32_t>(std::max<size_t>(n, 1) + 1);
+    }
+    case opAnyOfTiny:
+    case opAnyButTiny:
+      return NodeHeader + 3;
+    case opAnyOfSet:
+      return NodeHeader + 32;
+    case opBraces:
+    case opBracesLazy:
+      return NodeHeader + 8;  // the repeated node follows as a node of its own
+    case opLoop:
+    case opLoopLazy:
+      return NodeHeader + 12;
+    case opBackRef:
+    case opBackRefCI:
+      return NodeHeader + 1;
+    default:
+      return NodeHeader;
+  }
+}
+
+// For each repeat of a one-byte node: the bytes at which what follows it can go on, and whether
+// none of them is a byte the repeat takes. Walks are bounded so that a long chain of repeats
+// stays linear to compile.
+void TRidRegExpr::BuildRepeatHints() {
+  constexpr int32_t kFollowWalkLimit = 64;
+  FRepeatHints.clear();
+  TFirstBytes walk(*this);
+  std::array<uint8_t, 256> taken;
+  const int32_t size = static_cast<int32_t>(FProgramm.size());
+  for (int32_t scan = 1; scan < size; scan += NodeSize(scan)) {
+    const uint8_t op = FProgramm[scan];
+    if (op != opStar && op != opStarLazy && op != opPlus && op != opPlusLazy && op != opBraces &&
+        op != opBracesLazy) {
+      continue;
+    }
+    TRepeatHint& hint = FRepeatHints.emplace_back();
+    hint.Node = scan;
+    const int32_t next = walk.Next(scan);
+    if (next < 0) {
+      hint.Follow.fill(1);
+    } else {
+      walk.Collect(next, hint.Follow, kFollowWalkLimit);
+    }
+    const int32_t body = scan + NodeHeader + (op == opBraces || op == opBracesLazy ? 8 : 0);
+    walk.Collect(body, taken, kFollowWalkLimit);
+    hint.Possessive = true;
+    for (int c = 0; c < 256 && hint.Possessive; ++c)
+      hint.Possessive = !(taken[c] && hint.Follow[c]);
+  }
 }
 
 }  // namespace rid

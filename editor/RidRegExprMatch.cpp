@@ -25,6 +25,10 @@ enum : int32_t {
   fkUndoLoop,     // A = old loop index, B = slot, C = old counter, D = old iteration start
 };
 
+// The byte at q of an input of ALen bytes; its end reads as the NUL that ends it, which the
+// caller's text need not hold.
+inline uint8_t ByteAt(const uint8_t* s, int32_t ALen, int32_t q) { return q < ALen ? s[q] : 0; }
+
 inline int32_t Rd(const uint8_t* code, int32_t at) {
   int32_t v;
   memcpy(&v, code + at, 4);
@@ -51,6 +55,13 @@ int32_t FindLiteral(const uint8_t* s, int32_t AFrom, int32_t ALen, const uint8_t
   return -1;
 }
 
+// The input ends at its first NUL.
+size_t NulFreeLength(const char* AText, size_t ASize) {
+  if (ASize == 0) return 0;
+  const void* nul = memchr(AText, 0, ASize);
+  return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - AText) : ASize;
+}
+
 }  // namespace
 
 void TRidRegExpr::PrepareProgram() {
@@ -59,26 +70,24 @@ void TRidRegExpr::PrepareProgram() {
   if (FProgramm.empty() || FProgramm[0] != MAGIC) Error(reeCorruptedProgram);
 }
 
-bool TRidRegExpr::Exec(const std::string& AInputString) {
-  // The input ends at its first NUL. Looking for it and copying go block by block, so each
-  // block is still in the cache when it is copied.
-  constexpr size_t kBlock = 16 * 1024;
-  const char* src = AInputString.data();
-  const size_t size = AInputString.size();
-  FInputString.clear();
-  FInputString.reserve(size);
-  for (size_t at = 0; at < size; at += kBlock) {
-    const size_t n = std::min(kBlock, size - at);
-    const void* nul = memchr(src + at, 0, n);
-    if (nul != nullptr) {
-      FInputString.append(src + at, static_cast<const char*>(nul) - (src + at));
-      break;
-    }
-    FInputString.append(src + at, n);
-  }
+void TRidRegExpr::StoreInput(const char* AText, size_t ASize) {
+  FInput = reinterpret_cast<const uint8_t*>(AText != nullptr ? AText : "");
+  FInputLen = static_cast<int32_t>(ASize);
   FHasInput = true;
+  FWalkFrom = -1;
+  FRunNode = -1;
   ClearMatches();
+}
+
+bool TRidRegExpr::Exec(const std::string& AInputString) {
+  FInputCopy.assign(AInputString.data(), NulFreeLength(AInputString.data(), AInputString.size()));
+  StoreInput(FInputCopy.data(), FInputCopy.size());
   return ExecPos(1);
+}
+
+bool TRidRegExpr::ExecView(std::string_view AInput, int32_t AOffset) {
+  StoreInput(AInput.data(), NulFreeLength(AInput.data(), AInput.size()));
+  return ExecPos(AOffset);
 }
 
 bool TRidRegExpr::ExecNext() {
@@ -102,13 +111,15 @@ bool TRidRegExpr::Search(int32_t AOffset) {
   if (AOffset < 1) Error(reeOffsetMustBeGreaterThen0);
   ClearMatches();
   PrepareProgram();
-  const int32_t len = static_cast<int32_t>(FInputString.size());
+  const int32_t len = FInputLen;
   if (AOffset > len + 1) return false;
   const int32_t from = AOffset - 1;
-  const char* input = FInputString.c_str();
-  FWorkLeft = kWorkBase + kWorkPerByte * (int64_t(len - from) + 1);
+  if (FWalkFrom < 0 || from <= FWalkFrom) {
+    FWorkLeft = kWorkBase + kWorkPerByte * (int64_t(len - from) + 1);
+  }
+  FWalkFrom = from;
 
-  const uint8_t* s = reinterpret_cast<const uint8_t*>(input);
+  const uint8_t* s = FInput;
   if (FRegMust >= 0 && !FRegMustIsStart &&
       FindLiteral(s, from, len, FProgramm.data() + FRegMust, FRegMustLen, FRegMustRare) < 0) {
     return false;
@@ -125,18 +136,19 @@ bool TRidRegExpr::Search(int32_t AOffset) {
   if (FRegLineAnch) return SearchLineStarts(from);
   if (FRegStart != 0) {
     for (int32_t p = from; p < len;) {
-      const void* hit = memchr(input + p, FRegStart, len - p);
+      const void* hit = memchr(s + p, FRegStart, len - p);
       if (hit == nullptr) return false;
-      p = static_cast<int32_t>(static_cast<const char*>(hit) - input);
+      p = static_cast<int32_t>(static_cast<const uint8_t*>(hit) - s);
       if (MatchAt(p)) return true;
       ++p;
     }
     return false;
   }
+  // The end of the input reads as the NUL that ends it.
   for (int32_t p = from; p <= len; ++p) {
     if (FFirstCharCount < 256) {
-      while (p <= len && !FFirstCharSet[s[p]]) ++p;
-      if (p > len) return false;
+      while (p < len && !FFirstCharSet[s[p]]) ++p;
+      if (p == len && !FFirstCharSet[0]) return false;
     }
     if (MatchAt(p)) return true;
   }
@@ -146,8 +158,8 @@ bool TRidRegExpr::Search(int32_t AOffset) {
 // Tries only the positions where a line begins: the input start and every position after a
 // separator or the tail of the pair (MatchAt rejects the middle of a pair).
 bool TRidRegExpr::SearchLineStarts(int32_t AFrom) {
-  const uint8_t* s = reinterpret_cast<const uint8_t*>(FInputString.c_str());
-  const int32_t len = static_cast<int32_t>(FInputString.size());
+  const uint8_t* s = FInput;
+  const int32_t len = FInputLen;
   const bool allFirst = FFirstCharCount >= 256;
   constexpr int kMemchrBytes = static_cast<int>(std::tuple_size_v<decltype(FLineStartBytes)>);
   const int count = FLineStartByteCount;
@@ -175,7 +187,7 @@ bool TRidRegExpr::SearchLineStarts(int32_t AFrom) {
   };
   for (int32_t p = AFrom; p <= len;) {
     if (p == 0 || FLineStartAfter[s[p - 1]]) {
-      if ((allFirst || FFirstCharSet[s[p]]) && MatchAt(p)) return true;
+      if ((allFirst || FFirstCharSet[ByteAt(s, len, p)]) && MatchAt(p)) return true;
     }
     const int32_t sep = nextSeparator(p);
     if (sep < 0) return false;
@@ -186,8 +198,8 @@ bool TRidRegExpr::SearchLineStarts(int32_t AFrom) {
 
 int32_t TRidRegExpr::RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const {
   const uint8_t* code = FProgramm.data();
-  const uint8_t* s = reinterpret_cast<const uint8_t*>(FInputString.data());
-  const int32_t len = static_cast<int32_t>(FInputString.size());
+  const uint8_t* s = FInput;
+  const int32_t len = FInputLen;
   const int32_t limit = std::min<int64_t>(AMax, len - APos);
   const uint8_t* p = s + APos;
   const uint8_t* end = p + limit;
@@ -230,10 +242,41 @@ int32_t TRidRegExpr::RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const 
   return static_cast<int32_t>(q - p);
 }
 
+// RegRepeat that reuses the run counted last: every start inside a run of the same node ends
+// where that run ended, so trying the starts of a run one after another counts it once.
+int32_t TRidRegExpr::CountRun(int32_t AScan, int32_t AMax, int32_t APos) {
+  if (AScan == FRunNode && APos >= FRunFrom && APos <= FRunEnd) {
+    return std::min(AMax, FRunEnd - APos);
+  }
+  const int32_t count = RegRepeat(AScan, AMax, APos);
+  Spend(count >> 3);
+  if (count < AMax || count == FInputLen - APos) {  // the run really ends there
+    FRunNode = AScan;
+    FRunFrom = APos;
+    FRunEnd = APos + count;
+  }
+  return count;
+}
+
+const TRidRegExpr::TRepeatHint& TRidRegExpr::RepeatHint(int32_t ANode) const {
+  const auto it =
+      std::lower_bound(FRepeatHints.begin(), FRepeatHints.end(), ANode,
+                       [](const TRepeatHint& h, int32_t node) { return h.Node < node; });
+  if (it == FRepeatHints.end() || it->Node != ANode) {
+    const_cast<TRidRegExpr*>(this)->Error(reeMatchPrimMemoryCorruption);
+  }
+  return *it;
+}
+
+void TRidRegExpr::Spend(int64_t AUnits) {
+  FWorkLeft -= AUnits;
+  if (FWorkLeft < 0) Error(reeMatchBudgetExceeded);
+}
+
 bool TRidRegExpr::MatchAt(int32_t APos) {
   const uint8_t* code = FProgramm.data();
-  const uint8_t* s = reinterpret_cast<const uint8_t*>(FInputString.c_str());
-  const int32_t len = static_cast<int32_t>(FInputString.size());
+  const uint8_t* s = FInput;
+  const int32_t len = FInputLen;
   const uint8_t* inv = FInvertTable.data();
   const bool paired = FLinePairedSeparatorAssigned;
   const uint8_t head = FLinePairedSeparatorHead;
@@ -268,16 +311,8 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
     const int32_t off = Rd(code, p + 1);
     return off == 0 ? -1 : p + off;
   };
-  // First byte of the literal that follows a repeat, or -1: lets the back-off skip counts that
-  // cannot go on.
-  auto expectedAfter = [code, &nextOf](int32_t node) {
-    const int32_t n = nextOf(node);
-    return (n >= 0 && code[n] == opExact) ? int32_t(code[n + NodeHeader]) : -1;
-  };
-  auto spend = [this](int64_t units) {
-    FWorkLeft -= units;
-    if (FWorkLeft < 0) Error(reeMatchBudgetExceeded);
-  };
+  auto spend = [this](int64_t units) { Spend(units); };
+  auto byteAt = [s, len](int32_t q) { return ByteAt(s, len, q); };
 
   int32_t pc = 1;
   int32_t pos = APos;
@@ -325,7 +360,8 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
           }
           break;
         case opAnyInLine:
-          if (pos >= len || (paired && s[pos] == head && s[pos + 1] == tail) || IsLineSep(s[pos])) {
+          if (pos >= len || (paired && s[pos] == head && ByteAt(s, len, pos + 1) == tail) ||
+              IsLineSep(s[pos])) {
             failed = true;
           } else {
             ++pos;
@@ -336,7 +372,7 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
             const uint8_t prev = s[pos - 1];
             if (paired && prev == tail && pos - 1 > 0 && s[pos - 2] == head) {
               // after a complete pair
-            } else if (paired && prev == head && s[pos] == tail) {
+            } else if (paired && prev == head && ByteAt(s, len, pos) == tail) {
               failed = true;
             } else {
               failed = !IsLineSep(prev);
@@ -346,7 +382,7 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
         case opLineEnd:
           if (pos != len) {
             const uint8_t cur = s[pos];
-            if (paired && cur == head && s[pos + 1] == tail) {
+            if (paired && cur == head && ByteAt(s, len, pos + 1) == tail) {
               // before a complete pair
             } else if (paired && cur == tail && pos > 0 && s[pos - 1] == head) {
               failed = true;
@@ -373,11 +409,12 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
           break;
         case opExact: {
           // A literal NUL can never occur in the input, which ends at its first NUL.
-          if (operand[0] == 0 || s[pos] != operand[0]) {
+          if (pos >= len || s[pos] != operand[0] || operand[0] == 0) {
             failed = true;
             break;
           }
           const size_t n = strlen(reinterpret_cast<const char*>(operand));
+          spend(n >> 4);
           if (n > static_cast<size_t>(len - pos) || memcmp(s + pos, operand, n) != 0) {
             failed = true;
           } else {
@@ -398,7 +435,7 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
               break;
             }
             if (IsDBCSLeadByte(*l) && l[1] != 0) {
-              if (s[p] != l[0] || s[p + 1] != l[1]) {
+              if (s[p] != l[0] || ByteAt(s, len, p + 1) != l[1]) {
                 failed = true;
                 break;
               }
@@ -411,6 +448,7 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
               break;
             }
           }
+          spend((p - pos) >> 2);
           if (!failed) pos = p;
           break;
         }
@@ -462,9 +500,13 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
             failed = true;
             break;
           }
-          if (op == opBackRef) {
-            failed = memcmp(s + pos, s + gs, glen) != 0;
-          } else {
+          // Charged by the bytes compared: a long group compared at many positions is real work.
+          // Equal text needs no case folding, so the caseless form tries memcmp first.
+          spend(glen >> 4);
+          failed = memcmp(s + pos, s + gs, glen) != 0;
+          if (failed && op == opBackRefCI) {
+            failed = false;
+            spend(glen >> 2);
             for (int32_t k = 0; k < glen; ++k) {
               const uint8_t g = s[gs + k];
               if (IsDBCSLeadByte(g) && k + 1 < glen) {
@@ -499,39 +541,33 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
             body = pc + NodeHeader;
           }
           const int32_t start = pos;
-          const int32_t count = RegRepeat(body, max, pos);
-          spend(count >> 3);
+          const int32_t count = CountRun(body, max, pos);
           if (count < min) {
             failed = true;
             break;
           }
-          const int32_t expected = expectedAfter(pc);
+          // Only counts after which what follows can go on are tried.
+          const TRepeatHint& hint = RepeatHint(pc);
+          const uint8_t* follow = hint.Follow.data();
           const bool lazy = op == opStarLazy || op == opPlusLazy || op == opBracesLazy;
           int32_t n;
-          if (!lazy) {
+          if (hint.Possessive) {
             n = count;
-            if (expected >= 0) {
-              while (n >= min && s[start + n] != expected) --n;
-              spend(count - n);
-            }
-            if (n < min) {
-              failed = true;
-              break;
-            }
+            failed = !follow[byteAt(start + n)];
+          } else if (!lazy) {
+            n = count;
+            while (n >= min && !follow[byteAt(start + n)]) --n;
+            spend(count - n);
+            failed = n < min;
             if (n > min) push(fkRepGreedy, pc, start, n - 1, min);
           } else {
             n = min;
-            if (expected >= 0) {
-              while (n <= count && s[start + n] != expected) ++n;
-              spend(n - min);
-            }
-            if (n > count) {
-              failed = true;
-              break;
-            }
+            while (n <= count && !follow[byteAt(start + n)]) ++n;
+            spend(n - min);
+            failed = n > count;
             if (n < count) push(fkRepLazy, pc, start, n + 1, count);
           }
-          pos = start + n;
+          if (!failed) pos = start + n;
           break;
         }
         case opLoopEntry:
@@ -620,11 +656,9 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
           break;
         }
         case fkRepGreedy: {
-          const int32_t expected = expectedAfter(f.A);
+          const uint8_t* follow = RepeatHint(f.A).Follow.data();
           int32_t n = f.C;
-          if (expected >= 0) {
-            while (n >= f.D && s[f.B + n] != expected) --n;
-          }
+          while (n >= f.D && !follow[byteAt(f.B + n)]) --n;
           spend(f.C - n + 1);
           if (n < f.D) break;
           if (n > f.D) push(fkRepGreedy, f.A, f.B, n - 1, f.D);
@@ -634,11 +668,9 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
           break;
         }
         case fkRepLazy: {
-          const int32_t expected = expectedAfter(f.A);
+          const uint8_t* follow = RepeatHint(f.A).Follow.data();
           int32_t n = f.C;
-          if (expected >= 0) {
-            while (n <= f.D && s[f.B + n] != expected) ++n;
-          }
+          while (n <= f.D && !follow[byteAt(f.B + n)]) ++n;
           spend(n - f.C + 1);
           if (n > f.D) break;
           if (n < f.D) push(fkRepLazy, f.A, f.B, n + 1, f.D);

@@ -324,6 +324,138 @@ TEST(RidRegExpr, WorkBudgetStopsCatastrophicPatterns) {
   EXPECT_TRUE(r.Exec("aab"));
 }
 
+// Unit repeated to n bytes, then the tail.
+std::string Repeated(const std::string& unit, size_t n, const std::string& tail = "") {
+  std::string s;
+  while (s.size() < n) s += unit;
+  return s + tail;
+}
+
+// "pos" of the first match, "none", or "error CODE".
+std::string FirstMatchOrError(TRidRegExpr& r, const std::string& input) {
+  try {
+    return r.Exec(input) ? std::to_string(r.MatchPos(0)) : "none";
+  } catch (const ERidRegExpr& e) {
+    return "error " + std::to_string(e.ErrorCode);
+  }
+}
+
+TEST(RidRegExpr, BackReferencesAreChargedByTheBytesTheyCompare) {
+  // Every start compares ever longer groups: cubic in the subject unless each compared byte
+  // counts against the budget.
+  struct Case {
+    const char* Expr;
+    bool Caseless;
+    const char* Unit;
+    const char* Tail;
+  } cases[] = {{"(a*)\\1b", false, "a", "caab"}, {"(a*)\\1x", true, "aA", "!aAx"}};
+  for (const Case& c : cases) {
+    TRidRegExpr r;
+    r.SetModifier(remI, c.Caseless);
+    r.SetExpression(c.Expr);
+    EXPECT_EQ(FirstMatchOrError(r, Repeated(c.Unit, 200, c.Tail)), "202") << c.Expr;
+    EXPECT_EQ(FirstMatchOrError(r, Repeated(c.Unit, 1500, c.Tail)), "error 1016") << c.Expr;
+  }
+}
+
+TEST(RidRegExpr, AWalkOverAllMatchesSharesOneBudget) {
+  // Each search alone is cheap, but every start backs off over the rest of the run: walking all
+  // matches is quadratic and must stop, however it walks.
+  const std::string input(5000, 'a');
+  TRidRegExpr r;
+  r.SetExpression("a*[ab]c|a");
+  try {
+    r.Replace(input, "x");
+    FAIL() << "expected the walk's budget to run out";
+  } catch (const ERidRegExpr& e) {
+    EXPECT_EQ(e.ErrorCode, reeMatchBudgetExceeded);
+  }
+  int32_t found = 0;
+  auto walk = [&](auto&& next) {
+    try {
+      for (bool ok = r.Exec(input); ok; ok = next()) ++found;
+      return std::string("end");
+    } catch (const ERidRegExpr& e) {
+      return "error " + std::to_string(e.ErrorCode);
+    }
+  };
+  EXPECT_EQ(walk([&] { return r.ExecNext(); }), "error 1016");
+  EXPECT_GT(found, 0);
+  found = 0;
+  EXPECT_EQ(walk([&] { return r.ExecPos(r.MatchPos(0) + 1); }), "error 1016");
+  // Going back begins a new walk.
+  EXPECT_TRUE(r.ExecPos(1));
+  EXPECT_EQ(r.MatchPos(0), 1);
+  EXPECT_EQ(r.MatchLen(0), 1);
+}
+
+TEST(RidRegExpr, RepeatsFollowedByWhatTheyCannotTakeAreWalkedInLinearTime) {
+  // Giving back a byte of the run can never let what follows match: such a repeat is tried at
+  // its full count only, and a run is counted once for all the starts inside it.
+  struct Case {
+    const char* Expr;
+    const char* Unit;
+    const char* Replaced;
+  } cases[] = {{"a*[bc]|a", "a", "x"},
+               {"[0-9]+px|[0-9]", "7", "x"},
+               {"\\w+\\(|\\w", "ab_", "x"},
+               {"a*?[bc]|a", "a", "x"},
+               {"[^\"]*\"|.", "a", "x"}};
+  for (const Case& c : cases) {
+    TRidRegExpr r;
+    r.SetExpression(c.Expr);
+    const std::string input = Repeated(c.Unit, 100000);
+    EXPECT_EQ(r.Replace(input, c.Replaced), std::string(input.size(), 'x')) << c.Expr;
+  }
+  // Backing off still finds what a later byte allows.
+  EXPECT_EQ(AllMatches("a*ab|a", "aaab"), "1,4");
+  EXPECT_EQ(AllMatches("[a-c]*c|x", "abcabd"), "1,3");
+  EXPECT_EQ(AllMatches("a{2,3}?b|a", "aaab"), "1,4");
+}
+
+TEST(RidRegExpr, LongAlternationsCompile) {
+  std::string expr;
+  for (int i = 0; i < 65536; ++i) expr += "a|";
+  expr += "b";
+  EXPECT_EQ(AllMatches(expr, "cba"), "2,1 3,1");
+}
+
+// ExecView searches the caller's text in place, as Exec searches its copy: the view's end is the
+// input's end even when more bytes follow it in memory, and its first NUL ends it too.
+TEST(RidRegExpr, ExecViewFindsWhatExecFinds) {
+  const char* const patterns[] = {"c$", "c\\Z", "cX", "c\\b", "(?m)c$", "c.",
+                                  "a*", "\\w+", "^b", "\r$",  "(?m)^",  "[^a]*"};
+  const std::string inputs[] = {"abc", "ab\r", "cb c", "", "a\r\nbc", std::string("bc\0c", 4)};
+  for (const char* pattern : patterns) {
+    for (const std::string& input : inputs) {
+      for (int32_t offset = 1; offset <= static_cast<int32_t>(input.size()) + 2; ++offset) {
+        TRidRegExpr copy, view;
+        copy.SetExpression(pattern);
+        view.SetExpression(pattern);
+        std::string expected, got;
+        copy.Exec(input);
+        for (bool ok = copy.ExecPos(offset); ok; ok = copy.ExecNext()) {
+          expected += std::to_string(copy.MatchPos(0)) + "," + copy.Match(0) + " ";
+        }
+        const std::string memory = input + "Xc\n";  // bytes past the view that must not count
+        for (bool ok = view.ExecView(std::string_view(memory.data(), input.size()), offset); ok;
+             ok = view.ExecNext()) {
+          got += std::to_string(view.MatchPos(0)) + "," + view.Match(0) + " ";
+        }
+        EXPECT_EQ(got, expected) << pattern << " on [" << input << "] from " << offset;
+      }
+    }
+  }
+  // Substitute reads the caller's text too.
+  TRidRegExpr r;
+  r.SetExpression("(\\w+)=(\\w+)");
+  const std::string line = "x key=value y";
+  ASSERT_TRUE(r.ExecView(line, 3));
+  EXPECT_EQ(r.Substitute("$2=$1"), "value=key");
+  EXPECT_FALSE(r.ExecView(std::string_view(), 1));
+  EXPECT_FALSE(r.ExecView(line, 20));
+}
+
 TEST(RidRegExpr, LoopStackHoldsTenNestedLoops) {
   auto nested = [](int n) {
     std::string e;
