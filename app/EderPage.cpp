@@ -14,9 +14,11 @@ std::string BytesToSjis(std::string Bytes) {
     case jcEuc:
       return EucToSjis(Bytes);
     case jcUtf8Bom:
-      return Utf8BomToSjis(Bytes);
+      if (Bytes.starts_with("\xEF\xBB\xBF")) Bytes.erase(0, 3);
+      [[fallthrough]];
     case jcUtf8:
-      return Utf8ToSjis(Bytes);
+      Utf8ToSjisInPlace(Bytes);  // converted where it lies: a large file is held once
+      return Bytes;
     case jcUtf16LE:
       return Utf16ToSjis(std::string_view(Bytes).substr(2), false);
     case jcUtf16BE:

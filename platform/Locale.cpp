@@ -484,18 +484,17 @@ std::string SjisToUtf8(std::string_view Sjis, size_t* Invalid) {
   return out;
 }
 
-std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault) {
+namespace {
+
+// Converts the n bytes at p into Out and returns the length written. Out may be p itself: a
+// character is read whole before its at most as many bytes are written, never past it.
+size_t Utf8ToSjisInto(const uint8_t* p, size_t n, char* Out, size_t* UsedDefault) {
   const SjisTables& t = Tables();
-  // Never longer than the input: an ASCII byte stays one byte, a longer sequence becomes at
-  // most two, and a bad one a single '?'.
-  std::string out(Utf8.size(), '\0');
-  char* o = out.data();
-  const auto* p = reinterpret_cast<const uint8_t*>(Utf8.data());
-  const size_t n = Utf8.size();
+  char* o = Out;
   size_t substituted = 0;
   for (size_t i = 0; i < n;) {
     if (const size_t run = AsciiRun(p + i, p + n)) {
-      std::memcpy(o, p + i, run);
+      if (o != reinterpret_cast<const char*>(p + i)) std::memmove(o, p + i, run);
       o += run;
       i += run;
       if (i == n) break;
@@ -511,8 +510,23 @@ std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault) {
     }
   }
   if (UsedDefault) *UsedDefault += substituted;
-  out.resize(static_cast<size_t>(o - out.data()));
+  return static_cast<size_t>(o - Out);
+}
+
+}  // namespace
+
+std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault) {
+  // Never longer than the input: an ASCII byte stays one byte, a longer sequence becomes at
+  // most two, and a bad one a single '?'.
+  std::string out(Utf8.size(), '\0');
+  out.resize(Utf8ToSjisInto(reinterpret_cast<const uint8_t*>(Utf8.data()), Utf8.size(), out.data(),
+                            UsedDefault));
   return out;
+}
+
+void Utf8ToSjisInPlace(std::string& Text, size_t* UsedDefault) {
+  Text.resize(Utf8ToSjisInto(reinterpret_cast<const uint8_t*>(Text.data()), Text.size(),
+                             Text.data(), UsedDefault));
 }
 
 std::string LCMapStringA(std::string_view Text, uint32_t Flags) {

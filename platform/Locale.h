@@ -46,6 +46,9 @@ std::string WideCharToMultiByte(uint32_t CodePage, std::u16string_view Text,
 // whole length is converted, zero bytes included.
 std::string SjisToUtf8(std::string_view Sjis, size_t* Invalid = nullptr);
 std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault = nullptr);
+// The same written over Text itself (Shift-JIS is never longer), so that a large file is not
+// held twice while it is converted.
+void Utf8ToSjisInPlace(std::string& Text, size_t* UsedDefault = nullptr);
 
 // LCMapStringA flags.
 constexpr uint32_t LCMAP_LOWERCASE = 0x00000100;

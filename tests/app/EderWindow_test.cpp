@@ -49,10 +49,14 @@ TEST(EderWindow, ReadsEachFileInItsCodeWithItsLineBreaks) {
   EXPECT_NE(w.Eder(2).GetHighlighter(), nullptr);
 }
 
-TEST(EderWindow, ConvertsUtf16AndJis) {
+TEST(EderWindow, ConvertsUtf8Utf16AndJis) {
   EXPECT_EQ(BytesToSjis(std::string("\xff\xfe\xe5\x65\x2c\x67", 6)), "\x93\xfa\x96\x7b");
   EXPECT_EQ(BytesToSjis("\x1b$BF|K\\\x1b(B"), "\x93\xfa\x96\x7b");
   EXPECT_EQ(BytesToSjis("plain"), "plain");
+  EXPECT_EQ(BytesToSjis("\xEF\xBB\xBF"
+                        "a\xE6\x97\xA5\xE6\x9C\xAC"),
+            "a\x93\xfa\x96\x7b");
+  EXPECT_EQ(BytesToSjis("x = 1; # \xE6\x97\xA5\xE6\x9C\xAC\r\n"), "x = 1; # \x93\xfa\x96\x7b\r\n");
 }
 
 }  // namespace

@@ -232,6 +232,13 @@ TEST(Locale, DirectConversionsAgreeWithTheWideRoad) {
     mixed += std::string(run, static_cast<char>('a' + run % 26)) + "\xE6\x97\xA5" +
              noise.substr(run * 7, run % 5);
   EXPECT_EQ(Utf8ToSjis(mixed), Narrow(MultiByteToWideChar(CP_UTF8, mixed), nullptr));
+  for (const std::string& text : {mixed, noise}) {
+    std::string inPlace = text;
+    size_t used = 0, usedCopy = 0;
+    Utf8ToSjisInPlace(inPlace, &used);
+    EXPECT_EQ(inPlace, Utf8ToSjis(text, &usedCopy));
+    EXPECT_EQ(used, usedCopy);
+  }
   // The whole length is converted, embedded zero bytes included.
   EXPECT_EQ(Utf8ToSjis(std::string("\xE8\xA1\xA8\0\xE3\x82\xBD", 7)),
             std::string("\x95\x5C\0\x83\x5C", 5));
