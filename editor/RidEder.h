@@ -229,7 +229,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   // Replaces the column block BlockBegin..BlockEnd by the rows of Text.
   void InsertBlock(const TBufferCoord& BlockBegin, const TBufferCoord& BlockEnd,
                    std::string_view Text, bool AddToUndoList);
-  // Stores line Index (0-based), without trailing blanks under eoTrimTrailingSpaces.
+  // Stores line Index (0-based), without trailing blanks under eoTrimTrailingSpaces (a recorded
+  // edit trims them when it is done, recording the blanks for undo).
   void SetLineTrimmed(int32_t Index, const std::string& Text);
   // --- undo and redo (RidEderUndoRedo.cpp)
   bool CanUndo() const { return !FReadOnly && FUndoList->CanUndo(); }
@@ -512,6 +513,35 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
     TRidEderorOption Option;
     bool Was;
   };
+  // Lines a recorded edit stores keep their trailing blanks until the edit is done; then each
+  // is trimmed with an undo item of its own, so undo puts the blanks back.
+  class TTrimAfterEdit {
+   public:
+    explicit TTrimAfterEdit(TCustomRidEder& AEder);
+    ~TTrimAfterEdit();
+    void Note(int32_t Index);
+    void LinesInserted(int32_t Index, int32_t Count);
+    void LinesDeleted(int32_t Index, int32_t Count);
+    // Trims the noted lines, recording each; the caret keeps its display column.
+    void Finish();
+
+   private:
+    TCustomRidEder& Ed;
+    std::vector<int32_t> FLines;  // 0-based
+    bool FActive = false;
+  };
+  TTrimAfterEdit* FTrimAfterEdit = nullptr;
+  void InsertLineTrimmed(int32_t Index, const std::string& Text);
+  // The selected text as a deletion removes it (column rows unpadded), and in a file with mixed
+  // breaks the kind of each of its breaks (see TRidEderUndoItem::FChangeBreaks).
+  std::string GetSelTextForUndo(std::string& Breaks);
+  std::string GetSelTextEx(std::string* Breaks);
+  // The kind of the break after line Line (1-based) for an undo item, in a mixed-break file.
+  void NoteBreak(std::string* Breaks, int32_t Line) const;
+  void AddUndoItem(TRidChangeReason Reason, TBufferCoord Start, TBufferCoord End,
+                   const std::string& Text, const std::string& Breaks, TRidSelectionMode Mode);
+  std::string_view FInsertBreaks;  // the kinds of the breaks of a text undo or redo puts back
+  void PutBack(TRidSelectionMode Mode, const TRidEderUndoItem& Item);
   void DeleteSelection();
   void InsertText(TRidSelectionMode PasteMode, std::string_view Value, bool AddToUndoList);
   int32_t InsertNormal(std::string_view Value);
@@ -529,6 +559,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   // Selection and caret as given, keeping the active selection mode.
   void SetSelectionRaw(TBufferCoord Start, TBufferCoord End, TBufferCoord Caret);
   TBufferCoord FLastInsertEnd{1, 1};  // where the last insertion ended
+  bool FExactPositions = false;       // undo and redo: no position moves off a trail byte
+  bool FExactColumns = false;         // nor a column of a column deletion
   int32_t FReplayNumber = 0;          // change number of the step being replayed
   void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);
   // Where a dragged or released thumb of a bar of Max positions points.

@@ -73,6 +73,7 @@ void TCustomRidEder::ListCleared(TObject*) {
 }
 
 void TCustomRidEder::ListDeleted(TObject*, int32_t Index, int32_t Count) {
+  if (FTrimAfterEdit) FTrimAfterEdit->LinesDeleted(Index, Count);
   // The lines below the deleted ones keep what is known of them.
   if (Index < FRangesKnown) FRangesKnown = std::max(Index, FRangesKnown - Count);
   if (FHighlighter && FLines->GetCount() > 0) ScanFrom(Index);
@@ -88,6 +89,7 @@ void TCustomRidEder::GrowMaxScrollWidth(int32_t Index) {
 }
 
 void TCustomRidEder::ListInserted(TObject*, int32_t Index, int32_t Count) {
+  if (FTrimAfterEdit) FTrimAfterEdit->LinesInserted(Index, Count);
   // The lines below the new ones keep what is known of them; the new ones are scanned here.
   if (Index < FRangesKnown) FRangesKnown += Count;
   if (FHighlighter && FLines->GetCount() > 0) {

@@ -138,11 +138,22 @@ bool TCustomRidEder::IsPointInSelection(const TBufferCoord& P) const {
 }
 
 // The selected bytes; lines are joined with CR LF.
-std::string TCustomRidEder::GetSelText() {
+std::string TCustomRidEder::GetSelText() { return GetSelTextEx(nullptr); }
+
+std::string TCustomRidEder::GetSelTextForUndo(std::string& Breaks) {
+  Breaks.clear();
+  return FActiveSelectionMode == smColumn ? GetColumnDeletionText() : GetSelTextEx(&Breaks);
+}
+
+std::string TCustomRidEder::GetSelTextEx(std::string* Breaks) {
   if (!SelAvail()) return {};
   TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
   std::string out;
   auto line = [&](int32_t L) { return std::string(FLines->GetView(L - 1)); };
+  auto lineBreak = [&](int32_t L) {
+    out += "\r\n";
+    NoteBreak(Breaks, L);
+  };
   switch (FActiveSelectionMode) {
     case smNormal:
       for (int32_t L = b.Line; L <= e.Line && L <= FLines->GetCount(); ++L) {
@@ -152,13 +163,13 @@ std::string TCustomRidEder::GetSelText() {
         from = std::min<int32_t>(from, s.size());
         to = std::min<int32_t>(to, s.size());
         if (to > from) out += s.substr(from, to - from);
-        if (L != e.Line) out += "\r\n";
+        if (L != e.Line) lineBreak(L);
       }
       break;
     case smLine:
       for (int32_t L = b.Line; L <= e.Line && L <= FLines->GetCount(); ++L) {
         out += line(L);
-        if (L != e.Line || L < FLines->GetCount()) out += "\r\n";
+        if (L != e.Line || L < FLines->GetCount()) lineBreak(L);
       }
       break;
     case smColumn: {

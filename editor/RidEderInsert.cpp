@@ -11,17 +11,29 @@ namespace rid {
 
 namespace {
 
-// The rows of a text, split at CR LF, CR or LF.
-std::vector<std::string_view> SplitRows(std::string_view Value) {
-  std::vector<std::string_view> rows;
+// A row of a text and the kind of break that ended it (CR LF for the last row).
+struct TRow {
+  std::string_view Text;
+  uint8_t Break = lbsCRLF;
+};
+
+// The rows of a text, split at CR LF, CR or LF; Kinds, when given, are the kinds of the breaks.
+std::vector<TRow> SplitRows(std::string_view Value, std::string_view Kinds = {}) {
+  std::vector<TRow> rows;
   size_t start = 0;
   for (size_t i = 0; i < Value.size(); ++i) {
     if (Value[i] != '\r' && Value[i] != '\n') continue;
-    rows.push_back(Value.substr(start, i - start));
-    if (Value[i] == '\r' && i + 1 < Value.size() && Value[i + 1] == '\n') ++i;
+    uint8_t kind = Value[i] == '\n' ? lbsLF : lbsCR;
+    rows.push_back({Value.substr(start, i - start), kind});
+    if (Value[i] == '\r' && i + 1 < Value.size() && Value[i + 1] == '\n') {
+      rows.back().Break = lbsCRLF;
+      ++i;
+    }
     start = i + 1;
   }
-  rows.push_back(Value.substr(start));
+  rows.push_back({Value.substr(start)});
+  for (size_t k = 0; k < Kinds.size() && k + 1 < rows.size(); ++k)
+    rows[k].Break = static_cast<uint8_t>(Kinds[k]);
   return rows;
 }
 
@@ -30,7 +42,7 @@ bool EndsWithBreak(std::string_view Value) {
 }
 
 int32_t Len(std::string_view S) { return static_cast<int32_t>(S.size()); }
-int32_t Len(const std::vector<std::string_view>& V) { return static_cast<int32_t>(V.size()); }
+int32_t Len(const std::vector<TRow>& V) { return static_cast<int32_t>(V.size()); }
 
 }  // namespace
 
@@ -49,8 +61,83 @@ TCustomRidEder::TTempOption::~TTempOption() {
     Ed.FOptions.Exclude(Option);
 }
 
+void TCustomRidEder::NoteBreak(std::string* Breaks, int32_t Line) const {
+  if (Breaks && FLines->GetMixedLineBreaks())
+    Breaks->push_back(static_cast<char>(FLines->GetLineBreak(Line - 1)));
+}
+
+void TCustomRidEder::AddUndoItem(TRidChangeReason Reason, TBufferCoord Start, TBufferCoord End,
+                                 const std::string& Text, const std::string& Breaks,
+                                 TRidSelectionMode Mode) {
+  const int32_t count = FUndoList->ItemCount();
+  FUndoList->AddChange(Reason, Start, End, Text, Mode);
+  if (FUndoList->ItemCount() > count) FUndoList->PeekItem()->FChangeBreaks = Breaks;
+}
+
 void TCustomRidEder::SetLineTrimmed(int32_t Index, const std::string& Text) {
-  FLines->Put(Index, FOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(Text) : Text);
+  const bool now = FOptions.Contains(eoTrimTrailingSpaces) && !FTrimAfterEdit;
+  FLines->Put(Index, now ? TrimTrailingSpaces(Text) : Text);
+  if (FTrimAfterEdit) FTrimAfterEdit->Note(Index);
+}
+
+void TCustomRidEder::InsertLineTrimmed(int32_t Index, const std::string& Text) {
+  const bool now = FOptions.Contains(eoTrimTrailingSpaces) && !FTrimAfterEdit;
+  FLines->Insert(Index, now ? TrimTrailingSpaces(Text) : Text);
+  if (FTrimAfterEdit) FTrimAfterEdit->Note(Index);
+}
+
+TCustomRidEder::TTrimAfterEdit::TTrimAfterEdit(TCustomRidEder& AEder) : Ed(AEder) {
+  if (Ed.FTrimAfterEdit || !Ed.FOptions.Contains(eoTrimTrailingSpaces)) return;
+  Ed.FTrimAfterEdit = this;
+  FActive = true;
+}
+
+TCustomRidEder::TTrimAfterEdit::~TTrimAfterEdit() {
+  if (FActive) Ed.FTrimAfterEdit = nullptr;
+}
+
+void TCustomRidEder::TTrimAfterEdit::Note(int32_t Index) { FLines.push_back(Index); }
+
+void TCustomRidEder::TTrimAfterEdit::LinesInserted(int32_t Index, int32_t Count) {
+  for (int32_t& l : FLines)
+    if (l >= Index) l += Count;
+}
+
+void TCustomRidEder::TTrimAfterEdit::LinesDeleted(int32_t Index, int32_t Count) {
+  std::erase_if(FLines, [&](int32_t l) { return l >= Index && l < Index + Count; });
+  for (int32_t& l : FLines)
+    if (l >= Index + Count) l -= Count;
+}
+
+void TCustomRidEder::TTrimAfterEdit::Finish() {
+  if (!FActive) return;
+  Ed.FTrimAfterEdit = nullptr;
+  FActive = false;
+  std::sort(FLines.begin(), FLines.end());
+  FLines.erase(std::unique(FLines.begin(), FLines.end()), FLines.end());
+  // The caret line last, so that a redo leaves the caret on it.
+  const int32_t caretIndex = Ed.FCaretY - 1;
+  std::stable_partition(FLines.begin(), FLines.end(), [&](int32_t l) { return l != caretIndex; });
+  for (int32_t index : FLines) {
+    if (index >= Ed.FLines->GetCount()) continue;
+    const std::string line = Ed.FLines->Get(index);
+    const std::string trimmed = TrimTrailingSpaces(line);
+    if (trimmed.size() == line.size()) continue;
+    // Display columns before the caret (also in virtual space): the trimmed blanks still count.
+    int32_t caretColumns = -1;
+    if (index == caretIndex && Ed.FCaretX > Len(trimmed)) {
+      const int32_t inLine = std::min(Ed.FCaretX - 1, Len(line));
+      caretColumns = ExpandedLength(std::string_view(line).substr(0, inLine), Ed.FTabWidth) +
+                     (Ed.FCaretX - 1 - inLine);
+    }
+    Ed.FLines->Put(index, trimmed);
+    Ed.FUndoList->AddChange(urDeleteBefore, {Len(trimmed) + 1, index + 1},
+                            {Len(line) + 1, index + 1}, line.substr(trimmed.size()), smNormal);
+    if (caretColumns >= 0) {
+      TTempOption pastEol(Ed, eoScrollPastEol, true);
+      Ed.InternalSetCaretX(Len(trimmed) + 1 + caretColumns - ExpandedLength(trimmed, Ed.FTabWidth));
+    }
+  }
 }
 
 void TCustomRidEder::SetSelectionRaw(TBufferCoord Start, TBufferCoord End, TBufferCoord Caret) {
@@ -87,6 +174,7 @@ void TCustomRidEder::SetSelTextPrimitiveEx(TRidSelectionMode PasteMode, std::str
 }
 
 void TCustomRidEder::KeepSelectionOffTrailBytes(bool AllModes, bool Caret) {
+  if (FExactPositions) return;
   auto onTrail = [&](const TBufferCoord& P) {
     return P.Line >= 1 && P.Line <= FLines->GetCount() &&
            IsTrailByteAt(FLines->GetView(P.Line - 1), P.Char);
@@ -104,7 +192,7 @@ std::string TCustomRidEder::GetColumnDeletionText() {
   std::string out;
   for (int32_t line = b.Line; line <= e.Line && line <= FLines->GetCount(); ++line) {
     int32_t a = c1, z = c2;
-    MoveOffTrailByte(line, a, z);
+    if (!FExactColumns) MoveOffTrailByte(line, a, z);
     std::string_view s = FLines->GetView(line - 1);
     if (line != b.Line) out += "\r\n";
     if (a - 1 < Len(s)) out += s.substr(a - 1, std::min(z - a, Len(s) - (a - 1)));
@@ -125,10 +213,14 @@ void TCustomRidEder::DeleteSelection() {
       std::string_view tail = FLines->GetView(e.Line - 1);
       std::string joined = head;
       if (e.Char - 1 < Len(tail)) joined += tail.substr(e.Char - 1);
+      // The joined line ends with the break that ended the last one.
+      const uint8_t tailBreak = FLines->GetLineBreak(e.Line - 1);
       if (e.Line > b.Line) FLines->DeleteLines(b.Line, e.Line - b.Line);
-      if (FOptions.Contains(eoTrimTrailingSpaces) && FOptions.Contains(eoScrollPastEol))
-        joined = TrimTrailingSpaces(joined);
-      FLines->Put(b.Line - 1, joined);
+      if (FOptions.Contains(eoScrollPastEol))
+        SetLineTrimmed(b.Line - 1, joined);
+      else
+        FLines->Put(b.Line - 1, joined);
+      FLines->SetLineBreak(b.Line - 1, tailBreak);
       InternalSetCaretXY(b);
       if (e.Line > b.Line) DoLinesDeleted(b.Line, e.Line - b.Line);
       break;
@@ -150,7 +242,7 @@ void TCustomRidEder::DeleteSelection() {
       int32_t c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
       for (int32_t line = b.Line; line <= e.Line && line <= count; ++line) {
         int32_t a = c1, z = c2;
-        MoveOffTrailByte(line, a, z);
+        if (!FExactColumns) MoveOffTrailByte(line, a, z);
         std::string s = FLines->Get(line - 1);
         if (a - 1 >= Len(s)) continue;
         s.erase(a - 1, std::min(z - a, Len(s) - (a - 1)));
@@ -167,7 +259,8 @@ void TCustomRidEder::InsertText(TRidSelectionMode PasteMode, std::string_view Va
   if (FLines->GetCount() == 0) FLines->Add("");
   // Text never goes between the two bytes of a character.
   // (Column rows move off trail bytes line by line.)
-  if (PasteMode == smNormal && IsTrailByteAt(FLines->GetView(FCaretY - 1), FCaretX))
+  if (PasteMode == smNormal && !FExactPositions &&
+      IsTrailByteAt(FLines->GetView(FCaretY - 1), FCaretX))
     InternalSetCaretX(FCaretX + 1);
   const TBufferCoord start = GetCaretXY();
   int32_t added = 0;
@@ -205,18 +298,22 @@ int32_t TCustomRidEder::InsertNormal(std::string_view Value) {
     left = line.substr(0, FCaretX - 1);
     right = line.substr(FCaretX - 1);
   }
-  std::vector<std::string_view> rows = SplitRows(Value);
+  std::vector<TRow> rows = SplitRows(Value, FInsertBreaks);
   const int32_t breaks = Len(rows) - 1;
   std::string stored;
   if (breaks == 0) {
-    stored = left + std::string(rows[0]);
+    stored = left + std::string(rows[0].Text);
     SetLineTrimmed(y - 1, stored + right);
   } else {
-    SetLineTrimmed(y - 1, left + std::string(rows[0]));
+    // Each new break is of the kind the text has; the last line keeps the line's own.
+    const uint8_t lineBreak = FLines->GetLineBreak(y - 1);
+    SetLineTrimmed(y - 1, left + std::string(rows[0].Text));
+    FLines->SetLineBreak(y - 1, rows[0].Break);
     FLines->InsertLines(y, breaks);
     for (int32_t k = 1; k <= breaks; ++k) {
-      stored = std::string(rows[k]);
+      stored = std::string(rows[k].Text);
       SetLineTrimmed(y - 1 + k, k == breaks ? stored + right : stored);
+      FLines->SetLineBreak(y - 1 + k, k == breaks ? lineBreak : rows[k].Break);
       FCaretY = y + k;
       StatusChanged({scCaretY});
     }
@@ -234,12 +331,12 @@ int32_t TCustomRidEder::InsertNormal(std::string_view Value) {
 
 int32_t TCustomRidEder::InsertLine(std::string_view Value) {
   InternalSetCaretX(1);
-  std::vector<std::string_view> rows = SplitRows(Value);
+  std::vector<TRow> rows = SplitRows(Value, FInsertBreaks);
   const bool terminated = EndsWithBreak(Value);
   if (terminated) rows.pop_back();
   int32_t y = FCaretY, added = 0;
   for (size_t k = 0; k < rows.size(); ++k) {
-    const std::string row(rows[k]);
+    const std::string row(rows[k].Text);
     const bool lastLine = y == FLines->GetCount();
     if (k + 1 == rows.size() && !terminated && lastLine && FLines->GetView(y - 1).empty()) {
       // A text without a final break fills the empty last line, as a line deletion that
@@ -253,10 +350,10 @@ int32_t TCustomRidEder::InsertLine(std::string_view Value) {
     if (!FInsertMode && !lastLine) {
       SetLineTrimmed(y - 1, row);
     } else {
-      FLines->Insert(y - 1,
-                     FOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(row) : row);
+      InsertLineTrimmed(y - 1, row);
       ++added;
     }
+    if (k + 1 < rows.size() || terminated) FLines->SetLineBreak(y - 1, rows[k].Break);
     ++y;
     InternalSetCaretY(y);
   }
@@ -266,10 +363,10 @@ int32_t TCustomRidEder::InsertLine(std::string_view Value) {
 
 int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList) {
   const int32_t col = FCaretX;
-  std::vector<std::string_view> rows = SplitRows(Value);
+  std::vector<TRow> rows = SplitRows(Value);
   int32_t y = FCaretY, added = 0, lastAt = col;
   for (size_t k = 0; k < rows.size(); ++k, ++y) {
-    const std::string_view row = rows[k];
+    const std::string_view row = rows[k].Text;
     int32_t at = col, from = col;
     if (y <= FLines->GetCount()) {
       std::string s = FLines->Get(y - 1);
@@ -289,6 +386,8 @@ int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList)
         FUndoList->AddChange(urLineBreak, prevEnd, prevEnd, "", FActiveSelectionMode);
       }
       FLines->Add(row.empty() ? std::string() : std::string(col - 1, ' ') + std::string(row));
+      // The new last line takes the break that ended the text.
+      if (y > 1) FLines->SetLineBreak(y - 1, FLines->GetLineBreak(y - 2));
       ++added;
       from = 1;
     }
@@ -298,7 +397,7 @@ int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList)
     if (k + 1 < rows.size()) StatusChanged({scCaretY});
   }
   TTempOption pastEol(*this, eoScrollPastEol, true);
-  InternalSetCaretXY({lastAt + Len(rows.back()), FCaretY + Len(rows) - 1});
+  InternalSetCaretXY({lastAt + Len(rows.back().Text), FCaretY + Len(rows) - 1});
   FLastInsertEnd = GetCaretXY();
   return added;
 }
@@ -315,14 +414,17 @@ void TCustomRidEder::InsertBlock(const TBufferCoord& BlockBegin, const TBufferCo
 void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::string_view Value,
                                               TRidChangeReason InsertReason) {
   KeepSelectionOffTrailBytes(false, false);
+  TTrimAfterEdit trims(*this);
   if (SelAvail()) {
-    const std::string removed =
-        FActiveSelectionMode == smColumn ? GetColumnDeletionText() : GetSelText();
-    FUndoList->AddChange(urDeleteCaretEnd, FBlockBegin, FBlockEnd, removed, FActiveSelectionMode);
+    std::string breaks;
+    const std::string removed = GetSelTextForUndo(breaks);
+    AddUndoItem(urDeleteCaretEnd, FBlockBegin, FBlockEnd, removed, breaks, FActiveSelectionMode);
     SetSelTextPrimitiveEx(Mode, {}, true);
   }
   FBlockBegin = FBlockEnd = GetCaretXY();
   if (Value.empty()) {
+    trims.Finish();
+    FBlockBegin = FBlockEnd = GetCaretXY();
     StatusChanged({scSelection});
     return;
   }
@@ -347,13 +449,16 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
     from.Char = 1;
     if (!FInsertMode) {
       // Overwritten lines are recorded as a deletion before the insertion.
-      std::vector<std::string_view> rows = SplitRows(Value);
+      std::vector<TRow> rows = SplitRows(Value);
       if (EndsWithBreak(Value)) rows.pop_back();
       const int32_t k = std::min(Len(rows), count - from.Line);
       if (k > 0) {
-        std::string old;
-        for (int32_t i = 0; i < k; ++i) old += FLines->Get(from.Line - 1 + i) + "\r\n";
-        FUndoList->AddChange(urDeleteCaretEnd, from, {1, from.Line + k}, old, smNormal);
+        std::string old, breaks;
+        for (int32_t i = 0; i < k; ++i) {
+          (old += FLines->GetView(from.Line - 1 + i)) += "\r\n";
+          NoteBreak(&breaks, from.Line + i);
+        }
+        AddUndoItem(urDeleteCaretEnd, from, {1, from.Line + k}, old, breaks, smNormal);
       }
     }
   }
@@ -361,6 +466,7 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
   // Inserted lines are recorded as the plain text range they cover; column rows recorded
   // themselves.
   if (Mode != smColumn) FUndoList->AddChange(InsertReason, from, FLastInsertEnd, "", smNormal);
+  trims.Finish();
   FBlockBegin = FBlockEnd = GetCaretXY();
   StatusChanged({scSelection});
 }

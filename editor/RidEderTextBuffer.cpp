@@ -348,6 +348,16 @@ void TRidEderStringList::InsertLines(int32_t Index, int32_t NumLines) {
   FireInserted(Index, NumLines);
 }
 
+uint8_t TRidEderStringList::GetLineBreak(int32_t Index) const {
+  if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
+  return Rec(Index).FBreak;
+}
+
+void TRidEderStringList::SetLineBreak(int32_t Index, uint8_t Value) {
+  if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
+  Rec(Index).FBreak = Value <= lbsCR ? Value : lbsCRLF;
+}
+
 TRidRange TRidEderStringList::GetRange(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return 0;
   if (OnRangeNeeded) return OnRangeNeeded(const_cast<TRidEderStringList*>(this), Index);
@@ -606,6 +616,7 @@ void TRidEderUndoItem::Assign(TPersistent* Source) {
   FChangeEndPos = Src->FChangeEndPos;
   FChangeStr = Src->FChangeStr;
   FChangeNumber = Src->FChangeNumber;
+  FChangeBreaks = Src->FChangeBreaks;
 }
 
 // ---------------------------------------------------------------------------------------------

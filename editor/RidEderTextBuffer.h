@@ -124,6 +124,10 @@ class TRidEderStringList : public TStrings {
     FMixedBreaks = false;
   }
   bool GetMixedLineBreaks() const { return FMixedBreaks; }
+  // The break a line of a file with mixed breaks saves with (an lbs value); editing keeps it
+  // with the text it followed, so that undo can put every break back.
+  uint8_t GetLineBreak(int32_t Index) const;
+  void SetLineBreak(int32_t Index, uint8_t Value);
   bool GetFinalLineBreak() const { return FFinalLineBreak; }
   void SetFinalLineBreak(bool Value) { FFinalLineBreak = Value; }
 
@@ -226,6 +230,10 @@ class TRidEderUndoItem : public TPersistent {
   TBufferCoord FChangeEndPos;
   std::string FChangeStr;
   int32_t FChangeNumber = 0;
+  // In a file with mixed breaks, the kind (an lbs value) of each break of FChangeStr, in order
+  // (the text itself joins lines with CR LF), or of the break a line-break item makes; empty
+  // otherwise.
+  std::string FChangeBreaks;
 
   TRidChangeReason GetChangeReason() const { return FChangeReason; }
   TRidSelectionMode GetChangeSelMode() const { return FChangeSelMode; }

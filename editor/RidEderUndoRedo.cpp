@@ -25,6 +25,13 @@ struct TInsideUndo {
   TRidEderUndoList& List;
 };
 
+// Sets a flag for a scope.
+struct TFlagOn {
+  explicit TFlagOn(bool& AField) : Field(AField) { Field = true; }
+  ~TFlagOn() { Field = false; }
+  bool& Field;
+};
+
 struct TInsertModeOn {
   explicit TInsertModeOn(bool& AField) : Field(AField), Was(AField) { Field = true; }
   ~TInsertModeOn() { Field = Was; }
@@ -47,7 +54,8 @@ bool CoordBefore(const TBufferCoord& A, const TBufferCoord& B) {
 
 // Records on List with the given change number, so that a replayed step stays one group.
 void Record(TRidEderUndoList& List, TRidChangeReason Reason, TBufferCoord Start, TBufferCoord End,
-            const std::string& Text, TRidSelectionMode Mode, int32_t Number) {
+            const std::string& Text, TRidSelectionMode Mode, int32_t Number,
+            const std::string& Breaks = {}) {
   if (List.IsLocked()) return;
   auto item = std::make_unique<TRidEderUndoItem>();
   item->FChangeReason = Reason;
@@ -56,8 +64,16 @@ void Record(TRidEderUndoList& List, TRidChangeReason Reason, TBufferCoord Start,
   item->FChangeEndPos = End;
   item->FChangeStr = Text;
   item->FChangeNumber = Number;
+  item->FChangeBreaks = Breaks;
   List.PushItem(std::move(item));
 }
+
+// The kinds of the breaks of the text being put back, for the insertion's scope.
+struct TInsertBreaks {
+  TInsertBreaks(std::string_view& AField, std::string_view Value) : Field(AField) { Field = Value; }
+  ~TInsertBreaks() { Field = {}; }
+  std::string_view& Field;
+};
 
 // Moves a group break on top of From to the top of To.
 bool MoveGroupBreak(TRidEderUndoList& From, TRidEderUndoList& To) {
@@ -141,6 +157,12 @@ bool TCustomRidEder::ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUn
   }
 }
 
+// Replaces the selection by the item's text, its breaks of the kinds they had, unrecorded.
+void TCustomRidEder::PutBack(TRidSelectionMode Mode, const TRidEderUndoItem& Item) {
+  TInsertBreaks breaks(FInsertBreaks, Item.FChangeBreaks);
+  SetSelTextPrimitiveEx(Mode, Item.FChangeStr, false);
+}
+
 void TCustomRidEder::UndoItem() {
   std::unique_ptr<TRidEderUndoItem> item = FUndoList->PopItem();
   if (!item) return;
@@ -151,53 +173,67 @@ void TCustomRidEder::UndoItem() {
   FActiveSelectionMode = mode;
   TRidPaintLock lock(*this);
   TTempOption pastEol(*this, eoScrollPastEol, true);
+  TTempOption untrimmed(*this, eoTrimTrailingSpaces, false);  // trims replay as items of their own
   TInsertModeOn inserting(FInsertMode);
-  if (IsInsertReason(reason)) {
-    SetSelectionRaw(start, end, start);
-    const std::string inserted = mode == smColumn ? GetColumnDeletionText() : GetSelText();
-    SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
-    Record(*FRedoList, reason, start, end, inserted, mode, number);
-    InternalSetCaretXY(start);
-    FBlockBegin = FBlockEnd = GetCaretXY();
-  } else if (IsDeleteReason(reason)) {
-    TBufferCoord at = CoordBefore(end, start) ? end : start;
-    if (mode == smColumn) at = {std::min(start.Char, end.Char), std::min(start.Line, end.Line)};
-    if ((reason == urDeleteCaretStart || reason == urDeleteAfter) && at.Line > FLines->GetCount()) {
-      FLines->Add("");
-      InternalSetCaretXY({1, FLines->GetCount()});
-    }
-    SetSelectionRaw(at, at, at);
-    SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
-    const TBufferCoord to = reason == urDeleteCaretStart || reason == urDeleteAfter ? start : end;
-    if (reason == urDeleteBefore || reason == urDeleteAfter) {
-      InternalSetCaretXY(to);
+  {
+    // Positions are replayed as recorded: an end may fall inside a character that the change
+    // itself formed (a lone lead byte meeting the byte after it).
+    TFlagOn exact(FExactPositions);
+    if (IsInsertReason(reason)) {
+      // What an insertion added, padding included, even where a column falls inside a character.
+      TFlagOn exactColumns(FExactColumns);
+      SetSelectionRaw(start, end, start);
+      std::string breaks;
+      const std::string inserted = GetSelTextForUndo(breaks);
+      PutBack(mode, *item);
+      Record(*FRedoList, reason, start, end, inserted, mode, number, breaks);
+      InternalSetCaretXY(start);
       FBlockBegin = FBlockEnd = GetCaretXY();
-    } else {
-      SetSelectionRaw(start, end, to);
+    } else if (IsDeleteReason(reason)) {
+      TBufferCoord at = CoordBefore(end, start) ? end : start;
+      if (mode == smColumn) at = {std::min(start.Char, end.Char), std::min(start.Line, end.Line)};
+      if ((reason == urDeleteCaretStart || reason == urDeleteAfter) &&
+          at.Line > FLines->GetCount()) {
+        FLines->Add("");
+        InternalSetCaretXY({1, FLines->GetCount()});
+      }
+      SetSelectionRaw(at, at, at);
+      PutBack(mode, *item);
+      const TBufferCoord to = reason == urDeleteCaretStart || reason == urDeleteAfter ? start : end;
+      if (reason == urDeleteBefore || reason == urDeleteAfter) {
+        InternalSetCaretXY(to);
+        FBlockBegin = FBlockEnd = GetCaretXY();
+      } else {
+        SetSelectionRaw(start, end, to);
+      }
+      Record(*FRedoList, reason, start, end, "", mode, number);
+      EnsureCursorPosVisible();
+    } else if (reason == urLineBreak) {
+      InternalSetCaretXY(start);
+      std::string line = FLines->Get(start.Line - 1);
+      const std::string& text = item->FChangeStr;
+      if (Len(line) < start.Char - 1 && LeftSpaces(text) == 0)
+        line.append(start.Char - 1 - line.size(), ' ');
+      SetLineTrimmed(start.Line - 1, line + text);
+      // The joined line ends as the removed one did; redo puts the removed break back.
+      const uint8_t removedBreak = FLines->GetLineBreak(start.Line - 1);
+      if (end.Line < FLines->GetCount()) {
+        FLines->SetLineBreak(start.Line - 1, FLines->GetLineBreak(end.Line));
+        FLines->Delete(end.Line);
+        DoLinesDeleted(start.Line + 1, 1);
+      }
+      FBlockBegin = FBlockEnd = GetCaretXY();
+      Record(*FRedoList, reason, start, end, "", mode, number,
+             std::string(1, static_cast<char>(removedBreak)));
+    } else if (ReplayPositionStep(*item, *FRedoList, number)) {
+      // only the caret or the selection moved
+    } else if (reason == urUnindent) {
+      const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
+      InsertBlock({c, start.Line}, {c, end.Line}, item->FChangeStr, false);
+      FActiveSelectionMode = mode;
+      SetSelectionRaw(start, end, start);
+      Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number);
     }
-    Record(*FRedoList, reason, start, end, "", mode, number);
-    EnsureCursorPosVisible();
-  } else if (reason == urLineBreak) {
-    InternalSetCaretXY(start);
-    std::string line = FLines->Get(start.Line - 1);
-    const std::string& text = item->FChangeStr;
-    if (Len(line) < start.Char - 1 && LeftSpaces(text) == 0)
-      line.append(start.Char - 1 - line.size(), ' ');
-    SetLineTrimmed(start.Line - 1, line + text);
-    if (end.Line < FLines->GetCount()) {
-      FLines->Delete(end.Line);
-      DoLinesDeleted(start.Line + 1, 1);
-    }
-    FBlockBegin = FBlockEnd = GetCaretXY();
-    Record(*FRedoList, reason, start, end, "", mode, number);
-  } else if (ReplayPositionStep(*item, *FRedoList, number)) {
-    // only the caret or the selection moved
-  } else if (reason == urUnindent) {
-    const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
-    InsertBlock({c, start.Line}, {c, end.Line}, item->FChangeStr, false);
-    FActiveSelectionMode = mode;
-    SetSelectionRaw(start, end, start);
-    Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number);
   }
   KeepSelectionOffTrailBytes(false);
 }
@@ -213,61 +249,72 @@ void TCustomRidEder::RedoItem() {
   TRidPaintLock lock(*this);
   TInsideUndo inside(*FUndoList);
   TTempOption pastEol(*this, eoScrollPastEol, true);
+  TTempOption untrimmed(*this, eoTrimTrailingSpaces, false);
   TInsertModeOn inserting(FInsertMode);
-  if (IsInsertReason(reason)) {
-    SetSelectionRaw(start, start, start);
-    SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
-    InternalSetCaretXY(end);
-    FBlockBegin = FBlockEnd = GetCaretXY();
-    Record(*FUndoList, reason, start, end, "", mode, number);
-    if (reason == urDragDropInsert) SetSelectionRaw(start, end, start);
-  } else if (IsDeleteReason(reason)) {
-    SetSelectionRaw(start, end, start);
-    const std::string removed = mode == smColumn ? GetColumnDeletionText() : GetSelText();
-    SetSelTextPrimitiveEx(mode, item->FChangeStr, false);
-    Record(*FUndoList, reason, start, end, removed, mode, number);
-    InternalSetCaretXY(reason == urDeleteCaretStart || reason == urDeleteAfter ? end : start);
-    FBlockBegin = FBlockEnd = GetCaretXY();
-  } else if (reason == urLineBreak) {
-    // A plain break: the rest of the line moves to a new line below.
-    InternalSetCaretXY(start);
-    std::string line = FLines->Get(start.Line - 1);
-    std::string right = start.Char - 1 < Len(line) ? line.substr(start.Char - 1) : "";
-    line.resize(std::min(Len(line), start.Char - 1));
-    SetLineTrimmed(start.Line - 1, line);
-    FLines->Insert(start.Line, right);
-    DoLinesInserted(start.Line + 1, 1);
-    Record(*FUndoList, urLineBreak, start, start, right, mode, number);
-    InternalSetCaretXY({1, start.Line + 1});
-    FBlockBegin = FBlockEnd = GetCaretXY();
-  } else if (ReplayPositionStep(*item, *FUndoList, number)) {
-    // only the caret or the selection moved
-  } else if (reason == urUnindent) {
-    const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
-    std::string_view text = item->FChangeStr;
-    int32_t y = start.Line, last = 0;
-    size_t i = 0;
-    while (i <= text.size()) {
-      size_t j = text.find_first_of("\r", i);
-      if (j == std::string_view::npos) j = text.size();
-      const int32_t n = static_cast<int32_t>(j - i);
-      last = n;
-      if (n > 0 && y <= FLines->GetCount()) {
-        std::string s = FLines->Get(y - 1);
-        if (c - 1 < Len(s)) s.erase(c - 1, std::min(n, Len(s) - (c - 1)));
-        FLines->Put(y - 1, s);
-      }
-      if (j == text.size()) break;
-      i = j + 1;
-      if (i < text.size() && text[i] == '\n') ++i;
-      ++y;
-    }
-    if (mode == smColumn)
+  {
+    TFlagOn exact(FExactPositions);
+    if (IsInsertReason(reason)) {
+      SetSelectionRaw(start, start, start);
+      PutBack(mode, *item);
+      InternalSetCaretXY(end);
+      FBlockBegin = FBlockEnd = GetCaretXY();
+      Record(*FUndoList, reason, start, end, "", mode, number);
+      if (reason == urDragDropInsert) SetSelectionRaw(start, end, start);
+    } else if (IsDeleteReason(reason)) {
       SetSelectionRaw(start, end, start);
-    else
-      SetSelectionRaw({std::max(1, start.Char - FTabWidth), start.Line},
-                      {std::max(1, end.Char - last), end.Line}, start);
-    Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number);
+      std::string breaks;
+      const std::string removed = GetSelTextForUndo(breaks);
+      PutBack(mode, *item);
+      Record(*FUndoList, reason, start, end, removed, mode, number, breaks);
+      InternalSetCaretXY(reason == urDeleteCaretStart || reason == urDeleteAfter ? end : start);
+      FBlockBegin = FBlockEnd = GetCaretXY();
+    } else if (reason == urLineBreak) {
+      // A plain break: the rest of the line moves to a new line below.
+      InternalSetCaretXY(start);
+      std::string line = FLines->Get(start.Line - 1);
+      std::string right = start.Char - 1 < Len(line) ? line.substr(start.Char - 1) : "";
+      line.resize(std::min(Len(line), start.Char - 1));
+      const TBufferCoord at{Len(line) + 1, start.Line};
+      // The new line keeps the line's break; the break made here is the one undo removed.
+      const uint8_t lineBreak = FLines->GetLineBreak(start.Line - 1);
+      SetLineTrimmed(start.Line - 1, line);
+      FLines->SetLineBreak(start.Line - 1,
+                           item->FChangeBreaks.empty() ? lineBreak : item->FChangeBreaks[0]);
+      FLines->Insert(start.Line, right);
+      FLines->SetLineBreak(start.Line, lineBreak);
+      DoLinesInserted(start.Line + 1, 1);
+      Record(*FUndoList, urLineBreak, at, at, right, mode, number);
+      InternalSetCaretXY({1, start.Line + 1});
+      FBlockBegin = FBlockEnd = GetCaretXY();
+    } else if (ReplayPositionStep(*item, *FUndoList, number)) {
+      // only the caret or the selection moved
+    } else if (reason == urUnindent) {
+      const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
+      std::string_view text = item->FChangeStr;
+      int32_t y = start.Line, last = 0;
+      size_t i = 0;
+      while (i <= text.size()) {
+        size_t j = text.find_first_of("\r", i);
+        if (j == std::string_view::npos) j = text.size();
+        const int32_t n = static_cast<int32_t>(j - i);
+        last = n;
+        if (n > 0 && y <= FLines->GetCount()) {
+          std::string s = FLines->Get(y - 1);
+          if (c - 1 < Len(s)) s.erase(c - 1, std::min(n, Len(s) - (c - 1)));
+          FLines->Put(y - 1, s);
+        }
+        if (j == text.size()) break;
+        i = j + 1;
+        if (i < text.size() && text[i] == '\n') ++i;
+        ++y;
+      }
+      if (mode == smColumn)
+        SetSelectionRaw(start, end, start);
+      else
+        SetSelectionRaw({std::max(1, start.Char - FTabWidth), start.Line},
+                        {std::max(1, end.Char - last), end.Line}, start);
+      Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number);
+    }
   }
   KeepSelectionOffTrailBytes(false);
 }

@@ -212,24 +212,50 @@ TEST(RidEderInsert, RecordsTheItemsUndoNeeds) {
   EXPECT_EQ(u.GetItem(2)->GetChangeSelMode(), smColumn);
 }
 
-// A random line of ASCII, blanks and double-byte characters.
+// Pieces of random text: ASCII, blanks, and double-byte characters whose trail bytes look like
+// ASCII (5C backslash, 40 at sign, 7C bar, letters, brackets).
+const std::string Pieces[] = {"a",
+                              "b",
+                              " ",
+                              "\t",
+                              "\\",
+                              "|",
+                              Ni,
+                              Hon,
+                              Ka,
+                              Bs,
+                              "\x95\x5c" /* 表 */,
+                              "\x81\x40" /* full-width space */,
+                              "\x83\x40" /* ァ */,
+                              "\x83\x7c" /* ポ */,
+                              "\x81\x5b" /* ー */};
+
 std::string RandomLine(std::mt19937& Rng) {
-  static const std::string Pieces[] = {"a", "b", " ", "\t", "\\", Ni, Hon, Ka, Bs};
   std::string s;
-  for (int n = Rng() % 7; n > 0; --n) s += Pieces[Rng() % std::size(Pieces)];
+  for (int n = Rng() % 6; n > 0; --n) s += Pieces[Rng() % std::size(Pieces)];
+  for (int n = Rng() % 4 == 0 ? Rng() % 3 + 1 : 0; n > 0; --n) s += Rng() % 2 ? " " : "\t";
   return s;
 }
 
+// Lines joined by breaks of one kind or of mixed kinds, with or without a final break.
 std::string RandomText(std::mt19937& Rng, int MaxLines) {
+  static const char* Breaks[] = {"\r\n", "\n", "\r"};
+  const int style = Rng() % 4;  // 3: mixed
   std::string s = RandomLine(Rng);
-  static const char* Breaks[] = {"\r\n", "\r", "\n"};
-  for (int n = Rng() % MaxLines; n > 0; --n) s += Breaks[Rng() % 3] + RandomLine(Rng);
+  const int lines = Rng() % MaxLines;
+  for (int n = 0; n < lines; ++n) {
+    s += Breaks[style == 3 ? Rng() % 3 : style];
+    if (n + 1 < lines || Rng() % 3) s += RandomLine(Rng);
+  }
   return s;
 }
 
+// A character start, or a column past the line's end.
 TBufferCoord RandomPos(std::mt19937& Rng, TRidEder& Ed) {
   int32_t line = 1 + Rng() % std::max(1, Ed.GetLines()->GetCount());
-  return {1 + static_cast<int32_t>(Rng() % 14), line};
+  int32_t col = 1 + static_cast<int32_t>(Rng() % 14);
+  if (OnTrail(std::string(Ed.GetLines()->GetView(line - 1)), col)) --col;
+  return {col, line};
 }
 
 // The caret, and the ends of a normal selection (column ends apply to every line as drawn).
@@ -247,49 +273,97 @@ void ExpectOffTrailBytes(TRidEder& Ed) {
   }
 }
 
+// The bytes a save writes.
+std::string Saved(TRidEder& Ed) { return Ed.GetLines()->SaveToBytes(); }
+
+// Options that change what an edit stores, chosen at random.
+TRidEderorOptions RandomOptions(std::mt19937& Rng, TRidEderorOptions O) {
+  // Without grouping each replacement is one step, checked on its own.
+  O = O - TRidEderorOptions{eoGroupUndo};
+  for (TRidEderorOption o : {eoTrimTrailingSpaces, eoTabsToSpaces, eoScrollPastEol})
+    O = Rng() % 2 ? O + TRidEderorOptions{o} : O - TRidEderorOptions{o};
+  return O;
+}
+
+TEST(RidEderInsert, UndoRestoresTheSavedBytesExactly) {
+  struct Case {
+    const char* Name;
+    std::string Text;
+    TRidEderorOptions Add;
+    TRidSelectionMode Mode;
+    TBufferCoord Begin, End;
+    std::string Value;
+  };
+  const TRidEderorOptions trim{eoTrimTrailingSpaces};
+  // clang-format off
+  const Case cases[] = {
+      {"trimmed blanks of a joined line", "a \r\nb\r\n", trim, smNormal, {1, 1}, {2, 2}, ""},
+      {"trimmed blanks before a tab", "a \t\r\nbc\r\n", trim, smNormal, {4, 1}, {2, 2}, ""},
+      {"column deletion trims", "ab \r\ncd\t\r\n", trim, smColumn, {1, 1}, {2, 2}, ""},
+      {"inserted blanks are trimmed", "ab\r\ncd", trim, smNormal, {3, 1}, {3, 1}, "x \t\r\ny "},
+      {"mixed breaks of a join", "a\nb\rc\r\n", {}, smNormal, {2, 1}, {1, 2}, ""},
+      {"mixed breaks of a replacement", "a\nb\rc\r\nd", {}, smNormal, {1, 1}, {1, 4}, "x\ny"},
+      {"mixed breaks of whole lines", "a\nb\rc\r\nd", {}, smLine, {1, 2}, {1, 4}, "x\r"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TEder s;
+    s.Ed.SetOptions(s.Ed.GetOptions() + c.Add);
+    s.Ed.GetLines()->LoadFromBytes(c.Text);
+    s.Select(c.Mode, c.Begin, c.End);
+    s.Ed.SetSelText(c.Value);
+    const std::string edited = Saved(s.Ed);
+    s.UndoAll();
+    EXPECT_EQ(Saved(s.Ed), c.Text);
+    s.RedoAll();
+    EXPECT_EQ(Saved(s.Ed), edited);
+  }
+}
+
 TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
-  for (bool overwrite : {false, true}) {
-    for (uint32_t seed = 1; seed <= 60; ++seed) {
-      std::mt19937 rng(seed);
-      TEder s;
-      // Without grouping each replacement is one step, checked on its own.
-      s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoGroupUndo});
-      s.Ed.SetTabWidth(4);
-      s.Ed.SetInsertMode(!overwrite);
-      s.Ed.SetText(RandomText(rng, 6));
-      const std::string original = s.Ed.GetText();
-      for (int step = 0; step < 12; ++step) {
-        auto mode = static_cast<TRidSelectionMode>(rng() % 3);
-        TBufferCoord b = RandomPos(rng, s.Ed), e = RandomPos(rng, s.Ed);
-        if (rng() % 3 == 0) e = b;
-        s.Select(mode, b, e);
-        const std::string value = rng() % 4 == 0 ? std::string() : RandomText(rng, 3);
-        const std::string before = s.Ed.GetText();
-        SCOPED_TRACE(testing::Message()
-                     << "mode " << int(mode) << " anchor " << s.Ed.GetRawBlockBegin().Char << ","
-                     << s.Ed.GetRawBlockBegin().Line << " end " << s.Ed.GetRawBlockEnd().Char << ","
-                     << s.Ed.GetRawBlockEnd().Line << " caret " << s.Ed.GetCaretX() << ","
-                     << s.Ed.GetCaretY() << " value " << testing::PrintToString(value));
-        const int32_t items = s.Ed.GetUndoList().ItemCount();
-        s.Ed.SetSelText(value);
-        ExpectOffTrailBytes(s.Ed);
-        const std::string after = s.Ed.GetText();
-        if (s.Ed.GetUndoList().ItemCount() == items) {
-          EXPECT_EQ(after, before);
-          continue;
-        }
-        s.Ed.Undo();
-        ASSERT_EQ(s.Ed.GetText(), before) << "seed " << seed << " step " << step;
-        ExpectOffTrailBytes(s.Ed);
-        s.Ed.Redo();
-        ASSERT_EQ(s.Ed.GetText(), after) << "seed " << seed << " step " << step;
+  for (uint32_t seed = 1; seed <= 300; ++seed) {
+    std::mt19937 rng(seed);
+    TEder s;
+    s.Ed.SetOptions(RandomOptions(rng, s.Ed.GetOptions()));
+    s.Ed.SetTabWidth(1 + rng() % 8);
+    s.Ed.SetInsertMode(rng() % 4 != 0);
+    const std::string original = RandomText(rng, 7);
+    s.Ed.GetLines()->LoadFromBytes(original);
+    ASSERT_EQ(Saved(s.Ed), original);
+    for (int step = 0; step < 12; ++step) {
+      auto mode = static_cast<TRidSelectionMode>(rng() % 3);
+      TBufferCoord b = RandomPos(rng, s.Ed), e = RandomPos(rng, s.Ed);
+      if (rng() % 3 == 0) e = b;
+      s.Select(mode, b, e);
+      const std::string value = rng() % 4 == 0 ? std::string() : RandomText(rng, 3);
+      const std::string before = Saved(s.Ed);
+      SCOPED_TRACE(testing::Message()
+                   << "seed " << seed << " step " << step << " mode " << int(mode) << " anchor "
+                   << s.Ed.GetRawBlockBegin().Char << "," << s.Ed.GetRawBlockBegin().Line << " end "
+                   << s.Ed.GetRawBlockEnd().Char << "," << s.Ed.GetRawBlockEnd().Line << " caret "
+                   << s.Ed.GetCaretX() << "," << s.Ed.GetCaretY() << " value "
+                   << testing::PrintToString(value) << " before "
+                   << testing::PrintToString(before));
+      const int32_t items = s.Ed.GetUndoList().ItemCount();
+      s.Ed.SetSelText(value);
+      ExpectOffTrailBytes(s.Ed);
+      const std::string after = Saved(s.Ed);
+      if (s.Ed.GetUndoList().ItemCount() == items) {
+        EXPECT_EQ(after, before);
+        continue;
       }
-      const std::string edited = s.Ed.GetText();
-      s.UndoAll();
-      ASSERT_EQ(s.Ed.GetText(), original) << "seed " << seed;
-      s.RedoAll();
-      ASSERT_EQ(s.Ed.GetText(), edited) << "seed " << seed;
+      s.Ed.Undo();
+      ASSERT_EQ(Saved(s.Ed), before);
+      ExpectOffTrailBytes(s.Ed);
+      s.Ed.Redo();
+      ASSERT_EQ(Saved(s.Ed), after);
     }
+    const std::string edited = Saved(s.Ed);
+    s.UndoAll();
+    ASSERT_EQ(Saved(s.Ed), original) << "seed " << seed;
+    s.RedoAll();
+    ASSERT_EQ(Saved(s.Ed), edited) << "seed " << seed;
   }
 }
 
