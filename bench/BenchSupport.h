@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -62,19 +63,31 @@ inline const std::string& JapaneseProgramText() {
   return text;
 }
 
+// The files under Roots whose extension is one of Exts, in a fixed order.
+inline std::vector<std::filesystem::path> FilesUnder(std::initializer_list<const char*> Roots,
+                                                     std::initializer_list<std::string_view> Exts) {
+  std::vector<std::filesystem::path> files;
+  for (const char* root : Roots) {
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+      if (std::find(Exts.begin(), Exts.end(), it->path().extension().string()) != Exts.end())
+        files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The Perl modules installed with perl, in a fixed order.
+inline std::vector<std::filesystem::path> PerlModuleFiles() {
+  return FilesUnder({"/usr/share/perl", "/usr/lib/x86_64-linux-gnu/perl"}, {".pm"});
+}
+
 // About 4 MB of real Perl: the modules installed with perl, in a fixed order.
 inline const std::string& InstalledPerlModules() {
   static const std::string text = [] {
-    std::vector<std::filesystem::path> files;
-    for (const char* root : {"/usr/share/perl", "/usr/lib/x86_64-linux-gnu/perl"}) {
-      std::error_code ec;
-      for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-           !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        if (it->path().extension() == ".pm") files.push_back(it->path());
-    }
-    std::sort(files.begin(), files.end());
     std::string s;
-    for (const auto& f : files) {
+    for (const auto& f : PerlModuleFiles()) {
       std::ifstream in(f, std::ios::binary);
       std::ostringstream o;
       o << in.rdbuf();

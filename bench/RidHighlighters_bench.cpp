@@ -56,19 +56,7 @@ std::string ReadFile(const std::filesystem::path& Path) {
   return o.str();
 }
 
-std::vector<std::filesystem::path> FilesUnder(std::initializer_list<const char*> Roots,
-                                              std::initializer_list<std::string_view> Exts) {
-  std::vector<std::filesystem::path> files;
-  for (const char* root : Roots) {
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-      if (std::find(Exts.begin(), Exts.end(), it->path().extension().string()) != Exts.end())
-        files.push_back(it->path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
+using rid::bench::FilesUnder;
 
 // The texts in turn, as Shift-JIS, with one of the Japanese lines (written in UTF-8) after
 // every eighth line, repeated to the corpus size.

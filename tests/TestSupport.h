@@ -33,6 +33,11 @@ std::filesystem::path ArtifactDir();
 
 }  // namespace rid::test
 
+// Fails the current test when a tool is missing, naming the Debian package that brings it: a
+// test that needs a tool never passes without it.
+#define RID_NEED_TOOL(name, package) \
+  ASSERT_TRUE(::rid::test::HaveTool(name)) << name " is missing: install the package " package
+
 // Skips the current test with a message when a tool is missing.
 #define RID_REQUIRE_TOOL(name)                                          \
   do {                                                                  \

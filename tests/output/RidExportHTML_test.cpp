@@ -1,0 +1,251 @@
+#include "output/RidExportHTML.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Clipboard.h"
+#include "tests/TestSupport.h"
+#include "tests/output/ExportSamples.h"
+#include "tests/output/FakeHighlighter.h"
+
+namespace rid {
+namespace {
+
+using test::TRidFakeRid;
+
+using test::ExportLines;
+
+std::vector<std::string> SampleLines() {
+  return {"ab 12", "a<b&\"c\" x>y", Utf8ToSjis("\"表ソ能ボマ ｱｲｳ"), "# \x95<b>", "+\x95", ""};
+}
+
+TEST(RidExporterHTML, WritesTheGoldenPageFragmentAndClipboardForm) {
+  TRidFakeRid h(nullptr);
+  TRidExporterHTML e(nullptr);
+  e.SetHighlighter(&h);
+  e.SetUseBackground(true);
+  e.SetTitle(Utf8ToSjis("ソース<b>&\"x\""));
+  test::ExpectGolden("page.html", ExportLines(e, SampleLines()));
+
+  e.SetUseBackground(false);
+  e.SetCreateHTMLFragment(true);
+  const std::string fragment = ExportLines(e, SampleLines());
+  test::ExpectGolden("fragment.html", fragment);
+  EXPECT_EQ(fragment.rfind("<pre>", 0), 0u);
+  EXPECT_TRUE(fragment.ends_with("</code></pre>\r\n"));
+
+  e.SetCreateHTMLFragment(false);
+  e.SetExportAsText(false);
+  EXPECT_EQ(e.GetBufferSize(), 0);  // changing the form clears
+  const std::string clip = ExportLines(e, SampleLines());
+  test::ExpectGolden("clipboard.html", clip);
+
+  // The offsets, sliced: each one points where its name says.
+  std::map<std::string, size_t> offsets;
+  for (const char* name : {"StartHTML", "EndHTML", "StartFragment", "EndFragment"}) {
+    const size_t at = clip.find(std::string(name) + ":");
+    ASSERT_NE(at, std::string::npos) << name;
+    const std::string digits = clip.substr(at + std::strlen(name) + 1, 10);
+    EXPECT_EQ(digits.find_first_not_of("0123456789"), std::string::npos) << name;
+    EXPECT_EQ(clip.substr(at + std::strlen(name) + 11, 2), "\r\n") << name;
+    offsets[name] = std::stoul(digits);
+  }
+  EXPECT_EQ(clip.rfind("Version:0.9\r\n", 0), 0u);
+  EXPECT_EQ(offsets["StartHTML"], 105u);
+  EXPECT_EQ(clip.substr(offsets["StartHTML"], 5), "<?xml");
+  EXPECT_EQ(clip.substr(offsets["StartFragment"], 20), "<!--StartFragment-->");
+  EXPECT_EQ(clip.substr(0, offsets["EndFragment"]).substr(offsets["EndFragment"] - 18),
+            "<!--EndFragment-->");
+  EXPECT_EQ(offsets["EndHTML"], clip.size());
+}
+
+TEST(RidExporterHTML, EscapesMarkupButNotShiftJis) {
+  TRidPlainTextHighlighter plain(nullptr);
+  struct TCase {
+    std::string Line;
+    std::string Body;
+  };
+  const TCase cases[] = {
+      {"a<b&\"c\"", "a&lt;b&amp;&quot;c&quot;"},
+      {Utf8ToSjis("表ソ能ボマ ｱｲｳ"), Utf8ToSjis("表ソ能ボマ ｱｲｳ")},
+      // A lead byte takes only a trail byte as its pair.
+      {"\x95<b>", "\x95&lt;b&gt;"},
+      {"\x95\"", "\x95&quot;"},
+      {"a\x95", "a\x95"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(test::Printable(c.Line));
+    TRidExporterHTML e(nullptr);
+    e.SetHighlighter(&plain);
+    e.SetCreateHTMLFragment(true);
+    EXPECT_EQ(test::Printable(ExportLines(e, {c.Line})),
+              test::Printable("<pre>\r\n<code><span style=\"font: 10pt Courier New;\"><span>" +
+                              c.Body + "\r\n</span></span>\r\n</code></pre>\r\n"));
+  }
+
+  TRidExporterHTML e(nullptr);
+  e.SetHighlighter(&plain);
+  e.SetTitle("a<b>&\"c\"");
+  e.GetFont()->SetName("X<\"y\">");
+  const std::string page = ExportLines(e, {"x"});
+  EXPECT_NE(page.find("<title>a&lt;b&gt;&amp;&quot;c&quot;</title>"), std::string::npos);
+  EXPECT_NE(page.find("font: 10pt X&lt;&quot;y&quot;&gt;;"), std::string::npos);
+}
+
+TEST(RidExporterHTML, MakesOneRulePerAttributeWithValidClassNames) {
+  const std::map<std::string, std::string> names = {
+      {"Perl1.Reserved Word", "perl1-reservedword"},
+      {"A_b.C-d 9!", "a-b-c-d9"},
+      // A double-byte character goes whole, its trail byte "A" too.
+      {Utf8ToSjis("xアy"), "xy"},
+      {Utf8ToSjis("表Z"), "z"},
+  };
+  for (const auto& [name, valid] : names) EXPECT_EQ(MakeValidName(name), valid) << name;
+  EXPECT_EQ(ColorToHTML(RGB(0x12, 0xAB, 0x0F)), "#12AB0F");
+  EXPECT_EQ(ColorToHTML(clWindowText), "#000000");
+
+  TRidFakeRid h(nullptr);
+  h.FSpace->SetBackground(clNone);
+  h.FSymbol->SetStyle({fsUnderline});
+  TRidExporterHTML e(nullptr);
+  e.SetHighlighter(&h);
+  const std::string page = ExportLines(e, {"x"});
+  for (const char* rule : {
+           ".fake1-identifier { color: #FF0000; }\r\n",
+           ".fake1-number { color: #0000FF; font-weight: bold; }\r\n",
+           ".fake1-space { }\r\n",
+           ".fake1-string { color: #008000; font-style: italic; "
+           "text-decoration: underline line-through; }\r\n",
+           ".fake1-symbol { color: #FF0000; text-decoration: underline; }\r\n",
+       })
+    EXPECT_NE(page.find(rule), std::string::npos) << rule;
+}
+
+TEST(RidExporterHTML, GivesThePageToTheClipboardInUtf8) {
+  TRidPlainTextHighlighter plain(nullptr);
+  TRidExporterHTML e(nullptr);
+  e.SetHighlighter(&plain);
+  e.SetTitle("charset=Shift_JIS");
+  const std::string page = HtmlPageToUtf8(ExportLines(e, {Utf8ToSjis("日本 Shift_JIS")}));
+  EXPECT_EQ(page.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n", 0), 0u);
+  EXPECT_NE(page.find("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">"),
+            std::string::npos);
+  EXPECT_NE(page.find("<title>charset=Shift_JIS</title>"), std::string::npos);
+  EXPECT_NE(page.find("日本 Shift_JIS"), std::string::npos);
+  EXPECT_EQ(e.GetFormatName(), "HTML");
+  EXPECT_EQ(e.GetDefaultFilter(), "HTML Documents (*.htm;*.html)|*.htm;*.html");
+  EXPECT_EQ(ClipboardFormatMimeType(e.GetClipboardFormat()), "text/html");
+}
+
+// --- Real readers: xmllint and Chromium.
+
+struct TOraclePage {
+  test::TempDir Dir;
+  std::filesystem::path File;
+  std::vector<std::string> Lines = test::OraclePerlLines();
+  std::string Title = Utf8ToSjis("ソース<b>&\"表}\"");
+};
+
+// The oracle script exported with the coloured Perl highlighter, in UTF-8.
+void WriteOraclePage(TOraclePage& Page, TRidPerlRid& Perl, int32_t FontSize) {
+  TRidExporterHTML e(nullptr);
+  e.SetHighlighter(&Perl);
+  e.SetUseBackground(true);
+  e.SetTitle(Page.Title);
+  e.GetFont()->SetSize(FontSize);
+  Page.File = Page.Dir / "script.html";
+  test::WriteFileBytes(Page.File, HtmlPageToUtf8(ExportLines(e, Page.Lines)));
+}
+
+TEST(RidExporterHTML, XmllintReadsAValidPageWhoseOnlyElementsAreOurs) {
+  RID_NEED_TOOL("xmllint", "libxml2-utils");
+  TRidPerlRid perl(nullptr);
+  test::ColourPerl(perl);
+  TOraclePage page;
+  WriteOraclePage(page, perl, 10);
+  const std::string file = "'" + page.File.string() + "'";
+  int rc = -1;
+  EXPECT_EQ(test::RunTool("xmllint --html --noout " + file + " 2>&1", {}, &rc), "");
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(test::RunTool("xmllint --html --xpath 'string(/html/head/title)' " + file),
+            SjisToUtf8(page.Title) + "\n");
+  EXPECT_EQ(test::RunTool("xmllint --html --xpath '//*[not(self::html or self::head or "
+                          "self::title or self::meta or self::style or self::body or "
+                          "self::pre or self::code or self::span)]' " +
+                          file + " 2>&1"),
+            "XPath set is empty\n");
+  // The text of the code element is the script, line for line, and the line break before
+  // the code element's end; xmllint ends its answer with a line feed.
+  std::string text;
+  for (const std::string& l : page.Lines) text += SjisToUtf8(l) + "\r\n";
+  EXPECT_EQ(test::RunTool("xmllint --html --xpath 'string(//code)' " + file), text + "\r\n\n");
+}
+
+TEST(RidExporterHTML, ChromiumShowsEachTokenInItsAttributeColour) {
+  RID_NEED_TOOL("chromium-headless-shell", "chromium-headless-shell");
+  TRidPerlRid perl(nullptr);
+  test::ColourPerl(perl);
+  // Lines that each start with a token of a known colour, then a second one further right.
+  TOraclePage page;
+  page.Lines = {"# comment", "print $ARGV;", "\"string\" if $ENV;", "my $ARG = 1;",
+                Utf8ToSjis("# 表ソ能ボマ <b>")};
+  WriteOraclePage(page, perl, 24);
+  const auto shot = test::ArtifactDir() / "export-chromium.png";
+  std::filesystem::remove(shot);
+  int rc = -1;
+  test::RunTool(
+      "chromium-headless-shell --no-sandbox --disable-gpu --hide-scrollbars "
+      "--force-device-scale-factor=1 --window-size=800,600 --user-data-dir='" +
+          (page.Dir / "profile").string() + "' --screenshot='" + shot.string() + "' 'file://" +
+          page.File.string() + "' >/dev/null 2>&1",
+      {}, &rc);
+  ASSERT_EQ(rc, 0);
+  QImage image(QString::fromStdString(shot.string()));
+  ASSERT_FALSE(image.isNull()) << shot;
+  image = image.convertToFormat(QImage::Format_RGB32);
+
+  // Rows of ink, one band per text line; per band the x extent of each colour.
+  const QRgb paper = image.pixel(image.width() - 1, image.height() - 1);
+  std::vector<std::pair<int, int>> bands;
+  for (int y = 0; y < image.height(); ++y) {
+    bool ink = false;
+    for (int x = 0; x < image.width() && !ink; ++x) ink = image.pixel(x, y) != paper;
+    if (ink && (bands.empty() || bands.back().second != y - 1))
+      bands.push_back({y, y});
+    else if (ink)
+      bands.back().second = y;
+  }
+  ASSERT_EQ(bands.size(), page.Lines.size());
+  const auto extent = [&](int Band, TColor C) {
+    const QRgb want = qRgb(GetRValue(C), GetGValue(C), GetBValue(C));
+    int left = image.width(), right = -1;
+    for (int y = bands[Band].first; y <= bands[Band].second; ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixel(x, y) == want) left = std::min(left, x), right = std::max(right, x);
+    EXPECT_GE(right, 0) << "no pixel of " << std::hex << C << " on line " << Band + 1;
+    return std::pair{left, right};
+  };
+  const TColor comment = perl.GetCommentAttri()->GetForeground();
+  const TColor key = perl.GetKeyAttri()->GetForeground();
+  const TColor string = perl.GetStringAttri()->GetForeground();
+  const TColor stringBack = perl.GetStringAttri()->GetBackground();
+  const TColor variable = perl.GetVariableAttri()->GetForeground();
+  // Line 1 is all comment; line 2 a keyword left of a variable; line 3 a string (on its
+  // background) left of a keyword left of a variable; line 4 keyword, variable.
+  EXPECT_LT(extent(0, comment).first, extent(0, comment).second);
+  EXPECT_LT(extent(1, key).second, extent(1, variable).first);
+  EXPECT_LT(extent(2, string).second, extent(2, key).first);
+  EXPECT_LT(extent(2, stringBack).first, extent(2, key).first);
+  EXPECT_LT(extent(2, key).second, extent(2, variable).first);
+  EXPECT_LT(extent(3, key).second, extent(3, variable).first);
+  // The Japanese comment is drawn in the comment colour over its whole width.
+  EXPECT_GT(extent(4, comment).second - extent(4, comment).first,
+            extent(0, comment).second - extent(0, comment).first);
+}
+
+}  // namespace
+}  // namespace rid
