@@ -148,6 +148,8 @@ class ERidEder : public Exception {
  public:
   using Exception::Exception;
 };
+// Its message for a highlighter that gives empty tokens without reaching the end of the line.
+constexpr const char* SHighlighterLoops = "The highlighter seems to be in an infinite loop";
 
 // Raised when the clipboard refuses a copy or a paste.
 class ERidEderError : public Exception {

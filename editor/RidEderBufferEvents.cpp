@@ -5,10 +5,14 @@
 
 namespace rid {
 
-// The highlighter's range after line Index, from the range it is given before the line.
+// Brings the highlighter to the end of line Index, from the range it is given before the line.
+// Two empty tokens in a row before the end would never end (painting stops there too).
 void TCustomRidEder::ScanLine(int32_t Index) {
   FHighlighter->SetLine(FLines->GetView(Index), Index);
-  FHighlighter->NextToEol();
+  for (int empty = 0; !FHighlighter->GetEol(); FHighlighter->Next()) {
+    empty = FHighlighter->GetTokenView().empty() ? empty + 1 : 0;
+    if (empty > 1) throw ERidEder(SHighlighterLoops);
+  }
 }
 
 // After line Index changed: rescans while the stored ranges change. Lines not yet scanned are

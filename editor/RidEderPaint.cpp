@@ -432,7 +432,7 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
             if (FHighlighter->GetEol()) break;
             tok = FHighlighter->GetTokenView();
             if (tok.empty())
-              throw ERidEder("The highlighter seems to be in an infinite loop");
+              throw ERidEder(SHighlighterLoops);
           }
           int32_t pos = FHighlighter->GetTokenPos();  // 0-based
           int32_t len = static_cast<int32_t>(tok.size());

@@ -1195,7 +1195,7 @@ TEST(RidEder, FullWidthSpaceMarkOnlyOnRealFullWidthSpaces) {
 TEST(RidEder, StuckHighlighterStopsThePaintOnceAndTheWindowStaysUsable) {
   TShownEder s;
   TTestHighlighter hl(nullptr);
-  s.Ed.SetText("abc def");
+  s.Ed.SetText("abc def\r\nsecond line\r\nthird");
   s.Ed.SetHighlighter(&hl);
   hl.Stuck = true;
   EXPECT_NO_THROW(s.Paint());
@@ -1203,6 +1203,8 @@ TEST(RidEder, StuckHighlighterStopsThePaintOnceAndTheWindowStaysUsable) {
   EXPECT_TRUE(s.Ed.Bridge()->Pending().isEmpty());
   EXPECT_NO_THROW(s.Paint());
   EXPECT_EQ(s.Ed.GetPaintErrorCount(), 2);
+  // A range read that needs a scan reports the loop instead of hanging.
+  EXPECT_THROW(s.Ed.GetLines()->GetRange(2), ERidEder);
   hl.Stuck = false;
   s.Ed.SetHighlighter(nullptr);
 }
