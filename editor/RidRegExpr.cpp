@@ -49,11 +49,6 @@ void TRidRegExpr::DiscardProgram() {
   FRunNode = -1;
 }
 
-void TRidRegExpr::ClearMatches() {
-  FStartP.fill(-1);
-  FEndP.fill(-1);
-}
-
 void TRidRegExpr::SetExpression(const std::string& Value) {
   std::string text = UpToNul(Value);
   if (text == FExpression && FExprIsCompiled) return;

@@ -194,7 +194,7 @@ class TRidRegExpr : public TObject {
   // A unit is about one program step (a few nanoseconds): eight bytes counted by a repeat, 16
   // compared exactly or four compared without case.
   static constexpr int64_t kWorkBase = int64_t(1) << 22;
-  static constexpr int64_t kWorkPerByte = 128;
+  static constexpr int64_t kWorkPerByte = 64;
 
  private:
   static constexpr int kSubExprs = 15;
@@ -235,10 +235,12 @@ class TRidRegExpr : public TObject {
   bool MatchAt(int32_t APos);
   int32_t RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const;
   int32_t CountRun(int32_t AScan, int32_t AMax, int32_t APos);
-  const TRepeatHint& RepeatHint(int32_t ANode) const;
   void Spend(int64_t AUnits);
   bool IsLineSep(uint8_t Ch) const { return FLineSeparatorsSet[Ch] != 0; }
-  void ClearMatches();
+  void ClearMatches() {
+    FStartP.fill(-1);
+    FEndP.fill(-1);
+  }
   void DiscardProgram();
 
   // Match slots: byte offsets into the stored input, -1 = not set.
@@ -249,6 +251,7 @@ class TRidRegExpr : public TObject {
   uint8_t FRegStart = 0;
   int32_t FRegStartLit = -1;  // the literal every match begins with (offset in the program)
   int32_t FRegStartLitLen = 0;
+  bool FRegStartLitCI = false;  // that literal is caseless (FRegStart is then 0)
   bool FRegAnch = false;
   int32_t FRegMust = -1;  // offset of the literal inside the program
   int32_t FRegMustLen = 0;
@@ -257,12 +260,15 @@ class TRidRegExpr : public TObject {
   bool FRegMustIsStart = false;  // the required literal is the leading one
   bool FRegLineAnch = false;     // every match begins at a line start ("^" in multi-line mode)
   bool FProgHasLoops = false;    // the program has counted group loops
+  bool FProgHasGroups = false;   // the program has parenthesised groups
   std::array<uint8_t, 256> FLineStartAfter{};  // bytes after which a line starts
   std::array<uint8_t, 4> FLineStartBytes{};    // the first of them, for memchr
   int32_t FLineStartByteCount = 0;
   std::array<uint8_t, 256> FFirstCharSet{};
   int32_t FFirstCharCount = 0;
-  std::vector<TRepeatHint> FRepeatHints;  // ordered by node
+  int32_t FFirstCharOnly = -1;  // the one byte of that set, -1 when it has more or none
+  std::vector<TRepeatHint> FRepeatHints;
+  std::vector<int32_t> FRepeatHintOf;  // per program byte: the hint of the repeat node there
   std::array<uint8_t, 256> FInvertTable{};
 
   bool FExprIsCompiled = false;

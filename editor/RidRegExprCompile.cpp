@@ -674,6 +674,7 @@ void TRidRegExpr::CompileRegExpr() {
     TCompiler c(*this, code);
     c.EmitByte(MAGIC);
     c.ParseReg(false, flags);
+    FProgHasGroups = c.NPar > 1;
   } catch (...) {
     FCompiling = false;
     throw;
@@ -687,6 +688,7 @@ void TRidRegExpr::CompileRegExpr() {
   FRegStart = 0;
   FRegStartLit = -1;
   FRegStartLitLen = 0;
+  FRegStartLitCI = false;
   FRegAnch = false;
   FRegMust = -1;
   FRegMustLen = 0;
@@ -702,8 +704,9 @@ void TRidRegExpr::CompileRegExpr() {
   const int32_t afterFirst = next(first);
   if (afterFirst < 0 || FProgramm[afterFirst] == opEnd) {  // a single top-level alternative
     const int32_t scan = first + NodeHeader;
-    if (FProgramm[scan] == opExact) {
-      FRegStart = FProgramm[scan + NodeHeader];
+    if (FProgramm[scan] == opExact || FProgramm[scan] == opExactCI) {
+      FRegStartLitCI = FProgramm[scan] == opExactCI;
+      if (!FRegStartLitCI) FRegStart = FProgramm[scan + NodeHeader];
       FRegStartLit = scan + NodeHeader;
       FRegStartLitLen = static_cast<int32_t>(
           strlen(reinterpret_cast<const char*>(FProgramm.data() + FRegStartLit)));
@@ -712,19 +715,20 @@ void TRidRegExpr::CompileRegExpr() {
     } else if (FProgramm[scan] == opLineStart) {
       FRegLineAnch = true;
     }
-    if (flags & SPSTART) {
-      for (int32_t s = scan; s >= 0; s = next(s)) {
-        if (FProgramm[s] != opExact) continue;
-        const char* lit = reinterpret_cast<const char*>(FProgramm.data() + s + NodeHeader);
-        const int32_t len = static_cast<int32_t>(strlen(lit));
-        if (len >= FRegMustLen && len > 0) {
-          FRegMust = s + NodeHeader;
-          FRegMustLen = len;
-        }
+    // The longest literal every match holds: a text without it is ruled out by one scan. An
+    // input-anchored program tries one start only, which is cheaper than that scan.
+    for (int32_t s = scan; s >= 0 && !FRegAnch; s = next(s)) {
+      if (FProgramm[s] != opExact) continue;
+      const char* lit = reinterpret_cast<const char*>(FProgramm.data() + s + NodeHeader);
+      const int32_t len = static_cast<int32_t>(strlen(lit));
+      if (len >= FRegMustLen && len > 0) {
+        FRegMust = s + NodeHeader;
+        FRegMustLen = len;
       }
     }
   }
-  if (FRegStartLitLen > 1) FRegStartLitRare = RarestByte(FRegStartLit, FRegStartLitLen);
+  if (FRegStartLitLen > 1 && !FRegStartLitCI)
+    FRegStartLitRare = RarestByte(FRegStartLit, FRegStartLitLen);
   if (FRegMust >= 0) {
     FRegMustRare = RarestByte(FRegMust, FRegMustLen);
     // The search for the leading literal already fails when it is missing.
@@ -909,7 +913,13 @@ struct TRidRegExpr::TFirstBytes {
 void TRidRegExpr::FillFirstCharSet(int32_t AScan) {
   TFirstBytes(*this).Collect(AScan, FFirstCharSet, 0);
   FFirstCharCount = 0;
-  for (uint8_t b : FFirstCharSet) FFirstCharCount += b;
+  FFirstCharOnly = -1;
+  for (int c = 0; c < 256; ++c) {
+    if (!FFirstCharSet[c]) continue;
+    ++FFirstCharCount;
+    FFirstCharOnly = c;
+  }
+  if (FFirstCharCount != 1) FFirstCharOnly = -1;
 }
 
 // Bytes a node and its operand take in the program, for a walk over all nodes in order.
@@ -947,6 +957,7 @@ int32_t TRidRegExpr::NodeSize(int32_t AScan) const {
 void TRidRegExpr::BuildRepeatHints() {
   constexpr int32_t kFollowWalkLimit = 64;
   FRepeatHints.clear();
+  FRepeatHintOf.assign(FProgramm.size(), -1);
   TFirstBytes walk(*this);
   std::array<uint8_t, 256> taken;
   const int32_t size = static_cast<int32_t>(FProgramm.size());
@@ -956,6 +967,7 @@ void TRidRegExpr::BuildRepeatHints() {
         op != opBracesLazy) {
       continue;
     }
+    FRepeatHintOf[scan] = static_cast<int32_t>(FRepeatHints.size());
     TRepeatHint& hint = FRepeatHints.emplace_back();
     hint.Node = scan;
     const int32_t next = walk.Next(scan);

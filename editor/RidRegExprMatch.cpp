@@ -18,8 +18,8 @@ enum : int32_t {
   fkAlt,          // A = node to resume at, B = input position
   fkLoopExit,     // greedy loop: A = loop node, B = position; leave the loop on resume
   fkLoopIter,     // lazy loop: A = loop node, B = position; try one more iteration on resume
-  fkRepGreedy,    // counted repeat: A = node, B = start, C = count to try next, D = minimum
-  fkRepLazy,      // counted repeat: A = node, B = start, C = count to try next, D = maximum
+  fkRepGreedy,    // counted repeat: A = its hint, B = start, C = count to try next, D = minimum
+  fkRepLazy,      // counted repeat: A = its hint, B = start, C = count to try next, D = maximum
   fkUndoGroup,    // A = group, B = old start, C = old end
   fkUndoPending,  // A = group, B = old pending start
   fkUndoLoop,     // A = old loop index, B = slot, C = old counter, D = old iteration start
@@ -55,6 +55,24 @@ int32_t FindLiteral(const uint8_t* s, int32_t AFrom, int32_t ALen, const uint8_t
   return -1;
 }
 
+// End of the caseless literal ALit (NUL-terminated) matched at q in s[0, ALen), or -1. The
+// trail byte of a double-byte character in the literal is compared as it is.
+int32_t MatchLiteralCI(const uint8_t* s, int32_t ALen, int32_t q, const uint8_t* ALit,
+                       const uint8_t* AInvert) {
+  if (ALit[0] == 0) return -1;  // a literal NUL never occurs in the input
+  for (const uint8_t* l = ALit; *l; ++l, ++q) {
+    if (q >= ALen) return -1;
+    if (IsDBCSLeadByte(*l) && l[1] != 0) {
+      if (s[q] != l[0] || ByteAt(s, ALen, q + 1) != l[1]) return -1;
+      ++l;
+      ++q;
+    } else if (s[q] != *l && s[q] != AInvert[*l]) {
+      return -1;
+    }
+  }
+  return q;
+}
+
 // The input ends at its first NUL.
 size_t NulFreeLength(const char* AText, size_t ASize) {
   if (ASize == 0) return 0;
@@ -75,8 +93,7 @@ void TRidRegExpr::StoreInput(const char* AText, size_t ASize) {
   FInputLen = static_cast<int32_t>(ASize);
   FHasInput = true;
   FWalkFrom = -1;
-  FRunNode = -1;
-  ClearMatches();
+  FRunNode = -1;  // the slots are cleared by the search that follows
 }
 
 bool TRidRegExpr::Exec(const std::string& AInputString) {
@@ -124,7 +141,7 @@ bool TRidRegExpr::Search(int32_t AOffset) {
       FindLiteral(s, from, len, FProgramm.data() + FRegMust, FRegMustLen, FRegMustRare) < 0) {
     return false;
   }
-  if (FRegAnch) return MatchAt(from);
+  if (FRegAnch) return FFirstCharSet[ByteAt(s, len, from)] && MatchAt(from);
   if (FRegStart != 0 && FRegStartLitLen > 1) {  // every match begins with this literal
     const uint8_t* lit = FProgramm.data() + FRegStartLit;
     for (int32_t p = from;; ++p) {
@@ -132,6 +149,18 @@ bool TRidRegExpr::Search(int32_t AOffset) {
       if (p < 0) return false;
       if (MatchAt(p)) return true;
     }
+  }
+  if (FRegStartLitCI) {  // every match begins with this caseless literal
+    const uint8_t* lit = FProgramm.data() + FRegStartLit;
+    const uint8_t* inv = FInvertTable.data();
+    const uint8_t a = lit[0];
+    const uint8_t b = inv[a];
+    for (int32_t p = from; p < len; ++p) {
+      while (p < len && s[p] != a && s[p] != b) ++p;
+      if (p == len) return false;
+      if (MatchLiteralCI(s, len, p, lit, inv) >= 0 && MatchAt(p)) return true;
+    }
+    return false;
   }
   if (FRegLineAnch) return SearchLineStarts(from);
   if (FRegStart != 0) {
@@ -146,7 +175,11 @@ bool TRidRegExpr::Search(int32_t AOffset) {
   }
   // The end of the input reads as the NUL that ends it.
   for (int32_t p = from; p <= len; ++p) {
-    if (FFirstCharCount < 256) {
+    if (FFirstCharOnly > 0) {  // one byte begins every match: memchr finds the starts
+      const void* hit = memchr(s + p, FFirstCharOnly, len - p);
+      if (hit == nullptr) return false;
+      p = static_cast<int32_t>(static_cast<const uint8_t*>(hit) - s);
+    } else if (FFirstCharCount < 256) {
       while (p < len && !FFirstCharSet[s[p]]) ++p;
       if (p == len && !FFirstCharSet[0]) return false;
     }
@@ -196,7 +229,7 @@ bool TRidRegExpr::SearchLineStarts(int32_t AFrom) {
   return false;
 }
 
-int32_t TRidRegExpr::RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const {
+inline int32_t TRidRegExpr::RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const {
   const uint8_t* code = FProgramm.data();
   const uint8_t* s = FInput;
   const int32_t len = FInputLen;
@@ -244,7 +277,7 @@ int32_t TRidRegExpr::RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const 
 
 // RegRepeat that reuses the run counted last: every start inside a run of the same node ends
 // where that run ended, so trying the starts of a run one after another counts it once.
-int32_t TRidRegExpr::CountRun(int32_t AScan, int32_t AMax, int32_t APos) {
+inline int32_t TRidRegExpr::CountRun(int32_t AScan, int32_t AMax, int32_t APos) {
   if (AScan == FRunNode && APos >= FRunFrom && APos <= FRunEnd) {
     return std::min(AMax, FRunEnd - APos);
   }
@@ -256,16 +289,6 @@ int32_t TRidRegExpr::CountRun(int32_t AScan, int32_t AMax, int32_t APos) {
     FRunEnd = APos + count;
   }
   return count;
-}
-
-const TRidRegExpr::TRepeatHint& TRidRegExpr::RepeatHint(int32_t ANode) const {
-  const auto it =
-      std::lower_bound(FRepeatHints.begin(), FRepeatHints.end(), ANode,
-                       [](const TRepeatHint& h, int32_t node) { return h.Node < node; });
-  if (it == FRepeatHints.end() || it->Node != ANode) {
-    const_cast<TRidRegExpr*>(this)->Error(reeMatchPrimMemoryCorruption);
-  }
-  return *it;
 }
 
 void TRidRegExpr::Spend(int64_t AUnits) {
@@ -287,7 +310,7 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
   int32_t counters[kLoopMax + 1];
   int32_t iterStart[kLoopMax + 1];
   int32_t loopIdx = 0;
-  std::fill(std::begin(pending), std::end(pending), -1);
+  if (FProgHasGroups) std::fill(std::begin(pending), std::end(pending), -1);
   if (FProgHasLoops) {
     std::fill(std::begin(counters), std::end(counters), 0);
     std::fill(std::begin(iterStart), std::end(iterStart), -1);
@@ -413,43 +436,25 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
             failed = true;
             break;
           }
-          const size_t n = strlen(reinterpret_cast<const char*>(operand));
-          spend(n >> 4);
-          if (n > static_cast<size_t>(len - pos) || memcmp(s + pos, operand, n) != 0) {
+          const uint8_t* l = operand + 1;
+          int32_t p = pos + 1;
+          while (*l != 0 && p < len && s[p] == *l) ++l, ++p;
+          spend((p - pos) >> 4);
+          if (*l != 0) {
             failed = true;
           } else {
-            pos += static_cast<int32_t>(n);
+            pos = p;
           }
           break;
         }
         case opExactCI: {
-          if (operand[0] == 0) {
+          spend(strlen(reinterpret_cast<const char*>(operand)) >> 2);
+          const int32_t end = MatchLiteralCI(s, len, pos, operand, inv);
+          if (end < 0) {
             failed = true;
-            break;
+          } else {
+            pos = end;
           }
-          // The trail byte of a double-byte character in the literal is compared as it is.
-          int32_t p = pos;
-          for (const uint8_t* l = operand; *l; ++l, ++p) {
-            if (p >= len) {
-              failed = true;
-              break;
-            }
-            if (IsDBCSLeadByte(*l) && l[1] != 0) {
-              if (s[p] != l[0] || ByteAt(s, len, p + 1) != l[1]) {
-                failed = true;
-                break;
-              }
-              ++l;
-              ++p;
-              continue;
-            }
-            if (s[p] != *l && s[p] != inv[*l]) {
-              failed = true;
-              break;
-            }
-          }
-          spend((p - pos) >> 2);
-          if (!failed) pos = p;
           break;
         }
         case opDigit:
@@ -547,7 +552,8 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
             break;
           }
           // Only counts after which what follows can go on are tried.
-          const TRepeatHint& hint = RepeatHint(pc);
+          const int32_t hintIdx = FRepeatHintOf[pc];
+          const TRepeatHint& hint = FRepeatHints[hintIdx];
           const uint8_t* follow = hint.Follow.data();
           const bool lazy = op == opStarLazy || op == opPlusLazy || op == opBracesLazy;
           int32_t n;
@@ -559,13 +565,13 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
             while (n >= min && !follow[byteAt(start + n)]) --n;
             spend(count - n);
             failed = n < min;
-            if (n > min) push(fkRepGreedy, pc, start, n - 1, min);
+            if (n > min) push(fkRepGreedy, hintIdx, start, n - 1, min);
           } else {
             n = min;
             while (n <= count && !follow[byteAt(start + n)]) ++n;
             spend(n - min);
             failed = n > count;
-            if (n < count) push(fkRepLazy, pc, start, n + 1, count);
+            if (n < count) push(fkRepLazy, hintIdx, start, n + 1, count);
           }
           if (!failed) pos = start + n;
           break;
@@ -656,26 +662,28 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
           break;
         }
         case fkRepGreedy: {
-          const uint8_t* follow = RepeatHint(f.A).Follow.data();
+          const TRepeatHint& hint = FRepeatHints[f.A];
+          const uint8_t* follow = hint.Follow.data();
           int32_t n = f.C;
           while (n >= f.D && !follow[byteAt(f.B + n)]) --n;
           spend(f.C - n + 1);
           if (n < f.D) break;
           if (n > f.D) push(fkRepGreedy, f.A, f.B, n - 1, f.D);
           pos = f.B + n;
-          pc = nextOf(f.A);
+          pc = nextOf(hint.Node);
           resumed = true;
           break;
         }
         case fkRepLazy: {
-          const uint8_t* follow = RepeatHint(f.A).Follow.data();
+          const TRepeatHint& hint = FRepeatHints[f.A];
+          const uint8_t* follow = hint.Follow.data();
           int32_t n = f.C;
           while (n <= f.D && !follow[byteAt(f.B + n)]) ++n;
           spend(n - f.C + 1);
           if (n > f.D) break;
           if (n < f.D) push(fkRepLazy, f.A, f.B, n + 1, f.D);
           pos = f.B + n;
-          pc = nextOf(f.A);
+          pc = nextOf(hint.Node);
           resumed = true;
           break;
         }

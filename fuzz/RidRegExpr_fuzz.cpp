@@ -1,45 +1,127 @@
-// Compiles a random expression under random modifiers and runs it over random input: Exec,
-// ExecNext to the end, ExecPos, Substitute and Replace. Errors must be ERidRegExpr; match
-// positions must lie inside the input; the work budget bounds the time of every search.
+// Compiles an expression of up to 4 KB under random modifiers and walks all its matches in a
+// subject of up to 1 MB, built by repeating a short unit and ending with a tail, as ExecView does
+// (in place, on a buffer holding exactly the subject, so a read past its end is caught) and, for
+// subjects up to 64 KB, as Exec does on its copy. The walks must agree step by step, errors
+// included; every match must lie inside the subject, after the previous one; Replace must give
+// what the walk implies. Errors must be ERidRegExpr; the work budget bounds every walk's time.
+//
+// Input: modifier byte, expression length (2 bytes), subject length (3 bytes), unit length
+// (1 byte), then the expression, the unit and the tail.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "editor/RidRegExpr.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-  if (Size < 2) return 0;
-  const uint8_t mods = Data[0];
-  const size_t patLen = Data[1] % 64;
-  Data += 2;
-  Size -= 2;
-  const size_t split = patLen < Size ? patLen : Size;
-  const std::string pattern(reinterpret_cast<const char*>(Data), split);
-  const std::string input(reinterpret_cast<const char*>(Data + split), Size - split);
+namespace {
 
-  rid::TRidRegExpr r;
-  for (int m = 1; m <= 6; ++m) r.SetModifier(m, (mods >> (m - 1)) & 1);
-  if (mods & 0x40) r.SetLinePairedSeparator("");
-  if (mods & 0x80) r.SetLineSeparators("\n");
+constexpr size_t kMaxExpression = 4096;
+constexpr size_t kMaxSubject = 1 << 20;
+
+struct TStep {
+  bool Found = false;
+  int32_t Error = 0;
+};
+
+template <typename F>
+TStep Step(F&& Search) {
+  TStep s;
   try {
-    r.SetExpression(pattern);
-    int32_t len = static_cast<int32_t>(std::string(input.c_str()).size());
-    int rounds = 0;
-    for (bool found = r.Exec(input); found && rounds < 1000; found = r.ExecNext(), ++rounds) {
-      const int32_t pos = r.MatchPos(0);
-      const int32_t mlen = r.MatchLen(0);
-      if (pos < 1 || mlen < 0 || pos + mlen > len + 1) abort();
-      for (int g = 1; g < 15; ++g) {
-        const int32_t gp = r.MatchPos(g);
-        const int32_t gl = r.MatchLen(g);
-        if (gp != -1 && (gp < 1 || gl < 0 || gp + gl > len + 1)) abort();
-      }
-      r.Substitute("<$&|$1|${2}|\\$3>");
-    }
-    if (len > 0) r.ExecPos(1 + static_cast<int32_t>(mods) % len);
-    r.Replace(input, "[$0]", true);
-  } catch (const rid::ERidRegExpr&) {
+    s.Found = Search();
+  } catch (const rid::ERidRegExpr& e) {
+    s.Error = e.ErrorCode;
   }
+  return s;
+}
+
+void Require(bool Ok) {
+  if (!Ok) abort();
+}
+
+void Setup(rid::TRidRegExpr& R, uint8_t Mods, const std::string& Expression) {
+  for (int m = 1; m <= 6; ++m) R.SetModifier(m, (Mods >> (m - 1)) & 1);
+  if (Mods & 0x40) R.SetLinePairedSeparator("");
+  if (Mods & 0x80) R.SetLineSeparators("\n");
+  R.SetExpression(Expression);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  if (Size < 7) return 0;
+  const uint8_t mods = Data[0];
+  size_t exprLen = (Data[1] | Data[2] << 8) % (kMaxExpression + 1);
+  const size_t runLen = (Data[3] | Data[4] << 8 | Data[5] << 16) % (kMaxSubject + 1);
+  size_t unitLen = Data[6];
+  Data += 7;
+  Size -= 7;
+  exprLen = std::min(exprLen, Size);
+  const std::string expression(reinterpret_cast<const char*>(Data), exprLen);
+  Data += exprLen;
+  Size -= exprLen;
+  unitLen = std::min(unitLen, Size);
+  const std::string unit(reinterpret_cast<const char*>(Data), unitLen);
+  const std::string tail(reinterpret_cast<const char*>(Data + unitLen), Size - unitLen);
+  std::string subject;
+  if (!unit.empty()) {
+    subject.reserve(runLen + tail.size());
+    while (subject.size() < runLen) subject.append(unit, 0, runLen - subject.size());
+  }
+  subject += tail;
+  const std::unique_ptr<char[]> exact(new char[subject.size()]);
+  std::copy(subject.begin(), subject.end(), exact.get());
+  const std::string_view view(exact.get(), subject.size());
+  const std::string_view input = view.substr(0, std::string_view(subject.c_str()).size());
+  const int32_t len = static_cast<int32_t>(input.size());
+
+  // Up to this size, the two walks are compared step by step and Replace is checked against
+  // them; beyond it, only the in-place walk runs, so that a walk that spends its whole budget
+  // stays within the time an input may take under the sanitizers.
+  constexpr size_t kCompared = 64 * 1024;
+  const bool compare = subject.size() <= kCompared;
+  rid::TRidRegExpr copy, inPlace;
+  Setup(copy, mods, expression);
+  Setup(inPlace, mods, expression);
+  std::string replaced;  // what Replace must give, built from the walk
+  int32_t prevEnd = 1;
+  int32_t minStart = 1;
+  TStep a;
+  TStep b = Step([&] { return inPlace.ExecView(view); });
+  if (compare) a = Step([&] { return copy.Exec(subject); });
+  for (int round = 0;; ++round) {
+    Require(!compare || (a.Found == b.Found && a.Error == b.Error));
+    if (!b.Found) break;
+    const int32_t pos = inPlace.MatchPos(0);
+    const int32_t mlen = inPlace.MatchLen(0);
+    Require(pos >= minStart && mlen >= 0 && pos + mlen <= len + 1);
+    for (int g = 0; g < 15; ++g) {
+      const int32_t gp = inPlace.MatchPos(g);
+      const int32_t gl = inPlace.MatchLen(g);
+      Require(!compare || (gp == copy.MatchPos(g) && gl == copy.MatchLen(g)));
+      Require(gp == -1 || (gp >= 1 && gl >= 0 && gp + gl <= len + 1));
+    }
+    if (compare) {
+      if (round < 16) {
+        Require(copy.Substitute("<$&|$1|${2}|\\$3>") == inPlace.Substitute("<$&|$1|${2}|\\$3>"));
+      }
+      replaced.append(input.substr(prevEnd - 1, pos - prevEnd));
+      replaced += '[';
+      replaced.append(input.substr(pos - 1, mlen));
+      replaced += ']';
+    }
+    prevEnd = pos + mlen;
+    minStart = mlen > 0 ? prevEnd : prevEnd + 1;
+    b = Step([&] { return inPlace.ExecNext(); });
+    if (compare) a = Step([&] { return copy.ExecNext(); });
+  }
+  if (!compare || b.Error != 0) return 0;  // an error stops Replace's walk as well
+  if (prevEnd - 1 < len) replaced.append(input.substr(prevEnd - 1));
+  // The same walk, so it cannot fail where the walk did not.
+  Require(copy.Replace(subject, "[$0]", true) == replaced);
+  if (len > 0) Step([&] { return inPlace.ExecPos(1 + static_cast<int32_t>(mods) % len); });
   return 0;
 }

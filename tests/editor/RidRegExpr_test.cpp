@@ -507,9 +507,22 @@ TEST(RidRegExpr, StartFiltersFindWhatAnUnfilteredSearchFinds) {
       far + "NoSuchIdentifierHer" + "\n" + far + "Ident1 Ident22\x82\xA0Ident",
       std::string("#include\n#in\0clude\n#include", 27),
   };
-  const char* const patterns[] = {
-      "^\\s*#include", "^",  "^$",       "^#?",   "NoSuchIdentifierHere", "Ident\\w*",
-      "//[^\n]*$",     "//", "include$", "(^)\n", "^(\\s*)(#)",           "\\s*#include"};
+  const char* const patterns[] = {"^\\s*#include",
+                                  "^",
+                                  "^$",
+                                  "^#?",
+                                  "NoSuchIdentifierHere",
+                                  "Ident\\w*",
+                                  "//[^\n]*$",
+                                  "//",
+                                  "include$",
+                                  "(^)\n",
+                                  "^(\\s*)(#)",
+                                  "\\s*#include",
+                                  "\\A\\s*#\\w",
+                                  "[A-Za-z_]\\w*\\s",
+                                  "\\bc\\b",
+                                  "INCLUDE\\s*\\w"};
   struct TSetting {
     const char* Separators;
     const char* Pair;
@@ -519,23 +532,26 @@ TEST(RidRegExpr, StartFiltersFindWhatAnUnfilteredSearchFinds) {
   for (const TSetting& setting : settings) {
     for (const char* pattern : patterns) {
       for (const std::string& input : inputs) {
-        TRidRegExpr filtered, plain;
-        for (TRidRegExpr* r : {&filtered, &plain}) {
-          r->SetLineSeparators(setting.Separators);
-          r->SetLinePairedSeparator(setting.Pair);
-          r->SetModifier(remM, true);
-        }
-        filtered.SetExpression(pattern);
-        plain.SetExpression(std::string("(?#c)") + pattern);
-        std::string expected, got;
-        for (auto [r, out] : {std::pair{&plain, &expected}, std::pair{&filtered, &got}}) {
-          for (bool found = r->Exec(input); found; found = r->ExecNext()) {
-            for (int n = 0; n < 3; ++n) {
-              *out += std::to_string(r->MatchPos(n)) + "," + std::to_string(r->MatchLen(n)) + " ";
+        for (bool caseless : {false, true}) {
+          TRidRegExpr filtered, plain;
+          for (TRidRegExpr* r : {&filtered, &plain}) {
+            r->SetLineSeparators(setting.Separators);
+            r->SetLinePairedSeparator(setting.Pair);
+            r->SetModifier(remM, true);
+            r->SetModifier(remI, caseless);
+          }
+          filtered.SetExpression(pattern);
+          plain.SetExpression(std::string("(?#c)") + pattern);
+          std::string expected, got;
+          for (auto [r, out] : {std::pair{&plain, &expected}, std::pair{&filtered, &got}}) {
+            for (bool found = r->Exec(input); found; found = r->ExecNext()) {
+              for (int n = 0; n < 3; ++n) {
+                *out += std::to_string(r->MatchPos(n)) + "," + std::to_string(r->MatchLen(n)) + " ";
+              }
             }
           }
+          EXPECT_EQ(got, expected) << pattern << " separators " << setting.Separators;
         }
-        EXPECT_EQ(got, expected) << pattern << " separators " << setting.Separators;
       }
     }
   }
