@@ -21,9 +21,11 @@ bool StringIsBlank(std::string_view S) {
 
 bool IsTrailByteAt(std::string_view Line, int32_t Col) {
   if (Col < 2 || Col > static_cast<int32_t>(Line.size())) return false;
-  int32_t i = 1;
-  while (i < Col) i += IsDBCSLeadByte(Line[i - 1]) && i < static_cast<int32_t>(Line.size()) ? 2 : 1;
-  return i > Col;
+  // A character starts after every byte that is not a lead byte, so only the run of lead bytes
+  // just before Col decides: its bytes pair up from its start.
+  int32_t leads = 0;
+  for (int32_t i = Col - 1; i >= 1 && IsDBCSLeadByte(Line[i - 1]); --i) ++leads;
+  return leads % 2 == 1;
 }
 
 // --- plugins

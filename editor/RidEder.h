@@ -99,6 +99,12 @@ using TGutterGetTextEvent = Delegate<void(TObject* Sender, int32_t aLine, std::s
 using TGutterPaintEvent = Delegate<void(TObject* Sender, int32_t aLine, int32_t X, int32_t Y)>;
 using TPlaceMarkEvent = Delegate<void(TObject* Sender, TRidEderMark*& Mark)>;
 
+// The answer to OnReplaceText.
+enum TRidReplaceAction { raCancel, raSkip, raReplace, raReplaceAll };
+using TReplaceTextEvent =
+    Delegate<void(TObject* Sender, const std::string& ASearch, const std::string& AReplace,
+                  int32_t Line, int32_t Column, TRidReplaceAction& Action)>;
+
 // The standard edit commands a menu or tool bar hands to the focused editor (ExecuteAction,
 // UpdateAction); the framework offers no action classes of its own.
 class TEditAction : public TComponent {
@@ -402,6 +408,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   TRidBookMarkOpt& GetBookMarkOptions() { return *FBookMarkOpt; }
   TRidEderMarkList& GetMarks() { return *FMarkList; }
   TRidEderSearchCustom* GetSearchEngine() const { return FSearchEngine; }
+  // Not owned: cleared when the engine is freed.
+  void SetSearchEngine(TRidEderSearchCustom* Value);
   TColor GetScrollHintColor() const { return FScrollHintColor; }
   void SetScrollHintColor(TColor Value) { FScrollHintColor = Value; }
   TScrollHintFormat GetScrollHintFormat() const { return FScrollHintFormat; }
@@ -410,6 +418,16 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   TRidEderKbdHandler& GetKbdHandler() { return *FKbdHandler; }
   // The font the control draws with; a proportional font is replaced by a fixed-pitch one.
   void SetFont(TFont& Value);
+
+  // --- search and replace (RidEderSearchReplace.cpp)
+  // Finds, selects and replaces ASearch with the search engine, line by line; returns the
+  // number of hits reached in the search range.
+  int32_t SearchReplace(const std::string& ASearch, const std::string& AReplace,
+                        TRidSearchOptions AOptions);
+  // Cancel unless OnReplaceText answers otherwise.
+  virtual TRidReplaceAction DoOnReplaceText(const std::string& ASearch, const std::string& AReplace,
+                                            int32_t Line, int32_t Column);
+  TReplaceTextEvent OnReplaceText;
 
   // --- undo grouping
   void BeginUndoBlock() { FUndoList->BeginBlock(); }
@@ -483,6 +501,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
  private:
   friend class TRidEderPlugin;
   struct TPaintState;  // per-paint values (RidEderPaint.cpp)
+  struct TSearchRun;   // one SearchReplace call (RidEderSearchReplace.cpp)
 
   // handlers
   void LinesChanging(TObject* Sender);

@@ -480,8 +480,9 @@ void TCustomRidEder::SetTopLine(int32_t Value) {
   if (Value == FTopLine) return;
   int32_t delta = FTopLine - Value;
   FTopLine = Value;
+  // Under a paint lock the picture is repainted at the end: moving its pixels would be wasted.
   if (HandleAllocated()) {
-    if (std::abs(delta) < FLinesInWindow)
+    if (std::abs(delta) < FLinesInWindow && FPaintLock == 0)
       ScrollWindow(0, FTextHeight * delta);
     else
       Invalidate();
@@ -507,7 +508,7 @@ void TCustomRidEder::SetLeftChar(int32_t Value) {
   FLeftChar = Value;
   SetTextOffsetFromLeftChar();
   if (HandleAllocated()) {
-    if (std::abs(delta) < FCharsInWindow) {
+    if (std::abs(delta) < FCharsInWindow && FPaintLock == 0) {
       TRect r = GetClientRect();
       r.Left = FGutterWidth + 2;
       ScrollWindow(static_cast<int32_t>(delta * FCharWidth), 0, &r, &r);

@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Classes.h"
 #include "platform/Delegate.h"
 #include "platform/Graphics.h"
+#include "platform/Locale.h"
 #include "platform/Types.h"
 
 namespace rid {
@@ -349,10 +351,47 @@ class TRidEderSearchCustom : public TComponent {
   virtual int32_t MatchPos(int32_t AIndex) = 0;
   virtual int32_t MatchCount() = 0;
   virtual void SetOptions(TRidSearchOptions Value) = 0;
-  // Finds every match in one line; returns their number.
-  virtual int32_t FindAll(const std::string& NewText) = 0;
+  // Finds every match in one line; returns their number. Matches start and end on character
+  // starts and do not overlap.
+  virtual int32_t FindAll(std::string_view NewText) = 0;
   // The replacement text for one found text.
   virtual std::string Replace(const std::string& AOccurrence, const std::string& AReplacement) = 0;
+  // The replacement text for match AIndex of the last FindAll, whose text is AOccurrence; an
+  // engine whose replacement depends on the match's context in its line overrides this.
+  virtual std::string ReplaceMatch(int32_t AIndex, const std::string& AOccurrence,
+                                   const std::string& AReplacement) {
+    return Replace(AOccurrence, AReplacement);
+  }
+};
+
+// The character starts of a Shift-JIS line, found walking forward: a lead byte takes the next
+// byte when that is a trail byte, and the line end is a start. Positions asked for must not
+// decrease, so a walk over a whole line costs one pass.
+class TRidCharStarts {
+ public:
+  explicit TRidCharStarts(std::string_view Line) : FLine(Line) {}
+  // Whether 0-based offset Pos starts a character.
+  bool IsStart(size_t Pos) {
+    while (FAt < Pos) Step();
+    return FAt == Pos;
+  }
+  // The start of the character before the last start reached (npos at the line start).
+  size_t PrevStart() const { return FPrev; }
+  // The first character start after Pos.
+  size_t NextAfter(size_t Pos) {
+    while (FAt <= Pos) Step();
+    return FAt;
+  }
+
+ private:
+  void Step() {
+    FPrev = FAt;
+    FAt += FAt + 1 < FLine.size() && IsDBCSLeadByte(FLine[FAt]) && IsDBCSTrailByte(
+               static_cast<uint8_t>(FLine[FAt + 1])) ? 2 : 1;
+  }
+  std::string_view FLine;
+  size_t FAt = 0;
+  size_t FPrev = std::string_view::npos;
 };
 
 }  // namespace rid

@@ -704,9 +704,18 @@ void TRidEderUndoList::SetMaxUndoActions(int32_t Value) {
 }
 
 void TRidEderUndoList::EnsureMaxEntries() {
-  if (static_cast<int32_t>(FItems.size()) <= FMaxUndoActions) return;
+  auto over = [this] { return static_cast<int64_t>(FItems.size()) > FMaxUndoActions; };
+  if (!over()) return;
   FFullUndoImpossible = true;
-  FItems.erase(FItems.begin(), FItems.end() - FMaxUndoActions);
+  if (FMaxUndoActions == 0) {
+    FItems.clear();
+    return;
+  }
+  const int32_t recording = FItems.back()->FChangeNumber;
+  while (over() && FItems.front()->FChangeNumber != recording) {
+    const int32_t oldest = FItems.front()->FChangeNumber;
+    while (FItems.front()->FChangeNumber == oldest) FItems.pop_front();
+  }
 }
 
 void TRidEderUndoList::MarkSavePoint(bool Unmodified) {
@@ -726,7 +735,6 @@ void TRidEderUndoList::Assign(TPersistent* Source) {
   if (!Src) return TPersistent::Assign(Source);
   if (Src == this) return;
   Clear();
-  FItems.reserve(Src->FItems.size());
   for (const auto& Item : Src->FItems) {
     auto Copy = std::make_unique<TRidEderUndoItem>();
     Copy->Assign(Item.get());

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -243,7 +244,9 @@ class TRidEderUndoItem : public TPersistent {
   int32_t GetChangeNumber() const { return FChangeNumber; }
 };
 
-// The stack of recorded changes, oldest first.
+// The stack of recorded changes, oldest first. Beyond MaxUndoActions items, whole change groups
+// are dropped, oldest first, but never the group being recorded (the newest item's), so an
+// undo never reverts part of a change.
 class TRidEderUndoList : public TPersistent {
  public:
   RID_CLASS_NAME(TRidEderUndoList)
@@ -290,7 +293,7 @@ class TRidEderUndoList : public TPersistent {
   int32_t FBlockChangeNumber = 0;
   int32_t FBlockCount = 0;
   bool FFullUndoImpossible = false;
-  std::vector<std::unique_ptr<TRidEderUndoItem>> FItems;
+  std::deque<std::unique_ptr<TRidEderUndoItem>> FItems;
   int32_t FLockCount = 0;
   int32_t FMaxUndoActions = 1024;
   int32_t FNextChangeNumber = 1;

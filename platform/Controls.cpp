@@ -995,7 +995,16 @@ HCURSOR SetCursor(HCURSOR Cursor) {
   return old;
 }
 
-void MessageBeep(uint32_t) { QApplication::beep(); }
+namespace {
+uint32_t gBeeps = 0;
+}  // namespace
+
+void MessageBeep(uint32_t) {
+  ++gBeeps;
+  QApplication::beep();
+}
+
+uint32_t MessageBeepCount() { return gBeeps; }
 
 uint32_t GetTickCount() {
   using namespace std::chrono;

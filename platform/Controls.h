@@ -414,6 +414,8 @@ int16_t GetKeyState(int32_t VirtualKey);
 bool GetCursorPos(TPoint& P);
 HCURSOR SetCursor(HCURSOR Cursor);
 void MessageBeep(uint32_t Type);
+// The beeps sounded so far (the speaker cannot be asked).
+uint32_t MessageBeepCount();
 uint32_t GetTickCount();
 
 constexpr int32_t SM_CXSCREEN = 0;

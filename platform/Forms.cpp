@@ -3,10 +3,15 @@
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QInputEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 #include "platform/WidgetBridge.h"
 
@@ -21,6 +26,39 @@ void TApplication::ProcessMessages() {
   if (!QCoreApplication::instance()) return;
   QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+namespace {
+
+// Keeps the user's input events that arrive while it lives and posts them again at its end,
+// in their order.
+class TInputHold : public QObject {
+ public:
+  TInputHold() { qApp->installEventFilter(this); }
+  ~TInputHold() override {
+    qApp->removeEventFilter(this);
+    for (auto& [receiver, event] : FHeld)
+      if (receiver) QCoreApplication::postEvent(receiver, event.release());
+  }
+
+ protected:
+  bool eventFilter(QObject* Receiver, QEvent* E) override {
+    if (!dynamic_cast<QInputEvent*>(E) && E->type() != QEvent::InputMethod) return false;
+    FHeld.emplace_back(QPointer<QObject>(Receiver), std::unique_ptr<QEvent>(E->clone()));
+    return true;
+  }
+
+ private:
+  std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> FHeld;
+};
+
+}  // namespace
+
+void TApplication::ProcessPaintMessages() {
+  if (!qApp) return;
+  TInputHold hold;
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TApplication::HandleException(const std::exception& E) {
@@ -121,6 +159,132 @@ void THintWindow::Paint() {
   c.SetFont(Font());
   c.Brush().SetStyle(bsClear);
   c.TextOut(3, 2, FCaption);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCustomForm
+
+namespace {
+
+// The forms alive: their windows go before the application object, which Qt needs. Kept to
+// the very end, since forms owned by the application die among the static objects.
+std::vector<TCustomForm*>& LiveForms() {
+  static auto* forms = new std::vector<TCustomForm*>;
+  return *forms;
+}
+
+void DestroyFormWindows() {
+  for (TCustomForm* f : LiveForms()) f->DestroyHandle();
+}
+
+}  // namespace
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+  FVisible = false;
+  SetBorderStyle(bsSingle);
+  if (LiveForms().empty()) qAddPostRoutine(DestroyFormWindows);
+  LiveForms().push_back(this);
+}
+
+TCustomForm::~TCustomForm() {
+  auto& forms = LiveForms();
+  forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+  DestroyHandle();
+}
+
+void TCustomForm::SetFormStyle(TFormStyle Value) {
+  if (Value == FFormStyle) return;
+  FFormStyle = Value;
+  RecreateWnd();
+}
+
+void TCustomForm::SetClientSize(int32_t AWidth, int32_t AHeight) {
+  SetBounds(FLeft, FTop, AWidth, AHeight);
+}
+
+// The frame is the window's own, not a border drawn inside it.
+void TCustomForm::CreateParams(TCreateParams& Params) {
+  TWinControl::CreateParams(Params);
+  Params.Style &= ~WS_BORDER;
+  Params.ExStyle &= ~WS_EX_CLIENTEDGE;
+}
+
+void TCustomForm::CreateWnd() {
+  TWinControl::CreateWnd();
+  Qt::WindowFlags flags = Qt::Window;
+  if (GetBorderStyle() == bsNone) flags |= Qt::FramelessWindowHint;
+  if (FFormStyle == fsStayOnTop) flags |= Qt::WindowStaysOnTopHint;
+  Bridge()->setWindowFlags(flags);
+  Bridge()->Relayout();
+  if (FVisible) Bridge()->show();
+}
+
+void TCustomForm::VisibleChanged() {
+  if (FVisible) DoShow();
+  TWinControl::VisibleChanged();
+  if (FVisible && Bridge()) Bridge()->raise();
+}
+
+void TCustomForm::DoShow() {
+  if (OnShow) OnShow(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TProgressBar
+
+TProgressBar::TProgressBar(TComponent* AOwner) : TCustomControl(AOwner) {
+  FColor = clBtnFace;
+  SetBounds(0, 0, 150, 16);
+}
+
+TProgressBar::~TProgressBar() { DestroyHandle(); }
+
+void TProgressBar::SetMin(int32_t Value) { SetRange(Value, std::max(Value, FMax)); }
+
+void TProgressBar::SetMax(int32_t Value) { SetRange(std::min(FMin, Value), Value); }
+
+void TProgressBar::SetRange(int32_t AMin, int32_t AMax) {
+  FMin = AMin;
+  FMax = std::max(AMin, AMax);
+  FPosition = std::clamp(FPosition, FMin, FMax);
+  Changed();
+}
+
+void TProgressBar::SetPosition(int32_t Value) {
+  Value = std::clamp(Value, FMin, FMax);
+  if (Value == FPosition) return;
+  FPosition = Value;
+  Changed();
+}
+
+void TProgressBar::Changed() {
+  if (HandleAllocated()) Invalidate();
+}
+
+void TProgressBar::Paint() {
+  TCanvas& c = Canvas();
+  const TRect r = GetClientRect();
+  c.Brush().SetColor(FColor);
+  c.FillRect(r);
+  if (FMax > FMin && r.Width() > 2) {
+    const int64_t done = int64_t(FPosition) - FMin, range = int64_t(FMax) - FMin;
+    const int32_t w = static_cast<int32_t>(done * (r.Width() - 2) / range);
+    c.Brush().SetColor(clHighlight);
+    c.FillRect(Rect(1, 1, 1 + w, r.Height() - 1));
+  }
+  c.Brush().SetColor(clBtnShadow);
+  c.FrameRect(r);
+}
+
+TPoint PopupPlacement(TWinControl* Control, TPoint P, int32_t AWidth, int32_t AHeight) {
+  TRect area = Rect(0, 0, Screen()->GetWidth(), Screen()->GetHeight());
+  if (Control && Control->HandleAllocated()) {
+    const QRect g = Control->Bridge()->window()->geometry();
+    area = Rect(g.left(), g.top(), g.left() + g.width(), g.top() + g.height());
+  }
+  P.X = std::clamp(P.X, area.Left, std::max(area.Left, area.Right - AWidth));
+  P.Y = std::clamp(P.Y, area.Top, std::max(area.Top, area.Bottom - AHeight));
+  return P;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -21,6 +21,15 @@ class TApplication : public TComponent {
   explicit TApplication(TComponent* AOwner);
   // Handles the events waiting now (input, timers, paints) and returns.
   void ProcessMessages();
+  // Handles the paints, timers and window events waiting now but leaves keyboard, mouse and
+  // input-method events queued, so that a long operation can show its progress without the
+  // user's keystrokes changing what it works on.
+  void ProcessPaintMessages();
+  // Creates a form owned by the application and stores it in Reference.
+  template <class TForm>
+  void CreateForm(TForm*& Reference) {
+    Reference = new TForm(this);
+  }
   // Reports E through OnException, or on the standard error stream when it is unassigned.
   void HandleException(const std::exception& E);
   const std::string& GetTitle() const { return FTitle; }
@@ -76,6 +85,62 @@ class THintWindow : public TCustomControl {
  private:
   std::string FCaption;
 };
+
+enum TFormStyle { fsNormal, fsStayOnTop };
+
+// A top-level window, hidden until shown; Left and Top are screen coordinates. BorderStyle
+// bsNone gives a window without a frame. Its window goes when the application object does.
+class TCustomForm : public TWinControl {
+ public:
+  RID_CLASS_NAME(TCustomForm)
+  explicit TCustomForm(TComponent* AOwner);
+  ~TCustomForm() override;
+  TFormStyle GetFormStyle() const { return FFormStyle; }
+  void SetFormStyle(TFormStyle Value);
+  // Sets the size of the client area.
+  void SetClientSize(int32_t AWidth, int32_t AHeight);
+  // Fires before the window shows.
+  TNotifyEvent OnShow;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWnd() override;
+  void VisibleChanged() override;
+  virtual void DoShow();
+
+ private:
+  TFormStyle FFormStyle = fsNormal;
+};
+
+// A bar that shows Position between Min and Max; the position is kept within the range.
+class TProgressBar : public TCustomControl {
+ public:
+  RID_CLASS_NAME(TProgressBar)
+  explicit TProgressBar(TComponent* AOwner);
+  ~TProgressBar() override;
+  int32_t GetMin() const { return FMin; }
+  int32_t GetMax() const { return FMax; }
+  int32_t GetPosition() const { return FPosition; }
+  // A Min above Max takes Max with it, a Max below Min takes Min.
+  void SetMin(int32_t Value);
+  void SetMax(int32_t Value);
+  void SetPosition(int32_t Value);
+  // Both ends at once (AMax below AMin counts as AMin).
+  void SetRange(int32_t AMin, int32_t AMax);
+
+ protected:
+  void Paint() override;
+
+ private:
+  void Changed();
+  int32_t FMin = 0;
+  int32_t FMax = 100;
+  int32_t FPosition = 0;
+};
+
+// Where a pop-up of AWidth x AHeight shows for the screen point P next to Control: moved inside
+// Control's top-level window, or inside the screen when Control has no window.
+TPoint PopupPlacement(TWinControl* Control, TPoint P, int32_t AWidth, int32_t AHeight);
 
 // A timer on the user-interface thread.
 class TTimer : public TComponent {

@@ -482,6 +482,29 @@ TEST_F(UndoFixture, LimitDropsTheOldest) {
   EXPECT_FALSE(U.GetFullUndoImpossible());
 }
 
+// A group undoes as a whole or not at all: trimming takes whole groups, oldest first, and
+// never the one being recorded, however long it grows.
+TEST_F(UndoFixture, LimitDropsWholeGroupsNeverTheOneBeingRecorded) {
+  U.SetMaxUndoActions(4);
+  Change(urInsert, "single");
+  U.BeginBlock();
+  for (int i = 0; i < 3; ++i) Change(urInsert, "old" + std::to_string(i));
+  U.EndBlock();
+  U.BeginBlock();
+  for (int i = 0; i < 10; ++i) {
+    Change(urInsert, "new" + std::to_string(i));
+    EXPECT_EQ(U.GetItem(U.ItemCount() - 1 - i)->GetChangeStr(), "new0");
+  }
+  U.EndBlock();
+  EXPECT_EQ(U.ItemCount(), 10);  // the older groups went whole
+  EXPECT_TRUE(U.GetFullUndoImpossible());
+  Change(urInsert, "next");
+  ASSERT_EQ(U.ItemCount(), 1);
+  EXPECT_EQ(U.GetItem(0)->GetChangeStr(), "next");
+  U.SetMaxUndoActions(0);
+  EXPECT_EQ(U.ItemCount(), 0);
+}
+
 TEST_F(UndoFixture, LockRecordsNothing) {
   U.Lock();
   U.Lock();

@@ -1,0 +1,284 @@
+// Search and replace in the control: the search range, the walk over its lines with the search
+// engine, the prompt, and the replace-all run with its progress window.
+#include <exception>
+#include <string_view>
+
+#include "editor/Progress.h"
+#include "editor/RidEder.h"
+
+namespace rid {
+
+namespace {
+
+bool HasLineBreak(std::string_view S) { return S.find_first_of("\r\n") != std::string_view::npos; }
+
+}  // namespace
+
+// One call of SearchReplace. Its destructor is the step that always runs: it hides the progress
+// window, gives back both cursors, releases the paint lock and the undo block and sends the
+// transient paint for after, also when an exception passes.
+struct TCustomRidEder::TSearchRun {
+  TSearchRun(TCustomRidEder& AEder, const std::string& ASearch, const std::string& AReplace,
+             TRidSearchOptions AOptions);
+  ~TSearchRun() noexcept(false);
+  int32_t Execute();
+
+ private:
+  void SetRange();
+  int32_t LineLength(int32_t Line) const;
+  bool InRange(int32_t Line, int32_t Col, int32_t Len) const;
+  bool WalkLines();
+  bool SearchLine(int32_t& Line);
+  void SelectHit(int32_t Line, int32_t Col, int32_t Len);
+  void ReplaceHit(int32_t Index, int32_t& Line, int32_t Col, int32_t Len, int32_t& Offset);
+  void StartReplaceAll();
+  void ShowBusy();
+  void EndBusy();
+
+  TCustomRidEder& Ed;
+  TRidEderSearchCustom& Engine;
+  const std::string& Search;
+  const std::string& Replacement;
+  TRidSearchOptions Options;
+  bool Backwards, Prompt, Replacing, ReplaceAll, SelectedOnly;
+  bool ColumnRange = false;  // selected text only in a column selection: a range of columns
+  bool LineRange = false;    // selected text only in a line selection: whole lines
+  TBufferCoord PtStart{1, 1}, PtEnd{1, 1};
+  int32_t Result = 0;
+  // What the always-run step gives back.
+  int Uncaught;
+  bool TransientSent = false;
+  bool Locked = false;
+  bool BlockOpen = false;
+  bool ProgressShown = false;
+  bool Busy = false;
+  TCursor OldCursor = crDefault, OldScreenCursor = crDefault;
+};
+
+TCustomRidEder::TSearchRun::TSearchRun(TCustomRidEder& AEder, const std::string& ASearch,
+                                       const std::string& AReplace, TRidSearchOptions AOptions)
+    : Ed(AEder),
+      Engine(*AEder.FSearchEngine),
+      Search(ASearch),
+      Replacement(AReplace),
+      Options(AOptions),
+      Uncaught(std::uncaught_exceptions()) {
+  if (!Ed.SelAvail()) Options.Exclude(ssoSelectedOnly);
+  Backwards = Options.Contains(ssoBackwards);
+  Prompt = Options.Contains(ssoPrompt);
+  Replacing = Options.Contains(ssoReplace);
+  ReplaceAll = Options.Contains(ssoReplaceAll);
+  SelectedOnly = Options.Contains(ssoSelectedOnly);
+  ColumnRange = SelectedOnly && Ed.FActiveSelectionMode == smColumn;
+  LineRange = SelectedOnly && Ed.FActiveSelectionMode == smLine;
+}
+
+TCustomRidEder::TSearchRun::~TSearchRun() noexcept(false) {
+  // Every step runs; the first failure is raised after them unless one is already in flight.
+  std::exception_ptr first;
+  auto step = [&](auto&& Fn) {
+    try {
+      Fn();
+    } catch (...) {
+      if (!first) first = std::current_exception();
+    }
+  };
+  step([&] { EndBusy(); });
+  if (Locked) step([&] { Ed.DecPaintLock(); });
+  if (BlockOpen) step([&] { Ed.EndUndoBlock(); });
+  if (TransientSent) step([&] { Ed.DoOnPaintTransient(1); });
+  if (first && std::uncaught_exceptions() == Uncaught) std::rethrow_exception(first);
+}
+
+int32_t TCustomRidEder::TSearchRun::Execute() {
+  // The rows of a column range would no longer line up under a replacement that adds lines.
+  if (ColumnRange && (Replacing || ReplaceAll) && HasLineBreak(Replacement))
+    throw ERidEderError("A replacement holding a line break cannot go into a column selection");
+  SetRange();
+  Engine.SetOptions(Options);
+  Engine.SetPattern(Search);
+  Ed.DoOnPaintTransient(0);
+  TransientSent = true;
+  if (ReplaceAll && !Prompt) {
+    Ed.IncPaintLock();
+    Locked = true;
+    Ed.BeginUndoBlock();
+    BlockOpen = true;
+  }
+  if (!WalkLines()) return Result;
+  if (ReplaceAll) {
+    EndBusy();
+    MessageBeep(64);
+  }
+  return Result;
+}
+
+int32_t TCustomRidEder::TSearchRun::LineLength(int32_t Line) const {
+  return static_cast<int32_t>(Ed.FLines->GetView(Line - 1).size());
+}
+
+void TCustomRidEder::TSearchRun::SetRange() {
+  if (SelectedOnly) {
+    PtStart = Ed.GetBlockBegin();
+    PtEnd = Ed.GetBlockEnd();
+    if (LineRange) {
+      PtStart.Char = 1;
+      PtEnd.Char = LineLength(PtEnd.Line) + 1;
+    } else if (ColumnRange && PtStart.Char > PtEnd.Char) {
+      std::swap(PtStart.Char, PtEnd.Char);
+    }
+    return;
+  }
+  // Without lines the range is empty (its last line is 0).
+  PtStart = {1, 1};
+  PtEnd.Line = Ed.FLines->GetCount();
+  PtEnd.Char = LineLength(PtEnd.Line) + 1;
+  if (!Options.Contains(ssoEntireScope)) (Backwards ? PtEnd : PtStart) = Ed.GetCaretXY();
+}
+
+bool TCustomRidEder::TSearchRun::InRange(int32_t Line, int32_t Col, int32_t Len) const {
+  if (LineRange) return true;
+  if (ColumnRange)
+    return (Col >= PtStart.Char && Col + Len <= PtEnd.Char) || PtEnd.Char - PtStart.Char < 1;
+  if (Line == PtStart.Line && Col < PtStart.Char) return false;
+  return !(Line == PtEnd.Line && Col + Len > PtEnd.Char);
+}
+
+// False when the walk stopped at a hit.
+bool TCustomRidEder::TSearchRun::WalkLines() {
+  for (int32_t line = Backwards ? PtEnd.Line : PtStart.Line;
+       line >= PtStart.Line && line <= PtEnd.Line; line += Backwards ? -1 : 1) {
+    if (!SearchLine(line)) return false;
+  }
+  return true;
+}
+
+// Line follows the line's remaining hits when a replacement adds lines.
+bool TCustomRidEder::TSearchRun::SearchLine(int32_t& Line) {
+  const int32_t n = Engine.FindAll(Ed.FLines->GetView(Line - 1));
+  if (ProgressShown && n > 0) frmProgress->PGB->SetPosition(Line);
+  int32_t offset = 0;  // how far replacements moved the hits still to come
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t i = Backwards ? n - 1 - k : k;
+    const int32_t col = Engine.MatchPos(i) + offset, len = Engine.MatchLength(i);
+    if (!InRange(Line, col, len)) continue;
+    ++Result;
+    SelectHit(Line, col, len);
+    if (!Replacing && !ReplaceAll) return false;
+    TRidReplaceAction action = raReplace;
+    if (Prompt && Ed.OnReplaceText) {
+      action = Ed.DoOnReplaceText(Search, Replacement, Line, col);
+      if (action == raCancel) return false;
+    }
+    if (action == raReplaceAll) StartReplaceAll();
+    if (action != raSkip)
+      ReplaceHit(i, Line, col, len, offset);
+    else if (!Backwards)
+      Ed.InternalSetCaretXY({col + len, Line});
+    if (!ReplaceAll) return false;
+    ShowBusy();
+  }
+  return true;
+}
+
+// The hit is selected as normal text whatever the selection mode, so that a replacement takes
+// its bytes only.
+void TCustomRidEder::TSearchRun::SelectHit(int32_t Line, int32_t Col, int32_t Len) {
+  Ed.SetActiveSelectionMode(smNormal);
+  Ed.SetCaretXYEx(false, {1, Line});
+  Ed.EnsureCursorPosVisibleEx(true);
+  const TBufferCoord begin{Col, Line}, end{Col + Len, Line};
+  Ed.SetSelectionRaw(begin, end, Backwards ? begin : end);
+}
+
+void TCustomRidEder::TSearchRun::ReplaceHit(int32_t Index, int32_t& Line, int32_t Col,
+                                            int32_t Len, int32_t& Offset) {
+  const std::string text = Engine.ReplaceMatch(Index, Ed.GetSelText(), Replacement);
+  {
+    TRidUndoBlock block(Ed);
+    TRidPaintLock lock(Ed);
+    Ed.ReplaceSelectionRecorded(smNormal, text, urInsert);
+  }
+  // The text after the hit now follows the replacement's end, maybe some lines further down;
+  // the hits still to come on this line and the range's end move with it.
+  const TBufferCoord end = Ed.GetCaretXY();
+  const int32_t shift = end.Char - (Col + Len);
+  if (!ColumnRange) {
+    if (PtEnd.Line == Line) {
+      PtEnd.Char += shift;
+      PtEnd.Line = end.Line;
+    } else if (PtEnd.Line > Line) {
+      PtEnd.Line += end.Line - Line;
+    }
+  }
+  if (Backwards) return;
+  Offset += shift;
+  Line = end.Line;
+}
+
+void TCustomRidEder::TSearchRun::StartReplaceAll() {
+  if (!frmProgress) Application()->CreateForm(frmProgress);
+  // An editor without a parent window is its own place.
+  frmProgress->PlaceNearCaret(Ed.GetParent() ? Ed.GetParent() : &Ed);
+  frmProgress->PGB->SetRange(PtStart.Line, PtEnd.Line);
+  ProgressShown = true;
+  frmProgress->Show();
+  Application()->ProcessPaintMessages();
+  ReplaceAll = true;
+  Prompt = false;
+  if (!Locked) {
+    Ed.IncPaintLock();
+    Locked = true;
+  }
+  if (!BlockOpen) {
+    Ed.BeginUndoBlock();
+    BlockOpen = true;
+  }
+}
+
+void TCustomRidEder::TSearchRun::ShowBusy() {
+  if (!Busy) {
+    OldCursor = Ed.GetCursor();
+    OldScreenCursor = Screen()->GetCursor();
+    Busy = true;
+  }
+  Ed.SetCursor(crHourGlass);
+  Screen()->SetCursor(crHourGlass);
+}
+
+void TCustomRidEder::TSearchRun::EndBusy() {
+  if (ProgressShown) {
+    ProgressShown = false;
+    frmProgress->Hide();
+  }
+  if (Busy) {
+    Busy = false;
+    Ed.SetCursor(OldCursor);
+    Screen()->SetCursor(OldScreenCursor);
+  }
+}
+
+int32_t TCustomRidEder::SearchReplace(const std::string& ASearch, const std::string& AReplace,
+                                      TRidSearchOptions AOptions) {
+  if (!FSearchEngine) throw ERidEderError("No search engine has been assigned");
+  if (ASearch.empty()) return 0;
+  TSearchRun run(*this, ASearch, AReplace, AOptions);
+  return run.Execute();
+}
+
+TRidReplaceAction TCustomRidEder::DoOnReplaceText(const std::string& ASearch,
+                                                  const std::string& AReplace, int32_t Line,
+                                                  int32_t Column) {
+  TRidReplaceAction action = raCancel;
+  if (OnReplaceText) OnReplaceText(this, ASearch, AReplace, Line, Column, action);
+  return action;
+}
+
+void TCustomRidEder::SetSearchEngine(TRidEderSearchCustom* Value) {
+  if (Value == FSearchEngine) return;
+  if (FSearchEngine) FSearchEngine->RemoveFreeNotification(this);
+  FSearchEngine = Value;
+  if (FSearchEngine) FSearchEngine->FreeNotification(this);
+}
+
+}  // namespace rid

@@ -1,0 +1,469 @@
+// Search and replace in the editor control: the range, the prompt, replace-all with its progress
+// window, undo, the failure path, and whole files against perl.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
+#include <cstdlib>
+#include <random>
+
+#include "editor/Progress.h"
+#include "editor/RidEder.h"
+#include "editor/RidEderRegexSearch.h"
+#include "editor/RidEderSearch.h"
+#include "platform/Forms.h"
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+const std::string A = "\x83\x41";   // ア
+const std::string Di = "\x83\x61";  // ヂ
+const std::string So = "\x83\x5c";  // ソ
+
+// Options from letters: c match case, w whole word, b backwards, e entire scope, s selected
+// text only, r replace, a replace all, p prompt.
+TRidSearchOptions Flags(std::string_view Letters) {
+  TRidSearchOptions o;
+  for (char c : Letters) o.Include(static_cast<TRidSearchOption>(std::string_view("cwbesrap").find(c)));
+  return o;
+}
+
+// An editor with both engines; text goes in and out as file bytes with LF breaks.
+struct TSearchEder {
+  TRidEder Ed{nullptr};
+  TRidEderSearch Plain{nullptr};
+  TRidEderRegexSearch Regex{nullptr};
+  std::string Answers;  // what the prompt answers, in order: y replace, n skip, a all, c cancel
+  int Asked = 0;
+  std::vector<TBufferCoord> AskedAt;
+
+  explicit TSearchEder(const std::string& Text = {}) {
+    Ed.SetBounds(0, 0, 400, 240);
+    Ed.Show();
+    Load(Text);
+    Ed.SetSearchEngine(&Plain);
+  }
+  void Load(const std::string& Text) {
+    Ed.GetLines()->LoadFromBytes(Text);
+    Ed.ClearUndo();
+  }
+  std::string Text() const { return Ed.GetLines()->SaveToBytes(); }
+  void Answer(const std::string& Letters) {
+    Answers = Letters;
+    Ed.OnReplaceText = [this](TObject*, const std::string&, const std::string&, int32_t Line,
+                              int32_t Column, TRidReplaceAction& Action) {
+      AskedAt.push_back({Column, Line});
+      const char c = Asked < static_cast<int>(Answers.size()) ? Answers[Asked] : '-';
+      ++Asked;
+      if (c == 'y') Action = raReplace;
+      if (c == 'n') Action = raSkip;
+      if (c == 'a') Action = raReplaceAll;
+      if (c == 'c') Action = raCancel;
+    };
+  }
+  void Select(TRidSelectionMode Mode, TBufferCoord B, TBufferCoord E) {
+    Ed.SetSelectionMode(Mode);
+    Ed.SetCaretXY(E);
+    Ed.SetBlockBegin(B);
+    Ed.SetBlockEnd(E);
+  }
+};
+
+struct ReplaceCase {
+  const char* Name;
+  std::string Text;
+  std::string Search, Replace;
+  std::string Options;
+  bool Regex;
+  TRidSelectionMode Mode;
+  TBufferCoord Begin, End;  // the selection, the caret at its end; (1,1)-(1,1): none
+  std::string Answers;      // empty: no OnReplaceText; "-": a handler that answers nothing
+  int32_t WantCount;
+  std::string WantText;
+  TBufferCoord WantCaret;  // (0,0): not checked
+  bool WantBeep;
+};
+
+TEST(RidEderSearchReplace, RangeModesPromptsAndCounts) {
+  const TBufferCoord none{1, 1}, any{0, 0};
+  const std::vector<ReplaceCase> cases = {
+      {"empty pattern", "aaa", "", "b", "ea", false, smNormal, none, none, "", 0, "aaa", any, false},
+      {"a by bb, three times", "aaa", "a", "bb", "ea", false, smNormal, none, none, "", 3,
+       "bbbbbb", {7, 1}, true},
+      {"backwards needs no offset", "ab ab\nab", "ab", "x", "eab", false, smNormal, none, none,
+       "", 3, "x x\nx", any, true},
+      {"a search selects the first hit", "xx ab ab", "ab", "", "e", false, smNormal, none, none,
+       "", 1, "xx ab ab", {6, 1}, false},
+      {"backwards the last, caret at its start", "ab ab", "b", "", "be", false, smNormal, none,
+       none, "", 1, "ab ab", {5, 1}, false},
+      {"from the caret forwards", "ab ab\nab", "ab", "x", "a", false, smNormal, {2, 1}, {2, 1},
+       "", 2, "ab x\nx", any, true},
+      {"from the caret backwards", "ab ab", "ab", "x", "ab", false, smNormal, {4, 1}, {4, 1}, "",
+       1, "x ab", any, true},
+      {"a hit ending on the range's end", "abab", "ab", "x", "sa", false, smNormal, {1, 1},
+       {3, 1}, "", 1, "xab", any, true},
+      {"a hit starting on the range's start", "abab", "ab", "x", "sa", false, smNormal, {3, 1},
+       {5, 1}, "", 1, "abx", any, true},
+      {"a hit across the range's end", "abab", "ab", "x", "sa", false, smNormal, {1, 1}, {4, 1},
+       "", 1, "xab", any, true},
+      {"a line selection searches whole lines", "ab ab\nab ab\nab", "ab", "x", "sa", false,
+       smLine, {4, 1}, {2, 2}, "", 4, "x x\nx x\nab", any, true},
+      {"a column selection keeps to its columns", "abab\nabab\nabab", "ab", "x", "sa", false,
+       smColumn, {3, 1}, {5, 2}, "", 2, "abx\nabx\nabab", any, true},
+      {"prompt answers", "a a a a", "a", "b", "eap", false, smNormal, none, none, "ynyc", 4,
+       "b a b a", any, false},
+      {"all at the second prompt", "a a\na", "a", "b", "eap", false, smNormal, none, none, "na",
+       3, "a b\nb", any, true},
+      {"one replacement, then stop", "a a", "a", "b", "er", false, smNormal, none, none, "", 1,
+       "b a", {2, 1}, false},
+      {"prompt without a handler replaces", "a a", "a", "b", "eap", false, smNormal, none, none,
+       "", 2, "b b", any, true},
+      {"a handler that answers nothing cancels", "a a", "a", "b", "eap", false, smNormal, none,
+       none, "-", 1, "a a", any, false},
+      {"a skipped hit leaves the caret at its end", "ab a", "ab", "b", "erp", false, smNormal,
+       none, none, "n", 1, "ab a", {3, 1}, false},
+      {"line breaks in the replacement", "ab ab\nab", "ab", "1\n2", "ea", false, smNormal, none,
+       none, "", 3, "1\n2 1\n2\n1\n2", {2, 5}, true},
+      {"line breaks keep the range's end", "ab ab\nab ab", "ab", "x\ny", "sa", false, smNormal,
+       {1, 1}, {3, 2}, "", 3, "x\ny x\ny\nx\ny ab", any, true},
+      {"no lines", "", "a", "b", "ea", false, smNormal, none, none, "", 0, "", any, true},
+      {"whole word", "ab abc ab", "ab", "x", "eaw", false, smNormal, none, none, "", 2,
+       "x abc x", any, true},
+      {"A inside a katakana", A + "A", "A", "B", "eac", false, smNormal, none, none, "", 1,
+       A + "B", any, true},
+      {"a folded katakana is not another", Di + A, A, "x", "ea", false, smNormal, none, none, "",
+       1, Di + "x", any, true},
+      {"backslash inside so", So + "\\", "\\", "/", "ea", false, smNormal, none, none, "", 1,
+       So + "/", any, true},
+      {"regex .* replaced as perl does", "abc", ".*", "X", "ea", true, smNormal, none, none, "",
+       2, "XX", any, true},
+      {"regex groups", "a1 b2", "(\\w)(\\d)", "$2$1", "ea", true, smNormal, none, none, "", 2,
+       "1a 2b", any, true},
+      {"regex line start", "aa\naa", "^a", "b", "ea", true, smNormal, none, none, "", 2,
+       "ba\nba", any, true},
+  };
+  for (const ReplaceCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSearchEder s(c.Text);
+    if (c.Regex) s.Ed.SetSearchEngine(&s.Regex);
+    if (!c.Answers.empty()) s.Answer(c.Answers);
+    if (!(c.Begin == none && c.End == none)) s.Select(c.Mode, c.Begin, c.End);
+    const uint32_t beeps = MessageBeepCount();
+    EXPECT_EQ(s.Ed.SearchReplace(c.Search, c.Replace, Flags(c.Options)), c.WantCount);
+    EXPECT_EQ(s.Text(), c.WantText);
+    if (!(c.WantCaret == any)) EXPECT_EQ(s.Ed.GetCaretXY(), c.WantCaret);
+    EXPECT_EQ(MessageBeepCount() - beeps, c.WantBeep ? 1u : 0u);
+    EXPECT_EQ(s.Ed.GetPaintLock(), 0);
+    EXPECT_EQ(s.Ed.GetUndoList().GetBlockCount(), 0);
+  }
+}
+
+TEST(RidEderSearchReplace, AHitIsSelectedAndReplacedAsTextInEverySelectionMode) {
+  for (TRidSelectionMode mode : {smNormal, smLine, smColumn}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    TSearchEder s("ab cd\nef");
+    s.Ed.SetSelectionMode(mode);
+    ASSERT_EQ(s.Ed.SearchReplace("cd", "", Flags("e")), 1);
+    EXPECT_EQ(s.Ed.GetSelText(), "cd");
+    ASSERT_EQ(s.Ed.SearchReplace("cd", "x", Flags("er")), 1);
+    EXPECT_EQ(s.Text(), "ab x\nef");
+  }
+}
+
+TEST(RidEderSearchReplace, ColumnSelectionRefusesALineBreakBeforeAnyChange) {
+  TSearchEder s("abab\nabab");
+  s.Select(smColumn, {1, 1}, {3, 2});
+  EXPECT_THROW(s.Ed.SearchReplace("ab", "x\ny", Flags("sa")), ERidEderError);
+  EXPECT_EQ(s.Text(), "abab\nabab");
+  EXPECT_FALSE(s.Ed.CanUndo());
+  EXPECT_EQ(s.Ed.SearchReplace("ab", "x\ny", Flags("s")), 1);  // finding is fine
+}
+
+TEST(RidEderSearchReplace, NeedsAnEngineAndForgetsAFreedOne) {
+  TSearchEder s("abc");
+  auto engine = std::make_unique<TRidEderSearch>(nullptr);
+  s.Ed.SetSearchEngine(engine.get());
+  EXPECT_EQ(s.Ed.SearchReplace("b", "", Flags("e")), 1);
+  engine.reset();
+  EXPECT_EQ(s.Ed.GetSearchEngine(), nullptr);
+  try {
+    s.Ed.SearchReplace("b", "", Flags("e"));
+    ADD_FAILURE() << "no error";
+  } catch (const ERidEderError& e) {
+    EXPECT_STREQ(e.what(), "No search engine has been assigned");
+  }
+}
+
+// Text with double-byte characters whose second bytes look like the letters searched.
+std::string RandomText(std::mt19937& Rng, int Lines) {
+  static const std::vector<std::string> pieces = {"a", "b", "ab", "A", " ", "\\", A, Di, So,
+                                                  "\x95\x5c", "\xb1", "1"};
+  std::string s;
+  for (int i = 0; i < Lines; ++i) {
+    for (int k = Rng() % 30; k > 0; --k) s += pieces[Rng() % pieces.size()];
+    s += '\n';
+  }
+  return s;
+}
+
+struct Hit {
+  TBufferCoord Begin, End;
+  bool operator==(const Hit&) const = default;
+};
+
+// Find Next from the end of each hit and Find Previous from its start meet every hit of
+// FindAll once, in order.
+TEST(RidEderSearchReplace, FindNextAndPreviousVisitEveryHitInOrder) {
+  std::mt19937 rng(3);
+  for (int round = 0; round < 40; ++round) {
+    TSearchEder s(RandomText(rng, 12));
+    const bool regex = round % 2;
+    if (regex) s.Ed.SetSearchEngine(&s.Regex);
+    const std::string pattern = regex ? std::vector<std::string>{"a+", "[A\\\\]", "b|1"}[rng() % 3]
+                                      : std::vector<std::string>{"a", "A", "ab", "\\", A}[rng() % 5];
+    TRidEderSearchCustom& engine = *s.Ed.GetSearchEngine();
+    engine.SetOptions(Flags(round % 4 < 2 ? "c" : ""));
+    engine.SetPattern(pattern);
+    std::vector<Hit> want;
+    for (int32_t line = 1; line <= s.Ed.Lines()->GetCount(); ++line)
+      for (int32_t i = 0, n = engine.FindAll(s.Ed.Lines()->Get(line - 1)); i < n; ++i)
+        want.push_back({{engine.MatchPos(i), line}, {engine.MatchPos(i) + engine.MatchLength(i), line}});
+    const std::string options = round % 4 < 2 ? "c" : "";
+    std::vector<Hit> forward, backward;
+    s.Ed.SetCaretXY({1, 1});
+    while (s.Ed.SearchReplace(pattern, "", Flags(options)) == 1)
+      forward.push_back({s.Ed.GetBlockBegin(), s.Ed.GetBlockEnd()});
+    const int32_t last = s.Ed.Lines()->GetCount();
+    s.Ed.SetCaretXY({static_cast<int32_t>(s.Ed.Lines()->Get(last - 1).size()) + 1, last});
+    while (s.Ed.SearchReplace(pattern, "", Flags(options + "b")) == 1)
+      backward.insert(backward.begin(), {s.Ed.GetBlockBegin(), s.Ed.GetBlockEnd()});
+    EXPECT_EQ(forward, want) << pattern;
+    EXPECT_EQ(backward, want) << pattern;
+  }
+}
+
+// The progress window shows while the rest is replaced, and user input waits until the end.
+TEST(RidEderSearchReplace, ReplaceAllShowsProgressAndLeavesTypedKeysQueued) {
+  TSearchEder s("a\nb\na\na\nb");
+  int keys = 0;
+  s.Ed.OnKeyDown = [&](TObject*, uint16_t&, TShiftState) { ++keys; };
+  bool shownDuringRun = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout,
+                   [&] { shownDuringRun |= frmProgress && frmProgress->GetVisible(); });
+  s.Ed.OnReplaceText = [&](TObject*, const std::string&, const std::string&, int32_t, int32_t,
+                           TRidReplaceAction& Action) {
+    ++s.Asked;
+    QApplication::postEvent(s.Ed.ClientWidget(),
+                            new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x"));
+    watch.start(0);
+    Action = raReplaceAll;
+  };
+  EXPECT_EQ(s.Ed.SearchReplace("a", "c", Flags("eap")), 3);
+  watch.stop();
+  EXPECT_EQ(s.Asked, 1);
+  EXPECT_EQ(s.Text(), "c\nb\nc\nc\nb");
+  EXPECT_EQ(keys, 0);
+  EXPECT_TRUE(shownDuringRun);
+  ASSERT_NE(frmProgress, nullptr);
+  EXPECT_FALSE(frmProgress->GetVisible());
+  EXPECT_EQ(frmProgress->PGB->GetMin(), 1);
+  EXPECT_EQ(frmProgress->PGB->GetMax(), 5);
+  EXPECT_EQ(frmProgress->PGB->GetPosition(), 4);
+  EXPECT_EQ(s.Ed.GetCursor(), crIBeam);
+  EXPECT_EQ(Screen()->GetCursor(), crDefault);
+  QApplication::processEvents();
+  EXPECT_EQ(keys, 1);
+  // One undo step for the run from "all" on.
+  s.Ed.Undo();
+  EXPECT_EQ(s.Text(), "a\nb\na\na\nb");
+}
+
+// A search that fails half way (the engine's work budget, or a handler that throws) still
+// hides the window, gives back both cursors and the locks; one undo restores the file.
+TEST(RidEderSearchReplace, AFailureHalfWayReleasesEverything) {
+  const std::string text = "ab\nab\n" + std::string(40, 'a') + "c b\nab";
+  for (bool budget : {true, false}) {
+    SCOPED_TRACE(budget ? "work budget" : "throwing handler");
+    TSearchEder s(text);
+    s.Ed.SetSearchEngine(&s.Regex);
+    int32_t lastTransient = -1;
+    s.Ed.OnPaintTransient = [&](TObject*, TCanvas*, int32_t Type) { lastTransient = Type; };
+    s.Ed.SetCursor(crHandPoint);
+    s.Answer(budget ? "a" : "yt");
+    if (!budget) {
+      s.Ed.OnReplaceText = [&](TObject*, const std::string&, const std::string&, int32_t,
+                               int32_t, TRidReplaceAction& Action) {
+        if (s.Asked++ > 0) throw Exception("handler failed");
+        Action = raReplace;
+      };
+    }
+    try {
+      s.Ed.SearchReplace(budget ? "(a+)+b" : "ab", "x", Flags("eap"));
+      ADD_FAILURE() << "no error";
+    } catch (const ERidRegExpr& e) {
+      EXPECT_TRUE(budget);
+      EXPECT_EQ(e.ErrorCode, reeMatchBudgetExceeded);
+    } catch (const Exception& e) {
+      EXPECT_FALSE(budget);
+      EXPECT_STREQ(e.what(), "handler failed");
+    }
+    EXPECT_NE(s.Text(), text);  // something was replaced before the failure
+    EXPECT_EQ(s.Ed.GetPaintLock(), 0);
+    EXPECT_EQ(s.Ed.GetUndoList().GetBlockCount(), 0);
+    EXPECT_EQ(lastTransient, 1);
+    EXPECT_EQ(s.Ed.GetCursor(), crHandPoint);
+    EXPECT_EQ(Screen()->GetCursor(), crDefault);
+    if (frmProgress) EXPECT_FALSE(frmProgress->GetVisible());
+    s.Ed.Undo();
+    EXPECT_EQ(s.Text(), text);
+  }
+}
+
+// With the default undo limit of 1024 items, one undo takes back a replace-all of 100,000 hits
+// byte for byte, and one redo repeats it.
+TEST(RidEderSearchReplace, OneUndoRevertsAHundredThousandReplacements) {
+  std::string text;
+  for (int line = 0; line < 1000; ++line) {
+    for (int k = 0; k < 100; ++k) text += k % 7 ? "ab " : A + "ab";
+    text += "\n";
+  }
+  TSearchEder s(text);
+  ASSERT_EQ(s.Ed.GetMaxUndo(), 1024);
+  ASSERT_EQ(s.Ed.SearchReplace("ab", "xyz", Flags("ea")), 100000);
+  const std::string replaced = s.Text();
+  s.Ed.Undo();
+  EXPECT_EQ(s.Text(), text);
+  EXPECT_FALSE(s.Ed.CanUndo());
+  s.Ed.Redo();
+  EXPECT_EQ(s.Text(), replaced);
+  EXPECT_FALSE(s.Ed.CanRedo());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Whole files against perl.
+
+// Empty when A and B are equal, else their first differing line.
+std::string FirstDifference(const std::string& A, const std::string& B) {
+  if (A == B) return {};
+  size_t at = 0, line = 1;
+  while (at < A.size() && at < B.size() && A[at] == B[at]) line += A[at++] == '\n';
+  auto lineOf = [&](const std::string& S) {
+    const size_t from = S.rfind('\n', at == 0 ? 0 : at - 1);
+    const size_t start = from == std::string::npos || at == 0 ? 0 : from + 1;
+    return testing::PrintToString(S.substr(start, S.find('\n', at) - start));
+  };
+  return "line " + std::to_string(line) + ": " + lineOf(A) + " against " + lineOf(B);
+}
+
+// The replace-all of the editor and perl's on the same file.
+std::string PerlReplace(const std::string& Program, const std::string& Input,
+                        const std::string& Re, const std::string& Replacement) {
+  setenv("RID_RE", Re.c_str(), 1);
+  setenv("RID_REPL", Replacement.c_str(), 1);
+  return test::RunTool("perl -pe '" + Program + "'", Input);
+}
+
+std::string EderReplace(const std::string& Input, const std::string& Search,
+                        const std::string& Replacement, const std::string& Options, bool Regex) {
+  TSearchEder s(Input);
+  if (Regex) s.Ed.SetSearchEngine(&s.Regex);
+  s.Ed.SearchReplace(Search, Replacement, Flags("ea" + Options));
+  return s.Text();
+}
+
+// Perl tries the pattern at character starts only: it walks whole characters first.
+const std::string Walker =
+    "\\G(?:(?>[\\x81-\\x9F\\xE0-\\xFC][\\x40-\\x7E\\x80-\\xFC]|[\\x00-\\xFF]))*?\\K";
+
+// The pattern as a perl expression of its bytes; single-byte letters as [xX] when folding.
+std::string PerlBytes(std::string_view Pattern, bool Fold) {
+  std::string re;
+  TRidCharStarts starts(Pattern);
+  for (size_t at = 0; at < Pattern.size(); at = starts.NextAfter(at)) {
+    const size_t next = starts.NextAfter(at);
+    const char c = Pattern[at];
+    if (Fold && next == at + 1 && std::isalpha(static_cast<unsigned char>(c))) {
+      re += std::string("[") + static_cast<char>(std::tolower(c)) +
+            static_cast<char>(std::toupper(c)) + "]";
+      continue;
+    }
+    for (size_t k = at; k < next; ++k) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<uint8_t>(Pattern[k]));
+      re += hex;
+    }
+  }
+  return re;
+}
+
+TEST(RidEderSearchReplace, PlainReplaceAllOfAsciiMatchesPerl) {
+  RID_REQUIRE_TOOL("perl");
+  std::mt19937 rng(11);
+  std::string text;
+  for (int i = 0; i < 2000; ++i) {
+    for (int k = rng() % 60; k > 0; --k) text += "abAB .$\\*+?x"[rng() % 12];
+    text += "\n";
+  }
+  for (int round = 0; round < 12; ++round) {
+    std::string pattern;
+    for (int k = 1 + rng() % 3; k > 0; --k) pattern += "abAB .$\\*+?"[rng() % 11];
+    const std::string replacement = round % 3 ? "<$1&>" : "";
+    const bool matchCase = round % 2;
+    SCOPED_TRACE(pattern + (matchCase ? " case" : " nocase"));
+    EXPECT_EQ(FirstDifference(
+                  EderReplace(text, pattern, replacement, matchCase ? "c" : "", false),
+                  PerlReplace(matchCase ? "s/\\Q$ENV{RID_RE}\\E/$ENV{RID_REPL}/g"
+                                        : "s/\\Q$ENV{RID_RE}\\E/$ENV{RID_REPL}/gi",
+                              text, pattern, replacement)),
+              "");
+  }
+}
+
+TEST(RidEderSearchReplace, PlainReplaceAllOfShiftJisMatchesPerlWalkingCharacters) {
+  RID_REQUIRE_TOOL("perl");
+  std::mt19937 rng(13);
+  const std::string text = RandomText(rng, 3000);
+  const std::vector<std::string> patterns = {"A", "a", "\\", "ab", A, A + "b", "b" + So, "1 "};
+  for (const std::string& pattern : patterns) {
+    for (bool matchCase : {true, false}) {
+      for (const std::string replacement : {"", "x", "Z\nz"}) {
+        SCOPED_TRACE(pattern + (matchCase ? " case " : " nocase ") + replacement);
+        EXPECT_EQ(FirstDifference(
+                      EderReplace(text, pattern, replacement, matchCase ? "c" : "", false),
+                      PerlReplace("s/$ENV{RID_RE}/$ENV{RID_REPL}/g", text,
+                                  Walker + PerlBytes(pattern, !matchCase), replacement)),
+                  "");
+      }
+    }
+  }
+}
+
+TEST(RidEderSearchReplace, RegexReplaceAllWithGroupsMatchesPerlWalkingCharacters) {
+  RID_REQUIRE_TOOL("perl");
+  std::mt19937 rng(19);
+  const std::string text = RandomText(rng, 3000);
+  struct RegexOracle {
+    std::string Ours, OursTemplate, Perl, PerlTemplate;
+  };
+  const std::vector<RegexOracle> cases = {
+      {"([Aa])(b*)", "$2-$1", "([Aa])(b*)", "$2-$1"},
+      {"(ab|A)1", "<$1>", "(ab|A)1", "<$1>"},
+      {"\\\\+", "/", "\\\\+", "/"},
+      {"^(b+)", "$1$1", "^(b+)", "$1$1"},
+      {"(1) ", "[$&]", "(1) ", "[$&]"},
+  };
+  for (const RegexOracle& c : cases) {
+    SCOPED_TRACE(c.Ours);
+    setenv("RID_RE", (Walker + "(?:" + c.Perl + ")").c_str(), 1);
+    const std::string perl =
+        test::RunTool("perl -pe 's{$ENV{RID_RE}}{" + c.PerlTemplate + "}g'", text);
+    EXPECT_EQ(FirstDifference(EderReplace(text, c.Ours, c.OursTemplate, "c", true), perl), "");
+  }
+}
+
+}  // namespace
+}  // namespace rid
