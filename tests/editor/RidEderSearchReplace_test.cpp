@@ -154,7 +154,9 @@ TEST(RidEderSearchReplace, RangeModesPromptsAndCounts) {
     const uint32_t beeps = MessageBeepCount();
     EXPECT_EQ(s.Ed.SearchReplace(c.Search, c.Replace, Flags(c.Options)), c.WantCount);
     EXPECT_EQ(s.Text(), c.WantText);
-    if (!(c.WantCaret == any)) EXPECT_EQ(s.Ed.GetCaretXY(), c.WantCaret);
+    if (!(c.WantCaret == any)) {
+      EXPECT_EQ(s.Ed.GetCaretXY(), c.WantCaret);
+    }
     EXPECT_EQ(MessageBeepCount() - beeps, c.WantBeep ? 1u : 0u);
     EXPECT_EQ(s.Ed.GetPaintLock(), 0);
     EXPECT_EQ(s.Ed.GetUndoList().GetBlockCount(), 0);
@@ -317,7 +319,9 @@ TEST(RidEderSearchReplace, AFailureHalfWayReleasesEverything) {
     EXPECT_EQ(lastTransient, 1);
     EXPECT_EQ(s.Ed.GetCursor(), crHandPoint);
     EXPECT_EQ(Screen()->GetCursor(), crDefault);
-    if (frmProgress) EXPECT_FALSE(frmProgress->GetVisible());
+    if (frmProgress) {
+      EXPECT_FALSE(frmProgress->GetVisible());
+    }
     s.Ed.Undo();
     EXPECT_EQ(s.Text(), text);
   }
