@@ -40,7 +40,8 @@ TPoint CaretPoint(TWinControl* Control) {
 
 void TfrmProgress::PlaceNearCaret(TWinControl* Control) {
   const int32_t w = GetWidth(), h = GetHeight();
-  TPoint p = Control ? CaretPoint(Control) : Point(Screen()->GetWidth() / 2, Screen()->GetHeight() / 2);
+  TPoint p =
+      Control ? CaretPoint(Control) : Point(Screen()->GetWidth() / 2, Screen()->GetHeight() / 2);
   p = PopupPlacement(Control, p, w, h);
   const int32_t left = std::clamp(p.X + 12, 0, std::max(0, Screen()->GetWidth() - w));
   const int32_t top = std::clamp(p.Y - 16 + h / 2 + 2, 0, std::max(0, Screen()->GetHeight() - h));

@@ -386,8 +386,9 @@ class TRidCharStarts {
  private:
   void Step() {
     FPrev = FAt;
-    FAt += FAt + 1 < FLine.size() && IsDBCSLeadByte(FLine[FAt]) && IsDBCSTrailByte(
-               static_cast<uint8_t>(FLine[FAt + 1])) ? 2 : 1;
+    const bool pair = FAt + 1 < FLine.size() && IsDBCSLeadByte(FLine[FAt]) &&
+                      IsDBCSTrailByte(static_cast<uint8_t>(FLine[FAt + 1]));
+    FAt += pair ? 2 : 1;
   }
   std::string_view FLine;
   size_t FAt = 0;

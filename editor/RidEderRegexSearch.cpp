@@ -27,7 +27,7 @@ int32_t TRidEderRegexSearch::FindAll(std::string_view NewText) {
   FLine.assign(NewText);
   FLineIsInput = true;
   TRidCharStarts starts(FLine);
-  bool found = FRegex->Exec(FLine);
+  bool found = FRegex->ExecView(FLine);
   while (found) {
     const int32_t pos = FRegex->MatchPos(0), len = FRegex->MatchLen(0);
     const size_t start = static_cast<size_t>(pos - 1);
@@ -58,11 +58,10 @@ std::string TRidEderRegexSearch::Replace(const std::string& AOccurrence,
 std::string TRidEderRegexSearch::ReplaceMatch(int32_t AIndex, const std::string& AOccurrence,
                                               const std::string& AReplacement) {
   const int32_t pos = MatchPos(AIndex), len = MatchLength(AIndex);
-  if (!FLineIsInput) {
-    FRegex->Exec(FLine);
-    FLineIsInput = true;
-  }
-  if (FRegex->ExecPos(pos) && FRegex->MatchPos(0) == pos && FRegex->MatchLen(0) == len)
+  // While the expression still holds the line, the searches at its hits are one walk forward.
+  const bool found = FLineIsInput ? FRegex->ExecPos(pos) : FRegex->ExecView(FLine, pos);
+  FLineIsInput = true;
+  if (found && FRegex->MatchPos(0) == pos && FRegex->MatchLen(0) == len)
     return FRegex->Substitute(AReplacement);
   return Replace(AOccurrence, AReplacement);
 }

@@ -41,8 +41,8 @@ class TRidEderRegexSearch : public TRidEderSearchCustom {
   std::unique_ptr<TRidRegExpr> FRegex;
   std::vector<int32_t> FPositions;
   std::vector<int32_t> FLengths;
-  std::string FLine;             // the line of the last FindAll
-  bool FLineIsInput = false;     // FRegex still holds FLine as its input
+  std::string FLine;          // the line of the last FindAll: the expression reads it in place
+  bool FLineIsInput = false;  // FRegex still holds FLine as its input
 };
 
 }  // namespace rid

@@ -39,13 +39,13 @@ class TRidEderSearch : public TRidEderSearchCustom {
   bool IsWholeWord(size_t Window, TRidCharStarts& Starts) const;
   bool IsHit(size_t Window, TRidCharStarts& Starts) const;
 
-  bool FTableCaseSensitive = false;   // the case sensitivity FTranslate was built for
+  bool FTableCaseSensitive = false;  // the case sensitivity FTranslate was built for
   std::array<uint8_t, 256> FTranslate{};
   std::array<bool, 256> FDelimiters{};  // neither alphanumeric nor "_"
   std::string_view FText;               // the line of the running FindAll
   std::string FPattern;
   std::string FPatternTranslated;
-  std::vector<uint8_t> FExact;  // pattern bytes that are second bytes of a character
+  std::vector<uint8_t> FExact;   // pattern bytes that are second bytes of a character
   bool FEndsInLeadByte = false;  // the pattern's last byte is a lead byte without its second
   int32_t FLookAt = 0;
   int32_t FPatLen = 0;

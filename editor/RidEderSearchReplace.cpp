@@ -191,8 +191,8 @@ void TCustomRidEder::TSearchRun::SelectHit(int32_t Line, int32_t Col, int32_t Le
   Ed.SetSelectionRaw(begin, end, Backwards ? begin : end);
 }
 
-void TCustomRidEder::TSearchRun::ReplaceHit(int32_t Index, int32_t& Line, int32_t Col,
-                                            int32_t Len, int32_t& Offset) {
+void TCustomRidEder::TSearchRun::ReplaceHit(int32_t Index, int32_t& Line, int32_t Col, int32_t Len,
+                                            int32_t& Offset) {
   const std::string text = Engine.ReplaceMatch(Index, Ed.GetSelText(), Replacement);
   {
     TRidUndoBlock block(Ed);

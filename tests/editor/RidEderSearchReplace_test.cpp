@@ -27,7 +27,8 @@ const std::string So = "\x83\x5c";  // ソ
 // text only, r replace, a replace all, p prompt.
 TRidSearchOptions Flags(std::string_view Letters) {
   TRidSearchOptions o;
-  for (char c : Letters) o.Include(static_cast<TRidSearchOption>(std::string_view("cwbesrap").find(c)));
+  for (char c : Letters)
+    o.Include(static_cast<TRidSearchOption>(std::string_view("cwbesrap").find(c)));
   return o;
 }
 
@@ -90,60 +91,229 @@ struct ReplaceCase {
 TEST(RidEderSearchReplace, RangeModesPromptsAndCounts) {
   const TBufferCoord none{1, 1}, any{0, 0};
   const std::vector<ReplaceCase> cases = {
-      {"empty pattern", "aaa", "", "b", "ea", false, smNormal, none, none, "", 0, "aaa", any, false},
-      {"a by bb, three times", "aaa", "a", "bb", "ea", false, smNormal, none, none, "", 3,
-       "bbbbbb", {7, 1}, true},
-      {"backwards needs no offset", "ab ab\nab", "ab", "x", "eab", false, smNormal, none, none,
-       "", 3, "x x\nx", any, true},
-      {"a search selects the first hit", "xx ab ab", "ab", "", "e", false, smNormal, none, none,
-       "", 1, "xx ab ab", {6, 1}, false},
-      {"backwards the last, caret at its start", "ab ab", "b", "", "be", false, smNormal, none,
-       none, "", 1, "ab ab", {5, 1}, false},
-      {"from the caret forwards", "ab ab\nab", "ab", "x", "a", false, smNormal, {2, 1}, {2, 1},
-       "", 2, "ab x\nx", any, true},
-      {"from the caret backwards", "ab ab", "ab", "x", "ab", false, smNormal, {4, 1}, {4, 1}, "",
-       1, "x ab", any, true},
-      {"a hit ending on the range's end", "abab", "ab", "x", "sa", false, smNormal, {1, 1},
-       {3, 1}, "", 1, "xab", any, true},
-      {"a hit starting on the range's start", "abab", "ab", "x", "sa", false, smNormal, {3, 1},
-       {5, 1}, "", 1, "abx", any, true},
-      {"a hit across the range's end", "abab", "ab", "x", "sa", false, smNormal, {1, 1}, {4, 1},
-       "", 1, "xab", any, true},
-      {"a line selection searches whole lines", "ab ab\nab ab\nab", "ab", "x", "sa", false,
-       smLine, {4, 1}, {2, 2}, "", 4, "x x\nx x\nab", any, true},
-      {"a column selection keeps to its columns", "abab\nabab\nabab", "ab", "x", "sa", false,
-       smColumn, {3, 1}, {5, 2}, "", 2, "abx\nabx\nabab", any, true},
+      {"empty pattern", "aaa", "", "b", "ea", false, smNormal, none, none, "", 0, "aaa", any,
+       false},
+      {"a by bb, three times",
+       "aaa",
+       "a",
+       "bb",
+       "ea",
+       false,
+       smNormal,
+       none,
+       none,
+       "",
+       3,
+       "bbbbbb",
+       {7, 1},
+       true},
+      {"backwards needs no offset", "ab ab\nab", "ab", "x", "eab", false, smNormal, none, none, "",
+       3, "x x\nx", any, true},
+      {"a search selects the first hit",
+       "xx ab ab",
+       "ab",
+       "",
+       "e",
+       false,
+       smNormal,
+       none,
+       none,
+       "",
+       1,
+       "xx ab ab",
+       {6, 1},
+       false},
+      {"backwards the last, caret at its start",
+       "ab ab",
+       "b",
+       "",
+       "be",
+       false,
+       smNormal,
+       none,
+       none,
+       "",
+       1,
+       "ab ab",
+       {5, 1},
+       false},
+      {"from the caret forwards",
+       "ab ab\nab",
+       "ab",
+       "x",
+       "a",
+       false,
+       smNormal,
+       {2, 1},
+       {2, 1},
+       "",
+       2,
+       "ab x\nx",
+       any,
+       true},
+      {"from the caret backwards",
+       "ab ab",
+       "ab",
+       "x",
+       "ab",
+       false,
+       smNormal,
+       {4, 1},
+       {4, 1},
+       "",
+       1,
+       "x ab",
+       any,
+       true},
+      {"a hit ending on the range's end",
+       "abab",
+       "ab",
+       "x",
+       "sa",
+       false,
+       smNormal,
+       {1, 1},
+       {3, 1},
+       "",
+       1,
+       "xab",
+       any,
+       true},
+      {"a hit starting on the range's start",
+       "abab",
+       "ab",
+       "x",
+       "sa",
+       false,
+       smNormal,
+       {3, 1},
+       {5, 1},
+       "",
+       1,
+       "abx",
+       any,
+       true},
+      {"a hit across the range's end",
+       "abab",
+       "ab",
+       "x",
+       "sa",
+       false,
+       smNormal,
+       {1, 1},
+       {4, 1},
+       "",
+       1,
+       "xab",
+       any,
+       true},
+      {"a line selection searches whole lines",
+       "ab ab\nab ab\nab",
+       "ab",
+       "x",
+       "sa",
+       false,
+       smLine,
+       {4, 1},
+       {2, 2},
+       "",
+       4,
+       "x x\nx x\nab",
+       any,
+       true},
+      {"a column selection keeps to its columns",
+       "abab\nabab\nabab",
+       "ab",
+       "x",
+       "sa",
+       false,
+       smColumn,
+       {3, 1},
+       {5, 2},
+       "",
+       2,
+       "abx\nabx\nabab",
+       any,
+       true},
       {"prompt answers", "a a a a", "a", "b", "eap", false, smNormal, none, none, "ynyc", 4,
        "b a b a", any, false},
-      {"all at the second prompt", "a a\na", "a", "b", "eap", false, smNormal, none, none, "na",
-       3, "a b\nb", any, true},
-      {"one replacement, then stop", "a a", "a", "b", "er", false, smNormal, none, none, "", 1,
-       "b a", {2, 1}, false},
-      {"prompt without a handler replaces", "a a", "a", "b", "eap", false, smNormal, none, none,
-       "", 2, "b b", any, true},
+      {"all at the second prompt", "a a\na", "a", "b", "eap", false, smNormal, none, none, "na", 3,
+       "a b\nb", any, true},
+      {"one replacement, then stop",
+       "a a",
+       "a",
+       "b",
+       "er",
+       false,
+       smNormal,
+       none,
+       none,
+       "",
+       1,
+       "b a",
+       {2, 1},
+       false},
+      {"prompt without a handler replaces", "a a", "a", "b", "eap", false, smNormal, none, none, "",
+       2, "b b", any, true},
       {"a handler that answers nothing cancels", "a a", "a", "b", "eap", false, smNormal, none,
        none, "-", 1, "a a", any, false},
-      {"a skipped hit leaves the caret at its end", "ab a", "ab", "b", "erp", false, smNormal,
-       none, none, "n", 1, "ab a", {3, 1}, false},
-      {"line breaks in the replacement", "ab ab\nab", "ab", "1\n2", "ea", false, smNormal, none,
-       none, "", 3, "1\n2 1\n2\n1\n2", {2, 5}, true},
-      {"line breaks keep the range's end", "ab ab\nab ab", "ab", "x\ny", "sa", false, smNormal,
-       {1, 1}, {3, 2}, "", 3, "x\ny x\ny\nx\ny ab", any, true},
+      {"a skipped hit leaves the caret at its end",
+       "ab a",
+       "ab",
+       "b",
+       "erp",
+       false,
+       smNormal,
+       none,
+       none,
+       "n",
+       1,
+       "ab a",
+       {3, 1},
+       false},
+      {"line breaks in the replacement",
+       "ab ab\nab",
+       "ab",
+       "1\n2",
+       "ea",
+       false,
+       smNormal,
+       none,
+       none,
+       "",
+       3,
+       "1\n2 1\n2\n1\n2",
+       {2, 5},
+       true},
+      {"line breaks keep the range's end",
+       "ab ab\nab ab",
+       "ab",
+       "x\ny",
+       "sa",
+       false,
+       smNormal,
+       {1, 1},
+       {3, 2},
+       "",
+       3,
+       "x\ny x\ny\nx\ny ab",
+       any,
+       true},
       {"no lines", "", "a", "b", "ea", false, smNormal, none, none, "", 0, "", any, true},
-      {"whole word", "ab abc ab", "ab", "x", "eaw", false, smNormal, none, none, "", 2,
-       "x abc x", any, true},
-      {"A inside a katakana", A + "A", "A", "B", "eac", false, smNormal, none, none, "", 1,
-       A + "B", any, true},
-      {"a folded katakana is not another", Di + A, A, "x", "ea", false, smNormal, none, none, "",
-       1, Di + "x", any, true},
+      {"whole word", "ab abc ab", "ab", "x", "eaw", false, smNormal, none, none, "", 2, "x abc x",
+       any, true},
+      {"A inside a katakana", A + "A", "A", "B", "eac", false, smNormal, none, none, "", 1, A + "B",
+       any, true},
+      {"a folded katakana is not another", Di + A, A, "x", "ea", false, smNormal, none, none, "", 1,
+       Di + "x", any, true},
       {"backslash inside so", So + "\\", "\\", "/", "ea", false, smNormal, none, none, "", 1,
        So + "/", any, true},
-      {"regex .* replaced as perl does", "abc", ".*", "X", "ea", true, smNormal, none, none, "",
-       2, "XX", any, true},
+      {"regex .* replaced as perl does", "abc", ".*", "X", "ea", true, smNormal, none, none, "", 2,
+       "XX", any, true},
       {"regex groups", "a1 b2", "(\\w)(\\d)", "$2$1", "ea", true, smNormal, none, none, "", 2,
        "1a 2b", any, true},
-      {"regex line start", "aa\naa", "^a", "b", "ea", true, smNormal, none, none, "", 2,
-       "ba\nba", any, true},
+      {"regex line start", "aa\naa", "^a", "b", "ea", true, smNormal, none, none, "", 2, "ba\nba",
+       any, true},
   };
   for (const ReplaceCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -201,8 +371,8 @@ TEST(RidEderSearchReplace, NeedsAnEngineAndForgetsAFreedOne) {
 
 // Text with double-byte characters whose second bytes look like the letters searched.
 std::string RandomText(std::mt19937& Rng, int Lines) {
-  static const std::vector<std::string> pieces = {"a", "b", "ab", "A", " ", "\\", A, Di, So,
-                                                  "\x95\x5c", "\xb1", "1"};
+  static const std::vector<std::string> pieces = {"a", "b", "ab", "A",        " ",    "\\",
+                                                  A,   Di,  So,   "\x95\x5c", "\xb1", "1"};
   std::string s;
   for (int i = 0; i < Lines; ++i) {
     for (int k = Rng() % 30; k > 0; --k) s += pieces[Rng() % pieces.size()];
@@ -224,15 +394,17 @@ TEST(RidEderSearchReplace, FindNextAndPreviousVisitEveryHitInOrder) {
     TSearchEder s(RandomText(rng, 12));
     const bool regex = round % 2;
     if (regex) s.Ed.SetSearchEngine(&s.Regex);
-    const std::string pattern = regex ? std::vector<std::string>{"a+", "[A\\\\]", "b|1"}[rng() % 3]
-                                      : std::vector<std::string>{"a", "A", "ab", "\\", A}[rng() % 5];
+    const std::string pattern = regex
+                                    ? std::vector<std::string>{"a+", "[A\\\\]", "b|1"}[rng() % 3]
+                                    : std::vector<std::string>{"a", "A", "ab", "\\", A}[rng() % 5];
     TRidEderSearchCustom& engine = *s.Ed.GetSearchEngine();
     engine.SetOptions(Flags(round % 4 < 2 ? "c" : ""));
     engine.SetPattern(pattern);
     std::vector<Hit> want;
     for (int32_t line = 1; line <= s.Ed.Lines()->GetCount(); ++line)
       for (int32_t i = 0, n = engine.FindAll(s.Ed.Lines()->Get(line - 1)); i < n; ++i)
-        want.push_back({{engine.MatchPos(i), line}, {engine.MatchPos(i) + engine.MatchLength(i), line}});
+        want.push_back(
+            {{engine.MatchPos(i), line}, {engine.MatchPos(i) + engine.MatchLength(i), line}});
     const std::string options = round % 4 < 2 ? "c" : "";
     std::vector<Hit> forward, backward;
     s.Ed.SetCaretXY({1, 1});
@@ -297,8 +469,8 @@ TEST(RidEderSearchReplace, AFailureHalfWayReleasesEverything) {
     s.Ed.SetCursor(crHandPoint);
     s.Answer(budget ? "a" : "yt");
     if (!budget) {
-      s.Ed.OnReplaceText = [&](TObject*, const std::string&, const std::string&, int32_t,
-                               int32_t, TRidReplaceAction& Action) {
+      s.Ed.OnReplaceText = [&](TObject*, const std::string&, const std::string&, int32_t, int32_t,
+                               TRidReplaceAction& Action) {
         if (s.Asked++ > 0) throw Exception("handler failed");
         Action = raReplace;
       };
@@ -364,8 +536,8 @@ std::string FirstDifference(const std::string& A, const std::string& B) {
 }
 
 // The replace-all of the editor and perl's on the same file.
-std::string PerlReplace(const std::string& Program, const std::string& Input,
-                        const std::string& Re, const std::string& Replacement) {
+std::string PerlReplace(const std::string& Program, const std::string& Input, const std::string& Re,
+                        const std::string& Replacement) {
   setenv("RID_RE", Re.c_str(), 1);
   setenv("RID_REPL", Replacement.c_str(), 1);
   return test::RunTool("perl -pe '" + Program + "'", Input);
@@ -418,11 +590,10 @@ TEST(RidEderSearchReplace, PlainReplaceAllOfAsciiMatchesPerl) {
     const std::string replacement = round % 3 ? "<$1&>" : "";
     const bool matchCase = round % 2;
     SCOPED_TRACE(pattern + (matchCase ? " case" : " nocase"));
-    EXPECT_EQ(FirstDifference(
-                  EderReplace(text, pattern, replacement, matchCase ? "c" : "", false),
-                  PerlReplace(matchCase ? "s/\\Q$ENV{RID_RE}\\E/$ENV{RID_REPL}/g"
-                                        : "s/\\Q$ENV{RID_RE}\\E/$ENV{RID_REPL}/gi",
-                              text, pattern, replacement)),
+    EXPECT_EQ(FirstDifference(EderReplace(text, pattern, replacement, matchCase ? "c" : "", false),
+                              PerlReplace(matchCase ? "s/\\Q$ENV{RID_RE}\\E/$ENV{RID_REPL}/g"
+                                                    : "s/\\Q$ENV{RID_RE}\\E/$ENV{RID_REPL}/gi",
+                                          text, pattern, replacement)),
               "");
   }
 }
@@ -436,11 +607,11 @@ TEST(RidEderSearchReplace, PlainReplaceAllOfShiftJisMatchesPerlWalkingCharacters
     for (bool matchCase : {true, false}) {
       for (const std::string replacement : {"", "x", "Z\nz"}) {
         SCOPED_TRACE(pattern + (matchCase ? " case " : " nocase ") + replacement);
-        EXPECT_EQ(FirstDifference(
-                      EderReplace(text, pattern, replacement, matchCase ? "c" : "", false),
-                      PerlReplace("s/$ENV{RID_RE}/$ENV{RID_REPL}/g", text,
-                                  Walker + PerlBytes(pattern, !matchCase), replacement)),
-                  "");
+        EXPECT_EQ(
+            FirstDifference(EderReplace(text, pattern, replacement, matchCase ? "c" : "", false),
+                            PerlReplace("s/$ENV{RID_RE}/$ENV{RID_REPL}/g", text,
+                                        Walker + PerlBytes(pattern, !matchCase), replacement)),
+            "");
       }
     }
   }

@@ -11,14 +11,14 @@
 namespace rid {
 namespace {
 
-const std::string A = "\x83\x41";     // ア: its second byte is "A"
-const std::string Di = "\x83\x61";    // ヂ: its second byte is "a"
-const std::string So = "\x83\x5c";    // ソ: its second byte is a backslash
-const std::string Hyo = "\x95\x5c";   // 表
-const std::string No = "\x94\x5c";    // 能
-const std::string Po = "\x83\x7c";    // ポ: its second byte is "|"
-const std::string Bar = "\x81\x5b";   // ー: its second byte is "["
-const std::string Kana = "\xb1";      // half-width ｱ, a word byte
+const std::string A = "\x83\x41";    // ア: its second byte is "A"
+const std::string Di = "\x83\x61";   // ヂ: its second byte is "a"
+const std::string So = "\x83\x5c";   // ソ: its second byte is a backslash
+const std::string Hyo = "\x95\x5c";  // 表
+const std::string No = "\x94\x5c";   // 能
+const std::string Po = "\x83\x7c";   // ポ: its second byte is "|"
+const std::string Bar = "\x81\x5b";  // ー: its second byte is "["
+const std::string Kana = "\xb1";     // half-width ｱ, a word byte
 
 std::vector<int32_t> Hits(TRidEderSearchCustom& E, std::string_view Line) {
   std::vector<int32_t> out;
@@ -51,27 +51,43 @@ TEST(RidEderSearch, FindsWholeCharactersOnly) {
       {"whole word in parentheses", "ab", false, true, "(ab)", {2}},
       {"pattern longer than the line", "abcdef", false, false, "abc", {}},
       {"pattern over 255 bytes", longPattern, true, false, "x" + longPattern + "y", {2}},
-      {"pattern over 255 bytes, a byte short", longPattern, true, false,
-       std::string(300, 'x') + "y", {}},
+      {"pattern over 255 bytes, a byte short",
+       longPattern,
+       true,
+       false,
+       std::string(300, 'x') + "y",
+       {}},
       {"A is not the second byte of a katakana", "A", true, false, A + "A" + A, {3}},
       {"a folded never meets a second byte", "a", false, false, A + Di + "a", {5}},
       {"katakana folded is not another katakana", A, false, false, Di + A, {3}},
-      {"a katakana with a letter folds the letter only", A + "b", false, false,
-       Di + "B" + A + "B", {4}},
+      {"a katakana with a letter folds the letter only",
+       A + "b",
+       false,
+       false,
+       Di + "B" + A + "B",
+       {4}},
       {"backslash inside so, hyo and no", "\\", true, false, So + Hyo + No + "\\", {7}},
       {"bar inside po", "|", true, false, Po + "|", {3}},
       {"bracket inside the long vowel", "[", true, false, Bar + "[", {3}},
       {"a double-byte pattern at an odd offset", So, true, false, "a" + So + So, {2, 4}},
       {"second half of one and first of the next", "\x5c\x83", true, false, So + So, {}},
       {"a lone lead byte at the line end", "\x83", true, false, "ab\x83", {3}},
-      {"a pattern ending in a lead byte takes no second byte", "x\x83", true, false,
-       "x" + A + "x\x83", {4}},
+      {"a pattern ending in a lead byte takes no second byte",
+       "x\x83",
+       true,
+       false,
+       "x" + A + "x\x83",
+       {4}},
       {"a lead byte before a byte that cannot follow it", "x\x83", true, false, "x\x83 ", {1}},
       {"a double-byte neighbour is a delimiter", "ab", false, true, A + "ab" + Hyo, {3}},
       {"a half-width kana is a word byte", "ab", false, true, Kana + "ab ab" + Kana, {}},
       {"digits are word bytes", "ab", false, true, "1ab ab", {5}},
-      {"a NUL is searched like any byte", std::string("b\0c", 3), true, false,
-       std::string("ab\0cd", 5), {2}},
+      {"a NUL is searched like any byte",
+       std::string("b\0c", 3),
+       true,
+       false,
+       std::string("ab\0cd", 5),
+       {2}},
   };
   for (const FindCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -151,8 +167,8 @@ std::vector<int32_t> ModelHits(std::string_view Line, std::string_view Pattern, 
 // like "A", "\", "a" or "|".
 std::string RandomLine(std::mt19937& Rng, size_t Chars) {
   static const std::vector<std::string> pieces = {
-      "a", "A", "b", "B", "_", " ", "1", "\\", "|", Kana, A, Di, So, Hyo, No, Po, Bar,
-      "\x83\x42", "\x82\xa0", "\x83"};
+      "a", "A", "b", "B", "_", " ", "1", "\\",       "|",        Kana,
+      A,   Di,  So,  Hyo, No,  Po,  Bar, "\x83\x42", "\x82\xa0", "\x83"};
   std::string s;
   for (size_t i = 0; i < Chars; ++i) s += pieces[Rng() % pieces.size()];
   return s;

@@ -168,9 +168,9 @@ TEST(Forms, PaintPumpLeavesUserInputQueued) {
   target.installEventFilter(&counter);
   QApplication::postEvent(&target, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
   QApplication::postEvent(&target, new QEvent(QEvent::User));
-  QApplication::postEvent(&target, new QMouseEvent(QEvent::MouseButtonPress, QPointF(1, 1),
-                                                   QPointF(1, 1), Qt::LeftButton,
-                                                   Qt::LeftButton, Qt::NoModifier));
+  QApplication::postEvent(&target,
+                          new QMouseEvent(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1),
+                                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
   bool ticked = false;
   QTimer::singleShot(0, [&] { ticked = true; });
   Application()->ProcessPaintMessages();
