@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "foundation/JConv.h"
@@ -108,7 +109,13 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
                           ? FPages[0]->FileName + " - rideder"
                           : std::string("rideder");
   setWindowTitle(QString::fromLocal8Bit(title));
+  FSearch = std::make_unique<TEderSearch>(this, [this]() -> TRidEder& { return CurrentEder(); });
+  for (auto& p : FPages) FSearch->Attach(*p->Eder);
   resize(800, 600);
+}
+
+TRidEder& TEderWindow::CurrentEder() {
+  return Eder(FTabs ? std::max(0, FTabs->currentIndex()) : 0);
 }
 
 TEderWindow::~TEderWindow() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/EderPage.h"
+#include "app/EderSearch.h"
 
 class QTabWidget;
 
@@ -23,6 +24,9 @@ class TEderWindow : public QMainWindow {
   TRidEder& Eder(int Index) { return *FPages.at(Index)->Eder; }
   QTabWidget* Tabs() const { return FTabs; }
   TEderHighlighters& Highlighters() { return *FHighlighters; }
+  // The editor of the page shown.
+  TRidEder& CurrentEder();
+  TEderSearch& Search() { return *FSearch; }
 
  private:
   void AddPage(std::unique_ptr<TEderPage> Page);
@@ -30,6 +34,7 @@ class TEderWindow : public QMainWindow {
   std::unique_ptr<TEderHighlighters> FHighlighters;  // outlives the pages that use them
   std::vector<std::unique_ptr<TEderPage>> FPages;
   QTabWidget* FTabs = nullptr;
+  std::unique_ptr<TEderSearch> FSearch;
 };
 
 }  // namespace rid

@@ -3,8 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
+#include <QtTest/QTest>
 
+#include "editor/Progress.h"
 #include "editor/RidEder.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
@@ -57,6 +66,143 @@ TEST(EderWindow, ConvertsUtf8Utf16AndJis) {
                         "a\xE6\x97\xA5\xE6\x9C\xAC"),
             "a\x93\xfa\x96\x7b");
   EXPECT_EQ(BytesToSjis("x = 1; # \xE6\x97\xA5\xE6\x9C\xAC\r\n"), "x = 1; # \x93\xfa\x96\x7b\r\n");
+}
+
+// A window on one file of the given Shift-JIS text, shown and with the editor focused.
+struct TSearchWindow {
+  test::TempDir Dir;
+  std::unique_ptr<TEderWindow> W;
+  explicit TSearchWindow(const std::string& Sjis) {
+    test::WriteFileBytes(Dir / "text.txt", Sjis);
+    W = std::make_unique<TEderWindow>(std::vector<std::string>{(Dir / "text.txt").string()});
+    W->show();
+    W->activateWindow();
+    QApplication::processEvents();
+    Ed().SetFocus();
+    QApplication::processEvents();
+  }
+  TRidEder& Ed() { return W->CurrentEder(); }
+  void Key(int Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
+    QTest::keyClick(Ed().ClientWidget(), static_cast<Qt::Key>(Key), Modifiers);
+  }
+  template <class T>
+  T* In(TSearchDialog* D, const char* Name) {
+    T* w = D->findChild<T*>(Name);
+    EXPECT_NE(w, nullptr) << Name;
+    return w;
+  }
+  void Fill(TSearchDialog* D, const QString& Pattern, const QString& Replacement = {}) {
+    In<QLineEdit>(D, "pattern")->setText(Pattern);
+    if (D->IsReplace()) In<QLineEdit>(D, "replacement")->setText(Replacement);
+  }
+  QString Status() { return W->statusBar()->currentMessage(); }
+  std::string Selected() { return Ed().GetSelText(); }
+};
+
+TEST(EderWindow, SearchKeysWorkWhileTheEditorHasTheFocus) {
+  TSearchWindow s("one ab\r\ntwo AB ab\r\n");
+  TRidEderKeyStrokes& keys = s.Ed().GetKeystrokes();
+  EXPECT_EQ(keys.IndexOfKey('F', {ssCtrl}), -1);  // the editor binds none of the search keys
+  EXPECT_EQ(keys.IndexOfKey('R', {ssCtrl}), -1);
+  EXPECT_EQ(keys.IndexOfKey(VK_F3, {}), -1);
+  EXPECT_EQ(keys.IndexOfKey(VK_F3, {ssShift}), -1);
+  s.Key(Qt::Key_F3);  // nothing searched yet: the Find dialog opens
+  ASSERT_NE(s.W->Search().FindDialog(), nullptr);
+  TSearchDialog* find = s.W->Search().FindDialog();
+  find->hide();
+  s.Key(Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(find->isVisible());
+  s.Fill(find, "ab");
+  find->FindButton()->click();
+  EXPECT_FALSE(find->isVisible());
+  EXPECT_EQ(s.Ed().GetBlockBegin(), (TBufferCoord{5, 1}));
+  s.Ed().SetFocus();
+  s.Key(Qt::Key_F3);
+  EXPECT_EQ(s.Ed().GetBlockBegin(), (TBufferCoord{5, 2}));
+  s.Key(Qt::Key_F3);
+  EXPECT_EQ(s.Ed().GetBlockBegin(), (TBufferCoord{8, 2}));
+  s.Key(Qt::Key_F3);
+  EXPECT_EQ(s.Status(), "Not found");
+  s.Key(Qt::Key_F3, Qt::ShiftModifier);
+  EXPECT_EQ(s.Ed().GetBlockBegin(), (TBufferCoord{5, 2}));
+  s.Key(Qt::Key_F3, Qt::ShiftModifier);
+  EXPECT_EQ(s.Ed().GetBlockBegin(), (TBufferCoord{5, 1}));
+  s.Key(Qt::Key_R, Qt::ControlModifier);
+  ASSERT_NE(s.W->Search().ReplaceDialog(), nullptr);
+  EXPECT_TRUE(s.W->Search().ReplaceDialog()->isVisible());
+}
+
+TEST(EderWindow, ReplaceAllThenUndo) {
+  const std::string text = Utf8ToSjis("ア A a\r\nA\r\n");
+  TSearchWindow s(text);
+  s.W->Search().ShowDialog(true);
+  TSearchDialog* d = s.W->Search().ReplaceDialog();
+  s.Fill(d, "A", "ソ");
+  s.In<QCheckBox>(d, "matchCase")->setChecked(true);
+  s.In<QRadioButton>(d, "entireText")->setChecked(true);
+  d->ReplaceAllButton()->click();
+  EXPECT_EQ(s.Status(), "2 replaced");
+  EXPECT_EQ(s.Ed().GetLines()->SaveToBytes(), Utf8ToSjis("ア ソ a\r\nソ\r\n"));
+  s.Ed().Undo();
+  EXPECT_EQ(s.Ed().GetLines()->SaveToBytes(), text);
+  s.Fill(d, "x", "y");
+  d->ReplaceAllButton()->click();
+  EXPECT_EQ(s.Status(), "Not found");
+}
+
+TEST(EderWindow, SearchRefusesBadExpressionsAndCharactersShiftJisLacks) {
+  TSearchWindow s("ab(c\r\n");
+  s.W->Search().ShowDialog(false);
+  TSearchDialog* d = s.W->Search().FindDialog();
+  QCheckBox* regex = s.In<QCheckBox>(d, "regex");
+  regex->setChecked(true);
+  EXPECT_FALSE(s.In<QCheckBox>(d, "wholeWord")->isEnabled());
+  s.Fill(d, "b(");
+  d->FindButton()->click();
+  EXPECT_TRUE(s.Status().contains("TRidRegExpr")) << s.Status().toStdString();
+  EXPECT_FALSE(s.Ed().SelAvail());
+  regex->setChecked(false);
+  s.Fill(d, "b\u20ac");  // the euro sign has no code page 932 form; it would be searched as "?"
+  d->FindButton()->click();
+  EXPECT_TRUE(s.Status().startsWith("Not searched")) << s.Status().toStdString();
+  EXPECT_FALSE(s.Ed().SelAvail());
+  s.Fill(d, "b(");
+  d->FindButton()->click();
+  EXPECT_EQ(s.Selected(), "b(");
+}
+
+// The prompt is a message box; answering all at the first hit shows the progress window for
+// the rest and hides it at the end.
+TEST(EderWindow, APromptedReplaceAllShowsAndHidesTheProgressWindow) {
+  TSearchWindow s("a\r\nb a\r\na\r\n");
+  s.W->Search().ShowDialog(true);
+  TSearchDialog* d = s.W->Search().ReplaceDialog();
+  s.Fill(d, "a", "c");
+  s.In<QCheckBox>(d, "prompt")->setChecked(true);
+  s.In<QRadioButton>(d, "entireText")->setChecked(true);
+  int prompts = 0;
+  bool shown = false;
+  QTimer answer, watch;
+  QObject::connect(&watch, &QTimer::timeout,
+                   [&] { shown |= frmProgress && frmProgress->GetVisible(); });
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    ++prompts;
+    EXPECT_EQ(s.Selected(), "a");
+    if (prompts == 2) watch.start(0);
+    box->button(prompts == 1 ? QMessageBox::No : QMessageBox::YesToAll)->click();
+  });
+  answer.start(5);
+  d->ReplaceAllButton()->click();
+  answer.stop();
+  watch.stop();
+  EXPECT_EQ(prompts, 2);
+  EXPECT_EQ(s.Ed().GetLines()->SaveToBytes(), "a\r\nb c\r\nc\r\n");
+  EXPECT_EQ(s.Status(), "2 replaced");
+  EXPECT_TRUE(shown);
+  ASSERT_NE(frmProgress, nullptr);
+  EXPECT_FALSE(frmProgress->GetVisible());
 }
 
 }  // namespace
