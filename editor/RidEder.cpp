@@ -1,9 +1,8 @@
 #include "editor/RidEder.h"
 
+#include <QImage>
 #include <algorithm>
 #include <climits>
-
-#include <QImage>
 
 #include "platform/Locale.h"
 
@@ -134,8 +133,8 @@ static std::string TrimControls(std::string_view S) {
 
 void TCustomRidEder::SetName(const std::string& Value) {
   TComponentState st = ComponentState();
-  bool follow = st.Contains(csDesigning) && !st.Contains(csLoading) &&
-                TrimControls(GetText()) == GetName();
+  bool follow =
+      st.Contains(csDesigning) && !st.Contains(csLoading) && TrimControls(GetText()) == GetName();
   TCustomControl::SetName(Value);
   if (follow) SetText(Value);
 }
@@ -263,7 +262,8 @@ void TCustomRidEder::InvalidateLines(int32_t FirstLine, int32_t LastLine) {
       if (LastLine != MaxInt) LastLine = LineToRow(LastLine + 1) - 1;
     }
     FirstLine = std::max(FirstLine, FTopLine);
-    LastLine = static_cast<int32_t>(std::min<int64_t>(LastLine, int64_t(FTopLine) + FLinesInWindow));
+    LastLine =
+        static_cast<int32_t>(std::min<int64_t>(LastLine, int64_t(FTopLine) + FLinesInWindow));
     if (LastLine < FirstLine) return;
     rc = Rect(FGutterWidth, (FirstLine - FTopLine) * FTextHeight, ClientWidth(),
               (LastLine - FTopLine + 1) * FTextHeight);
@@ -318,8 +318,7 @@ std::string TCustomRidEder::GetLeftSpacing(int32_t CharCount, bool WantTabs) {
 void TCustomRidEder::SetOptions(TRidEderorOptions Value) {
   if (Value == FOptions) return;
   bool dropChanged = Value.Contains(eoDropFiles) != FOptions.Contains(eoDropFiles);
-  bool scrollChanged =
-      ((Value.ToBits() ^ FOptions.ToBits()) & RidScrollOptionsMask) != 0;
+  bool scrollChanged = ((Value.ToBits() ^ FOptions.ToBits()) & RidScrollOptionsMask) != 0;
   FOptions = Value;
   // Re-clamps the caret without dropping the selection.
   InternalSetCaretXY(GetCaretXY());
@@ -366,7 +365,8 @@ void TCustomRidEder::SetMaxUndo(int32_t Value) {
 void TCustomRidEder::SetHighlighter(TRidCustomHighlighter* Value) {
   if (Value == FHighlighter) return;
   if (FHighlighter) {
-    FHighlighter->UnhookAttrChangeEvent(TNotifyEvent(this, &TCustomRidEder::HighlighterAttrChanged));
+    FHighlighter->UnhookAttrChangeEvent(
+        TNotifyEvent(this, &TCustomRidEder::HighlighterAttrChanged));
     FHighlighter->RemoveFreeNotification(this);
   }
   if (Value) {
@@ -468,8 +468,7 @@ void TCustomRidEder::SetReadOnly(bool Value) {
 
 void TCustomRidEder::SetModified(bool Value) {
   if (FModified == Value) return;
-  if (FOptions.Contains(eoGroupUndo) && !Value && FUndoList->CanUndo())
-    FUndoList->AddGroupBreak();
+  if (FOptions.Contains(eoGroupUndo) && !Value && FUndoList->CanUndo()) FUndoList->AddGroupBreak();
   FUndoList->MarkSavePoint(!Value);
   FModified = Value;
   StatusChanged({scModified});
@@ -596,13 +595,20 @@ void TCustomRidEder::ClearSelection() {
 }
 
 bool TCustomRidEder::ExecuteAction(TComponent* Action) {
-  if (dynamic_cast<TEditCut*>(Action)) CutToClipboard();
-  else if (dynamic_cast<TEditCopy*>(Action)) CopyToClipboard();
-  else if (dynamic_cast<TEditPaste*>(Action)) PasteFromClipboard();
-  else if (dynamic_cast<TEditDelete*>(Action)) ClearSelection();
-  else if (dynamic_cast<TEditUndo*>(Action)) Undo();
-  else if (dynamic_cast<TEditSelectAll*>(Action)) SelectAll();
-  else return false;
+  if (dynamic_cast<TEditCut*>(Action))
+    CutToClipboard();
+  else if (dynamic_cast<TEditCopy*>(Action))
+    CopyToClipboard();
+  else if (dynamic_cast<TEditPaste*>(Action))
+    PasteFromClipboard();
+  else if (dynamic_cast<TEditDelete*>(Action))
+    ClearSelection();
+  else if (dynamic_cast<TEditUndo*>(Action))
+    Undo();
+  else if (dynamic_cast<TEditSelectAll*>(Action))
+    SelectAll();
+  else
+    return false;
   return true;
 }
 
@@ -611,10 +617,14 @@ bool TCustomRidEder::UpdateAction(TComponent* Action) {
   if (!a || !Focused()) return false;
   if (dynamic_cast<TEditCut*>(a) || dynamic_cast<TEditCopy*>(a) || dynamic_cast<TEditDelete*>(a))
     a->SetEnabled(SelAvail());
-  else if (dynamic_cast<TEditPaste*>(a)) a->SetEnabled(CanPaste());
-  else if (dynamic_cast<TEditUndo*>(a)) a->SetEnabled(CanUndo());
-  else if (dynamic_cast<TEditSelectAll*>(a)) a->SetEnabled(true);
-  else return false;
+  else if (dynamic_cast<TEditPaste*>(a))
+    a->SetEnabled(CanPaste());
+  else if (dynamic_cast<TEditUndo*>(a))
+    a->SetEnabled(CanUndo());
+  else if (dynamic_cast<TEditSelectAll*>(a))
+    a->SetEnabled(true);
+  else
+    return false;
   return true;
 }
 
@@ -810,6 +820,16 @@ void TCustomRidEder::Dispatch(TMessage& Message) {
       return;
     case WM_VSCROLL:
       WMVScroll(Message);
+      return;
+    case WM_COPY:
+    case WM_CUT:
+    case WM_PASTE:
+    case WM_CLEAR:
+    case WM_UNDO:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+    case WM_SETTEXT:
+      TextMessage(Message);
       return;
     case WM_SETCURSOR:
       if (LOWORD(static_cast<uintptr_t>(Message.LParam)) == HTCLIENT &&

@@ -190,8 +190,15 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   TRidEderStringList* GetLines() const { return FLines; }
   TStrings* Lines() const { return FLines; }
   std::string GetText() const { return FLines->GetTextStr(); }
+  // The length of GetText(), without building it.
+  size_t GetTextLength() const;
   void SetText(const std::string& Value) { FLines->SetTextStr(Value); }
   std::string GetLineText();
+  // Replaces the caret line as one undo step (text with breaks becomes several lines); nothing
+  // when the caret is below the last line.
+  void SetLineText(const std::string& Value);
+  // The buffer takes Value's lines; both undo lists are cleared.
+  void SetLines(TStrings* Value);
   TRidEderUndoList& GetUndoList() { return *FUndoList; }
   TRidEderUndoList& GetRedoList() { return *FRedoList; }
 
@@ -286,8 +293,41 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void InitializeCaret();
   bool GetCaretAtEndOfRow() const { return FCaretAtEndOfRow; }
 
+  // --- caret moves (RidEderMove.cpp); every position they give is a character start
+  // By DX characters; a double-byte character is crossed whole. Under word wrap a move across a
+  // row end first shows the caret at the end of the row.
+  void MoveCaretHorz(int32_t DX, bool SelectionCommand);
+  // By DY display rows, keeping the display column (LastCaretX with eoKeepCaretX).
+  void MoveCaretVert(int32_t DY, bool SelectionCommand);
+  // The caret to After; a selection command extends the selection from Before (the anchor when
+  // there is none), any other collapses it. Ends undo grouping under eoGroupUndo.
+  void MoveCaretAndSelection(const TBufferCoord& Before, const TBufferCoord& After,
+                             bool SelectionCommand);
+  // Caret and selection at once, keeping the active selection mode.
+  void SetCaretAndSelection(const TBufferCoord& Caret, const TBufferCoord& BlockBegin,
+                            const TBufferCoord& BlockEnd);
+  // Home: column 1, or with eoEnhanceHomeKey alternately the first non-blank; End likewise.
+  void DoHomeKey(bool Selection);
+  void DoEndKey(bool Selection);
+  // --- block commands (RidEderBlock.cpp)
+  // Indents or unindents the selected lines (the block's column in column mode) in one undo
+  // step, keeping the selection on the same text.
+  void DoBlockIndent();
+  void DoBlockUnindent();
+  // ecUpperCase .. ecToggleCaseBlock: single-byte letters change case, double-byte characters
+  // never; the caret and selection come back also when the change fails.
+  void DoCaseChange(TRidEderorCommand Cmd);
+
   // --- words (a double-byte character is a word character; trail bytes are never a position)
+  // Ctrl+Right and Ctrl+Left: the next and previous word start; each double-byte character is
+  // a stop of its own.
+  virtual TBufferCoord NextWordPosEx(const TBufferCoord& XY);
+  virtual TBufferCoord PrevWordPosEx(const TBufferCoord& XY);
+  TBufferCoord NextWordPos() { return NextWordPosEx(GetCaretXY()); }
+  TBufferCoord PrevWordPos() { return PrevWordPosEx(GetCaretXY()); }
+  void SelectWordAtCaret() { SetWordBlock(GetCaretXY()); }
   void GetWordCharSets(TRidCharSet& WordChars, TRidCharSet& WhiteChars);
+  TRidCharSet WhiteChars();
   virtual TBufferCoord WordStartEx(const TBufferCoord& XY);
   virtual TBufferCoord WordEndEx(const TBufferCoord& XY);
   TBufferCoord WordStart() { return WordStartEx(GetCaretXY()); }
@@ -321,6 +361,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   // --- positions
   TDisplayCoord BufferToDisplayPos(const TBufferCoord& P);
   TBufferCoord DisplayToBufferPos(const TDisplayCoord& P);
+  // The same, where a column on the second byte of a character stays there.
+  TBufferCoord DisplayToBufferPosRaw(const TDisplayCoord& P);
   int32_t LineToRow(int32_t Line);
   int32_t RowToLine(int32_t Row);
   int32_t DisplayLineCount();
@@ -337,6 +379,26 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   bool GetPositionOfMouse(TBufferCoord& P);
   bool GetBookMark(int32_t Number, int32_t& X, int32_t& Y);
   bool IsBookmark(int32_t Number);
+  // --- bookmarks 0..9 (RidEderBookmark.cpp); other numbers do nothing. A bookmark is the mark
+  // of its number in GetMarks(), which owns it.
+  // OnPlaceBookmark receives the new mark and may replace it or set it to null (a veto). The
+  // handler never frees the mark it is given: the control frees it when it was replaced or
+  // vetoed. A replacement must come from new; it becomes the control's, as bookmark BookMark.
+  void SetBookMark(int32_t BookMark, int32_t X, int32_t Y);
+  void ClearBookMark(int32_t BookMark);
+  // The caret to the mark, centred, never inside a character the line has gained since.
+  void GotoBookMark(int32_t BookMark);
+  // --- brackets (RidEderBracket.cpp): "()[]{}<>" nest across lines; those the highlighter
+  // shows as string or comment are skipped. (0, 0) when there is no partner or no bracket.
+  virtual TBufferCoord GetMatchingBracketEx(const TBufferCoord& APoint);
+  virtual TBufferCoord GetMatchingBracket() { return GetMatchingBracketEx(GetCaretXY()); }
+  // The caret to the partner of the bracket at the caret, if there is one.
+  virtual void FindMatchingBracket();
+  // The highlighter token covering XY: its text, kind, start column and attribute.
+  bool GetHighlighterAttriAtRowCol(const TBufferCoord& XY, std::string& Token,
+                                   TRidHighlighterAttributes*& Attri);
+  bool GetHighlighterAttriAtRowColEx(const TBufferCoord& XY, std::string& Token, int32_t& TokenType,
+                                     int32_t& Start, TRidHighlighterAttributes*& Attri);
   void DoLinesInserted(int32_t FirstLine, int32_t Count);
   void DoLinesDeleted(int32_t FirstLine, int32_t Count);
   void DoPluginsAfterPaint(TCanvas& ACanvas, const TRect& AClip, int32_t FirstLine,
@@ -515,6 +577,13 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void GutterChanged(TObject* Sender);
   void WordWrapGlyphChange(TObject* Sender);
   void MarkListChange(TObject* Sender);
+  void MarkChanged(TRidEderMark* Sender, int32_t Line);
+  // The highlighter set to line Index (0-based) from the range stored before it.
+  void StartTokens(int32_t Index);
+  // The columns of line Index's characters Open and Close that count for bracket matching.
+  void BracketsOfLine(int32_t Index, char Open, char Close, std::vector<int32_t>& Cols);
+  // The bookmark of that number in the mark list, if set.
+  TRidEderMark* FindBookMark(int32_t BookMark) const;
   void HighlighterAttrChanged(TObject* Sender);
   void FontHolderChanged(TObject* Sender);
   void RecalcCharExtent();
@@ -523,6 +592,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void ScrollTimerHandler(TObject* Sender);
 
   // scrolling
+  // The clipboard, undo and whole-text messages (RidEderClipboard.cpp).
+  void TextMessage(TMessage& Msg);
   void WMHScroll(TMessage& Msg);
   void WMVScroll(TMessage& Msg);
   void ShowScrollHint();
@@ -561,7 +632,15 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void NoteBreak(std::string* Breaks, int32_t Line) const;
   void AddUndoItem(TRidChangeReason Reason, TBufferCoord Start, TBufferCoord End,
                    const std::string& Text, const std::string& Breaks, TRidSelectionMode Mode);
-  std::string_view FInsertBreaks;  // the kinds of the breaks of a text undo or redo puts back
+  std::string_view FInsertBreaks;  // the kinds of the breaks of a text being put back
+  // Sets FInsertBreaks for a scope.
+  struct TInsertBreaks {
+    TInsertBreaks(TCustomRidEder& AEder, std::string_view Kinds) : Ed(AEder) {
+      Ed.FInsertBreaks = Kinds;
+    }
+    ~TInsertBreaks() { Ed.FInsertBreaks = {}; }
+    TCustomRidEder& Ed;
+  };
   void PutBack(TRidSelectionMode Mode, const TRidEderUndoItem& Item);
   void DeleteSelection();
   void InsertText(TRidSelectionMode PasteMode, std::string_view Value, bool AddToUndoList);
@@ -579,6 +658,14 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
                                 TRidChangeReason InsertReason);
   // Selection and caret as given, keeping the active selection mode.
   void SetSelectionRaw(TBufferCoord Start, TBufferCoord End, TBufferCoord Caret);
+  // The indentation an unindent removes from Line at Col (moved off a trail byte first).
+  int32_t UnindentWidth(int32_t Line, int32_t& Col);
+  // P after an unindent that removed Widths[k] bytes from line FirstLine + k before it.
+  TBufferCoord AfterUnindent(TBufferCoord P, int32_t FirstLine,
+                             const std::vector<int32_t>& Widths) const;
+  // Under word wrap, a caret that a move took to the start of a row other than Row is shown at
+  // the end of the row before.
+  void ShowCaretAtRowEnd(int32_t Row);
   TBufferCoord FLastInsertEnd{1, 1};  // where the last insertion ended
   bool FExactPositions = false;       // undo and redo: no position moves off a trail byte
   bool FExactColumns = false;         // nor a column of a column deletion
@@ -640,6 +727,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   int32_t FCaretX = 1;
   int32_t FCaretY = 1;
   int32_t FLastCaretX = 1;
+  bool FSteppedOffTrailByte = false;  // a vertical move stepped left off a trail byte
   bool FCaretAtEndOfRow = false;
   TPoint FCaretOffset;
   TBufferCoord FBlockBegin{1, 1};

@@ -385,14 +385,19 @@ namespace {
 struct TCharWalk {
   std::vector<int32_t> Starts;
   std::vector<bool> White;
+  std::vector<bool> Double;
   TCharWalk(std::string_view S, const TRidCharSet& WhiteChars) {
     for (int32_t i = 1; i <= static_cast<int32_t>(S.size());) {
       bool dbcs = IsDBCSLeadByte(S[i - 1]) && i < static_cast<int32_t>(S.size());
       Starts.push_back(i);
       White.push_back(!dbcs && WhiteChars.Contains(S[i - 1]));
+      Double.push_back(dbcs);
       i += dbcs ? 2 : 1;
     }
   }
+  size_t Count() const { return Starts.size(); }
+  // A single-byte word character (words for Ctrl+Right and Ctrl+Left).
+  bool Word(size_t K) const { return !White[K] && !Double[K]; }
   // Index of the character holding column Col (Col within the text).
   size_t IndexOf(int32_t Col) const {
     return static_cast<size_t>(std::upper_bound(Starts.begin(), Starts.end(), Col) -
@@ -403,11 +408,16 @@ struct TCharWalk {
 
 }  // namespace
 
+TRidCharSet TCustomRidEder::WhiteChars() {
+  TRidCharSet word, white;
+  GetWordCharSets(word, white);
+  return white;
+}
+
 TBufferCoord TCustomRidEder::WordStartEx(const TBufferCoord& XY) {
   if (XY.Line < 1 || XY.Line > FLines->GetCount()) return XY;
   std::string_view s = FLines->GetView(XY.Line - 1);
-  TRidCharSet word, white;
-  GetWordCharSets(word, white);
+  const TRidCharSet white = WhiteChars();
   TCharWalk w(s, white);
   int32_t x = std::min<int32_t>(XY.Char, static_cast<int32_t>(s.size()) + 1);
   if (x > 1) {
@@ -423,14 +433,60 @@ TBufferCoord TCustomRidEder::WordStartEx(const TBufferCoord& XY) {
 TBufferCoord TCustomRidEder::WordEndEx(const TBufferCoord& XY) {
   if (XY.Line < 1 || XY.Line > FLines->GetCount()) return XY;
   std::string_view s = FLines->GetView(XY.Line - 1);
-  TRidCharSet word, white;
-  GetWordCharSets(word, white);
+  const TRidCharSet white = WhiteChars();
   TCharWalk w(s, white);
   int32_t len = static_cast<int32_t>(s.size());
   if (XY.Char > len) return {len + 1, XY.Line};
   for (size_t k = w.IndexOf(std::max(XY.Char, 1)); k < w.Starts.size(); ++k)
     if (w.White[k] && w.Starts[k] >= XY.Char) return {w.Starts[k], XY.Line};
   return {len + 1, XY.Line};
+}
+
+TBufferCoord TCustomRidEder::NextWordPosEx(const TBufferCoord& XY) {
+  const int32_t count = FLines->GetCount();
+  if (XY.Line < 1 || XY.Line > count) return XY;
+  const TRidCharSet white = WhiteChars();
+  std::string_view s = FLines->GetView(XY.Line - 1);
+  const int32_t len = static_cast<int32_t>(s.size());
+  if (XY.Char < len) {
+    // Past the rest of the word (or the one double-byte character), then past the blanks.
+    TCharWalk w(s, white);
+    size_t k = w.IndexOf(std::max(XY.Char, 1));
+    if (w.Double[k])
+      ++k;
+    else
+      while (k < w.Count() && w.Word(k)) ++k;
+    while (k < w.Count() && w.White[k]) ++k;
+    return {k < w.Count() ? w.Starts[k] : len + 1, XY.Line};
+  }
+  if (XY.Line == count) return XY;
+  // The next line's first word or double-byte character.
+  TCharWalk w(FLines->GetView(XY.Line), white);
+  for (size_t k = 0; k < w.Count(); ++k)
+    if (!w.White[k]) return {w.Starts[k], XY.Line + 1};
+  return {1, XY.Line + 1};
+}
+
+TBufferCoord TCustomRidEder::PrevWordPosEx(const TBufferCoord& XY) {
+  const int32_t count = FLines->GetCount();
+  if (XY.Line < 1 || XY.Line > count) return XY;
+  const TRidCharSet white = WhiteChars();
+  std::string_view s = FLines->GetView(XY.Line - 1);
+  const int32_t x = std::min<int32_t>(XY.Char, static_cast<int32_t>(s.size()) + 1);
+  if (x > 1) {
+    // Back over the blanks, then to the start of the word (a double-byte character is one).
+    TCharWalk w(s, white);
+    size_t k = w.IndexOf(x - 1) + 1;
+    while (k > 0 && w.White[k - 1]) --k;
+    if (k > 0) {
+      --k;
+      if (!w.Double[k])
+        while (k > 0 && w.Word(k - 1)) --k;
+      return {w.Starts[k], XY.Line};
+    }
+  }
+  if (XY.Line == 1) return {1, 1};
+  return {static_cast<int32_t>(FLines->GetView(XY.Line - 2).size()) + 1, XY.Line - 1};
 }
 
 void TCustomRidEder::SetWordBlock(TBufferCoord Value) {
@@ -758,6 +814,14 @@ TDisplayCoord TCustomRidEder::BufferToDisplayPos(const TBufferCoord& P) {
 }
 
 TBufferCoord TCustomRidEder::DisplayToBufferPos(const TDisplayCoord& P) {
+  TBufferCoord r = DisplayToBufferPosRaw(P);
+  if (r.Line >= 1 && r.Line <= FLines->GetCount() &&
+      IsTrailByteAt(FLines->GetView(r.Line - 1), r.Char))
+    ++r.Char;
+  return r;
+}
+
+TBufferCoord TCustomRidEder::DisplayToBufferPosRaw(const TDisplayCoord& P) {
   TBufferCoord r{P.Column, P.Row};
   if (GetWordWrap()) r = FWordWrapPlugin->DisplayToBufferPos(P);
   if (r.Line >= 1 && r.Line <= FLines->GetCount()) {
@@ -774,7 +838,6 @@ TBufferCoord TCustomRidEder::DisplayToBufferPos(const TDisplayCoord& P) {
     }
     if (x < r.Char) i += static_cast<int32_t>(r.Char - x);
     r.Char = std::max(i, 1);
-    if (IsTrailByteAt(s, r.Char)) ++r.Char;
   }
   return r;
 }
@@ -874,15 +937,11 @@ bool TCustomRidEder::GetPositionOfMouse(TBufferCoord& P) {
 }
 
 bool TCustomRidEder::GetBookMark(int32_t Number, int32_t& X, int32_t& Y) {
-  for (int32_t i = 0; i < FMarkList->GetCount(); ++i) {
-    TRidEderMark* m = FMarkList->GetItem(i);
-    if (m->IsBookmark() && m->GetBookmarkNumber() == Number) {
-      X = m->GetColumn();
-      Y = m->GetLine();
-      return true;
-    }
-  }
-  return false;
+  const TRidEderMark* m = FindBookMark(Number);
+  if (!m) return false;
+  X = m->GetColumn();
+  Y = m->GetLine();
+  return true;
 }
 
 bool TCustomRidEder::IsBookmark(int32_t Number) {

@@ -1,5 +1,7 @@
 // The clipboard: plain text for everyone, and a private block that also carries the selection
 // mode, so a line or column selection pastes back the way it was copied.
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "editor/RidEder.h"
@@ -93,7 +95,11 @@ void TCustomRidEder::PasteFromClipboard() {
     }
     FUndoList->AddChange(urPasteBegin, FBlockBegin, FBlockEnd, "", smNormal);
     ReplaceSelectionRecorded(mode, text, urInsertText);
-    FUndoList->AddChange(urPasteEnd, FBlockBegin, FBlockEnd, "", smNormal);
+    // A paste that changed nothing leaves no empty step to undo.
+    if (FUndoList->LastChangeReason() == urPasteBegin)
+      FUndoList->PopItem();
+    else
+      FUndoList->AddChange(urPasteEnd, FBlockBegin, FBlockEnd, "", smNormal);
   } catch (...) {
     DoOnPaintTransient(1);
     throw;
@@ -102,6 +108,57 @@ void TCustomRidEder::PasteFromClipboard() {
   EnsureCursorPosVisible();
   StatusChanged({scSelection});
   DoOnPaintTransient(1);
+}
+
+void TCustomRidEder::TextMessage(TMessage& Msg) {
+  Msg.Result = 0;
+  switch (Msg.Msg) {
+    case WM_COPY:
+      CopyToClipboard();
+      Msg.Result = 1;
+      break;
+    case WM_CUT:
+      if (!GetReadOnly()) CutToClipboard();
+      Msg.Result = 1;
+      break;
+    case WM_PASTE:
+      if (!GetReadOnly()) PasteFromClipboard();
+      Msg.Result = 1;
+      break;
+    case WM_CLEAR:
+      if (!GetReadOnly()) SetSelText("");
+      break;
+    case WM_UNDO:
+      Undo();
+      Msg.Result = 1;
+      break;
+    case WM_GETTEXT: {
+      // At most size - 1 bytes and a NUL; nothing at all into a buffer of size 0.
+      const size_t size = Msg.WParam;
+      if (size == 0 || Msg.LParam == 0) break;
+      const std::string text = GetText();
+      const size_t n = std::min(text.size(), size - 1);
+      char* dest = reinterpret_cast<char*>(Msg.LParam);
+      std::memcpy(dest, text.data(), n);
+      dest[n] = '\0';
+      Msg.Result = static_cast<intptr_t>(n);
+      break;
+    }
+    case WM_GETTEXTLENGTH:
+      Msg.Result = FDestroying ? 0 : static_cast<intptr_t>(GetTextLength());
+      break;
+    case WM_SETTEXT:
+      SetText(Msg.LParam ? reinterpret_cast<const char*>(Msg.LParam) : "");
+      Msg.Result = -1;
+      break;
+  }
+}
+
+size_t TCustomRidEder::GetTextLength() const {
+  const int32_t count = FLines->GetCount();
+  size_t n = count > 0 ? 2 * size_t(count - 1) : 0;
+  for (int32_t i = 0; i < count; ++i) n += FLines->GetView(i).size();
+  return n;
 }
 
 }  // namespace rid

@@ -383,7 +383,7 @@ int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList)
     } else {
       if (AddToUndoList && y > 1) {
         TBufferCoord prevEnd{Len(FLines->GetView(y - 2)) + 1, y - 1};
-        FUndoList->AddChange(urLineBreak, prevEnd, prevEnd, "", FActiveSelectionMode);
+        FUndoList->AddChange(urLineBreak, prevEnd, prevEnd, "", smColumn);
       }
       FLines->Add(row.empty() ? std::string() : std::string(col - 1, ' ') + std::string(row));
       // The new last line takes the break that ended the text.
@@ -393,7 +393,8 @@ int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList)
     }
     lastAt = at;
     if (AddToUndoList && (!row.empty() || from < at))
-      FUndoList->AddChange(urInsertText, {from, y}, {at + Len(row), y}, "", FActiveSelectionMode);
+      // Column rows whatever the selection mode, so that undo takes away just the row.
+      FUndoList->AddChange(urInsertText, {from, y}, {at + Len(row), y}, "", smColumn);
     if (k + 1 < rows.size()) StatusChanged({scCaretY});
   }
   TTempOption pastEol(*this, eoScrollPastEol, true);
@@ -469,6 +470,27 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
   trims.Finish();
   FBlockBegin = FBlockEnd = GetCaretXY();
   StatusChanged({scSelection});
+}
+
+void TCustomRidEder::SetLineText(const std::string& Value) {
+  const int32_t count = FLines->GetCount();
+  if (FCaretY < 1 || FCaretY > std::max(1, count)) return;
+  const TBufferCoord caret = GetCaretXY();
+  TRidUndoBlock block(*this);
+  TRidPaintLock lock(*this);
+  TTempOption asGiven(*this, eoTrimTrailingSpaces, false);
+  const int32_t len = FCaretY <= count ? Len(FLines->GetView(FCaretY - 1)) : 0;
+  FActiveSelectionMode = smNormal;
+  SetSelectionRaw({1, FCaretY}, {len + 1, FCaretY}, {1, FCaretY});
+  ReplaceSelectionRecorded(smNormal, Value, urInsert);
+  InternalSetCaretXY(caret);
+  FBlockBegin = FBlockEnd = GetCaretXY();
+  KeepSelectionOffTrailBytes(false);
+}
+
+void TCustomRidEder::SetLines(TStrings* Value) {
+  FLines->Assign(Value);
+  ClearUndo();
 }
 
 void TCustomRidEder::SetSelText(const std::string& Value) {

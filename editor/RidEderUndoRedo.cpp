@@ -1,6 +1,7 @@
 // Replaying recorded changes: one undo or redo step reverts a group of items and records each
 // item's counterpart on the opposite list under the step's change number.
 #include <algorithm>
+#include <vector>
 
 #include "editor/RidEder.h"
 
@@ -67,13 +68,6 @@ void Record(TRidEderUndoList& List, TRidChangeReason Reason, TBufferCoord Start,
   item->FChangeBreaks = Breaks;
   List.PushItem(std::move(item));
 }
-
-// The kinds of the breaks of the text being put back, for the insertion's scope.
-struct TInsertBreaks {
-  TInsertBreaks(std::string_view& AField, std::string_view Value) : Field(AField) { Field = Value; }
-  ~TInsertBreaks() { Field = {}; }
-  std::string_view& Field;
-};
 
 // Moves a group break on top of From to the top of To.
 bool MoveGroupBreak(TRidEderUndoList& From, TRidEderUndoList& To) {
@@ -159,7 +153,7 @@ bool TCustomRidEder::ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUn
 
 // Replaces the selection by the item's text, its breaks of the kinds they had, unrecorded.
 void TCustomRidEder::PutBack(TRidSelectionMode Mode, const TRidEderUndoItem& Item) {
-  TInsertBreaks breaks(FInsertBreaks, Item.FChangeBreaks);
+  TInsertBreaks breaks(*this, Item.FChangeBreaks);
   SetSelTextPrimitiveEx(Mode, Item.FChangeStr, false);
 }
 
@@ -291,28 +285,29 @@ void TCustomRidEder::RedoItem() {
     } else if (reason == urUnindent) {
       const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
       std::string_view text = item->FChangeStr;
-      int32_t y = start.Line, last = 0;
-      size_t i = 0;
-      while (i <= text.size()) {
-        size_t j = text.find_first_of("\r", i);
-        if (j == std::string_view::npos) j = text.size();
+      std::vector<int32_t> widths;
+      int32_t y = start.Line;
+      for (size_t i = 0;; ++y) {
+        size_t j = std::min(text.find('\r', i), text.size());
         const int32_t n = static_cast<int32_t>(j - i);
-        last = n;
+        widths.push_back(n);
         if (n > 0 && y <= FLines->GetCount()) {
+          int32_t col = c, unused = c;
+          MoveOffTrailByte(y, col, unused);
           std::string s = FLines->Get(y - 1);
-          if (c - 1 < Len(s)) s.erase(c - 1, std::min(n, Len(s) - (c - 1)));
+          if (col - 1 < Len(s)) s.erase(col - 1, std::min(n, Len(s) - (col - 1)));
           FLines->Put(y - 1, s);
         }
         if (j == text.size()) break;
         i = j + 1;
         if (i < text.size() && text[i] == '\n') ++i;
-        ++y;
       }
       if (mode == smColumn)
         SetSelectionRaw(start, end, start);
       else
-        SetSelectionRaw({std::max(1, start.Char - FTabWidth), start.Line},
-                        {std::max(1, end.Char - last), end.Line}, start);
+        SetSelectionRaw(AfterUnindent(start, start.Line, widths),
+                        AfterUnindent(end, start.Line, widths),
+                        AfterUnindent(start, start.Line, widths));
       Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number);
     }
   }

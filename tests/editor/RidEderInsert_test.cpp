@@ -2,9 +2,11 @@
 // clipboard.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "editor/RidEder.h"
+#include "editor/RidEderKeyCmds.h"
 #include "platform/Clipboard.h"
 #include "platform/Locale.h"
 
@@ -321,8 +323,220 @@ TEST(RidEderInsert, UndoRestoresTheSavedBytesExactly) {
   }
 }
 
+// The text as plain lines, and what the editing operations do to it in normal mode.
+struct TModel {
+  std::vector<std::string> Lines{""};
+  bool Trim = false, PastEol = false;
+
+  static std::vector<std::string> Split(std::string_view Text) {
+    std::vector<std::string> lines{""};
+    for (size_t i = 0; i < Text.size(); ++i) {
+      if (Text[i] != '\r' && Text[i] != '\n') {
+        lines.back() += Text[i];
+        continue;
+      }
+      if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
+      lines.emplace_back();
+    }
+    return lines;
+  }
+  std::string Join() const {
+    std::string s;
+    for (size_t i = 0; i < Lines.size(); ++i) s += (i ? "\r\n" : "") + Lines[i];
+    return s;
+  }
+  void Load(const std::string& Text) { Lines = Split(Text); }
+  size_t Offset(TBufferCoord P) const {
+    size_t at = 0;
+    for (int32_t i = 0; i + 1 < P.Line; ++i) at += Lines[i].size() + 2;
+    return at + P.Char - 1;
+  }
+  void TrimLine(int32_t Line) {
+    std::string& s = Lines.at(Line - 1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+  }
+  // SetSelText: the lines it stores lose their trailing blanks; a join alone only when the
+  // caret may stand past the line end.
+  void Replace(TBufferCoord B, TBufferCoord E, const std::string& Value) {
+    std::string s = Join();
+    s.replace(Offset(B), Offset(E) - Offset(B), Value);
+    Lines = Split(s);
+    if (!Trim) return;
+    if (!Value.empty()) {
+      for (size_t i = 0; i < Split(Value).size(); ++i) TrimLine(B.Line + static_cast<int32_t>(i));
+    } else if (PastEol && !(B == E)) {
+      TrimLine(B.Line);
+    }
+  }
+  void SetLine(int32_t Line, const std::string& Value) {
+    std::vector<std::string> rows = Split(Value);
+    Lines.erase(Lines.begin() + Line - 1);
+    Lines.insert(Lines.begin() + Line - 1, rows.begin(), rows.end());
+  }
+};
+
+// Single-byte letters in another case; a trail byte is never taken for a letter.
+std::string CaseChanged(std::string_view Text, TRidEderorCommand Cmd) {
+  std::string s(Text);
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (IsDBCSLeadByte(s[i]) && i + 1 < s.size()) {
+      ++i;
+      continue;
+    }
+    const bool upper = s[i] >= 'A' && s[i] <= 'Z', lower = s[i] >= 'a' && s[i] <= 'z';
+    if ((Cmd == ecUpperCaseBlock || Cmd == ecToggleCaseBlock) && lower)
+      s[i] -= 32;
+    else if ((Cmd == ecLowerCaseBlock || Cmd == ecToggleCaseBlock) && upper)
+      s[i] += 32;
+  }
+  return s;
+}
+
+// What the operation does to the model; false when the model does not follow it (other
+// selection modes, virtual space), and it then takes the editor's text.
+using TOperation = std::function<bool(TEder&, TModel&, std::mt19937&)>;
+
+bool NormalSelection(TEder& S) { return S.Ed.GetActiveSelectionMode() == smNormal; }
+
+int32_t LineLength(TEder& S, int32_t Line) {
+  return Line <= S.Ed.GetLines()->GetCount()
+             ? static_cast<int32_t>(S.Ed.GetLines()->GetView(Line - 1).size())
+             : 0;
+}
+
+// Replacing the selection, or inserting at the caret inside the line.
+bool Modelled(TEder& S) {
+  return NormalSelection(S) &&
+         (S.Ed.SelAvail() || S.Ed.GetCaretX() <= LineLength(S, S.Ed.GetCaretY()) + 1);
+}
+
+bool TypeText(TEder& S, TModel& M, std::mt19937& Rng) {
+  const std::string value = Rng() % 4 == 0 ? std::string() : RandomText(Rng, 3);
+  const bool modelled = Modelled(S);
+  const TBufferCoord b = S.Ed.GetBlockBegin(), e = S.Ed.GetBlockEnd();
+  S.Ed.SetSelText(value);
+  if (modelled) M.Replace(b, e, value);
+  return modelled;
+}
+
+bool Cut(TEder& S, TModel& M, std::mt19937& Rng) {
+  const bool modelled = Modelled(S) && S.Ed.SelAvail();
+  const TBufferCoord b = S.Ed.GetBlockBegin(), e = S.Ed.GetBlockEnd();
+  if (Rng() % 2)
+    S.Ed.CutToClipboard();
+  else
+    S.Ed.Perform(WM_CUT);
+  if (modelled) M.Replace(b, e, "");
+  return modelled;
+}
+
+bool Paste(TEder& S, TModel& M, std::mt19937& Rng) {
+  if (Rng() % 3 == 0) {  // plain text from another program
+    Clipboard()->Open();
+    Clipboard()->Clear();
+    Clipboard()->SetAsText(RandomText(Rng, 3));
+    Clipboard()->Close();
+  }
+  std::string block;
+  const bool own = Clipboard()->GetBuffer(RidEderClipboardFormat(), block);
+  const std::string text = own ? block.substr(1, block.size() - 2) : Clipboard()->GetAsText();
+  const bool modelled = Modelled(S) && (!own || block[0] == smNormal) &&
+                        (own || S.Ed.SelAvail() || S.Ed.GetSelectionMode() == smNormal);
+  const TBufferCoord b = S.Ed.GetBlockBegin(), e = S.Ed.GetBlockEnd();
+  if (Rng() % 2)
+    S.Ed.PasteFromClipboard();
+  else
+    S.Ed.Perform(WM_PASTE);
+  if (modelled) M.Replace(b, e, text);
+  return modelled;
+}
+
+bool Clear(TEder& S, TModel& M, std::mt19937&) {
+  const bool modelled = Modelled(S) && S.Ed.SelAvail();
+  const TBufferCoord b = S.Ed.GetBlockBegin(), e = S.Ed.GetBlockEnd();
+  S.Ed.Perform(WM_CLEAR);
+  if (modelled) M.Replace(b, e, "");
+  return modelled;
+}
+
+bool Copy(TEder& S, TModel&, std::mt19937&) {
+  S.Ed.CopyToClipboard();
+  return true;
+}
+
+// The lines a block command works on: a selection ending at column 1 leaves that line alone.
+std::pair<int32_t, int32_t> BlockLines(TEder& S) {
+  const TBufferCoord b = S.Ed.GetBlockBegin(), e = S.Ed.GetBlockEnd();
+  return {b.Line, std::min(e.Char == 1 ? e.Line - 1 : e.Line, S.Ed.GetLines()->GetCount())};
+}
+
+bool Indent(TEder& S, TModel& M, std::mt19937&) {
+  const bool modelled = NormalSelection(S) && S.Ed.SelAvail();
+  const auto [first, last] = BlockLines(S);
+  const std::string indent = S.Ed.GetOptions().Contains(eoTabsToSpaces)
+                                 ? std::string(S.Ed.GetTabWidth(), ' ')
+                                 : std::string("\t");
+  S.Ed.DoBlockIndent();
+  if (!modelled) return false;
+  for (int32_t line = first; line <= last; ++line) {
+    M.Lines[line - 1] = indent + M.Lines[line - 1];
+    if (M.Trim) M.TrimLine(line);
+  }
+  return true;
+}
+
+bool Unindent(TEder& S, TModel& M, std::mt19937&) {
+  const bool modelled = NormalSelection(S) && S.Ed.SelAvail();
+  const auto [first, last] = BlockLines(S);
+  const size_t tab = S.Ed.GetTabWidth();
+  S.Ed.DoBlockUnindent();
+  if (!modelled) return false;
+  for (int32_t line = first; line <= last; ++line) {
+    std::string& s = M.Lines[line - 1];
+    size_t n = 0;
+    if (!s.empty() && s[0] == '\t') {
+      n = 1;
+    } else {
+      while (n < tab && n < s.size() && s[n] == ' ') ++n;
+      if (n < tab && n < s.size() && s[n] == '\t') ++n;
+    }
+    s.erase(0, n);
+  }
+  return true;
+}
+
+bool ChangeCase(TEder& S, TModel& M, std::mt19937& Rng) {
+  static const TRidEderorCommand commands[] = {ecUpperCaseBlock, ecLowerCaseBlock,
+                                               ecToggleCaseBlock};
+  const TRidEderorCommand cmd = commands[Rng() % 3];
+  const bool modelled = NormalSelection(S) && S.Ed.SelAvail();
+  const TBufferCoord b = S.Ed.GetBlockBegin(), e = S.Ed.GetBlockEnd();
+  const std::string before = S.Ed.GetSelText();
+  S.Ed.DoCaseChange(cmd);
+  if (modelled) M.Replace(b, e, CaseChanged(before, cmd));
+  // The selection comes back on the changed text (trimming may move its ends).
+  if (modelled && !M.Trim) {
+    EXPECT_EQ(S.Ed.GetSelText(), CaseChanged(before, cmd));
+  }
+  return modelled;
+}
+
+bool LineText(TEder& S, TModel& M, std::mt19937& Rng) {
+  const std::string value = Rng() % 3 ? RandomLine(Rng) : RandomText(Rng, 2);
+  const int32_t line = S.Ed.GetCaretY();
+  S.Ed.SetLineText(value);
+  M.SetLine(line, value);
+  return true;
+}
+
 TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
-  for (uint32_t seed = 1; seed <= 300; ++seed) {
+  const std::pair<TOperation, const char*> operations[] = {
+      {TypeText, "type"},   {TypeText, "type"},      {Cut, "cut"},       {Copy, "copy"},
+      {Paste, "paste"},     {Clear, "clear"},        {Indent, "indent"}, {Unindent, "unindent"},
+      {ChangeCase, "case"}, {LineText, "line text"},
+  };
+  constexpr uint32_t Seeds = 60;
+  for (uint32_t seed = 1; seed <= Seeds; ++seed) {
     std::mt19937 rng(seed);
     TEder s;
     s.Ed.SetOptions(RandomOptions(rng, s.Ed.GetOptions()));
@@ -331,26 +545,33 @@ TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
     const std::string original = RandomText(rng, 7);
     s.Ed.GetLines()->LoadFromBytes(original);
     ASSERT_EQ(Saved(s.Ed), original);
-    for (int step = 0; step < 12; ++step) {
+    TModel model;
+    model.Trim = s.Ed.GetOptions().Contains(eoTrimTrailingSpaces);
+    model.PastEol = s.Ed.GetOptions().Contains(eoScrollPastEol);
+    model.Load(s.Ed.GetText());
+    std::vector<std::string> states{original};
+    for (int step = 0; step < 40; ++step) {
       auto mode = static_cast<TRidSelectionMode>(rng() % 3);
       TBufferCoord b = RandomPos(rng, s.Ed), e = RandomPos(rng, s.Ed);
       if (rng() % 3 == 0) e = b;
       s.Select(mode, b, e);
-      const std::string value = rng() % 4 == 0 ? std::string() : RandomText(rng, 3);
+      const auto& [operation, name] = operations[rng() % std::size(operations)];
       const std::string before = Saved(s.Ed);
       SCOPED_TRACE(testing::Message()
-                   << "seed " << seed << " step " << step << " mode " << int(mode) << " anchor "
-                   << s.Ed.GetRawBlockBegin().Char << "," << s.Ed.GetRawBlockBegin().Line << " end "
-                   << s.Ed.GetRawBlockEnd().Char << "," << s.Ed.GetRawBlockEnd().Line << " caret "
-                   << s.Ed.GetCaretX() << "," << s.Ed.GetCaretY() << " value "
-                   << testing::PrintToString(value) << " before "
-                   << testing::PrintToString(before));
+                   << "seed " << seed << " step " << step << " " << name << " mode " << int(mode)
+                   << " anchor " << s.Ed.GetRawBlockBegin().Char << ","
+                   << s.Ed.GetRawBlockBegin().Line << " end " << s.Ed.GetRawBlockEnd().Char << ","
+                   << s.Ed.GetRawBlockEnd().Line << " caret " << s.Ed.GetCaretX() << ","
+                   << s.Ed.GetCaretY() << " before " << testing::PrintToString(before));
       const int32_t items = s.Ed.GetUndoList().ItemCount();
-      s.Ed.SetSelText(value);
+      if (operation(s, model, rng))
+        ASSERT_EQ(s.Ed.GetText(), model.Join());
+      else
+        model.Load(s.Ed.GetText());
       ExpectOffTrailBytes(s.Ed);
       const std::string after = Saved(s.Ed);
       if (s.Ed.GetUndoList().ItemCount() == items) {
-        EXPECT_EQ(after, before);
+        ASSERT_EQ(after, before);
         continue;
       }
       s.Ed.Undo();
@@ -358,12 +579,22 @@ TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
       ExpectOffTrailBytes(s.Ed);
       s.Ed.Redo();
       ASSERT_EQ(Saved(s.Ed), after);
+      states.push_back(after);
     }
-    const std::string edited = Saved(s.Ed);
+    // Undoing k steps and redoing them passes the same states both ways.
+    const size_t k = rng() % states.size();
+    for (size_t i = 1; i <= k; ++i) {
+      s.Ed.Undo();
+      ASSERT_EQ(Saved(s.Ed), states[states.size() - 1 - i]) << "seed " << seed;
+    }
+    for (size_t i = k; i >= 1; --i) {
+      s.Ed.Redo();
+      ASSERT_EQ(Saved(s.Ed), states[states.size() - i]) << "seed " << seed;
+    }
     s.UndoAll();
     ASSERT_EQ(Saved(s.Ed), original) << "seed " << seed;
     s.RedoAll();
-    ASSERT_EQ(Saved(s.Ed), edited) << "seed " << seed;
+    ASSERT_EQ(Saved(s.Ed), states.back()) << "seed " << seed;
   }
 }
 

@@ -157,5 +157,50 @@ TEST(RidEderPerl, ScreenshotsOfWrappedAndSelectedText) {
   }
 }
 
+// Brackets the highlighter shows as string or comment text do not count; the token lookup
+// reports what covers a position.
+TEST(RidEderPerl, BracketsInStringsAndCommentsAreSkipped) {
+  struct Case {
+    const char* Name;
+    const char* Utf8;
+    TBufferCoord From, Want;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"a closing bracket in a string", "if ($x eq \")\") { f(1); }", {4, 1}, {14, 1}},
+      {"and back over it", "if ($x eq \")\") { f(1); }", {14, 1}, {4, 1}},
+      {"a brace in a comment", "sub f {  # }\n  return 1;\n}", {7, 1}, {1, 3}},
+      {"a bracket in single quotes", "my @a = ('[', 2);  # 括弧（[）", {9, 1}, {16, 1}},
+      {"a square bracket after Japanese text", "my $s = \"日本\"; $a[1]", {19, 1}, {21, 1}},
+      {"no partner outside the string", "print \"(\";", {8, 1}, {0, 0}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRidEder ed(nullptr);
+    TRidPerlRid perl(nullptr);
+    ed.SetText(Utf8ToSjis(c.Utf8));
+    ed.SetHighlighter(&perl);
+    EXPECT_EQ(ed.GetMatchingBracketEx(c.From), c.Want);
+    ed.SetHighlighter(nullptr);
+  }
+  TRidEder ed(nullptr);
+  TRidPerlRid perl(nullptr);
+  ed.SetText("# note\r\nprint 'a(b';");
+  std::string token;
+  TRidHighlighterAttributes* attri = nullptr;
+  int32_t kind = 0, start = 0;
+  EXPECT_FALSE(ed.GetHighlighterAttriAtRowCol({2, 1}, token, attri));  // no highlighter
+  ed.SetHighlighter(&perl);
+  ASSERT_TRUE(ed.GetHighlighterAttriAtRowColEx({9, 2}, token, kind, start, attri));
+  EXPECT_EQ(token, "'a(b'");
+  EXPECT_EQ(start, 7);
+  EXPECT_EQ(attri, perl.GetDefaultAttribute(3));
+  ASSERT_TRUE(ed.GetHighlighterAttriAtRowCol({3, 1}, token, attri));
+  EXPECT_EQ(attri, perl.GetDefaultAttribute(0));
+  EXPECT_FALSE(ed.GetHighlighterAttriAtRowCol({20, 2}, token, attri));
+  ed.SetHighlighter(nullptr);
+}
+
 }  // namespace
 }  // namespace rid
