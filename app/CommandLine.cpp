@@ -34,12 +34,6 @@ bool IsOptionLike(std::string_view Arg) { return Arg.size() > 2 && Arg.starts_wi
   throw ECliUsage(std::string(What) + ": \"" + std::string(Value) + "\"");
 }
 
-bool ParseInt(std::string_view Text, int32_t& Value) {
-  if (Text.starts_with('+')) Text.remove_prefix(1);
-  const auto [end, ec] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
-  return ec == std::errc() && end == Text.data() + Text.size() && !Text.empty();
-}
-
 // "#RRGGBB" as a colour; empty for none.
 TColor ParseColor(std::string_view Text, std::string_view Spec) {
   if (Text.empty()) return clNone;
@@ -92,6 +86,18 @@ TRidHighlighterAttributes* FindAttribute(TRidCustomHighlighter* Highlighter,
 
 }  // namespace
 
+bool ParseCliInt(std::string_view Text, int32_t& Value) {
+  if (Text.starts_with('+')) Text.remove_prefix(1);
+  const auto [end, ec] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+  return ec == std::errc() && end == Text.data() + Text.size() && !Text.empty();
+}
+
+bool ParseCliPair(std::string_view Text, char Separator, int32_t& A, int32_t& B) {
+  const size_t sep = Text.find(Separator, 1);
+  return sep != std::string_view::npos && ParseCliInt(Text.substr(0, sep), A) &&
+         ParseCliInt(Text.substr(sep + 1), B);
+}
+
 bool TCliArgs::Has(std::string_view Name) const {
   return std::any_of(FItems.begin(), FItems.end(), [&](const auto& i) { return i.first == Name; });
 }
@@ -115,7 +121,7 @@ int32_t TCliArgs::Int(std::string_view Name, int32_t Default, int32_t Min, int32
   if (!Has(Name)) return Default;
   const std::string text = Value(Name);
   int32_t value = 0;
-  if (!ParseInt(text, value) || value < Min || value > Max) {
+  if (!ParseCliInt(text, value) || value < Min || value > Max) {
     Bad(std::string(Name) + " takes a number from " + std::to_string(Min) + " to " +
             std::to_string(Max),
         text);
@@ -124,7 +130,11 @@ int32_t TCliArgs::Int(std::string_view Name, int32_t Default, int32_t Min, int32
 }
 
 const std::vector<TCliMode>& CliModes() {
-  static const std::vector<TCliMode> modes = {};
+  static const std::vector<TCliMode> modes = {
+      {"--print-pdf", "OUT.pdf", PrintCliOptions(), RunPrintPdf},
+      {"--print", "QUEUE", PrintCliOptions(), RunPrintQueue},
+      {"--preview-png", "OUT.png", PreviewCliOptions(), RunPreviewPng},
+  };
   return modes;
 }
 
@@ -192,8 +202,8 @@ TCliJob::TCliJob(TCliArgs AArgs)
   if (FArgs.Has("--font")) {
     const std::string spec = FArgs.Value("--font");
     const auto parts = SplitFromRight(spec, 1);
-    if (parts.empty() || parts[0].empty() || !ParseInt(parts[1], FFontPoints) || FFontPoints < 1 ||
-        FFontPoints > 1000) {
+    if (parts.empty() || parts[0].empty() || !ParseCliInt(parts[1], FFontPoints) ||
+        FFontPoints < 1 || FFontPoints > 1000) {
       Bad("--font takes NAME:POINTS", spec);
     }
     FFontName = Utf8ToSjis(parts[0]);

@@ -98,7 +98,14 @@ class TCliJob {
 // The program's entry for a command-line mode: parses, loads, runs; returns the exit status.
 int RunCommandLine(int argc, char** argv);
 
-// The runners.
+// A decimal number with an optional sign, the whole text.
+bool ParseCliInt(std::string_view Text, int32_t& Value);
+// Two such numbers joined by Separator ("1-3", "800x600").
+bool ParseCliPair(std::string_view Text, char Separator, int32_t& A, int32_t& B);
+
+// The modes' own options and runners.
+const std::vector<TCliOption>& PrintCliOptions();
+const std::vector<TCliOption>& PreviewCliOptions();
 int RunPrintPdf(TCliJob& Job);
 int RunPrintQueue(TCliJob& Job);
 int RunPreviewPng(TCliJob& Job);

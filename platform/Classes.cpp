@@ -788,6 +788,11 @@ std::string TStringList::Get(int32_t Index) const {
   return FList[static_cast<size_t>(Index)].FString;
 }
 
+std::string_view TStringList::GetView(int32_t Index) const {
+  CheckIndex(Index);
+  return FList[static_cast<size_t>(Index)].FString;
+}
+
 TObject* TStringList::GetObject(int32_t Index) const {
   CheckIndex(Index);
   return FList[static_cast<size_t>(Index)].FObject;

@@ -457,6 +457,8 @@ class TStringList : public TStrings {
   ~TStringList() override;
 
   std::string Get(int32_t Index) const override;
+  // The string without a copy; valid until the entry changes.
+  std::string_view GetView(int32_t Index) const;
   int32_t GetCount() const override { return static_cast<int32_t>(FList.size()); }
   TObject* GetObject(int32_t Index) const override;
   void Put(int32_t Index, const std::string& S) override;

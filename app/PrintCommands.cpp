@@ -1,0 +1,164 @@
+// The print modes of the command line: --print-pdf, --print and --preview-png.
+#include <QBuffer>
+#include <QImage>
+#include <QWidget>
+#include <cstdio>
+
+#include "app/CommandLine.h"
+#include "output/RidEderPrint.h"
+#include "output/RidEderPrintPreview.h"
+#include "platform/Locale.h"
+#include "platform/Printers.h"
+#include "platform/WidgetBridge.h"
+
+namespace rid {
+
+namespace {
+
+constexpr const char* kDefaultHeader = "$TITLE$||$PAGENUM$/$PAGECOUNT$";
+
+// Each value a line of items "LEFT|CENTRE|RIGHT"; an empty value adds nothing.
+void SetItems(THeaderFooter& Part, const std::vector<std::string>& Lines) {
+  static constexpr int32_t kAlignments[] = {taLeftJustify, taCenter, taRightJustify};
+  Part.Clear();
+  int32_t lineNumber = 0;
+  for (const std::string& line : Lines) {
+    if (line.empty()) continue;
+    ++lineNumber;
+    size_t start = 0;
+    for (int32_t field = 0;; ++field) {
+      const size_t bar = line.find('|', start);
+      if (field == 2 && bar != std::string::npos)
+        throw ECliUsage("a header or footer line has at most three items: \"" + line + "\"");
+      const std::string text = line.substr(start, bar - start);
+      if (!text.empty()) Part.Add(Utf8ToSjis(text), nullptr, kAlignments[field], lineNumber);
+      if (bar == std::string::npos) break;
+      start = bar + 1;
+    }
+  }
+}
+
+// The job as the options describe it, on FILE's text, highlighter and editor font.
+void Configure(TRidEderPrint& P, TCliJob& Job) {
+  const TCliArgs& a = Job.Args();
+  TRidEder& eder = *Job.Page().Eder;
+  P.SetRidEder(eder);
+  if (a.Has("--tab-width")) {
+    P.SetTabWidth(a.Int("--tab-width", 8, 1, 256));
+    P.SetLines(eder.GetLines());
+  }
+  Job.ApplyFont(P.GetFont());
+  P.SetTitle(Job.Title());
+  if (a.Has("--margin")) {
+    try {
+      P.SetMargin(a.Value("--margin"));
+    } catch (const Exception& e) {
+      throw ECliUsage("--margin: " + e.Message);
+    }
+  }
+  if (a.Has("--no-wrap")) P.SetWrap(false);
+  if (a.Has("--no-highlight")) P.SetHighlight(false);
+  if (a.Has("--colors")) P.SetColors(true);
+  if (a.Has("--line-numbers")) P.SetLineNumbers(true);
+  if (a.Has("--numbers-in-margin")) P.SetLineNumbersInMargin(true);
+  P.SetLineOffset(a.Int("--line-offset", 0, -1000000000, 1000000000));
+  P.SetPageOffset(a.Int("--page-offset", 0, -1000000000, 1000000000));
+  P.SetCopies(a.Int("--copies", 1, 1, 999));
+  SetItems(P.GetHeader(),
+           a.Has("--header") ? a.Values("--header") : std::vector<std::string>{kDefaultHeader});
+  SetItems(P.GetFooter(), a.Values("--footer"));
+  P.GetHeader().SetRomanNumbers(a.Has("--roman"));
+  P.GetFooter().SetRomanNumbers(a.Has("--roman"));
+}
+
+// Prints the pages --pages names on the current printer; reports the document's page count.
+int PrintJob(TCliJob& Job) {
+  TRidEderPrint p(nullptr);
+  Configure(p, Job);
+  int32_t from = 1, to = INT32_MAX;
+  const std::string pages = Job.Args().Value("--pages");
+  if (!pages.empty() && !ParseCliPair(pages, '-', from, to))
+    throw ECliUsage("--pages takes FROM-TO: \"" + pages + "\"");
+  p.GetPrinterInfo().UpdatePrinter();
+  const int32_t count = p.GetPageCount();
+  if (from < 1 || from > to || from > count)
+    throw Exception("no pages to print: --pages " + pages + " of " + std::to_string(count));
+  p.PrintRange(from, std::min(to, count));
+  std::printf("pages=%d\n", count);
+  return 0;
+}
+
+}  // namespace
+
+const std::vector<TCliOption>& PrintCliOptions() {
+  static const std::vector<TCliOption> options = {
+      {"--tab-width", "N"},    {"--line-numbers", ""},
+      {"--line-offset", "N"},  {"--numbers-in-margin", ""},
+      {"--no-wrap", ""},       {"--no-highlight", ""},
+      {"--colors", ""},        {"--header", "'L|C|R'"},
+      {"--footer", "'L|C|R'"}, {"--roman", ""},
+      {"--margin", "TEXT"},    {"--pages", "FROM-TO"},
+      {"--copies", "N"},       {"--page-offset", "N"},
+  };
+  return options;
+}
+
+const std::vector<TCliOption>& PreviewCliOptions() {
+  static const std::vector<TCliOption> options = [] {
+    std::vector<TCliOption> o = PrintCliOptions();
+    o.insert(o.end(), {{"--page", "N"}, {"--scale", "whole|width|PERCENT"}, {"--size", "WxH"}});
+    return o;
+  }();
+  return options;
+}
+
+int RunPrintPdf(TCliJob& Job) {
+  TPrinter& printer = *Printer();
+  printer.SetPrinterIndex(0);
+  printer.SetFileName(Job.Args().Target);
+  return PrintJob(Job);
+}
+
+int RunPrintQueue(TCliJob& Job) {
+  TPrinter& printer = *Printer();
+  const int32_t index = printer.Printers()->IndexOf(Utf8ToSjis(Job.Args().Target));
+  if (index <= 0) throw Exception("unknown printer \"" + Job.Args().Target + "\"");
+  printer.SetPrinterIndex(index);
+  return PrintJob(Job);
+}
+
+int RunPreviewPng(TCliJob& Job) {
+  const TCliArgs& a = Job.Args();
+  TRidEderPrint p(nullptr);
+  Configure(p, Job);
+  int32_t width = 800, height = 1000;
+  if (a.Has("--size") && (!ParseCliPair(a.Value("--size"), 'x', width, height) || width < 1 ||
+                          height < 1 || width > 10000 || height > 10000))
+    throw ECliUsage("--size takes WxH (1 to 10000 each): \"" + a.Value("--size") + "\"");
+  TRidEderPrintPreview preview(nullptr);
+  preview.SetAlign(alNone);
+  preview.SetBounds(0, 0, width, height);
+  preview.HandleNeeded();
+  preview.SetRidEderPrint(&p);
+  const std::string scale = a.Value("--scale", "whole");
+  if (scale == "whole") {
+    preview.SetScaleMode(pscWholePage);
+  } else if (scale == "width") {
+    preview.SetScaleMode(pscPageWidth);
+  } else {
+    preview.SetScalePercent(a.Int("--scale", 100, 1, 10000));
+  }
+  preview.UpdatePreview();
+  preview.SetPageNumber(a.Int("--page", 1, 1, INT32_MAX));
+  preview.Update();
+  const QImage shot = preview.Bridge()->grab().toImage();
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!shot.save(&buffer, "PNG")) throw Exception("cannot make the picture");
+  SaveBytesToFileAtomic(a.Target, std::string_view(png.constData(), size_t(png.size())));
+  std::printf("page=%d pages=%d\n", preview.GetPageNumber(), preview.GetPageCount());
+  return 0;
+}
+
+}  // namespace rid
