@@ -1,0 +1,177 @@
+// The print modes of the command line, run as a user runs them.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <regex>
+
+#include "platform/Locale.h"
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+struct TRun {
+  int Code = -1;
+  std::string Out;  // standard output and error
+};
+
+class PrintCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RID_NEED_TOOL("pdfinfo", "poppler-utils");
+    RID_NEED_TOOL("pdftotext", "poppler-utils");
+    RID_NEED_TOOL("pdftoppm", "poppler-utils");
+    // The "!" after 能: Perl reads its trail byte as "\", which takes the next byte.
+    std::string script;
+    for (int i = 1; i <= 200; ++i)
+      script += "my $v" + std::to_string(i) + " = \"表ソ能!\";\t# コメント {} \\ <>&\n";
+    Perl = (Dir / "掲示板.cgi").string();
+    test::WriteFileBytes(Perl, Utf8ToSjis(script));
+  }
+  TRun Run(const std::string& Args) {
+    TRun r;
+    r.Out = test::RunTool(std::string(RID_BUILD_DIR) + "/rideder " + Args + " 2>&1", {}, &r.Code);
+    return r;
+  }
+  std::string Pdf(const std::string& Name = "out.pdf") { return (Dir / Name).string(); }
+  std::string Info(const std::string& File) { return test::RunTool("pdfinfo '" + File + "'"); }
+  int Pages(const std::string& File) {
+    std::smatch m;
+    const std::string info = Info(File);
+    return std::regex_search(info, m, std::regex("Pages:\\s+(\\d+)")) ? std::stoi(m[1]) : -1;
+  }
+  std::string Text(const std::string& File) {
+    return test::RunTool("pdftotext -layout '" + File + "' -");
+  }
+  test::TempDir Dir;
+  std::string Perl;
+};
+
+TEST_F(PrintCommands, PrintsAFileToPdfWithTheDefaultHeader) {
+  const TRun r = Run("--print-pdf " + Pdf() + " " + Perl);
+  ASSERT_EQ(r.Code, 0) << r.Out;
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(r.Out, m, std::regex("pages=(\\d+)\n")));
+  const int pages = std::stoi(m[1]);
+  EXPECT_EQ(Pages(Pdf()), pages);
+  EXPECT_GT(pages, 1);
+  EXPECT_NE(Info(Pdf()).find("595 x 842 pts (A4)"), std::string::npos);
+  const std::string text = Text(Pdf());
+  // The title is the file name without folder and extension; the page number and count right.
+  EXPECT_NE(text.find("掲示板"), std::string::npos);
+  EXPECT_EQ(text.find("掲示板.cgi"), std::string::npos);
+  EXPECT_NE(text.find("1/" + std::to_string(pages)), std::string::npos);
+  EXPECT_NE(text.find("my $v200 = \"表ソ能!\";"), std::string::npos);
+}
+
+TEST_F(PrintCommands, OptionsShapeTheJob) {
+  const TRun r = Run("--print-pdf " + Pdf() +
+                     " --title 'Bulletin' --header '' --header 'L|C $PAGENUM$|R' --footer "
+                     "'|$PAGECOUNT$|' --roman --line-numbers --line-offset 5 --no-wrap "
+                     "--page-offset 1 --pages 2-3 --copies 2 " +
+                     Perl);
+  ASSERT_EQ(r.Code, 0) << r.Out;
+  EXPECT_EQ(Pages(Pdf()), 4);  // two pages, twice
+  const std::string text = Text(Pdf());
+  EXPECT_EQ(text.find("Bulletin"), std::string::npos);  // the header has no title now
+  EXPECT_NE(text.find("C III"), std::string::npos);     // page 2 shown as III
+  EXPECT_NE(text.find("C IV"), std::string::npos);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(text, m, std::regex("\\n *(\\d+): my \\$v(\\d+) ")));
+  EXPECT_EQ(std::stoi(m[1]), std::stoi(m[2]) + 5);  // numbered from the offset
+  EXPECT_GT(std::stoi(m[2]), 20);                   // page 1 was not printed
+  // The --margin text; the switches after it still count.
+  const TRun margin =
+      Run("--print-pdf " + Pdf("m.pdf") +
+          " --margin '60,60,25,25,15,15,2,2,0.5,0,0/0,0,1,0,0,0,0'" + " --line-numbers " + Perl);
+  ASSERT_EQ(margin.Code, 0) << margin.Out;
+  EXPECT_NE(Text(Pdf("m.pdf")).find("1: my $v1"), std::string::npos);
+}
+
+TEST_F(PrintCommands, ColoursComeFromTheAttributesGiven) {
+  const TRun r =
+      Run("--print-pdf " + Pdf() + " --colors --attr 'Comment:#FF0000::b' --pages 1-1 " + Perl);
+  ASSERT_EQ(r.Code, 0) << r.Out;
+  test::RunTool("pdftoppm -r 100 -png -f 1 -l 1 '" + Pdf() + "' '" + (Dir / "p").string() + "'");
+  const QImage image(QString::fromStdString((Dir / "p-1.png").string()));
+  ASSERT_FALSE(image.isNull());
+  int red = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      red += c.red() > 180 && c.green() < 90 && c.blue() < 90;
+    }
+  EXPECT_GT(red, 50);
+}
+
+TEST_F(PrintCommands, PreviewPngShowsThePageAsked) {
+  const std::string png = (Dir / "p.png").string();
+  TRun r = Run("--preview-png " + png + " --page 3 --scale 50 --size 300x400 " + Perl);
+  ASSERT_EQ(r.Code, 0) << r.Out;
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(r.Out, m, std::regex("page=3 pages=(\\d+)\n"))) << r.Out;
+  const QImage small(QString::fromStdString(png));
+  EXPECT_EQ(small.size(), QSize(300, 400));
+  r = Run("--preview-png " + png + " --page 999 " + Perl);
+  ASSERT_EQ(r.Code, 0) << r.Out;
+  EXPECT_NE(r.Out.find("page=" + std::string(m[1]) + " pages=" + std::string(m[1])),
+            std::string::npos);
+  const QImage whole(QString::fromStdString(png));
+  EXPECT_EQ(whole.size(), QSize(800, 1000));
+  whole.save(QString::fromStdString((test::ArtifactDir() / "cli-preview.png").string()));
+  int ink = 0;
+  for (int y = 0; y < whole.height(); y += 2)
+    for (int x = 0; x < whole.width(); x += 2) ink += qGray(whole.pixel(x, y)) < 100;
+  EXPECT_GT(ink, 200);
+}
+
+TEST_F(PrintCommands, FailuresExitWithOneAndKeepTheOlderOutput) {
+  test::WriteFileBytes(Pdf(), "older");
+  struct Case {
+    std::string Args;
+    const char* Message;
+  };
+  const Case cases[] = {
+      {"--print-pdf " + Pdf() + " --pages 99-100 " + Perl, "no pages"},
+      {"--print-pdf " + Pdf() + " " + (Dir / "missing.pl").string(), "missing.pl"},
+      {"--print-pdf " + (Dir / "no" / "such.pdf").string() + " " + Perl, "such.pdf"},
+      {"--print no-such-queue " + Perl, "no-such-queue"},
+  };
+  for (const Case& c : cases) {
+    const TRun r = Run(c.Args);
+    EXPECT_EQ(r.Code, 1) << c.Args << "\n" << r.Out;
+    EXPECT_NE(r.Out.find(c.Message), std::string::npos) << r.Out;
+  }
+  EXPECT_EQ(test::ReadFileBytes(Pdf()), "older");
+  EXPECT_FALSE(std::filesystem::exists(Dir / "no"));
+}
+
+TEST_F(PrintCommands, BadOptionValuesAreUsageErrors) {
+  const std::string png = (Dir / "p.png").string();
+  for (const std::string& args :
+       {"--print-pdf " + Pdf() + " --pages x " + Perl,
+        "--print-pdf " + Pdf() + " --copies 0 " + Perl,
+        "--print-pdf " + Pdf() + " --header 'a|b|c|d' " + Perl,
+        "--print-pdf " + Pdf() + " --margin 1,2,3 " + Perl,
+        "--print-pdf " + Pdf() + " --tab-width 0 " + Perl,
+        "--preview-png " + png + " --scale big " + Perl,
+        "--preview-png " + png + " --size 0x5 " + Perl,
+        "--print-pdf " + Pdf() + " --page 2 " + Perl, "--print-pdf " + Pdf()}) {
+    const TRun r = Run(args);
+    EXPECT_EQ(r.Code, 2) << args << "\n" << r.Out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(Pdf()));
+  EXPECT_FALSE(std::filesystem::exists(png));
+}
+
+TEST_F(PrintCommands, PlainTextPrintsWithoutAHighlighter) {
+  const std::string txt = (Dir / "notes.txt").string();
+  test::WriteFileBytes(txt, "\xef\xbb\xbfUTF-8 で書いた メモ\n");  // read as the window reads it
+  const TRun r = Run("--print-pdf " + Pdf() + " --font 'IPAGothic:20' " + txt);
+  ASSERT_EQ(r.Code, 0) << r.Out;
+  EXPECT_NE(r.Out.find("pages=1"), std::string::npos);
+  EXPECT_NE(Text(Pdf()).find("UTF-8 で書いた メモ"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace rid
