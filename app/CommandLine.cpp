@@ -180,19 +180,28 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& Args, const std::vector<TC
 
 std::string CliUsage(const std::vector<TCliMode>& Modes) {
   std::string text = "usage: rideder [FILE...]\n";
+  // Options in brackets, wrapped under their heading.
   auto options = [&](const std::vector<TCliOption>& List) {
+    size_t column = 99;
     for (const TCliOption& o : List) {
-      text += " [" + std::string(o.Name);
-      if (!o.ValueName.empty()) text += " " + std::string(o.ValueName);
-      text += "]";
+      std::string item = "[" + std::string(o.Name);
+      if (!o.ValueName.empty()) item += " " + std::string(o.ValueName);
+      item += "]";
+      if (column + item.size() > 96) {
+        text += "\n         ";
+        column = 9;
+      }
+      text += " " + item;
+      column += item.size() + 1;
     }
   };
   for (const TCliMode& m : Modes) {
-    text += "       rideder " + std::string(m.Name) + " " + std::string(m.Target);
+    text +=
+        "       rideder " + std::string(m.Name) + " " + std::string(m.Target) + " [OPTIONS] FILE";
     options(m.Options);
-    text += " [OPTIONS] FILE\n";
+    text += "\n";
   }
-  text += "OPTIONS:";
+  text += "OPTIONS of every mode:";
   options(SharedOptions);
   return text + "\n";
 }
@@ -238,6 +247,10 @@ void TCliJob::ApplyFont(TFont& Font) const {
 
 int RunCommandLine(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args[0] == "--help") {
+    std::fputs(CliUsage(CliModes()).c_str(), stdout);
+    return 0;
+  }
   TCliArgs parsed;
   try {
     parsed = ParseCliArgs(args, CliModes());

@@ -150,7 +150,9 @@ TEST(CommandLine, ProgramExitsWithTwoOnAUsageErrorAndPrintsTheModes) {
   int code = -1;
   test::RunTool(Rideder() + " --no-such-mode o f 2>&1", {}, &code);
   EXPECT_EQ(code, 2);
-  const std::string usage = CliUsage(CliModes());
+  const std::string usage = test::RunTool(Rideder() + " --help", {}, &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(usage, CliUsage(CliModes()));
   for (const TCliMode& m : CliModes()) {
     EXPECT_NE(usage.find(std::string(m.Name) + " " + std::string(m.Target)), std::string::npos);
   }

@@ -110,12 +110,12 @@ TEST_F(PrintCommands, PreviewPngShowsThePageAsked) {
   ASSERT_EQ(r.Code, 0) << r.Out;
   std::smatch m;
   ASSERT_TRUE(std::regex_search(r.Out, m, std::regex("page=3 pages=(\\d+)\n"))) << r.Out;
+  const std::string pages = m[1];
   const QImage small(QString::fromStdString(png));
   EXPECT_EQ(small.size(), QSize(300, 400));
   r = Run("--preview-png " + png + " --page 999 " + Perl);
   ASSERT_EQ(r.Code, 0) << r.Out;
-  EXPECT_NE(r.Out.find("page=" + std::string(m[1]) + " pages=" + std::string(m[1])),
-            std::string::npos);
+  EXPECT_NE(r.Out.find("page=" + pages + " pages=" + pages), std::string::npos);
   const QImage whole(QString::fromStdString(png));
   EXPECT_EQ(whole.size(), QSize(800, 1000));
   whole.save(QString::fromStdString((test::ArtifactDir() / "cli-preview.png").string()));
