@@ -134,6 +134,8 @@ const std::vector<TCliMode>& CliModes() {
       {"--print-pdf", "OUT.pdf", PrintCliOptions(), RunPrintPdf},
       {"--print", "QUEUE", PrintCliOptions(), RunPrintQueue},
       {"--preview-png", "OUT.png", PreviewCliOptions(), RunPreviewPng},
+      {"--export-rtf", "OUT.rtf", {{"--background", ""}}, RunExportRtf},
+      {"--export-html", "OUT.html", {{"--fragment", ""}, {"--background", ""}}, RunExportHtml},
   };
   return modes;
 }

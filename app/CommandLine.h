@@ -109,5 +109,7 @@ const std::vector<TCliOption>& PreviewCliOptions();
 int RunPrintPdf(TCliJob& Job);
 int RunPrintQueue(TCliJob& Job);
 int RunPreviewPng(TCliJob& Job);
+int RunExportRtf(TCliJob& Job);
+int RunExportHtml(TCliJob& Job);
 
 }  // namespace rid

@@ -1,12 +1,19 @@
 #include "app/EderWindow.h"
 
+#include <QFile>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QResizeEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
 
+#include "app/EderExport.h"
 #include "foundation/JConv.h"
+#include "output/RidExportHTML.h"
+#include "output/RidExportRTF.h"
 #include "platform/Locale.h"
 #include "platform/WidgetBridge.h"
 
@@ -84,6 +91,15 @@ print "</body></html>\n";
 =cut
 )";
 
+// "Text (*.txt)|*.txt|All (*)|*" as a file dialog takes it: the descriptions, which name their
+// patterns, one per entry.
+QString DialogFilter(const std::string& Filter) {
+  QStringList entries;
+  const QStringList parts = QString::fromLocal8Bit(Filter).split('|');
+  for (qsizetype i = 0; i < parts.size(); i += 2) entries << parts[i];
+  return entries.join(";;");
+}
+
 }  // namespace
 
 std::string SampleScript() { return Utf8ToSjis(SampleUtf8); }
@@ -109,14 +125,17 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
                           ? FPages[0]->FileName + " - rideder"
                           : std::string("rideder");
   setWindowTitle(QString::fromLocal8Bit(title));
+  CreateMenus();  // File and Edit, before the Search menu
   FSearch = std::make_unique<TEderSearch>(this, [this]() -> TRidEder& { return CurrentEder(); });
   for (auto& p : FPages) FSearch->Attach(*p->Eder);
   resize(800, 600);
 }
 
-TRidEder& TEderWindow::CurrentEder() {
-  return Eder(FTabs ? std::max(0, FTabs->currentIndex()) : 0);
+TEderPage& TEderWindow::CurrentPage() {
+  return *FPages.at(FTabs ? std::max(0, FTabs->currentIndex()) : 0);
 }
+
+TRidEder& TEderWindow::CurrentEder() { return *CurrentPage().Eder; }
 
 TEderWindow::~TEderWindow() {
   // The editors' windows go before the Qt children that hold them.
@@ -128,7 +147,52 @@ TEderWindow::~TEderWindow() {
 
 void TEderWindow::AddPage(std::unique_ptr<TEderPage> Page) {
   Page->Eder->GetGutter().SetShowLineNumbers(true);
+  Page->Eder->OnCopyFormats = AddRichCopyFormats;
   FPages.push_back(std::move(Page));
+}
+
+void TEderWindow::CreateMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  QAction* rtf = file->addAction("Export as &RTF...", [this] {
+    TRidExporterRTF e(nullptr);
+    AskExport(e, ".rtf");
+  });
+  rtf->setObjectName("ExportRtf");
+  QAction* html = file->addAction("Export as &HTML...", [this] {
+    TRidExporterHTML e(nullptr);
+    AskExport(e, ".html");
+  });
+  html->setObjectName("ExportHtml");
+
+  QMenu* edit = menuBar()->addMenu("&Edit");
+  QAction* all = edit->addAction("Select &All", [this] { CurrentEder().SelectAll(); });
+  all->setObjectName("SelectAll");
+  all->setShortcut(QKeySequence::SelectAll);
+  QAction* copy = edit->addAction("&Copy", [this] { CurrentEder().CopyToClipboard(); });
+  copy->setObjectName("Copy");
+  copy->setShortcut(QKeySequence::Copy);
+}
+
+void TEderWindow::ExportCurrentPage(TRidCustomExporter& E, const std::string& FileName) {
+  TEderPage& page = CurrentPage();
+  E.SetTitle(std::filesystem::path(page.FileName).stem().string());
+  ExportHighlighted(E, page.Eder->Lines(), page.Highlighter);
+  E.SaveToFile(FileName);
+}
+
+void TEderWindow::AskExport(TRidCustomExporter& E, const char* Extension) {
+  const TEderPage& page = CurrentPage();
+  std::filesystem::path suggested = page.FileName.empty() ? "untitled" : page.FileName;
+  suggested.replace_extension(Extension);
+  const QString name = QFileDialog::getSaveFileName(
+      this, QString::fromStdString("Export as " + E.GetFormatName()),
+      QFile::decodeName(suggested.c_str()), DialogFilter(E.GetDefaultFilter()));
+  if (name.isEmpty()) return;
+  try {
+    ExportCurrentPage(E, QFile::encodeName(name).toStdString());
+  } catch (const std::exception& e) {
+    QMessageBox::critical(this, "rideder", QString::fromLocal8Bit(e.what()));
+  }
 }
 
 }  // namespace rid

@@ -11,6 +11,8 @@ class QTabWidget;
 
 namespace rid {
 
+class TRidCustomExporter;
+
 // The Perl CGI script shown when no file is given, in Shift-JIS.
 std::string SampleScript();
 
@@ -27,9 +29,17 @@ class TEderWindow : public QMainWindow {
   // The editor of the page shown.
   TRidEder& CurrentEder();
   TEderSearch& Search() { return *FSearch; }
+  // The page shown: the current tab's.
+  TEderPage& CurrentPage();
+  // The current page's text coloured as shown, saved atomically to FileName; its title is the
+  // page's file name without extension. Raises the save error.
+  void ExportCurrentPage(TRidCustomExporter& E, const std::string& FileName);
 
  private:
   void AddPage(std::unique_ptr<TEderPage> Page);
+  void CreateMenus();
+  // File > Export as ...: asks for a file name with the exporter's filter, then exports.
+  void AskExport(TRidCustomExporter& E, const char* Extension);
 
   std::unique_ptr<TEderHighlighters> FHighlighters;  // outlives the pages that use them
   std::vector<std::unique_ptr<TEderPage>> FPages;

@@ -98,6 +98,8 @@ using TSpecialLineColorsEvent =
 using TGutterGetTextEvent = Delegate<void(TObject* Sender, int32_t aLine, std::string& aText)>;
 using TGutterPaintEvent = Delegate<void(TObject* Sender, int32_t aLine, int32_t X, int32_t Y)>;
 using TPlaceMarkEvent = Delegate<void(TObject* Sender, TRidEderMark*& Mark)>;
+class TCustomRidEder;
+using TCopyFormatsEvent = Delegate<void(TCustomRidEder* Sender, const std::string& Text)>;
 
 // The answer to OnReplaceText.
 enum TRidReplaceAction { raCancel, raSkip, raReplace, raReplaceAll };
@@ -535,6 +537,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   TNotifyEvent OnLoaded;
   TNotifyEvent OnGutterWidthChange;
   TMouseCursorEvent OnMouseCursor;
+  // Fired by a copy while the clipboard is still open, after the plain text and the private
+  // block: the handler adds other forms of the copied text, which reach the system with them.
+  TCopyFormatsEvent OnCopyFormats;
 
   // --- IRidWordWrapEditor
   int32_t GetLineCount() override { return FLines->GetCount(); }

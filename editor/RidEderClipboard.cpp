@@ -54,7 +54,9 @@ void TCustomRidEder::CopyToClipboard() {
                      untrim ? false : FOptions.Contains(eoTrimTrailingSpaces));
     text = GetSelText();
   }
+  TClipboardOpen open;  // one update, with what OnCopyFormats adds
   SetClipboardText(text);
+  if (OnCopyFormats) OnCopyFormats(this, text);
 }
 
 void TCustomRidEder::CutToClipboard() {
