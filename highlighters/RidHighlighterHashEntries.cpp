@@ -61,7 +61,7 @@ void TRidHashEntryList::Put(int64_t AHashKey, std::unique_ptr<TRidHashEntry> AEn
 
 TRidKeywordTable::TRidKeywordTable(std::span<const TRidKeyword> AWords, int32_t ATableSize,
                                    THashFunc AHash, const uint8_t* AFold)
-    : FSlots(static_cast<size_t>(ATableSize) + 1, 0), FFold(AFold) {
+    : FSlots(static_cast<size_t>(ATableSize) + 1, 0), FHash(AHash), FFold(AFold) {
   std::vector<uint64_t> hashes;
   hashes.reserve(AWords.size());
   for (const TRidKeyword& k : AWords) {
@@ -223,21 +223,37 @@ bool TRidScanHighlighter::RunToClose(std::string_view AClose, const TRidCharSet&
   return false;
 }
 
-bool TRidScanHighlighter::RunQuoted(uint8_t AQuote, TEscape AEscape, const TRidCharSet& AStops) {
+TRidScanHighlighter::TQuoteEnd TRidScanHighlighter::RunQuoted(uint8_t AQuote, TEscape AEscape,
+                                                              const TRidCharSet& AStops) {
   while (FRunPos < FLineLen) {
     const uint8_t b = Cur();
     if (b == AQuote) {
       ++FRunPos;
-      return true;
+      if (AEscape != TEscape::esDoubled || Cur() != AQuote) return TQuoteEnd::qeClosed;
+      ++FRunPos;
+      continue;
     }
-    if (AStops.Contains(b)) return false;
+    if (AStops.Contains(b)) return TQuoteEnd::qeOpen;
     if (b == '\\' && AEscape == TEscape::esBackslash) {
       ++FRunPos;
-      if (FRunPos >= FLineLen || AStops.Contains(Cur())) return false;
+      if (FRunPos >= FLineLen) return TQuoteEnd::qeEscapedLineEnd;
+      if (AStops.Contains(Cur())) return TQuoteEnd::qeOpen;
     }
     StepChar();
   }
-  return false;
+  return TQuoteEnd::qeOpen;
+}
+
+TRidScanHighlighter::TQuoteEnd TRidScanHighlighter::StringRun(TEscape AEscape, bool ATripled) {
+  const uint8_t quote = Cur();
+  FRunPos += ATripled && Ahead(1) == quote && Ahead(2) == quote ? 3 : 1;
+  return RunQuoted(quote, AEscape, kLineStops);
+}
+
+void TRidScanHighlighter::NumberRun(const TRidCharSet& ASet) {
+  ++FRunPos;
+  while (FRunPos < FLineLen && ASet.Contains(Cur()) && !(Cur() == '.' && Ahead(1) == '.'))
+    ++FRunPos;
 }
 
 void TRidScanHighlighter::UnknownProc() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -73,8 +74,10 @@ class TRidHashEntryList {
 // with one constant TRidLanguageSpec (attributes, kinds, filter, sample, identifier bytes), its
 // keywords in highlighters/keywords/<unit>.txt (made into tables by scripts/gen_keywords.py)
 // looked up through a TRidKeywordTable, a TScanTable built from SharedScanTable, and code only
-// for the rules of its own. Runs by character, comments to a closing marker and quoted strings
-// are steps of the kit below, so no language walks a Shift-JIS trail byte as a character.
+// for the rules of its own. Runs by character, comments to a closing marker, quoted strings
+// (escaped by backslashes or doubled quotes), operators by their longest listed form and numbers
+// up to a range are steps of the kit below, so no language walks a Shift-JIS trail byte as a
+// character.
 // The unit registers its class (RegisterHighlighterClass) as it starts; the program's data
 // module (app/EderHighlighters) then owns one configured instance of it.
 
@@ -103,6 +106,10 @@ class TRidKeywordTable {
     }
     return ANotFound;
   }
+  // The same, hashing the word with the table's own hash.
+  uint8_t Find(std::string_view AWord, uint8_t ANotFound) const {
+    return Find(FHash(AWord), AWord.data(), static_cast<int32_t>(AWord.size()), ANotFound);
+  }
   int32_t TableSize() const { return static_cast<int32_t>(FSlots.size() - 1); }
   int32_t LargestSlot() const;
   uint64_t LargestHash() const;
@@ -111,8 +118,46 @@ class TRidKeywordTable {
   bool Same(const char* A, const char* B, int32_t ALength) const;
   std::vector<uint32_t> FSlots;  // slot h holds FEntries[FSlots[h] .. FSlots[h + 1])
   std::vector<TRidKeyword> FEntries;
+  THashFunc FHash;
   const uint8_t* FFold;
 };
+
+// Operators by first byte, each listed form as it is written; a scan takes the longest form
+// that stands at the scan position ("<<=" before "<<" before "<"), and only listed forms.
+template <size_t N>
+class TRidOperatorForms {
+ public:
+  constexpr explicit TRidOperatorForms(const std::array<std::string_view, N>& AForms)
+      : FForms(AForms) {
+    std::sort(FForms.begin(), FForms.end(), [](std::string_view A, std::string_view B) {
+      const auto a = static_cast<uint8_t>(A[0]), b = static_cast<uint8_t>(B[0]);
+      return a != b ? a < b : A.size() > B.size();
+    });
+    size_t i = 0;
+    for (int b = 0; b < 256; ++b) {
+      FFirst[b] = static_cast<uint16_t>(i);
+      while (i < N && static_cast<uint8_t>(FForms[i][0]) == b) ++i;
+    }
+    FFirst[256] = static_cast<uint16_t>(N);
+  }
+  // The forms that start with AFirst, longest first.
+  constexpr std::span<const std::string_view> For(uint8_t AFirst) const {
+    return {FForms.data() + FFirst[AFirst],
+            static_cast<size_t>(FFirst[AFirst + 1] - FFirst[AFirst])};
+  }
+  // The bytes some form starts with: where a scan table sends the operator scanner.
+  constexpr TRidCharSet FirstBytes() const {
+    TRidCharSet s;
+    for (std::string_view f : FForms) s.Include(static_cast<uint8_t>(f[0]));
+    return s;
+  }
+
+ private:
+  std::array<std::string_view, N> FForms;
+  std::array<uint16_t, 257> FFirst{};
+};
+template <size_t N>
+TRidOperatorForms(const std::array<std::string_view, N>&) -> TRidOperatorForms<N>;
 
 // An attribute as a language describes it: name, default style and colours.
 struct TRidAttriSpec {
@@ -179,6 +224,11 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
       for (char c : ABytes) FProcs[static_cast<uint8_t>(c)] = AProc;
       return *this;
     }
+    constexpr TScanTable& On(const TRidCharSet& ABytes, TProc AProc) {
+      for (int b = 0; b < 256; ++b)
+        if (ABytes.Contains(static_cast<uint8_t>(b))) FProcs[b] = AProc;
+      return *this;
+    }
     constexpr TScanTable& OnRange(uint8_t AFirst, uint8_t ALast, TProc AProc) {
       for (int b = AFirst; b <= ALast; ++b) FProcs[b] = AProc;
       return *this;
@@ -232,20 +282,42 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   void RunUntil(const TRidCharSet& AStops);
   // To AClose (taken: true), or to a byte of AStops (not taken: false). Comments use it.
   bool RunToClose(std::string_view AClose, const TRidCharSet& AStops);
-  // How a quoted run treats a backslash: as any character, or as escaping the one after it.
-  enum class TEscape : uint8_t { esNone, esBackslash };
-  // To the quote AQuote (taken: true), or to a byte of AStops (not taken: false). A backslash
-  // before a stop escapes nothing.
-  bool RunQuoted(uint8_t AQuote, TEscape AEscape, const TRidCharSet& AStops);
+  // How a quoted run treats a backslash and a doubled quote: as any character; a backslash as
+  // escaping the character after it; a doubled quote as one inside the run ("a""b").
+  enum class TEscape : uint8_t { esNone, esBackslash, esDoubled };
+  // How a quoted run ended: at its closing quote (taken), before a byte of the stops, or at the
+  // end of the line right after an escaping backslash (C's line continuation).
+  enum class TQuoteEnd : uint8_t { qeClosed, qeOpen, qeEscapedLineEnd };
+  // To the quote AQuote, or to a byte of AStops (not taken). A backslash before a stop escapes
+  // nothing.
+  TQuoteEnd RunQuoted(uint8_t AQuote, TEscape AEscape, const TRidCharSet& AStops);
+  // A string from its opening quote at FRunPos to the same quote on this line; with ATripled,
+  // three quotes in a row open it.
+  TQuoteEnd StringRun(TEscape AEscape, bool ATripled = false);
   // Moves over the bytes of ASet from FRunPos.
   void SkipSet(const TRidCharSet& ASet) {
     while (FRunPos < FLineLen && ASet.Contains(static_cast<uint8_t>(FLineText[FRunPos]))) ++FRunPos;
   }
+  // Moves over the characters that start with a byte of ASet: a lead byte of the set takes its
+  // trail byte along, whatever its value.
+  void SkipChars(const TRidCharSet& ASet) {
+    while (FRunPos < FLineLen && ASet.Contains(static_cast<uint8_t>(FLineText[FRunPos])))
+      StepChar();
+  }
+  // A number: the byte at FRunPos, then the bytes of ASet, stopping before ".." (a range).
+  void NumberRun(const TRidCharSet& ASet);
   // The sum of the bytes of ASet from APos (each through AValues when given): a word's hash,
   // which no word can overflow. Sets FWordStart and FWordLength.
   uint64_t HashRun(int32_t APos, const TRidCharSet& ASet, const uint8_t* AValues = nullptr);
   // The first form of AForms (listed longest first) that stands at FRunPos; its length, or 0.
   int32_t MatchForm(std::span<const std::string_view> AForms) const;
+  // The longest operator of AForms at FRunPos as a token of AKind (a byte no form starts with
+  // is one byte of its own).
+  template <size_t N>
+  void OperatorRun(const TRidOperatorForms<N>& AForms, uint8_t AKind) {
+    FTokenKind = AKind;
+    FRunPos += std::max(1, MatchForm(AForms.For(Cur())));
+  }
 
   // The shared rules.
   void NullProc();  // end of line: the null kind, no advance

@@ -317,7 +317,7 @@ void TRidHTMLRid::ValueProc() {
       return NameProc();
   }
   FTokenKind = tkValue;
-  if (RunQuoted(quote, TEscape::esNone, kLineStops)) FRange = rsTag;
+  if (RunQuoted(quote, TEscape::esNone, kLineStops) == TQuoteEnd::qeClosed) FRange = rsTag;
 }
 
 }  // namespace rid

@@ -79,33 +79,9 @@ constexpr TRidLanguageSpec kLanguage = {
     .UnknownKind = J::tkUnknown,
 };
 
-// Operator forms by first byte, longest first.
-constexpr std::string_view kOpPercent[] = {"%=", "%"};
-constexpr std::string_view kOpStar[] = {"*=", "*"};
-constexpr std::string_view kOpAmp[] = {"&&", "&=", "&"};
-constexpr std::string_view kOpPlus[] = {"++", "+=", "+"};
-constexpr std::string_view kOpMinus[] = {"--", "-=", "->", "-"};
-constexpr std::string_view kOpBar[] = {"|=", "||", "|"};
-constexpr std::string_view kOpDot[] = {"...", "."};
-
-constexpr std::span<const std::string_view> OperatorForms(uint8_t AFirst) {
-  switch (AFirst) {
-    case '%':
-      return kOpPercent;
-    case '*':
-      return kOpStar;
-    case '&':
-      return kOpAmp;
-    case '+':
-      return kOpPlus;
-    case '-':
-      return kOpMinus;
-    case '|':
-      return kOpBar;
-    default:
-      return kOpDot;
-  }
-}
+constexpr TRidOperatorForms kOperators(
+    std::to_array<std::string_view>({"%=", "%", "*=", "*", "&&", "&=", "&", "++", "+=", "+", "--",
+                                     "-=", "->", "-", "|=", "||", "|", "...", "."}));
 
 [[maybe_unused]] const int32_t kRegistered = RegisterHighlighterClass(TRidJScriptRid::Class());
 
@@ -115,7 +91,7 @@ const TRidScanHighlighter::TScanTable<TRidJScriptRid> TRidJScriptRid::ScanTable 
     SharedScanTable<TRidJScriptRid>()
         .On("!(),:;<=>?[]{}~", &J::SymbolProc)
         .On("\"'", &J::StringProc)
-        .On("%*&+-|.", &J::OperatorProc)
+        .On(kOperators.FirstBytes(), &J::OperatorProc)
         .On('/', &J::SlashProc)
         .OnRange('0', '9', &J::NumberProc)
         .OnRange('A', 'Z', &J::IdentProc)
@@ -188,10 +164,7 @@ void TRidJScriptRid::SlashProc() {
 
 void TRidJScriptRid::StringProc() {
   FTokenKind = tkString;
-  const uint8_t quote = Cur();
-  // Three quotes in a row open one string.
-  FRunPos += Ahead(1) == quote && Ahead(2) == quote ? 3 : 1;
-  RunQuoted(quote, TEscape::esBackslash, kLineStops);
+  StringRun(TEscape::esBackslash, true);  // three quotes in a row open one string
 }
 
 void TRidJScriptRid::NumberProc() {
@@ -224,9 +197,6 @@ void TRidJScriptRid::SymbolProc() {
   ++FRunPos;
 }
 
-void TRidJScriptRid::OperatorProc() {
-  FTokenKind = tkSymbol;
-  FRunPos += MatchForm(OperatorForms(Cur()));
-}
+void TRidJScriptRid::OperatorProc() { OperatorRun(kOperators, tkSymbol); }
 
 }  // namespace rid

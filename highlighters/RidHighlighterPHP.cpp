@@ -76,45 +76,9 @@ constexpr TRidLanguageSpec kLanguage = {
     .UnknownKind = P::tkUnknown,
 };
 
-// Operator forms by first byte, longest first.
-constexpr std::string_view kOpBang[] = {"!=", "!"};
-constexpr std::string_view kOpPercent[] = {"%=", "%"};
-constexpr std::string_view kOpAmp[] = {"&&", "&=", "&"};
-constexpr std::string_view kOpStar[] = {"*=", "*"};
-constexpr std::string_view kOpPlus[] = {"++", "+=", "+"};
-constexpr std::string_view kOpMinus[] = {"--", "-=", "->", "-"};
-constexpr std::string_view kOpLess[] = {"<<=", "<<", "<=", "<"};
-constexpr std::string_view kOpEqual[] = {"==", "=>", "="};
-constexpr std::string_view kOpGreater[] = {">=", ">>", ">"};
-constexpr std::string_view kOpCaret[] = {"^=", "^"};
-constexpr std::string_view kOpBar[] = {"||", "|=", "|"};
-
-constexpr std::span<const std::string_view> OperatorForms(uint8_t AFirst) {
-  switch (AFirst) {
-    case '!':
-      return kOpBang;
-    case '%':
-      return kOpPercent;
-    case '&':
-      return kOpAmp;
-    case '*':
-      return kOpStar;
-    case '+':
-      return kOpPlus;
-    case '-':
-      return kOpMinus;
-    case '<':
-      return kOpLess;
-    case '=':
-      return kOpEqual;
-    case '>':
-      return kOpGreater;
-    case '^':
-      return kOpCaret;
-    default:
-      return kOpBar;
-  }
-}
+constexpr TRidOperatorForms kOperators(std::to_array<std::string_view>(
+    {"!=",  "!",  "%=", "%", "&&", "&=", "&", "*=", "*",  "++", "+=", "+", "--", "-=", "->", "-",
+     "<<=", "<<", "<=", "<", "==", "=>", "=", ">=", ">>", ">",  "^=", "^", "||", "|=", "|"}));
 
 [[maybe_unused]] const int32_t kRegistered = RegisterHighlighterClass(TRidPHPRid::Class());
 
@@ -122,7 +86,7 @@ constexpr std::span<const std::string_view> OperatorForms(uint8_t AFirst) {
 
 const TRidScanHighlighter::TScanTable<TRidPHPRid> TRidPHPRid::ScanTable =
     SharedScanTable<TRidPHPRid>()
-        .On("!%&*+-<=>^|", &P::OperatorProc)
+        .On(kOperators.FirstBytes(), &P::OperatorProc)
         .On("\"'", &P::QuoteProc)
         .On('#', &P::HashCommentProc)
         .On('$', &P::DollarProc)
@@ -216,8 +180,7 @@ void TRidPHPRid::CommentProc() {
 
 void TRidPHPRid::NumberProc() {
   FTokenKind = tkNumber;
-  ++FRunPos;
-  while (kNumberSet.Contains(Cur()) && !(Cur() == '.' && Ahead(1) == '.')) ++FRunPos;
+  NumberRun(kNumberSet);
 }
 
 void TRidPHPRid::IdentProc() {
@@ -231,10 +194,7 @@ void TRidPHPRid::SymbolProc() {
   ++FRunPos;
 }
 
-void TRidPHPRid::OperatorProc() {
-  FTokenKind = tkSymbol;
-  FRunPos += MatchForm(OperatorForms(Cur()));
-}
+void TRidPHPRid::OperatorProc() { OperatorRun(kOperators, tkSymbol); }
 
 bool TRidPHPRid::Escaped(int32_t APos) const {
   int32_t run = 0;

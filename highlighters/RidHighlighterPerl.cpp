@@ -69,48 +69,10 @@ constexpr TRidLanguageSpec kLanguage = {
 
 using keywords::RidHighlighterPerl::kKeywords;
 
-// Operator forms by first byte, longest first.
-constexpr std::string_view kOpBang[] = {"!=", "!~", "!"};
-constexpr std::string_view kOpAmp[] = {"&&=", "&&", "&=", "&"};
-constexpr std::string_view kOpStar[] = {"**=", "**", "*=", "*"};
-constexpr std::string_view kOpPlus[] = {"++", "+=", "+"};
-constexpr std::string_view kOpMinus[] = {"--", "-=", "->", "-"};
-constexpr std::string_view kOpSlash[] = {"/=", "/"};
-constexpr std::string_view kOpColon[] = {"::", ":"};
-constexpr std::string_view kOpLess[] = {"<<=", "<=>", "<<", "<=", "<"};
-constexpr std::string_view kOpEqual[] = {"==", "=>", "=~", "="};
-constexpr std::string_view kOpGreater[] = {">>=", ">>", ">=", ">"};
-constexpr std::string_view kOpCaret[] = {"^=", "^"};
-constexpr std::string_view kOpBar[] = {"||=", "||", "|=", "|"};
-
-constexpr std::span<const std::string_view> OperatorForms(uint8_t AFirst) {
-  switch (AFirst) {
-    case '!':
-      return kOpBang;
-    case '&':
-      return kOpAmp;
-    case '*':
-      return kOpStar;
-    case '+':
-      return kOpPlus;
-    case '-':
-      return kOpMinus;
-    case '/':
-      return kOpSlash;
-    case ':':
-      return kOpColon;
-    case '<':
-      return kOpLess;
-    case '=':
-      return kOpEqual;
-    case '>':
-      return kOpGreater;
-    case '^':
-      return kOpCaret;
-    default:
-      return kOpBar;
-  }
-}
+constexpr TRidOperatorForms kOperators(std::to_array<std::string_view>(
+    {"!=", "!~", "!",  "&&=", "&&", "&=", "&",  "**=", "**",  "*=",  "*",  "++", "+=", "+",
+     "--", "-=", "->", "-",   "/=", "/",  "::", ":",   "<<=", "<=>", "<<", "<=", "<",  "==",
+     "=>", "=~", "=",  ">>=", ">>", ">=", ">",  "^=",  "^",   "||=", "||", "|=", "|"}));
 
 [[maybe_unused]] const int32_t kRegistered = RegisterHighlighterClass(TRidPerlRid::Class());
 
@@ -127,7 +89,7 @@ const TRidScanHighlighter::TScanTable<TRidPerlRid> TRidPerlRid::ScanTable =
         .On('.', &P::NumberProc)
         .OnRange('0', '9', &P::NumberProc)
         .On("(),;?[\\]{}~", &P::SymbolProc)
-        .On("!&*+-/:<=>^|", &P::OperatorProc);
+        .On(kOperators.FirstBytes(), &P::OperatorProc);
 
 const TRidKeywordTable& TRidPerlRid::KeywordTable() {
   static const TRidKeywordTable table(kKeywords, 2168, ByteSumHash);
@@ -251,9 +213,6 @@ void TRidPerlRid::SymbolProc() {
   ++FRunPos;
 }
 
-void TRidPerlRid::OperatorProc() {
-  FTokenKind = tkSymbol;
-  FRunPos += MatchForm(OperatorForms(Cur()));
-}
+void TRidPerlRid::OperatorProc() { OperatorRun(kOperators, tkSymbol); }
 
 }  // namespace rid

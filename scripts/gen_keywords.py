@@ -13,6 +13,9 @@ The file is read as bytes (keywords may be Shift-JIS). A line that is "#" alone 
                             entries; sections of one NAME make one table, in file order.
   @list NAME [COUNT]        the blank-separated words as std::string_view entries, in order.
   @text NAME                the body lines joined by one blank, as one std::string_view.
+  @escaped NAME             the body lines joined, with the escapes \r \n \t \" and \\ read as
+                            the bytes they stand for, as one std::string_view (a text with
+                            line breaks, quoted as a C string is).
 
 A COUNT checks the number of words of that section: a mismatch, a duplicate word in a table
 or an unknown section fails the build with the file and line.
@@ -51,7 +54,7 @@ def parse(data, path):
 
 def open_section(line, where, tables):
     fields = line[1:].decode("ascii").split()
-    shapes = {"words": (3, 4), "list": (2, 3), "text": (2, 2)}
+    shapes = {"words": (3, 4), "list": (2, 3), "text": (2, 2), "escaped": (2, 2)}
     form = fields[0] if fields else ""
     if form not in shapes or not shapes[form][0] <= len(fields) <= shapes[form][1]:
         raise KeywordError(f"{where}: bad section header {line!r}")
@@ -70,6 +73,9 @@ def close_section(section, tables):
     if section["form"] == "text":
         items.append(b" ".join(section["body"]).strip(b" "))
         return
+    if section["form"] == "escaped":
+        items.append(unescape(b"".join(section["body"]), section["where"]))
+        return
     words = b" ".join(section["body"]).split()
     if section["count"] is not None and len(words) != section["count"]:
         raise KeywordError(f"{section['where']}: {section['name']} has {len(words)} words, "
@@ -80,6 +86,23 @@ def close_section(section, tables):
             raise KeywordError(f"{section['where']}: {w!r} twice in {section['name']}")
         seen.add(w)
         items.append((w, section["kind"]))
+
+
+def unescape(data, where):
+    """The bytes a C string body stands for, with the escapes \\r \\n \\t \\" and \\\\."""
+    escapes = {ord("r"): b"\r", ord("n"): b"\n", ord("t"): b"\t", ord('"'): b'"', ord("\\"): b"\\"}
+    out = bytearray()
+    i = 0
+    while i < len(data):
+        if data[i] != ord("\\"):
+            out.append(data[i])
+            i += 1
+            continue
+        if i + 1 >= len(data) or data[i + 1] not in escapes:
+            raise KeywordError(f"{where}: unknown escape at byte {i} of the text")
+        out += escapes[data[i + 1]]
+        i += 2
+    return bytes(out)
 
 
 def cxx_string(data):
@@ -114,7 +137,7 @@ def header(unit, source, sections):
             lines.append(f"inline constexpr std::string_view {name}[] = {{")
             lines += [f"    {cxx_string(w)}," for w, _ in items]
             lines.append("};")
-        else:
+        else:  # text, escaped
             text = b" ".join(items)
             lines.append(f"inline constexpr std::string_view {name} = {cxx_string(text)};")
         lines.append("")

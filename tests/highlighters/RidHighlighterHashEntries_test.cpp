@@ -77,6 +77,8 @@ TEST(KeywordTable, FindsEveryWordOfASharedSlot) {
   EXPECT_EQ(t.Find(FirstByteHash("in"), "in", 2, 1), 3);
   EXPECT_EQ(t.Find(FirstByteHash("int"), "int", 3, 1), 4);
   EXPECT_EQ(t.Find(FirstByteHash("it"), "it", 2, 1), 1);
+  EXPECT_EQ(t.Find("int", 1), 4);  // hashed with the table's own hash
+  EXPECT_EQ(t.Find("inT", 1), 1);
   EXPECT_EQ(t.Find(FirstByteHash("IF"), "IF", 2, 1), 1);  // exact compare by default
   // A hash outside the table is never looked up, whatever the word spells.
   EXPECT_EQ(t.Find(26, "if", 2, 1), 1);
@@ -97,12 +99,13 @@ TEST(KeywordTable, ComparesThroughAFoldTable) {
 
 // ---------------------------------------------------------------------------------------------
 // The scanner kit, through a small language of its own: words (a few keywords), "{...}"
-// comments that may span lines (range 1), and everything else from the shared rules.
+// comments that may span lines (range 1), strings in three quotes, operators, numbers, "@"
+// names that may hold double-byte characters, and everything else from the shared rules.
 
 class TTinyRid : public TRidScanHighlighter {
  public:
   RID_CLASS_NAME(TTinyRid)
-  enum : uint8_t { tkComment, tkIdent, tkKey, tkNull, tkSpace, tkUnknown, tkString };
+  enum : uint8_t { tkComment, tkIdent, tkKey, tkNull, tkSpace, tkUnknown, tkString, tkSymbol };
   explicit TTinyRid(TComponent* AOwner) : TRidScanHighlighter(AOwner, Language()) {}
 
   TRidRange GetRange() const override { return FInComment; }
@@ -116,10 +119,10 @@ class TTinyRid : public TRidScanHighlighter {
 
  private:
   static const TRidLanguageSpec& Language() {
-    static constexpr TRidAttriSpec attris[] = {{"Comment", {fsItalic}}, {"Identifier", {}},
-                                               {"Key", {fsBold}},       {"Space", {}},
-                                               {"Unknown", {}},         {"String", {}}};
-    static constexpr int8_t kinds[] = {0, 1, 2, -1, 3, 4, 5};
+    static constexpr TRidAttriSpec attris[] = {
+        {"Comment", {fsItalic}}, {"Identifier", {}}, {"Key", {fsBold}}, {"Space", {}},
+        {"Unknown", {}},         {"String", {}},     {"Symbol", {}}};
+    static constexpr int8_t kinds[] = {0, 1, 2, -1, 3, 4, 5, 6};
     static constexpr TRidLanguageSpec kLanguage = {
         "Tiny", "Tiny (*.t)|*.t",     "",     {},      attris,
         kinds,  {0, 1, 2, -1, 3, -1}, tkNull, tkSpace, tkUnknown};
@@ -145,12 +148,14 @@ class TTinyRid : public TRidScanHighlighter {
     FTokenKind = tkComment;
     FInComment = !RunToClose("}", {});
   }
-  // "with \" escapes" and 'without', both ending at the line end when open.
+  // "with \" escapes", 'without' and `with doubled `` quotes`, ending at the line end when
+  // open; how the last one ended is kept for the test.
   void StringProc() {
     FTokenKind = tkString;
     const uint8_t quote = Cur();
-    ++FRunPos;
-    RunQuoted(quote, quote == '"' ? TEscape::esBackslash : TEscape::esNone, kLineStops);
+    LastQuoteEnd = StringRun(quote == '"'   ? TEscape::esBackslash
+                             : quote == '`' ? TEscape::esDoubled
+                                            : TEscape::esNone);
   }
   // [a list] is one key token.
   void ListProc() {
@@ -159,11 +164,33 @@ class TTinyRid : public TRidScanHighlighter {
     RunUntil(TRidCharSet{']'} + kLineStops);
     if (Cur() == ']') ++FRunPos;
   }
-  static constexpr TScanTable<TTinyRid> kTable = SharedScanTable<TTinyRid>(TBlankRun::brTabStarts)
-                                                     .OnRange('a', 'z', &TTinyRid::WordProc)
-                                                     .On('{', &TTinyRid::BraceProc)
-                                                     .On("\"'", &TTinyRid::StringProc)
-                                                     .On('[', &TTinyRid::ListProc);
+  static constexpr TRidOperatorForms kOperators{
+      std::to_array<std::string_view>({"<<=", "<", "<<", "==", "=", "->", "-"})};
+  void OperatorProc() { OperatorRun(kOperators, tkSymbol); }
+  void NumberProc() {
+    FTokenKind = tkIdent;
+    NumberRun(TRidCharSet::Range('0', '9') + TRidCharSet{'.'});
+  }
+  // @name, where a name may hold the double-byte characters of lead bytes E0-EF.
+  void AtNameProc() {
+    FTokenKind = tkKey;
+    SkipChars(TRidCharSet::Range('a', 'z') + TRidCharSet{'@'} + TRidCharSet::Range(0xE0, 0xEF));
+  }
+  static constexpr TScanTable<TTinyRid> kTable =
+      SharedScanTable<TTinyRid>(TBlankRun::brTabStarts)
+          .OnRange('a', 'z', &TTinyRid::WordProc)
+          .On('{', &TTinyRid::BraceProc)
+          .On("\"'`", &TTinyRid::StringProc)
+          .On('[', &TTinyRid::ListProc)
+          .On(kOperators.FirstBytes(), &TTinyRid::OperatorProc)
+          .OnRange('0', '9', &TTinyRid::NumberProc)
+          .On('@', &TTinyRid::AtNameProc);
+
+ public:
+  using TRidScanHighlighter::TQuoteEnd;
+  TQuoteEnd LastQuoteEnd = TQuoteEnd::qeOpen;
+
+ private:
   bool FInComment = false;
 };
 
@@ -228,6 +255,21 @@ TEST(ScannerKit, RunsStepOverWholeCharacters) {
       {ma + "}x", 1, {{ma + "}", TTinyRid::tkComment}, {"x", TTinyRid::tkIdent}}, 0},
       {"[" + zo + "]x", 0, {{"[" + zo + "]", TTinyRid::tkKey}, {"x", TTinyRid::tkIdent}}, 0},
       {"[a\x83", 0, {{"[a\x83", TTinyRid::tkKey}}, 0},
+      // A doubled quote stays inside; a name takes each lead byte's trail along (ボ 83 7B would
+      // stop a byte run).
+      {"`a``b`x", 0, {{"`a``b`", TTinyRid::tkString}, {"x", TTinyRid::tkIdent}}, 0},
+      {"``", 0, {{"``", TTinyRid::tkString}}, 0},
+      {"`a``", 0, {{"`a``", TTinyRid::tkString}}, 0},
+      {"@a\xE0\x7B\xE0\x40"
+       "b c",
+       0,
+       {{"@a\xE0\x7B\xE0\x40"
+         "b",
+         TTinyRid::tkKey},
+        {" ", TTinyRid::tkSpace},
+        {"c", TTinyRid::tkIdent}},
+       0},
+      {"@" + so, 0, {{"@", TTinyRid::tkKey}, {so, TTinyRid::tkUnknown}}, 0},
   };
   for (const auto& c : cases) {
     TTinyRid h(nullptr);
@@ -237,6 +279,37 @@ TEST(ScannerKit, RunsStepOverWholeCharacters) {
       got.emplace_back(t.Text, t.Kind);
     EXPECT_EQ(got, c.Tokens) << test::Printable(c.Line);
     EXPECT_EQ(end, c.End) << test::Printable(c.Line);
+  }
+}
+
+TEST(ScannerKit, OperatorsTakeTheLongestListedFormAndNumbersStopBeforeARange) {
+  using V = std::vector<std::pair<std::string, int>>;
+  const int op = TTinyRid::tkSymbol, num = TTinyRid::tkIdent;
+  EXPECT_EQ(Tiny("<<=<<<=-->"),
+            (V{{"<<=", op}, {"<<", op}, {"<", op}, {"=", op}, {"-", op}, {"->", op}}));
+  EXPECT_EQ(Tiny("==="), (V{{"==", op}, {"=", op}}));
+  EXPECT_EQ(Tiny("1.5..2."),
+            (V{{"1.5", num}, {".", TTinyRid::tkUnknown}, {".", TTinyRid::tkUnknown}, {"2.", num}}));
+}
+
+// A quoted run says how it ended, so a language can carry a string over a backslash at the end
+// of the line and only there.
+TEST(ScannerKit, AQuotedRunTellsAClosingQuoteFromAnOpenEnd) {
+  using E = TTinyRid::TQuoteEnd;
+  const std::pair<std::string, E> cases[] = {
+      {R"("ab")", E::qeClosed},
+      {R"("ab)", E::qeOpen},
+      {R"("ab\)", E::qeEscapedLineEnd},
+      {R"("ab\\)", E::qeOpen},
+      {R"("ab\\\)", E::qeEscapedLineEnd},
+      {"\"a\\\\\r", E::qeOpen},
+      {"\"\\\x83\\", E::qeOpen},  // the backslash escapes all of ソ (83 5C)
+      {R"('a\)", E::qeOpen},
+  };
+  for (const auto& [line, end] : cases) {
+    TTinyRid h(nullptr);
+    h.SetLine(line, 0);
+    EXPECT_EQ(h.LastQuoteEnd, end) << test::Printable(line);
   }
 }
 
@@ -265,7 +338,8 @@ TEST(ScannerKit, TheConformanceHarnessPassesARangedLanguage) {
   test::CheckConformance(make, test::RandomByteLines(3, 300, 40), {0, 1});
   test::CheckConformance(
       make,
-      test::ShiftJisLines(5, 300, 16, {"{", "}", "do", "\r\n", "\"", "'", "\\", "[", "]", "\t"}),
+      test::ShiftJisLines(
+          5, 300, 16, {"{", "}", "do", "\r\n", "\"", "'", "\\", "[", "]", "\t", "`", "@", "<<"}),
       {0, 1});
 }
 
