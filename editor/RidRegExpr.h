@@ -194,7 +194,7 @@ class TRidRegExpr : public TObject {
   // A unit is about one program step (a few nanoseconds): eight bytes counted by a repeat, 16
   // compared exactly or four compared without case.
   static constexpr int64_t kWorkBase = int64_t(1) << 22;
-  static constexpr int64_t kWorkPerByte = 64;
+  static constexpr int64_t kWorkPerByte = 32;
 
  private:
   static constexpr int kSubExprs = 15;
@@ -206,17 +206,19 @@ class TRidRegExpr : public TObject {
   struct TFirstBytes;
   void FillFirstCharSet(int32_t AScan);
   int32_t NodeSize(int32_t AScan) const;
-  void BuildRepeatHints();
+  void BuildNodeHints();
   int32_t RarestByte(int32_t ALit, int32_t ALen) const;
   void BuildInvertTable();
 
-  // A repeat of a one-byte node: the bytes at which what follows it can go on, and whether its
+  // What the matcher knows of a node from the bytes at which the program can go on there. For
+  // a repeat of a one-byte node: the bytes at which what follows it can go on, and whether its
   // operand takes none of them, so that giving back a byte can never help and the repeat is
-  // tried at its full count only.
-  struct TRepeatHint {
-    int32_t Node;
-    bool Possessive;
-    std::array<uint8_t, 256> Follow;
+  // tried at its full count only. For an alternative of several: the bytes it can begin with,
+  // so that one that cannot is skipped.
+  struct TNodeHint {
+    std::array<uint64_t, 4> Bytes{};
+    bool Possessive = false;
+    bool Has(uint8_t Ch) const { return (Bytes[Ch >> 6] >> (Ch & 63)) & 1; }
   };
 
   // Matcher (RidRegExprMatch.cpp).
@@ -255,6 +257,7 @@ class TRidRegExpr : public TObject {
   bool FRegAnch = false;
   int32_t FRegMust = -1;  // offset of the literal inside the program
   int32_t FRegMustLen = 0;
+  bool FRegMustCI = false;       // that literal is caseless
   int32_t FRegMustRare = 0;      // offset in that literal of the byte the prefilter looks for
   int32_t FRegStartLitRare = 0;  // the same for the leading literal
   bool FRegMustIsStart = false;  // the required literal is the leading one
@@ -267,8 +270,8 @@ class TRidRegExpr : public TObject {
   std::array<uint8_t, 256> FFirstCharSet{};
   int32_t FFirstCharCount = 0;
   int32_t FFirstCharOnly = -1;  // the one byte of that set, -1 when it has more or none
-  std::vector<TRepeatHint> FRepeatHints;
-  std::vector<int32_t> FRepeatHintOf;  // per program byte: the hint of the repeat node there
+  std::vector<TNodeHint> FHints;
+  std::vector<int32_t> FHintOf;  // per program byte: the hint of the node there, -1 = none
   std::array<uint8_t, 256> FInvertTable{};
 
   bool FExprIsCompiled = false;

@@ -683,7 +683,7 @@ void TRidRegExpr::CompileRegExpr() {
   FProgramm = std::move(code);
 
   FillFirstCharSet(1);
-  BuildRepeatHints();
+  BuildNodeHints();
 
   FRegStart = 0;
   FRegStartLit = -1;
@@ -695,6 +695,7 @@ void TRidRegExpr::CompileRegExpr() {
   FRegMustRare = 0;
   FRegStartLitRare = 0;
   FRegMustIsStart = false;
+  FRegMustCI = false;
   FRegLineAnch = false;
   auto next = [this](int32_t p) {
     const int32_t off = ReadInt(FProgramm, p + 1);
@@ -715,22 +716,26 @@ void TRidRegExpr::CompileRegExpr() {
     } else if (FProgramm[scan] == opLineStart) {
       FRegLineAnch = true;
     }
-    // The longest literal every match holds: a text without it is ruled out by one scan. An
-    // input-anchored program tries one start only, which is cheaper than that scan.
+    // The longest literal every match holds, a caseless one only when there is no other: a
+    // text without it is ruled out by one scan. An input-anchored program tries one start
+    // only, which is cheaper than that scan.
     for (int32_t s = scan; s >= 0 && !FRegAnch; s = next(s)) {
-      if (FProgramm[s] != opExact) continue;
+      const bool ci = FProgramm[s] == opExactCI;
+      if (FProgramm[s] != opExact && !ci) continue;
+      if (ci && FRegMust >= 0 && !FRegMustCI) continue;
       const char* lit = reinterpret_cast<const char*>(FProgramm.data() + s + NodeHeader);
       const int32_t len = static_cast<int32_t>(strlen(lit));
-      if (len >= FRegMustLen && len > 0) {
+      if (len > 0 && (len >= FRegMustLen || (FRegMustCI && !ci))) {
         FRegMust = s + NodeHeader;
         FRegMustLen = len;
+        FRegMustCI = ci;
       }
     }
   }
   if (FRegStartLitLen > 1 && !FRegStartLitCI)
     FRegStartLitRare = RarestByte(FRegStartLit, FRegStartLitLen);
   if (FRegMust >= 0) {
-    FRegMustRare = RarestByte(FRegMust, FRegMustLen);
+    if (!FRegMustCI) FRegMustRare = RarestByte(FRegMust, FRegMustLen);
     // The search for the leading literal already fails when it is missing.
     FRegMustIsStart = FRegMust == FRegStartLit;
   }
@@ -951,36 +956,51 @@ int32_t TRidRegExpr::NodeSize(int32_t AScan) const {
   }
 }
 
-// For each repeat of a one-byte node: the bytes at which what follows it can go on, and whether
-// none of them is a byte the repeat takes. Walks are bounded so that a long chain of repeats
-// stays linear to compile.
-void TRidRegExpr::BuildRepeatHints() {
-  constexpr int32_t kFollowWalkLimit = 64;
-  FRepeatHints.clear();
-  FRepeatHintOf.assign(FProgramm.size(), -1);
+// Hints for the repeats of one-byte nodes and for the alternatives of lists of several (see
+// TNodeHint). Walks are bounded, and so is the number of hints, so that compiling stays linear
+// in the expression; a node without a hint is matched without the shortcut.
+void TRidRegExpr::BuildNodeHints() {
+  constexpr int32_t kWalkLimit = 64;
+  constexpr size_t kMaxHints = 4096;
+  FHints.clear();
+  FHintOf.assign(FProgramm.size(), -1);
   TFirstBytes walk(*this);
-  std::array<uint8_t, 256> taken;
+  std::array<uint8_t, 256> bytes;
+  std::vector<uint8_t> follower(FProgramm.size(), 0);
+  auto add = [&](int32_t node) -> TNodeHint& {
+    FHintOf[node] = static_cast<int32_t>(FHints.size());
+    TNodeHint& hint = FHints.emplace_back();
+    for (int c = 0; c < 256; ++c) {
+      if (bytes[c]) hint.Bytes[c >> 6] |= uint64_t(1) << (c & 63);
+    }
+    return hint;
+  };
   const int32_t size = static_cast<int32_t>(FProgramm.size());
-  for (int32_t scan = 1; scan < size; scan += NodeSize(scan)) {
+  for (int32_t scan = 1; scan < size && FHints.size() < kMaxHints; scan += NodeSize(scan)) {
     const uint8_t op = FProgramm[scan];
+    const int32_t next = walk.Next(scan);
+    if (op == opBranch) {
+      // Each alternative of a list is followed by another, which comes later in the program, or
+      // follows one.
+      const bool followed = next >= 0 && FProgramm[next] == opBranch;
+      if (followed) follower[next] = 1;
+      if (!followed && !follower[scan]) continue;
+      walk.Collect(scan + NodeHeader, bytes, kWalkLimit);
+      add(scan);
+      continue;
+    }
     if (op != opStar && op != opStarLazy && op != opPlus && op != opPlusLazy && op != opBraces &&
         op != opBracesLazy) {
       continue;
     }
-    FRepeatHintOf[scan] = static_cast<int32_t>(FRepeatHints.size());
-    TRepeatHint& hint = FRepeatHints.emplace_back();
-    hint.Node = scan;
-    const int32_t next = walk.Next(scan);
-    if (next < 0) {
-      hint.Follow.fill(1);
-    } else {
-      walk.Collect(next, hint.Follow, kFollowWalkLimit);
-    }
+    if (next < 0) continue;
     const int32_t body = scan + NodeHeader + (op == opBraces || op == opBracesLazy ? 8 : 0);
-    walk.Collect(body, taken, kFollowWalkLimit);
+    std::array<uint8_t, 256> taken;
+    walk.Collect(body, taken, kWalkLimit);
+    walk.Collect(next, bytes, kWalkLimit);
+    TNodeHint& hint = add(scan);
     hint.Possessive = true;
-    for (int c = 0; c < 256 && hint.Possessive; ++c)
-      hint.Possessive = !(taken[c] && hint.Follow[c]);
+    for (int c = 0; c < 256 && hint.Possessive; ++c) hint.Possessive = !(taken[c] && bytes[c]);
   }
 }
 

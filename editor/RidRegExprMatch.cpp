@@ -18,8 +18,8 @@ enum : int32_t {
   fkAlt,          // A = node to resume at, B = input position
   fkLoopExit,     // greedy loop: A = loop node, B = position; leave the loop on resume
   fkLoopIter,     // lazy loop: A = loop node, B = position; try one more iteration on resume
-  fkRepGreedy,    // counted repeat: A = its hint, B = start, C = count to try next, D = minimum
-  fkRepLazy,      // counted repeat: A = its hint, B = start, C = count to try next, D = maximum
+  fkRepGreedy,    // counted repeat: A = node, B = start, C = count to try next, D = minimum
+  fkRepLazy,      // counted repeat: A = node, B = start, C = count to try next, D = maximum
   fkUndoGroup,    // A = group, B = old start, C = old end
   fkUndoPending,  // A = group, B = old pending start
   fkUndoLoop,     // A = old loop index, B = slot, C = old counter, D = old iteration start
@@ -71,6 +71,18 @@ int32_t MatchLiteralCI(const uint8_t* s, int32_t ALen, int32_t q, const uint8_t*
     }
   }
   return q;
+}
+
+// First start at or after AFrom of the caseless literal ALit in s[0, ALen), or -1.
+int32_t FindLiteralCI(const uint8_t* s, int32_t AFrom, int32_t ALen, const uint8_t* ALit,
+                      const uint8_t* AInvert) {
+  const uint8_t a = ALit[0];
+  const uint8_t b = AInvert[a];
+  for (int32_t p = AFrom; p < ALen; ++p) {
+    while (p < ALen && s[p] != a && s[p] != b) ++p;
+    if (p < ALen && MatchLiteralCI(s, ALen, p, ALit, AInvert) >= 0) return p;
+  }
+  return -1;
 }
 
 // The input ends at its first NUL.
@@ -137,9 +149,12 @@ bool TRidRegExpr::Search(int32_t AOffset) {
   FWalkFrom = from;
 
   const uint8_t* s = FInput;
-  if (FRegMust >= 0 && !FRegMustIsStart &&
-      FindLiteral(s, from, len, FProgramm.data() + FRegMust, FRegMustLen, FRegMustRare) < 0) {
-    return false;
+  if (FRegMust >= 0 && !FRegMustIsStart) {
+    const uint8_t* must = FProgramm.data() + FRegMust;
+    if ((FRegMustCI ? FindLiteralCI(s, from, len, must, FInvertTable.data())
+                    : FindLiteral(s, from, len, must, FRegMustLen, FRegMustRare)) < 0) {
+      return false;
+    }
   }
   if (FRegAnch) return FFirstCharSet[ByteAt(s, len, from)] && MatchAt(from);
   if (FRegStart != 0 && FRegStartLitLen > 1) {  // every match begins with this literal
@@ -152,15 +167,11 @@ bool TRidRegExpr::Search(int32_t AOffset) {
   }
   if (FRegStartLitCI) {  // every match begins with this caseless literal
     const uint8_t* lit = FProgramm.data() + FRegStartLit;
-    const uint8_t* inv = FInvertTable.data();
-    const uint8_t a = lit[0];
-    const uint8_t b = inv[a];
-    for (int32_t p = from; p < len; ++p) {
-      while (p < len && s[p] != a && s[p] != b) ++p;
-      if (p == len) return false;
-      if (MatchLiteralCI(s, len, p, lit, inv) >= 0 && MatchAt(p)) return true;
+    for (int32_t p = from;; ++p) {
+      p = FindLiteralCI(s, p, len, lit, FInvertTable.data());
+      if (p < 0) return false;
+      if (MatchAt(p)) return true;
     }
-    return false;
   }
   if (FRegLineAnch) return SearchLineStarts(from);
   if (FRegStart != 0) {
@@ -229,7 +240,7 @@ bool TRidRegExpr::SearchLineStarts(int32_t AFrom) {
   return false;
 }
 
-inline int32_t TRidRegExpr::RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const {
+int32_t TRidRegExpr::RegRepeat(int32_t AScan, int32_t AMax, int32_t APos) const {
   const uint8_t* code = FProgramm.data();
   const uint8_t* s = FInput;
   const int32_t len = FInputLen;
@@ -277,7 +288,7 @@ inline int32_t TRidRegExpr::RegRepeat(int32_t AScan, int32_t AMax, int32_t APos)
 
 // RegRepeat that reuses the run counted last: every start inside a run of the same node ends
 // where that run ended, so trying the starts of a run one after another counts it once.
-inline int32_t TRidRegExpr::CountRun(int32_t AScan, int32_t AMax, int32_t APos) {
+int32_t TRidRegExpr::CountRun(int32_t AScan, int32_t AMax, int32_t APos) {
   if (AScan == FRunNode && APos >= FRunFrom && APos <= FRunEnd) {
     return std::min(AMax, FRunEnd - APos);
   }
@@ -335,6 +346,13 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
     return off == 0 ? -1 : p + off;
   };
   auto spend = [this](int64_t units) { Spend(units); };
+  const int32_t* hintOf = FHintOf.data();
+  const TNodeHint* hints = FHints.data();
+  // Whether the program may go on at the node with the byte c (its hint allows it, or it has
+  // none).
+  auto mayBegin = [hintOf, hints](int32_t node, uint8_t c) {
+    return hintOf[node] < 0 || hints[hintOf[node]].Has(c);
+  };
   auto byteAt = [s, len](int32_t q) { return ByteAt(s, len, q); };
 
   int32_t pc = 1;
@@ -422,10 +440,35 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
           failed = (op == opWordBound) != bound;
           break;
         }
-        case opBranch:
-          if (code[next] == opBranch) push(fkAlt, next, pos);
-          pc = pc + NodeHeader;
+        case opBranch: {
+          if (hintOf[pc] < 0) {  // a single alternative, or one without a hint
+            if (code[next] == opBranch) push(fkAlt, next, pos);
+            pc += NodeHeader;
+            continue;
+          }
+          // Alternatives that cannot begin with the byte here are skipped.
+          const uint8_t c = byteAt(pos);
+          int32_t alt = pc;
+          int32_t skipped = 0;
+          while (alt >= 0 && code[alt] == opBranch && !mayBegin(alt, c)) {
+            alt = nextOf(alt);
+            ++skipped;
+          }
+          if (alt < 0 || code[alt] != opBranch) {
+            spend(skipped >> 3);
+            failed = true;
+            break;
+          }
+          int32_t other = nextOf(alt);
+          while (other >= 0 && code[other] == opBranch && !mayBegin(other, c)) {
+            other = nextOf(other);
+            ++skipped;
+          }
+          spend(skipped >> 3);
+          if (other >= 0 && code[other] == opBranch) push(fkAlt, other, pos);
+          pc = alt + NodeHeader;
           continue;
+        }
         case opBack:
         case opNothing:
         case opComment:
@@ -552,26 +595,25 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
             break;
           }
           // Only counts after which what follows can go on are tried.
-          const int32_t hintIdx = FRepeatHintOf[pc];
-          const TRepeatHint& hint = FRepeatHints[hintIdx];
-          const uint8_t* follow = hint.Follow.data();
           const bool lazy = op == opStarLazy || op == opPlusLazy || op == opBracesLazy;
+          const TNodeHint* hint = hintOf[pc] >= 0 ? &hints[hintOf[pc]] : nullptr;
+          auto goesOn = [hint, &byteAt](int32_t q) { return !hint || hint->Has(byteAt(q)); };
           int32_t n;
-          if (hint.Possessive) {
+          if (hint && hint->Possessive) {
             n = count;
-            failed = !follow[byteAt(start + n)];
+            failed = !goesOn(start + n);
           } else if (!lazy) {
             n = count;
-            while (n >= min && !follow[byteAt(start + n)]) --n;
+            while (n >= min && !goesOn(start + n)) --n;
             spend(count - n);
             failed = n < min;
-            if (n > min) push(fkRepGreedy, hintIdx, start, n - 1, min);
+            if (n > min) push(fkRepGreedy, pc, start, n - 1, min);
           } else {
             n = min;
-            while (n <= count && !follow[byteAt(start + n)]) ++n;
+            while (n <= count && !goesOn(start + n)) ++n;
             spend(n - min);
             failed = n > count;
-            if (n < count) push(fkRepLazy, hintIdx, start, n + 1, count);
+            if (n < count) push(fkRepLazy, pc, start, n + 1, count);
           }
           if (!failed) pos = start + n;
           break;
@@ -662,28 +704,24 @@ bool TRidRegExpr::MatchAt(int32_t APos) {
           break;
         }
         case fkRepGreedy: {
-          const TRepeatHint& hint = FRepeatHints[f.A];
-          const uint8_t* follow = hint.Follow.data();
           int32_t n = f.C;
-          while (n >= f.D && !follow[byteAt(f.B + n)]) --n;
+          while (n >= f.D && !mayBegin(f.A, byteAt(f.B + n))) --n;
           spend(f.C - n + 1);
           if (n < f.D) break;
           if (n > f.D) push(fkRepGreedy, f.A, f.B, n - 1, f.D);
           pos = f.B + n;
-          pc = nextOf(hint.Node);
+          pc = nextOf(f.A);
           resumed = true;
           break;
         }
         case fkRepLazy: {
-          const TRepeatHint& hint = FRepeatHints[f.A];
-          const uint8_t* follow = hint.Follow.data();
           int32_t n = f.C;
-          while (n <= f.D && !follow[byteAt(f.B + n)]) ++n;
+          while (n <= f.D && !mayBegin(f.A, byteAt(f.B + n))) ++n;
           spend(n - f.C + 1);
           if (n > f.D) break;
           if (n < f.D) push(fkRepLazy, f.A, f.B, n + 1, f.D);
           pos = f.B + n;
-          pc = nextOf(hint.Node);
+          pc = nextOf(f.A);
           resumed = true;
           break;
         }

@@ -413,6 +413,15 @@ TEST(RidRegExpr, RepeatsFollowedByWhatTheyCannotTakeAreWalkedInLinearTime) {
   EXPECT_EQ(AllMatches("a{2,3}?b|a", "aaab"), "1,4");
 }
 
+// An alternative is tried only where its first byte can begin it; the order still decides.
+TEST(RidRegExpr, AlternativesAreTriedWhereTheyCanBegin) {
+  EXPECT_EQ(AllMatches("while|return|foreach|for", "for foreach"), "1,3 5,7");
+  EXPECT_EQ(AllMatches("(^|,)a", "a,a,ba"), "1,1 2,2");
+  EXPECT_EQ(AllMatches("(|b)c", "c bc"), "1,1 3,2");
+  EXPECT_EQ(AllMatches("(x|\\b)a|b", "ba a"), "1,1 4,1");
+  EXPECT_EQ(AllMatches("(c|C)at|dog", "Cat dOG", "i"), "1,3 5,3");
+}
+
 TEST(RidRegExpr, LongAlternationsCompile) {
   std::string expr;
   for (int i = 0; i < 65536; ++i) expr += "a|";
