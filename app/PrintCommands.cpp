@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/CommandLine.h"
+#include "app/EderPrintSettings.h"
 #include "output/RidEderPrint.h"
 #include "output/RidEderPrintPreview.h"
 #include "platform/Locale.h"
@@ -14,29 +15,6 @@
 namespace rid {
 
 namespace {
-
-constexpr const char* kDefaultHeader = "$TITLE$||$PAGENUM$/$PAGECOUNT$";
-
-// Each value a line of items "LEFT|CENTRE|RIGHT"; an empty value adds nothing.
-void SetItems(THeaderFooter& Part, const std::vector<std::string>& Lines) {
-  static constexpr int32_t kAlignments[] = {taLeftJustify, taCenter, taRightJustify};
-  Part.Clear();
-  int32_t lineNumber = 0;
-  for (const std::string& line : Lines) {
-    if (line.empty()) continue;
-    ++lineNumber;
-    size_t start = 0;
-    for (int32_t field = 0;; ++field) {
-      const size_t bar = line.find('|', start);
-      if (field == 2 && bar != std::string::npos)
-        throw ECliUsage("a header or footer line has at most three items: \"" + line + "\"");
-      const std::string text = line.substr(start, bar - start);
-      if (!text.empty()) Part.Add(Utf8ToSjis(text), nullptr, kAlignments[field], lineNumber);
-      if (bar == std::string::npos) break;
-      start = bar + 1;
-    }
-  }
-}
 
 // The job as the options describe it, on FILE's text, highlighter and editor font.
 void Configure(TRidEderPrint& P, TCliJob& Job) {
@@ -64,9 +42,14 @@ void Configure(TRidEderPrint& P, TCliJob& Job) {
   P.SetLineOffset(a.Int("--line-offset", 0, -1000000000, 1000000000));
   P.SetPageOffset(a.Int("--page-offset", 0, -1000000000, 1000000000));
   P.SetCopies(a.Int("--copies", 1, 1, 999));
-  SetItems(P.GetHeader(),
-           a.Has("--header") ? a.Values("--header") : std::vector<std::string>{kDefaultHeader});
-  SetItems(P.GetFooter(), a.Values("--footer"));
+  try {
+    SetHeaderFooterLines(P.GetHeader(), a.Has("--header")
+                                            ? a.Values("--header")
+                                            : std::vector<std::string>{kDefaultHeaderLine});
+    SetHeaderFooterLines(P.GetFooter(), a.Values("--footer"));
+  } catch (const EConvertError& e) {
+    throw ECliUsage(e.Message);
+  }
   P.GetHeader().SetRomanNumbers(a.Has("--roman"));
   P.GetFooter().SetRomanNumbers(a.Has("--roman"));
 }
