@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/ControlHost.h"
 #include "app/EderExport.h"
 #include "foundation/JConv.h"
 #include "output/RidExportHTML.h"
@@ -20,26 +21,6 @@
 namespace rid {
 
 namespace {
-
-// Gives an editor's window the size of the place it is shown in.
-class TEderHost : public QWidget {
- public:
-  TEderHost(TRidEder* AEder, QWidget* AParent) : QWidget(AParent), FEder(AEder) {
-    FEder->HandleNeeded();
-    FEder->Bridge()->setParent(this);
-    FEder->SetBounds(0, 0, width(), height());
-    FEder->Bridge()->show();
-    setFocusProxy(FEder->ClientWidget());
-  }
-
- protected:
-  void resizeEvent(QResizeEvent* E) override {
-    FEder->SetBounds(0, 0, E->size().width(), E->size().height());
-  }
-
- private:
-  TRidEder* FEder;
-};
 
 constexpr const char* SampleUtf8 = R"(#!/usr/bin/perl
 # 簡易掲示板 CGI スクリプト（サンプル）
@@ -112,12 +93,12 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
     for (const std::string& f : Files) AddPage(LoadPage(f, *FHighlighters));
   }
   if (FPages.size() == 1) {
-    setCentralWidget(new TEderHost(FPages[0]->Eder.get(), this));
+    setCentralWidget(new TControlHost(FPages[0]->Eder.get(), this));
   } else {
     FTabs = new QTabWidget(this);
     for (auto& p : FPages) {
       std::string name = std::filesystem::path(p->FileName).filename().string();
-      FTabs->addTab(new TEderHost(p->Eder.get(), FTabs), QString::fromLocal8Bit(name));
+      FTabs->addTab(new TControlHost(p->Eder.get(), FTabs), QString::fromLocal8Bit(name));
     }
     setCentralWidget(FTabs);
   }
@@ -125,6 +106,8 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
                           ? FPages[0]->FileName + " - rideder"
                           : std::string("rideder");
   setWindowTitle(QString::fromLocal8Bit(title));
+  FPrinting =
+      std::make_unique<TEderPrinting>(this, [this]() -> TEderPage& { return CurrentPage(); });
   CreateMenus();  // File and Edit, before the Search menu
   FSearch = std::make_unique<TEderSearch>(this, [this]() -> TRidEder& { return CurrentEder(); });
   for (auto& p : FPages) FSearch->Attach(*p->Eder);
@@ -163,6 +146,8 @@ void TEderWindow::CreateMenus() {
     AskExport(e, ".html");
   });
   html->setObjectName("ExportHtml");
+  file->addSeparator();
+  FPrinting->AddActions(*file);
 
   QMenu* edit = menuBar()->addMenu("&Edit");
   QAction* all = edit->addAction("Select &All", [this] { CurrentEder().SelectAll(); });

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/EderPage.h"
+#include "app/EderPrinting.h"
 #include "app/EderSearch.h"
 
 class QTabWidget;
@@ -29,6 +30,7 @@ class TEderWindow : public QMainWindow {
   // The editor of the page shown.
   TRidEder& CurrentEder();
   TEderSearch& Search() { return *FSearch; }
+  TEderPrinting& Printing() { return *FPrinting; }
   // The page shown: the current tab's.
   TEderPage& CurrentPage();
   // The current page's text coloured as shown, saved atomically to FileName; its title is the
@@ -45,6 +47,7 @@ class TEderWindow : public QMainWindow {
   std::vector<std::unique_ptr<TEderPage>> FPages;
   QTabWidget* FTabs = nullptr;
   std::unique_ptr<TEderSearch> FSearch;
+  std::unique_ptr<TEderPrinting> FPrinting;
 };
 
 }  // namespace rid

@@ -1,0 +1,31 @@
+#pragma once
+#include <QResizeEvent>
+#include <QWidget>
+
+#include "platform/Controls.h"
+#include "platform/WidgetBridge.h"
+
+namespace rid {
+
+// Places a control's window inside a Qt layout and gives it the size of the place it is shown
+// in. The control outlives the host and takes its window back when it goes.
+class TControlHost : public QWidget {
+ public:
+  TControlHost(TWinControl* AControl, QWidget* AParent) : QWidget(AParent), FControl(AControl) {
+    FControl->HandleNeeded();
+    FControl->Bridge()->setParent(this);
+    FControl->SetBounds(0, 0, width(), height());
+    FControl->Bridge()->show();
+    setFocusProxy(FControl->ClientWidget());
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* E) override {
+    FControl->SetBounds(0, 0, E->size().width(), E->size().height());
+  }
+
+ private:
+  TWinControl* FControl;
+};
+
+}  // namespace rid

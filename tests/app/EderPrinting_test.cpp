@@ -1,0 +1,198 @@
+#include "app/EderPrinting.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <cstdlib>
+#include <regex>
+
+#include "app/EderPrintSettings.h"
+#include "app/EderWindow.h"
+#include "platform/Locale.h"
+#include "platform/Printers.h"
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+TEST(PrintLines, HeaderAndFooterLinesRoundTripThroughItems) {
+  struct Case {
+    std::vector<std::string> Lines;
+    std::vector<std::string> Back;  // what the items give back
+    int32_t Items;
+  };
+  const Case cases[] = {
+      {{"$TITLE$||$PAGENUM$/$PAGECOUNT$"}, {"$TITLE$||$PAGENUM$/$PAGECOUNT$"}, 2},
+      {{"left"}, {"left"}, 1},
+      {{"|centre"}, {"|centre"}, 1},
+      {{"||right"}, {"||right"}, 1},
+      {{"a|b|c", "", "ポ表|ソ|能"}, {"a|b|c", "ポ表|ソ|能"}, 6},  // ポ's trail byte is "|"
+      {{"", ""}, {}, 0},
+      {{}, {}, 0},
+      {{"l|", "|", "||"}, {"l"}, 1},
+  };
+  for (const Case& c : cases) {
+    THeader h;
+    SetHeaderFooterLines(h, c.Lines);
+    EXPECT_EQ(h.Count(), c.Items) << c.Lines.size();
+    EXPECT_EQ(HeaderFooterLines(h), c.Back);
+  }
+  THeader h;
+  SetHeaderFooterLines(h, {"x|y"});
+  EXPECT_EQ(h.Get(0).GetText(), "x");
+  EXPECT_EQ(h.Get(1).GetAlignment(), taCenter);
+  EXPECT_THROW(SetHeaderFooterLines(h, {"ok", "a|b|c|d"}), EConvertError);
+  EXPECT_EQ(HeaderFooterLines(h), (std::vector<std::string>{"x|y"}));  // unchanged
+  // Items of one place on one line read back joined.
+  THeader two;
+  two.Add("a", nullptr, taLeftJustify, 1);
+  two.Add(Utf8ToSjis("表"), nullptr, taLeftJustify, 1);
+  two.Add("z", nullptr, taRightJustify, 4);
+  EXPECT_EQ(HeaderFooterLines(two), (std::vector<std::string>{"a 表", "||z"}));
+}
+
+class WindowPrinting : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RID_NEED_TOOL("pdftotext", "poppler-utils");
+    RID_NEED_TOOL("pdfinfo", "poppler-utils");
+    setenv("RIDEDER_REGISTRY", (Dir / "registry.ini").c_str(), 1);
+    Printer()->SetPrinterIndex(0);
+    std::string script;
+    for (int i = 1; i <= 150; ++i) script += "print \"" + std::to_string(i) + " 表示\";\n";
+    File = (Dir / "job.pl").string();
+    test::WriteFileBytes(File, Utf8ToSjis(script));
+  }
+  void TearDown() override { unsetenv("RIDEDER_REGISTRY"); }
+  std::string Text(const std::string& Pdf) {
+    return test::RunTool("pdftotext -layout '" + Pdf + "' -");
+  }
+  int Pages(const std::string& Pdf) {
+    std::smatch m;
+    const std::string info = test::RunTool("pdfinfo '" + Pdf + "'");
+    return std::regex_search(info, m, std::regex("Pages:\\s+(\\d+)")) ? std::stoi(m[1]) : -1;
+  }
+  test::TempDir Dir;
+  std::string File;
+};
+
+TEST_F(WindowPrinting, TheDialogPrintsWithItsChoicesAndKeepsThem) {
+  TEderWindow w({File});
+  TEderPrinting& printing = w.Printing();
+  printing.PrepareJob();
+  {
+    TEderPrintDialog d(printing.Job(), w.CurrentPage(), &w);
+    EXPECT_EQ(d.PrinterBox()->itemText(0), "PDF");
+    EXPECT_EQ(d.OutputFile()->text().toStdString(), (Dir / "job.pdf").string());
+    EXPECT_FALSE(d.SelectionOnly()->isVisible() && d.SelectionOnly()->isVisibleTo(&d));
+    EXPECT_EQ(d.HeaderLines()->toPlainText(), "$TITLE$||$PAGENUM$/$PAGECOUNT$");
+    d.LineNumbers()->setChecked(true);
+    d.Colors()->setChecked(true);
+    d.HeaderLines()->setPlainText("$TITLE$|ヘッダ|$PAGENUM$");
+    d.FooterLines()->setPlainText("||$DATE$");
+    d.AllPages()->setChecked(false);
+    d.FromPage()->setValue(2);
+    d.ToPage()->setValue(2);
+    d.Copies()->setValue(2);
+    d.show();
+    QApplication::processEvents();
+    d.grab().save(QString::fromStdString((test::ArtifactDir() / "print-dialog.png").string()));
+    ASSERT_EQ(d.PrintNow(), "");
+  }
+  const std::string pdf = (Dir / "job.pdf").string();
+  EXPECT_EQ(Pages(pdf), 2);
+  const std::string text = Text(pdf);
+  EXPECT_NE(text.find("job"), std::string::npos);
+  EXPECT_NE(text.find("ヘッダ"), std::string::npos);
+  EXPECT_NE(std::regex_search(text, std::regex("\\d+: print")), false);  // line numbers
+
+  // A second window starts from what the first one printed with.
+  TEderWindow again({File});
+  TRidEderPrint& job = again.Printing().PrepareJob();
+  EXPECT_TRUE(job.GetLineNumbers());
+  EXPECT_TRUE(job.GetColors());
+  EXPECT_EQ(HeaderFooterLines(job.GetHeader()),
+            (std::vector<std::string>{"$TITLE$|ヘッダ|$PAGENUM$"}));
+  EXPECT_EQ(HeaderFooterLines(job.GetFooter()), (std::vector<std::string>{"||$DATE$"}));
+}
+
+TEST_F(WindowPrinting, TheDialogRefusesWhatItCannotPrint) {
+  TEderWindow w({File});
+  w.Printing().PrepareJob();
+  TEderPrintDialog d(w.Printing().Job(), w.CurrentPage(), &w);
+  d.HeaderLines()->setPlainText("a|b|c|d");
+  EXPECT_NE(d.PrintNow().find("at most three"), std::string::npos);
+  d.HeaderLines()->setPlainText("");
+  d.OutputFile()->setText("");
+  EXPECT_NE(d.PrintNow(), "");
+  d.OutputFile()->setText(QString::fromStdString((Dir / "no" / "such.pdf").string()));
+  EXPECT_NE(d.PrintNow().find("such.pdf"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(Dir / "no"));
+}
+
+TEST_F(WindowPrinting, SelectionOnlyIsOfferedForASelection) {
+  TEderWindow w({File});
+  TRidEder& ed = w.CurrentEder();
+  ed.SetBlockBegin({1, 3});
+  ed.SetBlockEnd({1, 5});
+  w.Printing().PrepareJob();
+  TEderPrintDialog d(w.Printing().Job(), w.CurrentPage(), &w);
+  EXPECT_TRUE(d.SelectionOnly()->isVisibleTo(&d));
+  d.SelectionOnly()->setChecked(true);
+  d.HeaderLines()->setPlainText("");
+  ASSERT_EQ(d.PrintNow(), "");
+  const std::string text = Text((Dir / "job.pdf").string());
+  EXPECT_NE(text.find("print \"3 表示\";"), std::string::npos);
+  EXPECT_NE(text.find("print \"4 表示\";"), std::string::npos);
+  EXPECT_EQ(text.find("print \"5 表示\";"), std::string::npos);
+  EXPECT_EQ(text.find("print \"2 表示\";"), std::string::npos);
+}
+
+TEST_F(WindowPrinting, ThePreviewWindowPagesThroughTheShownDocument) {
+  TEderWindow w({File});
+  w.show();
+  QAction* print = w.findChild<QAction*>("Print");
+  ASSERT_NE(print, nullptr);
+  EXPECT_EQ(print->shortcut(), QKeySequence::Print);
+  QAction* preview = w.findChild<QAction*>("PrintPreview");
+  ASSERT_NE(preview, nullptr);
+  preview->trigger();
+  TEderPreviewWindow* pw = w.Printing().PreviewWindow();
+  ASSERT_NE(pw, nullptr);
+  QApplication::processEvents();
+  const int32_t count = pw->Preview().GetPageCount();
+  ASSERT_GT(count, 1);
+  EXPECT_EQ(pw->PageLabel()->text(), QString("Page: 1 / %1").arg(count));
+  pw->findChild<QAction*>("NextPage")->trigger();
+  EXPECT_EQ(pw->PageLabel()->text(), QString("Page: 2 / %1").arg(count));
+  pw->findChild<QAction*>("LastPage")->trigger();
+  pw->findChild<QAction*>("NextPage")->trigger();
+  EXPECT_EQ(pw->Preview().GetPageNumber(), count);
+  pw->findChild<QAction*>("PageWidth")->trigger();
+  EXPECT_EQ(pw->Preview().GetScaleMode(), pscPageWidth);
+  pw->Percent()->setValue(150);
+  EXPECT_EQ(pw->Preview().GetScaleMode(), pscUserScaled);
+  EXPECT_EQ(pw->Preview().GetScalePercent(), 150);
+  pw->findChild<QAction*>("WholePage")->trigger();
+  pw->findChild<QAction*>("FirstPage")->trigger();
+  QApplication::processEvents();
+  pw->grab().save(QString::fromStdString((test::ArtifactDir() / "preview-window.png").string()));
+  // The preview's pages are the printer's.
+  const std::string pdf = (Dir / "job.pdf").string();
+  Printer()->SetFileName(pdf);
+  w.Printing().Job().Print();
+  EXPECT_EQ(Pages(pdf), count);
+  pw->close();
+  QApplication::processEvents();
+  EXPECT_EQ(w.Printing().PreviewWindow(), nullptr);
+}
+
+}  // namespace
+}  // namespace rid
