@@ -161,10 +161,10 @@ class TRidRegExpr : public TObject {
   void SetInvertCase(TRidRegExprInvertCaseFunction Value);
 
   void Compile();
-  // Searching. Exec stores a copy of the input (up to its first NUL) and searches from its
-  // start. ExecView stores the caller's text without a copy and searches from AOffset: the
-  // caller keeps that text alive and unchanged until the next Exec or ExecView, since ExecPos,
-  // ExecNext, Match and Substitute read it. ExecPos searches the stored input again from an
+  // Searching. An input ends at its first NUL. Exec stores a copy of the input and searches
+  // from its start. ExecView stores the caller's text in place, without a copy, and searches
+  // from AOffset: the caller keeps that text alive and unchanged until the next Exec or
+  // ExecView, since ExecPos, ExecNext, Match and Substitute read it. ExecPos searches the stored input again from an
   // offset (a search adapter runs it at a hit on a line); ExecNext continues after the last
   // match, one byte further after an empty one.
   //
