@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 
 #include "platform/Locale.h"
 
@@ -224,8 +223,7 @@ TCliJob::TCliJob(TCliArgs AArgs)
   } catch (const Exception& e) {
     throw Exception("cannot read " + FArgs.File + ": " + e.Message);
   }
-  FTitle = FArgs.Has("--title") ? Utf8ToSjis(FArgs.Value("--title"))
-                                : Utf8ToSjis(std::filesystem::path(FArgs.File).stem().string());
+  FTitle = FArgs.Has("--title") ? Utf8ToSjis(FArgs.Value("--title")) : DocumentTitle(FArgs.File);
   ApplyAttributes();
 }
 

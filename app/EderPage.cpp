@@ -1,5 +1,7 @@
 #include "app/EderPage.h"
 
+#include <filesystem>
+
 #include "foundation/JCode.h"
 #include "foundation/JConv.h"
 #include "platform/Locale.h"
@@ -26,6 +28,10 @@ std::string BytesToSjis(std::string Bytes) {
     default:
       return Bytes;  // already Shift-JIS: moved out, not copied
   }
+}
+
+std::string DocumentTitle(const std::string& FileName) {
+  return Utf8ToSjis(std::filesystem::path(FileName).stem().string());
 }
 
 std::unique_ptr<TEderPage> NewPage(const std::string& FileName, std::string Sjis,

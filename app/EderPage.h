@@ -19,6 +19,10 @@ struct TEderPage {
 // Shift-JIS text of a file's bytes, whatever Japanese code they are in.
 std::string BytesToSjis(std::string Bytes);
 
+// What a document made of a file is called: the file's name without folder and extension,
+// converted from the system's UTF-8 to Shift-JIS.
+std::string DocumentTitle(const std::string& FileName);
+
 // A fresh editor with its default settings holding Sjis, coloured by Highlighter (may be null).
 std::unique_ptr<TEderPage> NewPage(const std::string& FileName, std::string Sjis,
                                    TRidCustomHighlighter* Highlighter);

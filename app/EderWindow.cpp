@@ -160,7 +160,7 @@ void TEderWindow::CreateMenus() {
 
 void TEderWindow::ExportCurrentPage(TRidCustomExporter& E, const std::string& FileName) {
   TEderPage& page = CurrentPage();
-  E.SetTitle(std::filesystem::path(page.FileName).stem().string());
+  E.SetTitle(DocumentTitle(page.FileName));
   ExportHighlighted(E, page.Eder->Lines(), page.Highlighter);
   E.SaveToFile(FileName);
 }

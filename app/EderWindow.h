@@ -33,8 +33,8 @@ class TEderWindow : public QMainWindow {
   TEderPrinting& Printing() { return *FPrinting; }
   // The page shown: the current tab's.
   TEderPage& CurrentPage();
-  // The current page's text coloured as shown, saved atomically to FileName; its title is the
-  // page's file name without extension. Raises the save error.
+  // The current page's text coloured as shown, saved atomically to FileName, titled by the
+  // page's file name. Raises the save error.
   void ExportCurrentPage(TRidCustomExporter& E, const std::string& FileName);
 
  private:

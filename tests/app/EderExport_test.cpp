@@ -126,9 +126,9 @@ QAction* Action(TEderWindow& W, const char* Name) {
 
 TEST(EderWindowExport, ExportsTheShownPageAsTheCommandLineDoes) {
   test::TempDir dir;
-  const std::string perl = (dir / "a.pl").string();
+  const std::string perl = (dir / "表示.pl").string();
   test::WriteFileBytes(perl, kScript);
-  TEderWindow w({perl, (dir / "a.pl").string()});
+  TEderWindow w({perl, perl});
   w.Tabs()->setCurrentIndex(1);
   for (const char* mode : {"--export-rtf", "--export-html"}) {
     SCOPED_TRACE(mode);

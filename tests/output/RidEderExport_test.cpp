@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/Clipboard.h"
 #include "tests/TestSupport.h"
 #include "tests/highlighters/HighlighterConformance.h"
 #include "tests/output/FakeHighlighter.h"
@@ -168,27 +167,8 @@ TEST(RidCustomExporter, AbortsWithoutLinesOrHighlighterAndNeverSavesAStaleDocume
   EXPECT_THROW(e.SaveToFile((dir / "no" / "such" / "folder").string()), Exception);
 }
 
-TEST(RidCustomExporter, KeepsItsPropertiesAndForgetsAFreedHighlighter) {
+TEST(RidCustomExporter, ForgetsAFreedHighlighterAndTakesItsWhitespaceBackground) {
   TRecordingExporter e(nullptr);
-  EXPECT_EQ(e.GetTitle(), "Untitled");
-  e.SetTitle("x");
-  e.SetTitle("");
-  EXPECT_EQ(e.GetTitle(), "Untitled");
-  EXPECT_EQ(e.GetFont()->GetName(), "Courier New");
-  EXPECT_EQ(e.GetFont()->GetSize(), 10);
-  EXPECT_EQ(e.GetColor(), clWindow);
-  EXPECT_EQ(e.GetClipboardFormat(), CF_TEXT);
-
-  TFont f;
-  f.SetName("IPAGothic");
-  f.SetSize(14);
-  e.SetFont(&f);
-  EXPECT_EQ(e.GetFont()->GetName(), "IPAGothic");
-  e.SetFont(nullptr);
-  EXPECT_EQ(e.GetFont()->GetName(), "Courier New");
-  EXPECT_EQ(e.GetFont()->GetSize(), 10);
-
-  // With UseBackground, Color follows the highlighter's whitespace background.
   auto h = std::make_unique<TRidFakeRid>(nullptr);
   e.SetHighlighter(h.get());
   EXPECT_EQ(e.GetColor(), clWindow);
@@ -196,6 +176,8 @@ TEST(RidCustomExporter, KeepsItsPropertiesAndForgetsAFreedHighlighter) {
   EXPECT_EQ(e.GetColor(), clSilver);
   h.reset();
   EXPECT_EQ(e.GetHighlighter(), nullptr);
+  e.SetTitle("");
+  EXPECT_EQ(e.GetTitle(), "Untitled");
 }
 
 TEST(RidCustomExporter, PlainTextStandInExportsEachLineAsOneTokenWithoutAttribute) {

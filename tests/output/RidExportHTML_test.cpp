@@ -63,30 +63,9 @@ TEST(RidExporterHTML, WritesTheGoldenPageFragmentAndClipboardForm) {
   EXPECT_EQ(offsets["EndHTML"], clip.size());
 }
 
-TEST(RidExporterHTML, EscapesMarkupButNotShiftJis) {
+// The golden files hold the escapes of token text; these are the header's.
+TEST(RidExporterHTML, EscapesTitleAndFontNameAndMakesValidClassNames) {
   TRidPlainTextHighlighter plain(nullptr);
-  struct TCase {
-    std::string Line;
-    std::string Body;
-  };
-  const TCase cases[] = {
-      {"a<b&\"c\"", "a&lt;b&amp;&quot;c&quot;"},
-      {Utf8ToSjis("表ソ能ボマ ｱｲｳ"), Utf8ToSjis("表ソ能ボマ ｱｲｳ")},
-      // A lead byte takes only a trail byte as its pair.
-      {"\x95<b>", "\x95&lt;b&gt;"},
-      {"\x95\"", "\x95&quot;"},
-      {"a\x95", "a\x95"},
-  };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(test::Printable(c.Line));
-    TRidExporterHTML e(nullptr);
-    e.SetHighlighter(&plain);
-    e.SetCreateHTMLFragment(true);
-    EXPECT_EQ(test::Printable(ExportLines(e, {c.Line})),
-              test::Printable("<pre>\r\n<code><span style=\"font: 10pt Courier New;\"><span>" +
-                              c.Body + "\r\n</span></span>\r\n</code></pre>\r\n"));
-  }
-
   TRidExporterHTML e(nullptr);
   e.SetHighlighter(&plain);
   e.SetTitle("a<b>&\"c\"");
@@ -94,9 +73,7 @@ TEST(RidExporterHTML, EscapesMarkupButNotShiftJis) {
   const std::string page = ExportLines(e, {"x"});
   EXPECT_NE(page.find("<title>a&lt;b&gt;&amp;&quot;c&quot;</title>"), std::string::npos);
   EXPECT_NE(page.find("font: 10pt X&lt;&quot;y&quot;&gt;;"), std::string::npos);
-}
 
-TEST(RidExporterHTML, MakesOneRulePerAttributeWithValidClassNames) {
   const std::map<std::string, std::string> names = {
       {"Perl1.Reserved Word", "perl1-reservedword"},
       {"A_b.C-d 9!", "a-b-c-d9"},
@@ -105,24 +82,6 @@ TEST(RidExporterHTML, MakesOneRulePerAttributeWithValidClassNames) {
       {Utf8ToSjis("表Z"), "z"},
   };
   for (const auto& [name, valid] : names) EXPECT_EQ(MakeValidName(name), valid) << name;
-  EXPECT_EQ(ColorToHTML(RGB(0x12, 0xAB, 0x0F)), "#12AB0F");
-  EXPECT_EQ(ColorToHTML(clWindowText), "#000000");
-
-  TRidFakeRid h(nullptr);
-  h.FSpace->SetBackground(clNone);
-  h.FSymbol->SetStyle({fsUnderline});
-  TRidExporterHTML e(nullptr);
-  e.SetHighlighter(&h);
-  const std::string page = ExportLines(e, {"x"});
-  for (const char* rule : {
-           ".fake1-identifier { color: #FF0000; }\r\n",
-           ".fake1-number { color: #0000FF; font-weight: bold; }\r\n",
-           ".fake1-space { }\r\n",
-           ".fake1-string { color: #008000; font-style: italic; "
-           "text-decoration: underline line-through; }\r\n",
-           ".fake1-symbol { color: #FF0000; text-decoration: underline; }\r\n",
-       })
-    EXPECT_NE(page.find(rule), std::string::npos) << rule;
 }
 
 TEST(RidExporterHTML, GivesThePageToTheClipboardInUtf8) {

@@ -56,14 +56,9 @@ TEST(RidExporterRTF, EscapesTextFontNameAndTitle) {
     TColor FontColor;
     std::string Body;
   };
+  // The golden documents hold the other escapes.
   const TCase cases[] = {
-      {"\\{}", clWindowText, "\\cf0 \\\\\\{\\}\\par\r\n}"},
-      {"\x82\xa0", clWindowText, "\\cf0 \\'82\\'a0\\par\r\n}"},
-      {"\xb1\xb2 half-width", clWindowText, "\\cf0 \xb1\xb2 half-width\\par\r\n}"},
-      {Utf8ToSjis("表ソ能ボマ"), clWindowText,
-       "\\cf0 \\'95\\'5c\\'83\\'5c\\'94\\'5c\\'83\\'7b\\'83\\'7d\\par\r\n}"},
       {"a\x95", clWindowText, "\\cf0 a\\'95{}\\par\r\n}"},
-      {"\x95<", clWindowText, "\\cf0 \\'95{}<\\par\r\n}"},
       // No control word before the first token: the header's blank keeps its digits.
       {"12 x", clBlack, "12 x\\par\r\n}"},
       {" x", clBlack, " x\\par\r\n}"},
