@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
   libqscintilla2-qt6-dev libpcre2-dev libonig-dev
-  nkf perl coreutils sharutils poppler-utils libxml2-utils
+  nkf perl grep coreutils sharutils poppler-utils libxml2-utils
   python3 python3-doc php-cli php-pear node-acorn libjs-jquery libjs-underscore
   libreoffice-writer chromium-headless-shell source-highlight highlight xvfb xauth xclip
 )
