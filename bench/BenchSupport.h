@@ -3,6 +3,7 @@
 // for the ratio lines.
 #include <benchmark/benchmark.h>
 #include <iconv.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -137,6 +138,14 @@ inline double CpuSeconds() {
   timespec t;
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// A folder of this run's own under the temporary folder, named Name and the process id, for
+// the files a benchmark and its peer programs read and write.
+inline std::filesystem::path RunFolder(const std::string& Name) {
+  auto dir = std::filesystem::temp_directory_path() / (Name + "-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  return dir;
 }
 
 // The best of a few runs, in seconds on Clock.

@@ -20,7 +20,6 @@
 // Each time is the best of five runs; each ratio is ours over the peer's (below 1: faster).
 #include <benchmark/benchmark.h>
 #include <qsciscintilla.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <cstdio>
@@ -81,14 +80,8 @@ const std::string& Text10() {
   return text;
 }
 
-// A folder of this run's own for the files the programs read and write.
 const std::filesystem::path& WorkDir() {
-  static const std::filesystem::path dir = [] {
-    auto d =
-        std::filesystem::temp_directory_path() / ("rid-search-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(d);
-    return d;
-  }();
+  static const std::filesystem::path dir = bench::RunFolder("rid-search-bench");
   return dir;
 }
 
@@ -218,47 +211,43 @@ struct TEderRun {
   }
 };
 
-// The best of five replacements of a fresh copy of Text, in seconds; Hits receives the count.
-double TimeReplaceAll(TEderRun& Run, const std::string& Text, const char* Pattern, bool IsRegex,
-                      const char* Replacement, int64_t& Hits) {
+// The best over five runs of the time Run takes divided by the number it returns, each run
+// after an untimed Prepare.
+template <typename P, typename R>
+double BestPerUnit(P&& Prepare, R&& Run) {
   double best = 1e9;
   for (int i = 0; i < 5; ++i) {
-    Run.Load(Text);
+    Prepare();
     const double t0 = bench::WallSeconds();
-    Hits = Run.ReplaceAll(Pattern, IsRegex, Replacement);
-    best = std::min(best, bench::WallSeconds() - t0);
+    const double units = static_cast<double>(Run());
+    if (units > 0) best = std::min(best, (bench::WallSeconds() - t0) / units);
   }
   return best;
 }
 
+// Replacing all in a fresh copy of Text; Hits receives the count.
+double TimeReplaceAll(TEderRun& Run, const std::string& Text, const char* Pattern, bool IsRegex,
+                      const char* Replacement, int64_t& Hits) {
+  return BestPerUnit([&] { Run.Load(Text); },
+                     [&] { return (Hits = Run.ReplaceAll(Pattern, IsRegex, Replacement)) >= 0; });
+}
+
 double TimePerlReplace(const std::string& Program) {
   const auto copy = WorkDir() / "perl.txt";
-  double best = 1e9;
-  for (int i = 0; i < 5; ++i) {
-    WriteFile(copy, Text10());
-    const std::string cmd = "perl -pi -e '" + Program + "' '" + copy.string() + "'";
-    const double t0 = bench::WallSeconds();
-    if (std::system(cmd.c_str()) != 0) {
-      std::fprintf(stderr, "perl failed: install perl (scripts/setup-deps.sh)\n");
-      std::exit(1);
-    }
-    best = std::min(best, bench::WallSeconds() - t0);
-  }
-  std::filesystem::remove(copy);
-  return best;
+  const std::string cmd = "perl -pi -e '" + Program + "' '" + copy.string() + "'";
+  return BestPerUnit([&] { WriteFile(copy, Text10()); },
+                     [&] {
+                       if (std::system(cmd.c_str()) == 0) return 1;
+                       std::fprintf(stderr, "perl failed: install perl (scripts/setup-deps.sh)\n");
+                       std::exit(1);
+                     });
 }
 
 // The peer's best time per hit over five runs of at most two seconds each.
 double PeerSecondsPerHit(TPeer& Peer, const std::string& Utf8, const char* Pattern, bool Regex,
                          const char* Replacement, int64_t& Hits) {
-  double best = 1e9;
-  for (int i = 0; i < 5; ++i) {
-    Peer.SetText(Utf8);
-    const double t0 = bench::WallSeconds();
-    Hits = Peer.ReplaceAll(Pattern, Regex, Replacement, 2.0);
-    if (Hits > 0) best = std::min(best, (bench::WallSeconds() - t0) / static_cast<double>(Hits));
-  }
-  return best;
+  return BestPerUnit([&] { Peer.SetText(Utf8); },
+                     [&] { return Hits = Peer.ReplaceAll(Pattern, Regex, Replacement, 2.0); });
 }
 
 void ReportSearch(TPeer& Peer) {

@@ -26,12 +26,7 @@
 namespace {
 
 const std::filesystem::path& Folder() {
-  static const std::filesystem::path dir = [] {
-    auto d =
-        std::filesystem::temp_directory_path() / ("rid-export-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(d);
-    return d;
-  }();
+  static const std::filesystem::path dir = rid::bench::RunFolder("rid-export-bench");
   return dir;
 }
 
