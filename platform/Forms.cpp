@@ -257,8 +257,18 @@ void TProgressBar::SetPosition(int32_t Value) {
   Changed();
 }
 
+// The operations a bar shows do not let the event loop run, so it repaints at once, but only
+// when its filled part grows or shrinks by a pixel.
 void TProgressBar::Changed() {
-  if (HandleAllocated()) Invalidate();
+  if (!HandleAllocated() || FilledWidth() == FPaintedWidth) return;
+  Invalidate();
+  Update();
+}
+
+int32_t TProgressBar::FilledWidth() {
+  const int32_t inner = GetClientRect().Width() - 2;
+  if (FMax <= FMin || inner <= 0) return 0;
+  return static_cast<int32_t>((int64_t(FPosition) - FMin) * inner / (int64_t(FMax) - FMin));
 }
 
 void TProgressBar::Paint() {
@@ -266,11 +276,10 @@ void TProgressBar::Paint() {
   const TRect r = GetClientRect();
   c.Brush().SetColor(FColor);
   c.FillRect(r);
-  if (FMax > FMin && r.Width() > 2) {
-    const int64_t done = int64_t(FPosition) - FMin, range = int64_t(FMax) - FMin;
-    const int32_t w = static_cast<int32_t>(done * (r.Width() - 2) / range);
+  FPaintedWidth = FilledWidth();
+  if (FPaintedWidth > 0) {
     c.Brush().SetColor(clHighlight);
-    c.FillRect(Rect(1, 1, 1 + w, r.Height() - 1));
+    c.FillRect(Rect(1, 1, 1 + FPaintedWidth, r.Height() - 1));
   }
   c.Brush().SetColor(clBtnShadow);
   c.FrameRect(r);

@@ -133,9 +133,11 @@ class TProgressBar : public TCustomControl {
 
  private:
   void Changed();
+  int32_t FilledWidth();
   int32_t FMin = 0;
   int32_t FMax = 100;
   int32_t FPosition = 0;
+  int32_t FPaintedWidth = -1;
 };
 
 // Where a pop-up of AWidth x AHeight shows for the screen point P next to Control: moved inside

@@ -1367,5 +1367,17 @@ TEST(RidEder, ClearingTheBufferResetsView) {
   EXPECT_TRUE(seen[0] & 1u);
 }
 
+TEST(RidEder, TrailBytesAreTheSecondBytesOfCharactersWalkedFromTheLineStart) {
+  std::mt19937 rng(8);
+  const char bytes[] = {'a', '\\', 'A', '\x81', '\x83', '\x9f', '\xe0', '\xfc', '\x40', '\xa6'};
+  for (int round = 0; round < 3000; ++round) {
+    std::string line;
+    for (int n = rng() % 12; n > 0; --n) line += bytes[rng() % std::size(bytes)];
+    for (int32_t col = 1; col <= static_cast<int32_t>(line.size()) + 1; ++col)
+      ASSERT_EQ(IsTrailByteAt(line, col), OnTrail(line, col))
+          << testing::PrintToString(line) << col;
+  }
+}
+
 }  // namespace
 }  // namespace rid

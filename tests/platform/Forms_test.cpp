@@ -147,6 +147,8 @@ TEST(Forms, ProgressBarKeepsItsPositionInRangeAndPaintsIt) {
   EXPECT_EQ(pic.pixel(45, 6) & 0xFFFFFF, done);
   EXPECT_NE(pic.pixel(55, 6) & 0xFFFFFF, done);
   EXPECT_NE(pic.pixel(90, 6) & 0xFFFFFF, done);
+  bar.SetPosition(10);  // shown at once: the operations it follows keep the event loop waiting
+  EXPECT_EQ(bar.Picture().pixel(90, 6) & 0xFFFFFF, done);
 }
 
 // Paints and timers go on; keys and the mouse wait for the next full turn of the event loop.
