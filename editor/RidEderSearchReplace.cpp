@@ -176,7 +176,7 @@ bool TCustomRidEder::TSearchRun::SearchLine(int32_t& Line) {
     else if (!Backwards)
       Ed.InternalSetCaretXY({col + len, Line});
     if (!ReplaceAll) return false;
-    ShowBusy();
+    if (!Prompt) ShowBusy();  // not while the user is asked
   }
   return true;
 }
