@@ -425,6 +425,7 @@ void TRidEderPrint::WriteLineNumber(int32_t Index, int32_t Y) {
   c.Font().SetStyle({});
   c.Font().SetColor(clBlack);
   c.Brush().SetColor(FColor);
+  c.Brush().SetStyle(bsClear);  // on the text area's own colour
   const std::string number = std::to_string(Index + 1 + FLineOffset) + ": ";
   c.TextOut(FMargins.PLeft - c.TextWidth(number), Y, number);
 }
@@ -445,10 +446,10 @@ int32_t TRidEderPrint::WriteLine(int32_t Index, int32_t FromRow, int32_t ToRow, 
   l.FromRow = FromRow;
   l.ToRow = std::min<int32_t>(ToRow, static_cast<int32_t>(l.RowStarts.size()));
   l.Y = Y;
-  TCanvas& c = *FCanvas;
-  c.SetTextAlign(TA_LEFT | TA_TOP);
-  c.Brush().SetStyle(bsSolid);
+  FCanvas->SetTextAlign(TA_LEFT | TA_TOP);
   if (FromRow == 0 && FLineNumbers) WriteLineNumber(Index, Y);
+  // Tokens that look alike are drawn as one run.
+  TTextRun run{0, 0, RunLook(nullptr)};
   if (FUseHighlighter) {
     if (Index == 0)
       FHighlighter->ResetRange();
@@ -456,31 +457,50 @@ int32_t TRidEderPrint::WriteLine(int32_t Index, int32_t FromRow, int32_t ToRow, 
       FHighlighter->SetRange(FRanges[static_cast<size_t>(Index - 1)]);
     FHighlighter->SetLine(l.Text, Index);
     for (; !FHighlighter->GetEol(); FHighlighter->Next()) {
-      SetTokenColors(FHighlighter->GetTokenAttribute());
-      DrawPiece(l, FHighlighter->GetTokenPos(),
-                static_cast<int32_t>(FHighlighter->GetTokenView().size()));
+      const int32_t pos = FHighlighter->GetTokenPos();
+      const int32_t end = pos + static_cast<int32_t>(FHighlighter->GetTokenView().size());
+      const TRunLook look = RunLook(FHighlighter->GetTokenAttribute());
+      if (pos == run.End && look == run.Look) {
+        run.End = end;
+      } else {
+        DrawRun(l, run);
+        run = {pos, end, look};
+      }
     }
   } else {
-    SetTokenColors(nullptr);
-    DrawPiece(l, 0, l.End);
+    run.End = l.End;
   }
+  DrawRun(l, run);
   return Y + (l.ToRow - l.FromRow) * FLineHeight;
 }
 
-void TRidEderPrint::SetTokenColors(const TRidHighlighterAttributes* Attri) {
-  TFont& font = FCanvas->Font();
-  TColor fore = FFontColor, back = FColor;
+TRidEderPrint::TRunLook TRidEderPrint::RunLook(const TRidHighlighterAttributes* Attri) const {
+  TRunLook look{FFontColor, FColor, FFont.GetStyle()};
   if (Attri) {
-    font.SetStyle(Attri->GetStyle());
+    look.Style = Attri->GetStyle();
     if (FColors) {
-      if (Attri->GetForeground() != clNone) fore = Attri->GetForeground();
-      if (Attri->GetBackground() != clNone) back = Attri->GetBackground();
+      if (Attri->GetForeground() != clNone) look.Fore = Attri->GetForeground();
+      if (Attri->GetBackground() != clNone) look.Back = Attri->GetBackground();
     }
-  } else {
-    font.SetStyle(FFont.GetStyle());
   }
-  font.SetColor(fore);
-  FCanvas->Brush().SetColor(back);
+  return look;
+}
+
+void TRidEderPrint::DrawRun(const TLineLayout& L, const TTextRun& Run) {
+  const int32_t end = std::min(Run.End, L.End);
+  if (Run.Pos >= end) return;
+  // Blanks on the text area's own colour leave no mark.
+  const bool plain = Run.Look.Back == FColor;
+  const std::string_view text = L.Text.substr(size_t(Run.Pos), size_t(end - Run.Pos));
+  if (plain && !Run.Look.Style.Contains(fsUnderline) && !Run.Look.Style.Contains(fsStrikeOut) &&
+      text.find_first_not_of(' ') == std::string_view::npos)
+    return;
+  TCanvas& c = *FCanvas;
+  c.Font().SetStyle(Run.Look.Style);
+  c.Font().SetColor(Run.Look.Fore);
+  c.Brush().SetColor(Run.Look.Back);
+  c.Brush().SetStyle(plain ? bsClear : bsSolid);
+  DrawPiece(L, Run.Pos, end - Run.Pos);
 }
 
 void TRidEderPrint::DrawPiece(const TLineLayout& L, int32_t Pos, int32_t Len) {

@@ -144,7 +144,18 @@ class TRidEderPrint : public TComponent {
   // Draws rows FromRow up to ToRow of line Index at Y; returns the Y after them.
   int32_t WriteLine(int32_t Index, int32_t FromRow, int32_t ToRow, int32_t Y);
   void WriteLineNumber(int32_t Index, int32_t Y);
-  void SetTokenColors(const TRidHighlighterAttributes* Attri);
+  // How a token is drawn: colours and font style.
+  struct TRunLook {
+    TColor Fore, Back;
+    TFontStyles Style;
+    bool operator==(const TRunLook&) const = default;
+  };
+  struct TTextRun {
+    int32_t Pos, End;
+    TRunLook Look;
+  };
+  TRunLook RunLook(const TRidHighlighterAttributes* Attri) const;
+  void DrawRun(const TLineLayout& L, const TTextRun& Run);
   void DrawPiece(const TLineLayout& L, int32_t Pos, int32_t Len);
 
   TStringList FLines;

@@ -1,0 +1,174 @@
+// Printing 100,000 lines of Shift-JIS Perl to a PDF, beside QScintilla's QsciPrinter, and our
+// pagination alone on 100,000 and 1,000,000 lines.
+//
+// The work on each side, in the same run, on the same text (the peer gets it as UTF-8, which is
+// what it shows under Qt 6): an A4 PDF at 600 dpi with the same printable area, IPAGothic 10 pt,
+// no line numbers, long lines wrapped by character (ours at break characters, else every row),
+// each token in its Perl colour and style. We keep a highlighter range per line, lay out the
+// pages on a character grid and draw each token's run once; the peer styles the document with
+// its Perl lexer (lazily, once, as it does for its own users) and lays out and draws every
+// page with Scintilla's FormatRange. Both print the loaded document again on each run, so both
+// keep their styling between runs. The best of five runs per side is printed, and the ratio.
+#include <benchmark/benchmark.h>
+#include <qscilexerperl.h>
+#include <qsciprinter.h>
+#include <qsciscintilla.h>
+
+#include <QApplication>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include "bench/BenchSupport.h"
+#include "highlighters/RidHighlighterPerl.h"
+#include "output/RidEderPrint.h"
+#include "platform/Locale.h"
+#include "platform/Printers.h"
+
+namespace {
+
+using namespace rid;
+
+// Real Perl, with a Japanese comment or string on every third line, as Shift-JIS lines.
+std::vector<std::string> PerlLines(size_t Count) {
+  static const char* japanese[] = {"# 表示する ソース の 能力を 確かめる", " # 掲示板の書き込み",
+                                   " print \"ようこそ　表ソ能\\n\";"};
+  std::vector<std::string> lines;
+  lines.reserve(Count);
+  const auto source = bench::SplitLines(bench::InstalledPerlModules());
+  for (size_t i = 0; lines.size() < Count; ++i) {
+    std::string line(source[i % source.size()]);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (i % 3 == 0) line += japanese[i % 9 / 3];
+    lines.push_back(Utf8ToSjis(line));
+  }
+  return lines;
+}
+
+std::filesystem::path Output(const char* Name) {
+  return std::filesystem::temp_directory_path() / Name;
+}
+
+// Our side: the job on a loaded document, printed to the PDF printer.
+struct TOurs {
+  explicit TOurs(const std::vector<std::string>& Lines) {
+    TStringList list;
+    list.SetCapacity(static_cast<int32_t>(Lines.size()));
+    for (const auto& l : Lines) list.Add(l);
+    Job.SetLines(&list);
+    Job.SetHighlighter(&Perl);
+    Job.SetColors(true);
+    Job.GetFont().SetName("IPAGothic");
+    Job.GetFont().SetSize(10);
+  }
+  int32_t Print() {
+    Printer()->SetPrinterIndex(0);
+    Printer()->SetFileName(Output("rid-print-bench.pdf").string());
+    Job.Print();
+    return Job.GetPageCount();
+  }
+  TRidPerlRid Perl{nullptr};
+  TRidEderPrint Job{nullptr};
+};
+
+// The peer: a QScintilla document with its Perl lexer, printed by QsciPrinter.
+struct TPeer {
+  explicit TPeer(const std::vector<std::string>& Lines) {
+    std::string text;
+    for (const auto& l : Lines) text += SjisToUtf8(l) + "\n";
+    Editor.setUtf8(true);
+    Lexer.setDefaultFont(QFont("IPAGothic", 10));
+    Lexer.setFont(QFont("IPAGothic", 10));
+    Editor.setLexer(&Lexer);
+    Editor.setMarginWidth(0, 0);
+    Editor.setMarginWidth(1, 0);
+    Editor.setText(QString::fromStdString(text));
+    Printer.setOutputFormat(QPrinter::PdfFormat);
+    Printer.setResolution(600);
+    Printer.setPageSize(QPageSize(QPageSize::A4));
+    // Our text area: 25 mm left, 15 mm right, 25 mm top and bottom from the paper's edge.
+    Printer.setPageMargins(QMarginsF(25, 25, 15, 25), QPageLayout::Millimeter);
+    Printer.setWrapMode(QsciScintilla::WrapCharacter);
+    Printer.setColorMode(QPrinter::Color);
+  }
+  bool Print() {
+    Printer.setOutputFileName(QString::fromStdString(Output("qsci-print-bench.pdf").string()));
+    return Printer.printRange(&Editor) >= 0;
+  }
+  QsciScintilla Editor;
+  QsciLexerPerl Lexer;
+  QsciPrinter Printer{QPrinter::HighResolution};
+};
+
+// The pages of a PDF as pdfinfo reads them (poppler-utils); -1 when it cannot.
+int PdfPages(const std::filesystem::path& Pdf) {
+  FILE* p = popen(("pdfinfo '" + Pdf.string() + "' 2>/dev/null").c_str(), "r");
+  if (!p) return -1;
+  char line[256];
+  int pages = -1;
+  while (fgets(line, sizeof line, p))
+    if (std::sscanf(line, "Pages: %d", &pages) == 1) break;
+  pclose(p);
+  return pages;
+}
+
+const std::vector<std::string>& Document() {
+  static const std::vector<std::string> lines = PerlLines(100000);
+  return lines;
+}
+
+void BM_PrintOurs(benchmark::State& state) {
+  TOurs ours(Document());
+  for (auto _ : state) benchmark::DoNotOptimize(ours.Print());
+  state.counters["pages"] = ours.Job.GetPageCount();
+}
+BENCHMARK(BM_PrintOurs)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Pagination on the screen's canvas, as the preview and the page count do it.
+double PaginationSeconds(size_t Count) {
+  static const std::vector<std::string> big = PerlLines(1000000);
+  TStringList list;
+  for (size_t i = 0; i < Count; ++i) list.Add(big[i]);
+  TRidEderPrint job(nullptr);
+  job.SetLines(&list);
+  return bench::BestCpuTime([&] {
+    job.SetWrap(false);
+    job.SetWrap(true);  // the layout is stale again
+    return job.GetPageCount();
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+
+  TOurs ours(Document());
+  TPeer peer(Document());
+  int32_t pages = 0;
+  const double us = bench::BestTime([&] { return pages = ours.Print(); });
+  bool printed = true;
+  const double them = bench::BestTime([&] { return printed = printed && peer.Print(); });
+  std::printf(
+      "print %zu lines of Shift-JIS Perl to an A4 PDF at 600 dpi, highlighted and "
+      "wrapped (best of 5): us %.0f ms (%d pages), QsciPrinter %.0f ms (%d pages)%s\n",
+      Document().size(), us * 1e3, pages, them * 1e3, PdfPages(Output("qsci-print-bench.pdf")),
+      printed ? "" : " [it failed]");
+  std::printf("ratio us/QsciPrinter: %.3f (goal: 0.5 or less)\n", us / them);
+
+  const double p100k = PaginationSeconds(100000);
+  const double p1m = PaginationSeconds(1000000);
+  std::printf(
+      "pagination alone (best of 5, CPU): 100,000 lines %.1f ms, 1,000,000 lines %.1f ms"
+      " (%.1f times: linear is 10)\n",
+      p100k * 1e3, p1m * 1e3, p1m / p100k);
+  std::filesystem::remove(Output("rid-print-bench.pdf"));
+  std::filesystem::remove(Output("qsci-print-bench.pdf"));
+  return printed ? 0 : 1;
+}
