@@ -263,7 +263,7 @@ TEderPrinting::TEderPrinting(QWidget* AWindow, std::function<TEderPage&()> ACurr
 }
 
 TEderPrinting::~TEderPrinting() {
-  if (FPreviewWindow) delete FPreviewWindow;  // it shows the job
+  delete FPreviewWindow;  // it shows the job
 }
 
 void TEderPrinting::AddActions(QMenu& FileMenu) {

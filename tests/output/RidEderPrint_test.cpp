@@ -399,6 +399,22 @@ TEST_F(PrintPdf, LineNumbersCountFromTheOffsetAndWithoutWrapRowsStopAtTheRightMa
   EXPECT_NE(NoBlanks(text).find(first), std::string::npos);
 }
 
+TEST_F(PrintPdf, WithoutWrapARowIsCutBeforeACharacterThatDoesNotFit) {
+  std::string run;
+  for (int i = 0; i < 300; ++i) run += Sjis("表");
+  for (const std::string& line : {"x" + run, run}) {
+    TStringList list;
+    list.Add(line);
+    Job.SetLines(&list);
+    Job.SetWrap(false);
+    Job.Print();
+    const int32_t fit = static_cast<int32_t>(line.size() - run.size());
+    const int32_t wide = (Job.GetMaxCol() - fit) / 2;  // whole 表 that fit after the "x"
+    EXPECT_EQ(NoBlanks(Text()), SjisToUtf8(line.substr(0, size_t(fit + 2 * wide))))
+        << Job.GetMaxCol();
+  }
+}
+
 TEST_F(PrintPdf, CopiesRepeatTheRangeAndARangeOutsideTheDocumentIsCut) {
   const int32_t count = Job.GetPageCount();
   ASSERT_GE(count, 3);
