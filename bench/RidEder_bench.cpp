@@ -14,6 +14,12 @@
 // A character typed at the top with its repaint, in 1,000 and 1,000,000 lines: ours only, since
 // the point is that the cost does not follow the file's length.
 // Repainting a screen of highlighted text: both sides, each screen styled before the first run.
+// Bracket matching in a 100,000-line Perl CGI script: "{" on line 1 whose partner is the last
+// line, and an unmatched "(" on line 1, which makes both sides walk the whole file; best of 5.
+//   us: the Perl highlighter attached; the lines holding neither bracket byte are passed over,
+//       the others walked by character and tokenized once to skip strings and comments.
+//   QScintilla: SCI_BRACEMATCH at the same place, its whole text styled before timing (the
+//       bracket counts only when its style is the opening one's).
 #include <benchmark/benchmark.h>
 #include <qscilexerperl.h>
 #include <qsciscintilla.h>
@@ -512,6 +518,61 @@ void BM_Repaint_QScintilla(benchmark::State& State) {
 }
 BENCHMARK(BM_Repaint_QScintilla)->Unit(benchmark::kMicrosecond);
 
+// Open on line 1, whole copies of the script (so that its own brackets pair up) and blank lines
+// to 100,000 lines, and Close alone on the last line unless it is 0.
+std::string BracketFile(char Open, char Close) {
+  const size_t unitLines = std::count(CgiUtf8, CgiUtf8 + std::strlen(CgiUtf8), '\n');
+  const size_t lines = 100000, body = (lines - 2) / unitLines * unitLines;
+  std::string s = std::string(1, Open) + "\r\n" + PerlCgi(SIZE_MAX, body);
+  for (size_t i = body + 2; i < lines; ++i) s += "\r\n";
+  return s + (Close ? std::string(1, Close) : std::string());
+}
+
+struct TBracketOurs {
+  rid::TRidPerlRid Perl{nullptr};
+  rid::TRidEder Ed{nullptr};
+  explicit TBracketOurs(const std::string& Text) {
+    Ed.GetLines()->LoadFromBytes(Text);
+    Ed.SetHighlighter(&Perl);
+    Ed.GetLines()->GetRange(Ed.Lines()->GetCount() - 1);  // ranges stored, as the peer's styles
+  }
+  ~TBracketOurs() { Ed.SetHighlighter(nullptr); }
+  // The partner's line, 0 when there is none.
+  int32_t Match() { return Ed.GetMatchingBracketEx({1, 1}).Line; }
+};
+
+struct TBracketPeer {
+  QsciScintilla Editor;
+  QsciLexerPerl Lexer;
+  explicit TBracketPeer(const std::string& Text) {
+    Editor.setUtf8(true);
+    Editor.setLexer(&Lexer);
+    Editor.SendScintilla(QsciScintillaBase::SCI_SETTEXT, 0UL, rid::SjisToUtf8(Text).c_str());
+    Editor.SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
+  }
+  int32_t Match() {
+    const long p = Editor.SendScintilla(QsciScintillaBase::SCI_BRACEMATCH, 0UL, 0L);
+    return p < 0 ? 0 : Editor.SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, p) + 1;
+  }
+};
+
+void CompareBracketMatch(const char* Name, char Open, char Close) {
+  const std::string text = BracketFile(Open, Close);
+  TBracketOurs ours(text);
+  TBracketPeer peer(text);
+  const int32_t want = Close ? ours.Ed.Lines()->GetCount() : 0;
+  if (ours.Match() != want || peer.Match() != want) {
+    std::printf("Bracket match %s: us line %d, QScintilla line %d, expected %d\n", Name,
+                ours.Match(), peer.Match(), want);
+    std::exit(1);
+  }
+  const double us = rid::bench::BestTime([&] { return ours.Match(); });
+  const double them = rid::bench::BestTime([&] { return peer.Match(); });
+  std::printf("Bracket match, %s in %d lines, best of 5: us %.2f ms, QScintilla %.2f ms\n", Name,
+              ours.Ed.Lines()->GetCount(), us * 1e3, them * 1e3);
+  std::printf("ratio us/QScintilla (%s): %.3f (goal: at most 0.5)\n", Name, us / them);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -568,5 +629,8 @@ int main(int argc, char** argv) {
   std::printf("Repaint of a %dx%d screen of highlighted Perl: us %.2f ms, QScintilla %.2f ms\n",
               kWidth, kHeight, oursPaint * 1e3, peerPaint * 1e3);
   std::printf("ratio us/QScintilla: %.3f (below 1: faster than the peer)\n", oursPaint / peerPaint);
+
+  CompareBracketMatch("\"{\" with its partner on the last line", '{', '}');
+  CompareBracketMatch("an unmatched \"(\"", '(', 0);
   return 0;
 }

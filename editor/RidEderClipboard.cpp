@@ -95,7 +95,10 @@ void TCustomRidEder::PasteFromClipboard() {
       mode = FActiveSelectionMode;
       text = clip->GetAsText();
     }
+    // The marker alone keeps the redo list: a paste that changes nothing takes it back.
+    FUndoList->SetInsideUndo(true);
     FUndoList->AddChange(urPasteBegin, FBlockBegin, FBlockEnd, "", smNormal);
+    FUndoList->SetInsideUndo(false);
     ReplaceSelectionRecorded(mode, text, urInsertText);
     // A paste that changed nothing leaves no empty step to undo.
     if (FUndoList->LastChangeReason() == urPasteBegin)

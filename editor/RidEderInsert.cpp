@@ -419,7 +419,9 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
   if (SelAvail()) {
     std::string breaks;
     const std::string removed = GetSelTextForUndo(breaks);
-    AddUndoItem(urDeleteCaretEnd, FBlockBegin, FBlockEnd, removed, breaks, FActiveSelectionMode);
+    // A column block right of every line's text removes nothing and leaves no step.
+    if (FActiveSelectionMode != smColumn || removed.find_first_not_of("\r\n") != std::string::npos)
+      AddUndoItem(urDeleteCaretEnd, FBlockBegin, FBlockEnd, removed, breaks, FActiveSelectionMode);
     SetSelTextPrimitiveEx(Mode, {}, true);
   }
   FBlockBegin = FBlockEnd = GetCaretXY();

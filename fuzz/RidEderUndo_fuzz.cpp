@@ -6,15 +6,19 @@
 #include <vector>
 
 #include "editor/RidEder.h"
+#include "editor/RidEderKeyCmds.h"
+#include "platform/Clipboard.h"
 
 // Edits, undos and redos chosen by the input on a file it gives: every undo gives back the bytes
 // a save wrote before the edit, every redo those after it, whatever the options.
 //
 // Input: an options byte (bit 0 trim trailing blanks, 1 tabs to spaces, 2 scroll past the line
 // end, 3 overwrite, bits 4-6 tab width - 1), a length byte and that many bytes of file, then
-// steps: a byte whose low two bits choose an edit (0, 1), an undo (2) or a redo (3); an edit
+// steps: a byte whose low two bits choose an edit (0, 1), an undo (2) or a redo (3). An edit
 // takes the selection mode from the byte's next bits, then four bytes for the selection's
-// begin and end line and column, a length byte (mod 16) and the text it puts in.
+// begin and end line and column, a length byte (mod 16) and that text; the byte's top bits
+// choose what it does: put the text in (0-3), indent, unindent, change case (6), or cut, paste
+// or replace the caret line with the text (7, by the text's length).
 namespace {
 
 struct TReader {
@@ -40,6 +44,25 @@ rid::TBufferCoord Pos(TReader& In, rid::TRidEder& Ed) {
   return {1 + In.Byte() % 20, line};
 }
 
+void Edit(rid::TRidEder& Ed, uint8_t Op, const std::string& Value) {
+  using namespace rid;
+  static const TRidEderorCommand cases[] = {ecUpperCaseBlock, ecLowerCaseBlock, ecToggleCaseBlock};
+  switch (Op >> 5) {
+    case 4:
+      return Ed.DoBlockIndent();
+    case 5:
+      return Ed.DoBlockUnindent();
+    case 6:
+      return Ed.DoCaseChange(cases[Value.size() % 3]);
+    case 7:
+      if (Value.size() % 3 == 0) return Ed.CutToClipboard();
+      if (Value.size() % 3 == 1) return Ed.PasteFromClipboard();
+      return Ed.SetLineText(Value);
+    default:
+      return Ed.SetSelText(Value);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv) {
@@ -51,6 +74,9 @@ extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   using namespace rid;
   TReader in{std::string_view(reinterpret_cast<const char*>(Data), Size)};
+  Clipboard()->Open();
+  Clipboard()->Clear();
+  Clipboard()->Close();
   TRidEder ed(nullptr);
   const uint8_t flags = in.Byte();
   TRidEderorOptions options = ed.GetOptions() - TRidEderorOptions{eoGroupUndo};
@@ -59,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     options = flags & (1 << bit) ? options + TRidEderorOptions{chosen[bit]}
                                  : options - TRidEderorOptions{chosen[bit]};
   ed.SetOptions(options);
+  ed.SetMaxUndo(1 << 24);  // every step stays undoable: this is about exactness, not limits
   ed.SetInsertMode(!(flags & 8));
   ed.SetTabWidth(1 + ((flags >> 4) & 7));
   const std::string_view file = in.Bytes(in.Byte());
@@ -87,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       const std::string value(in.Bytes(in.Byte() % 16));
       const int32_t items = ed.GetUndoList().ItemCount();
       const std::string before = Saved(ed);
-      ed.SetSelText(value);
+      Edit(ed, op, value);
       if (ed.GetUndoList().ItemCount() == items) {
         Check(Saved(ed) == before);
         continue;

@@ -657,6 +657,30 @@ TEST(RidEderInsert, PasteUsesTheCopiedModeAndUndoesInOneStep) {
   EXPECT_EQ(s.Ed.GetText(), "abc\r\nd  ab\r\n   d ");
   s.Ed.Undo();
   EXPECT_EQ(s.Ed.GetText(), "abc\r\nd");
+
+  // Pasted over a line selection, the block's rows are undone as rows, not as whole lines.
+  s.Ed.SetText("abc\r\nd\r\nkeep\r\nthis");
+  s.Select(smColumn, {1, 1}, {3, 2});
+  s.Ed.CopyToClipboard();
+  s.Select(smLine, {1, 2}, {2, 2});
+  s.Ed.PasteFromClipboard();
+  EXPECT_EQ(s.Ed.GetText(), "abc\r\nabkeep\r\nd this");
+  s.Ed.Undo();
+  EXPECT_EQ(s.Ed.GetText(), "abc\r\nd\r\nkeep\r\nthis");
+
+  // A paste that changes nothing leaves no step and keeps what can be redone.
+  s.Ed.Redo();
+  s.Ed.Undo();
+  ASSERT_TRUE(s.Ed.CanRedo());
+  Clipboard()->Open();
+  Clipboard()->Clear();
+  Clipboard()->SetAsText("");
+  Clipboard()->Close();
+  s.Ed.SetSelectionMode(smNormal);
+  s.Ed.SetCaretXY({1, 1});
+  s.Ed.PasteFromClipboard();
+  EXPECT_FALSE(s.Ed.CanUndo());
+  EXPECT_TRUE(s.Ed.CanRedo());
 }
 
 TEST(RidEderInsert, ForeignClipboardDataPastesSafely) {

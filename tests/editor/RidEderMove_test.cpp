@@ -222,9 +222,10 @@ TEST(RidEderMove, BlockIndentAndUnindent) {
     s.Ed.Undo();
     EXPECT_EQ(s.Ed.GetText(), c.Text);
     EXPECT_FALSE(s.Ed.CanUndo());
-    if (c.Indent) {
+    if (c.Indent) {  // the selection as it was, in its own mode
       EXPECT_EQ(s.Ed.GetBlockBegin(), c.Begin);
       EXPECT_EQ(s.Ed.GetBlockEnd(), c.End);
+      EXPECT_EQ(s.Ed.GetActiveSelectionMode(), c.Mode);
     }
     s.Ed.Redo();
     EXPECT_EQ(s.Ed.GetText(), c.Want);
@@ -284,6 +285,37 @@ TEST(RidEderMove, CaseChangesTouchOnlySingleByteLetters) {
   }
   TEder s;
   EXPECT_THROW(s.Ed.DoCaseChange(ecUpperCase + 4), EAssertionFailed);
+
+  // A column block keeps its short rows unpadded.
+  s.Ed.SetText("ab\r\nabcdef");
+  s.Ed.SetSelectionMode(smColumn);
+  s.Ed.SetBlockBegin({1, 1});
+  s.Ed.SetBlockEnd({5, 2});
+  s.Ed.DoCaseChange(ecUpperCaseBlock);
+  EXPECT_EQ(s.Ed.GetText(), "AB\r\nABCDef");
+}
+
+// A plugin that fails when lines are inserted.
+class TFailingPlugin : public TRidEderPlugin {
+ public:
+  using TRidEderPlugin::TRidEderPlugin;
+  void AfterPaint(TCanvas&, const TRect&, int32_t, int32_t) override {}
+  void LinesInserted(int32_t, int32_t) override { throw Exception("plugin failed"); }
+  void LinesDeleted(int32_t, int32_t) override {}
+};
+
+TEST(RidEderMove, ACaseChangeThatFailsGivesCaretAndSelectionBack) {
+  TEder s;
+  s.Ed.SetText("ab\r\ncd\r\nef");
+  s.Ed.SetCaretXY({2, 3});
+  s.Ed.SetBlockBegin({1, 1});
+  s.Ed.SetBlockEnd({2, 3});
+  TFailingPlugin plugin(&s.Ed);
+  EXPECT_THROW(s.Ed.DoCaseChange(ecUpperCaseBlock), Exception);
+  EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(2, 3));
+  EXPECT_EQ(s.Ed.GetBlockBegin(), BufferCoord(1, 1));
+  EXPECT_EQ(s.Ed.GetBlockEnd(), BufferCoord(2, 3));
+  EXPECT_EQ(s.Ed.GetPaintLock(), 0);
 }
 
 }  // namespace
