@@ -329,7 +329,6 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   TBufferCoord PrevWordPos() { return PrevWordPosEx(GetCaretXY()); }
   void SelectWordAtCaret() { SetWordBlock(GetCaretXY()); }
   void GetWordCharSets(TRidCharSet& WordChars, TRidCharSet& WhiteChars);
-  TRidCharSet WhiteChars();
   virtual TBufferCoord WordStartEx(const TBufferCoord& XY);
   virtual TBufferCoord WordEndEx(const TBufferCoord& XY);
   TBufferCoord WordStart() { return WordStartEx(GetCaretXY()); }
@@ -363,8 +362,6 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   // --- positions
   TDisplayCoord BufferToDisplayPos(const TBufferCoord& P);
   TBufferCoord DisplayToBufferPos(const TDisplayCoord& P);
-  // The same, where a column on the second byte of a character stays there.
-  TBufferCoord DisplayToBufferPosRaw(const TDisplayCoord& P);
   int32_t LineToRow(int32_t Line);
   int32_t RowToLine(int32_t Row);
   int32_t DisplayLineCount();
@@ -596,9 +593,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void GrowMaxScrollWidth(int32_t Index);
   void ScrollTimerHandler(TObject* Sender);
 
-  // scrolling
   // The clipboard, undo and whole-text messages (RidEderClipboard.cpp).
   void TextMessage(TMessage& Msg);
+  // scrolling
   void WMHScroll(TMessage& Msg);
   void WMVScroll(TMessage& Msg);
   void ShowScrollHint();
@@ -671,6 +668,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   // Under word wrap, a caret that a move took to the start of a row other than Row is shown at
   // the end of the row before.
   void ShowCaretAtRowEnd(int32_t Row);
+  // DisplayToBufferPos, where a column on the second byte of a character stays there.
+  TBufferCoord DisplayToBufferPosRaw(const TDisplayCoord& P);
+  TRidCharSet WhiteChars();
   TBufferCoord FLastInsertEnd{1, 1};  // where the last insertion ended
   bool FExactPositions = false;       // undo and redo: no position moves off a trail byte
   bool FExactColumns = false;         // nor a column of a column deletion
