@@ -3,10 +3,16 @@
 #include <filesystem>
 
 #include "highlighters/RidHighlighterCSS.h"
+#include "highlighters/RidHighlighterCpp.h"
 #include "highlighters/RidHighlighterHtml.h"
 #include "highlighters/RidHighlighterJScript.h"
+#include "highlighters/RidHighlighterJava.h"
 #include "highlighters/RidHighlighterPHP.h"
+#include "highlighters/RidHighlighterPas.h"
 #include "highlighters/RidHighlighterPerl.h"
+#include "highlighters/RidHighlighterRuby.h"
+#include "highlighters/RidHighlighterSQL.h"
+#include "highlighters/RidHighlighterXML.h"
 #include "highlighters/uHighlighterProcs.h"
 
 namespace rid {
@@ -33,6 +39,12 @@ TEderHighlighters::TEderHighlighters(TComponent* AOwner) : TComponent(AOwner) {
   SetEditorColours(js->GetCommentAttri(), js->GetKeyAttri(), js->GetNumberAttri(),
                    js->GetStringAttri());
   js->GetCommentAttri()->SetStyle({});
+  Add<TRidSQLRid>();
+  Add<TRidXMLRid>();
+  Add<TRidPasRid>();  // sorts before PHP, so .inc files are Pascal
+  Add<TRidCppRid>();
+  Add<TRidJavaRid>();
+  Add<TRidRubyRid>();
   GetHighlighters(this, &FList, false);
 }
 

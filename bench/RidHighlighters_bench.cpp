@@ -7,7 +7,8 @@
 // whose peer is one of ours (the CGI highlighter beside our Perl alone) show what the extra
 // layer costs. Corpora are installed files of the language repeated to RID_HL_BENCH_MB
 // megabytes (default 4), converted to Shift-JIS, with Japanese comment and string lines mixed
-// in. Times are the best of 5 runs per side.
+// in. Times are the best of 5 runs per side. SQL runs in its standard dialect beside
+// QsciLexerSQL; the Java corpus is a fixed sample of the JDK's sources (java.util, A to L).
 //
 // A new language adds a row to Rows(): its corpus, our factory and its QScintilla lexer.
 #include <benchmark/benchmark.h>
@@ -15,7 +16,13 @@
 #include <qscilexercss.h>
 #include <qscilexerhtml.h>
 #include <qscilexerjavascript.h>
+#include <qscilexercpp.h>
+#include <qscilexerjava.h>
+#include <qscilexerpascal.h>
 #include <qscilexerperl.h>
+#include <qscilexerruby.h>
+#include <qscilexersql.h>
+#include <qscilexerxml.h>
 #include <qsciscintilla.h>
 
 #include <QApplication>
@@ -33,10 +40,16 @@
 
 #include "bench/BenchSupport.h"
 #include "highlighters/RidHighlighterCSS.h"
+#include "highlighters/RidHighlighterCpp.h"
 #include "highlighters/RidHighlighterHtml.h"
 #include "highlighters/RidHighlighterJScript.h"
+#include "highlighters/RidHighlighterJava.h"
 #include "highlighters/RidHighlighterPHP.h"
+#include "highlighters/RidHighlighterPas.h"
 #include "highlighters/RidHighlighterPerl.h"
+#include "highlighters/RidHighlighterRuby.h"
+#include "highlighters/RidHighlighterSQL.h"
+#include "highlighters/RidHighlighterXML.h"
 #include "platform/Locale.h"
 
 namespace {
@@ -87,6 +100,17 @@ std::vector<std::string> FileTexts(std::initializer_list<const char*> Roots,
   std::vector<std::string> texts;
   for (const auto& f : FilesUnder(Roots, Exts)) texts.push_back(ReadFile(f));
   return texts;
+}
+
+// What a command prints (the JDK's sources come out of their zip file).
+std::string CommandOutput(const std::string& ACommand) {
+  std::string out;
+  if (FILE* p = popen(ACommand.c_str(), "r")) {
+    char buf[65536];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    pclose(p);
+  }
+  return out;
 }
 
 std::vector<std::string_view> Lines(const std::string& Text) {
@@ -187,6 +211,7 @@ std::function<std::unique_ptr<TSide>(const std::string&)> QsciNamed(const char* 
 }
 
 const char* const kPythonDoc = "/usr/share/doc/python3.11/html";
+const char* const kJdkSources = "/usr/lib/jvm/java-17-openjdk-amd64/lib/src.zip";
 
 std::vector<TRow> Rows() {
   std::vector<TRow> rows;
@@ -227,6 +252,51 @@ std::vector<TRow> Rows() {
                         {"// 日本語のコメント：表示の確認", "$s = \"名前：$name さん\";"});
                   },
                   Ours<rid::TRidPHPRid>(), QsciNamed("phpscript")});
+  rows.push_back({"TRidSQLRid", "QsciLexerSQL",
+                  [] {
+                    return Corpus(FileTexts({"/usr/share/postgresql"}, {".sql"}),
+                                  {"-- 日本語のコメント：表示の確認",
+                                   "SELECT '申し込み表' AS 名前 FROM 表;"});
+                  },
+                  Ours<rid::TRidSQLRid>(), Qsci<QsciLexerSQL>()});
+  rows.push_back({"TRidXMLRid", "QsciLexerXML",
+                  [] {
+                    return Corpus(FileTexts({"/usr/share/mime", "/usr/share/glib-2.0"}, {".xml"}),
+                                  {"<!-- 日本語のコメント：表示 -->",
+                                   "<名前 属性=\"ソース\">表示の確認</名前>"});
+                  },
+                  Ours<rid::TRidXMLRid>(), Qsci<QsciLexerXML>()});
+  rows.push_back({"TRidPasRid", "QsciLexerPascal",
+                  [] {
+                    return Corpus(FileTexts({"/usr/share/fpcsrc/3.2.2/rtl/objpas",
+                                             "/usr/share/fpcsrc/3.2.2/rtl/inc"},
+                                            {".pas", ".pp", ".inc"}),
+                                  {"{ 日本語のコメント：マクロの表示 }", "s := '申し込み表';"});
+                  },
+                  Ours<rid::TRidPasRid>(), Qsci<QsciLexerPascal>()});
+  rows.push_back({"TRidCppRid", "QsciLexerCPP",
+                  [] {
+                    return Corpus(FileTexts({"/usr/include/x86_64-linux-gnu/bits",
+                                             "/usr/include/x86_64-linux-gnu/sys"},
+                                            {".h"}),
+                                  {"// 日本語のコメント：表示の確認",
+                                   "const char* s = \"申し込み表\";"});
+                  },
+                  Ours<rid::TRidCppRid>(), Qsci<QsciLexerCPP>()});
+  rows.push_back({"TRidJavaRid", "QsciLexerJava",
+                  [] {
+                    return Corpus({CommandOutput("unzip -p " + std::string(kJdkSources) +
+                                                 " 'java.base/java/util/[A-L]*.java'")},
+                                  {"// 日本語のコメント：表示の確認",
+                                   "String s = \"申し込み表\";"});
+                  },
+                  Ours<rid::TRidJavaRid>(), Qsci<QsciLexerJava>()});
+  rows.push_back({"TRidRubyRid", "QsciLexerRuby",
+                  [] {
+                    return Corpus(FileTexts({"/usr/lib/ruby"}, {".rb"}),
+                                  {"# 日本語のコメント：表示の確認", "s = \"申し込み表\""});
+                  },
+                  Ours<rid::TRidRubyRid>(), Qsci<QsciLexerRuby>()});
   return rows;
 }
 

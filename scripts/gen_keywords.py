@@ -6,7 +6,8 @@ every file of that folder and the unit includes "highlighters/keywords/<unit>Key
 tables live in namespace rid::keywords::<unit>.
 
 The file is read as bytes (keywords may be Shift-JIS). A line that is "#" alone or starts with
-"# " is a comment; a line starting with "@" opens a section; the other lines are its body.
+"# " is a comment; a line starting with "@" and the name of a form opens a section; the other
+lines are its body.
 
   @words NAME KIND [COUNT]  the blank-separated words of the body, each with token kind KIND
                             (a C++ expression such as TRidPerlRid::tkKey), as TRidKeyword
@@ -39,7 +40,7 @@ def parse(data, path):
         where = f"{path}:{number}"
         if line == b"#" or line.startswith(b"# "):
             continue
-        if line.startswith(b"@"):
+        if SECTION.match(line):
             if section:
                 close_section(section, tables)
             section = open_section(line, where, tables)
@@ -52,9 +53,15 @@ def parse(data, path):
     return [(form, name, items) for name, (form, items) in tables.items()]
 
 
+# The forms of a section with the number of fields their header may have.
+SHAPES = {"words": (3, 4), "list": (2, 3), "text": (2, 2), "escaped": (2, 2)}
+# A header line: "@" and a form's name (a body line may start with "@", as "@@ERROR" does).
+SECTION = re.compile(rb"@(" + b"|".join(k.encode() for k in SHAPES) + rb")(\s|$)")
+
+
 def open_section(line, where, tables):
     fields = line[1:].decode("ascii").split()
-    shapes = {"words": (3, 4), "list": (2, 3), "text": (2, 2), "escaped": (2, 2)}
+    shapes = SHAPES
     form = fields[0] if fields else ""
     if form not in shapes or not shapes[form][0] <= len(fields) <= shapes[form][1]:
         raise KeywordError(f"{where}: bad section header {line!r}")

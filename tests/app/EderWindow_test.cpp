@@ -58,6 +58,31 @@ TEST(EderWindow, ReadsEachFileInItsCodeWithItsLineBreaks) {
   EXPECT_NE(w.Eder(2).GetHighlighter(), nullptr);
 }
 
+// Each language's extensions choose its highlighter; .inc files are Pascal's, not PHP's.
+TEST(EderWindow, ChoosesTheHighlighterByExtension) {
+  const std::pair<const char*, const char*> files[] = {
+      {"q.sql", "SQL"},           {"d.xml", "XML"},           {"s.xsd", "XML"},
+      {"t.xsl", "XML"},           {"t.XSLT", "XML"},          {"d.dtd", "XML"},
+      {"u.pas", "Object Pascal"}, {"u.pp", "Object Pascal"},  {"p.dpr", "Object Pascal"},
+      {"p.dpk", "Object Pascal"}, {"i.inc", "Object Pascal"}, {"m.c", "C/C++"},
+      {"m.cpp", "C/C++"},         {"m.h", "C/C++"},           {"m.hpp", "C/C++"},
+      {"A.java", "Java"},         {"s.rb", "Ruby"},           {"s.rbw", "Ruby"},
+      {"p.php", "PHP"},           {"x.cs", nullptr}};
+  test::TempDir dir;
+  std::vector<std::string> names;
+  for (const auto& [name, language] : files) {
+    test::WriteFileBytes(dir / name, "x\n");
+    names.push_back((dir / name).string());
+  }
+  TEderWindow w(names);
+  ASSERT_EQ(w.PageCount(), int(std::size(files)));
+  for (size_t i = 0; i < std::size(files); ++i) {
+    TRidCustomHighlighter* h = w.Eder(int(i)).GetHighlighter();
+    EXPECT_EQ(h ? h->GetLanguageName() : "", files[i].second ? files[i].second : "")
+        << files[i].first;
+  }
+}
+
 TEST(EderWindow, ConvertsUtf8Utf16AndJis) {
   EXPECT_EQ(BytesToSjis(std::string("\xff\xfe\xe5\x65\x2c\x67", 6)), "\x93\xfa\x96\x7b");
   EXPECT_EQ(BytesToSjis("\x1b$BF|K\\\x1b(B"), "\x93\xfa\x96\x7b");

@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <span>
 #include <sstream>
 #include <string>
@@ -21,6 +24,7 @@
 #include "editor/RidEderHighlighter.h"
 #include "highlighters/RidHighlighterHashEntries.h"
 #include "platform/Locale.h"
+#include "platform/Registry.h"
 #include "tests/TestSupport.h"
 
 namespace rid::test {
@@ -317,6 +321,30 @@ inline std::vector<std::string_view> SplitLines(std::string_view AText) {
   return lines;
 }
 
+// Scans AText line by line, each line from the range the line before left (the first from
+// ResetRange): every token has the attribute AByKind gives its kind, and every kind of AByKind
+// turns up.
+inline void CheckAttributesByKind(TRidCustomHighlighter& H, std::string_view AText,
+                                  const std::map<int32_t, TRidHighlighterAttributes*>& AByKind) {
+  std::set<int32_t> seen;
+  H.ResetRange();
+  TRidRange range = H.GetRange();
+  for (std::string_view line : SplitLines(AText)) {
+    H.SetRange(range);
+    H.SetLine(line, 0);
+    for (; !H.GetEol(); H.Next()) {
+      const auto it = AByKind.find(H.GetTokenKind());
+      ASSERT_NE(it, AByKind.end()) << "kind " << H.GetTokenKind() << " of " << H.GetToken();
+      EXPECT_EQ(H.GetTokenAttribute(), it->second)
+          << "kind " << it->first << " of \"" << Printable(H.GetToken()) << "\"";
+      seen.insert(it->first);
+    }
+    range = H.GetRange();
+  }
+  for (const auto& [kind, attri] : AByKind)
+    EXPECT_TRUE(seen.count(kind)) << "no token of kind " << kind << " in the text";
+}
+
 // Every line of every file keeps the properties of CheckLine, scanned on from ResetRange with
 // the range each line leaves; then a second instance scans the lines in reverse order, each
 // from the range stored after the line before it, and must give the same tokens and ranges.
@@ -359,5 +387,57 @@ inline void CheckInstalledFiles(const THighlighterFactory& Make,
   }
   EXPECT_GT(lineCount, 0u);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Colour schemes of an installed IDE, in a registry file of the test's own.
+
+// The registry is a file in a temporary folder while the object lives.
+class TTestRegistry {
+ public:
+  TTestRegistry() { ::setenv("RIDEDER_REGISTRY", (FDir / "registry.ini").c_str(), 1); }
+  ~TTestRegistry() { ::unsetenv("RIDEDER_REGISTRY"); }
+  // String values, and integers for names that start with '#'.
+  void Seed(HKEY ARoot, const std::string& AKey,
+            const std::vector<std::pair<std::string, std::string>>& AValues) {
+    TRegistry reg;
+    reg.SetRootKey(ARoot);
+    ASSERT_TRUE(reg.OpenKey(AKey, true));
+    for (const auto& [name, value] : AValues) {
+      if (name[0] == '#')
+        reg.WriteInteger(name.substr(1), std::stoi(value));
+      else
+        reg.WriteString(name, value);
+    }
+    reg.CloseKey();
+  }
+  // Version AVersion of a Borland IDE, installed with a scheme whose entries take palette
+  // colours AForeground on ABackground, bold: in the old layout under "Highlight" (entry names
+  // with "_" for blanks) or the new one under "Editor\Highlight".
+  void SeedIdeScheme(const std::string& AProduct, const std::string& AVersion, bool AOldLayout,
+                     const std::vector<std::string>& AEntries, int AForeground, int ABackground) {
+    Seed(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\Borland\\" + AProduct + "\\" + AVersion, {});
+    const std::string key = "\\Software\\Borland\\" + AProduct + "\\" + AVersion;
+    for (std::string entry : AEntries) {
+      if (AOldLayout) {
+        std::replace(entry.begin(), entry.end(), ' ', '_');
+        Seed(HKEY_CURRENT_USER, key + "\\Highlight",
+             {{entry,
+               "0,0,B,0,0," + std::to_string(AForeground) + "," + std::to_string(ABackground)}});
+      } else {
+        Seed(HKEY_CURRENT_USER, key + "\\Editor\\Highlight\\" + entry,
+             {{"#Foreground Color", std::to_string(AForeground)},
+              {"#Background Color", std::to_string(ABackground)},
+              {"Bold", "True"},
+              {"Italic", "False"},
+              {"Underline", "False"},
+              {"Default Foreground", "False"},
+              {"Default Background", "False"}});
+      }
+    }
+  }
+
+ private:
+  TempDir FDir;
+};
 
 }  // namespace rid::test
