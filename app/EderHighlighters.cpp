@@ -7,6 +7,7 @@
 #include "highlighters/RidHighlighterHtml.h"
 #include "highlighters/RidHighlighterJScript.h"
 #include "highlighters/RidHighlighterJava.h"
+#include "highlighters/RidHighlighterMulti.h"
 #include "highlighters/RidHighlighterPHP.h"
 #include "highlighters/RidHighlighterPas.h"
 #include "highlighters/RidHighlighterPerl.h"
@@ -28,12 +29,24 @@ void SetEditorColours(TRidHighlighterAttributes* AComment, TRidHighlighterAttrib
   AString->SetForeground(clBlue);
 }
 
+// A scheme of a multi-language highlighter.
+TScheme* AddScheme(TRidMultiRid& AMulti, const char* AName, const char* AStart, const char* AEnd,
+                   TRidCustomHighlighter* AHighlighter, bool ACaseSensitive) {
+  TScheme* s = AMulti.GetSchemes()->Add();
+  s->SetSchemeName(AName);
+  s->SetCaseSensitive(ACaseSensitive);
+  s->SetStartExpr(AStart);
+  s->SetEndExpr(AEnd);
+  s->SetHighlighter(AHighlighter);
+  return s;
+}
+
 }  // namespace
 
 TEderHighlighters::TEderHighlighters(TComponent* AOwner) : TComponent(AOwner) {
-  Add<TRidPerlRid>();
-  Add<TRidHTMLRid>();
-  Add<TRidCssRid>();
+  auto* perl = Add<TRidPerlRid>();
+  auto* html = Add<TRidHTMLRid>();
+  auto* css = Add<TRidCssRid>();
   Add<TRidPHPRid>();
   auto* js = Add<TRidJScriptRid>();
   SetEditorColours(js->GetCommentAttri(), js->GetKeyAttri(), js->GetNumberAttri(),
@@ -45,11 +58,29 @@ TEderHighlighters::TEderHighlighters(TComponent* AOwner) : TComponent(AOwner) {
   Add<TRidCppRid>();
   Add<TRidJavaRid>();
   Add<TRidRubyRid>();
+  AddCgi(perl, html, js, css);
   GetHighlighters(this, &FList, false);
+}
+
+void TEderHighlighters::AddCgi(TRidCustomHighlighter* APerl, TRidCustomHighlighter* AHtml,
+                               TRidCustomHighlighter* AJs, TRidCustomHighlighter* ACss) {
+  FPage = std::make_unique<TRidMultiRid>(nullptr);
+  FPage->SetDefaultHighlighter(AHtml);
+  AddScheme(*FPage, "JavaScript", "<script[^>]*>", "</script[^>]*>", AJs, false);
+  AddScheme(*FPage, "Style Sheet", "<style[^>]*>", "</style[^>]*>", ACss, false);
+
+  // A here-document: from "<<" and its terminator (bare or quoted) to the end of that line,
+  // then up to a line that holds nothing but a name.
+  FCgi = Add<TRidMultiRid>();
+  FCgi->SetDefaultFilter("CGI Scripts (*.cgi)|*.cgi");
+  FCgi->SetDefaultHighlighter(APerl);
+  AddScheme(*FCgi, "HTML", "<<([\"']?)[A-Za-z_][A-Za-z_0-9]*\\1.*$", "^[A-Za-z_][A-Za-z_0-9]*$",
+            FPage.get(), true);
 }
 
 TEderHighlighters::~TEderHighlighters() {
   FList.Clear();
+  FPage.reset();
   DestroyComponents();
 }
 

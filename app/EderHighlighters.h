@@ -1,10 +1,12 @@
 #pragma once
 // The program's highlighters: one configured instance of every language, owned as components
 // of this module so that GetHighlighters finds them, chosen for a file by its extension and
-// for the Highlighter menu by display name.
+// for the Highlighter menu by display name. CGI scripts get a multi-language highlighter: Perl,
+// with HTML here-documents coloured as pages with their script and style elements.
 //
 // A new language plugs in with one line in the constructor: Add<TRidXxxRid>(), followed by the
 // settings the editor gives it (colours, a filter) where it sets any.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,8 @@
 #include "platform/Classes.h"
 
 namespace rid {
+
+class TRidMultiRid;
 
 class TEderHighlighters : public TComponent {
  public:
@@ -27,13 +31,24 @@ class TEderHighlighters : public TComponent {
   // The display names, sorted: what the Highlighter menu lists.
   std::vector<std::string> Names();
 
+  // The CGI highlighter, and the page highlighter of its here-documents (HTML with JavaScript
+  // in script and CSS in style elements).
+  TRidMultiRid* Cgi() const { return FCgi; }
+  TRidMultiRid* Page() const { return FPage.get(); }
+
  private:
   template <class T>
   T* Add() {
     return new T(this);
   }
+  void AddCgi(TRidCustomHighlighter* APerl, TRidCustomHighlighter* AHtml,
+              TRidCustomHighlighter* AJs, TRidCustomHighlighter* ACss);
 
   TStringList FList;
+  // Not a component of the module: the list keeps one highlighter per language name, and the
+  // CGI highlighter is the multi-language one it lists.
+  std::unique_ptr<TRidMultiRid> FPage;
+  TRidMultiRid* FCgi = nullptr;
 };
 
 }  // namespace rid

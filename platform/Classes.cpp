@@ -959,4 +959,84 @@ void TStringList::Changing() {
   if (UpdateCount() == 0 && OnChanging) OnChanging(this);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Collections
+
+int32_t TCollectionItem::GetIndex() const {
+  if (!FCollection) return -1;
+  const auto& items = FCollection->FItems;
+  for (size_t i = 0; i < items.size(); ++i)
+    if (items[i].get() == this) return static_cast<int32_t>(i);
+  return -1;
+}
+
+void TCollectionItem::Changed(bool AllItems) {
+  if (FCollection && FCollection->FUpdateCount == 0) FCollection->Update(AllItems ? nullptr : this);
+}
+
+TCollection::~TCollection() {
+  // The items go first, so that none outlives what it tells of its changes.
+  FUpdateCount = 1;
+  FItems.clear();
+}
+
+TCollectionItem* TCollection::GetItem(int32_t Index) const {
+  if (Index < 0 || Index >= Count()) throw EListError(FormatStr(SListIndexError, Index));
+  return FItems[static_cast<size_t>(Index)].get();
+}
+
+TCollectionItem* TCollection::AddItem(std::unique_ptr<TCollectionItem> AItem) {
+  FItems.push_back(std::move(AItem));
+  Changed();
+  return FItems.back().get();
+}
+
+void TCollection::Delete(int32_t Index) {
+  GetItem(Index);  // raises outside the list
+  // Out of the list before it is freed, so that nothing reaches it while it goes.
+  std::unique_ptr<TCollectionItem> item = std::move(FItems[static_cast<size_t>(Index)]);
+  FItems.erase(FItems.begin() + Index);
+  item.reset();
+  Changed();
+}
+
+void TCollection::Clear() {
+  if (FItems.empty()) return;
+  BeginUpdate();
+  while (!FItems.empty()) {
+    std::unique_ptr<TCollectionItem> item = std::move(FItems.back());
+    FItems.pop_back();
+  }
+  EndUpdate();
+}
+
+void TCollection::BeginUpdate() { ++FUpdateCount; }
+
+void TCollection::EndUpdate() {
+  if (FUpdateCount > 0 && --FUpdateCount == 0) Changed();
+}
+
+void TCollection::Changed() {
+  if (FUpdateCount == 0) Update(nullptr);
+}
+
+void TCollection::Assign(TPersistent* Source) {
+  auto* source = dynamic_cast<TCollection*>(Source);
+  if (!source) return TPersistent::Assign(Source);
+  if (source == this) return;
+  BeginUpdate();
+  try {
+    Clear();
+    for (const auto& item : source->FItems) {
+      std::unique_ptr<TCollectionItem> copy = NewItem();
+      copy->Assign(item.get());
+      FItems.push_back(std::move(copy));
+    }
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
 }  // namespace rid

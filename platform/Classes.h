@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -520,6 +521,64 @@ class TStringList : public TStrings {
   TDuplicates FDuplicates = dupIgnore;
   bool FSorted = false;
   bool FCaseSensitive = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Collections: a list that owns items of one class and hears of their changes.
+
+class TCollection;
+
+class TCollectionItem : public TPersistent {
+ public:
+  RID_CLASS_NAME(TCollectionItem)
+  // The item is made by its collection (TCollection::AddItem), which owns it.
+  explicit TCollectionItem(TCollection* ACollection) : FCollection(ACollection) {}
+  TCollection* GetCollection() const { return FCollection; }
+  int32_t GetIndex() const;
+  // The name a list shows for the item; the class name unless a class says better.
+  virtual std::string GetDisplayName() const { return ClassName(); }
+
+ protected:
+  // Tells the collection that this item (or, with AllItems, every item) changed.
+  void Changed(bool AllItems);
+
+ private:
+  TCollection* FCollection;  // the owner
+};
+
+class TCollection : public TPersistent {
+ public:
+  RID_CLASS_NAME(TCollection)
+  TCollection() = default;
+  ~TCollection() override;
+  TCollection(const TCollection&) = delete;
+  TCollection& operator=(const TCollection&) = delete;
+
+  int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+  // The item at Index (0 .. Count-1; EListError outside).
+  TCollectionItem* GetItem(int32_t Index) const;
+  // Frees the item at Index / every item; the collection hears of it as a change of all.
+  void Delete(int32_t Index);
+  void Clear();
+  // Changes inside an update bracket are told once, as a change of all, when it closes.
+  void BeginUpdate();
+  void EndUpdate();
+  // Replaces the items by copies of a collection's items (made by NewItem, then Assign).
+  void Assign(TPersistent* Source) override;
+
+ protected:
+  // Takes the item (made for this collection) and tells of the change; returns it.
+  TCollectionItem* AddItem(std::unique_ptr<TCollectionItem> AItem);
+  // A new item of the collection's class, not yet added: what Assign copies into.
+  virtual std::unique_ptr<TCollectionItem> NewItem() = 0;
+  // AItem changed, or every item (nullptr).
+  virtual void Update(TCollectionItem* AItem) {}
+  void Changed();
+
+ private:
+  friend class TCollectionItem;
+  std::vector<std::unique_ptr<TCollectionItem>> FItems;
+  int32_t FUpdateCount = 0;
 };
 
 }  // namespace rid
