@@ -15,6 +15,7 @@
 #include "highlighters/RidHighlighterSQL.h"
 #include "highlighters/RidHighlighterXML.h"
 #include "highlighters/uHighlighterProcs.h"
+#include "platform/Locale.h"
 
 namespace rid {
 
@@ -97,6 +98,16 @@ std::vector<std::string> TEderHighlighters::Names() {
   GetHighlighterNames(&FList, &names);
   std::vector<std::string> out;
   for (int32_t i = 0; i < names.GetCount(); ++i) out.push_back(names[i]);
+  return out;
+}
+
+std::string TEderHighlighters::Describe(const std::vector<std::string>& AFileNames) {
+  std::string out;
+  for (const std::string& f : AFileNames) {
+    TRidCustomHighlighter* h = ForFileName(f);
+    out += f + "\t" + (h ? h->ClassName() : "-") + "\t" +
+           (h ? SjisToUtf8(GetHighlighterName(h)) : "") + "\n";
+  }
   return out;
 }
 

@@ -30,6 +30,9 @@ class TEderHighlighters : public TComponent {
   TRidCustomHighlighter* ByName(const std::string& AName);
   // The display names, sorted: what the Highlighter menu lists.
   std::vector<std::string> Names();
+  // A line for each file name: the name, TAB, the class of the highlighter its extension
+  // chooses ("-" for none), TAB, the highlighter's display name in UTF-8.
+  std::string Describe(const std::vector<std::string>& AFileNames);
 
   // The CGI highlighter, and the page highlighter of its here-documents (HTML with JavaScript
   // in script and CSS in style elements).

@@ -1,5 +1,6 @@
 #include "app/EderWindow.h"
 
+#include <QActionGroup>
 #include <QFile>
 #include <QFileDialog>
 #include <QMenuBar>
@@ -13,6 +14,7 @@
 #include "app/ControlHost.h"
 #include "app/EderExport.h"
 #include "foundation/JConv.h"
+#include "highlighters/uHighlighterProcs.h"
 #include "output/RidExportHTML.h"
 #include "output/RidExportRTF.h"
 #include "platform/Locale.h"
@@ -22,7 +24,7 @@ namespace rid {
 
 namespace {
 
-constexpr const char* SampleUtf8 = R"(#!/usr/bin/perl
+constexpr const char* SampleUtf8 = R"sample(#!/usr/bin/perl
 # 簡易掲示板 CGI スクリプト（サンプル）
 use strict;
 use warnings;
@@ -50,9 +52,25 @@ close($in);
 splice(@lines, $max) if @lines > $max;
 
 print <<"HTML";
-<html><head><title>掲示板</title></head>
+<html><head><title>掲示板</title>
+<style type="text/css">
+body { background-color: #FFFFEE; font-size: 10pt }
+h1 { color: #336699; border-bottom: 1px solid }
+</style>
+<script type="text/javascript">
+function check(form) {
+  if (form.body.value == "") { alert("本文を書いてください"); return false; }
+  return confirm("書き込みますか？");
+}
+</script>
+</head>
 <body>
 <h1>ようこそ　掲示板へ</h1>
+<form method="post" onSubmit="return check(this)">
+<input type="hidden" name="mode" value="write">
+名前 <input type="text" name="name"> 本文 <input type="text" name="body">
+<input type="submit" value="書き込む">
+</form>
 HTML
 
 foreach my $line (@lines) {
@@ -70,7 +88,7 @@ print "</body></html>\n";
 投稿を新しい順に表示します。
 
 =cut
-)";
+)sample";
 
 // "Text (*.txt)|*.txt|All (*)|*" as a file dialog takes it: the descriptions, which name their
 // patterns, one per entry.
@@ -102,6 +120,7 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
     }
     setCentralWidget(FTabs);
   }
+  AddHighlighterMenu();
   std::string title = FPages.size() == 1 && !FPages[0]->FileName.empty()
                           ? FPages[0]->FileName + " - rideder"
                           : std::string("rideder");
@@ -126,6 +145,31 @@ TEderWindow::~TEderWindow() {
     p->Eder->SetHighlighter(nullptr);
     p->Eder.reset();
   }
+}
+
+void TEderWindow::AddHighlighterMenu() {
+  FHighlighterMenu = menuBar()->addMenu("&Highlighter");
+  auto* group = new QActionGroup(FHighlighterMenu);
+  for (const std::string& name : FHighlighters->Names()) {
+    QAction* a = FHighlighterMenu->addAction(QString::fromStdString(SjisToUtf8(name)));
+    a->setCheckable(true);
+    group->addAction(a);
+    connect(a, &QAction::triggered, this, [this, name] { SetPageHighlighter(name); });
+  }
+  connect(FHighlighterMenu, &QMenu::aboutToShow, this, [this] { ShowPageHighlighter(); });
+}
+
+void TEderWindow::SetPageHighlighter(const std::string& AName) {
+  TEderPage& page = CurrentPage();
+  page.Highlighter = FHighlighters->ByName(AName);
+  page.Eder->SetHighlighter(page.Highlighter);
+}
+
+void TEderWindow::ShowPageHighlighter() {
+  const std::string current = CurrentPage().Highlighter
+                                  ? SjisToUtf8(GetHighlighterName(CurrentPage().Highlighter))
+                                  : std::string();
+  for (QAction* a : FHighlighterMenu->actions()) a->setChecked(a->text().toStdString() == current);
 }
 
 void TEderWindow::AddPage(std::unique_ptr<TEderPage> Page) {

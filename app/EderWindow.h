@@ -8,6 +8,7 @@
 #include "app/EderPrinting.h"
 #include "app/EderSearch.h"
 
+class QMenu;
 class QTabWidget;
 
 namespace rid {
@@ -17,7 +18,8 @@ class TRidCustomExporter;
 // The Perl CGI script shown when no file is given, in Shift-JIS.
 std::string SampleScript();
 
-// The program window: one editor per file, on tabs when there are several.
+// The program window: one editor per file, on tabs when there are several, coloured by the
+// highlighter its extension chooses; the Highlighter menu chooses another for the shown one.
 class TEderWindow : public QMainWindow {
  public:
   // Raises the file's read error when a file cannot be read.
@@ -37,8 +39,14 @@ class TEderWindow : public QMainWindow {
   // page's file name. Raises the save error.
   void ExportCurrentPage(TRidCustomExporter& E, const std::string& FileName);
 
+  QMenu* HighlighterMenu() const { return FHighlighterMenu; }
+
  private:
   void AddPage(std::unique_ptr<TEderPage> Page);
+  void AddHighlighterMenu();
+  // The shown page gets the highlighter of a display name; the menu checks the one it has.
+  void SetPageHighlighter(const std::string& AName);
+  void ShowPageHighlighter();
   void CreateMenus();
   // File > Export as ...: asks for a file name with the exporter's filter, then exports.
   void AskExport(TRidCustomExporter& E, const char* Extension);
@@ -48,6 +56,7 @@ class TEderWindow : public QMainWindow {
   QTabWidget* FTabs = nullptr;
   std::unique_ptr<TEderSearch> FSearch;
   std::unique_ptr<TEderPrinting> FPrinting;
+  QMenu* FHighlighterMenu = nullptr;
 };
 
 }  // namespace rid

@@ -6,14 +6,21 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/EderHighlighters.h"
 #include "app/EderWindow.h"
 #include "platform/Forms.h"
 
 // rideder [FILE...]: one editor per file, or the sample script without files.
 // rideder --MODE TARGET [OPTIONS] FILE: a command-line mode, no window.
+// rideder --highlighter FILE...: the highlighter each file gets, no window.
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
     std::puts("rideder 0.1");
+    return 0;
+  }
+  if (argc > 1 && std::strcmp(argv[1], "--highlighter") == 0) {
+    rid::TEderHighlighters highlighters;
+    std::fputs(highlighters.Describe({argv + 2, argv + argc}).c_str(), stdout);
     return 0;
   }
   if (rid::IsCliCommand({argv + 1, argv + argc})) return rid::RunCommandLine(argc, argv);

@@ -13,11 +13,11 @@
 // A new language adds a row to Rows(): its corpus, our factory and its QScintilla lexer.
 #include <benchmark/benchmark.h>
 #include <qscilexer.h>
+#include <qscilexercpp.h>
 #include <qscilexercss.h>
 #include <qscilexerhtml.h>
-#include <qscilexerjavascript.h>
-#include <qscilexercpp.h>
 #include <qscilexerjava.h>
+#include <qscilexerjavascript.h>
 #include <qscilexerpascal.h>
 #include <qscilexerperl.h>
 #include <qscilexerruby.h>
@@ -38,12 +38,14 @@
 #include <string_view>
 #include <vector>
 
+#include "app/EderHighlighters.h"
 #include "bench/BenchSupport.h"
 #include "highlighters/RidHighlighterCSS.h"
 #include "highlighters/RidHighlighterCpp.h"
 #include "highlighters/RidHighlighterHtml.h"
 #include "highlighters/RidHighlighterJScript.h"
 #include "highlighters/RidHighlighterJava.h"
+#include "highlighters/RidHighlighterMulti.h"
 #include "highlighters/RidHighlighterPHP.h"
 #include "highlighters/RidHighlighterPas.h"
 #include "highlighters/RidHighlighterPerl.h"
@@ -113,6 +115,9 @@ std::string CommandOutput(const std::string& ACommand) {
   return out;
 }
 
+const char* const kPythonDoc = "/usr/share/doc/python3.11/html";
+const char* const kJdkSources = "/usr/lib/jvm/java-17-openjdk-amd64/lib/src.zip";
+
 std::vector<std::string_view> Lines(const std::string& Text) {
   std::vector<std::string_view> lines;
   size_t start = 0;
@@ -149,12 +154,12 @@ class TSide {
 
 class TOurSide : public TSide {
  public:
-  TOurSide(std::unique_ptr<TRidCustomHighlighter> H, const std::string& Text)
+  TOurSide(std::shared_ptr<TRidCustomHighlighter> H, const std::string& Text)
       : FH(std::move(H)), FLines(Lines(Text)) {}
   size_t Run() override { return ScanOurs(*FH, FLines); }
 
  private:
-  std::unique_ptr<TRidCustomHighlighter> FH;
+  std::shared_ptr<TRidCustomHighlighter> FH;
   std::vector<std::string_view> FLines;
 };
 
@@ -192,8 +197,53 @@ struct TRow {
 template <class H>
 std::function<std::unique_ptr<TSide>(const std::string&)> Ours() {
   return [](const std::string& Text) {
-    return std::make_unique<TOurSide>(std::make_unique<H>(nullptr), Text);
+    return std::make_unique<TOurSide>(std::make_shared<H>(nullptr), Text);
   };
+}
+
+// One of the program's multi-language highlighters, with the set it uses.
+std::function<std::unique_ptr<TSide>(const std::string&)> OursInProgram(
+    rid::TRidMultiRid* (rid::TEderHighlighters::*AWhich)() const) {
+  return [AWhich](const std::string& Text) {
+    auto set = std::make_shared<rid::TEderHighlighters>();
+    return std::make_unique<TOurSide>(
+        std::shared_ptr<TRidCustomHighlighter>(set, ((*set).*AWhich)()), Text);
+  };
+}
+
+// The first lines of a text.
+std::string Head(const std::string& Text, int ALines) {
+  size_t at = 0;
+  for (int i = 0; i < ALines && at != std::string::npos; ++i) at = Text.find('\n', at + 1);
+  return Text.substr(0, at == std::string::npos ? Text.size() : at + 1);
+}
+
+// Pages with style and script elements: each page of the documentation followed by a style
+// sheet and a script of its own.
+std::vector<std::string> PagesWithBlocks() {
+  const auto pages = FileTexts({kPythonDoc}, {".html"});
+  const auto sheets = FileTexts({kPythonDoc}, {".css"});
+  const auto scripts =
+      FileTexts({"/usr/share/javascript/jquery", "/usr/share/javascript/underscore"}, {".js"});
+  std::vector<std::string> texts;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    texts.push_back(pages[i]);
+    texts.push_back("<style type=\"text/css\">\n" + Head(sheets[i % sheets.size()], 60) +
+                    "</style>\n<script type=\"text/javascript\">\n" +
+                    Head(scripts[i % scripts.size()], 60) + "</script>\n");
+  }
+  return texts;
+}
+
+// CGI scripts: Perl modules, each followed by a page printed from a here-document.
+std::vector<std::string> CgiScripts() {
+  const auto modules = FileTexts({"/usr/share/perl"}, {".pm"});
+  const auto pages = FileTexts({kPythonDoc}, {".html"});
+  std::vector<std::string> texts;
+  for (size_t i = 0; i < modules.size(); ++i)
+    texts.push_back(modules[i] + "print <<\"HTML\";\n" + Head(pages[i % pages.size()], 80) +
+                    "HTML\n");
+  return texts;
 }
 
 template <class L>
@@ -209,9 +259,6 @@ std::function<std::unique_ptr<TSide>(const std::string&)> QsciNamed(const char* 
     return std::make_unique<TQsciSide>(nullptr, ALexer, Text);
   };
 }
-
-const char* const kPythonDoc = "/usr/share/doc/python3.11/html";
-const char* const kJdkSources = "/usr/lib/jvm/java-17-openjdk-amd64/lib/src.zip";
 
 std::vector<TRow> Rows() {
   std::vector<TRow> rows;
@@ -252,13 +299,13 @@ std::vector<TRow> Rows() {
                         {"// 日本語のコメント：表示の確認", "$s = \"名前：$name さん\";"});
                   },
                   Ours<rid::TRidPHPRid>(), QsciNamed("phpscript")});
-  rows.push_back({"TRidSQLRid", "QsciLexerSQL",
-                  [] {
-                    return Corpus(FileTexts({"/usr/share/postgresql"}, {".sql"}),
-                                  {"-- 日本語のコメント：表示の確認",
-                                   "SELECT '申し込み表' AS 名前 FROM 表;"});
-                  },
-                  Ours<rid::TRidSQLRid>(), Qsci<QsciLexerSQL>()});
+  rows.push_back(
+      {"TRidSQLRid", "QsciLexerSQL",
+       [] {
+         return Corpus(FileTexts({"/usr/share/postgresql"}, {".sql"}),
+                       {"-- 日本語のコメント：表示の確認", "SELECT '申し込み表' AS 名前 FROM 表;"});
+       },
+       Ours<rid::TRidSQLRid>(), Qsci<QsciLexerSQL>()});
   rows.push_back({"TRidXMLRid", "QsciLexerXML",
                   [] {
                     return Corpus(FileTexts({"/usr/share/mime", "/usr/share/glib-2.0"}, {".xml"}),
@@ -274,21 +321,21 @@ std::vector<TRow> Rows() {
                                   {"{ 日本語のコメント：マクロの表示 }", "s := '申し込み表';"});
                   },
                   Ours<rid::TRidPasRid>(), Qsci<QsciLexerPascal>()});
-  rows.push_back({"TRidCppRid", "QsciLexerCPP",
-                  [] {
-                    return Corpus(FileTexts({"/usr/include/x86_64-linux-gnu/bits",
-                                             "/usr/include/x86_64-linux-gnu/sys"},
-                                            {".h"}),
-                                  {"// 日本語のコメント：表示の確認",
-                                   "const char* s = \"申し込み表\";"});
-                  },
-                  Ours<rid::TRidCppRid>(), Qsci<QsciLexerCPP>()});
+  rows.push_back(
+      {"TRidCppRid", "QsciLexerCPP",
+       [] {
+         return Corpus(
+             FileTexts({"/usr/include/x86_64-linux-gnu/bits", "/usr/include/x86_64-linux-gnu/sys"},
+                       {".h"}),
+             {"// 日本語のコメント：表示の確認", "const char* s = \"申し込み表\";"});
+       },
+       Ours<rid::TRidCppRid>(), Qsci<QsciLexerCPP>()});
   rows.push_back({"TRidJavaRid", "QsciLexerJava",
                   [] {
-                    return Corpus({CommandOutput("unzip -p " + std::string(kJdkSources) +
-                                                 " 'java.base/java/util/[A-L]*.java'")},
-                                  {"// 日本語のコメント：表示の確認",
-                                   "String s = \"申し込み表\";"});
+                    return Corpus(
+                        {CommandOutput("unzip -p " + std::string(kJdkSources) +
+                                       " 'java.base/java/util/[A-L]*.java'")},
+                        {"// 日本語のコメント：表示の確認", "String s = \"申し込み表\";"});
                   },
                   Ours<rid::TRidJavaRid>(), Qsci<QsciLexerJava>()});
   rows.push_back({"TRidRubyRid", "QsciLexerRuby",
@@ -297,6 +344,18 @@ std::vector<TRow> Rows() {
                                   {"# 日本語のコメント：表示の確認", "s = \"申し込み表\""});
                   },
                   Ours<rid::TRidRubyRid>(), Qsci<QsciLexerRuby>()});
+  rows.push_back({"TRidMultiRid page", "QsciLexerHTML",
+                  [] {
+                    return Corpus(PagesWithBlocks(), {"<p>日本語の段落：表示の確認です。</p>",
+                                                      "<!-- 日本語のコメント -->"});
+                  },
+                  OursInProgram(&rid::TEderHighlighters::Page), Qsci<QsciLexerHTML>()});
+  rows.push_back({"TRidMultiRid CGI", "our TRidPerlRid",
+                  [] {
+                    return Corpus(CgiScripts(), {"# 日本語のコメント：表示の確認",
+                                                 "my $msg = \"こんにちは、世界\";"});
+                  },
+                  OursInProgram(&rid::TEderHighlighters::Cgi), Ours<rid::TRidPerlRid>()});
   return rows;
 }
 
@@ -333,12 +392,12 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
 
-  std::printf("\n%-16s %10s %10s %-22s %10s %7s\n", "highlighter", "bytes", "ours ms", "peer",
+  std::printf("\n%-18s %10s %10s %-22s %10s %7s\n", "highlighter", "bytes", "ours ms", "peer",
               "peer ms", "ratio");
   for (TPrepared& p : prepared) {
     const double ours = rid::bench::BestTime([&] { return p.Ours->Run(); });
     const double peer = rid::bench::BestTime([&] { return p.Peer->Run(); });
-    std::printf("%-16s %10zu %10.2f %-22s %10.2f %7.3f\n", p.Row->Name.c_str(), p.Text.size(),
+    std::printf("%-18s %10zu %10.2f %-22s %10.2f %7.3f\n", p.Row->Name.c_str(), p.Text.size(),
                 ours * 1e3, p.Row->PeerName.c_str(), peer * 1e3, ours / peer);
   }
   std::printf("ratio = ours / peer, best of 5 runs each (below 0.5: at least twice as fast)\n");

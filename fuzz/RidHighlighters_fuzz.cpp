@@ -11,7 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "app/EderHighlighters.h"
 #include "editor/RidEderHighlighter.h"
+#include "highlighters/RidHighlighterMulti.h"
 #include "platform/Locale.h"
 
 namespace {
@@ -20,11 +22,14 @@ void Check(bool Condition) {
   if (!Condition) std::abort();
 }
 
-std::vector<std::unique_ptr<rid::TRidCustomHighlighter>>& Highlighters() {
+std::vector<rid::TRidCustomHighlighter*>& Highlighters() {
   static auto* all = [] {
-    auto* v = new std::vector<std::unique_ptr<rid::TRidCustomHighlighter>>;
+    auto* v = new std::vector<rid::TRidCustomHighlighter*>;
     const rid::TRidHighlighterList& classes = rid::GetPlaceableHighlighters();
-    for (int32_t i = 0; i < classes.Count(); ++i) v->emplace_back(classes[i]->Create(nullptr));
+    for (int32_t i = 0; i < classes.Count(); ++i) v->push_back(classes[i]->Create(nullptr));
+    auto* program = new rid::TEderHighlighters();
+    v->push_back(program->Cgi());
+    v->push_back(program->Page());
     return v;
   }();
   return *all;

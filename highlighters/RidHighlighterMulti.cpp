@@ -128,6 +128,7 @@ void TScheme::SetHighlighter(TRidCustomHighlighter* Value) {
   if (!multi) return;
   if (old && !multi->Uses(old)) multi->Unhook(old);
   if (Value && !usedBefore) multi->Hook(Value);
+  multi->SetCurrent(multi->FCurrScheme);
   if (!multi->SelectPacking()) Changed(true);
 }
 
@@ -205,6 +206,7 @@ void TRidMultiRid::SetDefaultHighlighterQuietly(TRidCustomHighlighter* Value) {
   FDefaultHighlighter = Value;
   if (old && !Uses(old)) Unhook(old);
   if (Value && !usedBefore) Hook(Value);
+  SetCurrent(FCurrScheme);
 }
 
 void TRidMultiRid::SetDefaultHighlighter(TRidCustomHighlighter* Value) {
@@ -257,6 +259,7 @@ void TRidMultiRid::Notification(TComponent* AComponent, TOperation Operation) {
       if (s->FHighlighter == AComponent) s->FHighlighter = nullptr;
     }
     FPacking = ChoosePacking();
+    SetCurrent(FCurrScheme);
   }
   TRidCustomHighlighter::Notification(AComponent, Operation);
 }
@@ -267,9 +270,14 @@ TScheme* TRidMultiRid::UsableScheme(int32_t AIndex) const {
   return s->GetHighlighter() && s->GetHighlighter()->GetEnabled() ? s : nullptr;
 }
 
-TRidCustomHighlighter* TRidMultiRid::Active() const {
+TRidCustomHighlighter* TRidMultiRid::Current() const {
   const TScheme* s = UsableScheme(FCurrScheme);
   return s ? s->GetHighlighter() : FDefaultHighlighter;
+}
+
+void TRidMultiRid::SetCurrent(int32_t AScheme) {
+  FCurrScheme = UsableScheme(AScheme) ? AScheme : -1;
+  FActive = Current();
 }
 
 TRidCustomHighlighter* TRidMultiRid::GetSchemeHighlighter(int32_t Index) const {
@@ -309,12 +317,12 @@ TRidHighlighterAttributes* TRidMultiRid::GetAttribute(int32_t Index) const {
 }
 
 TRidHighlighterAttributes* TRidMultiRid::GetDefaultAttribute(int32_t Index) const {
-  const TRidCustomHighlighter* h = Active();
+  const TRidCustomHighlighter* h = Current();
   return h ? h->GetDefaultAttribute(Index) : nullptr;
 }
 
 TRidCharSet TRidMultiRid::GetIdentChars() const {
-  const TRidCustomHighlighter* h = Active();
+  const TRidCustomHighlighter* h = Current();
   return h ? h->GetIdentChars() : TRidCustomHighlighter::GetIdentChars();
 }
 
@@ -330,6 +338,7 @@ void TRidMultiRid::SetLine(std::string_view NewValue, int32_t LineNumber) {
   FSegmentStart = 0;
   FTokenPos = 0;
   FTokenLen = 0;
+  SetCurrent(FCurrScheme);
   if (FDefaultHighlighter) FindMarkers(FLine);
   Next();
 }
@@ -364,12 +373,12 @@ void TRidMultiRid::FindMarkers(std::string_view ALine) {
 }
 
 bool TRidMultiRid::FindMatch(TRidRegExpr& AExpr, std::string_view ALine, int32_t AFrom,
-                             int32_t& APos, int32_t& ALen) const {
+                             int32_t& APos, int32_t& ALen) {
   // The expression sees the rest of the line as its whole input. A match that is empty or
   // starts or ends inside a character is no marker: the search goes on after it.
   try {
-    for (bool found = AExpr.Exec(std::string(ALine.substr(AFrom))); found;
-         found = AExpr.ExecNext()) {
+    FRest.assign(ALine.substr(AFrom));
+    for (bool found = AExpr.Exec(FRest); found; found = AExpr.ExecNext()) {
       APos = AFrom + AExpr.MatchPos() - 1;
       ALen = AExpr.MatchLen();
       if (ALen > 0 && IsCharStart(ALine, AFrom, APos) && IsCharStart(ALine, APos, APos + ALen))
@@ -414,13 +423,22 @@ void TRidMultiRid::Next() {
   else if (!FLineStarted)
     StartSegment(0);
   else
-    Active()->Next();
+    FActive->Next();
   FLineStarted = true;
-  // The segment ends at the next marker, which is the token then.
-  if (Active()->GetEol() && FNextMarker < FMarkers.size())
-    EnterMarker();
-  else
-    TakeActiveToken();
+  if (!FActive->GetEol()) {
+    FEol = false;
+    FTokenPos = FSegmentStart + FActive->GetTokenPos();
+    FTokenLen = static_cast<int32_t>(FActive->GetTokenView().size());
+  } else if (FNextMarker < FMarkers.size()) {
+    EnterMarker();  // the segment ends at the next marker
+  } else {
+    // At the end of the line the state becomes what its range says, so the next line scans
+    // alike whether it goes on from here or starts from the stored range.
+    FEol = true;
+    FTokenPos = static_cast<int32_t>(FLine.size());
+    FTokenLen = 0;
+    if (FPacking != TPacking::pkCustom) SetRange(GetRange());
+  }
 }
 
 void TRidMultiRid::EnterMarker() {
@@ -428,8 +446,8 @@ void TRidMultiRid::EnterMarker() {
   FMarker = &m;
   if (m.IsOpenMarker) {
     FSavedDefaultRange = FDefaultHighlighter->GetRange();
-    FCurrScheme = m.Scheme;
-    if (TScheme* s = UsableScheme(m.Scheme)) s->GetHighlighter()->ResetRange();
+    SetCurrent(m.Scheme);
+    if (FCurrScheme >= 0) FActive->ResetRange();
   }
   FTokenPos = m.StartPos - 1;
   FTokenLen = m.MarkerLen;
@@ -440,7 +458,7 @@ void TRidMultiRid::LeaveMarker() {
   const TMarker& m = *FMarker;
   FMarker = nullptr;
   if (!m.IsOpenMarker) {
-    FCurrScheme = -1;
+    SetCurrent(-1);
     FDefaultHighlighter->SetRange(FSavedDefaultRange);
   }
   StartSegment(m.StartPos - 1 + m.MarkerLen);
@@ -450,17 +468,7 @@ void TRidMultiRid::StartSegment(int32_t AFrom) {
   const int32_t end = FNextMarker < FMarkers.size() ? FMarkers[FNextMarker].StartPos - 1
                                                     : static_cast<int32_t>(FLine.size());
   FSegmentStart = AFrom;
-  Active()->SetLine(FLine.substr(AFrom, end - AFrom), FLineNumber);
-}
-
-void TRidMultiRid::TakeActiveToken() {
-  const TRidCustomHighlighter* h = Active();
-  FEol = h->GetEol();
-  FTokenPos = FEol ? static_cast<int32_t>(FLine.size()) : FSegmentStart + h->GetTokenPos();
-  FTokenLen = FEol ? 0 : static_cast<int32_t>(h->GetTokenView().size());
-  // At the end of the line the state becomes what its range says, so the next line scans
-  // alike whether it goes on from here or starts from the stored range.
-  if (FEol && FPacking != TPacking::pkCustom) SetRange(GetRange());
+  FActive->SetLine(FLine.substr(AFrom, end - AFrom), FLineNumber);
 }
 
 bool TRidMultiRid::GetEol() const { return !FMarker && FEol; }
@@ -471,12 +479,12 @@ std::string_view TRidMultiRid::GetTokenView() const {
 
 TRidHighlighterAttributes* TRidMultiRid::GetTokenAttribute() const {
   if (FMarker) return GetSchemeMarkerAttri(FMarker->Scheme);
-  return FDefaultHighlighter ? Active()->GetTokenAttribute() : nullptr;
+  return FDefaultHighlighter ? FActive->GetTokenAttribute() : nullptr;
 }
 
 int32_t TRidMultiRid::GetTokenKind() const {
   if (FMarker || !FDefaultHighlighter) return 0;
-  return Active()->GetTokenKind();
+  return FActive->GetTokenKind();
 }
 
 // --- Ranges
@@ -510,7 +518,7 @@ void TRidMultiRid::SetRange(TRidRange Value) {
 }
 
 void TRidMultiRid::ResetRange() {
-  FCurrScheme = -1;
+  SetCurrent(-1);
   if (!FDefaultHighlighter) return;
   FDefaultHighlighter->ResetRange();
   FSavedDefaultRange = FDefaultHighlighter->GetRange();
@@ -544,9 +552,8 @@ void TRidMultiRid::DefaultSet(TRidRange Value) {
   }
   FSavedDefaultRange = static_cast<TRidRange>(v);
   if (FDefaultHighlighter) FDefaultHighlighter->SetRange(FSavedDefaultRange);
-  TScheme* s = UsableScheme(index);
-  FCurrScheme = s ? index : -1;
-  if (s) s->GetHighlighter()->SetRange(static_cast<TRidRange>(inner));
+  SetCurrent(index);
+  if (FCurrScheme >= 0) FActive->SetRange(static_cast<TRidRange>(inner));
 }
 
 // Nested packing: bits 0-3 the scheme index + 2 (1: none), above them the range of the
@@ -569,11 +576,10 @@ void TRidMultiRid::NestedSet(TRidRange Value) {
   const auto v = static_cast<uintptr_t>(Value);
   const int32_t index = static_cast<int32_t>(v & 15) - 2;
   const auto r = static_cast<TRidRange>(v >> 4);
-  TScheme* s = UsableScheme(index);
-  FCurrScheme = s ? index : -1;
-  if (s) {
+  SetCurrent(index);
+  if (FCurrScheme >= 0) {
     // Only the scheme's range is kept: the default highlighter goes on from its start.
-    s->GetHighlighter()->SetRange(r);
+    FActive->SetRange(r);
     if (FDefaultHighlighter) FDefaultHighlighter->ResetRange();
     FSavedDefaultRange = FDefaultHighlighter ? FDefaultHighlighter->GetRange() : 0;
   } else {

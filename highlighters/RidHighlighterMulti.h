@@ -163,7 +163,7 @@ class TRidMultiRid : public TRidCustomHighlighter {
   void SetOnCustomRange(TCustomRangeEvent Value);
   // The scheme whose text the scan stands in, or -1: what an OnCustomRange handler packs.
   int32_t GetCurrScheme() const { return FCurrScheme; }
-  void SetCurrScheme(int32_t Value) { FCurrScheme = UsableScheme(Value) ? Value : -1; }
+  void SetCurrScheme(int32_t Value) { SetCurrent(Value); }
 
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -190,21 +190,23 @@ class TRidMultiRid : public TRidCustomHighlighter {
   bool ToRegistry(HKEY RootKey, const std::string& Key, bool ASave);
   // The scheme at AIndex when it can colour text, else nullptr.
   TScheme* UsableScheme(int32_t AIndex) const;
-  TRidCustomHighlighter* Active() const;
+  // The highlighter of the current scheme, else the default one.
+  TRidCustomHighlighter* Current() const;
+  // Makes AScheme (when it can colour text, else none) the current scheme.
+  void SetCurrent(int32_t AScheme);
 
   // Searching the line for markers.
   void FindMarkers(std::string_view ALine);
   // The first match of AExpr in ALine from AFrom (0-based) that is not empty and starts and
   // ends on character starts; false when there is none.
   bool FindMatch(TRidRegExpr& AExpr, std::string_view ALine, int32_t AFrom, int32_t& APos,
-                 int32_t& ALen) const;
+                 int32_t& ALen);
   void AddMarker(TScheme& AScheme, int32_t AScheme0, int32_t APos, int32_t ALen, bool AOpen);
 
   // Scanning.
   void EnterMarker();
   void LeaveMarker();
   void StartSegment(int32_t AFrom);
-  void TakeActiveToken();
 
   // Range packings.
   TRidRange DefaultGet() const;
@@ -224,8 +226,10 @@ class TRidMultiRid : public TRidCustomHighlighter {
   const TMarker* FMarker = nullptr;  // the current token, when it is a marker
   size_t FNextMarker = 0;
   int32_t FCurrScheme = -1;
+  TRidCustomHighlighter* FActive = nullptr;  // what colours the text: Current(), kept
   TRidRange FSavedDefaultRange = 0;
   std::string_view FLine;
+  std::string FRest;  // the rest of the line a marker expression searches
   int32_t FLineNumber = 0;
   bool FLineStarted = false;
   int32_t FSegmentStart = 0;  // where the active highlighter's text starts in the line

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,22 +14,45 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <set>
 
+#include "app/EderHighlighters.h"
 #include "editor/Progress.h"
 #include "editor/RidEder.h"
+#include "highlighters/RidHighlighterMulti.h"
+#include "highlighters/uHighlighterProcs.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
 namespace {
 
-TEST(EderWindow, OpensTheSampleScriptColouredAsPerl) {
+// The sample is a CGI script: Perl with a page in a here-document, its style sheet and script
+// coloured by their own highlighters.
+TEST(EderWindow, OpensTheSampleScriptColouredAsACgiScript) {
   TEderWindow w({});
   w.show();
   QApplication::processEvents();
   ASSERT_EQ(w.PageCount(), 1);
   TRidEder& ed = w.Eder(0);
-  EXPECT_NE(ed.GetHighlighter(), nullptr);
+  ASSERT_EQ(ed.GetHighlighter(), w.Highlighters().Cgi());
+  std::set<std::string> languages;
+  TRidCustomHighlighter& h = *ed.GetHighlighter();
+  h.ResetRange();
+  for (int32_t i = 0; i < ed.Lines()->GetCount(); ++i) {
+    const std::string line = ed.Lines()->Get(i);
+    h.SetLine(line, i);
+    for (; !h.GetEol(); h.Next())
+      for (TRidCustomHighlighter* lang :
+           {h.GetMultiDefaultHighlighter(), w.Highlighters().Page()->GetDefaultHighlighter(),
+            w.Highlighters().Page()->GetSchemeHighlighter(0),
+            w.Highlighters().Page()->GetSchemeHighlighter(1)})
+        for (int32_t a = 0; a < lang->GetAttribCount(); ++a)
+          if (lang->GetAttribute(a) == h.GetTokenAttribute())
+            languages.insert(lang->GetLanguageName());
+  }
+  EXPECT_EQ(languages,
+            (std::set<std::string>{"Cascading Style Sheet", "HTML", "JavaScript", "Perl"}));
   EXPECT_EQ(ed.Lines()->Get(0), "#!/usr/bin/perl");
   EXPECT_NE(ed.GetText().find(Utf8ToSjis("掲示板")), std::string::npos);
   EXPECT_GT(ed.GetLinesInWindow(), 10);  // the editor fills the window
@@ -81,6 +106,43 @@ TEST(EderWindow, ChoosesTheHighlighterByExtension) {
     EXPECT_EQ(h ? h->GetLanguageName() : "", files[i].second ? files[i].second : "")
         << files[i].first;
   }
+}
+
+// The Highlighter menu lists the program's highlighters and sets the one of the shown page.
+TEST(EderWindow, TheHighlighterMenuSwitchesTheShownPage) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "a.txt", "<p>x</p>\n");
+  test::WriteFileBytes(dir / "b.pl", "print 1;\n");
+  TEderWindow w({(dir / "a.txt").string(), (dir / "b.pl").string()});
+  ASSERT_NE(w.HighlighterMenu(), nullptr);
+  std::vector<std::string> listed;
+  for (QAction* a : w.HighlighterMenu()->actions()) listed.push_back(a->text().toStdString());
+  EXPECT_EQ(listed, w.Highlighters().Names());
+  auto pick = [&](const std::string& Name) {
+    for (QAction* a : w.HighlighterMenu()->actions())
+      if (a->text().toStdString() == Name) a->trigger();
+  };
+  EXPECT_EQ(w.Eder(0).GetHighlighter(), nullptr);
+  w.Tabs()->setCurrentIndex(0);
+  pick("HTML");
+  EXPECT_EQ(w.Eder(0).GetHighlighter(), w.Highlighters().ByName("HTML"));
+  EXPECT_EQ(w.Eder(1).GetHighlighter(), w.Highlighters().ByName("Perl"));
+  w.Tabs()->setCurrentIndex(1);
+  pick("CGI");
+  EXPECT_EQ(w.Eder(1).GetHighlighter(), w.Highlighters().Cgi());
+  // Shown again, the menu checks the page's highlighter.
+  emit w.HighlighterMenu()->aboutToShow();
+  for (QAction* a : w.HighlighterMenu()->actions())
+    EXPECT_EQ(a->isChecked(), a->text() == "CGI") << a->text().toStdString();
+}
+
+// rideder --highlighter prints, without a window, what each file name gets.
+TEST(EderWindow, TheProgramTellsTheHighlighterOfEachFile) {
+  int code = -1;
+  const std::string out = test::RunTool(
+      std::string(RID_BUILD_DIR) + "/rideder --highlighter x.cgi y.css z.TXT 2>&1", {}, &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(out, "x.cgi\tTRidMultiRid\tCGI\ny.css\tTRidCssRid\tCascading\nz.TXT\t-\t\n");
 }
 
 TEST(EderWindow, ConvertsUtf8Utf16AndJis) {

@@ -29,7 +29,8 @@
 
 namespace rid::test {
 
-using THighlighterFactory = std::function<std::unique_ptr<TRidCustomHighlighter>()>;
+// Makes a fresh highlighter; shared, so that one a larger set owns can keep its set alive.
+using THighlighterFactory = std::function<std::shared_ptr<TRidCustomHighlighter>()>;
 
 struct TScannedToken {
   std::string Text;
@@ -173,7 +174,7 @@ inline std::string Describe(const std::vector<std::pair<std::string, int32_t>>& 
 // Each case scanned by a fresh instance: its tokens and end range.
 inline void CheckTokenCases(const THighlighterFactory& Make, std::span<const TTokenCase> ACases) {
   for (const TTokenCase& c : ACases) {
-    std::unique_ptr<TRidCustomHighlighter> h = Make();
+    const auto h = Make();
     TRidRange end = 0;
     std::vector<std::pair<std::string, int32_t>> got;
     for (const TScannedToken& t : ScanCheckedLine(*h, c.Line, c.Range, &end))
@@ -187,7 +188,7 @@ inline void CheckTokenCases(const THighlighterFactory& Make, std::span<const TTo
 // Every word of AWords, after APrefix and scanned from ARange, is one token of its kind.
 inline void CheckKeywordsScan(const THighlighterFactory& Make, std::span<const TRidKeyword> AWords,
                               TRidRange ARange = 0, std::string_view APrefix = {}) {
-  std::unique_ptr<TRidCustomHighlighter> h = Make();
+  const auto h = Make();
   for (const TRidKeyword& k : AWords) {
     const std::string line = std::string(APrefix) + std::string(k.Word);
     bool found = false;
@@ -259,7 +260,7 @@ inline std::vector<std::string> ShiftJisLines(uint32_t Seed, int Count, int MaxP
 // the scan that goes on from line to line does.
 inline void CheckConformance(const THighlighterFactory& Make, const std::vector<std::string>& Lines,
                              const std::vector<TRidRange>& StartRanges) {
-  std::unique_ptr<TRidCustomHighlighter> h = Make();
+  const auto h = Make();
   for (TRidRange r : StartRanges) {
     TRidRange end = 0;
     const auto none = ScanCheckedLine(*h, "", r, &end);
@@ -269,14 +270,14 @@ inline void CheckConformance(const THighlighterFactory& Make, const std::vector<
     if (::testing::Test::HasFailure()) return;
   }
 
-  std::unique_ptr<TRidCustomHighlighter> continuous = Make();
+  const auto continuous = Make();
   continuous->ResetRange();
   TRidRange stored = continuous->GetRange();
   for (size_t k = 0; k < Lines.size(); ++k) {
     const TRidRange before = stored;
     std::vector<TScannedToken> expected;
     CheckLine(*continuous, Lines[k], stored, &stored, int32_t(k), &expected, nullptr, false);
-    std::unique_ptr<TRidCustomHighlighter> fresh = Make();
+    const auto fresh = Make();
     TRidRange freshEnd = 0;
     const auto got = ScanCheckedLine(*fresh, Lines[k], before, &freshEnd, int32_t(k));
     EXPECT_EQ(got, expected) << "line " << k << " \"" << Printable(Lines[k])
@@ -305,6 +306,14 @@ inline std::vector<std::filesystem::path> InstalledFiles(
   std::sort(files.begin(), files.end());
   if (files.empty()) ADD_FAILURE() << "no files found: install " << APackage;
   return files;
+}
+
+// Every AStep-th of AFiles, from the first: a spread of a large set of files.
+inline std::vector<std::filesystem::path> EveryNth(const std::vector<std::filesystem::path>& AFiles,
+                                                   size_t AStep) {
+  std::vector<std::filesystem::path> some;
+  for (size_t i = 0; i < AFiles.size(); i += AStep) some.push_back(AFiles[i]);
+  return some;
 }
 
 // The lines of a file as the editor holds them: split at LF, CR LF or CR, without the breaks.
@@ -354,8 +363,8 @@ inline void CheckAttributesByKind(TRidCustomHighlighter& H, std::string_view ATe
 // repaints a line out of order.)
 inline void CheckInstalledFiles(const THighlighterFactory& Make,
                                 const std::vector<std::filesystem::path>& Files) {
-  std::unique_ptr<TRidCustomHighlighter> forward = Make();
-  std::unique_ptr<TRidCustomHighlighter> backward = Make();
+  const auto forward = Make();
+  const auto backward = Make();
   forward->ResetRange();
   const TRidRange initial = forward->GetRange();
   size_t lineCount = 0;

@@ -260,8 +260,10 @@ TEST(HtmlHighlighter, ShiftJisLinesKeepTheScannerRules) {
 }
 
 TEST(HtmlHighlighter, InstalledPagesScanCleanly) {
-  test::CheckInstalledFiles(HtmlFactory(), test::InstalledFiles({"/usr/share/doc/python3.11/html"},
-                                                                {".html"}, "python3-doc"));
+  test::CheckInstalledFiles(
+      HtmlFactory(),
+      test::EveryNth(
+          test::InstalledFiles({"/usr/share/doc/python3.11/html"}, {".html"}, "python3-doc"), 3));
 }
 
 // Python's HTML parser finds tags and comments where we find them: every start and end tag it

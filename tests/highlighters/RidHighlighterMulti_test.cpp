@@ -345,6 +345,29 @@ TEST(MultiHighlighter, AttributesAndChanges) {
   s.Multi->UnhookAttrChangeEvent(count);
 }
 
+// Schemes copied from another multi-language highlighter: expressions, case rule, name, marker
+// colours and highlighters; the copies search as the originals do.
+TEST(MultiHighlighter, CopiesSchemes) {
+  TSetUp s;
+  s.Scheme(1)->GetMarkerAttri()->SetForeground(clRed);
+  TRidMultiRid copy(nullptr);
+  copy.SetDefaultHighlighter(s.D);
+  copy.SetSchemes(s.Multi->GetSchemes());
+  ASSERT_EQ(copy.GetSchemes()->Count(), 2);
+  TScheme* b = copy.GetSchemes()->GetItem(1);
+  EXPECT_EQ(b->GetSchemeName(), "B");
+  EXPECT_EQ(b->GetStartExpr(), "<t>");
+  EXPECT_FALSE(b->GetCaseSensitive());
+  EXPECT_EQ(b->GetHighlighter(), s.B);
+  EXPECT_EQ(b->GetMarkerAttri()->GetForeground(), clRed);
+  copy.SetLine("x<T>y", 0);
+  std::vector<std::string> tokens;
+  for (; !copy.GetEol(); copy.Next()) tokens.push_back(copy.GetToken());
+  EXPECT_EQ(tokens, (std::vector<std::string>{"x", "<T>", "y"}));
+  copy.SetDefaultHighlighter(nullptr);
+  copy.GetSchemes()->Clear();
+}
+
 class MultiRegistry : public ::testing::Test {
  protected:
   void SetUp() override { setenv("RIDEDER_REGISTRY", (FDir / "registry.ini").c_str(), 1); }
@@ -376,7 +399,7 @@ TEST_F(MultiRegistry, SavesAndLoadsMarkersAndHighlighters) {
 
 // The multi-language highlighter of a set-up; it owns the highlighters it uses.
 test::THighlighterFactory SetUpFactory() {
-  return [] { return std::unique_ptr<TRidCustomHighlighter>(TSetUp().Multi.release()); };
+  return [] { return std::shared_ptr<TRidCustomHighlighter>(TSetUp().Multi.release()); };
 }
 
 const std::vector<std::string> kPieces = {"<s>",  "</s>", "<t>", "</T>", "{", "}",  "#3",

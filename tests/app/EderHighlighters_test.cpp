@@ -1,0 +1,205 @@
+#include "app/EderHighlighters.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "highlighters/RidHighlighterCSS.h"
+#include "highlighters/RidHighlighterHtml.h"
+#include "highlighters/RidHighlighterJScript.h"
+#include "highlighters/RidHighlighterMulti.h"
+#include "highlighters/RidHighlighterPerl.h"
+#include "platform/Locale.h"
+#include "tests/TestSupport.h"
+#include "tests/highlighters/HighlighterConformance.h"
+
+namespace rid {
+namespace {
+
+template <class T>
+T* Find(TEderHighlighters& H) {
+  for (int32_t i = 0; i < H.GetComponentCount(); ++i)
+    if (auto* t = dynamic_cast<T*>(H.GetComponent(i))) return t;
+  return nullptr;
+}
+
+TEST(EderHighlighters, ChoosesByExtensionAndNamesEach) {
+  TEderHighlighters h;
+  EXPECT_EQ(h.Describe({"a.pl", "b.PM", "c.cgi", "d.htm", "e.HTML", "f.css", "g.js", "h.php",
+                        "i.php3", "j.phtml", "k.inc", "l.txt", "Makefile", "dir.js/x"}),
+            "a.pl\tTRidPerlRid\tPerl\n"
+            "b.PM\tTRidPerlRid\tPerl\n"
+            "c.cgi\tTRidMultiRid\tCGI\n"
+            "d.htm\tTRidHTMLRid\tHTML\n"
+            "e.HTML\tTRidHTMLRid\tHTML\n"
+            "f.css\tTRidCssRid\tCascading\n"
+            "g.js\tTRidJScriptRid\tJavascript\n"
+            "h.php\tTRidPHPRid\tPHP\n"
+            "i.php3\tTRidPHPRid\tPHP\n"
+            "j.phtml\tTRidPHPRid\tPHP\n"
+            "k.inc\tTRidPHPRid\tPHP\n"
+            "l.txt\t-\t\n"
+            "Makefile\t-\t\n"
+            "dir.js/x\t-\t\n");
+  EXPECT_EQ(h.Names(),
+            (std::vector<std::string>{"Cascading", "CGI", "HTML", "Javascript", "Perl", "PHP"}));
+  EXPECT_EQ(h.ByName("CGI"), h.Cgi());
+  EXPECT_EQ(h.ByName("Javascript"), Find<TRidJScriptRid>(h));
+  // The page highlighter of here-documents is not one of the list.
+  for (int32_t i = 0; i < h.List()->GetCount(); ++i) EXPECT_NE(h.List()->GetObject(i), h.Page());
+}
+
+TEST(EderHighlighters, JavaScriptHasTheEditorsColours) {
+  TEderHighlighters h;
+  TRidJScriptRid* js = Find<TRidJScriptRid>(h);
+  EXPECT_EQ(js->GetCommentAttri()->GetForeground(), clRed);
+  EXPECT_EQ(js->GetCommentAttri()->GetStyle(), TFontStyles{});
+  EXPECT_EQ(js->GetKeyAttri()->GetForeground(), clMaroon);
+  EXPECT_EQ(js->GetNumberAttri()->GetForeground(), clGreen);
+  EXPECT_EQ(js->GetStringAttri()->GetForeground(), clBlue);
+}
+
+const char* const kCgiUtf8 =
+    "#!/usr/bin/perl\n"
+    "# 日本語のコメント\n"
+    "print <<\"HTML\";\n"
+    "<html><head>\n"
+    "<style type=\"text/css\">\n"
+    "h1 { color: #336699 }\n"
+    "/* 見出し\n"
+    "   の色 */ p { margin: 0 }\n"
+    "</style>\n"
+    "<SCRIPT type=\"text/javascript\">\n"
+    "function f() { return \"表示\"; }\n"
+    "</script><p>ソ表&amp;</p>\n"
+    "HTML\n"
+    "print 'x';\n";
+
+// Each token of the script and the attribute it is painted with.
+std::vector<std::pair<std::string, TRidHighlighterAttributes*>> Scan(TRidCustomHighlighter& H,
+                                                                     const std::string& Text) {
+  std::vector<std::pair<std::string, TRidHighlighterAttributes*>> out;
+  H.ResetRange();
+  for (std::string_view line : test::SplitLines(Text)) {
+    H.SetLine(line, 0);
+    for (; !H.GetEol(); H.Next()) out.emplace_back(H.GetToken(), H.GetTokenAttribute());
+  }
+  return out;
+}
+
+// Perl outside the here-document, HTML inside it, CSS and JavaScript in their elements, each
+// with its own attributes; Perl again after the line that ends the here-document.
+TEST(EderHighlighters, CgiScriptsColourEachLanguageWithItsOwnHighlighter) {
+  TEderHighlighters h;
+  auto* perl = Find<TRidPerlRid>(h);
+  auto* html = Find<TRidHTMLRid>(h);
+  auto* css = Find<TRidCssRid>(h);
+  auto* js = Find<TRidJScriptRid>(h);
+  TScheme* heredoc = h.Cgi()->GetSchemes()->GetItem(0);
+  TScheme* script = h.Page()->GetSchemes()->GetItem(0);
+  TScheme* style = h.Page()->GetSchemes()->GetItem(1);
+  const auto tokens = Scan(*h.Cgi(), Utf8ToSjis(kCgiUtf8));
+  const std::vector<std::pair<std::string, TRidHighlighterAttributes*>> expected = {
+      {"print", perl->GetKeyAttri()},
+      {"<<\"HTML\";", heredoc->GetMarkerAttri()},
+      {"head", html->GetKeyAttri()},
+      {"<style type=\"text/css\">", style->GetMarkerAttri()},
+      {"h1 ", css->GetKeyAttri()},
+      {"color", css->GetPropertyAttri()},
+      {"#336699", css->GetColorAttri()},
+      {Utf8ToSjis("   の色 */"), css->GetCommentAttri()},
+      {"margin", css->GetPropertyAttri()},
+      {"</style>", style->GetMarkerAttri()},
+      {"<SCRIPT type=\"text/javascript\">", script->GetMarkerAttri()},
+      {"function", js->GetKeyAttri()},
+      {Utf8ToSjis("\"表示\""), js->GetStringAttri()},
+      {"</script>", script->GetMarkerAttri()},
+      {"p", html->GetKeyAttri()},
+      {Utf8ToSjis("ソ表"), html->GetTextAttri()},
+      {"&amp;", html->GetAndAttri()},
+      {"HTML", heredoc->GetMarkerAttri()},
+      {"print", perl->GetKeyAttri()},
+      {"'x'", perl->GetStringAttri()},
+  };
+  size_t at = 0;
+  for (const auto& [text, attr] : expected) {
+    while (at < tokens.size() && tokens[at].first != text) ++at;
+    ASSERT_LT(at, tokens.size()) << "no token \"" << test::Printable(text) << "\" in order";
+    EXPECT_EQ(tokens[at].second, attr) << test::Printable(text);
+    ++at;
+  }
+}
+
+// The program's multi-language highlighters, each from a fresh set of highlighters.
+test::THighlighterFactory CgiFactory() {
+  return [] {
+    auto set = std::make_shared<TEderHighlighters>();
+    return std::shared_ptr<TRidCustomHighlighter>(set, set->Cgi());
+  };
+}
+
+test::THighlighterFactory PageFactory() {
+  return [] {
+    auto set = std::make_shared<TEderHighlighters>();
+    return std::shared_ptr<TRidCustomHighlighter>(set, set->Page());
+  };
+}
+
+const std::vector<std::string> kPieces = {"print <<\"HTML\";",
+                                          "<<'EOF'",
+                                          "<<END",
+                                          "HTML",
+                                          "<script>",
+                                          "</script>",
+                                          "<style>",
+                                          "</style>",
+                                          "<!--",
+                                          "-->",
+                                          "/*",
+                                          "*/",
+                                          "\"",
+                                          "'",
+                                          "{",
+                                          "}",
+                                          "color:",
+                                          "<p>",
+                                          "&amp;",
+                                          "\t",
+                                          "\r",
+                                          "\n"};
+
+std::vector<TRidRange> RangesOf(const test::THighlighterFactory& Make) {
+  std::vector<TRidRange> ranges;
+  for (const char* line : {"", "print <<HTML;", "<<A;\n<style>", "<<B;\n<script>/*", "<style>/* x",
+                           "<!-- x", "<p a='x"}) {
+    const auto h = Make();
+    h->ResetRange();
+    TRidRange r = h->GetRange();
+    for (std::string_view l : test::SplitLines(line)) test::ScanCheckedLine(*h, l, r, &r);
+    ranges.push_back(r);
+  }
+  return ranges;
+}
+
+TEST(EderHighlighters, MultiLanguageHighlightersKeepTheScannerRules) {
+  for (const auto& make : {CgiFactory(), PageFactory()}) {
+    const std::vector<TRidRange> ranges = RangesOf(make);
+    test::CheckConformance(make, test::RandomByteLines(67, 200, 60), ranges);
+    test::CheckConformance(make, test::ShiftJisLines(71, 400, 20, kPieces), ranges);
+  }
+}
+
+// Installed files scanned in order and out of order from their stored ranges: Perl modules
+// (here-documents among them) as CGI scripts, Python's pages with their script and style
+// elements as pages.
+TEST(EderHighlighters, InstalledFilesKeepTheRangeContract) {
+  test::CheckInstalledFiles(
+      CgiFactory(), test::EveryNth(test::InstalledFiles({"/usr/share/perl"}, {".pm"}, "perl"), 2));
+  test::CheckInstalledFiles(
+      PageFactory(),
+      test::EveryNth(
+          test::InstalledFiles({"/usr/share/doc/python3.11/html"}, {".html"}, "python3-doc"), 6));
+}
+
+}  // namespace
+}  // namespace rid
