@@ -180,7 +180,7 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& Args, const std::vector<TC
 }
 
 std::string CliUsage(const std::vector<TCliMode>& Modes) {
-  std::string text = "usage: rideder [FILE...]\n";
+  std::string text = "usage: rideder [FILE...]\n       rideder --highlighter FILE...\n";
   // Options in brackets, wrapped under their heading.
   auto options = [&](const std::vector<TCliOption>& List) {
     size_t column = 99;
