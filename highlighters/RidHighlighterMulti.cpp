@@ -20,8 +20,9 @@ bool Reaches(const TRidCustomHighlighter* AFrom, const TRidCustomHighlighter* AT
   return false;
 }
 
-// Whether APos starts a character of ALine, walking from AFrom, a character start before it.
-bool IsCharStart(std::string_view ALine, int32_t AFrom, int32_t APos) {
+// The first character start of ALine at or after APos, walking from AFrom, a character start
+// at or before it.
+int32_t NextCharStart(std::string_view ALine, int32_t AFrom, int32_t APos) {
   int32_t i = AFrom;
   const auto n = static_cast<int32_t>(ALine.size());
   while (i < APos)
@@ -29,7 +30,11 @@ bool IsCharStart(std::string_view ALine, int32_t AFrom, int32_t APos) {
                  IsDBCSTrailByte(static_cast<uint8_t>(ALine[i + 1]))
              ? 2
              : 1;
-  return i == APos;
+  return i;
+}
+
+bool IsCharStart(std::string_view ALine, int32_t AFrom, int32_t APos) {
+  return NextCharStart(ALine, AFrom, APos) == APos;
 }
 
 }  // namespace
@@ -378,11 +383,15 @@ bool TRidMultiRid::FindMatch(TRidRegExpr& AExpr, std::string_view ALine, int32_t
   // starts or ends inside a character is no marker: the search goes on after it.
   try {
     FRest.assign(ALine.substr(AFrom));
+    int32_t walk = AFrom;  // a character start; the positions asked about only grow
+    auto startsChar = [&](int32_t APos) {
+      walk = NextCharStart(ALine, walk, APos);
+      return walk == APos;
+    };
     for (bool found = AExpr.Exec(FRest); found; found = AExpr.ExecNext()) {
       APos = AFrom + AExpr.MatchPos() - 1;
       ALen = AExpr.MatchLen();
-      if (ALen > 0 && IsCharStart(ALine, AFrom, APos) && IsCharStart(ALine, APos, APos + ALen))
-        return true;
+      if (ALen > 0 && startsChar(APos) && startsChar(APos + ALen)) return true;
     }
   } catch (const ERidRegExpr&) {
     // An expression that gives up on this line (too much work) finds nothing in it.

@@ -202,21 +202,22 @@ bool TRidPHPRid::Escaped(int32_t APos) const {
   return run & 1;
 }
 
-bool TRidPHPRid::StartsChar(int32_t APos) const {
-  int32_t i = FTokenStart;
-  while (i < APos) i += CharLen(i);
-  return i == APos;
-}
-
 void TRidPHPRid::StringProc() {
   if (IsLineStop(Cur()) && FRunPos == FTokenStart) return Dispatch();
   FTokenKind = tkString;
   const uint8_t quote = FRange == rsSingleQuoted ? '\'' : '"';
+  // The bytes are read one by one; the character starts are found beside them (the positions
+  // asked about only grow), so a brace can be told from a trail byte.
+  int32_t walk = FTokenStart;
+  auto startsChar = [&](int32_t APos) {
+    while (walk < APos) walk += CharLen(walk);
+    return walk == APos;
+  };
   for (uint8_t b = Cur(); !IsLineStop(b); b = Cur()) {
     if (b == quote && !Escaped(FRunPos)) break;
     if (b == '$' && quote == '"' && (Ahead(1) == '{' || kIdentTable.Contains(Ahead(1)))) {
       // "{$": the variable starts at the brace, when the brace is a character of its own.
-      if (FRunPos > FTokenStart && At(FRunPos - 1) == '{' && StartsChar(FRunPos - 1)) --FRunPos;
+      if (FRunPos > FTokenStart && At(FRunPos - 1) == '{' && startsChar(FRunPos - 1)) --FRunPos;
       if (!Escaped(FRunPos)) {
         FRange = rsVariable;
         return;

@@ -72,8 +72,6 @@ class TRidPHPRid : public TRidScanHighlighter {
   void PlainVariable();
   // Whether an odd run of backslashes stands right before APos (trail bytes 5C count).
   bool Escaped(int32_t APos) const;
-  // Whether APos starts a character of the current token.
-  bool StartsChar(int32_t APos) const;
 
   const TRidKeywordTable& FKeywords;
   uint8_t FRange = rsCode;
