@@ -96,9 +96,7 @@ void TScheme::SetExpr(std::string& AField, std::unique_ptr<TRidRegExpr>& ACompil
   if (Value == AField) return;
   std::unique_ptr<TRidRegExpr> compiled;
   if (!Value.empty()) {
-    compiled = std::make_unique<TRidRegExpr>();
-    compiled->SetExpression(Value);
-    compiled->SetModifier(remI, !FCaseSensitive);
+    compiled = NewRegExpr(Value);
     compiled->Compile();  // raises for a bad expression; the old one stays
   }
   const bool differs =
@@ -108,13 +106,16 @@ void TScheme::SetExpr(std::string& AField, std::unique_ptr<TRidRegExpr>& ACompil
   if (differs) Changed(true);
 }
 
+std::unique_ptr<TRidRegExpr> TScheme::NewRegExpr(const std::string& AExpr) const {
+  auto expr = std::make_unique<TRidRegExpr>();
+  expr->SetExpression(AExpr);
+  expr->SetModifier(remI, !FCaseSensitive);
+  return expr;
+}
+
 TRidRegExpr* TScheme::Compiled(std::unique_ptr<TRidRegExpr>& ACompiled, const std::string& AExpr) {
   if (AExpr.empty()) return nullptr;
-  if (!ACompiled) {
-    ACompiled = std::make_unique<TRidRegExpr>();
-    ACompiled->SetExpression(AExpr);
-    ACompiled->SetModifier(remI, !FCaseSensitive);
-  }
+  if (!ACompiled) ACompiled = NewRegExpr(AExpr);
   return ACompiled.get();
 }
 
@@ -378,17 +379,16 @@ void TRidMultiRid::FindMarkers(std::string_view ALine) {
 }
 
 bool TRidMultiRid::FindMatch(TRidRegExpr& AExpr, std::string_view ALine, int32_t AFrom,
-                             int32_t& APos, int32_t& ALen) {
+                             int32_t& APos, int32_t& ALen) const {
   // The expression sees the rest of the line as its whole input. A match that is empty or
   // starts or ends inside a character is no marker: the search goes on after it.
   try {
-    FRest.assign(ALine.substr(AFrom));
     int32_t walk = AFrom;  // a character start; the positions asked about only grow
     auto startsChar = [&](int32_t APos) {
       walk = NextCharStart(ALine, walk, APos);
       return walk == APos;
     };
-    for (bool found = AExpr.Exec(FRest); found; found = AExpr.ExecNext()) {
+    for (bool found = AExpr.ExecView(ALine.substr(AFrom)); found; found = AExpr.ExecNext()) {
       APos = AFrom + AExpr.MatchPos() - 1;
       ALen = AExpr.MatchLen();
       if (ALen > 0 && startsChar(APos) && startsChar(APos + ALen)) return true;

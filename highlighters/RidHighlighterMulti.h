@@ -57,6 +57,7 @@ class TScheme : public TCollectionItem {
   void SetExpr(std::string& AField, std::unique_ptr<TRidRegExpr>& ACompiled,
                const std::string& Value);
   void MarkerAttriChanged(TObject* Sender);
+  std::unique_ptr<TRidRegExpr> NewRegExpr(const std::string& AExpr) const;
   // The expressions compiled with the scheme's case rule, kept until one of them changes.
   TRidRegExpr* Compiled(std::unique_ptr<TRidRegExpr>& ACompiled, const std::string& AExpr);
   // Whether the search may open this scheme.
@@ -200,7 +201,7 @@ class TRidMultiRid : public TRidCustomHighlighter {
   // The first match of AExpr in ALine from AFrom (0-based) that is not empty and starts and
   // ends on character starts; false when there is none.
   bool FindMatch(TRidRegExpr& AExpr, std::string_view ALine, int32_t AFrom, int32_t& APos,
-                 int32_t& ALen);
+                 int32_t& ALen) const;
   void AddMarker(TScheme& AScheme, int32_t AScheme0, int32_t APos, int32_t ALen, bool AOpen);
 
   // Scanning.
@@ -229,7 +230,6 @@ class TRidMultiRid : public TRidCustomHighlighter {
   TRidCustomHighlighter* FActive = nullptr;  // what colours the text: Current(), kept
   TRidRange FSavedDefaultRange = 0;
   std::string_view FLine;
-  std::string FRest;  // the rest of the line a marker expression searches
   int32_t FLineNumber = 0;
   bool FLineStarted = false;
   int32_t FSegmentStart = 0;  // where the active highlighter's text starts in the line
