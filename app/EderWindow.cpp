@@ -14,6 +14,7 @@
 #include "app/ControlHost.h"
 #include "app/EderExport.h"
 #include "foundation/JConv.h"
+#include "highlighters/RidHighlighterSQL.h"
 #include "highlighters/uHighlighterProcs.h"
 #include "output/RidExportHTML.h"
 #include "output/RidExportRTF.h"
@@ -90,6 +91,11 @@ print "</body></html>\n";
 =cut
 )sample";
 
+// The SQL dialects as the Highlighter menu names them, in the order of TSQLDialect.
+constexpr const char* kSqlDialectNames[] = {
+    "&Standard SQL", "&Interbase 6", "MS SQL Server &7", "&MySQL",
+    "&Oracle",       "S&ybase",      "I&ngres",          "MS SQL Server &2000"};
+
 // "Text (*.txt)|*.txt|All (*)|*" as a file dialog takes it: the descriptions, which name their
 // patterns, one per entry.
 QString DialogFilter(const std::string& Filter) {
@@ -156,6 +162,18 @@ void TEderWindow::AddHighlighterMenu() {
     group->addAction(a);
     connect(a, &QAction::triggered, this, [this, name] { SetPageHighlighter(name); });
   }
+  FHighlighterMenu->addSeparator();
+  FDialectMenu = FHighlighterMenu->addMenu("SQL &Dialect");
+  auto* dialects = new QActionGroup(FDialectMenu);
+  for (size_t i = 0; i < std::size(kSqlDialectNames); ++i) {
+    QAction* a = FDialectMenu->addAction(kSqlDialectNames[i]);
+    a->setCheckable(true);
+    dialects->addAction(a);
+    connect(a, &QAction::triggered, this, [this, i] {
+      if (auto* sql = dynamic_cast<TRidSQLRid*>(CurrentPage().Highlighter))
+        sql->SetSQLDialect(static_cast<TSQLDialect>(i));
+    });
+  }
   connect(FHighlighterMenu, &QMenu::aboutToShow, this, [this] { ShowPageHighlighter(); });
 }
 
@@ -170,6 +188,10 @@ void TEderWindow::ShowPageHighlighter() {
                                   ? SjisToUtf8(GetHighlighterName(CurrentPage().Highlighter))
                                   : std::string();
   for (QAction* a : FHighlighterMenu->actions()) a->setChecked(a->text().toStdString() == current);
+  // The dialects only while the page is coloured as SQL.
+  auto* sql = dynamic_cast<TRidSQLRid*>(CurrentPage().Highlighter);
+  FDialectMenu->menuAction()->setVisible(sql != nullptr);
+  if (sql) FDialectMenu->actions().at(static_cast<int>(sql->GetSQLDialect()))->setChecked(true);
 }
 
 void TEderWindow::AddPage(std::unique_ptr<TEderPage> Page) {

@@ -40,11 +40,14 @@ class TEderWindow : public QMainWindow {
   void ExportCurrentPage(TRidCustomExporter& E, const std::string& FileName);
 
   QMenu* HighlighterMenu() const { return FHighlighterMenu; }
+  // The SQL dialects, a submenu of the Highlighter menu shown while the page is coloured as SQL.
+  QMenu* DialectMenu() const { return FDialectMenu; }
 
  private:
   void AddPage(std::unique_ptr<TEderPage> Page);
   void AddHighlighterMenu();
-  // The shown page gets the highlighter of a display name; the menu checks the one it has.
+  // The shown page gets the highlighter of a display name; the menu checks the one it has
+  // (and, for SQL, its dialect).
   void SetPageHighlighter(const std::string& AName);
   void ShowPageHighlighter();
   void CreateMenus();
@@ -57,6 +60,7 @@ class TEderWindow : public QMainWindow {
   std::unique_ptr<TEderSearch> FSearch;
   std::unique_ptr<TEderPrinting> FPrinting;
   QMenu* FHighlighterMenu = nullptr;
+  QMenu* FDialectMenu = nullptr;
 };
 
 }  // namespace rid

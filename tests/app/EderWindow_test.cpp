@@ -20,6 +20,7 @@
 #include "editor/Progress.h"
 #include "editor/RidEder.h"
 #include "highlighters/RidHighlighterMulti.h"
+#include "highlighters/RidHighlighterSQL.h"
 #include "highlighters/uHighlighterProcs.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
@@ -116,7 +117,8 @@ TEST(EderWindow, TheHighlighterMenuSwitchesTheShownPage) {
   TEderWindow w({(dir / "a.txt").string(), (dir / "b.pl").string()});
   ASSERT_NE(w.HighlighterMenu(), nullptr);
   std::vector<std::string> listed;
-  for (QAction* a : w.HighlighterMenu()->actions()) listed.push_back(a->text().toStdString());
+  for (QAction* a : w.HighlighterMenu()->actions())
+    if (a->isCheckable()) listed.push_back(a->text().toStdString());
   EXPECT_EQ(listed, w.Highlighters().Names());
   auto pick = [&](const std::string& Name) {
     for (QAction* a : w.HighlighterMenu()->actions())
@@ -136,13 +138,75 @@ TEST(EderWindow, TheHighlighterMenuSwitchesTheShownPage) {
     EXPECT_EQ(a->isChecked(), a->text() == "CGI") << a->text().toStdString();
 }
 
+// The dialect submenu shows on an SQL page only; a choice recolours its editor.
+TEST(EderWindow, TheDialectMenuSwitchesTheSqlDialect) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "q.sql", "/*! a\nb */ c\n");
+  test::WriteFileBytes(dir / "b.pl", "print 1;\n");
+  TEderWindow w({(dir / "q.sql").string(), (dir / "b.pl").string()});
+  auto* sql = dynamic_cast<TRidSQLRid*>(w.Eder(0).GetHighlighter());
+  ASSERT_NE(sql, nullptr);
+  QMenu* dialects = w.DialectMenu();
+  ASSERT_NE(dialects, nullptr);
+  ASSERT_EQ(dialects->actions().size(), 8);
+  auto shown = [&] {
+    emit w.HighlighterMenu()->aboutToShow();
+    return dialects->menuAction()->isVisible();
+  };
+  w.Tabs()->setCurrentIndex(1);
+  EXPECT_FALSE(shown());
+  w.Tabs()->setCurrentIndex(0);
+  EXPECT_TRUE(shown());
+  EXPECT_TRUE(dialects->actions()[0]->isChecked());
+  EXPECT_EQ(w.Eder(0).GetLines()->GetRange(0), TRidSQLRid::rsComment);
+  dialects->actions()[3]->trigger();  // MySQL: "/*!" opens a conditional comment
+  EXPECT_EQ(sql->GetSQLDialect(), sqlMySQL);
+  EXPECT_EQ(w.Eder(0).GetLines()->GetRange(0), TRidSQLRid::rsConditionalComment);
+  EXPECT_TRUE(shown());
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(dialects->actions()[i]->isChecked(), i == 3) << i;
+}
+
 // rideder --highlighter prints, without a window, what each file name gets.
 TEST(EderWindow, TheProgramTellsTheHighlighterOfEachFile) {
+  const char* const expected[][3] = {{"x.cgi", "TRidMultiRid", "CGI"},
+                                     {"a.pl", "TRidPerlRid", "Perl"},
+                                     {"a.PM", "TRidPerlRid", "Perl"},
+                                     {"y.css", "TRidCssRid", "Cascading"},
+                                     {"a.htm", "TRidHTMLRid", "HTML"},
+                                     {"a.html", "TRidHTMLRid", "HTML"},
+                                     {"a.js", "TRidJScriptRid", "Javascript"},
+                                     {"a.php", "TRidPHPRid", "PHP"},
+                                     {"a.php3", "TRidPHPRid", "PHP"},
+                                     {"a.phtml", "TRidPHPRid", "PHP"},
+                                     {"a.sql", "TRidSQLRid", "SQL"},
+                                     {"a.xml", "TRidXMLRid", "XML"},
+                                     {"a.xsd", "TRidXMLRid", "XML"},
+                                     {"a.xsl", "TRidXMLRid", "XML"},
+                                     {"a.xslt", "TRidXMLRid", "XML"},
+                                     {"a.dtd", "TRidXMLRid", "XML"},
+                                     {"a.pas", "TRidPasRid", "Pascal"},
+                                     {"a.pp", "TRidPasRid", "Pascal"},
+                                     {"a.dpr", "TRidPasRid", "Pascal"},
+                                     {"a.dpk", "TRidPasRid", "Pascal"},
+                                     {"a.inc", "TRidPasRid", "Pascal"},
+                                     {"a.c", "TRidCppRid", "C/C++"},
+                                     {"a.cpp", "TRidCppRid", "C/C++"},
+                                     {"a.h", "TRidCppRid", "C/C++"},
+                                     {"a.hpp", "TRidCppRid", "C/C++"},
+                                     {"A.java", "TRidJavaRid", "Java"},
+                                     {"a.rb", "TRidRubyRid", "Ruby"},
+                                     {"a.rbw", "TRidRubyRid", "Ruby"},
+                                     {"z.TXT", "-", ""}};
+  std::string names, want;
+  for (const auto& e : expected) {
+    names += std::string(" ") + e[0];
+    want += std::string(e[0]) + "\t" + e[1] + "\t" + e[2] + "\n";
+  }
   int code = -1;
   const std::string out = test::RunTool(
-      std::string(RID_BUILD_DIR) + "/rideder --highlighter x.cgi y.css z.TXT 2>&1", {}, &code);
+      std::string(RID_BUILD_DIR) + "/rideder --highlighter" + names + " 2>&1", {}, &code);
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(out, "x.cgi\tTRidMultiRid\tCGI\ny.css\tTRidCssRid\tCascading\nz.TXT\t-\t\n");
+  EXPECT_EQ(out, want);
 }
 
 TEST(EderWindow, ConvertsUtf8Utf16AndJis) {
