@@ -95,6 +95,7 @@ print "</body></html>\n";
 constexpr const char* kSqlDialectNames[] = {
     "&Standard SQL", "&Interbase 6", "MS SQL Server &7", "&MySQL",
     "&Oracle",       "S&ybase",      "I&ngres",          "MS SQL Server &2000"};
+static_assert(std::size(kSqlDialectNames) == static_cast<size_t>(sqlMSSQL2K) + 1);
 
 // "Text (*.txt)|*.txt|All (*)|*" as a file dialog takes it: the descriptions, which name their
 // patterns, one per entry.
