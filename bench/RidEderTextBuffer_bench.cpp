@@ -75,8 +75,10 @@ size_t StatusValue(const char* Key) {
 }
 void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
+std::string CatToDevNull() { return "cat '" + BenchFile() + "' > /dev/null"; }
+
 void BM_CatToDevNull(benchmark::State& State) {
-  const std::string Cmd = "cat '" + BenchFile() + "' > /dev/null";
+  const std::string Cmd = CatToDevNull();
   for (auto _ : State)
     if (std::system(Cmd.c_str()) != 0) State.SkipWithError("cat failed");
   State.SetBytesProcessed(static_cast<int64_t>(State.iterations() * FileBytes()));
@@ -165,7 +167,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
 
-  const std::string cat = "cat '" + BenchFile() + "' > /dev/null";
+  const std::string cat = CatToDevNull();
   const double catTime = rid::bench::BestTime([&] { return std::system(cat.c_str()); });
   const double load = BestLoad();
   rid::TRidEderStringList L;
