@@ -35,7 +35,7 @@ TSearchDialog::TSearchDialog(bool AReplace, QWidget* AParent)
   fields->addRow("Find &what:", FPattern);
   if (AReplace) {
     FReplacement = Named(new QLineEdit, "replacement");
-    fields->addRow("Replace &with:", FReplacement);
+    fields->addRow("Replace w&ith:", FReplacement);
   }
   FMatchCase = Named(new QCheckBox("Match &case"), "matchCase");
   FWholeWord = Named(new QCheckBox("Whole w&ord"), "wholeWord");
@@ -51,7 +51,7 @@ TSearchDialog::TSearchDialog(bool AReplace, QWidget* AParent)
   }
   auto* scope = new QGroupBox("Origin");
   auto* scopeLayout = new QVBoxLayout(scope);
-  FFromCaret = Named(new QRadioButton("From the c&aret"), "fromCaret");
+  FFromCaret = Named(new QRadioButton("From the care&t"), "fromCaret");
   FEntireText = Named(new QRadioButton("&Entire text"), "entireText");
   FFromCaret->setChecked(true);
   scopeLayout->addWidget(FFromCaret);

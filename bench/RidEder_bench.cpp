@@ -405,8 +405,10 @@ class TXvfb {
       close(fds[0]);
       if (std::freopen("/dev/null", "w", stderr) == nullptr) _exit(127);
       const std::string fd = std::to_string(fds[1]);
+      // -noreset: the server would otherwise reset as each timed program leaves, and the next
+      // one could find it gone.
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-             "tcp", static_cast<char*>(nullptr));
+             "tcp", "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -320,6 +321,25 @@ TEST(EderWindow, SearchRefusesBadExpressionsAndCharactersShiftJisLacks) {
   s.Fill(d, "b(");
   d->FindButton()->click();
   EXPECT_EQ(s.Selected(), "b(");
+}
+
+// Each access key of a dialog belongs to one control, so Alt with it acts at once (Alt+A in
+// the Replace dialog is Replace All, not a move between two controls that share the key).
+TEST(EderWindow, TheSearchDialogsAccessKeysAreTheirsAlone) {
+  TSearchWindow s("a\r\n");
+  for (bool replace : {false, true}) {
+    s.W->Search().ShowDialog(replace);
+    TSearchDialog* d = replace ? s.W->Search().ReplaceDialog() : s.W->Search().FindDialog();
+    std::set<QChar> keys;
+    auto take = [&](const QString& Text) {
+      const qsizetype amp = Text.indexOf('&');
+      if (amp < 0 || amp + 1 >= Text.size()) return;
+      EXPECT_TRUE(keys.insert(Text[amp + 1].toLower()).second)
+          << "Alt+" << Text[amp + 1].toLatin1() << " twice in " << d->windowTitle().toStdString();
+    };
+    for (const QLabel* label : d->findChildren<QLabel*>()) take(label->text());
+    for (const QAbstractButton* button : d->findChildren<QAbstractButton*>()) take(button->text());
+  }
 }
 
 // The prompt is a message box; answering all at the first hit shows the progress window for
