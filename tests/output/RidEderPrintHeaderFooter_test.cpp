@@ -103,6 +103,18 @@ TEST(HeaderFooter, FieldsThatAreNoNumbersTakeTheDefaults) {
   EXPECT_EQ(item.GetFont().GetSize(), 0);
   EXPECT_EQ(item.GetLineNumber(), 0);
   EXPECT_EQ(item.GetAlignment(), 0);
+  // A resolution and size whose pixel height overflows: the defaults, and the text that is
+  // written then reads back as itself.
+  item.SetAsString("x/1/0/1/Face/0/333333/3331666/0/1/0", d);
+  EXPECT_EQ(item.GetFont().GetPixelsPerInch(), d.GetPixelsPerInch());
+  EXPECT_EQ(item.GetFont().GetSize(), 0);
+  for (const char* text : {"x/1/0/1/F/0/333333/3331666/0/1/0", "x/1/0/1/F/0/1/50/0/1/0",
+                           "x/1/0/1/F/0/10000/-10000/0/1/0", "x/1/0/1/F/0/-7/9/0/1/0"}) {
+    THeaderFooterItem once, twice;
+    once.SetAsString(text, d);
+    twice.SetAsString(once.GetAsString(), d);
+    EXPECT_EQ(twice.GetAsString(), once.GetAsString()) << text;
+  }
   // Short texts leave the rest to the defaults too; a whole header of them loads.
   h.SetAsString("only");
   ASSERT_EQ(h.Count(), 1);
