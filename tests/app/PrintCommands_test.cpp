@@ -176,9 +176,9 @@ TEST_F(PrintCommands, StartFromTheDefaultsNotTheWindowsSavedChoices) {
   SavePrintSettings(saved);
   TRidEderPrint window(nullptr);
   LoadPrintSettings(window);
-  ASSERT_TRUE(window.GetLineNumbers());  // the window would print with them
   const TRun r = Run("--print-pdf " + Pdf() + " --pages 1-1 " + Perl);
   unsetenv("RIDEDER_REGISTRY");
+  ASSERT_TRUE(window.GetLineNumbers());  // the window would print with them
   ASSERT_EQ(r.Code, 0) << r.Out;
   const std::string text = Text(Pdf());
   EXPECT_EQ(text.find("SAVED"), std::string::npos) << text;
