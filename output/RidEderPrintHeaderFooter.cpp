@@ -39,6 +39,17 @@ int32_t IntOr(std::string_view Text, int32_t Default) {
   return v;
 }
 
+// Resolutions and point sizes no font reaches: their product, a font's pixel height, would
+// overflow, and the item would not read back as it was written.
+constexpr int32_t kMaxPixelsPerInch = 10000;
+constexpr int32_t kMaxPoints = 10000;
+
+// A number within Min..Max; Default when the field is none or out of that range.
+int32_t IntIn(std::string_view Text, int32_t Min, int32_t Max, int32_t Default) {
+  const int32_t v = IntOr(Text, Default);
+  return v >= Min && v <= Max ? v : Default;
+}
+
 // Saves the canvas font, pen, brush and text alignment; restores them at scope end.
 class TCanvasObjectsGuard {
  public:
@@ -138,8 +149,8 @@ void THeaderFooterItem::SetAsString(const std::string& Value, const TFont& Defau
   const int32_t height = IntOr(CutField(s), Defaults.GetHeight());
   const std::string name = DecodeString(CutField(s));
   const int32_t pitch = IntOr(CutField(s), Defaults.GetPitch());
-  const int32_t ppi = IntOr(CutField(s), Defaults.GetPixelsPerInch());
-  const int32_t size = IntOr(CutField(s), 0);
+  const int32_t ppi = IntIn(CutField(s), 1, kMaxPixelsPerInch, Defaults.GetPixelsPerInch());
+  const int32_t size = IntIn(CutField(s), -kMaxPoints, kMaxPoints, 0);
   const int32_t style = IntOr(CutField(s), static_cast<int32_t>(Defaults.GetStyle().ToBits()));
   FLineNumber = IntOr(CutField(s), 0);
   FAlignment = IntOr(CutField(s), 0);

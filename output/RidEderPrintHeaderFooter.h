@@ -47,7 +47,8 @@ class THeaderFooterItem {
   // Eleven fields joined by "/": text, charset, colour, height, name, pitch, pixels per inch,
   // size, style, line number, alignment (text and name escaped).
   std::string GetAsString() const;
-  // A field that is no number keeps Defaults' value (0 for size, line and alignment).
+  // A field that is no number keeps Defaults' value (0 for size, line and alignment), and so
+  // do a resolution and a size beyond 10000.
   void SetAsString(const std::string& Value, const TFont& Defaults);
 
  private:

@@ -8,9 +8,12 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QTabWidget>
+#include <QThread>
 #include <string>
 #include <vector>
 
+#include "app/EderHighlighters.h"
+#include "app/EderPage.h"
 #include "app/EderWindow.h"
 #include "output/RidExportHTML.h"
 #include "output/RidExportRTF.h"
@@ -200,51 +203,86 @@ TEST(EderWindowExport, CopyPutsPlainTextRtfAndHtmlOnTheClipboardInOneUpdate) {
   }
 }
 
-// Run by the test below under its own X server: Select All and Copy in the window, then the
-// clipboard as another program sees it. Stays alive while xclip asks it for the data.
-TEST(EderWindowExport, DISABLED_CopyUnderX) {
-  ASSERT_EQ(QGuiApplication::platformName(), "xcb");
-  TEderWindow w({});
-  w.show();
-  Action(w, "SelectAll")->trigger();
-  Action(w, "Copy")->trigger();
-  const auto ask = [](const char* Target) {
-    QProcess p;
-    p.start("xclip", {"-selection", "clipboard", "-t", Target, "-o"});
-    while (!p.waitForFinished(20)) QApplication::processEvents();
-    return p.readAllStandardOutput().toStdString();
-  };
-  std::printf("TARGETS<<%s>>\nHTML<<%s>>\n", ask("TARGETS").c_str(), ask("text/html").c_str());
-}
+// The program under its own X server, driven as a person drives it: Ctrl+A and Ctrl+C typed
+// into its window, then the clipboard as other programs read it.
+class XSession {
+ public:
+  XSession() {
+    // Xvfb picks a free display and writes its number to our pipe.
+    FServer.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
+    if (FServer.waitForReadyRead(20000))
+      FDisplay = ":" + FServer.readLine().trimmed().toStdString();
+  }
+  ~XSession() {
+    for (QProcess* p : {&FProgram, &FServer}) {  // the program before its display
+      p->kill();
+      p->waitForFinished();
+    }
+  }
+  const std::string& Display() const { return FDisplay; }
+  // Starts rideder on File; the id of its window once it shows, "" when it never does.
+  std::string OpenWindow(const std::string& File) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromStdString(FDisplay));
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    FProgram.setProcessEnvironment(env);
+    FProgram.start(QString::fromStdString(Rideder()), {QString::fromStdString(File)});
+    if (!FProgram.waitForStarted()) return {};
+    const std::string ids =
+        Run("xdotool search --sync --onlyvisible --pid " + std::to_string(FProgram.processId()));
+    return ids.substr(0, ids.find('\n'));
+  }
+  // A command on this display, stopped after 60 seconds.
+  std::string Run(const std::string& Command) {
+    return test::RunTool("DISPLAY=" + FDisplay + " timeout 60 " + Command + " 2>/dev/null");
+  }
+  // The clipboard's data for an X target.
+  std::string Clipboard(const std::string& Target) {
+    return Run("xclip -selection clipboard -o -t " + Target);
+  }
 
-TEST(EderWindowExport, OtherProgramsReadRtfAndUtf8HtmlFromTheXClipboard) {
+ private:
+  QProcess FServer;
+  QProcess FProgram;
+  std::string FDisplay;
+};
+
+TEST(EderWindowExport, OtherProgramsReadPlainTextRtfAndUtf8HtmlFromTheXClipboard) {
   RID_NEED_TOOL("Xvfb", "xvfb");
   RID_NEED_TOOL("xclip", "xclip");
-  // Xvfb picks a free display and writes its number to our pipe.
-  QProcess xvfb;
-  xvfb.setProcessChannelMode(QProcess::SeparateChannels);
-  xvfb.start("sh", {"-c", "exec Xvfb -displayfd 1 -nolisten tcp"});
-  ASSERT_TRUE(xvfb.waitForReadyRead(20000));
-  const std::string display = ":" + xvfb.readLine().trimmed().toStdString();
-  int code = -1;
-  const std::string out = test::RunTool("DISPLAY=" + display + " QT_QPA_PLATFORM=xcb /proc/" +
-                                            std::to_string(QCoreApplication::applicationPid()) +
-                                            "/exe --gtest_also_run_disabled_tests "
-                                            "--gtest_filter=EderWindowExport.DISABLED_CopyUnderX "
-                                            "2>&1",
-                                        {}, &code);
-  xvfb.terminate();
-  xvfb.waitForFinished();
-  EXPECT_EQ(code, 0) << out;
-  const size_t targets = out.find("TARGETS<<");
-  ASSERT_NE(targets, std::string::npos) << out;
-  const std::string list = out.substr(targets, out.find(">>", targets) - targets);
-  EXPECT_NE(list.find("text/rtf"), std::string::npos) << list;
-  EXPECT_NE(list.find("text/html"), std::string::npos) << list;
-  const size_t html = out.find("HTML<<");
-  const std::string page = out.substr(html, out.find(">>\n", html) - html);
-  EXPECT_NE(page.find("encoding=\"UTF-8\""), std::string::npos) << page;
-  EXPECT_NE(page.find("掲示板"), std::string::npos) << page;  // the sample script's text
+  RID_NEED_TOOL("xdotool", "xdotool");
+  test::TempDir dir;
+  const std::string perl = (dir / "a.pl").string();
+  test::WriteFileBytes(perl, kScript);
+  XSession x;
+  ASSERT_FALSE(x.Display().empty()) << "Xvfb did not start";
+  const std::string window = x.OpenWindow(perl);
+  ASSERT_FALSE(window.empty()) << "no window of rideder showed";
+  x.Run("xdotool windowfocus --sync " + window + " key ctrl+a ctrl+c");
+  std::string targets;
+  for (int tries = 0; tries < 200 && targets.find("text/rtf") == std::string::npos; ++tries) {
+    QThread::msleep(100);
+    targets = x.Clipboard("TARGETS");
+  }
+  EXPECT_NE(targets.find("text/rtf"), std::string::npos) << targets;
+  EXPECT_NE(targets.find("text/html"), std::string::npos) << targets;
+
+  // What the window holds, exported here as its copy exports it.
+  TEderHighlighters highlighters;
+  const std::unique_ptr<TEderPage> page = LoadPage(perl, highlighters);
+  TStringList lines;
+  lines.SetTextStr(page->Eder->GetText());
+  TRidExporterRTF rtf(nullptr);
+  ExportHighlighted(rtf, &lines, page->Highlighter);
+  TRidExporterHTML html(nullptr);
+  ExportHighlighted(html, &lines, page->Highlighter);
+
+  EXPECT_EQ(x.Clipboard("UTF8_STRING"), SjisToUtf8(page->Eder->GetText()));
+  EXPECT_EQ(x.Clipboard("text/rtf"), rtf.GetBuffer());
+  const std::string utf8 = x.Clipboard("text/html");
+  EXPECT_EQ(utf8, HtmlPageToUtf8(html.GetBuffer()));
+  EXPECT_NE(utf8.find("encoding=\"UTF-8\""), std::string::npos) << utf8;
+  EXPECT_NE(utf8.find("# 日本"), std::string::npos) << utf8;
 }
 
 }  // namespace

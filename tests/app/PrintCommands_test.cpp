@@ -4,6 +4,7 @@
 #include <QImage>
 #include <regex>
 
+#include "app/EderPrintSettings.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
 
@@ -162,6 +163,28 @@ TEST_F(PrintCommands, BadOptionValuesAreUsageErrors) {
   }
   EXPECT_FALSE(std::filesystem::exists(Pdf()));
   EXPECT_FALSE(std::filesystem::exists(png));
+}
+
+TEST_F(PrintCommands, StartFromTheDefaultsNotTheWindowsSavedChoices) {
+  // What the window keeps after a print with line numbers and its own header and footer.
+  const std::string registry = (Dir / "registry.ini").string();
+  setenv("RIDEDER_REGISTRY", registry.c_str(), 1);
+  TRidEderPrint saved(nullptr);
+  saved.SetLineNumbers(true);
+  SetHeaderFooterLines(saved.GetHeader(), {"SAVED HEADER"});
+  SetHeaderFooterLines(saved.GetFooter(), {"SAVED FOOTER"});
+  SavePrintSettings(saved);
+  TRidEderPrint window(nullptr);
+  LoadPrintSettings(window);
+  const TRun r = Run("--print-pdf " + Pdf() + " --pages 1-1 " + Perl);
+  unsetenv("RIDEDER_REGISTRY");
+  ASSERT_TRUE(window.GetLineNumbers());  // the window would print with them
+  ASSERT_EQ(r.Code, 0) << r.Out;
+  const std::string text = Text(Pdf());
+  EXPECT_EQ(text.find("SAVED"), std::string::npos) << text;
+  EXPECT_NE(text.find("掲示板"), std::string::npos);  // the default header's title
+  EXPECT_NE(text.find("my $v1 ="), std::string::npos);
+  EXPECT_EQ(text.find("1: my $v1"), std::string::npos);
 }
 
 TEST_F(PrintCommands, PlainTextPrintsWithoutAHighlighter) {

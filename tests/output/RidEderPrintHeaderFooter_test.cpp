@@ -103,6 +103,18 @@ TEST(HeaderFooter, FieldsThatAreNoNumbersTakeTheDefaults) {
   EXPECT_EQ(item.GetFont().GetSize(), 0);
   EXPECT_EQ(item.GetLineNumber(), 0);
   EXPECT_EQ(item.GetAlignment(), 0);
+  // A resolution and size whose pixel height overflows: the defaults, and the text that is
+  // written then reads back as itself.
+  item.SetAsString("x/1/0/1/Face/0/333333/3331666/0/1/0", d);
+  EXPECT_EQ(item.GetFont().GetPixelsPerInch(), d.GetPixelsPerInch());
+  EXPECT_EQ(item.GetFont().GetSize(), 0);
+  for (const char* text : {"x/1/0/1/F/0/333333/3331666/0/1/0", "x/1/0/1/F/0/1/50/0/1/0",
+                           "x/1/0/1/F/0/10000/-10000/0/1/0", "x/1/0/1/F/0/-7/9/0/1/0"}) {
+    THeaderFooterItem once, twice;
+    once.SetAsString(text, d);
+    twice.SetAsString(once.GetAsString(), d);
+    EXPECT_EQ(twice.GetAsString(), once.GetAsString()) << text;
+  }
   // Short texts leave the rest to the defaults too; a whole header of them loads.
   h.SetAsString("only");
   ASSERT_EQ(h.Count(), 1);
@@ -182,15 +194,19 @@ TEST_F(HeaderPicture, LinesTakeTheTallestFontAndMirroringSwapsSides) {
   EXPECT_NEAR(firstLine.second, 980, 4);  // right item ends at the right indent
   const auto secondLine = InkColumns(top + bigH + 2, 200);
   EXPECT_NEAR((secondLine.first + secondLine.second) / 2, 500, 4);  // centred
-  // On an even page left and right change places; centred stays.
-  THeader left;
-  left.Add("WWW", &small, taLeftJustify, 1);
-  left.SetMirrorPosition(true);
-  for (int32_t page : {1, 2}) {
-    Image.fill(Qt::white);
-    Draw(left, page);
-    const auto ink = InkColumns(0, 200);
-    EXPECT_NEAR(page == 1 ? ink.first : ink.second, page == 1 ? 20 : 980, 4) << page;
+  // On an even page left and right change places; centred stays. An alignment no version
+  // wrote is kept and drawn at the left indent on every page.
+  for (int32_t alignment : {taLeftJustify, 7}) {
+    THeader one;
+    one.Add("WWW", &small, alignment, 1);
+    one.SetMirrorPosition(true);
+    for (int32_t page : {1, 2}) {
+      Image.fill(Qt::white);
+      Draw(one, page);
+      const auto ink = InkColumns(0, 200);
+      const bool right = alignment == taLeftJustify && page == 2;
+      EXPECT_NEAR(right ? ink.second : ink.first, right ? 980 : 20, 4) << alignment << " " << page;
+    }
   }
 }
 

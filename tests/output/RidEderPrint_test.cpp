@@ -419,8 +419,10 @@ TEST_F(PrintPdf, CopiesRepeatTheRangeAndARangeOutsideTheDocumentIsCut) {
   const int32_t count = Job.GetPageCount();
   ASSERT_GE(count, 3);
   Job.SetCopies(2);
+  Printer()->SetCopies(3);
   Job.PrintRange(2, 3);
   EXPECT_EQ(Pages(), 4);
+  EXPECT_EQ(Printer()->GetCopies(), 1);  // a queue asked for copies too would square them
   Job.SetCopies(1);
   Job.PrintRange(0, count + 5);  // from the first page to the last
   EXPECT_EQ(Pages(), count);
