@@ -22,7 +22,9 @@ std::string SampleScript();
 // highlighter its extension chooses; the Highlighter menu chooses another for the shown one.
 class TEderWindow : public QMainWindow {
  public:
-  // Raises the file's read error when a file cannot be read.
+  // Opens every file it can; a file that cannot be opened, and the characters a file's
+  // conversion replaced by '?', are told in OpenProblems and in a message box once the window
+  // runs. Raises the problems when files were given and none could be opened.
   explicit TEderWindow(const std::vector<std::string>& Files);
   ~TEderWindow() override;
   int PageCount() const { return static_cast<int>(FPages.size()); }
@@ -40,9 +42,14 @@ class TEderWindow : public QMainWindow {
   void ExportCurrentPage(TRidCustomExporter& E, const std::string& FileName);
 
   QMenu* HighlighterMenu() const { return FHighlighterMenu; }
+  // One line for each file that could not be opened or opened with characters replaced.
+  const std::vector<std::string>& OpenProblems() const { return FOpenProblems; }
 
  private:
   void AddPage(std::unique_ptr<TEderPage> Page);
+  // Adds a page for each file that opens; notes the problems of the others.
+  void OpenFiles(const std::vector<std::string>& Files);
+  void ShowOpenProblems();
   void AddHighlighterMenu();
   // The shown page gets the highlighter of a display name; the menu checks the one it has.
   void SetPageHighlighter(const std::string& AName);
@@ -57,6 +64,7 @@ class TEderWindow : public QMainWindow {
   std::unique_ptr<TEderSearch> FSearch;
   std::unique_ptr<TEderPrinting> FPrinting;
   QMenu* FHighlighterMenu = nullptr;
+  std::vector<std::string> FOpenProblems;
 };
 
 }  // namespace rid
