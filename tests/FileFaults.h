@@ -48,17 +48,35 @@ inline std::string MessageInChild(const std::function<void()>& Body, unsigned Se
   return message;
 }
 
-// Lets the calling process map only Extra bytes more than it has now, so that a large
-// allocation fails (a child's affair: see MessageInChild).
-inline void LimitMemory(size_t Extra) {
-  size_t pages = 0;
-  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%zu", &pages) != 1) pages = 0;
-    std::fclose(f);
-  }
-  const rlim_t limit = pages * size_t(::sysconf(_SC_PAGESIZE)) + Extra;
-  struct rlimit r = {limit, limit};
-  ::setrlimit(RLIMIT_AS, &r);
+// A failed allocation raises std::bad_alloc, except under AddressSanitizer, which ends the
+// process instead: tests of running out of memory skip themselves there.
+#ifdef __SANITIZE_ADDRESS__
+inline constexpr const char* NoOutOfMemoryReason =
+    "AddressSanitizer ends the process on a failed allocation instead of raising";
+#else
+inline constexpr const char* NoOutOfMemoryReason = nullptr;
+#endif
+
+// Runs Body (see MessageInChild) in a child that may map only Extra bytes more than it has.
+inline std::string MessageWithLittleMemory(size_t Extra, const std::function<void()>& Body) {
+  return MessageInChild([&] {
+    size_t pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%zu", &pages) != 1) pages = 0;
+      std::fclose(f);
+    }
+    const rlim_t limit = pages * size_t(::sysconf(_SC_PAGESIZE)) + Extra;
+    struct rlimit r = {limit, limit};
+    ::setrlimit(RLIMIT_AS, &r);
+    Body();
+  });
+}
+
+// A file of Size bytes that starts with Head; the rest is a hole that takes no disk.
+inline void WriteSparseFile(const std::filesystem::path& Path, const std::string& Head,
+                            uintmax_t Size) {
+  WriteFileBytes(Path, Head);
+  std::filesystem::resize_file(Path, Size);
 }
 
 enum class TSaveFault {

@@ -421,18 +421,12 @@ TEST(LoadBytesFromFile, ReadsRegularFilesOnly) {
 }
 
 TEST(LoadBytesFromFile, RunningOutOfMemoryNamesTheFileAndItsSize) {
-#ifdef __SANITIZE_ADDRESS__
-  GTEST_SKIP() << "AddressSanitizer ends the process on a failed allocation instead of raising";
-#endif
+  if (test::NoOutOfMemoryReason) GTEST_SKIP() << test::NoOutOfMemoryReason;
   test::TempDir dir;
-  const auto big = dir / "big.txt";
-  test::WriteFileBytes(big, "");
-  std::filesystem::resize_file(big, 1ull << 30);  // sparse: no disk used
-  const std::string message = test::MessageInChild([&] {
-    test::LimitMemory(256 << 20);
-    LoadBytesFromFile(big.string());
-  });
-  EXPECT_EQ(message, "Not enough memory for file \"" + big.string() + "\" (1073741824 bytes)");
+  const std::string big = (dir / "big.txt").string();
+  test::WriteSparseFile(big, "", 1ull << 30);
+  EXPECT_EQ(test::MessageWithLittleMemory(256 << 20, [&] { LoadBytesFromFile(big); }),
+            "Not enough memory for file \"" + big + "\" (1073741824 bytes)");
 }
 
 // ---------------------------------------------------------------------------------------------
