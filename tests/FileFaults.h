@@ -12,6 +12,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -117,7 +118,7 @@ class TFailingSave {
     fs::create_directories(folder);
     FKept = Target = folder / "keep.txt";
     WriteFileBytes(FKept, Old);
-    ::chmod(FDir.Path().c_str(), 0755);  // nobody may come in
+    ::chmod(FDir.Path().c_str(), 0755);  // the user nobody may come in
     switch (FFault) {
       case TSaveFault::ReadOnlyFile:
         ::chmod(FKept.c_str(), 0444);
@@ -174,7 +175,7 @@ class TFailingSave {
     if (AsNobody() && ::geteuid() == 0) {
       const uid_t nobody = 65534;
       if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
-        ::_exit(1);
+        throw std::runtime_error("the test cannot save as the user nobody");
     }
   }
 

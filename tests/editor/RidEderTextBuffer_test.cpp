@@ -320,17 +320,18 @@ TEST(LineBuffer, EditsFireEventsWithIndexesAndCounts) {
   L.Put(2, "d");  // at count: appends
   L.Delete(0);
   L.InsertLines(1, 3);
-  L.DeleteLines(3, 10);            // cut to what exists
+  L.DeleteLines(3, 10);  // cut to what exists
   L.DeleteLines(L.GetCount(), 2);  // nothing there: no event
   L.Clear();
-  EXPECT_EQ(Log.Events, (std::vector<std::string>{"changing", "ins 0 1", "change",   //
-                                                  "changing", "ins 0 1", "change",   //
-                                                  "changing", "put 1 1", "change",   //
-                                                  "changing", "ins 2 1", "change",   //
-                                                  "changing", "del 0 1", "change",   //
-                                                  "changing", "ins 1 3", "change",   //
-                                                  "changing", "change",  "del 3 2",  //
-                                                  "changing", "cleared", "change"}));
+  EXPECT_EQ(Log.Events, (std::vector<std::string>{
+                            "changing", "ins 0 1", "change",   //
+                            "changing", "ins 0 1", "change",   //
+                            "changing", "put 1 1", "change",   //
+                            "changing", "ins 2 1", "change",   //
+                            "changing", "del 0 1", "change",   //
+                            "changing", "ins 1 3", "change",   //
+                            "changing", "change", "del 3 2",   //
+                            "changing", "cleared", "change"}));
 }
 
 TEST(LineBuffer, OuterBracketHoldsBackChangeEvents) {
@@ -393,7 +394,7 @@ TEST(LineBuffer, LongestLineFollowsEditsAndTabWidth) {
   EXPECT_EQ(L.GetLengthOfLongestLine(), 3);
   L.Exchange(0, 1);
   EXPECT_EQ(L.GetLengthOfLongestLine(), 3);
-  L.DeleteLines(1, 1);                       // the longest goes
+  L.DeleteLines(1, 1);  // the longest goes
   EXPECT_EQ(L.GetLengthOfLongestLine(), 3);  // "\tx" at width 2
   L.InsertLines(0, 1);
   L.Put(0, "12345");
