@@ -28,6 +28,8 @@ class TEderWindow : public QMainWindow {
   explicit TEderWindow(const std::vector<std::string>& Files);
   ~TEderWindow() override;
   int PageCount() const { return static_cast<int>(FPages.size()); }
+  // One line for each file that could not be opened or opened with characters replaced.
+  const std::vector<std::string>& OpenProblems() const { return FOpenProblems; }
   TRidEder& Eder(int Index) { return *FPages.at(Index)->Eder; }
   QTabWidget* Tabs() const { return FTabs; }
   TEderHighlighters& Highlighters() { return *FHighlighters; }
@@ -42,8 +44,6 @@ class TEderWindow : public QMainWindow {
   void ExportCurrentPage(TRidCustomExporter& E, const std::string& FileName);
 
   QMenu* HighlighterMenu() const { return FHighlighterMenu; }
-  // One line for each file that could not be opened or opened with characters replaced.
-  const std::vector<std::string>& OpenProblems() const { return FOpenProblems; }
 
  private:
   void AddPage(std::unique_ptr<TEderPage> Page);
@@ -60,11 +60,11 @@ class TEderWindow : public QMainWindow {
 
   std::unique_ptr<TEderHighlighters> FHighlighters;  // outlives the pages that use them
   std::vector<std::unique_ptr<TEderPage>> FPages;
+  std::vector<std::string> FOpenProblems;  // see OpenProblems
   QTabWidget* FTabs = nullptr;
   std::unique_ptr<TEderSearch> FSearch;
   std::unique_ptr<TEderPrinting> FPrinting;
   QMenu* FHighlighterMenu = nullptr;
-  std::vector<std::string> FOpenProblems;
 };
 
 }  // namespace rid
