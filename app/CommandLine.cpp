@@ -223,6 +223,8 @@ TCliJob::TCliJob(TCliArgs AArgs)
   } catch (const Exception& e) {
     throw Exception("cannot read " + FArgs.File + ": " + e.Message);
   }
+  if (const std::string warning = ConversionWarning(*FPage); !warning.empty())
+    std::fprintf(stderr, "rideder: warning: %s\n", warning.c_str());
   FTitle = FArgs.Has("--title") ? Utf8ToSjis(FArgs.Value("--title")) : DocumentTitle(FArgs.File);
   ApplyAttributes();
 }

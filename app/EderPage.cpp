@@ -8,23 +8,23 @@
 
 namespace rid {
 
-std::string BytesToSjis(std::string Bytes) {
+std::string BytesToSjis(std::string Bytes, size_t* Substituted) {
   switch (DetectCharCode(Bytes)) {
     case jcJisB:
     case jcJisAt:
       return JisToSjis(Bytes);
     case jcEuc:
-      return EucToSjis(Bytes);
+      return EucToSjis(Bytes, Substituted);
     case jcUtf8Bom:
       if (Bytes.starts_with("\xEF\xBB\xBF")) Bytes.erase(0, 3);
       [[fallthrough]];
     case jcUtf8:
-      Utf8ToSjisInPlace(Bytes);  // converted where it lies: a large file is held once
+      Utf8ToSjisInPlace(Bytes, Substituted);  // converted where it lies: a large file is held once
       return Bytes;
     case jcUtf16LE:
-      return Utf16ToSjis(std::string_view(Bytes).substr(2), false);
+      return Utf16ToSjis(std::string_view(Bytes).substr(2), false, Substituted);
     case jcUtf16BE:
-      return Utf16ToSjis(std::string_view(Bytes).substr(2), true);
+      return Utf16ToSjis(std::string_view(Bytes).substr(2), true, Substituted);
     default:
       return Bytes;  // already Shift-JIS: moved out, not copied
   }
@@ -47,9 +47,25 @@ std::unique_ptr<TEderPage> NewPage(const std::string& FileName, std::string Sjis
   return page;
 }
 
+std::string ConversionWarning(const TEderPage& Page) {
+  if (Page.Substituted == 0) return {};
+  return FormatStr("\"%s\": %zu character%s could not be read as Shift-JIS and show%s as '?'",
+                   Page.FileName.c_str(), Page.Substituted, Page.Substituted == 1 ? "" : "s",
+                   Page.Substituted == 1 ? "s" : "");
+}
+
 std::unique_ptr<TEderPage> LoadPage(const std::string& FileName, TEderHighlighters& Highlighters) {
-  return NewPage(FileName, BytesToSjis(LoadBytesFromFile(FileName)),
-                 Highlighters.ForFileName(FileName));
+  std::string bytes = LoadBytesFromFile(FileName);
+  const int64_t size = static_cast<int64_t>(bytes.size());
+  try {
+    size_t substituted = 0;
+    std::string sjis = BytesToSjis(std::move(bytes), &substituted);
+    auto page = NewPage(FileName, std::move(sjis), Highlighters.ForFileName(FileName));
+    page->Substituted = substituted;
+    return page;
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory(FileName, size);
+  }
 }
 
 }  // namespace rid

@@ -14,10 +14,15 @@ struct TEderPage {
   std::string FileName;                          // empty for the embedded sample
   TRidCustomHighlighter* Highlighter = nullptr;  // not owned
   std::unique_ptr<TRidEder> Eder;
+  size_t Substituted = 0;  // characters the file's conversion to Shift-JIS replaced by '?'
 };
 
-// Shift-JIS text of a file's bytes, whatever Japanese code they are in.
-std::string BytesToSjis(std::string Bytes);
+// Shift-JIS text of a file's bytes, whatever Japanese code they are in. What the conversion
+// replaces by '?' (no Shift-JIS form, a malformed sequence, the odd last byte of UTF-16) adds
+// to *Substituted when given.
+std::string BytesToSjis(std::string Bytes, size_t* Substituted = nullptr);
+// What a user is told of a page whose conversion replaced characters by '?', or "" when none.
+std::string ConversionWarning(const TEderPage& Page);
 
 // What a document made of a file is called: the file's name without folder and extension,
 // converted from the system's UTF-8 to Shift-JIS.
@@ -28,7 +33,8 @@ std::unique_ptr<TEderPage> NewPage(const std::string& FileName, std::string Sjis
                                    TRidCustomHighlighter* Highlighter);
 // A file read as the window opens it: converted to Shift-JIS and coloured by the highlighter
 // of the set that its extension chooses (the window and the command line both choose here).
-// Raises the read error.
+// Raises the read error (a file that is not a regular one included) or EOutOfMemory naming the
+// file and its size.
 std::unique_ptr<TEderPage> LoadPage(const std::string& FileName, TEderHighlighters& Highlighters);
 
 }  // namespace rid

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QResizeEvent>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
@@ -115,7 +116,7 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
   if (Files.empty()) {
     AddPage(NewPage({}, SampleScript(), FHighlighters->ForFileName("sample.cgi")));
   } else {
-    for (const std::string& f : Files) AddPage(LoadPage(f, *FHighlighters));
+    OpenFiles(Files);
   }
   if (FPages.size() == 1) {
     setCentralWidget(new TControlHost(FPages[0]->Eder.get(), this));
@@ -138,6 +139,35 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
   FSearch = std::make_unique<TEderSearch>(this, [this]() -> TRidEder& { return CurrentEder(); });
   for (auto& p : FPages) FSearch->Attach(*p->Eder);
   resize(800, 600);
+  if (!FOpenProblems.empty()) QTimer::singleShot(0, this, [this] { ShowOpenProblems(); });
+}
+
+void TEderWindow::OpenFiles(const std::vector<std::string>& Files) {
+  for (const std::string& f : Files) {
+    try {
+      AddPage(LoadPage(f, *FHighlighters));
+    } catch (const std::exception& e) {
+      FOpenProblems.push_back(e.what());  // one file that cannot be opened keeps no other out
+      continue;
+    }
+    if (std::string warning = ConversionWarning(*FPages.back()); !warning.empty())
+      FOpenProblems.push_back(std::move(warning));
+  }
+  if (FPages.empty()) {
+    std::string all;
+    for (const std::string& p : FOpenProblems) all += (all.empty() ? "" : "\n") + p;
+    throw Exception(all);
+  }
+}
+
+void TEderWindow::ShowOpenProblems() {
+  QStringList lines;
+  for (const std::string& p : FOpenProblems) lines << QString::fromLocal8Bit(p);
+  auto* box =
+      new QMessageBox(QMessageBox::Warning, "rideder", lines.join("\n"), QMessageBox::Ok, this);
+  box->setObjectName("OpenProblems");
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 TEderPage& TEderWindow::CurrentPage() {

@@ -22,10 +22,14 @@ std::string SampleScript();
 // highlighter its extension chooses; the Highlighter menu chooses another for the shown one.
 class TEderWindow : public QMainWindow {
  public:
-  // Raises the file's read error when a file cannot be read.
+  // Opens every file it can; a file that cannot be opened, and the characters a file's
+  // conversion replaced by '?', are told in OpenProblems and in a message box once the window
+  // runs. Raises the problems when files were given and none could be opened.
   explicit TEderWindow(const std::vector<std::string>& Files);
   ~TEderWindow() override;
   int PageCount() const { return static_cast<int>(FPages.size()); }
+  // One line for each file that could not be opened or opened with characters replaced.
+  const std::vector<std::string>& OpenProblems() const { return FOpenProblems; }
   TRidEder& Eder(int Index) { return *FPages.at(Index)->Eder; }
   QTabWidget* Tabs() const { return FTabs; }
   TEderHighlighters& Highlighters() { return *FHighlighters; }
@@ -45,6 +49,9 @@ class TEderWindow : public QMainWindow {
 
  private:
   void AddPage(std::unique_ptr<TEderPage> Page);
+  // Adds a page for each file that opens; notes the problems of the others.
+  void OpenFiles(const std::vector<std::string>& Files);
+  void ShowOpenProblems();
   void AddHighlighterMenu();
   // The shown page gets the highlighter of a display name; the menu checks the one it has
   // (and, for SQL, its dialect).
@@ -56,6 +63,7 @@ class TEderWindow : public QMainWindow {
 
   std::unique_ptr<TEderHighlighters> FHighlighters;  // outlives the pages that use them
   std::vector<std::unique_ptr<TEderPage>> FPages;
+  std::vector<std::string> FOpenProblems;  // see OpenProblems
   QTabWidget* FTabs = nullptr;
   std::unique_ptr<TEderSearch> FSearch;
   std::unique_ptr<TEderPrinting> FPrinting;

@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> files(argv + 1, argv + argc);
   try {
     rid::TEderWindow window(files);
+    for (const std::string& p : window.OpenProblems())
+      std::fprintf(stderr, "rideder: %s\n", p.c_str());
     window.show();
     return app.exec();
   } catch (const std::exception& e) {

@@ -458,8 +458,7 @@ void TRidEderStringList::SetTabWidth(int32_t Value) {
 // --- loading and saving
 
 void TRidEderStringList::LoadFromFile(const std::string& FileName) {
-  TFileStream Stream(FileName, fmOpenRead | fmShareDenyNone);
-  LoadFromStream(&Stream);
+  AdoptBytes(LoadBytesFromFile(FileName));  // a regular file only, read once into the block
 }
 
 void TRidEderStringList::BeginLoad(size_t ExpectedLines) {

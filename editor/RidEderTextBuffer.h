@@ -81,9 +81,11 @@ class TRidEderStringList : public TStrings {
   void Delete(int32_t Index) override;
   void Exchange(int32_t Index1, int32_t Index2) override;
   void Insert(int32_t Index, const std::string& S) override;
+  // Reads a regular file only (LoadBytesFromFile): a pipe or a device raises EFOpenError.
   void LoadFromFile(const std::string& FileName) override;
   void LoadFromStream(TStream* Stream) override;
-  // Replaces the file atomically: on failure the old file stays and the error propagates.
+  // Replaces the file atomically: on failure (a read-only file included) the old file stays
+  // and the error propagates.
   void SaveToFile(const std::string& FileName) override;
   void SaveToStream(TStream* Stream) override;
 

@@ -49,6 +49,24 @@ std::string SectionName(std::string_view S) {
   }
 }
 
+// Why Name would not read back from the file as the name written, or null when it would.
+const char* NameFault(std::string_view Name, bool IsSection) {
+  if (Name.find_first_of("\r\n") != std::string_view::npos) return "it holds a line break";
+  const std::string_view name = Trim(Name);
+  if (name.starts_with('[')) return "it starts with '[', which begins a section";
+  if (name.find('=') != std::string_view::npos) return "it holds '=', which ends a key name";
+  if (IsSection && FindCloseBracket(name) != std::string_view::npos)
+    return "it holds ']', which ends a section name";
+  if (!IsSection && name.starts_with(';')) return "it starts with ';', which begins a comment";
+  return nullptr;
+}
+
+void CheckName(std::string_view Name, bool IsSection) {
+  if (const char* fault = NameFault(Name, IsSection))
+    throw EIniNameError(std::string("Cannot write the ") + (IsSection ? "section" : "key") +
+                        " name \"" + std::string(Name) + "\" to a settings file: " + fault);
+}
+
 }  // namespace
 
 TMemIni::TMemIni(const std::string& FileName) : FFileName(FileName) {
@@ -59,9 +77,11 @@ TMemIni::TMemIni(const std::string& FileName) : FFileName(FileName) {
   } catch (const std::exception& e) {
     FLoadError = e.what();
   }
+  FModified = false;
 }
 
 TMemIni::~TMemIni() {
+  if (!FModified) return;  // an unchanged file is left as it is, read-only or not
   try {
     Save();
   } catch (...) {
@@ -74,6 +94,7 @@ bool TMemIni::Save(std::string* Error) {
     if (!FLoadError.empty())
       throw Exception("\"" + FFileName + "\" could not be read, so it is kept: " + FLoadError);
     SaveBytesToFileAtomic(FFileName, GetText());
+    FModified = false;
     return true;
   } catch (const std::exception& e) {
     if (Error) *Error = e.what();
@@ -82,6 +103,7 @@ bool TMemIni::Save(std::string* Error) {
 }
 
 void TMemIni::SetText(std::string_view Text) {
+  FModified = true;
   FPreamble.clear();
   FSections.clear();
   size_t pos = 0;
@@ -162,13 +184,18 @@ std::string TMemIni::ReadString(std::string_view Section, std::string_view Ident
 
 void TMemIni::WriteString(std::string_view Section, std::string_view Ident,
                           std::string_view Value) {
-  std::string section = SectionName(Section), ident = Clean(Ident);
+  CheckName(Section, true);
+  CheckName(Ident, false);
+  std::string section = SectionName(Section), ident = Clean(Ident), value = Clean(Value);
   TIniSection* s = FindSection(section);
+  auto* e = s ? const_cast<TIniLine*>(FindEntry(*s, ident)) : nullptr;
+  if (e && e->FValue == value) return;
+  FModified = true;
   if (!s) s = &FSections.emplace_back(TIniSection{section, {}});
-  if (auto* e = const_cast<TIniLine*>(FindEntry(*s, ident)))
-    e->FValue = Clean(Value);
+  if (e)
+    e->FValue = std::move(value);
   else
-    s->FLines.push_back({true, ident, Clean(Value)});
+    s->FLines.push_back({true, ident, std::move(value)});
 }
 
 int32_t TMemIni::ReadInteger(std::string_view Section, std::string_view Ident,
@@ -199,10 +226,13 @@ void TMemIni::WriteBool(std::string_view Section, std::string_view Ident, bool V
 void TMemIni::EraseSection(std::string_view Section) {
   // Duplicates go too: otherwise a later one would surface under the name.
   std::string section = SectionName(Section);
-  std::erase_if(FSections, [&](const TIniSection& s) { return AnsiSameText(s.FName, section); });
+  if (std::erase_if(FSections,
+                    [&](const TIniSection& s) { return AnsiSameText(s.FName, section); }))
+    FModified = true;
 }
 
 void TMemIni::WriteStrings(std::string_view Section, TStrings* List, int32_t MaxCount) {
+  CheckName(Section, true);
   EraseSection(Section);
   int32_t count = List->GetCount();
   if (MaxCount > 0 && MaxCount < count) count = MaxCount;

@@ -8,8 +8,14 @@
 
 namespace rid {
 
+// Raised for a section or key name that the settings file could not give back as written.
+class EIniNameError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // A settings file held in memory: loaded whole when the object is created, read and changed in
-// memory, and written back by Save and when the object is destroyed.
+// memory, and written back by Save and, after a change, when the object is destroyed.
 //
 // Reading the file (the rules of the standard Windows ini reader):
 // - Lines end in CR LF, LF or CR. Blanks (space, tab) around a line are ignored; blank lines
@@ -26,8 +32,12 @@ namespace rid {
 //   kept in the file but never read or written.
 //
 // Writing: the lines before the first section, then each section as "[name]", its lines and an
-// empty line; every line ends in CR LF. Names and values are stored trimmed, and CR and LF are
-// removed from them, so no value can start a line of its own.
+// empty line; every line ends in CR LF. Names and values are stored trimmed (reads trim the
+// names they are given too); CR and LF are removed from values, so no value can start a line of
+// its own. A name that would read back as something else is refused with EIniNameError: one
+// that holds CR, LF or '=' or (trimmed) starts with '[' (a section), a key name that starts
+// with ';' (a comment), and a section name holding a ']' of its own (the end of the name).
+
 class TMemIni : public TObject {
  public:
   RID_CLASS_NAME(TMemIni)
@@ -35,19 +45,22 @@ class TMemIni : public TObject {
   // in memory only (Save fails). A file that exists but cannot be read is
   // never written over (Save fails), so its settings are not lost.
   explicit TMemIni(const std::string& FileName);
-  // Saves (see Save); a failure is swallowed, since a destructor cannot report it.
+  // Saves (see Save) when anything was changed since the load or the last save; a failure is
+  // swallowed, since a destructor cannot report it.
   ~TMemIni() override;
   TMemIni(const TMemIni&) = delete;
   TMemIni& operator=(const TMemIni&) = delete;
 
-  // Replaces the file with the content in memory, atomically: on failure the old file stays
-  // whole. Returns false on failure, with the reason in *Error when given.
+  // Replaces the file with the content in memory, atomically: on failure (a read-only file
+  // included) the old file stays whole. Returns false on failure, with the reason in *Error
+  // when given.
   bool Save(std::string* Error = nullptr);
 
   const std::string& GetFileName() const { return FFileName; }
 
   std::string ReadString(std::string_view Section, std::string_view Ident,
                          std::string_view Default) const;
+  // Raises EIniNameError for a name that would not read back (see above); nothing is changed.
   void WriteString(std::string_view Section, std::string_view Ident, std::string_view Value);
   // A missing key gives Default; a value that is not a decimal integer gives 0.
   int32_t ReadInteger(std::string_view Section, std::string_view Ident, int32_t Default) const;
@@ -60,12 +73,13 @@ class TMemIni : public TObject {
   bool ValueExists(std::string_view Section, std::string_view Ident) const;
 
   // Erases Section and writes List's items under the keys "1", "2", ...; MaxCount above 0
-  // limits the number written to the first MaxCount.
+  // limits the number written to the first MaxCount. A refused section name changes nothing.
   void WriteStrings(std::string_view Section, TStrings* List, int32_t MaxCount);
   // Clears List and fills it with the values of the section's name=value lines in file order.
   void ReadStrings(std::string_view Section, TStrings* List) const;
 
-  // The file's bytes as Save writes them, and the parse of such bytes (replacing everything).
+  // The file's bytes as Save writes them, and the parse of such bytes (replacing everything,
+  // a change to be saved).
   std::string GetText() const;
   void SetText(std::string_view Text);
 
@@ -88,6 +102,7 @@ class TMemIni : public TObject {
   std::vector<std::string> FPreamble;  // lines before the first section
   std::vector<TIniSection> FSections;
   std::string FLoadError;  // set when an existing file could not be read
+  bool FModified = false;  // changed since the load or the last save
 };
 
 }  // namespace rid

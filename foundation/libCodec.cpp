@@ -107,13 +107,13 @@ std::string UUEncode(std::string_view S, std::string_view LineEnd) {
   std::string out;
   out.reserve(S.size() / 45 * (61 + LineEnd.size()) + 66 + 3 * LineEnd.size());
   for (size_t line = 0; line < S.size(); line += 45) {
-    if (line) out += LineEnd;
     size_t len = std::min<size_t>(45, S.size() - line);
     out += char(len + 0x20);
     for (size_t i = 0; i < len; i += 3)
       for (uint8_t v : Split(S.data() + line + i, std::min<size_t>(3, len - i))) out += UUChar(v);
+    out += LineEnd;
   }
-  out += LineEnd;
+  // Empty input is the "`" line alone: an empty line before it would decode as data elsewhere.
   out += '`';
   out += LineEnd;
   return out;

@@ -25,8 +25,8 @@ std::string Base64Encode(std::string_view S);
 // A group cut short by the end of the text is an error.
 std::string Base64Decode(std::string_view S);
 
-// Lines of up to 45 bytes, each led by its length character, LineEnd between lines, then
-// LineEnd, the zero-length line "`" and LineEnd.
+// Lines of up to 45 bytes, each led by its length character and ended by LineEnd, then the
+// zero-length line "`" and LineEnd (empty input gives that line alone, as GNU uuencode writes).
 std::string UUEncode(std::string_view S, std::string_view LineEnd);
 // Each line: a length character, then groups of four. Both '`' and ' ' stand for 0. A line
 // with fewer characters than its length asks for is an error; characters past that are

@@ -31,6 +31,14 @@ const char* BaseName(const char* Path) {
   return slash ? slash + 1 : Path;
 }
 
+[[noreturn]] void RaiseOpenError(const std::string& FileName, const std::string& Reason) {
+  throw EFOpenError(FormatStr(SFOpenError, FileName.c_str(), Reason.c_str()));
+}
+
+[[noreturn]] void RaiseCreateError(const std::string& FileName, const std::string& Reason) {
+  throw EFCreateError(FormatStr(SFCreateError, FileName.c_str(), Reason.c_str()));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -327,8 +335,8 @@ void TMemoryStream::LoadFromStream(TStream* Stream) {
 }
 
 void TMemoryStream::LoadFromFile(const std::string& FileName) {
-  TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
-  LoadFromStream(&stream);
+  FData = LoadBytesFromFile(FileName);
+  FPosition = 0;
 }
 
 void TMemoryStream::SaveToStream(TStream* Stream) { Stream->WriteBuffer(FData); }
@@ -369,9 +377,8 @@ TFileStream::TFileStream(const std::string& AFileName, uint16_t Mode) : FFileNam
     error = EISDIR;
   }
   if (FHandle < 0) {
-    const std::string reason = SysReason(error);
-    if (create) throw EFCreateError(FormatStr(SFCreateError, AFileName.c_str(), reason.c_str()));
-    throw EFOpenError(FormatStr(SFOpenError, AFileName.c_str(), reason.c_str()));
+    if (create) RaiseCreateError(AFileName, SysReason(error));
+    RaiseOpenError(AFileName, SysReason(error));
   }
 }
 
@@ -465,19 +472,27 @@ bool WriteAll(int Fd, std::string_view Bytes) {
   return true;
 }
 
+// The rename would replace even a file its owner made read-only, so the save asks first. No
+// write permission bit at all means read-only to everyone, root included.
+void RefuseReadOnly(const std::string& FileName, const std::filesystem::path& Target,
+                    const struct stat& Old) {
+  if ((Old.st_mode & 0222) == 0) RaiseCreateError(FileName, "The file is read-only");
+  if (::faccessat(AT_FDCWD, Target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
+    RaiseCreateError(FileName, SysReason(EACCES));
+}
+
 }  // namespace
 
 void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) {
   const std::filesystem::path target = ResolveLinks(FileName);
+  struct stat old;
+  const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  if (replacing) RefuseReadOnly(FileName, target, old);
   std::string tempName;
   const int fd = CreateSibling(target, tempName);
-  if (fd < 0) {
-    const std::string reason = SysReason(errno);
-    throw EFCreateError(FormatStr(SFCreateError, FileName.c_str(), reason.c_str()));
-  }
+  if (fd < 0) RaiseCreateError(FileName, SysReason(errno));
   // The new file keeps the old one's permissions (and owner, where we may set it).
-  struct stat old;
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+  if (replacing) {
     ::fchmod(fd, old.st_mode & 07777);
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
       // Not ours to give away: the file becomes the writer's, as an editor's save does.
@@ -490,9 +505,9 @@ void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) 
     error = errno;
   }
   if (ok && ::rename(tempName.c_str(), target.c_str()) != 0) {
+    const int error = errno;
     ::unlink(tempName.c_str());
-    const std::string reason = SysReason(errno);
-    throw EFCreateError(FormatStr(SFCreateError, FileName.c_str(), reason.c_str()));
+    RaiseCreateError(FileName, SysReason(error));
   }
   if (!ok) {
     ::unlink(tempName.c_str());
@@ -508,16 +523,63 @@ void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) 
   }
 }
 
+namespace {
+
+// Closes a descriptor at scope end.
+class TFdGuard {
+ public:
+  explicit TFdGuard(int AFd) : FFd(AFd) {}
+  ~TFdGuard() { ::close(FFd); }
+  TFdGuard(const TFdGuard&) = delete;
+  TFdGuard& operator=(const TFdGuard&) = delete;
+
+ private:
+  int FFd;
+};
+
+// Why a file that is not a regular one is not read, in the words of an open error.
+const char* NotRegularReason(mode_t Mode) {
+  if (S_ISDIR(Mode)) return "It is a folder, not a regular file";
+  if (S_ISFIFO(Mode)) return "It is a pipe (FIFO), not a regular file";
+  if (S_ISCHR(Mode) || S_ISBLK(Mode)) return "It is a device, not a regular file";
+  if (S_ISSOCK(Mode)) return "It is a socket, not a regular file";
+  return "It is not a regular file";
+}
+
+}  // namespace
+
 std::string LoadBytesFromFile(const std::string& FileName) {
-  TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
-  const int64_t size = stream.GetSize();
-  return ReadAll(static_cast<size_t>(std::max<int64_t>(size, 0)), [&](char* p, size_t n) {
-    for (;;) {
-      const ssize_t got = ::read(stream.GetHandle(), p, n);
-      if (got >= 0) return static_cast<size_t>(got);
-      if (errno != EINTR) throw EReadError(SReadError);
-    }
-  });
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer; the flag does nothing to the
+  // reads of a regular file, the only kind read.
+  int fd;
+  do {
+    fd = ::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) RaiseOpenError(FileName, SysReason(errno));
+  TFdGuard guard(fd);
+  struct stat st;
+  if (::fstat(fd, &st) != 0) RaiseOpenError(FileName, SysReason(errno));
+  if (!S_ISREG(st.st_mode)) RaiseOpenError(FileName, NotRegularReason(st.st_mode));
+  try {
+    return ReadAll(static_cast<size_t>(st.st_size), [&](char* p, size_t n) {
+      for (;;) {
+        const ssize_t got = ::read(fd, p, n);
+        if (got >= 0) return static_cast<size_t>(got);
+        if (errno != EINTR) {
+          const std::string reason = SysReason(errno);
+          throw EReadError(FormatStr(SFReadError, FileName.c_str(), reason.c_str()));
+        }
+      }
+    });
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory(FileName, st.st_size);
+  } catch (const std::length_error&) {
+    RaiseOutOfMemory(FileName, st.st_size);
+  }
+}
+
+void RaiseOutOfMemory(const std::string& FileName, int64_t Size) {
+  throw EOutOfMemory(FormatStr(SFOutOfMemory, FileName.c_str(), static_cast<long long>(Size)));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -652,7 +714,8 @@ void TStrings::EndUpdate() {
 }
 
 void TStrings::LoadFromFile(const std::string& FileName) {
-  TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+  TMemoryStream stream;
+  stream.LoadFromFile(FileName);  // a regular file only: never waits on a pipe
   LoadFromStream(&stream);
 }
 

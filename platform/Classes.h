@@ -110,6 +110,11 @@ class EWriteError : public EFilerError {
  public:
   using EFilerError::EFilerError;
 };
+// A file's bytes or text do not fit in memory; the message names the file and its size.
+class EOutOfMemory : public Exception {
+ public:
+  using Exception::Exception;
+};
 
 // Message texts of the list and stream errors (format strings where they take a value).
 inline constexpr const char* SListIndexError = "List index out of bounds (%d)";
@@ -122,6 +127,8 @@ inline constexpr const char* SWriteError = "Stream write error";
 inline constexpr const char* SFOpenError = "Cannot open file \"%s\". %s";
 inline constexpr const char* SFCreateError = "Cannot create file \"%s\". %s";
 inline constexpr const char* SFWriteError = "Cannot write file \"%s\". %s";
+inline constexpr const char* SFReadError = "Cannot read file \"%s\". %s";
+inline constexpr const char* SFOutOfMemory = "Not enough memory for file \"%s\" (%lld bytes)";
 inline constexpr const char* SAssignError = "Cannot assign a %s to a %s";
 
 // ---------------------------------------------------------------------------------------------
@@ -277,7 +284,8 @@ class TMemoryStream : public TStream {
   std::string_view Bytes() const { return FData; }
   void Clear();
 
-  // Replace the contents with the file's or stream's bytes (position 0), or write them whole.
+  // Replace the contents with the file's (LoadBytesFromFile) or stream's bytes (position 0), or
+  // write them whole.
   void LoadFromStream(TStream* Stream);
   void LoadFromFile(const std::string& FileName);
   void SaveToStream(TStream* Stream);
@@ -327,12 +335,19 @@ class TFileStream : public TStream {
 // Replaces the file FileName with Bytes so that it is either the old file or the new one, never
 // a part: the bytes go to a temporary file in the same folder, are flushed to disk, and the
 // temporary file is renamed over FileName (a symbolic link is followed and its target
-// replaced; an existing file's permission bits are kept). On any failure the temporary file is
-// removed, the old file is untouched, and EFCreateError or EWriteError is raised with the
-// file name and the system's reason.
+// replaced; an existing file's permission bits are kept). A file the user may not write, or
+// one without any write permission bit (read-only also to root), is never replaced:
+// EFCreateError names it and says why. On any failure the temporary file is removed, the old
+// file is untouched, and EFCreateError or EWriteError is raised with the file name and the
+// system's reason.
 void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes);
-// Reads a whole file; EFOpenError when it cannot be opened, EReadError on a read failure.
+// Reads a whole regular file. Anything else (a folder, a FIFO, a device) raises EFOpenError
+// naming what it is, without waiting for a writer or reading without end; EFOpenError also
+// when it cannot be opened, EReadError on a read failure, EOutOfMemory (with the file's size)
+// when its bytes do not fit in memory.
 std::string LoadBytesFromFile(const std::string& FileName);
+// Raises EOutOfMemory for a file of Size bytes whose text did not fit in memory.
+[[noreturn]] void RaiseOutOfMemory(const std::string& FileName, int64_t Size);
 
 // ---------------------------------------------------------------------------------------------
 // String lists. Text is code page 932 bytes; a line may hold any byte, including 0.
@@ -397,8 +412,8 @@ class TStrings : public TPersistent {
   void BeginUpdate();
   void EndUpdate();
 
-  // File and stream contents are the bytes as they are (no code conversion). SaveToFile
-  // replaces the file atomically.
+  // File and stream contents are the bytes as they are (no code conversion). LoadFromFile
+  // reads a regular file only (LoadBytesFromFile); SaveToFile replaces the file atomically.
   virtual void LoadFromFile(const std::string& FileName);
   virtual void LoadFromStream(TStream* Stream);
   virtual void SaveToFile(const std::string& FileName);

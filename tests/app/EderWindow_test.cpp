@@ -1,6 +1,7 @@
 #include "app/EderWindow.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include "highlighters/RidHighlighterSQL.h"
 #include "highlighters/uHighlighterProcs.h"
 #include "platform/Locale.h"
+#include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -218,6 +220,132 @@ TEST(EderWindow, ConvertsUtf8Utf16AndJis) {
                         "a\xE6\x97\xA5\xE6\x9C\xAC"),
             "a\x93\xfa\x96\x7b");
   EXPECT_EQ(BytesToSjis("x = 1; # \xE6\x97\xA5\xE6\x9C\xAC\r\n"), "x = 1; # \x93\xfa\x96\x7b\r\n");
+}
+
+// What a conversion cannot keep is counted, the odd last byte of UTF-16 included, so that the
+// program can say so.
+TEST(EderWindow, CountsWhatTheConversionReplaces) {
+  const struct {
+    std::string Bytes, Sjis;
+    size_t Replaced;
+  } cases[] = {
+      {std::string("\xFF\xFE"
+                   "a\0"
+                   "b",
+                   5),
+       "a?", 1},  // odd UTF-16 LE
+      {std::string("\xFE\xFF\0"
+                   "a\0",
+                   5),
+       "a?", 1},  // odd UTF-16 BE
+      {std::string("\xFF\xFE\xAC\x20"
+                   "a\0",
+                   6),
+       "?a", 1},  // U+20AC has no Shift-JIS form
+      {std::string("\xFF\xFE"
+                   "a\0",
+                   4),
+       "a", 0},
+      {"\xEF\xBB\xBF"
+       "a\xFF"
+       "b",
+       "a?b", 1},  // malformed UTF-8
+      {"\xEF\xBB\xBF"
+       "\xE6\x97\xA5",
+       "\x93\xfa", 0},
+      {"plain", "plain", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.Bytes));
+    size_t replaced = 0;
+    EXPECT_EQ(BytesToSjis(c.Bytes, &replaced), c.Sjis);
+    EXPECT_EQ(replaced, c.Replaced);
+  }
+}
+
+// One file that cannot be opened keeps no other out: the window opens the rest and tells of
+// each that it could not open, and of a file whose conversion replaced a character.
+TEST(EderWindow, OpensTheOthersAndReportsTheFilesItCannotOpen) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "a.pl", "print 1;\n");
+  test::WriteFileBytes(dir / "odd.txt", std::string("\xFF\xFE"
+                                                    "a\0"
+                                                    "b",
+                                                    5));
+  test::WriteFileBytes(dir / "c.txt", "c\n");
+  std::filesystem::create_directory(dir / "folder");
+  const std::string missing = (dir / "missing.txt").string(), odd = (dir / "odd.txt").string();
+  const std::string folder = (dir / "folder").string();
+  TEderWindow w(
+      {(dir / "a.pl").string(), "/dev/null", missing, odd, folder, (dir / "c.txt").string()});
+  ASSERT_EQ(w.PageCount(), 3);
+  EXPECT_EQ(w.Eder(0).Lines()->Get(0), "print 1;");
+  EXPECT_EQ(w.Eder(1).Lines()->Get(0), "a?");
+  EXPECT_EQ(w.Eder(2).Lines()->Get(0), "c");
+  EXPECT_EQ(w.Tabs()->count(), 3);
+  const std::vector<std::string> problems = {
+      "Cannot open file \"/dev/null\". It is a device, not a regular file",
+      "Cannot open file \"" + missing + "\". No such file or directory",
+      "\"" + odd + "\": 1 character could not be read as Shift-JIS and shows as '?'",
+      "Cannot open file \"" + folder + "\". It is a folder, not a regular file",
+  };
+  EXPECT_EQ(w.OpenProblems(), problems);
+  w.show();
+  QApplication::processEvents();
+  auto* box = w.findChild<QMessageBox*>("OpenProblems");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text().toStdString(),
+            problems[0] + "\n" + problems[1] + "\n" + problems[2] + "\n" + problems[3]);
+  box->close();
+
+  try {
+    TEderWindow none({folder, missing});
+    ADD_FAILURE() << "a window without a file";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message, problems[3] + "\n" + problems[1]);
+  }
+}
+
+// In the window and in a command-line mode, a pipe without a writer is refused at once, and an
+// odd-length UTF-16 file opens with a word on its cut last byte.
+TEST(EderWindow, TheProgramRefusesAPipeAndWarnsOfReplacedCharacters) {
+  test::TempDir dir;
+  const std::string fifo = (dir / "pipe").string(), odd = (dir / "odd.txt").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  test::WriteFileBytes(odd, std::string("\xFF\xFE"
+                                        "a\0"
+                                        "b",
+                                        5));
+  const struct {
+    std::string File;
+    int Code;
+    std::string Says;
+  } cases[] = {
+      {fifo, 1, "Cannot open file \"" + fifo + "\". It is a pipe (FIFO), not a regular file"},
+      {odd, 0, "\"" + odd + "\": 1 character could not be read as Shift-JIS and shows as '?'"},
+  };
+  for (const std::string mode : {std::string(), "--export-html " + (dir / "out.html").string()})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(mode + " " + c.File);
+      int code = -1;
+      const std::string out =
+          test::RunTool("RID_EXIT_AFTER_PAINT=1 timeout 60 " + std::string(RID_BUILD_DIR) +
+                            "/rideder " + mode + " " + c.File + " 2>&1",
+                        {}, &code);
+      EXPECT_EQ(code, c.Code);
+      EXPECT_NE(out.find(c.Says), std::string::npos) << out;
+    }
+}
+
+TEST(EderWindow, RunningOutOfMemoryWhileConvertingNamesTheFileAndItsSize) {
+  if (test::NoOutOfMemoryReason) GTEST_SKIP() << test::NoOutOfMemoryReason;
+  test::TempDir dir;
+  const std::string wide = (dir / "wide.txt").string();
+  test::WriteSparseFile(wide, "\xFF\xFE", 256 << 20);  // UTF-16 of 128 M zero units
+  TEderHighlighters highlighters;
+  // Room to read the file, none to convert it.
+  EXPECT_EQ(test::MessageWithLittleMemory(320 << 20, [&] { LoadPage(wide, highlighters); }),
+            "Not enough memory for file \"" + wide + "\" (268435456 bytes)");
 }
 
 // A window on one file of the given Shift-JIS text, shown and with the editor focused.

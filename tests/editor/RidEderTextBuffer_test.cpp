@@ -1,12 +1,14 @@
 #include "editor/RidEderTextBuffer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -259,29 +261,41 @@ TEST(LineBuffer, FilesRoundTripByteForByte) {
   }
 }
 
+// Every way a save can fail, root included (a read-only file, a folder that is a file, a full
+// disk, a folder or a file we may not write): the save raises and the old file stays.
 TEST(LineBuffer, FailedSaveKeepsTheOldFile) {
-  test::TempDir Dir;
-  auto Target = Dir / "keep.txt";
-  test::WriteFileBytes(Target, "original\n");
-  TRidEderStringList L;
-  L.LoadFromBytes("new text\n");
-  // A folder in the way of the temporary name cannot be arranged portably; a missing folder
-  // makes the save fail before anything is touched.
-  EXPECT_THROW(L.SaveToFile((Dir / "missing" / "x.txt").string()), Exception);
-  L.SaveToFile(Target.string());
-  EXPECT_EQ(test::ReadFileBytes(Target), "new text\n");
-  std::filesystem::permissions(Dir.Path(), std::filesystem::perms::owner_read |
-                                               std::filesystem::perms::owner_exec);
-  L.LoadFromBytes("newer");
-  bool Threw = false;
-  try {
-    L.SaveToFile(Target.string());
-  } catch (const Exception&) {
-    Threw = true;
+  for (test::TSaveFault Fault : test::AllSaveFaults()) {
+    SCOPED_TRACE(test::SaveFaultName(Fault));
+    test::TFailingSave Save(Fault, "original\n");
+    TRidEderStringList L;
+    L.LoadFromBytes("new text\n");
+    const std::string Message = Save.Run([&] { L.SaveToFile(Save.Target.string()); });
+    EXPECT_NE(Message.find(Save.Target.string()), std::string::npos) << Message;
+    EXPECT_EQ(test::ReadFileBytes(Save.Kept()), "original\n");
+    EXPECT_EQ(Save.Names(), std::vector<std::string>{"keep.txt"});
   }
-  std::filesystem::permissions(Dir.Path(), std::filesystem::perms::owner_all);
-  if (Threw) {
-    EXPECT_EQ(test::ReadFileBytes(Target), "new text\n");  // not writable (not root)
+  test::TempDir Dir;
+  TRidEderStringList L;
+  EXPECT_THROW(L.SaveToFile((Dir / "missing" / "x.txt").string()), EFCreateError);
+}
+
+// A pipe without a writer or a device is refused at once, and the lines stay as they were.
+TEST(LineBuffer, LoadsRegularFilesOnly) {
+  test::TempDir Dir;
+  const auto Fifo = Dir / "pipe";
+  ASSERT_EQ(::mkfifo(Fifo.c_str(), 0644), 0);
+  for (const std::string Name : {Fifo.string(), std::string("/dev/zero")}) {
+    SCOPED_TRACE(Name);
+    const std::string Message = test::MessageInChild([&] {
+      TRidEderStringList L;
+      L.LoadFromBytes("kept");
+      try {
+        L.LoadFromFile(Name);
+      } catch (const EFOpenError&) {
+        if (Lines(L) == std::vector<std::string>{"kept"}) throw;
+      }
+    });
+    EXPECT_TRUE(Message.starts_with("Cannot open file \"" + Name + "\". It is a ")) << Message;
   }
 }
 

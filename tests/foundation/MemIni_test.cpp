@@ -1,9 +1,11 @@
 #include "foundation/MemIni.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <memory>
+#include <random>
 
 #include "tests/TestSupport.h"
 
@@ -161,14 +163,117 @@ TEST(MemIni, KeepsHistoryListsUnderNumberedKeys) {
 TEST(MemIni, ValuesCannotInjectLines) {
   TMemIni ini("");
   ini.WriteString("S", "K", "x\r\n[Evil]\r\nk=v\n");
-  ini.WriteString("S\r\n[T]", "K2\n", " padded ");
+  ini.WriteString("S", " K2 ", " padded ");
   std::string text = ini.GetText();
-  EXPECT_EQ(text, "[S]\r\nK=x[Evil]k=v\r\n\r\n[S[T]\r\nK2=padded\r\n\r\n");
+  EXPECT_EQ(text, "[S]\r\nK=x[Evil]k=v\r\nK2=padded\r\n\r\n");
   TMemIni again("");
   again.SetText(text);
   EXPECT_FALSE(again.SectionExists("Evil"));
   EXPECT_EQ(again.ReadString("S", "K", ""), "x[Evil]k=v");
-  EXPECT_EQ(again.ReadString("S[T", "K2", ""), "padded");
+  EXPECT_EQ(again.ReadString("S", "K2", ""), "padded");
+}
+
+// A name that would read back as something else (a section, a comment, another name) is refused
+// and nothing is written; the keys after it stay where they were written.
+TEST(MemIni, RefusesNamesThatWouldNotReadBack) {
+  struct Case {
+    const char* Section;
+    const char* Key;
+    const char* Says;
+  };
+  const Case refused[] = {
+      {"S", "[evil]", "key name \"[evil]\""},
+      {"S", " [x", "starts with '['"},
+      {"S", "a=b", "holds '='"},
+      {"S", "k\r", "line break"},
+      {"S", "k\nj", "line break"},
+      {"S", "; note", "starts with ';'"},
+      {"[T]", "k", "section name \"[T]\""},
+      {"a]b", "k", "holds ']'"},
+      {"S\r\n[T]", "k", "line break"},
+      {"x=y", "k", "holds '='"},
+      {"\t[T", "k", "starts with '['"},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(std::string(c.Section) + " / " + c.Key);
+    TMemIni ini("");
+    ini.WriteString("S", "a", "1");
+    try {
+      ini.WriteString(c.Section, c.Key, "2");
+      ADD_FAILURE() << "accepted";
+    } catch (const EIniNameError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.Says), std::string::npos) << e.what();
+    }
+    TStringList list;
+    list.Add("x");
+    if (std::string_view(c.Key) == "k")
+      EXPECT_THROW(ini.WriteStrings(c.Section, &list, 0), EIniNameError);
+    ini.WriteString("S", "b", "3");
+    EXPECT_EQ(ini.GetText(), "[S]\r\na=1\r\nb=3\r\n\r\n");
+  }
+  // Brackets, semicolons and a trail byte 0x5D inside a name read back as they were.
+  TMemIni ini("");
+  const std::pair<const char*, const char*> accepted[] = {
+      {"S[", "k]"}, {"\x81]x", "a;b"}, {";S", "]"}, {" S ", " k "}, {"", ""}};
+  for (const auto& [section, key] : accepted)
+    ini.WriteString(section, key, std::string("<") + key + ">");
+  TMemIni again("");
+  again.SetText(ini.GetText());
+  for (const auto& [section, key] : accepted)
+    EXPECT_EQ(again.ReadString(section, key, "-"), std::string("<") + key + ">") << section;
+}
+
+// Random names and values, written, saved and loaded again, read as they did before the save;
+// each write that was taken reads back at once as the value written (CR and LF removed and the
+// blanks around trimmed).
+TEST(MemIni, WhatIsWrittenReadsBackFromTheFile) {
+  TempDir dir;
+  const std::string path = (dir / "p.ini").string();
+  const char alphabet[] = {'a', 'A',  'b',  ' ',    '\t',   '[',    ']',    '=',
+                           ';', '\r', '\n', '\x81', '\x5D', '\x83', '\x41', '\x40'};
+  std::mt19937 rng(105);
+  auto randomText = [&](size_t MaxLength) {
+    std::string s(rng() % (MaxLength + 1), ' ');
+    for (char& c : s) c = alphabet[rng() % sizeof alphabet];
+    return s;
+  };
+  auto cleaned = [](std::string s) {
+    std::erase_if(s, [](char c) { return c == '\r' || c == '\n'; });
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.erase(0, 1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+    return s;
+  };
+  int refusedCount = 0;
+  for (int round = 0; round < 50; ++round) {
+    std::vector<std::pair<std::string, std::string>> names;
+    {
+      TMemIni ini(path);
+      ini.SetText("");
+      for (int i = 0; i < 40; ++i) {
+        names.emplace_back(randomText(3), randomText(3));
+        const auto& [section, key] = names.back();
+        const std::string value = randomText(6);
+        try {
+          ini.WriteString(section, key, value);
+        } catch (const EIniNameError&) {
+          ++refusedCount;
+          continue;
+        }
+        ASSERT_EQ(ini.ReadString(section, key, "-"), cleaned(value));
+      }
+      std::string error;
+      ASSERT_TRUE(ini.Save(&error)) << error;
+      TMemIni loaded(path);
+      for (const auto& [section, key] : names) {
+        SCOPED_TRACE(testing::PrintToString(section) + " " + testing::PrintToString(key));
+        ASSERT_EQ(loaded.ReadString(section, key, "(none)"),
+                  ini.ReadString(section, key, "(none)"));
+        ASSERT_EQ(loaded.SectionExists(section), ini.SectionExists(section));
+      }
+      ASSERT_EQ(loaded.GetText(), ini.GetText());
+    }
+  }
+  EXPECT_GT(refusedCount, 100);  // the names reach the refusals
 }
 
 TEST(MemIni, SectionNameEndingInALoneLeadByteSurvivesTheFile) {
@@ -195,10 +300,37 @@ TEST(MemIni, SavesExplicitlyAndOnDestruction) {
     ini.WriteString("A", "k", "2");
   }
   EXPECT_EQ(ReadFileBytes(path), "[A]\r\nk=2\r\n\r\n");
-  // An object that changed nothing still writes the file in its own format.
+  // An object that changed nothing, or wrote what was there, leaves the file as it is.
   WriteFileBytes(path, "[A]\nk = 2\n\n\n");
-  { TMemIni ini(path); }
-  EXPECT_EQ(ReadFileBytes(path), "[A]\r\nk=2\r\n\r\n");
+  {
+    TMemIni ini(path);
+    EXPECT_EQ(ini.ReadString("A", "k", ""), "2");
+    ini.WriteString("a", "K", "2");
+  }
+  EXPECT_EQ(ReadFileBytes(path), "[A]\nk = 2\n\n\n");
+}
+
+// A read-only file is never replaced (root included): an unchanged object writes nothing, a
+// changed one fails to save and says why.
+TEST(MemIni, LeavesAReadOnlyFileAsItIs) {
+  TempDir dir;
+  const auto path = dir / "ro.ini";
+  const std::string old = "[A]\nk = 1\n";
+  WriteFileBytes(path, old);
+  ::chmod(path.c_str(), 0444);
+  { TMemIni ini(path.string()); }
+  EXPECT_EQ(ReadFileBytes(path), old);
+  {
+    TMemIni ini(path.string());
+    ini.WriteString("A", "k", "2");
+    std::string error;
+    EXPECT_FALSE(ini.Save(&error));
+    EXPECT_NE(error.find("ro.ini\". The file is read-only"), std::string::npos) << error;
+  }
+  EXPECT_EQ(ReadFileBytes(path), old);
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
 TEST(MemIni, FailedSaveLeavesTheOldFileWhole) {

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "platform/Locale.h"
+#include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -384,6 +386,50 @@ TEST(Streams, FileStreamModes) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Whole files
+
+// Only regular files are read: anything else raises at once, naming the file and what it is,
+// instead of waiting for a pipe's writer or reading a device without end.
+TEST(LoadBytesFromFile, ReadsRegularFilesOnly) {
+  test::TempDir dir;
+  const auto fifo = dir / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  std::filesystem::create_directory(dir / "folder");
+  const std::vector<std::pair<std::string, const char*>> cases = {
+      {fifo.string(), "It is a pipe (FIFO), not a regular file"},
+      {"/dev/zero", "It is a device, not a regular file"},
+      {"/dev/null", "It is a device, not a regular file"},
+      {(dir / "folder").string(), "It is a folder, not a regular file"},
+      {(dir / "missing").string(), "No such file or directory"},
+  };
+  const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> loaders = {
+      {"bytes", [](const std::string& f) { LoadBytesFromFile(f); }},
+      {"list", [](const std::string& f) { TStringList().LoadFromFile(f); }},
+      {"stream", [](const std::string& f) { TMemoryStream().LoadFromFile(f); }},
+  };
+  for (const auto& [name, says] : cases)
+    for (const auto& [how, load] : loaders) {
+      SCOPED_TRACE(name + " " + how);
+      EXPECT_EQ(test::MessageInChild([&] { load(name); }, 10),
+                "Cannot open file \"" + name + "\". " + says);
+    }
+  test::WriteFileBytes(dir / "empty", "");
+  std::filesystem::create_symlink("empty", dir / "link");
+  test::WriteFileBytes(dir / "full", std::string(100000, '\x81'));
+  EXPECT_EQ(LoadBytesFromFile((dir / "link").string()), "");
+  EXPECT_EQ(LoadBytesFromFile((dir / "full").string()), std::string(100000, '\x81'));
+}
+
+TEST(LoadBytesFromFile, RunningOutOfMemoryNamesTheFileAndItsSize) {
+  if (test::NoOutOfMemoryReason) GTEST_SKIP() << test::NoOutOfMemoryReason;
+  test::TempDir dir;
+  const std::string big = (dir / "big.txt").string();
+  test::WriteSparseFile(big, "", 1ull << 30);
+  EXPECT_EQ(test::MessageWithLittleMemory(256 << 20, [&] { LoadBytesFromFile(big); }),
+            "Not enough memory for file \"" + big + "\" (1073741824 bytes)");
+}
+
+// ---------------------------------------------------------------------------------------------
 // Atomic saving
 
 TEST(AtomicSave, ReplacesTheFileAndKeepsItsPermissions) {
@@ -438,15 +484,54 @@ TEST(AtomicSave, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
-TEST(AtomicSave, AReadOnlyFolderRaisesAndKeepsTheOldFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+// Whatever stops a save, as root too, it raises naming the file and the old file stays whole.
+TEST(AtomicSave, AFailedSaveRaisesAndKeepsTheOldFile) {
+  for (test::TSaveFault fault : test::AllSaveFaults()) {
+    SCOPED_TRACE(test::SaveFaultName(fault));
+    test::TFailingSave save(fault, "old");
+    const std::string message =
+        save.Run([&] { SaveBytesToFileAtomic(save.Target.string(), "new"); });
+    EXPECT_TRUE(message.starts_with("Cannot create file \"" + save.Target.string() + "\". ") ||
+                message.starts_with("Cannot write file \"" + save.Target.string() + "\". "))
+        << message;
+    EXPECT_EQ(test::ReadFileBytes(save.Kept()), "old");
+    EXPECT_EQ(save.Names(), V{"keep.txt"});
+  }
+}
+
+// A file without write permission is read-only to everyone here, root included, also behind a
+// link; every save raises the create error and leaves it as it was.
+TEST(AtomicSave, NeverReplacesAReadOnlyFile) {
   test::TempDir dir;
   const auto name = dir / "ro.txt";
   test::WriteFileBytes(name, "old");
-  std::filesystem::permissions(
-      dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  EXPECT_THROW(SaveBytesToFileAtomic(name.string(), "new"), EFCreateError);
-  EXPECT_EQ(test::ReadFileBytes(name), "old");
+  ::chmod(name.c_str(), 0444);
+  std::filesystem::create_symlink("ro.txt", dir / "link.txt");
+  TStringList list;
+  list.Add("new");
+  TMemoryStream stream;
+  stream.WriteBuffer("new");
+  const std::vector<std::pair<std::string, std::function<void()>>> saves = {
+      {"bytes", [&] { SaveBytesToFileAtomic(name.string(), "new"); }},
+      {"link", [&] { SaveBytesToFileAtomic((dir / "link.txt").string(), "new"); }},
+      {"list", [&] { list.SaveToFile(name.string()); }},
+      {"stream", [&] { stream.SaveToFile(name.string()); }},
+  };
+  for (const auto& [what, save] : saves) {
+    SCOPED_TRACE(what);
+    try {
+      save();
+      ADD_FAILURE() << "no exception";
+    } catch (const EFCreateError& e) {
+      EXPECT_NE(std::string(e.what()).find("is read-only"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(".txt\""), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(test::ReadFileBytes(name), "old");
+    struct stat st;
+    ASSERT_EQ(::stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 }
 
 TEST(AtomicSave, AMissingFolderRaisesWithTheName) {

@@ -1,0 +1,187 @@
+#pragma once
+// Files that stop a save or a load whoever runs the tests: CI runs them as root, who may write
+// any folder and any file, so each fault is one that stops root as well.
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/TestSupport.h"
+
+namespace rid::test {
+
+// Runs Body in a child process and returns the message of what it raised, "(no exception)",
+// or "(still running)" when it has not finished after Seconds (a load waiting on a pipe).
+inline std::string MessageInChild(const std::function<void()>& Body, unsigned Seconds = 20) {
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return "(no pipe)";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(pipeFds[0]);
+    ::alarm(Seconds);
+    std::string message = "(no exception)";
+    try {
+      Body();
+    } catch (const std::exception& e) {
+      message = e.what();
+    }
+    (void)!::write(pipeFds[1], message.data(), message.size());
+    ::_exit(0);
+  }
+  ::close(pipeFds[1]);
+  std::string message;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) message.append(buffer, n);
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) return "(still running)";
+  return message;
+}
+
+// A failed allocation raises std::bad_alloc, except under AddressSanitizer, which ends the
+// process instead: tests of running out of memory skip themselves there.
+#ifdef __SANITIZE_ADDRESS__
+inline constexpr const char* NoOutOfMemoryReason =
+    "AddressSanitizer ends the process on a failed allocation instead of raising";
+#else
+inline constexpr const char* NoOutOfMemoryReason = nullptr;
+#endif
+
+// Runs Body (see MessageInChild) in a child that may map only Extra bytes more than it has.
+inline std::string MessageWithLittleMemory(size_t Extra, const std::function<void()>& Body) {
+  return MessageInChild([&] {
+    size_t pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%zu", &pages) != 1) pages = 0;
+      std::fclose(f);
+    }
+    const rlim_t limit = pages * size_t(::sysconf(_SC_PAGESIZE)) + Extra;
+    struct rlimit r = {limit, limit};
+    ::setrlimit(RLIMIT_AS, &r);
+    Body();
+  });
+}
+
+// A file of Size bytes that starts with Head; the rest is a hole that takes no disk.
+inline void WriteSparseFile(const std::filesystem::path& Path, const std::string& Head,
+                            uintmax_t Size) {
+  WriteFileBytes(Path, Head);
+  std::filesystem::resize_file(Path, Size);
+}
+
+enum class TSaveFault {
+  ReadOnlyFile,   // mode 0444: read-only to everyone, root included
+  ParentIsAFile,  // the name's folder is a regular file
+  DiskFull,       // a file-size limit of 0 makes every write fail, as a full disk does
+  FolderNotOurs,  // a folder we may not write (as nobody, when run as root)
+  FileNotOurs,    // a file we may not write, in a folder we may (as nobody, when run as root)
+};
+
+inline const char* SaveFaultName(TSaveFault Fault) {
+  switch (Fault) {
+    case TSaveFault::ReadOnlyFile:
+      return "a read-only file";
+    case TSaveFault::ParentIsAFile:
+      return "a folder that is a file";
+    case TSaveFault::DiskFull:
+      return "a full disk";
+    case TSaveFault::FolderNotOurs:
+      return "a folder we may not write";
+    case TSaveFault::FileNotOurs:
+      return "a file we may not write";
+  }
+  return "";
+}
+
+inline std::vector<TSaveFault> AllSaveFaults() {
+  return {TSaveFault::ReadOnlyFile, TSaveFault::ParentIsAFile, TSaveFault::DiskFull,
+          TSaveFault::FolderNotOurs, TSaveFault::FileNotOurs};
+}
+
+// A folder where saving to Target fails by Fault; Kept holds Old and must keep it.
+class TFailingSave {
+ public:
+  TFailingSave(TSaveFault AFault, const std::string& Old) : FFault(AFault) {
+    namespace fs = std::filesystem;
+    const fs::path folder = AsNobody() ? FDir / "sub" : FDir.Path();
+    fs::create_directories(folder);
+    FKept = Target = folder / "keep.txt";
+    WriteFileBytes(FKept, Old);
+    ::chmod(FDir.Path().c_str(), 0755);  // the user nobody may come in
+    switch (FFault) {
+      case TSaveFault::ReadOnlyFile:
+        ::chmod(FKept.c_str(), 0444);
+        break;
+      case TSaveFault::ParentIsAFile:
+        Target = FKept / "x.txt";
+        break;
+      case TSaveFault::FolderNotOurs:
+        ::chmod(folder.c_str(), 0555);
+        break;
+      case TSaveFault::FileNotOurs:
+        ::chmod(folder.c_str(), 0777);
+        ::chmod(FKept.c_str(), 0464);  // writable by a group, but neither by its owner nor nobody
+        break;
+      case TSaveFault::DiskFull:
+        break;
+    }
+  }
+  ~TFailingSave() { ::chmod((FDir / "sub").c_str(), 0755); }
+  TFailingSave(const TFailingSave&) = delete;
+  TFailingSave& operator=(const TFailingSave&) = delete;
+
+  std::filesystem::path Target;  // the name to save to
+  const std::filesystem::path& Kept() const { return FKept; }
+  // The names in the folder that holds Kept: a failed save leaves no temporary file.
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(FKept.parent_path()))
+      names.push_back(e.path().filename().string());
+    return names;
+  }
+
+  // Runs Save in a child process under the fault and returns the message of what it raised,
+  // or "(no exception)".
+  std::string Run(const std::function<void()>& Save) const {
+    return MessageInChild([&] {
+      Enter();
+      Save();
+    });
+  }
+
+ private:
+  // Faults of permission: root, who passes every permission check, saves as nobody.
+  bool AsNobody() const {
+    return FFault == TSaveFault::FolderNotOurs || FFault == TSaveFault::FileNotOurs;
+  }
+  // The child's part of the fault.
+  void Enter() const {
+    if (FFault == TSaveFault::DiskFull) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      struct rlimit none = {0, 0};
+      ::setrlimit(RLIMIT_FSIZE, &none);
+    }
+    if (AsNobody() && ::geteuid() == 0) {
+      const uid_t nobody = 65534;
+      if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+        throw std::runtime_error("the test cannot save as the user nobody");
+    }
+  }
+
+  TSaveFault FFault;
+  TempDir FDir;
+  std::filesystem::path FKept;
+};
+
+}  // namespace rid::test
