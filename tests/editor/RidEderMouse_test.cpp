@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QMouseEvent>
+#include <functional>
 #include <random>
 
 #include "editor/RidEder.h"
@@ -263,14 +265,20 @@ TEST(RidEderMouse, RightButtonMovesTheCaretOnlyWhenAsked) {
   EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(11, 1));
 }
 
+// Window activation arrives through the event loop.
+bool WaitFor(const std::function<bool()>& Done) {
+  QElapsedTimer t;
+  t.start();
+  while (!Done() && t.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  return Done();
+}
+
 TEST(RidEderMouse, TheEditorTakesTheFocusWhenClicked) {
   TMouseEder a("first"), b("second", 420);
   a.Ed.SetFocus();
-  QApplication::processEvents();
-  ASSERT_TRUE(a.Ed.Focused());
+  ASSERT_TRUE(WaitFor([&] { return a.Ed.Focused(); }));
   b.Click(b.At(3, 1));
-  QApplication::processEvents();
-  EXPECT_TRUE(b.Ed.Focused());
+  EXPECT_TRUE(WaitFor([&] { return b.Ed.Focused(); }));
   EXPECT_FALSE(a.Ed.Focused());
 }
 
