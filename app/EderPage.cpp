@@ -8,23 +8,25 @@
 
 namespace rid {
 
-std::string BytesToSjis(std::string Bytes) {
-  switch (DetectCharCode(Bytes)) {
+std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Lost) {
+  const JCodeKind code = DetectCharCode(Bytes);
+  if (Code) *Code = code;
+  switch (code) {
     case jcJisB:
     case jcJisAt:
       return JisToSjis(Bytes);
     case jcEuc:
-      return EucToSjis(Bytes);
+      return EucToSjis(Bytes, Lost);
     case jcUtf8Bom:
       if (Bytes.starts_with("\xEF\xBB\xBF")) Bytes.erase(0, 3);
       [[fallthrough]];
     case jcUtf8:
-      Utf8ToSjisInPlace(Bytes);  // converted where it lies: a large file is held once
+      Utf8ToSjisInPlace(Bytes, Lost);  // converted where it lies: a large file is held once
       return Bytes;
     case jcUtf16LE:
-      return Utf16ToSjis(std::string_view(Bytes).substr(2), false);
+      return Utf16ToSjis(std::string_view(Bytes).substr(2), false, Lost);
     case jcUtf16BE:
-      return Utf16ToSjis(std::string_view(Bytes).substr(2), true);
+      return Utf16ToSjis(std::string_view(Bytes).substr(2), true, Lost);
     default:
       return Bytes;  // already Shift-JIS: moved out, not copied
   }
@@ -48,8 +50,13 @@ std::unique_ptr<TEderPage> NewPage(const std::string& FileName, std::string Sjis
 }
 
 std::unique_ptr<TEderPage> LoadPage(const std::string& FileName, TEderHighlighters& Highlighters) {
-  return NewPage(FileName, BytesToSjis(LoadBytesFromFile(FileName)),
-                 Highlighters.ForFileName(FileName));
+  JCodeKind code = jcSjis;
+  size_t lost = 0;
+  std::string sjis = BytesToSjis(LoadBytesFromFile(FileName), &code, &lost);
+  auto page = NewPage(FileName, std::move(sjis), Highlighters.ForFileName(FileName));
+  page->Code = code;
+  page->LostOnLoad = lost;
+  return page;
 }
 
 }  // namespace rid

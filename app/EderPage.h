@@ -5,6 +5,7 @@
 #include "app/EderHighlighters.h"
 #include "editor/RidEder.h"
 #include "editor/RidEderHighlighter.h"
+#include "foundation/JCode.h"
 
 namespace rid {
 
@@ -14,10 +15,13 @@ struct TEderPage {
   std::string FileName;                          // empty for the embedded sample
   TRidCustomHighlighter* Highlighter = nullptr;  // not owned
   std::unique_ptr<TRidEder> Eder;
+  JCodeKind Code = jcSjis;  // the file's code, which a save writes again
+  size_t LostOnLoad = 0;    // characters that became '?' as the file was read
 };
 
-// Shift-JIS text of a file's bytes, whatever Japanese code they are in.
-std::string BytesToSjis(std::string Bytes);
+// Shift-JIS text of a file's bytes, whatever Japanese code they are in; *Code (when given)
+// receives the code found and *Lost adds the characters that became '?'.
+std::string BytesToSjis(std::string Bytes, JCodeKind* Code = nullptr, size_t* Lost = nullptr);
 
 // What a document made of a file is called: the file's name without folder and extension,
 // converted from the system's UTF-8 to Shift-JIS.

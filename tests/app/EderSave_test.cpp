@@ -1,0 +1,337 @@
+// Saving a page in its file's own code and line breaks, checked against iconv and nkf, and the
+// window's Ctrl+S, title marks and questions before closing.
+#include "app/EderSave.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest/QTest>
+#include <filesystem>
+#include <functional>
+
+#include "app/EderHighlighters.h"
+#include "app/EderPage.h"
+#include "app/EderWindow.h"
+#include "foundation/JCode.h"
+#include "platform/Locale.h"
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+std::string Replace(std::string S, const std::string& From, const std::string& To) {
+  for (size_t i = 0; (i = S.find(From, i)) != std::string::npos; i += To.size())
+    S.replace(i, From.size(), To);
+  return S;
+}
+
+// UTF-8 text in a code as the real tools write it (JIS by nkf, its closing ESC ( B written
+// ESC ( J as this editor writes it; the marks that tools leave out added).
+std::string Encoded(const std::string& Utf8, JCodeKind Code) {
+  switch (Code) {
+    case jcJisB:
+      return Replace(test::RunTool("nkf -W -j", Utf8), "\x1b(B", "\x1b(J");
+    case jcEuc:
+      return test::RunTool("iconv -f UTF-8 -t EUC-JP", Utf8);
+    case jcUtf8:
+      return Utf8;
+    case jcUtf8Bom:
+      return "\xEF\xBB\xBF" + Utf8;
+    case jcUtf16LE:
+      return "\xFF\xFE" + test::RunTool("iconv -f UTF-8 -t UTF-16LE", Utf8);
+    case jcUtf16BE:
+      return "\xFE\xFF" + test::RunTool("iconv -f UTF-8 -t UTF-16BE", Utf8);
+    default:
+      return test::RunTool("iconv -f UTF-8 -t CP932", Utf8);
+  }
+}
+
+std::string Joined(const std::vector<std::string>& Lines, const std::string& Break, bool Final) {
+  std::string s;
+  for (size_t i = 0; i < Lines.size(); ++i)
+    s += Lines[i] + (i + 1 < Lines.size() || Final ? Break : "");
+  return s;
+}
+
+struct TPageFile {
+  test::TempDir Dir;
+  TEderHighlighters Highlighters;
+  std::unique_ptr<TEderPage> Page;
+  TPageFile(const std::string& Bytes, const std::string& Name = "text.txt") {
+    test::WriteFileBytes(Dir / Name, Bytes);
+    Page = LoadPage((Dir / Name).string(), Highlighters);
+  }
+  TRidEder& Ed() { return *Page->Eder; }
+};
+
+// Every code the program reads, with each break style, with and without a final break: a
+// loaded file edited and saved equals the tools' encoding of the edited text.
+TEST(EderSave, WritesTheFilesCodeAndBreaksAsTheToolsDo) {
+  RID_NEED_TOOL("iconv", "libc-bin");
+  RID_NEED_TOOL("nkf", "nkf");
+  const std::vector<std::string> before = {"# 日本語のテキストです", "print 'abc';", "終わり"};
+  const std::vector<std::string> after = {"# 日本語のテキストです", "追加した行 x", "print 'abc';",
+                                          "終わり ok"};
+  const JCodeKind codes[] = {jcSjis, jcEuc, jcJisB, jcUtf8, jcUtf8Bom, jcUtf16LE, jcUtf16BE};
+  const std::pair<const char*, uint8_t> breaks[] = {
+      {"\r\n", lbsCRLF}, {"\n", lbsLF}, {"\r", lbsCR}};
+  for (JCodeKind code : codes)
+    for (const auto& [brk, style] : breaks)
+      for (bool final : {true, false}) {
+        SCOPED_TRACE(std::string(CodeName(code)) + " break " + std::to_string(style) +
+                     (final ? " final" : ""));
+        TPageFile f(Encoded(Joined(before, brk, final), code));
+        ASSERT_EQ(f.Page->Code, code);
+        ASSERT_EQ(f.Ed().GetLines()->GetLineBreakStyle(), style);
+        f.Ed().SetCaretXY({1, 2});
+        f.Ed().SetSelText(Utf8ToSjis("追加した行 x\r\n"));
+        f.Ed().SetCaretXY({7, 4});
+        f.Ed().SetSelText(" ok");
+        const TSavePlan plan = PlanSave(*f.Ed().GetLines(), f.Page->Code);
+        EXPECT_EQ(plan.Bytes, Encoded(Joined(after, brk, final), code));
+        EXPECT_EQ(plan.Unwritable, 0u);
+      }
+}
+
+// Characters a code cannot hold are counted, with the first line that has one.
+TEST(EderSave, CountsEachKindOfUnwritableCharacter) {
+  const std::string kana = Utf8ToSjis("ｶﾞｷ");  // half-width: widened in JIS
+  const std::string userDefined = "\xF0\x40";  // JIS row outside 21-7E
+  const std::string ibm = Utf8ToSjis("纊");    // FA 5C: none in EUC-JP
+  const std::string broken = "\x81";           // a lead byte alone
+  ASSERT_EQ(ibm, "\xFA\x5C");
+  struct {
+    const char* Name;
+    JCodeKind Code;
+    std::string Line;
+    size_t Count;
+  } const rows[] = {
+      {"JIS half-width katakana", jcJisB, "a" + kana, 3},
+      {"JIS outside its rows", jcJisB, userDefined + "x" + userDefined, 2},
+      {"JIS lone byte", jcJisB, "x" + broken, 1},
+      {"JIS plain kanji", jcJisB, "\x93\xfa", 0},
+      {"EUC-JP extension character", jcEuc, ibm + ibm, 2},
+      {"EUC-JP half-width katakana", jcEuc, kana, 0},
+      {"UTF-8 broken byte", jcUtf8, "ok" + broken, 1},
+      {"UTF-8 with mark broken byte", jcUtf8Bom, broken, 1},
+      {"UTF-16LE broken byte", jcUtf16LE, broken, 1},
+      {"UTF-16BE broken byte", jcUtf16BE, broken, 1},
+      {"UTF-8 extension character", jcUtf8, ibm, 0},
+      {"Shift-JIS keeps everything", jcSjis, kana + userDefined + broken, 0},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.Name);
+    TRidEderStringList lines;
+    lines.SetTextStr("first\r\nsecond\r\n" + r.Line + "\r\n" + r.Line);
+    const TSavePlan plan = PlanSave(lines, r.Code);
+    EXPECT_EQ(plan.Unwritable, 2 * r.Count);
+    EXPECT_EQ(plan.FirstLine, r.Count ? 3 : 0);
+  }
+}
+
+TEST(EderSave, RemembersWhatReadingLost) {
+  // The euro sign has no Shift-JIS form; the file is UTF-8.
+  TPageFile f("x \xE2\x82\xAC y \xE2\x82\xAC\n\xE6\x97\xA5\n");
+  EXPECT_EQ(f.Page->Code, jcUtf8);
+  EXPECT_EQ(f.Page->LostOnLoad, 2u);
+  TPageFile g("\x93\xfa\x96\x7b\r\n");
+  EXPECT_EQ(g.Page->LostOnLoad, 0u);
+}
+
+// --- the window
+
+// Answers the next modal dialog (a message box or the file dialog) with Answer.
+struct TDialogAnswer {
+  QTimer Timer;
+  QString Seen;
+  int Count = 0;
+  explicit TDialogAnswer(std::function<void(QWidget*)> Answer) {
+    QObject::connect(&Timer, &QTimer::timeout, [this, Answer] {
+      QWidget* w = QApplication::activeModalWidget();
+      if (!w) return;
+      if (auto* box = qobject_cast<QMessageBox*>(w)) Seen = box->text();
+      ++Count;
+      Answer(w);
+    });
+    Timer.start(5);
+  }
+};
+
+void Click(QWidget* W, QMessageBox::StandardButton B) {
+  qobject_cast<QMessageBox*>(W)->button(B)->click();
+}
+
+struct TSaveWindow {
+  test::TempDir Dir;
+  std::unique_ptr<TEderWindow> W;
+  TSaveWindow(std::initializer_list<std::pair<const char*, std::string>> Files) {
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : Files) {
+      test::WriteFileBytes(Dir / name, bytes);
+      names.push_back((Dir / name).string());
+    }
+    W = std::make_unique<TEderWindow>(names);
+    W->show();
+    W->activateWindow();
+    QApplication::processEvents();
+    Ed().SetFocus();
+    QApplication::processEvents();
+  }
+  TRidEder& Ed() { return W->CurrentEder(); }
+  std::string File(const std::string& Name) { return test::ReadFileBytes(Dir / Name); }
+  void CtrlS() {
+    Ed().SetFocus();  // back from the last dialog
+    QApplication::processEvents();
+    QTest::keyClick(Ed().ClientWidget(), Qt::Key_S, Qt::ControlModifier);
+  }
+  QString Status() { return W->statusBar()->currentMessage(); }
+};
+
+TEST(EderSave, CtrlSWritesTheFileAndClearsTheMark) {
+  const std::string euc = "\xC6\xFC\xCB\xDC\xB8\xEC\nline\n";  // 日本語 in EUC-JP
+  TSaveWindow s{{"a.txt", euc}};
+  EXPECT_EQ(s.W->windowTitle().toStdString(), (s.Dir / "a.txt").string() + " - rideder");
+  s.Ed().SetCaretXY({5, 2});
+  s.Ed().SetSelText("s");
+  EXPECT_TRUE(s.W->windowTitle().startsWith("*"));
+  s.CtrlS();
+  EXPECT_EQ(s.File("a.txt"), "\xC6\xFC\xCB\xDC\xB8\xEC\nlines\n");
+  EXPECT_FALSE(s.Ed().GetModified());
+  EXPECT_FALSE(s.W->windowTitle().startsWith("*"));
+  // The save point: undo marks the page changed again, redo brings it back to the file.
+  s.Ed().Undo();
+  EXPECT_TRUE(s.Ed().GetModified());
+  s.Ed().Redo();
+  EXPECT_FALSE(s.Ed().GetModified());
+}
+
+TEST(EderSave, LossesAreConfirmedFirstAndCancelIsTheDefault) {
+  const std::string utf8 = "one\ntwo \xE2\x82\xAC\n";  // the euro sign is lost on reading
+  TSaveWindow s{{"u.txt", utf8}};
+  s.Ed().SetCaretXY({4, 1});
+  s.Ed().SetSelText("\x81");  // a lead byte alone forms no character: no UTF-8 form
+  {
+    TDialogAnswer enter([](QWidget* W) { QTest::keyClick(W, Qt::Key_Return); });
+    s.CtrlS();
+    EXPECT_EQ(enter.Count, 1);
+    EXPECT_TRUE(enter.Seen.contains("1 character(s) cannot be written in UTF-8"))
+        << enter.Seen.toStdString();
+    EXPECT_TRUE(enter.Seen.contains("line 1"));
+    EXPECT_TRUE(enter.Seen.contains("1 character(s) were already replaced"));
+  }
+  EXPECT_EQ(s.File("u.txt"), utf8);
+  EXPECT_TRUE(s.Ed().GetModified());
+  {
+    TDialogAnswer escape([](QWidget* W) { QTest::keyClick(W, Qt::Key_Escape); });
+    s.CtrlS();
+    EXPECT_EQ(escape.Count, 1);
+  }
+  EXPECT_EQ(s.File("u.txt"), utf8);
+  {
+    TDialogAnswer save([](QWidget* W) { Click(W, QMessageBox::Save); });
+    s.CtrlS();
+    EXPECT_EQ(save.Count, 1);
+  }
+  EXPECT_EQ(s.File("u.txt"), "one\xE3\x83\xBB\ntwo ?\n");
+  EXPECT_FALSE(s.Ed().GetModified());
+}
+
+TEST(EderSave, AFailedWriteKeepsTheFileAndTheMarkAndSaysWhy) {
+  TSaveWindow s{{"f.txt", "abc\n"}};
+  s.Ed().SetSelText("x");
+  // The name now belongs to a folder: the file cannot be replaced.
+  std::filesystem::remove(s.Dir / "f.txt");
+  std::filesystem::create_directory(s.Dir / "f.txt");
+  TDialogAnswer ok([](QWidget* W) { Click(W, QMessageBox::Ok); });
+  s.CtrlS();
+  EXPECT_EQ(ok.Count, 1);
+  EXPECT_TRUE(ok.Seen.startsWith("Not saved: ")) << ok.Seen.toStdString();
+  EXPECT_TRUE(s.Status().startsWith("Not saved: "));
+  EXPECT_TRUE(std::filesystem::is_directory(s.Dir / "f.txt"));
+  EXPECT_TRUE(s.Ed().GetModified());
+  EXPECT_TRUE(s.W->windowTitle().startsWith("*"));
+}
+
+TEST(EderSave, TheSampleAsksForANameAndBecomesAShiftJisFileWithCrLf) {
+  test::TempDir dir;
+  TEderWindow w({});
+  w.show();
+  w.activateWindow();
+  QApplication::processEvents();
+  const auto target = dir / "mine.cgi";
+  TDialogAnswer name([&](QWidget* W) {
+    auto* d = qobject_cast<QFileDialog*>(W);
+    ASSERT_NE(d, nullptr);
+    d->selectFile(QString::fromStdString(target.string()));
+    QMetaObject::invokeMethod(d, "accept");
+  });
+  QTest::keyClick(w.CurrentEder().ClientWidget(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(name.Count, 1);
+  const std::string bytes = test::ReadFileBytes(target);
+  EXPECT_EQ(bytes, Replace(SampleScript(), "\n", "\r\n"));
+  EXPECT_EQ(w.windowTitle().toStdString(), target.string() + " - rideder");
+  EXPECT_FALSE(w.CurrentEder().GetModified());
+}
+
+TEST(EderSave, ClosingAChangedPageOrTheWindowAsksFirst) {
+  TSaveWindow s{{"a.txt", "a\n"}, {"b.txt", "b\n"}};
+  QTabWidget* tabs = s.W->Tabs();
+  ASSERT_EQ(tabs->count(), 2);
+  EXPECT_EQ(tabs->tabText(1), "b.txt");
+  s.W->Eder(1).SetSelText("x");
+  EXPECT_EQ(tabs->tabText(1), "*b.txt");
+  {
+    TDialogAnswer cancel([](QWidget* W) { Click(W, QMessageBox::Cancel); });
+    s.W->ClosePage(1);
+    EXPECT_EQ(cancel.Count, 1);
+    EXPECT_EQ(s.W->PageCount(), 2);
+  }
+  {
+    TDialogAnswer discard([](QWidget* W) { Click(W, QMessageBox::Discard); });
+    s.W->ClosePage(1);
+    EXPECT_EQ(s.W->PageCount(), 1);
+  }
+  EXPECT_EQ(s.File("b.txt"), "b\n");
+  s.W->Eder(0).SetSelText("y");
+  {
+    TDialogAnswer cancel([](QWidget* W) { Click(W, QMessageBox::Cancel); });
+    EXPECT_FALSE(s.W->close());
+    EXPECT_TRUE(s.W->isVisible());
+  }
+  {
+    TDialogAnswer save([](QWidget* W) { Click(W, QMessageBox::Save); });
+    EXPECT_TRUE(s.W->close());
+  }
+  EXPECT_EQ(s.File("a.txt"), "ya\n");
+}
+
+TEST(EderSave, FilesDroppedOnTheWindowOpenInNewTabs) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "d.pl", "print 1;\n");
+  TSaveWindow s{{"a.txt", "a\n"}};
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir / "d.pl").string())),
+                QUrl::fromLocalFile(QString::fromUtf8("/tmp/\xF0\x9F\x98\x80.txt"))});
+  QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(s.W.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(s.W.get(), &drop);
+  ASSERT_EQ(s.W->PageCount(), 2) << s.Status().toStdString();
+  EXPECT_EQ(s.W->Tabs()->currentIndex(), 1);
+  EXPECT_EQ(s.Ed().Lines()->Get(0), "print 1;");
+  EXPECT_EQ(s.Ed().GetHighlighter(), s.W->Highlighters().ForFileName("d.pl"));
+  EXPECT_TRUE(s.Status().contains("no Shift-JIS form")) << s.Status().toStdString();
+  EXPECT_TRUE(s.Status().contains(QString::fromUtf8("\xF0\x9F\x98\x80.txt")));
+}
+
+}  // namespace
+}  // namespace rid
