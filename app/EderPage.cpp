@@ -8,8 +8,10 @@
 
 namespace rid {
 
-std::string BytesToSjis(std::string Bytes, size_t* Substituted) {
-  switch (DetectCharCode(Bytes)) {
+std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Substituted) {
+  const JCodeKind code = DetectCharCode(Bytes);
+  if (Code) *Code = code;
+  switch (code) {
     case jcJisB:
     case jcJisAt:
       return JisToSjis(Bytes);
@@ -58,9 +60,11 @@ std::unique_ptr<TEderPage> LoadPage(const std::string& FileName, TEderHighlighte
   std::string bytes = LoadBytesFromFile(FileName);
   const int64_t size = static_cast<int64_t>(bytes.size());
   try {
+    JCodeKind code = jcSjis;
     size_t substituted = 0;
-    std::string sjis = BytesToSjis(std::move(bytes), &substituted);
+    std::string sjis = BytesToSjis(std::move(bytes), &code, &substituted);
     auto page = NewPage(FileName, std::move(sjis), Highlighters.ForFileName(FileName));
+    page->Code = code;
     page->Substituted = substituted;
     return page;
   } catch (const std::bad_alloc&) {

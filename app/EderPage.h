@@ -5,6 +5,7 @@
 #include "app/EderHighlighters.h"
 #include "editor/RidEder.h"
 #include "editor/RidEderHighlighter.h"
+#include "foundation/JCode.h"
 
 namespace rid {
 
@@ -14,13 +15,15 @@ struct TEderPage {
   std::string FileName;                          // empty for the embedded sample
   TRidCustomHighlighter* Highlighter = nullptr;  // not owned
   std::unique_ptr<TRidEder> Eder;
-  size_t Substituted = 0;  // characters the file's conversion to Shift-JIS replaced by '?'
+  JCodeKind Code = jcSjis;  // the file's code, which a save writes again
+  size_t Substituted = 0;   // characters the file's conversion to Shift-JIS replaced by '?'
 };
 
-// Shift-JIS text of a file's bytes, whatever Japanese code they are in. What the conversion
-// replaces by '?' (no Shift-JIS form, a malformed sequence, the odd last byte of UTF-16) adds
-// to *Substituted when given.
-std::string BytesToSjis(std::string Bytes, size_t* Substituted = nullptr);
+// Shift-JIS text of a file's bytes, whatever Japanese code they are in; *Code (when given)
+// receives the code found. What the conversion replaces by '?' (no Shift-JIS form, a malformed
+// sequence, the odd last byte of UTF-16) adds to *Substituted when given.
+std::string BytesToSjis(std::string Bytes, JCodeKind* Code = nullptr,
+                        size_t* Substituted = nullptr);
 // What a user is told of a page whose conversion replaced characters by '?', or "" when none.
 std::string ConversionWarning(const TEderPage& Page);
 

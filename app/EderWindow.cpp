@@ -1,11 +1,20 @@
 #include "app/EderWindow.h"
 
 #include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QResizeEvent>
+#include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -14,6 +23,7 @@
 
 #include "app/ControlHost.h"
 #include "app/EderExport.h"
+#include "app/EderSave.h"
 #include "foundation/JConv.h"
 #include "highlighters/RidHighlighterSQL.h"
 #include "highlighters/uHighlighterProcs.h"
@@ -113,31 +123,31 @@ std::string SampleScript() { return Utf8ToSjis(SampleUtf8); }
 
 TEderWindow::TEderWindow(const std::vector<std::string>& Files)
     : FHighlighters(std::make_unique<TEderHighlighters>()) {
+  // One tab per text; the tab bar shows once there are two.
+  FTabs = new QTabWidget(this);
+  FTabs->setTabBarAutoHide(true);
+  FTabs->setTabsClosable(true);
+  FTabs->setDocumentMode(true);
+  setCentralWidget(FTabs);
+  connect(FTabs, &QTabWidget::currentChanged, this, [this] { UpdateTitles(); });
+  connect(FTabs, &QTabWidget::tabCloseRequested, this, [this](int Index) { ClosePage(Index); });
   if (Files.empty()) {
-    AddPage(NewPage({}, SampleScript(), FHighlighters->ForFileName("sample.cgi")));
+    auto sample = NewPage({}, SampleScript(), FHighlighters->ForFileName("sample.cgi"));
+    sample->Eder->GetLines()->SetLineBreakStyle(lbsCRLF);  // saved as a Shift-JIS file
+    AddPage(std::move(sample));
   } else {
     OpenFiles(Files);
   }
-  if (FPages.size() == 1) {
-    setCentralWidget(new TControlHost(FPages[0]->Eder.get(), this));
-  } else {
-    FTabs = new QTabWidget(this);
-    for (auto& p : FPages) {
-      std::string name = std::filesystem::path(p->FileName).filename().string();
-      FTabs->addTab(new TControlHost(p->Eder.get(), FTabs), QString::fromLocal8Bit(name));
-    }
-    setCentralWidget(FTabs);
-  }
+  FTabs->setCurrentIndex(0);
   AddHighlighterMenu();
-  std::string title = FPages.size() == 1 && !FPages[0]->FileName.empty()
-                          ? FPages[0]->FileName + " - rideder"
-                          : std::string("rideder");
-  setWindowTitle(QString::fromLocal8Bit(title));
   FPrinting =
       std::make_unique<TEderPrinting>(this, [this]() -> TEderPage& { return CurrentPage(); });
   CreateMenus();  // File and Edit, before the Search menu
   FSearch = std::make_unique<TEderSearch>(this, [this]() -> TRidEder& { return CurrentEder(); });
   for (auto& p : FPages) FSearch->Attach(*p->Eder);
+  setAcceptDrops(true);
+  qApp->installEventFilter(this);
+  UpdateTitles();
   resize(800, 600);
   if (!FOpenProblems.empty()) QTimer::singleShot(0, this, [this] { ShowOpenProblems(); });
 }
@@ -170,13 +180,12 @@ void TEderWindow::ShowOpenProblems() {
   box->open();
 }
 
-TEderPage& TEderWindow::CurrentPage() {
-  return *FPages.at(FTabs ? std::max(0, FTabs->currentIndex()) : 0);
-}
+TEderPage& TEderWindow::CurrentPage() { return *FPages.at(std::max(0, FTabs->currentIndex())); }
 
 TRidEder& TEderWindow::CurrentEder() { return *CurrentPage().Eder; }
 
 TEderWindow::~TEderWindow() {
+  qApp->removeEventFilter(this);
   // The editors' windows go before the Qt children that hold them.
   for (auto& p : FPages) {
     p->Eder->SetHighlighter(nullptr);
@@ -226,13 +235,125 @@ void TEderWindow::ShowPageHighlighter() {
 }
 
 void TEderWindow::AddPage(std::unique_ptr<TEderPage> Page) {
-  Page->Eder->GetGutter().SetShowLineNumbers(true);
-  Page->Eder->OnCopyFormats = AddRichCopyFormats;
+  TRidEder& ed = *Page->Eder;
+  ed.GetGutter().SetShowLineNumbers(true);
+  ed.OnCopyFormats = AddRichCopyFormats;
+  ed.OnStatusChange = [this](TObject*, TRidStatusChanges Changes) {
+    if (Changes.Contains(scModified) || Changes.Contains(scAll)) UpdateTitles();
+  };
   FPages.push_back(std::move(Page));
+  FTabs->addTab(new TControlHost(&ed, FTabs), QString());
+}
+
+QString TEderWindow::PageName(const TEderPage& Page) const {
+  return Page.FileName.empty() ? QString("sample") : QFile::decodeName(Page.FileName.c_str());
+}
+
+void TEderWindow::UpdateTitles() {
+  for (int i = 0; i < PageCount(); ++i) {
+    const TEderPage& p = *FPages[i];
+    const QString mark = p.Eder->GetModified() ? "*" : "";
+    FTabs->setTabText(i, mark + QFileInfo(PageName(p)).fileName());
+  }
+  if (FPages.empty()) return;
+  const TEderPage& current = CurrentPage();
+  const QString mark = current.Eder->GetModified() ? "*" : "";
+  setWindowTitle(current.FileName.empty() ? mark + "rideder"
+                                          : mark + PageName(current) + " - rideder");
+}
+
+void TEderWindow::SaveCurrentPage() {
+  SavePage(this, CurrentPage());
+  UpdateTitles();  // a new name, or the modified mark gone
+}
+
+void TEderWindow::ClosePage(int Index) {
+  if (PageCount() == 1) {  // the last page goes with the window
+    close();
+    return;
+  }
+  TEderPage& page = *FPages.at(Index);
+  if (!MayClosePage(this, page)) return;
+  QWidget* host = FTabs->widget(Index);
+  page.Eder->SetHighlighter(nullptr);
+  page.Eder.reset();  // its window goes before the host that holds it
+  FPages.erase(FPages.begin() + Index);
+  FTabs->removeTab(Index);
+  delete host;
+  UpdateTitles();
+}
+
+void TEderWindow::OpenDroppedFiles(const std::vector<std::string>& Files) {
+  QStringList problems;
+  for (const std::string& f : Files) {
+    try {
+      AddPage(LoadPage(f, *FHighlighters));
+    } catch (const std::exception& e) {
+      problems << QString::fromLocal8Bit(e.what());
+      continue;
+    }
+    FSearch->Attach(*FPages.back()->Eder);
+    FTabs->setCurrentIndex(PageCount() - 1);
+    if (std::string warning = ConversionWarning(*FPages.back()); !warning.empty())
+      problems << QString::fromLocal8Bit(warning);
+  }
+  if (!problems.isEmpty()) statusBar()->showMessage(problems.join("; "));
+  UpdateTitles();
+}
+
+void TEderWindow::dragEnterEvent(QDragEnterEvent* E) {
+  if (E->mimeData()->hasUrls()) E->acceptProposedAction();
+}
+
+void TEderWindow::dropEvent(QDropEvent* E) {
+  const TDropFiles drop = DroppedFiles(*E->mimeData());
+  E->acceptProposedAction();
+  std::vector<std::string> names;
+  for (const std::string& f : drop.Files) names.push_back(SjisToUtf8(f));
+  OpenDroppedFiles(names);
+  if (!drop.Rejected.empty()) {
+    QStringList rejected;
+    for (const std::string& r : drop.Rejected) rejected << QString::fromStdString(r);
+    statusBar()->showMessage("Not opened, the name has no Shift-JIS form: " + rejected.join(", "));
+  }
+}
+
+void TEderWindow::closeEvent(QCloseEvent* E) {
+  for (auto& p : FPages) {
+    if (!MayClosePage(this, *p)) {
+      E->ignore();
+      return;
+    }
+  }
+  E->accept();
+}
+
+bool TEderWindow::eventFilter(QObject* Watched, QEvent* E) {
+  // While text is dragged, resting on a tab shows its page, so that the text can be dropped
+  // there; the release ends the drag wherever it lands.
+  if (!DragInProgress()) return QMainWindow::eventFilter(Watched, E);
+  if (E->type() == QEvent::MouseMove) {
+    const QPoint global = static_cast<QMouseEvent*>(E)->globalPosition().toPoint();
+    QTabBar* bar = FTabs->tabBar();
+    const int i = bar->isVisible() ? bar->tabAt(bar->mapFromGlobal(global)) : -1;
+    if (i >= 0 && i != FTabs->currentIndex()) FTabs->setCurrentIndex(i);
+  } else if (E->type() == QEvent::MouseButtonRelease) {
+    auto* m = static_cast<QMouseEvent*>(E);
+    NoteModifiers(m->modifiers());
+    NoteButtons(m->buttons());
+    const QPoint global = m->globalPosition().toPoint();
+    DragMouseUp(Point(global.x(), global.y()));
+    return true;
+  }
+  return QMainWindow::eventFilter(Watched, E);
 }
 
 void TEderWindow::CreateMenus() {
   QMenu* file = menuBar()->addMenu("&File");
+  QAction* save = file->addAction("&Save", [this] { SaveCurrentPage(); });
+  save->setObjectName("Save");
+  save->setShortcut(QKeySequence::Save);
+  file->addSeparator();
   QAction* rtf = file->addAction("Export as &RTF...", [this] {
     TRidExporterRTF e(nullptr);
     AskExport(e, ".rtf");

@@ -18,8 +18,9 @@ class TRidCustomExporter;
 // The Perl CGI script shown when no file is given, in Shift-JIS.
 std::string SampleScript();
 
-// The program window: one editor per file, on tabs when there are several, coloured by the
-// highlighter its extension chooses; the Highlighter menu chooses another for the shown one.
+// The program window: one editor per file, on tabs (the bar shows when there are several),
+// coloured by the highlighter its extension chooses; the Highlighter menu chooses another for
+// the shown one. Text drags between tabs by resting on the tab of the page to drop on.
 class TEderWindow : public QMainWindow {
  public:
   // Opens every file it can; a file that cannot be opened, and the characters a file's
@@ -47,11 +48,30 @@ class TEderWindow : public QMainWindow {
   // The SQL dialects, a submenu of the Highlighter menu shown while the page is coloured as SQL.
   QMenu* DialectMenu() const { return FDialectMenu; }
 
+  // Ctrl+S (File > Save).
+  void SaveCurrentPage();
+  // Closes a page, asking first to save it when it was changed; the last one closes the window.
+  void ClosePage(int Index);
+  // Opens dropped files (names as the system spells them) in new tabs; failures and
+  // conversion warnings go to the status bar.
+  void OpenDroppedFiles(const std::vector<std::string>& Files);
+
+ protected:
+  // Files dropped on the window open in new tabs; names without a Shift-JIS form are reported.
+  void dragEnterEvent(QDragEnterEvent* E) override;
+  void dropEvent(QDropEvent* E) override;
+  // Changed pages are offered for saving first.
+  void closeEvent(QCloseEvent* E) override;
+  bool eventFilter(QObject* Watched, QEvent* E) override;
+
  private:
   void AddPage(std::unique_ptr<TEderPage> Page);
   // Adds a page for each file that opens; notes the problems of the others.
   void OpenFiles(const std::vector<std::string>& Files);
   void ShowOpenProblems();
+  // Window title and tab texts: the name, "*" while changed.
+  void UpdateTitles();
+  QString PageName(const TEderPage& Page) const;
   void AddHighlighterMenu();
   // The shown page gets the highlighter of a display name; the menu checks the one it has
   // (and, for SQL, its dialect).

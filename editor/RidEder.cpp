@@ -151,13 +151,16 @@ void TCustomRidEder::CreateParams(TCreateParams& Params) {
 
 void TCustomRidEder::CreateWnd() {
   TCustomControl::CreateWnd();
-  if (FOptions.Contains(eoDropFiles)) DragAcceptFiles(GetHandle(), true);
+  if (FOptions.Contains(eoDropFiles) && !ComponentState().Contains(csDesigning))
+    DragAcceptFiles(GetHandle(), true);
   SizeOrFontChanged(true);
   UpdateScrollBars();
 }
 
 void TCustomRidEder::DestroyWnd() {
-  if (FOptions.Contains(eoDropFiles) && HandleAllocated()) DragAcceptFiles(GetHandle(), false);
+  if (FOptions.Contains(eoDropFiles) && HandleAllocated() &&
+      !ComponentState().Contains(csDesigning))
+    DragAcceptFiles(GetHandle(), false);
   TCustomControl::DestroyWnd();
 }
 
@@ -646,11 +649,6 @@ void TCustomRidEder::UpdateMouseCursor() {
   ::rid::SetCursor(Screen()->Cursors(cursor));
 }
 
-// The auto-scroll itself comes with the mouse handling; the timer only runs while a delta is set.
-void TCustomRidEder::ScrollTimerHandler(TObject*) {
-  if (FScrollDeltaX == 0 && FScrollDeltaY == 0) FScrollTimer->SetEnabled(false);
-}
-
 void TCustomRidEder::UndoRedoAdded(TObject* Sender) {
   UpdateModifiedStatus();
   if (Sender == FUndoList.get() && !FUndoList->GetInsideUndo() && FUndoList->PeekItem() &&
@@ -830,6 +828,16 @@ void TCustomRidEder::Dispatch(TMessage& Message) {
     case WM_GETTEXTLENGTH:
     case WM_SETTEXT:
       TextMessage(Message);
+      return;
+    case WM_DROPFILES:
+      WMDropFiles(Message);
+      return;
+    case WM_CAPTURECHANGED:
+      WMCaptureChanged(Message);
+      return;
+    case CM_MOUSEENTER:
+    case CM_MOUSELEAVE:
+      MouseEnterLeave(Message);
       return;
     case WM_SETCURSOR:
       if (LOWORD(static_cast<uintptr_t>(Message.LParam)) == HTCLIENT &&

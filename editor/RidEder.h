@@ -100,6 +100,10 @@ using TGutterPaintEvent = Delegate<void(TObject* Sender, int32_t aLine, int32_t 
 using TPlaceMarkEvent = Delegate<void(TObject* Sender, TRidEderMark*& Mark)>;
 class TCustomRidEder;
 using TCopyFormatsEvent = Delegate<void(TCustomRidEder* Sender, const std::string& Text)>;
+using TDropFilesEvent = Delegate<void(TObject* Sender, int32_t X, int32_t Y, TStrings* AFiles)>;
+// Mark is the clicked mark of the line (null when the click was beside every mark).
+using TGutterClickEvent = Delegate<void(TObject* Sender, TMouseButton Button, int32_t X, int32_t Y,
+                                        int32_t Line, TRidEderMark* Mark)>;
 
 // The answer to OnReplaceText.
 enum TRidReplaceAction { raCancel, raSkip, raReplace, raReplaceAll };
@@ -378,6 +382,45 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   bool GetPositionOfMouse(TBufferCoord& P);
   bool GetBookMark(int32_t Number, int32_t& X, int32_t& Y);
   bool IsBookmark(int32_t Number);
+
+  // --- the mouse (RidEderMouse.cpp): clicks place the caret and select (Shift extends, Alt
+  // with eoAltSetsColumnMode selects columns), a double click selects a word, a press inside the
+  // selection may start dragging it, and the scroll timer scrolls while the mouse is held
+  // outside the text. No position the mouse gives is ever on a trail byte.
+  void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
+  void MouseMove(TShiftState Shift, int32_t X, int32_t Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
+  void DblClick() override;
+  // OnGutterClick with the clicked line and mark; nothing below the last line.
+  virtual void DoOnGutterClick(TMouseButton Button, int32_t X, int32_t Y);
+  // Sets the scroll direction and speed for a mouse at X, Y held outside the text area; the
+  // timer runs while there is one and the mouse is captured or dragging.
+  void ComputeScroll(int32_t X, int32_t Y);
+  // The nearest character boundary: columns round to the nearer cell edge, rows stop at the
+  // last whole row.
+  TDisplayCoord PixelsToNearestRowColumn(int32_t X, int32_t Y);
+  TPoint RowColumnToPixels(const TDisplayCoord& RowCol);
+  // Where the caret shows, in screen coordinates (for pop-ups).
+  TPoint GetCaretScreenPoint();
+  // The caret to the character boundary nearest to X, Y.
+  void ComputeCaret(int32_t X, int32_t Y);
+  // The client point of the last left press on a selection.
+  int32_t GetMouseDownX() const { return FMouseDownX; }
+  int32_t GetMouseDownY() const { return FMouseDownY; }
+  // --- text dragged from an editor (RidEderDragDrop.cpp). Within one editor the text moves
+  // (Ctrl copies); from another it is copied (Shift moves). The dropped text ends selected with
+  // the caret at its start; each editor's undo list undoes its own part.
+  void DragOver(TObject* Source, int32_t X, int32_t Y, TDragState State, bool& Accept) override;
+  void DragDrop(TObject* Source, int32_t X, int32_t Y) override;
+  void DoEndDrag(TObject* Target, int32_t X, int32_t Y) override;
+  // Files dropped on the window (eoDropFiles): whole names in code page 932, drop point in
+  // client coordinates.
+  TDropFilesEvent OnDropFiles;
+  TGutterClickEvent OnGutterClick;
+  // The editor's own mouse enter and leave events (they hide the framework's plain ones): the
+  // shift state and the mouse position in client coordinates.
+  TMouseMoveEvent OnMouseEnter;
+  TMouseMoveEvent OnMouseLeave;
   // --- bookmarks 0..9 (RidEderBookmark.cpp); other numbers do nothing. A bookmark is the mark
   // of its number in GetMarks(), which owns it.
   // OnPlaceBookmark receives the new mark and may replace it or set it to null (a veto). The
@@ -592,6 +635,15 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void SizeOrFontChanged(bool bFont);
   void GrowMaxScrollWidth(int32_t Index);
   void ScrollTimerHandler(TObject* Sender);
+  // mouse messages (RidEderMouse.cpp)
+  void WMDropFiles(TMessage& Msg);
+  void WMCaptureChanged(TMessage& Msg);
+  void MouseEnterLeave(TMessage& Msg);
+  // The character boundary nearest to X, Y as a display position, its row within the text.
+  TDisplayCoord NearestCharBoundary(int32_t X, int32_t Y);
+  // Whether dropping Source's selection here moves it (else copies): within one editor unless
+  // Ctrl is held, from another only with Shift.
+  bool MovesOnDrop(const TCustomRidEder& Source) const;
 
   // The clipboard, undo and whole-text messages (RidEderClipboard.cpp).
   void TextMessage(TMessage& Msg);
@@ -712,6 +764,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   std::unique_ptr<TTimer> FScrollTimer;  // auto-scroll while the mouse drags outside the text
   int32_t FScrollDeltaX = 0;
   int32_t FScrollDeltaY = 0;
+  int32_t FMouseDownX = 0;
+  int32_t FMouseDownY = 0;
   std::vector<TRidEderPlugin*> FPlugins;          // not owned: each plugin leaves when freed
   TRidCustomHighlighter* FHighlighter = nullptr;  // not owned: free notification
   int32_t FRangesKnown = 0;

@@ -923,8 +923,9 @@ void TCustomRidEder::SetSelLength(int32_t Value) {
 
 TDisplayCoord TCustomRidEder::PixelsToRowColumn(int32_t X, int32_t Y) {
   int64_t col = (int64_t(X) - FTextOffset) / std::max(FCharWidth, 1) + 1;
-  int32_t row = Y / std::max(FTextHeight, 1) + FTopLine;
-  return {static_cast<int32_t>(std::clamp<int64_t>(col, 1, MaxInt)), row};
+  int64_t row = int64_t(Y / std::max(FTextHeight, 1)) + FTopLine;
+  return {static_cast<int32_t>(std::clamp<int64_t>(col, 1, MaxInt)),
+          static_cast<int32_t>(std::clamp<int64_t>(row, 1, MaxInt))};
 }
 
 bool TCustomRidEder::GetPositionOfMouse(TBufferCoord& P) {

@@ -359,6 +359,8 @@ void TControl::BeginDrag(bool Immediate, int32_t Threshold) {
   if (gDrag.Source) return;
   gDrag = TDragSession{};
   gDrag.Source = this;
+  // The session takes the mouse: the release ends the drag, not a press of the control.
+  if (gCapture) ReleaseCapture();
   GetCursorPos(gDrag.Start);
   gDrag.Threshold = Threshold < 0 ? 5 : Threshold;
   if (Immediate) {

@@ -178,7 +178,7 @@ class TControl : public TComponent {
 
   // --- the framework's drag session between controls
   // Starts a drag of this control: at once, or when the mouse has moved Threshold pixels
-  // (-1: the default of 5).
+  // (-1: the default of 5). The session takes the mouse from the control that captured it.
   void BeginDrag(bool Immediate, int32_t Threshold = -1);
   bool Dragging() const;
   // Ends this control's drag, dropping on the current target when Drop and it accepts.

@@ -360,20 +360,8 @@ class TBridgeClient : public QWidget {
     if (E->mimeData()->hasUrls()) E->acceptProposedAction();
   }
   void dropEvent(QDropEvent* E) override {
-    TDropFiles drop;
+    TDropFiles drop = DroppedFiles(*E->mimeData());
     drop.Point = ToPoint(E->position());
-    for (const QUrl& url : E->mimeData()->urls()) {
-      if (!url.isLocalFile()) continue;
-      const std::string utf8 = url.toLocalFile().toStdString();
-      size_t lost = 0;
-      std::string name = Utf8ToSjis(utf8, &lost);
-      if (lost) {
-        std::fprintf(stderr, "rid: the file name \"%s\" has no Shift-JIS form\n", utf8.c_str());
-        drop.Rejected.push_back(utf8);
-      } else {
-        drop.Files.push_back(std::move(name));
-      }
-    }
     if (drop.Files.empty() && drop.Rejected.empty()) return;
     FBridge->Send(WM_DROPFILES, reinterpret_cast<uintptr_t>(&drop));
     E->acceptProposedAction();
@@ -382,6 +370,23 @@ class TBridgeClient : public QWidget {
  private:
   TWidgetBridge* FBridge;
 };
+
+TDropFiles DroppedFiles(const QMimeData& Mime) {
+  TDropFiles drop;
+  for (const QUrl& url : Mime.urls()) {
+    if (!url.isLocalFile()) continue;
+    const std::string utf8 = url.toLocalFile().toStdString();
+    size_t lost = 0;
+    std::string name = Utf8ToSjis(utf8, &lost);
+    if (lost) {
+      std::fprintf(stderr, "rid: the file name \"%s\" has no Shift-JIS form\n", utf8.c_str());
+      drop.Rejected.push_back(utf8);
+    } else {
+      drop.Files.push_back(std::move(name));
+    }
+  }
+  return drop;
+}
 
 // ---------------------------------------------------------------------------------------------
 // TWidgetBridge

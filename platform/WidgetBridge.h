@@ -7,6 +7,7 @@
 
 #include "platform/Controls.h"
 
+class QMimeData;
 class QScrollBar;
 
 namespace rid {
@@ -86,6 +87,10 @@ uint16_t VirtualKeyFromQt(int Key, Qt::KeyboardModifiers Modifiers);
 void NoteKeyState(uint16_t VirtualKey, bool Down);
 void NoteModifiers(Qt::KeyboardModifiers Modifiers);
 void NoteButtons(Qt::MouseButtons Buttons);
+
+// The local files of dropped data in code page 932; a name without a 932 form goes to
+// Rejected (UTF-8). The point is left at 0, 0.
+TDropFiles DroppedFiles(const QMimeData& Mime);
 
 // The drag session of the framework, fed by the client widget of the control that drags.
 bool DragInProgress();

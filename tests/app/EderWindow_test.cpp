@@ -258,7 +258,7 @@ TEST(EderWindow, CountsWhatTheConversionReplaces) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.Bytes));
     size_t replaced = 0;
-    EXPECT_EQ(BytesToSjis(c.Bytes, &replaced), c.Sjis);
+    EXPECT_EQ(BytesToSjis(c.Bytes, nullptr, &replaced), c.Sjis);
     EXPECT_EQ(replaced, c.Replaced);
   }
 }

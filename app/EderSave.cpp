@@ -1,0 +1,178 @@
+#include "app/EderSave.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QStatusBar>
+
+#include "app/EderPage.h"
+#include "editor/RidEderTextBuffer.h"
+#include "foundation/JConv.h"
+#include "platform/Classes.h"
+#include "platform/Locale.h"
+
+namespace rid {
+
+namespace {
+
+bool In(uint8_t B, uint8_t Lo, uint8_t Hi) { return B >= Lo && B <= Hi; }
+
+// The characters a JIS file cannot hold as they are: half-width katakana (widened), double-byte
+// characters outside rows 21-7E, and bytes of 80 and up that form no character.
+size_t JisUnwritable(std::string_view S) {
+  size_t n = 0;
+  for (size_t i = 0; i < S.size();) {
+    const uint8_t b = uint8_t(S[i]);
+    if (IsDBCSLeadByte(b) && i + 1 < S.size() && IsDBCSTrailByte(uint8_t(S[i + 1]))) {
+      uint8_t j1, j2;
+      SjisToJisBytes(b, uint8_t(S[i + 1]), j1, j2);
+      n += !In(j1, 0x21, 0x7E);
+      i += 2;
+    } else {
+      n += b >= 0x80;
+      ++i;
+    }
+  }
+  return n;
+}
+
+QString Text(const std::string& Sjis) { return QString::fromStdString(SjisToUtf8(Sjis)); }
+QString FileText(const std::string& Name) { return QFile::decodeName(Name.c_str()); }
+
+// The embedded sample gets a name; false when none was given.
+bool AskFileName(QMainWindow* Window, std::string& FileName) {
+  const QString name = QFileDialog::getSaveFileName(Window, "Save as", "sample.cgi", {}, nullptr,
+                                                    QFileDialog::DontUseNativeDialog);
+  if (name.isEmpty()) return false;
+  FileName = QFile::encodeName(name).toStdString();
+  return true;
+}
+
+bool ConfirmLosses(QMainWindow* Window, const std::string& FileName, JCodeKind Code,
+                   const TSavePlan& Plan, size_t LostOnLoad) {
+  QString text;
+  if (Plan.Unwritable > 0)
+    text = QString(
+               "%1 character(s) cannot be written in %2; they are saved as \"?\" or \"\u30fb\". "
+               "The first is on line %3.")
+               .arg(Plan.Unwritable)
+               .arg(CodeName(Code))
+               .arg(Plan.FirstLine);
+  if (LostOnLoad > 0)
+    text += QString("%1%2 character(s) were already replaced by \"?\" when the file was read.")
+                .arg(text.isEmpty() ? "" : "\n")
+                .arg(LostOnLoad);
+  QMessageBox box(QMessageBox::Warning, "Save",
+                  text + "\n\nSave " + FileText(FileName) + " anyway?",
+                  QMessageBox::Save | QMessageBox::Cancel, Window);
+  box.setDefaultButton(QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  return box.exec() == QMessageBox::Save;
+}
+
+void Say(QMainWindow* Window, const QString& Text) { Window->statusBar()->showMessage(Text); }
+
+}  // namespace
+
+std::string ToFileCode(std::string_view Sjis, JCodeKind Code, size_t* Unwritable) {
+  size_t unwritable = 0;
+  std::string bytes;
+  switch (Code) {
+    case jcJisB:
+    case jcJisAt:
+      unwritable = JisUnwritable(Sjis);
+      bytes = SjisToJis(Sjis);
+      break;
+    case jcEuc:
+      bytes = SjisToEuc(Sjis, &unwritable);
+      break;
+    case jcUtf8:
+      bytes = SjisToUtf8(Sjis, &unwritable);
+      break;
+    case jcUtf8Bom:
+      bytes = SjisToUtf8Bom(Sjis, &unwritable);
+      break;
+    case jcUtf16LE:
+      bytes = ConvertToUtf16LE(Sjis, &unwritable);
+      break;
+    case jcUtf16BE:
+      bytes = ConvertToUtf16BE(Sjis, &unwritable);
+      break;
+    default:
+      bytes = std::string(Sjis);
+      break;
+  }
+  if (Unwritable) *Unwritable = unwritable;
+  return bytes;
+}
+
+const char* CodeName(JCodeKind Code) {
+  switch (Code) {
+    case jcJisB:
+    case jcJisAt:
+      return "JIS";
+    case jcEuc:
+      return "EUC-JP";
+    case jcUtf8:
+      return "UTF-8";
+    case jcUtf8Bom:
+      return "UTF-8 with a byte-order mark";
+    case jcUtf16LE:
+      return "UTF-16LE";
+    case jcUtf16BE:
+      return "UTF-16BE";
+    default:
+      return "Shift-JIS";
+  }
+}
+
+TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code) {
+  TSavePlan plan;
+  plan.Bytes = ToFileCode(Lines.SaveToBytes(), Code, &plan.Unwritable);
+  for (int32_t i = 0; plan.Unwritable > 0 && i < Lines.GetCount(); ++i) {
+    size_t n = 0;
+    ToFileCode(Lines.GetView(i), Code, &n);
+    if (n > 0) {
+      plan.FirstLine = i + 1;
+      break;
+    }
+  }
+  return plan;
+}
+
+bool SavePage(QMainWindow* Window, TEderPage& Page) {
+  std::string fileName = Page.FileName;
+  if (fileName.empty() && !AskFileName(Window, fileName)) return false;
+  const TSavePlan plan = PlanSave(*Page.Eder->GetLines(), Page.Code);
+  if ((plan.Unwritable > 0 || Page.Substituted > 0) &&
+      !ConfirmLosses(Window, fileName, Page.Code, plan, Page.Substituted)) {
+    Say(Window, "Not saved");
+    return false;
+  }
+  try {
+    SaveBytesToFileAtomic(fileName, plan.Bytes);
+  } catch (const std::exception& e) {
+    const QString why = "Not saved: " + Text(e.what());
+    Say(Window, why);
+    QMessageBox::critical(Window, "Save", why);
+    return false;
+  }
+  Page.FileName = fileName;
+  Page.Substituted = 0;  // the file now holds what is shown
+  Page.Eder->SetModified(false);
+  Say(Window, "Saved " + FileText(fileName));
+  return true;
+}
+
+bool MayClosePage(QMainWindow* Window, TEderPage& Page) {
+  if (!Page.Eder->GetModified()) return true;
+  const QString name = Page.FileName.empty() ? QString("The sample") : FileText(Page.FileName);
+  const auto answer = QMessageBox::question(
+      Window, "Close", name + " has changed. Save it?",
+      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
+  if (answer == QMessageBox::Discard) return true;
+  return answer == QMessageBox::Save && SavePage(Window, Page);
+}
+
+}  // namespace rid
