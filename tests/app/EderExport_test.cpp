@@ -200,9 +200,9 @@ TEST(EderWindowExport, CopyPutsPlainTextRtfAndHtmlOnTheClipboardInOneUpdate) {
   }
 }
 
-// Run by the test below under its own X server: Select All and Copy in the window, then the
-// clipboard as another program sees it. Stays alive while xclip asks it for the data.
-TEST(EderWindowExport, DISABLED_CopyUnderX) {
+// Select All and Copy in the window, then the clipboard as another program sees it. Stays alive
+// while xclip asks it for the data.
+void CopyUnderX() {
   ASSERT_EQ(QGuiApplication::platformName(), "xcb");
   TEderWindow w({});
   w.show();
@@ -218,24 +218,11 @@ TEST(EderWindowExport, DISABLED_CopyUnderX) {
 }
 
 TEST(EderWindowExport, OtherProgramsReadRtfAndUtf8HtmlFromTheXClipboard) {
-  RID_NEED_TOOL("Xvfb", "xvfb");
+  if (test::UnderX()) return CopyUnderX();
   RID_NEED_TOOL("xclip", "xclip");
-  // Xvfb picks a free display and writes its number to our pipe.
-  QProcess xvfb;
-  xvfb.setProcessChannelMode(QProcess::SeparateChannels);
-  xvfb.start("sh", {"-c", "exec Xvfb -displayfd 1 -nolisten tcp"});
-  ASSERT_TRUE(xvfb.waitForReadyRead(20000));
-  const std::string display = ":" + xvfb.readLine().trimmed().toStdString();
   int code = -1;
-  const std::string out = test::RunTool("DISPLAY=" + display + " QT_QPA_PLATFORM=xcb /proc/" +
-                                            std::to_string(QCoreApplication::applicationPid()) +
-                                            "/exe --gtest_also_run_disabled_tests "
-                                            "--gtest_filter=EderWindowExport.DISABLED_CopyUnderX "
-                                            "2>&1",
-                                        {}, &code);
-  xvfb.terminate();
-  xvfb.waitForFinished();
-  EXPECT_EQ(code, 0) << out;
+  const std::string out = test::RunThisTestUnderX(&code);
+  ASSERT_EQ(code, 0) << out;
   const size_t targets = out.find("TARGETS<<");
   ASSERT_NE(targets, std::string::npos) << out;
   const std::string list = out.substr(targets, out.find(">>", targets) - targets);

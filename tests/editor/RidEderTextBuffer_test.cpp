@@ -251,11 +251,10 @@ TEST(LineBuffer, FilesRoundTripByteForByte) {
     L.LoadFromFile(In.string());
     L.SaveToFile(Out.string());
     EXPECT_EQ(test::ReadFileBytes(Out), Data);
-    if (test::HaveTool("cmp")) {
-      int Exit = -1;
-      test::RunTool("cmp " + In.string() + " " + Out.string(), {}, &Exit);
-      EXPECT_EQ(Exit, 0);
-    }
+    RID_NEED_TOOL("cmp", "diffutils");
+    int Exit = -1;
+    test::RunTool("cmp " + In.string() + " " + Out.string(), {}, &Exit);
+    EXPECT_EQ(Exit, 0);
   }
 }
 
