@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  # build
-  cmake ninja-build g++ clang libclang-rt-dev python3
+  # build, and the symbolizer that names functions in sanitizer reports (llvm)
+  cmake ninja-build g++ clang libclang-rt-dev llvm python3
   qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
   # fonts the program maps faces to and the tests name
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core fontconfig
