@@ -7,6 +7,7 @@
 
 #include "editor/RidEder.h"
 #include "editor/RidEderKeyCmds.h"
+#include "fuzz/EderFuzzSupport.h"
 #include "platform/Clipboard.h"
 
 // Edits, undos and redos chosen by the input on a file it gives: every undo gives back the bytes
@@ -21,28 +22,10 @@
 // or replace the caret line with the text (7, by the text's length).
 namespace {
 
-struct TReader {
-  std::string_view Data;
-  size_t At = 0;
-  bool More() const { return At < Data.size(); }
-  uint8_t Byte() { return At < Data.size() ? static_cast<uint8_t>(Data[At++]) : 0; }
-  std::string_view Bytes(size_t N) {
-    std::string_view s = Data.substr(std::min(At, Data.size()), N);
-    At += s.size();
-    return s;
-  }
-};
-
-void Check(bool Ok) {
-  if (!Ok) abort();
-}
-
-std::string Saved(rid::TRidEder& Ed) { return Ed.GetLines()->SaveToBytes(); }
-
-rid::TBufferCoord Pos(TReader& In, rid::TRidEder& Ed) {
-  const int32_t line = 1 + In.Byte() % std::max(1, Ed.GetLines()->GetCount());
-  return {1 + In.Byte() % 20, line};
-}
+using rid::fuzz::Check;
+using rid::fuzz::Pos;
+using rid::fuzz::Saved;
+using rid::fuzz::TReader;
 
 void Edit(rid::TRidEder& Ed, uint8_t Op, const std::string& Value) {
   using namespace rid;

@@ -308,7 +308,7 @@ class TRegistryStore {
     std::error_code ec;
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
     std::string text = "; rideder settings\n";
-    for (const auto& root : FTop.Keys) Serialize(*root, root->Name, text);
+    for (const auto& root : FTop.Keys) Serialize(*root, EncodeText(root->Name, true), text);
     SaveBytesToFileAtomic(FFileName, text);
     FDirty = false;
     FStamp = StampOf(FFileName);

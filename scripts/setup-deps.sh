@@ -4,15 +4,19 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-dev
-  qt6-base-dev fonts-ipafont-gothic
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libqscintilla2-qt6-dev libpcre2-dev libonig-dev
-  nkf perl grep coreutils sharutils poppler-utils libxml2-utils
-  python3 python3-doc php-cli php-pear node-acorn libjs-jquery libjs-underscore
+  # build, and the symbolizer that names functions in sanitizer reports (llvm)
+  cmake ninja-build g++ clang libclang-rt-dev llvm python3
+  qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # fonts the program maps faces to and the tests name
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core fontconfig
+  # programs the tests and benchmarks run as oracles or peers
+  coreutils diffutils grep libc-bin nkf perl sharutils poppler-utils libxml2-utils
+  nodejs php-cli ruby unzip dpkg openjdk-17-jdk-headless
   libreoffice-writer chromium-headless-shell source-highlight highlight xvfb xauth xclip xdotool
-  postgresql shared-mime-info fpc-source libc6-dev openjdk-17-jdk-headless openjdk-17-source
-  unzip ruby
+  libqscintilla2-qt6-dev libpcre2-dev libonig-dev
+  # real files the highlighter tests read
+  python3-doc php-pear node-acorn libjs-jquery libjs-underscore postgresql shared-mime-info
+  fpc-source libc6-dev openjdk-17-source
 )
 
 missing=()

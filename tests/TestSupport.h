@@ -20,6 +20,15 @@ class TempDir {
 
 // True when the named program is on PATH.
 bool HaveTool(const std::string& Name);
+// Empty when what a test needs is there; else a message naming the Debian package that brings
+// it (scripts/setup-deps.sh installs them all). A program is looked up on PATH, a font family in
+// the font database, a file or folder by its path.
+std::string MissingTool(const std::string& Name, const std::string& Package);
+std::string MissingFont(const std::string& Family, const std::string& Package);
+std::string MissingFile(const std::filesystem::path& Path, const std::string& Package);
+// For helpers that return a value: throws (so the test fails) with MissingTool's message.
+void NeedTool(const std::string& Name, const std::string& Package);
+
 // Runs a shell command with Input on its standard input; returns its standard output.
 // *ExitCode (when given) receives its exit status.
 std::string RunTool(const std::string& Command, const std::string& Input = {},
@@ -28,18 +37,31 @@ std::string RunTool(const std::string& Command, const std::string& Input = {},
 std::string ReadFileBytes(const std::filesystem::path& Path);
 void WriteFileBytes(const std::filesystem::path& Path, const std::string& Bytes);
 
+// The part of a test that needs a real X server: the running test starts Xvfb, runs itself again
+// in a child on that display (QT_QPA_PLATFORM=xcb) and returns the child's output, standard error
+// included; in that child UnderX() is true. When no server can be started *ExitCode is -1 and
+// the output says why.
+//   TEST(S, T) {
+//     if (test::UnderX()) return PartUnderX();
+//     int code = -1;
+//     const std::string out = test::RunThisTestUnderX(&code);
+//     ASSERT_EQ(code, 0) << out;
+//   }
+bool UnderX();
+std::string RunThisTestUnderX(int* ExitCode);
+
 // Where tests may leave pictures and other artefacts for a reviewer: <build>/artifacts.
 std::filesystem::path ArtifactDir();
 
 }  // namespace rid::test
 
-// Fails the current test when a tool is missing, naming the Debian package that brings it: a
-// test that needs a tool never passes without it.
-#define RID_NEED_TOOL(name, package) \
-  ASSERT_TRUE(::rid::test::HaveTool(name)) << name " is missing: install the package " package
-
-// Skips the current test with a message when a tool is missing.
-#define RID_REQUIRE_TOOL(name)                                          \
-  do {                                                                  \
-    if (!::rid::test::HaveTool(name)) GTEST_SKIP() << name " not installed"; \
+// Fail the current test when a program, a font family or a system file is missing, naming the
+// Debian package that brings it: a test that needs one never skips or passes without it.
+#define RID_NEED_(missing)                           \
+  do {                                               \
+    const std::string ridMissing_ = (missing);       \
+    ASSERT_TRUE(ridMissing_.empty()) << ridMissing_; \
   } while (0)
+#define RID_NEED_TOOL(name, package) RID_NEED_(::rid::test::MissingTool(name, package))
+#define RID_NEED_FONT(family, package) RID_NEED_(::rid::test::MissingFont(family, package))
+#define RID_NEED_FILE(path, package) RID_NEED_(::rid::test::MissingFile(path, package))

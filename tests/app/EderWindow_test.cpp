@@ -324,7 +324,7 @@ TEST(EderWindow, TheProgramRefusesAPipeAndWarnsOfReplacedCharacters) {
       {fifo, 1, "Cannot open file \"" + fifo + "\". It is a pipe (FIFO), not a regular file"},
       {odd, 0, "\"" + odd + "\": 1 character could not be read as Shift-JIS and shows as '?'"},
   };
-  for (const std::string mode : {std::string(), "--export-html " + (dir / "out.html").string()})
+  for (const std::string& mode : {std::string(), "--export-html " + (dir / "out.html").string()})
     for (const auto& c : cases) {
       SCOPED_TRACE(mode + " " + c.File);
       int code = -1;

@@ -1,12 +1,8 @@
 // The text messages, the caret line, and the clipboard against the real X clipboard.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -105,35 +101,6 @@ TEST(RidEderClipboard, SetLineTextIsOneUndoStep) {
 
 // --- the real clipboard: an X server of our own, xclip on the other side.
 
-// Runs the rest of this test in a child connected to the X server (the suite runs offscreen).
-constexpr const char* ChildRole = "RID_XCLIP_CHILD";
-
-pid_t StartXvfb(std::string& Display) {
-  int fds[2];
-  if (pipe(fds) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten",
-           "tcp", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string number;
-  pollfd p{fds[0], POLLIN, 0};
-  char c;
-  while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-  close(fds[0]);
-  if (number.empty()) {
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-    return -1;
-  }
-  Display = ":" + number;
-  return pid;
-}
-
 // Runs Command while this process keeps serving the clipboard it owns.
 std::string RunServing(const std::string& Command, const std::string& Input = {}) {
   std::string out;
@@ -147,7 +114,7 @@ std::string RunServing(const std::string& Command, const std::string& Input = {}
   return out;
 }
 
-void ClipboardRoundTripInChild() {
+void ClipboardRoundTripUnderX() {
   TEder s;
   const std::string first = Utf8ToSjis("日本語の行　全角と半角ｶﾅ");
   const std::string second = Utf8ToSjis("表示ソフト\\ポ|");
@@ -171,29 +138,12 @@ void ClipboardRoundTripInChild() {
 }
 
 TEST(RidEderClipboard, RealClipboardRoundTripWithXclip) {
-  if (std::getenv(ChildRole)) return ClipboardRoundTripInChild();
-  for (const char* tool : {"Xvfb", "xclip", "iconv"})
-    ASSERT_TRUE(test::HaveTool(tool)) << tool << " is missing: scripts/setup-deps.sh installs "
-                                      << (std::string(tool) == "Xvfb" ? "xvfb" : tool);
-  std::string display;
-  const pid_t xvfb = StartXvfb(display);
-  if (xvfb < 0) GTEST_SKIP() << "no X server could be started here";
-  const pid_t child = fork();
-  if (child == 0) {
-    setenv(ChildRole, "1", 1);
-    setenv("DISPLAY", display.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    execl("/proc/self/exe", "clipboard-child",
-          "--gtest_filter=RidEderClipboard.RealClipboardRoundTripWithXclip",
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  kill(xvfb, SIGTERM);
-  waitpid(xvfb, nullptr, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "the clipboard checks failed under " << display << " (see their output above)";
+  if (test::UnderX()) return ClipboardRoundTripUnderX();
+  RID_NEED_TOOL("xclip", "xclip");
+  RID_NEED_TOOL("iconv", "libc-bin");
+  int code = -1;
+  const std::string out = test::RunThisTestUnderX(&code);
+  ASSERT_EQ(code, 0) << "the clipboard checks failed under X:\n" << out;
 }
 
 }  // namespace

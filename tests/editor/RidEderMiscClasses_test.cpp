@@ -17,7 +17,7 @@ struct TCounter {
 };
 
 TEST(Gutter, FormatsLineNumbersAsPrintf) {
-  RID_REQUIRE_TOOL("printf");
+  RID_NEED_TOOL("printf", "coreutils");
   struct Case {
     int digits;
     bool zeros, zeroStart;

@@ -86,7 +86,7 @@ TEST(TabExpansion, Pow2AndModAgreeOnRandomLines) {
 
 // Our expansion keeps tab bytes; expand(1) turns them into blanks. Map ours and compare.
 TEST(TabExpansion, MatchesExpandForAsciiLines) {
-  RID_REQUIRE_TOOL("expand");
+  RID_NEED_TOOL("expand", "coreutils");
   std::mt19937 Rng(11);
   std::string Lines;
   for (int n = 0; n < 200; ++n) {

@@ -500,7 +500,9 @@ void ExpectDropsAndUndoes(TMouseEder& Source, TMouseEder& Target, const TDropCas
   EXPECT_EQ(Target.Sel(), std::make_pair(C.Selected[0], C.Selected[1]));
   EXPECT_EQ(Target.Ed.GetCaretXY(), C.Selected[0]);
   const std::string sourceAfter = Source.Bytes();
-  if (C.SourceAfter) EXPECT_EQ(sourceAfter, C.SourceAfter);
+  if (C.SourceAfter) {
+    EXPECT_EQ(sourceAfter, C.SourceAfter);
+  }
   Target.Ed.Undo();
   if (!same) Source.Ed.Undo();
   EXPECT_EQ(Target.Bytes(), targetBefore);

@@ -390,7 +390,7 @@ std::string PerlBytes(std::string_view Pattern, bool Fold) {
 }
 
 TEST(RidEderSearchReplace, PlainReplaceAllOfAsciiMatchesPerl) {
-  RID_REQUIRE_TOOL("perl");
+  RID_NEED_TOOL("perl", "perl");
   std::mt19937 rng(11);
   std::string text;
   for (int i = 0; i < 2000; ++i) {
@@ -412,7 +412,7 @@ TEST(RidEderSearchReplace, PlainReplaceAllOfAsciiMatchesPerl) {
 }
 
 TEST(RidEderSearchReplace, PlainReplaceAllOfShiftJisMatchesPerlWalkingCharacters) {
-  RID_REQUIRE_TOOL("perl");
+  RID_NEED_TOOL("perl", "perl");
   std::mt19937 rng(13);
   const std::string text = RandomText(rng, 3000);
   const std::vector<std::string> patterns = {"A", "a", "\\", "ab", A, A + "b", "b" + So, "1 "};
@@ -431,7 +431,7 @@ TEST(RidEderSearchReplace, PlainReplaceAllOfShiftJisMatchesPerlWalkingCharacters
 }
 
 TEST(RidEderSearchReplace, RegexReplaceAllWithGroupsMatchesPerlWalkingCharacters) {
-  RID_REQUIRE_TOOL("perl");
+  RID_NEED_TOOL("perl", "perl");
   std::mt19937 rng(19);
   const std::string text = RandomText(rng, 3000);
   struct RegexOracle {

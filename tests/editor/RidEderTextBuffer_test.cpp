@@ -253,11 +253,10 @@ TEST(LineBuffer, FilesRoundTripByteForByte) {
     L.LoadFromFile(In.string());
     L.SaveToFile(Out.string());
     EXPECT_EQ(test::ReadFileBytes(Out), Data);
-    if (test::HaveTool("cmp")) {
-      int Exit = -1;
-      test::RunTool("cmp " + In.string() + " " + Out.string(), {}, &Exit);
-      EXPECT_EQ(Exit, 0);
-    }
+    RID_NEED_TOOL("cmp", "diffutils");
+    int Exit = -1;
+    test::RunTool("cmp " + In.string() + " " + Out.string(), {}, &Exit);
+    EXPECT_EQ(Exit, 0);
   }
 }
 
@@ -284,7 +283,7 @@ TEST(LineBuffer, LoadsRegularFilesOnly) {
   test::TempDir Dir;
   const auto Fifo = Dir / "pipe";
   ASSERT_EQ(::mkfifo(Fifo.c_str(), 0644), 0);
-  for (const std::string Name : {Fifo.string(), std::string("/dev/zero")}) {
+  for (const std::string& Name : {Fifo.string(), std::string("/dev/zero")}) {
     SCOPED_TRACE(Name);
     const std::string Message = test::MessageInChild([&] {
       TRidEderStringList L;

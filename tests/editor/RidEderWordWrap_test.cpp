@@ -352,7 +352,7 @@ TEST(WordWrap, EditsAcrossBlockBoundariesKeepTheTables) {
 }
 
 TEST(WordWrap, AsciiLinesWithoutBreaksWrapAsFold) {
-  RID_REQUIRE_TOOL("fold");
+  RID_NEED_TOOL("fold", "coreutils");
   std::mt19937 rng(3);
   for (int width : {1, 2, 5, 17, 80, 255}) {
     TLinesEditor ed;

@@ -372,7 +372,7 @@ while (my $line = <STDIN>) {
 )PERL";
 
 TEST(RidRegExprPerl, AgreesWithPerlOnTheSharedDialect) {
-  RID_REQUIRE_TOOL("perl");
+  RID_NEED_TOOL("perl", "perl");
   int count = 20000;
   if (const char* env = std::getenv("RID_REGEXPR_PERL_CASES")) count = std::max(1, atoi(env));
   uint32_t seed = 20261206;

@@ -93,7 +93,7 @@ TEST(JCode, Utf8TestLooksOnlyAtTheWindow) {
 }
 
 TEST(JCodeOracle, AgreesWithNkfGuessOnClearTexts) {
-  RID_REQUIRE_TOOL("nkf");
+  RID_NEED_TOOL("nkf", "nkf");
   const std::string sjis = KanjiText();
   struct Case {
     std::string text;

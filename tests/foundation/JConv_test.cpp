@@ -243,8 +243,8 @@ std::string Questioned(const std::string& S) {
 }
 
 TEST(JConvOracle, EucAgreesWithIconvAndNkf) {
-  RID_REQUIRE_TOOL("iconv");
-  RID_REQUIRE_TOOL("nkf");
+  RID_NEED_TOOL("iconv", "libc-bin");
+  RID_NEED_TOOL("nkf", "nkf");
   // iconv goes through Unicode, so the NEC duplicates of row 13 come out in row 2: nkf keeps
   // them, as the arithmetic does.
   const std::string sjis = Jis0208() + HalfKana();
@@ -264,7 +264,7 @@ TEST(JConvOracle, EucAgreesWithIconvAndNkf) {
 }
 
 TEST(JConvOracle, JisAgreesWithNkf) {
-  RID_REQUIRE_TOOL("nkf");
+  RID_NEED_TOOL("nkf", "nkf");
   const std::string sjis = Jis0208() + NecRow13();
   const std::string jis = SjisToJis(sjis);
   EXPECT_EQ(jis, NormaliseJisOut(Tool("nkf -S -j", sjis)));
@@ -279,7 +279,7 @@ TEST(JConvOracle, JisAgreesWithNkf) {
 }
 
 TEST(JConvOracle, UnicodeFormsAgreeWithIconv) {
-  RID_REQUIRE_TOOL("iconv");
+  RID_NEED_TOOL("iconv", "libc-bin");
   const std::string all = Jis0208() + HalfKana() + NecRow13() + IbmExtensions() + NecSelectedIbm();
   const std::string utf8 = SjisToUtf8(all);
   EXPECT_EQ(utf8, Tool("iconv -f CP932 -t UTF-8", all));

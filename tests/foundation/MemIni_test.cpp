@@ -206,8 +206,9 @@ TEST(MemIni, RefusesNamesThatWouldNotReadBack) {
     }
     TStringList list;
     list.Add("x");
-    if (std::string_view(c.Key) == "k")
+    if (std::string_view(c.Key) == "k") {
       EXPECT_THROW(ini.WriteStrings(c.Section, &list, 0), EIniNameError);
+    }
     ini.WriteString("S", "b", "3");
     EXPECT_EQ(ini.GetText(), "[S]\r\na=1\r\nb=3\r\n\r\n");
   }

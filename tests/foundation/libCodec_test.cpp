@@ -62,7 +62,7 @@ TEST(Base64, EncodesGivenExamples) {
 }
 
 TEST(Base64, MatchesCoreutilsAndDecodesItsLines) {
-  RID_REQUIRE_TOOL("base64");
+  RID_NEED_TOOL("base64", "coreutils");
   auto inputs = RandomInputs();
   auto flat = RunOracle(inputs, "base64 -w0 \"$f\"");
   auto wrapped = RunOracle(inputs, "base64 -w76 \"$f\"");
@@ -104,7 +104,7 @@ TEST(Base64, RejectsWhatIsNotBase64) {
 }
 
 TEST(UUEncode, MatchesGnuUuencode) {
-  RID_REQUIRE_TOOL("uuencode");
+  RID_NEED_TOOL("uuencode", "sharutils");
   auto inputs = RandomInputs();
   auto gnu = RunOracle(inputs, "uuencode \"$f\" x");
   for (size_t i = 0; i < inputs.size(); ++i) {

@@ -58,7 +58,7 @@ TEST(LibStr, WidthConversionFollowsTheTable) {
 }
 
 TEST(LibStr, FullWidthFormsAgreeWithNkf) {
-  RID_REQUIRE_TOOL("nkf");
+  RID_NEED_TOOL("nkf", "nkf");
   const std::string ascii =
       "#%&@+-*:/()_ 0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
   EXPECT_EQ(test::RunTool("nkf -S -s -x -Z1", ToFullWidth(ascii)), ascii);

@@ -76,7 +76,7 @@ TEST(Dates, ReadTheInjectedClock) {
 }
 
 TEST(Dates, RealClockGivesTodayAsTheSystemSeesIt) {
-  RID_REQUIRE_TOOL("date");
+  RID_NEED_TOOL("date", "coreutils");
   std::string before = test::RunTool("date +%Y/%m/%d");
   std::string ours = GetDateStr();
   std::string after = test::RunTool("date +%Y/%m/%d");

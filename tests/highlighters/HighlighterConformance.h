@@ -217,6 +217,7 @@ inline std::vector<std::string> RandomByteLines(uint32_t Seed, int Count, int Ma
 // Shift-JIS characters whose trail bytes look like \ [ ] { } @ | ~ X (made with iconv).
 inline std::vector<std::string> TrickyShiftJisChars() {
   const std::string utf8 = "ソ表十能予噂申構ーゼゾボ＋マ　ァ機ポミ々";
+  NeedTool("iconv", "libc-bin");
   const std::string sjis = RunTool("iconv -f UTF-8 -t CP932", utf8);
   std::vector<std::string> chars;
   for (size_t i = 0; i + 1 < sjis.size(); i += 2) chars.push_back(sjis.substr(i, 2));

@@ -333,7 +333,7 @@ TEST(ScannerKit, RangesCarryACommentAcrossLines) {
 }
 
 TEST(ScannerKit, TheConformanceHarnessPassesARangedLanguage) {
-  RID_REQUIRE_TOOL("iconv");
+  RID_NEED_TOOL("iconv", "libc-bin");
   auto make = [] { return std::make_unique<TTinyRid>(nullptr); };
   test::CheckConformance(make, test::RandomByteLines(3, 300, 40), {0, 1});
   test::CheckConformance(

@@ -244,6 +244,8 @@ std::vector<std::string> SharedSubsetLines(uint32_t Seed, int Count) {
 // acorn, the JavaScript parser, reads the comments, strings and numbers of those lines (decoded
 // from Shift-JIS) as we do.
 TEST(JScriptHighlighter, CommentsStringsAndNumbersAgreeWithAcorn) {
+  RID_NEED_TOOL("node", "nodejs");
+  RID_NEED_FILE("/usr/share/nodejs/acorn", "node-acorn");
   const std::vector<std::string> utf8 = SharedSubsetLines(41, 400);
   test::TempDir dir;
   std::string joined;
@@ -265,7 +267,7 @@ for (const line of lines) {
 )");
   const std::string out =
       test::RunTool("node " + (dir / "tokens.js").string() + " " + (dir / "lines.txt").string());
-  ASSERT_FALSE(out.empty()) << "node and acorn are needed: install node-acorn";
+  ASSERT_FALSE(out.empty());
   std::istringstream in(out);
   TRidJScriptRid h(nullptr);
   size_t compared = 0;

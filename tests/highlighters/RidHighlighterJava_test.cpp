@@ -157,7 +157,7 @@ TEST(JavaHighlighter, ShiftJisLinesKeepTheScannerRules) {
 const char* const kJdkSources = "/usr/lib/jvm/java-17-openjdk-amd64/lib/src.zip";
 
 TEST(JavaHighlighter, TheJdkSourcesScanCleanly) {
-  ASSERT_TRUE(std::filesystem::exists(kJdkSources)) << "install openjdk-17-source";
+  RID_NEED_FILE(kJdkSources, "openjdk-17-source");
   RID_NEED_TOOL("unzip", "unzip");
   test::TempDir dir;
   // A fixed sample: the java.util classes from A to L, one file.

@@ -280,7 +280,7 @@ TEST(PerlHighlighter, RandomBytesKeepTheScannerRules) {
 }
 
 TEST(PerlHighlighter, ShiftJisLinesKeepTheScannerRules) {
-  RID_REQUIRE_TOOL("iconv");
+  RID_NEED_TOOL("iconv", "libc-bin");
   const std::vector<std::string> pieces = {"\"", "'",  "\\", "\\\"",  "#",    "$",  "$^", "%",
                                            "x",  "x=", ".",  "..",    "1e",   "-",  "0x", "@",
                                            "\r", "\n", "\t", "print", "$ENV", "=~", "&&="};

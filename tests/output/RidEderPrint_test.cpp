@@ -92,7 +92,9 @@ TEST(PrintWrap, RowsKeepEveryByteFitAndNeverSplitACharacter) {
     auto model = ModelBreaks(line, maxCol, "\t ,-");
     if (model.empty() && line.find_first_of("\t ,-") == std::string::npos)
       model = ModelBreaks(line, maxCol, ").;");
-    if (!model.empty()) ASSERT_EQ(WrapLine(line, maxCol), model) << ::testing::PrintToString(line);
+    if (!model.empty()) {
+      ASSERT_EQ(WrapLine(line, maxCol), model) << ::testing::PrintToString(line);
+    }
   }
 }
 
@@ -192,7 +194,9 @@ TEST(PrintLayout, PagesHoldWholeRowsInOrderAndTheScreenCountsAsThePrinter) {
       ASSERT_LE(end, rows.size()) << "page " << pg + 2 << " starts on no row";
       const int32_t onPage = static_cast<int32_t>(end - at);
       ASSERT_LE(onPage, capacity);
-      if (perPage >= 1) ASSERT_LE(m.PTop + onPage * p.GetLineHeight(), m.PBottom);
+      if (perPage >= 1) {
+        ASSERT_LE(m.PTop + onPage * p.GetLineHeight(), m.PBottom);
+      }
       // A line that fits on a page is never split over two.
       if (at < rows.size() && rows[at].Row > 0) {
         const int32_t line = rows[at].Line;

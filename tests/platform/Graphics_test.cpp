@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "platform/Locale.h"
+#include "tests/TestSupport.h"
 
 namespace rid {
 namespace {
@@ -46,11 +47,16 @@ TFont GothicFont(int Height, TFontStyles Style = {}) {
 }
 
 TEST(Graphics, FacesOfTheEditorMapToInstalledJapaneseFamilies) {
+  RID_NEED_FONT("IPAGothic", "fonts-ipafont-gothic");
+  RID_NEED_FONT("IPAPGothic", "fonts-ipafont-gothic");
+  RID_NEED_FONT("IPAMincho", "fonts-ipafont-mincho");
+  RID_NEED_FONT("IPAPMincho", "fonts-ipafont-mincho");
   EXPECT_EQ(SubstituteFontFace("Courier New", FIXED_PITCH), "IPAGothic");
   EXPECT_EQ(SubstituteFontFace(kGothic, FIXED_PITCH), "IPAGothic");
   EXPECT_EQ(SubstituteFontFace(Utf8ToSjis("ＭＳ 明朝"), FIXED_PITCH), "IPAMincho");
   EXPECT_EQ(SubstituteFontFace("ms sans serif", DEFAULT_PITCH), "IPAPGothic");
   EXPECT_EQ(SubstituteFontFace("No Such Face", FIXED_PITCH), "IPAGothic");
+  EXPECT_EQ(SubstituteFontFace("Times New Roman", VARIABLE_PITCH), "IPAPMincho");
 }
 
 TEST(Graphics, FontRecordsAreRealisedOncePerRecordAndStyle) {

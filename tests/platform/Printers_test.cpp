@@ -31,8 +31,8 @@ TEST(Printers, PdfPrinterIsFirstWithA4Geometry) {
 }
 
 TEST(Printers, TwoPageDocumentReadsBackWithPdfTools) {
-  RID_REQUIRE_TOOL("pdfinfo");
-  RID_REQUIRE_TOOL("pdftotext");
+  RID_NEED_TOOL("pdfinfo", "poppler-utils");
+  RID_NEED_TOOL("pdftotext", "poppler-utils");
   test::TempDir dir;
   TPrinter p;
   p.SetFileName((dir / "job.pdf").string());

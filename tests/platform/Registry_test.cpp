@@ -274,6 +274,20 @@ TEST_F(RegistryTest, NothingIsWrittenWithoutAChange) {
   EXPECT_EQ(inode(), before);
 }
 
+// A section whose first name is no root key is kept as read, however often the file is saved:
+// its name is written escaped as every other name is, not as the raw bytes it decodes to.
+TEST_F(RegistryTest, SectionsOutsideTheRootKeysSurviveEverySave) {
+  const std::string odd = "[Odd%2541 \xE5\x86\x86\\Key]\n\"v\"=\"x\"\n";
+  test::WriteFileBytes(FFile, odd + "[HKEY_CURRENT_USER\\K]\n\"n\"=dword:00000001\n");
+  for (int32_t save = 2; save <= 3; ++save) {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\K", false));
+    r.WriteInteger("n", save);
+    r.CloseKey();
+    EXPECT_NE(FileText().find(odd), std::string::npos) << FileText();
+  }
+}
+
 TEST_F(RegistryTest, AFailedSaveIsRaisedByCloseKey) {
   const std::string blocked = (FDir / "file-not-folder").string();
   test::WriteFileBytes(blocked, "");

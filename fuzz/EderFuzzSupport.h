@@ -1,0 +1,20 @@
+// What the editor's fuzz targets share: the bytes a save writes, and a place in the text read
+// from the input.
+#pragma once
+#include <algorithm>
+#include <string>
+
+#include "editor/RidEder.h"
+#include "fuzz/FuzzSupport.h"
+
+namespace rid::fuzz {
+
+inline std::string Saved(TRidEder& Ed) { return Ed.GetLines()->SaveToBytes(); }
+
+// A line of the text and a column up to 20 (past short lines too), from two input bytes.
+inline TBufferCoord Pos(TReader& In, TRidEder& Ed) {
+  const int32_t line = 1 + In.Byte() % std::max(1, Ed.GetLines()->GetCount());
+  return {1 + In.Byte() % 20, line};
+}
+
+}  // namespace rid::fuzz
