@@ -1,6 +1,7 @@
 // The command road: events and hooks around each command, and what the moves, modes and other
 // commands that do not type or delete text do (RidEderEditing.cpp has those).
 #include <algorithm>
+#include <optional>
 
 #include "editor/RidEder.h"
 
@@ -82,10 +83,13 @@ int32_t TCustomRidEder::FindHookedCmdEvent(const THookedCommandEvent& AHandlerPr
 
 void TCustomRidEder::ExecuteCommand(TRidEderorCommand Command, char AChar, void* Data) {
   TRidPaintLock lock(*this);
-  // A lead byte typed alone goes in alone when anything but a character follows it.
+  // A lead byte typed alone goes in alone when anything but a character follows it; it undoes
+  // with that command.
+  std::optional<TRidUndoBlock> withLead;
   if (FPendingLeadByte >= 0 && Command != ecChar) {
     const char lead = static_cast<char>(FPendingLeadByte);
     FPendingLeadByte = -1;
+    withLead.emplace(*this);
     TypeBytes(std::string(1, lead));
   }
   if (Command < ecSelWord) {

@@ -170,6 +170,7 @@ void TCustomRidEder::InsertImeString(const char* Data) {
   TRidPaintLock lock(*this);
   if (!SelAvail()) {
     FActiveSelectionMode = smNormal;
+    FBlockBegin = FBlockEnd = GetCaretXY();  // an empty column block is no selection either
     if (!FInsertMode && FCaretY <= FLines->GetCount()) {
       // As many bytes as the first row of the result, never half a character.
       const std::string_view line = FLines->GetView(FCaretY - 1);
@@ -368,6 +369,7 @@ void TCustomRidEder::DeleteToWordOrLineEnd(TRidEderorCommand Command) {
   TRidPaintLock lock(*this);
   TTrimAfterEdit trims(*this);
   const TBufferCoord caret = GetCaretXY();
+  SetCaretXY(caret);  // the range the command takes replaces any selection
   const std::string_view line = FLines->GetView(caret.Line - 1);
   TBufferCoord target{Len(line) + 1, caret.Line};
   if (Command == ecDeleteWord) {
@@ -403,6 +405,7 @@ void TCustomRidEder::DeleteToWordOrLineStart(TRidEderorCommand Command) {
   TRidPaintLock lock(*this);
   TTrimAfterEdit trims(*this);
   const TBufferCoord caret = GetCaretXY();
+  SetCaretXY(caret);  // the range the command takes replaces any selection
   const TBufferCoord target =
       Command == ecDeleteLastWord ? PrevWordPos() : TBufferCoord{1, caret.Line};
   // Virtual space holds nothing to delete.
@@ -533,9 +536,11 @@ void TCustomRidEder::DoShiftTabKey() {
   TRidUndoBlock block(*this);
   TRidPaintLock lock(*this);
   TTempOption pastEol(*this, eoScrollPastEol, true);
-  const int32_t end = std::min(x, len + 1);
-  if (to < end) DeleteRecorded({to, FCaretY}, {end, FCaretY}, urDeleteBefore);
-  SetCaretXY({to, FCaretY});
+  TTrimAfterEdit trims(*this);
+  const int32_t y = FCaretY, end = std::min(x, len + 1);
+  if (to < end) DeleteRecorded({to, y}, {end, y}, urDeleteBefore);
+  trims.Finish();
+  SetCaretXY({to, y});
 }
 
 }  // namespace rid

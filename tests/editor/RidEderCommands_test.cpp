@@ -56,7 +56,8 @@ struct TRoadLog {
     EXPECT_EQ(D, this);
   }
   void Second(TObject*, bool After, bool& Handled, TRidEderorCommand& C, char&, void*, void*) {
-    Event(After ? (Handled ? "after2 handled " : "after2 ") : (Handled ? "before2 handled " : "before2 "),
+    Event(After ? (Handled ? "after2 handled " : "after2 ")
+                : (Handled ? "before2 handled " : "before2 "),
           C);
   }
 };
@@ -124,7 +125,7 @@ TEST(RidEderCommandRoad, HookRegistrationAndRemoval) {
   const THookedCommandEvent first(&log, &TRoadLog::First), second(&log, &TRoadLog::Second);
   EXPECT_EQ(s.Ed.FindHookedCmdEvent(first), -1);
   s.Ed.RegisterCommandHandler(THookedCommandEvent(), nullptr);  // no method: ignored
-  s.Ed.UnregisterCommandHandler(first);                          // never registered
+  s.Ed.UnregisterCommandHandler(first);                         // never registered
   s.Ed.RegisterCommandHandler(first, &log);
   s.Ed.RegisterCommandHandler(second, nullptr);
   s.Ed.RegisterCommandHandler(first, nullptr);
@@ -192,21 +193,30 @@ TEST(RidEderKeys, ChordsModifiersAndTheIgnoredCharacter) {
   const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier;
   const Case cases[] = {
       // Ctrl+Q types character 17, which the character command passes over.
-      {"Ctrl+Q then K runs the pair's command", {{Qt::Key_Q, ctrl}, {Qt::Key_K, none}},
-       {ecChar, ecEditorBottom}, "ab\r\ncd"},
+      {"Ctrl+Q then K runs the pair's command",
+       {{Qt::Key_Q, ctrl}, {Qt::Key_K, none}},
+       {ecChar, ecEditorBottom},
+       "ab\r\ncd"},
       {"a modifier key between the two cancels the pair",
-       {{Qt::Key_Q, ctrl}, {Qt::Key_Shift, none}, {Qt::Key_K, none}}, {ecChar, ecChar},
+       {{Qt::Key_Q, ctrl}, {Qt::Key_Shift, none}, {Qt::Key_K, none}},
+       {ecChar, ecChar},
        "ab\r\nckd"},
       {"a key of 146 or more cancels it too",
        {{Qt::Key_Q, ctrl}, {Qt::Key_Semicolon, none}, {Qt::Key_K, none}},
        {ecChar, ecChar, ecChar},
        "ab\r\nc;kd"},
       {"a bound key runs its command and its character is dropped",
-       {{Qt::Key_Return, none}}, {ecLineBreak}, "ab\r\nc\r\nd"},
-      {"Ctrl+letter runs its binding only", {{Qt::Key_Z, ctrl}, {Qt::Key_Y, ctrl}},
-       {ecUndo, ecDeleteLine}, "ab\r\n"},
-      {"after a command the next typed key inserts", {{Qt::Key_Right, none}, {Qt::Key_A, none}},
-       {ecRight, ecChar}, "ab\r\ncda"},
+       {{Qt::Key_Return, none}},
+       {ecLineBreak},
+       "ab\r\nc\r\nd"},
+      {"Ctrl+letter runs its binding only",
+       {{Qt::Key_Z, ctrl}, {Qt::Key_Y, ctrl}},
+       {ecUndo, ecDeleteLine},
+       "ab\r\n"},
+      {"after a command the next typed key inserts",
+       {{Qt::Key_Right, none}, {Qt::Key_A, none}},
+       {ecRight, ecChar},
+       "ab\r\ncda"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -322,8 +332,7 @@ TEST(RidEderIme, OpeningTheInputMethodGivesItTheEditorsFont) {
 
 TEST(RidEderFocus, FocusListDialogCodesAndTheWheel) {
   TEder s;
-  EXPECT_EQ(s.Ed.Perform(WM_GETDLGCODE),
-            DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTALLKEYS);
+  EXPECT_EQ(s.Ed.Perform(WM_GETDLGCODE), DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTALLKEYS);
   s.Ed.SetWantTabs(true);
   s.Ed.SetWantReturns(false);
   EXPECT_EQ(s.Ed.Perform(WM_GETDLGCODE), DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTTAB);
@@ -371,7 +380,9 @@ class TKeyPlugin : public TAbstractRidHookerPlugin {
   void DoAddEditor(IRidPluginHost* E) override {
     HookEditor(E, Command, 0, scCtrl | scShift | 'R');
   }
-  void DoRemoveEditor(IRidPluginHost* E) override { UnHookEditor(E, Command, scCtrl | scShift | 'R'); }
+  void DoRemoveEditor(IRidPluginHost* E) override {
+    UnHookEditor(E, Command, scCtrl | scShift | 'R');
+  }
   void OnCommand(TObject*, bool After, bool&, TRidEderorCommand& C, char&, void*, void*) override {
     if (!After && C == Command) ++Runs;
   }
