@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QResizeEvent>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "highlighters/uHighlighterProcs.h"
 #include "output/RidExportHTML.h"
 #include "output/RidExportRTF.h"
+#include "platform/Forms.h"
 #include "platform/Locale.h"
 #include "platform/WidgetBridge.h"
 
@@ -130,6 +132,8 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
   CreateMenus();  // File and Edit, before the Search menu
   FSearch = std::make_unique<TEderSearch>(this, [this]() -> TRidEder& { return CurrentEder(); });
   for (auto& p : FPages) FSearch->Attach(*p->Eder);
+  if (FTabs) connect(FTabs, &QTabWidget::currentChanged, this, [this] { FocusCurrentEditor(); });
+  Application()->OnInputLost = TInputLostEvent(this, &TEderWindow::ReportInputLost);
   resize(800, 600);
 }
 
@@ -139,7 +143,21 @@ TEderPage& TEderWindow::CurrentPage() {
 
 TRidEder& TEderWindow::CurrentEder() { return *CurrentPage().Eder; }
 
+void TEderWindow::showEvent(QShowEvent* E) {
+  QMainWindow::showEvent(E);
+  activateWindow();  // with no window manager, the window takes the input focus itself
+  FocusCurrentEditor();
+}
+
+void TEderWindow::FocusCurrentEditor() { CurrentEder().SetFocus(); }
+
+void TEderWindow::ReportInputLost(TWinControl*, int32_t Count) {
+  statusBar()->showMessage(QString("%1 character(s) without a Shift-JIS form left out").arg(Count));
+}
+
 TEderWindow::~TEderWindow() {
+  if (Application()->OnInputLost == TInputLostEvent(this, &TEderWindow::ReportInputLost))
+    Application()->OnInputLost = nullptr;
   // The editors' windows go before the Qt children that hold them.
   for (auto& p : FPages) {
     p->Eder->SetHighlighter(nullptr);

@@ -41,7 +41,15 @@ class TEderWindow : public QMainWindow {
 
   QMenu* HighlighterMenu() const { return FHighlighterMenu; }
 
+ protected:
+  // The shown page's editor takes the keyboard as the window opens.
+  void showEvent(QShowEvent* E) override;
+
  private:
+  void FocusCurrentEditor();
+  // Typed or committed characters the editors cannot hold are left out; the status line says
+  // how many.
+  void ReportInputLost(TWinControl* Control, int32_t Count);
   void AddPage(std::unique_ptr<TEderPage> Page);
   void AddHighlighterMenu();
   // The shown page gets the highlighter of a display name; the menu checks the one it has.

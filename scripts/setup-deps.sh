@@ -10,7 +10,7 @@ packages=(
   libqscintilla2-qt6-dev libpcre2-dev libonig-dev
   nkf perl grep coreutils sharutils poppler-utils libxml2-utils
   python3 python3-doc php-cli php-pear node-acorn libjs-jquery libjs-underscore
-  libreoffice-writer chromium-headless-shell source-highlight highlight xvfb xauth xclip
+  libreoffice-writer chromium-headless-shell source-highlight highlight xvfb xauth xclip xdotool x11-xserver-utils
   postgresql shared-mime-info fpc-source libc6-dev openjdk-17-jdk-headless openjdk-17-source
   unzip ruby
 )
