@@ -448,5 +448,38 @@ TEST(RidEderEditing, BookmarkCommandsToggleAndMoveAtTheGivenPosition) {
   EXPECT_FALSE(ed.GetModified());
 }
 
+// Page and row scrolling keep the caret on the rows shown.
+TEST(RidEderEditing, PagesAndRowScrolling) {
+  TRidEder ed(nullptr);
+  std::string text;
+  for (int i = 1; i <= 200; ++i) text += std::to_string(i) + "\r\n";
+  ed.SetText(text);
+  ed.SetBounds(0, 0, 400, 10);
+  ed.Show();
+  // A window of 21 rows.
+  for (int32_t h = 100; ed.GetLinesInWindow() < 21 && h < 2000; ++h) ed.SetBounds(0, 0, 400, h);
+  ASSERT_EQ(ed.GetLinesInWindow(), 21);
+  ed.SetOptions(ed.GetOptions() + TRidEderorOptions{eoHalfPageScroll, eoScrollByOneLess});
+  ed.CommandProcessor(ecPageDown, 0, nullptr);
+  EXPECT_EQ(ed.GetCaretY(), 10);
+  EXPECT_EQ(ed.GetTopLine(), 10);
+  ed.CommandProcessor(ecSelPageUp, 0, nullptr);
+  EXPECT_EQ(ed.GetCaretY(), 1);
+  EXPECT_EQ(ed.GetBlockBegin(), (TBufferCoord{1, 1}));
+  EXPECT_EQ(ed.GetBlockEnd(), (TBufferCoord{1, 10}));
+  // The caret on the top row goes down with the text it is on leaving the window.
+  ed.SetCaretXY({1, 1});
+  ed.CommandProcessor(ecScrollDown, 0, nullptr);
+  EXPECT_EQ(ed.GetTopLine(), 2);
+  EXPECT_EQ(ed.GetCaretY(), 2);
+  ed.CommandProcessor(ecScrollUp, 0, nullptr);
+  EXPECT_EQ(ed.GetTopLine(), 1);
+  EXPECT_EQ(ed.GetCaretY(), 2);
+  ed.CommandProcessor(ecPageBottom, 0, nullptr);
+  EXPECT_EQ(ed.GetCaretY(), 21);
+  ed.CommandProcessor(ecPageTop, 0, nullptr);
+  EXPECT_EQ(ed.GetCaretY(), 1);
+}
+
 }  // namespace
 }  // namespace rid
