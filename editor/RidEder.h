@@ -777,7 +777,15 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   void LineBreak(bool MoveCaret);
   // Blanks from the line end to a caret past it, recorded.
   void PadToCaret();
+  // One recorded edit: the transient paint around it, one undo step, one screen update, and
+  // the blanks it leaves at line ends trimmed as steps of their own.
+  template <typename F>
+  void EditStep(F&& Body);
   void DeleteLastChar();
+  // Where Backspace takes a caret past the line end.
+  int32_t BackspaceInVirtualSpace(std::string_view Line);
+  // Where ecDeleteWord deletes to: the word's end, and the blanks after it.
+  TBufferCoord DeleteWordTarget(TBufferCoord Caret);
   void DeleteChar();
   void DeleteToWordOrLineEnd(TRidEderorCommand Command);
   void DeleteToWordOrLineStart(TRidEderorCommand Command);
@@ -789,6 +797,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // The columns Tab moves by with eoSmartTabs: to the next word start of a line above; 0 when
   // no line above reaches the caret's column.
   int32_t SmartTabDistance();
+  // The display column Shift+Tab goes back to with eoSmartTabs: a word start of a line above;
+  // 0 when no line above reaches the column before the caret.
+  int32_t SmartShiftTabColumn();
   std::shared_ptr<const char> FAliveToken = std::make_shared<const char>();
   std::vector<THookedCommandHandlerEntry> FHookedCommandHandlers;
   std::vector<TWinControl*> FFocusList;  // not owned

@@ -48,6 +48,10 @@ int32_t BlankRunStart(std::string_view Line, int32_t Col) {
   return p;
 }
 
+bool Before(const TBufferCoord& A, const TBufferCoord& B) {
+  return A.Line < B.Line || (A.Line == B.Line && A.Char < B.Char);
+}
+
 bool TextCommand(TRidEderorCommand C) {
   return (C >= ecDeleteLastChar && C <= ecChar) || C == ecImeStr ||
          (C >= ecBlockIndent && C <= ecShiftTab) || (C >= ecUpperCase && C <= ecTitleCase) ||
@@ -246,6 +250,19 @@ void TCustomRidEder::LineBreak(bool MoveCaret) {
 
 // --- deletions
 
+template <typename F>
+void TCustomRidEder::EditStep(F&& Body) {
+  DoOnPaintTransient(0);
+  {
+    TRidUndoBlock block(*this);
+    TRidPaintLock lock(*this);
+    TTrimAfterEdit trims(*this);
+    Body();
+    trims.Finish();
+  }
+  DoOnPaintTransient(1);
+}
+
 void TCustomRidEder::DeleteRecorded(TBufferCoord From, TBufferCoord To, TRidChangeReason Reason) {
   FActiveSelectionMode = smNormal;
   SetSelectionRaw(From, To, From);
@@ -264,35 +281,18 @@ void TCustomRidEder::PadToCaret() {
 }
 
 void TCustomRidEder::DeleteLastChar() {
-  DoOnPaintTransient(0);
-  TRidUndoBlock block(*this);
-  TRidPaintLock lock(*this);
-  TTrimAfterEdit trims(*this);
-  if (SelAvail()) {
-    SetSelText("");
-  } else if (FCaretY <= FLines->GetCount()) {
+  EditStep([this] {
+    if (SelAvail()) {
+      SetSelText("");
+      return;
+    }
+    if (FCaretY > FLines->GetCount()) return;
     const std::string line = FLines->Get(FCaretY - 1);
-    const int32_t x = FCaretX, y = FCaretY, len = Len(line);
-    if (x > len + 1) {
+    const int32_t x = FCaretX, y = FCaretY;
+    if (x > Len(line) + 1) {
       // In virtual space nothing is deleted: the caret goes back.
       TTempOption pastEol(*this, eoScrollPastEol, true);
-      int32_t to = x - 1;
-      if (FOptions.Contains(eoSmartTabDelete) && !line.empty()) {
-        to = len + 1;
-      } else if (FOptions.Contains(eoSmartTabDelete)) {
-        // To the indentation of the nearest line above that has less.
-        to = 1;
-        for (int32_t i = y - 1; i >= 1; --i) {
-          const std::string_view above = FLines->GetView(i - 1);
-          const int32_t n = FOptions.Contains(eoTrimTrailingSpaces) ? LeftSpacesEx(above, true)
-                                                                    : LeftSpaces(above);
-          if (!above.empty() && n < x - 1) {
-            to = n + 1;
-            break;
-          }
-        }
-      }
-      InternalSetCaretX(to);
+      InternalSetCaretX(BackspaceInVirtualSpace(line));
     } else if (x == 1) {
       if (y > 1) DeleteRecorded({Len(FLines->GetView(y - 2)) + 1, y - 1}, {1, y}, urDeleteBefore);
     } else if (static_cast<uint8_t>(line[x - 2]) > 32 || x - 1 != LeftSpaces(line)) {
@@ -305,10 +305,22 @@ void TCustomRidEder::DeleteLastChar() {
       UpdateLastCaretX();
       StatusChanged({scCaretX});
     }
-  }
-  trims.Finish();
+  });
   EnsureCursorPosVisible();
-  DoOnPaintTransient(1);
+}
+
+int32_t TCustomRidEder::BackspaceInVirtualSpace(std::string_view Line) {
+  const int32_t x = FCaretX;
+  if (!FOptions.Contains(eoSmartTabDelete)) return x - 1;
+  if (!Line.empty()) return Len(Line) + 1;
+  // To the indentation of the nearest line above that has less.
+  for (int32_t i = FCaretY - 1; i >= 1; --i) {
+    const std::string_view above = FLines->GetView(i - 1);
+    const int32_t n =
+        FOptions.Contains(eoTrimTrailingSpaces) ? LeftSpacesEx(above, true) : LeftSpaces(above);
+    if (!above.empty() && n < x - 1) return n + 1;
+  }
+  return 1;
 }
 
 int32_t TCustomRidEder::UnindentBytes(std::string_view Line, int32_t Col) {
@@ -341,13 +353,12 @@ int32_t TCustomRidEder::UnindentBytes(std::string_view Line, int32_t Col) {
 }
 
 void TCustomRidEder::DeleteChar() {
-  DoOnPaintTransient(0);
-  TRidUndoBlock block(*this);
-  TRidPaintLock lock(*this);
-  TTrimAfterEdit trims(*this);
-  if (SelAvail()) {
-    SetSelText("");
-  } else if (FCaretY <= FLines->GetCount()) {
+  EditStep([this] {
+    if (SelAvail()) {
+      SetSelText("");
+      return;
+    }
+    if (FCaretY > FLines->GetCount()) return;
     const std::string_view line = FLines->GetView(FCaretY - 1);
     const int32_t x = FCaretX, y = FCaretY;
     if (x <= Len(line)) {
@@ -357,84 +368,69 @@ void TCustomRidEder::DeleteChar() {
       PadToCaret();
       DeleteRecorded({x, y}, {1, y + 1}, urDeleteAfter);
     }
-  }
-  trims.Finish();
-  DoOnPaintTransient(1);
+  });
 }
 
 void TCustomRidEder::DeleteToWordOrLineEnd(TRidEderorCommand Command) {
   if (FCaretY > FLines->GetCount()) return;
-  DoOnPaintTransient(0);
-  TRidUndoBlock block(*this);
-  TRidPaintLock lock(*this);
-  TTrimAfterEdit trims(*this);
-  const TBufferCoord caret = GetCaretXY();
-  SetCaretXY(caret);  // the range the command takes replaces any selection
-  const std::string_view line = FLines->GetView(caret.Line - 1);
-  TBufferCoord target{Len(line) + 1, caret.Line};
-  if (Command == ecDeleteWord) {
-    target = WordEnd();
-    const bool after =
-        target.Line < caret.Line || (target.Line == caret.Line && target.Char < caret.Char);
-    if (after || (target == caret && target.Line < FLines->GetCount())) {
-      const std::string_view t = FLines->GetView(target.Line - 1);
-      if (Len(t) >= target.Char) {
-        if (t[target.Char - 1] != ' ') target.Char += CharLength(t, target.Char);
-      } else if (target.Line < FLines->GetCount()) {
-        target = {1, target.Line + 1};
-      }
+  EditStep([this, Command] {
+    const TBufferCoord caret = GetCaretXY();
+    SetCaretXY(caret);  // the range the command takes replaces any selection
+    const std::string_view line = FLines->GetView(caret.Line - 1);
+    const TBufferCoord target =
+        Command == ecDeleteWord ? DeleteWordTarget(caret) : TBufferCoord{Len(line) + 1, caret.Line};
+    // Virtual space before the target is kept: blanks fill it first.
+    if (Before(caret, target) && (caret.Char <= Len(line) + 1 || target.Line > caret.Line)) {
+      PadToCaret();
+      DeleteRecorded(caret, target, urDeleteAfter);
     }
+  });
+}
+
+TBufferCoord TCustomRidEder::DeleteWordTarget(TBufferCoord Caret) {
+  TBufferCoord target = WordEnd();
+  if (Before(target, Caret) || (target == Caret && target.Line < FLines->GetCount())) {
     const std::string_view t = FLines->GetView(target.Line - 1);
-    while (target.Char <= Len(t) && t[target.Char - 1] == ' ') ++target.Char;
+    if (Len(t) >= target.Char) {
+      if (t[target.Char - 1] != ' ') target.Char += CharLength(t, target.Char);
+    } else if (target.Line < FLines->GetCount()) {
+      target = {1, target.Line + 1};
+    }
   }
-  const bool forward =
-      target.Line > caret.Line || (target.Line == caret.Line && target.Char > caret.Char);
-  const bool joins = target.Line > caret.Line;
-  if (forward && (caret.Char <= Len(line) + 1 || joins)) {
-    PadToCaret();
-    DeleteRecorded(caret, target, urDeleteAfter);
-  }
-  trims.Finish();
-  DoOnPaintTransient(1);
+  const std::string_view t = FLines->GetView(target.Line - 1);
+  while (target.Char <= Len(t) && t[target.Char - 1] == ' ') ++target.Char;
+  return target;
 }
 
 void TCustomRidEder::DeleteToWordOrLineStart(TRidEderorCommand Command) {
   if (FCaretY > FLines->GetCount()) return;
-  DoOnPaintTransient(0);
-  TRidUndoBlock block(*this);
-  TRidPaintLock lock(*this);
-  TTrimAfterEdit trims(*this);
-  const TBufferCoord caret = GetCaretXY();
-  SetCaretXY(caret);  // the range the command takes replaces any selection
-  const TBufferCoord target =
-      Command == ecDeleteLastWord ? PrevWordPos() : TBufferCoord{1, caret.Line};
-  // Virtual space holds nothing to delete.
-  const TBufferCoord end{std::min(caret.Char, Len(FLines->GetView(caret.Line - 1)) + 1),
-                         caret.Line};
-  const bool backward =
-      target.Line < end.Line || (target.Line == end.Line && target.Char < end.Char);
-  if (backward) {
-    DeleteRecorded(target, end, urDeleteBefore);
-  } else if (!(target == caret)) {
-    TTempOption pastEol(*this, eoScrollPastEol, true);
-    SetCaretXY(target);
-  }
-  trims.Finish();
-  DoOnPaintTransient(1);
+  EditStep([this, Command] {
+    const TBufferCoord caret = GetCaretXY();
+    SetCaretXY(caret);  // the range the command takes replaces any selection
+    const TBufferCoord target =
+        Command == ecDeleteLastWord ? PrevWordPos() : TBufferCoord{1, caret.Line};
+    // Virtual space holds nothing to delete.
+    const TBufferCoord end{std::min(caret.Char, Len(FLines->GetView(caret.Line - 1)) + 1),
+                           caret.Line};
+    if (Before(target, end)) {
+      DeleteRecorded(target, end, urDeleteBefore);
+    } else if (!(target == caret)) {
+      TTempOption pastEol(*this, eoScrollPastEol, true);
+      SetCaretXY(target);
+    }
+  });
 }
 
 void TCustomRidEder::DeleteLine() {
   const int32_t count = FLines->GetCount(), y = FCaretY;
   if (count == 0 || y > count || (y == count && FLines->GetView(y - 1).empty())) return;
-  TRidUndoBlock block(*this);
-  TRidPaintLock lock(*this);
-  TTrimAfterEdit trims(*this);
-  // The line really deleted is reported: marks on lines below follow their text.
-  if (y < count)
-    DeleteRecorded({1, y}, {1, y + 1}, urDeleteAfter);
-  else
-    DeleteRecorded({1, y}, {Len(FLines->GetView(y - 1)) + 1, y}, urDeleteAfter);
-  trims.Finish();
+  EditStep([&] {
+    // The line really deleted is reported: marks on lines below follow their text.
+    if (y < count)
+      DeleteRecorded({1, y}, {1, y + 1}, urDeleteAfter);
+    else
+      DeleteRecorded({1, y}, {Len(FLines->GetView(y - 1)) + 1, y}, urDeleteAfter);
+  });
   SetCaretXY({1, y});
 }
 
@@ -449,6 +445,20 @@ int32_t TCustomRidEder::SmartTabDistance() {
     while (p <= Len(above) && !IsBlank(above[p - 1])) p += CharLength(above, p);
     while (p <= Len(above) && IsBlank(above[p - 1])) ++p;
     return DisplayCol(above, p, FTabWidth) - disp;
+  }
+  return 0;
+}
+
+int32_t TCustomRidEder::SmartShiftTabColumn() {
+  const int32_t disp = GetDisplayX();
+  for (int32_t i = FCaretY - 1; i >= 1; --i) {
+    const std::string_view above = FLines->GetView(i - 1);
+    if (DisplayCol(above, Len(above) + 1, FTabWidth) < disp) continue;  // too short
+    // Back over blanks, then to the start of the word before them.
+    int32_t p = ByteColAt(above, disp - 1, FTabWidth);
+    while (p > 1 && above[p - 1] == ' ') --p;
+    while (p > 1 && above[p - 2] != ' ') --p;
+    return DisplayCol(above, p, FTabWidth);
   }
   return 0;
 }
@@ -509,20 +519,7 @@ void TCustomRidEder::DoShiftTabKey() {
   const int32_t x = FCaretX, len = Len(line);
   // Only the blanks right before the caret (and virtual space) can go.
   const int32_t blanks = x > len + 1 ? BlankRunStart(line, len + 1) : BlankRunStart(line, x);
-  int32_t target = 0;  // display column to go back to
-  if (FOptions.Contains(eoSmartTabs) && x > 1) {
-    const int32_t disp = GetDisplayX();
-    for (int32_t i = FCaretY - 1; i >= 1; --i) {
-      const std::string_view above = FLines->GetView(i - 1);
-      if (DisplayCol(above, Len(above) + 1, FTabWidth) < disp) continue;  // too short
-      // Back over blanks, then to the start of the word before them.
-      int32_t p = ByteColAt(above, disp - 1, FTabWidth);
-      while (p > 1 && above[p - 1] == ' ') --p;
-      while (p > 1 && above[p - 2] != ' ') --p;
-      target = DisplayCol(above, p, FTabWidth);
-      break;
-    }
-  }
+  int32_t target = FOptions.Contains(eoSmartTabs) && x > 1 ? SmartShiftTabColumn() : 0;
   if (target == 0) {
     const int32_t disp = GetDisplayX();
     target = disp < 2 ? 1 : (disp - 2) / FTabWidth * FTabWidth + 1;
@@ -533,14 +530,12 @@ void TCustomRidEder::DoShiftTabKey() {
     if (to <= len && line[to - 1] == '\t') break;  // a tab reaches the stop by itself
   }
   if (to == x) return;
-  TRidUndoBlock block(*this);
-  TRidPaintLock lock(*this);
+  EditStep([&] {
+    const int32_t y = FCaretY, end = std::min(x, len + 1);
+    if (to < end) DeleteRecorded({to, y}, {end, y}, urDeleteBefore);
+  });
   TTempOption pastEol(*this, eoScrollPastEol, true);
-  TTrimAfterEdit trims(*this);
-  const int32_t y = FCaretY, end = std::min(x, len + 1);
-  if (to < end) DeleteRecorded({to, y}, {end, y}, urDeleteBefore);
-  trims.Finish();
-  SetCaretXY({to, y});
+  SetCaretXY({to, FCaretY});
 }
 
 }  // namespace rid
