@@ -813,7 +813,6 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   bool InputMessage(TMessage& Message);
   void WMImeComposition(TMessage& Msg);
   void WMImeNotify(TMessage& Msg);
-  void WMGetDlgCode(TMessage& Msg);
   void WMKillFocus(TMessage& Msg);
   void WMMouseWheel(TMessage& Msg);
 
