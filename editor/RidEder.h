@@ -797,6 +797,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // The columns Tab moves by with eoSmartTabs: to the next word start of a line above; 0 when
   // no line above reaches the caret's column.
   int32_t SmartTabDistance();
+  // The caret's column with tabs expanded, in its whole line (rows of word wrap aside): tab
+  // stops are counted from the line's start.
+  int32_t CaretColumn();
   // The display column Shift+Tab goes back to with eoSmartTabs: a word start of a line above;
   // 0 when no line above reaches the column before the caret.
   int32_t SmartShiftTabColumn();

@@ -436,8 +436,14 @@ void TCustomRidEder::DeleteLine() {
 
 // --- Tab and Shift+Tab
 
+int32_t TCustomRidEder::CaretColumn() {
+  const std::string_view line =
+      FCaretY <= FLines->GetCount() ? FLines->GetView(FCaretY - 1) : std::string_view();
+  return DisplayCol(line, FCaretX, FTabWidth);
+}
+
 int32_t TCustomRidEder::SmartTabDistance() {
-  const int32_t disp = GetDisplayX();
+  const int32_t disp = CaretColumn();
   for (int32_t i = FCaretY - 1; i >= 1; --i) {
     const std::string_view above = FLines->GetView(i - 1);
     if (DisplayCol(above, Len(above) + 1, FTabWidth) <= disp) continue;
@@ -450,7 +456,7 @@ int32_t TCustomRidEder::SmartTabDistance() {
 }
 
 int32_t TCustomRidEder::SmartShiftTabColumn() {
-  const int32_t disp = GetDisplayX();
+  const int32_t disp = CaretColumn();
   for (int32_t i = FCaretY - 1; i >= 1; --i) {
     const std::string_view above = FLines->GetView(i - 1);
     if (DisplayCol(above, Len(above) + 1, FTabWidth) < disp) continue;  // too short
@@ -481,7 +487,7 @@ void TCustomRidEder::DoTabKey() {
   if (SelAvail()) ReplaceSelectionRecorded(FActiveSelectionMode, {}, urInsert);
   if (FLines->GetCount() == 0) FLines->Add("");
   const std::string_view line = FLines->GetView(FCaretY - 1);
-  const int32_t disp = GetDisplayX();
+  const int32_t disp = CaretColumn();
   const int32_t toNextStop = FTabWidth - (disp - 1) % FTabWidth;
   const int32_t distance = smart > 0 ? smart : toNextStop;
   std::string text;
@@ -521,7 +527,7 @@ void TCustomRidEder::DoShiftTabKey() {
   const int32_t blanks = x > len + 1 ? BlankRunStart(line, len + 1) : BlankRunStart(line, x);
   int32_t target = FOptions.Contains(eoSmartTabs) && x > 1 ? SmartShiftTabColumn() : 0;
   if (target == 0) {
-    const int32_t disp = GetDisplayX();
+    const int32_t disp = CaretColumn();
     target = disp < 2 ? 1 : (disp - 2) / FTabWidth * FTabWidth + 1;
   }
   int32_t to = x;
