@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QtTest/QTest>
 #include <memory>
 #include <string>
@@ -234,6 +235,16 @@ TEST(RidEderKeys, ChordsModifiersAndTheIgnoredCharacter) {
     EXPECT_EQ(log.Commands, c.Want);
     EXPECT_EQ(s.Ed.GetText(), c.WantText);
   }
+}
+
+// A key the keyboard map has no code for (here typing half-width katakana) still comes down
+// first, so the character after a command key is not taken for that key's own.
+TEST(RidEderKeys, ACharacterFromAKeyWithoutACodeFollowsACommandKey) {
+  TEder s;
+  s.Key(Qt::Key_Return);
+  QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUtf8("ｱ"));
+  QApplication::sendEvent(s.Ed.ClientWidget(), &press);
+  EXPECT_EQ(s.Ed.GetText(), "\r\n\xB1");
 }
 
 TEST(RidEderKeys, AltBackspaceUndoesWithoutABeep) {
