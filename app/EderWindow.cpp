@@ -29,6 +29,7 @@
 #include "highlighters/uHighlighterProcs.h"
 #include "output/RidExportHTML.h"
 #include "output/RidExportRTF.h"
+#include "platform/Forms.h"
 #include "platform/Locale.h"
 #include "platform/WidgetBridge.h"
 
@@ -148,6 +149,8 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
   setAcceptDrops(true);
   qApp->installEventFilter(this);
   UpdateTitles();
+  connect(FTabs, &QTabWidget::currentChanged, this, [this] { FocusCurrentEditor(); });
+  Application()->OnInputLost = TInputLostEvent(this, &TEderWindow::ReportInputLost);
   resize(800, 600);
   if (!FOpenProblems.empty()) QTimer::singleShot(0, this, [this] { ShowOpenProblems(); });
 }
@@ -184,8 +187,22 @@ TEderPage& TEderWindow::CurrentPage() { return *FPages.at(std::max(0, FTabs->cur
 
 TRidEder& TEderWindow::CurrentEder() { return *CurrentPage().Eder; }
 
+void TEderWindow::showEvent(QShowEvent* E) {
+  QMainWindow::showEvent(E);
+  activateWindow();  // with no window manager, the window takes the input focus itself
+  FocusCurrentEditor();
+}
+
+void TEderWindow::FocusCurrentEditor() { CurrentEder().SetFocus(); }
+
+void TEderWindow::ReportInputLost(TWinControl*, int32_t Count) {
+  statusBar()->showMessage(QString("%1 character(s) without a Shift-JIS form left out").arg(Count));
+}
+
 TEderWindow::~TEderWindow() {
   qApp->removeEventFilter(this);
+  if (Application()->OnInputLost == TInputLostEvent(this, &TEderWindow::ReportInputLost))
+    Application()->OnInputLost = nullptr;
   // The editors' windows go before the Qt children that hold them.
   for (auto& p : FPages) {
     p->Eder->SetHighlighter(nullptr);

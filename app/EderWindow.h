@@ -64,7 +64,15 @@ class TEderWindow : public QMainWindow {
   void closeEvent(QCloseEvent* E) override;
   bool eventFilter(QObject* Watched, QEvent* E) override;
 
+ protected:
+  // The shown page's editor takes the keyboard as the window opens.
+  void showEvent(QShowEvent* E) override;
+
  private:
+  void FocusCurrentEditor();
+  // Typed or committed characters the editors cannot hold are left out; the status line says
+  // how many.
+  void ReportInputLost(TWinControl* Control, int32_t Count);
   void AddPage(std::unique_ptr<TEderPage> Page);
   // Adds a page for each file that opens; notes the problems of the others.
   void OpenFiles(const std::vector<std::string>& Files);

@@ -13,6 +13,14 @@
 // under a real X server: the one of DISPLAY, or else an Xvfb of its own. Best of 5 runs each.
 // A character typed at the top with its repaint, in 1,000 and 1,000,000 lines: ours only, since
 // the point is that the cost does not follow the file's length.
+// Keys in 1,000 and 1,000,000 lines, beside QScintilla, both repainting what changed after each
+// key (best of 20 per side):
+//   a keystroke at the top: us CommandProcessor(ecChar, 'x') then ecDeleteLastChar; QScintilla
+//     the same keys as QKeyEvents ("x", then Backspace);
+//   Enter in the middle of line 1: us ecLineBreak then the ecDeleteLastChar that joins the lines;
+//     QScintilla Return then Backspace.
+//   us: the Perl highlighter attached, Update() paints the rows the change invalidated; the peer
+//     holds the UTF-8 twin with its Perl lexer and paints on the update request its key posted.
 // Repainting a screen of highlighted text: both sides, each screen styled before the first run.
 // Bracket matching in a 100,000-line Perl CGI script: "{" on line 1 whose partner is the last
 // line, and an unmatched "(" on line 1, which makes both sides walk the whole file; best of 5.
@@ -30,6 +38,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -497,6 +506,101 @@ struct TPeer {
   }
 };
 
+// A key as each side's users press it, with the repaint that follows.
+struct TKeyOurs : TOurs {
+  using TOurs::TOurs;
+  void Run(rid::TRidEderorCommand Command, char AChar = 0) {
+    Ed.CommandProcessor(Command, AChar, nullptr);
+    Ed.Update();
+    QApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+  }
+  int KeystrokeAtTop() {
+    Ed.SetCaretXY({1, 1});
+    Run(rid::ecChar, 'x');
+    Run(rid::ecDeleteLastChar);
+    return Ed.Lines()->GetCount();
+  }
+  int EnterInLine1() {
+    Ed.SetCaretXY({8, 1});
+    Run(rid::ecLineBreak);
+    Run(rid::ecDeleteLastChar);
+    return Ed.Lines()->GetCount();
+  }
+};
+
+struct TKeyPeer : TPeer {
+  // Shown and exposed, so that its updates are painted.
+  explicit TKeyPeer(const std::string& Text) : TPeer(Text) { QApplication::processEvents(); }
+  void Press(int Key, const QString& Text = {}) {
+    QKeyEvent press(QEvent::KeyPress, Key, Qt::NoModifier, Text);
+    QApplication::sendEvent(&Editor, &press);
+    QKeyEvent release(QEvent::KeyRelease, Key, Qt::NoModifier, Text);
+    QApplication::sendEvent(&Editor, &release);
+    QApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+  }
+  int KeystrokeAtTop() {
+    Editor.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
+    Press(Qt::Key_X, "x");
+    Press(Qt::Key_Backspace);
+    return Editor.lines();
+  }
+  int EnterInLine1() {
+    Editor.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 7UL);
+    Press(Qt::Key_Return, "\r");
+    Press(Qt::Key_Backspace);
+    return Editor.lines();
+  }
+};
+
+// The text must come back as it was: each key pair undoes itself.
+template <typename Side>
+double TimeKeys(Side& S, int (Side::*Keys)()) {
+  return rid::bench::BestTime([&] { return (S.*Keys)(); }, 20);
+}
+
+void CompareKeys() {
+  struct TResult {
+    double Ours, Peer;
+  };
+  TResult top[2], enter[2];
+  const size_t lines[2] = {1000, 1000000};
+  for (int i = 0; i < 2; ++i) {
+    const std::string text = PerlCgi(SIZE_MAX, lines[i]);
+    {
+      TKeyOurs ours(text);
+      const std::string before = ours.Ed.GetLines()->SaveToBytes();
+      top[i].Ours = TimeKeys(ours, &TKeyOurs::KeystrokeAtTop);
+      enter[i].Ours = TimeKeys(ours, &TKeyOurs::EnterInLine1);
+      if (ours.Ed.GetLines()->SaveToBytes() != before) {
+        std::printf("Keys: our text changed\n");
+        std::exit(1);
+      }
+    }
+    {
+      TKeyPeer peer(text);
+      const int count = peer.Editor.lines();
+      top[i].Peer = TimeKeys(peer, &TKeyPeer::KeystrokeAtTop);
+      enter[i].Peer = TimeKeys(peer, &TKeyPeer::EnterInLine1);
+      if (peer.Editor.lines() != count) {
+        std::printf("Keys: the peer's text changed\n");
+        std::exit(1);
+      }
+    }
+  }
+  const auto report = [&](const char* Name, const TResult* R) {
+    for (int i = 0; i < 2; ++i)
+      std::printf(
+          "%s, %zu lines, best of 20: us %.1f us, QScintilla %.1f us; ratio us/QScintilla"
+          " %.3f (goal: at most 0.5)\n",
+          Name, lines[i], R[i].Ours * 1e6, R[i].Peer * 1e6, R[i].Ours / R[i].Peer);
+    std::printf("%s: ratio us 1,000,000/1,000 lines %.2f (goal: at most 1.2)\n", Name,
+                R[1].Ours / R[0].Ours);
+  };
+  report("Keystroke at the top (x, Backspace) with repaint", top);
+  report("Enter in the middle of line 1, then the joining Backspace, with repaint", enter);
+  std::fflush(stdout);
+}
+
 const std::string& ScreenText() {
   static const std::string text = PerlCgi(SIZE_MAX, 2000);
   return text;
@@ -602,6 +706,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+
+  CompareKeys();
 
   // One character typed at the top: the cost must not follow the file's length.
   double small = 0, large = 0;

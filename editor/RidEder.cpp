@@ -812,6 +812,7 @@ void TCustomRidEder::SetWordWrap(bool Value) {
 // --- messages
 
 void TCustomRidEder::Dispatch(TMessage& Message) {
+  if (InputMessage(Message)) return;
   switch (Message.Msg) {
     case WM_HSCROLL:
       WMHScroll(Message);
@@ -852,17 +853,6 @@ void TCustomRidEder::Dispatch(TMessage& Message) {
     default:
       TCustomControl::Dispatch(Message);
   }
-}
-
-void TCustomRidEder::DoEnter() {
-  TCustomControl::DoEnter();
-  InitializeCaret();
-}
-
-void TCustomRidEder::DoExit() {
-  TCustomControl::DoExit();
-  HideCaret();
-  if (!FAlwaysShowCaret && HandleAllocated()) DestroyCaret();
 }
 
 void TCustomRidEder::KeyUp(uint16_t& Key, TShiftState Shift) {

@@ -10,6 +10,7 @@
 #include "editor/RidEderKbdHandler.h"
 #include "editor/RidEderKeyCmds.h"
 #include "editor/RidEderMiscClasses.h"
+#include "editor/RidEderPlugins.h"
 #include "editor/RidEderTextBuffer.h"
 #include "editor/RidEderTypes.h"
 #include "editor/RidEderWordWrap.h"
@@ -87,6 +88,10 @@ constexpr uint16_t sfDblClicked = 32;
 constexpr uint16_t sfPossibleGutterClick = 64;
 constexpr uint16_t sfWaitForDragging = 128;
 
+// The commands the control runs when it gains and loses the keyboard focus.
+constexpr TRidEderorCommand ecGotFocus = 480;
+constexpr TRidEderorCommand ecLostFocus = 481;
+
 class TCustomRidEder;
 
 using TStatusChangeEvent = Delegate<void(TObject* Sender, TRidStatusChanges Changes)>;
@@ -104,6 +109,11 @@ using TDropFilesEvent = Delegate<void(TObject* Sender, int32_t X, int32_t Y, TSt
 // Mark is the clicked mark of the line (null when the click was beside every mark).
 using TGutterClickEvent = Delegate<void(TObject* Sender, TMouseButton Button, int32_t X, int32_t Y,
                                         int32_t Line, TRidEderMark* Mark)>;
+// Before and after a command: the handler may change the command (ecNone drops it) and the
+// character.
+using TProcessCommandEvent =
+    Delegate<void(TObject* Sender, TRidEderorCommand& Command, char& AChar, void* Data)>;
+using TContextHelpEvent = Delegate<void(TObject* Sender, const std::string& Word)>;
 
 // The answer to OnReplaceText.
 enum TRidReplaceAction { raCancel, raSkip, raReplace, raReplaceAll };
@@ -182,7 +192,7 @@ bool IsTrailByteAt(std::string_view Line, int32_t Col);
 
 // The editor control: a line buffer shown highlighted, with gutter, caret, selection in three
 // modes, scroll bars and word wrap.
-class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
+class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public IRidPluginHost {
  public:
   RID_CLASS_NAME(TCustomRidEder)
   explicit TCustomRidEder(TComponent* AOwner);
@@ -533,6 +543,63 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
                                             int32_t Line, int32_t Column);
   TReplaceTextEvent OnReplaceText;
 
+  // --- the command road (RidEderCommands.cpp)
+  // Runs one command: OnProcessCommand (OnProcessUserCommand from ecUserFirst), the command
+  // hooks, ExecuteCommand for numbers below ecUserFirst, the hooks again, and OnCommandProcessed
+  // always. A handler may free the control; the road then stops.
+  virtual void CommandProcessor(TRidEderorCommand Command, char AChar, void* Data);
+  // What a command does. Data: a TBufferCoord* for ecGotoXY, ecSelGotoXY and ecSetMarker0..9
+  // (null: nothing, or the caret for a marker), a NUL-terminated string for ecImeStr.
+  virtual void ExecuteCommand(TRidEderorCommand Command, char AChar, void* Data);
+  virtual void DoOnProcessCommand(TRidEderorCommand& Command, char& AChar, void* Data);
+  virtual void DoOnCommandProcessed(TRidEderorCommand Command, char AChar, void* Data);
+  // Every hook in registration order with one Handled flag; Handled set by any drops the
+  // command.
+  virtual void NotifyHookedCommandHandlers(bool AfterProcessing, TRidEderorCommand& Command,
+                                           char& AChar, void* Data);
+  // A method registered twice stays once, with its first HandlerData.
+  void RegisterCommandHandler(THookedCommandEvent AHandlerProc, void* AHandlerData) override;
+  void UnregisterCommandHandler(THookedCommandEvent AHandlerProc) override;
+  // The hook's index, -1 when it is not registered.
+  int32_t FindHookedCmdEvent(const THookedCommandEvent& AHandlerProc) const;
+  // Empties the text, the marks and both undo lists.
+  void ClearAll();
+  // Tab and Shift+Tab: block indent with eoTabIndent and a multi-line selection, else a tab
+  // (smart, or spaces) at the caret, and Shift+Tab takes back the blanks before the caret.
+  void DoTabKey();
+  void DoShiftTabKey();
+  // --- plugins (IRidPluginHost)
+  TComponent* PluginHostComponent() override { return this; }
+  TRidEderKeyStrokes* GetKeystrokes() const override { return FKeystrokes.get(); }
+
+  // --- keyboard, input method and focus (RidEderKeys.cpp)
+  // The command bound to Code with Shift, or to the pending first key followed by it; an
+  // unbound key of 30..145 becomes the pending first key, any other key clears it.
+  TRidEderorCommand TranslateKeyCode(uint16_t Code, TShiftState Shift, void*& Data);
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void KeyPress(char& Key) override;
+  void WndProc(TMessage& Message) override;
+  // With an empty focus list the control takes the focus, else the last window of the list.
+  void SetFocus() override;
+  void AddFocusControl(TWinControl* AControl) { FFocusList.push_back(AControl); }
+  void RemoveFocusControl(TWinControl* AControl);
+  void AddKeyDownHandler(const TKeyEvent& AHandler) { FKbdHandler->AddKeyDownHandler(AHandler); }
+  void RemoveKeyDownHandler(const TKeyEvent& AHandler) {
+    FKbdHandler->RemoveKeyDownHandler(AHandler);
+  }
+  void AddKeyPressHandler(const TKeyPressEvent& AHandler) {
+    FKbdHandler->AddKeyPressHandler(AHandler);
+  }
+  void RemoveKeyPressHandler(const TKeyPressEvent& AHandler) {
+    FKbdHandler->RemoveKeyPressHandler(AHandler);
+  }
+  // Bytes of the last input-method result still to come back as characters (and be dropped).
+  int32_t GetImeCount() const { return FImeCount; }
+  TProcessCommandEvent OnProcessCommand;
+  TProcessCommandEvent OnProcessUserCommand;
+  TProcessCommandEvent OnCommandProcessed;
+  TContextHelpEvent OnContextHelp;
+
   // --- undo grouping
   void BeginUndoBlock() { FUndoList->BeginBlock(); }
   void EndUndoBlock() { FUndoList->EndBlock(); }
@@ -590,7 +657,6 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void Dispatch(TMessage& Message) override;
   void Resize() override;
   void DoEnter() override;
-  void DoExit() override;
   void KeyUp(uint16_t& Key, TShiftState Shift) override;
 
  protected:
@@ -744,6 +810,66 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor {
   void DrawMark(TRidEderMark* AMark, int32_t& AOffset, int32_t ARow);
   TColor GetEditorBackground(bool CaretRow);
   void ReportPaintError(const std::string& Message);
+
+  // commands (RidEderCommands.cpp, RidEderEditing.cpp)
+  struct THookedCommandHandlerEntry {
+    THookedCommandEvent Event;
+    void* Data;
+  };
+  // Expires with the control: the command road checks it after each handler it calls.
+  std::weak_ptr<const char> AliveToken() const { return FAliveToken; }
+  void ExecuteMoveCommand(TRidEderorCommand Command, void* Data);
+  bool ExecuteEditCommand(TRidEderorCommand Command, char AChar, void* Data);
+  void MovePage(TRidEderorCommand Command);
+  void ScrollByRow(TRidEderorCommand Command);
+  void ToggleBookMark(int32_t BookMark, const TBufferCoord* At);
+  void TypeChar(char AChar);
+  void TypeBytes(const std::string& Bytes);
+  void InsertImeString(const char* Data);
+  void LineBreak(bool MoveCaret);
+  // Blanks from the line end to a caret past it, recorded.
+  void PadToCaret();
+  // One recorded edit: the transient paint around it, one undo step, one screen update, and
+  // the blanks it leaves at line ends trimmed as steps of their own.
+  template <typename F>
+  void EditStep(F&& Body);
+  void DeleteLastChar();
+  // Where Backspace takes a caret past the line end.
+  int32_t BackspaceInVirtualSpace(std::string_view Line);
+  // Where ecDeleteWord deletes to: the word's end, and the blanks after it.
+  TBufferCoord DeleteWordTarget(TBufferCoord Caret);
+  void DeleteChar();
+  void DeleteToWordOrLineEnd(TRidEderorCommand Command);
+  void DeleteToWordOrLineStart(TRidEderorCommand Command);
+  void DeleteLine();
+  // Removes From..To (From first) and records it with Reason.
+  void DeleteRecorded(TBufferCoord From, TBufferCoord To, TRidChangeReason Reason);
+  // The bytes Backspace removes directly after the indentation (unindenting).
+  int32_t UnindentBytes(std::string_view Line, int32_t Col);
+  // The columns Tab moves by with eoSmartTabs: to the next word start of a line above; 0 when
+  // no line above reaches the caret's column.
+  int32_t SmartTabDistance();
+  // The caret's column with tabs expanded, in its whole line (rows of word wrap aside): tab
+  // stops are counted from the line's start.
+  int32_t CaretColumn();
+  // The display column Shift+Tab goes back to with eoSmartTabs: a word start of a line above;
+  // 0 when no line above reaches the column before the caret.
+  int32_t SmartShiftTabColumn();
+  std::shared_ptr<const char> FAliveToken = std::make_shared<const char>();
+  std::vector<THookedCommandHandlerEntry> FHookedCommandHandlers;
+  std::vector<TWinControl*> FFocusList;  // not owned
+  uint16_t FLastKey = 0;                 // pending first key of a two-key shortcut
+  TShiftState FLastShift;
+  int32_t FImeCount = 0;
+  int32_t FMouseWheelAccumulator = 0;
+  int16_t FPendingLeadByte = -1;  // a lead byte typed as ecChar, waiting for its trail byte
+  // keyboard, input method and focus (RidEderKeys.cpp)
+  // The keyboard, input-method, focus and wheel messages; false for the others.
+  bool InputMessage(TMessage& Message);
+  void WMImeComposition(TMessage& Msg);
+  void WMImeNotify(TMessage& Msg);
+  void WMKillFocus(TMessage& Msg);
+  void WMMouseWheel(TMessage& Msg);
 
   TRidEderStringList* FLines;  // owned (FOwnLines)
   std::unique_ptr<TRidEderStringList> FOwnLines;

@@ -77,8 +77,9 @@ void TCustomRidEder::DragDrop(TObject* Source, int32_t X, int32_t Y) {
     // Recorded with an empty text, as every insertion is: undo takes the dropped text away.
     ReplaceSelectionRecorded(smNormal, text, same ? urDragDropInsert : urInsert);
   }
-  // The dropped text selected, the caret at its start.
-  MoveCaretAndSelection(GetCaretXY(), drop, true);
+  // The dropped text selected, the caret at its start; through the command road, so hooks and
+  // a macro recording see it.
+  CommandProcessor(ecSelGotoXY, '\0', &drop);
 }
 
 void TCustomRidEder::DoEndDrag(TObject* Target, int32_t X, int32_t Y) {

@@ -12,6 +12,9 @@ class QTimer;
 namespace rid {
 
 using TExceptionEvent = Delegate<void(TObject* Sender, const std::exception& E)>;
+// Count characters typed or committed into Control that have no code page 932 form and were
+// left out.
+using TInputLostEvent = Delegate<void(TWinControl* Control, int32_t Count)>;
 
 // The application: message pumping and the place where an exception escaping a message
 // handler or a paint ends up.
@@ -35,6 +38,7 @@ class TApplication : public TComponent {
   const std::string& GetTitle() const { return FTitle; }
   void SetTitle(const std::string& Value) { FTitle = Value; }
   TExceptionEvent OnException;
+  TInputLostEvent OnInputLost;
 
  private:
   std::string FTitle = "RidEder";

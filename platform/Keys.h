@@ -83,6 +83,7 @@ constexpr uint16_t VK_OEM_5 = 0xDC;       // \|
 constexpr uint16_t VK_OEM_6 = 0xDD;       // ]}
 constexpr uint16_t VK_OEM_7 = 0xDE;       // '"
 constexpr uint16_t VK_PROCESSKEY = 0xE5;
+constexpr uint16_t VK_PACKET = 0xE7;  // a character typed by a key without a key code
 
 // A shortcut packs a virtual key with modifier bits, as menus store it.
 using TShortCut = uint16_t;

@@ -129,6 +129,23 @@ int ControlCharacter(int Key, Qt::KeyboardModifiers Mods) {
   return 0;
 }
 
+// Typed or committed text in code page 932: a character without a 932 form is left out (never
+// a '?' in its place) and reported to the application.
+std::string InputToSjis(const QString& Text, TWinControl* Control) {
+  std::string out;
+  int32_t lost = 0;
+  for (char32_t c : Text.toUcs4()) {
+    size_t missing = 0;
+    const std::string bytes = Utf8ToSjis(QString::fromUcs4(&c, 1).toStdString(), &missing);
+    if (missing)
+      ++lost;
+    else
+      out += bytes;
+  }
+  if (lost && Application()->OnInputLost) Application()->OnInputLost(Control, lost);
+  return out;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -206,7 +223,10 @@ class TBridgeClient : public QWidget {
     if (E->isAutoRepeat()) data |= KF_REPEAT_BIT;
     if (alt) data |= KF_ALTDOWN_BIT;
     QPointer<TBridgeClient> self(this);
-    if (vk) FBridge->Send(alt || vk == VK_MENU ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, data);
+    // A key the keyboard map does not name still comes down, as the system's packet key, when
+    // it types text: every typed character follows a key-down.
+    const uint16_t down = vk ? vk : (E->text().isEmpty() ? 0 : VK_PACKET);
+    if (down) FBridge->Send(alt || vk == VK_MENU ? WM_SYSKEYDOWN : WM_KEYDOWN, down, data);
     if (!self || !FBridge->Control()) return;
 
     const int control = ControlCharacter(E->key(), mods);
@@ -219,9 +239,8 @@ class TBridgeClient : public QWidget {
     QString text = E->text();
     text.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     if (text.isEmpty()) return;
-    size_t lost = 0;
-    const std::string bytes = Utf8ToSjis(text.toStdString(), &lost);
-    if (lost) std::fprintf(stderr, "rid: %zu typed character(s) have no Shift-JIS form\n", lost);
+    const std::string bytes = InputToSjis(text, FBridge->Control());
+    if (bytes.empty() || !self || !FBridge->Control()) return;
     bool dbcs = false;
     for (char b : bytes) dbcs |= IsDBCSLeadByte(b);
     if (dbcs && !alt) {
@@ -248,9 +267,7 @@ class TBridgeClient : public QWidget {
 
   void inputMethodEvent(QInputMethodEvent* E) override {
     if (!E->commitString().isEmpty()) {
-      size_t lost = 0;
-      const std::string bytes = Utf8ToSjis(E->commitString().toStdString(), &lost);
-      if (lost) std::fprintf(stderr, "rid: %zu committed character(s) have no Shift-JIS form\n", lost);
+      const std::string bytes = InputToSjis(E->commitString(), FBridge->Control());
       FBridge->DeliverResultString(bytes);
     }
     FBridge->SetPreedit(E->preeditString());

@@ -13,6 +13,7 @@ packages=(
   coreutils diffutils grep libc-bin nkf perl sharutils poppler-utils libxml2-utils
   nodejs php-cli ruby unzip dpkg openjdk-17-jdk-headless
   libreoffice-writer chromium-headless-shell source-highlight highlight xvfb xauth xclip xdotool
+  x11-xserver-utils
   libqscintilla2-qt6-dev libpcre2-dev libonig-dev
   # real files the highlighter tests read
   python3-doc php-pear node-acorn libjs-jquery libjs-underscore postgresql shared-mime-info

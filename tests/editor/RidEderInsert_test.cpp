@@ -282,7 +282,8 @@ std::string Saved(TRidEder& Ed) { return Ed.GetLines()->SaveToBytes(); }
 TRidEderorOptions RandomOptions(std::mt19937& Rng, TRidEderorOptions O) {
   // Without grouping each replacement is one step, checked on its own.
   O = O - TRidEderorOptions{eoGroupUndo};
-  for (TRidEderorOption o : {eoTrimTrailingSpaces, eoTabsToSpaces, eoScrollPastEol})
+  for (TRidEderorOption o : {eoTrimTrailingSpaces, eoTabsToSpaces, eoScrollPastEol, eoAutoIndent,
+                             eoSmartTabs, eoSmartTabDelete})
     O = Rng() % 2 ? O + TRidEderorOptions{o} : O - TRidEderorOptions{o};
   return O;
 }
@@ -529,13 +530,51 @@ bool LineText(TEder& S, TModel& M, std::mt19937& Rng) {
   return true;
 }
 
+// A command as keys and the input method send it: characters (a double-byte one as its two
+// bytes), input-method results, breaks, deletions, tabs and moves.
+bool RunCommand(TEder& S, TModel&, std::mt19937& Rng) {
+  static const TRidEderorCommand commands[] = {
+      ecChar,       ecChar,           ecChar,       ecImeStr,     ecLineBreak,
+      ecInsertLine, ecDeleteLastChar, ecDeleteChar, ecDeleteWord, ecDeleteLastWord,
+      ecDeleteEOL,  ecDeleteBOL,      ecDeleteLine, ecTab,        ecShiftTab,
+      ecLeft,       ecSelRight,       ecDown,       ecWordRight,  ecLineEnd};
+  const TRidEderorCommand cmd = commands[Rng() % std::size(commands)];
+  if (cmd == ecChar) {
+    for (char c : Pieces[Rng() % std::size(Pieces)]) S.Ed.CommandProcessor(ecChar, c, nullptr);
+  } else if (cmd == ecImeStr) {
+    std::string text = RandomText(Rng, 2);
+    S.Ed.CommandProcessor(ecImeStr, 0, text.data());
+  } else {
+    S.Ed.CommandProcessor(cmd, 0, nullptr);
+  }
+  return false;
+}
+
+// Undone and redone as commands: nothing changes.
+bool UndoRedoCommands(TEder& S, TModel&, std::mt19937&) {
+  S.Ed.CommandProcessor(ecUndo, 0, nullptr);
+  S.Ed.CommandProcessor(ecRedo, 0, nullptr);
+  return false;
+}
+
 TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
   const std::pair<TOperation, const char*> operations[] = {
-      {TypeText, "type"},   {TypeText, "type"},      {Cut, "cut"},       {Copy, "copy"},
-      {Paste, "paste"},     {Clear, "clear"},        {Indent, "indent"}, {Unindent, "unindent"},
-      {ChangeCase, "case"}, {LineText, "line text"},
+      {TypeText, "type"},
+      {TypeText, "type"},
+      {Cut, "cut"},
+      {Copy, "copy"},
+      {Paste, "paste"},
+      {Clear, "clear"},
+      {Indent, "indent"},
+      {Unindent, "unindent"},
+      {ChangeCase, "case"},
+      {LineText, "line text"},
+      {RunCommand, "command"},
+      {RunCommand, "command"},
+      {RunCommand, "command"},
+      {UndoRedoCommands, "undo and redo"},
   };
-  constexpr uint32_t Seeds = 60;
+  constexpr uint32_t Seeds = 150;
   for (uint32_t seed = 1; seed <= Seeds; ++seed) {
     std::mt19937 rng(seed);
     TEder s;

@@ -245,7 +245,7 @@ TEST(RidEderSearchReplace, ReplaceAllShowsProgressAndLeavesTypedKeysQueued) {
                            TRidReplaceAction& Action) {
     ++s.Asked;
     QApplication::postEvent(s.Ed.ClientWidget(),
-                            new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x"));
+                            new QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier));
     watch.start(0);
     Action = raReplaceAll;
   };

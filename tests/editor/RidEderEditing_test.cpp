@@ -1,0 +1,485 @@
+// What each command does to the text and the caret, and that undo and redo give back the bytes
+// before and after it exactly.
+#include <gtest/gtest.h>
+
+#include <list>
+#include <string>
+#include <vector>
+
+#include "editor/RidEder.h"
+
+namespace rid {
+namespace {
+
+const std::string Ni = "\x93\xfa";   // 日: its trail byte has a lead byte's value
+const std::string Hon = "\x96\x7b";  // 本
+
+struct TStep {
+  TRidEderorCommand Command;
+  char Char = 0;
+  const char* Ime = nullptr;  // ecImeStr's text
+  TBufferCoord At{0, 0};      // ecGotoXY, ecSelGotoXY, ecSetMarker0..9: the position
+};
+TStep Ch(char C) { return {ecChar, C}; }
+TStep Ime(const std::string& S) {
+  static std::list<std::string> kept;  // the rows' strings outlive the table, unmoved
+  kept.push_back(S);
+  return {ecImeStr, 0, kept.back().c_str()};
+}
+TStep Go(TRidEderorCommand C, TBufferCoord P) { return {C, 0, nullptr, P}; }
+
+struct TRow {
+  const char* Name;
+  std::string Text;
+  TBufferCoord Caret, Anchor;  // a selection from Anchor when it differs from the caret
+  std::vector<TStep> Steps;
+  std::string Want;
+  TBufferCoord WantCaret;
+  TRidEderorOptions Add = {}, Remove = {};
+  bool Overwrite = false;
+};
+
+const TRidEderorOptions TabsToSpaces{eoTabsToSpaces}, AutoIndent{eoAutoIndent},
+    SmartTabDelete{eoSmartTabDelete};
+
+void RunRow(const TRow& R) {
+  SCOPED_TRACE(R.Name);
+  TRidEder ed(nullptr);
+  ed.SetBounds(0, 0, 400, 240);
+  ed.Show();
+  ed.SetOptions(ed.GetOptions() + R.Add - R.Remove);
+  ed.SetTabWidth(4);
+  ed.SetInsertMode(!R.Overwrite);
+  ed.GetLines()->LoadFromBytes(R.Text);
+  {
+    TRidPaintLock lock(ed);  // a caret past the line end stays where the row puts it
+    ed.SetCaretXY(R.Caret);
+    if (R.Anchor.Line > 0) {
+      ed.SetBlockBegin(R.Anchor);
+      ed.SetBlockEnd(R.Caret);
+    }
+  }
+  for (const TStep& s : R.Steps) {
+    TBufferCoord at = s.At;
+    void* data = s.Ime ? static_cast<void*>(const_cast<char*>(s.Ime)) : at.Line > 0 ? &at : nullptr;
+    ed.CommandProcessor(s.Command, s.Char, data);
+  }
+  const std::string after = ed.GetLines()->SaveToBytes();
+  EXPECT_EQ(after, R.Want);
+  EXPECT_EQ(ed.GetCaretXY(), R.WantCaret);
+  while (ed.CanUndo()) ed.Undo();
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), R.Text) << "undo";
+  while (ed.CanRedo()) ed.Redo();
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), after) << "redo";
+}
+
+TEST(RidEderEditing, TypingAndTheInputMethod) {
+  const std::vector<TRow> rows = {
+      {"a typed character", "ab", {2, 1}, {}, {Ch('x')}, "axb", {3, 1}},
+      {"control characters and DEL type nothing",
+       "ab",
+       {2, 1},
+       {},
+       {Ch(31), Ch(127)},
+       "ab",
+       {2, 1}},
+      {"overwriting takes a whole character",
+       Ni + "a",
+       {1, 1},
+       {},
+       {Ch('x')},
+       "xa",
+       {2, 1},
+       {},
+       {},
+       true},
+      {"overwriting at the line end inserts",
+       "ab\r\ncd",
+       {3, 1},
+       {},
+       {Ch('x')},
+       "abx\r\ncd",
+       {4, 1},
+       {},
+       {},
+       true},
+      {"overwriting past the line end keeps the break",
+       "ab\r\ncd",
+       {5, 1},
+       {},
+       {Ch('x')},
+       "ab  x\r\ncd",
+       {6, 1},
+       {},
+       {},
+       true},
+      {"a lead byte waits for its trail byte",
+       "a",
+       {1, 1},
+       {},
+       {Ch('\x93'), Ch('\xfa')},
+       Ni + "a",
+       {3, 1}},
+      {"a lead byte followed by another command goes in alone",
+       "a",
+       {2, 1},
+       {},
+       {Ch('\x93'), {ecLeft}},
+       "a\x93",
+       {2, 1}},
+      {"a lead byte followed by a byte that cannot follow it goes in alone",
+       "a",
+       {2, 1},
+       {},
+       {Ch('\x93'), Ch('!')},
+       "a\x93!",
+       {4, 1}},
+      {"an input-method result", "ab", {2, 1}, {}, {Ime(Ni + Hon)}, "a" + Ni + Hon + "b", {6, 1}},
+      {"overwritten by a result, a character stays whole",
+       "abc" + Ni + "d",
+       {1, 1},
+       {},
+       {Ime(Ni + Hon)},
+       Ni + Hon + Ni + "d",
+       {5, 1},
+       {},
+       {},
+       true},
+      {"a result overwrites a single byte before a double-byte character",
+       "a" + Ni,
+       {1, 1},
+       {},
+       {Ime("xy")},
+       "xy" + Ni,
+       {3, 1},
+       {},
+       {},
+       true},
+      {"a break in a result is a line break",
+       "ab",
+       {2, 1},
+       {},
+       {Ime("x\r\ny")},
+       "ax\r\nyb",
+       {2, 2}},
+      {"a result without text does nothing", "ab", {2, 1}, {}, {{ecImeStr}}, "ab", {2, 1}},
+      {"a result replaces the selection",
+       "abcd",
+       {4, 1},
+       {2, 1},
+       {Ime(Ni)},
+       "a" + Ni + "d",
+       {4, 1}},
+  };
+  for (const TRow& r : rows) RunRow(r);
+}
+
+TEST(RidEderEditing, LineBreaks) {
+  const std::vector<TRow> rows = {
+      {"inside an indented line",
+       "    abcd",
+       {7, 1},
+       {},
+       {{ecLineBreak}},
+       "    ab\r\n    cd",
+       {5, 2}},
+      {"tabs stay tabs without tabs-to-spaces",
+       "\t\tabcd",
+       {5, 1},
+       {},
+       {{ecLineBreak}},
+       "\t\tab\r\n\t\tcd",
+       {3, 2},
+       {},
+       TabsToSpaces},
+      {"at the end the indentation is copied",
+       "  ab",
+       {5, 1},
+       {},
+       {{ecLineBreak}},
+       "  ab\r\n  ",
+       {3, 2}},
+      {"without auto-indent",
+       "  abcd",
+       {5, 1},
+       {},
+       {{ecLineBreak}},
+       "  ab\r\ncd",
+       {1, 2},
+       {},
+       AutoIndent},
+      {"at column 1", "ab", {1, 1}, {}, {{ecLineBreak}}, "\r\nab", {1, 2}},
+      {"on an empty line the caret takes the indentation above",
+       "    x\r\n\r\ny",
+       {1, 2},
+       {},
+       {{ecLineBreak}},
+       "    x\r\n\r\n\r\ny",
+       {5, 3}},
+      {"past the line end", "ab", {5, 1}, {}, {{ecLineBreak}}, "ab\r\n", {1, 2}},
+      {"replacing the selection", "abcd", {4, 1}, {2, 1}, {{ecLineBreak}}, "a\r\nd", {1, 2}},
+      {"a new line keeps the caret",
+       "  abcd",
+       {5, 1},
+       {},
+       {{ecInsertLine}},
+       "  ab\r\n  cd",
+       {5, 1}},
+      {"the break is of the kind of the line's",
+       "ab\ncd\r\n",
+       {2, 1},
+       {},
+       {{ecLineBreak}},
+       "a\nb\ncd\r\n",
+       {1, 2}},
+  };
+  for (const TRow& r : rows) RunRow(r);
+}
+
+TEST(RidEderEditing, Deletions) {
+  const std::vector<TRow> rows = {
+      {"backspace after a double-byte character and a letter takes the letter",
+       Ni + "a",
+       {4, 1},
+       {},
+       {{ecDeleteLastChar}},
+       Ni,
+       {3, 1}},
+      {"backspace takes a double-byte character whole",
+       Ni + "b",
+       {3, 1},
+       {},
+       {{ecDeleteLastChar}},
+       "b",
+       {1, 1}},
+      {"backspace at column 1 joins the lines",
+       "ab\r\ncd",
+       {1, 2},
+       {},
+       {{ecDeleteLastChar}},
+       "abcd",
+       {3, 1}},
+      {"backspace after the indentation goes back to the indentation above",
+       "  x\r\n    y",
+       {5, 2},
+       {},
+       {{ecDeleteLastChar}},
+       "  x\r\n  y",
+       {3, 2}},
+      {"without smart tab delete, back to the tab stop",
+       "      y",
+       {7, 1},
+       {},
+       {{ecDeleteLastChar}},
+       "    y",
+       {5, 1},
+       {},
+       SmartTabDelete},
+      {"back to the tab stop over a tab",
+       "  \ty",
+       {4, 1},
+       {},
+       {{ecDeleteLastChar}},
+       "y",
+       {1, 1},
+       {},
+       SmartTabDelete + TabsToSpaces},
+      {"backspace in virtual space only moves the caret",
+       "ab",
+       {6, 1},
+       {},
+       {{ecDeleteLastChar}},
+       "ab",
+       {3, 1}},
+      {"delete takes a double-byte character whole",
+       Ni + "b",
+       {1, 1},
+       {},
+       {{ecDeleteChar}},
+       "b",
+       {1, 1}},
+      {"delete past the line end joins at the caret",
+       "ab\r\ncd",
+       {4, 1},
+       {},
+       {{ecDeleteChar}},
+       "ab cd",
+       {4, 1}},
+      {"delete past the end of the last line", "ab", {5, 1}, {}, {{ecDeleteChar}}, "ab", {5, 1}},
+      {"delete word", "abc def", {1, 1}, {}, {{ecDeleteWord}}, "def", {1, 1}},
+      {"delete to the line end", "abcdef", {3, 1}, {}, {{ecDeleteEOL}}, "ab", {3, 1}},
+      {"delete the word before", "abc def", {8, 1}, {}, {{ecDeleteLastWord}}, "abc ", {5, 1}},
+      {"delete to the line start", "abc def", {5, 1}, {}, {{ecDeleteBOL}}, "def", {1, 1}},
+      {"delete a line", "a\r\nb\r\nc", {1, 2}, {}, {{ecDeleteLine}}, "a\r\nc", {1, 2}},
+      {"deleting the last line empties it",
+       "a\r\nb",
+       {1, 2},
+       {},
+       {{ecDeleteLine}},
+       "a\r\n",
+       {1, 2}},
+  };
+  for (const TRow& r : rows) RunRow(r);
+}
+
+TEST(RidEderEditing, TabsMovesAndOtherCommands) {
+  const std::vector<TRow> rows = {
+      {"tab: spaces to the next stop", "ab", {3, 1}, {}, {{ecTab}}, "ab  ", {5, 1}},
+      {"smart tab: to the next word of the line above",
+       "abc def\r\nx",
+       {2, 2},
+       {},
+       {{ecTab}},
+       "abc def\r\nx   ",
+       {5, 2}},
+      {"tab: a tab byte without tabs-to-spaces",
+       "ab",
+       {1, 1},
+       {},
+       {{ecTab}},
+       "\tab",
+       {2, 1},
+       {},
+       TabsToSpaces},
+      {"shift+tab: the blanks back to the tab stop",
+       "    ab",
+       {5, 1},
+       {},
+       {{ecShiftTab}},
+       "ab",
+       {1, 1}},
+      {"shift+tab never takes text", "abcdef", {7, 1}, {}, {{ecShiftTab}}, "abcdef", {7, 1}},
+      {"smart shift+tab: back to a word start of the line above",
+       "ab  cdefghijk\r\n          x",
+       {11, 2},
+       {},
+       {{ecShiftTab}},
+       "ab  cdefghijk\r\n    x",
+       {5, 2}},
+      {"to a position on a trail byte",
+       Ni + Hon,
+       {1, 1},
+       {},
+       {Go(ecGotoXY, {2, 1})},
+       Ni + Hon,
+       {3, 1}},
+      {"selecting to a position", "abcd", {1, 1}, {}, {Go(ecSelGotoXY, {3, 1})}, "abcd", {3, 1}},
+      {"moves", "ab\r\ncd", {1, 1}, {}, {{ecRight}, {ecDown}, {ecLineEnd}}, "ab\r\ncd", {3, 2}},
+      {"to the end and back", "ab\r\ncd", {1, 1}, {}, {{ecEditorBottom}}, "ab\r\ncd", {3, 2}},
+      {"case of the selection", "abc", {3, 1}, {1, 1}, {{ecUpperCaseBlock}}, "ABc", {3, 1}},
+      {"a tab in overwrite mode still inserts",
+       "ab",
+       {1, 1},
+       {},
+       {{ecTab}},
+       "    ab",
+       {5, 1},
+       {},
+       {},
+       true},
+  };
+  for (const TRow& r : rows) RunRow(r);
+}
+
+TEST(RidEderEditing, ReadOnlyRunsOnlyMovesModesAndCopy) {
+  TRidEder ed(nullptr);
+  ed.SetText("ab");
+  ed.SetReadOnly(true);
+  for (TRidEderorCommand c : {ecChar, ecImeStr, ecLineBreak, ecDeleteLastChar, ecDeleteLine, ecTab,
+                              ecShiftTab, ecClearAll, ecPaste, ecUpperCase})
+    ed.CommandProcessor(c, 'x', const_cast<char*>("x"));
+  EXPECT_EQ(ed.GetText(), "ab");
+  ed.CommandProcessor(ecLineEnd, 0, nullptr);
+  ed.CommandProcessor(ecToggleMode, 0, nullptr);
+  EXPECT_EQ(ed.GetCaretXY(), (TBufferCoord{3, 1}));
+  EXPECT_FALSE(ed.GetInsertMode());
+}
+
+// Inserted and deleted lines are reported as the lines they are: a mark stays with its text.
+TEST(RidEderEditing, MarksStayWithTheirLines) {
+  struct Case {
+    const char* Name;
+    TRidEderorCommand Command;
+    TBufferCoord Caret;
+    int32_t MarkLine, WantLine;
+  };
+  const Case cases[] = {
+      {"a new line below the caret's", ecInsertLine, {2, 2}, 2, 2},
+      {"a new line below leaves the line above", ecInsertLine, {1, 2}, 1, 1},
+      {"a new line before the caret's text moves it", ecInsertLine, {1, 2}, 2, 3},
+      {"a break in a line moves the marks below", ecLineBreak, {2, 2}, 3, 4},
+      {"deleting line 1 keeps a mark on line 1", ecDeleteLine, {1, 1}, 1, 1},
+      {"a mark below the deleted line follows its text", ecDeleteLine, {1, 1}, 2, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRidEder ed(nullptr);
+    ed.SetText("ab\r\ncd\r\nef");
+    ed.SetCaretXY(c.Caret);
+    ed.SetBookMark(1, 1, c.MarkLine);
+    ed.CommandProcessor(c.Command, 0, nullptr);
+    int32_t x = 0, y = 0;
+    ASSERT_TRUE(ed.GetBookMark(1, x, y));
+    EXPECT_EQ(y, c.WantLine);
+  }
+}
+
+TEST(RidEderEditing, BookmarkCommandsToggleAndMoveAtTheGivenPosition) {
+  TRidEder ed(nullptr);
+  ed.SetText("a" + Ni + "\r\nb");
+  TBufferCoord at{3, 1};  // the trail byte of 日
+  ed.CommandProcessor(ecSetMarker3, 0, &at);
+  int32_t x = 0, y = 0;
+  ASSERT_TRUE(ed.GetBookMark(3, x, y));
+  EXPECT_EQ(TBufferCoord(x, y), (TBufferCoord{4, 1}));
+  ed.CommandProcessor(ecSetMarker3, 0, nullptr);  // the caret is on the same line: cleared
+  EXPECT_FALSE(ed.IsBookmark(3));
+  ed.CommandProcessor(ecSetMarker3, 0, nullptr);
+  TBufferCoord below{1, 2};
+  ed.CommandProcessor(ecSetMarker3, 0, &below);  // another line: moved
+  ASSERT_TRUE(ed.GetBookMark(3, x, y));
+  EXPECT_EQ(y, 2);
+  ed.CommandProcessor(ecGotoMarker3, 0, nullptr);
+  EXPECT_EQ(ed.GetCaretXY(), (TBufferCoord{1, 2}));
+  ed.CommandProcessor(ecClearAll, 0, nullptr);
+  EXPECT_FALSE(ed.IsBookmark(3));
+  EXPECT_EQ(ed.Lines()->GetCount(), 0);
+  EXPECT_FALSE(ed.CanUndo());
+  EXPECT_FALSE(ed.GetModified());
+}
+
+// Page and row scrolling keep the caret on the rows shown.
+TEST(RidEderEditing, PagesAndRowScrolling) {
+  TRidEder ed(nullptr);
+  std::string text;
+  for (int i = 1; i <= 200; ++i) text += std::to_string(i) + "\r\n";
+  ed.SetText(text);
+  ed.SetBounds(0, 0, 400, 10);
+  ed.Show();
+  // A window of 21 rows.
+  for (int32_t h = 100; ed.GetLinesInWindow() < 21 && h < 2000; ++h) ed.SetBounds(0, 0, 400, h);
+  ASSERT_EQ(ed.GetLinesInWindow(), 21);
+  ed.SetOptions(ed.GetOptions() + TRidEderorOptions{eoHalfPageScroll, eoScrollByOneLess});
+  ed.CommandProcessor(ecPageDown, 0, nullptr);
+  EXPECT_EQ(ed.GetCaretY(), 10);
+  EXPECT_EQ(ed.GetTopLine(), 10);
+  ed.CommandProcessor(ecSelPageUp, 0, nullptr);
+  EXPECT_EQ(ed.GetCaretY(), 1);
+  EXPECT_EQ(ed.GetBlockBegin(), (TBufferCoord{1, 1}));
+  EXPECT_EQ(ed.GetBlockEnd(), (TBufferCoord{1, 10}));
+  // The caret on the top row goes down with the text it is on leaving the window.
+  ed.SetCaretXY({1, 1});
+  ed.CommandProcessor(ecScrollDown, 0, nullptr);
+  EXPECT_EQ(ed.GetTopLine(), 2);
+  EXPECT_EQ(ed.GetCaretY(), 2);
+  ed.CommandProcessor(ecScrollUp, 0, nullptr);
+  EXPECT_EQ(ed.GetTopLine(), 1);
+  EXPECT_EQ(ed.GetCaretY(), 2);
+  ed.CommandProcessor(ecPageBottom, 0, nullptr);
+  EXPECT_EQ(ed.GetCaretY(), 21);
+  ed.CommandProcessor(ecPageTop, 0, nullptr);
+  EXPECT_EQ(ed.GetCaretY(), 1);
+}
+
+}  // namespace
+}  // namespace rid
