@@ -192,7 +192,7 @@ TEST(FortranHighlighter, InstalledFortranSourcesScanCleanly) {
   std::vector<std::filesystem::path> files =
       test::InstalledFiles({"/usr/lib/gcc/x86_64-linux-gnu"}, {".f90"}, "gfortran");
   for (const auto& entry : std::filesystem::directory_iterator("/usr/share"))
-    if (entry.path().filename().string().starts_with("cmake"))
+    if (entry.path().filename().string().starts_with("cmake-"))
       for (const auto& f :
            test::InstalledFiles({entry.path().c_str()}, {".f", ".f90", ".F"}, "cmake-data"))
         files.push_back(f);
