@@ -205,16 +205,18 @@ TEST(FortranHighlighter, GeneratedFixedFormProgramsCompileAndScanCleanly) {
   RID_NEED_TOOL("gfortran", "gfortran");
   test::TempDir dir;
   std::vector<std::pair<std::string, std::string>> texts;
+  std::string files;
   for (uint32_t seed = 1; seed <= 12; ++seed) {
     const std::string source = test::FixedFormFortran(seed, 1 + seed % 6);
     const std::string name = "gen" + std::to_string(seed) + ".f";
     test::WriteFileBytes(dir / name, source);
-    int code = -1;
-    const std::string errors = test::RunTool(
-        "gfortran -fsyntax-only -ffixed-form " + (dir / name).string() + " 2>&1", {}, &code);
-    EXPECT_EQ(code, 0) << name << ":\n" << errors;
+    files += " " + (dir / name).string();
     texts.emplace_back(name, source + Utf8ToSjis("C     日本語の注釈：表示の確認\n"));
   }
+  int code = -1;
+  const std::string errors =
+      test::RunTool("gfortran -fsyntax-only -ffixed-form" + files + " 2>&1", {}, &code);
+  EXPECT_EQ(code, 0) << errors;
   test::CheckTexts(FortranFactory(), texts);
 }
 
