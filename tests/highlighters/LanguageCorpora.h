@@ -96,7 +96,7 @@ inline std::string FixedFormCobol(uint32_t ASeed, int AParagraphs) {
   std::string out;
   int sequence = 0;
   auto line = [&](char AIndicator, const std::string& ACode, const std::string& ATag = {}) {
-    char number[8];
+    char number[12];
     std::snprintf(number, sizeof number, "%06d", sequence += 10);
     std::string l = std::string(number) + AIndicator + ACode;
     if (!ATag.empty()) l += std::string(l.size() < 72 ? 72 - l.size() : 0, ' ') + ATag;
