@@ -164,7 +164,7 @@ TEST_F(PrintCommands, BadOptionValuesAreUsageErrors) {
   EXPECT_FALSE(std::filesystem::exists(png));
 }
 
-TEST_F(PrintCommands, PlainTextPrintsWithoutAHighlighter) {
+TEST_F(PrintCommands, TextFilesPrintWithTheGeneralHighlighter) {
   const std::string txt = (Dir / "notes.txt").string();
   test::WriteFileBytes(txt, "\xef\xbb\xbfUTF-8 で書いた メモ\n");  // read as the window reads it
   const TRun r = Run("--print-pdf " + Pdf() + " --font 'IPAGothic:20' " + txt);
