@@ -13,6 +13,7 @@ packages=(
   libreoffice-writer chromium-headless-shell source-highlight highlight xvfb xauth xclip
   postgresql shared-mime-info fpc-source libc6-dev openjdk-17-jdk-headless openjdk-17-source
   unzip ruby
+  texlive-latex-base libreoffice-common gnucobol3 gfortran binutils
 )
 
 missing=()
