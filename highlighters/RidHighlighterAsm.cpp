@@ -11,18 +11,6 @@ namespace {
 
 using A = TRidAsmRid;
 
-// clang-format off
-constexpr TRidAttriSpec kAttributes[] = {
-    {"Comment", {fsItalic}},
-    {"Identifier", {}},
-    {"Reserved Word", {fsBold}},
-    {"Number", {}},
-    {"Space", {}},
-    {"String", {}},
-    {"Symbol", {}},
-};
-// clang-format on
-
 // Attribute index per token kind (the null kind has none).
 constexpr int8_t kKindAttri[] = {0, 1, 2, -1, 3, 4, 5, 6};
 
@@ -65,7 +53,7 @@ constexpr TRidLanguageSpec kLanguage = {
     .SampleSource = {kSampleSource, sizeof kSampleSource - 1},
     .IdentChars = kWordChars + TRidCharSet::Range(0xC0, 0xD6) + TRidCharSet::Range(0xD8, 0xF6) +
                   TRidCharSet::Range(0xF8, 0xFF),
-    .Attributes = kAttributes,
+    .Attributes = kPlainAttributes,
     .KindAttri = kKindAttri,
     .DefaultAttri = {0, 1, 2, 5, 4, 6},
     .NullKind = A::tkNull,
@@ -83,7 +71,7 @@ constexpr TRidOperatorForms kSymbols(std::to_array<std::string_view>(
 const TRidScanHighlighter::TScanTable<TRidAsmRid> TRidAsmRid::ScanTable =
     SharedScanTable<TRidAsmRid>()
         .On(kSymbols.FirstBytes(), &A::SymbolProc)
-        .On("#;", &A::CommentProc)
+        .On("#;", &A::LineCommentProc)
         .On('/', &A::SlashProc)
         .On("\"'", &A::StringProc)
         .On(kDigits, &A::NumberProc)
@@ -122,13 +110,8 @@ void TRidAsmRid::Next() {
   (this->*ScanTable[Cur()])();
 }
 
-void TRidAsmRid::CommentProc() {
-  FTokenKind = tkComment;
-  RunUntil(kLineStops);
-}
-
 void TRidAsmRid::SlashProc() {
-  if (Ahead(1) == '/') return CommentProc();
+  if (Ahead(1) == '/') return LineCommentProc();
   SymbolProc();
 }
 
@@ -138,11 +121,7 @@ void TRidAsmRid::StringProc() {
   StringRun(TEscape::esNone, true);
 }
 
-void TRidAsmRid::NumberProc() {
-  FTokenKind = tkNumber;
-  ++FRunPos;
-  SkipSet(kNumberSet);
-}
+void TRidAsmRid::NumberProc() { RunAfterFirst(tkNumber, kNumberSet); }
 
 // The chain is ordered by length: shorter entries are passed over, a longer one ends the walk.
 void TRidAsmRid::IdentProc() {

@@ -49,7 +49,6 @@ class TRidAsmRid : public TRidScanHighlighter {
 
   void AddKeyword(const std::string& AKeyword, int32_t AKind);
 
-  void CommentProc();
   void SlashProc();
   void StringProc();
   void NumberProc();

@@ -12,18 +12,6 @@ namespace {
 using F = TRidFortranRid;
 using keywords::RidHighlighterFortran::kKeywords;
 
-// clang-format off
-constexpr TRidAttriSpec kAttributes[] = {
-    {"Comment", {fsItalic}},
-    {"Identifier", {}},
-    {"Reserved Word", {fsBold}},
-    {"Number", {}},
-    {"Space", {}},
-    {"String", {}},
-    {"Symbol", {}},
-};
-// clang-format on
-
 // Attribute index per token kind (the null kind has none; unknown characters look like
 // identifiers).
 constexpr int8_t kKindAttri[] = {0, 1, 2, -1, 3, 4, 5, 6, 1};
@@ -40,7 +28,7 @@ constexpr TRidLanguageSpec kLanguage = {
     .SampleSource = {},
     .IdentChars = kWordChars + TRidCharSet::Range(0xC0, 0xD6) + TRidCharSet::Range(0xD8, 0xF6) +
                   TRidCharSet::Range(0xF8, 0xFF),
-    .Attributes = kAttributes,
+    .Attributes = kPlainAttributes,
     .KindAttri = kKindAttri,
     .DefaultAttri = {0, 1, 2, 5, 4, 6},
     .NullKind = F::tkNull,
@@ -63,7 +51,7 @@ const TRidScanHighlighter::TScanTable<TRidFortranRid> TRidFortranRid::ScanTable 
     SharedScanTable<TRidFortranRid>()
         .On(kSymbols.FirstBytes(), &F::SymbolProc)
         .On('*', &F::StarProc)
-        .On('!', &F::CommentProc)
+        .On('!', &F::LineCommentProc)
         .On("\"'", &F::StringProc)
         .On('.', &F::DotProc)
         .On(kDigits, &F::NumberProc)
@@ -91,14 +79,9 @@ void TRidFortranRid::Next() {
   (this->*ScanTable[Cur()])();
 }
 
-void TRidFortranRid::CommentProc() {
-  FTokenKind = tkComment;
-  RunUntil(kLineStops);
-}
-
 // In the first column a comment line; elsewhere multiplication.
 void TRidFortranRid::StarProc() {
-  if (FRunPos == 0) return CommentProc();
+  if (FRunPos == 0) return LineCommentProc();
   SymbolProc();
 }
 
@@ -126,7 +109,7 @@ void TRidFortranRid::NumberProc() {
 }
 
 void TRidFortranRid::IdentProc() {
-  if (FRunPos == 0 && (Cur() == 'C' || Cur() == 'c')) return CommentProc();
+  if (FRunPos == 0 && (Cur() == 'C' || Cur() == 'c')) return LineCommentProc();
   const uint64_t hash = HashRun(FRunPos, kWordChars, kLetterValues.data());
   FTokenKind = FKeywords.Find(hash, FLineText + FWordStart, FWordLength, tkIdentifier);
   FRunPos += FWordLength;

@@ -43,7 +43,6 @@ class TRidFortranRid : public TRidScanHighlighter {
  private:
   static const TScanTable<TRidFortranRid> ScanTable;
 
-  void CommentProc();
   void StarProc();
   void StringProc();
   void DotProc();

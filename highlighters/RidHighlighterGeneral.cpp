@@ -204,10 +204,7 @@ void TRidGeneralRid::BraceOpenProc() {
 
 void TRidGeneralRid::SlashProc() {
   if (Ahead(1) == '*' && FComments.Contains(csCStyle)) return OpenComment(rsCStyle, 2);
-  if (Ahead(1) == '/' && FComments.Contains(csCPPStyle)) {
-    FTokenKind = tkComment;
-    return RunUntil(kLineStops);
-  }
+  if (Ahead(1) == '/' && FComments.Contains(csCPPStyle)) return LineCommentProc();
   SymbolProc();
 }
 
@@ -225,16 +222,10 @@ void TRidGeneralRid::HashProc() {
     FTokenKind = tkPreprocessor;
     return RunUntil(kLineStops);
   }
-  FTokenKind = tkString;
-  ++FRunPos;
-  SkipSet(kDigits);
+  RunAfterFirst(tkString, kDigits);
 }
 
-void TRidGeneralRid::HexProc() {
-  FTokenKind = tkNumber;
-  ++FRunPos;
-  SkipSet(kHexDigits);
-}
+void TRidGeneralRid::HexProc() { RunAfterFirst(tkNumber, kHexDigits); }
 
 // Digits, points and exponents; an "x" goes on as a hexadecimal number, a ".." ends it.
 void TRidGeneralRid::NumberProc() {

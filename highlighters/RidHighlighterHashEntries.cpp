@@ -302,6 +302,11 @@ void TRidScanHighlighter::NumberRun(const TRidCharSet& ASet) {
     ++FRunPos;
 }
 
+void TRidScanHighlighter::LineCommentProc() {
+  FTokenKind = FLanguage.CommentKind;
+  RunUntil(kLineStops);
+}
+
 void TRidScanHighlighter::UnknownProc() {
   FTokenKind = FLanguage.UnknownKind;
   FRunPos += CharLen(FRunPos);

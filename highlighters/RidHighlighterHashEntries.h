@@ -179,6 +179,15 @@ struct TRidLanguageSpec {
   uint8_t NullKind;
   uint8_t SpaceKind;
   uint8_t UnknownKind;
+  uint8_t CommentKind = 0;  // what LineCommentProc gives
+};
+
+// The attributes of the plainest languages (Visual Basic, VBScript, Fortran, assembly), in
+// their creation order: comments italic, reserved words bold, no colours.
+inline constexpr TRidAttriSpec kPlainAttributes[] = {
+    {"Comment", {fsItalic}}, {"Identifier", {}}, {"Reserved Word", {fsBold}},
+    {"Number", {}},          {"Space", {}},      {"String", {}},
+    {"Symbol", {}},
 };
 
 // A highlighter that scans a line by dispatching on the byte at the scan position. Reads past
@@ -303,6 +312,12 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   // A string from its opening quote at FRunPos to the same quote on this line; with ATripled,
   // three quotes in a row open it.
   TQuoteEnd StringRun(TEscape AEscape, bool ATripled = false);
+  // A token of AKind: the byte at FRunPos and the bytes of ASet after it.
+  void RunAfterFirst(uint8_t AKind, const TRidCharSet& ASet) {
+    FTokenKind = AKind;
+    ++FRunPos;
+    SkipSet(ASet);
+  }
   // Moves over the bytes of ASet from FRunPos.
   void SkipSet(const TRidCharSet& ASet) {
     while (FRunPos < FLineLen && ASet.Contains(static_cast<uint8_t>(FLineText[FRunPos]))) ++FRunPos;
@@ -334,11 +349,12 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   void NullProc();  // end of line: the null kind, no advance
   void CRProc();    // CR, or CR LF
   void LFProc();
-  void SpaceProc();       // a blank or control byte and the run of them that follows
-  void BlankRunProc();    // the same, but the run stops before a TAB
-  void BlankLinesProc();  // the same, but the run goes on over CR and LF
-  void LineStopProc();    // the token of the NUL, CR or LF at FRunPos
-  void UnknownProc();     // one character, two bytes for a lead byte with its trail
+  void SpaceProc();        // a blank or control byte and the run of them that follows
+  void BlankRunProc();     // the same, but the run stops before a TAB
+  void BlankLinesProc();   // the same, but the run goes on over CR and LF
+  void LineStopProc();     // the token of the NUL, CR or LF at FRunPos
+  void UnknownProc();      // one character, two bytes for a lead byte with its trail
+  void LineCommentProc();  // the language's comment from FRunPos to the end of the line
 
   const char* FLineText = "";
   int32_t FLineLen = 0;

@@ -160,7 +160,7 @@ constexpr TNumberByte NumberByte(uint8_t B) {
 const TRidScanHighlighter::TScanTable<TRidPythonRid> TRidPythonRid::ScanTable =
     SharedScanTable<TRidPythonRid>()
         .On(kSymbols.FirstBytes(), &P::SymbolProc)
-        .On('#', &P::CommentProc)
+        .On('#', &P::LineCommentProc)
         .On("\"'", &P::StringProc)
         .On('.', &P::NumberProc)
         .On(kDigits, &P::NumberProc)
@@ -193,11 +193,6 @@ void TRidPythonRid::Next() {
     default:
       (this->*ScanTable[Cur()])();
   }
-}
-
-void TRidPythonRid::CommentProc() {
-  FTokenKind = tkComment;
-  RunUntil(kLineStops);
 }
 
 // A string from its quote: three quotes open one that goes on over line ends; a single-line

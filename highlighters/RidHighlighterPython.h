@@ -68,7 +68,6 @@ class TRidPythonRid : public TRidScanHighlighter {
  private:
   static const TScanTable<TRidPythonRid> ScanTable;
 
-  void CommentProc();
   void StringProc();
   void LongStringContinueProc();
   void ContinuedStringProc();

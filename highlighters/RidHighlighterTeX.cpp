@@ -46,6 +46,7 @@ constexpr TRidLanguageSpec kLanguage = {
     .NullKind = T::tkNull,
     .SpaceKind = T::tkSpace,
     .UnknownKind = T::tkText,  // text, one character a token
+    .CommentKind = T::tkComment,
 };
 
 [[maybe_unused]] const int32_t kRegistered = RegisterHighlighterClass(TRidTeXRid::Class());
@@ -55,7 +56,7 @@ constexpr TRidLanguageSpec kLanguage = {
 const TRidScanHighlighter::TScanTable<TRidTeXRid> TRidTeXRid::ScanTable =
     SharedScanTable<TRidTeXRid>()
         .On("${}[]", &T::OneByteProc)
-        .On('%', &T::CommentProc)
+        .On('%', &T::LineCommentProc)
         .On('\\', &T::ControlSequenceProc);
 
 const TRidHighlighterClass& TRidTeXRid::Class() {
@@ -87,11 +88,6 @@ void TRidTeXRid::OneByteProc() {
       FTokenKind = tkBracket;
   }
   ++FRunPos;
-}
-
-void TRidTeXRid::CommentProc() {
-  FTokenKind = tkComment;
-  RunUntil(kLineStops);
 }
 
 // From the backslash on, by character: a blank reached stops it at once; letters, the other

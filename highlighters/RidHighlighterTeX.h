@@ -40,7 +40,6 @@ class TRidTeXRid : public TRidScanHighlighter {
  private:
   static const TScanTable<TRidTeXRid> ScanTable;
 
-  void CommentProc();
   void ControlSequenceProc();
   void OneByteProc();
 };

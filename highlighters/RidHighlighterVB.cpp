@@ -29,18 +29,9 @@ constexpr char kSampleSource[] =
     "  I = I + @;  ' illegal character\r\n"
     "End Function";
 
-constexpr TRidLanguageSpec kLanguage = {
-    .LanguageName = "Visual Basic",
-    .DefaultFilter = "Visual Basic Files (*.bas)|*.bas",
-    .SampleSource = {kSampleSource, sizeof kSampleSource - 1},
-    .IdentChars = B::kIdentChars,
-    .Attributes = B::kAttributes,
-    .KindAttri = B::kKindAttri,
-    .DefaultAttri = B::kDefaultAttri,
-    .NullKind = B::tkNull,
-    .SpaceKind = B::tkSpace,
-    .UnknownKind = B::tkUnknown,
-};
+constexpr TRidLanguageSpec kLanguage =
+    B::Language("Visual Basic", "Visual Basic Files (*.bas)|*.bas",
+                {kSampleSource, sizeof kSampleSource - 1}, B::tkUnknown);
 
 constexpr TRidCharSet kDigits = TRidCharSet::Range('0', '9');
 constexpr TRidCharSet kWordChars =
@@ -58,7 +49,7 @@ constexpr TRidOperatorForms kSymbols(
 const TRidScanHighlighter::TScanTable<TRidVBScanner> TRidVBScanner::ScanTable =
     SharedScanTable<TRidVBScanner>()
         .On(kSymbols.FirstBytes(), &B::SymbolProc)
-        .On('\'', &B::CommentProc)
+        .On('\'', &B::LineCommentProc)
         .On("\"#", &B::StringProc)
         .On(kDigits, &B::NumberProc)
         .On(kWordChars - kDigits, &B::IdentProc);
@@ -72,11 +63,6 @@ void TRidVBScanner::Next() {
   (this->*ScanTable[Cur()])();
 }
 
-void TRidVBScanner::CommentProc() {
-  FTokenKind = tkComment;
-  RunUntil(kLineStops);
-}
-
 // A string ends at the next quote, so a doubled quote starts another; three quotes in a row
 // open one. A date literal runs from "#" to "#".
 void TRidVBScanner::StringProc() {
@@ -84,16 +70,12 @@ void TRidVBScanner::StringProc() {
   StringRun(TEscape::esNone, Cur() == '"');
 }
 
-void TRidVBScanner::NumberProc() {
-  FTokenKind = tkNumber;
-  ++FRunPos;
-  SkipSet(kNumberSet);
-}
+void TRidVBScanner::NumberProc() { RunAfterFirst(tkNumber, kNumberSet); }
 
 void TRidVBScanner::IdentProc() {
   const uint64_t hash = HashRun(FRunPos, kWordChars, kLetterValues.data());
   FTokenKind = FKeywords.Find(hash, FLineText + FWordStart, FWordLength, tkIdentifier);
-  if (FTokenKind == tkComment) return CommentProc();  // "rem": the comment starts at the word
+  if (FTokenKind == tkComment) return LineCommentProc();  // "rem": the comment starts at the word
   FRunPos += FWordLength;
 }
 

@@ -36,21 +36,29 @@ class TRidVBScanner : public TRidScanHighlighter {
   TRidHighlighterAttributes* GetStringAttri() const { return Attri(5); }
   TRidHighlighterAttributes* GetSymbolAttri() const { return Attri(6); }
 
-  // The parts of the two languages' data they share.
   static constexpr int32_t kKeywordSlots = 134;
-  static constexpr TRidCharSet kIdentChars =
-      TRidCharSet::Range('0', '9') + TRidCharSet::Range('A', 'Z') + TRidCharSet::Range('a', 'z') +
-      TRidCharSet{'_'} + TRidCharSet::Range(0xC0, 0xD6) + TRidCharSet::Range(0xD8, 0xF6) +
-      TRidCharSet::Range(0xF8, 0xFF);
-  static constexpr TRidAttriSpec kAttributes[] = {
-      {"Comment", {fsItalic}}, {"Identifier", {}}, {"Reserved Word", {fsBold}},
-      {"Number", {}},          {"Space", {}},      {"String", {}},
-      {"Symbol", {}},
-  };
   // Attribute index per token kind (the null kind has none; unknown characters look like
   // identifiers).
   static constexpr int8_t kKindAttri[] = {0, 1, 2, -1, 3, 4, 5, 6, 1};
-  static constexpr std::array<int8_t, 6> kDefaultAttri = {0, 1, 2, 5, 4, 6};
+  // The data of one of the two languages; the rest they share.
+  static constexpr TRidLanguageSpec Language(std::string_view AName, std::string_view AFilter,
+                                             std::string_view ASample, uint8_t AUnknownKind) {
+    return {
+        .LanguageName = AName,
+        .DefaultFilter = AFilter,
+        .SampleSource = ASample,
+        .IdentChars = TRidCharSet::Range('0', '9') + TRidCharSet::Range('A', 'Z') +
+                      TRidCharSet::Range('a', 'z') + TRidCharSet{'_'} +
+                      TRidCharSet::Range(0xC0, 0xD6) + TRidCharSet::Range(0xD8, 0xF6) +
+                      TRidCharSet::Range(0xF8, 0xFF),
+        .Attributes = kPlainAttributes,
+        .KindAttri = kKindAttri,
+        .DefaultAttri = {0, 1, 2, 5, 4, 6},
+        .NullKind = tkNull,
+        .SpaceKind = tkSpace,
+        .UnknownKind = AUnknownKind,
+    };
+  }
 
  protected:
   TRidVBScanner(TComponent* AOwner, const TRidLanguageSpec& ALanguage,
@@ -59,7 +67,6 @@ class TRidVBScanner : public TRidScanHighlighter {
  private:
   static const TScanTable<TRidVBScanner> ScanTable;
 
-  void CommentProc();
   void StringProc();
   void NumberProc();
   void IdentProc();

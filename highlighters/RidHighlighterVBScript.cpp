@@ -18,18 +18,9 @@ constexpr char kSampleSource[] =
     "  next\r\n"
     "end function";
 
-constexpr TRidLanguageSpec kLanguage = {
-    .LanguageName = "MS VBScript",
-    .DefaultFilter = "VBScript Files (*.vbs)|*.vbs",
-    .SampleSource = {kSampleSource, sizeof kSampleSource - 1},
-    .IdentChars = B::kIdentChars,
-    .Attributes = B::kAttributes,
-    .KindAttri = B::kKindAttri,
-    .DefaultAttri = B::kDefaultAttri,
-    .NullKind = B::tkNull,
-    .SpaceKind = B::tkSpace,
-    .UnknownKind = B::tkIdentifier,
-};
+constexpr TRidLanguageSpec kLanguage =
+    B::Language("MS VBScript", "VBScript Files (*.vbs)|*.vbs",
+                {kSampleSource, sizeof kSampleSource - 1}, B::tkIdentifier);
 
 [[maybe_unused]] const int32_t kRegistered = RegisterHighlighterClass(TRidVBScriptRid::Class());
 
