@@ -327,7 +327,8 @@ TEST(CobolHighlighter, ALineStartsWithNoIndicator) {
   TRidCobolRid h(nullptr);
   for (const char* indicator : {"*", "/", "D"}) {
     h.ResetRange();
-    h.SetLine(std::string("000100") + indicator + " comment", 0);
+    const std::string comment = std::string("000100") + indicator + " comment";
+    h.SetLine(comment, 0);
     ASSERT_EQ(h.GetTokenKind(), C::tkSequence);
     h.Next();
     ASSERT_EQ(h.GetTokenKind(), C::tkIndicator);
