@@ -74,10 +74,10 @@ class TRidHashEntryList {
 // with one constant TRidLanguageSpec (attributes, kinds, filter, sample, identifier bytes), its
 // keywords in highlighters/keywords/<unit>.txt (made into tables by scripts/gen_keywords.py)
 // looked up through a TRidKeywordTable, a TScanTable built from SharedScanTable, and code only
-// for the rules of its own. Runs by character, comments to a closing marker, quoted strings
-// (escaped by backslashes or doubled quotes), operators by their longest listed form and numbers
-// up to a range are steps of the kit below, so no language walks a Shift-JIS trail byte as a
-// character.
+// for the rules of its own. Runs by character, line comments, comments to a closing marker (also
+// going on from a range over line ends), quoted strings (escaped by backslashes or doubled
+// quotes), operators by their longest listed form and numbers up to a range are steps of the
+// kit below, so no language walks a Shift-JIS trail byte as a character.
 // The unit registers its class (RegisterHighlighterClass) as it starts; the program's data
 // module (app/EderHighlighters) then owns one configured instance of it.
 
