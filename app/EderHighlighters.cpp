@@ -81,13 +81,7 @@ TEderHighlighters::TEderHighlighters(TComponent* AOwner) : TComponent(AOwner) {
   vb->SetDefaultFilter("VisualBasic Files (*.bas)|*.bas");
   SetEditorColours(vb);
   SetEditorColours(Add<TRidVBScriptRid>());
-  auto* tex = Add<TRidTeXRid>();
-  tex->GetCommentAttri()->SetForeground(clRed);
-  tex->GetTextAttri()->SetForeground(clBlue);
-  tex->GetControlSequenceAttri()->SetForeground(clBlack);
-  tex->GetControlSequenceAttri()->SetStyle({});
-  tex->GetBraceAttri()->SetForeground(clFuchsia);
-  tex->GetBraceAttri()->SetStyle({});
+  AddTeX();
   auto* cobol = Add<TRidCobolRid>();
   cobol->GetCommentAttri()->SetForeground(clRed);
   cobol->GetKeyAttri()->SetForeground(clMaroon);
@@ -107,6 +101,16 @@ void TEderHighlighters::AddGeneral() {
   FGeneral->SetIdentifierChars(kGeneralIdentifierChars);
   SetEditorColours(FGeneral);
   FGeneral->GetCommentAttri()->SetStyle({});
+}
+
+void TEderHighlighters::AddTeX() {
+  auto* tex = Add<TRidTeXRid>();
+  tex->GetCommentAttri()->SetForeground(clRed);
+  tex->GetTextAttri()->SetForeground(clBlue);
+  tex->GetControlSequenceAttri()->SetForeground(clBlack);
+  tex->GetControlSequenceAttri()->SetStyle({});
+  tex->GetBraceAttri()->SetForeground(clFuchsia);
+  tex->GetBraceAttri()->SetStyle({});
 }
 
 void TEderHighlighters::AddPython() {

@@ -46,7 +46,9 @@ class TEderHighlighters : public TComponent {
   T* Add() {
     return new T(this);
   }
+  // The languages whose settings take more than a line.
   void AddGeneral();
+  void AddTeX();
   void AddPython();
   void AddCgi(TRidCustomHighlighter* APerl, TRidCustomHighlighter* AHtml,
               TRidCustomHighlighter* AJs, TRidCustomHighlighter* ACss);
