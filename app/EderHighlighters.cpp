@@ -2,8 +2,12 @@
 
 #include <filesystem>
 
+#include "highlighters/RidHighlighterAsm.h"
 #include "highlighters/RidHighlighterCSS.h"
+#include "highlighters/RidHighlighterCobol.h"
 #include "highlighters/RidHighlighterCpp.h"
+#include "highlighters/RidHighlighterFortran.h"
+#include "highlighters/RidHighlighterGeneral.h"
 #include "highlighters/RidHighlighterHtml.h"
 #include "highlighters/RidHighlighterJScript.h"
 #include "highlighters/RidHighlighterJava.h"
@@ -11,8 +15,11 @@
 #include "highlighters/RidHighlighterPHP.h"
 #include "highlighters/RidHighlighterPas.h"
 #include "highlighters/RidHighlighterPerl.h"
+#include "highlighters/RidHighlighterPython.h"
 #include "highlighters/RidHighlighterRuby.h"
 #include "highlighters/RidHighlighterSQL.h"
+#include "highlighters/RidHighlighterTeX.h"
+#include "highlighters/RidHighlighterVBScript.h"
 #include "highlighters/RidHighlighterXML.h"
 #include "highlighters/uHighlighterProcs.h"
 #include "platform/Locale.h"
@@ -29,6 +36,17 @@ void SetEditorColours(TRidHighlighterAttributes* AComment, TRidHighlighterAttrib
   ANumber->SetForeground(clGreen);
   AString->SetForeground(clBlue);
 }
+
+template <class T>
+void SetEditorColours(T* AHighlighter) {
+  SetEditorColours(AHighlighter->GetCommentAttri(), AHighlighter->GetKeyAttri(),
+                   AHighlighter->GetNumberAttri(), AHighlighter->GetStringAttri());
+}
+
+// The bytes the editor counts as parts of a word in a file of no particular language.
+constexpr char kGeneralIdentifierChars[] =
+    "!#$%&*+,-./0123456789@ABCDEFGHIJKLMNOPQRSTUVWXYZ\\^_`abcdefghijklmnopqrstuvwxyz";
+static_assert(sizeof kGeneralIdentifierChars - 1 == 78);
 
 // A scheme of a multi-language highlighter.
 TScheme* AddScheme(TRidMultiRid& AMulti, const char* AName, const char* AStart, const char* AEnd,
@@ -50,8 +68,7 @@ TEderHighlighters::TEderHighlighters(TComponent* AOwner) : TComponent(AOwner) {
   auto* css = Add<TRidCssRid>();
   Add<TRidPHPRid>();
   auto* js = Add<TRidJScriptRid>();
-  SetEditorColours(js->GetCommentAttri(), js->GetKeyAttri(), js->GetNumberAttri(),
-                   js->GetStringAttri());
+  SetEditorColours(js);
   js->GetCommentAttri()->SetStyle({});
   Add<TRidSQLRid>();
   Add<TRidXMLRid>();
@@ -59,8 +76,54 @@ TEderHighlighters::TEderHighlighters(TComponent* AOwner) : TComponent(AOwner) {
   Add<TRidCppRid>();
   Add<TRidJavaRid>();
   Add<TRidRubyRid>();
+  AddGeneral();
+  auto* vb = Add<TRidVBRid>();
+  vb->SetDefaultFilter("VisualBasic Files (*.bas)|*.bas");
+  SetEditorColours(vb);
+  SetEditorColours(Add<TRidVBScriptRid>());
+  AddTeX();
+  auto* cobol = Add<TRidCobolRid>();
+  cobol->GetCommentAttri()->SetForeground(clRed);
+  cobol->GetKeyAttri()->SetForeground(clMaroon);
+  SetEditorColours(Add<TRidFortranRid>());
+  AddPython();
+  auto* assembly = Add<TRidAsmRid>();
+  assembly->SetDefaultFilter("x86Assembly Files (*.asm)|*.asm");
+  SetEditorColours(assembly);
   AddCgi(perl, html, js, css);
   GetHighlighters(this, &FList, false);
+}
+
+void TEderHighlighters::AddGeneral() {
+  FGeneral = Add<TRidGeneralRid>();
+  FGeneral->SetComments({csAnsiStyle, csPasStyle, csCStyle, csAsmStyle, csBasStyle, csCPPStyle});
+  FGeneral->SetDetectPreprocessor(false);
+  FGeneral->SetIdentifierChars(kGeneralIdentifierChars);
+  SetEditorColours(FGeneral);
+  FGeneral->GetCommentAttri()->SetStyle({});
+}
+
+void TEderHighlighters::AddTeX() {
+  auto* tex = Add<TRidTeXRid>();
+  tex->GetCommentAttri()->SetForeground(clRed);
+  tex->GetTextAttri()->SetForeground(clBlue);
+  tex->GetControlSequenceAttri()->SetForeground(clBlack);
+  tex->GetControlSequenceAttri()->SetStyle({});
+  tex->GetBraceAttri()->SetForeground(clFuchsia);
+  tex->GetBraceAttri()->SetStyle({});
+}
+
+void TEderHighlighters::AddPython() {
+  auto* python = Add<TRidPythonRid>();
+  python->GetCommentAttri()->SetForeground(clRed);
+  python->GetCommentAttri()->SetStyle({});
+  python->GetKeyAttri()->SetForeground(clMaroon);
+  python->GetNumberAttri()->SetForeground(clGreen);
+  for (TRidHighlighterAttributes* a :
+       {python->GetHexAttri(), python->GetOctalAttri(), python->GetFloatAttri()})
+    a->SetForeground(clTeal);
+  python->GetErrorAttri()->SetBackground(clRed);
+  python->GetErrorAttri()->SetForeground(clBlack);
 }
 
 void TEderHighlighters::AddCgi(TRidCustomHighlighter* APerl, TRidCustomHighlighter* AHtml,
@@ -86,7 +149,9 @@ TEderHighlighters::~TEderHighlighters() {
 }
 
 TRidCustomHighlighter* TEderHighlighters::ForFileName(const std::string& AFileName) {
-  return GetHighlighterFromFileExt(&FList, std::filesystem::path(AFileName).extension().string());
+  TRidCustomHighlighter* h =
+      GetHighlighterFromFileExt(&FList, std::filesystem::path(AFileName).extension().string());
+  return h ? h : FGeneral;
 }
 
 TRidCustomHighlighter* TEderHighlighters::ByName(const std::string& AName) {
@@ -105,8 +170,7 @@ std::string TEderHighlighters::Describe(const std::vector<std::string>& AFileNam
   std::string out;
   for (const std::string& f : AFileNames) {
     TRidCustomHighlighter* h = ForFileName(f);
-    out += f + "\t" + (h ? h->ClassName() : "-") + "\t" +
-           (h ? SjisToUtf8(GetHighlighterName(h)) : "") + "\n";
+    out += f + "\t" + h->ClassName() + "\t" + SjisToUtf8(GetHighlighterName(h)) + "\n";
   }
   return out;
 }

@@ -15,6 +15,7 @@
 
 namespace rid {
 
+class TRidGeneralRid;
 class TRidMultiRid;
 
 class TEderHighlighters : public TComponent {
@@ -24,14 +25,15 @@ class TEderHighlighters : public TComponent {
 
   // One highlighter per language name, sorted by it (GetHighlighters over this module).
   TStrings* List() { return &FList; }
-  // The highlighter whose filter lists the file name's extension, or nullptr.
+  // The highlighter whose filter lists the file name's extension; the General highlighter for a
+  // file no other claims.
   TRidCustomHighlighter* ForFileName(const std::string& AFileName);
   // The highlighter of a display name, or nullptr.
   TRidCustomHighlighter* ByName(const std::string& AName);
   // The display names, sorted: what the Highlighter menu lists.
   std::vector<std::string> Names();
   // A line for each file name: the name, TAB, the class of the highlighter its extension
-  // chooses ("-" for none), TAB, the highlighter's display name in UTF-8.
+  // chooses, TAB, the highlighter's display name in UTF-8.
   std::string Describe(const std::vector<std::string>& AFileNames);
 
   // The CGI highlighter, and the page highlighter of its here-documents (HTML with JavaScript
@@ -44,6 +46,10 @@ class TEderHighlighters : public TComponent {
   T* Add() {
     return new T(this);
   }
+  // The languages whose settings take more than a line.
+  void AddGeneral();
+  void AddTeX();
+  void AddPython();
   void AddCgi(TRidCustomHighlighter* APerl, TRidCustomHighlighter* AHtml,
               TRidCustomHighlighter* AJs, TRidCustomHighlighter* ACss);
 
@@ -52,6 +58,7 @@ class TEderHighlighters : public TComponent {
   // CGI highlighter is the multi-language one it lists.
   std::unique_ptr<TRidMultiRid> FPage;
   TRidMultiRid* FCgi = nullptr;
+  TRidGeneralRid* FGeneral = nullptr;  // for the files no other highlighter claims
 };
 
 }  // namespace rid

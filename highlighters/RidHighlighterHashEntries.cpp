@@ -147,6 +147,18 @@ uint64_t TRidScanHighlighter::HashRun(int32_t APos, const TRidCharSet& ASet,
   return hash;
 }
 
+int64_t TRidScanHighlighter::HashRun(int32_t APos, const TRidCharSet& ASet, const int8_t* AValues,
+                                     int32_t AEnd) {
+  int64_t hash = 0;
+  int32_t i = APos;
+  for (const int32_t end = std::min(AEnd, FLineLen);
+       i < end && ASet.Contains(static_cast<uint8_t>(FLineText[i])); ++i)
+    hash += AValues[static_cast<uint8_t>(FLineText[i])];
+  FWordStart = APos;
+  FWordLength = i - APos;
+  return hash;
+}
+
 int32_t TRidScanHighlighter::MatchForm(std::span<const std::string_view> AForms) const {
   for (std::string_view form : AForms) {
     int32_t i = 0;
@@ -197,6 +209,27 @@ void TRidScanHighlighter::BlankRunProc() {
   }
 }
 
+void TRidScanHighlighter::BlankLinesProc() {
+  FTokenKind = FLanguage.SpaceKind;
+  ++FRunPos;
+  while (FRunPos < FLineLen) {
+    const uint8_t b = static_cast<uint8_t>(FLineText[FRunPos]);
+    if (b == 0 || b > 32) break;
+    ++FRunPos;
+  }
+}
+
+void TRidScanHighlighter::LineStopProc() {
+  switch (Cur()) {
+    case 10:
+      return LFProc();
+    case 13:
+      return CRProc();
+    default:
+      return NullProc();
+  }
+}
+
 void TRidScanHighlighter::RunUntil(const TRidCharSet& AStops) {
   int32_t i = FRunPos;
   while (i < FLineLen) {
@@ -207,7 +240,8 @@ void TRidScanHighlighter::RunUntil(const TRidCharSet& AStops) {
   FRunPos = i;
 }
 
-bool TRidScanHighlighter::RunToClose(std::string_view AClose, const TRidCharSet& AStops) {
+bool TRidScanHighlighter::RunToClose(std::string_view AClose, const TRidCharSet& AStops,
+                                     bool ABackslashEscapes) {
   const auto first = static_cast<uint8_t>(AClose.front());
   const auto size = static_cast<int32_t>(AClose.size());
   while (FRunPos < FLineLen) {
@@ -218,9 +252,21 @@ bool TRidScanHighlighter::RunToClose(std::string_view AClose, const TRidCharSet&
       return true;
     }
     if (AStops.Contains(b)) return false;
+    if (b == '\\' && ABackslashEscapes && FRunPos + 1 < FLineLen && !AStops.Contains(Ahead(1)))
+      ++FRunPos;
     StepChar();
   }
   return false;
+}
+
+bool TRidScanHighlighter::ContinueToClose(std::string_view AClose, uint8_t AKind,
+                                          bool ABackslashEscapes) {
+  if (IsLineStop(Cur())) {
+    LineStopProc();
+    return false;
+  }
+  FTokenKind = AKind;
+  return RunToClose(AClose, kLineStops, ABackslashEscapes);
 }
 
 TRidScanHighlighter::TQuoteEnd TRidScanHighlighter::RunQuoted(uint8_t AQuote, TEscape AEscape,
@@ -237,7 +283,7 @@ TRidScanHighlighter::TQuoteEnd TRidScanHighlighter::RunQuoted(uint8_t AQuote, TE
     if (b == '\\' && AEscape == TEscape::esBackslash) {
       ++FRunPos;
       if (FRunPos >= FLineLen) return TQuoteEnd::qeEscapedLineEnd;
-      if (AStops.Contains(Cur())) return TQuoteEnd::qeOpen;
+      if (AStops.Contains(Cur())) return TQuoteEnd::qeEscapedStop;
     }
     StepChar();
   }
@@ -254,6 +300,11 @@ void TRidScanHighlighter::NumberRun(const TRidCharSet& ASet) {
   ++FRunPos;
   while (FRunPos < FLineLen && ASet.Contains(Cur()) && !(Cur() == '.' && Ahead(1) == '.'))
     ++FRunPos;
+}
+
+void TRidScanHighlighter::LineCommentProc() {
+  FTokenKind = FLanguage.CommentKind;
+  RunUntil(kLineStops);
 }
 
 void TRidScanHighlighter::UnknownProc() {

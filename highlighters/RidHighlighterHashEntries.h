@@ -74,10 +74,10 @@ class TRidHashEntryList {
 // with one constant TRidLanguageSpec (attributes, kinds, filter, sample, identifier bytes), its
 // keywords in highlighters/keywords/<unit>.txt (made into tables by scripts/gen_keywords.py)
 // looked up through a TRidKeywordTable, a TScanTable built from SharedScanTable, and code only
-// for the rules of its own. Runs by character, comments to a closing marker, quoted strings
-// (escaped by backslashes or doubled quotes), operators by their longest listed form and numbers
-// up to a range are steps of the kit below, so no language walks a Shift-JIS trail byte as a
-// character.
+// for the rules of its own. Runs by character, line comments, comments to a closing marker (also
+// going on from a range over line ends), quoted strings (escaped by backslashes or doubled
+// quotes), operators by their longest listed form and numbers up to a range are steps of the
+// kit below, so no language walks a Shift-JIS trail byte as a character.
 // The unit registers its class (RegisterHighlighterClass) as it starts; the program's data
 // module (app/EderHighlighters) then owns one configured instance of it.
 
@@ -179,6 +179,15 @@ struct TRidLanguageSpec {
   uint8_t NullKind;
   uint8_t SpaceKind;
   uint8_t UnknownKind;
+  uint8_t CommentKind = 0;  // what LineCommentProc gives
+};
+
+// The attributes of the plainest languages (Visual Basic, VBScript, Fortran, assembly), in
+// their creation order: comments italic, reserved words bold, no colours.
+inline constexpr TRidAttriSpec kPlainAttributes[] = {
+    {"Comment", {fsItalic}}, {"Identifier", {}}, {"Reserved Word", {fsBold}},
+    {"Number", {}},          {"Space", {}},      {"String", {}},
+    {"Symbol", {}},
 };
 
 // A highlighter that scans a line by dispatching on the byte at the scan position. Reads past
@@ -238,9 +247,10 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
    private:
     std::array<TProc, 256> FProcs{};
   };
-  // How a run of blanks and control bytes goes on: over every such byte, or (HTML, CSS, XML)
-  // over every one but a TAB, which may start a run but never continues one.
-  enum class TBlankRun : uint8_t { brAllControls, brTabStarts };
+  // How a run of blanks and control bytes goes on: over every such byte; (HTML, CSS, XML) over
+  // every one but a TAB, which may start a run but never continues one; or (COBOL) over line
+  // breaks too, once a blank or another control byte has started it.
+  enum class TBlankRun : uint8_t { brAllControls, brTabStarts, brThroughLineBreaks };
   // A table with the shared rules: NUL, CR, LF and the blank and control run; every other
   // byte goes to the unknown-character scanner until the language says otherwise.
   template <class T>
@@ -248,6 +258,7 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
     TScanTable<T> t(&TRidScanHighlighter::UnknownProc);
     typename TScanTable<T>::TProc blank = &TRidScanHighlighter::SpaceProc;
     if (ABlanks == TBlankRun::brTabStarts) blank = &TRidScanHighlighter::BlankRunProc;
+    if (ABlanks == TBlankRun::brThroughLineBreaks) blank = &TRidScanHighlighter::BlankLinesProc;
     t.On(0, &TRidScanHighlighter::NullProc);
     t.OnRange(1, 9, blank);
     t.On(10, &TRidScanHighlighter::LFProc);
@@ -280,20 +291,33 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   //
   // To the first character that starts with a byte of AStops (not taken).
   void RunUntil(const TRidCharSet& AStops);
-  // To AClose (taken: true), or to a byte of AStops (not taken: false). Comments use it.
-  bool RunToClose(std::string_view AClose, const TRidCharSet& AStops);
+  // To AClose (taken: true), or to a byte of AStops (not taken: false). Comments use it; with
+  // ABackslashEscapes a backslash takes the character after it along (Python's long strings).
+  bool RunToClose(std::string_view AClose, const TRidCharSet& AStops,
+                  bool ABackslashEscapes = false);
+  // A construct a range carries over line ends, going on at FRunPos: a NUL, CR or LF there is
+  // the token of its own it always is; otherwise a token of AKind up to AClose (taken: true) or
+  // to the end of the line (false).
+  bool ContinueToClose(std::string_view AClose, uint8_t AKind, bool ABackslashEscapes = false);
   // How a quoted run treats a backslash and a doubled quote: as any character; a backslash as
   // escaping the character after it; a doubled quote as one inside the run ("a""b").
   enum class TEscape : uint8_t { esNone, esBackslash, esDoubled };
-  // How a quoted run ended: at its closing quote (taken), before a byte of the stops, or at the
-  // end of the line right after an escaping backslash (C's line continuation).
-  enum class TQuoteEnd : uint8_t { qeClosed, qeOpen, qeEscapedLineEnd };
+  // How a quoted run ended: at its closing quote (taken), before a byte of the stops, at the
+  // end of the line right after an escaping backslash (C's line continuation), or before a stop
+  // right after one.
+  enum class TQuoteEnd : uint8_t { qeClosed, qeOpen, qeEscapedLineEnd, qeEscapedStop };
   // To the quote AQuote, or to a byte of AStops (not taken). A backslash before a stop escapes
   // nothing.
   TQuoteEnd RunQuoted(uint8_t AQuote, TEscape AEscape, const TRidCharSet& AStops);
   // A string from its opening quote at FRunPos to the same quote on this line; with ATripled,
   // three quotes in a row open it.
   TQuoteEnd StringRun(TEscape AEscape, bool ATripled = false);
+  // A token of AKind: the byte at FRunPos and the bytes of ASet after it.
+  void RunAfterFirst(uint8_t AKind, const TRidCharSet& ASet) {
+    FTokenKind = AKind;
+    ++FRunPos;
+    SkipSet(ASet);
+  }
   // Moves over the bytes of ASet from FRunPos.
   void SkipSet(const TRidCharSet& ASet) {
     while (FRunPos < FLineLen && ASet.Contains(static_cast<uint8_t>(FLineText[FRunPos]))) ++FRunPos;
@@ -309,6 +333,8 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   // The sum of the bytes of ASet from APos (each through AValues when given): a word's hash,
   // which no word can overflow. Sets FWordStart and FWordLength.
   uint64_t HashRun(int32_t APos, const TRidCharSet& ASet, const uint8_t* AValues = nullptr);
+  // The same with values that may be negative, over the bytes before AEnd only.
+  int64_t HashRun(int32_t APos, const TRidCharSet& ASet, const int8_t* AValues, int32_t AEnd);
   // The first form of AForms (listed longest first) that stands at FRunPos; its length, or 0.
   int32_t MatchForm(std::span<const std::string_view> AForms) const;
   // The longest operator of AForms at FRunPos as a token of AKind (a byte no form starts with
@@ -323,9 +349,12 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   void NullProc();  // end of line: the null kind, no advance
   void CRProc();    // CR, or CR LF
   void LFProc();
-  void SpaceProc();     // a blank or control byte and the run of them that follows
-  void BlankRunProc();  // the same, but the run stops before a TAB
-  void UnknownProc();   // one character, two bytes for a lead byte with its trail
+  void SpaceProc();        // a blank or control byte and the run of them that follows
+  void BlankRunProc();     // the same, but the run stops before a TAB
+  void BlankLinesProc();   // the same, but the run goes on over CR and LF
+  void LineStopProc();     // the token of the NUL, CR or LF at FRunPos
+  void UnknownProc();      // one character, two bytes for a lead byte with its trail
+  void LineCommentProc();  // the language's comment from FRunPos to the end of the line
 
   const char* FLineText = "";
   int32_t FLineLen = 0;
@@ -364,6 +393,31 @@ struct TRidIdeEntry {
 // colours and style to its attributes and the result is true. Otherwise nothing changes.
 bool LoadIdeScheme(std::string_view AProduct, int32_t AIndex, std::string_view AOldLayoutFirst,
                    std::span<const TRidIdeEntry> AEntries);
+
+// The values of the letter hash of JavaScript, Visual Basic and Fortran: A-Z and a-z 1 to 26, "_"
+// 31, every other byte 0. Visual Basic and Fortran compare their keywords by these values too,
+// so letters match in any case and a digit any digit.
+inline constexpr std::array<uint8_t, 256> kLetterValues = [] {
+  std::array<uint8_t, 256> v{};
+  for (int c = 'A'; c <= 'Z'; ++c) v[c] = v[c + 32] = static_cast<uint8_t>(c - 'A' + 1);
+  v['_'] = 31;
+  return v;
+}();
+constexpr uint64_t LetterValueHash(std::string_view AWord) {
+  uint64_t h = 0;
+  for (char c : AWord) h += kLetterValues[static_cast<uint8_t>(c)];
+  return h;
+}
+
+// The one order word lists are sorted and searched in: bytes, ASCII letters taken as upper case.
+constexpr uint8_t AsciiUpper(char C) {
+  const auto b = static_cast<uint8_t>(C);
+  return b >= 'a' && b <= 'z' ? b - 32 : b;
+}
+constexpr bool UpperLess(std::string_view A, std::string_view B) {
+  return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(),
+                                      [](char x, char y) { return AsciiUpper(x) < AsciiUpper(y); });
+}
 
 // The byte-sum hash most languages use.
 constexpr uint64_t ByteSumHash(std::string_view AWord) {

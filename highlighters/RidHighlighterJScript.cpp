@@ -51,19 +51,7 @@ constexpr TRidCharSet kLetters = TRidCharSet::Range('A', 'Z') + TRidCharSet::Ran
 constexpr TRidCharSet kDigits = TRidCharSet::Range('0', '9');
 constexpr TRidCharSet kHexLetters = TRidCharSet::Range('A', 'F') + TRidCharSet::Range('a', 'f');
 constexpr TRidCharSet kIdentTable = kLetters + kDigits + TRidCharSet{'_'};
-constexpr std::array<uint8_t, 256> kHashValues = [] {
-  std::array<uint8_t, 256> v{};
-  for (int c = 'A'; c <= 'Z'; ++c) v[c] = v[c + 32] = static_cast<uint8_t>(c - 'A' + 1);
-  v['_'] = 31;
-  return v;
-}();
 constexpr int32_t kTableSize = 253;
-
-constexpr uint64_t WordHash(std::string_view AWord) {
-  uint64_t h = 0;
-  for (char c : AWord) h += kHashValues[static_cast<uint8_t>(c)];
-  return h;
-}
 
 constexpr TRidLanguageSpec kLanguage = {
     .LanguageName = "JavaScript",
@@ -99,7 +87,7 @@ const TRidScanHighlighter::TScanTable<TRidJScriptRid> TRidJScriptRid::ScanTable 
         .On('_', &J::IdentProc);
 
 const TRidKeywordTable& TRidJScriptRid::KeywordTable() {
-  static const TRidKeywordTable table(kKeywords, kTableSize, WordHash);
+  static const TRidKeywordTable table(kKeywords, kTableSize, LetterValueHash);
   return table;
 }
 
@@ -187,7 +175,7 @@ void TRidJScriptRid::NumberProc() {
 }
 
 void TRidJScriptRid::IdentProc() {
-  const uint64_t hash = HashRun(FRunPos, kIdentTable, kHashValues.data());
+  const uint64_t hash = HashRun(FRunPos, kIdentTable, kLetterValues.data());
   FTokenKind = FKeywords.Find(hash, FLineText + FWordStart, FWordLength, tkIdentifier);
   FRunPos += FWordLength;
 }

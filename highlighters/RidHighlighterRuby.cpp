@@ -57,15 +57,7 @@ constexpr TRidLanguageSpec kLanguage = {
     .UnknownKind = R::tkUnknown,
 };
 
-// The one order both word lists are sorted and searched in: bytes, ASCII letters upper-cased.
-constexpr uint8_t Upper(char C) {
-  const auto b = static_cast<uint8_t>(C);
-  return b >= 'a' && b <= 'z' ? b - 32 : b;
-}
-constexpr bool UpperLess(std::string_view A, std::string_view B) {
-  return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(),
-                                      [](char x, char y) { return Upper(x) < Upper(y); });
-}
+// Both word lists are sorted and searched in the kit's UpperLess order.
 static_assert(std::is_sorted(std::begin(kReservedWords), std::end(kReservedWords), UpperLess));
 
 template <class TList>

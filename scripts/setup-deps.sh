@@ -18,6 +18,8 @@ packages=(
   # real files the highlighter tests read
   python3-doc php-pear node-acorn libjs-jquery libjs-underscore postgresql shared-mime-info
   fpc-source libc6-dev openjdk-17-source
+  # real files the highlighter tests read and the tools that check the generated corpora
+  texlive-latex-base libreoffice-common gnucobol3 gfortran binutils
 )
 
 missing=()

@@ -128,7 +128,7 @@ TEST(CommandLine, RejectsBadSharedOptionsAndNamesAnUnreadableFile) {
       {"--attr", "Comment:::x", perl},
       {"--attr", "Nothing:::", perl},
       {"--attr", "Comment::", perl},
-      {"--attr", "Comment:::", text},  // no highlighter
+      {"--attr", "Variable:::", text},  // Perl has one, General not
   };
   for (auto args : usage) {
     args.insert(args.begin(), {"--make", "o"});

@@ -68,13 +68,14 @@ TEST(EderExportCommand, WritesTheDocumentAFileAndItsOptionsAskFor) {
        {".perl1-string { background-color: #FFFFC0; color: #102030; }"},
        {}},
       {{"--export-html", "--fragment"}, perl, {"<pre>\r\n<code>"}, {"<html", "<style", "</body>"}},
-      // A file without a highlighter is plain text in one span without class; the editor keeps an
-      // empty line after the last line break.
+      // A file of no other language is coloured by the General highlighter, its brace comment
+      // red; the editor keeps an empty line after the last line break.
       {{"--export-html"},
        text,
-       {"<span>a&lt;b&gt; {c}\r\n\r\n</span>", "<title>notes</title>"},
+       {"<span class=\"general1-comment\">{c}\r\n\r\n</span>", "<title>notes</title>",
+        ".general1-comment { color: #FF0000; }"},
        {}},
-      {{"--export-rtf"}, text, {"\\cf0 a<b> \\{c\\}\\par"}, {}},
+      {{"--export-rtf"}, text, {"\\cf0 a<b> \\cf1 \\{c\\}\\par"}, {}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.Args));

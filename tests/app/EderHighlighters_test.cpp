@@ -5,11 +5,18 @@
 #include <algorithm>
 #include <map>
 
+#include "highlighters/RidHighlighterAsm.h"
 #include "highlighters/RidHighlighterCSS.h"
+#include "highlighters/RidHighlighterCobol.h"
+#include "highlighters/RidHighlighterFortran.h"
+#include "highlighters/RidHighlighterGeneral.h"
 #include "highlighters/RidHighlighterHtml.h"
 #include "highlighters/RidHighlighterJScript.h"
 #include "highlighters/RidHighlighterMulti.h"
 #include "highlighters/RidHighlighterPerl.h"
+#include "highlighters/RidHighlighterPython.h"
+#include "highlighters/RidHighlighterTeX.h"
+#include "highlighters/RidHighlighterVBScript.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
 #include "tests/highlighters/HighlighterConformance.h"
@@ -38,9 +45,9 @@ TEST(EderHighlighters, ChoosesByExtensionAndNamesEach) {
             "h.php\tTRidPHPRid\tPHP\n"
             "i.php3\tTRidPHPRid\tPHP\n"
             "j.phtml\tTRidPHPRid\tPHP\n"
-            "l.txt\t-\t\n"
-            "Makefile\t-\t\n"
-            "dir.js/x\t-\t\n");
+            "l.txt\tTRidGeneralRid\t汎用タイプ\n"
+            "Makefile\tTRidGeneralRid\t汎用タイプ\n"
+            "dir.js/x\tTRidGeneralRid\t汎用タイプ\n");
   // The menu's names, sorted without regard to case.
   const std::vector<std::string> names = h.Names();
   for (const char* name : {"Cascading", "CGI", "HTML", "Javascript", "Perl", "PHP"})
@@ -62,6 +69,75 @@ TEST(EderHighlighters, JavaScriptHasTheEditorsColours) {
   EXPECT_EQ(js->GetKeyAttri()->GetForeground(), clMaroon);
   EXPECT_EQ(js->GetNumberAttri()->GetForeground(), clGreen);
   EXPECT_EQ(js->GetStringAttri()->GetForeground(), clBlue);
+}
+
+// The editor's colours and settings of the languages added with the General highlighter, which
+// colours every file no other claims.
+TEST(EderHighlighters, EachLanguageHasTheEditorsSettings) {
+  TEderHighlighters h;
+  struct TColour {
+    TRidHighlighterAttributes* Attri;
+    TColor Foreground, Background;
+  };
+  auto* general = Find<TRidGeneralRid>(h);
+  auto* vb = Find<TRidVBRid>(h);
+  auto* vbs = Find<TRidVBScriptRid>(h);
+  auto* tex = Find<TRidTeXRid>(h);
+  auto* cobol = Find<TRidCobolRid>(h);
+  auto* fortran = Find<TRidFortranRid>(h);
+  auto* python = Find<TRidPythonRid>(h);
+  auto* assembly = Find<TRidAsmRid>(h);
+  const TColour colours[] = {
+      {general->GetCommentAttri(), clRed, clNone},
+      {general->GetKeyAttri(), clMaroon, clNone},
+      {general->GetNumberAttri(), clGreen, clNone},
+      {general->GetStringAttri(), clBlue, clNone},
+      {vb->GetCommentAttri(), clRed, clNone},
+      {vb->GetKeyAttri(), clMaroon, clNone},
+      {vb->GetNumberAttri(), clGreen, clNone},
+      {vb->GetStringAttri(), clBlue, clNone},
+      {vbs->GetCommentAttri(), clRed, clNone},
+      {vbs->GetStringAttri(), clBlue, clNone},
+      {tex->GetCommentAttri(), clRed, clNone},
+      {tex->GetTextAttri(), clBlue, clNone},
+      {tex->GetControlSequenceAttri(), clBlack, clWhite},
+      {tex->GetBraceAttri(), clFuchsia, clNone},
+      {cobol->GetCommentAttri(), clRed, clNone},
+      {cobol->GetKeyAttri(), clMaroon, clNone},
+      {fortran->GetCommentAttri(), clRed, clNone},
+      {fortran->GetStringAttri(), clBlue, clNone},
+      {python->GetCommentAttri(), clRed, clNone},
+      {python->GetKeyAttri(), clMaroon, clNone},
+      {python->GetNumberAttri(), clGreen, clNone},
+      {python->GetHexAttri(), clTeal, clNone},
+      {python->GetOctalAttri(), clTeal, clNone},
+      {python->GetFloatAttri(), clTeal, clNone},
+      {python->GetErrorAttri(), clBlack, clRed},
+      {assembly->GetCommentAttri(), clRed, clNone},
+      {assembly->GetKeyAttri(), clMaroon, clNone},
+      {assembly->GetNumberAttri(), clGreen, clNone},
+  };
+  for (const TColour& c : colours) {
+    EXPECT_EQ(c.Attri->GetForeground(), c.Foreground) << c.Attri->GetName();
+    EXPECT_EQ(c.Attri->GetBackground(), c.Background) << c.Attri->GetName();
+  }
+  for (TRidHighlighterAttributes* plain :
+       {general->GetCommentAttri(), tex->GetControlSequenceAttri(), tex->GetBraceAttri(),
+        python->GetCommentAttri()})
+    EXPECT_EQ(plain->GetStyle(), TFontStyles{}) << plain->GetName();
+  EXPECT_EQ(vb->GetCommentAttri()->GetStyle(), TFontStyles{fsItalic});
+
+  EXPECT_EQ(general->GetComments(), (TCommentStyles{csAnsiStyle, csPasStyle, csCStyle, csAsmStyle,
+                                                    csBasStyle, csCPPStyle}));
+  EXPECT_FALSE(general->GetDetectPreprocessor());
+  EXPECT_EQ(general->GetIdentifierChars(),
+            "!#$%&*+,-./0123456789@ABCDEFGHIJKLMNOPQRSTUVWXYZ\\^_`abcdefghijklmnopqrstuvwxyz");
+  EXPECT_EQ(general->GetKeyWords()->Count(), 0);
+  EXPECT_EQ(vb->GetDefaultFilter(), "VisualBasic Files (*.bas)|*.bas");
+  EXPECT_EQ(assembly->GetDefaultFilter(), "x86Assembly Files (*.asm)|*.asm");
+  EXPECT_EQ(cobol->GetAreaAStartPos(), 7);
+  EXPECT_EQ(cobol->GetCodeEndPos(), 71);
+  EXPECT_EQ(h.ByName(Utf8ToSjis("汎用タイプ")), general);
 }
 
 const char* const kCgiUtf8 =

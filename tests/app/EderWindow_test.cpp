@@ -82,12 +82,13 @@ TEST(EderWindow, ReadsEachFileInItsCodeWithItsLineBreaks) {
   EXPECT_NE(w.Eder(0).GetHighlighter(), nullptr);
   EXPECT_EQ(w.Eder(1).Lines()->Get(0), nihon);
   EXPECT_EQ(w.Eder(1).GetLines()->GetLineBreakStyle(), lbsCR);
-  EXPECT_EQ(w.Eder(1).GetHighlighter(), nullptr);
+  EXPECT_EQ(w.Eder(1).GetHighlighter(), w.Highlighters().ByName(Utf8ToSjis("汎用タイプ")));
   EXPECT_EQ(w.Eder(2).Lines()->Get(0), nihon);
   EXPECT_NE(w.Eder(2).GetHighlighter(), nullptr);
 }
 
-// Each language's extensions choose its highlighter; .inc files are Pascal's, not PHP's.
+// Each language's extensions choose its highlighter; .inc files are Pascal's, not PHP's; a file
+// no language claims gets the General highlighter.
 TEST(EderWindow, ChoosesTheHighlighterByExtension) {
   const std::pair<const char*, const char*> files[] = {
       {"q.sql", "SQL"},           {"d.xml", "XML"},           {"s.xsd", "XML"},
@@ -96,7 +97,10 @@ TEST(EderWindow, ChoosesTheHighlighterByExtension) {
       {"p.dpk", "Object Pascal"}, {"i.inc", "Object Pascal"}, {"m.c", "C/C++"},
       {"m.cpp", "C/C++"},         {"m.h", "C/C++"},           {"m.hpp", "C/C++"},
       {"A.java", "Java"},         {"s.rb", "Ruby"},           {"s.rbw", "Ruby"},
-      {"p.php", "PHP"},           {"x.cs", nullptr}};
+      {"p.php", "PHP"},           {"m.bas", "Visual Basic"},  {"m.vbs", "MS VBScript"},
+      {"d.tex", "TeX"},           {"p.cbl", "COBOL"},         {"p.cob", "COBOL"},
+      {"p.for", "Fortran"},       {"m.py", "Python"},         {"a.asm", "x86 Assembly"},
+      {"x.cs", "General"},        {"README", "General"}};
   test::TempDir dir;
   std::vector<std::string> names;
   for (const auto& [name, language] : files) {
@@ -107,8 +111,8 @@ TEST(EderWindow, ChoosesTheHighlighterByExtension) {
   ASSERT_EQ(w.PageCount(), int(std::size(files)));
   for (size_t i = 0; i < std::size(files); ++i) {
     TRidCustomHighlighter* h = w.Eder(int(i)).GetHighlighter();
-    EXPECT_EQ(h ? h->GetLanguageName() : "", files[i].second ? files[i].second : "")
-        << files[i].first;
+    ASSERT_NE(h, nullptr) << files[i].first;
+    EXPECT_EQ(h->GetLanguageName(), files[i].second) << files[i].first;
   }
 }
 
@@ -121,13 +125,13 @@ TEST(EderWindow, TheHighlighterMenuSwitchesTheShownPage) {
   ASSERT_NE(w.HighlighterMenu(), nullptr);
   std::vector<std::string> listed;
   for (QAction* a : w.HighlighterMenu()->actions())
-    if (a->isCheckable()) listed.push_back(a->text().toStdString());
+    if (a->isCheckable()) listed.push_back(Utf8ToSjis(a->text().toStdString()));
   EXPECT_EQ(listed, w.Highlighters().Names());
   auto pick = [&](const std::string& Name) {
     for (QAction* a : w.HighlighterMenu()->actions())
       if (a->text().toStdString() == Name) a->trigger();
   };
-  EXPECT_EQ(w.Eder(0).GetHighlighter(), nullptr);
+  EXPECT_EQ(w.Eder(0).GetHighlighter(), w.Highlighters().ByName(Utf8ToSjis("汎用タイプ")));
   w.Tabs()->setCurrentIndex(0);
   pick("HTML");
   EXPECT_EQ(w.Eder(0).GetHighlighter(), w.Highlighters().ByName("HTML"));
@@ -199,7 +203,16 @@ TEST(EderWindow, TheProgramTellsTheHighlighterOfEachFile) {
                                      {"A.java", "TRidJavaRid", "Java"},
                                      {"a.rb", "TRidRubyRid", "Ruby"},
                                      {"a.rbw", "TRidRubyRid", "Ruby"},
-                                     {"z.TXT", "-", ""}};
+                                     {"m.bas", "TRidVBRid", "VisualBasic"},
+                                     {"m.vbs", "TRidVBScriptRid", "VBScript"},
+                                     {"d.tex", "TRidTeXRid", "TeX"},
+                                     {"p.cbl", "TRidCobolRid", "COBOL"},
+                                     {"p.COB", "TRidCobolRid", "COBOL"},
+                                     {"p.for", "TRidFortranRid", "Fortran"},
+                                     {"m.py", "TRidPythonRid", "Python"},
+                                     {"a.asm", "TRidAsmRid", "x86Assembly"},
+                                     {"z.TXT", "TRidGeneralRid", "汎用タイプ"},
+                                     {"Makefile", "TRidGeneralRid", "汎用タイプ"}};
   std::string names, want;
   for (const auto& e : expected) {
     names += std::string(" ") + e[0];

@@ -187,7 +187,7 @@ TEST_F(PrintCommands, StartFromTheDefaultsNotTheWindowsSavedChoices) {
   EXPECT_EQ(text.find("1: my $v1"), std::string::npos);
 }
 
-TEST_F(PrintCommands, PlainTextPrintsWithoutAHighlighter) {
+TEST_F(PrintCommands, TextFilesPrintWithTheGeneralHighlighter) {
   const std::string txt = (Dir / "notes.txt").string();
   test::WriteFileBytes(txt, "\xef\xbb\xbfUTF-8 で書いた メモ\n");  // read as the window reads it
   const TRun r = Run("--print-pdf " + Pdf() + " --font 'IPAGothic:20' " + txt);

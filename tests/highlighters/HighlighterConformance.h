@@ -198,6 +198,21 @@ inline void CheckKeywordsScan(const THighlighterFactory& Make, std::span<const T
   }
 }
 
+// The same for a language whose keywords match in any case: each word as listed, in lower case
+// and in upper case.
+inline void CheckKeywordsScanInAnyCase(const THighlighterFactory& Make,
+                                       std::span<const TRidKeyword> AWords, TRidRange ARange = 0,
+                                       std::string_view APrefix = {}) {
+  std::vector<std::string> texts;
+  for (const TRidKeyword& k : AWords) {
+    texts.push_back(AnsiLowerCase(k.Word));
+    texts.push_back(AnsiUpperCase(k.Word));
+  }
+  std::vector<TRidKeyword> cased(AWords.begin(), AWords.end());
+  for (size_t i = 0; i < texts.size(); ++i) cased.push_back({texts[i], AWords[i / 2].Kind});
+  CheckKeywordsScan(Make, cased, ARange, APrefix);
+}
+
 // Random bytes, with more of the bytes that matter to scanners than chance would give.
 inline std::vector<std::string> RandomByteLines(uint32_t Seed, int Count, int MaxLength) {
   std::mt19937 rng(Seed);
@@ -317,6 +332,14 @@ inline std::vector<std::filesystem::path> EveryNth(const std::vector<std::filesy
   return some;
 }
 
+// Every AStep-th of AFiles, or all of them when RID_FULL_HL_SCAN is set in the environment: a
+// spread of a large set that keeps the default suite quick.
+inline std::vector<std::filesystem::path> SampledFiles(
+    const std::vector<std::filesystem::path>& AFiles, size_t AStep) {
+  const char* full = std::getenv("RID_FULL_HL_SCAN");
+  return EveryNth(AFiles, full && *full ? 1 : AStep);
+}
+
 // The lines of a file as the editor holds them: split at LF, CR LF or CR, without the breaks.
 inline std::vector<std::string_view> SplitLines(std::string_view AText) {
   std::vector<std::string_view> lines;
@@ -357,47 +380,65 @@ inline void CheckAttributesByKind(TRidCustomHighlighter& H, std::string_view ATe
     EXPECT_TRUE(seen.count(kind)) << "no token of kind " << kind << " in the text";
 }
 
-// Every line of every file keeps the properties of CheckLine, scanned on from line to line
-// after ResetRange; then a second instance scans the lines in reverse order, each
-// from the range stored after the line before it, and must give the same tokens and ranges.
-// (A highlighter that keeps state outside its range colours differently when the editor
-// repaints a line out of order.)
+// Every line of AText keeps the properties of CheckLine, scanned by AForward on from line to
+// line after ResetRange; then ABackward scans the lines in reverse order, each from the range
+// stored after the line before it, and must give the same tokens and ranges. (A highlighter that
+// keeps state outside its range colours differently when the editor repaints a line out of
+// order.) False after a failure, which names AName and the line; ALineCount grows by the lines.
+inline bool CheckInAndOutOfOrder(TRidCustomHighlighter& AForward, TRidCustomHighlighter& ABackward,
+                                 const std::string& AName, std::string_view AText,
+                                 size_t& ALineCount) {
+  AForward.ResetRange();
+  const TRidRange initial = AForward.GetRange();
+  const std::vector<std::string_view> lines = SplitLines(AText);
+  std::vector<TRidRange> after(lines.size());
+  std::vector<uint64_t> digests(lines.size());
+  TRidRange range = initial;
+  AForward.SetRange(initial);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    CheckLine(AForward, lines[k], range, &after[k], int32_t(k), nullptr, &digests[k], false);
+    range = after[k];
+    if (::testing::Test::HasFailure()) {
+      ADD_FAILURE() << "in " << AName << " line " << k + 1;
+      return false;
+    }
+  }
+  for (size_t k = lines.size(); k-- > 0;) {
+    uint64_t digest = 0;
+    TRidRange end = 0;
+    CheckLine(ABackward, lines[k], k ? after[k - 1] : initial, &end, int32_t(k), nullptr, &digest);
+    if (digest != digests[k] || end != after[k]) {
+      ADD_FAILURE() << AName << " line " << k + 1 << " \"" << Printable(lines[k])
+                    << "\" scans differently out of order (end range " << end << ", in order "
+                    << after[k] << ")";
+      return false;
+    }
+  }
+  ALineCount += lines.size();
+  return true;
+}
+
+// CheckInAndOutOfOrder over every file.
 inline void CheckInstalledFiles(const THighlighterFactory& Make,
                                 const std::vector<std::filesystem::path>& Files) {
   const auto forward = Make();
   const auto backward = Make();
-  forward->ResetRange();
-  const TRidRange initial = forward->GetRange();
   size_t lineCount = 0;
-  for (const std::filesystem::path& file : Files) {
-    const std::string text = ReadFileBytes(file);
-    const std::vector<std::string_view> lines = SplitLines(text);
-    std::vector<TRidRange> after(lines.size());
-    std::vector<uint64_t> digests(lines.size());
-    TRidRange range = initial;
-    forward->SetRange(initial);
-    for (size_t k = 0; k < lines.size(); ++k) {
-      CheckLine(*forward, lines[k], range, &after[k], int32_t(k), nullptr, &digests[k], false);
-      range = after[k];
-      if (::testing::Test::HasFailure()) {
-        ADD_FAILURE() << "in " << file << " line " << k + 1;
-        return;
-      }
-    }
-    for (size_t k = lines.size(); k-- > 0;) {
-      uint64_t digest = 0;
-      TRidRange end = 0;
-      CheckLine(*backward, lines[k], k ? after[k - 1] : initial, &end, int32_t(k), nullptr,
-                &digest);
-      if (digest != digests[k] || end != after[k]) {
-        ADD_FAILURE() << file << " line " << k + 1 << " \"" << Printable(lines[k])
-                      << "\" scans differently out of order (end range " << end << ", in order "
-                      << after[k] << ")";
-        return;
-      }
-    }
-    lineCount += lines.size();
-  }
+  for (const std::filesystem::path& file : Files)
+    if (!CheckInAndOutOfOrder(*forward, *backward, file.string(), ReadFileBytes(file), lineCount))
+      return;
+  EXPECT_GT(lineCount, 0u);
+}
+
+// CheckInAndOutOfOrder over texts that are no files (made, converted or a tool's output), each
+// named by the first of its pair.
+inline void CheckTexts(const THighlighterFactory& Make,
+                       const std::vector<std::pair<std::string, std::string>>& ATexts) {
+  const auto forward = Make();
+  const auto backward = Make();
+  size_t lineCount = 0;
+  for (const auto& [name, text] : ATexts)
+    if (!CheckInAndOutOfOrder(*forward, *backward, name, text, lineCount)) return;
   EXPECT_GT(lineCount, 0u);
 }
 
