@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -180,7 +181,11 @@ class TRidEderStringList : public TStrings {
   size_t SavedSize() const;
   void SaveInto(char* Dest) const;
   int32_t ExpandLine(int32_t Index, std::string* Expanded);
-  void NoteLineLength(int32_t Index);
+  // The length counts follow each line that arrives, changes or goes, while they are kept.
+  void CountLength(int32_t Length, int32_t Delta);
+  void CountLine(int32_t Index);
+  void UncountRecord(const TRidEderStringRec& r);
+  void ForgetLengths();
   void FireInserted(int32_t Index, int32_t Count) {
     if (OnLinesInserted) OnLinesInserted(this, Index, Count);
   }
@@ -195,8 +200,11 @@ class TRidEderStringList : public TStrings {
   bool FFinalLineBreak = false;
   bool FMixedBreaks = false;
   TConvertTabsProcEx FConvertTabsProc;
-  int32_t FIndexOfLongestLine = -1;
-  int32_t FLongestLength = 0;  // the expanded length of that line while it is known
+  // How many lines have each expanded length, kept from the first GetLengthOfLongestLine on
+  // (every line's length is then known): the longest line without a walk of the file, also when
+  // the longest one shrinks or goes.
+  std::map<int32_t, int32_t> FLengthCounts;
+  bool FLengthsCounted = false;
   int32_t FTabWidth = 8;
 };
 

@@ -182,6 +182,35 @@ TEST(RidEderSearchReplace, NeedsAnEngineAndForgetsAFreedOne) {
   }
 }
 
+// Columns past 1,024 are positions inside a long line like any other: a replace-all there
+// replaces each hit once and undoes byte for byte, and Find Next moves on past a hit there.
+TEST(RidEderSearchReplace, LongLinesAreReplacedAndWalkedLikeShortOnes) {
+  const std::string line = std::string(1020, 'b') + std::string(10, 'a');
+  std::string replaced = std::string(1020, 'b');
+  for (int k = 0; k < 10; ++k) replaced += "<a>";
+  TSearchEder s(line + "\n");
+  EXPECT_EQ(s.Ed.SearchReplace("a", "<a>", Flags("cear")), 10);
+  EXPECT_EQ(s.Text(), replaced + "\n");
+  s.Ed.Undo();
+  EXPECT_EQ(s.Text(), line + "\n");
+
+  TSearchEder find(std::string(1100, 'b') + "a\nxa\n");
+  find.Ed.SetCaretXY({1, 1});
+  ASSERT_EQ(find.Ed.SearchReplace("a", "", Flags("c")), 1);
+  EXPECT_EQ(find.Ed.GetBlockBegin(), (TBufferCoord{1101, 1}));
+  ASSERT_EQ(find.Ed.SearchReplace("a", "", Flags("c")), 1);
+  EXPECT_EQ(find.Ed.GetBlockBegin(), (TBufferCoord{2, 2}));
+  EXPECT_EQ(find.Ed.SearchReplace("a", "", Flags("c")), 0);
+  // Find Previous alike from the end.
+  find.Ed.SetCaretXY({3, 2});
+  ASSERT_EQ(find.Ed.SearchReplace("a", "", Flags("cb")), 1);
+  EXPECT_EQ(find.Ed.GetBlockBegin(), (TBufferCoord{2, 2}));
+  ASSERT_EQ(find.Ed.SearchReplace("a", "", Flags("cb")), 1);
+  EXPECT_EQ(find.Ed.GetBlockBegin(), (TBufferCoord{1101, 1}));
+  EXPECT_EQ(find.Ed.GetCaretXY(), (TBufferCoord{1101, 1}));
+  EXPECT_EQ(find.Ed.SearchReplace("a", "", Flags("cb")), 0);
+}
+
 // Text with double-byte characters whose second bytes look like the letters searched.
 std::string RandomText(std::mt19937& Rng, int Lines) {
   static const std::vector<std::string> pieces = {"a", "b", "ab", "A",        " ",    "\\",
