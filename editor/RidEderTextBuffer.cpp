@@ -47,18 +47,25 @@ size_t CountBreaks(const char* p, const char* e) {
   return n;
 }
 
-// The first CR or LF in [p, e), or e.
-const char* FindBreak(const char* p, const char* e) {
+// The first CR or LF in [p, e), or e; Tab tells whether a tab comes before it, so that a
+// loaded line without one has its display length at once.
+const char* FindBreak(const char* p, const char* e, bool& Tab) {
+  Tab = false;
 #ifdef __SSE2__
-  const __m128i CR = _mm_set1_epi8('\r'), LF = _mm_set1_epi8('\n');
+  const __m128i CR = _mm_set1_epi8('\r'), LF = _mm_set1_epi8('\n'), HT = _mm_set1_epi8('\t');
   for (; e - p >= 16; p += 16) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const unsigned m = static_cast<unsigned>(
         _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(a, CR), _mm_cmpeq_epi8(a, LF))));
-    if (m) return p + std::countr_zero(m);
+    const unsigned t = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, HT)));
+    if (m) {
+      Tab = Tab || (t & ((m & (~m + 1)) - 1)) != 0;
+      return p + std::countr_zero(m);
+    }
+    Tab = Tab || t != 0;
   }
 #endif
-  while (p < e && *p != '\r' && *p != '\n') ++p;
+  for (; p < e && *p != '\r' && *p != '\n'; ++p) Tab = Tab || *p == '\t';
   return p;
 }
 
@@ -238,9 +245,15 @@ void TRidEderStringList::EraseRecords(int32_t Index, size_t NumLines) {
 }
 
 void TRidEderStringList::CountLength(int32_t Length, int32_t Delta) {
-  auto At = FLengthCounts.try_emplace(Length, 0).first;
+  if (Length < kDenseLengths) {
+    if (static_cast<size_t>(Length) >= FShortCounts.size()) FShortCounts.resize(Length + 1);
+    FShortCounts[Length] += Delta;
+    FShortTop = std::max(FShortTop, Length);
+    return;
+  }
+  auto At = FLongCounts.try_emplace(Length, 0).first;
   At->second += Delta;
-  if (At->second == 0) FLengthCounts.erase(At);
+  if (At->second == 0) FLongCounts.erase(At);
 }
 
 void TRidEderStringList::CountLine(int32_t Index) {
@@ -253,7 +266,9 @@ void TRidEderStringList::UncountRecord(const TRidEderStringRec& r) {
 
 void TRidEderStringList::ForgetLengths() {
   FLengthsCounted = false;
-  FLengthCounts.clear();
+  FShortCounts.clear();
+  FShortTop = 0;
+  FLongCounts.clear();
 }
 
 void TRidEderStringList::InsertItem(int32_t Index, std::string S) {
@@ -425,7 +440,9 @@ int32_t TRidEderStringList::GetLengthOfLongestLine() {
     FLengthsCounted = true;
     for (int32_t i = 0; i < GetCount(); ++i) CountLine(i);
   }
-  return FLengthCounts.empty() ? 0 : FLengthCounts.rbegin()->first;
+  if (!FLongCounts.empty()) return FLongCounts.rbegin()->first;
+  while (FShortTop > 0 && FShortCounts[FShortTop] == 0) --FShortTop;
+  return FShortTop;
 }
 
 void TRidEderStringList::SetTabWidth(int32_t Value) {
@@ -456,12 +473,16 @@ void TRidEderStringList::BeginLoad(size_t ExpectedLines) {
   FRecs.reserve(ExpectedLines);
 }
 
-void TRidEderStringList::AddLoadedLine(const char* p, const char* End, uint8_t Break) {
+void TRidEderStringList::AddLoadedLine(const char* p, const char* End, uint8_t Break, bool Tab) {
   const int32_t Index = GetCount();
   TRidEderStringRec r;
   if (p != End) r.FText = p;
   r.FLength = static_cast<uint32_t>(End - p);
   r.FBreak = Break;
+  if (!Tab && r.FLength <= static_cast<uint32_t>(INT32_MAX)) {
+    r.FExpandedLength = static_cast<int32_t>(r.FLength);
+    r.FFlags = lfNoTabs;
+  }
   FRecs.push_back(r);
   FGap = FRecs.size();
   CountLine(Index);
@@ -474,9 +495,10 @@ void TRidEderStringList::SplitBlock(const char* p, const char* End) {
   bool SawCR = false, SawLF = false, SawCRLF = false;
   const char Last = End[-1];
   while (p < End) {
-    const char* LineEnd = FindBreak(p, End);
+    bool Tab;
+    const char* LineEnd = FindBreak(p, End, Tab);
     if (LineEnd == End) {
-      AddLoadedLine(p, End, lbsCRLF);
+      AddLoadedLine(p, End, lbsCRLF, Tab);
       break;
     }
     uint8_t Break = lbsLF;
@@ -491,10 +513,10 @@ void TRidEderStringList::SplitBlock(const char* p, const char* End) {
       SawCR = true;
       Break = lbsCR;
     }
-    AddLoadedLine(p, LineEnd, Break);
+    AddLoadedLine(p, LineEnd, Break, Tab);
     p = Next;
   }
-  if (!FFinalLineBreak && (Last == '\r' || Last == '\n')) AddLoadedLine(End, End, lbsCRLF);
+  if (!FFinalLineBreak && (Last == '\r' || Last == '\n')) AddLoadedLine(End, End, lbsCRLF, false);
   // A single kind of break gives its style; anything else (or none) CR LF.
   const int Kinds = int(SawCR) + int(SawLF) + int(SawCRLF);
   FLineBreakStyle = Kinds == 1 && SawCR ? lbsCR : Kinds == 1 && SawLF ? lbsLF : lbsCRLF;

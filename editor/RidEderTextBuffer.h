@@ -154,7 +154,8 @@ class TRidEderStringList : public TStrings {
   void BeginLoad(size_t ExpectedLines);
   void LoadBlock(std::unique_ptr<std::string> Block);
   void SplitBlock(const char* p, const char* End);
-  void AddLoadedLine(const char* p, const char* End, uint8_t Break);
+  // Tab: whether the line holds a tab (without one its display length is its length).
+  void AddLoadedLine(const char* p, const char* End, uint8_t Break, bool Tab);
   // Records live in one array with a gap of free records at the last edit, so that lines
   // typed near each other move few records.
   size_t Phys(int32_t Index) const {
@@ -202,8 +203,12 @@ class TRidEderStringList : public TStrings {
   TConvertTabsProcEx FConvertTabsProc;
   // How many lines have each expanded length, kept from the first GetLengthOfLongestLine on
   // (every line's length is then known): the longest line without a walk of the file, also when
-  // the longest one shrinks or goes.
-  std::map<int32_t, int32_t> FLengthCounts;
+  // the longest one shrinks or goes. Lengths below kDenseLengths are counted in a table, whose
+  // highest used entry is at most FShortTop; the few longer ones in a map.
+  static constexpr int32_t kDenseLengths = 1 << 16;
+  std::vector<int32_t> FShortCounts;
+  int32_t FShortTop = 0;
+  std::map<int32_t, int32_t> FLongCounts;
   bool FLengthsCounted = false;
   int32_t FTabWidth = 8;
 };
