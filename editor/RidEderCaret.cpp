@@ -801,13 +801,17 @@ TDisplayCoord TCustomRidEder::BufferToDisplayPos(const TBufferCoord& P) {
   TDisplayCoord r{P.Char, P.Line};
   if (P.Line >= 1 && P.Line <= FLines->GetCount()) {
     std::string_view s = FLines->GetView(P.Line - 1);
-    int64_t x = 0;
     const int32_t inLine = std::min<int32_t>(P.Char - 1, static_cast<int32_t>(s.size()));
-    for (int32_t i = 1; i <= inLine; ++i) {
-      if (s[i - 1] == '\t')
-        x += FTabWidth - x % FTabWidth;
-      else
-        ++x;
+    // Without a tab every byte is a column: no walk over a long line for each caret move.
+    int64_t x = inLine;
+    if (FLines->HasTabs(P.Line - 1)) {
+      x = 0;
+      for (int32_t i = 1; i <= inLine; ++i) {
+        if (s[i - 1] == '\t')
+          x += FTabWidth - x % FTabWidth;
+        else
+          ++x;
+      }
     }
     // Past the end every position is one column: no walk over huge columns.
     if (P.Char - 1 > inLine) x += P.Char - 1 - inLine;
@@ -828,7 +832,9 @@ TBufferCoord TCustomRidEder::DisplayToBufferPos(const TDisplayCoord& P) {
 TBufferCoord TCustomRidEder::DisplayToBufferPosRaw(const TDisplayCoord& P) {
   TBufferCoord r{P.Column, P.Row};
   if (GetWordWrap()) r = FWordWrapPlugin->DisplayToBufferPos(P);
-  if (r.Line >= 1 && r.Line <= FLines->GetCount()) {
+  if (r.Line < 1 || r.Line > FLines->GetCount()) return r;
+  // Without a tab a column is a byte.
+  if (FLines->HasTabs(r.Line - 1)) {
     std::string_view s = FLines->GetView(r.Line - 1);
     int64_t x = 0;
     int32_t i = 0;
@@ -841,8 +847,9 @@ TBufferCoord TCustomRidEder::DisplayToBufferPosRaw(const TDisplayCoord& P) {
         ++x;
     }
     if (x < r.Char) i += static_cast<int32_t>(r.Char - x);
-    r.Char = std::max(i, 1);
+    r.Char = i;
   }
+  r.Char = std::max(r.Char, 1);
   return r;
 }
 

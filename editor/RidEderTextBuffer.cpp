@@ -435,6 +435,12 @@ int32_t TRidEderStringList::GetExpandedStringLength(int32_t Index) {
   return Rec(Index).FExpandedLength;
 }
 
+bool TRidEderStringList::HasTabs(int32_t Index) {
+  if (Index < 0 || Index >= GetCount()) return false;
+  if (Rec(Index).FFlags & lfLengthUnknown) ExpandLine(Index, nullptr);
+  return Rec(Index).FFlags & lfHasTabs;
+}
+
 int32_t TRidEderStringList::GetLengthOfLongestLine() {
   if (!FLengthsCounted) {
     FLengthsCounted = true;

@@ -111,6 +111,8 @@ class TRidEderStringList : public TStrings {
   void StoreRange(int32_t Index, TRidRange ARange);
   std::string GetExpandedString(int32_t Index);
   int32_t GetExpandedStringLength(int32_t Index);
+  // Whether line Index holds a tab (without one a byte is a display column); cached per line.
+  bool HasTabs(int32_t Index);
   int32_t GetLengthOfLongestLine();
 
   int32_t GetTabWidth() const { return FTabWidth; }
