@@ -121,6 +121,35 @@ void BM_InsertLineInBigFile(benchmark::State& State) {
   }
 }
 
+// The longest line of the big file, as the horizontal scroll range asks for it: the first time
+// (every line measured and counted by length), and after its longest line shrank and grew back,
+// which must not measure the file again.
+void BM_LongestLineFirstTime(benchmark::State& State) {
+  rid::TRidEderStringList L;
+  L.LoadFromFile(BenchFile());
+  for (auto _ : State) {
+    State.PauseTiming();
+    L.SetTabWidth(L.GetTabWidth() == 8 ? 4 : 8);  // forgets every length
+    State.ResumeTiming();
+    benchmark::DoNotOptimize(L.GetLengthOfLongestLine());
+  }
+}
+
+void BM_LongestLineAfterItShrinks(benchmark::State& State) {
+  rid::TRidEderStringList L;
+  L.LoadFromFile(BenchFile());
+  const int32_t Longest = L.GetLengthOfLongestLine();
+  int32_t Index = 0;
+  while (L.GetExpandedStringLength(Index) != Longest) ++Index;
+  const std::string Text = L.Get(Index);
+  for (auto _ : State) {
+    L.Put(Index, Text.substr(0, Text.size() / 2));
+    benchmark::DoNotOptimize(L.GetLengthOfLongestLine());
+    L.Put(Index, Text);
+    benchmark::DoNotOptimize(L.GetLengthOfLongestLine());
+  }
+}
+
 // Memory per line: what stays resident with the lines loaded, and the peak while loading
 // (which also holds the file's bytes once).
 void BM_MemoryPerLine(benchmark::State& State) {
@@ -147,6 +176,8 @@ BENCHMARK(BM_CatToDevNull)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRea
 BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_InsertLineInBigFile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SaveToFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_LongestLineFirstTime)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_LongestLineAfterItShrinks)->Unit(benchmark::kMicrosecond);
 
 // The best of 5 loads, each into a list of its own that is freed after the clock stops.
 double BestLoad() {

@@ -367,7 +367,14 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   void UpdateScrollBars();
   // The vertical bar's range maximum, shared by the bar and its thumb handling.
   int32_t VerticalScrollMax();
+  // The horizontal one: the longest line, or with eoScrollPastEol that or MaxScrollWidth,
+  // whichever is wider.
   int32_t HorizontalScrollMax();
+  // The largest LeftChar that still shows the end of that range.
+  int32_t LastLeftChar();
+  // The largest column of Line with eoScrollPastEol: MaxScrollWidth limits how far a position
+  // may lie past the line's end, never a position inside its text.
+  int32_t MaxColumnOf(int32_t Line);
   TScrollStyle GetScrollBarsStyle() const { return FScrollBarsStyle; }
   void SetScrollBars(TScrollStyle Value);
   bool GetIsScrolling() const { return FIsScrolling; }
@@ -786,6 +793,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // Under word wrap, a caret that a move took to the start of a row other than Row is shown at
   // the end of the row before.
   void ShowCaretAtRowEnd(int32_t Row);
+  // A selection end as the block setters keep it: on an existing line, Char within
+  // MaxColumnOf with eoScrollPastEol, within the text in normal mode.
+  TBufferCoord ClampedBlockPos(TBufferCoord Value);
   // DisplayToBufferPos, where a column on the second byte of a character stays there.
   TBufferCoord DisplayToBufferPosRaw(const TDisplayCoord& P);
   TRidCharSet WhiteChars();

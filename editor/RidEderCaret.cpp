@@ -49,19 +49,31 @@ bool TCustomRidEder::IsSelectionWholeLines() {
          GetBlockEnd().Char > static_cast<int32_t>(GetLineText().size());
 }
 
-void TCustomRidEder::SetBlockBegin(TBufferCoord Value) {
-  FActiveSelectionMode = FSelectionMode;
+int32_t TCustomRidEder::MaxColumnOf(int32_t Line) {
+  const int64_t text =
+      Line >= 1 && Line <= FLines->GetCount() ? FLines->GetExpandedStringLength(Line - 1) : 0;
+  return static_cast<int32_t>(
+      std::min<int64_t>(std::max<int64_t>(FMaxScrollWidth, text) + 1, MaxInt));
+}
+
+TBufferCoord TCustomRidEder::ClampedBlockPos(TBufferCoord Value) {
+  Value.Line = std::clamp(Value.Line, 1, std::max(FLines->GetCount(), 1));
   if (FOptions.Contains(eoScrollPastEol) && !GetWordWrap())
-    Value.Char = std::clamp(Value.Char, 1, FMaxScrollWidth + 1);
+    Value.Char = std::clamp(Value.Char, 1, MaxColumnOf(Value.Line));
   else
     Value.Char = std::max(Value.Char, 1);
-  Value.Line = std::clamp(Value.Line, 1, std::max(FLines->GetCount(), 1));
   if (FActiveSelectionMode == smNormal) {
     int32_t len = Value.Line <= FLines->GetCount()
                       ? static_cast<int32_t>(FLines->GetView(Value.Line - 1).size())
                       : 0;
     Value.Char = std::min(Value.Char, len + 1);
   }
+  return Value;
+}
+
+void TCustomRidEder::SetBlockBegin(TBufferCoord Value) {
+  FActiveSelectionMode = FSelectionMode;
+  Value = ClampedBlockPos(Value);
   if (SelAvail()) {
     int32_t lo = std::min({Value.Line, FBlockBegin.Line, FBlockEnd.Line});
     int32_t hi = std::max({Value.Line, FBlockBegin.Line, FBlockEnd.Line});
@@ -78,17 +90,7 @@ void TCustomRidEder::SetBlockBegin(TBufferCoord Value) {
 void TCustomRidEder::SetBlockEnd(TBufferCoord Value) {
   FActiveSelectionMode = FSelectionMode;
   if (FOptions.Contains(eoNoSelection)) return;
-  if (FOptions.Contains(eoScrollPastEol) && !GetWordWrap())
-    Value.Char = std::clamp(Value.Char, 1, FMaxScrollWidth + 1);
-  else
-    Value.Char = std::max(Value.Char, 1);
-  Value.Line = std::clamp(Value.Line, 1, std::max(FLines->GetCount(), 1));
-  if (FActiveSelectionMode == smNormal) {
-    int32_t len = Value.Line <= FLines->GetCount()
-                      ? static_cast<int32_t>(FLines->GetView(Value.Line - 1).size())
-                      : 0;
-    Value.Char = std::min(Value.Char, len + 1);
-  }
+  Value = ClampedBlockPos(Value);
   if (Value.Line <= FLines->GetCount() &&
       IsTrailByteAt(FLines->GetView(Value.Line - 1), Value.Char))
     --Value.Char;
@@ -225,15 +227,17 @@ void TCustomRidEder::InternalSetCaretXY(const TBufferCoord& Value) { SetCaretXYE
 void TCustomRidEder::SetCaretXYEx(bool EnsureVisible, TBufferCoord Value) {
   FCaretAtEndOfRow = false;
   if (HandleAllocated()) DoOnPaintTransient(0);
-  int64_t maxX = GetWordWrap() ? INT64_MAX : int64_t(FMaxScrollWidth) + 1;
   bool pastEol = FOptions.Contains(eoScrollPastEol);
   if (Value.Line > FLines->GetCount()) Value.Line = FLines->GetCount();
-  if (Value.Line >= 1) {
-    if (!pastEol) maxX = int64_t(FLines->GetView(Value.Line - 1).size()) + 1;
-  } else {
-    Value.Line = 1;
-    if (!pastEol) maxX = 1;
-  }
+  const bool noLine = Value.Line < 1;
+  if (noLine) Value.Line = 1;
+  int64_t maxX;
+  if (!pastEol)
+    maxX = noLine ? 1 : int64_t(FLines->GetView(Value.Line - 1).size()) + 1;
+  else if (GetWordWrap())
+    maxX = INT64_MAX;
+  else
+    maxX = MaxColumnOf(Value.Line);
   if (Value.Char > maxX && (!pastEol || !FOptions.Contains(eoAutoSizeMaxScrollWidth)))
     Value.Char = static_cast<int32_t>(maxX);
   Value.Char = std::max(Value.Char, 1);
@@ -549,15 +553,10 @@ void TCustomRidEder::SetTopLine(int32_t Value) {
 
 void TCustomRidEder::SetLeftChar(int32_t Value) {
   if (GetWordWrap()) Value = 1;
-  int32_t maxVal;
-  if (!FOptions.Contains(eoScrollPastEol)) {
-    int32_t longest = FLines->GetLengthOfLongestLine();
-    maxVal = longest > FCharsInWindow ? longest - FCharsInWindow + 1 : 1;
-  } else if (FOptions.Contains(eoAutoSizeMaxScrollWidth)) {
-    maxVal = MaxInt - FCharsInWindow;
-  } else {
-    maxVal = FMaxScrollWidth - FCharsInWindow + 1;
-  }
+  const int32_t maxVal =
+      FOptions.Contains(eoScrollPastEol) && FOptions.Contains(eoAutoSizeMaxScrollWidth)
+          ? MaxInt - FCharsInWindow
+          : LastLeftChar();
   Value = std::clamp(Value, 1, std::max(maxVal, 1));
   if (Value == FLeftChar) return;
   int64_t delta = int64_t(FLeftChar) - Value;
@@ -608,8 +607,14 @@ int32_t TCustomRidEder::VerticalScrollMax() {
 }
 
 int32_t TCustomRidEder::HorizontalScrollMax() {
-  if (FOptions.Contains(eoScrollPastEol)) return FMaxScrollWidth;
-  return std::max(FLines->GetLengthOfLongestLine(), 1);
+  const int32_t longest = FLines->GetLengthOfLongestLine();
+  if (FOptions.Contains(eoScrollPastEol)) return std::max(FMaxScrollWidth, longest);
+  return std::max(longest, 1);
+}
+
+int32_t TCustomRidEder::LastLeftChar() {
+  return static_cast<int32_t>(
+      std::max<int64_t>(int64_t(HorizontalScrollMax()) - FCharsInWindow + 1, 1));
 }
 
 // Bars longer than this are scaled to it, both when set and when a dragged thumb is read back.
@@ -741,8 +746,7 @@ void TCustomRidEder::WMHScroll(TMessage& Msg) {
       SetLeftChar(1);
       break;
     case SB_RIGHT:
-      SetLeftChar(FOptions.Contains(eoScrollPastEol) ? FMaxScrollWidth - FCharsInWindow + 1
-                                                     : FLines->GetLengthOfLongestLine());
+      SetLeftChar(LastLeftChar());
       break;
     case SB_ENDSCROLL:
       FIsScrolling = false;
@@ -797,13 +801,17 @@ TDisplayCoord TCustomRidEder::BufferToDisplayPos(const TBufferCoord& P) {
   TDisplayCoord r{P.Char, P.Line};
   if (P.Line >= 1 && P.Line <= FLines->GetCount()) {
     std::string_view s = FLines->GetView(P.Line - 1);
-    int64_t x = 0;
     const int32_t inLine = std::min<int32_t>(P.Char - 1, static_cast<int32_t>(s.size()));
-    for (int32_t i = 1; i <= inLine; ++i) {
-      if (s[i - 1] == '\t')
-        x += FTabWidth - x % FTabWidth;
-      else
-        ++x;
+    // Without a tab every byte is a column: no walk over a long line for each caret move.
+    int64_t x = inLine;
+    if (FLines->HasTabs(P.Line - 1)) {
+      x = 0;
+      for (int32_t i = 1; i <= inLine; ++i) {
+        if (s[i - 1] == '\t')
+          x += FTabWidth - x % FTabWidth;
+        else
+          ++x;
+      }
     }
     // Past the end every position is one column: no walk over huge columns.
     if (P.Char - 1 > inLine) x += P.Char - 1 - inLine;
@@ -824,7 +832,9 @@ TBufferCoord TCustomRidEder::DisplayToBufferPos(const TDisplayCoord& P) {
 TBufferCoord TCustomRidEder::DisplayToBufferPosRaw(const TDisplayCoord& P) {
   TBufferCoord r{P.Column, P.Row};
   if (GetWordWrap()) r = FWordWrapPlugin->DisplayToBufferPos(P);
-  if (r.Line >= 1 && r.Line <= FLines->GetCount()) {
+  if (r.Line < 1 || r.Line > FLines->GetCount()) return r;
+  // Without a tab a column is a byte.
+  if (FLines->HasTabs(r.Line - 1)) {
     std::string_view s = FLines->GetView(r.Line - 1);
     int64_t x = 0;
     int32_t i = 0;
@@ -837,8 +847,9 @@ TBufferCoord TCustomRidEder::DisplayToBufferPosRaw(const TDisplayCoord& P) {
         ++x;
     }
     if (x < r.Char) i += static_cast<int32_t>(r.Char - x);
-    r.Char = std::max(i, 1);
+    r.Char = i;
   }
+  r.Char = std::max(r.Char, 1);
   return r;
 }
 

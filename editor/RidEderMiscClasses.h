@@ -366,24 +366,36 @@ class TRidEderSearchCustom : public TComponent {
 
 // The character starts of a Shift-JIS line, found walking forward: a lead byte takes the next
 // byte when that is a trail byte, and the line end is a start. Positions asked for must not
-// decrease, so a walk over a whole line costs one pass.
+// decrease, so a walk over a whole line costs at most one pass; a position far ahead is reached
+// from a start found just before it, without walking the bytes in between.
 class TRidCharStarts {
  public:
   explicit TRidCharStarts(std::string_view Line) : FLine(Line) {}
   // Whether 0-based offset Pos starts a character.
   bool IsStart(size_t Pos) {
-    while (FAt < Pos) Step();
+    WalkTo(Pos);
     return FAt == Pos;
   }
   // The start of the character before the last start reached (npos at the line start).
   size_t PrevStart() const { return FPrev; }
   // The first character start after Pos.
   size_t NextAfter(size_t Pos) {
-    while (FAt <= Pos) Step();
+    WalkTo(Pos + 1);
     return FAt;
   }
 
  private:
+  // To the first start at or after Pos. A byte that cannot lead a pair ends a character, so the
+  // byte after the last such one before Pos starts one; every byte from there to Pos can both
+  // lead and trail, so the walk on from there is short.
+  void WalkTo(size_t Pos) {
+    if (Pos > FAt + 16 && Pos <= FLine.size()) {
+      size_t at = Pos - 1;
+      while (at > FAt && IsDBCSLeadByte(FLine[at - 1])) --at;
+      FAt = at;
+    }
+    while (FAt < Pos) Step();
+  }
   void Step() {
     FPrev = FAt;
     const bool pair = FAt + 1 < FLine.size() && IsDBCSLeadByte(FLine[FAt]) &&

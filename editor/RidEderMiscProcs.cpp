@@ -1,6 +1,7 @@
 #include "editor/RidEderMiscProcs.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstring>
 
@@ -9,6 +10,10 @@
 #include "editor/RidEderHighlighter.h"
 #include "platform/Graphics.h"
 #include "platform/Locale.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace rid {
 
@@ -110,9 +115,31 @@ TConvertTabsProcEx GetBestConvertTabsProcEx(int32_t TabWidth) {
 
 int32_t ExpandedLength(std::string_view Line, int32_t TabWidth) {
   const int64_t w = TabWidth < 1 ? 1 : TabWidth;
+  const bool pow2 = (w & (w - 1)) == 0;  // the usual widths: no division per tab
   int64_t Len = 0;
-  for (char c : Line) Len = c == '\t' ? Len + w - Len % w : Len + 1;
-  return static_cast<int32_t>(Len);
+  size_t counted = 0;  // the bytes before this are in Len
+  // Each tab takes the column to the next stop; the bytes between count one column each.
+  auto tabAt = [&](size_t Tab) {
+    Len += int64_t(Tab - counted);
+    Len = pow2 ? (Len | (w - 1)) + 1 : Len + w - Len % w;
+    counted = Tab + 1;
+  };
+  const char* p = Line.data();
+  const size_t n = Line.size();
+  size_t i = 0;
+#ifdef __SSE2__
+  // Sixteen bytes at a time: most blocks hold no tab.
+  const __m128i Tab = _mm_set1_epi8('\t');
+  for (; i + 16 <= n; i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    for (unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, Tab))); m;
+         m &= m - 1)
+      tabAt(i + static_cast<size_t>(std::countr_zero(m)));
+  }
+#endif
+  for (; i < n; ++i)
+    if (p[i] == '\t') tabAt(i);
+  return static_cast<int32_t>(Len + int64_t(n - counted));
 }
 
 int32_t CharIndexToColumn(int32_t CharIndex, int32_t TabWidth, std::string_view Line) {

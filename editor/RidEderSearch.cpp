@@ -110,14 +110,16 @@ int32_t TRidEderSearch::FindAll(std::string_view NewText) {
   FText = NewText;
   TRidCharStarts starts(NewText);
   const uint8_t* t = reinterpret_cast<const uint8_t*>(NewText.data());
+  const uint8_t first = static_cast<uint8_t>(FPatternTranslated[0]);
   const uint8_t last = static_cast<uint8_t>(FPatternTranslated[m - 1]);
   // The run position is the text byte under the pattern's last byte; the search after a hit
-  // starts a full pattern length further, so hits never overlap.
+  // starts a full pattern length further, so hits never overlap. The first byte is compared
+  // here, so that most windows that only end alike cost no call.
   size_t run = m - 1;
   while (run < n) {
     if (FTranslate[t[run]] == last) {
       const size_t window = run + 1 - m;
-      if (IsHit(window, starts)) {
+      if (FTranslate[t[window]] == first && IsHit(window, starts)) {
         FResults.push_back(static_cast<int32_t>(window + 1));
         run += m;
         continue;

@@ -47,18 +47,25 @@ size_t CountBreaks(const char* p, const char* e) {
   return n;
 }
 
-// The first CR or LF in [p, e), or e.
-const char* FindBreak(const char* p, const char* e) {
+// The first CR or LF in [p, e), or e; Tab tells whether a tab comes before it, so that a
+// loaded line without one has its display length at once.
+const char* FindBreak(const char* p, const char* e, bool& Tab) {
+  Tab = false;
 #ifdef __SSE2__
-  const __m128i CR = _mm_set1_epi8('\r'), LF = _mm_set1_epi8('\n');
+  const __m128i CR = _mm_set1_epi8('\r'), LF = _mm_set1_epi8('\n'), HT = _mm_set1_epi8('\t');
   for (; e - p >= 16; p += 16) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const unsigned m = static_cast<unsigned>(
         _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(a, CR), _mm_cmpeq_epi8(a, LF))));
-    if (m) return p + std::countr_zero(m);
+    const unsigned t = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, HT)));
+    if (m) {
+      Tab = Tab || (t & ((m & (~m + 1)) - 1)) != 0;
+      return p + std::countr_zero(m);
+    }
+    Tab = Tab || t != 0;
   }
 #endif
-  while (p < e && *p != '\r' && *p != '\n') ++p;
+  for (; p < e && *p != '\r' && *p != '\n'; ++p) Tab = Tab || *p == '\t';
   return p;
 }
 
@@ -169,16 +176,11 @@ void TRidEderStringList::Put(int32_t Index, const std::string& S) {
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   UpdateGuard Update(this);
   TRidEderStringRec& r = Rec(Index);
+  UncountRecord(r);
   r.FFlags = lfLengthUnknown;
   r.FExpandedLength = -1;
   SetLineText(r, S);
-  if (Index == FIndexOfLongestLine) {
-    // Still the first longest when it did not shrink; otherwise another may be.
-    const int32_t Len = ExpandLine(Index, nullptr);
-    if (Len < FLongestLength) FIndexOfLongestLine = -1;
-    FLongestLength = Len;
-  }
-  NoteLineLength(Index);
+  CountLine(Index);
   if (OnLinesReplaced) OnLinesReplaced(this, Index, 1);
 }
 
@@ -231,28 +233,42 @@ void TRidEderStringList::OpenGap(int32_t Index, size_t NumLines) {
     Rebuild(std::max(GetCount() + NumLines, Grown));
   }
   MoveGap(Index);
-  if (FIndexOfLongestLine >= Index) FIndexOfLongestLine += static_cast<int32_t>(NumLines);
 }
 
 void TRidEderStringList::EraseRecords(int32_t Index, size_t NumLines) {
   MoveGap(Index);
-  for (size_t i = 0; i < NumLines; ++i) FreeRecord(FRecs[FGap + FGapLen + i]);
+  for (size_t i = 0; i < NumLines; ++i) {
+    UncountRecord(FRecs[FGap + FGapLen + i]);
+    FreeRecord(FRecs[FGap + FGapLen + i]);
+  }
   FGapLen += NumLines;
-  if (FIndexOfLongestLine >= Index + static_cast<int32_t>(NumLines))
-    FIndexOfLongestLine -= static_cast<int32_t>(NumLines);
-  else if (FIndexOfLongestLine >= Index)
-    FIndexOfLongestLine = -1;
 }
 
-// Keeps the cached longest line right after line Index changed or arrived, so that typing does
-// not walk every line again: a longer line, or an equally long earlier one, takes its place.
-void TRidEderStringList::NoteLineLength(int32_t Index) {
-  if (FIndexOfLongestLine < 0 || Index == FIndexOfLongestLine) return;
-  const int32_t Len = GetExpandedStringLength(Index);
-  if (Len > FLongestLength || (Len == FLongestLength && Index < FIndexOfLongestLine)) {
-    FIndexOfLongestLine = Index;
-    FLongestLength = Len;
+void TRidEderStringList::CountLength(int32_t Length, int32_t Delta) {
+  if (Length < kDenseLengths) {
+    if (static_cast<size_t>(Length) >= FShortCounts.size()) FShortCounts.resize(Length + 1);
+    FShortCounts[Length] += Delta;
+    FShortTop = std::max(FShortTop, Length);
+    return;
   }
+  auto At = FLongCounts.try_emplace(Length, 0).first;
+  At->second += Delta;
+  if (At->second == 0) FLongCounts.erase(At);
+}
+
+void TRidEderStringList::CountLine(int32_t Index) {
+  if (FLengthsCounted) CountLength(GetExpandedStringLength(Index), 1);
+}
+
+void TRidEderStringList::UncountRecord(const TRidEderStringRec& r) {
+  if (FLengthsCounted) CountLength(r.FExpandedLength, -1);
+}
+
+void TRidEderStringList::ForgetLengths() {
+  FLengthsCounted = false;
+  FShortCounts.clear();
+  FShortTop = 0;
+  FLongCounts.clear();
 }
 
 void TRidEderStringList::InsertItem(int32_t Index, std::string S) {
@@ -260,7 +276,7 @@ void TRidEderStringList::InsertItem(int32_t Index, std::string S) {
   FRecs[FGap] = TRidEderStringRec{};
   SetLineText(FRecs[FGap], S);
   CloseGap(1);
-  NoteLineLength(Index);
+  CountLine(Index);
 }
 
 int32_t TRidEderStringList::Add(const std::string& S) {
@@ -274,7 +290,6 @@ int32_t TRidEderStringList::Add(const std::string& S) {
 void TRidEderStringList::AddStrings(TStrings* Strings) {
   const int32_t n = Strings->GetCount();
   if (n <= 0) return;
-  FIndexOfLongestLine = -1;
   UpdateGuard Update(this);
   const int32_t First = GetCount();
   if (static_cast<size_t>(First) + n > FRecs.size()) SetCapacity(((First + n + 15) / 16) * 16);
@@ -286,6 +301,7 @@ void TRidEderStringList::AddStrings(TStrings* Strings) {
     if (TObject* Object = Strings->GetObject(i)) ExtraOf(r).FObject = Object;
   }
   CloseGap(n);
+  for (int32_t i = First; i < First + n; ++i) CountLine(i);
   FireInserted(First, n);
 }
 
@@ -295,7 +311,7 @@ void TRidEderStringList::Clear() {
     FreeAll();
     if (OnListCleared) OnListCleared(this);
   }
-  FIndexOfLongestLine = -1;
+  ForgetLengths();
 }
 
 void TRidEderStringList::Delete(int32_t Index) {
@@ -313,7 +329,6 @@ void TRidEderStringList::DeleteLines(int32_t Index, int32_t NumLines) {
   if (NumLines == 0) return;
   {
     UpdateGuard Update(this);
-    // The cached longest line may go or move: it is forgotten here.
     EraseRecords(Index, NumLines);
   }
   if (OnLinesDeleted) OnLinesDeleted(this, Index, NumLines);
@@ -324,10 +339,6 @@ void TRidEderStringList::Exchange(int32_t Index1, int32_t Index2) {
   if (Index2 < 0 || Index2 >= GetCount()) ListIndexOutOfBounds(Index2);
   UpdateGuard Update(this);
   if (Index1 != Index2) std::swap(Rec(Index1), Rec(Index2));
-  if (FIndexOfLongestLine == Index1)
-    FIndexOfLongestLine = Index2;
-  else if (FIndexOfLongestLine == Index2)
-    FIndexOfLongestLine = Index1;
 }
 
 void TRidEderStringList::Insert(int32_t Index, const std::string& S) {
@@ -341,10 +352,10 @@ void TRidEderStringList::InsertLines(int32_t Index, int32_t NumLines) {
   if (Index < 0 || Index > GetCount()) ListIndexOutOfBounds(Index);
   if (NumLines <= 0) return;
   UpdateGuard Update(this);
-  // The cached longest line may move: it is forgotten here.
   OpenGap(Index, NumLines);
   std::fill_n(FRecs.begin() + FGap, NumLines, TRidEderStringRec{});
   CloseGap(NumLines);
+  for (int32_t i = Index; i < Index + NumLines; ++i) CountLine(i);
   FireInserted(Index, NumLines);
 }
 
@@ -424,22 +435,20 @@ int32_t TRidEderStringList::GetExpandedStringLength(int32_t Index) {
   return Rec(Index).FExpandedLength;
 }
 
+bool TRidEderStringList::HasTabs(int32_t Index) {
+  if (Index < 0 || Index >= GetCount()) return false;
+  if (Rec(Index).FFlags & lfLengthUnknown) ExpandLine(Index, nullptr);
+  return Rec(Index).FFlags & lfHasTabs;
+}
+
 int32_t TRidEderStringList::GetLengthOfLongestLine() {
-  if (FIndexOfLongestLine < 0) {
-    int32_t Best = 0;
-    for (int32_t i = 0; i < GetCount(); ++i) {
-      int32_t Len =
-          (Rec(i).FFlags & lfLengthUnknown) ? ExpandLine(i, nullptr) : Rec(i).FExpandedLength;
-      if (Len > Best) {
-        Best = Len;
-        FIndexOfLongestLine = i;
-      }
-    }
-    FLongestLength = Best;
+  if (!FLengthsCounted) {
+    FLengthsCounted = true;
+    for (int32_t i = 0; i < GetCount(); ++i) CountLine(i);
   }
-  if (FIndexOfLongestLine >= 0 && FIndexOfLongestLine < GetCount())
-    return Rec(FIndexOfLongestLine).FExpandedLength;
-  return 0;
+  if (!FLongCounts.empty()) return FLongCounts.rbegin()->first;
+  while (FShortTop > 0 && FShortCounts[FShortTop] == 0) --FShortTop;
+  return FShortTop;
 }
 
 void TRidEderStringList::SetTabWidth(int32_t Value) {
@@ -448,7 +457,7 @@ void TRidEderStringList::SetTabWidth(int32_t Value) {
   if (Value == FTabWidth) return;
   FTabWidth = Value;
   FConvertTabsProc = GetBestConvertTabsProcEx(Value);
-  FIndexOfLongestLine = -1;
+  ForgetLengths();
   for (TRidEderStringRec& r : FRecs) {  // free records too: harmless
     r.FExpandedLength = -1;
     r.FFlags = lfLengthUnknown;
@@ -469,14 +478,19 @@ void TRidEderStringList::BeginLoad(size_t ExpectedLines) {
   FRecs.reserve(ExpectedLines);
 }
 
-void TRidEderStringList::AddLoadedLine(const char* p, const char* End, uint8_t Break) {
+void TRidEderStringList::AddLoadedLine(const char* p, const char* End, uint8_t Break, bool Tab) {
   const int32_t Index = GetCount();
   TRidEderStringRec r;
   if (p != End) r.FText = p;
   r.FLength = static_cast<uint32_t>(End - p);
   r.FBreak = Break;
+  if (!Tab && r.FLength <= static_cast<uint32_t>(INT32_MAX)) {
+    r.FExpandedLength = static_cast<int32_t>(r.FLength);
+    r.FFlags = lfNoTabs;
+  }
   FRecs.push_back(r);
   FGap = FRecs.size();
+  CountLine(Index);
   FireInserted(Index, 1);
 }
 
@@ -486,9 +500,10 @@ void TRidEderStringList::SplitBlock(const char* p, const char* End) {
   bool SawCR = false, SawLF = false, SawCRLF = false;
   const char Last = End[-1];
   while (p < End) {
-    const char* LineEnd = FindBreak(p, End);
+    bool Tab;
+    const char* LineEnd = FindBreak(p, End, Tab);
     if (LineEnd == End) {
-      AddLoadedLine(p, End, lbsCRLF);
+      AddLoadedLine(p, End, lbsCRLF, Tab);
       break;
     }
     uint8_t Break = lbsLF;
@@ -503,10 +518,10 @@ void TRidEderStringList::SplitBlock(const char* p, const char* End) {
       SawCR = true;
       Break = lbsCR;
     }
-    AddLoadedLine(p, LineEnd, Break);
+    AddLoadedLine(p, LineEnd, Break, Tab);
     p = Next;
   }
-  if (!FFinalLineBreak && (Last == '\r' || Last == '\n')) AddLoadedLine(End, End, lbsCRLF);
+  if (!FFinalLineBreak && (Last == '\r' || Last == '\n')) AddLoadedLine(End, End, lbsCRLF, false);
   // A single kind of break gives its style; anything else (or none) CR LF.
   const int Kinds = int(SawCR) + int(SawLF) + int(SawCRLF);
   FLineBreakStyle = Kinds == 1 && SawCR ? lbsCR : Kinds == 1 && SawLF ? lbsLF : lbsCRLF;
@@ -521,7 +536,6 @@ void TRidEderStringList::LoadBlock(std::unique_ptr<std::string> Block) {
   BeginLoad(p == End ? 0 : CountBreaks(p, End) + 1);
   FBlocks.push_back(std::move(Block));
   SplitBlock(p, End);
-  FIndexOfLongestLine = -1;
 }
 
 void TRidEderStringList::LoadFromStream(TStream* Stream) {

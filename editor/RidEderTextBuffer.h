@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -112,6 +113,8 @@ class TRidEderStringList : public TStrings {
   void StoreRange(int32_t Index, TRidRange ARange);
   std::string GetExpandedString(int32_t Index);
   int32_t GetExpandedStringLength(int32_t Index);
+  // Whether line Index holds a tab (without one a byte is a display column); cached per line.
+  bool HasTabs(int32_t Index);
   int32_t GetLengthOfLongestLine();
 
   int32_t GetTabWidth() const { return FTabWidth; }
@@ -155,7 +158,8 @@ class TRidEderStringList : public TStrings {
   void BeginLoad(size_t ExpectedLines);
   void LoadBlock(std::unique_ptr<std::string> Block);
   void SplitBlock(const char* p, const char* End);
-  void AddLoadedLine(const char* p, const char* End, uint8_t Break);
+  // Tab: whether the line holds a tab (without one its display length is its length).
+  void AddLoadedLine(const char* p, const char* End, uint8_t Break, bool Tab);
   // Records live in one array with a gap of free records at the last edit, so that lines
   // typed near each other move few records.
   size_t Phys(int32_t Index) const {
@@ -182,7 +186,11 @@ class TRidEderStringList : public TStrings {
   size_t SavedSize() const;
   void SaveInto(char* Dest) const;
   int32_t ExpandLine(int32_t Index, std::string* Expanded);
-  void NoteLineLength(int32_t Index);
+  // The length counts follow each line that arrives, changes or goes, while they are kept.
+  void CountLength(int32_t Length, int32_t Delta);
+  void CountLine(int32_t Index);
+  void UncountRecord(const TRidEderStringRec& r);
+  void ForgetLengths();
   void FireInserted(int32_t Index, int32_t Count) {
     if (OnLinesInserted) OnLinesInserted(this, Index, Count);
   }
@@ -197,8 +205,15 @@ class TRidEderStringList : public TStrings {
   bool FFinalLineBreak = false;
   bool FMixedBreaks = false;
   TConvertTabsProcEx FConvertTabsProc;
-  int32_t FIndexOfLongestLine = -1;
-  int32_t FLongestLength = 0;  // the expanded length of that line while it is known
+  // How many lines have each expanded length, kept from the first GetLengthOfLongestLine on
+  // (every line's length is then known): the longest line without a walk of the file, also when
+  // the longest one shrinks or goes. Lengths below kDenseLengths are counted in a table, whose
+  // highest used entry is at most FShortTop; the few longer ones in a map.
+  static constexpr int32_t kDenseLengths = 1 << 16;
+  std::vector<int32_t> FShortCounts;
+  int32_t FShortTop = 0;
+  std::map<int32_t, int32_t> FLongCounts;
+  bool FLengthsCounted = false;
   int32_t FTabWidth = 8;
 };
 

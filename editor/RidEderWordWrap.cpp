@@ -376,11 +376,13 @@ TBufferCoord TRidWordWrapPlugin::DisplayToBufferPos(const TDisplayCoord& APos) {
   const int32_t local = static_cast<int32_t>(
       std::upper_bound(block.Ends.begin(), block.Ends.end(), row) - block.Ends.begin());
   const int32_t first = local > 0 ? block.Ends[local - 1] : 0;
+  // Past the end of a line's last row a column stays within the window, but never short of
+  // the row's own text (a double-byte character wider than a one-column window).
   int32_t column = APos.Column;
   if (row + 1 < block.Ends[local])
     column = std::min(column, block.Rows[row] + 1);
   else
-    column = std::min(column, FMaxRowLength + 1);
+    column = std::min(column, std::max<int32_t>(FMaxRowLength, block.Rows[row]) + 1);
   int32_t before = 0;
   for (int32_t r = first; r < row; ++r) before += block.Rows[r];
   return {column + before, FLineSums.Before(b) + local + 1};

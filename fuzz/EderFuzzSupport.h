@@ -17,4 +17,13 @@ inline TBufferCoord Pos(TReader& In, TRidEder& Ed) {
   return {1 + In.Byte() % 20, line};
 }
 
+// A line of the text and a column from two more bytes, anywhere in the line (a long one too)
+// and up to 20 past its end.
+inline TBufferCoord PosAnywhere(TReader& In, TRidEder& Ed) {
+  const int32_t line = 1 + In.Byte() % std::max(1, Ed.GetLines()->GetCount());
+  const int32_t length = static_cast<int32_t>(Ed.GetLines()->GetView(line - 1).size());
+  const int32_t column = In.Byte() << 8;
+  return {1 + (column | In.Byte()) % (length + 20), line};
+}
+
 }  // namespace rid::fuzz

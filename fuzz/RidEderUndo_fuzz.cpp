@@ -14,18 +14,38 @@
 // a save wrote before the edit, every redo those after it, whatever the options.
 //
 // Input: an options byte (bit 0 trim trailing blanks, 1 tabs to spaces, 2 scroll past the line
-// end, 3 overwrite, bits 4-6 tab width - 1), a length byte and that many bytes of file, then
-// steps: a byte whose low two bits choose an edit (0, 1), an undo (2) or a redo (3). An edit
-// takes the selection mode from the byte's next bits, then four bytes for the selection's
-// begin and end line and column, a length byte (mod 16) and that text; the byte's top bits
-// choose what it does: put the text in (0-3), indent, unindent, change case (6), or cut, paste
-// or replace the caret line with the text (7, by the text's length).
+// end, 3 overwrite, bits 4-6 tab width - 1), a length byte and that many bytes of file, a
+// stretch byte k (each line of the file is repeated 1 + 20k times, up to 5,000 bytes, so that
+// lines run past the 1,024 columns a caret may go beyond a line's end), then steps: a byte whose
+// low two bits choose an edit (0, 1), an undo (2) or a redo (3). An edit takes the selection
+// mode from the byte's next bits, then three bytes each for the selection's begin and end (a
+// line, and a column of two bytes that reaches anywhere in the line and a little past it), a
+// length byte (mod 16) and that text; the byte's top bits choose what it does: put the text in
+// (0-3), indent, unindent, change case (6), or cut, paste or replace the caret line with the
+// text (7, by the text's length).
 namespace {
 
 using rid::fuzz::Check;
-using rid::fuzz::Pos;
+using rid::fuzz::PosAnywhere;
 using rid::fuzz::Saved;
 using rid::fuzz::TReader;
+
+// Each line of File repeated Times times, cut at 5,000 bytes.
+std::string Stretched(std::string_view File, int Times) {
+  std::string out;
+  for (size_t at = 0; at <= File.size();) {
+    const size_t end = std::min(File.find_first_of("\r\n", at), File.size());
+    std::string line;
+    for (int k = 0; k < Times && end > at && line.size() < 5000; ++k)
+      line.append(File.substr(at, end - at));
+    out += line.substr(0, 5000);
+    if (end == File.size()) break;
+    const size_t next = File.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+    out.append(File.substr(end, next - end));
+    at = next;
+  }
+  return out;
+}
 
 void Edit(rid::TRidEder& Ed, uint8_t Op, const std::string& Value) {
   using namespace rid;
@@ -71,12 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   ed.SetMaxUndo(1 << 24);  // every step stays undoable: this is about exactness, not limits
   ed.SetInsertMode(!(flags & 8));
   ed.SetTabWidth(1 + ((flags >> 4) & 7));
-  const std::string_view file = in.Bytes(in.Byte());
+  const std::string_view given = in.Bytes(in.Byte());
+  const std::string file = Stretched(given, 1 + 20 * in.Byte());
   ed.GetLines()->LoadFromBytes(file);
   Check(Saved(ed) == file);
 
   // The saved bytes after each recorded edit; Now indexes the current one.
-  std::vector<std::string> history{std::string(file)};
+  std::vector<std::string> history{file};
   size_t now = 0;
   for (int steps = 0; in.More() && steps < 64; ++steps) {
     const uint8_t op = in.Byte();
@@ -90,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       Check(now + 1 < history.size() && Saved(ed) == history[++now]);
     } else {
       ed.SetSelectionMode(static_cast<TRidSelectionMode>((op >> 2) % 3));
-      const TBufferCoord b = Pos(in, ed), e = Pos(in, ed);
+      const TBufferCoord b = PosAnywhere(in, ed), e = PosAnywhere(in, ed);
       ed.SetCaretXY(e);
       ed.SetBlockBegin(b);
       ed.SetBlockEnd(e);

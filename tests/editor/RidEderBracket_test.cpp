@@ -105,6 +105,8 @@ TEST(RidEderBracket, JapaneseTextAroundBrackets) {
       {"no partner", "(" + Ni + "(", {1, 1}, {0, 0}},
       {"not a bracket", "abc", {2, 1}, {0, 0}},
       {"outside the line", "()", {3, 1}, {0, 0}},
+      {"far into a long line", "(" + std::string(3000, 'a') + ")", {1, 1}, {3002, 1}},
+      {"back from far into a long line", "(" + std::string(3000, 'a') + ")", {3002, 1}, {1, 1}},
   };
   // clang-format on
   for (const Case& c : cases) {

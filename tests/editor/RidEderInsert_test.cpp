@@ -232,9 +232,12 @@ const std::string Pieces[] = {"a",
                               "\x83\x7c" /* ポ */,
                               "\x81\x5b" /* ー */};
 
+// Mostly short lines; one in eight up to 5,000 bytes, past the 1,024 columns a caret may go
+// beyond a line's end and past 4,096.
 std::string RandomLine(std::mt19937& Rng) {
   std::string s;
-  for (int n = Rng() % 6; n > 0; --n) s += Pieces[Rng() % std::size(Pieces)];
+  const size_t bytes = Rng() % 8 == 0 ? 1 + Rng() % 5000 : 0;
+  for (int n = Rng() % 6; n > 0 || s.size() < bytes; --n) s += Pieces[Rng() % std::size(Pieces)];
   for (int n = Rng() % 4 == 0 ? Rng() % 3 + 1 : 0; n > 0; --n) s += Rng() % 2 ? " " : "\t";
   return s;
 }
@@ -252,10 +255,11 @@ std::string RandomText(std::mt19937& Rng, int MaxLines) {
   return s;
 }
 
-// A character start, or a column past the line's end.
+// A character start, or a column past the line's end; anywhere in a long line.
 TBufferCoord RandomPos(std::mt19937& Rng, TRidEder& Ed) {
   int32_t line = 1 + Rng() % std::max(1, Ed.GetLines()->GetCount());
-  int32_t col = 1 + static_cast<int32_t>(Rng() % 14);
+  const uint32_t length = static_cast<uint32_t>(Ed.GetLines()->GetView(line - 1).size());
+  int32_t col = 1 + static_cast<int32_t>(Rng() % (length > 14 && Rng() % 2 ? length + 2 : 14));
   if (OnTrail(std::string(Ed.GetLines()->GetView(line - 1)), col)) --col;
   return {col, line};
 }
@@ -444,11 +448,12 @@ bool Paste(TEder& S, TModel& M, std::mt19937& Rng) {
   const bool modelled = Modelled(S) && (!own || block[0] == smNormal) &&
                         (own || S.Ed.SelAvail() || S.Ed.GetSelectionMode() == smNormal);
   const TBufferCoord b = S.Ed.GetBlockBegin(), e = S.Ed.GetBlockEnd();
+  const bool nothingToPaste = !S.Ed.CanPaste();  // an empty clipboard leaves the text alone
   if (Rng() % 2)
     S.Ed.PasteFromClipboard();
   else
     S.Ed.Perform(WM_PASTE);
-  if (modelled) M.Replace(b, e, text);
+  if (modelled && !nothingToPaste) M.Replace(b, e, text);
   return modelled;
 }
 

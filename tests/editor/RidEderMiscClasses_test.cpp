@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <random>
 #include <sstream>
 
 #include "tests/TestSupport.h"
@@ -359,6 +360,47 @@ TEST(InternalImage, DrawsOneCellOfTheSharedStrip) {
   for (int y = 0; y < marks.GetHeight(); ++y)
     for (int x = 0; x < marks.GetWidth(); ++x)
       ASSERT_EQ(img.pixel(5 + x, top + y), strip.pixel(3 * marks.GetWidth() + x, y)) << x << y;
+}
+
+// Every question about character starts, asked in increasing order with jumps of any length,
+// has the answer of a plain walk from the line start: also across runs of bytes that can both
+// lead and trail, lone lead bytes, and lead bytes before bytes that cannot trail.
+TEST(CharStarts, AnswersAsAWalkFromTheLineStart) {
+  const uint8_t bytes[] = {'a',  ' ',  0x0A, 0x30, 0x40, 0x5C, 0x7C, 0x7F, 0x80,
+                           0x81, 0x93, 0x9F, 0xA6, 0xE0, 0xFA, 0xFC, 0xFD, 0xFF};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 400; ++round) {
+    std::string line;
+    const bool leadHeavy = round % 3 == 0;
+    for (int n = rng() % 300; n > 0; --n)
+      line += static_cast<char>(leadHeavy && rng() % 4 ? (rng() % 2 ? 0x93 : 0xFA)
+                                                       : bytes[rng() % std::size(bytes)]);
+    std::vector<bool> start(line.size() + 1, false);
+    std::vector<size_t> before(line.size() + 1, std::string::npos);
+    for (size_t at = 0, prev = std::string::npos; at <= line.size();) {
+      start[at] = true;
+      before[at] = prev;
+      prev = at;
+      const bool pair = at + 1 < line.size() && IsDBCSLeadByte(line[at]) &&
+                        IsDBCSTrailByte(static_cast<uint8_t>(line[at + 1]));
+      at += pair ? 2 : 1;
+    }
+    TRidCharStarts starts(line);
+    for (size_t pos = rng() % 3; pos <= line.size(); pos += rng() % (rng() % 2 ? 4 : 80)) {
+      SCOPED_TRACE(testing::Message() << "round " << round << " at " << pos);
+      if (rng() % 2) {
+        ASSERT_EQ(starts.IsStart(pos), start[pos]);
+        if (start[pos]) {
+          ASSERT_EQ(starts.PrevStart(), before[pos]);
+        }
+      } else if (pos < line.size()) {
+        size_t next = pos + 1;
+        while (!start[next]) ++next;
+        ASSERT_EQ(starts.NextAfter(pos), next);
+        pos = next;  // the walk is there now
+      }
+    }
+  }
 }
 
 }  // namespace

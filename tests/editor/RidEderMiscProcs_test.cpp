@@ -72,7 +72,8 @@ TEST(TabExpansion, ChoosesTheRoutineByWidth) {
 TEST(TabExpansion, Pow2AndModAgreeOnRandomLines) {
   std::mt19937 Rng(7);
   for (int n = 0; n < 2000; ++n) {
-    std::string Line(Rng() % 40, 'x');
+    // Long enough for several of the blocks the length is measured in.
+    std::string Line(Rng() % 100, 'x');
     for (char& c : Line) c = "ab\t\0\x82\xA0 "[Rng() % 7];
     for (int32_t w : {2, 4, 8, 16, 64}) {
       bool t1, t2;
@@ -80,6 +81,11 @@ TEST(TabExpansion, Pow2AndModAgreeOnRandomLines) {
       ASSERT_EQ(p, m) << "width " << w;
       ASSERT_EQ(t1, t2);
       ASSERT_EQ(static_cast<int32_t>(p.size()), ExpandedLength(Line, w));
+    }
+    for (int32_t w : {1, 3, 5, 6, 7, 12}) {
+      bool t;
+      ASSERT_EQ(static_cast<int32_t>(ConvertTabsModEx(Line, w, t).size()), ExpandedLength(Line, w))
+          << "width " << w;
     }
   }
 }

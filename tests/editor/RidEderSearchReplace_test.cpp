@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 #include "editor/Progress.h"
@@ -182,6 +183,48 @@ TEST(RidEderSearchReplace, NeedsAnEngineAndForgetsAFreedOne) {
   }
 }
 
+// Empty when A and B are equal, else their first differing line.
+std::string FirstDifference(const std::string& A, const std::string& B) {
+  if (A == B) return {};
+  size_t at = 0, line = 1;
+  while (at < A.size() && at < B.size() && A[at] == B[at]) line += A[at++] == '\n';
+  auto lineOf = [&](const std::string& S) {
+    const size_t from = S.rfind('\n', at == 0 ? 0 : at - 1);
+    const size_t start = from == std::string::npos || at == 0 ? 0 : from + 1;
+    return testing::PrintToString(S.substr(start, S.find('\n', at) - start));
+  };
+  return "line " + std::to_string(line) + ": " + lineOf(A) + " against " + lineOf(B);
+}
+
+// Columns past 1,024 are positions inside a long line like any other: a replace-all there
+// replaces each hit once and undoes byte for byte, and Find Next moves on past a hit there.
+TEST(RidEderSearchReplace, LongLinesAreReplacedAndWalkedLikeShortOnes) {
+  const std::string line = std::string(1020, 'b') + std::string(10, 'a');
+  std::string replaced = std::string(1020, 'b');
+  for (int k = 0; k < 10; ++k) replaced += "<a>";
+  TSearchEder s(line + "\n");
+  EXPECT_EQ(s.Ed.SearchReplace("a", "<a>", Flags("cear")), 10);
+  EXPECT_EQ(s.Text(), replaced + "\n");
+  s.Ed.Undo();
+  EXPECT_EQ(s.Text(), line + "\n");
+
+  TSearchEder find(std::string(1100, 'b') + "a\nxa\n");
+  find.Ed.SetCaretXY({1, 1});
+  ASSERT_EQ(find.Ed.SearchReplace("a", "", Flags("c")), 1);
+  EXPECT_EQ(find.Ed.GetBlockBegin(), (TBufferCoord{1101, 1}));
+  ASSERT_EQ(find.Ed.SearchReplace("a", "", Flags("c")), 1);
+  EXPECT_EQ(find.Ed.GetBlockBegin(), (TBufferCoord{2, 2}));
+  EXPECT_EQ(find.Ed.SearchReplace("a", "", Flags("c")), 0);
+  // Find Previous alike from the end.
+  find.Ed.SetCaretXY({3, 2});
+  ASSERT_EQ(find.Ed.SearchReplace("a", "", Flags("cb")), 1);
+  EXPECT_EQ(find.Ed.GetBlockBegin(), (TBufferCoord{2, 2}));
+  ASSERT_EQ(find.Ed.SearchReplace("a", "", Flags("cb")), 1);
+  EXPECT_EQ(find.Ed.GetBlockBegin(), (TBufferCoord{1101, 1}));
+  EXPECT_EQ(find.Ed.GetCaretXY(), (TBufferCoord{1101, 1}));
+  EXPECT_EQ(find.Ed.SearchReplace("a", "", Flags("cb")), 0);
+}
+
 // Text with double-byte characters whose second bytes look like the letters searched.
 std::string RandomText(std::mt19937& Rng, int Lines) {
   static const std::vector<std::string> pieces = {"a", "b", "ab", "A",        " ",    "\\",
@@ -194,17 +237,104 @@ std::string RandomText(std::mt19937& Rng, int Lines) {
   return s;
 }
 
+// Lines of 1 to 5,000 bytes, many past the 1,024 columns a caret may go beyond a line's end,
+// with double-byte characters whose second bytes are 5C, 40 and 7C.
+std::string LongLines(std::mt19937& Rng, int Lines) {
+  static const std::vector<std::string> pieces = {
+      "a", "b", "A",        "\\",       "@",        "|",        " ",
+      "1", So,  "\x95\x5c", "\x81\x40", "\x83\x40", "\x83\x7c", A};
+  std::string s;
+  for (int i = 0; i < Lines; ++i) {
+    const size_t bytes = 1 + Rng() % 5000;
+    std::string line;
+    while (line.size() < bytes) line += pieces[Rng() % pieces.size()];
+    s += line + '\n';
+  }
+  return s;
+}
+
+// One to three whole characters of Text, from a character start.
+std::string PieceOf(std::mt19937& Rng, std::string_view Text) {
+  TRidCharStarts starts(Text);
+  size_t at = 0;
+  for (size_t skip = Rng() % Text.size(); at < Text.size() && skip > 0; --skip)
+    at = starts.NextAfter(at);
+  size_t end = at;
+  for (int n = 1 + Rng() % 3; n > 0 && end < Text.size() && Text[end] != '\n'; --n)
+    end = starts.NextAfter(end);
+  if (end == at) return "a";
+  return std::string(Text.substr(at, end - at));
+}
+
+// The same characters as a regular expression that matches them literally.
+std::string Escaped(std::string_view Piece) {
+  std::string re;
+  TRidCharStarts starts(Piece);
+  for (size_t at = 0; at < Piece.size(); at = starts.NextAfter(at)) {
+    const size_t next = starts.NextAfter(at);
+    if (next == at + 1 && std::strchr("\\|.*+?()[]{}^$", Piece[at])) re += '\\';
+    re.append(Piece.substr(at, next - at));
+  }
+  return re;
+}
+
 struct Hit {
   TBufferCoord Begin, End;
   bool operator==(const Hit&) const = default;
 };
+
+// Replace-all over long Shift-JIS lines with either engine gives what replacing the engine's own
+// hits line by line gives; one undo brings back the loaded bytes and one redo the replaced ones.
+TEST(RidEderSearchReplace, ReplaceAllOfLongLinesEqualsReplacingEachLinesHits) {
+  std::mt19937 rng(29);
+  const std::vector<std::string> replacements = {"", "Z", "\x93\xfa", "<>", "Z\nz"};
+  for (int round = 0; round < 24; ++round) {
+    const bool regex = round % 2;
+    const std::string text = LongLines(rng, 1 + rng() % 5);
+    const std::string piece = PieceOf(rng, text);
+    const std::string pattern = regex ? Escaped(piece) : piece;
+    const std::string replacement = replacements[rng() % replacements.size()];
+    const std::string options = rng() % 2 ? "c" : "";
+    SCOPED_TRACE(testing::Message() << "round " << round << " pattern "
+                                    << testing::PrintToString(pattern) << " options " << options);
+    // The model: each line's hits from a second engine set up alike, replaced from the left.
+    TRidEderSearch plain(nullptr);
+    TRidEderRegexSearch re(nullptr);
+    TRidEderSearchCustom& engine = regex ? static_cast<TRidEderSearchCustom&>(re) : plain;
+    engine.SetOptions(Flags(options));
+    engine.SetPattern(pattern);
+    std::string want;
+    int32_t hits = 0;
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = text.find('\n', at);
+      const std::string_view line = std::string_view(text).substr(at, end - at);
+      size_t from = 0;
+      for (int32_t i = 0, n = engine.FindAll(line); i < n; ++i, ++hits) {
+        want.append(line.substr(from, engine.MatchPos(i) - 1 - from));
+        want += replacement;
+        from = engine.MatchPos(i) - 1 + engine.MatchLength(i);
+      }
+      want.append(line.substr(from));
+      want += '\n';
+      at = end + 1;
+    }
+    TSearchEder s(text);
+    if (regex) s.Ed.SetSearchEngine(&s.Regex);
+    EXPECT_EQ(s.Ed.SearchReplace(pattern, replacement, Flags("ea" + options)), hits);
+    ASSERT_EQ(FirstDifference(s.Text(), want), "");
+    s.Ed.Undo();
+    ASSERT_EQ(FirstDifference(s.Text(), text), "");
+    s.Ed.Redo();
+    ASSERT_EQ(FirstDifference(s.Text(), want), "");
+  }
+}
 
 // Find Next from the end of each hit and Find Previous from its start meet every hit of
 // FindAll once, in order.
 TEST(RidEderSearchReplace, FindNextAndPreviousVisitEveryHitInOrder) {
   std::mt19937 rng(3);
   for (int round = 0; round < 40; ++round) {
-    TSearchEder s(RandomText(rng, 12));
+    TSearchEder s(round % 3 == 2 ? LongLines(rng, 3) : RandomText(rng, 12));
     const bool regex = round % 2;
     if (regex) s.Ed.SetSearchEngine(&s.Regex);
     const std::string pattern = regex
@@ -220,12 +350,14 @@ TEST(RidEderSearchReplace, FindNextAndPreviousVisitEveryHitInOrder) {
             {{engine.MatchPos(i), line}, {engine.MatchPos(i) + engine.MatchLength(i), line}});
     const std::string options = round % 4 < 2 ? "c" : "";
     std::vector<Hit> forward, backward;
+    // A walk that sticks on a hit stops one step past the hits there are.
     s.Ed.SetCaretXY({1, 1});
-    while (s.Ed.SearchReplace(pattern, "", Flags(options)) == 1)
+    while (forward.size() <= want.size() && s.Ed.SearchReplace(pattern, "", Flags(options)) == 1)
       forward.push_back({s.Ed.GetBlockBegin(), s.Ed.GetBlockEnd()});
     const int32_t last = s.Ed.Lines()->GetCount();
     s.Ed.SetCaretXY({static_cast<int32_t>(s.Ed.Lines()->Get(last - 1).size()) + 1, last});
-    while (s.Ed.SearchReplace(pattern, "", Flags(options + "b")) == 1)
+    while (backward.size() <= want.size() &&
+           s.Ed.SearchReplace(pattern, "", Flags(options + "b")) == 1)
       backward.insert(backward.begin(), {s.Ed.GetBlockBegin(), s.Ed.GetBlockEnd()});
     EXPECT_EQ(forward, want) << pattern;
     EXPECT_EQ(backward, want) << pattern;
@@ -334,19 +466,6 @@ TEST(RidEderSearchReplace, OneUndoRevertsAHundredThousandReplacements) {
 
 // ---------------------------------------------------------------------------------------------
 // Whole files against perl.
-
-// Empty when A and B are equal, else their first differing line.
-std::string FirstDifference(const std::string& A, const std::string& B) {
-  if (A == B) return {};
-  size_t at = 0, line = 1;
-  while (at < A.size() && at < B.size() && A[at] == B[at]) line += A[at++] == '\n';
-  auto lineOf = [&](const std::string& S) {
-    const size_t from = S.rfind('\n', at == 0 ? 0 : at - 1);
-    const size_t start = from == std::string::npos || at == 0 ? 0 : from + 1;
-    return testing::PrintToString(S.substr(start, S.find('\n', at) - start));
-  };
-  return "line " + std::to_string(line) + ": " + lineOf(A) + " against " + lineOf(B);
-}
 
 // The replace-all of the editor and perl's on the same file.
 std::string PerlReplace(const std::string& Program, const std::string& Input, const std::string& Re,

@@ -69,7 +69,7 @@ TEST(LineBuffer, SplitsRandomDataLikeAPlainScan) {
   std::mt19937 Rng(5);
   for (int n = 0; n < 300; ++n) {
     std::string Data(n % 50 == 0 ? 9000 + Rng() % 40 : Rng() % 80, 'x');
-    for (char& c : Data) c = "ab\r\n\x82\0"[Rng() % (n % 2 ? 6 : 3)];
+    for (char& c : Data) c = "ab\r\n\x82\0\t"[Rng() % (n % 2 ? 7 : 3)];
     std::vector<std::string> Expected;
     size_t p = 0;
     while (p < Data.size()) {
@@ -85,6 +85,14 @@ TEST(LineBuffer, SplitsRandomDataLikeAPlainScan) {
     L.LoadFromBytes(Data);
     ASSERT_EQ(Lines(L), Expected);
     ASSERT_EQ(L.SaveToBytes(), Data);
+    // Loading notes which lines hold a tab: their display lengths, and the longest.
+    int32_t Longest = 0;
+    for (size_t i = 0; i < Expected.size(); ++i) {
+      ASSERT_EQ(L.GetExpandedStringLength(static_cast<int32_t>(i)),
+                ExpandedLength(Expected[i], L.GetTabWidth()));
+      Longest = std::max(Longest, ExpandedLength(Expected[i], L.GetTabWidth()));
+    }
+    ASSERT_EQ(L.GetLengthOfLongestLine(), Longest);
     ASSERT_LE(L.GetCount(), L.GetCapacity());
     // The same data in pieces, cut anywhere (between CR and LF too), gives the same lines.
     std::vector<std::string_view> Pieces;

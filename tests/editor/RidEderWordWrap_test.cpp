@@ -119,6 +119,14 @@ TEST(WordWrap, OneColumnWindowTakesWholeDoubleByteCharacters) {
                  1),
             (std::vector<int>{2, 2, 1}));
   EXPECT_EQ(Rows("a\x82\xa0", 1), (std::vector<int>{1, 2}));
+  // The end of such a last row is a column of its own, not the character's second byte.
+  TLinesEditor ed;
+  ed.Chars = 1;
+  ed.Lines.Add("a\x82\xa0");
+  TRidWordWrapPlugin wrap(&ed);
+  EXPECT_EQ(wrap.DisplayToBufferPos({3, 2}), BufferCoord(4, 1));
+  EXPECT_EQ(wrap.DisplayToBufferPos({9, 2}), BufferCoord(4, 1));
+  EXPECT_EQ(wrap.BufferToDisplayPos({4, 1}), DisplayCoord(3, 2));
 }
 
 TEST(WordWrap, TwoColumnWindowGrowsRowsBeyondTheReserve) {

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPaintDevice>
 #include <QPaintEngine>
+#include <functional>
 #include <random>
 
 #include "platform/Forms.h"
@@ -685,6 +686,124 @@ TEST(RidEder, HugeColumnsStayWithinPixelRange) {
   s.Paint();
   s.Ed.SetLeftChar(1);
   EXPECT_EQ(s.Ed.GetTextOffset(), s.Ed.GetGutterWidth() + 2);
+}
+
+// A position inside a line's text is never clamped, however long the line; MaxScrollWidth only
+// limits how far past a line's end the caret and the selection may go (eoScrollPastEol).
+TEST(RidEder, PositionsInsideLongLinesAreNeverClamped) {
+  struct Case {
+    const char* Name;
+    std::function<void(TRidEder&)> Do;
+    TBufferCoord WantCaret, WantBegin, WantEnd;
+    bool PastEnd = false;  // asks for a column past a line's end, where word wrap sets no limit
+  };
+  const TBufferCoord any{0, 0};  // not checked
+  // Line 1: 3,000 bytes; line 2: "ab"; line 3: a tab and 1,999 bytes (2,006 columns at width 8).
+  const std::string tabbed = "\t" + std::string(1999, 'c');
+  // clang-format off
+  const Case cases[] = {
+      {"caret at the end of a long line", [](TRidEder& E) { E.SetCaretXY({3001, 1}); },
+       {3001, 1}, {3001, 1}, {3001, 1}},
+      {"caret past it stops one past the text or the width", [](TRidEder& E) { E.SetCaretXY({9000, 1}); },
+       {3001, 1}, any, any, true},
+      {"caret past a short line stops at the width", [](TRidEder& E) { E.SetCaretXY({2000, 2}); },
+       {1025, 2}, any, any, true},
+      {"the width counts the expanded length", [](TRidEder& E) { E.SetCaretXY({9000, 3}); },
+       {2008, 3}, any, any, true},
+      {"normal selection inside the long line", [](TRidEder& E) {
+         E.SetBlockBegin({1500, 1}); E.SetBlockEnd({2999, 1}); },
+       any, {1500, 1}, {2999, 1}},
+      {"column selection ends keep their columns on the long line", [](TRidEder& E) {
+         E.SetSelectionMode(smColumn); E.SetBlockBegin({2500, 1}); E.SetBlockEnd({2600, 1}); },
+       any, {2500, 1}, {2600, 1}},
+      {"column selection ends past a short line stop at the width", [](TRidEder& E) {
+         E.SetSelectionMode(smColumn); E.SetBlockBegin({2500, 1}); E.SetBlockEnd({2600, 2}); },
+       any, {2500, 1}, {1025, 2}, true},
+      {"select all", [](TRidEder& E) { E.SelectAll(); }, {2001, 3}, {1, 1}, {2001, 3}},
+      {"word at a far column", [](TRidEder& E) { E.SetWordBlock({2000, 1}); },
+       {3001, 1}, {1, 1}, {3001, 1}},
+      {"character index far into the line", [](TRidEder& E) { E.SetSelStart(2500); },
+       {2501, 1}, {2501, 1}, {2501, 1}},
+      {"selection length far into the line", [](TRidEder& E) {
+         E.SetCaretXY({10, 1}); E.SetBlockBegin({10, 1}); E.SetSelLength(2000); },
+       {2010, 1}, {10, 1}, {2010, 1}},
+  };
+  // clang-format on
+  for (bool wrap : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.Name << (wrap ? " wrapped" : ""));
+      TShownEder s;
+      s.Ed.SetText(std::string(3000, 'a') + "\r\nab\r\n" + tabbed);
+      s.Ed.SetWordWrap(wrap);
+      c.Do(s.Ed);
+      if (wrap && c.PastEnd) continue;
+      if (c.WantCaret.Line > 0) {
+        EXPECT_EQ(s.Ed.GetCaretXY(), c.WantCaret);
+      }
+      if (c.WantBegin.Line > 0) {
+        EXPECT_EQ(s.Ed.GetBlockBegin(), c.WantBegin);
+      }
+      if (c.WantEnd.Line > 0) {
+        EXPECT_EQ(s.Ed.GetBlockEnd(), c.WantEnd);
+      }
+    }
+  }
+}
+
+// The horizontal range covers the longest line: the bar, the right end and a dragged thumb all
+// reach the end of a 3,000-column line, which then shows its last characters.
+TEST(RidEder, TheViewScrollsToTheEndOfTheLongestLine) {
+  struct Case {
+    const char* Name;
+    TRidEderorOptions Add, Remove;
+    int32_t MaxScrollWidth;
+    int32_t WantMax;
+    bool Grows = false;  // the range grows as the view scrolls on
+  };
+  const TRidEderorOptions pastEol{eoScrollPastEol}, autoSize{eoAutoSizeMaxScrollWidth};
+  const Case cases[] = {
+      {"past the line end", {}, {}, 1024, 3000},
+      {"past the line end, a wider width", {}, {}, 4000, 4000},
+      {"only to the line end", {}, pastEol, 1024, 3000},
+      {"a width that grows", autoSize, {}, 1024, 3000, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TShownEder s;
+    s.Ed.SetOptions(s.Ed.GetOptions() + c.Add - c.Remove);
+    s.Ed.SetMaxScrollWidth(c.MaxScrollWidth);
+    s.Ed.SetText("short\r\n" + std::string(2997, ' ') + "XYZ\r\nshort");
+    const int32_t chars = s.Ed.GetCharsInWindow();
+    ASSERT_GT(chars, 10);
+    EXPECT_EQ(s.Ed.HorizontalScrollMax(), c.WantMax);
+    TScrollInfo si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(s.Ed.GetScrollInfo(SB_HORZ, si));
+    EXPECT_EQ(si.nMax, c.WantMax);
+    const int32_t last = c.WantMax - chars + 1;
+    s.Ed.Perform(WM_HSCROLL, SB_RIGHT);
+    EXPECT_EQ(s.Ed.GetLeftChar(), last);
+    s.Ed.Perform(WM_HSCROLL, SB_LEFT);
+    s.Ed.SetTrackPos(SB_HORZ, last);
+    s.Ed.Perform(WM_HSCROLL, SB_THUMBTRACK | (uint32_t(last) << 16));
+    EXPECT_EQ(s.Ed.GetLeftChar(), last);
+    s.Ed.Perform(WM_HSCROLL, SB_LINERIGHT);
+    EXPECT_EQ(s.Ed.GetLeftChar(), c.Grows ? last + 1 : last);
+    // The caret at the line's end brings the end into view.
+    s.Ed.Perform(WM_HSCROLL, SB_LEFT);
+    s.Ed.SetCaretXY({3001, 2});
+    EXPECT_TRUE(s.Ed.IsCaretInView());
+    // Only "XYZ" has ink: the cells of columns 2998-3000, none in the blanks before them.
+    const QImage img = s.Paint();
+    const int cw = s.Ed.GetCharWidth(), lh = s.Ed.GetLineHeight();
+    const int32_t row = (2 - s.Ed.GetTopLine()) * lh;
+    const QRect xyz(s.Ed.ColumnToXValue(2998), row, 3 * cw, lh);
+    const QRect blanks(s.Ed.GetGutterWidth() + 2, row, xyz.left() - s.Ed.GetGutterWidth() - 2, lh);
+    ASSERT_GT(xyz.left(), s.Ed.GetGutterWidth());
+    ASSERT_LE(xyz.right(), s.Ed.ClientWidth());
+    EXPECT_GT(xyz.width() * xyz.height() - CountColour(img, xyz, clWindow), 10);
+    EXPECT_EQ(CountColour(img, blanks, clWindow), blanks.width() * blanks.height());
+  }
 }
 
 // --- positions
