@@ -74,7 +74,13 @@ int32_t FitChars(std::string_view Text, int32_t MaxCol) {
   }
 }
 
+// A line whose tabs would take it past the longest line printed gets a blank for each tab.
 std::string ExpandTabs(std::string_view Line, int32_t TabWidth) {
+  if (static_cast<int64_t>(Line.size()) * TabWidth > kMaxLineLength) {
+    int64_t length = 0;
+    for (char c : Line) length = c == '\t' ? length + TabWidth - length % TabWidth : length + 1;
+    if (length > kMaxLineLength) TabWidth = 1;
+  }
   std::string s = GetBestConvertTabsProc(TabWidth)(Line, TabWidth);
   std::replace(s.begin(), s.end(), '\t', ' ');
   return s;
@@ -361,6 +367,17 @@ void TRidEderPrint::CalcPages() {
       FPages.push_back({i, static_cast<int32_t>(rows - (used - rowsPerPage))});
   }
   FPagesStale = false;
+}
+
+bool TRidEderPrint::HasTextArea() {
+  GetPages();
+  const TRidEderPrintMargins& m = FMargins;
+  TRidEderPrinterInfo& pi = FPrinterInfo;
+  const bool onPaper = m.PLeft >= -pi.GetLeftGutter() && m.PTop >= -pi.GetTopGutter() &&
+                       m.PRight <= pi.GetPrintableWidth() + pi.GetRightGutter() &&
+                       m.PBottom <= pi.GetPrintableHeight() + pi.GetBottomGutter();
+  // As CalcPages counts: a column needs a cell and a pixel more.
+  return onPaper && m.PRight - m.PLeft > FCharWidth && m.PBottom - m.PTop >= FLineHeight;
 }
 
 int32_t TRidEderPrint::GetPageCount() { return static_cast<int32_t>(GetPages().size()); }

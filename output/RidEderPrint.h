@@ -104,6 +104,9 @@ class TRidEderPrint : public TComponent {
   int32_t GetMaxCol() const { return FMaxCol; }
   int32_t GetCharWidth() const { return FCharWidth; }
   int32_t GetLineHeight() const { return FLineHeight; }
+  // Whether the text area (laid out when needed) lies on the paper and holds a character cell
+  // and a row. Without one every character still prints, one a row, a row a page.
+  bool HasTextArea();
 
   void Print() { PrintRange(1, -1); }
   // Prints pages StartPage to EndPage (-1: the last), Copies times. A range outside the

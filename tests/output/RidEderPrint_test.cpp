@@ -281,6 +281,17 @@ TEST(PrintLayout, EveryPageOfALineOverManyPagesDrawsAsAFreshJobDrawsIt) {
   EXPECT_EQ(DrawnPage(shown, canvas, 2), DrawnPage(plain, own, 2));
 }
 
+TEST(PrintJob, TabsThatWouldMakeALineTooLongBecomeBlanks) {
+  TRidEderPrint p(nullptr);
+  p.SetTabWidth(256);
+  TStringList lines;
+  lines.Add("a\tb");
+  lines.Add(std::string(kMaxLineLength / 256 + 1, '\t'));  // past the longest line expanded
+  p.SetLines(&lines);
+  EXPECT_EQ(p.GetLines()->Get(0), "a" + std::string(255, ' ') + "b");
+  EXPECT_EQ(p.GetLines()->Get(1), std::string(kMaxLineLength / 256 + 1, ' '));
+}
+
 TEST(PrintJob, MarginTextRoundTripsAndRefusesTooFewFlags) {
   TRidEderPrint p(nullptr);
   EXPECT_EQ(p.GetMargin(), "25,15,25,25,15,15,2,2,0.5,0,0/1,0,1,0,0,0,0");
