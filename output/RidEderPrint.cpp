@@ -496,8 +496,10 @@ const TRidEderPrint::TLineLayout& TRidEderPrint::LayOut(int32_t Index) {
     FHighlighter->SetRange(FRanges[static_cast<size_t>(Index - 1)]);
   FHighlighter->SetLine(l.Text, Index);
   for (; !FHighlighter->GetEol(); FHighlighter->Next()) {
-    const int32_t attri = l.AttriIndex(FHighlighter->GetTokenAttribute());
-    if (!l.Tokens.empty() && l.Tokens.back().Attri == attri) continue;
+    const TRidHighlighterAttributes* attribute = FHighlighter->GetTokenAttribute();
+    if (!l.Tokens.empty() && l.Attris[static_cast<size_t>(l.Tokens.back().Attri)] == attribute)
+      continue;
+    const int32_t attri = l.AttriIndex(attribute);
     const int32_t pos = FHighlighter->GetTokenPos();
     l.Tokens.push_back({l.Tokens.empty() ? pos : std::max(pos, l.Tokens.back().Pos), attri});
   }

@@ -547,7 +547,7 @@ class TEndingSignalsHeld {
   sigset_t FOld;
 };
 
-extern "C" void RemoveTemporaryFilesAndDie(int Signal) {
+void RemoveTemporaryFilesAndDie(int Signal) {
   for (auto& slot : TemporaryFiles)
     if (const char* name = slot.load()) ::unlink(name);
   ::signal(Signal, SIG_DFL);
