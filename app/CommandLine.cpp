@@ -1,9 +1,14 @@
 #include "app/CommandLine.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include "platform/Locale.h"
 
@@ -131,7 +136,7 @@ int32_t TCliArgs::Int(std::string_view Name, int32_t Default, int32_t Min, int32
 const std::vector<TCliMode>& CliModes() {
   static const std::vector<TCliMode> modes = {
       {"--print-pdf", "OUT.pdf", PrintCliOptions(), RunPrintPdf},
-      {"--print", "QUEUE", PrintCliOptions(), RunPrintQueue},
+      {"--print", "QUEUE", PrintCliOptions(), RunPrintQueue, false},
       {"--preview-png", "OUT.png", PreviewCliOptions(), RunPreviewPng},
       {"--export-rtf", "OUT.rtf", {{"--background", ""}}, RunExportRtf},
       {"--export-html", "OUT.html", {{"--fragment", ""}, {"--background", ""}}, RunExportHtml},
@@ -179,6 +184,20 @@ TCliArgs ParseCliArgs(const std::vector<std::string>& Args, const std::vector<TC
   return parsed;
 }
 
+void CheckCliFiles(const TCliArgs& Args) {
+  if (Args.File == kStandardOutput)
+    throw ECliUsage(
+        "FILE is a file's name; standard input (\"-\") is not read: name ./- for a "
+        "file called -");
+  if (!Args.Mode->TargetIsFile || Args.Target == kStandardOutput) return;
+  struct stat in, out;
+  if (::stat(Args.File.c_str(), &in) == 0 && ::stat(Args.Target.c_str(), &out) == 0 &&
+      in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+    throw ECliUsage(std::string(Args.Mode->Name) + " " + Args.Target + " would replace FILE " +
+                    Args.File + " itself");
+  CheckCanReplaceFile(Args.Target);
+}
+
 std::string CliUsage(const std::vector<TCliMode>& Modes) {
   std::string text = "usage: rideder [FILE...]\n       rideder --highlighter FILE...\n";
   // Options in brackets, wrapped under their heading.
@@ -202,7 +221,7 @@ std::string CliUsage(const std::vector<TCliMode>& Modes) {
     options(m.Options);
     text += "\n";
   }
-  text += "OPTIONS of every mode:";
+  text += "OUT - writes to standard output. OPTIONS of every mode:";
   options(SharedOptions);
   return text + "\n";
 }
@@ -247,6 +266,14 @@ void TCliJob::ApplyFont(TFont& Font) const {
   Font.SetSize(FFontPoints);
 }
 
+void TCliJob::WriteOutput(std::string_view Bytes) const {
+  if (FArgs.Target != kStandardOutput) return SaveBytesToFileAtomic(FArgs.Target, Bytes);
+  if (std::fwrite(Bytes.data(), 1, Bytes.size(), stdout) != Bytes.size() || std::fflush(stdout))
+    throw Exception(std::string("cannot write to standard output: ") + std::strerror(errno));
+}
+
+std::FILE* TCliJob::Report() const { return FArgs.Target == kStandardOutput ? stderr : stdout; }
+
 int RunCommandLine(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args[0] == "--help") {
@@ -262,14 +289,25 @@ int RunCommandLine(int argc, char** argv) {
   }
   // No window is ever shown, so no display is needed; the pages come out the same everywhere.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Every failure is told in our words, with its reason; Qt's own notes would only confuse.
+  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
   int qtArgc = 1;  // Qt reads none of our options
   QApplication app(qtArgc, argv);
+  const std::string file = parsed.File;
   try {
+    CheckCliFiles(parsed);
     TCliJob job(std::move(parsed));
     return job.Args().Mode->Run(job);
   } catch (const ECliUsage& e) {
     std::fprintf(stderr, "rideder: %s\n", e.what());
     return 2;
+  } catch (const std::bad_alloc&) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(file, ec);
+    std::fprintf(
+        stderr, "rideder: %s\n",
+        FormatStr(SFOutOfMemory, file.c_str(), ec ? -1LL : static_cast<long long>(size)).c_str());
+    return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "rideder: %s\n", e.what());
     return 1;

@@ -9,10 +9,14 @@
 // The parser accepts only the shared options (--title, --font, --attr) and the mode's own, so a
 // runner reads its options by name without checking them again. Before the runner starts, FILE
 // has been read and coloured as the window does, --attr applied to its highlighter and the title
-// chosen. A runner returns the exit code (0), raises ECliUsage for a bad option value (exit 2)
-// and any other exception for a failure (exit 1); the message names what failed. Outputs are
-// written whole or not at all (SaveBytesToFileAtomic), so an older output stays on a failure.
+// chosen, and an OUT that cannot be written, or that is FILE itself, has been refused. A
+// runner returns the exit code (0), raises ECliUsage for a bad option value (exit 2) and any
+// other exception for a failure (exit 1); the message names what failed. A runner writes its
+// output with TCliJob::WriteOutput: whole or not at all (SaveBytesToFileAtomic, as the
+// window saves), so an older output stays on a failure; "-" writes to standard output, and
+// then what the runner reports goes to standard error (TCliJob::Report).
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -42,7 +46,11 @@ struct TCliMode {
   std::string_view Target;          // "OUT.pdf": the mode's argument in the usage text
   std::vector<TCliOption> Options;  // besides the shared ones
   int (*Run)(TCliJob& Job) = nullptr;
+  bool TargetIsFile = true;  // false: a name of something else (a printer queue)
 };
+
+// The OUT that stands for standard output.
+inline constexpr std::string_view kStandardOutput = "-";
 
 // The options of one command line in the order given; a repeated option keeps every value.
 class TCliArgs {
@@ -70,6 +78,10 @@ const std::vector<TCliMode>& CliModes();
 bool IsCliCommand(const std::vector<std::string>& Args);
 // Args without the program's name; ECliUsage for anything the modes do not take.
 TCliArgs ParseCliArgs(const std::vector<std::string>& Args, const std::vector<TCliMode>& Modes);
+// Refuses, before FILE is read, what the mode could not do: FILE "-" (standard input is not
+// read) or an OUT that is FILE itself (ECliUsage), an OUT that cannot be replaced (its
+// EFCreateError: not a regular file, read-only, or a folder that takes no file).
+void CheckCliFiles(const TCliArgs& Args);
 // The usage text of the modes.
 std::string CliUsage(const std::vector<TCliMode>& Modes);
 
@@ -84,6 +96,10 @@ class TCliJob {
   const std::string& Title() const { return FTitle; }
   // Gives Font the name and size --font asks for; leaves it alone without --font.
   void ApplyFont(TFont& Font) const;
+  // Writes the mode's output to OUT, or to standard output for "-".
+  void WriteOutput(std::string_view Bytes) const;
+  // Where the mode reports (pages=N): standard output, unless the output itself goes there.
+  std::FILE* Report() const;
 
  private:
   void ApplyAttributes();

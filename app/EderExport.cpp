@@ -14,7 +14,7 @@ int RunExport(TCliJob& Job, TRidCustomExporter& E) {
   Job.ApplyFont(*E.GetFont());
   E.SetUseBackground(Job.Args().Has("--background"));
   ExportHighlighted(E, Job.Page().Eder->Lines(), Job.Page().Highlighter);
-  E.SaveToFile(Job.Args().Target);
+  Job.WriteOutput(E.GetBuffer());
   return 0;
 }
 

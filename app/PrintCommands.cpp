@@ -2,7 +2,9 @@
 #include <QBuffer>
 #include <QImage>
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "app/CommandLine.h"
 #include "app/EderPrintSettings.h"
@@ -15,6 +17,29 @@
 namespace rid {
 
 namespace {
+
+constexpr const char* kMarginForm =
+    "L,R,T,B,HEADER,FOOTER,HF LEFT,HF RIGHT,HF INNER,GUTTER,MIRROR/WRAP,COLORS,HIGHLIGHT,NUMBERS,"
+    "NUMBERS IN MARGIN,HEADER MIRROR,FOOTER MIRROR";
+
+// Why a --margin text was refused: what it lacks, or the item that is no number.
+std::string MarginProblem(const std::string& Text, const Exception& Error) {
+  std::string why = Error.Message;
+  if (dynamic_cast<const EStringListError*>(&Error)) {
+    const auto items = [](std::string_view S) { return std::count(S.begin(), S.end(), ',') + 1; };
+    const size_t slash = Text.find('/');
+    const std::string_view margins = std::string_view(Text).substr(0, slash);
+    if (items(margins) < 11)
+      why = std::to_string(items(margins)) + " of the 11 items before \"/\"";
+    else if (slash == std::string::npos)
+      why = "no \"/\" and 7 flags after the margins";
+    else
+      why = std::to_string(items(std::string_view(Text).substr(slash + 1))) +
+            " of the 7 flags after \"/\"";
+  }
+  return "--margin takes " + std::string(kMarginForm) + " (millimetres; 0 or 1 for the rest): \"" +
+         Text + "\": " + why;
+}
 
 // The job as the options describe it, on FILE's text, highlighter and editor font.
 void Configure(TRidEderPrint& P, TCliJob& Job) {
@@ -31,7 +56,7 @@ void Configure(TRidEderPrint& P, TCliJob& Job) {
     try {
       P.SetMargin(a.Value("--margin"));
     } catch (const Exception& e) {
-      throw ECliUsage("--margin: " + e.Message);
+      throw ECliUsage(MarginProblem(a.Value("--margin"), e));
     }
   }
   if (a.Has("--no-wrap")) P.SetWrap(false);
@@ -54,20 +79,38 @@ void Configure(TRidEderPrint& P, TCliJob& Job) {
   P.GetFooter().SetRomanNumbers(a.Has("--roman"));
 }
 
+// The document's page count, once its layout shows the options leave room for text.
+int32_t CheckedPageCount(TRidEderPrint& P, const TCliArgs& A) {
+  const int32_t count = P.GetPageCount();
+  if (!P.HasTextArea()) {
+    if (A.Has("--margin"))
+      throw ECliUsage("--margin leaves no text area on the page for a character of the font: \"" +
+                      A.Value("--margin") + "\"");
+    throw ECliUsage("--font is larger than the text area of the page: \"" + A.Value("--font") +
+                    "\"");
+  }
+  return count;
+}
+
+// The same error for every page number that the document does not reach.
+[[noreturn]] void NoSuchPages(std::string_view Option, const std::string& Value, int32_t Count) {
+  throw Exception(std::string(Option) + " " + Value + ": the document has " +
+                  std::to_string(Count) + (Count == 1 ? " page" : " pages"));
+}
+
 // Prints the pages --pages names on the current printer; reports the document's page count.
 int PrintJob(TCliJob& Job) {
   TRidEderPrint p(nullptr);
   Configure(p, Job);
   int32_t from = 1, to = INT32_MAX;
   const std::string pages = Job.Args().Value("--pages");
-  if (!pages.empty() && !ParseCliPair(pages, '-', from, to))
-    throw ECliUsage("--pages takes FROM-TO: \"" + pages + "\"");
+  if (!pages.empty() && (!ParseCliPair(pages, '-', from, to) || from < 1 || from > to))
+    throw ECliUsage("--pages takes FROM-TO, 1 <= FROM <= TO: \"" + pages + "\"");
   p.GetPrinterInfo().UpdatePrinter();
-  const int32_t count = p.GetPageCount();
-  if (from < 1 || from > to || from > count)
-    throw Exception("no pages to print: --pages " + pages + " of " + std::to_string(count));
+  const int32_t count = CheckedPageCount(p, Job.Args());
+  if (from > count) NoSuchPages("--pages", pages, count);
   p.PrintRange(from, std::min(to, count));
-  std::printf("pages=%d\n", count);
+  std::fprintf(Job.Report(), "pages=%d\n", count);
   return 0;
 }
 
@@ -98,7 +141,12 @@ const std::vector<TCliOption>& PreviewCliOptions() {
 int RunPrintPdf(TCliJob& Job) {
   TPrinter& printer = *Printer();
   printer.SetPrinterIndex(0);
-  printer.SetFileName(Job.Args().Target);
+  // The document goes where every mode's output goes.
+  struct TOutputGuard {
+    TPrinter& P;
+    ~TOutputGuard() { P.SetPdfOutput({}); }
+  } guard{printer};
+  printer.SetPdfOutput([&Job](std::string_view Pdf) { Job.WriteOutput(Pdf); });
   return PrintJob(Job);
 }
 
@@ -132,15 +180,17 @@ int RunPreviewPng(TCliJob& Job) {
     preview.SetScalePercent(a.Int("--scale", 100, 1, 10000));
   }
   preview.UpdatePreview();
-  preview.SetPageNumber(a.Int("--page", 1, 1, INT32_MAX));
+  const int32_t page = a.Int("--page", 1, 1, INT32_MAX);
+  if (page > CheckedPageCount(p, a)) NoSuchPages("--page", a.Value("--page"), p.GetPageCount());
+  preview.SetPageNumber(page);
   preview.Update();
   const QImage shot = preview.Bridge()->grab().toImage();
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
   if (!shot.save(&buffer, "PNG")) throw Exception("cannot make the picture");
-  SaveBytesToFileAtomic(a.Target, std::string_view(png.constData(), size_t(png.size())));
-  std::printf("page=%d pages=%d\n", preview.GetPageNumber(), preview.GetPageCount());
+  Job.WriteOutput(std::string_view(png.constData(), size_t(png.size())));
+  std::fprintf(Job.Report(), "page=%d pages=%d\n", preview.GetPageNumber(), preview.GetPageCount());
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/EderHighlighters.h"
 #include "app/EderWindow.h"
+#include "platform/Classes.h"
 #include "platform/Forms.h"
 
 // rideder [FILE...]: one editor per file, or the sample script without files.
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
     std::fputs(highlighters.Describe({argv + 2, argv + argc}).c_str(), stdout);
     return 0;
   }
+  // Interrupted, a save leaves no temporary file behind, in a mode as in the window.
+  rid::RemoveTemporaryFilesOnSignals();
   if (rid::IsCliCommand({argv + 1, argv + argc})) return rid::RunCommandLine(argc, argv);
   QApplication app(argc, argv);  // takes its own options out of argv
   rid::ExitAfterFirstPaintIfAsked();

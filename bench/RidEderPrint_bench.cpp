@@ -1,5 +1,6 @@
-// Printing 100,000 lines of Shift-JIS Perl to a PDF, beside QScintilla's QsciPrinter, and our
-// pagination alone on 100,000, 1,000,000 and 2,000,000 lines.
+// Printing 100,000 lines of Shift-JIS Perl to a PDF, beside QScintilla's QsciPrinter, our
+// pagination alone on 100,000, 1,000,000 and 2,000,000 lines, and one 4 MB line beside the same
+// 4 MB in short lines.
 //
 // The work on each side, in the same run, on the same text (the peer gets it as UTF-8, which is
 // what it shows under Qt 6): an A4 PDF at 600 dpi with the same printable area, IPAGothic 10 pt,
@@ -9,6 +10,11 @@
 // its Perl lexer (lazily, once, as it does for its own users) and lays out and draws every
 // page with Scintilla's FormatRange. Both print the loaded document again on each run, so both
 // keep their styling between runs. The best of five runs per side is printed, and the ratio.
+//
+// The long line: 4 MB of Japanese program text (kanji, kana, ASCII words, "();" and " = ")
+// printed as its short lines and as one line (the breaks made blanks), both highlighted as Perl
+// and wrapped, each printed whole by our job (best of five). A line is wrapped and highlighted
+// once however many pages it spans, so the ratio stays near 1.
 #include <benchmark/benchmark.h>
 #include <qscilexerperl.h>
 #include <qsciprinter.h>
@@ -140,6 +146,25 @@ double PaginationSeconds(size_t Count) {
   });
 }
 
+// Our print of Lines, best of five, in seconds; Pages receives the page count.
+double PrintSeconds(const std::vector<std::string>& Lines, int32_t& Pages) {
+  TOurs job(Lines);
+  return bench::BestTime([&] { return Pages = job.Print(); });
+}
+
+// The benchmark's 4 MB of Japanese text as its short lines, or joined into one line.
+std::vector<std::string> JapaneseLines(bool OneLine) {
+  std::vector<std::string> lines;
+  for (std::string_view l : bench::SplitLines(bench::JapaneseProgramText())) {
+    if (l.ends_with('\r')) l.remove_suffix(1);
+    if (OneLine && !lines.empty())
+      lines.back().append(" ").append(l);
+    else
+      lines.emplace_back(l);
+  }
+  return lines;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,6 +197,15 @@ int main(int argc, char** argv) {
       "2,000,000 lines %.1f ms (%.1f, %.1f and %.1f ns a line; 2,000,000 take %.2f times "
       "1,000,000: linear is 2)\n",
       p100k * 1e3, p1m * 1e3, p2m * 1e3, p100k * 1e4, p1m * 1e3, p2m * 5e2, p2m / p1m);
+
+  int32_t shortPages = 0, longPages = 0;
+  const double shortLines = PrintSeconds(JapaneseLines(false), shortPages);
+  const double oneLine = PrintSeconds(JapaneseLines(true), longPages);
+  std::printf(
+      "print 4 MB of Japanese program text, highlighted and wrapped (best of 5): as short lines "
+      "%.0f ms (%d pages), as one line %.0f ms (%d pages)\n",
+      shortLines * 1e3, shortPages, oneLine * 1e3, longPages);
+  std::printf("ratio one line/short lines: %.3f (linear: near 1)\n", oneLine / shortLines);
   std::filesystem::remove(Output("rid-print-bench.pdf"));
   std::filesystem::remove(Output("qsci-print-bench.pdf"));
   return printed ? 0 : 1;

@@ -69,6 +69,24 @@ const char* FindBreak(const char* p, const char* e, bool& Tab) {
   return p;
 }
 
+// A text whose lines or line count the 32-bit positions cannot reach is refused whole, before
+// anything changes.
+void RefuseOverlongLines(const char* p, const char* End, size_t Lines) {
+  if (Lines > static_cast<size_t>(INT32_MAX))
+    throw ERidEderStringList(
+        FormatStr("The text has %zu lines; at most %d can be loaded", Lines, INT32_MAX));
+  if (End - p <= kMaxLineLength) return;  // no line can be longer
+  for (size_t line = 1; p < End; ++line) {
+    const char* e = FindBreak(p, End);
+    if (e - p > kMaxLineLength)
+      throw ERidEderStringList(
+          FormatStr("Line %zu is %td bytes long; a line may have at most %d bytes", line, e - p,
+                    kMaxLineLength));
+    if (e == End) break;
+    p = e + (e + 1 < End && e[0] == '\r' && e[1] == '\n' ? 2 : 1);
+  }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -530,10 +548,12 @@ void TRidEderStringList::SplitBlock(const char* p, const char* End) {
 
 // Replaces the lines with those of Block, which the records then point into.
 void TRidEderStringList::LoadBlock(std::unique_ptr<std::string> Block) {
-  UpdateGuard Update(this);
   const char* p = Block->data();
   const char* End = p + Block->size();
-  BeginLoad(p == End ? 0 : CountBreaks(p, End) + 1);
+  const size_t lines = p == End ? 0 : CountBreaks(p, End) + 1;
+  RefuseOverlongLines(p, End, lines);
+  UpdateGuard Update(this);
+  BeginLoad(lines);
   FBlocks.push_back(std::move(Block));
   SplitBlock(p, End);
 }

@@ -20,6 +20,10 @@ struct TDisplayCoord {
   constexpr bool operator==(const TDisplayCoord&) const = default;
 };
 
+// The longest line the editor loads and prints, in bytes (with tabs expanded, for printing):
+// half the 32-bit range, so that a position plus a length within a line never overflows.
+constexpr int32_t kMaxLineLength = 1 << 30;
+
 constexpr TBufferCoord BufferCoord(int32_t AChar, int32_t ALine) { return {AChar, ALine}; }
 constexpr TDisplayCoord DisplayCoord(int32_t AColumn, int32_t ARow) { return {AColumn, ARow}; }
 

@@ -1,6 +1,6 @@
 // Exports arbitrary bytes as Perl through both exporters, the first line also as title and
-// font name: the RTF's groups must balance outside its escapes, and no "<" of the text may
-// reach the HTML page as markup.
+// font name: the RTF's groups must balance outside its escapes, no "<" of the text may reach
+// the HTML page as markup, and neither document holds a control byte of the text raw.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -42,6 +42,12 @@ void CheckHtmlTags(std::string_view Html) {
   }
 }
 
+// Only the documents' own line ends and the text's tabs stay raw.
+void CheckNoControlBytes(std::string_view Document) {
+  for (char c : Document)
+    Check(!rid::IsControlByte(static_cast<uint8_t>(c)) || c == '\r' || c == '\n');
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
@@ -67,6 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   }
   CheckRtfGroups(rtf.GetBuffer());
   CheckHtmlTags(html.GetBuffer());
+  CheckNoControlBytes(rtf.GetBuffer());
+  CheckNoControlBytes(html.GetBuffer());
   Check(!rid::HtmlPageToUtf8(html.GetBuffer()).empty());
   return 0;
 }

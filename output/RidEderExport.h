@@ -114,6 +114,9 @@ class TRidCustomExporter : public TComponent {
   bool FUseBackground = false;
 };
 
+// A byte no reader of an exported document takes raw: below the blank but the tab, and DEL.
+constexpr bool IsControlByte(uint8_t Byte) { return (Byte < 0x20 && Byte != '\t') || Byte == 0x7F; }
+
 // The RGB value of a colour, or of Default when it is clNone.
 TColor ValidatedColor(TColor AColor, TColor Default);
 

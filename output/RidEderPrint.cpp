@@ -74,7 +74,13 @@ int32_t FitChars(std::string_view Text, int32_t MaxCol) {
   }
 }
 
+// A line whose tabs would take it past the longest line printed gets a blank for each tab.
 std::string ExpandTabs(std::string_view Line, int32_t TabWidth) {
+  if (static_cast<int64_t>(Line.size()) * TabWidth > kMaxLineLength) {
+    int64_t length = 0;
+    for (char c : Line) length = c == '\t' ? length + TabWidth - length % TabWidth : length + 1;
+    if (length > kMaxLineLength) TabWidth = 1;
+  }
   std::string s = GetBestConvertTabsProc(TabWidth)(Line, TabWidth);
   std::replace(s.begin(), s.end(), '\t', ' ');
   return s;
@@ -124,13 +130,33 @@ std::vector<int32_t> WrapLine(std::string_view Text, int32_t MaxCol) {
 
 // --- the job
 
-// One line being drawn: its text, where its rows start, and the rows this page shows.
+// One line laid out for drawing: where its rows start, and its tokens with the attribute of
+// each (neighbours of one attribute joined). A line taller than a page keeps its layout while
+// its pages are drawn, so it is wrapped and highlighted once, not once a page.
 struct TRidEderPrint::TLineLayout {
+  struct TToken {
+    int32_t Pos;    // it ends where the next one starts, or at the end of the text
+    int32_t Attri;  // in Attris
+  };
+  int32_t Index = -1;  // the line; -1 for none
   std::string_view Text;
   std::vector<int32_t> RowStarts;  // RowStarts[0] == 0
   int32_t End = 0;                 // bytes shown: the line, or what fits without wrapping
-  int32_t FromRow = 0, ToRow = 0;
-  int32_t Y = 0;
+  std::vector<TToken> Tokens;
+  std::vector<const TRidHighlighterAttributes*> Attris;  // [0]: none
+
+  int32_t TokenEnd(std::vector<TToken>::const_iterator T) const {
+    return T + 1 != Tokens.end() ? T[1].Pos : static_cast<int32_t>(Text.size());
+  }
+  int32_t RowStart(int32_t Row) const {
+    return static_cast<size_t>(Row) < RowStarts.size() ? RowStarts[static_cast<size_t>(Row)] : End;
+  }
+  int32_t AttriIndex(const TRidHighlighterAttributes* Attri) {
+    const auto at = std::find(Attris.begin(), Attris.end(), Attri);
+    if (at != Attris.end()) return static_cast<int32_t>(at - Attris.begin());
+    Attris.push_back(Attri);
+    return static_cast<int32_t>(Attris.size() - 1);
+  }
 };
 
 TRidEderPrint::TRidEderPrint(TComponent* AOwner) : TComponent(AOwner) {
@@ -141,6 +167,7 @@ TRidEderPrint::TRidEderPrint(TComponent* AOwner) : TComponent(AOwner) {
   FMargins.OnChange = TNotifyEvent(this, &TRidEderPrint::LayoutChanged);
   FLines.OnChange = TNotifyEvent(this, &TRidEderPrint::LinesChanged);
   FDx.assign(1024, 0);
+  FLayout = std::make_unique<TLineLayout>();
 }
 
 TRidEderPrint::~TRidEderPrint() { SetHighlighter(nullptr); }
@@ -256,6 +283,7 @@ void TRidEderPrint::InitRanges() {
 
 void TRidEderPrint::InitPrint(TCanvas& ACanvas) {
   FCanvas = &ACanvas;
+  *FLayout = TLineLayout();
   FFontColor = FFont.GetColor();
   // Every font at the printer's resolution, so that a screen canvas measures as the printer.
   const int32_t ppi = FPrinterInfo.GetYPixPrInch();
@@ -327,7 +355,7 @@ void TRidEderPrint::CalcPages() {
   PrintedLines(first, last);
   FPages.assign(1, TPageLine{std::max(first, 0), 0});
   const int32_t rowsPerPage = std::max(1, (FMargins.PBottom - FMargins.PTop) / FLineHeight);
-  int32_t used = 0;
+  int64_t used = 0;  // a line may have nearly INT32_MAX rows
   for (int32_t i = first; i <= last; ++i) {
     const int32_t rows = RowCount(LineText(i));
     if (used > 0 && used + rows > rowsPerPage) {
@@ -336,9 +364,20 @@ void TRidEderPrint::CalcPages() {
     }
     used += rows;
     for (; used > rowsPerPage; used -= rowsPerPage)
-      FPages.push_back({i, rows - (used - rowsPerPage)});
+      FPages.push_back({i, static_cast<int32_t>(rows - (used - rowsPerPage))});
   }
   FPagesStale = false;
+}
+
+bool TRidEderPrint::HasTextArea() {
+  GetPages();
+  const TRidEderPrintMargins& m = FMargins;
+  TRidEderPrinterInfo& pi = FPrinterInfo;
+  const bool onPaper = m.PLeft >= -pi.GetLeftGutter() && m.PTop >= -pi.GetTopGutter() &&
+                       m.PRight <= pi.GetPrintableWidth() + pi.GetRightGutter() &&
+                       m.PBottom <= pi.GetPrintableHeight() + pi.GetBottomGutter();
+  // As CalcPages counts: a column needs a cell and a pixel more.
+  return onPaper && m.PRight - m.PLeft > FCharWidth && m.PBottom - m.PTop >= FLineHeight;
 }
 
 int32_t TRidEderPrint::GetPageCount() { return static_cast<int32_t>(GetPages().size()); }
@@ -430,10 +469,12 @@ void TRidEderPrint::WriteLineNumber(int32_t Index, int32_t Y) {
   c.TextOut(FMargins.PLeft - c.TextWidth(number), Y, number);
 }
 
-int32_t TRidEderPrint::WriteLine(int32_t Index, int32_t FromRow, int32_t ToRow, int32_t Y) {
-  TLineLayout l;
+const TRidEderPrint::TLineLayout& TRidEderPrint::LayOut(int32_t Index) {
+  TLineLayout& l = *FLayout;
+  if (l.Index == Index) return l;
+  l.Index = Index;
   l.Text = LineText(Index);
-  l.RowStarts.push_back(0);
+  l.RowStarts.assign(1, 0);
   if (FWrap) {
     l.End = static_cast<int32_t>(l.Text.size());
     if (l.End > FMaxCol) {
@@ -443,35 +484,55 @@ int32_t TRidEderPrint::WriteLine(int32_t Index, int32_t FromRow, int32_t ToRow, 
   } else {
     l.End = FitChars(l.Text, FMaxCol);
   }
-  l.FromRow = FromRow;
-  l.ToRow = std::min<int32_t>(ToRow, static_cast<int32_t>(l.RowStarts.size()));
-  l.Y = Y;
+  l.Tokens.clear();
+  l.Attris.assign(1, nullptr);
+  if (!FUseHighlighter) {
+    l.Tokens.push_back({0, 0});
+    return l;
+  }
+  if (Index == 0)
+    FHighlighter->ResetRange();
+  else
+    FHighlighter->SetRange(FRanges[static_cast<size_t>(Index - 1)]);
+  FHighlighter->SetLine(l.Text, Index);
+  for (; !FHighlighter->GetEol(); FHighlighter->Next()) {
+    const TRidHighlighterAttributes* attribute = FHighlighter->GetTokenAttribute();
+    if (!l.Tokens.empty() && l.Attris[static_cast<size_t>(l.Tokens.back().Attri)] == attribute)
+      continue;
+    const int32_t attri = l.AttriIndex(attribute);
+    const int32_t pos = FHighlighter->GetTokenPos();
+    l.Tokens.push_back({l.Tokens.empty() ? pos : std::max(pos, l.Tokens.back().Pos), attri});
+  }
+  return l;
+}
+
+int32_t TRidEderPrint::WriteLine(int32_t Index, int32_t FromRow, int32_t ToRow, int32_t Y) {
+  const TLineLayout& l = LayOut(Index);
+  const TRowSpan rows{FromRow, std::min<int32_t>(ToRow, static_cast<int32_t>(l.RowStarts.size())),
+                      Y};
   FCanvas->SetTextAlign(TA_LEFT | TA_TOP);
   if (FromRow == 0 && FLineNumbers) WriteLineNumber(Index, Y);
+  // Only the tokens of the rows drawn are visited, so a line's pages cost what they show.
+  const int32_t from = l.RowStart(rows.FromRow);
+  const int32_t to = std::min(l.RowStart(rows.ToRow), l.End);
+  auto t = std::upper_bound(l.Tokens.begin(), l.Tokens.end(), from,
+                            [](int32_t Pos, const TLineLayout::TToken& T) { return Pos < T.Pos; });
+  if (t != l.Tokens.begin()) --t;
   // Tokens that look alike are drawn as one run.
-  TTextRun run{0, 0, RunLook(nullptr)};
-  if (FUseHighlighter) {
-    if (Index == 0)
-      FHighlighter->ResetRange();
-    else
-      FHighlighter->SetRange(FRanges[static_cast<size_t>(Index - 1)]);
-    FHighlighter->SetLine(l.Text, Index);
-    for (; !FHighlighter->GetEol(); FHighlighter->Next()) {
-      const int32_t pos = FHighlighter->GetTokenPos();
-      const int32_t end = pos + static_cast<int32_t>(FHighlighter->GetTokenView().size());
-      const TRunLook look = RunLook(FHighlighter->GetTokenAttribute());
-      if (pos == run.End && look == run.Look) {
-        run.End = end;
-      } else {
-        DrawRun(l, run);
-        run = {pos, end, look};
-      }
+  TTextRun run{from, from, RunLook(nullptr)};
+  for (; t != l.Tokens.end() && t->Pos < to; ++t) {
+    const int32_t pos = std::max(t->Pos, from);
+    const int32_t end = std::min(l.TokenEnd(t), to);
+    const TRunLook look = RunLook(l.Attris[static_cast<size_t>(t->Attri)]);
+    if (pos == run.End && look == run.Look) {
+      run.End = end;
+    } else {
+      DrawRun(l, rows, run);
+      run = {pos, end, look};
     }
-  } else {
-    run.End = l.End;
   }
-  DrawRun(l, run);
-  return Y + (l.ToRow - l.FromRow) * FLineHeight;
+  DrawRun(l, rows, run);
+  return Y + (rows.ToRow - rows.FromRow) * FLineHeight;
 }
 
 TRidEderPrint::TRunLook TRidEderPrint::RunLook(const TRidHighlighterAttributes* Attri) const {
@@ -486,7 +547,7 @@ TRidEderPrint::TRunLook TRidEderPrint::RunLook(const TRidHighlighterAttributes* 
   return look;
 }
 
-void TRidEderPrint::DrawRun(const TLineLayout& L, const TTextRun& Run) {
+void TRidEderPrint::DrawRun(const TLineLayout& L, const TRowSpan& Rows, const TTextRun& Run) {
   const int32_t end = std::min(Run.End, L.End);
   if (Run.Pos >= end) return;
   // Blanks on the text area's own colour leave no mark.
@@ -500,24 +561,23 @@ void TRidEderPrint::DrawRun(const TLineLayout& L, const TTextRun& Run) {
   c.Font().SetColor(Run.Look.Fore);
   c.Brush().SetColor(Run.Look.Back);
   c.Brush().SetStyle(plain ? bsClear : bsSolid);
-  DrawPiece(L, Run.Pos, end - Run.Pos);
+  DrawPiece(L, Rows, Run.Pos, end - Run.Pos);
 }
 
-void TRidEderPrint::DrawPiece(const TLineLayout& L, int32_t Pos, int32_t Len) {
+void TRidEderPrint::DrawPiece(const TLineLayout& L, const TRowSpan& Rows, int32_t Pos,
+                              int32_t Len) {
   const int32_t end = std::min(Pos + Len, L.End);
   if (Pos >= end) return;
   // The row holding Pos, then every row the piece reaches.
   auto row = std::upper_bound(L.RowStarts.begin(), L.RowStarts.end(), Pos) - 1;
-  for (int32_t r = static_cast<int32_t>(row - L.RowStarts.begin()); Pos < end && r < L.ToRow; ++r) {
+  for (int32_t r = static_cast<int32_t>(row - L.RowStarts.begin()); Pos < end && r < Rows.ToRow;
+       ++r) {
     const int32_t rowStart = L.RowStarts[static_cast<size_t>(r)];
-    const int32_t rowEnd = static_cast<size_t>(r) + 1 < L.RowStarts.size()
-                               ? L.RowStarts[static_cast<size_t>(r) + 1]
-                               : L.End;
-    const int32_t pieceEnd = std::min(end, rowEnd);
-    if (r >= L.FromRow && pieceEnd > Pos) {
+    const int32_t pieceEnd = std::min(end, L.RowStart(r + 1));
+    if (r >= Rows.FromRow && pieceEnd > Pos) {
       FCanvas->ExtTextOut(
-          FMargins.PLeft + (Pos - rowStart) * FCharWidth, L.Y + (r - L.FromRow) * FLineHeight, 0,
-          nullptr, L.Text.substr(static_cast<size_t>(Pos), size_t(pieceEnd - Pos)), FDx.data());
+          FMargins.PLeft + (Pos - rowStart) * FCharWidth, Rows.Y + (r - Rows.FromRow) * FLineHeight,
+          0, nullptr, L.Text.substr(static_cast<size_t>(Pos), size_t(pieceEnd - Pos)), FDx.data());
     }
     Pos = pieceEnd;
   }

@@ -104,6 +104,9 @@ class TRidEderPrint : public TComponent {
   int32_t GetMaxCol() const { return FMaxCol; }
   int32_t GetCharWidth() const { return FCharWidth; }
   int32_t GetLineHeight() const { return FLineHeight; }
+  // Whether the text area (laid out when needed) lies on the paper and holds a character cell
+  // and a row. Without one every character still prints, one a row, a row a page.
+  bool HasTextArea();
 
   void Print() { PrintRange(1, -1); }
   // Prints pages StartPage to EndPage (-1: the last), Copies times. A range outside the
@@ -141,6 +144,8 @@ class TRidEderPrint : public TComponent {
   int32_t RowCount(std::string_view Text) const;
   int32_t MaxLineNumber() const { return FLines.Count() + FLineOffset; }
   void PrintPage(int32_t PageNum);
+  // The rows and tokens of line Index, made once while the pages of a long line are drawn.
+  const TLineLayout& LayOut(int32_t Index);
   // Draws rows FromRow up to ToRow of line Index at Y; returns the Y after them.
   int32_t WriteLine(int32_t Index, int32_t FromRow, int32_t ToRow, int32_t Y);
   void WriteLineNumber(int32_t Index, int32_t Y);
@@ -154,9 +159,13 @@ class TRidEderPrint : public TComponent {
     int32_t Pos, End;
     TRunLook Look;
   };
+  // The rows FromRow up to ToRow of a laid-out line, drawn at Y.
+  struct TRowSpan {
+    int32_t FromRow, ToRow, Y;
+  };
   TRunLook RunLook(const TRidHighlighterAttributes* Attri) const;
-  void DrawRun(const TLineLayout& L, const TTextRun& Run);
-  void DrawPiece(const TLineLayout& L, int32_t Pos, int32_t Len);
+  void DrawRun(const TLineLayout& L, const TRowSpan& Rows, const TTextRun& Run);
+  void DrawPiece(const TLineLayout& L, const TRowSpan& Rows, int32_t Pos, int32_t Len);
 
   TStringList FLines;
   std::vector<TRidRange> FRanges;  // the highlighter's range after each line
@@ -168,6 +177,7 @@ class TRidEderPrint : public TComponent {
   TRidCustomHighlighter* FHighlighter = nullptr;  // not owned: cleared by free notification
   std::unique_ptr<TCanvas> FScreenCanvas;         // lays out pages when nothing else does
   TCanvas* FCanvas = nullptr;                     // what InitPrint prepared
+  std::unique_ptr<TLineLayout> FLayout;           // the line drawn last
 
   int32_t FCopies = 1;
   std::string FTitle, FDocTitle;

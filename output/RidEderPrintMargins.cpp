@@ -117,9 +117,7 @@ void TRidEderPrintMargins::InitPage(TCanvas& ACanvas, int32_t PageNum, int32_t M
   PBottom = pi.GetPrintableHeight() - pi.PixFromBottom(MM(miBottom));
   PHeader = pi.PixFromTop(MM(miHeader));
   PFooter = pi.GetPrintableHeight() - pi.PixFromBottom(MM(miFooter));
-  const auto px = [](float PerMM, double MMs) {
-    return static_cast<int32_t>(std::lround(PerMM * MMs));
-  };
+  const auto px = [](float PerMM, double MMs) { return PagePixels(PerMM * MMs); };
   PHFInternalMargin = px(pi.GetYPixPrmm(), MM(miHFInternalMargin));
   PGutter = px(pi.GetXPixPrmm(), MM(miGutter));
   PRightHFTextIndent = PRight - px(pi.GetXPixPrmm(), MM(miRightHFTextIndent));

@@ -1,10 +1,17 @@
 #include "output/RidEderPrinterInfo.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/Printers.h"
 
 namespace rid {
+
+int32_t PagePixels(double Pixels) {
+  constexpr double kLimit = 1 << 20;
+  if (std::isnan(Pixels)) return 0;
+  return static_cast<int32_t>(std::lround(std::clamp(Pixels, -kLimit, kLimit)));
+}
 
 TRidEderPrinterInfo& TRidEderPrinterInfo::Read() {
   if (!FIsUpdated) UpdatePrinter();
@@ -52,19 +59,19 @@ void TRidEderPrinterInfo::FillDefault() {
 }
 
 int32_t TRidEderPrinterInfo::PixFromLeft(double MM) {
-  return static_cast<int32_t>(std::lround(MM * GetXPixPrmm() - FLeftGutter));
+  return PagePixels(MM * GetXPixPrmm() - FLeftGutter);
 }
 
 int32_t TRidEderPrinterInfo::PixFromRight(double MM) {
-  return static_cast<int32_t>(std::lround(MM * GetXPixPrmm() - FRightGutter));
+  return PagePixels(MM * GetXPixPrmm() - FRightGutter);
 }
 
 int32_t TRidEderPrinterInfo::PixFromTop(double MM) {
-  return static_cast<int32_t>(std::lround(MM * GetYPixPrmm() - FTopGutter));
+  return PagePixels(MM * GetYPixPrmm() - FTopGutter);
 }
 
 int32_t TRidEderPrinterInfo::PixFromBottom(double MM) {
-  return static_cast<int32_t>(std::lround(MM * GetYPixPrmm() - FBottomGutter));
+  return PagePixels(MM * GetYPixPrmm() - FBottomGutter);
 }
 
 }  // namespace rid

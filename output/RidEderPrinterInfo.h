@@ -3,6 +3,10 @@
 
 namespace rid {
 
+// Pixels rounded to the nearest, kept within a range no page comes near (a million either way),
+// so that sums and differences of page positions never overflow, whatever margins are set.
+int32_t PagePixels(double Pixels);
+
 // The current printer's page geometry in printer pixels, read once (UpdatePrinter reads it
 // again), with millimetre conversions. A printer that reports no geometry gets A4 at 300 dpi.
 class TRidEderPrinterInfo {

@@ -81,6 +81,11 @@ TRidExporterHTML::TRidExporterHTML(TComponent* AOwner) : TRidCustomExporter(AOwn
   SetReplacement('&', "&amp;");
   SetReplacement('<', "&lt;");
   SetReplacement('>', "&gt;");
+  // No HTML or XML reader takes a control byte, not even as a reference: each but the tab is
+  // shown by its picture (U+2400 + byte, U+2421 for DEL), so nothing is lost or hidden.
+  for (int b = 0; b < 0x80; ++b)
+    if (IsControlByte(static_cast<uint8_t>(b)))
+      SetReplacement(static_cast<char>(b), FormatStr("&#x%X;", b == 0x7F ? 0x2421 : 0x2400 + b));
 }
 
 void TRidExporterHTML::Clear() {

@@ -49,6 +49,13 @@ TRidExporterRTF::TRidExporterRTF(TComponent* AOwner) : TRidCustomExporter(AOwner
   SetReplacement('\\', "\\\\");
   SetReplacement('{', "\\{");
   SetReplacement('}', "\\}");
+  // A raw control byte is dropped by readers (or breaks the line); escaped, it is kept.
+  for (int b = 0; b < 0x80; ++b) {
+    if (!IsControlByte(static_cast<uint8_t>(b))) continue;
+    std::string escape;
+    AppendHexEscape(static_cast<uint8_t>(b), escape);
+    SetReplacement(static_cast<char>(b), escape);
+  }
 }
 
 void TRidExporterRTF::Clear() {

@@ -5,12 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <numeric>
+#include <optional>
 #include <random>
 
 #include "platform/Locale.h"
@@ -442,10 +446,14 @@ std::filesystem::path ResolveLinks(std::filesystem::path Path) {
   return Path;
 }
 
+std::filesystem::path FolderOf(const std::filesystem::path& Target) {
+  return Target.has_parent_path() ? Target.parent_path() : ".";
+}
+
 // Writes Bytes to a new temporary file beside Target and returns its name and descriptor.
 int CreateSibling(const std::filesystem::path& Target, std::string& TempName) {
   std::random_device rd;
-  const std::filesystem::path folder = Target.has_parent_path() ? Target.parent_path() : ".";
+  const std::filesystem::path folder = FolderOf(Target);
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08x", rd());
@@ -472,24 +480,115 @@ bool WriteAll(int Fd, std::string_view Bytes) {
   return true;
 }
 
-// The rename would replace even a file its owner made read-only, so the save asks first. No
-// write permission bit at all means read-only to everyone, root included.
-void RefuseReadOnly(const std::string& FileName, const std::filesystem::path& Target,
-                    const struct stat& Old) {
+// Why a file that is not a regular one is not read or replaced, in the words of an error.
+const char* NotRegularReason(mode_t Mode) {
+  if (S_ISDIR(Mode)) return "It is a folder, not a regular file";
+  if (S_ISFIFO(Mode)) return "It is a pipe (FIFO), not a regular file";
+  if (S_ISCHR(Mode) || S_ISBLK(Mode)) return "It is a device, not a regular file";
+  if (S_ISSOCK(Mode)) return "It is a socket, not a regular file";
+  return "It is not a regular file";
+}
+
+// The rename would replace anything, a device or a file its owner made read-only, so the save
+// asks first. No write permission bit at all means read-only to everyone, root included.
+// Returns whether Target exists (then Old describes it).
+bool RefuseToReplace(const std::string& FileName, const std::filesystem::path& Target,
+                     struct stat& Old) {
+  if (::stat(Target.c_str(), &Old) != 0) return false;
+  if (!S_ISREG(Old.st_mode)) RaiseCreateError(FileName, NotRegularReason(Old.st_mode));
   if ((Old.st_mode & 0222) == 0) RaiseCreateError(FileName, "The file is read-only");
   if (::faccessat(AT_FDCWD, Target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
     RaiseCreateError(FileName, SysReason(EACCES));
+  return true;
+}
+
+// The temporary files of the saves in progress, for a signal handler to remove: slots a
+// handler may read at any moment, each holding a name that lives while it is registered.
+std::array<std::atomic<const char*>, 16> TemporaryFiles;
+
+// Registers a temporary file for the life of the guard.
+class TTemporaryFileGuard {
+ public:
+  explicit TTemporaryFileGuard(const std::string& Name) {
+    for (auto& slot : TemporaryFiles) {
+      const char* none = nullptr;
+      if (slot.compare_exchange_strong(none, Name.c_str())) {
+        FSlot = &slot;
+        break;
+      }
+    }
+  }
+  ~TTemporaryFileGuard() {
+    if (FSlot) FSlot->store(nullptr);
+  }
+  TTemporaryFileGuard(const TTemporaryFileGuard&) = delete;
+  TTemporaryFileGuard& operator=(const TTemporaryFileGuard&) = delete;
+
+ private:
+  std::atomic<const char*>* FSlot = nullptr;
+};
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Holds the ending signals back, so that a temporary file is registered as it comes to be.
+class TEndingSignalsHeld {
+ public:
+  TEndingSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : kEndingSignals) sigaddset(&held, signal);
+    ::pthread_sigmask(SIG_BLOCK, &held, &FOld);
+  }
+  ~TEndingSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &FOld, nullptr); }
+  TEndingSignalsHeld(const TEndingSignalsHeld&) = delete;
+  TEndingSignalsHeld& operator=(const TEndingSignalsHeld&) = delete;
+
+ private:
+  sigset_t FOld;
+};
+
+void RemoveTemporaryFilesAndDie(int Signal) {
+  for (auto& slot : TemporaryFiles)
+    if (const char* name = slot.load()) ::unlink(name);
+  ::signal(Signal, SIG_DFL);
+  ::raise(Signal);
+}
+
+// CreateSibling, the file registered for removal on an ending signal as it comes to be.
+int CreateRegisteredSibling(const std::filesystem::path& Target, std::string& TempName,
+                            std::optional<TTemporaryFileGuard>& Registered) {
+  const TEndingSignalsHeld held;
+  const int fd = CreateSibling(Target, TempName);
+  const int error = errno;
+  if (fd >= 0) Registered.emplace(TempName);
+  errno = error;
+  return fd;
 }
 
 }  // namespace
 
+void RemoveTemporaryFilesOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporaryFilesAndDie;
+  sigemptyset(&action.sa_mask);
+  for (int signal : kEndingSignals) ::sigaction(signal, &action, nullptr);
+}
+
+void CheckCanReplaceFile(const std::string& FileName) {
+  const std::filesystem::path target = ResolveLinks(FileName);
+  struct stat old;
+  RefuseToReplace(FileName, target, old);
+  if (::access(FolderOf(target).c_str(), W_OK | X_OK) != 0)
+    RaiseCreateError(FileName, SysReason(errno));
+}
+
 void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) {
   const std::filesystem::path target = ResolveLinks(FileName);
   struct stat old;
-  const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-  if (replacing) RefuseReadOnly(FileName, target, old);
+  const bool replacing = RefuseToReplace(FileName, target, old);
   std::string tempName;
-  const int fd = CreateSibling(target, tempName);
+  std::optional<TTemporaryFileGuard> removedOnSignals;
+  const int fd = CreateRegisteredSibling(target, tempName, removedOnSignals);
   if (fd < 0) RaiseCreateError(FileName, SysReason(errno));
   // The new file keeps the old one's permissions (and owner, where we may set it).
   if (replacing) {
@@ -515,8 +614,7 @@ void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) 
     throw EWriteError(FormatStr(SFWriteError, FileName.c_str(), reason.c_str()));
   }
   // Make the rename itself durable; a folder that cannot be synced is no error.
-  const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dirFd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
@@ -536,15 +634,6 @@ class TFdGuard {
  private:
   int FFd;
 };
-
-// Why a file that is not a regular one is not read, in the words of an open error.
-const char* NotRegularReason(mode_t Mode) {
-  if (S_ISDIR(Mode)) return "It is a folder, not a regular file";
-  if (S_ISFIFO(Mode)) return "It is a pipe (FIFO), not a regular file";
-  if (S_ISCHR(Mode) || S_ISBLK(Mode)) return "It is a device, not a regular file";
-  if (S_ISSOCK(Mode)) return "It is a socket, not a regular file";
-  return "It is not a regular file";
-}
 
 }  // namespace
 

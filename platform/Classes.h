@@ -335,12 +335,19 @@ class TFileStream : public TStream {
 // Replaces the file FileName with Bytes so that it is either the old file or the new one, never
 // a part: the bytes go to a temporary file in the same folder, are flushed to disk, and the
 // temporary file is renamed over FileName (a symbolic link is followed and its target
-// replaced; an existing file's permission bits are kept). A file the user may not write, or
-// one without any write permission bit (read-only also to root), is never replaced:
-// EFCreateError names it and says why. On any failure the temporary file is removed, the old
-// file is untouched, and EFCreateError or EWriteError is raised with the file name and the
-// system's reason.
+// replaced; an existing file's permission bits are kept). What is not a regular file (a
+// device, a FIFO, a folder), a file the user may not write, or one without any write
+// permission bit (read-only also to root) is never replaced: EFCreateError names it and says
+// why. On any failure, and when RemoveTemporaryFilesOnSignals' signals end the program, the
+// temporary file is removed and the old file is untouched; EFCreateError or EWriteError is
+// raised with the file name and the system's reason.
 void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes);
+// Raises what SaveBytesToFileAtomic would raise before writing anything: FileName is no
+// regular file, is read-only, or its folder cannot take a new file. For a check before long work.
+void CheckCanReplaceFile(const std::string& FileName);
+// From now on SIGINT, SIGTERM and SIGHUP first remove the temporary files of the saves in
+// progress, then end the program as they would have.
+void RemoveTemporaryFilesOnSignals();
 // Reads a whole regular file. Anything else (a folder, a FIFO, a device) raises EFOpenError
 // naming what it is, without waiting for a writer or reading without end; EFOpenError also
 // when it cannot be opened, EReadError on a read failure, EOutOfMemory (with the file's size)

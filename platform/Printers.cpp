@@ -1,15 +1,14 @@
 #include "platform/Printers.h"
 
-#include <unistd.h>
-
+#include <QBuffer>
 #include <QDir>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <cmath>
-#include <filesystem>
 #include <string>
 
 #include "platform/Locale.h"
@@ -112,28 +111,38 @@ std::string TPrinter::OutputFile() const {
   return (QDir::currentPath().toStdString() + "/" + base + ".pdf");
 }
 
+QPagedPaintDevice& TPrinter::Device() {
+  if (FPdfWriter) return *FPdfWriter;
+  return *FPrinter;
+}
+
 void TPrinter::BeginDoc() {
   if (FPrinting) throw EPrinter("Printing in progress");
-  FPrinter->setDocName(QString::fromStdString(SjisToUtf8(FTitle)));
+  const QString title = QString::fromStdString(SjisToUtf8(FTitle));
+  FPrinter->setDocName(title);
   FPrinter->setCopyCount(FCopies);
-  FJobFile.clear();
-  FTargetFile.clear();
   if (FPrinterIndex == 0) {
-    // The job is written beside the output and renamed over it at EndDoc, so an aborted or
-    // failed job leaves an older file of that name as it was.
-    FTargetFile = OutputFile();
-    const std::filesystem::path target(FTargetFile);
-    FJobFile = (target.parent_path() /
-                ("." + target.filename().string() + "." + std::to_string(::getpid()) + ".part"))
-                   .string();
-    FPrinter->setOutputFileName(QString::fromStdString(FJobFile));
+    // Made in memory and saved whole at EndDoc, so an aborted or failed job leaves an older
+    // file of that name as it was; a file that cannot be written is refused before the work.
+    if (!FPdfOutput) {
+      try {
+        CheckCanReplaceFile(OutputFile());
+      } catch (const Exception& e) {
+        throw EPrinter(e.Message);
+      }
+    }
+    FPdf = std::make_unique<QBuffer>();
+    FPdf->open(QIODevice::WriteOnly);
+    FPdfWriter = std::make_unique<QPdfWriter>(FPdf.get());
+    FPdfWriter->setResolution(FPrinter->resolution());
+    FPdfWriter->setPageLayout(FPrinter->pageLayout());
+    FPdfWriter->setTitle(title);
   }
   FPainter = std::make_unique<QPainter>();
-  if (!FPainter->begin(FPrinter.get())) {
-    FPainter.reset();
-    RemoveJobFile();
-    throw EPrinter("Cannot start printing to \"" +
-                   (FTargetFile.empty() ? std::string("printer") : FTargetFile) + "\"");
+  if (!FPainter->begin(&Device())) {
+    EndJob();
+    throw EPrinter("Cannot start printing to printer \"" +
+                   SjisToUtf8(Printers()->Get(FPrinterIndex)) + "\"");
   }
   FCanvas->BeginPainter(FPainter.get(), Rect(0, 0, GetPageWidth(), GetPageHeight()));
   FPrinting = true;
@@ -143,49 +152,40 @@ void TPrinter::BeginDoc() {
 
 void TPrinter::NewPage() {
   if (!FPrinting) throw EPrinter("Printer is not currently printing");
-  if (!FPrinter->newPage()) throw EPrinter("Cannot start a new page");
+  if (!Device().newPage()) throw EPrinter("Cannot start a new page");
   ++FPageNumber;
+}
+
+void TPrinter::EndJob() {
+  if (FPainter && FPainter->isActive()) FPainter->end();
+  FPainter.reset();
+  FPdfWriter.reset();
+  FPdf.reset();
+  FPrinting = false;
+  FPageNumber = 0;
 }
 
 void TPrinter::EndDoc() {
   if (!FPrinting) return;
   FCanvas->EndPainter();
-  const bool ok = FPainter->end();
-  FPainter.reset();
-  FPrinting = false;
-  FPageNumber = 0;
-  if (!ok) {
-    RemoveJobFile();
-    throw EPrinter("Printing failed");
-  }
-  if (!FJobFile.empty()) {
-    std::error_code ec;
-    std::filesystem::rename(FJobFile, FTargetFile, ec);
-    if (ec) {
-      RemoveJobFile();
-      throw EPrinter("Cannot write \"" + FTargetFile + "\": " + ec.message());
-    }
-    FJobFile.clear();
-  }
-}
-
-void TPrinter::RemoveJobFile() {
-  if (FJobFile.empty()) return;
-  std::error_code ec;
-  std::filesystem::remove(FJobFile, ec);
-  FJobFile.clear();
+  const bool ok = FPainter->end();  // a PDF's end is written here
+  const QByteArray pdf = FPdf ? FPdf->data() : QByteArray();
+  EndJob();
+  if (!ok) throw EPrinter("Printing failed");
+  if (pdf.isEmpty()) return;
+  const std::string_view bytes(pdf.constData(), static_cast<size_t>(pdf.size()));
+  if (FPdfOutput)
+    FPdfOutput(bytes);
+  else
+    SaveBytesToFileAtomic(OutputFile(), bytes);
 }
 
 void TPrinter::Abort() {
   if (!FPrinting) return;
-  FPrinter->abort();
+  if (!FPdfWriter) FPrinter->abort();
   FCanvas->EndPainter();
-  if (FPainter->isActive()) FPainter->end();
-  FPainter.reset();
-  FPrinting = false;
+  EndJob();
   FAborted = true;
-  FPageNumber = 0;
-  RemoveJobFile();
 }
 
 TPrinter* Printer() {

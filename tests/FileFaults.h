@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,6 +48,13 @@ inline std::string MessageInChild(const std::function<void()>& Body, unsigned Se
   ::waitpid(pid, &status, 0);
   if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) return "(still running)";
   return message;
+}
+
+// A character device like /dev/null at Path, made with mknod (root may); where that is refused,
+// a symbolic link to /dev/null, which a save follows to the device all the same.
+inline void MakeNullDevice(const std::filesystem::path& Path) {
+  if (::mknod(Path.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+    std::filesystem::create_symlink("/dev/null", Path);
 }
 
 // A failed allocation raises std::bad_alloc, except under AddressSanitizer, which ends the

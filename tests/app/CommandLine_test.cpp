@@ -1,8 +1,20 @@
 #include "app/CommandLine.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "platform/Locale.h"
+#include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -157,6 +169,288 @@ TEST(CommandLine, ProgramExitsWithTwoOnAUsageErrorAndPrintsTheModes) {
     EXPECT_NE(usage.find(std::string(m.Name) + " " + std::string(m.Target)), std::string::npos);
   }
   EXPECT_NE(usage.find("[--title TEXT]"), std::string::npos);
+}
+
+// --- What the modes read and write
+
+// A mode that writes a file, and how its output begins.
+struct TFileMode {
+  const char* Mode;
+  std::string Magic;
+};
+const TFileMode kFileModes[] = {{"--print-pdf", "%PDF-"},
+                                {"--preview-png", "\x89PNG"},
+                                {"--export-rtf", "{\\rtf1"},
+                                {"--export-html", "<?xml"}};
+
+struct TProgramRun {
+  int Code = -1;
+  std::string Out, Err;
+};
+
+// Runs rideder with Args (quoted each), stopped after 60 s (exit 124) should it hang.
+TProgramRun RunRideder(const std::vector<std::string>& Args) {
+  test::TempDir dir;
+  std::string cmd = "timeout 60 " + Rideder();
+  for (const std::string& a : Args) cmd += " '" + a + "'";
+  TProgramRun r;
+  cmd += " > '" + (dir / "out").string() + "' 2> '" + (dir / "err").string() + "'";
+  test::RunTool(cmd, {}, &r.Code);
+  r.Out = test::ReadFileBytes(dir / "out");
+  r.Err = test::ReadFileBytes(dir / "err");
+  return r;
+}
+
+// What a path is, and its bytes when it is a regular file: a refused output leaves it so.
+std::string Snapshot(const std::filesystem::path& Path) {
+  struct stat st {};
+  if (::lstat(Path.c_str(), &st) != 0) return "missing";
+  std::string s = std::to_string(st.st_mode) + " " + std::to_string(st.st_ino);
+  if (S_ISREG(st.st_mode)) s += " " + test::ReadFileBytes(Path);
+  return s;
+}
+
+// Names in a folder that start with ".": temporary files left behind.
+std::vector<std::string> HiddenFiles(const std::filesystem::path& Folder) {
+  std::vector<std::string> hidden;
+  for (const auto& e : std::filesystem::directory_iterator(Folder))
+    if (e.path().filename().string().starts_with(".")) hidden.push_back(e.path().string());
+  return hidden;
+}
+
+const std::string kInput = "my $x = 1;\nprint \"$x\\n\";\n";
+
+TEST(CommandLineFiles, AnOutputIsWrittenWhereItMayBeAndOtherwiseLeftAsItWas) {
+  enum TOutcome { kRefused, kWrittenThroughTheLink, kToStandardOutput };
+  struct TCase {
+    const char* Kind;
+    int Code;
+    const char* Says;  // in the message
+    TOutcome Outcome;
+  };
+  const TCase cases[] = {
+      {"device", 1, "It is a device, not a regular file", kRefused},
+      {"fifo", 1, "It is a pipe (FIFO), not a regular file", kRefused},
+      {"folder", 1, "It is a folder, not a regular file", kRefused},
+      {"read-only", 1, "The file is read-only", kRefused},
+      {"input", 2, "would replace FILE", kRefused},
+      {"link to the input", 2, "would replace FILE", kRefused},
+      {"missing folder", 1, "No such file or directory", kRefused},
+      {"link", 0, "", kWrittenThroughTheLink},
+      {"dangling link", 0, "", kWrittenThroughTheLink},
+      {"-", 0, "", kToStandardOutput},
+  };
+  for (const TFileMode& m : kFileModes) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(m.Mode) + " to " + c.Kind);
+      test::TempDir dir;
+      const auto input = dir / "in.pl";
+      test::WriteFileBytes(input, kInput);
+      auto out = dir / "out";
+      const std::string kind = c.Kind;
+      if (kind == "device") test::MakeNullDevice(out);
+      if (kind == "fifo") ASSERT_EQ(::mkfifo(out.c_str(), 0644), 0);
+      if (kind == "folder") std::filesystem::create_directory(out);
+      if (kind == "read-only") {
+        test::WriteFileBytes(out, "older");
+        ::chmod(out.c_str(), 0444);
+      }
+      if (kind == "input") out = input;
+      if (kind == "link to the input") std::filesystem::create_symlink("in.pl", out);
+      if (kind == "missing folder") out = dir / "no" / "out";
+      bool owned = false;  // by another user, where we may give it away
+      if (kind == "link") {
+        test::WriteFileBytes(dir / "real", "older");
+        ::chmod((dir / "real").c_str(), 0640);
+        owned = ::chown((dir / "real").c_str(), 65534, 65534) == 0;
+      }
+      if (kind == "link" || kind == "dangling link") std::filesystem::create_symlink("real", out);
+      if (kind == "-") out = "-";
+      const std::string outBefore = Snapshot(out), inputBefore = Snapshot(input);
+
+      const TProgramRun r = RunRideder({m.Mode, out.string(), input.string()});
+      EXPECT_EQ(r.Code, c.Code) << r.Err;
+      EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
+      EXPECT_EQ(Snapshot(input), inputBefore);
+      switch (c.Outcome) {
+        case kRefused:
+          EXPECT_NE(r.Err.find(out.string()), std::string::npos) << r.Err;
+          EXPECT_EQ(Snapshot(out), outBefore);
+          break;
+        case kWrittenThroughTheLink: {
+          EXPECT_TRUE(std::filesystem::is_symlink(out));
+          EXPECT_TRUE(test::ReadFileBytes(dir / "real").starts_with(m.Magic));
+          struct stat st {};
+          ::stat((dir / "real").c_str(), &st);
+          if (kind == "link") EXPECT_EQ(st.st_mode & 07777, 0640u);
+          if (owned) EXPECT_EQ(st.st_uid, 65534u);
+          break;
+        }
+        case kToStandardOutput:
+          EXPECT_TRUE(r.Out.starts_with(m.Magic)) << r.Out.substr(0, 40);
+          if (std::string(m.Mode) != "--export-rtf" && std::string(m.Mode) != "--export-html")
+            EXPECT_NE(r.Err.find("pages="), std::string::npos) << r.Err;  // the report moves
+          break;
+      }
+      EXPECT_EQ(HiddenFiles(dir.Path()), std::vector<std::string>{});
+    }
+  }
+}
+
+TEST(CommandLineFiles, OnlyARegularFileIsReadInEveryMode) {
+  struct TCase {
+    const char* Kind;
+    int Code;  // for a mode that writes a file
+    const char* Says;
+  };
+  const TCase cases[] = {
+      {"link", 0, ""},
+      {"read-only", 0, ""},
+      {"device", 1, "It is a device, not a regular file"},
+      {"fifo", 1, "It is a pipe (FIFO), not a regular file"},
+      {"folder", 1, "It is a folder, not a regular file"},
+      {"dangling link", 1, "No such file or directory"},
+      {"-", 2, "standard input"},
+  };
+  std::vector<TFileMode> modes(std::begin(kFileModes), std::end(kFileModes));
+  modes.push_back({"--print", ""});  // to a queue that is not there
+  for (const TFileMode& m : modes) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(m.Mode) + " from " + c.Kind);
+      test::TempDir dir;
+      test::WriteFileBytes(dir / "real.pl", kInput);
+      auto input = dir / "in.pl";
+      const std::string kind = c.Kind;
+      if (kind == "link") std::filesystem::create_symlink("real.pl", input);
+      if (kind == "read-only") {
+        test::WriteFileBytes(input, kInput);
+        ::chmod(input.c_str(), 0444);
+      }
+      if (kind == "device") input = "/dev/zero";  // read without end, were it read
+      if (kind == "fifo") ASSERT_EQ(::mkfifo(input.c_str(), 0644), 0);  // no writer: would wait
+      if (kind == "folder") std::filesystem::create_directory(input);
+      if (kind == "dangling link") std::filesystem::create_symlink("missing.pl", input);
+      if (kind == "-") input = "-";
+      const bool queue = std::string(m.Mode) == "--print";
+      const std::string target = queue ? "no-such-queue" : (dir / "out").string();
+
+      const TProgramRun r = RunRideder({m.Mode, target, input.string()});
+      if (queue && c.Code == 0) {
+        EXPECT_EQ(r.Code, 1) << r.Err;
+        EXPECT_NE(r.Err.find("unknown printer \"no-such-queue\""), std::string::npos) << r.Err;
+      } else {
+        EXPECT_EQ(r.Code, c.Code) << r.Err;
+        EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
+        if (c.Code != 0 && kind != "-")
+          EXPECT_NE(r.Err.find(input.string()), std::string::npos) << r.Err;
+      }
+      if (!queue)
+        EXPECT_EQ(test::ReadFileBytes(dir / "out").starts_with(m.Magic) && !m.Magic.empty(),
+                  c.Code == 0);
+    }
+  }
+}
+
+// Starts rideder with Args, its output and messages thrown away; returns its process id.
+pid_t StartRideder(const std::vector<std::string>& Args) {
+  std::vector<std::string> all = {Rideder()};
+  all.insert(all.end(), Args.begin(), Args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// Waits up to Seconds for a file whose name starts with "." to appear in the folder that
+// Inotify watches; true when one did.
+bool AwaitHiddenFile(int Inotify, int Seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(Seconds);
+  alignas(inotify_event) char buffer[4096];
+  while (std::chrono::steady_clock::now() < end) {
+    pollfd p{Inotify, POLLIN, 0};
+    if (::poll(&p, 1, 100) <= 0) continue;
+    const ssize_t n = ::read(Inotify, buffer, sizeof buffer);
+    for (ssize_t at = 0; at < n;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+      if (e->len > 0 && e->name[0] == '.') return true;
+      at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+    }
+  }
+  return false;
+}
+
+TEST(CommandLineFiles, AnInterruptedExportOrPrintLeavesNoTemporaryFileAndTheOlderOutput) {
+  // 10 MB of Perl make 90 MB of HTML, written long after the temporary file appears; 6 MB on
+  // one line print for seconds.
+  std::string perl, line;
+  for (int i = 0; perl.size() < 10'000'000; ++i)
+    perl += "my $v" + std::to_string(i) + " = \"text\"; # <b>&\n";
+  while (line.size() < 6'000'000) line += "print $x, \"abc\"; ";
+  struct TCase {
+    const char* Mode;
+    const std::string* Text;
+    int Signal;
+    bool AtTemporaryFile;  // else while it prints
+  };
+  const TCase cases[] = {
+      {"--export-html", &perl, SIGINT, true},
+      {"--export-rtf", &perl, SIGTERM, true},
+      {"--print-pdf", &line, SIGTERM, true},
+      {"--print-pdf", &line, SIGINT, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string(c.Mode) + (c.AtTemporaryFile ? " at its temporary file" : ""));
+    test::TempDir dir;
+    const auto input = dir / "in.pl", out = dir / "out";
+    test::WriteFileBytes(input, *c.Text);
+    test::WriteFileBytes(out, "older");
+    // Caught at the moment its temporary file exists: stopped there, then signalled.
+    bool caught = false;
+    for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+      const int inotify = ::inotify_init1(IN_CLOEXEC);
+      ASSERT_GE(inotify_add_watch(inotify, dir.Path().c_str(), IN_CREATE), 0);
+      const pid_t pid = StartRideder({c.Mode, out.string(), input.string()});
+      ASSERT_GT(pid, 0);
+      if (c.AtTemporaryFile) {
+        const bool created = AwaitHiddenFile(inotify, 120);
+        ::kill(pid, SIGSTOP);
+        caught = created && !HiddenFiles(dir.Path()).empty();
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        caught = true;
+      }
+      ::kill(pid, c.Signal);
+      ::kill(pid, SIGCONT);
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      ::close(inotify);
+      if (!caught) continue;  // it was done before it could be stopped: once more
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.Signal) << status;
+    }
+    EXPECT_TRUE(caught);
+    EXPECT_EQ(HiddenFiles(dir.Path()), std::vector<std::string>{});
+    EXPECT_EQ(test::ReadFileBytes(out), "older");
+  }
+}
+
+TEST(CommandLineFiles, ALineLongerThanTheEditorTakesIsRefusedNamingTheFile) {
+  test::TempDir dir;
+  const std::string file = (dir / "one-line.txt").string();
+  test::WriteSparseFile(file, "a", static_cast<uintmax_t>(kMaxLineLength) + 1);
+  const TProgramRun r = RunRideder({"--print-pdf", (dir / "out.pdf").string(), file});
+  EXPECT_EQ(r.Code, 1);
+  EXPECT_EQ(r.Err, "rideder: cannot read " + file + ": Line 1 is " +
+                       std::to_string(kMaxLineLength + int64_t{1}) +
+                       " bytes long; a line may have at most " + std::to_string(kMaxLineLength) +
+                       " bytes\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.pdf"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <regex>
+#include <sstream>
 
 #include "app/EderPrintSettings.h"
 #include "platform/Locale.h"
@@ -114,7 +115,7 @@ TEST_F(PrintCommands, PreviewPngShowsThePageAsked) {
   const std::string pages = m[1];
   const QImage small(QString::fromStdString(png));
   EXPECT_EQ(small.size(), QSize(300, 400));
-  r = Run("--preview-png " + png + " --page 999 " + Perl);
+  r = Run("--preview-png " + png + " --page " + pages + " " + Perl);
   ASSERT_EQ(r.Code, 0) << r.Out;
   EXPECT_NE(r.Out.find("page=" + pages + " pages=" + pages), std::string::npos);
   const QImage whole(QString::fromStdString(png));
@@ -133,7 +134,7 @@ TEST_F(PrintCommands, FailuresExitWithOneAndKeepTheOlderOutput) {
     const char* Message;
   };
   const Case cases[] = {
-      {"--print-pdf " + Pdf() + " --pages 99-100 " + Perl, "no pages"},
+      {"--print-pdf " + Pdf() + " --pages 99-100 " + Perl, "--pages 99-100: the document has"},
       {"--print-pdf " + Pdf() + " " + (Dir / "missing.pl").string(), "missing.pl"},
       {"--print-pdf " + (Dir / "no" / "such.pdf").string() + " " + Perl, "such.pdf"},
       {"--print no-such-queue " + Perl, "no-such-queue"},
@@ -194,6 +195,109 @@ TEST_F(PrintCommands, TextFilesPrintWithTheGeneralHighlighter) {
   ASSERT_EQ(r.Code, 0) << r.Out;
   EXPECT_NE(r.Out.find("pages=1"), std::string::npos);
   EXPECT_NE(Text(Pdf()).find("UTF-8 で書いた メモ"), std::string::npos);
+}
+
+// Every line of a failed run's messages is ours: nothing of Qt's own logging gets through.
+void ExpectOnlyOurMessages(const std::string& Out) {
+  std::istringstream lines(Out);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_TRUE(line.starts_with("rideder: ") || line.starts_with("usage: ") ||
+                line.starts_with("       rideder") || line.starts_with("         ") ||
+                line.starts_with("OPTIONS"))
+        << line;
+}
+
+TEST_F(PrintCommands, MarginsThatLeaveNoTextAreaAreUsageErrorsNamingTheOption) {
+  const std::string rest = ",15,15,2,2,0.5,0,0/1,0,1,0,0,0,0";
+  struct TCase {
+    std::string Margin;  // --margin, or a --font when it starts with "font "
+    int Code;
+    const char* Says;
+  };
+  const TCase cases[] = {
+      {"xyz", 2, "1 of the 11 items before \"/\""},
+      {"1,2,3", 2, "3 of the 11 items before \"/\""},
+      {"25,15,25,25,15,15,2,2,0.5,0,0", 2, "no \"/\" and 7 flags after the margins"},
+      {"25,15,25,25,15,15,2,2,0.5,0,0/1,0,1", 2, "3 of the 7 flags after \"/\""},
+      {"a,15,25,25" + rest, 2, "'a' is not a valid floating point value"},
+      {"-1e9,-1e9,-1e9,-1e9,0,0,0,0,0,0,0/0,0,1,0,0,0,0", 2, "leaves no text area"},
+      {"1e9,1e9,1e9,1e9,1e9,1e9,1e9,1e9,1e9,1e9,0/0,0,1,0,0,0,0", 2, "leaves no text area"},
+      {"1e300,15,25,25" + rest, 2, "leaves no text area"},
+      {"105,105,25,25" + rest, 2, "leaves no text area"},  // A4 is 210 mm wide
+      {"25,15,150,147" + rest, 2, "leaves no text area"},  // and 297 mm high
+      {"-10,15,25,25" + rest, 2, "leaves no text area"},   // off the paper
+      {"25,15,25,-1" + rest, 2, "leaves no text area"},
+      {"font IPAGothic:1000", 2, "--font is larger than the text area"},
+      {"0,0,0,0" + rest, 0, ""},  // the text area reaches the paper's edges
+      {"100,100,130,130" + rest, 0, ""},
+  };
+  for (const char* mode : {"--print-pdf", "--preview-png"}) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(mode) + " " + c.Margin);
+      const std::string option = c.Margin.starts_with("font ")
+                                     ? "--font '" + c.Margin.substr(5) + "'"
+                                     : "--margin '" + c.Margin + "'";
+      const TRun r = Run(std::string(mode) + " " + Pdf() + " " + option + " " + Perl);
+      EXPECT_EQ(r.Code, c.Code) << r.Out;
+      EXPECT_NE(r.Out.find(c.Says), std::string::npos) << r.Out;
+      if (c.Code == 2) EXPECT_NE(r.Out.find(option.substr(0, option.find(' '))), std::string::npos);
+      ExpectOnlyOurMessages(c.Code ? r.Out : "");
+      EXPECT_EQ(std::filesystem::exists(Pdf()), c.Code == 0);
+      std::filesystem::remove(Pdf());
+    }
+  }
+}
+
+TEST_F(PrintCommands, APageOutsideTheDocumentIsTheSameErrorForPagesAndPage) {
+  const std::string one = (Dir / "one.pl").string();
+  test::WriteFileBytes(one, "1;\n");
+  const std::string png = (Dir / "p.png").string();
+  struct TCase {
+    std::string Args;
+    int Code;
+    const char* Says;
+  };
+  const TCase cases[] = {
+      {"--print-pdf " + Pdf() + " --pages 2-3", 1, "--pages 2-3: the document has 1 page\n"},
+      {"--preview-png " + png + " --page 99", 1, "--page 99: the document has 1 page\n"},
+      {"--preview-png " + png + " --page 2", 1, "--page 2: the document has 1 page\n"},
+      {"--print-pdf " + Pdf() + " --pages 1-99", 0, "pages=1"},  // cut to the document
+      {"--preview-png " + png + " --page 1", 0, "page=1 pages=1"},
+      {"--print-pdf " + Pdf() + " --pages 3-1", 2, "--pages takes FROM-TO"},
+      {"--print-pdf " + Pdf() + " --pages 0-1", 2, "--pages takes FROM-TO"},
+      {"--preview-png " + png + " --page 0", 2, "--page takes a number from 1"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Args);
+    const TRun r = Run(c.Args + " " + one);
+    EXPECT_EQ(r.Code, c.Code) << r.Out;
+    EXPECT_NE(r.Out.find(c.Says), std::string::npos) << r.Out;
+    if (c.Code) {
+      ExpectOnlyOurMessages(r.Out);
+      EXPECT_FALSE(std::filesystem::exists(Pdf()) || std::filesystem::exists(png));
+    }
+    std::filesystem::remove(Pdf());
+    std::filesystem::remove(png);
+  }
+}
+
+TEST_F(PrintCommands, AFullDiskIsToldWithTheSystemsReasonAndKeepsTheOlderOutput) {
+  test::WriteFileBytes(Pdf(), "older");
+  // Files may not grow past 16 KB, and the write says so rather than the signal ending it.
+  for (const std::string& mode : {"--print-pdf", "--export-html", "--preview-png"}) {
+    SCOPED_TRACE(mode);
+    TRun r;
+    r.Out = test::RunTool("trap '' XFSZ; ulimit -f 16; " + std::string(RID_BUILD_DIR) +
+                              "/rideder " + mode + " " + Pdf() + " " + Perl + " 2>&1",
+                          {}, &r.Code);
+    EXPECT_EQ(r.Code, 1) << r.Out;
+    EXPECT_NE(r.Out.find("rideder: Cannot write file \"" + Pdf() + "\". File too large"),
+              std::string::npos)
+        << r.Out;
+    ExpectOnlyOurMessages(r.Out);
+    EXPECT_EQ(test::ReadFileBytes(Pdf()), "older");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Path()), {}), 2);
+  }
 }
 
 }  // namespace

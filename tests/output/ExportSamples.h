@@ -73,6 +73,26 @@ inline std::string ReadAsCp932(const std::string& Sjis) {
   return out;
 }
 
+// One line for each control byte (below the blank but tab, CR and LF, and DEL), between text
+// and a double-byte character, and once after a lead byte that it leaves alone.
+inline std::vector<std::string> ControlByteLines() {
+  std::vector<std::string> lines;
+  for (int b = 0; b < 0x80; ++b) {
+    if (!IsControlByte(static_cast<uint8_t>(b)) || b == '\r' || b == '\n') continue;
+    const char c = static_cast<char>(b);
+    lines.push_back(std::string("x") + c + Utf8ToSjis("表") + c + "\x95" + c + "y\t<z>");
+  }
+  return lines;
+}
+
+// The control bytes of a document other than CR, LF and tab: none may be there.
+inline std::string RawControlBytes(std::string_view Document) {
+  std::string found;
+  for (char c : Document)
+    if (IsControlByte(static_cast<uint8_t>(c)) && c != '\r' && c != '\n') found += c;
+  return found;
+}
+
 // The whole document of Lines.
 inline std::string ExportLines(TRidCustomExporter& E, const std::vector<std::string>& Lines) {
   TStringList list;

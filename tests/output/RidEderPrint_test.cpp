@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
 #include <algorithm>
 #include <random>
 #include <regex>
@@ -211,6 +212,88 @@ TEST(PrintLayout, PagesHoldWholeRowsInOrderAndTheScreenCountsAsThePrinter) {
     p.InitPrint(Printer()->Canvas());
     ASSERT_EQ(p.GetPages(), pages);
   }
+}
+
+// Page Page of P drawn on Canvas over a picture of the sheet at an eighth of the printer's
+// resolution, as the preview draws it.
+QImage DrawnPage(TRidEderPrint& P, TCanvas& Canvas, int32_t Page) {
+  TRidEderPrinterInfo& pi = P.GetPrinterInfo();
+  const int32_t pw = pi.GetPhysicalWidth(), ph = pi.GetPhysicalHeight();
+  QImage image(pw / 8, ph / 8, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  Canvas.BeginPainter(&painter, Rect(0, 0, image.width(), image.height()));
+  Canvas.SetMapMode(MM_ANISOTROPIC);
+  Canvas.SetWindowExtEx(pw, ph);
+  Canvas.SetViewportExtEx(image.width(), image.height());
+  Canvas.SetViewportOrgEx(pi.GetLeftGutter() / 8, pi.GetTopGutter() / 8);
+  P.PrintToCanvas(Canvas, Page);
+  Canvas.EndPainter();
+  painter.end();
+  return image;
+}
+
+TEST(PrintLayout, EveryPageOfALineOverManyPagesDrawsAsAFreshJobDrawsIt) {
+  // A string opened on the line before, then code and strings in one long line, each kind of
+  // token in a colour of its own: its pages differ in colour and style from row to row.
+  std::mt19937 rng(3);
+  std::string huge = Sjis("表\" ") + "; ";
+  static const char* pieces[] = {"$x = 1;", " foo(2, 3);", " \"s表\"", "  ",
+                                 " 'q\\''", " qw/a b/",    " 42"};
+  while (huge.size() < 30000) huge += Sjis(pieces[std::uniform_int_distribution<int>(0, 6)(rng)]);
+  const std::vector<std::string> lines = {"print \"open", huge, "1;"};
+  TRidPerlRid perl(nullptr);
+  for (int32_t i = 0; i < perl.GetAttribCount(); ++i)
+    perl.GetAttribute(i)->SetForeground(static_cast<TColor>(0x203040 * (i + 1) & 0xC0C0C0));
+  const auto job = [&](TRidEderPrint& P) {
+    TStringList list;
+    for (const auto& l : lines) list.Add(l);
+    P.SetLines(&list);
+    P.SetHighlighter(&perl);
+    P.SetColors(true);
+    P.GetFont().SetSize(9);
+  };
+  TRidEderPrint shown(nullptr);
+  job(shown);
+  const int32_t count = shown.GetPageCount();
+  ASSERT_GE(count, 4);
+  std::vector<int32_t> order;
+  for (int32_t page = count; page >= 1; --page) order.push_back(page);
+  order.insert(order.end(), {2, 1, 3, 3, count});
+  TCanvas canvas;  // one canvas: the job keeps its layout from page to page
+  for (int32_t page : order) {
+    SCOPED_TRACE(page);
+    TRidEderPrint fresh(nullptr);
+    job(fresh);
+    TCanvas own;
+    const QImage expected = DrawnPage(fresh, own, page);
+    int ink = 0;
+    for (int y = 0; y < expected.height(); ++y)
+      for (int x = 0; x < expected.width(); ++x) ink += qGray(expected.pixel(x, y)) < 128;
+    ASSERT_GT(ink, page == 1 || page == count ? 0 : 1000);  // the long line fills the others
+    ASSERT_EQ(DrawnPage(shown, canvas, page), expected);
+    if (page == 2)
+      expected.save(
+          QString::fromStdString((test::ArtifactDir() / "long-line-page-2.png").string()));
+  }
+  // Colours come from the attributes as they are when a page is drawn.
+  shown.SetColors(false);
+  TRidEderPrint plain(nullptr);
+  job(plain);
+  plain.SetColors(false);
+  TCanvas own;
+  EXPECT_EQ(DrawnPage(shown, canvas, 2), DrawnPage(plain, own, 2));
+}
+
+TEST(PrintJob, TabsThatWouldMakeALineTooLongBecomeBlanks) {
+  TRidEderPrint p(nullptr);
+  p.SetTabWidth(256);
+  TStringList lines;
+  lines.Add("a\tb");
+  lines.Add(std::string(kMaxLineLength / 256 + 1, '\t'));  // past the longest line expanded
+  p.SetLines(&lines);
+  EXPECT_EQ(p.GetLines()->Get(0), "a" + std::string(255, ' ') + "b");
+  EXPECT_EQ(p.GetLines()->Get(1), std::string(kMaxLineLength / 256 + 1, ' '));
 }
 
 TEST(PrintJob, MarginTextRoundTripsAndRefusesTooFewFlags) {

@@ -144,6 +144,45 @@ TEST(RidExporterHTML, XmllintReadsAValidPageWhoseOnlyElementsAreOurs) {
   EXPECT_EQ(test::RunTool("xmllint --html --xpath 'string(//code)' " + file), text + "\r\n\n");
 }
 
+TEST(RidExporterHTML, ControlBytesBecomeTheirPicturesWhichXmllintReads) {
+  RID_NEED_TOOL("xmllint", "libxml2-utils");
+  const std::vector<std::string> lines = test::ControlByteLines();
+  TRidPerlRid perl(nullptr);
+  TRidPlainTextHighlighter plain(nullptr);
+  for (TRidCustomHighlighter* h : std::initializer_list<TRidCustomHighlighter*>{&perl, &plain}) {
+    SCOPED_TRACE(h->ClassName());
+    TRidExporterHTML e(nullptr);
+    e.SetHighlighter(h);
+    e.SetTitle("t\x01\x7F");
+    const std::string page = ExportLines(e, lines);
+    EXPECT_EQ(test::RawControlBytes(page), "");
+    test::TempDir dir;
+    const std::string file = (dir / "page.html").string();
+    test::WriteFileBytes(file, HtmlPageToUtf8(page));
+    int rc = -1;
+    EXPECT_EQ(test::RunTool("xmllint --html --noout '" + file + "' 2>&1", {}, &rc), "");
+    EXPECT_EQ(rc, 0);
+    // Each control byte reads back as its picture, the rest as it was.
+    std::string text;
+    for (const std::string& l : lines) {
+      for (char c : SjisToUtf8(l)) {
+        const auto b = static_cast<uint8_t>(c);
+        if (!IsControlByte(b))
+          text += c;
+        else if (b == 0x7F)
+          text += "\u2421";
+        else
+          text += {'\xE2', '\x90', static_cast<char>(0x80 + b)};  // U+2400 + b
+      }
+      text += "\r\n";
+    }
+    EXPECT_EQ(test::RunTool("xmllint --html --xpath 'string(//code)' '" + file + "'"),
+              text + "\r\n\n");
+    EXPECT_EQ(test::RunTool("xmllint --html --xpath 'string(//title)' '" + file + "'"),
+              "t\u2401\u2421\n");
+  }
+}
+
 TEST(RidExporterHTML, ChromiumShowsEachTokenInItsAttributeColour) {
   RID_NEED_TOOL("chromium-headless-shell", "chromium-headless-shell");
   TRidPerlRid perl(nullptr);

@@ -253,5 +253,35 @@ TEST(RidExporterRTF, LibreOfficeReadsBackTheTextAndTheColours) {
   EXPECT_GT(checked, 500);  // most lines were compared
 }
 
+TEST(RidExporterRTF, ControlBytesAreEscapedAndLibreOfficeReadsTheTextAroundThem) {
+  RID_NEED_TOOL("soffice", "libreoffice-writer");
+  const std::vector<std::string> lines = test::ControlByteLines();
+  TRidPlainTextHighlighter plain(nullptr);  // each line one token, so its escapes stay together
+  TRidExporterRTF e(nullptr);
+  e.SetHighlighter(&plain);
+  e.SetTitle("t\x01");
+  const std::string rtf = ExportLines(e, lines);
+  EXPECT_EQ(test::RawControlBytes(rtf), "");
+  EXPECT_NE(rtf.find("{\\title t\\'01}"), std::string::npos);
+  for (const std::string& l : lines) {
+    const std::string escape = FormatStr("\\'%02x", static_cast<uint8_t>(l[1]));
+    EXPECT_NE(rtf.find("x" + escape + "\\'95\\'5c" + escape + "\\'95{}" + escape + "y"),
+              std::string::npos)
+        << escape;
+  }
+  test::TempDir dir;
+  const auto file = dir / "controls.rtf";
+  test::WriteFileBytes(file, rtf);
+  // LibreOffice keeps DEL and leaves the other control characters out of its text.
+  const std::vector<std::string> text = SplitLines(Convert(file, "txt:Text", ".txt"));
+  ASSERT_EQ(text.size(), lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string shown = test::ReadAsCp932(lines[i]);
+    std::erase_if(shown,
+                  [](char c) { return c != '\x7F' && IsControlByte(static_cast<uint8_t>(c)); });
+    EXPECT_EQ(text[i], shown) << "line " << i + 1;
+  }
+}
+
 }  // namespace
 }  // namespace rid

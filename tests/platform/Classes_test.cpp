@@ -534,6 +534,59 @@ TEST(AtomicSave, NeverReplacesAReadOnlyFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 }
 
+TEST(AtomicSave, NeverReplacesWhatIsNotARegularFileAndChecksAsItSaves) {
+  test::TempDir dir;
+  test::MakeNullDevice(dir / "device");
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+  std::filesystem::create_directory(dir / "folder");
+  std::filesystem::create_symlink("pipe", dir / "link-to-pipe");
+  test::WriteFileBytes(dir / "ro", "old");
+  ::chmod((dir / "ro").c_str(), 0444);
+  test::WriteFileBytes(dir / "plain", "old");
+  std::filesystem::create_symlink("missing", dir / "dangling");
+  struct TCase {
+    const char* Name;
+    const char* Reason;  // nullptr: replaced
+  };
+  const TCase cases[] = {
+      {"device", "It is a device, not a regular file"},
+      {"pipe", "It is a pipe (FIFO), not a regular file"},
+      {"link-to-pipe", "It is a pipe (FIFO), not a regular file"},
+      {"folder", "It is a folder, not a regular file"},
+      {"ro", "The file is read-only"},
+      {"none/x", "No such file or directory"},
+      {"plain", nullptr},
+      {"dangling", nullptr},
+  };
+  const auto kind = [&](const char* Name) {
+    struct stat st {};
+    ::lstat((dir / Name).c_str(), &st);
+    return st.st_mode;
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string name = (dir / c.Name).string();
+    const mode_t before = kind(c.Name);
+    for (const bool save : {false, true}) {
+      const std::string message = test::MessageInChild(
+          [&] { save ? SaveBytesToFileAtomic(name, "new") : CheckCanReplaceFile(name); }, 10);
+      if (c.Reason) {
+        EXPECT_EQ(message, "Cannot create file \"" + name + "\". " + c.Reason);
+        EXPECT_EQ(kind(c.Name), before);
+      } else {
+        EXPECT_EQ(message, "(no exception)");
+      }
+    }
+  }
+  EXPECT_EQ(test::ReadFileBytes(dir / "plain"), "new");
+  EXPECT_EQ(test::ReadFileBytes(dir / "missing"), "new");  // through the link, which stays
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling"));
+  EXPECT_EQ(test::ReadFileBytes(dir / "ro"), "old");
+  // No temporary file is left beside them.
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+}
+
 TEST(AtomicSave, AMissingFolderRaisesWithTheName) {
   test::TempDir dir;
   try {
