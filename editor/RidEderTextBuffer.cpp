@@ -77,7 +77,8 @@ void RefuseOverlongLines(const char* p, const char* End, size_t Lines) {
         FormatStr("The text has %zu lines; at most %d can be loaded", Lines, INT32_MAX));
   if (End - p <= kMaxLineLength) return;  // no line can be longer
   for (size_t line = 1; p < End; ++line) {
-    const char* e = FindBreak(p, End);
+    bool tab;
+    const char* e = FindBreak(p, End, tab);
     if (e - p > kMaxLineLength)
       throw ERidEderStringList(
           FormatStr("Line %zu is %td bytes long; a line may have at most %d bytes", line, e - p,

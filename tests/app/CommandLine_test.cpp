@@ -249,7 +249,9 @@ TEST(CommandLineFiles, AnOutputIsWrittenWhereItMayBeAndOtherwiseLeftAsItWas) {
       auto out = dir / "out";
       const std::string kind = c.Kind;
       if (kind == "device") test::MakeNullDevice(out);
-      if (kind == "fifo") ASSERT_EQ(::mkfifo(out.c_str(), 0644), 0);
+      if (kind == "fifo") {
+        ASSERT_EQ(::mkfifo(out.c_str(), 0644), 0);
+      }
       if (kind == "folder") std::filesystem::create_directory(out);
       if (kind == "read-only") {
         test::WriteFileBytes(out, "older");
@@ -282,14 +284,19 @@ TEST(CommandLineFiles, AnOutputIsWrittenWhereItMayBeAndOtherwiseLeftAsItWas) {
           EXPECT_TRUE(test::ReadFileBytes(dir / "real").starts_with(m.Magic));
           struct stat st {};
           ::stat((dir / "real").c_str(), &st);
-          if (kind == "link") EXPECT_EQ(st.st_mode & 07777, 0640u);
-          if (owned) EXPECT_EQ(st.st_uid, 65534u);
+          if (kind == "link") {
+            EXPECT_EQ(st.st_mode & 07777, 0640u);
+          }
+          if (owned) {
+            EXPECT_EQ(st.st_uid, 65534u);
+          }
           break;
         }
         case kToStandardOutput:
           EXPECT_TRUE(r.Out.starts_with(m.Magic)) << r.Out.substr(0, 40);
-          if (std::string(m.Mode) != "--export-rtf" && std::string(m.Mode) != "--export-html")
+          if (std::string(m.Mode) != "--export-rtf" && std::string(m.Mode) != "--export-html") {
             EXPECT_NE(r.Err.find("pages="), std::string::npos) << r.Err;  // the report moves
+          }
           break;
       }
       EXPECT_EQ(HiddenFiles(dir.Path()), std::vector<std::string>{});
@@ -327,7 +334,9 @@ TEST(CommandLineFiles, OnlyARegularFileIsReadInEveryMode) {
         ::chmod(input.c_str(), 0444);
       }
       if (kind == "device") input = "/dev/zero";  // read without end, were it read
-      if (kind == "fifo") ASSERT_EQ(::mkfifo(input.c_str(), 0644), 0);  // no writer: would wait
+      if (kind == "fifo") {
+        ASSERT_EQ(::mkfifo(input.c_str(), 0644), 0);  // no writer: would wait
+      }
       if (kind == "folder") std::filesystem::create_directory(input);
       if (kind == "dangling link") std::filesystem::create_symlink("missing.pl", input);
       if (kind == "-") input = "-";
@@ -341,12 +350,14 @@ TEST(CommandLineFiles, OnlyARegularFileIsReadInEveryMode) {
       } else {
         EXPECT_EQ(r.Code, c.Code) << r.Err;
         EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
-        if (c.Code != 0 && kind != "-")
+        if (c.Code != 0 && kind != "-") {
           EXPECT_NE(r.Err.find(input.string()), std::string::npos) << r.Err;
+        }
       }
-      if (!queue)
+      if (!queue) {
         EXPECT_EQ(test::ReadFileBytes(dir / "out").starts_with(m.Magic) && !m.Magic.empty(),
                   c.Code == 0);
+      }
     }
   }
 }

@@ -240,7 +240,9 @@ TEST_F(PrintCommands, MarginsThatLeaveNoTextAreaAreUsageErrorsNamingTheOption) {
       const TRun r = Run(std::string(mode) + " " + Pdf() + " " + option + " " + Perl);
       EXPECT_EQ(r.Code, c.Code) << r.Out;
       EXPECT_NE(r.Out.find(c.Says), std::string::npos) << r.Out;
-      if (c.Code == 2) EXPECT_NE(r.Out.find(option.substr(0, option.find(' '))), std::string::npos);
+      if (c.Code == 2) {
+        EXPECT_NE(r.Out.find(option.substr(0, option.find(' '))), std::string::npos);
+      }
       ExpectOnlyOurMessages(c.Code ? r.Out : "");
       EXPECT_EQ(std::filesystem::exists(Pdf()), c.Code == 0);
       std::filesystem::remove(Pdf());
@@ -284,7 +286,7 @@ TEST_F(PrintCommands, APageOutsideTheDocumentIsTheSameErrorForPagesAndPage) {
 TEST_F(PrintCommands, AFullDiskIsToldWithTheSystemsReasonAndKeepsTheOlderOutput) {
   test::WriteFileBytes(Pdf(), "older");
   // Files may not grow past 16 KB, and the write says so rather than the signal ending it.
-  for (const std::string& mode : {"--print-pdf", "--export-html", "--preview-png"}) {
+  for (const std::string mode : {"--print-pdf", "--export-html", "--preview-png"}) {
     SCOPED_TRACE(mode);
     TRun r;
     r.Out = test::RunTool("trap '' XFSZ; ulimit -f 16; " + std::string(RID_BUILD_DIR) +

@@ -184,12 +184,15 @@ TEST(PrintLayout, PagesHoldWholeRowsInOrderAndTheScreenCountsAsThePrinter) {
       const int32_t n = c.Wrap ? static_cast<int32_t>(WrapLine(line, p.GetMaxCol()).size()) + 1 : 1;
       for (int32_t r = 0; r < n; ++r) rows.push_back({i, r});
     }
+    std::vector<int32_t> rowsOfLine(p.GetLines()->Count());
+    for (const TPageLine& r : rows) ++rowsOfLine[r.Line];
     ASSERT_FALSE(pages.empty());
     ASSERT_EQ(pages[0], (TPageLine{0, 0}));
     size_t at = 0;
     for (size_t pg = 0; pg < pages.size(); ++pg) {
+      // Rows are in order, so the next page's first row lies after this page's.
       const size_t end = pg + 1 < pages.size()
-                             ? std::find(rows.begin(), rows.end(), pages[pg + 1]) - rows.begin()
+                             ? std::find(rows.begin() + at, rows.end(), pages[pg + 1]) - rows.begin()
                              : rows.size();
       ASSERT_LT(at, std::max<size_t>(end, 1)) << "page " << pg + 1 << " is empty";
       ASSERT_LE(end, rows.size()) << "page " << pg + 2 << " starts on no row";
@@ -200,9 +203,7 @@ TEST(PrintLayout, PagesHoldWholeRowsInOrderAndTheScreenCountsAsThePrinter) {
       }
       // A line that fits on a page is never split over two.
       if (at < rows.size() && rows[at].Row > 0) {
-        const int32_t line = rows[at].Line;
-        ASSERT_GT(std::count_if(rows.begin(), rows.end(), [&](auto& r) { return r.Line == line; }),
-                  capacity);
+        ASSERT_GT(rowsOfLine[rows[at].Line], capacity);
       }
       at = end;
     }
