@@ -248,6 +248,7 @@ class TBridgeClient : public QWidget {
 
   void inputMethodEvent(QInputMethodEvent* E) override {
     if (!E->commitString().isEmpty()) {
+      if (TWinControl* c = FBridge->Control()) ImmDropReconvertRecord(c->InputContext());
       size_t lost = 0;
       const std::string bytes = Utf8ToSjis(E->commitString().toStdString(), &lost);
       if (lost) std::fprintf(stderr, "rid: %zu committed character(s) have no Shift-JIS form\n", lost);
@@ -271,12 +272,35 @@ class TBridgeClient : public QWidget {
         return QFontFromLogFont(ic && ic->HasFont ? ic->Font : c->Font().GetLogFont());
       }
       case Qt::ImHints: return int(Qt::ImhMultiLine);
+      case Qt::ImSurroundingText:
+      case Qt::ImCurrentSelection:
+      case Qt::ImCursorPosition:
+      case Qt::ImAnchorPosition: return ReconvertQuery(Query);
       default: return QWidget::inputMethodQuery(Query);
     }
   }
 
-  void focusInEvent(QFocusEvent*) override { FBridge->Send(WM_SETFOCUS); }
+  // A reconversion request shows its text as the text around the cursor, with the part to
+  // reconvert selected (the cursor at its end); without one the window offers no text.
+  QVariant ReconvertQuery(Qt::InputMethodQuery Query) const {
+    TWinControl* c = FBridge->Control();
+    TReconvertText r;
+    if (!c || !ImmGetReconvertText(c->InputContext(), r)) return QWidget::inputMethodQuery(Query);
+    const QString text = QString::fromStdU16String(r.Text);
+    switch (Query) {
+      case Qt::ImSurroundingText: return text;
+      case Qt::ImCurrentSelection: return text.mid(r.TargetStart, r.TargetEnd - r.TargetStart);
+      case Qt::ImCursorPosition: return r.TargetEnd;
+      default: return r.TargetStart;
+    }
+  }
+
+  void focusInEvent(QFocusEvent*) override {
+    if (TWinControl* c = FBridge->Control()) ImmWindowFocused(c);
+    FBridge->Send(WM_SETFOCUS);
+  }
   void focusOutEvent(QFocusEvent*) override {
+    if (TWinControl* c = FBridge->Control()) ImmDropReconvertRecord(c->InputContext());
     QWidget* next = QApplication::focusWidget();
     auto* other = dynamic_cast<TBridgeClient*>(next);
     FBridge->Send(WM_KILLFOCUS,

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QInputMethodQueryEvent>
+#include <QWidget>
+
 #include "platform/Controls.h"
 
 namespace rid {
@@ -37,6 +41,14 @@ TEST(ImeReconvert, HandsTheRecordToTheInputContextWithoutFailing) {
   EXPECT_TRUE(imc->CompStr.empty());
   EXPECT_TRUE(imc->ResultStr.empty());
   ImmReleaseContext(ImmGetDefaultIMEWnd(wnd), imc);
+  // The window shows the input method the whole text, selected.
+  QInputMethodQueryEvent query(Qt::ImSurroundingText | Qt::ImCurrentSelection |
+                               Qt::ImAnchorPosition | Qt::ImCursorPosition);
+  QApplication::sendEvent(control.ClientWidget(), &query);
+  EXPECT_EQ(query.value(Qt::ImSurroundingText).toString(), QString::fromUtf8("かな"));
+  EXPECT_EQ(query.value(Qt::ImCurrentSelection).toString(), QString::fromUtf8("かな"));
+  EXPECT_EQ(query.value(Qt::ImAnchorPosition).toInt(), 0);
+  EXPECT_EQ(query.value(Qt::ImCursorPosition).toInt(), 2);
   EXPECT_NO_THROW(ImeReconvert(nullptr, text));
   EXPECT_NO_THROW(ImeReconvert(wnd, ""));
 }
