@@ -87,7 +87,7 @@ bool ImmSetCompositionStringA(HIMC Imc, uint32_t Index, const void* Comp, uint32
 bool ImmGetOpenStatus(HIMC Imc) {
   if (!Imc) return false;
   // The person may have opened or closed it since (fcitx5 keeps a status per window).
-  if (!Imc->OpenPending && HasFocus(Imc))
+  if (!Imc->OpenPending && Imc->InputMethodFocus)
     if (const std::optional<bool> open = SystemImeOpen()) Imc->Open = *open;
   return Imc->Open;
 }
@@ -98,14 +98,19 @@ bool ImmSetOpenStatus(HIMC Imc, bool Open) {
   Imc->Open = Open;
   // The system opens and closes the window it has focused, so a window without the focus
   // keeps the status for when it gets it.
-  Imc->OpenPending = !(HasFocus(Imc) && SystemImeSetOpen(Open));
+  Imc->OpenPending = !(Imc->InputMethodFocus && SystemImeSetOpen(Open));
   if (was != Open) Notify(Imc, IMN_SETOPENSTATUS);
   return true;
 }
 
-void ImmWindowFocused(HWND Wnd) {
+void ImmInputMethodFocus(HWND Wnd, bool Focused) {
   HIMC imc = ImmGetContext(Wnd);
-  if (imc && imc->OpenPending && SystemImeSetOpen(imc->Open)) imc->OpenPending = false;
+  if (!imc) return;
+  imc->InputMethodFocus = Focused;
+  if (!Focused) return;
+  if (imc->FocusedBefore && imc->OpenPending && SystemImeSetOpen(imc->Open))
+    imc->OpenPending = false;
+  imc->FocusedBefore = true;
 }
 
 bool ImmGetConversionStatus(HIMC Imc, uint32_t* Conversion, uint32_t* Sentence) {

@@ -43,7 +43,11 @@ struct TInputContext {
   HWND Window = nullptr;
   bool Enabled = true;  // WINNLSEnableIME
   bool Open = false;
-  bool OpenPending = false;  // set while the window had no focus: passed on when it gets it
+  // The system's input method acts on the window it was told has the focus; a status set
+  // while that is another window waits for this one's next focus.
+  bool InputMethodFocus = false;
+  bool OpenPending = false;
+  bool FocusedBefore = false;  // the system has made its context for the window
   uint32_t Conversion = IME_CMODE_NATIVE | IME_CMODE_FULLSHAPE;
   uint32_t Sentence = 0;
   bool HasFont = false;
@@ -69,10 +73,13 @@ bool ImmSetCompositionStringA(HIMC Imc, uint32_t Index, const void* Comp, uint32
 // the status last set or seen.
 bool ImmGetOpenStatus(HIMC Imc);
 // Changing the status sends WM_IME_NOTIFY (IMN_SETOPENSTATUS) to the window. The system's
-// input method gets it now when the window has the focus, else when the window next gets it.
+// input method gets it now when the window has the focus, else when the window next gets it
+// after its first focus (fcitx5 makes a window's context only once it has had the focus, so
+// until then its open and close would reach the window focused before).
 bool ImmSetOpenStatus(HIMC Imc, bool Open);
-// The window has got the keyboard focus (its bridge calls this).
-void ImmWindowFocused(HWND Wnd);
+// Qt has told its input method that the window got (or lost) the keyboard focus; the bridge
+// calls this.
+void ImmInputMethodFocus(HWND Wnd, bool Focused);
 bool ImmGetConversionStatus(HIMC Imc, uint32_t* Conversion, uint32_t* Sentence);
 bool ImmSetConversionStatus(HIMC Imc, uint32_t Conversion, uint32_t Sentence);
 bool ImmSetCompositionFontA(HIMC Imc, const TLogFont* Font);

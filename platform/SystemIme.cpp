@@ -28,12 +28,19 @@ QDBusMessage Method(const char* Name) {
   return QDBusMessage::createMethodCall(kService, kPath, kInterface, Name);
 }
 
+// The connection Qt's fcitx5 module talks on (it names it "fcitx"): fcitx5 opens and closes
+// the input context that has its focus, so a call must come after the module's focus change,
+// and only one connection keeps the order of what is sent on it.
+QDBusConnection Bus() {
+  return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fcitx"));
+}
+
 }  // namespace
 
 bool SystemImeReachable() {
   // The environment is read first: without fcitx5's module no bus is ever opened.
   if (!QtUsesFcitx()) return false;
-  QDBusConnection bus = QDBusConnection::sessionBus();
+  QDBusConnection bus = Bus();
   if (!bus.isConnected() || !bus.interface()) return false;
   return bus.interface()->isServiceRegistered(kService).value();
 }
@@ -41,13 +48,12 @@ bool SystemImeReachable() {
 bool SystemImeSetOpen(bool Open) {
   if (!SystemImeReachable()) return false;
   // Sent without waiting: a later call on the same connection still comes after it.
-  return QDBusConnection::sessionBus().send(Method(Open ? "Activate" : "Deactivate"));
+  return Bus().send(Method(Open ? "Activate" : "Deactivate"));
 }
 
 std::optional<bool> SystemImeOpen() {
   if (!SystemImeReachable()) return std::nullopt;
-  const QDBusMessage reply =
-      QDBusConnection::sessionBus().call(Method("State"), QDBus::Block, kTimeoutMs);
+  const QDBusMessage reply = Bus().call(Method("State"), QDBus::Block, kTimeoutMs);
   if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
     return std::nullopt;
   // 0: no input context, 1: closed, 2: open.

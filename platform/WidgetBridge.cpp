@@ -142,9 +142,27 @@ class TBridgeClient : public QWidget {
     setMouseTracking(true);
     setFocusPolicy(Qt::TabFocus);
     setAutoFillBackground(false);
+    FollowInputMethodFocus();
   }
 
   TWidgetBridge* Bridge() const { return FBridge; }
+
+  // Tells the windows' input contexts where Qt's input method has the focus: that is where
+  // the system's open and close go, and Qt tells it only after the window's own focus event.
+  static void FollowInputMethodFocus() {
+    static const bool connected = [] {
+      QObject::connect(qApp, &QGuiApplication::focusObjectChanged, qApp, [](QObject* Object) {
+        static QPointer<TBridgeClient> focused;
+        if (TWinControl* c = focused ? focused->FBridge->Control() : nullptr)
+          ImmInputMethodFocus(c, false);
+        focused = dynamic_cast<TBridgeClient*>(Object);
+        if (TWinControl* c = focused ? focused->FBridge->Control() : nullptr)
+          ImmInputMethodFocus(c, true);
+      });
+      return true;
+    }();
+    (void)connected;
+  }
 
  protected:
   bool event(QEvent* E) override {
@@ -295,10 +313,7 @@ class TBridgeClient : public QWidget {
     }
   }
 
-  void focusInEvent(QFocusEvent*) override {
-    if (TWinControl* c = FBridge->Control()) ImmWindowFocused(c);
-    FBridge->Send(WM_SETFOCUS);
-  }
+  void focusInEvent(QFocusEvent*) override { FBridge->Send(WM_SETFOCUS); }
   void focusOutEvent(QFocusEvent*) override {
     if (TWinControl* c = FBridge->Control()) ImmDropReconvertRecord(c->InputContext());
     QWidget* next = QApplication::focusWidget();

@@ -15,6 +15,10 @@ packages=(
   unzip ruby
 )
 
+# A real input method for the typing tests: fcitx5 with mozc, Qt 6's module for it, a session
+# bus of their own, and key presses sent to the X server.
+packages+=(fcitx5 fcitx5-mozc fcitx5-frontend-qt6 dbus-daemon dbus-bin xdotool)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
