@@ -147,17 +147,21 @@ class TBridgeClient : public QWidget {
 
   TWidgetBridge* Bridge() const { return FBridge; }
 
+  static TWinControl* ControlOf(QObject* Object) {
+    auto* client = dynamic_cast<TBridgeClient*>(Object);
+    return client ? client->FBridge->Control() : nullptr;
+  }
+
   // Tells the windows' input contexts where Qt's input method has the focus: that is where
   // the system's open and close go, and Qt tells it only after the window's own focus event.
   static void FollowInputMethodFocus() {
     static const bool connected = [] {
       QObject::connect(qApp, &QGuiApplication::focusObjectChanged, qApp, [](QObject* Object) {
-        static QPointer<TBridgeClient> focused;
-        if (TWinControl* c = focused ? focused->FBridge->Control() : nullptr)
-          ImmInputMethodFocus(c, false);
-        focused = dynamic_cast<TBridgeClient*>(Object);
-        if (TWinControl* c = focused ? focused->FBridge->Control() : nullptr)
-          ImmInputMethodFocus(c, true);
+        // The focus may leave a client while it is destroyed: dynamic_cast then finds none.
+        static QPointer<QObject> focused;
+        if (TWinControl* c = ControlOf(focused.data())) ImmInputMethodFocus(c, false);
+        focused = Object;
+        if (TWinControl* c = ControlOf(Object)) ImmInputMethodFocus(c, true);
       });
       return true;
     }();
