@@ -6,9 +6,8 @@
 #include <QKeyEvent>
 
 #include "platform/Controls.h"
-#include "platform/StdCtrls.h"
-#include "platform/SystemIme.h"
 #include "platform/WidgetBridge.h"
+#include "tests/ScreenMemo.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -100,37 +99,16 @@ TEST(SetImeMode, DisableStopsCompositionButNotPlainTyping) {
 
 // --- through a real input method: fcitx5 with mozc, in a session of its own
 
-constexpr int kWaitMs = 10000;      // for mozc to convert what was typed
-constexpr int kStateWaitMs = 3000;  // for fcitx5 to report a status asked for
-
-// A memo as a window of its own on the session's screen.
-class TScreenMemo {
- public:
-  explicit TScreenMemo(int32_t Left) {
-    FMemo.SetBounds(Left, 10, 300, 120);
-    FMemo.Show();
-  }
-  TMemo& Memo() { return FMemo; }
-  HWND Window() { return &FMemo; }
-  // Gives the window the keyboard focus; true once Qt has told fcitx5 so.
-  bool Focus() {
-    FMemo.ClientWidget()->activateWindow();
-    FMemo.SetFocus();
-    return test::WaitUntil(
-        [&] { return FMemo.InputContext()->InputMethodFocus && SystemImeOpen().has_value(); },
-        kWaitMs);
-  }
-
- private:
-  TMemo FMemo{nullptr};
-};
+using test::kInputMethodStateWaitMs;
+using test::kInputMethodWaitMs;
+using test::TScreenMemo;
 
 // Types "nihongo", space and Return and gives the bytes the memo got.
 std::string TypeNihongo(TMemo& Memo, const std::string& Expected) {
   Memo.SetText("");
   test::TypeText("nihongo");
   test::PressKeys("space Return");
-  test::WaitUntil([&] { return Memo.GetText() == Expected; }, kWaitMs);
+  test::WaitUntil([&] { return Memo.GetText() == Expected; }, kInputMethodWaitMs);
   return Memo.GetText();
 }
 
@@ -151,7 +129,8 @@ TEST(SetImeMode, TheInputMethodOpensAndClosesByTheModeTable) {
   for (const auto& row : table) {
     SCOPED_TRACE(row.Mode);
     SetImeMode(memo.Window(), row.Mode);
-    EXPECT_TRUE(test::WaitUntil([&] { return SystemImeOpen() == row.Open; }, kStateWaitMs))
+    EXPECT_TRUE(
+        test::WaitUntil([&] { return SystemImeOpen() == row.Open; }, kInputMethodStateWaitMs))
         << "fcitx5 reports " << (SystemImeOpen() == true ? "open" : "closed");
     HIMC imc = ImmGetContext(memo.Window());
     EXPECT_EQ(ImmGetOpenStatus(imc), row.Open);
