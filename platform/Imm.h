@@ -47,7 +47,7 @@ struct TInputContext {
   // while that is another window waits for this one's next focus.
   bool InputMethodFocus = false;
   bool OpenPending = false;
-  bool FocusedBefore = false;  // the system has made its context for the window
+  bool FocusedBefore = false;  // so the system has (or is making) its context for the window
   uint32_t Conversion = IME_CMODE_NATIVE | IME_CMODE_FULLSHAPE;
   uint32_t Sentence = 0;
   bool HasFont = false;

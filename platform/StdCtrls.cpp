@@ -57,7 +57,7 @@ void TMemo::KeyPress(char& Key) {
       FText.resize(FText.size() - 2);
     else if (!FText.empty())
       FText.resize(LastCharacterStart(FText));
-  } else if (static_cast<uint8_t>(Key) >= 0x20 || Key == '\t') {
+  } else if ((static_cast<uint8_t>(Key) >= 0x20 && Key != 0x7F) || Key == '\t') {
     FText += Key;
   } else {
     return;

@@ -58,7 +58,7 @@ void PressKeys(const std::string& KeyNames);
   ASSERT_TRUE(::rid::test::HaveTool(name)) << name " is missing: install the package " package
 
 // Skips the current test with a message when a tool is missing.
-#define RID_REQUIRE_TOOL(name)                                               \
-  do {                                                                       \
+#define RID_REQUIRE_TOOL(name)                                          \
+  do {                                                                  \
     if (!::rid::test::HaveTool(name)) GTEST_SKIP() << name " not installed"; \
   } while (0)

@@ -13,7 +13,8 @@
 set -euo pipefail
 
 readonly user=rid-ime
-readonly wait_seconds=20
+readonly wait_seconds=20     # for each program of the session to start
+readonly command_seconds=240  # for the command: a hung one still lets the session end
 
 say() { echo "input-method-session: $*" >&2; }
 fail() {
@@ -149,9 +150,10 @@ grep -q '"mozc"' <<<"$groups" ||
 
 # --- the command, in the session
 status=0
-env DISPLAY="$display" DBUS_SESSION_BUS_ADDRESS="$bus" QT_IM_MODULE=fcitx QT_QPA_PLATFORM=xcb \
-  RID_INPUT_METHOD_SESSION="$session" "$@" || status=$?
+timeout --kill-after=5 "$command_seconds" env DISPLAY="$display" DBUS_SESSION_BUS_ADDRESS="$bus" \
+  QT_IM_MODULE=fcitx QT_QPA_PLATFORM=xcb RID_INPUT_METHOD_SESSION="$session" "$@" || status=$?
 if [ $status -ne 0 ]; then
+  [ $status -ne 124 ] || say "the command did not end within $command_seconds s"
   say "the command failed ($status); fcitx5 said:"
   tail -n 20 "$session/fcitx5.log" >&2
 fi

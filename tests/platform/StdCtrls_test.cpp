@@ -26,6 +26,8 @@ TEST(Memo, TypedCharactersAndInputMethodResultsGoToTheEnd) {
   Press(memo, Qt::Key_Return, "\r");
   memo.Bridge()->DeliverResultString(Utf8ToSjis("表示"));  // trail bytes 0x5C and 0xA6
   EXPECT_EQ(memo.GetText(), "xa\r\n" + Utf8ToSjis("表示"));
+  for (uintptr_t control : {0x01, 0x1B, 0x7F}) memo.Perform(WM_CHAR, control);  // type nothing
+  EXPECT_EQ(memo.GetText(), "xa\r\n" + Utf8ToSjis("表示"));
   // Backspace takes whole characters: a double-byte one, then the line break.
   const struct {
     std::string After;
