@@ -163,12 +163,12 @@ TEST(Imm, ReconversionTextIsOfferedToTheInputMethod) {
   EXPECT_FALSE(Ask(c, Qt::ImSurroundingText).isValid());
 }
 
-// Without fcitx5 (no module named, or no bus to find it on) the status stays in the context,
-// and asking costs no wait.
+// Without fcitx5 (no module named, or no bus to find it on) the status stays in the context.
 TEST(Imm, OpenStatusStaysInTheContextWhereNoInputMethodService) {
-  for (const char* module : {"", "ibus", "fcitx"}) {
-    SCOPED_TRACE(module);
-    qputenv("QT_IM_MODULE", module);
+  const QByteArray module = qgetenv("QT_IM_MODULE"), bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+  for (const char* name : {"", "ibus", "fcitx"}) {
+    SCOPED_TRACE(name);
+    qputenv("QT_IM_MODULE", name);
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/rid-test-bus");
     EXPECT_FALSE(SystemImeReachable());
     TNoteControl c;
@@ -181,7 +181,8 @@ TEST(Imm, OpenStatusStaysInTheContextWhereNoInputMethodService) {
     EXPECT_TRUE(ImmGetOpenStatus(imc));
     EXPECT_EQ(SystemImeOpen(), std::nullopt);
   }
-  qunsetenv("QT_IM_MODULE");
+  qputenv("QT_IM_MODULE", module);
+  qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
 }
 
 }  // namespace
