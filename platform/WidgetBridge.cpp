@@ -269,8 +269,10 @@ class TBridgeClient : public QWidget {
   }
 
   void inputMethodEvent(QInputMethodEvent* E) override {
+    // A commit ends a reconversion: its text is not offered again.
+    if (TWinControl* c = E->commitString().isEmpty() ? nullptr : FBridge->Control())
+      ImmDropReconvertRecord(c->InputContext());
     if (!E->commitString().isEmpty()) {
-      if (TWinControl* c = FBridge->Control()) ImmDropReconvertRecord(c->InputContext());
       size_t lost = 0;
       const std::string bytes = Utf8ToSjis(E->commitString().toStdString(), &lost);
       if (lost) std::fprintf(stderr, "rid: %zu committed character(s) have no Shift-JIS form\n", lost);
