@@ -337,24 +337,28 @@ void TRidCustomHighlighter::SetAttributesOnChange(TNotifyEvent AEvent) {
 
 void TRidCustomHighlighter::AttributeChanged(TObject* Sender) {
   if (GetComponentState().Contains(csLoading)) return;
-  // A handler may hook, unhook or even destroy us while we fire: walk a copy, skip what was
-  // unhooked meanwhile, and stop once we are gone.
+  // A handler that changes another attribute fires again from inside: the handlers still to
+  // come in this round must get this round's sender back.
   const std::weak_ptr<bool> alive = FAlive;
-  const std::vector<TNotifyEvent> hooks = FAttrChangeHooks;
-  for (const TNotifyEvent& h : hooks) {
-    if (alive.expired()) return;
-    if (std::find(FAttrChangeHooks.begin(), FAttrChangeHooks.end(), h) == FAttrChangeHooks.end())
-      continue;
-    h(Sender);
-  }
+  TObject* const outer = FAttrChangeChain->GetSender();
+  struct TRestore {
+    const std::weak_ptr<bool>& Alive;
+    TRidNotifyEventChain* Chain;
+    TObject* Sender;
+    ~TRestore() {
+      if (!Alive.expired()) Chain->SetSender(Sender);
+    }
+  } restore{alive, FAttrChangeChain.get(), outer};
+  FAttrChangeChain->SetSender(Sender);
+  FAttrChangeChain->Fire();
 }
 
 void TRidCustomHighlighter::HookAttrChangeEvent(TNotifyEvent ANotifyEvent) {
-  FAttrChangeHooks.push_back(std::move(ANotifyEvent));
+  FAttrChangeChain->Add(ANotifyEvent);
 }
 
 void TRidCustomHighlighter::UnhookAttrChangeEvent(TNotifyEvent ANotifyEvent) {
-  std::erase(FAttrChangeHooks, ANotifyEvent);
+  FAttrChangeChain->Remove(ANotifyEvent);
 }
 
 void TRidCustomHighlighter::NextToEol() {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/RidEderMethodChain.h"
 #include "editor/RidEderTypes.h"
 #include "platform/Classes.h"
 #include "platform/Registry.h"
@@ -180,8 +181,9 @@ class TRidCustomHighlighter : public TComponent {
     std::string Name;
     std::unique_ptr<TRidHighlighterAttributes> Attri;
   };
-  std::vector<TAttribEntry> FAttributes;       // sorted by name
-  std::vector<TNotifyEvent> FAttrChangeHooks;  // in the order hooked; duplicates allowed
+  std::vector<TAttribEntry> FAttributes;  // sorted by name
+  // Fired with the changed attribute as its sender; a handler may unhook or free us.
+  std::unique_ptr<TRidNotifyEventChain> FAttrChangeChain = std::make_unique<TRidNotifyEventChain>();
   // Expires with the highlighter, so a firing can tell that a handler destroyed it.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
   bool FEnabled = true;

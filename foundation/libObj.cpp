@@ -3,7 +3,6 @@
 namespace rid {
 
 namespace {
-constexpr uint32_t kEmSetRect = 0x00B3;  // EM_SETRECT: LParam points to the TRect
 constexpr uint16_t kKeyReturn = 13, kKeyUp = 38, kKeyDown = 40;
 }  // namespace
 
@@ -27,7 +26,7 @@ void SetEditMargins(TWinControl* Edit, int32_t Left, int32_t Top) {
   r.Right -= Left;
   r.Top += Top;
   r.Bottom -= Top;
-  Edit->Perform(kEmSetRect, 0, reinterpret_cast<intptr_t>(&r));
+  Edit->Perform(EM_SETRECT, 0, reinterpret_cast<intptr_t>(&r));
 }
 
 void SelectMsImeForEdits(TWinControl* Form) {}

@@ -7,17 +7,40 @@
 #include <cstring>
 
 #include "platform/Controls.h"
+#include "platform/Locale.h"
+#include "platform/SystemIme.h"
 
 namespace rid {
 
 namespace {
 
-// Lets the system's input method know where the composition goes and in which font.
-void InputMethodChanged(HIMC Imc) {
-  if (!Imc || !Imc->Window || !qApp) return;
+bool HasFocus(HIMC Imc) {
+  if (!Imc || !Imc->Window || !qApp) return false;
   QWidget* client = Imc->Window->ClientWidget();
-  if (client && client->hasFocus())
-    QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImFont | Qt::ImEnabled);
+  return client && client->hasFocus();
+}
+
+// Lets the system's input method know what changed: where the composition goes and in which
+// font, or the text it may reconvert.
+void InputMethodChanged(HIMC Imc, Qt::InputMethodQueries Queries = Qt::ImCursorRectangle |
+                                                                   Qt::ImFont | Qt::ImEnabled) {
+  if (HasFocus(Imc)) QGuiApplication::inputMethod()->update(Queries);
+}
+
+constexpr Qt::InputMethodQueries kReconvertQueries =
+    Qt::ImSurroundingText | Qt::ImCursorPosition | Qt::ImAnchorPosition | Qt::ImCurrentSelection;
+
+uint32_t GetDword(const std::string& S, size_t At) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(S[At + i]);
+  return v;
+}
+
+// Whether Offset falls on a character start of Text (or its end).
+bool IsCharacterStart(std::string_view Text, size_t Offset) {
+  size_t i = 0;
+  while (i < Offset) i += IsDBCSLeadByte(Text[i]) && i + 1 < Text.size() ? 2 : 1;
+  return i == Offset;
 }
 
 void Notify(HIMC Imc, uintptr_t Notification) {
@@ -51,23 +74,43 @@ bool ImmSetCompositionStringA(HIMC Imc, uint32_t Index, const void* Comp, uint32
                               const void*, uint32_t) {
   if (!Imc) return false;
   if (Index == SCS_SETRECONVERTSTRING) {
-    // Qt offers no reconversion request; the record is kept for the input method to read.
+    // Qt offers no reconversion request: the window shows the record's text to the input
+    // method when asked (ImmGetReconvertText).
     if (!Comp || CompLen == 0) return false;
     Imc->ReconvertRecord.assign(static_cast<const char*>(Comp), CompLen);
+    InputMethodChanged(Imc, kReconvertQueries);
     return true;
   }
   return false;
 }
 
-bool ImmGetOpenStatus(HIMC Imc) { return Imc && Imc->Open; }
+bool ImmGetOpenStatus(HIMC Imc) {
+  if (!Imc) return false;
+  // The person may have opened or closed it since (fcitx5 keeps a status per window).
+  if (!Imc->OpenPending && Imc->InputMethodFocus)
+    if (const std::optional<bool> open = SystemImeOpen()) Imc->Open = *open;
+  return Imc->Open;
+}
 
 bool ImmSetOpenStatus(HIMC Imc, bool Open) {
   if (!Imc) return false;
-  if (Imc->Open != Open) {
-    Imc->Open = Open;
-    Notify(Imc, IMN_SETOPENSTATUS);
-  }
+  const bool was = ImmGetOpenStatus(Imc);
+  Imc->Open = Open;
+  // The system opens and closes the window it has focused, so a window without the focus
+  // keeps the status for when it gets it.
+  Imc->OpenPending = !(Imc->InputMethodFocus && SystemImeSetOpen(Open));
+  if (was != Open) Notify(Imc, IMN_SETOPENSTATUS);
   return true;
+}
+
+void ImmInputMethodFocus(HWND Wnd, bool Focused) {
+  HIMC imc = ImmGetContext(Wnd);
+  if (!imc) return;
+  imc->InputMethodFocus = Focused;
+  if (!Focused) return;
+  if (imc->FocusedBefore && imc->OpenPending && SystemImeSetOpen(imc->Open))
+    imc->OpenPending = false;
+  imc->FocusedBefore = true;
 }
 
 bool ImmGetConversionStatus(HIMC Imc, uint32_t* Conversion, uint32_t* Sentence) {
@@ -117,6 +160,32 @@ uint32_t ImmGetProperty(uintptr_t, uint32_t Index) {
   return Index == IGP_SETCOMPSTR ? SCS_CAP_SETRECONVERTSTRING : 0;
 }
 
+bool ImmGetReconvertText(HIMC Imc, TReconvertText& Out) {
+  if (!Imc || Imc->ReconvertRecord.size() < 32) return false;
+  const std::string& r = Imc->ReconvertRecord;
+  const uint64_t strLen = GetDword(r, 8), strOffset = GetDword(r, 12);
+  const uint64_t targetLen = GetDword(r, 24), targetOffset = GetDword(r, 28);
+  if (strOffset + strLen > r.size()) return false;
+  std::string_view text = std::string_view(r).substr(strOffset, strLen);
+  text = text.substr(0, text.find('\0'));  // the length counts the terminating zero
+  if (targetOffset + targetLen > text.size() || !IsCharacterStart(text, targetOffset) ||
+      !IsCharacterStart(text, targetOffset + targetLen))
+    return false;
+  // UTF-16 positions: the lengths of what comes before each end.
+  Out.Text = MultiByteToWideChar(CP_SJIS, text);
+  Out.TargetStart =
+      static_cast<int32_t>(MultiByteToWideChar(CP_SJIS, text.substr(0, targetOffset)).size());
+  Out.TargetEnd = static_cast<int32_t>(
+      MultiByteToWideChar(CP_SJIS, text.substr(0, targetOffset + targetLen)).size());
+  return true;
+}
+
+void ImmDropReconvertRecord(HIMC Imc) {
+  if (!Imc || Imc->ReconvertRecord.empty()) return;
+  Imc->ReconvertRecord.clear();
+  InputMethodChanged(Imc, kReconvertQueries);
+}
+
 uintptr_t GetKeyboardLayout(uint32_t) { return 0x04110411; }
 
 bool WINNLSEnableIME(HWND Wnd, bool Enable) {
@@ -124,7 +193,8 @@ bool WINNLSEnableIME(HWND Wnd, bool Enable) {
   if (!imc) return false;
   const bool old = imc->Enabled;
   imc->Enabled = Enable;
-  if (QWidget* client = Wnd->ClientWidget()) client->setAttribute(Qt::WA_InputMethodEnabled, Enable);
+  if (QWidget* client = Wnd->ClientWidget())
+    client->setAttribute(Qt::WA_InputMethodEnabled, Enable);
   InputMethodChanged(imc);
   return old;
 }

@@ -11,6 +11,10 @@ namespace rid {
 // the context keeps what the editor sets and reads: open status and conversion mode, the
 // composition font and window position (where the preedit is drawn and the candidate window
 // goes), the result string of the commit being delivered, and a reconversion request.
+// What reaches the system's input method (platform/SystemIme.h): the open status, for the
+// window with the keyboard focus, and the reconversion text, which the window offers as the
+// text around the cursor with the part to reconvert selected. The conversion mode has no
+// interface there and stays in the context.
 
 struct TCompositionForm {
   uint32_t dwStyle = 0;  // CFS_*
@@ -39,6 +43,11 @@ struct TInputContext {
   HWND Window = nullptr;
   bool Enabled = true;  // WINNLSEnableIME
   bool Open = false;
+  // The system's input method acts on the window it was told has the focus; a status set
+  // while that is another window waits for this one's next focus.
+  bool InputMethodFocus = false;
+  bool OpenPending = false;
+  bool FocusedBefore = false;  // so the system has (or is making) its context for the window
   uint32_t Conversion = IME_CMODE_NATIVE | IME_CMODE_FULLSHAPE;
   uint32_t Sentence = 0;
   bool HasFont = false;
@@ -60,9 +69,17 @@ HWND ImmGetDefaultIMEWnd(HWND Wnd);
 int32_t ImmGetCompositionStringA(HIMC Imc, uint32_t Index, void* Buf, uint32_t BufLen);
 bool ImmSetCompositionStringA(HIMC Imc, uint32_t Index, const void* Comp, uint32_t CompLen,
                               const void* Read, uint32_t ReadLen);
+// The system's status while the window has the focus and the system can be asked; otherwise
+// the status last set or seen.
 bool ImmGetOpenStatus(HIMC Imc);
-// Changing the status sends WM_IME_NOTIFY (IMN_SETOPENSTATUS) to the window.
+// Changing the status sends WM_IME_NOTIFY (IMN_SETOPENSTATUS) to the window. The system's
+// input method gets it now when the window has the focus, else when the window next gets it
+// after its first focus (fcitx5 makes a window's context only once it has had the focus, so
+// until then its open and close would reach the window focused before).
 bool ImmSetOpenStatus(HIMC Imc, bool Open);
+// Qt has told its input method that the window got (or lost) the keyboard focus; the bridge
+// calls this.
+void ImmInputMethodFocus(HWND Wnd, bool Focused);
 bool ImmGetConversionStatus(HIMC Imc, uint32_t* Conversion, uint32_t* Sentence);
 bool ImmSetConversionStatus(HIMC Imc, uint32_t Conversion, uint32_t Sentence);
 bool ImmSetCompositionFontA(HIMC Imc, const TLogFont* Font);
@@ -70,6 +87,18 @@ bool ImmGetCompositionFontA(HIMC Imc, TLogFont* Font);
 bool ImmSetCompositionWindow(HIMC Imc, const TCompositionForm* Form);
 bool ImmGetCompositionWindow(HIMC Imc, TCompositionForm* Form);
 uint32_t ImmGetProperty(uintptr_t KeyboardLayout, uint32_t Index);
+
+// What an input method is shown of the context's reconversion record: its text and where the
+// part to reconvert (the target) starts and ends, in UTF-16 units. False without a record, or
+// with one whose fields do not lie inside it or cut a character.
+struct TReconvertText {
+  std::u16string Text;
+  int32_t TargetStart = 0;
+  int32_t TargetEnd = 0;
+};
+bool ImmGetReconvertText(HIMC Imc, TReconvertText& Out);
+// The record has been used (a commit) or left behind (the focus went): forget it.
+void ImmDropReconvertRecord(HIMC Imc);
 uintptr_t GetKeyboardLayout(uint32_t ThreadId);
 // Turns the input method on or off for a window (off: Qt sends it no preedit or commit).
 bool WINNLSEnableIME(HWND Wnd, bool Enable);

@@ -49,6 +49,10 @@ constexpr uint32_t WM_ERASEBKGND = 0x0014;
 constexpr uint32_t WM_CANCELMODE = 0x001F;
 constexpr uint32_t WM_SETCURSOR = 0x0020;  // WParam: window, LParam: hit test | message << 16
 constexpr uint32_t WM_GETDLGCODE = 0x0087;
+// Edit controls: the formatting rectangle (LParam: TRect*, client coordinates; null on
+// EM_SETRECT: the default, the client area).
+constexpr uint32_t EM_GETRECT = 0x00B2;
+constexpr uint32_t EM_SETRECT = 0x00B3;
 constexpr uint32_t WM_KEYDOWN = 0x0100;  // WParam: virtual key, LParam: key data
 constexpr uint32_t WM_KEYUP = 0x0101;
 constexpr uint32_t WM_CHAR = 0x0102;  // WParam: one code page 932 byte

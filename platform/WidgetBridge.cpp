@@ -159,9 +159,31 @@ class TBridgeClient : public QWidget {
     setMouseTracking(true);
     setFocusPolicy(Qt::TabFocus);
     setAutoFillBackground(false);
+    FollowInputMethodFocus();
   }
 
   TWidgetBridge* Bridge() const { return FBridge; }
+
+  static TWinControl* ControlOf(QObject* Object) {
+    auto* client = dynamic_cast<TBridgeClient*>(Object);
+    return client ? client->FBridge->Control() : nullptr;
+  }
+
+  // Tells the windows' input contexts where Qt's input method has the focus: that is where
+  // the system's open and close go, and Qt tells it only after the window's own focus event.
+  static void FollowInputMethodFocus() {
+    static const bool connected = [] {
+      QObject::connect(qApp, &QGuiApplication::focusObjectChanged, qApp, [](QObject* Object) {
+        // The focus may leave a client while it is destroyed: dynamic_cast then finds none.
+        static QPointer<QObject> focused;
+        if (TWinControl* c = ControlOf(focused.data())) ImmInputMethodFocus(c, false);
+        focused = Object;
+        if (TWinControl* c = ControlOf(Object)) ImmInputMethodFocus(c, true);
+      });
+      return true;
+    }();
+    (void)connected;
+  }
 
  protected:
   bool event(QEvent* E) override {
@@ -266,6 +288,9 @@ class TBridgeClient : public QWidget {
   }
 
   void inputMethodEvent(QInputMethodEvent* E) override {
+    // A commit ends a reconversion: its text is not offered again.
+    if (TWinControl* c = E->commitString().isEmpty() ? nullptr : FBridge->Control())
+      ImmDropReconvertRecord(c->InputContext());
     if (!E->commitString().isEmpty()) {
       const std::string bytes = InputToSjis(E->commitString(), FBridge->Control());
       FBridge->DeliverResultString(bytes);
@@ -288,12 +313,32 @@ class TBridgeClient : public QWidget {
         return QFontFromLogFont(ic && ic->HasFont ? ic->Font : c->Font().GetLogFont());
       }
       case Qt::ImHints: return int(Qt::ImhMultiLine);
+      case Qt::ImSurroundingText:
+      case Qt::ImCurrentSelection:
+      case Qt::ImCursorPosition:
+      case Qt::ImAnchorPosition: return ReconvertQuery(Query);
       default: return QWidget::inputMethodQuery(Query);
+    }
+  }
+
+  // A reconversion request shows its text as the text around the cursor, with the part to
+  // reconvert selected (the cursor at its end); without one the window offers no text.
+  QVariant ReconvertQuery(Qt::InputMethodQuery Query) const {
+    TWinControl* c = FBridge->Control();
+    TReconvertText r;
+    if (!c || !ImmGetReconvertText(c->InputContext(), r)) return QWidget::inputMethodQuery(Query);
+    const QString text = QString::fromStdU16String(r.Text);
+    switch (Query) {
+      case Qt::ImSurroundingText: return text;
+      case Qt::ImCurrentSelection: return text.mid(r.TargetStart, r.TargetEnd - r.TargetStart);
+      case Qt::ImCursorPosition: return r.TargetEnd;
+      default: return r.TargetStart;
     }
   }
 
   void focusInEvent(QFocusEvent*) override { FBridge->Send(WM_SETFOCUS); }
   void focusOutEvent(QFocusEvent*) override {
+    if (TWinControl* c = FBridge->Control()) ImmDropReconvertRecord(c->InputContext());
     QWidget* next = QApplication::focusWidget();
     auto* other = dynamic_cast<TBridgeClient*>(next);
     FBridge->Send(WM_KILLFOCUS,

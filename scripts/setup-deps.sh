@@ -22,6 +22,12 @@ packages=(
   texlive-latex-base libreoffice-common gnucobol3 gfortran binutils
 )
 
+# A real input method for the typing tests: fcitx5 with mozc, Qt 6's module for it, a session
+# bus of their own, key presses sent to the X server, and what the session script runs them
+# with (its own user, process ids).
+packages+=(fcitx5 fcitx5-mozc fcitx5-frontend-qt6 dbus-daemon dbus-bin xdotool passwd util-linux
+  procps)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

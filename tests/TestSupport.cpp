@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <cstdio>
 #include <cstdlib>
@@ -158,6 +159,59 @@ std::filesystem::path ArtifactDir() {
   std::filesystem::create_directories(dir);
   return dir;
 }
+
+bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!Done() && timer.elapsed() < TimeoutMs)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  return Done();
+}
+
+namespace {
+
+constexpr const char* kSessionVariable = "RID_INPUT_METHOD_SESSION";
+constexpr int kSessionNotStarted = 2;  // the session script's status when it could not start
+
+std::string Quoted(const std::string& S) { return "'" + S + "'"; }
+
+void Xdotool(const std::string& Arguments) {
+  int status = 0;
+  RunTool("xdotool " + Arguments, {}, &status);
+  EXPECT_EQ(status, 0) << "xdotool " << Arguments << " failed";
+}
+
+}  // namespace
+
+bool EnterInputMethodSession() {
+  if (std::getenv(kSessionVariable)) return true;
+  if (!HaveTool("xdotool")) {
+    ADD_FAILURE() << "xdotool is missing: install the package xdotool";
+    return false;
+  }
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::filesystem::path script =
+      std::filesystem::path(RID_TEST_DATA).parent_path() / "input-method-session.sh";
+  const std::string command =
+      Quoted(script.string()) + " " + Quoted(std::filesystem::read_symlink("/proc/self/exe")) +
+      " " + Quoted(std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name());
+  std::fflush(stdout);
+  const int status = std::system(command.c_str());
+  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (code == kSessionNotStarted)
+    ADD_FAILURE() << "the input-method session did not start (its message is above)";
+  else if (code != 0)
+    ADD_FAILURE() << "the test failed inside the input-method session (exit " << code
+                  << "; its output is above)";
+  return false;
+}
+
+void TypeText(const std::string& Text) {
+  ASSERT_EQ(Text.find('\''), std::string::npos);
+  Xdotool("type --delay 20 -- " + Quoted(Text));
+}
+
+void PressKeys(const std::string& KeyNames) { Xdotool("key --delay 20 " + KeyNames); }
 
 }  // namespace rid::test
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace rid::test {
@@ -52,6 +53,24 @@ std::string RunThisTestUnderX(int* ExitCode);
 
 // Where tests may leave pictures and other artefacts for a reviewer: <build>/artifacts.
 std::filesystem::path ArtifactDir();
+
+// Processes the application's events until Done() holds or TimeoutMs have passed; returns
+// Done().
+bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs);
+
+// --- a real input method (tests/input-method-session.sh: an X server, a private session bus,
+// fcitx5 with mozc, QT_IM_MODULE=fcitx). A test that types through it starts with
+//   if (!test::EnterInputMethodSession()) return;
+// and goes on inside the session.
+
+// Runs the current test again in a child process inside an input-method session. Returns true
+// in that child; in the test's own process it waits for the child, fails the test when the
+// child failed or the session did not start (naming what did not), and returns false.
+bool EnterInputMethodSession();
+// Types Text (printable ASCII) and presses keys by their X names ("space Return") on the
+// session's keyboard, into the window that has the focus, as a person would (xdotool).
+void TypeText(const std::string& Text);
+void PressKeys(const std::string& KeyNames);
 
 }  // namespace rid::test
 

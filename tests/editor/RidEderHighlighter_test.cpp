@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <stdexcept>
 
 #include "tests/TestSupport.h"
 
@@ -166,6 +168,92 @@ TEST(CustomHighlighter, AHandlerMayUnhookOthersOrDestroyTheHighlighterWhileItFir
   h->HookAttrChangeEvent(late.Event());
   h->SetEnabled(true);  // the firing stops with the highlighter
   EXPECT_TRUE(late.Senders.empty());
+}
+
+// Notes "<who>:<sender's name>" for each notification it gets.
+struct TNamedRecorder {
+  std::vector<std::string>* Log;
+  std::string Who;
+  void Changed(TObject* Sender) {
+    const auto* attr = static_cast<TRidHighlighterAttributes*>(Sender);
+    Log->push_back(Who + ":" + (attr ? attr->GetName() : "nil"));
+  }
+  TNotifyEvent Event() { return TNotifyEvent(this, &TNamedRecorder::Changed); }
+};
+
+void Toggle(TRidHighlighterAttributes* A) {
+  A->SetForeground(A->GetForeground() == clRed ? clBlue : clRed);
+}
+
+// What a handler may do to the chain while a change notification runs, and what the other
+// handlers see of it in that round and in the next.
+TEST(CustomHighlighter, ChainReentryCases) {
+  TFakeRid h(nullptr);
+  TRidHighlighterAttributes* a = Named(h, "a");
+  TRidHighlighterAttributes* b = Named(h, "b");
+  std::vector<std::string> log;
+  TNamedRecorder last{&log, "last"}, added{&log, "new"};
+  // The first handler: notes like a recorder, then acts on the chain.
+  struct TActor : TNamedRecorder {
+    std::function<void(TActor& Self, TObject* Sender)> Act;
+    void Acting(TObject* Sender) {
+      Changed(Sender);
+      Act(*this, Sender);
+    }
+    TNotifyEvent Event() { return TNotifyEvent(this, &TActor::Acting); }
+  };
+  struct TCase {
+    const char* Name;
+    std::function<void(TActor& Self, TObject* Sender)> Act;
+    std::vector<std::string> Round1, Round2;
+  };
+  const TCase cases[] = {
+      {"unhooks itself",
+       [&](TActor& Self, TObject*) { h.UnhookAttrChangeEvent(Self.Event()); },
+       {"first:a", "last:a"},
+       {"last:a"}},
+      {"hooks another",
+       [&](TActor&, TObject*) { h.HookAttrChangeEvent(added.Event()); },
+       {"first:a", "last:a"},
+       {"first:a", "last:a", "new:a"}},
+      {"unhooks the next",
+       [&](TActor&, TObject*) { h.UnhookAttrChangeEvent(last.Event()); },
+       {"first:a"},
+       {"first:a"}},
+      // The inner round tells everyone of b; the rest of the outer round still says a.
+      {"changes another attribute",
+       [&](TActor&, TObject* Sender) {
+         if (Sender == a) Toggle(b);
+       },
+       {"first:a", "first:b", "last:b", "last:a"},
+       {"first:a", "first:b", "last:b", "last:a"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TActor first{{&log, "first"}, c.Act};
+    h.HookAttrChangeEvent(first.Event());
+    h.HookAttrChangeEvent(last.Event());
+    for (const auto* round : {&c.Round1, &c.Round2}) {
+      log.clear();
+      Toggle(a);
+      EXPECT_EQ(log, *round);
+    }
+    for (const TNotifyEvent& e : {first.Event(), last.Event(), added.Event()})
+      h.UnhookAttrChangeEvent(e);
+  }
+
+  // A raising handler stops the round: the exception reaches the code that made the change,
+  // which is made all the same, and the next change notifies everyone again.
+  TNotifyEvent raise([&](TObject*) { throw std::runtime_error("handler failed"); });
+  h.HookAttrChangeEvent(raise);
+  h.HookAttrChangeEvent(last.Event());
+  log.clear();
+  EXPECT_THROW(a->SetStyle({fsBold}), std::runtime_error);
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(a->GetStyle(), TFontStyles{fsBold});
+  h.UnhookAttrChangeEvent(raise);
+  a->SetStyle({});
+  EXPECT_EQ(log, std::vector<std::string>{"last:a"});
 }
 
 TEST(CustomHighlighter, AssignCopiesAttributesByNameAndSettings) {

@@ -7,6 +7,8 @@
 
 #include "platform/Controls.h"
 #include "platform/WidgetBridge.h"
+#include "tests/ScreenMemo.h"
+#include "tests/TestSupport.h"
 
 namespace rid {
 namespace {
@@ -93,6 +95,79 @@ TEST(SetImeMode, DisableStopsCompositionButNotPlainTyping) {
   EXPECT_EQ(control.Typed, "a");
   SetImeMode(wnd, imOpen);
   EXPECT_TRUE(WINNLSGetEnableStatus(wnd));
+}
+
+// --- through a real input method: fcitx5 with mozc, in a session of its own
+
+using test::kInputMethodStateWaitMs;
+using test::kInputMethodWaitMs;
+using test::TScreenMemo;
+
+// Types "nihongo", space and Return and gives the bytes the memo got.
+std::string TypeNihongo(TMemo& Memo, const std::string& Expected) {
+  Memo.SetText("");
+  test::TypeText("nihongo");
+  test::PressKeys("space Return");
+  test::WaitUntil([&] { return Memo.GetText() == Expected; }, kInputMethodWaitMs);
+  return Memo.GetText();
+}
+
+const std::string kNihongo = "\x93\xFA\x96\x7B\x8C\xEA";  // 日本語
+const std::string kTypedPlain = "nihongo \r\n";
+
+TEST(SetImeMode, TheInputMethodOpensAndClosesByTheModeTable) {
+  if (!test::EnterInputMethodSession()) return;
+  TScreenMemo memo(10);
+  ASSERT_TRUE(memo.Focus()) << "fcitx5 never saw the window's input context";
+  // What the controller reports after each mode, from both starting states.
+  const struct {
+    int32_t Mode;
+    bool Open;
+  } table[] = {{imOpen, true},  {imClose, false},   {imHira, true},   {imClose, false},
+               {imKata, true},  {imSAlpha, true},   {imClose, false}, {imAlpha, true},
+               {imSKata, true}, {imDontCare, true}, {imClose, false}, {imDontCare, false}};
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.Mode);
+    SetImeMode(memo.Window(), row.Mode);
+    EXPECT_TRUE(
+        test::WaitUntil([&] { return SystemImeOpen() == row.Open; }, kInputMethodStateWaitMs))
+        << "fcitx5 reports " << (SystemImeOpen() == true ? "open" : "closed");
+    HIMC imc = ImmGetContext(memo.Window());
+    EXPECT_EQ(ImmGetOpenStatus(imc), row.Open);
+    ImmReleaseContext(memo.Window(), imc);
+  }
+}
+
+TEST(SetImeMode, KeysTypeJapaneseThroughTheOpenInputMethodOnly) {
+  if (!test::EnterInputMethodSession()) return;
+  TScreenMemo memo(10);
+  ASSERT_TRUE(memo.Focus()) << "fcitx5 never saw the window's input context";
+  SetImeMode(memo.Window(), imHira);
+  EXPECT_EQ(TypeNihongo(memo.Memo(), kNihongo), kNihongo);
+  SetImeMode(memo.Window(), imClose);
+  EXPECT_EQ(TypeNihongo(memo.Memo(), kTypedPlain), kTypedPlain);
+  // Disabled, the window takes the keys as they come even though mozc is on; enabled again,
+  // mozc converts again.
+  SetImeMode(memo.Window(), imOpen);
+  SetImeMode(memo.Window(), imDisable);
+  EXPECT_EQ(TypeNihongo(memo.Memo(), kTypedPlain), kTypedPlain);
+  SetImeMode(memo.Window(), imOpen);
+  EXPECT_EQ(TypeNihongo(memo.Memo(), kNihongo), kNihongo);
+
+  // A window without the focus keeps its status for its next focus, and fcitx5 keeps each
+  // window's. At a window's first focus fcitx5 has no context for it yet: the status waits for
+  // the second, rather than reach the window focused before.
+  TScreenMemo fresh(350);
+  SetImeMode(fresh.Window(), imOpen);
+  SetImeMode(memo.Window(), imClose);
+  ASSERT_TRUE(fresh.Focus());
+  EXPECT_EQ(TypeNihongo(fresh.Memo(), kTypedPlain), kTypedPlain);
+  ASSERT_TRUE(memo.Focus());
+  EXPECT_EQ(TypeNihongo(memo.Memo(), kTypedPlain), kTypedPlain);
+  ASSERT_TRUE(fresh.Focus());
+  EXPECT_EQ(TypeNihongo(fresh.Memo(), kNihongo), kNihongo);
+  ASSERT_TRUE(memo.Focus());
+  EXPECT_EQ(TypeNihongo(memo.Memo(), kTypedPlain), kTypedPlain);
 }
 
 }  // namespace

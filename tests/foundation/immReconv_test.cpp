@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QInputMethodQueryEvent>
+#include <QWidget>
+
+#include "foundation/IMECtrl.h"
 #include "platform/Controls.h"
+#include "platform/Locale.h"
+#include "platform/WidgetBridge.h"
+#include "tests/ScreenMemo.h"
 
 namespace rid {
 namespace {
@@ -37,8 +45,34 @@ TEST(ImeReconvert, HandsTheRecordToTheInputContextWithoutFailing) {
   EXPECT_TRUE(imc->CompStr.empty());
   EXPECT_TRUE(imc->ResultStr.empty());
   ImmReleaseContext(ImmGetDefaultIMEWnd(wnd), imc);
+  // The window shows the input method the whole text, selected.
+  QInputMethodQueryEvent query(Qt::ImSurroundingText | Qt::ImCurrentSelection |
+                               Qt::ImAnchorPosition | Qt::ImCursorPosition);
+  QApplication::sendEvent(control.ClientWidget(), &query);
+  EXPECT_EQ(query.value(Qt::ImSurroundingText).toString(), QString::fromUtf8("かな"));
+  EXPECT_EQ(query.value(Qt::ImCurrentSelection).toString(), QString::fromUtf8("かな"));
+  EXPECT_EQ(query.value(Qt::ImAnchorPosition).toInt(), 0);
+  EXPECT_EQ(query.value(Qt::ImCursorPosition).toInt(), 2);
   EXPECT_NO_THROW(ImeReconvert(nullptr, text));
   EXPECT_NO_THROW(ImeReconvert(wnd, ""));
+}
+
+// mozc reads the text offered for reconversion: Henkan (its reconversion key) on "にほんご"
+// converts it, and Return commits the conversion.
+TEST(ImeReconvert, ARealInputMethodReconvertsTheTextOffered) {
+  if (!test::EnterInputMethodSession()) return;
+  test::TScreenMemo memo(10);
+  ASSERT_TRUE(memo.Focus()) << "fcitx5 never saw the window's input context";
+  SetImeMode(memo.Window(), imOpen);
+  ImeReconvert(memo.Window(), Utf8ToSjis("にほんご"));
+  test::PressKeys("Henkan_Mode");
+  EXPECT_TRUE(test::WaitUntil([&] { return !memo.Memo().Bridge()->Preedit().isEmpty(); },
+                              test::kInputMethodWaitMs));
+  EXPECT_EQ(memo.Memo().Bridge()->Preedit(), QString::fromUtf8("日本語"));
+  test::PressKeys("Return");
+  const std::string nihongo = Utf8ToSjis("日本語");
+  test::WaitUntil([&] { return memo.Memo().GetText() == nihongo; }, test::kInputMethodWaitMs);
+  EXPECT_EQ(memo.Memo().GetText(), nihongo);
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <string>
+
+#include "platform/StdCtrls.h"
+
 namespace rid {
 namespace {
 
@@ -69,7 +74,7 @@ class TRectEdit : public TWinControl {
   using TWinControl::TWinControl;
   TRect Given{-1, -1, -1, -1};
   void WndProc(TMessage& Message) override {
-    if (Message.Msg == 0xB3) Given = *reinterpret_cast<const TRect*>(Message.LParam);
+    if (Message.Msg == EM_SETRECT) Given = *reinterpret_cast<const TRect*>(Message.LParam);
     TWinControl::WndProc(Message);
   }
 };
@@ -84,6 +89,44 @@ TEST(SetEditMargins, InsetsTheClientRectangle) {
   EXPECT_EQ(edit.Given.Top, client.Top + 2);
   EXPECT_EQ(edit.Given.Bottom, client.Bottom - 2);
   SelectMsImeForEdits(&edit);
+}
+
+// The box of the pixels that differ from Background.
+QRect InkBox(const QImage& Picture, QRgb Background) {
+  QRect box;
+  for (int y = 0; y < Picture.height(); ++y)
+    for (int x = 0; x < Picture.width(); ++x)
+      if ((Picture.pixel(x, y) & 0xFFFFFF) != (Background & 0xFFFFFF)) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+// A memo with more text than fits draws it inside the margins and nowhere else: the text
+// moves by the margins and is cut at the right and bottom ones.
+TEST(SetEditMargins, AMemoDrawsItsTextInsideTheMargins) {
+  std::string text;
+  for (int line = 0; line < 30; ++line) text += std::string(40, 'W') + "\r\n";
+  QRect plain;
+  const struct { int32_t Left, Top; } margins[] = {{0, 0}, {7, 3}, {20, 12}};
+  for (const auto& m : margins) {
+    SCOPED_TRACE(std::to_string(m.Left) + "," + std::to_string(m.Top));
+    TMemo memo(nullptr);
+    memo.SetBounds(0, 0, 220, 140);
+    memo.Show();
+    memo.SetText(text);
+    SetEditMargins(&memo, m.Left, m.Top);
+    memo.Update();
+    const QImage picture = memo.Picture();
+    const QRect ink = InkBox(picture, ColorToQRgb(clWindow));
+    ASSERT_FALSE(ink.isEmpty());
+    if (m.Left == 0) plain = ink;
+    EXPECT_EQ(ink.left(), plain.left() + m.Left);
+    EXPECT_EQ(ink.top(), plain.top() + m.Top);
+    EXPECT_LT(ink.right(), picture.width() - m.Left);
+    EXPECT_LT(ink.bottom(), picture.height() - m.Top);
+    // The text overflows, so it is drawn up to the margins, not short of them.
+    EXPECT_GE(ink.right(), picture.width() - m.Left - 12);
+    EXPECT_GE(ink.bottom(), picture.height() - m.Top - 20);
+  }
 }
 
 }  // namespace

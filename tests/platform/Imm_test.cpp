@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QInputMethodQueryEvent>
 #include <cstring>
 #include <vector>
 
 #include "platform/Controls.h"
 #include "platform/Locale.h"
+#include "platform/SystemIme.h"
 #include "platform/WidgetBridge.h"
 
 namespace rid {
@@ -90,6 +94,95 @@ TEST(Imm, EnablingReconversionAndLayout) {
   EXPECT_TRUE(ImmSetCompositionStringA(imc, SCS_SETRECONVERTSTRING, record.data(), 34, nullptr, 0));
   EXPECT_EQ(imc->ReconvertRecord, record);
   EXPECT_FALSE(ImmSetCompositionStringA(imc, SCS_SETRECONVERTSTRING, nullptr, 0, nullptr, 0));
+}
+
+// A reconversion record: the header, then Text and its zero; the target is given in bytes.
+std::string Record(const std::string& Text, uint32_t TargetOffset, uint32_t TargetLen) {
+  const uint32_t len = static_cast<uint32_t>(Text.size());
+  std::string out;
+  for (uint32_t v : {32u, 0u, len + 1, 32u, len, 0u, TargetLen, TargetOffset})
+    for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
+  return out + Text + std::string(2, '\0');
+}
+
+QVariant Ask(TNoteControl& C, Qt::InputMethodQuery Query) {
+  QInputMethodQueryEvent e(Query);
+  QApplication::sendEvent(C.ClientWidget(), &e);
+  return e.value(Query);
+}
+
+// The input method asks for the text around the cursor: a reconversion record answers with its
+// text in UTF-16 and the target selected, positions counted in UTF-16 units.
+TEST(Imm, ReconversionTextIsOfferedToTheInputMethod) {
+  const struct {
+    const char* Text;  // UTF-8, stored as code page 932
+    uint32_t TargetOffset, TargetLen;
+    bool Offered;
+    int Anchor, Cursor;
+    const char* Selection;
+  } cases[] = {
+      {"かな", 0, 4, true, 0, 2, "かな"},     {"ab漢字cd", 2, 4, true, 2, 4, "漢字"},
+      {"表示ソ\\", 2, 4, true, 1, 3, "示ソ"},  // trail bytes 0x5C all over
+      {"ｶﾅ漢", 0, 2, true, 0, 2, "ｶﾅ"},        // half-width katakana: one byte each
+      {"x漢字", 3, 2, true, 2, 3, "字"},      {"", 0, 0, true, 0, 0, ""},
+      {"漢字", 1, 2, false, 0, 0, ""},  // the target starts on a trail byte
+      {"漢字", 0, 3, false, 0, 0, ""},  // and ends on one
+      {"漢字", 2, 4, false, 0, 0, ""},  // past the text
+  };
+  TNoteControl c;
+  c.Show();
+  HIMC imc = ImmGetContext(&c);
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.Text);
+    const std::string record = Record(Utf8ToSjis(k.Text), k.TargetOffset, k.TargetLen);
+    ASSERT_TRUE(ImmSetCompositionStringA(imc, SCS_SETRECONVERTSTRING, record.data(),
+                                         static_cast<uint32_t>(record.size()), nullptr, 0));
+    const QVariant text = Ask(c, Qt::ImSurroundingText);
+    EXPECT_EQ(text.isValid(), k.Offered);
+    if (!k.Offered) continue;
+    EXPECT_EQ(text.toString(), QString::fromUtf8(k.Text));
+    EXPECT_EQ(Ask(c, Qt::ImAnchorPosition).toInt(), k.Anchor);
+    EXPECT_EQ(Ask(c, Qt::ImCursorPosition).toInt(), k.Cursor);
+    EXPECT_EQ(Ask(c, Qt::ImCurrentSelection).toString(), QString::fromUtf8(k.Selection));
+  }
+  // A record too short for its header, or whose text lies outside it, offers nothing.
+  for (const std::string& bad : {std::string(20, '\0'), Record("abc", 0, 3).substr(0, 34)}) {
+    ImmSetCompositionStringA(imc, SCS_SETRECONVERTSTRING, bad.data(),
+                             static_cast<uint32_t>(bad.size()), nullptr, 0);
+    EXPECT_FALSE(Ask(c, Qt::ImSurroundingText).isValid());
+  }
+  // A commit uses the record up: the window offers no text afterwards.
+  const std::string record = Record(Utf8ToSjis("かな"), 0, 4);
+  ImmSetCompositionStringA(imc, SCS_SETRECONVERTSTRING, record.data(),
+                           static_cast<uint32_t>(record.size()), nullptr, 0);
+  ASSERT_TRUE(Ask(c, Qt::ImSurroundingText).isValid());
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf8("仮名"));
+  QApplication::sendEvent(c.ClientWidget(), &commit);
+  EXPECT_EQ(c.Chars, Utf8ToSjis("仮名"));
+  EXPECT_FALSE(Ask(c, Qt::ImSurroundingText).isValid());
+}
+
+// Without fcitx5 (no module named, or no bus to find it on) the status stays in the context.
+TEST(Imm, OpenStatusStaysInTheContextWhereNoInputMethodService) {
+  const QByteArray module = qgetenv("QT_IM_MODULE"), bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+  for (const char* name : {"", "ibus", "fcitx"}) {
+    SCOPED_TRACE(name);
+    qputenv("QT_IM_MODULE", name);
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/rid-test-bus");
+    EXPECT_FALSE(SystemImeReachable());
+    TNoteControl c;
+    c.Show();
+    c.ClientWidget()->setFocus();
+    HIMC imc = ImmGetContext(&c);
+    EXPECT_TRUE(ImmSetOpenStatus(imc, true));
+    EXPECT_TRUE(ImmGetOpenStatus(imc));
+    EXPECT_FALSE(SystemImeSetOpen(false));
+    EXPECT_TRUE(ImmGetOpenStatus(imc));
+    EXPECT_EQ(SystemImeOpen(), std::nullopt);
+  }
+  qputenv("QT_IM_MODULE", module);
+  qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
 }
 
 }  // namespace

@@ -1,0 +1,38 @@
+#pragma once
+#include "platform/Imm.h"
+#include "platform/StdCtrls.h"
+#include "platform/SystemIme.h"
+#include "tests/TestSupport.h"
+
+namespace rid::test {
+
+// How long the input-method tests wait: for mozc to convert what was typed, and for fcitx5 to
+// report a status asked for.
+constexpr int kInputMethodWaitMs = 10000;
+constexpr int kInputMethodStateWaitMs = 3000;
+
+// A memo as a window of its own on an input-method session's screen (EnterInputMethodSession):
+// it shows what the input method and the keyboard deliver as WM_CHAR bytes.
+class TScreenMemo {
+ public:
+  explicit TScreenMemo(int32_t Left) {
+    FMemo.SetBounds(Left, 10, 300, 120);
+    FMemo.Show();
+  }
+  TMemo& Memo() { return FMemo; }
+  HWND Window() { return &FMemo; }
+  // Gives the window the keyboard focus; true once Qt has told fcitx5 so and fcitx5 has an
+  // input context.
+  bool Focus() {
+    FMemo.ClientWidget()->activateWindow();
+    FMemo.SetFocus();
+    return WaitUntil(
+        [&] { return FMemo.InputContext()->InputMethodFocus && SystemImeOpen().has_value(); },
+        kInputMethodWaitMs);
+  }
+
+ private:
+  TMemo FMemo{nullptr};
+};
+
+}  // namespace rid::test
