@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QString>
-#include <QThread>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -77,7 +76,7 @@ bool WaitUntil(const std::function<bool()>& Done, int Milliseconds) {
   while (!Done()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return true;
 }
@@ -141,7 +140,7 @@ struct TXSession::TPinger {
 };
 
 TXSession::~TXSession() {
-  delete FPinger;
+  FPinger.reset();
   for (pid_t pid : FPrograms) Stop(pid);  // the programs before their display
   if (FServer > 0) Stop(FServer);
 }
@@ -160,13 +159,9 @@ std::string TXSession::Run(const std::string& Command, const std::string& Input,
     out = RunTool(line, Input, &code);
     done = true;
   });
-  // This process's windows and clipboard go on answering while the command runs.
-  QCoreApplication* app = QCoreApplication::instance();
-  const bool serve = app && app->thread() == QThread::currentThread();
-  while (!done) {
-    if (serve) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  // This process's windows and clipboard go on answering while the command runs; timeout ends
+  // it in time.
+  WaitUntil([&] { return done.load(); }, (Seconds + 10) * 1000);
   t.join();
   if (ExitCode) {
     *ExitCode = code;
@@ -266,7 +261,7 @@ std::string TXSession::StartRideder(const std::vector<std::string>& Args,
 
 bool TXSession::Sync(const std::string& Window, int Seconds) {
   if (!FPinger) {
-    FPinger = new TPinger;
+    FPinger = std::make_unique<TPinger>();
     FPinger->C = xcb_connect(FDisplay.c_str(), nullptr);
     if (xcb_connection_has_error(FPinger->C)) {
       FError = "no connection to the X server on display " + FDisplay;

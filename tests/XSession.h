@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,7 @@ class TXSession {
   pid_t FServer = -1;
   std::vector<pid_t> FPrograms;
   struct TPinger;
-  TPinger* FPinger = nullptr;  // this test's own connection to the server, for Sync
+  std::unique_ptr<TPinger> FPinger;  // this test's own connection to the server, for Sync
 };
 
 // Lets this process handle its events until Done holds, for at most Milliseconds; returns
