@@ -54,6 +54,7 @@
 #include "highlighters/RidHighlighterPerl.h"
 #include "platform/Classes.h"
 #include "platform/Locale.h"
+#include "tests/XSession.h"
 
 namespace {
 
@@ -403,42 +404,6 @@ TProgramRun TimeProgram(const char* Program, const std::string& File, const char
   return best;
 }
 
-// An X server for the programs when none is given: Xvfb on a display number it picks itself.
-class TXvfb {
- public:
-  TXvfb() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    FPid = fork();
-    if (FPid == 0) {
-      close(fds[0]);
-      if (std::freopen("/dev/null", "w", stderr) == nullptr) _exit(127);
-      const std::string fd = std::to_string(fds[1]);
-      // -noreset: the server would otherwise reset as each timed program leaves, and the next
-      // one could find it gone.
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-             "tcp", "-noreset", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    char number[16] = {};
-    // The display number arrives once the server accepts connections.
-    if (read(fds[0], number, sizeof number - 1) > 0)
-      FDisplay = ":" + std::to_string(std::atoi(number));
-    close(fds[0]);
-  }
-  ~TXvfb() {
-    if (FPid <= 0) return;
-    kill(FPid, SIGTERM);
-    waitpid(FPid, nullptr, 0);
-  }
-  const std::string& Display() const { return FDisplay; }
-
- private:
-  pid_t FPid = -1;
-  std::string FDisplay;
-};
-
 void CompareProgram(const std::string& Name, const char* Utf8Unit, const char* Platform) {
   const auto path = BigFile(Name, Utf8Unit);
   const TProgramRun ours = TimeProgram(RID_PROGRAM, path.string(), Platform);
@@ -689,11 +654,12 @@ int main(int argc, char** argv) {
   CompareProgram("cgi", CgiUtf8, "offscreen");
   CompareProgram("module", ModuleUtf8, "offscreen");
   {
-    std::unique_ptr<TXvfb> xvfb;
+    // The server of the tests, kept up (-noreset) while each timed program leaves.
+    std::unique_ptr<rid::test::TXSession> xvfb;
     if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY")) {
-      xvfb = std::make_unique<TXvfb>();
-      if (xvfb->Display().empty()) {
-        std::printf("No X server: Xvfb (package xvfb) did not start\n");
+      xvfb = std::make_unique<rid::test::TXSession>();
+      if (!xvfb->Ok()) {
+        std::printf("No X server: %s\n", xvfb->Error().c_str());
         return 1;
       }
       setenv("DISPLAY", xvfb->Display().c_str(), 1);

@@ -7,6 +7,8 @@ packages=(
   # build, and the symbolizer that names functions in sanitizer reports (llvm)
   cmake ninja-build g++ clang libclang-rt-dev llvm python3
   qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # the tests' own connection to their X server
+  libxcb1-dev
   # fonts the program maps faces to and the tests name
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core fontconfig
   # programs the tests and benchmarks run as oracles or peers

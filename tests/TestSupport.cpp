@@ -1,20 +1,18 @@
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFontDatabase>
-#include <cstdio>
+#include <QStringList>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace rid::test {
 
@@ -81,79 +79,6 @@ void WriteFileBytes(const std::filesystem::path& Path, const std::string& Bytes)
   f.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
 }
 
-namespace {
-
-constexpr const char* kUnderX = "RID_UNDER_X";
-
-// An Xvfb server on a free display of its own, stopped at scope end. Display is empty and Error
-// says why when it did not start.
-class TXvfb {
- public:
-  TXvfb() {
-    const std::string missing = MissingTool("Xvfb", "xvfb");
-    if (!missing.empty()) {
-      Error = missing;
-      return;
-    }
-    const auto log = FDir / "xvfb.log";
-    int fds[2];
-    if (pipe(fds) != 0) {
-      Error = "no pipe for Xvfb";
-      return;
-    }
-    FPid = fork();
-    if (FPid == 0) {
-      close(fds[0]);
-      if (!std::freopen(log.c_str(), "w", stderr)) _exit(127);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-             "tcp", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    // Xvfb writes the display's number and a line break once it takes connections.
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    char c;
-    while (poll(&p, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) {
-      Error = "Xvfb (package xvfb) did not start a server: " + ReadFileBytes(log);
-      return;
-    }
-    Display = ":" + number;
-  }
-  ~TXvfb() {
-    if (FPid <= 0) return;
-    kill(FPid, SIGTERM);
-    waitpid(FPid, nullptr, 0);
-  }
-  TXvfb(const TXvfb&) = delete;
-  TXvfb& operator=(const TXvfb&) = delete;
-
-  std::string Display;
-  std::string Error;
-
- private:
-  TempDir FDir;
-  pid_t FPid = -1;
-};
-
-}  // namespace
-
-bool UnderX() { return std::getenv(kUnderX) != nullptr; }
-
-std::string RunThisTestUnderX(int* ExitCode) {
-  *ExitCode = -1;
-  TXvfb x;
-  if (x.Display.empty()) return x.Error;
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  return RunTool("DISPLAY=" + x.Display + " QT_QPA_PLATFORM=xcb " + kUnderX + "=1 '" + self +
-                     "' --gtest_filter=" + test->test_suite_name() + "." + test->name() + " 2>&1",
-                 {}, ExitCode);
-}
-
 std::filesystem::path ArtifactDir() {
   auto dir = std::filesystem::path(RID_BUILD_DIR) / "artifacts";
   std::filesystem::create_directories(dir);
@@ -163,9 +88,12 @@ std::filesystem::path ArtifactDir() {
 bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs) {
   QElapsedTimer timer;
   timer.start();
-  while (!Done() && timer.elapsed() < TimeoutMs)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return Done();
+  while (!Done()) {
+    if (timer.elapsed() >= TimeoutMs) return false;
+    if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
 }
 
 namespace {
@@ -214,12 +142,3 @@ void TypeText(const std::string& Text) {
 void PressKeys(const std::string& KeyNames) { Xdotool("key --delay 20 " + KeyNames); }
 
 }  // namespace rid::test
-
-// Every test program runs with a real (headless) application object, so widgets, fonts
-// and the clipboard work as they do in the editor.
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -38,10 +38,11 @@ std::string RunTool(const std::string& Command, const std::string& Input = {},
 std::string ReadFileBytes(const std::filesystem::path& Path);
 void WriteFileBytes(const std::filesystem::path& Path, const std::string& Bytes);
 
-// The part of a test that needs a real X server: the running test starts Xvfb, runs itself again
-// in a child on that display (QT_QPA_PLATFORM=xcb) and returns the child's output, standard error
-// included; in that child UnderX() is true. When no server can be started *ExitCode is -1 and
-// the output says why.
+// The part of a test that needs a real X server: the running test starts its own Xvfb, runs
+// itself again in a child on that display (QT_QPA_PLATFORM=xcb) and returns the child's output,
+// standard error included; in that child UnderX() is true. When no server can be started
+// *ExitCode is -1 and the output says why. tests/XSession.h has the session behind it, for
+// tests that run rideder, xdotool or xclip on the server.
 //   TEST(S, T) {
 //     if (test::UnderX()) return PartUnderX();
 //     int code = -1;
@@ -54,9 +55,9 @@ std::string RunThisTestUnderX(int* ExitCode);
 // Where tests may leave pictures and other artefacts for a reviewer: <build>/artifacts.
 std::filesystem::path ArtifactDir();
 
-// Processes the application's events until Done() holds or TimeoutMs have passed; returns
-// Done().
-bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs);
+// Processes the application's events (when there is an application) until Done() holds or
+// TimeoutMs have passed; returns whether it came to hold.
+bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs = 5000);
 
 // --- a real input method (tests/input-method-session.sh: an X server, a private session bus,
 // fcitx5 with mozc, QT_IM_MODULE=fcitx). A test that types through it starts with

@@ -6,9 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
-#include <QProcess>
 #include <QTabWidget>
-#include <QThread>
 #include <string>
 #include <vector>
 
@@ -20,6 +18,7 @@
 #include "platform/Clipboard.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
+#include "tests/XSession.h"
 
 namespace rid {
 namespace {
@@ -206,65 +205,29 @@ TEST(EderWindowExport, CopyPutsPlainTextRtfAndHtmlOnTheClipboardInOneUpdate) {
 
 // The program under its own X server, driven as a person drives it: Ctrl+A and Ctrl+C typed
 // into its window, then the clipboard as other programs read it.
-class XSession {
- public:
-  XSession() {
-    // Xvfb picks a free display and writes its number to our pipe.
-    FServer.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
-    if (FServer.waitForReadyRead(20000))
-      FDisplay = ":" + FServer.readLine().trimmed().toStdString();
-  }
-  ~XSession() {
-    for (QProcess* p : {&FProgram, &FServer}) {  // the program before its display
-      p->kill();
-      p->waitForFinished();
-    }
-  }
-  const std::string& Display() const { return FDisplay; }
-  // Starts rideder on File; the id of its window once it shows, "" when it never does.
-  std::string OpenWindow(const std::string& File) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", QString::fromStdString(FDisplay));
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    FProgram.setProcessEnvironment(env);
-    FProgram.start(QString::fromStdString(Rideder()), {QString::fromStdString(File)});
-    if (!FProgram.waitForStarted()) return {};
-    const std::string ids =
-        Run("xdotool search --sync --onlyvisible --pid " + std::to_string(FProgram.processId()));
-    return ids.substr(0, ids.find('\n'));
-  }
-  // A command on this display, stopped after 60 seconds.
-  std::string Run(const std::string& Command) {
-    return test::RunTool("DISPLAY=" + FDisplay + " timeout 60 " + Command + " 2>/dev/null");
-  }
-  // The clipboard's data for an X target.
-  std::string Clipboard(const std::string& Target) {
-    return Run("xclip -selection clipboard -o -t " + Target);
-  }
-
- private:
-  QProcess FServer;
-  QProcess FProgram;
-  std::string FDisplay;
-};
-
 TEST(EderWindowExport, OtherProgramsReadPlainTextRtfAndUtf8HtmlFromTheXClipboard) {
-  RID_NEED_TOOL("Xvfb", "xvfb");
   RID_NEED_TOOL("xclip", "xclip");
   RID_NEED_TOOL("xdotool", "xdotool");
   test::TempDir dir;
   const std::string perl = (dir / "a.pl").string();
   test::WriteFileBytes(perl, kScript);
-  XSession x;
-  ASSERT_FALSE(x.Display().empty()) << "Xvfb did not start";
-  const std::string window = x.OpenWindow(perl);
-  ASSERT_FALSE(window.empty()) << "no window of rideder showed";
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
+  const std::string window = x.StartRideder({perl});
+  ASSERT_FALSE(window.empty()) << x.Error();
   x.Run("xdotool windowfocus --sync " + window + " key ctrl+a ctrl+c");
+  // The clipboard's data for an X target.
+  const auto clipboard = [&x](const std::string& Target, int* Code = nullptr) {
+    return x.Run("xclip -selection clipboard -o -t " + Target, {}, Code);
+  };
   std::string targets;
-  for (int tries = 0; tries < 200 && targets.find("text/rtf") == std::string::npos; ++tries) {
-    QThread::msleep(100);
-    targets = x.Clipboard("TARGETS");
-  }
+  test::WaitUntil(
+      [&] {
+        int code = -1;
+        targets = clipboard("TARGETS", &code);
+        return targets.find("text/rtf") != std::string::npos;
+      },
+      20000);
   EXPECT_NE(targets.find("text/rtf"), std::string::npos) << targets;
   EXPECT_NE(targets.find("text/html"), std::string::npos) << targets;
 
@@ -278,9 +241,9 @@ TEST(EderWindowExport, OtherProgramsReadPlainTextRtfAndUtf8HtmlFromTheXClipboard
   TRidExporterHTML html(nullptr);
   ExportHighlighted(html, &lines, page->Highlighter);
 
-  EXPECT_EQ(x.Clipboard("UTF8_STRING"), SjisToUtf8(page->Eder->GetText()));
-  EXPECT_EQ(x.Clipboard("text/rtf"), rtf.GetBuffer());
-  const std::string utf8 = x.Clipboard("text/html");
+  EXPECT_EQ(clipboard("UTF8_STRING"), SjisToUtf8(page->Eder->GetText()));
+  EXPECT_EQ(clipboard("text/rtf"), rtf.GetBuffer());
+  const std::string utf8 = clipboard("text/html");
   EXPECT_EQ(utf8, HtmlPageToUtf8(html.GetBuffer()));
   EXPECT_NE(utf8.find("encoding=\"UTF-8\""), std::string::npos) << utf8;
   EXPECT_NE(utf8.find("# 日本"), std::string::npos) << utf8;

@@ -5,23 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest/QTest>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <sstream>
 
 #include "app/EderHighlighters.h"
 #include "app/EderPage.h"
@@ -29,6 +24,7 @@
 #include "foundation/JCode.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
+#include "tests/XSession.h"
 
 namespace rid {
 namespace {
@@ -359,224 +355,224 @@ struct TXLayout {
   std::vector<QPoint> Tabs;
 };
 
-// Run by the test below under its X server, on the files named in RID_X_FILES.
-TEST(EderUnderX, DISABLED_Layout) {
-  ASSERT_EQ(QGuiApplication::platformName(), "xcb");
-  const QStringList names = qEnvironmentVariable("RID_X_FILES").split('\n');
-  std::vector<std::string> files;
-  for (const QString& n : names) files.push_back(n.toStdString());
-  TEderWindow w(files);
+TXLayout MeasureLayout(const std::vector<std::string>& Files) {
+  TXLayout l;
+  TEderWindow w(Files);
   w.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
   QTabBar* bar = w.Tabs()->tabBar();
   for (int i = 0; i < w.PageCount(); ++i) {
     w.Tabs()->setCurrentIndex(i);
     QApplication::processEvents();
     TRidEder& ed = w.Eder(i);
-    const QPoint o = ed.ClientWidget()->mapTo(&w, QPoint(0, 0));
-    std::printf("PAGE %d %d %d %d %d %d\n", i, o.x(), o.y(), ed.GetCharWidth(), ed.GetLineHeight(),
-                ed.GetGutterWidth());
-    if (bar->isVisible()) {
-      const QPoint c = bar->mapTo(&w, bar->tabRect(i).center());
-      std::printf("TAB %d %d %d\n", i, c.x(), c.y());
-    }
+    l.Editor = ed.ClientWidget()->mapTo(&w, QPoint(0, 0));
+    l.Cw = ed.GetCharWidth();
+    l.Lh = ed.GetLineHeight();
+    l.Gutter.push_back(ed.GetGutterWidth());
+    if (bar->isVisible()) l.Tabs.push_back(bar->mapTo(&w, bar->tabRect(i).center()));
   }
+  return l;
 }
 
-// One mouse or keyboard action in the window; positions are (column, line) of a page's text.
+// One mouse or keyboard action in the window; positions are (column, line) of the page's text.
 struct TXStep {
-  enum TKind { Select, Drag, DoubleClick, Keys, Type } Kind;
-  int Page = 0;
+  enum TKind { Click, Select, Drag, DoubleClick, Keys, Type } Kind;
   TBufferCoord From, To;
   std::string Held;  // keys held through a drag ("ctrl", "shift"), or the keys to press or type
   int ToPage = -1;   // a drag that rests on this page's tab and drops there
+};
+
+// The xdotool commands of a page's steps in the program's window, one for each event that the
+// program must have handled before the next is sent (the server routes the next one by the grab
+// or focus the program takes in answer to the last).
+class TXScript {
+ public:
+  TXScript(const TXLayout& Layout, const std::string& Window) : L(Layout), W(Window) {}
+
+  std::vector<std::string> Page(int Page, const std::vector<TXStep>& Steps) {
+    std::vector<std::string> commands;
+    for (const TXStep& st : Steps) {
+      Show(Page, commands);
+      for (const std::string& c : Step(Page, st)) commands.push_back("xdotool" + c);
+    }
+    return commands;
+  }
+
+ private:
+  std::vector<std::string> Step(int Page, const TXStep& St) {
+    switch (St.Kind) {
+      case TXStep::Click:
+        return {Move(At(Page, St.From)) + " click 1"};
+      case TXStep::Select:
+        return {Move(At(Page, St.From)) + " mousedown 1", Move(At(Page, St.From) + QPoint(L.Cw, 0)),
+                Move(At(Page, St.To)), " mouseup 1"};
+      case TXStep::Drag: {
+        const QPoint from = At(Page, St.From) + QPoint(L.Cw / 2, 0);
+        const int to = St.ToPage < 0 ? Page : St.ToPage;
+        std::vector<std::string> s = {Move(from) + " mousedown 1", Move(from + QPoint(8, 0)),
+                                      Move(from + QPoint(8, L.Lh))};
+        if (!St.Held.empty()) s.push_back(" keydown " + St.Held);
+        if (to != Page) {
+          s.push_back(Move(L.Tabs[to]));
+          FShown = to;
+        }
+        s.insert(s.end(), {Move(At(to, St.To)), " mouseup 1"});
+        if (!St.Held.empty()) s.push_back(" keyup " + St.Held);
+        return s;
+      }
+      case TXStep::DoubleClick:
+        return {Move(At(Page, St.From)) + " click --repeat 2 --delay 80 1"};
+      case TXStep::Keys:
+        return {" key " + St.Held};
+      case TXStep::Type:
+        return {" type '" + Replace(St.Held, "'", "'\\''") + "'"};
+    }
+    return {};
+  }
+  // A point a little inside the cell of a column (its left edge is the nearest boundary).
+  QPoint At(int Page, TBufferCoord P) const {
+    return L.Editor +
+           QPoint(L.Gutter[Page] + 2 + (P.Char - 1) * L.Cw + 2, (P.Line - 1) * L.Lh + L.Lh / 2);
+  }
+  // The page's tab clicked when another page is shown.
+  void Show(int Page, std::vector<std::string>& Commands) {
+    if (Page == FShown) return;
+    FShown = Page;
+    Commands.push_back("xdotool" + Move(L.Tabs[Page]) + " click 1");
+  }
+  std::string Move(QPoint P) const {
+    return " mousemove --window " + W + " " + std::to_string(P.x()) + " " + std::to_string(P.y());
+  }
+
+  const TXLayout& L;
+  std::string W;
+  int FShown = 0;
 };
 
 struct TXFile {
   const char* Name;
   JCodeKind Code;
   const char* Break;
-  std::vector<std::string> Before, After;  // UTF-8 lines, each followed by Break
+  std::vector<std::string> Before;  // UTF-8 lines, each followed by Break
+  std::vector<TXStep> Mouse;        // on this page
+  std::vector<std::string> After;   // the lines after them (and after drops from other pages)
 };
 
-class TXSession {
- public:
-  explicit TXSession(const std::string& Display) : FDisplay(Display) {}
-
-  void Measure(const std::vector<std::string>& Files) {
-    std::string list;
-    for (const auto& f : Files) list += (list.empty() ? "" : "\n") + f;
-    qputenv("RID_X_FILES", QByteArray::fromStdString(list));
-    const std::string out =
-        test::RunTool(Env() + "/proc/" + std::to_string(QCoreApplication::applicationPid()) +
-                      "/exe --gtest_also_run_disabled_tests "
-                      "--gtest_filter=EderUnderX.DISABLED_Layout 2>&1");
-    std::istringstream in(out);
-    for (std::string word; in >> word;) {
-      int i, x, y, cw, lh, gutter;
-      if (word == "PAGE" && in >> i >> x >> y >> cw >> lh >> gutter) {
-        L.Editor = QPoint(x, y);
-        L.Cw = cw;
-        L.Lh = lh;
-        L.Gutter.push_back(gutter);
-      } else if (word == "TAB" && in >> i >> x >> y) {
-        L.Tabs.emplace_back(x, y);
-      }
-    }
-    ASSERT_EQ(L.Gutter.size(), Files.size()) << out;
-  }
-
-  // A point a little inside the cell of a column (its left edge is the nearest boundary).
-  QPoint At(int Page, TBufferCoord P) const {
-    return L.Editor +
-           QPoint(L.Gutter[Page] + 2 + (P.Char - 1) * L.Cw + 2, (P.Line - 1) * L.Lh + L.Lh / 2);
-  }
-
-  std::string Script(const std::vector<TXStep>& Steps, int Pages) const {
-    std::string s;
-    int shown = 0;
-    const auto show = [&](int Page) {
-      if (Page == shown || L.Tabs.empty()) return;
-      s += Move(L.Tabs[Page]) + " click 1" + Pause();
-      shown = Page;
-    };
-    for (const TXStep& st : Steps) {
-      show(st.Page);
-      switch (st.Kind) {
-        case TXStep::Select:
-          s += Move(At(st.Page, st.From)) + " mousedown 1" + Pause() +
-               Move(At(st.Page, st.From) + QPoint(L.Cw, 0)) + Pause() + Move(At(st.Page, st.To)) +
-               Pause() + " mouseup 1" + Pause();
-          break;
-        case TXStep::Drag: {
-          const QPoint from = At(st.Page, st.From) + QPoint(L.Cw / 2, 0);
-          const int to = st.ToPage < 0 ? st.Page : st.ToPage;
-          s += Move(from) + " mousedown 1" + Pause() + Move(from + QPoint(8, 0)) + Pause() +
-               Move(from + QPoint(8, L.Lh)) + Pause();
-          if (!st.Held.empty()) s += " keydown " + st.Held + Pause();
-          if (to != st.Page) {
-            s += Move(L.Tabs[to]) + Pause();
-            shown = to;
-          }
-          s += Move(At(to, st.To)) + Pause() + Move(At(to, st.To)) + Pause() + " mouseup 1" +
-               Pause();
-          if (!st.Held.empty()) s += " keyup " + st.Held + Pause();
-          break;
-        }
-        case TXStep::DoubleClick:
-          s += Move(At(st.Page, st.From)) + " click --repeat 2 --delay 80 1" + Pause();
-          break;
-        case TXStep::Keys:
-          s += " key " + st.Held + Pause();
-          break;
-        case TXStep::Type:
-          s += " type --delay 60 '" + st.Held + "'" + Pause();
-          break;
-      }
-    }
-    // Each page saved from its editor.
-    for (int p = 0; p < Pages; ++p) {
-      show(p);
-      s += Move(L.Editor + QPoint(L.Gutter[p] + 4, 2)) + " click 1" + Pause() + " key ctrl+s" +
-           Pause();
-    }
-    return s;
-  }
-
-  std::string Env() const { return "DISPLAY=" + FDisplay + " QT_QPA_PLATFORM=xcb "; }
-
- private:
-  static std::string Pause() { return " sleep 0.1"; }
-  std::string Move(QPoint P) const {
-    return " mousemove --window $W " + std::to_string(P.x()) + " " + std::to_string(P.y());
-  }
-  std::string FDisplay;
-  TXLayout L;
+// Typed on every page at the end of its text: ASCII and Japanese keys, Enter (which indents as
+// the line above), Tab (to the next word start above, in spaces), an input-method result (the
+// compose sequence Multi_key n i, committing 語で), Backspace and Delete over double-byte
+// characters, undo twice and redo once, a copy of "b語" with Shift+Left and its paste.
+const std::vector<TXStep> kTyping = {
+    {TXStep::Click, {1, 1}},
+    {TXStep::Keys, {}, {}, "ctrl+End"},
+    {TXStep::Type, {}, {}, "  Go(1); 日本"},
+    {TXStep::Keys, {}, {}, "Return Tab"},
+    {TXStep::Type, {}, {}, "ab"},
+    {TXStep::Keys, {}, {}, "Multi_key n i BackSpace Left Left Delete ctrl+z ctrl+z shift+ctrl+z"},
+    {TXStep::Keys, {}, {}, "End shift+Left shift+Left ctrl+c Up End ctrl+v"},
+    {TXStep::Keys, {}, {}, "ctrl+s"},
 };
+const std::vector<std::string> kTyped = {"  Go(1); 日本b語", "         ab語"};
 
-// Files in each code and break style, edited by mouse selections and drags (within a page,
-// copied with Ctrl, and onto another page by way of its tab), then saved with Ctrl+S: each file
-// must hold the tools' encoding of the edited text. Typing steps (Keys, Type) go through the
-// same script once keys reach the editor.
-TEST(EderUnderX, MouseEditsSavedInEachFilesCode) {
-  RID_NEED_TOOL("Xvfb", "xvfb");
-  RID_NEED_TOOL("xdotool", "xdotool");
-  RID_NEED_TOOL("iconv", "libc-bin");
-  RID_NEED_TOOL("nkf", "nkf");
+// Files in each code and break style, in the real program: mouse selections, a double click,
+// drags within a page, copied with Ctrl, and onto another page by way of its tab; then the
+// typing above and Ctrl+S. Each file must then hold the tools' encoding of the edited text.
+void EditAndSaveEachFileUnderX() {
   const std::vector<TXFile> files = {
-      {"sjis.txt", jcSjis, "\r\n", {"hello world", "second line"}, {"world", "second hello line"}},
+      {"sjis.txt",
+       jcSjis,
+       "\r\n",
+       {"hello world", "second line"},
+       // A mouse selection, dragged into the next line.
+       {{TXStep::Select, {1, 1}, {7, 1}}, {TXStep::Drag, {3, 1}, {8, 2}}},
+       {"world", "second hello line"}},
       {"euc.txt",
        jcEuc,
        "\n",
        {"日本語のテキスト", "abc def"},
+       // Copied with Ctrl onto the first line.
+       {{TXStep::Select, {1, 2}, {5, 2}}, {TXStep::Drag, {2, 2}, {1, 1}, "ctrl"}},
        {"abc 日本語のテキスト", "abc def"}},
-      {"jis.txt", jcJisB, "\n", {"漢字と かな", "x"}, {"漢字と", "x かな"}},
-      {"utf8.txt", jcUtf8, "\r", {"表示する", "one two"}, {"two表示する", "one "}},
-      {"bom.txt", jcUtf8Bom, "\r\n", {"一二三", "四"}, {"一三", "ｂ四二"}},
-      {"utf16.txt", jcUtf16LE, "\r\n", {"ａｂ", "cd"}, {"ａｂ", "cd"}},
+      {"jis.txt",
+       jcJisB,
+       "\n",
+       {"漢字と かな", "x"},
+       // A space and two double-byte characters moved to the end of the next line (pressed on
+       // a character's second half).
+       {{TXStep::Select, {7, 1}, {12, 1}}, {TXStep::Drag, {9, 1}, {2, 2}}},
+       {"漢字と", "x かな"}},
+      {"utf8.txt",
+       jcUtf8,
+       "\r",
+       {"表示する", "one two"},
+       // A word taken by a double click.
+       {{TXStep::DoubleClick, {6, 2}}, {TXStep::Drag, {6, 2}, {1, 1}}},
+       {"two表示する", "one "}},
+      {"utf16.txt",
+       jcUtf16LE,
+       "\r\n",
+       {"ａｂ", "cd"},
+       // Copied onto the next page by way of its tab.
+       {{TXStep::Select, {3, 1}, {5, 1}}, {TXStep::Drag, {3, 1}, {1, 2}, "", 5}},
+       {"ａｂ", "cd"}},
+      {"bom.txt",
+       jcUtf8Bom,
+       "\r\n",
+       {"一二三", "四"},
+       {{TXStep::Select, {3, 1}, {5, 1}}, {TXStep::Drag, {3, 1}, {5, 2}}},
+       {"一三", "ｂ四二"}},
+      {"utf16be.txt",
+       jcUtf16BE,
+       "\r",
+       {"ｱｲｳ 全角", "end"},
+       // Half-width katakana moved past the end of the next line.
+       {{TXStep::Select, {1, 1}, {4, 1}}, {TXStep::Drag, {2, 1}, {4, 2}}},
+       {" 全角", "endｱｲｳ"}},
   };
-  const std::vector<TXStep> steps = {
-      // A mouse selection, dragged into the next line.
-      {TXStep::Select, 0, {1, 1}, {7, 1}},
-      {TXStep::Drag, 0, {3, 1}, {8, 2}},
-      // Copied with Ctrl onto the first line.
-      {TXStep::Select, 1, {1, 2}, {5, 2}},
-      {TXStep::Drag, 1, {2, 2}, {1, 1}, "ctrl"},
-      // A space and two double-byte characters moved to the end of the next line (pressed on a
-      // character's second half).
-      {TXStep::Select, 2, {7, 1}, {12, 1}},
-      {TXStep::Drag, 2, {9, 1}, {2, 2}},
-      // A word taken by a double click.
-      {TXStep::DoubleClick, 3, {6, 2}},
-      {TXStep::Drag, 3, {6, 2}, {1, 1}},
-      {TXStep::Select, 4, {3, 1}, {5, 1}},
-      {TXStep::Drag, 4, {3, 1}, {3, 2}},
-      // Copied onto another page by way of its tab.
-      {TXStep::Select, 5, {3, 1}, {5, 1}},
-      {TXStep::Drag, 5, {3, 1}, {1, 2}, "", 4},
-  };
-  QProcess xvfb;
-  xvfb.start("sh", {"-c", "exec Xvfb -displayfd 1 -nolisten tcp -screen 0 1280x1024x24"});
-  ASSERT_TRUE(xvfb.waitForReadyRead(20000));
-  const std::string display = ":" + xvfb.readLine().trimmed().toStdString();
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
   test::TempDir dir;
   std::vector<std::string> names;
   for (const TXFile& f : files) {
-    std::string text;
-    for (const std::string& l : f.Before) text += l + f.Break;
-    test::WriteFileBytes(dir / f.Name, Encoded(text, f.Code));
+    test::WriteFileBytes(dir / f.Name, Encoded(Joined(f.Before, f.Break, true), f.Code));
     names.push_back((dir / f.Name).string());
   }
-  TXSession x(display);
-  x.Measure(names);
-  std::string args;
-  for (const std::string& n : names) args += " '" + n + "'";
-  QProcess program;
-  program.start("sh",
-                {"-c", QString::fromStdString(x.Env() + "exec " RID_BUILD_DIR "/rideder" + args)});
-  ASSERT_TRUE(program.waitForStarted());
-  int code = -1;
-  const std::string script = x.Script(steps, int(files.size()));
-  const std::string out = test::RunTool(
-      x.Env() +
-          "sh -c 'W=$(timeout 20 xdotool search --sync --name \"sjis.txt - rideder\" | head -1); "
-          "xdotool" +
-          Replace(script, "'", "'\\''") + "' 2>&1",
-      {}, &code);
-  EXPECT_EQ(code, 0) << out;
-  for (const TXFile& f : files) {
-    std::string text;
-    for (const std::string& l : f.After) text += l + f.Break;
-    const std::string want = Encoded(text, f.Code);
-    QElapsedTimer t;
-    t.start();
-    while (test::ReadFileBytes(dir / f.Name) != want && t.elapsed() < 5000) QThread::msleep(50);
-    EXPECT_EQ(test::ReadFileBytes(dir / f.Name), want) << f.Name;
+  const TXLayout layout = MeasureLayout(names);
+  ASSERT_EQ(layout.Tabs.size(), files.size());
+  test::WriteFileBytes(dir / "compose", "<Multi_key> <n> <i> : \"語で\"\n");
+  const std::string window =
+      x.StartRideder(names, {"QT_IM_MODULE=compose", "XCOMPOSEFILE=" + (dir / "compose").string()});
+  ASSERT_FALSE(window.empty()) << x.Error();
+  TXScript script(layout, window);
+  for (size_t p = 0; p < files.size(); ++p) {
+    const TXFile& f = files[p];
+    SCOPED_TRACE(f.Name);
+    std::vector<TXStep> steps = f.Mouse;
+    steps.insert(steps.end(), kTyping.begin(), kTyping.end());
+    for (const std::string& command : script.Page(int(p), steps)) {
+      x.Run(command);
+      ASSERT_TRUE(x.Sync(window)) << x.Error();
+    }
+    // Saved once the program has read every step before Ctrl+S.
+    const std::string want =
+        Encoded(Joined(f.After, f.Break, true) + Joined(kTyped, f.Break, false), f.Code);
+    test::WaitUntil([&] { return test::ReadFileBytes(dir / f.Name) == want; }, 10000);
+    EXPECT_EQ(test::ReadFileBytes(dir / f.Name), want);
   }
-  program.terminate();
-  program.waitForFinished();
-  xvfb.terminate();
-  xvfb.waitForFinished();
+}
+
+TEST(EderUnderX, KeysInputMethodMouseAndDropsSavedInEachFilesCode) {
+  if (test::UnderX()) return EditAndSaveEachFileUnderX();
+  RID_NEED_TOOL("xdotool", "xdotool");
+  RID_NEED_TOOL("iconv", "libc-bin");
+  RID_NEED_TOOL("nkf", "nkf");
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
+  // Mapped before the programs start, so they read the map at once.
+  ASSERT_TRUE(x.MapKeys("日本", {"Multi_key"})) << x.Error();
+  int code = -1;
+  const std::string out = x.RunThisTest(&code);
+  EXPECT_EQ(code, 0) << out;
 }
 
 }  // namespace

@@ -2,14 +2,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <cstring>
-#include <thread>
 
 #include "editor/RidEder.h"
 #include "platform/Clipboard.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
+#include "tests/XSession.h"
 
 namespace rid {
 namespace {
@@ -101,20 +100,9 @@ TEST(RidEderClipboard, SetLineTextIsOneUndoStep) {
 
 // --- the real clipboard: an X server of our own, xclip on the other side.
 
-// Runs Command while this process keeps serving the clipboard it owns.
-std::string RunServing(const std::string& Command, const std::string& Input = {}) {
-  std::string out;
-  bool done = false;
-  std::thread t([&] {
-    out = test::RunTool(Command, Input);
-    done = true;
-  });
-  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  t.join();
-  return out;
-}
-
 void ClipboardRoundTripUnderX() {
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
   TEder s;
   const std::string first = Utf8ToSjis("日本語の行　全角と半角ｶﾅ");
   const std::string second = Utf8ToSjis("表示ソフト\\ポ|");
@@ -123,13 +111,14 @@ void ClipboardRoundTripUnderX() {
   s.Ed.SetBlockEnd({static_cast<int32_t>(second.size()) + 1, 2});
   s.Ed.CopyToClipboard();
   const std::string selected = first + "\r\n" + second;
-  EXPECT_EQ(RunServing("xclip -selection clipboard -o"),
+  EXPECT_EQ(x.Run("xclip -selection clipboard -o"),
             test::RunTool("iconv -f CP932 -t UTF-8", selected));
 
   const std::string utf8 = "ﾃｽﾄ 漢字\r\n二行目";
-  RunServing("xclip -selection clipboard -i", utf8);
+  x.Run("xclip -selection clipboard -i", utf8);
   // xclip takes the clipboard over from a process of its own, a moment later.
-  for (int i = 0; i < 500 && RunServing("xclip -selection clipboard -o") != utf8; ++i)
+  int code = -1;
+  for (int i = 0; i < 500 && x.Run("xclip -selection clipboard -o", {}, &code) != utf8; ++i)
     usleep(10000);
   s.Ed.SetText("[]");
   s.Ed.SetCaretXY({2, 1});
