@@ -101,9 +101,9 @@ TEST(EderSave, WritesTheFilesCodeAndBreaksAsTheToolsDo) {
         f.Ed().SetSelText(Utf8ToSjis("追加した行 x\r\n"));
         f.Ed().SetCaretXY({7, 4});
         f.Ed().SetSelText(" ok");
-        const TSavePlan plan = PlanSave(*f.Ed().GetLines(), f.Page->Code);
-        EXPECT_EQ(plan.Bytes, Encoded(Joined(after, brk, final), code));
-        EXPECT_EQ(plan.Unwritable, 0u);
+        EXPECT_EQ(PlanSave(*f.Ed().GetLines(), f.Page->Code).Unwritable, 0u);
+        SaveInCode(*f.Ed().GetLines(), f.Page->Code, f.Page->FileName);
+        EXPECT_EQ(test::ReadFileBytes(f.Page->FileName), Encoded(Joined(after, brk, final), code));
       }
 }
 
