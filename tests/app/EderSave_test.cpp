@@ -28,6 +28,7 @@
 #include "app/EderWindow.h"
 #include "foundation/JCode.h"
 #include "platform/Locale.h"
+#include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -105,6 +106,46 @@ TEST(EderSave, WritesTheFilesCodeAndBreaksAsTheToolsDo) {
         SaveInCode(*f.Ed().GetLines(), f.Page->Code, f.Page->FileName);
         EXPECT_EQ(test::ReadFileBytes(f.Page->FileName), Encoded(Joined(after, brk, final), code));
       }
+}
+
+// A text of many blocks is converted block by block as the tools convert it whole, whatever
+// character a block ends in.
+TEST(EderSave, ALongTextIsWrittenInItsCodeAsTheToolsWriteIt) {
+  RID_NEED_TOOL("iconv", "libc-bin");
+  RID_NEED_TOOL("nkf", "nkf");
+  const char* const words[] = {"日本語", "の", "テキスト", "abc", " ",
+                               "表示",   "ー", "（例）",   "x;"};
+  std::string utf8;
+  for (uint32_t i = 0, seed = 1; utf8.size() < 150000; ++i) {
+    seed = seed * 1664525 + 1013904223;
+    utf8 += words[(seed >> 8) % std::size(words)];
+    if ((seed >> 20) % 13 == 0) utf8 += "\n";
+  }
+  utf8 += "\n";
+  for (JCodeKind code : {jcEuc, jcJisB, jcUtf8, jcUtf8Bom, jcUtf16LE, jcUtf16BE, jcSjis}) {
+    SCOPED_TRACE(CodeName(code));
+    const std::string bytes = Encoded(utf8, code);
+    TPageFile f(bytes);
+    ASSERT_EQ(f.Page->Code, code);
+    SaveInCode(*f.Ed().GetLines(), code, f.Page->FileName);
+    EXPECT_TRUE(test::ReadFileBytes(f.Page->FileName) == bytes);
+  }
+}
+
+// Whatever stops a save in another code, root included, the old file stays whole and no
+// temporary file is left.
+TEST(EderSave, AFailedSaveInAnotherCodeKeepsTheOldFile) {
+  TRidEderStringList lines;
+  for (int i = 0; i < 3000; ++i)
+    lines.Add(Utf8ToSjis("行 " + std::to_string(i) + " 日本語のテキスト"));
+  for (test::TSaveFault fault : test::AllSaveFaults()) {
+    SCOPED_TRACE(test::SaveFaultName(fault));
+    test::TFailingSave save(fault, "old\n");
+    const std::string message = save.Run([&] { SaveInCode(lines, jcEuc, save.Target.string()); });
+    EXPECT_NE(message.find(save.Target.string()), std::string::npos) << message;
+    EXPECT_EQ(test::ReadFileBytes(save.Kept()), "old\n");
+    EXPECT_EQ(save.Names(), std::vector<std::string>{"keep.txt"});
+  }
 }
 
 // Characters a code cannot hold are counted, with the first line that has one.
