@@ -16,11 +16,10 @@ namespace rid {
 
 namespace {
 
-// Shift-JIS text written to it goes to Target in a file's code, converted block by block.
+// Shift-JIS text written to it is converted block by block to a file's code and put.
 class TEncodingStream : public TStream {
  public:
-  TEncodingStream(TStream& Target, JCodeKind Code)
-      : FEncoder(Code, [&Target](std::string_view Bytes) { Target.WriteBuffer(Bytes); }) {}
+  TEncodingStream(JCodeKind Code, TSjisEncoder::TPut Put) : FEncoder(Code, std::move(Put)) {}
   int32_t Read(void*, int32_t) override { return 0; }  // written only
   int32_t Write(const void* Buffer, int32_t Count) override {
     if (Count <= 0) return 0;
@@ -29,12 +28,33 @@ class TEncodingStream : public TStream {
     return Count;
   }
   int64_t Seek(int64_t, uint16_t) override { return FWritten; }
-  void Finish() { FEncoder.Finish(); }
+  TSjisEncoder& Encoder() { return FEncoder; }
 
  private:
   TSjisEncoder FEncoder;
   int64_t FWritten = 0;
 };
+
+// What the code cannot hold of the lines as a save writes them.
+size_t CountUnwritable(TRidEderStringList& Lines, JCodeKind Code) {
+  TEncodingStream counter(Code, nullptr);
+  Lines.SaveToStream(&counter);
+  counter.Encoder().Finish();
+  return counter.Encoder().Unwritable();
+}
+
+// The first line holding what the code cannot hold (1-based), 0 when none. A line is counted
+// with a break after it, which a lead byte that ends it meets in the file.
+int32_t FirstUnwritableLine(const TRidEderStringList& Lines, JCodeKind Code) {
+  for (int32_t i = 0; i < Lines.GetCount(); ++i) {
+    TSjisEncoder counter(Code, nullptr);
+    counter.Convert(Lines.GetView(i));
+    if (i + 1 < Lines.GetCount() || Lines.GetFinalLineBreak()) counter.Convert("\n");
+    counter.Finish();
+    if (counter.Unwritable() > 0) return i + 1;
+  }
+  return 0;
+}
 
 QString Text(const std::string& Sjis) { return QString::fromStdString(SjisToUtf8(Sjis)); }
 QString FileText(const std::string& Name) { return QFile::decodeName(Name.c_str()); }
@@ -94,23 +114,18 @@ const char* CodeName(JCodeKind Code) {
   }
 }
 
-TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code) {
+TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code) {
   TSavePlan plan;
-  for (int32_t i = 0; i < Lines.GetCount(); ++i) {
-    TSjisEncoder counter(Code, [](std::string_view) {});
-    counter.Convert(Lines.GetView(i));
-    counter.Finish();
-    if (counter.Unwritable() > 0 && plan.FirstLine == 0) plan.FirstLine = i + 1;
-    plan.Unwritable += counter.Unwritable();
-  }
+  plan.Unwritable = CountUnwritable(Lines, Code);
+  if (plan.Unwritable > 0) plan.FirstLine = FirstUnwritableLine(Lines, Code);
   return plan;
 }
 
 void SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName) {
   SaveToFileAtomic(FileName, [&](TStream& Out) {
-    TEncodingStream encoded(Out, Code);
+    TEncodingStream encoded(Code, [&Out](std::string_view Bytes) { Out.WriteBuffer(Bytes); });
     Lines.SaveToStream(&encoded);
-    encoded.Finish();
+    encoded.Encoder().Finish();
   });
 }
 

@@ -21,7 +21,7 @@ struct TSavePlan {
   size_t Unwritable = 0;  // characters the file's code cannot hold
   int32_t FirstLine = 0;  // the first line holding one (1-based), 0 when none
 };
-TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code);
+TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code);
 // Writes the lines to FileName in Code, atomically (SaveToFileAtomic): each line keeps its
 // break, the final break as loaded. The text is converted block by block on its way to the
 // file, so it is never held twice. Raises the save's error; the old file then stays.

@@ -393,21 +393,25 @@ namespace {
 // A half-width katakana that a following voiced or semi-voiced mark joins in JIS.
 constexpr bool TakesMark(uint8_t B) { return B == 0xB3 || In(B, 0xB6, 0xC4) || In(B, 0xCA, 0xCE); }
 
-// The bytes of the character at P, as every conversion walks (a lead and a trail byte, a
-// half-width katakana and its mark, else one byte); 0 when the N bytes there may cut it.
+// The bytes at P that are converted together, 0 when the N bytes there may cut them: a lead
+// byte with the byte after it (its trail, or a byte that is no trail and no lead: SjisToEuc
+// keeps a lead byte that ends the text, but not one before such a byte), a half-width katakana
+// with the mark JIS joins to it, else one byte.
 size_t CharLength(const uint8_t* P, size_t N) {
-  const bool pairs = IsDBCSLeadByte(P[0]) || TakesMark(P[0]);
-  if (!pairs) return 1;
+  if (!IsDBCSLeadByte(P[0]) && !TakesMark(P[0])) return 1;
   if (N < 2) return 0;
-  if (IsDBCSLeadByte(P[0])) return IsDBCSTrailByte(P[1]) ? 2 : 1;
+  if (IsDBCSLeadByte(P[0])) return 2;
   return P[1] == kVoiced || P[1] == kSemiVoiced ? 2 : 1;
 }
 
-// The length of the whole characters at the start of S: all of it but a last byte that may
-// begin a character of two.
+// The length of the whole characters at the start of S, which starts a character: all of it
+// but a last byte that may begin a character of two. A character ends after the last byte that
+// is neither a lead byte nor a katakana a mark may join (it is a byte of its own, a trail byte,
+// or a mark), so only the bytes after it are walked.
 size_t WholeLength(std::string_view S) {
   const auto* p = reinterpret_cast<const uint8_t*>(S.data());
-  size_t i = 0;
+  size_t i = S.size();
+  while (i > 0 && (IsDBCSLeadByte(p[i - 1]) || TakesMark(p[i - 1]))) --i;
   while (i < S.size()) {
     const size_t n = CharLength(p + i, S.size() - i);
     if (n == 0) break;
@@ -440,7 +444,7 @@ size_t JisUnwritable(std::string_view S) {
 void TSjisEncoder::Convert(std::string_view Piece) {
   if (Piece.empty()) return;
   if (!FWaiting.empty()) {
-    // The byte that waited and the next one: one character, or two.
+    // The byte that waited and the next one: converted together, or one after the other.
     const char pair[2] = {FWaiting[0], Piece[0]};
     const size_t n = CharLength(reinterpret_cast<const uint8_t*>(pair), 2);
     FWaiting.clear();
@@ -462,14 +466,14 @@ void TSjisEncoder::Convert(std::string_view Piece) {
 void TSjisEncoder::Finish() {
   if (!FWaiting.empty()) ConvertWhole(std::exchange(FWaiting, {}));
   PutMark();
-  if (FShifted) FPut(kKanjiOut);
+  if (FShifted) Put(kKanjiOut);
   FShifted = false;
 }
 
 void TSjisEncoder::PutMark() {
   if (std::exchange(FStarted, true)) return;
-  if (FCode == jcUtf8Bom) FPut("\xEF\xBB\xBF");
-  if (FCode == jcUtf16LE || FCode == jcUtf16BE) FPut(Utf16Mark(FCode == jcUtf16BE));
+  if (FCode == jcUtf8Bom) Put("\xEF\xBB\xBF");
+  if (FCode == jcUtf16LE || FCode == jcUtf16BE) Put(Utf16Mark(FCode == jcUtf16BE));
 }
 
 void TSjisEncoder::ConvertWhole(std::string_view Chars) {
@@ -478,21 +482,21 @@ void TSjisEncoder::ConvertWhole(std::string_view Chars) {
     case jcJisB:
     case jcJisAt:
       FUnwritable += JisUnwritable(Chars);
-      FPut(SjisToJisFrom(Chars, FShifted));
+      if (FPut) Put(SjisToJisFrom(Chars, FShifted));
       break;
     case jcEuc:
-      FPut(SjisToEuc(Chars, &FUnwritable));
+      Put(SjisToEuc(Chars, &FUnwritable));
       break;
     case jcUtf8:
     case jcUtf8Bom:
-      FPut(SjisToUtf8(Chars, &FUnwritable));
+      Put(SjisToUtf8(Chars, &FUnwritable));
       break;
     case jcUtf16LE:
     case jcUtf16BE:
-      FPut(Utf16Bytes(Chars, FCode == jcUtf16BE, &FUnwritable, false));
+      Put(Utf16Bytes(Chars, FCode == jcUtf16BE, &FUnwritable, false));
       break;
     default:
-      FPut(Chars);
+      Put(Chars);
       break;
   }
 }

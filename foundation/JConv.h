@@ -85,7 +85,8 @@ int32_t GetLineBreakKind(std::string_view S);
 // texts pass as they are. The bytes are those of converting the whole text at once: a character
 // that a piece cuts waits for the next piece, JIS keeps its shift state from piece to piece, and
 // the mark comes once. Put receives the result of at most kBlock bytes of text at a time, so the
-// text is never held twice, however long a piece is.
+// text is never held twice, however long a piece is. Without Put the encoder only counts (JIS
+// text is then not converted at all).
 class TSjisEncoder {
  public:
   using TPut = std::function<void(std::string_view Bytes)>;
@@ -104,6 +105,9 @@ class TSjisEncoder {
   // Text of whole characters, none of which a later byte can change.
   void ConvertWhole(std::string_view Chars);
   void PutMark();
+  void Put(std::string_view Bytes) const {
+    if (FPut) FPut(Bytes);
+  }
 
   JCodeKind FCode;
   TPut FPut;

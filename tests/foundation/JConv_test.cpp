@@ -202,15 +202,15 @@ TEST(JConv, SavingFormsCountShiftJisBytesThatFormNoCharacter) {
   EXPECT_EQ(be, 2u);
 }
 
-// Shift-JIS text made to be cut badly: double-byte characters (a trail byte may look like a
-// lead byte), half-width katakana with and without the marks JIS joins to them, lone lead
-// bytes, characters without an EUC-JP or JIS form, stray high bytes and line breaks.
+// Shift-JIS text made to be cut badly: double-byte characters (with trail bytes that look like
+// lead bytes or katakana), half-width katakana with and without the marks JIS joins to them,
+// lone lead bytes, characters without an EUC-JP or JIS form, stray high bytes and line breaks.
 std::string CuttableText(std::mt19937& Rng, size_t Length) {
-  static const char* const kPieces[] = {"a",        "\r\n",     "\n",       "\x88\x9F", "\x88\x88",
-                                        "\x82\xA0", "\x83\x40", "\xB6\xDE", "\xCA\xDF", "\xB3\xDE",
-                                        "\xB1",     "\xDE",     "\xDF",     "\xB6",     "\xCA",
-                                        "\x81",     "\x81 ",    "\xF0\x40", "\xFA\x5C", "\x80",
-                                        "\xA0",     "\xFD",     "\xFF",     "\x85\x40", "\x1B"};
+  static const char* const kPieces[] = {
+      "a",        "\r\n",     "\n",       "\x88\x9F", "\x88\x88", "\x82\xA0", "\x83\x40",
+      "\xB6\xDE", "\xCA\xDF", "\xB3\xDE", "\xB1",     "\xDE",     "\xDF",     "\xB6",
+      "\xCA",     "\x81",     "\x81 ",    "\xF0\x40", "\xFA\x5C", "\x80",     "\xA0",
+      "\xFD",     "\xFF",     "\x85\x40", "\x1B",     "\xE0\xB6", "\x88\xCA", "\xE0\xE0"};
   std::string s;
   while (s.size() < Length) s += kPieces[Rng() % std::size(kPieces)];
   return s;
@@ -240,13 +240,15 @@ TEST(JConv, TheEncoderConvertsPiecesAsTheWholeText) {
       {jcBinary, same, true},
       {jcEucOrSjis, same, true}};
   // Converts Text in one piece, or cut at random places, and returns the bytes put.
+  // Without Output the encoder only counts.
   const auto encode = [](JCodeKind Code, std::string_view Text, std::mt19937* Rng,
-                         size_t* Unwritable) {
+                         size_t* Unwritable, bool Output = true) {
     std::string out;
-    TSjisEncoder e(Code, [&out](std::string_view B) {
+    TSjisEncoder::TPut put = [&out](std::string_view B) {
       EXPECT_LE(B.size(), 5 * TSjisEncoder::kBlock + 3);
       out += B;
-    });
+    };
+    TSjisEncoder e(Code, Output ? put : nullptr);
     while (Rng && !Text.empty()) {
       const size_t n = (*Rng)() % 8 == 0 ? (*Rng)() % 40000 : (*Rng)() % 4;
       e.Convert(Text.substr(0, n));
@@ -264,11 +266,13 @@ TEST(JConv, TheEncoderConvertsPiecesAsTheWholeText) {
                                                                : rng() % 60);
     for (const auto& [code, whole, counts] : codes) {
       SCOPED_TRACE("round " + std::to_string(round) + " code " + std::to_string(code));
-      size_t wholeCount = 0, oneCount = 0, piecesCount = 0;
+      size_t wholeCount = 0, oneCount = 0, piecesCount = 0, countedOnly = 0;
       const std::string want = whole(text, &wholeCount);
       ASSERT_EQ(encode(code, text, nullptr, &oneCount), want);
       ASSERT_EQ(encode(code, text, &rng, &piecesCount), want);
+      EXPECT_EQ(encode(code, text, &rng, &countedOnly, false), "");
       EXPECT_EQ(piecesCount, oneCount);
+      EXPECT_EQ(countedOnly, oneCount);
       if (counts) {
         EXPECT_EQ(oneCount, wholeCount);
       }
