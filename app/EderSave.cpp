@@ -16,25 +16,44 @@ namespace rid {
 
 namespace {
 
-bool In(uint8_t B, uint8_t Lo, uint8_t Hi) { return B >= Lo && B <= Hi; }
-
-// The characters a JIS file cannot hold as they are: half-width katakana (widened), double-byte
-// characters outside rows 21-7E, and bytes of 80 and up that form no character.
-size_t JisUnwritable(std::string_view S) {
-  size_t n = 0;
-  for (size_t i = 0; i < S.size();) {
-    const uint8_t b = uint8_t(S[i]);
-    if (IsDBCSLeadByte(b) && i + 1 < S.size() && IsDBCSTrailByte(uint8_t(S[i + 1]))) {
-      uint8_t j1, j2;
-      SjisToJisBytes(b, uint8_t(S[i + 1]), j1, j2);
-      n += !In(j1, 0x21, 0x7E);
-      i += 2;
-    } else {
-      n += b >= 0x80;
-      ++i;
-    }
+// Shift-JIS text written to it is converted block by block to a file's code and put.
+class TEncodingStream : public TStream {
+ public:
+  TEncodingStream(JCodeKind Code, TSjisEncoder::TPut Put) : FEncoder(Code, std::move(Put)) {}
+  int32_t Read(void*, int32_t) override { return 0; }  // written only
+  int32_t Write(const void* Buffer, int32_t Count) override {
+    if (Count <= 0) return 0;
+    FEncoder.Convert(std::string_view(static_cast<const char*>(Buffer), size_t(Count)));
+    FWritten += Count;
+    return Count;
   }
-  return n;
+  int64_t Seek(int64_t, uint16_t) override { return FWritten; }
+  TSjisEncoder& Encoder() { return FEncoder; }
+
+ private:
+  TSjisEncoder FEncoder;
+  int64_t FWritten = 0;
+};
+
+// What the code cannot hold of the lines as a save writes them.
+size_t CountUnwritable(TRidEderStringList& Lines, JCodeKind Code) {
+  TEncodingStream counter(Code, nullptr);
+  Lines.SaveToStream(&counter);
+  counter.Encoder().Finish();
+  return counter.Encoder().Unwritable();
+}
+
+// The first line holding what the code cannot hold (1-based), 0 when none. A line is counted
+// with a break after it, which a lead byte that ends it meets in the file.
+int32_t FirstUnwritableLine(const TRidEderStringList& Lines, JCodeKind Code) {
+  for (int32_t i = 0; i < Lines.GetCount(); ++i) {
+    TSjisEncoder counter(Code, nullptr);
+    counter.Convert(Lines.GetView(i));
+    if (i + 1 < Lines.GetCount() || Lines.GetFinalLineBreak()) counter.Convert("\n");
+    counter.Finish();
+    if (counter.Unwritable() > 0) return i + 1;
+  }
+  return 0;
 }
 
 QString Text(const std::string& Sjis) { return QString::fromStdString(SjisToUtf8(Sjis)); }
@@ -75,38 +94,6 @@ void Say(QMainWindow* Window, const QString& Text) { Window->statusBar()->showMe
 
 }  // namespace
 
-std::string ToFileCode(std::string_view Sjis, JCodeKind Code, size_t* Unwritable) {
-  size_t unwritable = 0;
-  std::string bytes;
-  switch (Code) {
-    case jcJisB:
-    case jcJisAt:
-      unwritable = JisUnwritable(Sjis);
-      bytes = SjisToJis(Sjis);
-      break;
-    case jcEuc:
-      bytes = SjisToEuc(Sjis, &unwritable);
-      break;
-    case jcUtf8:
-      bytes = SjisToUtf8(Sjis, &unwritable);
-      break;
-    case jcUtf8Bom:
-      bytes = SjisToUtf8Bom(Sjis, &unwritable);
-      break;
-    case jcUtf16LE:
-      bytes = ConvertToUtf16LE(Sjis, &unwritable);
-      break;
-    case jcUtf16BE:
-      bytes = ConvertToUtf16BE(Sjis, &unwritable);
-      break;
-    default:
-      bytes = std::string(Sjis);
-      break;
-  }
-  if (Unwritable) *Unwritable = unwritable;
-  return bytes;
-}
-
 const char* CodeName(JCodeKind Code) {
   switch (Code) {
     case jcJisB:
@@ -127,31 +114,33 @@ const char* CodeName(JCodeKind Code) {
   }
 }
 
-TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code) {
+TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code) {
   TSavePlan plan;
-  plan.Bytes = ToFileCode(Lines.SaveToBytes(), Code, &plan.Unwritable);
-  for (int32_t i = 0; plan.Unwritable > 0 && i < Lines.GetCount(); ++i) {
-    size_t n = 0;
-    ToFileCode(Lines.GetView(i), Code, &n);
-    if (n > 0) {
-      plan.FirstLine = i + 1;
-      break;
-    }
-  }
+  plan.Unwritable = CountUnwritable(Lines, Code);
+  if (plan.Unwritable > 0) plan.FirstLine = FirstUnwritableLine(Lines, Code);
   return plan;
+}
+
+void SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName) {
+  SaveToFileAtomic(FileName, [&](TStream& Out) {
+    TEncodingStream encoded(Code, [&Out](std::string_view Bytes) { Out.WriteBuffer(Bytes); });
+    Lines.SaveToStream(&encoded);
+    encoded.Encoder().Finish();
+  });
 }
 
 bool SavePage(QMainWindow* Window, TEderPage& Page) {
   std::string fileName = Page.FileName;
   if (fileName.empty() && !AskFileName(Window, fileName)) return false;
-  const TSavePlan plan = PlanSave(*Page.Eder->GetLines(), Page.Code);
+  TRidEderStringList& lines = *Page.Eder->GetLines();
+  const TSavePlan plan = PlanSave(lines, Page.Code);
   if ((plan.Unwritable > 0 || Page.Substituted > 0) &&
       !ConfirmLosses(Window, fileName, Page.Code, plan, Page.Substituted)) {
     Say(Window, "Not saved");
     return false;
   }
   try {
-    SaveBytesToFileAtomic(fileName, plan.Bytes);
+    SaveInCode(lines, Page.Code, fileName);
   } catch (const std::exception& e) {
     const QString why = "Not saved: " + Text(e.what());
     Say(Window, why);

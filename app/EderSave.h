@@ -2,7 +2,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "foundation/JCode.h"
 
@@ -13,22 +12,19 @@ namespace rid {
 class TRidEderStringList;
 struct TEderPage;
 
-// Shift-JIS text in a file's own code: JIS, EUC-JP, UTF-8 with or without the mark, UTF-16 with
-// the mark; Shift-JIS, ASCII, undecided and binary files stay as they are. *Unwritable counts
-// the characters that code cannot hold ('?' or ・ in the result; for JIS also the half-width
-// katakana it widens and the characters outside its rows 21-7E).
-std::string ToFileCode(std::string_view Sjis, JCodeKind Code, size_t* Unwritable);
 // How people call the code.
 const char* CodeName(JCodeKind Code);
 
-// A page's text as a save writes it, and what is lost on the way.
+// What a save in a file's code loses (see TSjisEncoder).
 struct TSavePlan {
-  std::string Bytes;
   size_t Unwritable = 0;  // characters the file's code cannot hold
   int32_t FirstLine = 0;  // the first line holding one (1-based), 0 when none
 };
-// Each line keeps its break, the final break as loaded.
-TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code);
+TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code);
+// Writes the lines to FileName in Code, atomically (SaveToFileAtomic): each line keeps its
+// break, the final break as loaded. The text is converted block by block on its way to the
+// file, so it is never held twice. Raises the save's error; the old file then stays.
+void SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName);
 
 // Ctrl+S: the page to its file in its code (the embedded sample, a Shift-JIS text with CR LF
 // breaks, asks for a name first). When characters cannot be written back (or were lost when

@@ -31,6 +31,7 @@
 #include "output/RidExportRTF.h"
 #include "platform/Forms.h"
 #include "platform/Locale.h"
+#include "platform/Registry.h"
 #include "platform/WidgetBridge.h"
 
 namespace rid {
@@ -152,6 +153,7 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
   connect(FTabs, &QTabWidget::currentChanged, this, [this] { FocusCurrentEditor(); });
   Application()->OnInputLost = TInputLostEvent(this, &TEderWindow::ReportInputLost);
   resize(800, 600);
+  ReportKeySettings();
   if (!FOpenProblems.empty()) QTimer::singleShot(0, this, [this] { ShowOpenProblems(); });
 }
 
@@ -171,6 +173,16 @@ void TEderWindow::OpenFiles(const std::vector<std::string>& Files) {
     for (const std::string& p : FOpenProblems) all += (all.empty() ? "" : "\n") + p;
     throw Exception(all);
   }
+}
+
+void TEderWindow::ReportKeySettings() {
+  if (FKeySettings.Problems().empty()) return;
+  QStringList problems;
+  for (const std::string& p : FKeySettings.Problems())
+    problems << QString::fromStdString(SjisToUtf8(p));
+  statusBar()->showMessage(
+      QString("Key bindings skipped in %1: %2")
+          .arg(QFile::decodeName(RegistryFileName().c_str()), problems.join("; ")));
 }
 
 void TEderWindow::ShowOpenProblems() {
@@ -253,6 +265,7 @@ void TEderWindow::ShowPageHighlighter() {
 
 void TEderWindow::AddPage(std::unique_ptr<TEderPage> Page) {
   TRidEder& ed = *Page->Eder;
+  FKeySettings.ApplyTo(ed.GetKeystrokes());
   ed.GetGutter().SetShowLineNumbers(true);
   ed.OnCopyFormats = AddRichCopyFormats;
   ed.OnStatusChange = [this](TObject*, TRidStatusChanges Changes) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/EderKeySettings.h"
 #include "app/EderPage.h"
 #include "app/EderPrinting.h"
 #include "app/EderSearch.h"
@@ -20,7 +21,9 @@ std::string SampleScript();
 
 // The program window: one editor per file, on tabs (the bar shows when there are several),
 // coloured by the highlighter its extension chooses; the Highlighter menu chooses another for
-// the shown one. Text drags between tabs by resting on the tab of the page to drop on.
+// the shown one. Text drags between tabs by resting on the tab of the page to drop on. Every
+// editor gets the key bindings of the settings (TEderKeySettings); the ones skipped are told on
+// the status line as the window opens.
 class TEderWindow : public QMainWindow {
  public:
   // Opens every file it can; a file that cannot be opened, and the characters a file's
@@ -77,6 +80,7 @@ class TEderWindow : public QMainWindow {
   // Adds a page for each file that opens; notes the problems of the others.
   void OpenFiles(const std::vector<std::string>& Files);
   void ShowOpenProblems();
+  void ReportKeySettings();
   // Window title and tab texts: the name, "*" while changed.
   void UpdateTitles();
   QString PageName(const TEderPage& Page) const;
@@ -90,6 +94,7 @@ class TEderWindow : public QMainWindow {
   void AskExport(TRidCustomExporter& E, const char* Extension);
 
   std::unique_ptr<TEderHighlighters> FHighlighters;  // outlives the pages that use them
+  TEderKeySettings FKeySettings;
   std::vector<std::unique_ptr<TEderPage>> FPages;
   std::vector<std::string> FOpenProblems;  // see OpenProblems
   QTabWidget* FTabs = nullptr;

@@ -1,9 +1,13 @@
 // Loading and saving a 100 MB Shift-JIS file through the line buffer, beside `cat` of the same
 // file to /dev/null (the memory-bandwidth bound), with the memory the lines take.
 //   us: LoadFromFile reads the file into one buffer of its size and splits it into lines
-//       (freeing the lines is not timed); SaveToFile writes them back beside the file, syncs and
-//       renames it over the old one.
+//       (freeing the lines is not timed); SaveToFile writes them back beside the file through
+//       the 16 KiB file writer, syncs and renames it over the old one.
 //   cat: reads the file and writes it to /dev/null, its start included.
+// The memory a save needs beyond the loaded lines (peak resident size less the size before),
+// for SaveToFile and for the program's save in EUC-JP and UTF-8 (converted block by block),
+// beside the same saves made from one string of the whole text (what saving did before the
+// file writer: SaveToBytes, the whole conversion, then SaveBytesToFileAtomic).
 // After Google Benchmark's runs, the best of 5 runs per side and the ratio of loading to cat.
 #include <benchmark/benchmark.h>
 
@@ -17,8 +21,10 @@
 #include <random>
 #include <string>
 
+#include "app/EderSave.h"
 #include "bench/BenchSupport.h"
 #include "editor/RidEderTextBuffer.h"
+#include "foundation/JConv.h"
 
 namespace {
 
@@ -170,6 +176,56 @@ void BM_MemoryPerLine(benchmark::State& State) {
   }
 }
 
+// Megabytes a save needs beyond what the process held before it.
+template <class F>
+double SavePeakMB(F Save) {
+  const size_t Before = StatusValue("VmRSS:");
+  ResetPeak();
+  Save();
+  return (StatusValue("VmHWM:") - Before) / 1048576.0;
+}
+
+struct TSaveWay {
+  const char* Name;
+  rid::JCodeKind Code;
+  bool Whole;  // from one string of the whole text, as saving did before the file writer
+};
+constexpr TSaveWay kSaveWays[] = {
+    {"SaveToFile", rid::jcSjis, false},    {"whole Shift-JIS", rid::jcSjis, true},
+    {"save in EUC-JP", rid::jcEuc, false}, {"whole EUC-JP", rid::jcEuc, true},
+    {"save in UTF-8", rid::jcUtf8, false}, {"whole UTF-8", rid::jcUtf8, true},
+};
+
+void Save(rid::TRidEderStringList& L, const TSaveWay& Way, const std::string& Out) {
+  if (!Way.Whole) {
+    if (Way.Code == rid::jcSjis)
+      L.SaveToFile(Out);
+    else
+      rid::SaveInCode(L, Way.Code, Out);
+    return;
+  }
+  const std::string Text = L.SaveToBytes();
+  if (Way.Code == rid::jcSjis)
+    rid::SaveBytesToFileAtomic(Out, Text);
+  else
+    rid::SaveBytesToFileAtomic(
+        Out, Way.Code == rid::jcEuc ? rid::SjisToEuc(Text) : rid::SjisToUtf8(Text));
+}
+
+void BM_SavePeakMemory(benchmark::State& State) {
+  rid::TRidEderStringList L;
+  L.LoadFromFile(BenchFile());
+  const std::string Out = BenchFile() + ".out";
+  for (auto _ : State) {
+    State.PauseTiming();
+    for (const TSaveWay& Way : kSaveWays)
+      State.counters[std::string(Way.Name) + "_MB"] = SavePeakMB([&] { Save(L, Way, Out); });
+    State.ResumeTiming();
+  }
+  std::error_code ec;
+  fs::remove(Out, ec);
+}
+
 // Memory first, while the heap is fresh.
 BENCHMARK(BM_MemoryPerLine)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_CatToDevNull)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
@@ -178,6 +234,7 @@ BENCHMARK(BM_InsertLineInBigFile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SaveToFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_LongestLineFirstTime)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 BENCHMARK(BM_LongestLineAfterItShrinks)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SavePeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // The best of 5 loads, each into a list of its own that is freed after the clock stops.
 double BestLoad() {
@@ -216,5 +273,10 @@ int main(int argc, char** argv) {
       " SaveToFile %.1f ms\n",
       mb, L.GetCount(), catTime * 1e3, load * 1e3, save * 1e3);
   std::printf("ratio LoadFromFile/cat: %.2f\n", load / catTime);
+  std::printf("memory a save of the %.0f MB needs beyond the lines:", mb);
+  for (const TSaveWay& Way : kSaveWays)
+    std::printf(" %s %.1f MB;", Way.Name, SavePeakMB([&] { Save(L, Way, out); }));
+  std::printf("\n");
+  fs::remove(out, ec);
   return 0;
 }

@@ -76,10 +76,7 @@ void WriteSection(TMemIni& Ini, const char* Section, const TRidEderKeyStrokes& K
 void ReadSection(const TMemIni& Ini, const char* Section, TRidEderKeyStrokes& Keys) {
   TStringList Values;
   Ini.ReadStrings(Section, &Values);
-  TRidEderKeyStrokes Scratch;
-  TRidEderKeyStroke* Key = Scratch.Add();
-  for (int32_t i = 0; i < Values.GetCount(); ++i)
-    if (TextToKeyStroke(Values.Get(i), *Key)) Append(Keys, *Key);
+  TextsToKeyStrokes(Values, Keys);
 }
 
 }  // namespace
@@ -155,6 +152,19 @@ bool TextToKeyStroke(const std::string& Text, TRidEderKeyStroke& AKey) {
   AKey.SetKey2(Key);
   AKey.SetShift2(Shift);
   return true;
+}
+
+std::vector<std::string> TextsToKeyStrokes(const TStrings& Lines, TRidEderKeyStrokes& AKeys) {
+  std::vector<std::string> NotRead;
+  TRidEderKeyStrokes Scratch;
+  TRidEderKeyStroke* Key = Scratch.Add();
+  for (int32_t i = 0; i < Lines.GetCount(); ++i) {
+    if (TextToKeyStroke(Lines.Get(i), *Key))
+      Append(AKeys, *Key);
+    else
+      NotRead.push_back(Lines.Get(i));
+  }
+  return NotRead;
 }
 
 void WriteKeystrokes(TMemIni& Ini, const TRidEderKeyStrokes& AKeys,

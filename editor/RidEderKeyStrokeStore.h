@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "editor/RidEderKeyCmds.h"
 #include "foundation/MemIni.h"
@@ -33,6 +34,9 @@ void ApplyKeystrokeDifference(TRidEderKeyStrokes& AKeys, const TRidEderKeyStroke
 std::string KeyStrokeToText(const TRidEderKeyStroke& AKey);
 // False, leaving AKey alone, when the text is not such a line.
 bool TextToKeyStroke(const std::string& Text, TRidEderKeyStroke& AKey);
+
+// Appends to AKeys each line that reads as a binding; returns the lines that do not.
+std::vector<std::string> TextsToKeyStrokes(const TStrings& Lines, TRidEderKeyStrokes& AKeys);
 
 // Writes both sections when AKeys differs from the base, and erases them when it does not.
 void WriteKeystrokes(TMemIni& Ini, const TRidEderKeyStrokes& AKeys,

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -592,9 +593,7 @@ size_t TRidEderStringList::SavedSize() const {
 }
 
 std::string_view TRidEderStringList::BreakOf(const TRidEderStringRec& r) const {
-  static constexpr std::string_view Breaks[3] = {"\r\n", "\n", "\r"};
-  const uint8_t Style = FMixedBreaks ? r.FBreak : FLineBreakStyle;
-  return Breaks[Style == lbsLF || Style == lbsCR ? Style : lbsCRLF];
+  return LineBreakText(FMixedBreaks ? r.FBreak : FLineBreakStyle);
 }
 
 void TRidEderStringList::SaveInto(char* d) const {
@@ -620,22 +619,63 @@ std::string TRidEderStringList::SaveToBytes() const {
 }
 
 void TRidEderStringList::SaveToStream(TStream* Stream) {
-  if (GetCount() == 0) return;
-  const size_t Size = SavedSize();
-  std::unique_ptr<char[]> Data(new char[Size + 1]);
-  SaveInto(Data.get());
-  for (size_t Done = 0; Done < Size;) {
-    int32_t Chunk = static_cast<int32_t>(std::min<size_t>(Size - Done, 1 << 30));
-    Stream->WriteBuffer(Data.get() + Done, Chunk);
-    Done += Chunk;
+  TRidEderFileWriter Writer(*Stream);
+  Writer.SetLineBreakStyle(FLineBreakStyle);
+  const int32_t Last = GetCount() - 1;
+  for (int32_t i = 0; i <= Last; ++i) {
+    const TRidEderStringRec& r = Rec(i);
+    if (FMixedBreaks) Writer.SetLineBreakStyle(r.FBreak);
+    if (i < Last || FFinalLineBreak)
+      Writer.WriteLine(r.View());
+    else
+      Writer.Write(r.View());
   }
+  Writer.Flush();
 }
 
 void TRidEderStringList::SaveToFile(const std::string& FileName) {
-  const size_t Size = SavedSize();
-  std::unique_ptr<char[]> Data(new char[Size + 1]);
-  if (Size) SaveInto(Data.get());
-  SaveBytesToFileAtomic(FileName, std::string_view(Data.get(), Size));
+  SaveToFileAtomic(FileName, [this](TStream& Out) { SaveToStream(&Out); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// TRidEderFiler, TRidEderFileWriter
+
+std::string_view LineBreakText(uint8_t Style) {
+  static constexpr std::string_view Breaks[3] = {"\r\n", "\n", "\r"};
+  return Breaks[Style == lbsLF || Style == lbsCR ? Style : lbsCRLF];
+}
+
+TRidEderFiler::TRidEderFiler() : FBuffer(std::make_unique_for_overwrite<char[]>(kBufferSize)) {}
+
+TRidEderFileWriter::~TRidEderFileWriter() {
+  try {
+    Flush();
+  } catch (const std::exception&) {
+    // Raised by the save's own Flush already, or the save is failing anyway.
+  }
+}
+
+void TRidEderFileWriter::Flush() {
+  if (FBufPos == 0) return;
+  const size_t Used = std::exchange(FBufPos, 0);
+  FStream.WriteBuffer(std::string_view(FBuffer.get(), Used));
+}
+
+void TRidEderFileWriter::Write(std::string_view Bytes) {
+  if (FBufPos + Bytes.size() > kBufferSize) {
+    Flush();
+    if (Bytes.size() > kBufferSize) {
+      FStream.WriteBuffer(Bytes);
+      return;
+    }
+  }
+  if (!Bytes.empty()) std::memcpy(FBuffer.get() + FBufPos, Bytes.data(), Bytes.size());
+  FBufPos += Bytes.size();
+}
+
+void TRidEderFileWriter::WriteLine(std::string_view Bytes) {
+  Write(Bytes);
+  Write(LineBreakText(FLineBreakStyle));
 }
 
 // ---------------------------------------------------------------------------------------------

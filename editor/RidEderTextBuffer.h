@@ -55,6 +55,46 @@ constexpr uint8_t lbsCRLF = 0;
 constexpr uint8_t lbsLF = 1;
 constexpr uint8_t lbsCR = 2;
 
+// The bytes of a line break of a style: CR LF for lbsCRLF and any value that is no style.
+std::string_view LineBreakText(uint8_t Style);
+
+// A buffered byte writer: the block of bytes not yet written and the line-break style of the
+// lines written; Flush (nothing here) empties the block.
+class TRidEderFiler : public TObject {
+ public:
+  RID_CLASS_NAME(TRidEderFiler)
+  static constexpr size_t kBufferSize = 16384;
+  TRidEderFiler();
+  virtual void Flush() {}
+  uint8_t GetLineBreakStyle() const { return FLineBreakStyle; }
+  void SetLineBreakStyle(uint8_t Value) { FLineBreakStyle = Value; }
+
+ protected:
+  std::unique_ptr<char[]> FBuffer;
+  size_t FBufPos = 0;
+  uint8_t FLineBreakStyle = lbsLF;
+};
+
+// Writes to a stream in blocks of 16 KiB; bytes longer than a block go to the stream as they
+// are, never copied. Write, WriteLine and Flush raise the stream's errors; the destructor
+// flushes what is left but keeps an error to itself, so a save calls Flush when it is done.
+class TRidEderFileWriter : public TRidEderFiler {
+ public:
+  RID_CLASS_NAME(TRidEderFileWriter)
+  explicit TRidEderFileWriter(TStream& AStream) : FStream(AStream) {}
+  ~TRidEderFileWriter() override;
+  TRidEderFileWriter(const TRidEderFileWriter&) = delete;
+  TRidEderFileWriter& operator=(const TRidEderFileWriter&) = delete;
+
+  void Flush() override;
+  void Write(std::string_view Bytes);
+  // Bytes and the line break of the style: CR LF (lbsCRLF), LF (lbsLF) or CR (lbsCR).
+  void WriteLine(std::string_view Bytes);
+
+ private:
+  TStream& FStream;  // not owned
+};
+
 // The lines of one editor. Every mutator brackets itself with BeginUpdate / EndUpdate, so
 // OnChanging and OnChange fire around each change unless the caller holds an outer bracket.
 class TRidEderStringList : public TStrings {
@@ -88,6 +128,8 @@ class TRidEderStringList : public TStrings {
   // Replaces the file atomically: on failure (a read-only file included) the old file stays
   // and the error propagates.
   void SaveToFile(const std::string& FileName) override;
+  // Each line with its break (the last one's as FinalLineBreak says), through a
+  // TRidEderFileWriter: no copy of the text is made.
   void SaveToStream(TStream* Stream) override;
 
   // Splits Data into lines as a file load does and replaces the list with them.
@@ -96,7 +138,7 @@ class TRidEderStringList : public TStrings {
   void AdoptBytes(std::string&& Data);
   // The same for data that arrives in pieces (lines and breaks may span pieces).
   void LoadFromPieces(const std::vector<std::string_view>& Pieces);
-  // The bytes SaveToStream and SaveToFile write.
+  // The bytes SaveToStream and SaveToFile write, in one string of their size.
   std::string SaveToBytes() const;
 
   void InsertLines(int32_t Index, int32_t NumLines);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <utility>
 
 namespace rid {
 
@@ -47,12 +48,15 @@ void Count(size_t* Substituted) {
   if (Substituted) ++*Substituted;
 }
 
-std::string Utf16Bytes(std::string_view S, bool BigEndian, size_t* Invalid = nullptr) {
+constexpr std::string_view Utf16Mark(bool BigEndian) { return BigEndian ? "\xFE\xFF" : "\xFF\xFE"; }
+
+// The UTF-16 form of S, after the byte-order mark when Mark says so.
+std::string Utf16Bytes(std::string_view S, bool BigEndian, size_t* Invalid, bool Mark = true) {
   const std::u16string wide = MultiByteToWideChar(CP_ACP, S, Invalid);
-  std::string out(2 + wide.size() * 2, '\0');
-  out[0] = BigEndian ? '\xFE' : '\xFF';
-  out[1] = BigEndian ? '\xFF' : '\xFE';
-  auto* o = reinterpret_cast<uint8_t*>(out.data() + 2);
+  const size_t start = Mark ? 2 : 0;
+  std::string out(start + wide.size() * 2, '\0');
+  if (Mark) std::copy_n(Utf16Mark(BigEndian).data(), 2, out.data());
+  auto* o = reinterpret_cast<uint8_t*>(out.data() + start);
   for (char16_t u : wide) {
     *o++ = uint8_t(BigEndian ? u >> 8 : u & 0xFF);
     *o++ = uint8_t(BigEndian ? u & 0xFF : u >> 8);
@@ -62,7 +66,7 @@ std::string Utf16Bytes(std::string_view S, bool BigEndian, size_t* Invalid = nul
 
 void WriteTextUtf16(TMemoryStream* Stream, std::string_view S, bool BigEndian) {
   if (!Stream) throw EJCodeError(SInvalidMemoryStream);
-  Stream->WriteBuffer(Utf16Bytes(S, BigEndian));
+  Stream->WriteBuffer(Utf16Bytes(S, BigEndian, nullptr));
 }
 
 std::string LoadTextUtf16(const std::string& FileName, bool BigEndian, size_t* Substituted) {
@@ -177,19 +181,17 @@ std::string JisToSjis(std::string_view S) {
   return out.Take();
 }
 
-std::string SjisToJis(std::string_view S) {
+namespace {
+
+// SjisToJis from the shift state Shifted, which it leaves as the text ends (not shifted back).
+std::string SjisToJisFrom(std::string_view S, bool& Shifted) {
   const auto* p = reinterpret_cast<const uint8_t*>(S.data());
   const size_t n = S.size();
   // Each byte gives at most two, plus one escape pair per shifted run of at least one byte.
   Writer out(n * 5 + 3);
-  bool shifted = false;
   const auto shiftIn = [&] {
-    if (!shifted) out.Put(kKanjiIn);
-    shifted = true;
-  };
-  const auto shiftOut = [&] {
-    if (shifted) out.Put(kKanjiOut);
-    shifted = false;
+    if (!Shifted) out.Put(kKanjiIn);
+    Shifted = true;
   };
   size_t i = 0;
   while (i < n) {
@@ -208,13 +210,22 @@ std::string SjisToJis(std::string_view S) {
       i += 2;
     } else {
       // ASCII, line breaks and bytes that form no character go out unshifted, as they are.
-      shiftOut();
+      if (Shifted) out.Put(kKanjiOut);
+      Shifted = false;
       out.Put(b);
       ++i;
     }
   }
-  shiftOut();
   return out.Take();
+}
+
+}  // namespace
+
+std::string SjisToJis(std::string_view S) {
+  bool shifted = false;
+  std::string out = SjisToJisFrom(S, shifted);
+  if (shifted) out += kKanjiOut;
+  return out;
 }
 
 std::string EucToSjis(std::string_view S, size_t* Substituted) {
@@ -372,6 +383,122 @@ int32_t GetLineBreakKind(std::string_view S) {
   if (at == std::string_view::npos) return -1;
   if (S[at] == '\n') return 1;
   return at + 1 < S.size() && S[at + 1] == '\n' ? 0 : 2;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TSjisEncoder
+
+namespace {
+
+// A half-width katakana that a following voiced or semi-voiced mark joins in JIS.
+constexpr bool TakesMark(uint8_t B) { return B == 0xB3 || In(B, 0xB6, 0xC4) || In(B, 0xCA, 0xCE); }
+
+// The bytes at P that are converted together, 0 when the N bytes there may cut them: a lead
+// byte with the byte after it (its trail, or a byte that is no trail and no lead: SjisToEuc
+// keeps a lead byte that ends the text, but not one before such a byte), a half-width katakana
+// with the mark JIS joins to it, else one byte.
+size_t CharLength(const uint8_t* P, size_t N) {
+  if (!IsDBCSLeadByte(P[0]) && !TakesMark(P[0])) return 1;
+  if (N < 2) return 0;
+  if (IsDBCSLeadByte(P[0])) return 2;
+  return P[1] == kVoiced || P[1] == kSemiVoiced ? 2 : 1;
+}
+
+// The length of the whole characters at the start of S, which starts a character: all of it
+// but a last byte that may begin a character of two. A character ends after the last byte that
+// is neither a lead byte nor a katakana a mark may join (it is a byte of its own, a trail byte,
+// or a mark), so only the bytes after it are walked.
+size_t WholeLength(std::string_view S) {
+  const auto* p = reinterpret_cast<const uint8_t*>(S.data());
+  size_t i = S.size();
+  while (i > 0 && (IsDBCSLeadByte(p[i - 1]) || TakesMark(p[i - 1]))) --i;
+  while (i < S.size()) {
+    const size_t n = CharLength(p + i, S.size() - i);
+    if (n == 0) break;
+    i += n;
+  }
+  return i;
+}
+
+// The characters a JIS file cannot hold as they are: half-width katakana (widened), double-byte
+// characters outside rows 21-7E, and bytes of 80 and up that form no character.
+size_t JisUnwritable(std::string_view S) {
+  size_t n = 0;
+  for (size_t i = 0; i < S.size();) {
+    const uint8_t b = uint8_t(S[i]);
+    if (IsDBCSLeadByte(b) && i + 1 < S.size() && IsDBCSTrailByte(uint8_t(S[i + 1]))) {
+      uint8_t j1, j2;
+      SjisToJisBytes(b, uint8_t(S[i + 1]), j1, j2);
+      n += !In(j1, 0x21, 0x7E);
+      i += 2;
+    } else {
+      n += b >= 0x80;
+      ++i;
+    }
+  }
+  return n;
+}
+
+}  // namespace
+
+void TSjisEncoder::Convert(std::string_view Piece) {
+  if (Piece.empty()) return;
+  if (!FWaiting.empty()) {
+    // The byte that waited and the next one: converted together, or one after the other.
+    const char pair[2] = {FWaiting[0], Piece[0]};
+    const size_t n = CharLength(reinterpret_cast<const uint8_t*>(pair), 2);
+    FWaiting.clear();
+    ConvertWhole(std::string_view(pair, n));
+    Piece.remove_prefix(n - 1);
+  }
+  while (!Piece.empty()) {
+    const std::string_view block = Piece.substr(0, kBlock);
+    const size_t whole = WholeLength(block);
+    if (whole == 0) {  // the piece's last byte
+      FWaiting = block;
+      return;
+    }
+    ConvertWhole(block.substr(0, whole));
+    Piece.remove_prefix(whole);
+  }
+}
+
+void TSjisEncoder::Finish() {
+  if (!FWaiting.empty()) ConvertWhole(std::exchange(FWaiting, {}));
+  PutMark();
+  if (FShifted) Put(kKanjiOut);
+  FShifted = false;
+}
+
+void TSjisEncoder::PutMark() {
+  if (std::exchange(FStarted, true)) return;
+  if (FCode == jcUtf8Bom) Put("\xEF\xBB\xBF");
+  if (FCode == jcUtf16LE || FCode == jcUtf16BE) Put(Utf16Mark(FCode == jcUtf16BE));
+}
+
+void TSjisEncoder::ConvertWhole(std::string_view Chars) {
+  PutMark();
+  switch (FCode) {
+    case jcJisB:
+    case jcJisAt:
+      FUnwritable += JisUnwritable(Chars);
+      if (FPut) Put(SjisToJisFrom(Chars, FShifted));
+      break;
+    case jcEuc:
+      Put(SjisToEuc(Chars, &FUnwritable));
+      break;
+    case jcUtf8:
+    case jcUtf8Bom:
+      Put(SjisToUtf8(Chars, &FUnwritable));
+      break;
+    case jcUtf16LE:
+    case jcUtf16BE:
+      Put(Utf16Bytes(Chars, FCode == jcUtf16BE, &FUnwritable, false));
+      break;
+    default:
+      Put(Chars);
+      break;
+  }
 }
 
 }  // namespace rid

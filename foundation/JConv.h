@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -78,5 +79,42 @@ std::string LoadTextUtf16BE(const std::string& FileName, size_t* Substituted = n
 
 // The first line break of S: 0 CR LF, 1 LF, 2 CR, -1 none.
 int32_t GetLineBreakKind(std::string_view S);
+
+// Converts Shift-JIS text that arrives in pieces to a file's code: JIS (SjisToJis), EUC-JP,
+// UTF-8 with or without the mark, UTF-16 with the mark; Shift-JIS, ASCII, undecided and binary
+// texts pass as they are. The bytes are those of converting the whole text at once: a character
+// that a piece cuts waits for the next piece, JIS keeps its shift state from piece to piece, and
+// the mark comes once. Put receives the result of at most kBlock bytes of text at a time, so the
+// text is never held twice, however long a piece is. Without Put the encoder only counts (JIS
+// text is then not converted at all).
+class TSjisEncoder {
+ public:
+  using TPut = std::function<void(std::string_view Bytes)>;
+  static constexpr size_t kBlock = 16384;
+  TSjisEncoder(JCodeKind ACode, TPut APut) : FCode(ACode), FPut(std::move(APut)) {}
+  void Convert(std::string_view Piece);
+  // The end of the text: the character that waited, the mark of an empty text, and for JIS the
+  // shift back to single bytes.
+  void Finish();
+  // The characters the code cannot hold so far ('?' or ・ in the result; for JIS also the
+  // half-width katakana it widens, the characters outside its rows 21-7E and the bytes of 80
+  // and up that form no character).
+  size_t Unwritable() const { return FUnwritable; }
+
+ private:
+  // Text of whole characters, none of which a later byte can change.
+  void ConvertWhole(std::string_view Chars);
+  void PutMark();
+  void Put(std::string_view Bytes) const {
+    if (FPut) FPut(Bytes);
+  }
+
+  JCodeKind FCode;
+  TPut FPut;
+  std::string FWaiting;  // a last byte that may begin a character of two
+  bool FStarted = false;
+  bool FShifted = false;  // JIS: inside a run of double-byte characters
+  size_t FUnwritable = 0;
+};
 
 }  // namespace rid

@@ -16,6 +16,7 @@
 #include <numeric>
 #include <optional>
 #include <random>
+#include <utility>
 
 #include "platform/Locale.h"
 
@@ -450,7 +451,7 @@ std::filesystem::path FolderOf(const std::filesystem::path& Target) {
   return Target.has_parent_path() ? Target.parent_path() : ".";
 }
 
-// Writes Bytes to a new temporary file beside Target and returns its name and descriptor.
+// Creates a new temporary file beside Target and returns its name and descriptor.
 int CreateSibling(const std::filesystem::path& Target, std::string& TempName) {
   std::random_device rd;
   const std::filesystem::path folder = FolderOf(Target);
@@ -465,19 +466,9 @@ int CreateSibling(const std::filesystem::path& Target, std::string& TempName) {
   return -1;
 }
 
-bool WriteAll(int Fd, std::string_view Bytes) {
-  size_t done = 0;
-  while (done < Bytes.size()) {
-    const ssize_t n = ::write(Fd, Bytes.data() + done, Bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
+[[noreturn]] void RaiseWriteError(const std::string& FileName, int Error) {
+  const std::string reason = SysReason(Error);
+  throw EWriteError(FormatStr(SFWriteError, FileName.c_str(), reason.c_str()));
 }
 
 // Why a file that is not a regular one is not read or replaced, in the words of an error.
@@ -489,8 +480,55 @@ const char* NotRegularReason(mode_t Mode) {
   return "It is not a regular file";
 }
 
+// The temporary file of an atomic save, as the stream its content is written to. Every write
+// is whole or raises EWriteError naming the file being saved. Until Commit renames it over the
+// target, the file is removed when this goes (also when a write or the writer raised).
+class TSiblingFile : public TStream {
+ public:
+  TSiblingFile(int AFd, std::string ATempName, const std::string& AFileName)
+      : FFd(AFd), FTempName(std::move(ATempName)), FFileName(AFileName) {}
+  ~TSiblingFile() override {
+    if (FFd >= 0) ::close(FFd);
+    if (!FTempName.empty()) ::unlink(FTempName.c_str());
+  }
+  TSiblingFile(const TSiblingFile&) = delete;
+  TSiblingFile& operator=(const TSiblingFile&) = delete;
+
+  int32_t Read(void*, int32_t) override { return 0; }  // written only
+  int32_t Write(const void* Buffer, int32_t Count) override {
+    const auto* p = static_cast<const char*>(Buffer);
+    for (int32_t done = 0; done < Count;) {
+      const ssize_t n = ::write(FFd, p + done, static_cast<size_t>(Count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) RaiseWriteError(FFileName, n < 0 ? errno : EIO);
+      done += static_cast<int32_t>(n);
+    }
+    return Count < 0 ? 0 : Count;
+  }
+  int64_t Seek(int64_t Offset, uint16_t Origin) override {
+    const int whence =
+        Origin == soFromCurrent ? SEEK_CUR : (Origin == soFromEnd ? SEEK_END : SEEK_SET);
+    return ::lseek(FFd, Offset, whence);
+  }
+
+  // Syncs the file to disk and renames it over Target.
+  void Commit(const std::filesystem::path& Target) {
+    if (::fsync(FFd) != 0) RaiseWriteError(FFileName, errno);
+    const int fd = std::exchange(FFd, -1);
+    if (::close(fd) != 0) RaiseWriteError(FFileName, errno);
+    if (::rename(FTempName.c_str(), Target.c_str()) != 0)
+      RaiseCreateError(FFileName, SysReason(errno));
+    FTempName.clear();
+  }
+
+ private:
+  int FFd;
+  std::string FTempName;  // empty once renamed
+  const std::string& FFileName;
+};
+
 // The rename would replace anything, a device or a file its owner made read-only, so the save
-// asks first. No write permission bit at all means read-only to everyone, root included.
+// refuses first. No write permission bit at all means read-only to everyone, root included.
 // Returns whether Target exists (then Old describes it).
 bool RefuseToReplace(const std::string& FileName, const std::filesystem::path& Target,
                      struct stat& Old) {
@@ -578,11 +616,11 @@ void CheckCanReplaceFile(const std::string& FileName) {
   const std::filesystem::path target = ResolveLinks(FileName);
   struct stat old;
   RefuseToReplace(FileName, target, old);
-  if (::access(FolderOf(target).c_str(), W_OK | X_OK) != 0)
+  if (::faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
     RaiseCreateError(FileName, SysReason(errno));
 }
 
-void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) {
+void SaveToFileAtomic(const std::string& FileName, const std::function<void(TStream& Out)>& Write) {
   const std::filesystem::path target = ResolveLinks(FileName);
   struct stat old;
   const bool replacing = RefuseToReplace(FileName, target, old);
@@ -590,6 +628,7 @@ void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) 
   std::optional<TTemporaryFileGuard> removedOnSignals;
   const int fd = CreateRegisteredSibling(target, tempName, removedOnSignals);
   if (fd < 0) RaiseCreateError(FileName, SysReason(errno));
+  TSiblingFile temp(fd, tempName, FileName);
   // The new file keeps the old one's permissions (and owner, where we may set it).
   if (replacing) {
     ::fchmod(fd, old.st_mode & 07777);
@@ -597,28 +636,18 @@ void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) 
       // Not ours to give away: the file becomes the writer's, as an editor's save does.
     }
   }
-  bool ok = WriteAll(fd, Bytes) && ::fsync(fd) == 0;
-  int error = ok ? 0 : errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && ::rename(tempName.c_str(), target.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(tempName.c_str());
-    RaiseCreateError(FileName, SysReason(error));
-  }
-  if (!ok) {
-    ::unlink(tempName.c_str());
-    const std::string reason = SysReason(error);
-    throw EWriteError(FormatStr(SFWriteError, FileName.c_str(), reason.c_str()));
-  }
+  Write(temp);
+  temp.Commit(target);
   // Make the rename itself durable; a folder that cannot be synced is no error.
   const int dirFd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
   }
+}
+
+void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) {
+  SaveToFileAtomic(FileName, [Bytes](TStream& Out) { Out.WriteBuffer(Bytes); });
 }
 
 namespace {

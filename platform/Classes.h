@@ -332,15 +332,17 @@ class TFileStream : public TStream {
   int FHandle = -1;
 };
 
-// Replaces the file FileName with Bytes so that it is either the old file or the new one, never
-// a part: the bytes go to a temporary file in the same folder, are flushed to disk, and the
-// temporary file is renamed over FileName (a symbolic link is followed and its target
+// Replaces the file FileName with what Write writes to Out, so that it is either the old file
+// or the new one, never a part: Out is a temporary file in the same folder, which is flushed to
+// disk once Write returns and renamed over FileName (a symbolic link is followed and its target
 // replaced; an existing file's permission bits are kept). What is not a regular file (a
 // device, a FIFO, a folder), a file the user may not write, or one without any write
 // permission bit (read-only also to root) is never replaced: EFCreateError names it and says
-// why. On any failure, and when RemoveTemporaryFilesOnSignals' signals end the program, the
-// temporary file is removed and the old file is untouched; EFCreateError or EWriteError is
-// raised with the file name and the system's reason.
+// why. A write to Out that fails raises EWriteError with the file name and the system's
+// reason. On any failure, when Write raises, and when RemoveTemporaryFilesOnSignals' signals
+// end the program, the temporary file is removed and the old file is untouched.
+void SaveToFileAtomic(const std::string& FileName, const std::function<void(TStream& Out)>& Write);
+// The same with Bytes as the new content.
 void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes);
 // Raises what SaveBytesToFileAtomic would raise before writing anything: FileName is no
 // regular file, is read-only, or its folder cannot take a new file. For a check before long work.

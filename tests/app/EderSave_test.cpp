@@ -23,6 +23,7 @@
 #include "app/EderWindow.h"
 #include "foundation/JCode.h"
 #include "platform/Locale.h"
+#include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
 #include "tests/XSession.h"
 
@@ -97,10 +98,50 @@ TEST(EderSave, WritesTheFilesCodeAndBreaksAsTheToolsDo) {
         f.Ed().SetSelText(Utf8ToSjis("追加した行 x\r\n"));
         f.Ed().SetCaretXY({7, 4});
         f.Ed().SetSelText(" ok");
-        const TSavePlan plan = PlanSave(*f.Ed().GetLines(), f.Page->Code);
-        EXPECT_EQ(plan.Bytes, Encoded(Joined(after, brk, final), code));
-        EXPECT_EQ(plan.Unwritable, 0u);
+        EXPECT_EQ(PlanSave(*f.Ed().GetLines(), f.Page->Code).Unwritable, 0u);
+        SaveInCode(*f.Ed().GetLines(), f.Page->Code, f.Page->FileName);
+        EXPECT_EQ(test::ReadFileBytes(f.Page->FileName), Encoded(Joined(after, brk, final), code));
       }
+}
+
+// A text of many blocks is converted block by block as the tools convert it whole, whatever
+// character a block ends in.
+TEST(EderSave, ALongTextIsWrittenInItsCodeAsTheToolsWriteIt) {
+  RID_NEED_TOOL("iconv", "libc-bin");
+  RID_NEED_TOOL("nkf", "nkf");
+  const char* const words[] = {"日本語", "の", "テキスト", "abc", " ",
+                               "表示",   "ー", "（例）",   "x;"};
+  std::string utf8;
+  for (uint32_t i = 0, seed = 1; utf8.size() < 150000; ++i) {
+    seed = seed * 1664525 + 1013904223;
+    utf8 += words[(seed >> 8) % std::size(words)];
+    if ((seed >> 20) % 13 == 0) utf8 += "\n";
+  }
+  utf8 += "\n";
+  for (JCodeKind code : {jcEuc, jcJisB, jcUtf8, jcUtf8Bom, jcUtf16LE, jcUtf16BE, jcSjis}) {
+    SCOPED_TRACE(CodeName(code));
+    const std::string bytes = Encoded(utf8, code);
+    TPageFile f(bytes);
+    ASSERT_EQ(f.Page->Code, code);
+    SaveInCode(*f.Ed().GetLines(), code, f.Page->FileName);
+    EXPECT_TRUE(test::ReadFileBytes(f.Page->FileName) == bytes);
+  }
+}
+
+// Whatever stops a save in another code, root included, the old file stays whole and no
+// temporary file is left.
+TEST(EderSave, AFailedSaveInAnotherCodeKeepsTheOldFile) {
+  TRidEderStringList lines;
+  for (int i = 0; i < 3000; ++i)
+    lines.Add(Utf8ToSjis("行 " + std::to_string(i) + " 日本語のテキスト"));
+  for (test::TSaveFault fault : test::AllSaveFaults()) {
+    SCOPED_TRACE(test::SaveFaultName(fault));
+    test::TFailingSave save(fault, "old\n");
+    const std::string message = save.Run([&] { SaveInCode(lines, jcEuc, save.Target.string()); });
+    EXPECT_NE(message.find(save.Target.string()), std::string::npos) << message;
+    EXPECT_EQ(test::ReadFileBytes(save.Kept()), "old\n");
+    EXPECT_EQ(save.Names(), std::vector<std::string>{"keep.txt"});
+  }
 }
 
 // Characters a code cannot hold are counted, with the first line that has one.
@@ -137,6 +178,13 @@ TEST(EderSave, CountsEachKindOfUnwritableCharacter) {
     EXPECT_EQ(plan.Unwritable, 2 * r.Count);
     EXPECT_EQ(plan.FirstLine, r.Count ? 3 : 0);
   }
+  // A lead byte that ends a line meets the break in the file: EUC-JP cannot hold it there, and
+  // its line is the one named; at the end of the file it is kept as it is.
+  TRidEderStringList lines;
+  lines.SetTextStr("a\r\nx\x81\r\ny\x81");
+  const TSavePlan plan = PlanSave(lines, jcEuc);
+  EXPECT_EQ(plan.Unwritable, 1u);
+  EXPECT_EQ(plan.FirstLine, 2);
 }
 
 TEST(EderSave, RemembersWhatReadingLost) {

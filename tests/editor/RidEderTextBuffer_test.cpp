@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -268,6 +270,126 @@ TEST(LineBuffer, FilesRoundTripByteForByte) {
   }
 }
 
+// A stream that keeps what is written to it and the size of each write.
+class TRecordingStream : public TMemoryStream {
+ public:
+  int32_t Write(const void* Buffer, int32_t Count) override {
+    Sizes.push_back(Count);
+    return TMemoryStream::Write(Buffer, Count);
+  }
+  std::vector<int32_t> Sizes;
+};
+
+std::string RandomBytes(std::mt19937& Rng, size_t Length) {
+  std::string s(Length, '\0');
+  for (char& c : s) c = static_cast<char>(Rng() % 256);
+  return s;
+}
+
+// Random line sets, some lines longer than the writer's block: for every break style (and a
+// value that is none), with and without a final break, and with the mixed breaks of a loaded
+// file, what SaveToStream and SaveToFile write is SaveToBytes byte for byte. The stream gets
+// blocks of at most 16 KiB, and a longer line as one write of its own, not a copy.
+TEST(LineBuffer, TheFileWriterWritesWhatSaveToBytesGives) {
+  test::TempDir Dir;
+  std::mt19937 Rng(102);
+  const uint8_t Styles[] = {lbsCRLF, lbsLF, lbsCR, 9};
+  for (int Round = 0; Round < 40; ++Round) {
+    TRidEderStringList L;
+    std::vector<size_t> Long;
+    if (Round % 4 == 3) {
+      std::string Mixed;
+      for (int i = Rng() % 3000; i > 0; --i)
+        Mixed += RandomBytes(Rng, Rng() % 30) + "\r\n\n\r"[Rng() % 3];
+      L.LoadFromBytes(Mixed);
+    } else {
+      for (int i = Rng() % 60; i > 0; --i) {
+        const bool IsLong = Rng() % 10 == 0;
+        L.Add(RandomBytes(Rng, IsLong ? 16000 + Rng() % 30000 : Rng() % 100));
+        if (IsLong) Long.push_back(L.GetView(L.GetCount() - 1).size());
+      }
+    }
+    for (uint8_t Style : Styles) {
+      for (bool Final : {false, true}) {
+        SCOPED_TRACE("round " + std::to_string(Round) + " style " + std::to_string(Style) +
+                     (Final ? " final" : ""));
+        if (!L.GetMixedLineBreaks()) L.SetLineBreakStyle(Style);
+        L.SetFinalLineBreak(Final);
+        const std::string Want = L.SaveToBytes();
+        TRecordingStream Out;
+        L.SaveToStream(&Out);
+        ASSERT_EQ(Out.Bytes(), Want);
+        for (int32_t Size : Out.Sizes) {
+          if (Size > int32_t(TRidEderFiler::kBufferSize)) {
+            EXPECT_NE(std::find(Long.begin(), Long.end(), size_t(Size)), Long.end()) << Size;
+          }
+        }
+        if (Round % 5 == 0 && Style == lbsCR) {
+          L.SaveToFile((Dir / "out").string());
+          ASSERT_EQ(test::ReadFileBytes(Dir / "out"), Want);
+        }
+      }
+    }
+  }
+}
+
+// The writer on its own: what Write and WriteLine put, with the break of the style at the time,
+// reaches the stream by Flush or at the latest when the writer goes.
+TEST(LineBuffer, TheFileWriterKeepsOrderAndFlushesWhenItGoes) {
+  std::mt19937 Rng(7);
+  for (int Round = 0; Round < 30; ++Round) {
+    TMemoryStream Out;
+    std::string Model;
+    {
+      TRidEderFileWriter W(Out);
+      EXPECT_EQ(W.GetLineBreakStyle(), lbsLF);
+      for (int Op = Rng() % 200; Op > 0; --Op) {
+        const std::string Bytes = RandomBytes(Rng, Rng() % 8 == 0 ? Rng() % 40000 : Rng() % 50);
+        switch (Rng() % 4) {
+          case 0:
+            W.Write(Bytes);
+            Model += Bytes;
+            break;
+          case 1:
+            W.WriteLine(Bytes);
+            Model += Bytes + std::string(LineBreakText(W.GetLineBreakStyle()));
+            break;
+          case 2:
+            W.SetLineBreakStyle(Rng() % 4);
+            break;
+          default:
+            W.Flush();
+            ASSERT_EQ(Out.Bytes(), Model);
+        }
+      }
+    }
+    ASSERT_EQ(Out.Bytes(), Model);
+  }
+  EXPECT_EQ(LineBreakText(lbsCRLF), "\r\n");
+  EXPECT_EQ(LineBreakText(lbsLF), "\n");
+  EXPECT_EQ(LineBreakText(lbsCR), "\r");
+  EXPECT_EQ(LineBreakText(200), "\r\n");
+}
+
+// A write that fails after some blocks have reached the temporary file (a file-size limit, as a
+// full disk does, root included) raises naming the file and leaves the old file whole.
+TEST(LineBuffer, AWriteFailingMidwayKeepsTheOldFile) {
+  test::TempDir Dir;
+  const auto Name = Dir / "big.txt";
+  test::WriteFileBytes(Name, "original\n");
+  TRidEderStringList L;
+  for (int i = 0; i < 5000; ++i) L.Add("line " + std::to_string(i) + std::string(40, 'x'));
+  const std::string Message = test::MessageInChild([&] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit Limit = {40000, 40000};  // two blocks and a part
+    ::setrlimit(RLIMIT_FSIZE, &Limit);
+    L.SaveToFile(Name.string());
+  });
+  EXPECT_TRUE(Message.starts_with("Cannot write file \"" + Name.string() + "\". ")) << Message;
+  EXPECT_EQ(test::ReadFileBytes(Name), "original\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Path()), {}), 1);
+}
+
 // Every way a save can fail, root included (a read-only file, a folder that is a file, a full
 // disk, a folder or a file we may not write): the save raises and the old file stays.
 TEST(LineBuffer, FailedSaveKeepsTheOldFile) {
@@ -327,18 +449,17 @@ TEST(LineBuffer, EditsFireEventsWithIndexesAndCounts) {
   L.Put(2, "d");  // at count: appends
   L.Delete(0);
   L.InsertLines(1, 3);
-  L.DeleteLines(3, 10);  // cut to what exists
+  L.DeleteLines(3, 10);            // cut to what exists
   L.DeleteLines(L.GetCount(), 2);  // nothing there: no event
   L.Clear();
-  EXPECT_EQ(Log.Events, (std::vector<std::string>{
-                            "changing", "ins 0 1", "change",   //
-                            "changing", "ins 0 1", "change",   //
-                            "changing", "put 1 1", "change",   //
-                            "changing", "ins 2 1", "change",   //
-                            "changing", "del 0 1", "change",   //
-                            "changing", "ins 1 3", "change",   //
-                            "changing", "change", "del 3 2",   //
-                            "changing", "cleared", "change"}));
+  EXPECT_EQ(Log.Events, (std::vector<std::string>{"changing", "ins 0 1", "change",   //
+                                                  "changing", "ins 0 1", "change",   //
+                                                  "changing", "put 1 1", "change",   //
+                                                  "changing", "ins 2 1", "change",   //
+                                                  "changing", "del 0 1", "change",   //
+                                                  "changing", "ins 1 3", "change",   //
+                                                  "changing", "change",  "del 3 2",  //
+                                                  "changing", "cleared", "change"}));
 }
 
 TEST(LineBuffer, OuterBracketHoldsBackChangeEvents) {
@@ -401,7 +522,7 @@ TEST(LineBuffer, LongestLineFollowsEditsAndTabWidth) {
   EXPECT_EQ(L.GetLengthOfLongestLine(), 3);
   L.Exchange(0, 1);
   EXPECT_EQ(L.GetLengthOfLongestLine(), 3);
-  L.DeleteLines(1, 1);  // the longest goes
+  L.DeleteLines(1, 1);                       // the longest goes
   EXPECT_EQ(L.GetLengthOfLongestLine(), 3);  // "\tx" at width 2
   L.InsertLines(0, 1);
   L.Put(0, "12345");

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <random>
+
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -196,6 +200,84 @@ TEST(JConv, SavingFormsCountShiftJisBytesThatFormNoCharacter) {
   EXPECT_EQ(utf8, 2u);
   EXPECT_EQ(le, 2u);
   EXPECT_EQ(be, 2u);
+}
+
+// Shift-JIS text made to be cut badly: double-byte characters (with trail bytes that look like
+// lead bytes or katakana), half-width katakana with and without the marks JIS joins to them,
+// lone lead bytes, characters without an EUC-JP or JIS form, stray high bytes and line breaks.
+std::string CuttableText(std::mt19937& Rng, size_t Length) {
+  static const char* const kPieces[] = {
+      "a",        "\r\n",     "\n",       "\x88\x9F", "\x88\x88", "\x82\xA0", "\x83\x40",
+      "\xB6\xDE", "\xCA\xDF", "\xB3\xDE", "\xB1",     "\xDE",     "\xDF",     "\xB6",
+      "\xCA",     "\x81",     "\x81 ",    "\xF0\x40", "\xFA\x5C", "\x80",     "\xA0",
+      "\xFD",     "\xFF",     "\x85\x40", "\x1B",     "\xE0\xB6", "\x88\xCA", "\xE0\xE0"};
+  std::string s;
+  while (s.size() < Length) s += kPieces[Rng() % std::size(kPieces)];
+  return s;
+}
+
+// Text converted in random pieces, some cutting a character and some longer than the encoder's
+// block, gives the bytes and the count of the whole text converted at once, in every code.
+TEST(JConv, TheEncoderConvertsPiecesAsTheWholeText) {
+  using TWhole = std::function<std::string(std::string_view, size_t*)>;
+  const TWhole same = [](std::string_view S, size_t*) { return std::string(S); };
+  const TWhole jis = [](std::string_view S, size_t*) { return SjisToJis(S); };
+  // JIS is counted by the encoder alone: the whole one-piece count is the reference there.
+  const struct {
+    JCodeKind Code;
+    TWhole Whole;
+    bool Counts;
+  } codes[] = {
+      {jcJisB, jis, false},
+      {jcJisAt, jis, false},
+      {jcEuc, [](std::string_view S, size_t* N) { return SjisToEuc(S, N); }, true},
+      {jcUtf8, [](std::string_view S, size_t* N) { return SjisToUtf8(S, N); }, true},
+      {jcUtf8Bom, [](std::string_view S, size_t* N) { return SjisToUtf8Bom(S, N); }, true},
+      {jcUtf16LE, [](std::string_view S, size_t* N) { return ConvertToUtf16LE(S, N); }, true},
+      {jcUtf16BE, [](std::string_view S, size_t* N) { return ConvertToUtf16BE(S, N); }, true},
+      {jcSjis, same, true},
+      {jcAscii, same, true},
+      {jcBinary, same, true},
+      {jcEucOrSjis, same, true}};
+  // Converts Text in one piece, or cut at random places, and returns the bytes put.
+  // Without Output the encoder only counts.
+  const auto encode = [](JCodeKind Code, std::string_view Text, std::mt19937* Rng,
+                         size_t* Unwritable, bool Output = true) {
+    std::string out;
+    TSjisEncoder::TPut put = [&out](std::string_view B) {
+      EXPECT_LE(B.size(), 5 * TSjisEncoder::kBlock + 3);
+      out += B;
+    };
+    TSjisEncoder e(Code, Output ? put : nullptr);
+    while (Rng && !Text.empty()) {
+      const size_t n = (*Rng)() % 8 == 0 ? (*Rng)() % 40000 : (*Rng)() % 4;
+      e.Convert(Text.substr(0, n));
+      Text.remove_prefix(std::min(n, Text.size()));
+    }
+    e.Convert(Text);
+    e.Finish();
+    *Unwritable = e.Unwritable();
+    return out;
+  };
+  std::mt19937 rng(2147);
+  for (int round = 0; round < 200; ++round) {
+    const std::string text = CuttableText(rng, round % 20 == 0 ? 50000
+                                               : round == 1    ? 0
+                                                               : rng() % 60);
+    for (const auto& [code, whole, counts] : codes) {
+      SCOPED_TRACE("round " + std::to_string(round) + " code " + std::to_string(code));
+      size_t wholeCount = 0, oneCount = 0, piecesCount = 0, countedOnly = 0;
+      const std::string want = whole(text, &wholeCount);
+      ASSERT_EQ(encode(code, text, nullptr, &oneCount), want);
+      ASSERT_EQ(encode(code, text, &rng, &piecesCount), want);
+      EXPECT_EQ(encode(code, text, &rng, &countedOnly, false), "");
+      EXPECT_EQ(piecesCount, oneCount);
+      EXPECT_EQ(countedOnly, oneCount);
+      if (counts) {
+        EXPECT_EQ(oneCount, wholeCount);
+      }
+    }
+  }
 }
 
 TEST(JConv, Utf16FilesKeepZeroUnitsAndRaiseOnBadStreams) {

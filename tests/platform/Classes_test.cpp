@@ -484,6 +484,31 @@ TEST(AtomicSave, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
+// The content is streamed into the temporary file; when its writer raises part way (a
+// conversion, memory), the old file stays and the temporary file goes.
+TEST(AtomicSave, StreamsTheContentAndDropsItWhenTheWriterRaises) {
+  test::TempDir dir;
+  const auto name = dir / "streamed.txt";
+  test::WriteFileBytes(name, "old");
+  ::chmod(name.c_str(), 0600);
+  SaveToFileAtomic(name.string(), [](TStream& Out) {
+    for (int i = 0; i < 3; ++i) Out.WriteBuffer(std::string(20000, char('a' + i)));
+  });
+  EXPECT_EQ(test::ReadFileBytes(name),
+            std::string(20000, 'a') + std::string(20000, 'b') + std::string(20000, 'c'));
+  struct stat st;
+  ASSERT_EQ(::stat(name.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_THROW(SaveToFileAtomic(name.string(),
+                                [](TStream& Out) {
+                                  Out.WriteBuffer(std::string(50000, 'n'));
+                                  throw std::bad_alloc();
+                                }),
+               std::bad_alloc);
+  EXPECT_EQ(test::ReadFileBytes(name).size(), 60000u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
 // Whatever stops a save, as root too, it raises naming the file and the old file stays whole.
 TEST(AtomicSave, AFailedSaveRaisesAndKeepsTheOldFile) {
   for (test::TSaveFault fault : test::AllSaveFaults()) {

@@ -1,0 +1,53 @@
+#include "app/EderKeySettings.h"
+
+#include "editor/RidEderKeyStrokeStore.h"
+#include "platform/Registry.h"
+
+namespace rid {
+
+TEderKeySettings::TEderKeySettings() {
+  Read(SRemovedKeystrokes, FRemoved);
+  Read(SAddedKeystrokes, FAdded);
+  DropShadowedAdditions();
+}
+
+void TEderKeySettings::ApplyTo(TRidEderKeyStrokes& Keys) const {
+  ApplyKeystrokeDifference(Keys, FRemoved, FAdded);
+}
+
+void TEderKeySettings::Read(const char* List, TRidEderKeyStrokes& Keys) {
+  TRegistry reg;
+  if (!reg.OpenKeyReadOnly(std::string(kKeySettingsKey) + "\\" + List)) return;
+  TStringList names, lines;
+  reg.GetValueNames(&names);
+  for (int32_t i = 0; i < names.GetCount(); ++i) {
+    try {
+      lines.Add(reg.ReadString(names.Get(i)));
+    } catch (const ERegistryException&) {
+      FProblems.push_back(std::string(List) + " \"" + names.Get(i) + "\" is a number");
+    }
+  }
+  for (const std::string& line : TextsToKeyStrokes(lines, Keys))
+    FProblems.push_back(std::string(List) + " \"" + line + "\" is not a key binding");
+}
+
+void TEderKeySettings::DropShadowedAdditions() {
+  TRidEderKeyStrokes keys;
+  keys.ResetDefaults();
+  ApplyTo(keys);
+  const int32_t firstAdded = keys.GetCount() - FAdded.GetCount();
+  std::vector<int32_t> shadowed;
+  for (int32_t i = 0; i < FAdded.GetCount(); ++i) {
+    const TRidEderKeyStroke& added = *FAdded.GetItem(i);
+    const int32_t runs = keys.IndexOfShortcuts(added.GetShortCut(), added.GetShortCut2());
+    if (runs == firstAdded + i) continue;
+    FProblems.push_back(std::string(SAddedKeystrokes) + " \"" + KeyStrokeToText(added) +
+                        "\": the keys are bound to " +
+                        EditorCommandToCodeString(keys.GetItem(runs)->GetCommand()) +
+                        ", which RemovedKeystrokes does not remove");
+    shadowed.push_back(i);
+  }
+  for (auto i = shadowed.rbegin(); i != shadowed.rend(); ++i) FAdded.Delete(*i);
+}
+
+}  // namespace rid

@@ -1,0 +1,47 @@
+// The file-code encoder on text cut anywhere: the first byte picks the code, the second how the
+// text is cut, the rest is the text. The pieces give the bytes and the count of the whole text
+// converted at once, and no put holds more than a block's worth.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "foundation/JConv.h"
+#include "fuzz/FuzzSupport.h"
+
+namespace {
+
+constexpr rid::JCodeKind kCodes[] = {rid::jcJisB,    rid::jcEuc,     rid::jcUtf8, rid::jcUtf8Bom,
+                                     rid::jcUtf16LE, rid::jcUtf16BE, rid::jcSjis};
+
+// Converts Text in pieces of the lengths Cut gives in turn (0 to 7 bytes).
+std::string Encode(rid::JCodeKind Code, std::string_view Text, uint8_t Cut, size_t& Unwritable) {
+  std::string out;
+  rid::TSjisEncoder e(Code, [&out](std::string_view B) {
+    rid::fuzz::Check(B.size() <= 5 * rid::TSjisEncoder::kBlock + 3);
+    out += B;
+  });
+  for (unsigned step = 0; !Text.empty(); ++step) {
+    const size_t n = Cut == 0 ? Text.size() : (Cut >> (step % 6)) & 7;
+    e.Convert(Text.substr(0, n));
+    Text.remove_prefix(std::min(n, Text.size()));
+  }
+  e.Finish();
+  Unwritable = e.Unwritable();
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  rid::fuzz::TReader in{std::string_view(reinterpret_cast<const char*>(Data), Size)};
+  const rid::JCodeKind code = kCodes[in.Byte() % std::size(kCodes)];
+  const uint8_t cut = in.Byte();
+  const std::string_view text = in.Rest();
+  size_t whole = 0, pieces = 0;
+  const std::string want = Encode(code, text, 0, whole);
+  rid::fuzz::Check(Encode(code, text, cut, pieces) == want);
+  rid::fuzz::Check(pieces == whole);
+  if (code == rid::jcJisB) rid::fuzz::Check(want == rid::SjisToJis(text));
+  if (code == rid::jcEuc) rid::fuzz::Check(want == rid::SjisToEuc(text));
+  return 0;
+}
