@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontDatabase>
+#include <QProcess>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -151,6 +153,21 @@ std::string RunThisTestUnderX(int* ExitCode) {
   return RunTool("DISPLAY=" + x.Display + " QT_QPA_PLATFORM=xcb " + kUnderX + "=1 '" + self +
                      "' --gtest_filter=" + test->test_suite_name() + "." + test->name() + " 2>&1",
                  {}, ExitCode);
+}
+
+void WaitEvents(int Milliseconds) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < Milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+void XdoTool(const std::vector<std::string>& Args) {
+  QStringList args;
+  for (const std::string& a : Args) args << QString::fromStdString(a);
+  QProcess p;
+  p.start("xdotool", args);
+  while (!p.waitForFinished(10)) QApplication::processEvents();
+  WaitEvents(150);
 }
 
 std::filesystem::path ArtifactDir() {

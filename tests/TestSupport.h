@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace rid::test {
 
@@ -49,6 +50,11 @@ void WriteFileBytes(const std::filesystem::path& Path, const std::string& Bytes)
 //   }
 bool UnderX();
 std::string RunThisTestUnderX(int* ExitCode);
+
+// Lets the application handle its events for Milliseconds.
+void WaitEvents(int Milliseconds);
+// Runs xdotool with Args while the application goes on handling its events, and 150 ms more.
+void XdoTool(const std::vector<std::string>& Args);
 
 // Where tests may leave pictures and other artefacts for a reviewer: <build>/artifacts.
 std::filesystem::path ArtifactDir();

@@ -17,20 +17,6 @@
 namespace rid {
 namespace {
 
-void Wait(int Milliseconds) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < Milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Runs xdotool with Args while the window goes on handling its events.
-void XdoTool(const QStringList& Args) {
-  QProcess p;
-  p.start("xdotool", Args);
-  while (!p.waitForFinished(10)) QApplication::processEvents();
-  Wait(150);
-}
-
 std::string Hex(const std::string& S) {
   std::string out;
   char b[3];
@@ -49,19 +35,19 @@ TEST(EderKeysUnderX, DISABLED_TypeIntoTheWindow) {
   QWidget* editor = w.Eder(0).ClientWidget();
   QElapsedTimer t;
   t.start();
-  while (QApplication::focusWidget() != editor && t.elapsed() < 5000) Wait(20);
-  Wait(300);
+  while (QApplication::focusWidget() != editor && t.elapsed() < 5000) test::WaitEvents(20);
+  test::WaitEvents(300);
   std::printf("FOCUS<<%d>>\n", QApplication::focusWidget() == editor);
   // Keys for 日, 本 and an emoji, mapped before typing: xdotool's own remapping while it types
   // races with the client's reading of the new map.
   QProcess::execute("xmodmap", {"-e", "keycode 202 = U65E5", "-e", "keycode 217 = U672C", "-e",
                                 "keycode 219 = U1F600"});
-  Wait(300);
-  XdoTool({"type", "--delay", "30", "xy"});
-  XdoTool({"key", "--delay", "30", "U65E5", "U672C", "Return", "BackSpace", "ctrl+z",
-           "shift+ctrl+z", "End", "exclam", "U1F600"});
+  test::WaitEvents(300);
+  test::XdoTool({"type", "--delay", "30", "xy"});
+  test::XdoTool({"key", "--delay", "30", "U65E5", "U672C", "Return", "BackSpace", "ctrl+z",
+                 "shift+ctrl+z", "End", "exclam", "U1F600"});
   const std::string status = w.statusBar()->currentMessage().toStdString();
-  XdoTool({"key", "--delay", "30", "ctrl+y", "ctrl+z"});
+  test::XdoTool({"key", "--delay", "30", "ctrl+y", "ctrl+z"});
   std::printf("TEXT<<%s>>\nSTATUS<<%s>>\n", Hex(w.Eder(0).GetLines()->SaveToBytes()).c_str(),
               status.c_str());
 }

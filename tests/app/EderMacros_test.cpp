@@ -166,36 +166,23 @@ TEST_F(WindowMacros, KeysTheEditorTakesOrTheOtherUsesStayTheDefaults) {
 
 // --- the real program under X
 
-void Wait(int Milliseconds) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < Milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-void XdoTool(const QStringList& Args) {
-  QProcess p;
-  p.start("xdotool", Args);
-  while (!p.waitForFinished(10)) QApplication::processEvents();
-  Wait(200);
-}
-
 void TypeAndPlayUnderX(const std::string& File) {
   TEderWindow w({File});
   w.show();
   QWidget* editor = w.Eder(0).ClientWidget();
   QElapsedTimer t;
   t.start();
-  while (QApplication::focusWidget() != editor && t.elapsed() < 5000) Wait(20);
-  Wait(300);
+  while (QApplication::focusWidget() != editor && t.elapsed() < 5000) test::WaitEvents(20);
+  test::WaitEvents(300);
   QProcess::execute("xmodmap", {"-e", "keycode 202 = U65E5"});
-  Wait(300);
-  XdoTool({"key", "shift+ctrl+r"});
+  test::WaitEvents(300);
+  test::XdoTool({"key", "shift+ctrl+r"});
   std::printf("STATE<<%s>>\n", w.findChild<QLabel*>("MacroState")->text().toUtf8().constData());
-  XdoTool({"key", "--delay", "30", "a", "b", "U65E5", "Return"});
+  test::XdoTool({"key", "--delay", "30", "a", "b", "U65E5", "Return"});
   w.grab().save(QString::fromStdString((test::ArtifactDir() / "macro-recording.png").string()));
-  XdoTool({"key", "shift+ctrl+r"});
-  XdoTool({"key", "shift+ctrl+p"});
-  XdoTool({"key", "--delay", "100", "alt+m", "p"});  // the Macro menu's Play
+  test::XdoTool({"key", "shift+ctrl+r"});
+  test::XdoTool({"key", "shift+ctrl+p"});
+  test::XdoTool({"key", "--delay", "100", "alt+m", "p"});  // the Macro menu's Play
   std::printf("TEXT<<%s>>\n", w.Eder(0).GetText().c_str());
 }
 
