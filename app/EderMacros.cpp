@@ -29,16 +29,18 @@ QString WithKey(const char* Text, TShortCut Key) {
 
 TEderMacros::TEderMacros(QMainWindow* AWindow, std::function<TRidEder&()> ACurrentEder)
     : FWindow(AWindow), FCurrentEder(std::move(ACurrentEder)) {
+  const TShortCut defaultRecord = FRecorder.GetRecordShortCut();
+  const TShortCut defaultPlayback = FRecorder.GetPlaybackShortCut();
   std::string problem;
-  FRecorder.SetRecordShortCut(
-      ReadShortCutSetting("MacroRecord", FRecorder.GetRecordShortCut(), &problem));
-  FRecorder.SetPlaybackShortCut(
-      ReadShortCutSetting("MacroPlayback", FRecorder.GetPlaybackShortCut(), &problem));
-  if (FRecorder.GetRecordShortCut() != 0 &&
-      FRecorder.GetRecordShortCut() == FRecorder.GetPlaybackShortCut()) {
-    problem = "MacroRecord and MacroPlayback name the same key: the playback key is Shift+Ctrl+P";
-    FRecorder.SetPlaybackShortCut(ShortCut('P', {ssCtrl, ssShift}));
+  TShortCut record = ReadShortCutSetting("MacroRecord", defaultRecord, &problem);
+  TShortCut playback = ReadShortCutSetting("MacroPlayback", defaultPlayback, &problem);
+  if (record != 0 && record == playback) {
+    problem = "MacroRecord and MacroPlayback name the same key: both keep their defaults";
+    record = defaultRecord;
+    playback = defaultPlayback;
   }
+  FRecorder.SetRecordShortCut(record);
+  FRecorder.SetPlaybackShortCut(playback);
   FKeyProblem = problem;
   FRecorder.OnStateChange = [this](TObject*) { ShowState(); };
 

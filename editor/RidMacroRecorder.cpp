@@ -267,7 +267,7 @@ void TCustomRidMacroRecorder::PlaybackMacro(TCustomRidEder* AEditor) {
   const std::shared_ptr<TEventList> events = FEvents;
   FState = mrsPlaying;
   FCurrentEditor = AEditor;
-  if (AEditor) AEditor->FreeNotification(this);
+  AEditor->FreeNotification(this);
   StateChanged();
   try {
     for (size_t i = 0; events && i < events->size() && FState == mrsPlaying; ++i)

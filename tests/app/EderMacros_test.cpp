@@ -42,10 +42,14 @@ class WindowMacros : public ::testing::Test {
     unsetenv("RIDEDER_REGISTRY");
     unsetenv("XDG_CONFIG_HOME");
   }
+  // Text null: no value.
   void SetKey(const char* Name, const char* Text) {
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey(kShortCutsKey, true));
-    reg.WriteString(Name, Text);
+    if (Text)
+      reg.WriteString(Name, Text);
+    else
+      reg.DeleteValue(Name);
     reg.CloseKey();
   }
   std::unique_ptr<TEderWindow> Open() {
@@ -139,7 +143,7 @@ TEST_F(WindowMacros, KeysComeFromTheRegistryFile) {
   EXPECT_EQ(one.GetText(), "zzone\r\n");
 }
 
-TEST_F(WindowMacros, KeysTheEditorTakesOrTheOtherUsesStayTheDefaults) {
+TEST_F(WindowMacros, KeysTheEditorTakesOrBothNameStayTheDefaults) {
   struct Case {
     const char* Record;
     const char* Playback;
@@ -148,8 +152,10 @@ TEST_F(WindowMacros, KeysTheEditorTakesOrTheOtherUsesStayTheDefaults) {
   const Case cases[] = {
       {"Ctrl+C", "F8", "MacroRecord \"Ctrl+C\" is an editor key: Shift+Ctrl+R kept"},
       {"F8", "Hyper+Q", "MacroPlayback \"Hyper+Q\" is no key: Shift+Ctrl+P kept"},
-      {"F8", "F8",
-       "MacroRecord and MacroPlayback name the same key: the playback key is Shift+Ctrl+P"},
+      {"F8", "F8", "MacroRecord and MacroPlayback name the same key: both keep their defaults"},
+      {"Shift+Ctrl+P", "", ""},  // the playback key taken, and playback left without one
+      {"Shift+Ctrl+P", nullptr,
+       "MacroRecord and MacroPlayback name the same key: both keep their defaults"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Problem);
