@@ -29,21 +29,31 @@ QString WithKey(const char* Text, TShortCut Key) {
 
 TEderMacros::TEderMacros(QMainWindow* AWindow, std::function<TRidEder&()> ACurrentEder)
     : FWindow(AWindow), FCurrentEder(std::move(ACurrentEder)) {
+  TakeKeysFromRegistry();
+  FRecorder.OnStateChange = [this](TObject*) { ShowState(); };
+  AddMenu();
+  FState = new QLabel(FWindow->statusBar());
+  FState->setObjectName("MacroState");
+  FWindow->statusBar()->addPermanentWidget(FState);
+  if (!FKeyProblem.empty()) FWindow->statusBar()->showMessage(QString::fromStdString(FKeyProblem));
+}
+
+void TEderMacros::TakeKeysFromRegistry() {
   const TShortCut defaultRecord = FRecorder.GetRecordShortCut();
   const TShortCut defaultPlayback = FRecorder.GetPlaybackShortCut();
-  std::string problem;
-  TShortCut record = ReadShortCutSetting("MacroRecord", defaultRecord, &problem);
-  TShortCut playback = ReadShortCutSetting("MacroPlayback", defaultPlayback, &problem);
+  TShortCut record = ReadShortCutSetting("MacroRecord", defaultRecord, &FKeyProblem);
+  TShortCut playback = ReadShortCutSetting("MacroPlayback", defaultPlayback, &FKeyProblem);
+  // One key cannot be bound twice.
   if (record != 0 && record == playback) {
-    problem = "MacroRecord and MacroPlayback name the same key: both keep their defaults";
+    FKeyProblem = "MacroRecord and MacroPlayback name the same key: both keep their defaults";
     record = defaultRecord;
     playback = defaultPlayback;
   }
   FRecorder.SetRecordShortCut(record);
   FRecorder.SetPlaybackShortCut(playback);
-  FKeyProblem = problem;
-  FRecorder.OnStateChange = [this](TObject*) { ShowState(); };
+}
 
+void TEderMacros::AddMenu() {
   QMenu* menu = FWindow->menuBar()->addMenu("&Macro");
   auto add = [&](const QString& Text, const char* Name, std::function<void()> Run) {
     QAction* a = menu->addAction(Text, std::move(Run));
@@ -56,11 +66,6 @@ TEderMacros::TEderMacros(QMainWindow* AWindow, std::function<TRidEder&()> ACurre
   menu->addSeparator();
   add("&Save Macro...", "MacroSave", [this] { AskSave(); });
   add("&Load Macro...", "MacroLoad", [this] { AskLoad(); });
-
-  FState = new QLabel(FWindow->statusBar());
-  FState->setObjectName("MacroState");
-  FWindow->statusBar()->addPermanentWidget(FState);
-  if (!FKeyProblem.empty()) FWindow->statusBar()->showMessage(QString::fromStdString(FKeyProblem));
 }
 
 TEderMacros::~TEderMacros() { FRecorder.OnStateChange = nullptr; }

@@ -40,6 +40,9 @@ class TEderMacros {
   static std::string MacroFolder();
 
  private:
+  // MacroRecord and MacroPlayback of the registry file, when they can be had (FKeyProblem).
+  void TakeKeysFromRegistry();
+  void AddMenu();
   void AskSave();
   void AskLoad();
   void ShowState();
