@@ -146,7 +146,11 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
       std::make_unique<TEderPrinting>(this, [this]() -> TEderPage& { return CurrentPage(); });
   CreateMenus();  // File and Edit, before the Search menu
   FSearch = std::make_unique<TEderSearch>(this, [this]() -> TRidEder& { return CurrentEder(); });
-  for (auto& p : FPages) FSearch->Attach(*p->Eder);
+  FMacros = std::make_unique<TEderMacros>(this, [this]() -> TRidEder& { return CurrentEder(); });
+  for (auto& p : FPages) {
+    FSearch->Attach(*p->Eder);
+    FMacros->Attach(*p->Eder);
+  }
   setAcceptDrops(true);
   qApp->installEventFilter(this);
   UpdateTitles();
@@ -323,6 +327,7 @@ void TEderWindow::OpenDroppedFiles(const std::vector<std::string>& Files) {
       continue;
     }
     FSearch->Attach(*FPages.back()->Eder);
+    FMacros->Attach(*FPages.back()->Eder);
     FTabs->setCurrentIndex(PageCount() - 1);
     if (std::string warning = ConversionWarning(*FPages.back()); !warning.empty())
       problems << QString::fromLocal8Bit(warning);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/EderKeySettings.h"
+#include "app/EderMacros.h"
 #include "app/EderPage.h"
 #include "app/EderPrinting.h"
 #include "app/EderSearch.h"
@@ -41,6 +42,7 @@ class TEderWindow : public QMainWindow {
   TRidEder& CurrentEder();
   TEderSearch& Search() { return *FSearch; }
   TEderPrinting& Printing() { return *FPrinting; }
+  TEderMacros& Macros() { return *FMacros; }
   // The page shown: the current tab's.
   TEderPage& CurrentPage();
   // The current page's text coloured as shown, saved atomically to FileName, titled by the
@@ -100,6 +102,7 @@ class TEderWindow : public QMainWindow {
   QTabWidget* FTabs = nullptr;
   std::unique_ptr<TEderSearch> FSearch;
   std::unique_ptr<TEderPrinting> FPrinting;
+  std::unique_ptr<TEderMacros> FMacros;  // attached to every page's editor
   QMenu* FHighlighterMenu = nullptr;
   QMenu* FDialectMenu = nullptr;
 };

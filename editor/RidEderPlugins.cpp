@@ -124,6 +124,12 @@ void TAbstractRidHookerPlugin::UnHookEditor(IRidPluginHost* AEditor, TRidEderorC
                                             TShortCut AShortCut) {
   if (!EditorAlive(AEditor)) return;  // a dying editor frees its hooks and bindings itself
   AEditor->UnregisterCommandHandler(CommandHook());
+  UnbindShortCut(AEditor, ACommand, AShortCut);
+}
+
+void TAbstractRidHookerPlugin::UnbindShortCut(IRidPluginHost* AEditor, TRidEderorCommand ACommand,
+                                              TShortCut AShortCut) {
+  if (!EditorAlive(AEditor) || AShortCut == 0) return;
   TRidEderKeyStrokes* Keys = AEditor->GetKeystrokes();
   const int32_t i = Keys->IndexOfShortcut(AShortCut);
   if (i >= 0 && Keys->GetItem(i)->GetCommand() == ACommand) Keys->Delete(i);

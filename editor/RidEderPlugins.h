@@ -85,6 +85,8 @@ class TAbstractRidHookerPlugin : public TAbstractRidPlugin {
                   TShortCut ANewShortCut);
   // Unregisters OnCommand and removes the binding of AShortCut when it belongs to ACommand.
   void UnHookEditor(IRidPluginHost* AEditor, TRidEderorCommand ACommand, TShortCut AShortCut);
+  // Removes the binding of AShortCut when it belongs to ACommand; OnCommand stays registered.
+  void UnbindShortCut(IRidPluginHost* AEditor, TRidEderorCommand ACommand, TShortCut AShortCut);
   virtual void OnCommand(TObject* Sender, bool AfterProcessing, bool& Handled,
                          TRidEderorCommand& Command, char& AChar, void* Data,
                          void* HandlerData) = 0;

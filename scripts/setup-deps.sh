@@ -12,7 +12,7 @@ packages=(
   # fonts the program maps faces to and the tests name
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core fontconfig
   # programs the tests and benchmarks run as oracles or peers
-  coreutils diffutils grep libc-bin nkf perl sharutils poppler-utils libxml2-utils
+  coreutils diffutils grep libc-bin nkf perl sharutils poppler-utils libxml2-utils xxd
   nodejs php-cli ruby unzip dpkg openjdk-17-jdk-headless
   libreoffice-writer chromium-headless-shell source-highlight highlight xvfb xauth xclip xdotool
   x11-xserver-utils
