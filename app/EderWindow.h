@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/EderCompletion.h"
 #include "app/EderPage.h"
 #include "app/EderPrinting.h"
 #include "app/EderSearch.h"
@@ -37,6 +38,7 @@ class TEderWindow : public QMainWindow {
   // The editor of the page shown.
   TRidEder& CurrentEder();
   TEderSearch& Search() { return *FSearch; }
+  TEderCompletion& Completion() { return *FCompletion; }
   TEderPrinting& Printing() { return *FPrinting; }
   // The page shown: the current tab's.
   TEderPage& CurrentPage();
@@ -94,6 +96,8 @@ class TEderWindow : public QMainWindow {
   std::vector<std::string> FOpenProblems;  // see OpenProblems
   QTabWidget* FTabs = nullptr;
   std::unique_ptr<TEderSearch> FSearch;
+  std::unique_ptr<TEderCompletion> FCompletion;
+  QMenu* FEditMenu = nullptr;
   std::unique_ptr<TEderPrinting> FPrinting;
   QMenu* FHighlighterMenu = nullptr;
   QMenu* FDialectMenu = nullptr;

@@ -1,0 +1,216 @@
+// Complete Word in the program: the words offered, the key from the registry file, and the
+// window's editors completing through it.
+#include "app/EderCompletion.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QtTest/QTest>
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+#include <set>
+
+#include "app/EderShortCuts.h"
+#include "app/EderWindow.h"
+#include "platform/Locale.h"
+#include "platform/Menus.h"
+#include "platform/Registry.h"
+#include "tests/TestSupport.h"
+
+namespace rid {
+namespace {
+
+const TRidCharSet Ident = TRidCharSet::Range('0', '9') + TRidCharSet::Range('A', 'Z') +
+                          TRidCharSet::Range('a', 'z') + TRidCharSet{'_'};
+
+std::vector<std::string> Words(const std::string& Text, TBufferCoord Caret = {0, 0}) {
+  TRidEderStringList lines;
+  lines.SetTextStr(Text);
+  return DistinctWords(lines, Ident, Caret);
+}
+
+TEST(EderCompletion, OffersTheDistinctWordsSortedWithoutCase) {
+  const std::string De = "\x83\x66\x81\x5B\x83\x5E", Hyo = "\x95\x5C";  // データ, 表
+  struct Case {
+    const char* Name;
+    std::string Text;
+    TBufferCoord Caret;
+    std::vector<std::string> Want;
+  };
+  const Case cases[] = {
+      {"sorted without case, bytes between equals",
+       "cherry Banana apple banana apple",
+       {0, 0},
+       {"apple", "Banana", "banana", "cherry"}},
+      {"punctuation splits", "a.b(c)+d_e", {0, 0}, {"a", "b", "c", "d_e"}},
+      {"double-byte characters are word characters",
+       "x=" + De + "(" + Hyo + "1)",
+       {0, 0},
+       {"x", De, Hyo + "1"}},
+      {"shorter first", "abc ab abcd", {0, 0}, {"ab", "abc", "abcd"}},
+      {"the word at the caret is left out", "print pri\r\npri", {10, 1}, {"pri", "print"}},
+      {"... inside it too", "prXint print", {3, 1}, {"print"}},
+      {"... and right before it", "print", {1, 1}, {}},
+      {"not another line's", "pri\r\npri", {4, 2}, {"pri"}},
+      {"nothing", " \t()\r\n\r\n", {1, 1}, {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Words(c.Text, c.Caret), c.Want) << c.Name;
+}
+
+// Random Shift-JIS text: the words agree with a plain walk over its characters.
+TEST(EderCompletion, WordsAgreeWithAWalkOverTheCharacters) {
+  std::mt19937 rng(21);
+  const std::vector<std::string> pieces = {
+      "a",  "B",        "_",        "z9",       " ",        "\t",   "(",
+      ".",  "\x83\x5C", "\x81\x5B", "\x95\x5C", "\x82\xA0", "\xB1", "\x88\x9F",
+      "Ab", "aB",       "\x83\x41", "\x83\x61", "\r\n"};
+  for (int round = 0; round < 200; ++round) {
+    std::string text;
+    for (int k = std::uniform_int_distribution<int>(0, 60)(rng); k > 0; --k)
+      text += pieces[std::uniform_int_distribution<size_t>(0, pieces.size() - 1)(rng)];
+    std::set<std::string> model;
+    std::string word;
+    for (size_t i = 0; i <= text.size();) {
+      const bool dbcs = i + 1 < text.size() && IsDBCSLeadByte(text[i]);
+      if (i < text.size() && (dbcs || Ident.Contains(text[i]))) {
+        word.append(text, i, dbcs ? 2 : 1);
+        i += dbcs ? 2 : 1;
+        continue;
+      }
+      if (!word.empty()) model.insert(word);
+      word.clear();
+      ++i;
+    }
+    std::vector<std::string> want(model.begin(), model.end());
+    std::stable_sort(want.begin(), want.end(), [](const std::string& A, const std::string& B) {
+      return AnsiCompareText(A, B) < 0;
+    });
+    EXPECT_EQ(Words(text), want) << text;
+  }
+}
+
+class EderCompletionKeys : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("RIDEDER_REGISTRY", (Dir / "registry.ini").c_str(), 1); }
+  void TearDown() override { unsetenv("RIDEDER_REGISTRY"); }
+  void Set(const std::string& Name, const std::string& Value) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(KeysRegistryKey, true));
+    reg.WriteString(Name, Value);
+    reg.CloseKey();
+  }
+  test::TempDir Dir;
+};
+
+TEST_F(EderCompletionKeys, ReadsTheKeyFromTheRegistryFile) {
+  const TShortCut def = ShortCut(VK_SPACE, {ssCtrl});
+  EXPECT_EQ(ReadShortCutSetting("Completion", def), def);  // no file
+  const std::pair<std::string, TShortCut> cases[] = {
+      {"Ctrl+J", ShortCut('J', {ssCtrl})},
+      {"shift+ctrl+space", ShortCut(VK_SPACE, {ssShift, ssCtrl})},
+      {"F12", ShortCut(VK_F12, {})},
+      {"", 0},                // no key at all
+      {"Ctrl+Nothing", def},  // not a key: the default stays
+  };
+  for (const auto& [text, want] : cases) {
+    Set("Completion", text);
+    EXPECT_EQ(ReadShortCutSetting("Completion", def), want) << text;
+  }
+  EXPECT_EQ(ReadShortCutSetting("Other", 7), 7);
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(KeysRegistryKey, true));
+  reg.WriteInteger("Number", 5);
+  reg.CloseKey();
+  EXPECT_EQ(ReadShortCutSetting("Number", def), def);
+  // The file as the README shows it.
+  test::WriteFileBytes(Dir / "registry.ini",
+                       "[HKEY_CURRENT_USER\\Software\\rideder\\Keys]\n\"Completion\"=\"Ctrl+J\"\n");
+  EXPECT_EQ(ReadShortCutSetting("Completion", def), ShortCut('J', {ssCtrl}));
+}
+
+// The window on one file: its editor completes with the other words of the file.
+struct TWindow {
+  test::TempDir Dir;
+  std::unique_ptr<TEderWindow> W;
+  explicit TWindow(const std::string& Text) {
+    test::WriteFileBytes(Dir / "a.txt", Text);
+    W = std::make_unique<TEderWindow>(std::vector<std::string>{(Dir / "a.txt").string()});
+    W->show();
+    QApplication::processEvents();
+  }
+  TRidEder& Ed() { return W->CurrentEder(); }
+  TRidBaseCompletionProposalForm& List() { return *W->Completion().Proposal().GetForm(); }
+  void Key(Qt::Key K, Qt::KeyboardModifiers M = Qt::NoModifier) {
+    QTest::keyClick(Ed().ClientWidget(), K, M);
+  }
+  std::vector<std::string> Rows() {
+    std::vector<std::string> r;
+    for (int32_t i = 0; i < List().ShownCount(); ++i) r.push_back(List().ShownItem(i));
+    return r;
+  }
+};
+
+TEST_F(EderCompletionKeys, CtrlSpaceCompletesWithTheWordsOfTheText) {
+  TWindow w("print \x95\x5C\x8E\xA6 private\r\npri");
+  TRidEder& ed = w.Ed();
+  ed.SetCaretXY({4, 2});
+  EXPECT_EQ(w.W->Completion().Proposal().GetOptions().ToBits(), 0x684u);
+  w.Key(Qt::Key_Space, Qt::ControlModifier);
+  ASSERT_TRUE(w.List().GetVisible());
+  EXPECT_EQ(w.List().GetItemList()->GetCommaText(), "print,private,\x95\x5C\x8E\xA6");
+  EXPECT_EQ(w.Rows(), (std::vector<std::string>{"print", "private"}));
+  w.Key(Qt::Key_V);
+  EXPECT_EQ(w.Rows(), std::vector<std::string>{"private"});
+  w.Key(Qt::Key_Return);
+  EXPECT_FALSE(w.List().GetVisible());
+  EXPECT_EQ(ed.Lines()->Get(1), "private");
+  // The menu entry opens the list too, whatever the key.
+  QAction* complete = w.W->findChild<QAction*>("CompleteWord");
+  ASSERT_NE(complete, nullptr);
+  EXPECT_EQ(complete->text(), "Complete &Word\tCtrl+Space");
+  ed.SetCaretXY({3, 2});
+  complete->trigger();
+  ASSERT_TRUE(w.List().GetVisible());
+  EXPECT_EQ(w.List().GetTypedText(), "pr");
+  w.Key(Qt::Key_Escape);
+  EXPECT_FALSE(w.List().GetVisible());
+}
+
+TEST_F(EderCompletionKeys, TheKeyIsTheOneTheRegistryFileNames) {
+  Set("Completion", "Ctrl+J");
+  TWindow w("print\r\npr");
+  w.Ed().SetCaretXY({3, 2});
+  w.Key(Qt::Key_Space, Qt::ControlModifier);
+  EXPECT_FALSE(w.List().GetVisible());
+  w.Key(Qt::Key_J, Qt::ControlModifier);
+  ASSERT_TRUE(w.List().GetVisible());
+  EXPECT_EQ(w.W->findChild<QAction*>("CompleteWord")->text(), "Complete &Word\tCtrl+J");
+}
+
+TEST_F(EderCompletionKeys, EveryPageOfTheWindowCompletes) {
+  test::WriteFileBytes(Dir / "b.txt", "beta\r\nbe");
+  TWindow w("alpha\r\nal");
+  w.W->OpenDroppedFiles({(Dir / "b.txt").string()});
+  ASSERT_EQ(w.W->PageCount(), 2);
+  TRidEder& second = w.Ed();
+  ASSERT_EQ(&second, &w.W->Eder(1));
+  second.SetCaretXY({3, 2});
+  w.Key(Qt::Key_Space, Qt::ControlModifier);
+  ASSERT_TRUE(w.List().GetVisible());
+  EXPECT_EQ(w.Rows(), std::vector<std::string>{"beta"});
+  w.Key(Qt::Key_Return);
+  EXPECT_EQ(second.Lines()->Get(1), "beta");
+  // A page that closes leaves the list to the others.
+  second.SetModified(false);
+  w.W->ClosePage(1);
+  EXPECT_EQ(w.W->Completion().Proposal().EditorsCount(), 1);
+  w.Ed().SetCaretXY({3, 2});
+  w.Key(Qt::Key_Space, Qt::ControlModifier);
+  EXPECT_EQ(w.Rows(), std::vector<std::string>{"alpha"});
+}
+
+}  // namespace
+}  // namespace rid
