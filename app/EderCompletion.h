@@ -2,26 +2,20 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/EderWords.h"
 #include "editor/RidCompletionProposal.h"
 #include "editor/RidEder.h"
-#include "editor/RidEderTextBuffer.h"
 
 class QAction;
 class QMenu;
 
 namespace rid {
 
-// The distinct words of Lines: runs of single bytes of WordChars and of double-byte
-// characters. Sorted without ASCII case (bytes decide between words that differ only in case),
-// and without the occurrence on line Caret.Line that the caret (1-based column) is in, at the
-// start of, or just after.
-std::vector<std::string> DistinctWords(const TRidEderStringList& Lines,
-                                       const TRidCharSet& WordChars, TBufferCoord Caret);
-
 // Edit > Complete Word: one completion proposal for every editor of the window, offering the
-// words of the editor it opens on. Its key is the user's choice in the registry file (value
+// other words of the editor it opens on. Its key is the user's choice in the registry file (value
 // "Completion" of the program's keys), Ctrl+Space by default; the menu entry works whatever
 // the key.
 class TEderCompletion {
@@ -39,7 +33,9 @@ class TEderCompletion {
 
   std::unique_ptr<TRidCompletionProposal> FProposal;
   std::function<TRidEder&()> FCurrentEder;
-  QAction* FAction;  // owned by the menu
+  TWordIndex FWords;
+  uint64_t FListed = 0;  // the version of the words the list holds
+  QAction* FAction;      // owned by the menu
 };
 
 }  // namespace rid
