@@ -6,15 +6,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QProcess>
 #include <QtTest/QTest>
 #include <cstdlib>
+#include <functional>
 
 #include "app/EderShortCuts.h"
 #include "app/EderWindow.h"
 #include "platform/Locale.h"
 #include "platform/Menus.h"
 #include "platform/Registry.h"
+#include "platform/WidgetBridge.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -138,6 +142,65 @@ TEST_F(EderCompletionKeys, EveryPageOfTheWindowCompletes) {
   w.Ed().SetCaretXY({3, 2});
   w.Key(Qt::Key_Space, Qt::ControlModifier);
   EXPECT_EQ(w.Rows(), std::vector<std::string>{"alpha"});
+}
+
+void Wait(int Milliseconds) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < Milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+bool WaitFor(const std::function<bool()>& Done) {
+  QElapsedTimer t;
+  t.start();
+  while (!Done() && t.elapsed() < 5000) Wait(20);
+  return Done();
+}
+
+// Runs xdotool with Args while the window goes on handling its events.
+void XdoTool(const QStringList& Args) {
+  QProcess p;
+  p.start("xdotool", Args);
+  while (!p.waitForFinished(10)) QApplication::processEvents();
+  Wait(150);
+}
+
+// Under a real X server (no window manager): the keys and the mouse of a user.
+void CompleteUnderX() {
+  ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+  TWindow w("print\r\nprivate\r\npr");
+  TRidEder& ed = w.Ed();
+  ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == ed.ClientWidget(); }));
+  ed.SetCaretXY({3, 3});
+  XdoTool({"key", "ctrl+space"});
+  ASSERT_TRUE(WaitFor([&] { return w.List().GetVisible(); }));
+  // The list shows beside the text and the keyboard stays with the editor.
+  EXPECT_TRUE(w.List().Bridge()->isVisible());
+  EXPECT_EQ(QApplication::focusWidget(), ed.ClientWidget());
+  XdoTool({"type", "--delay", "30", "i"});
+  EXPECT_EQ(w.List().GetTypedText(), "pri");
+  EXPECT_EQ(w.Rows(), (std::vector<std::string>{"print", "private"}));
+  XdoTool({"key", "--delay", "30", "Down", "Return"});
+  EXPECT_FALSE(w.List().GetVisible());
+  EXPECT_EQ(ed.Lines()->Get(2), "private");
+  // A double click on a row completes with it.
+  XdoTool({"key", "--delay", "30", "Return", "p", "r", "ctrl+space"});
+  ASSERT_TRUE(WaitFor([&] { return w.List().GetVisible(); }));
+  const TRidBaseCompletionProposalForm& list = w.List();
+  const QPoint row = list.ClientWidget()->mapToGlobal(QPoint(20, list.RowHeight() * 3 / 2));
+  XdoTool({"mousemove", QString::number(row.x()), QString::number(row.y())});
+  XdoTool({"click", "--repeat", "2", "--delay", "80", "1"});
+  ASSERT_TRUE(WaitFor([&] { return !w.List().GetVisible(); }));
+  EXPECT_EQ(ed.Lines()->Get(3), "private");
+}
+
+TEST_F(EderCompletionKeys, CompletesInARealWindowWithTheUsersKeysAndMouse) {
+  if (test::UnderX()) return CompleteUnderX();
+  RID_NEED_TOOL("xdotool", "xdotool");
+  int code = -1;
+  const std::string out = test::RunThisTestUnderX(&code);
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
 }
 
 }  // namespace
