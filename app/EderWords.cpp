@@ -14,7 +14,7 @@ namespace {
 uint64_t Load(const char* P, size_t N, size_t Avail) {
   uint64_t v = 0;
   if (Avail < 8) {
-    std::memcpy(&v, P, std::min<size_t>(N, 8));
+    if (N > 0) std::memcpy(&v, P, std::min<size_t>(N, 8));
     return v;
   }
   std::memcpy(&v, P, 8);

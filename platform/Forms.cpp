@@ -448,36 +448,24 @@ void TScrollBar::ShowOnBar() {
 }
 
 void TScrollBar::BarAction(int Action) {
-  TScrollCode code;
-  int32_t pos = FPosition;
+  struct TStep {
+    TScrollCode Code;
+    int32_t Pos;
+  };
+  TStep step;
   switch (Action) {
-    case QAbstractSlider::SliderSingleStepSub:
-      code = scLineUp, pos -= FSmallChange;
-      break;
-    case QAbstractSlider::SliderSingleStepAdd:
-      code = scLineDown, pos += FSmallChange;
-      break;
-    case QAbstractSlider::SliderPageStepSub:
-      code = scPageUp, pos -= FLargeChange;
-      break;
-    case QAbstractSlider::SliderPageStepAdd:
-      code = scPageDown, pos += FLargeChange;
-      break;
-    case QAbstractSlider::SliderToMinimum:
-      code = scTop, pos = FMin;
-      break;
-    case QAbstractSlider::SliderToMaximum:
-      code = scBottom, pos = LastPosition();
-      break;
-    case QAbstractSlider::SliderMove:
-      code = scTrack, pos = FBar->sliderPosition();
-      break;
-    default:
-      return;
+    case QAbstractSlider::SliderSingleStepSub: step = {scLineUp, FPosition - FSmallChange}; break;
+    case QAbstractSlider::SliderSingleStepAdd: step = {scLineDown, FPosition + FSmallChange}; break;
+    case QAbstractSlider::SliderPageStepSub: step = {scPageUp, FPosition - FLargeChange}; break;
+    case QAbstractSlider::SliderPageStepAdd: step = {scPageDown, FPosition + FLargeChange}; break;
+    case QAbstractSlider::SliderToMinimum: step = {scTop, FMin}; break;
+    case QAbstractSlider::SliderToMaximum: step = {scBottom, LastPosition()}; break;
+    case QAbstractSlider::SliderMove: step = {scTrack, FBar->sliderPosition()}; break;
+    default: return;
   }
-  pos = std::clamp(pos, FMin, LastPosition());
+  int32_t pos = std::clamp(step.Pos, FMin, LastPosition());
   QPointer<QScrollBar> bar(FBar);
-  Scroll(code, pos);
+  Scroll(step.Code, pos);
   SetPosition(pos);
   // The bar shows the position taken, not one of its own.
   if (bar) bar->setSliderPosition(FPosition);
