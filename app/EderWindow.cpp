@@ -146,9 +146,12 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
       std::make_unique<TEderPrinting>(this, [this]() -> TEderPage& { return CurrentPage(); });
   CreateMenus();  // File and Edit, before the Search menu
   FSearch = std::make_unique<TEderSearch>(this, [this]() -> TRidEder& { return CurrentEder(); });
+  FCompletion =
+      std::make_unique<TEderCompletion>(FEditMenu, [this]() -> TRidEder& { return CurrentEder(); });
   FMacros = std::make_unique<TEderMacros>(this, [this]() -> TRidEder& { return CurrentEder(); });
   for (auto& p : FPages) {
     FSearch->Attach(*p->Eder);
+    FCompletion->Attach(*p->Eder);
     FMacros->Attach(*p->Eder);
   }
   setAcceptDrops(true);
@@ -328,6 +331,7 @@ void TEderWindow::OpenDroppedFiles(const std::vector<std::string>& Files) {
     }
     FSearch->Attach(*FPages.back()->Eder);
     FMacros->Attach(*FPages.back()->Eder);
+    FCompletion->Attach(*FPages.back()->Eder);
     FTabs->setCurrentIndex(PageCount() - 1);
     if (std::string warning = ConversionWarning(*FPages.back()); !warning.empty())
       problems << QString::fromLocal8Bit(warning);
@@ -402,7 +406,7 @@ void TEderWindow::CreateMenus() {
   file->addSeparator();
   FPrinting->AddActions(*file);
 
-  QMenu* edit = menuBar()->addMenu("&Edit");
+  QMenu* edit = FEditMenu = menuBar()->addMenu("&Edit");
   QAction* all = edit->addAction("Select &All", [this] { CurrentEder().SelectAll(); });
   all->setObjectName("SelectAll");
   all->setShortcut(QKeySequence::SelectAll);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/EderCompletion.h"
 #include "app/EderKeySettings.h"
 #include "app/EderMacros.h"
 #include "app/EderPage.h"
@@ -41,6 +42,7 @@ class TEderWindow : public QMainWindow {
   // The editor of the page shown.
   TRidEder& CurrentEder();
   TEderSearch& Search() { return *FSearch; }
+  TEderCompletion& Completion() { return *FCompletion; }
   TEderPrinting& Printing() { return *FPrinting; }
   TEderMacros& Macros() { return *FMacros; }
   // The page shown: the current tab's.
@@ -101,6 +103,8 @@ class TEderWindow : public QMainWindow {
   std::vector<std::string> FOpenProblems;  // see OpenProblems
   QTabWidget* FTabs = nullptr;
   std::unique_ptr<TEderSearch> FSearch;
+  std::unique_ptr<TEderCompletion> FCompletion;
+  QMenu* FEditMenu = nullptr;
   std::unique_ptr<TEderPrinting> FPrinting;
   std::unique_ptr<TEderMacros> FMacros;  // attached to every page's editor
   QMenu* FHighlighterMenu = nullptr;

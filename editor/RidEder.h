@@ -76,7 +76,6 @@ using TRidStatusChanges = TSet<TRidStatusChange, 16>;
 
 enum TRidEderCaretType { ctVerticalLine, ctHorizontalLine, ctHalfBlock, ctBlock };
 enum TScrollHintFormat { shfTopLineOnly, shfTopToBottom };
-enum TScrollBarKind { sbHorizontal, sbVertical };
 
 // State flags of the control.
 constexpr uint16_t sfCaretChanged = 1;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "platform/Graphics.h"
 #include "platform/Locale.h"
 
 namespace rid {
@@ -122,42 +123,7 @@ bool ParseInteger(std::string_view Text, int64_t& Value) {
 
 // A colour as the IDE writes it: a colour name ("clRed", "clWindow") or a number.
 bool ParseColor(const std::string& Text, TColor& Color) {
-  static const std::pair<const char*, TColor> names[] = {{"clBlack", clBlack},
-                                                         {"clMaroon", clMaroon},
-                                                         {"clGreen", clGreen},
-                                                         {"clOlive", clOlive},
-                                                         {"clNavy", clNavy},
-                                                         {"clPurple", clPurple},
-                                                         {"clTeal", clTeal},
-                                                         {"clGray", clGray},
-                                                         {"clSilver", clSilver},
-                                                         {"clRed", clRed},
-                                                         {"clLime", clLime},
-                                                         {"clYellow", clYellow},
-                                                         {"clBlue", clBlue},
-                                                         {"clFuchsia", clFuchsia},
-                                                         {"clAqua", clAqua},
-                                                         {"clWhite", clWhite},
-                                                         {"clLtGray", clLtGray},
-                                                         {"clDkGray", clDkGray},
-                                                         {"clNone", clNone},
-                                                         {"clDefault", clDefault},
-                                                         {"clWindow", clWindow},
-                                                         {"clWindowText", clWindowText},
-                                                         {"clBtnFace", clBtnFace},
-                                                         {"clHighlight", clHighlight},
-                                                         {"clHighlightText", clHighlightText},
-                                                         {"clGrayText", clGrayText},
-                                                         {"clBtnText", clBtnText},
-                                                         {"clInfoText", clInfoText},
-                                                         {"clInfoBk", clInfoBk},
-                                                         {"clMenu", clMenu},
-                                                         {"clMenuText", clMenuText}};
-  for (const auto& [name, value] : names)
-    if (AnsiSameText(Text, name)) {
-      Color = value;
-      return true;
-    }
+  if (IdentToColor(Text, Color)) return true;
   int64_t v = 0;
   if (!ParseInteger(Text, v) || v < INT32_MIN || v > UINT32_MAX) return false;
   Color = static_cast<TColor>(static_cast<uint32_t>(v));

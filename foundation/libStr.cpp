@@ -288,7 +288,7 @@ std::string NormalizeNumber(std::string_view S) {
   return t;
 }
 
-int32_t StrToInt(std::string_view S) {
+bool TryStrToInt(std::string_view S, int32_t& Value) {
   std::string_view v = S;
   bool negative = false;
   if (!v.empty() && (v[0] == '-' || v[0] == '+')) {
@@ -308,8 +308,16 @@ int32_t StrToInt(std::string_view S) {
   if (negative) value = -value;
   if (v.empty() || v[0] == '-' || ec != std::errc() || end != v.data() + v.size() ||
       value < INT32_MIN || value > INT32_MAX)
+    return false;
+  Value = int32_t(value);
+  return true;
+}
+
+int32_t StrToInt(std::string_view S) {
+  int32_t value = 0;
+  if (!TryStrToInt(S, value))
     throw EConvertError("'" + std::string(S) + "' is not a valid integer value");
-  return int32_t(value);
+  return value;
 }
 
 int32_t StrToIntEx(std::string_view S) { return StrToInt(NormalizeNumber(S)); }

@@ -64,6 +64,8 @@ std::string NormalizeNumber(std::string_view S);
 // The standard integer conversion: an optional sign, then decimal digits, or hexadecimal ones
 // after '$' or "0x"; anything else, blanks included, raises EConvertError.
 int32_t StrToInt(std::string_view S);
+// The same without raising: false (Value unchanged) for text that is not such a number.
+bool TryStrToInt(std::string_view S, int32_t& Value);
 int32_t StrToIntEx(std::string_view S);
 double StrToFloatEx(std::string_view S);
 // Groups the integer digits by thousands; right-aligns in Width columns when Width > 0.

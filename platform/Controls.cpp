@@ -556,11 +556,17 @@ void TWinControl::RealignChildren() {
     if (c->GetAlign() == alClient) c->SetBounds(0, 0, r.Width(), r.Height());
 }
 
+int32_t FrameWidth(const TCreateParams& Params) {
+  if (Params.ExStyle & WS_EX_CLIENTEDGE) return 2;
+  if (Params.Style & WS_THICKFRAME) return GetSystemMetrics(SM_CYSIZEFRAME);
+  return (Params.Style & (WS_BORDER | WS_DLGFRAME)) ? 1 : 0;
+}
+
 TRect TWinControl::GetClientRect() {
   if (FBridge) return FBridge->ClientRect();
   TCreateParams params;
   CreateParams(params);
-  const int32_t border = (params.ExStyle & WS_EX_CLIENTEDGE) ? 2 : (params.Style & WS_BORDER) ? 1 : 0;
+  const int32_t border = FrameWidth(params);
   const int32_t sb = GetSystemMetrics(SM_CXVSCROLL);
   const int32_t w = FWidth - 2 * border - ((params.Style & WS_VSCROLL) ? sb : 0);
   const int32_t h = FHeight - 2 * border - ((params.Style & WS_HSCROLL) ? sb : 0);
@@ -1022,7 +1028,9 @@ int32_t GetSystemMetrics(int32_t Index) {
     case SM_CXHSCROLL:
       return qApp ? QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 16;
     case SM_CXDRAG:
-    case SM_CYDRAG: return 4;
+    case SM_CYDRAG:
+    case SM_CXSIZEFRAME:
+    case SM_CYSIZEFRAME: return 4;
     case SM_CXSCREEN: return Screen()->GetWidth();
     case SM_CYSCREEN: return Screen()->GetHeight();
     default: return 0;

@@ -85,15 +85,22 @@ enum TDragMode { dmManual, dmAutomatic };
 enum TAlign { alNone, alClient };
 
 // Window styles CreateParams may set.
+constexpr uint32_t WS_POPUP = 0x80000000;
 constexpr uint32_t WS_BORDER = 0x00800000;
+constexpr uint32_t WS_DLGFRAME = 0x00400000;
 constexpr uint32_t WS_VSCROLL = 0x00200000;
 constexpr uint32_t WS_HSCROLL = 0x00100000;
+constexpr uint32_t WS_THICKFRAME = 0x00040000;  // a sizing frame: dragging it resizes the window
+constexpr uint32_t WS_EX_TOOLWINDOW = 0x00000080;
 constexpr uint32_t WS_EX_CLIENTEDGE = 0x00000200;
 
 struct TCreateParams {
   uint32_t Style = 0;
   uint32_t ExStyle = 0;
 };
+
+// The width of the frame a window of these styles draws around its client area and bars.
+int32_t FrameWidth(const TCreateParams& Params);
 
 using TMouseEvent =
     Delegate<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y)>;
@@ -424,6 +431,8 @@ constexpr int32_t SM_CXVSCROLL = 2;
 constexpr int32_t SM_CYHSCROLL = 3;
 constexpr int32_t SM_CYVSCROLL = 20;
 constexpr int32_t SM_CXHSCROLL = 21;
+constexpr int32_t SM_CXSIZEFRAME = 32;
+constexpr int32_t SM_CYSIZEFRAME = 33;
 constexpr int32_t SM_CXDRAG = 68;
 constexpr int32_t SM_CYDRAG = 69;
 int32_t GetSystemMetrics(int32_t Index);

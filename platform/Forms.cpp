@@ -6,6 +6,7 @@
 #include <QInputEvent>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -59,6 +60,10 @@ void TApplication::ProcessPaintMessages() {
   TInputHold hold;
   QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool TApplication::GetActive() const {
+  return qApp && QGuiApplication::applicationState() == Qt::ApplicationActive;
 }
 
 void TApplication::HandleException(const std::exception& E) {
@@ -179,7 +184,43 @@ void DestroyFormWindows() {
 
 }  // namespace
 
-TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+// While a pop-up stands for the active window: what would deactivate a real one, before the
+// press goes on to the window it activates, as the system does.
+class TPopupWatch : public QObject {
+ public:
+  explicit TPopupWatch(TCustomForm* AForm) : FForm(AForm) {}
+  ~TPopupWatch() override { Stop(); }
+  void Start() { qApp->installEventFilter(this); }
+  // Also from inside the filter itself.
+  void Stop() {
+    if (qApp) qApp->removeEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* E) override {
+    switch (E->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::NonClientAreaMouseButtonPress: {
+        auto* w = qobject_cast<QWidget*>(Watched);
+        const QWidget* own = FForm->HandleAllocated() ? FForm->Bridge()->window() : nullptr;
+        if (w && w->window() != own) FForm->Deactivate();
+        break;
+      }
+      case QEvent::ApplicationDeactivate:
+        FForm->Deactivate();
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  TCustomForm* FForm;
+};
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TCustomControl(AOwner) {
   FVisible = false;
   SetBorderStyle(bsSingle);
   if (LiveForms().empty()) qAddPostRoutine(DestroyFormWindows);
@@ -187,6 +228,7 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 TCustomForm::~TCustomForm() {
+  FPopupWatch.reset();
   auto& forms = LiveForms();
   forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
   DestroyHandle();
@@ -202,15 +244,33 @@ void TCustomForm::SetClientSize(int32_t AWidth, int32_t AHeight) {
   SetBounds(FLeft, FTop, AWidth, AHeight);
 }
 
-// The frame is the window's own, not a border drawn inside it.
+void TCustomForm::Activate() {
+  FActive = true;
+  if (qApp) {
+    if (!FPopupWatch) FPopupWatch = std::make_unique<TPopupWatch>(this);
+    FPopupWatch->Start();
+  }
+  if (OnActivate) OnActivate(this);
+}
+
+void TCustomForm::Deactivate() {
+  FActive = false;
+  if (FPopupWatch) FPopupWatch->Stop();
+  if (OnDeactivate) OnDeactivate(this);
+}
+
+// The frame of a top-level window is the window system's, or a pop-up's own.
 void TCustomForm::CreateParams(TCreateParams& Params) {
-  TWinControl::CreateParams(Params);
+  TCustomControl::CreateParams(Params);
   Params.Style &= ~WS_BORDER;
   Params.ExStyle &= ~WS_EX_CLIENTEDGE;
 }
 
 void TCustomForm::CreateWnd() {
-  TWinControl::CreateWnd();
+  TCustomControl::CreateWnd();
+  TCreateParams params;
+  CreateParams(params);
+  if (params.Style & WS_POPUP) return;  // its window is made as one
   Qt::WindowFlags flags = Qt::Window;
   if (GetBorderStyle() == bsNone) flags |= Qt::FramelessWindowHint;
   if (FFormStyle == fsStayOnTop) flags |= Qt::WindowStaysOnTopHint;
@@ -221,12 +281,19 @@ void TCustomForm::CreateWnd() {
 
 void TCustomForm::VisibleChanged() {
   if (FVisible) DoShow();
-  TWinControl::VisibleChanged();
+  TCustomControl::VisibleChanged();
   if (FVisible && Bridge()) Bridge()->raise();
+  if (FVisible) return;
+  if (FActive) Deactivate();
+  DoHide();
 }
 
 void TCustomForm::DoShow() {
   if (OnShow) OnShow(this);
+}
+
+void TCustomForm::DoHide() {
+  if (OnHide) OnHide(this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -294,6 +361,114 @@ TPoint PopupPlacement(TWinControl* Control, TPoint P, int32_t AWidth, int32_t AH
   P.X = std::clamp(P.X, area.Left, std::max(area.Left, area.Right - AWidth));
   P.Y = std::clamp(P.Y, area.Top, std::max(area.Top, area.Bottom - AHeight));
   return P;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TScrollBar
+
+TScrollBar::TScrollBar(TComponent* AOwner) : TWinControl(AOwner) {
+  SetBounds(0, 0, 121, GetSystemMetrics(SM_CYHSCROLL));
+}
+
+TScrollBar::~TScrollBar() { DestroyHandle(); }
+
+void TScrollBar::SetKind(TScrollBarKind Value) {
+  if (Value == FKind) return;
+  FKind = Value;
+  SetBounds(FLeft, FTop, FHeight, FWidth);
+  RecreateWnd();
+}
+
+int32_t TScrollBar::LastPosition() const {
+  return FPageSize > 0 ? std::max(FMin, FMax - FPageSize + 1) : FMax;
+}
+
+void TScrollBar::SetParams(int32_t APosition, int32_t AMin, int32_t AMax) {
+  FMin = AMin;
+  FMax = std::max(AMin, AMax);
+  const int32_t position = std::clamp(APosition, FMin, LastPosition());
+  const bool changed = position != FPosition;
+  FPosition = position;
+  ShowOnBar();
+  if (changed && OnChange) OnChange(this);
+}
+
+void TScrollBar::SetPageSize(int32_t Value) {
+  FPageSize = std::max(0, Value);
+  SetParams(FPosition, FMin, FMax);
+}
+
+void TScrollBar::SetLargeChange(int32_t Value) {
+  FLargeChange = std::max(1, Value);
+  ShowOnBar();
+}
+
+void TScrollBar::SetSmallChange(int32_t Value) {
+  FSmallChange = std::max(1, Value);
+  ShowOnBar();
+}
+
+void TScrollBar::SetEnabled(bool Value) {
+  TWinControl::SetEnabled(Value);
+  ShowOnBar();
+}
+
+void TScrollBar::Scroll(TScrollCode ScrollCode, int32_t& ScrollPos) {
+  if (OnScroll) OnScroll(this, ScrollCode, ScrollPos);
+}
+
+void TScrollBar::CreateWnd() {
+  TWinControl::CreateWnd();
+  FBar = new QScrollBar(FKind == sbVertical ? Qt::Vertical : Qt::Horizontal, ClientWidget());
+  FBar->setFocusPolicy(Qt::NoFocus);
+  QObject::connect(FBar, &QScrollBar::actionTriggered, FBar, [this](int A) { BarAction(A); });
+  BoundsChanged();
+  ShowOnBar();
+  FBar->show();
+}
+
+void TScrollBar::DestroyWnd() {
+  FBar = nullptr;  // goes with the client widget
+  TWinControl::DestroyWnd();
+}
+
+void TScrollBar::BoundsChanged() {
+  TWinControl::BoundsChanged();
+  if (FBar) FBar->setGeometry(0, 0, ClientWidth(), ClientHeight());
+}
+
+void TScrollBar::ShowOnBar() {
+  if (!FBar) return;
+  const QSignalBlocker block(FBar);
+  FBar->setRange(FMin, LastPosition());
+  FBar->setPageStep(FLargeChange);
+  FBar->setSingleStep(FSmallChange);
+  FBar->setValue(FPosition);
+  FBar->setEnabled(FEnabled);
+}
+
+void TScrollBar::BarAction(int Action) {
+  struct TStep {
+    TScrollCode Code;
+    int32_t Pos;
+  };
+  TStep step;
+  switch (Action) {
+    case QAbstractSlider::SliderSingleStepSub: step = {scLineUp, FPosition - FSmallChange}; break;
+    case QAbstractSlider::SliderSingleStepAdd: step = {scLineDown, FPosition + FSmallChange}; break;
+    case QAbstractSlider::SliderPageStepSub: step = {scPageUp, FPosition - FLargeChange}; break;
+    case QAbstractSlider::SliderPageStepAdd: step = {scPageDown, FPosition + FLargeChange}; break;
+    case QAbstractSlider::SliderToMinimum: step = {scTop, FMin}; break;
+    case QAbstractSlider::SliderToMaximum: step = {scBottom, LastPosition()}; break;
+    case QAbstractSlider::SliderMove: step = {scTrack, FBar->sliderPosition()}; break;
+    default: return;
+  }
+  int32_t pos = std::clamp(step.Pos, FMin, LastPosition());
+  QPointer<QScrollBar> bar(FBar);
+  Scroll(step.Code, pos);
+  SetPosition(pos);
+  // The bar shows the position taken, not one of its own.
+  if (bar) bar->setSliderPosition(FPosition);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "platform/Controls.h"
 
 class QTimer;
+class QScrollBar;
 
 namespace rid {
 
@@ -35,6 +37,8 @@ class TApplication : public TComponent {
   }
   // Reports E through OnException, or on the standard error stream when it is unassigned.
   void HandleException(const std::exception& E);
+  // Whether one of the application's windows has the system's focus.
+  bool GetActive() const;
   const std::string& GetTitle() const { return FTitle; }
   void SetTitle(const std::string& Value) { FTitle = Value; }
   TExceptionEvent OnException;
@@ -92,9 +96,17 @@ class THintWindow : public TCustomControl {
 
 enum TFormStyle { fsNormal, fsStayOnTop };
 
+class TPopupWatch;
+
 // A top-level window, hidden until shown; Left and Top are screen coordinates. BorderStyle
 // bsNone gives a window without a frame. Its window goes when the application object does.
-class TCustomForm : public TWinControl {
+// It paints its client area like a TCustomControl (Paint, Canvas).
+//
+// A form whose CreateParams ask for WS_POPUP is a pop-up tool window: it stays on top, shows
+// without taking the keyboard from the window the user works in, and draws its own frame
+// (WS_THICKFRAME: a sizing frame the user drags, with WM_SIZING adjusting each new size;
+// WS_BORDER or WS_DLGFRAME: a thin line; neither: none).
+class TCustomForm : public TCustomControl {
  public:
   RID_CLASS_NAME(TCustomForm)
   explicit TCustomForm(TComponent* AOwner);
@@ -103,17 +115,31 @@ class TCustomForm : public TWinControl {
   void SetFormStyle(TFormStyle Value);
   // Sets the size of the client area.
   void SetClientSize(int32_t AWidth, int32_t AHeight);
+  // A pop-up never holds the keyboard, so it cannot be activated as the system activates
+  // windows. Activate makes it stand for the active window until a mouse button goes down in
+  // another window of the application, the application loses the focus or the form hides:
+  // then Deactivate runs. Overrides call the base.
+  virtual void Activate();
+  virtual void Deactivate();
+  bool GetActive() const { return FActive; }
   // Fires before the window shows.
   TNotifyEvent OnShow;
+  // Fires after it has been hidden.
+  TNotifyEvent OnHide;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
 
  protected:
   void CreateParams(TCreateParams& Params) override;
   void CreateWnd() override;
   void VisibleChanged() override;
   virtual void DoShow();
+  virtual void DoHide();
 
  private:
   TFormStyle FFormStyle = fsNormal;
+  bool FActive = false;
+  std::unique_ptr<TPopupWatch> FPopupWatch;
 };
 
 // A bar that shows Position between Min and Max; the position is kept within the range.
@@ -142,6 +168,71 @@ class TProgressBar : public TCustomControl {
   int32_t FMax = 100;
   int32_t FPosition = 0;
   int32_t FPaintedWidth = -1;
+};
+
+enum TScrollBarKind { sbHorizontal, sbVertical };
+enum TScrollCode {
+  scLineUp,
+  scLineDown,
+  scPageUp,
+  scPageDown,
+  scPosition,
+  scTrack,
+  scTop,
+  scBottom,
+  scEndScroll
+};
+// A user action on a scroll bar: the handler may change the position it leads to.
+using TScrollCodeEvent =
+    Delegate<void(TObject* Sender, TScrollCode ScrollCode, int32_t& ScrollPos)>;
+
+// A scroll bar control. Position stays within Min..Max, or Min..Max - PageSize + 1 with a page;
+// a range or page that shrinks takes the position with it. OnChange fires for every change of
+// Position, OnScroll for the user's actions (a line: SmallChange, a page: LargeChange).
+class TScrollBar : public TWinControl {
+ public:
+  RID_CLASS_NAME(TScrollBar)
+  explicit TScrollBar(TComponent* AOwner);
+  ~TScrollBar() override;
+  TScrollBarKind GetKind() const { return FKind; }
+  void SetKind(TScrollBarKind Value);
+  int32_t GetMin() const { return FMin; }
+  int32_t GetMax() const { return FMax; }
+  int32_t GetPosition() const { return FPosition; }
+  int32_t GetPageSize() const { return FPageSize; }
+  int32_t GetLargeChange() const { return FLargeChange; }
+  int32_t GetSmallChange() const { return FSmallChange; }
+  void SetMin(int32_t Value) { SetParams(FPosition, Value, std::max(Value, FMax)); }
+  void SetMax(int32_t Value) { SetParams(FPosition, std::min(FMin, Value), Value); }
+  void SetPosition(int32_t Value) { SetParams(Value, FMin, FMax); }
+  void SetPageSize(int32_t Value);
+  void SetLargeChange(int32_t Value);
+  void SetSmallChange(int32_t Value);
+  // Range and position at once (AMax below AMin counts as AMin).
+  void SetParams(int32_t APosition, int32_t AMin, int32_t AMax);
+  void SetEnabled(bool Value) override;
+  // A user action: OnScroll may change ScrollPos, which then becomes the position.
+  virtual void Scroll(TScrollCode ScrollCode, int32_t& ScrollPos);
+  TNotifyEvent OnChange;
+  TScrollCodeEvent OnScroll;
+
+ protected:
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void BoundsChanged() override;
+
+ private:
+  int32_t LastPosition() const;
+  void ShowOnBar();
+  void BarAction(int Action);
+  TScrollBarKind FKind = sbHorizontal;
+  int32_t FMin = 0;
+  int32_t FMax = 100;
+  int32_t FPosition = 0;
+  int32_t FPageSize = 0;
+  int32_t FLargeChange = 1;
+  int32_t FSmallChange = 1;
+  QScrollBar* FBar = nullptr;  // a child of the client widget, while the window exists
 };
 
 // Where a pop-up of AWidth x AHeight shows for the screen point P next to Control: moved inside

@@ -210,6 +210,33 @@ uint32_t ColorToQRgb(TColor Color) {
   return qRgb(GetRValue(c), GetGValue(c), GetBValue(c));
 }
 
+bool IdentToColor(std::string_view Ident, TColor& Color) {
+  static constexpr std::pair<const char*, TColor> kNames[] = {
+      {"clBlack", clBlack}, {"clMaroon", clMaroon}, {"clGreen", clGreen}, {"clOlive", clOlive},
+      {"clNavy", clNavy}, {"clPurple", clPurple}, {"clTeal", clTeal}, {"clGray", clGray},
+      {"clSilver", clSilver}, {"clRed", clRed}, {"clLime", clLime}, {"clYellow", clYellow},
+      {"clBlue", clBlue}, {"clFuchsia", clFuchsia}, {"clAqua", clAqua}, {"clWhite", clWhite},
+      {"clLtGray", clLtGray}, {"clDkGray", clDkGray}, {"clNone", clNone}, {"clDefault", clDefault},
+      {"clScrollBar", clScrollBar}, {"clBackground", clBackground},
+      {"clActiveCaption", clActiveCaption}, {"clInactiveCaption", clInactiveCaption},
+      {"clMenu", clMenu}, {"clWindow", clWindow}, {"clWindowFrame", clWindowFrame},
+      {"clMenuText", clMenuText}, {"clWindowText", clWindowText}, {"clCaptionText", clCaptionText},
+      {"clActiveBorder", clActiveBorder}, {"clInactiveBorder", clInactiveBorder},
+      {"clAppWorkSpace", clAppWorkSpace}, {"clHighlight", clHighlight},
+      {"clHighlightText", clHighlightText}, {"clBtnFace", clBtnFace}, {"clBtnShadow", clBtnShadow},
+      {"clGrayText", clGrayText}, {"clBtnText", clBtnText},
+      {"clInactiveCaptionText", clInactiveCaptionText}, {"clBtnHighlight", clBtnHighlight},
+      {"cl3DDkShadow", cl3DDkShadow}, {"cl3DLight", cl3DLight}, {"clInfoText", clInfoText},
+      {"clInfoBk", clInfoBk},
+  };
+  for (const auto& [name, value] : kNames)
+    if (AnsiSameText(Ident, name)) {
+      Color = value;
+      return true;
+    }
+  return false;
+}
+
 namespace {
 
 QColor ToQColor(TColor Color) { return QColor::fromRgb(ColorToQRgb(Color)); }

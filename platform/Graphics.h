@@ -432,5 +432,8 @@ class TImageList : public TComponent {
 
 // Colour conversions shared by the platform units.
 uint32_t ColorToQRgb(TColor Color);
+// The colour a name of the colour table stands for ("clRed", "clHighlight", ...; ASCII case
+// ignored); false for any other text.
+bool IdentToColor(std::string_view Ident, TColor& Color);
 
 }  // namespace rid

@@ -76,6 +76,9 @@ constexpr uint32_t WM_MBUTTONDOWN = 0x0207;
 constexpr uint32_t WM_MBUTTONUP = 0x0208;
 constexpr uint32_t WM_MBUTTONDBLCLK = 0x0209;
 constexpr uint32_t WM_MOUSEWHEEL = 0x020A;  // WParam: MK_* | delta << 16, LParam: screen point
+// The user drags a sizing frame: WParam the WMSZ_* edge, LParam a TRect* (the window's new
+// bounds, as SetBounds takes them) that the window may change.
+constexpr uint32_t WM_SIZING = 0x0214;
 constexpr uint32_t WM_CAPTURECHANGED = 0x0215;  // LParam: the window that takes the capture
 constexpr uint32_t WM_DROPFILES = 0x0233;       // WParam: HDROP
 constexpr uint32_t WM_IME_SETCONTEXT = 0x0281;
@@ -94,6 +97,16 @@ constexpr uint32_t CM_MOUSEENTER = CM_BASE + 19;
 constexpr uint32_t CM_MOUSELEAVE = CM_BASE + 20;
 
 constexpr uintptr_t SIZE_RESTORED = 0;
+
+// The edges of WM_SIZING.
+constexpr uintptr_t WMSZ_LEFT = 1;
+constexpr uintptr_t WMSZ_RIGHT = 2;
+constexpr uintptr_t WMSZ_TOP = 3;
+constexpr uintptr_t WMSZ_TOPLEFT = 4;
+constexpr uintptr_t WMSZ_TOPRIGHT = 5;
+constexpr uintptr_t WMSZ_BOTTOM = 6;
+constexpr uintptr_t WMSZ_BOTTOMLEFT = 7;
+constexpr uintptr_t WMSZ_BOTTOMRIGHT = 8;
 
 // Mouse key flags.
 constexpr uintptr_t MK_LBUTTON = 0x0001;

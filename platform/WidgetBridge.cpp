@@ -456,8 +456,15 @@ TDropFiles DroppedFiles(const QMimeData& Mime) {
 TWidgetBridge::TWidgetBridge(TWinControl* AControl, QWidget* AParent, const TCreateParams& Params)
     : QWidget(AParent), FControl(AControl) {
   FEdge3D = Params.ExStyle & WS_EX_CLIENTEDGE;
-  FBorder = FEdge3D ? 2 : (Params.Style & WS_BORDER) ? 1 : 0;
+  FBorder = FrameWidth(Params);
+  FSizable = !FEdge3D && (Params.Style & WS_THICKFRAME);
+  setMouseTracking(FSizable);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  if (!AParent && (Params.Style & WS_POPUP)) {
+    // A pop-up stays on top, takes no focus and goes exactly where it is put.
+    setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+  }
   FClient = new TBridgeClient(this);
   for (int i = 0; i < 2; ++i) {
     FBars[i] = new QScrollBar(i == 0 ? Qt::Horizontal : Qt::Vertical, this);
@@ -695,9 +702,16 @@ void TWidgetBridge::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QRect all = rect();
   if (FBorder > 0) {
+    if (FSizable) {
+      const QRegion frame =
+          QRegion(all) - QRegion(all.adjusted(FBorder, FBorder, -FBorder, -FBorder));
+      p.setClipRegion(frame);
+      p.fillRect(all, QColor::fromRgb(ColorToQRgb(clBtnFace)));
+      p.setClipping(false);
+    }
     p.setPen(QColor(128, 128, 128));
     p.drawRect(all.adjusted(0, 0, -1, -1));
-    if (FBorder > 1) {
+    if (FEdge3D) {
       p.setPen(QColor(64, 64, 64));
       p.drawRect(all.adjusted(1, 1, -2, -2));
     }
@@ -706,6 +720,79 @@ void TWidgetBridge::paintEvent(QPaintEvent*) {
     p.fillRect(QRect(FBars[1]->x(), FBars[0]->y(), FBars[1]->width(), FBars[0]->height()),
                palette().window());
   }
+}
+
+uintptr_t TWidgetBridge::SizingEdge(const QPoint& P) const {
+  if (!FSizable) return 0;
+  const int b = FBorder, corner = std::max(2 * b, 8);
+  const int w = width(), h = height();
+  bool left = P.x() < b, right = P.x() >= w - b, top = P.y() < b, bottom = P.y() >= h - b;
+  if (left || right) {
+    top = top || P.y() < corner;
+    bottom = bottom || P.y() >= h - corner;
+  } else if (top || bottom) {
+    left = P.x() < corner;
+    right = P.x() >= w - corner;
+  }
+  if (top) return left ? WMSZ_TOPLEFT : right ? WMSZ_TOPRIGHT : WMSZ_TOP;
+  if (bottom) return left ? WMSZ_BOTTOMLEFT : right ? WMSZ_BOTTOMRIGHT : WMSZ_BOTTOM;
+  return left ? WMSZ_LEFT : right ? WMSZ_RIGHT : 0;
+}
+
+namespace {
+
+Qt::CursorShape SizingCursor(uintptr_t Edge) {
+  switch (Edge) {
+    case WMSZ_LEFT:
+    case WMSZ_RIGHT: return Qt::SizeHorCursor;
+    case WMSZ_TOP:
+    case WMSZ_BOTTOM: return Qt::SizeVerCursor;
+    case WMSZ_TOPLEFT:
+    case WMSZ_BOTTOMRIGHT: return Qt::SizeFDiagCursor;
+    case WMSZ_TOPRIGHT:
+    case WMSZ_BOTTOMLEFT: return Qt::SizeBDiagCursor;
+    default: return Qt::ArrowCursor;
+  }
+}
+
+bool MovesLeft(uintptr_t E) { return E == WMSZ_LEFT || E == WMSZ_TOPLEFT || E == WMSZ_BOTTOMLEFT; }
+bool MovesRight(uintptr_t E) {
+  return E == WMSZ_RIGHT || E == WMSZ_TOPRIGHT || E == WMSZ_BOTTOMRIGHT;
+}
+bool MovesTop(uintptr_t E) { return E == WMSZ_TOP || E == WMSZ_TOPLEFT || E == WMSZ_TOPRIGHT; }
+bool MovesBottom(uintptr_t E) {
+  return E == WMSZ_BOTTOM || E == WMSZ_BOTTOMLEFT || E == WMSZ_BOTTOMRIGHT;
+}
+
+}  // namespace
+
+void TWidgetBridge::mousePressEvent(QMouseEvent* E) {
+  FSizingEdge = E->button() == Qt::LeftButton && FControl ? SizingEdge(E->position().toPoint()) : 0;
+  if (!FSizingEdge) return QWidget::mousePressEvent(E);
+  FSizingFrom = E->globalPosition().toPoint();
+  FSizingBounds = FControl->GetBoundsRect();
+}
+
+void TWidgetBridge::mouseMoveEvent(QMouseEvent* E) {
+  if (!FSizingEdge || !FControl) {
+    if (FSizable) setCursor(SizingCursor(SizingEdge(E->position().toPoint())));
+    return QWidget::mouseMoveEvent(E);
+  }
+  const QPoint d = E->globalPosition().toPoint() - FSizingFrom;
+  TRect r = FSizingBounds;
+  const int least = 2 * FBorder + 1;
+  if (MovesLeft(FSizingEdge)) r.Left = std::min(r.Left + d.x(), r.Right - least);
+  if (MovesRight(FSizingEdge)) r.Right = std::max(r.Right + d.x(), r.Left + least);
+  if (MovesTop(FSizingEdge)) r.Top = std::min(r.Top + d.y(), r.Bottom - least);
+  if (MovesBottom(FSizingEdge)) r.Bottom = std::max(r.Bottom + d.y(), r.Top + least);
+  QPointer<TWidgetBridge> self(this);
+  Send(WM_SIZING, FSizingEdge, reinterpret_cast<intptr_t>(&r));
+  if (self && FControl) FControl->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+}
+
+void TWidgetBridge::mouseReleaseEvent(QMouseEvent* E) {
+  if (!FSizingEdge) return QWidget::mouseReleaseEvent(E);
+  FSizingEdge = 0;
 }
 
 }  // namespace rid

@@ -62,14 +62,26 @@ class TWidgetBridge : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* Event) override;
+  // A sizing frame (WS_THICKFRAME) resizes the window while it is dragged, with WM_SIZING
+  // letting the control adjust each new size.
+  void mousePressEvent(QMouseEvent* Event) override;
+  void mouseMoveEvent(QMouseEvent* Event) override;
+  void mouseReleaseEvent(QMouseEvent* Event) override;
 
  private:
   friend class TBridgeClient;
   void ScrollAction(int32_t Bar, int Action);
   void ScrollReleased(int32_t Bar);
 
+  // The WMSZ_* edge of the frame at P (0: none).
+  uintptr_t SizingEdge(const QPoint& P) const;
+
   TWinControl* FControl;
   TBridgeClient* FClient = nullptr;
+  bool FSizable = false;
+  uintptr_t FSizingEdge = 0;  // the edge being dragged
+  QPoint FSizingFrom;         // where the drag started, in screen pixels
+  TRect FSizingBounds;        // the bounds when it started
   QScrollBar* FBars[2] = {nullptr, nullptr};
   int32_t FBorder = 0;
   bool FEdge3D = false;

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTimer>
 #include <functional>
 
@@ -183,6 +184,230 @@ TEST(Forms, PaintPumpLeavesUserInputQueued) {
   Application()->ProcessMessages();
   EXPECT_EQ(keys, 1);
   EXPECT_EQ(clicks, 1);
+}
+
+// A pop-up tool window as the completion list makes one: a sizing frame that snaps the height
+// to multiples of 10 pixels while it is dragged.
+class TPopup : public TCustomForm {
+ public:
+  using TCustomForm::TCustomForm;
+  uint32_t Frame = WS_THICKFRAME;
+  std::vector<uintptr_t> Edges;
+  int Deactivations = 0;
+  void Deactivate() override {
+    TCustomForm::Deactivate();
+    ++Deactivations;
+  }
+
+ protected:
+  void CreateParams(TCreateParams& Params) override {
+    TCustomForm::CreateParams(Params);
+    Params.Style = WS_POPUP | Frame;
+    Params.ExStyle = WS_EX_TOOLWINDOW;
+  }
+  void Dispatch(TMessage& M) override {
+    if (M.Msg == WM_SIZING) {
+      Edges.push_back(M.WParam);
+      auto* r = reinterpret_cast<TRect*>(M.LParam);
+      r->Bottom = r->Top + (r->Height() + 9) / 10 * 10;
+      return;
+    }
+    TCustomForm::Dispatch(M);
+  }
+};
+
+// Global is where the mouse is on the screen; the window may move under it.
+void SendMouse(QWidget* W, QEvent::Type T, QPoint Global, Qt::MouseButtons Buttons) {
+  QMouseEvent e(T, QPointF(W->mapFromGlobal(Global)), QPointF(Global),
+                T == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, Buttons, Qt::NoModifier);
+  QApplication::sendEvent(W, &e);
+}
+
+TEST(Forms, APopupShowsWithoutTakingTheKeyboardAndDrawsItsFrame) {
+  TCustomForm main(nullptr);
+  main.SetBounds(10, 10, 200, 100);
+  main.Show();
+  main.SetFocus();
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  struct Case {
+    uint32_t Frame;
+    int32_t Width;
+  };
+  for (const Case& c :
+       {Case{WS_THICKFRAME, GetSystemMetrics(SM_CYSIZEFRAME)}, Case{WS_DLGFRAME, 1}, Case{0, 0}}) {
+    TPopup popup(nullptr);
+    popup.Frame = c.Frame;
+    popup.SetBounds(50, 60, 120, 80);
+    popup.Show();
+    ASSERT_TRUE(popup.HandleAllocated());
+    EXPECT_TRUE(popup.Bridge()->isVisible());
+    EXPECT_TRUE(popup.Bridge()->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_EQ(popup.Bridge()->geometry(), QRect(50, 60, 120, 80));
+    EXPECT_EQ(popup.GetClientRect(), Rect(0, 0, 120 - 2 * c.Width, 80 - 2 * c.Width));
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), focus);
+  }
+}
+
+TEST(Forms, DraggingASizingFrameResizesThroughWMSizing) {
+  TPopup popup(nullptr);
+  popup.SetBounds(50, 60, 120, 80);
+  popup.Show();
+  QWidget* frame = popup.Bridge();
+  struct Drag {
+    const char* Name;
+    QPoint From, By;
+    uintptr_t Edge;
+    TRect Want;
+  };
+  const Drag drags[] = {
+      {"bottom edge, snapped", {60, 78}, {0, 27}, WMSZ_BOTTOM, Bounds(50, 60, 120, 110)},
+      {"right edge", {118, 40}, {30, 0}, WMSZ_RIGHT, Bounds(50, 60, 150, 110)},
+      {"bottom right corner", {148, 108}, {-20, 14}, WMSZ_BOTTOMRIGHT, Bounds(50, 60, 130, 130)},
+      {"left edge moves the left", {1, 50}, {-10, 0}, WMSZ_LEFT, Bounds(40, 60, 140, 130)},
+      {"top edge", {70, 2}, {0, 25}, WMSZ_TOP, Bounds(40, 85, 140, 110)},
+      {"never smaller than the frame", {70, 108}, {0, -300}, WMSZ_BOTTOM, Bounds(40, 85, 140, 10)},
+  };
+  for (const Drag& d : drags) {
+    SCOPED_TRACE(d.Name);
+    popup.Edges.clear();
+    const QPoint from = frame->mapToGlobal(d.From);
+    SendMouse(frame, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    SendMouse(frame, QEvent::MouseMove, from + d.By / 2, Qt::LeftButton);
+    SendMouse(frame, QEvent::MouseMove, from + d.By, Qt::LeftButton);
+    SendMouse(frame, QEvent::MouseButtonRelease, from + d.By, Qt::NoButton);
+    ASSERT_EQ(popup.Edges.size(), 2u);
+    EXPECT_EQ(popup.Edges[0], d.Edge);
+    EXPECT_EQ(popup.GetBoundsRect(), d.Want);
+  }
+  // Inside the frame nothing resizes.
+  popup.SetBounds(50, 60, 120, 80);
+  popup.Edges.clear();
+  SendMouse(frame, QEvent::MouseButtonPress, frame->mapToGlobal(QPoint(60, 40)), Qt::LeftButton);
+  SendMouse(frame, QEvent::MouseMove, frame->mapToGlobal(QPoint(60, 60)), Qt::LeftButton);
+  EXPECT_TRUE(popup.Edges.empty());
+}
+
+TEST(Forms, AnActivatedPopupIsDeactivatedByAPressElsewhereOrByHiding) {
+  TCustomForm other(nullptr);
+  other.SetBounds(300, 10, 100, 100);
+  other.Show();
+  TPopup popup(nullptr);
+  popup.SetBounds(50, 60, 120, 80);
+  popup.Show();
+  popup.Activate();
+  EXPECT_TRUE(popup.GetActive());
+  // A press on itself keeps it active.
+  const QPoint inPopup = popup.ClientWidget()->mapToGlobal(QPoint(10, 10));
+  const QPoint inOther = other.ClientWidget()->mapToGlobal(QPoint(10, 10));
+  SendMouse(popup.ClientWidget(), QEvent::MouseButtonPress, inPopup, Qt::LeftButton);
+  SendMouse(popup.ClientWidget(), QEvent::MouseButtonRelease, inPopup, Qt::NoButton);
+  QApplication::processEvents();
+  EXPECT_TRUE(popup.GetActive());
+  // A press in another window deactivates it before the press gets there.
+  int pressesSeen = 0;
+  other.OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int32_t, int32_t) {
+    EXPECT_FALSE(popup.GetActive());
+    ++pressesSeen;
+  };
+  SendMouse(other.ClientWidget(), QEvent::MouseButtonPress, inOther, Qt::LeftButton);
+  SendMouse(other.ClientWidget(), QEvent::MouseButtonRelease, inOther, Qt::NoButton);
+  QApplication::processEvents();
+  EXPECT_EQ(pressesSeen, 1);
+  EXPECT_FALSE(popup.GetActive());
+  EXPECT_EQ(popup.Deactivations, 1);
+  // Hiding deactivates as well; a hidden or inactive pop-up hears no more presses.
+  popup.Activate();
+  popup.Hide();
+  EXPECT_EQ(popup.Deactivations, 2);
+  SendMouse(other.ClientWidget(), QEvent::MouseButtonPress, inOther, Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_EQ(popup.Deactivations, 2);
+}
+
+QScrollBar* BarOf(TScrollBar& S) { return S.ClientWidget()->findChild<QScrollBar*>(); }
+
+TEST(Forms, ScrollBarKeepsItsPositionInRange) {
+  TScrollBar bar(nullptr);
+  int changes = 0;
+  bar.OnChange = [&](TObject*) { ++changes; };
+  struct Step {
+    const char* Name;
+    std::function<void()> Do;
+    int32_t Min, Max, Position, Changes;
+  };
+  const std::vector<Step> steps = {
+      {"defaults", [] {}, 0, 100, 0, 0},
+      {"position", [&] { bar.SetPosition(40); }, 0, 100, 40, 1},
+      {"the same again", [&] { bar.SetPosition(40); }, 0, 100, 40, 0},
+      {"above the range", [&] { bar.SetPosition(500); }, 0, 100, 100, 1},
+      {"a page keeps the last page", [&] { bar.SetPageSize(10); }, 0, 100, 91, 1},
+      {"a shrinking maximum takes the position", [&] { bar.SetMax(20); }, 0, 20, 11, 1},
+      {"no page", [&] { bar.SetPageSize(0); }, 0, 20, 11, 0},
+      {"a range of nothing", [&] { bar.SetParams(5, 0, 0); }, 0, 0, 0, 1},
+      {"max below min counts as min", [&] { bar.SetParams(3, 4, 2); }, 4, 4, 4, 1},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.Name);
+    changes = 0;
+    s.Do();
+    EXPECT_EQ(bar.GetMin(), s.Min);
+    EXPECT_EQ(bar.GetMax(), s.Max);
+    EXPECT_EQ(bar.GetPosition(), s.Position);
+    EXPECT_EQ(changes, s.Changes);
+  }
+}
+
+TEST(Forms, ScrollBarActionsReachOnScrollAndMoveTheBar) {
+  TCustomForm form(nullptr);
+  form.SetBounds(10, 10, 100, 200);
+  TScrollBar bar(nullptr);
+  bar.SetKind(sbVertical);
+  bar.SetParent(&form);
+  bar.SetBounds(0, 0, 16, 150);
+  bar.SetParams(0, 0, 50);
+  bar.SetLargeChange(10);
+  bar.SetSmallChange(2);
+  form.Show();
+  ASSERT_TRUE(bar.HandleAllocated());
+  QScrollBar* q = BarOf(bar);
+  ASSERT_NE(q, nullptr);
+  EXPECT_EQ(q->orientation(), Qt::Vertical);
+  std::vector<std::pair<TScrollCode, int32_t>> seen;
+  int32_t veto = -1;
+  bar.OnScroll = [&](TObject*, TScrollCode Code, int32_t& Pos) {
+    seen.emplace_back(Code, Pos);
+    if (veto >= 0) Pos = veto;
+  };
+  struct Action {
+    QAbstractSlider::SliderAction A;
+    TScrollCode Code;
+    int32_t Pos;
+  };
+  const Action actions[] = {
+      {QAbstractSlider::SliderPageStepAdd, scPageDown, 10},
+      {QAbstractSlider::SliderSingleStepAdd, scLineDown, 12},
+      {QAbstractSlider::SliderSingleStepSub, scLineUp, 10},
+      {QAbstractSlider::SliderToMaximum, scBottom, 50},
+      {QAbstractSlider::SliderPageStepAdd, scPageDown, 50},
+      {QAbstractSlider::SliderToMinimum, scTop, 0},
+  };
+  for (const Action& a : actions) {
+    seen.clear();
+    q->triggerAction(a.A);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].first, a.Code);
+    EXPECT_EQ(seen[0].second, a.Pos);
+    EXPECT_EQ(bar.GetPosition(), a.Pos);
+    EXPECT_EQ(q->value(), a.Pos);
+  }
+  veto = 7;
+  q->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(bar.GetPosition(), 7);
+  EXPECT_EQ(q->value(), 7);
+  bar.SetEnabled(false);
+  EXPECT_FALSE(q->isEnabled());
 }
 
 TEST(Forms, PopupPlacementStaysInsideTheWindowOrTheScreen) {

@@ -1,0 +1,279 @@
+#include "app/EderWords.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "platform/Locale.h"
+
+namespace rid {
+
+namespace {
+
+// Up to eight bytes of P as a number (zero-filled); Avail bytes may be read from P.
+uint64_t Load(const char* P, size_t N, size_t Avail) {
+  uint64_t v = 0;
+  if (Avail < 8) {
+    if (N > 0) std::memcpy(&v, P, std::min<size_t>(N, 8));
+    return v;
+  }
+  std::memcpy(&v, P, 8);
+  return N >= 8 ? v : v & ((uint64_t(1) << (8 * N)) - 1);
+}
+
+// The hash of N bytes at P, read eight at a time; Avail (at least N) bytes may be read from P.
+// The result does not depend on Avail.
+uint64_t BytesHash(const char* P, size_t N, size_t Avail) {
+  uint64_t h = N * 0x9E3779B97F4A7C15ull;
+  if (N <= 8) {
+    h ^= Load(P, N, Avail);
+  } else {
+    for (size_t i = 0; i + 8 < N; i += 8) h = (h ^ Load(P + i, 8, 8)) * 0xFF51AFD7ED558CCDull;
+    h ^= Load(P + N - 8, 8, 8);
+  }
+  h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 29);
+}
+
+// What a byte starts: nothing of a word, a single-byte word character or a double-byte one.
+enum TByteKind : uint8_t { bkOther, bkWord, bkLead };
+
+// Calls Do(start, length) for each word of Line.
+template <class F>
+void ForEachWord(std::string_view Line, const uint8_t* Kinds, F Do) {
+  const auto* b = reinterpret_cast<const uint8_t*>(Line.data());
+  const size_t n = Line.size();
+  for (size_t i = 0; i < n;) {
+    if (Kinds[b[i]] == bkOther) {
+      ++i;
+      continue;
+    }
+    const size_t start = i;
+    for (; i < n && Kinds[b[i]] != bkOther; ++i)
+      if (Kinds[b[i]] == bkLead && i + 1 < n) ++i;  // its second byte, whatever it is
+    Do(start, i - start);
+  }
+}
+
+// The first sixteen bytes of W with single-byte letters in upper case, as two numbers that
+// order as AnsiCompareText does.
+std::pair<uint64_t, uint64_t> SortKey(std::string_view W) {
+  uint8_t bytes[16] = {};
+  for (size_t i = 0; i < W.size() && i < 16; ++i) {
+    uint8_t b = static_cast<uint8_t>(W[i]);
+    if (IsDBCSLeadByte(b) && i + 1 < W.size()) {
+      bytes[i] = b;
+      if (++i < 16) bytes[i] = static_cast<uint8_t>(W[i]);
+      continue;
+    }
+    bytes[i] = b >= 'a' && b <= 'z' ? static_cast<uint8_t>(b - ('a' - 'A')) : b;
+  }
+  uint64_t high = 0, low = 0;
+  for (int i = 0; i < 8; ++i) high = high << 8 | bytes[i];
+  for (int i = 8; i < 16; ++i) low = low << 8 | bytes[i];
+  return {high, low};
+}
+
+}  // namespace
+
+// A distinct line content: its hash and length (trusted to tell contents apart), where its words
+// are in FLineWords, and how many lines held it in the text last read and in the one being read.
+struct TWordIndex::TLine {
+  uint64_t Hash;
+  uint32_t Length;
+  uint32_t Begin;
+  uint32_t Size;
+  int32_t Count;
+  int32_t Seen;
+};
+
+// Numbers stored by 64-bit hash, in open addressing; the caller tells which of the numbers
+// under one hash it means.
+class TWordIndex::TSlots {
+ public:
+  TSlots() : FSlots(1 << 12) {}
+  // The number under Hash that Same accepts; -1 when there is none.
+  template <class TSame>
+  int64_t Find(uint64_t Hash, TSame Same) const {
+    const size_t mask = FSlots.size() - 1;
+    for (size_t i = Hash & mask;; i = (i + 1) & mask) {
+      const TSlot& s = FSlots[i];
+      if (!s.Used) return -1;
+      if (s.Hash == Hash && Same(s.Value)) return s.Value;
+    }
+  }
+  void Add(uint64_t Hash, uint32_t Value) {
+    if (2 * (FCount + 1) > FSlots.size()) {
+      std::vector<TSlot> old(FSlots.size() * 2);
+      old.swap(FSlots);
+      for (const TSlot& s : old)
+        if (s.Used) Place(s);
+    }
+    Place({Hash, Value, true});
+    ++FCount;
+  }
+
+ private:
+  struct TSlot {
+    uint64_t Hash = 0;
+    uint32_t Value = 0;
+    bool Used = false;
+  };
+  void Place(const TSlot& S) {
+    const size_t mask = FSlots.size() - 1;
+    size_t i = S.Hash & mask;
+    while (FSlots[i].Used) i = (i + 1) & mask;
+    FSlots[i] = S;
+  }
+  std::vector<TSlot> FSlots;
+  size_t FCount = 0;
+};
+
+TWordIndex::TWordIndex() { Reset({}); }
+
+TWordIndex::~TWordIndex() = default;
+
+void TWordIndex::Reset(const TRidCharSet& WordChars) {
+  FWordChars = WordChars;
+  for (int b = 0; b < 256; ++b)
+    FKinds[b] = IsDBCSLeadByte(static_cast<uint8_t>(b))       ? bkLead
+                : WordChars.Contains(static_cast<uint8_t>(b)) ? bkWord
+                                                              : bkOther;
+  FWords.clear();
+  FWordCounts.clear();
+  FLines.clear();
+  FLineWords.clear();
+  FWordSlots = std::make_unique<TSlots>();
+  FLineSlots = std::make_unique<TSlots>();
+  FLiveWords = 0;
+  FSortedStale = true;
+}
+
+const std::vector<std::string_view>& TWordIndex::Words(const TRidEderStringList& Lines,
+                                                       const TRidCharSet& WordChars,
+                                                       TBufferCoord Caret) {
+  // Words that are in no line any more are let go once they outnumber the others.
+  if (!(WordChars == FWordChars) || FWords.size() > 2 * FLiveWords + 4096) Reset(WordChars);
+  for (int32_t i = 0, n = Lines.GetCount(); i < n; ++i) ++FLines[LineOf(Lines.GetView(i))].Seen;
+  Recount();
+  const int64_t excluded = OnlyAtCaret(Lines, Caret);
+  if (!FSortedStale && excluded == FExcluded) return FOut;
+  if (FSortedStale) Sort();
+  FExcluded = excluded;
+  FOut.clear();
+  for (uint32_t id : FSorted)
+    if (id != excluded) FOut.push_back(FWords[id]);
+  ++FVersion;
+  return FOut;
+}
+
+uint32_t TWordIndex::LineOf(std::string_view Line) {
+  const uint64_t h = BytesHash(Line.data(), Line.size(), Line.size());
+  const int64_t found =
+      FLineSlots->Find(h, [&](uint32_t K) { return FLines[K].Length == Line.size(); });
+  return found >= 0 ? static_cast<uint32_t>(found) : AddLine(Line, h);
+}
+
+uint32_t TWordIndex::AddLine(std::string_view Line, uint64_t Hash) {
+  const auto begin = static_cast<uint32_t>(FLineWords.size());
+  ForEachWord(Line, FKinds, [&](size_t Start, size_t Length) {
+    FLineWords.push_back(Intern(Line.substr(Start, Length), Line.size() - Start));
+  });
+  const auto index = static_cast<uint32_t>(FLines.size());
+  FLines.push_back({Hash, static_cast<uint32_t>(Line.size()), begin,
+                    static_cast<uint32_t>(FLineWords.size() - begin), 0, 0});
+  FLineSlots->Add(Hash, index);
+  return index;
+}
+
+uint32_t TWordIndex::Intern(std::string_view Word, size_t Avail) {
+  const uint64_t h = BytesHash(Word.data(), Word.size(), Avail);
+  const int64_t found = FWordSlots->Find(h, [&](uint32_t K) { return FWords[K] == Word; });
+  if (found >= 0) return static_cast<uint32_t>(found);
+  const auto id = static_cast<uint32_t>(FWords.size());
+  FWords.emplace_back(Word);
+  FWordCounts.push_back(0);
+  FWordSlots->Add(h, id);
+  return id;
+}
+
+int64_t TWordIndex::Find(std::string_view Word) const {
+  const uint64_t h = BytesHash(Word.data(), Word.size(), Word.size());
+  return FWordSlots->Find(h, [&](uint32_t K) { return FWords[K] == Word; });
+}
+
+void TWordIndex::Count(uint32_t Id, int64_t Delta) {
+  int64_t& c = FWordCounts[Id];
+  const bool was = c > 0;
+  c += Delta;
+  if (was == (c > 0)) return;
+  FSortedStale = true;
+  FLiveWords += c > 0 ? 1 : -1;
+}
+
+// Each line content counts its words as many times more or fewer as it has lines more or fewer
+// than in the text read before; contents no line holds any more go once they are half of all.
+void TWordIndex::Recount() {
+  size_t dead = 0;
+  for (TLine& l : FLines) {
+    if (l.Seen != l.Count)
+      for (uint32_t k = 0; k < l.Size; ++k) Count(FLineWords[l.Begin + k], l.Seen - l.Count);
+    l.Count = l.Seen;
+    l.Seen = 0;
+    dead += l.Count == 0;
+  }
+  if (dead <= 1024 || 2 * dead <= FLines.size()) return;
+  std::vector<TLine> lines;
+  std::vector<uint32_t> words;
+  FLineSlots = std::make_unique<TSlots>();
+  for (const TLine& l : FLines) {
+    if (l.Count == 0) continue;
+    const auto begin = static_cast<uint32_t>(words.size());
+    words.insert(words.end(), FLineWords.begin() + l.Begin, FLineWords.begin() + l.Begin + l.Size);
+    FLineSlots->Add(l.Hash, static_cast<uint32_t>(lines.size()));
+    lines.push_back({l.Hash, l.Length, begin, l.Size, l.Count, 0});
+  }
+  FLines.swap(lines);
+  FLineWords.swap(words);
+}
+
+int64_t TWordIndex::OnlyAtCaret(const TRidEderStringList& Lines, TBufferCoord Caret) const {
+  if (Caret.Line < 1 || Caret.Line > Lines.GetCount()) return -1;
+  const std::string_view line = Lines.GetView(Caret.Line - 1);
+  const size_t caret = static_cast<size_t>(std::max(Caret.Char, 1)) - 1;
+  int64_t id = -1;
+  ForEachWord(line, FKinds, [&](size_t Start, size_t Length) {
+    if (Start <= caret && caret <= Start + Length) id = Find(line.substr(Start, Length));
+  });
+  return id >= 0 && FWordCounts[static_cast<size_t>(id)] == 1 ? id : -1;
+}
+
+void TWordIndex::Sort() {
+  struct TEntry {
+    std::pair<uint64_t, uint64_t> Key;
+    uint32_t Id;
+  };
+  std::vector<TEntry> entries;
+  entries.reserve(FLiveWords);
+  for (uint32_t id = 0; id < FWords.size(); ++id)
+    if (FWordCounts[id] > 0) entries.push_back({SortKey(FWords[id]), id});
+  std::sort(entries.begin(), entries.end(), [&](const TEntry& A, const TEntry& B) {
+    if (A.Key != B.Key) return A.Key < B.Key;
+    const std::string& a = FWords[A.Id];
+    const std::string& b = FWords[B.Id];
+    const int c = AnsiCompareText(a, b);
+    return c != 0 ? c < 0 : a < b;
+  });
+  FSorted.clear();
+  for (const TEntry& e : entries) FSorted.push_back(e.Id);
+  FSortedStale = false;
+}
+
+std::vector<std::string> DistinctWords(const TRidEderStringList& Lines,
+                                       const TRidCharSet& WordChars, TBufferCoord Caret) {
+  TWordIndex index;
+  const std::vector<std::string_view>& words = index.Words(Lines, WordChars, Caret);
+  return std::vector<std::string>(words.begin(), words.end());
+}
+
+}  // namespace rid
