@@ -3,7 +3,6 @@
 #include "platform/StdCtrls.h"
 #include "platform/SystemIme.h"
 #include "tests/TestSupport.h"
-#include "tests/XSession.h"
 
 namespace rid::test {
 

@@ -37,8 +37,8 @@ class TXSession {
   std::string Run(const std::string& Command, const std::string& Input = {},
                   int* ExitCode = nullptr, int Seconds = 20);
 
-  // Types Text (any characters the key map has) and presses keys by their X names ("space
-  // Return ctrl+s") into the window with the keyboard focus, as a person would (xdotool).
+  // Types Text (characters of the key map; MapKeys adds others) and presses keys by their X
+  // names ("space Return ctrl+s") into the window with the keyboard focus, as a person would.
   void TypeText(const std::string& Text);
   void PressKeys(const std::string& KeyNames);
 

@@ -47,7 +47,7 @@ TEST(EderInputMethod, NihongoSpaceReturnIntoTheProgramSavesJapaneseInShiftJis) {
   ASSERT_FALSE(window.empty()) << x.Error();
   // The program is the session's only client: the context fcitx5 has focused is its editor's.
   ASSERT_TRUE(test::WaitUntil([] { return SystemImeOpen() == false; }, kInputMethodWaitMs))
-      << "fcitx5 never had the program's input context focused, closed";
+      << "fcitx5 never reported the program's input context (focused, closed)";
   x.PressKeys("ctrl+space");
   ASSERT_TRUE(test::WaitUntil([] { return SystemImeOpen() == true; }, kInputMethodWaitMs))
       << "fcitx5's Ctrl+Space did not open mozc in the program";

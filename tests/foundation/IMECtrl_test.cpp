@@ -9,6 +9,7 @@
 #include "platform/WidgetBridge.h"
 #include "tests/ScreenMemo.h"
 #include "tests/TestSupport.h"
+#include "tests/XSession.h"
 
 namespace rid {
 namespace {

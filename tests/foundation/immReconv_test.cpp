@@ -11,6 +11,7 @@
 #include "platform/Locale.h"
 #include "platform/WidgetBridge.h"
 #include "tests/ScreenMemo.h"
+#include "tests/XSession.h"
 
 namespace rid {
 namespace {
