@@ -11,6 +11,16 @@ namespace rid::test {
 constexpr int kInputMethodWaitMs = 10000;
 constexpr int kInputMethodStateWaitMs = 3000;
 
+// Gives the control the keyboard focus; true once Qt has told fcitx5 so and fcitx5 has an input
+// context focused (in a session whose only client is this process: the control's).
+inline bool FocusForInputMethod(TWinControl& Control) {
+  Control.ClientWidget()->activateWindow();
+  Control.SetFocus();
+  return WaitUntil(
+      [&] { return Control.InputContext()->InputMethodFocus && SystemImeOpen().has_value(); },
+      kInputMethodWaitMs);
+}
+
 // A memo as a window of its own on an input-method session's screen (EnterInputMethodSession):
 // it shows what the input method and the keyboard deliver as WM_CHAR bytes.
 class TScreenMemo {
@@ -21,15 +31,7 @@ class TScreenMemo {
   }
   TMemo& Memo() { return FMemo; }
   HWND Window() { return &FMemo; }
-  // Gives the window the keyboard focus; true once Qt has told fcitx5 so and fcitx5 has an
-  // input context.
-  bool Focus() {
-    FMemo.ClientWidget()->activateWindow();
-    FMemo.SetFocus();
-    return WaitUntil(
-        [&] { return FMemo.InputContext()->InputMethodFocus && SystemImeOpen().has_value(); },
-        kInputMethodWaitMs);
-  }
+  bool Focus() { return FocusForInputMethod(FMemo); }
 
  private:
   TMemo FMemo{nullptr};

@@ -56,6 +56,12 @@ void NeedTool(const std::string& Name, const std::string& Package) {
   if (!missing.empty()) throw std::runtime_error(missing);
 }
 
+std::string ShellQuoted(const std::string& S) {
+  std::string q = "'";
+  for (char c : S) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
 std::string RunTool(const std::string& Command, const std::string& Input, int* ExitCode) {
   TempDir dir;
   const auto in = dir / "in";
@@ -96,35 +102,18 @@ bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs) {
   return true;
 }
 
-namespace {
-
-constexpr const char* kSessionVariable = "RID_INPUT_METHOD_SESSION";
-constexpr int kSessionNotStarted = 2;  // the session script's status when it could not start
-
-std::string Quoted(const std::string& S) { return "'" + S + "'"; }
-
-void Xdotool(const std::string& Arguments) {
-  int status = 0;
-  RunTool("xdotool " + Arguments, {}, &status);
-  EXPECT_EQ(status, 0) << "xdotool " << Arguments << " failed";
-}
-
-}  // namespace
-
 bool EnterInputMethodSession() {
+  constexpr const char* kSessionVariable = "RID_INPUT_METHOD_SESSION";
+  constexpr int kSessionNotStarted = 2;  // the session script's status when it could not start
   if (std::getenv(kSessionVariable)) return true;
-  if (!HaveTool("xdotool")) {
-    ADD_FAILURE() << "xdotool is missing: install the package xdotool";
+  if (const std::string missing = MissingTool("xdotool", "xdotool"); !missing.empty()) {
+    ADD_FAILURE() << missing;
     return false;
   }
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::filesystem::path script =
       std::filesystem::path(RID_TEST_DATA).parent_path() / "input-method-session.sh";
-  const std::string command =
-      Quoted(script.string()) + " " + Quoted(std::filesystem::read_symlink("/proc/self/exe")) +
-      " " + Quoted(std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name());
   std::fflush(stdout);
-  const int status = std::system(command.c_str());
+  const int status = std::system((ShellQuoted(script) + " " + ThisTestCommand()).c_str());
   const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   if (code == kSessionNotStarted)
     ADD_FAILURE() << "the input-method session did not start (its message is above)";
@@ -133,12 +122,5 @@ bool EnterInputMethodSession() {
                   << "; its output is above)";
   return false;
 }
-
-void TypeText(const std::string& Text) {
-  ASSERT_EQ(Text.find('\''), std::string::npos);
-  Xdotool("type --delay 20 -- " + Quoted(Text));
-}
-
-void PressKeys(const std::string& KeyNames) { Xdotool("key --delay 20 " + KeyNames); }
 
 }  // namespace rid::test

@@ -31,6 +31,9 @@ std::string MissingFile(const std::filesystem::path& Path, const std::string& Pa
 // For helpers that return a value: throws (so the test fails) with MissingTool's message.
 void NeedTool(const std::string& Name, const std::string& Package);
 
+// S as one word of a shell command line.
+std::string ShellQuoted(const std::string& S);
+
 // Runs a shell command with Input on its standard input; returns its standard output.
 // *ExitCode (when given) receives its exit status.
 std::string RunTool(const std::string& Command, const std::string& Input = {},
@@ -52,6 +55,9 @@ void WriteFileBytes(const std::filesystem::path& Path, const std::string& Bytes)
 //   }
 bool UnderX();
 std::string RunThisTestUnderX(int* ExitCode);
+// The shell command that runs this test program again, on the current test alone, in a child
+// where UnderX() is true (it takes DISPLAY from its parent).
+std::string ThisTestCommand();
 
 // Where tests may leave pictures and other artefacts for a reviewer: <build>/artifacts.
 std::filesystem::path ArtifactDir();
@@ -63,16 +69,13 @@ bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs = 5000);
 // --- a real input method (tests/input-method-session.sh: an X server, a private session bus,
 // fcitx5 with mozc, QT_IM_MODULE=fcitx). A test that types through it starts with
 //   if (!test::EnterInputMethodSession()) return;
-// and goes on inside the session.
+// and goes on inside the session, where UnderX() is true: a TXSession (tests/XSession.h) there
+// runs xdotool and programs on the session's display.
 
 // Runs the current test again in a child process inside an input-method session. Returns true
 // in that child; in the test's own process it waits for the child, fails the test when the
 // child failed or the session did not start (naming what did not), and returns false.
 bool EnterInputMethodSession();
-// Types Text (printable ASCII) and presses keys by their X names ("space Return") on the
-// session's keyboard, into the window that has the focus, as a person would (xdotool).
-void TypeText(const std::string& Text);
-void PressKeys(const std::string& KeyNames);
 
 }  // namespace rid::test
 

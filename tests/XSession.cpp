@@ -28,12 +28,7 @@ namespace {
 
 constexpr const char* kUnderX = "RID_UNDER_X";
 constexpr int kStartSeconds = 20;
-
-std::string Quoted(const std::string& S) {
-  std::string q = "'";
-  for (char c : S) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+constexpr int kKeyDelayMs = 20;  // between the keys xdotool presses, as a fast typist
 
 // In a child between fork and exec: dies with the test, writes to Log, keeps only the standard
 // streams (and Keep, moved to descriptor 3) so it holds none of the test runner's pipes.
@@ -72,6 +67,13 @@ std::string Describe(int Status) {
 }  // namespace
 
 bool UnderX() { return std::getenv(kUnderX) != nullptr; }
+
+std::string ThisTestCommand() {
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  return std::string("env ") + kUnderX + "=1 " +
+         ShellQuoted(std::filesystem::read_symlink("/proc/self/exe")) + " " +
+         ShellQuoted(std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name());
+}
 
 TXSession::TXSession() {
   if (!UnderX()) {
@@ -140,8 +142,8 @@ std::string TXSession::Run(const std::string& Command, const std::string& Input,
   static std::atomic<int> count{0};
   const auto err = FDir / ("stderr-" + std::to_string(++count));
   const std::string line = "DISPLAY=" + FDisplay + " LC_ALL=C.UTF-8 timeout " +
-                           std::to_string(Seconds) + " sh -c " + Quoted(Command) + " 2>" +
-                           Quoted(err.string());
+                           std::to_string(Seconds) + " sh -c " + ShellQuoted(Command) + " 2>" +
+                           ShellQuoted(err.string());
   std::string out;
   int code = -1;
   std::atomic<bool> done{false};
@@ -165,6 +167,14 @@ std::string TXSession::Run(const std::string& Command, const std::string& Input,
   return out;
 }
 
+void TXSession::TypeText(const std::string& Text) {
+  Run("xdotool type --delay " + std::to_string(kKeyDelayMs) + " -- " + ShellQuoted(Text));
+}
+
+void TXSession::PressKeys(const std::string& KeyNames) {
+  Run("xdotool key --delay " + std::to_string(kKeyDelayMs) + " " + KeyNames);
+}
+
 bool TXSession::MapKeys(const std::string& Utf8, const std::vector<std::string>& KeySyms) {
   FError = MissingTool("xmodmap", "x11-xserver-utils");
   if (!FError.empty()) return false;
@@ -182,7 +192,7 @@ bool TXSession::MapKeys(const std::string& Utf8, const std::vector<std::string>&
     std::istringstream words(line);
     std::string keycode, code, equals, sym;
     if (words >> keycode >> code >> equals && keycode == "keycode" && !(words >> sym))
-      assign += " -e " + Quoted("keycode " + code + " = " + syms[given++]);
+      assign += " -e " + ShellQuoted("keycode " + code + " = " + syms[given++]);
   }
   if (given < syms.size()) {
     FError = "the server's key map has only " + std::to_string(given) + " free keys, " +
@@ -304,15 +314,11 @@ bool TXSession::Ping(uint32_t Window, int Seconds) {
 }
 
 std::string TXSession::RunThisTest(int* ExitCode, int Seconds) {
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   // The child keeps this process's locale (an empty LC_ALL counts as none).
   const char* locale = std::getenv("LC_ALL");
-  const std::string out =
-      Run("LC_ALL=" + Quoted(locale ? locale : "") + " QT_QPA_PLATFORM=xcb " + kUnderX + "=1 " +
-              Quoted(self) + " --gtest_filter=" + test->test_suite_name() + "." + test->name() +
-              " 2>&1",
-          {}, ExitCode, Seconds);
+  const std::string out = Run("LC_ALL=" + ShellQuoted(locale ? locale : "") +
+                                  " QT_QPA_PLATFORM=xcb " + ThisTestCommand() + " 2>&1",
+                              {}, ExitCode, Seconds);
   if (*ExitCode == 124)
     return out + "\nthe test under X did not finish within " + std::to_string(Seconds) + " s";
   return out;

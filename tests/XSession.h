@@ -18,7 +18,7 @@ namespace rid::test {
 class TXSession {
  public:
   // Starts Xvfb on a free display (-displayfd), kept up while clients come and go (-noreset).
-  // In the child of RunThisTest it takes the parent's display instead.
+  // In a child of RunThisTest or EnterInputMethodSession it takes the parent's display instead.
   TXSession();
   // Stops the programs started here, then the server.
   ~TXSession();
@@ -36,6 +36,11 @@ class TXSession {
   // unless ExitCode is given to receive the status (124: out of time).
   std::string Run(const std::string& Command, const std::string& Input = {},
                   int* ExitCode = nullptr, int Seconds = 20);
+
+  // Types Text (characters of the key map; MapKeys adds others) and presses keys by their X
+  // names ("space Return ctrl+s") into the window with the keyboard focus, as a person would.
+  void TypeText(const std::string& Text);
+  void PressKeys(const std::string& KeyNames);
 
   // Gives each character of Utf8 (and each named key symbol, such as Multi_key) a free key of
   // its own, so that xdotool finds them in the map: remapping a key while it types races with
@@ -55,8 +60,8 @@ class TXSession {
   // before the first has also been delivered). False, with Error(), when no answer came.
   bool Sync(const std::string& Window, int Seconds = 20);
 
-  // Runs the current test again in a child on this display, where UnderX() is true (see
-  // RunThisTestUnderX in TestSupport.h); returns the child's output, standard error included.
+  // Runs the current test again in a child on this display (ThisTestCommand in TestSupport.h);
+  // returns the child's output, standard error included.
   std::string RunThisTest(int* ExitCode, int Seconds = 120);
 
  private:

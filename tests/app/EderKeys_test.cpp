@@ -40,9 +40,8 @@ void TypeIntoTheWindow() {
       << "the editor has no keyboard focus as the window opens";
   const auto text = [&] { return Hex(w.Eder(0).GetLines()->SaveToBytes()); };
   const QString leftOut = "1 character(s) without a Shift-JIS form left out";
-  x.Run("xdotool type --delay 30 xy");
-  x.Run(
-      "xdotool key --delay 30 U65E5 U672C Return BackSpace ctrl+z shift+ctrl+z End exclam U1F600");
+  x.TypeText("xy");
+  x.PressKeys("U65E5 U672C Return BackSpace ctrl+z shift+ctrl+z End exclam U1F600");
   // "xy日本abc!" in Shift-JIS: typed, broken and joined again, undone and redone; the emoji
   // left out, which the status line says.
   const std::string typed =
@@ -54,9 +53,9 @@ void TypeIntoTheWindow() {
       << w.statusBar()->currentMessage().toStdString();
   EXPECT_EQ(text(), typed);
   // The only line deleted with Ctrl+Y, which leaves no line, and brought back with Ctrl+Z.
-  x.Run("xdotool key ctrl+y");
+  x.PressKeys("ctrl+y");
   EXPECT_TRUE(test::WaitUntil([&] { return text().empty(); })) << text();
-  x.Run("xdotool key ctrl+z");
+  x.PressKeys("ctrl+z");
   EXPECT_TRUE(test::WaitUntil([&] { return text() == typed; })) << text();
 }
 

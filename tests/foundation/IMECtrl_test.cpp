@@ -9,6 +9,7 @@
 #include "platform/WidgetBridge.h"
 #include "tests/ScreenMemo.h"
 #include "tests/TestSupport.h"
+#include "tests/XSession.h"
 
 namespace rid {
 namespace {
@@ -104,10 +105,10 @@ using test::kInputMethodWaitMs;
 using test::TScreenMemo;
 
 // Types "nihongo", space and Return and gives the bytes the memo got.
-std::string TypeNihongo(TMemo& Memo, const std::string& Expected) {
+std::string TypeNihongo(test::TXSession& X, TMemo& Memo, const std::string& Expected) {
   Memo.SetText("");
-  test::TypeText("nihongo");
-  test::PressKeys("space Return");
+  X.TypeText("nihongo");
+  X.PressKeys("space Return");
   test::WaitUntil([&] { return Memo.GetText() == Expected; }, kInputMethodWaitMs);
   return Memo.GetText();
 }
@@ -140,19 +141,21 @@ TEST(SetImeMode, TheInputMethodOpensAndClosesByTheModeTable) {
 
 TEST(SetImeMode, KeysTypeJapaneseThroughTheOpenInputMethodOnly) {
   if (!test::EnterInputMethodSession()) return;
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
   TScreenMemo memo(10);
   ASSERT_TRUE(memo.Focus()) << "fcitx5 never saw the window's input context";
   SetImeMode(memo.Window(), imHira);
-  EXPECT_EQ(TypeNihongo(memo.Memo(), kNihongo), kNihongo);
+  EXPECT_EQ(TypeNihongo(x, memo.Memo(), kNihongo), kNihongo);
   SetImeMode(memo.Window(), imClose);
-  EXPECT_EQ(TypeNihongo(memo.Memo(), kTypedPlain), kTypedPlain);
+  EXPECT_EQ(TypeNihongo(x, memo.Memo(), kTypedPlain), kTypedPlain);
   // Disabled, the window takes the keys as they come even though mozc is on; enabled again,
   // mozc converts again.
   SetImeMode(memo.Window(), imOpen);
   SetImeMode(memo.Window(), imDisable);
-  EXPECT_EQ(TypeNihongo(memo.Memo(), kTypedPlain), kTypedPlain);
+  EXPECT_EQ(TypeNihongo(x, memo.Memo(), kTypedPlain), kTypedPlain);
   SetImeMode(memo.Window(), imOpen);
-  EXPECT_EQ(TypeNihongo(memo.Memo(), kNihongo), kNihongo);
+  EXPECT_EQ(TypeNihongo(x, memo.Memo(), kNihongo), kNihongo);
 
   // A window without the focus keeps its status for its next focus, and fcitx5 keeps each
   // window's. At a window's first focus fcitx5 has no context for it yet: the status waits for
@@ -161,13 +164,13 @@ TEST(SetImeMode, KeysTypeJapaneseThroughTheOpenInputMethodOnly) {
   SetImeMode(fresh.Window(), imOpen);
   SetImeMode(memo.Window(), imClose);
   ASSERT_TRUE(fresh.Focus());
-  EXPECT_EQ(TypeNihongo(fresh.Memo(), kTypedPlain), kTypedPlain);
+  EXPECT_EQ(TypeNihongo(x, fresh.Memo(), kTypedPlain), kTypedPlain);
   ASSERT_TRUE(memo.Focus());
-  EXPECT_EQ(TypeNihongo(memo.Memo(), kTypedPlain), kTypedPlain);
+  EXPECT_EQ(TypeNihongo(x, memo.Memo(), kTypedPlain), kTypedPlain);
   ASSERT_TRUE(fresh.Focus());
-  EXPECT_EQ(TypeNihongo(fresh.Memo(), kNihongo), kNihongo);
+  EXPECT_EQ(TypeNihongo(x, fresh.Memo(), kNihongo), kNihongo);
   ASSERT_TRUE(memo.Focus());
-  EXPECT_EQ(TypeNihongo(memo.Memo(), kTypedPlain), kTypedPlain);
+  EXPECT_EQ(TypeNihongo(x, memo.Memo(), kTypedPlain), kTypedPlain);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/Locale.h"
 #include "platform/WidgetBridge.h"
 #include "tests/ScreenMemo.h"
+#include "tests/XSession.h"
 
 namespace rid {
 namespace {
@@ -61,15 +62,17 @@ TEST(ImeReconvert, HandsTheRecordToTheInputContextWithoutFailing) {
 // converts it, and Return commits the conversion.
 TEST(ImeReconvert, ARealInputMethodReconvertsTheTextOffered) {
   if (!test::EnterInputMethodSession()) return;
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
   test::TScreenMemo memo(10);
   ASSERT_TRUE(memo.Focus()) << "fcitx5 never saw the window's input context";
   SetImeMode(memo.Window(), imOpen);
   ImeReconvert(memo.Window(), Utf8ToSjis("にほんご"));
-  test::PressKeys("Henkan_Mode");
+  x.PressKeys("Henkan_Mode");
   EXPECT_TRUE(test::WaitUntil([&] { return !memo.Memo().Bridge()->Preedit().isEmpty(); },
                               test::kInputMethodWaitMs));
   EXPECT_EQ(memo.Memo().Bridge()->Preedit(), QString::fromUtf8("日本語"));
-  test::PressKeys("Return");
+  x.PressKeys("Return");
   const std::string nihongo = Utf8ToSjis("日本語");
   test::WaitUntil([&] { return memo.Memo().GetText() == nihongo; }, test::kInputMethodWaitMs);
   EXPECT_EQ(memo.Memo().GetText(), nihongo);
