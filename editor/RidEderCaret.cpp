@@ -144,7 +144,7 @@ std::string TCustomRidEder::GetSelText() { return GetSelTextEx(nullptr); }
 
 std::string TCustomRidEder::GetSelTextForUndo(std::string& Breaks) {
   Breaks.clear();
-  return FActiveSelectionMode == smColumn ? GetColumnDeletionText() : GetSelTextEx(&Breaks);
+  return FActiveSelectionMode == smColumn ? GetColumnDeletionText(&Breaks) : GetSelTextEx(&Breaks);
 }
 
 std::string TCustomRidEder::GetSelTextEx(std::string* Breaks) {
@@ -300,11 +300,14 @@ void TCustomRidEder::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
   }
 }
 
+void TCustomRidEder::MoveOffTrailByte(int32_t Line, int32_t& Col) {
+  if (Line >= 1 && Line <= FLines->GetCount() && IsTrailByteAt(FLines->GetView(Line - 1), Col))
+    ++Col;
+}
+
 void TCustomRidEder::MoveOffTrailByte(int32_t Line, int32_t& Col1, int32_t& Col2) {
-  if (Line < 1 || Line > FLines->GetCount()) return;
-  std::string_view s = FLines->GetView(Line - 1);
-  if (IsTrailByteAt(s, Col1)) ++Col1;
-  if (IsTrailByteAt(s, Col2)) ++Col2;
+  MoveOffTrailByte(Line, Col1);
+  MoveOffTrailByte(Line, Col2);
 }
 
 void TCustomRidEder::HideCaret() {
@@ -392,7 +395,7 @@ struct TCharWalk {
   std::vector<bool> Double;
   TCharWalk(std::string_view S, const TRidCharSet& WhiteChars) {
     for (int32_t i = 1; i <= static_cast<int32_t>(S.size());) {
-      bool dbcs = IsDBCSLeadByte(S[i - 1]) && i < static_cast<int32_t>(S.size());
+      const bool dbcs = SjisCharLength(S, static_cast<size_t>(i - 1)) == 2;
       Starts.push_back(i);
       White.push_back(!dbcs && WhiteChars.Contains(S[i - 1]));
       Double.push_back(dbcs);

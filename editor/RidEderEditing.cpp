@@ -24,7 +24,7 @@ int32_t CharAtColumn(std::string_view Line, int32_t Disp, int32_t TabWidth) {
 
 // The length of the character at Col (a character start inside Line).
 int32_t CharLength(std::string_view Line, int32_t Col) {
-  return IsDBCSLeadByte(Line[Col - 1]) && Col < Len(Line) ? 2 : 1;
+  return static_cast<int32_t>(SjisCharLength(Line, static_cast<size_t>(Col - 1)));
 }
 
 // The first column of the run of blanks that ends just before Col (Col when there is none).
@@ -526,6 +526,8 @@ void TCustomRidEder::DoShiftTabKey() {
     const int32_t y = FCaretY, end = std::min(x, len + 1);
     if (to < end) DeleteRecorded({to, y}, {end, y}, urDeleteBefore);
   });
+  // The deletion may have joined a lone lead byte before the blanks to the byte after them.
+  MoveOffTrailByte(FCaretY, to);
   TTempOption pastEol(*this, eoScrollPastEol, true);
   SetCaretXY({to, FCaretY});
 }

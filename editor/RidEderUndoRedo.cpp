@@ -223,10 +223,13 @@ void TCustomRidEder::UndoItem() {
       // only the caret or the selection moved
     } else if (reason == urUnindent) {
       const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
-      InsertBlock({c, start.Line}, {c, end.Line}, item->FChangeStr, false);
+      {
+        TInsertBreaks shifts(*this, item->FChangeBreaks);
+        InsertBlock({c, start.Line}, {c, end.Line}, item->FChangeStr, false);
+      }
       FActiveSelectionMode = mode;
       SetSelectionRaw(start, end, start);
-      Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number);
+      Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number, item->FChangeBreaks);
     }
   }
   KeepSelectionOffTrailBytes(false);
@@ -308,7 +311,7 @@ void TCustomRidEder::RedoItem() {
         SetSelectionRaw(AfterUnindent(start, start.Line, widths),
                         AfterUnindent(end, start.Line, widths),
                         AfterUnindent(start, start.Line, widths));
-      Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number);
+      Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number, item->FChangeBreaks);
     }
   }
   KeepSelectionOffTrailBytes(false);

@@ -24,6 +24,14 @@ constexpr bool IsDBCSLeadByte(char B) { return IsDBCSLeadByte(static_cast<uint8_
 constexpr bool IsDBCSTrailByte(uint8_t B) {
   return (B >= 0x40 && B <= 0x7E) || (B >= 0x80 && B <= 0xFC);
 }
+// The length of the character that starts at S[I]: 2 for a lead byte followed by a trail byte,
+// else 1. A lead byte before anything else (or at the end) is a character of its own, as the
+// conversions read it; the editor, its search and the highlighters walk text the same way.
+constexpr size_t SjisCharLength(std::string_view S, size_t I) {
+  return IsDBCSLeadByte(S[I]) && I + 1 < S.size() && IsDBCSTrailByte(static_cast<uint8_t>(S[I + 1]))
+             ? 2
+             : 1;
+}
 
 // Text in CodePage (65001; any other code page is read as 932, the ANSI code page) to UTF-16;
 // never fails. UTF-8: each maximal ill-formed subpart becomes U+FFFD, characters above U+FFFF a
