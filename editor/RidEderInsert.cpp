@@ -382,12 +382,10 @@ int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList)
       if (!row.empty()) {
         if (oldLen < col - 1) s.append(col - 1 - oldLen, ' ');
         // Undo puts a deleted row back where it was, not where the join it made suggests.
-        if (!FExactPositions) {
-          int32_t dummy = at;
-          MoveOffTrailByte(y, at, dummy);
-        } else if (k < FInsertBreaks.size()) {
+        if (!FExactPositions)
+          MoveOffTrailByte(y, at);
+        else if (k < FInsertBreaks.size())
           at += FInsertBreaks[k];
-        }
         s.insert(std::min(at - 1, Len(s)), row);
         SetLineTrimmed(y - 1, s);
       }

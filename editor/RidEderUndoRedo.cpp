@@ -295,8 +295,8 @@ void TCustomRidEder::RedoItem() {
         const int32_t n = static_cast<int32_t>(j - i);
         widths.push_back(n);
         if (n > 0 && y <= FLines->GetCount()) {
-          int32_t col = c, unused = c;
-          MoveOffTrailByte(y, col, unused);
+          int32_t col = c;
+          MoveOffTrailByte(y, col);
           std::string s = FLines->Get(y - 1);
           if (col - 1 < Len(s)) s.erase(col - 1, std::min(n, Len(s) - (col - 1)));
           FLines->Put(y - 1, s);
