@@ -16,27 +16,6 @@ namespace rid {
 
 namespace {
 
-bool In(uint8_t B, uint8_t Lo, uint8_t Hi) { return B >= Lo && B <= Hi; }
-
-// The characters a JIS file cannot hold as they are: half-width katakana (widened), double-byte
-// characters outside rows 21-7E, and bytes of 80 and up that form no character.
-size_t JisUnwritable(std::string_view S) {
-  size_t n = 0;
-  for (size_t i = 0; i < S.size();) {
-    const uint8_t b = uint8_t(S[i]);
-    if (IsDBCSLeadByte(b) && i + 1 < S.size() && IsDBCSTrailByte(uint8_t(S[i + 1]))) {
-      uint8_t j1, j2;
-      SjisToJisBytes(b, uint8_t(S[i + 1]), j1, j2);
-      n += !In(j1, 0x21, 0x7E);
-      i += 2;
-    } else {
-      n += b >= 0x80;
-      ++i;
-    }
-  }
-  return n;
-}
-
 QString Text(const std::string& Sjis) { return QString::fromStdString(SjisToUtf8(Sjis)); }
 QString FileText(const std::string& Name) { return QFile::decodeName(Name.c_str()); }
 
@@ -75,38 +54,6 @@ void Say(QMainWindow* Window, const QString& Text) { Window->statusBar()->showMe
 
 }  // namespace
 
-std::string ToFileCode(std::string_view Sjis, JCodeKind Code, size_t* Unwritable) {
-  size_t unwritable = 0;
-  std::string bytes;
-  switch (Code) {
-    case jcJisB:
-    case jcJisAt:
-      unwritable = JisUnwritable(Sjis);
-      bytes = SjisToJis(Sjis);
-      break;
-    case jcEuc:
-      bytes = SjisToEuc(Sjis, &unwritable);
-      break;
-    case jcUtf8:
-      bytes = SjisToUtf8(Sjis, &unwritable);
-      break;
-    case jcUtf8Bom:
-      bytes = SjisToUtf8Bom(Sjis, &unwritable);
-      break;
-    case jcUtf16LE:
-      bytes = ConvertToUtf16LE(Sjis, &unwritable);
-      break;
-    case jcUtf16BE:
-      bytes = ConvertToUtf16BE(Sjis, &unwritable);
-      break;
-    default:
-      bytes = std::string(Sjis);
-      break;
-  }
-  if (Unwritable) *Unwritable = unwritable;
-  return bytes;
-}
-
 const char* CodeName(JCodeKind Code) {
   switch (Code) {
     case jcJisB:
@@ -129,10 +76,10 @@ const char* CodeName(JCodeKind Code) {
 
 TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code) {
   TSavePlan plan;
-  plan.Bytes = ToFileCode(Lines.SaveToBytes(), Code, &plan.Unwritable);
+  plan.Bytes = SjisToBytes(Lines.SaveToBytes(), Code, &plan.Unwritable);
   for (int32_t i = 0; plan.Unwritable > 0 && i < Lines.GetCount(); ++i) {
     size_t n = 0;
-    ToFileCode(Lines.GetView(i), Code, &n);
+    SjisToBytes(Lines.GetView(i), Code, &n);
     if (n > 0) {
       plan.FirstLine = i + 1;
       break;

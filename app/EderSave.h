@@ -13,12 +13,7 @@ namespace rid {
 class TRidEderStringList;
 struct TEderPage;
 
-// Shift-JIS text in a file's own code: JIS, EUC-JP, UTF-8 with or without the mark, UTF-16 with
-// the mark; Shift-JIS, ASCII, undecided and binary files stay as they are. *Unwritable counts
-// the characters that code cannot hold ('?' or ・ in the result; for JIS also the half-width
-// katakana it widens and the characters outside its rows 21-7E).
-std::string ToFileCode(std::string_view Sjis, JCodeKind Code, size_t* Unwritable);
-// How people call the code.
+// How people call a file's code.
 const char* CodeName(JCodeKind Code);
 
 // A page's text as a save writes it, and what is lost on the way.

@@ -177,7 +177,7 @@ std::string JisToSjis(std::string_view S) {
   return out.Take();
 }
 
-std::string SjisToJis(std::string_view S) {
+std::string SjisToJis(std::string_view S, size_t* Unwritable) {
   const auto* p = reinterpret_cast<const uint8_t*>(S.data());
   const size_t n = S.size();
   // Each byte gives at most two, plus one escape pair per shifted run of at least one byte.
@@ -191,29 +191,33 @@ std::string SjisToJis(std::string_view S) {
     if (shifted) out.Put(kKanjiOut);
     shifted = false;
   };
-  size_t i = 0;
+  size_t i = 0, unwritable = 0;
   while (i < n) {
     const uint8_t b = p[i];
     if (In(b, 0xA1, 0xDF)) {
       shiftIn();
       int32_t index = int32_t(i + 1);
       out.Put(HalfKanaToJis(S, index));
+      unwritable += size_t(index - 1) - i;  // each half-width byte taken is widened
       i = size_t(index - 1);
     } else if (IsDBCSLeadByte(b) && i + 1 < n && IsDBCSTrailByte(p[i + 1])) {
       shiftIn();
       uint8_t j1, j2;
       SjisToJisBytes(b, p[i + 1], j1, j2);
+      unwritable += !In(j1, 0x21, 0x7E);
       out.Put(j1);
       out.Put(j2);
       i += 2;
     } else {
       // ASCII, line breaks and bytes that form no character go out unshifted, as they are.
       shiftOut();
+      unwritable += b >= 0x80;
       out.Put(b);
       ++i;
     }
   }
   shiftOut();
+  if (Unwritable) *Unwritable += unwritable;
   return out.Take();
 }
 
@@ -372,6 +376,61 @@ int32_t GetLineBreakKind(std::string_view S) {
   if (at == std::string_view::npos) return -1;
   if (S[at] == '\n') return 1;
   return at + 1 < S.size() && S[at + 1] == '\n' ? 0 : 2;
+}
+
+std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Substituted) {
+  const JCodeKind code = DetectCharCode(Bytes);
+  if (Code) *Code = code;
+  switch (code) {
+    case jcJisB:
+    case jcJisAt:
+      return JisToSjis(Bytes);
+    case jcEuc:
+      return EucToSjis(Bytes, Substituted);
+    case jcUtf8Bom:
+      Bytes.erase(0, 3);  // the mark
+      [[fallthrough]];
+    case jcUtf8:
+      Utf8ToSjisInPlace(Bytes, Substituted);
+      return Bytes;
+    case jcUtf16LE:
+      return Utf16ToSjis(std::string_view(Bytes).substr(2), false, Substituted);
+    case jcUtf16BE:
+      return Utf16ToSjis(std::string_view(Bytes).substr(2), true, Substituted);
+    default:
+      return Bytes;  // already Shift-JIS: moved out, not copied
+  }
+}
+
+std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable) {
+  size_t unwritable = 0;
+  std::string bytes;
+  switch (Code) {
+    case jcJisB:
+    case jcJisAt:
+      bytes = SjisToJis(Sjis, &unwritable);
+      break;
+    case jcEuc:
+      bytes = SjisToEuc(Sjis, &unwritable);
+      break;
+    case jcUtf8:
+      bytes = SjisToUtf8(Sjis, &unwritable);
+      break;
+    case jcUtf8Bom:
+      bytes = SjisToUtf8Bom(Sjis, &unwritable);
+      break;
+    case jcUtf16LE:
+      bytes = ConvertToUtf16LE(Sjis, &unwritable);
+      break;
+    case jcUtf16BE:
+      bytes = ConvertToUtf16BE(Sjis, &unwritable);
+      break;
+    default:
+      bytes = std::string(Sjis);
+      break;
+  }
+  if (Unwritable) *Unwritable = unwritable;
+  return bytes;
 }
 
 }  // namespace rid

@@ -47,8 +47,11 @@ std::string HalfKanaToJis(std::string_view S, int32_t& Index);
 // any other escape is copied, not dropped. Inside a shift only printable pairs convert, so a
 // line break or a lone byte stays itself.
 std::string JisToSjis(std::string_view S);
-// Half-width katakana become full width; ESC ( J ends each shifted run and line.
-std::string SjisToJis(std::string_view S);
+// Half-width katakana become full width; ESC ( J ends each shifted run and line. *Unwritable
+// (when given) counts what JIS cannot hold as it is: the half-width katakana it widens, the
+// double-byte characters outside its rows 21-7E and the bytes of 80 and up that form no
+// character.
+std::string SjisToJis(std::string_view S, size_t* Unwritable = nullptr);
 std::string EucToSjis(std::string_view S, size_t* Substituted = nullptr);
 // Lead bytes EB-FC (user-defined and IBM extension characters) have no EUC-JP form: '?'.
 std::string SjisToEuc(std::string_view S, size_t* Substituted = nullptr);
@@ -78,5 +81,19 @@ std::string LoadTextUtf16BE(const std::string& FileName, size_t* Substituted = n
 
 // The first line break of S: 0 CR LF, 1 LF, 2 CR, -1 none.
 int32_t GetLineBreakKind(std::string_view S);
+
+// A file's text both ways, by its code.
+//
+// Shift-JIS text of a file's bytes, whatever Japanese code DetectCharCode finds in them; *Code
+// (when given) receives the code found. What the conversion replaces by '?' (no Shift-JIS form, a
+// malformed sequence, the odd last byte of UTF-16) adds to *Substituted when given. UTF-8 is
+// converted where it lies, so that a large file is held once.
+std::string BytesToSjis(std::string Bytes, JCodeKind* Code = nullptr,
+                        size_t* Substituted = nullptr);
+// Shift-JIS text in a file's code: JIS, EUC-JP, UTF-8 with or without the mark, UTF-16 with the
+// mark; Shift-JIS, ASCII, undecided and binary files stay as they are. *Unwritable (when given)
+// counts the characters the code cannot hold ('?' or ・ in the result; for JIS what SjisToJis
+// counts).
+std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable = nullptr);
 
 }  // namespace rid

@@ -1,4 +1,4 @@
-// The program's step from a file's bytes to the editor's Shift-JIS. Any bytes give no more bytes
+// The step from a file's bytes to the editor's Shift-JIS. Any bytes give no more bytes
 // than they were, whole characters when they were read as UTF-8 or UTF-16, and themselves when
 // read as Shift-JIS or ASCII. A Shift-JIS text of whole characters that Unicode holds comes back
 // byte for byte from its UTF-8 with a mark, its UTF-16 in either order, its JIS (without
@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "app/EderPage.h"
 #include "foundation/JCode.h"
 #include "foundation/JConv.h"
 #include "fuzz/FuzzSupport.h"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -261,6 +263,34 @@ TEST(JConvOracle, EucAgreesWithIconvAndNkf) {
   const std::string ibm = IbmExtensions() + NecSelectedIbm();
   EXPECT_EQ(SjisToEuc(ibm, &substituted), Questioned(ibm));
   EXPECT_EQ(substituted, DoubleByteCount(ibm));
+}
+
+// What JIS cannot hold as it is is counted, and only that: the rest comes back unchanged.
+TEST(JConv, SjisToJisCountsWhatJisCannotHold) {
+  const std::string kana = HalfKana();
+  const size_t kanaBytes = std::count_if(
+      kana.begin(), kana.end(), [](char C) { return uint8_t(C) >= 0xA1 && uint8_t(C) <= 0xDF; });
+  const struct {
+    const char* Name;
+    std::string Sjis;
+    size_t Count;
+  } rows[] = {
+      {"JIS X 0208 and NEC row 13", Jis0208() + NecRow13(), 0},
+      {"half-width katakana, each byte widened", kana, kanaBytes},
+      {"IBM extensions, outside rows 21-7E", IbmExtensions(), DoubleByteCount(IbmExtensions())},
+      {"user-defined characters", "\xF0\x40x\xF9\xFC", 2},
+      {"bytes that form no character", "\x81\r\x80 \xFD\xA0\x81", 5},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.Name);
+    size_t count = 1;  // the count adds to what was there
+    const std::string jis = SjisToJis(r.Sjis, &count);
+    EXPECT_EQ(count, 1 + r.Count);
+    EXPECT_EQ(jis, SjisToJis(r.Sjis));
+    if (r.Count == 0) {
+      EXPECT_EQ(JisToSjis(jis), r.Sjis);
+    }
+  }
 }
 
 TEST(JConvOracle, JisAgreesWithNkf) {
