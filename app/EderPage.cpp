@@ -38,9 +38,11 @@ std::unique_ptr<TEderPage> LoadPage(const std::string& FileName, TEderHighlighte
   try {
     JCodeKind code = jcSjis;
     size_t substituted = 0;
-    std::string sjis = BytesToSjis(std::move(bytes), &code, &substituted);
+    char kanjiOut = 'J';
+    std::string sjis = BytesToSjis(std::move(bytes), &code, &substituted, &kanjiOut);
     auto page = NewPage(FileName, std::move(sjis), Highlighters.ForFileName(FileName));
     page->Code = code;
+    page->JisKanjiOut = kanjiOut;
     page->Substituted = substituted;
     return page;
   } catch (const std::bad_alloc&) {

@@ -17,6 +17,7 @@ struct TEderPage {
   TRidCustomHighlighter* Highlighter = nullptr;  // not owned
   std::unique_ptr<TRidEder> Eder;
   JCodeKind Code = jcSjis;  // the file's code, which a save writes again
+  char JisKanjiOut = 'J';   // JIS: the escape back to single bytes the file uses, ESC ( J or B
   size_t Substituted = 0;   // characters the file's conversion to Shift-JIS replaced by '?'
 };
 

@@ -74,9 +74,9 @@ const char* CodeName(JCodeKind Code) {
   }
 }
 
-TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code) {
+TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code, char JisKanjiOut) {
   TSavePlan plan;
-  plan.Bytes = SjisToBytes(Lines.SaveToBytes(), Code, &plan.Unwritable);
+  plan.Bytes = SjisToBytes(Lines.SaveToBytes(), Code, &plan.Unwritable, JisKanjiOut);
   for (int32_t i = 0; plan.Unwritable > 0 && i < Lines.GetCount(); ++i) {
     size_t n = 0;
     SjisToBytes(Lines.GetView(i), Code, &n);
@@ -91,7 +91,7 @@ TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code) {
 bool SavePage(QMainWindow* Window, TEderPage& Page) {
   std::string fileName = Page.FileName;
   if (fileName.empty() && !AskFileName(Window, fileName)) return false;
-  const TSavePlan plan = PlanSave(*Page.Eder->GetLines(), Page.Code);
+  const TSavePlan plan = PlanSave(*Page.Eder->GetLines(), Page.Code, Page.JisKanjiOut);
   if ((plan.Unwritable > 0 || Page.Substituted > 0) &&
       !ConfirmLosses(Window, fileName, Page.Code, plan, Page.Substituted)) {
     Say(Window, "Not saved");

@@ -22,8 +22,9 @@ struct TSavePlan {
   size_t Unwritable = 0;  // characters the file's code cannot hold
   int32_t FirstLine = 0;  // the first line holding one (1-based), 0 when none
 };
-// Each line keeps its break, the final break as loaded.
-TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code);
+// Each line keeps its break, the final break as loaded; a JIS text shifts back to single bytes
+// with ESC ( JisKanjiOut.
+TSavePlan PlanSave(const TRidEderStringList& Lines, JCodeKind Code, char JisKanjiOut = 'J');
 
 // Ctrl+S: the page to its file in its code (the embedded sample, a Shift-JIS text with CR LF
 // breaks, asks for a name first). When characters cannot be written back (or were lost when

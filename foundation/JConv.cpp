@@ -9,8 +9,6 @@ namespace rid {
 namespace {
 
 constexpr char kEsc = 0x1B;
-constexpr std::string_view kKanjiIn = "\x1B$B";
-constexpr std::string_view kKanjiOut = "\x1B(J";
 
 constexpr bool In(uint8_t B, uint8_t Lo, uint8_t Hi) { return B >= Lo && B <= Hi; }
 
@@ -63,6 +61,14 @@ std::string Utf16Bytes(std::string_view S, bool BigEndian, size_t* Invalid = nul
 void WriteTextUtf16(TMemoryStream* Stream, std::string_view S, bool BigEndian) {
   if (!Stream) throw EJCodeError(SInvalidMemoryStream);
   Stream->WriteBuffer(Utf16Bytes(S, BigEndian));
+}
+
+// The final byte of the first escape of a JIS text back to ASCII ('B') or JIS-Roman ('J'); 'J'
+// when it has none.
+char FirstKanjiOut(std::string_view Jis) {
+  for (size_t at = Jis.find("\x1B("); at != std::string_view::npos; at = Jis.find("\x1B(", at + 2))
+    if (at + 2 < Jis.size() && (Jis[at + 2] == 'B' || Jis[at + 2] == 'J')) return Jis[at + 2];
+  return 'J';
 }
 
 std::string LoadTextUtf16(const std::string& FileName, bool BigEndian, size_t* Substituted) {
@@ -177,18 +183,19 @@ std::string JisToSjis(std::string_view S) {
   return out.Take();
 }
 
-std::string SjisToJis(std::string_view S, size_t* Unwritable) {
+std::string SjisToJis(std::string_view S, size_t* Unwritable, TJisEscapes Escapes) {
   const auto* p = reinterpret_cast<const uint8_t*>(S.data());
   const size_t n = S.size();
   // Each byte gives at most two, plus one escape pair per shifted run of at least one byte.
   Writer out(n * 5 + 3);
   bool shifted = false;
+  const char kanjiIn[] = {kEsc, '$', Escapes.KanjiIn}, kanjiOut[] = {kEsc, '(', Escapes.KanjiOut};
   const auto shiftIn = [&] {
-    if (!shifted) out.Put(kKanjiIn);
+    if (!shifted) out.Put(std::string_view(kanjiIn, 3));
     shifted = true;
   };
   const auto shiftOut = [&] {
-    if (shifted) out.Put(kKanjiOut);
+    if (shifted) out.Put(std::string_view(kanjiOut, 3));
     shifted = false;
   };
   size_t i = 0, unwritable = 0;
@@ -378,12 +385,14 @@ int32_t GetLineBreakKind(std::string_view S) {
   return at + 1 < S.size() && S[at + 1] == '\n' ? 0 : 2;
 }
 
-std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Substituted) {
+std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Substituted,
+                        char* JisKanjiOut) {
   const JCodeKind code = DetectCharCode(Bytes);
   if (Code) *Code = code;
   switch (code) {
     case jcJisB:
     case jcJisAt:
+      if (JisKanjiOut) *JisKanjiOut = FirstKanjiOut(Bytes);
       return JisToSjis(Bytes);
     case jcEuc:
       return EucToSjis(Bytes, Substituted);
@@ -402,13 +411,14 @@ std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Substituted)
   }
 }
 
-std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable) {
+std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable,
+                        char JisKanjiOut) {
   size_t unwritable = 0;
   std::string bytes;
   switch (Code) {
     case jcJisB:
     case jcJisAt:
-      bytes = SjisToJis(Sjis, &unwritable);
+      bytes = SjisToJis(Sjis, &unwritable, {Code == jcJisAt ? '@' : 'B', JisKanjiOut});
       break;
     case jcEuc:
       bytes = SjisToEuc(Sjis, &unwritable);

@@ -47,11 +47,17 @@ std::string HalfKanaToJis(std::string_view S, int32_t& Index);
 // any other escape is copied, not dropped. Inside a shift only printable pairs convert, so a
 // line break or a lone byte stays itself.
 std::string JisToSjis(std::string_view S);
-// Half-width katakana become full width; ESC ( J ends each shifted run and line. *Unwritable
-// (when given) counts what JIS cannot hold as it is: the half-width katakana it widens, the
-// double-byte characters outside its rows 21-7E and the bytes of 80 and up that form no
-// character.
-std::string SjisToJis(std::string_view S, size_t* Unwritable = nullptr);
+// The final bytes of the escapes a JIS text shifts with: ESC $ B (or ESC $ @) into double bytes,
+// ESC ( J (JIS-Roman) or ESC ( B (ASCII) back to single bytes.
+struct TJisEscapes {
+  char KanjiIn = 'B';
+  char KanjiOut = 'J';
+};
+// Half-width katakana become full width; the escape back ends each shifted run and line.
+// *Unwritable (when given) counts what JIS cannot hold as it is: the half-width katakana it
+// widens, the double-byte characters outside its rows 21-7E and the bytes of 80 and up that form
+// no character.
+std::string SjisToJis(std::string_view S, size_t* Unwritable = nullptr, TJisEscapes Escapes = {});
 std::string EucToSjis(std::string_view S, size_t* Substituted = nullptr);
 // Lead bytes EB-FC (user-defined and IBM extension characters) have no EUC-JP form: '?'.
 std::string SjisToEuc(std::string_view S, size_t* Substituted = nullptr);
@@ -87,13 +93,16 @@ int32_t GetLineBreakKind(std::string_view S);
 // Shift-JIS text of a file's bytes, whatever Japanese code DetectCharCode finds in them; *Code
 // (when given) receives the code found. What the conversion replaces by '?' (no Shift-JIS form, a
 // malformed sequence, the odd last byte of UTF-16) adds to *Substituted when given. UTF-8 is
-// converted where it lies, so that a large file is held once.
-std::string BytesToSjis(std::string Bytes, JCodeKind* Code = nullptr,
-                        size_t* Substituted = nullptr);
-// Shift-JIS text in a file's code: JIS, EUC-JP, UTF-8 with or without the mark, UTF-16 with the
-// mark; Shift-JIS, ASCII, undecided and binary files stay as they are. *Unwritable (when given)
-// counts the characters the code cannot hold ('?' or ・ in the result; for JIS what SjisToJis
-// counts).
-std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable = nullptr);
+// converted where it lies, so that a large file is held once. For a JIS file *JisKanjiOut (when
+// given) receives the final byte of its first escape back to ASCII or JIS-Roman ('B' or 'J';
+// 'J' when it has none), so that a save writes the same escapes.
+std::string BytesToSjis(std::string Bytes, JCodeKind* Code = nullptr, size_t* Substituted = nullptr,
+                        char* JisKanjiOut = nullptr);
+// Shift-JIS text in a file's code: JIS (ESC $ B or ESC $ @ as the code says, back with ESC (
+// JisKanjiOut), EUC-JP, UTF-8 with or without the mark, UTF-16 with the mark; Shift-JIS, ASCII,
+// undecided and binary files stay as they are. *Unwritable (when given) counts the characters
+// the code cannot hold ('?' or ・ in the result; for JIS what SjisToJis counts).
+std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable = nullptr,
+                        char JisKanjiOut = 'J');
 
 }  // namespace rid

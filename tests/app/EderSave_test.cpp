@@ -39,12 +39,12 @@ std::string Replace(std::string S, const std::string& From, const std::string& T
   return S;
 }
 
-// UTF-8 text in a code as the real tools write it (JIS by nkf, its closing ESC ( B written
-// ESC ( J as this editor writes it; the marks that tools leave out added).
+// UTF-8 text in a code as the real tools write it (JIS by nkf; the marks that tools leave out
+// added).
 std::string Encoded(const std::string& Utf8, JCodeKind Code) {
   switch (Code) {
     case jcJisB:
-      return Replace(test::RunTool("nkf -W -j", Utf8), "\x1b(B", "\x1b(J");
+      return test::RunTool("nkf -W -j", Utf8);
     case jcEuc:
       return test::RunTool("iconv -f UTF-8 -t EUC-JP", Utf8);
     case jcUtf8:
@@ -101,10 +101,37 @@ TEST(EderSave, WritesTheFilesCodeAndBreaksAsTheToolsDo) {
         f.Ed().SetSelText(Utf8ToSjis("追加した行 x\r\n"));
         f.Ed().SetCaretXY({7, 4});
         f.Ed().SetSelText(" ok");
-        const TSavePlan plan = PlanSave(*f.Ed().GetLines(), f.Page->Code);
+        const TSavePlan plan = PlanSave(*f.Ed().GetLines(), f.Page->Code, f.Page->JisKanjiOut);
         EXPECT_EQ(plan.Bytes, Encoded(Joined(after, brk, final), code));
         EXPECT_EQ(plan.Unwritable, 0u);
       }
+}
+
+// A JIS file is written back with the escapes it was read with: ESC $ B or ESC $ @ into double
+// bytes, ESC ( B (ASCII, as nkf and iconv write) or ESC ( J (JIS-Roman) back; a backslash and a
+// tilde stay what they were to a JIS reader.
+TEST(EderSave, AJisFileKeepsItsEscapes) {
+  RID_NEED_TOOL("iconv", "libc-bin");
+  RID_NEED_TOOL("nkf", "nkf");
+  const std::string utf8 = "\xE6\x97\xA5\xE6\x9C\xAC a\\b~c\n\xE8\xAA\x9E\n";  // 日本 a\b~c, 語
+  const std::string nkf = test::RunTool("nkf -W -j", utf8);
+  ASSERT_NE(nkf.find("\x1b(B"), std::string::npos);
+  const struct {
+    const char* Name;
+    std::string Bytes;
+  } files[] = {
+      {"nkf: ESC $ B, ESC ( B", nkf},
+      {"iconv: ESC $ B, ESC ( B", test::RunTool("iconv -f UTF-8 -t ISO-2022-JP", utf8)},
+      {"ESC $ @, ESC ( J", Replace(Replace(nkf, "\x1b$B", "\x1b$@"), "\x1b(B", "\x1b(J")},
+      {"ESC $ B, ESC ( J", Replace(nkf, "\x1b(B", "\x1b(J")},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.Name);
+    TPageFile page(f.Bytes);
+    const TSavePlan plan = PlanSave(*page.Ed().GetLines(), page.Page->Code, page.Page->JisKanjiOut);
+    EXPECT_EQ(plan.Bytes, f.Bytes);
+  }
+  EXPECT_EQ(test::RunTool("iconv -f ISO-2022-JP -t UTF-8", files[0].Bytes), utf8);
 }
 
 // Characters a code cannot hold are counted, with the first line that has one.
