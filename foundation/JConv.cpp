@@ -387,7 +387,11 @@ int32_t GetLineBreakKind(std::string_view S) {
 
 std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Substituted,
                         char* JisKanjiOut) {
-  const JCodeKind code = DetectCharCode(Bytes);
+  JCodeKind code = DetectCharCode(Bytes);
+  // Detection looks for UTF-8 near the start only: a file that is UTF-8 all through is one, also
+  // when its first character beyond ASCII comes late (after an English licence header).
+  if ((code == jcSjis || code == jcEucOrSjis || code == jcAscii) && IsMultiByteUtf8(Bytes))
+    code = jcUtf8;
   if (Code) *Code = code;
   switch (code) {
     case jcJisB:

@@ -90,12 +90,13 @@ int32_t GetLineBreakKind(std::string_view S);
 
 // A file's text both ways, by its code.
 //
-// Shift-JIS text of a file's bytes, whatever Japanese code DetectCharCode finds in them; *Code
-// (when given) receives the code found. What the conversion replaces by '?' (no Shift-JIS form, a
-// malformed sequence, the odd last byte of UTF-16) adds to *Substituted when given. UTF-8 is
-// converted where it lies, so that a large file is held once. For a JIS file *JisKanjiOut (when
-// given) receives the final byte of its first escape back to ASCII or JIS-Roman ('B' or 'J';
-// 'J' when it has none), so that a save writes the same escapes.
+// Shift-JIS text of a file's bytes, whatever Japanese code DetectCharCode finds in them (a text it
+// takes for Shift-JIS or ASCII that is UTF-8 all through, with a character beyond ASCII, is
+// UTF-8); *Code (when given) receives the code found. What the conversion replaces by '?' (no
+// Shift-JIS form, a malformed sequence, the odd last byte of UTF-16) adds to *Substituted when
+// given. UTF-8 is converted where it lies, so that a large file is held once. For a JIS file
+// *JisKanjiOut (when given) receives the final byte of its first escape back to ASCII or JIS-Roman
+// ('B' or 'J'; 'J' when it has none), so that a save writes the same escapes.
 std::string BytesToSjis(std::string Bytes, JCodeKind* Code = nullptr, size_t* Substituted = nullptr,
                         char* JisKanjiOut = nullptr);
 // Shift-JIS text in a file's code: JIS (ESC $ B or ESC $ @ as the code says, back with ESC (

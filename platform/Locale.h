@@ -57,6 +57,9 @@ std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault = nullptr);
 // The same written over Text itself (Shift-JIS is never longer), so that a large file is not
 // held twice while it is converted.
 void Utf8ToSjisInPlace(std::string& Text, size_t* UsedDefault = nullptr);
+// Whether Text is well-formed UTF-8 (no overlong form, surrogate or code above U+10FFFF, no cut
+// sequence) holding at least one character beyond ASCII.
+bool IsMultiByteUtf8(std::string_view Text);
 
 // LCMapStringA flags.
 constexpr uint32_t LCMAP_LOWERCASE = 0x00000100;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "tests/TestSupport.h"
 
@@ -337,6 +338,61 @@ TEST(JConvOracle, EveryEncodingRoundTrips) {
   test::TempDir dir;
   SaveTextUtf16BE((dir / "t.txt").string(), withKana);
   EXPECT_EQ(LoadTextUtf16BE((dir / "t.txt").string()), withKana);
+}
+
+// A file that is UTF-8 all through is read as UTF-8 wherever its first character beyond ASCII
+// comes (detection looks at the start only), and written back byte for byte; a text that is not
+// UTF-8 keeps the code detection found.
+TEST(JConvFiles, UTF8PastTheDetectionWindowIsUtf8) {
+  const std::string header(700, '#');
+  const std::string nihongo = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本語
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    JCodeKind Code;
+    std::string Sjis;
+  } rows[] = {
+      {"a long header, then UTF-8", header + "\nprint(\"" + nihongo + "\")\n", jcUtf8,
+       header + "\nprint(\"\x93\xfa\x96\x7b\x8c\xea\")\n"},
+      {"two-byte UTF-8 at the start", "caf\xC3\xA9 \xC2\xA9", jcUtf8, "caf? ?"},
+      {"Shift-JIS after the header", header + "\x93\xfa\x96\x7b", jcSjis,
+       header + "\x93\xfa\x96\x7b"},
+      {"UTF-8, then a stray byte", header + nihongo + "\xFE", jcSjis, header + nihongo + "\xFE"},
+      {"UTF-8 cut at the end", header + nihongo.substr(0, 4), jcSjis,
+       header + nihongo.substr(0, 4)},
+      {"an overlong form", header + "\xC0\xAF", jcEucOrSjis, header + "\xC0\xAF"},
+      {"ASCII", header, jcAscii, header},
+      {"EUC-JP", header + "\xC6\xFC\xCB\xDC", jcEuc, header + "\x93\xfa\x96\x7b"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.Name);
+    JCodeKind code = jcBinary;
+    EXPECT_EQ(BytesToSjis(r.Bytes, &code), r.Sjis);
+    EXPECT_EQ(code, r.Code);
+    if (r.Sjis.find('?') == std::string::npos) {
+      EXPECT_EQ(SjisToBytes(r.Sjis, code), r.Bytes);
+    }
+  }
+}
+
+// Any run of whole characters after any ASCII prefix: its UTF-8 reads back as UTF-8.
+TEST(JConvFiles, UTF8AfterAnyPrefixRoundTrips) {
+  std::vector<std::string> chars;  // JIS X 0208, half-width katakana, ASCII and breaks
+  const std::string all = Jis0208() + HalfKana();
+  for (size_t i = 0; i < all.size(); i += chars.back().size())
+    chars.push_back(all.substr(i, IsDBCSLeadByte(all[i]) ? 2 : 1));
+  for (size_t prefix : {0, 1, 511, 512, 513, 4000}) {
+    for (size_t at = 0; at + 30 < chars.size(); at += chars.size() / 9) {
+      SCOPED_TRACE(testing::Message() << "prefix " << prefix << " at " << at);
+      std::string sjis(prefix, 'x');
+      for (size_t k = at; k < at + 30; ++k) sjis += chars[k];
+      const std::string utf8 = SjisToUtf8(sjis);
+      JCodeKind code = jcBinary;
+      EXPECT_EQ(BytesToSjis(utf8, &code), sjis);
+      EXPECT_EQ(code, utf8.size() == sjis.size() ? jcAscii : jcUtf8);
+      EXPECT_EQ(SjisToBytes(sjis, code), utf8);
+    }
+  }
 }
 
 }  // namespace
