@@ -384,13 +384,18 @@ void TEderWindow::CreateMenus() {
   file->addSeparator();
   FPrinting->AddActions(*file);
 
+  // The Edit commands take the editor's command road, so that hooks and a macro recording see
+  // them; their keys go to the editor itself while it binds them (CM_WANTSPECIALKEY).
   QMenu* edit = menuBar()->addMenu("&Edit");
-  QAction* all = edit->addAction("Select &All", [this] { CurrentEder().SelectAll(); });
-  all->setObjectName("SelectAll");
-  all->setShortcut(QKeySequence::SelectAll);
-  QAction* copy = edit->addAction("&Copy", [this] { CurrentEder().CopyToClipboard(); });
-  copy->setObjectName("Copy");
-  copy->setShortcut(QKeySequence::Copy);
+  const auto command = [&](const char* Text, const char* Name, QKeySequence Key,
+                           TRidEderorCommand Command) {
+    QAction* a = edit->addAction(
+        Text, [this, Command] { CurrentEder().CommandProcessor(Command, '\0', nullptr); });
+    a->setObjectName(Name);
+    a->setShortcut(Key);
+  };
+  command("Select &All", "SelectAll", QKeySequence::SelectAll, ecSelectAll);
+  command("&Copy", "Copy", QKeySequence::Copy, ecCopy);
 }
 
 void TEderWindow::ExportCurrentPage(TRidCustomExporter& E, const std::string& FileName) {

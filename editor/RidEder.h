@@ -584,6 +584,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // The command bound to Code with Shift, or to the pending first key followed by it; an
   // unbound key of 30..145 becomes the pending first key, any other key clears it.
   TRidEderorCommand TranslateKeyCode(uint16_t Code, TShiftState Shift, void*& Data);
+  // Whether the key-stroke table binds Code with Shift, alone or as the first key of two, or as
+  // the second key of the one pending: such a key is the editor's, not a window shortcut's.
+  bool IsBoundKey(uint16_t Code, TShiftState Shift) const;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void KeyPress(char& Key) override;
   void WndProc(TMessage& Message) override;

@@ -187,6 +187,17 @@ class TBridgeClient : public QWidget {
 
  protected:
   bool event(QEvent* E) override {
+    // A key the control wants (CM_WANTSPECIALKEY) reaches it as a key press; a window shortcut
+    // for it runs only when the control leaves the key alone.
+    if (E->type() == QEvent::ShortcutOverride) {
+      auto* k = static_cast<QKeyEvent*>(E);
+      NoteModifiers(k->modifiers());
+      const uint16_t vk = VirtualKeyFromQt(k->key(), k->modifiers());
+      if (vk && FBridge->Send(CM_WANTSPECIALKEY, vk)) {
+        E->accept();
+        return true;
+      }
+    }
     // Tab belongs to the control when it asks for it (WM_GETDLGCODE), else it moves focus.
     if (E->type() == QEvent::KeyPress) {
       auto* k = static_cast<QKeyEvent*>(E);
