@@ -16,7 +16,6 @@ namespace rid {
 
 namespace {
 
-QString Text(const std::string& Sjis) { return QString::fromStdString(SjisToUtf8(Sjis)); }
 QString FileText(const std::string& Name) { return QFile::decodeName(Name.c_str()); }
 
 // The embedded sample gets a name; false when none was given.
@@ -100,7 +99,7 @@ bool SavePage(QMainWindow* Window, TEderPage& Page) {
   try {
     SaveBytesToFileAtomic(fileName, plan.Bytes);
   } catch (const std::exception& e) {
-    const QString why = "Not saved: " + Text(e.what());
+    const QString why = "Not saved: " + QString::fromLocal8Bit(e.what());  // names as spelt
     Say(Window, why);
     QMessageBox::critical(Window, "Save", why);
     return false;

@@ -280,20 +280,26 @@ TEST(EderSave, LossesAreConfirmedFirstAndCancelIsTheDefault) {
   EXPECT_FALSE(s.Ed().GetModified());
 }
 
+// The reason names the file as the system spells it, a Japanese name included.
 TEST(EderSave, AFailedWriteKeepsTheFileAndTheMarkAndSaysWhy) {
-  TSaveWindow s{{"f.txt", "abc\n"}};
-  s.Ed().SetSelText("x");
-  // The name now belongs to a folder: the file cannot be replaced.
-  std::filesystem::remove(s.Dir / "f.txt");
-  std::filesystem::create_directory(s.Dir / "f.txt");
-  TDialogAnswer ok([](QWidget* W) { Click(W, QMessageBox::Ok); });
-  s.CtrlS();
-  EXPECT_EQ(ok.Count, 1);
-  EXPECT_TRUE(ok.Seen.startsWith("Not saved: ")) << ok.Seen.toStdString();
-  EXPECT_TRUE(s.Status().startsWith("Not saved: "));
-  EXPECT_TRUE(std::filesystem::is_directory(s.Dir / "f.txt"));
-  EXPECT_TRUE(s.Ed().GetModified());
-  EXPECT_TRUE(s.W->windowTitle().startsWith("*"));
+  for (const char* name : {"f.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt" /* 日本.txt */}) {
+    SCOPED_TRACE(name);
+    TSaveWindow s{{name, "abc\n"}};
+    s.Ed().SetSelText("x");
+    // The name now belongs to a folder: the file cannot be replaced.
+    std::filesystem::remove(s.Dir / name);
+    std::filesystem::create_directory(s.Dir / name);
+    TDialogAnswer ok([](QWidget* W) { Click(W, QMessageBox::Ok); });
+    s.CtrlS();
+    EXPECT_EQ(ok.Count, 1);
+    EXPECT_TRUE(ok.Seen.startsWith("Not saved: ")) << ok.Seen.toStdString();
+    EXPECT_TRUE(ok.Seen.contains(QString::fromStdString((s.Dir / name).string())))
+        << ok.Seen.toStdString();
+    EXPECT_TRUE(s.Status().startsWith("Not saved: "));
+    EXPECT_TRUE(std::filesystem::is_directory(s.Dir / name));
+    EXPECT_TRUE(s.Ed().GetModified());
+    EXPECT_TRUE(s.W->windowTitle().startsWith("*"));
+  }
 }
 
 TEST(EderSave, TheSampleAsksForANameAndBecomesAShiftJisFileWithCrLf) {
