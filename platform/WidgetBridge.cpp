@@ -13,7 +13,6 @@
 #include <QStyle>
 #include <QUrl>
 #include <QWheelEvent>
-#include <cstdio>
 
 #include "platform/Forms.h"
 #include "platform/Imm.h"
@@ -452,7 +451,6 @@ TDropFiles DroppedFiles(const QMimeData& Mime) {
     size_t lost = 0;
     std::string name = Utf8ToSjis(utf8, &lost);
     if (lost) {
-      std::fprintf(stderr, "rid: the file name \"%s\" has no Shift-JIS form\n", utf8.c_str());
       drop.Rejected.push_back(utf8);
     } else {
       drop.Files.push_back(std::move(name));
