@@ -355,24 +355,43 @@ TEST(EderSave, ClosingAChangedPageOrTheWindowAsksFirst) {
   EXPECT_EQ(s.File("a.txt"), "ya\n");
 }
 
+// Files dropped on the window open in new tabs whatever the characters of their names (as on
+// the command line); one status message names every file that could not be opened.
 TEST(EderSave, FilesDroppedOnTheWindowOpenInNewTabs) {
   test::TempDir dir;
-  test::WriteFileBytes(dir / "d.pl", "print 1;\n");
+  const std::string names[] = {"d.pl", "caf\xC3\xA9.txt", "\xF0\x9F\x98\x80.txt",
+                               "\xE4\xBD\xA0\xE5\xA5\xBD.txt" /* simplified Chinese */};
+  for (const std::string& n : names) test::WriteFileBytes(dir / n, "print 1;\n");
+  std::filesystem::create_directory(dir / "folder");
+  const std::string missing = (dir / "missing.txt").string(), folder = (dir / "folder").string();
   TSaveWindow s{{"a.txt", "a\n"}};
   QMimeData mime;
-  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir / "d.pl").string())),
-                QUrl::fromLocalFile(QString::fromUtf8("/tmp/\xF0\x9F\x98\x80.txt"))});
+  QList<QUrl> urls;
+  for (const std::string& n : names)
+    urls << QUrl::fromLocalFile(QString::fromStdString((dir / n).string()));
+  urls << QUrl::fromLocalFile(QString::fromStdString(missing))
+       << QUrl::fromLocalFile(QString::fromStdString(folder));
+  mime.setUrls(urls);
   QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(s.W.get(), &enter);
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(s.W.get(), &drop);
-  ASSERT_EQ(s.W->PageCount(), 2) << s.Status().toStdString();
-  EXPECT_EQ(s.W->Tabs()->currentIndex(), 1);
-  EXPECT_EQ(s.Ed().Lines()->Get(0), "print 1;");
-  EXPECT_EQ(s.Ed().GetHighlighter(), s.W->Highlighters().ForFileName("d.pl"));
-  EXPECT_TRUE(s.Status().contains("no Shift-JIS form")) << s.Status().toStdString();
-  EXPECT_TRUE(s.Status().contains(QString::fromUtf8("\xF0\x9F\x98\x80.txt")));
+  ASSERT_EQ(s.W->PageCount(), 5) << s.Status().toStdString();
+  EXPECT_EQ(s.W->Tabs()->currentIndex(), 4);
+  for (int i = 1; i <= 4; ++i) {
+    EXPECT_EQ(s.W->Tabs()->tabText(i), QString::fromStdString(names[i - 1]));
+    EXPECT_EQ(s.W->Eder(i).Lines()->Get(0), "print 1;");
+  }
+  EXPECT_EQ(s.W->Eder(1).GetHighlighter(), s.W->Highlighters().ForFileName("d.pl"));
+  EXPECT_EQ(s.Status().toStdString(), "Cannot open file \"" + missing +
+                                          "\". No such file or directory; Cannot open file \"" +
+                                          folder + "\". It is a folder, not a regular file");
+  // Saved back under the same name.
+  s.W->Tabs()->setCurrentIndex(3);
+  s.Ed().SetSelText("x");
+  s.W->SaveCurrentPage();
+  EXPECT_EQ(test::ReadFileBytes(dir / names[2]), "xprint 1;\n");
 }
 
 }  // namespace
