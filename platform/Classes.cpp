@@ -490,7 +490,7 @@ const char* NotRegularReason(mode_t Mode) {
 }
 
 // The rename would replace anything, a device or a file its owner made read-only, so the save
-// asks first. No write permission bit at all means read-only to everyone, root included.
+// refuses. No write permission bit at all means read-only to everyone, root included.
 // Returns whether Target exists (then Old describes it).
 bool RefuseToReplace(const std::string& FileName, const std::filesystem::path& Target,
                      struct stat& Old) {
@@ -578,7 +578,8 @@ void CheckCanReplaceFile(const std::string& FileName) {
   const std::filesystem::path target = ResolveLinks(FileName);
   struct stat old;
   RefuseToReplace(FileName, target, old);
-  if (::access(FolderOf(target).c_str(), W_OK | X_OK) != 0)
+  // For the effective user, as the save's own checks and its rename are.
+  if (::faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
     RaiseCreateError(FileName, SysReason(errno));
 }
 
