@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -104,7 +105,7 @@ TEST(RidEderClipboard, SetLineTextIsOneUndoStep) {
 // Runs Command while this process keeps serving the clipboard it owns.
 std::string RunServing(const std::string& Command, const std::string& Input = {}) {
   std::string out;
-  bool done = false;
+  std::atomic<bool> done = false;  // written by the thread, read here: out is read after join
   std::thread t([&] {
     out = test::RunTool(Command, Input);
     done = true;
