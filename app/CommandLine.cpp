@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "platform/Locale.h"
 
@@ -293,7 +292,7 @@ int RunCommandLine(int argc, char** argv) {
   qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
   int qtArgc = 1;  // Qt reads none of our options
   QApplication app(qtArgc, argv);
-  const std::string file = parsed.File;
+  const std::string_view mode = parsed.Mode->Name;
   try {
     CheckCliFiles(parsed);
     TCliJob job(std::move(parsed));
@@ -302,11 +301,8 @@ int RunCommandLine(int argc, char** argv) {
     std::fprintf(stderr, "rideder: %s\n", e.what());
     return 2;
   } catch (const std::bad_alloc&) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(file, ec);
-    std::fprintf(
-        stderr, "rideder: %s\n",
-        FormatStr(SFOutOfMemory, file.c_str(), ec ? -1LL : static_cast<long long>(size)).c_str());
+    // Reading and converting the file say so naming it (EOutOfMemory): this is the work after.
+    std::fprintf(stderr, "rideder: not enough memory for %.*s\n", int(mode.size()), mode.data());
     return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "rideder: %s\n", e.what());

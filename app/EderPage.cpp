@@ -8,30 +8,6 @@
 
 namespace rid {
 
-std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Substituted) {
-  const JCodeKind code = DetectCharCode(Bytes);
-  if (Code) *Code = code;
-  switch (code) {
-    case jcJisB:
-    case jcJisAt:
-      return JisToSjis(Bytes);
-    case jcEuc:
-      return EucToSjis(Bytes, Substituted);
-    case jcUtf8Bom:
-      if (Bytes.starts_with("\xEF\xBB\xBF")) Bytes.erase(0, 3);
-      [[fallthrough]];
-    case jcUtf8:
-      Utf8ToSjisInPlace(Bytes, Substituted);  // converted where it lies: a large file is held once
-      return Bytes;
-    case jcUtf16LE:
-      return Utf16ToSjis(std::string_view(Bytes).substr(2), false, Substituted);
-    case jcUtf16BE:
-      return Utf16ToSjis(std::string_view(Bytes).substr(2), true, Substituted);
-    default:
-      return Bytes;  // already Shift-JIS: moved out, not copied
-  }
-}
-
 std::string DocumentTitle(const std::string& FileName) {
   return Utf8ToSjis(std::filesystem::path(FileName).stem().string());
 }
@@ -62,9 +38,11 @@ std::unique_ptr<TEderPage> LoadPage(const std::string& FileName, TEderHighlighte
   try {
     JCodeKind code = jcSjis;
     size_t substituted = 0;
-    std::string sjis = BytesToSjis(std::move(bytes), &code, &substituted);
+    char kanjiOut = 'J';
+    std::string sjis = BytesToSjis(std::move(bytes), &code, &substituted, &kanjiOut);
     auto page = NewPage(FileName, std::move(sjis), Highlighters.ForFileName(FileName));
     page->Code = code;
+    page->JisKanjiOut = kanjiOut;
     page->Substituted = substituted;
     return page;
   } catch (const std::bad_alloc&) {

@@ -6,6 +6,7 @@
 #include "editor/RidEder.h"
 #include "editor/RidEderHighlighter.h"
 #include "foundation/JCode.h"
+#include "foundation/JConv.h"
 
 namespace rid {
 
@@ -16,14 +17,10 @@ struct TEderPage {
   TRidCustomHighlighter* Highlighter = nullptr;  // not owned
   std::unique_ptr<TRidEder> Eder;
   JCodeKind Code = jcSjis;  // the file's code, which a save writes again
+  char JisKanjiOut = 'J';   // JIS: the escape back to single bytes the file uses, ESC ( J or B
   size_t Substituted = 0;   // characters the file's conversion to Shift-JIS replaced by '?'
 };
 
-// Shift-JIS text of a file's bytes, whatever Japanese code they are in; *Code (when given)
-// receives the code found. What the conversion replaces by '?' (no Shift-JIS form, a malformed
-// sequence, the odd last byte of UTF-16) adds to *Substituted when given.
-std::string BytesToSjis(std::string Bytes, JCodeKind* Code = nullptr,
-                        size_t* Substituted = nullptr);
 // What a user is told of a page whose conversion replaced characters by '?', or "" when none.
 std::string ConversionWarning(const TEderPage& Page);
 

@@ -19,7 +19,8 @@ namespace {
 // Shift-JIS text written to it is converted block by block to a file's code and put.
 class TEncodingStream : public TStream {
  public:
-  TEncodingStream(JCodeKind Code, TSjisEncoder::TPut Put) : FEncoder(Code, std::move(Put)) {}
+  TEncodingStream(JCodeKind Code, TSjisEncoder::TPut Put, char JisKanjiOut = 'J')
+      : FEncoder(Code, std::move(Put), JisKanjiOut) {}
   int32_t Read(void*, int32_t) override { return 0; }  // written only
   int32_t Write(const void* Buffer, int32_t Count) override {
     if (Count <= 0) return 0;
@@ -56,7 +57,6 @@ int32_t FirstUnwritableLine(const TRidEderStringList& Lines, JCodeKind Code) {
   return 0;
 }
 
-QString Text(const std::string& Sjis) { return QString::fromStdString(SjisToUtf8(Sjis)); }
 QString FileText(const std::string& Name) { return QFile::decodeName(Name.c_str()); }
 
 // The embedded sample gets a name; false when none was given.
@@ -121,9 +121,11 @@ TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code) {
   return plan;
 }
 
-void SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName) {
+void SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
+                char JisKanjiOut) {
   SaveToFileAtomic(FileName, [&](TStream& Out) {
-    TEncodingStream encoded(Code, [&Out](std::string_view Bytes) { Out.WriteBuffer(Bytes); });
+    TEncodingStream encoded(
+        Code, [&Out](std::string_view Bytes) { Out.WriteBuffer(Bytes); }, JisKanjiOut);
     Lines.SaveToStream(&encoded);
     encoded.Encoder().Finish();
   });
@@ -140,9 +142,9 @@ bool SavePage(QMainWindow* Window, TEderPage& Page) {
     return false;
   }
   try {
-    SaveInCode(lines, Page.Code, fileName);
+    SaveInCode(lines, Page.Code, fileName, Page.JisKanjiOut);
   } catch (const std::exception& e) {
-    const QString why = "Not saved: " + Text(e.what());
+    const QString why = "Not saved: " + QString::fromLocal8Bit(e.what());  // names as spelt
     Say(Window, why);
     QMessageBox::critical(Window, "Save", why);
     return false;

@@ -12,7 +12,7 @@ namespace rid {
 class TRidEderStringList;
 struct TEderPage;
 
-// How people call the code.
+// How people call a file's code.
 const char* CodeName(JCodeKind Code);
 
 // What a save in a file's code loses (see TSjisEncoder).
@@ -22,9 +22,11 @@ struct TSavePlan {
 };
 TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code);
 // Writes the lines to FileName in Code, atomically (SaveToFileAtomic): each line keeps its
-// break, the final break as loaded. The text is converted block by block on its way to the
-// file, so it is never held twice. Raises the save's error; the old file then stays.
-void SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName);
+// break, the final break as loaded; a JIS text shifts back to single bytes with ESC (
+// JisKanjiOut. The text is converted block by block on its way to the file, so it is never held
+// twice. Raises the save's error; the old file then stays.
+void SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
+                char JisKanjiOut = 'J');
 
 // Ctrl+S: the page to its file in its code (the embedded sample, a Shift-JIS text with CR LF
 // breaks, asks for a name first). When characters cannot be written back (or were lost when

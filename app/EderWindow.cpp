@@ -17,6 +17,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
@@ -164,17 +165,20 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
   if (!FOpenProblems.empty()) QTimer::singleShot(0, this, [this] { ShowOpenProblems(); });
 }
 
-void TEderWindow::OpenFiles(const std::vector<std::string>& Files) {
-  for (const std::string& f : Files) {
-    try {
-      AddPage(LoadPage(f, *FHighlighters));
-    } catch (const std::exception& e) {
-      FOpenProblems.push_back(e.what());  // one file that cannot be opened keeps no other out
-      continue;
-    }
-    if (std::string warning = ConversionWarning(*FPages.back()); !warning.empty())
-      FOpenProblems.push_back(std::move(warning));
+bool TEderWindow::TryOpen(const std::string& FileName, std::vector<std::string>& Problems) {
+  try {
+    AddPage(LoadPage(FileName, *FHighlighters));
+  } catch (const std::exception& e) {
+    Problems.push_back(e.what());  // one file that cannot be opened keeps no other out
+    return false;
   }
+  if (std::string warning = ConversionWarning(*FPages.back()); !warning.empty())
+    Problems.push_back(std::move(warning));
+  return true;
+}
+
+void TEderWindow::OpenFiles(const std::vector<std::string>& Files) {
+  for (const std::string& f : Files) TryOpen(f, FOpenProblems);
   if (FPages.empty()) {
     std::string all;
     for (const std::string& p : FOpenProblems) all += (all.empty() ? "" : "\n") + p;
@@ -278,6 +282,11 @@ void TEderWindow::AddPage(std::unique_ptr<TEderPage> Page) {
   ed.OnStatusChange = [this](TObject*, TRidStatusChanges Changes) {
     if (Changes.Contains(scModified) || Changes.Contains(scAll)) UpdateTitles();
   };
+  if (FSearch) {  // (the first pages come before the menus that attach to them)
+    FSearch->Attach(ed);
+    FCompletion->Attach(ed);
+    FMacros->Attach(ed);
+  }
   FPages.push_back(std::move(Page));
   FTabs->addTab(new TControlHost(&ed, FTabs), QString());
 }
@@ -321,22 +330,12 @@ void TEderWindow::ClosePage(int Index) {
 }
 
 void TEderWindow::OpenDroppedFiles(const std::vector<std::string>& Files) {
-  QStringList problems;
-  for (const std::string& f : Files) {
-    try {
-      AddPage(LoadPage(f, *FHighlighters));
-    } catch (const std::exception& e) {
-      problems << QString::fromLocal8Bit(e.what());
-      continue;
-    }
-    FSearch->Attach(*FPages.back()->Eder);
-    FMacros->Attach(*FPages.back()->Eder);
-    FCompletion->Attach(*FPages.back()->Eder);
-    FTabs->setCurrentIndex(PageCount() - 1);
-    if (std::string warning = ConversionWarning(*FPages.back()); !warning.empty())
-      problems << QString::fromLocal8Bit(warning);
-  }
-  if (!problems.isEmpty()) statusBar()->showMessage(problems.join("; "));
+  std::vector<std::string> problems;
+  for (const std::string& f : Files)
+    if (TryOpen(f, problems)) FTabs->setCurrentIndex(PageCount() - 1);
+  QStringList said;
+  for (const std::string& p : problems) said << QString::fromLocal8Bit(p);
+  if (!said.isEmpty()) statusBar()->showMessage(said.join("; "));
   UpdateTitles();
 }
 
@@ -345,16 +344,12 @@ void TEderWindow::dragEnterEvent(QDragEnterEvent* E) {
 }
 
 void TEderWindow::dropEvent(QDropEvent* E) {
-  const TDropFiles drop = DroppedFiles(*E->mimeData());
-  E->acceptProposedAction();
+  // The names as the system spells them, as on the command line: any file opens.
   std::vector<std::string> names;
-  for (const std::string& f : drop.Files) names.push_back(SjisToUtf8(f));
+  for (const QUrl& url : E->mimeData()->urls())
+    if (url.isLocalFile()) names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  E->acceptProposedAction();
   OpenDroppedFiles(names);
-  if (!drop.Rejected.empty()) {
-    QStringList rejected;
-    for (const std::string& r : drop.Rejected) rejected << QString::fromStdString(r);
-    statusBar()->showMessage("Not opened, the name has no Shift-JIS form: " + rejected.join(", "));
-  }
 }
 
 void TEderWindow::closeEvent(QCloseEvent* E) {
@@ -406,13 +401,18 @@ void TEderWindow::CreateMenus() {
   file->addSeparator();
   FPrinting->AddActions(*file);
 
+  // The Edit commands take the editor's command road, so that hooks and a macro recording see
+  // them; their keys go to the editor itself while it binds them (CM_WANTSPECIALKEY).
   QMenu* edit = FEditMenu = menuBar()->addMenu("&Edit");
-  QAction* all = edit->addAction("Select &All", [this] { CurrentEder().SelectAll(); });
-  all->setObjectName("SelectAll");
-  all->setShortcut(QKeySequence::SelectAll);
-  QAction* copy = edit->addAction("&Copy", [this] { CurrentEder().CopyToClipboard(); });
-  copy->setObjectName("Copy");
-  copy->setShortcut(QKeySequence::Copy);
+  const auto command = [&](const char* Text, const char* Name, QKeySequence Key,
+                           TRidEderorCommand Command) {
+    QAction* a = edit->addAction(
+        Text, [this, Command] { CurrentEder().CommandProcessor(Command, '\0', nullptr); });
+    a->setObjectName(Name);
+    a->setShortcut(Key);
+  };
+  command("Select &All", "SelectAll", QKeySequence::SelectAll, ecSelectAll);
+  command("&Copy", "Copy", QKeySequence::Copy, ecCopy);
 }
 
 void TEderWindow::ExportCurrentPage(TRidCustomExporter& E, const std::string& FileName) {

@@ -59,12 +59,12 @@ class TEderWindow : public QMainWindow {
   void SaveCurrentPage();
   // Closes a page, asking first to save it when it was changed; the last one closes the window.
   void ClosePage(int Index);
-  // Opens dropped files (names as the system spells them) in new tabs; failures and
-  // conversion warnings go to the status bar.
+  // Opens dropped files (names as the system spells them) in new tabs; one status message names
+  // each file that could not be opened and each conversion warning.
   void OpenDroppedFiles(const std::vector<std::string>& Files);
 
  protected:
-  // Files dropped on the window open in new tabs; names without a Shift-JIS form are reported.
+  // Files dropped on the window open in new tabs.
   void dragEnterEvent(QDragEnterEvent* E) override;
   void dropEvent(QDropEvent* E) override;
   // Changed pages are offered for saving first.
@@ -81,6 +81,9 @@ class TEderWindow : public QMainWindow {
   // how many.
   void ReportInputLost(TWinControl* Control, int32_t Count);
   void AddPage(std::unique_ptr<TEderPage> Page);
+  // Adds a page for the file when it opens; adds to Problems why it did not, or what its
+  // conversion replaced. True when it opened.
+  bool TryOpen(const std::string& FileName, std::vector<std::string>& Problems);
   // Adds a page for each file that opens; notes the problems of the others.
   void OpenFiles(const std::vector<std::string>& Files);
   void ShowOpenProblems();

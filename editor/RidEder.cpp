@@ -21,10 +21,11 @@ bool StringIsBlank(std::string_view S) {
 bool IsTrailByteAt(std::string_view Line, int32_t Col) {
   if (Col < 2 || Col > static_cast<int32_t>(Line.size())) return false;
   // A character starts after every byte that is not a lead byte, so only the run of lead bytes
-  // just before Col decides: its bytes pair up from its start.
+  // just before Col decides: its bytes pair up from its start (a lead byte is also a trail
+  // byte), and the last one odd out takes the byte at Col only when that can trail.
   int32_t leads = 0;
   for (int32_t i = Col - 1; i >= 1 && IsDBCSLeadByte(Line[i - 1]); --i) ++leads;
-  return leads % 2 == 1;
+  return leads % 2 == 1 && IsDBCSTrailByte(static_cast<uint8_t>(Line[Col - 1]));
 }
 
 // --- plugins

@@ -301,6 +301,7 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   void EnsureCursorPosVisible() { EnsureCursorPosVisibleEx(false); }
   void EnsureCursorPosVisibleEx(bool ForceToMiddle);
   // Moves columns that fall on a trail byte of Line one to the right.
+  void MoveOffTrailByte(int32_t Line, int32_t& Col);
   void MoveOffTrailByte(int32_t Line, int32_t& Col1, int32_t& Col2);
   void HideCaret();
   void ShowCaret();
@@ -582,6 +583,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // The command bound to Code with Shift, or to the pending first key followed by it; an
   // unbound key of 30..145 becomes the pending first key, any other key clears it.
   TRidEderorCommand TranslateKeyCode(uint16_t Code, TShiftState Shift, void*& Data);
+  // Whether the key-stroke table binds Code with Shift, alone or as the first key of two, or as
+  // the second key of the one pending: such a key is the editor's, not a window shortcut's.
+  bool IsBoundKey(uint16_t Code, TShiftState Shift) const;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void KeyPress(char& Key) override;
   void WndProc(TMessage& Message) override;
@@ -751,14 +755,16 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   TTrimAfterEdit* FTrimAfterEdit = nullptr;
   void InsertLineTrimmed(int32_t Index, const std::string& Text);
   // The selected text as a deletion removes it (column rows unpadded), and in a file with mixed
-  // breaks the kind of each of its breaks (see TRidEderUndoItem::FChangeBreaks).
+  // breaks the kind of each of its breaks, or the shift of each column row (see
+  // TRidEderUndoItem::FChangeBreaks).
   std::string GetSelTextForUndo(std::string& Breaks);
   std::string GetSelTextEx(std::string* Breaks);
   // The kind of the break after line Line (1-based) for an undo item, in a mixed-break file.
   void NoteBreak(std::string* Breaks, int32_t Line) const;
   void AddUndoItem(TRidChangeReason Reason, TBufferCoord Start, TBufferCoord End,
                    const std::string& Text, const std::string& Breaks, TRidSelectionMode Mode);
-  std::string_view FInsertBreaks;  // the kinds of the breaks of a text being put back
+  // The kinds of the breaks of a text being put back, or the shifts of its column rows.
+  std::string_view FInsertBreaks;
   // Sets FInsertBreaks for a scope.
   struct TInsertBreaks {
     TInsertBreaks(TCustomRidEder& AEder, std::string_view Kinds) : Ed(AEder) {
@@ -769,12 +775,22 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   };
   void PutBack(TRidSelectionMode Mode, const TRidEderUndoItem& Item);
   void DeleteSelection();
-  void InsertText(TRidSelectionMode PasteMode, std::string_view Value, bool AddToUndoList);
+  // SetSelTextPrimitiveEx. With AtCaret, and after deleting a normal selection, the text goes
+  // exactly at the caret: where a selection started was a character start, and a byte there
+  // that now seems to be a trail byte was only joined to a lone lead byte by the deletion.
+  void ReplaceSelection(TRidSelectionMode PasteMode, std::string_view Value, bool AddToUndoList,
+                        bool AtCaret);
+  // AtCaret: exactly at the caret, even where it seems to be on a trail byte.
+  void InsertText(TRidSelectionMode PasteMode, std::string_view Value, bool AddToUndoList,
+                  bool AtCaret);
   int32_t InsertNormal(std::string_view Value);
   int32_t InsertLine(std::string_view Value);
   int32_t InsertColumn(std::string_view Value, bool AddToUndoList);
-  // The bytes a column deletion removes, rows joined by CR LF, without padding.
-  std::string GetColumnDeletionText();
+  // The bytes a column deletion removes, rows joined by CR LF, without padding. *Shifts (when
+  // given) receives for each row how far its first byte lies right of the block's column (1 where
+  // the column fell on a trail byte), or stays empty when no row's does: undo puts each row back
+  // there, as a deletion may join a lone lead byte to a byte that can trail.
+  std::string GetColumnDeletionText(std::string* Shifts = nullptr);
   // Moves the caret and normal-mode selection ends (all ends with AllModes) that fall on a trail
   // byte past the character.
   void KeepSelectionOffTrailBytes(bool AllModes, bool Caret = true);

@@ -35,7 +35,7 @@ std::string InCase(std::string_view Text, TRidEderorCommand Cmd) {
   std::string s(Text);
   bool first = true;
   for (size_t i = 0; i < s.size(); first = false) {
-    if (IsDBCSLeadByte(s[i]) && i + 1 < s.size()) {
+    if (SjisCharLength(s, i) == 2) {
       i += 2;
       continue;
     }
@@ -114,7 +114,7 @@ void TCustomRidEder::DoBlockUnindent() {
   const int32_t lastLine = std::min(e.Char == 1 ? e.Line - 1 : e.Line, FLines->GetCount());
   const int32_t column = mode == smColumn ? std::min(b.Char, e.Char) : 1;
   std::vector<int32_t> widths;
-  std::string removed;
+  std::string removed, shifts;
   {
     TRidUndoBlock block(*this);
     TRidPaintLock lock(*this);
@@ -122,6 +122,7 @@ void TCustomRidEder::DoBlockUnindent() {
       int32_t col = column;
       const int32_t w = UnindentWidth(line, col);
       widths.push_back(w);
+      shifts += static_cast<char>(col - column);
       if (line > b.Line) removed += "\r\n";
       if (w == 0) continue;
       std::string s = FLines->Get(line - 1);
@@ -130,7 +131,10 @@ void TCustomRidEder::DoBlockUnindent() {
       FLines->Put(line - 1, s);
     }
     if (removed.find_first_not_of("\r\n") == std::string::npos) return;
-    FUndoList->AddChange(urUnindent, b, e, removed, mode);
+    // Where each row's blanks were, as undo cannot tell once a lone lead byte met the byte after
+    // them (see GetColumnDeletionText).
+    if (shifts.find('\1') == std::string::npos) shifts.clear();
+    AddUndoItem(urUnindent, b, e, removed, shifts, mode);
   }
   // Each end keeps its place in the text of its own line.
   if (mode == smColumn)

@@ -63,7 +63,7 @@ void TCustomRidEder::BracketsOfLine(int32_t Index, char Open, char Close,
   if (!Holds(s, Open) && !Holds(s, Close)) return;
   const int32_t n = static_cast<int32_t>(s.size());
   for (int32_t i = 0; i < n;) {
-    if (IsDBCSLeadByte(s[i]) && i + 1 < n) {
+    if (SjisCharLength(s, static_cast<size_t>(i)) == 2) {
       i += 2;
       continue;
     }

@@ -144,7 +144,7 @@ std::string TCustomRidEder::GetSelText() { return GetSelTextEx(nullptr); }
 
 std::string TCustomRidEder::GetSelTextForUndo(std::string& Breaks) {
   Breaks.clear();
-  return FActiveSelectionMode == smColumn ? GetColumnDeletionText() : GetSelTextEx(&Breaks);
+  return FActiveSelectionMode == smColumn ? GetColumnDeletionText(&Breaks) : GetSelTextEx(&Breaks);
 }
 
 std::string TCustomRidEder::GetSelTextEx(std::string* Breaks) {
@@ -300,11 +300,14 @@ void TCustomRidEder::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
   }
 }
 
+void TCustomRidEder::MoveOffTrailByte(int32_t Line, int32_t& Col) {
+  if (Line >= 1 && Line <= FLines->GetCount() && IsTrailByteAt(FLines->GetView(Line - 1), Col))
+    ++Col;
+}
+
 void TCustomRidEder::MoveOffTrailByte(int32_t Line, int32_t& Col1, int32_t& Col2) {
-  if (Line < 1 || Line > FLines->GetCount()) return;
-  std::string_view s = FLines->GetView(Line - 1);
-  if (IsTrailByteAt(s, Col1)) ++Col1;
-  if (IsTrailByteAt(s, Col2)) ++Col2;
+  MoveOffTrailByte(Line, Col1);
+  MoveOffTrailByte(Line, Col2);
 }
 
 void TCustomRidEder::HideCaret() {
@@ -392,7 +395,7 @@ struct TCharWalk {
   std::vector<bool> Double;
   TCharWalk(std::string_view S, const TRidCharSet& WhiteChars) {
     for (int32_t i = 1; i <= static_cast<int32_t>(S.size());) {
-      bool dbcs = IsDBCSLeadByte(S[i - 1]) && i < static_cast<int32_t>(S.size());
+      const bool dbcs = SjisCharLength(S, static_cast<size_t>(i - 1)) == 2;
       Starts.push_back(i);
       White.push_back(!dbcs && WhiteChars.Contains(S[i - 1]));
       Double.push_back(dbcs);
@@ -800,22 +803,9 @@ void TCustomRidEder::WMVScroll(TMessage& Msg) {
 TDisplayCoord TCustomRidEder::BufferToDisplayPos(const TBufferCoord& P) {
   TDisplayCoord r{P.Char, P.Line};
   if (P.Line >= 1 && P.Line <= FLines->GetCount()) {
-    std::string_view s = FLines->GetView(P.Line - 1);
-    const int32_t inLine = std::min<int32_t>(P.Char - 1, static_cast<int32_t>(s.size()));
     // Without a tab every byte is a column: no walk over a long line for each caret move.
-    int64_t x = inLine;
-    if (FLines->HasTabs(P.Line - 1)) {
-      x = 0;
-      for (int32_t i = 1; i <= inLine; ++i) {
-        if (s[i - 1] == '\t')
-          x += FTabWidth - x % FTabWidth;
-        else
-          ++x;
-      }
-    }
-    // Past the end every position is one column: no walk over huge columns.
-    if (P.Char - 1 > inLine) x += P.Char - 1 - inLine;
-    r.Column = static_cast<int32_t>(std::min<int64_t>(x + 1, MaxInt));
+    if (FLines->HasTabs(P.Line - 1))
+      r.Column = CharIndexToColumn(P.Char, FTabWidth, FLines->GetView(P.Line - 1));
   }
   if (GetWordWrap()) r = FWordWrapPlugin->BufferToDisplayPos({r.Column, P.Line});
   return r;
@@ -834,21 +824,8 @@ TBufferCoord TCustomRidEder::DisplayToBufferPosRaw(const TDisplayCoord& P) {
   if (GetWordWrap()) r = FWordWrapPlugin->DisplayToBufferPos(P);
   if (r.Line < 1 || r.Line > FLines->GetCount()) return r;
   // Without a tab a column is a byte.
-  if (FLines->HasTabs(r.Line - 1)) {
-    std::string_view s = FLines->GetView(r.Line - 1);
-    int64_t x = 0;
-    int32_t i = 0;
-    const int32_t len = static_cast<int32_t>(s.size());
-    while (x < r.Char && i < len) {
-      ++i;
-      if (s[i - 1] == '\t')
-        x += FTabWidth - x % FTabWidth;
-      else
-        ++x;
-    }
-    if (x < r.Char) i += static_cast<int32_t>(r.Char - x);
-    r.Char = i;
-  }
+  if (FLines->HasTabs(r.Line - 1))
+    r.Char = ColumnToCharIndex(r.Char, FTabWidth, FLines->GetView(r.Line - 1));
   r.Char = std::max(r.Char, 1);
   return r;
 }

@@ -203,7 +203,7 @@ void TCustomRidEder::ExecuteMoveCommand(TRidEderorCommand Command, void* Data) {
     case ecGotoXY: {
       if (!Data) break;
       TBufferCoord to = *static_cast<const TBufferCoord*>(Data);
-      MoveOffTrailByte(to.Line, to.Char, to.Char);
+      MoveOffTrailByte(to.Line, to.Char);
       MoveCaretAndSelection(caret, to, sel);
       Update();
       break;
@@ -242,7 +242,7 @@ void TCustomRidEder::ScrollByRow(TRidEderorCommand Command) {
 
 void TCustomRidEder::ToggleBookMark(int32_t BookMark, const TBufferCoord* At) {
   TBufferCoord p = At ? *At : GetCaretXY();
-  MoveOffTrailByte(p.Line, p.Char, p.Char);
+  MoveOffTrailByte(p.Line, p.Char);
   int32_t x, y;
   if (!GetBookMark(BookMark, x, y)) {
     SetBookMark(BookMark, p.Char, p.Line);

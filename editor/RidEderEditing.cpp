@@ -15,30 +15,16 @@ int32_t Len(std::string_view S) { return static_cast<int32_t>(S.size()); }
 
 bool IsBlank(char C) { return C == ' ' || C == '\t'; }
 
-// The display column of byte column Col of Line (past the end: one column a byte).
-int32_t DisplayCol(std::string_view Line, int32_t Col, int32_t TabWidth) {
-  const int32_t inLine = std::min(Col - 1, Len(Line));
-  return ExpandedLength(Line.substr(0, inLine), TabWidth) + (Col - 1 - inLine) + 1;
-}
-
-// The byte column of Line where display column Disp falls, at a character start (a column
-// inside a character or a tab gives that character's column); past the end one byte a column.
-int32_t ByteColAt(std::string_view Line, int32_t Disp, int32_t TabWidth) {
-  int32_t col = 1, disp = 1;
-  while (col <= Len(Line)) {
-    const char c = Line[col - 1];
-    const int32_t bytes = IsDBCSLeadByte(c) && col < Len(Line) ? 2 : 1;
-    const int32_t width = c == '\t' ? TabWidth - (disp - 1) % TabWidth : bytes;
-    if (disp + width > Disp) return col;
-    disp += width;
-    col += bytes;
-  }
-  return col + (Disp - disp);
+// The start of the character of Line that display column Disp falls in (a column inside a tab
+// gives the tab); past the end one byte a column.
+int32_t CharAtColumn(std::string_view Line, int32_t Disp, int32_t TabWidth) {
+  const int32_t col = ColumnToCharIndex(Disp, TabWidth, Line);
+  return IsTrailByteAt(Line, col) ? col - 1 : col;
 }
 
 // The length of the character at Col (a character start inside Line).
 int32_t CharLength(std::string_view Line, int32_t Col) {
-  return IsDBCSLeadByte(Line[Col - 1]) && Col < Len(Line) ? 2 : 1;
+  return static_cast<int32_t>(SjisCharLength(Line, static_cast<size_t>(Col - 1)));
 }
 
 // The first column of the run of blanks that ends just before Col (Col when there is none).
@@ -337,11 +323,11 @@ int32_t TCustomRidEder::UnindentBytes(std::string_view Line, int32_t Col) {
     return s - target;
   }
   // Back to the previous tab stop: the spaces up to it, or up to and with a tab on the way.
-  const int32_t disp = DisplayCol(Line, Col, FTabWidth);
+  const int32_t disp = CharIndexToColumn(Col, FTabWidth, Line);
   int32_t d = (disp - 1) % FTabWidth;
   if (d == 0) d = FTabWidth;
   int32_t count = 0;
-  for (int32_t p = ByteColAt(Line, disp - d, FTabWidth); p < Col; ++p) {
+  for (int32_t p = CharAtColumn(Line, disp - d, FTabWidth); p < Col; ++p) {
     if (Line[p - 1] == '\t') {
       ++count;
       break;
@@ -439,18 +425,18 @@ void TCustomRidEder::DeleteLine() {
 int32_t TCustomRidEder::CaretColumn() {
   const std::string_view line =
       FCaretY <= FLines->GetCount() ? FLines->GetView(FCaretY - 1) : std::string_view();
-  return DisplayCol(line, FCaretX, FTabWidth);
+  return CharIndexToColumn(FCaretX, FTabWidth, line);
 }
 
 int32_t TCustomRidEder::SmartTabDistance() {
   const int32_t disp = CaretColumn();
   for (int32_t i = FCaretY - 1; i >= 1; --i) {
     const std::string_view above = FLines->GetView(i - 1);
-    if (DisplayCol(above, Len(above) + 1, FTabWidth) <= disp) continue;
-    int32_t p = ByteColAt(above, disp, FTabWidth);
+    if (CharIndexToColumn(Len(above) + 1, FTabWidth, above) <= disp) continue;
+    int32_t p = CharAtColumn(above, disp, FTabWidth);
     while (p <= Len(above) && !IsBlank(above[p - 1])) p += CharLength(above, p);
     while (p <= Len(above) && IsBlank(above[p - 1])) ++p;
-    return DisplayCol(above, p, FTabWidth) - disp;
+    return CharIndexToColumn(p, FTabWidth, above) - disp;
   }
   return 0;
 }
@@ -459,12 +445,12 @@ int32_t TCustomRidEder::SmartShiftTabColumn() {
   const int32_t disp = CaretColumn();
   for (int32_t i = FCaretY - 1; i >= 1; --i) {
     const std::string_view above = FLines->GetView(i - 1);
-    if (DisplayCol(above, Len(above) + 1, FTabWidth) < disp) continue;  // too short
+    if (CharIndexToColumn(Len(above) + 1, FTabWidth, above) < disp) continue;  // too short
     // Back over blanks, then to the start of the word before them.
-    int32_t p = ByteColAt(above, disp - 1, FTabWidth);
+    int32_t p = CharAtColumn(above, disp - 1, FTabWidth);
     while (p > 1 && above[p - 1] == ' ') --p;
     while (p > 1 && above[p - 2] != ' ') --p;
-    return DisplayCol(above, p, FTabWidth);
+    return CharIndexToColumn(p, FTabWidth, above);
   }
   return 0;
 }
@@ -531,7 +517,7 @@ void TCustomRidEder::DoShiftTabKey() {
     target = disp < 2 ? 1 : (disp - 2) / FTabWidth * FTabWidth + 1;
   }
   int32_t to = x;
-  while (to > blanks && DisplayCol(line, to - 1, FTabWidth) >= target) {
+  while (to > blanks && CharIndexToColumn(to - 1, FTabWidth, line) >= target) {
     --to;
     if (to <= len && line[to - 1] == '\t') break;  // a tab reaches the stop by itself
   }
@@ -540,6 +526,8 @@ void TCustomRidEder::DoShiftTabKey() {
     const int32_t y = FCaretY, end = std::min(x, len + 1);
     if (to < end) DeleteRecorded({to, y}, {end, y}, urDeleteBefore);
   });
+  // The deletion may have joined a lone lead byte before the blanks to the byte after them.
+  MoveOffTrailByte(FCaretY, to);
   TTempOption pastEol(*this, eoScrollPastEol, true);
   SetCaretXY({to, FCaretY});
 }

@@ -157,9 +157,15 @@ void TCustomRidEder::SetSelTextPrimitive(const std::string& Value) {
 
 void TCustomRidEder::SetSelTextPrimitiveEx(TRidSelectionMode PasteMode, std::string_view Value,
                                            bool AddToUndoList) {
+  ReplaceSelection(PasteMode, Value, AddToUndoList, FExactPositions);
+}
+
+void TCustomRidEder::ReplaceSelection(TRidSelectionMode PasteMode, std::string_view Value,
+                                      bool AddToUndoList, bool AtCaret) {
   TRidPaintLock lock(*this);
   TStringsUpdate update(FLines);
   KeepSelectionOffTrailBytes(false, false);  // a column insertion starts at its own column
+  bool exact = AtCaret;
   if (SelAvail()) {
     TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
     DeleteSelection();
@@ -167,8 +173,9 @@ void TCustomRidEder::SetSelTextPrimitiveEx(TRidSelectionMode PasteMode, std::str
     if (FActiveSelectionMode == smColumn) b.Char = std::min(b.Char, e.Char);
     if (FActiveSelectionMode == smLine) b.Char = 1;
     InternalSetCaretXY(b);
+    exact = exact || FActiveSelectionMode == smNormal;
   }
-  if (!Value.empty()) InsertText(PasteMode, Value, AddToUndoList);
+  if (!Value.empty()) InsertText(PasteMode, Value, AddToUndoList, exact);
   if (FCaretY < 1) InternalSetCaretY(1);
   KeepSelectionOffTrailBytes(false);
 }
@@ -186,17 +193,19 @@ void TCustomRidEder::KeepSelectionOffTrailBytes(bool AllModes, bool Caret) {
   if (Caret && onTrail(GetCaretXY())) InternalSetCaretX(FCaretX + 1);
 }
 
-std::string TCustomRidEder::GetColumnDeletionText() {
+std::string TCustomRidEder::GetColumnDeletionText(std::string* Shifts) {
   TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
   int32_t c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
-  std::string out;
+  std::string out, shifts;
   for (int32_t line = b.Line; line <= e.Line && line <= FLines->GetCount(); ++line) {
     int32_t a = c1, z = c2;
     if (!FExactColumns) MoveOffTrailByte(line, a, z);
+    shifts += static_cast<char>(a - c1);
     std::string_view s = FLines->GetView(line - 1);
     if (line != b.Line) out += "\r\n";
     if (a - 1 < Len(s)) out += s.substr(a - 1, std::min(z - a, Len(s) - (a - 1)));
   }
+  if (Shifts) *Shifts = shifts.find('\1') == std::string::npos ? std::string() : shifts;
   return out;
 }
 
@@ -255,12 +264,11 @@ void TCustomRidEder::DeleteSelection() {
 }
 
 void TCustomRidEder::InsertText(TRidSelectionMode PasteMode, std::string_view Value,
-                                bool AddToUndoList) {
+                                bool AddToUndoList, bool AtCaret) {
   if (FLines->GetCount() == 0) FLines->Add("");
   // Text never goes between the two bytes of a character.
   // (Column rows move off trail bytes line by line.)
-  if (PasteMode == smNormal && !FExactPositions &&
-      IsTrailByteAt(FLines->GetView(FCaretY - 1), FCaretX))
+  if (PasteMode == smNormal && !AtCaret && IsTrailByteAt(FLines->GetView(FCaretY - 1), FCaretX))
     InternalSetCaretX(FCaretX + 1);
   const TBufferCoord start = GetCaretXY();
   int32_t added = 0;
@@ -373,8 +381,11 @@ int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList)
       const int32_t oldLen = Len(s);
       if (!row.empty()) {
         if (oldLen < col - 1) s.append(col - 1 - oldLen, ' ');
-        int32_t dummy = at;
-        MoveOffTrailByte(y, at, dummy);
+        // Undo puts a deleted row back where it was, not where the join it made suggests.
+        if (!FExactPositions)
+          MoveOffTrailByte(y, at);
+        else if (k < FInsertBreaks.size())
+          at += FInsertBreaks[k];
         s.insert(std::min(at - 1, Len(s)), row);
         SetLineTrimmed(y - 1, s);
       }
@@ -416,6 +427,9 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
                                               TRidChangeReason InsertReason) {
   KeepSelectionOffTrailBytes(false, false);
   TTrimAfterEdit trims(*this);
+  // The text replacing a normal selection goes exactly where it started (see ReplaceSelection).
+  const bool atCaret = SelAvail() && FActiveSelectionMode == smNormal;
+  const TBufferCoord start = GetBlockBegin();
   if (SelAvail()) {
     std::string breaks;
     const std::string removed = GetSelTextForUndo(breaks);
@@ -423,6 +437,7 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
     if (FActiveSelectionMode != smColumn || removed.find_first_not_of("\r\n") != std::string::npos)
       AddUndoItem(urDeleteCaretEnd, FBlockBegin, FBlockEnd, removed, breaks, FActiveSelectionMode);
     SetSelTextPrimitiveEx(Mode, {}, true);
+    if (atCaret && !Value.empty()) InternalSetCaretXY(start);
   }
   FBlockBegin = FBlockEnd = GetCaretXY();
   if (Value.empty()) {
@@ -445,7 +460,7 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
         FUndoList->AddChange(urDeleteCaretEnd, {1, from.Line}, from, std::string(line), smNormal);
         from.Char = 1;
       }
-    } else if (IsTrailByteAt(line, from.Char)) {
+    } else if (!atCaret && IsTrailByteAt(line, from.Char)) {
       from.Char += 1;
     }
   } else if (Mode == smLine) {
@@ -465,7 +480,7 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
       }
     }
   }
-  SetSelTextPrimitiveEx(Mode, Value, true);
+  ReplaceSelection(Mode, Value, true, atCaret);
   // Inserted lines are recorded as the plain text range they cover; column rows recorded
   // themselves.
   if (Mode != smColumn) FUndoList->AddChange(InsertReason, from, FLastInsertEnd, "", smNormal);

@@ -48,6 +48,10 @@ bool TCustomRidEder::InputMessage(TMessage& Message) {
       Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | (FWantTabs ? DLGC_WANTTAB : 0) |
                        (FWantReturns ? DLGC_WANTALLKEYS : 0);
       return true;
+    case CM_WANTSPECIALKEY:
+      Message.Result =
+          IsBoundKey(static_cast<uint16_t>(Message.WParam), KeyboardStateToShiftState());
+      return true;
     case WM_ERASEBKGND:
       Message.Result = 1;
       return true;
@@ -63,6 +67,17 @@ bool TCustomRidEder::InputMessage(TMessage& Message) {
 }
 
 // --- keys
+
+bool TCustomRidEder::IsBoundKey(uint16_t Code, TShiftState Shift) const {
+  Shift = KeyShift(Shift);
+  if (FLastKey != 0 && FKeystrokes->IndexOfKeys(FLastKey, FLastShift, Code, Shift) >= 0)
+    return true;
+  for (int32_t i = 0; i < FKeystrokes->GetCount(); ++i) {
+    const TRidEderKeyStroke& k = *FKeystrokes->GetItem(i);
+    if (k.GetKey() == Code && k.GetShift() == Shift) return true;  // alone or first of two
+  }
+  return false;
+}
 
 TRidEderorCommand TCustomRidEder::TranslateKeyCode(uint16_t Code, TShiftState Shift, void*&) {
   Shift = KeyShift(Shift);

@@ -398,9 +398,7 @@ class TRidCharStarts {
   }
   void Step() {
     FPrev = FAt;
-    const bool pair = FAt + 1 < FLine.size() && IsDBCSLeadByte(FLine[FAt]) &&
-                      IsDBCSTrailByte(static_cast<uint8_t>(FLine[FAt + 1]));
-    FAt += pair ? 2 : 1;
+    FAt += SjisCharLength(FLine, FAt);
   }
   std::string_view FLine;
   size_t FAt = 0;

@@ -4,7 +4,6 @@
 #include <bit>
 #include <cctype>
 #include <cstring>
-
 #include <typeinfo>
 
 #include "editor/RidEderHighlighter.h"
@@ -144,16 +143,26 @@ int32_t ExpandedLength(std::string_view Line, int32_t TabWidth) {
 
 int32_t CharIndexToColumn(int32_t CharIndex, int32_t TabWidth, std::string_view Line) {
   if (CharIndex < 2) return 1;
-  int32_t Before;
-  if (TabWidth < 2 || !FindFirstTab(Line, Before)) return CharIndex;
-  if (CharIndex <= Before + 1) return CharIndex;
-  int64_t Col = Before;
-  int64_t Counted = Before;
-  const int64_t Want = int64_t(CharIndex) - 1;
-  for (size_t i = Before; i < Line.size() && Counted < Want; ++i, ++Counted)
-    Col = Line[i] == '\t' ? Col + TabWidth - (Col + TabWidth) % TabWidth : Col + 1;
-  Col += Want - Counted;  // one column per index past the end
-  return static_cast<int32_t>(Col + 1);
+  const size_t inLine = std::min(static_cast<size_t>(CharIndex - 1), Line.size());
+  const int64_t past = int64_t(CharIndex) - 1 - int64_t(inLine);  // one column each
+  const int64_t col = int64_t(ExpandedLength(Line.substr(0, inLine), TabWidth)) + past + 1;
+  return static_cast<int32_t>(std::min<int64_t>(col, INT32_MAX));
+}
+
+int32_t ColumnToCharIndex(int32_t Column, int32_t TabWidth, std::string_view Line) {
+  const int64_t w = TabWidth < 1 ? 1 : TabWidth;
+  int64_t col = 0;  // the columns before byte i
+  size_t i = 0;
+  // From tab to tab: the bytes between take one column each.
+  for (;;) {
+    const size_t t = std::min(Line.find('\t', i), Line.size());
+    if (col + int64_t(t - i) >= Column || t == Line.size())
+      return static_cast<int32_t>(std::clamp<int64_t>(int64_t(i) + Column - col, 1, INT32_MAX));
+    col += int64_t(t - i);
+    col += w - col % w;
+    i = t + 1;
+    if (col >= Column) return static_cast<int32_t>(i);
+  }
 }
 
 namespace {
@@ -271,7 +280,8 @@ std::string HighlighterFriendlyName(std::string_view AClassName) {
   };
   if (!Name.empty() && (Name[0] == 'T' || Name[0] == 't'))
     Name.erase(0, Lower(Name).rfind("trid", 0) == 0 ? 4 : 1);
-  if (Name.size() >= 3 && Lower(Name.substr(Name.size() - 3)) == "rid") Name.resize(Name.size() - 3);
+  if (Name.size() >= 3 && Lower(Name.substr(Name.size() - 3)) == "rid")
+    Name.resize(Name.size() - 3);
   return Name;
 }
 
@@ -286,8 +296,8 @@ void FillGradient(TCanvas* ACanvas, TColor AStartColor, TColor AEndColor, bool H
   for (int32_t i = 0; i < n; ++i) {
     uint8_t c[3];
     for (int k = 0; k < 3; ++k)
-      c[k] = static_cast<uint8_t>(Channels[k][0] +
-                                  MulDiv(i, Channels[k][1] - Channels[k][0], n - 1));
+      c[k] =
+          static_cast<uint8_t>(Channels[k][0] + MulDiv(i, Channels[k][1] - Channels[k][0], n - 1));
     TRect Band = ARect;
     if (Horizontal) {
       Band.Left = ARect.Left + MulDiv(i, Size, n);

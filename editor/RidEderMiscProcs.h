@@ -45,8 +45,12 @@ TConvertTabsProcEx GetBestConvertTabsProcEx(int32_t TabWidth);
 // Display width after tab expansion (a width below 1 counts as 1).
 int32_t ExpandedLength(std::string_view Line, int32_t TabWidth);
 // The 1-based display column of a 1-based byte index; indexes past the end take one column
-// each.
+// each. A caller that knows the line has no tab takes the index itself.
 int32_t CharIndexToColumn(int32_t CharIndex, int32_t TabWidth, std::string_view Line);
+// The other way: the 1-based byte index whose columns hold display column Column (a column
+// inside a tab gives the tab, one inside a double-byte character either of its bytes); past the
+// end one index a column, and a column below 1 gives 1.
+int32_t ColumnToCharIndex(int32_t Column, int32_t TabWidth, std::string_view Line);
 
 // Double-byte-aware scans; indexes are 1-based, 0 means "none". A trail byte is never
 // returned, even when its value is in the set.

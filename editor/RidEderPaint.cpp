@@ -165,9 +165,9 @@ void TCustomRidEder::PaintGutter(const TRect& AClip, int32_t FirstRow, int32_t L
   if (GetWordWrap() && FWordWrapGlyph->GetVisible()) {
     for (int32_t row = FirstRow; row <= LastRow; ++row) {
       if (LineToRow(RowToLine(row)) == row) continue;
-      FWordWrapGlyph->Draw(canvas,
-                           FGutterWidth - FGutter->GetRightOffset() - 2 - FWordWrapGlyph->GetWidth(),
-                           (row - FTopLine) * FTextHeight, FTextHeight);
+      FWordWrapGlyph->Draw(
+          canvas, FGutterWidth - FGutter->GetRightOffset() - 2 - FWordWrapGlyph->GetWidth(),
+          (row - FTopLine) * FTextHeight, FTextHeight);
     }
   }
   if (FGutter->GetBorderStyle() != gbsNone && AClip.Right >= FGutterWidth - 2) {
@@ -257,8 +257,8 @@ void TCustomRidEder::PaintTextLines(TRect AClip, int32_t FirstRow, int32_t LastR
   if (AClip.Left < FGutterWidth + 2) {
     if (FHighlighter) FHighlighter->ResetRange();
     canvas.Brush().SetColor(GetEditorBackground(false));
-    canvas.FillRect(Rect(std::max(AClip.Left, FGutterWidth), AClip.Top, FGutterWidth + 2,
-                         AClip.Bottom));
+    canvas.FillRect(
+        Rect(std::max(AClip.Left, FGutterWidth), AClip.Top, FGutterWidth + 2, AClip.Bottom));
     AClip.Left = FGutterWidth + 2;
     S.Clip = AClip;
   }
@@ -279,8 +279,8 @@ void TCustomRidEder::PaintTextLines(TRect AClip, int32_t FirstRow, int32_t LastR
   };
   int32_t lastPainted = std::max(LastRow, S.FirstRow - 1);
   if (S.LastLine < S.FirstLine) lastPainted = FirstRow - 1;
-  TRect below = Rect(AClip.Left, (lastPainted - FTopLine + 1) * FTextHeight, AClip.Right,
-                     AClip.Bottom);
+  TRect below =
+      Rect(AClip.Left, (lastPainted - FTopLine + 1) * FTextHeight, AClip.Right, AClip.Bottom);
   if (!IsRectEmpty(below)) {
     if (FHighlighter) FHighlighter->ResetRange();
     canvas.Brush().SetColor(GetEditorBackground(false));
@@ -316,8 +316,10 @@ void TCustomRidEder::ComputeSelectionInfo(TPaintState& S) {
 void TCustomRidEder::PaintLines(TPaintState& S) {
   for (int32_t line = S.FirstLine; line <= S.LastLine; ++line) {
     bool lastLine = line == FLines->GetCount();
-    if (FShowSpecialChars || FShowEndMarks) S.EndMark = lastLine ? MarkEof : MarkEol;
-    else S.EndMark.clear();
+    if (FShowSpecialChars || FShowEndMarks)
+      S.EndMark = lastLine ? MarkEof : MarkEol;
+    else
+      S.EndMark.clear();
     S.Line = FLines->GetExpandedString(line - 1);
     S.LineNo = line;
     S.CaretRow = line == FCaretY;
@@ -332,10 +334,10 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
       S.SelBG = FSelectedColor->GetBackground();
     }
     int32_t firstRowOfLine = LineToRow(line);
-    int32_t rowCount = GetWordWrap() ? (line < FLines->GetCount() ? LineToRow(line + 1)
-                                                                   : DisplayLineCount() + 1) -
-                                           firstRowOfLine
-                                     : 1;
+    int32_t rowCount =
+        GetWordWrap() ? (line < FLines->GetCount() ? LineToRow(line + 1) : DisplayLineCount() + 1) -
+                            firstRowOfLine
+                      : 1;
     for (int32_t row = firstRowOfLine; row < firstRowOfLine + rowCount; ++row) {
       if (row < S.FirstRow) continue;
       if (row > S.LastRow) break;
@@ -390,10 +392,10 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
       S.AccuCharsBefore = 0;
       int32_t lineLen = static_cast<int32_t>(S.Line.size());
       if (!FHighlighter || !FHighlighter->GetEnabled()) {
-        std::string text = GetWordWrap() ? S.Line.substr(
-                                               std::min<size_t>(S.FirstChar - S.FirstCol, S.Line.size()),
-                                               std::max(S.LastChar - (S.FirstChar - S.FirstCol) - 1, 0))
-                                         : S.Line;
+        std::string text =
+            GetWordWrap() ? S.Line.substr(std::min<size_t>(S.FirstChar - S.FirstCol, S.Line.size()),
+                                          std::max(S.LastChar - (S.FirstChar - S.FirstCol) - 1, 0))
+                          : S.Line;
         int32_t before = 0;
         if (FShowSpecialChars && lineLen < S.LastChar) text += S.EndMark;
         int32_t len = static_cast<int32_t>(text.size());
@@ -431,8 +433,7 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
             FHighlighter->Next();
             if (FHighlighter->GetEol()) break;
             tok = FHighlighter->GetTokenView();
-            if (tok.empty())
-              throw ERidEder(SHighlighterLoops);
+            if (tok.empty()) throw ERidEder(SHighlighterLoops);
           }
           int32_t pos = FHighlighter->GetTokenPos();  // 0-based
           int32_t len = static_cast<int32_t>(tok.size());
@@ -456,13 +457,12 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
             AddHighlightToken(S, std::string_view(S.Line).substr(from, to - from), from - shift,
                               to - from, nullptr);
         }
-        if (lineLen < S.LastChar &&
-            (lastLine || FOptions.Contains(eoShowSpecialChars)) &&
+        if (lineLen < S.LastChar && (lastLine || FOptions.Contains(eoShowSpecialChars)) &&
             (!FShowEndMarks || lastLine) && !S.EndMark.empty()) {
           TColor keep = S.FG;
           S.FG = MarkEndColor;
-          AddHighlightToken(S, S.EndMark, lineLen - shift,
-                            static_cast<int32_t>(S.EndMark.size()), nullptr);
+          AddHighlightToken(S, S.EndMark, lineLen - shift, static_cast<int32_t>(S.EndMark.size()),
+                            nullptr);
           S.FG = keep;
         }
         PaintHighlightToken(S, true);
@@ -474,9 +474,8 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
   }
 }
 
-void TCustomRidEder::AddHighlightToken(TPaintState& S, std::string_view Token,
-                                       int32_t CharsBefore, int32_t TokenLen,
-                                       TRidHighlighterAttributes* Attri) {
+void TCustomRidEder::AddHighlightToken(TPaintState& S, std::string_view Token, int32_t CharsBefore,
+                                       int32_t TokenLen, TRidHighlighterAttributes* Attri) {
   TColor fg, bg;
   TFontStyles style;
   if (Attri) {
@@ -488,7 +487,8 @@ void TCustomRidEder::AddHighlightToken(TPaintState& S, std::string_view Token,
     bg = S.BG;
     style = Font().GetStyle();
   }
-  if (bg == clNone || (FActiveLineColor != clNone && S.CaretRow)) bg = GetEditorBackground(S.CaretRow);
+  if (bg == clNone || (FActiveLineColor != clNone && S.CaretRow))
+    bg = GetEditorBackground(S.CaretRow);
   if (fg == clNone) fg = Font().GetColor();
   if (!S.Accu.empty()) {
     bool spaces = OnlySpaces(Token);
@@ -586,7 +586,8 @@ void TCustomRidEder::PaintHighlightToken(TPaintState& S, bool FillToEOL) {
 
 void TCustomRidEder::PaintToken(TPaintState& S, std::string_view Token, int32_t TokenLen,
                                 int32_t CharsBefore, int32_t First, int32_t Last) {
-  std::string text(Token.substr(0, TokenLen));
+  const std::string_view token = Token.substr(0, TokenLen);
+  std::string text(token);
   bool hasTabs = false, hasSpaces = false, hasZenkaku = false;
   int32_t lo = std::max(First - CharsBefore, 1), hi = std::min(Last - CharsBefore, TokenLen);
   for (int32_t i = 1; i <= TokenLen; ++i) {
@@ -603,7 +604,7 @@ void TCustomRidEder::PaintToken(TPaintState& S, std::string_view Token, int32_t 
   std::vector<int32_t> zenkaku;
   if (FShowSpecialChars) {
     for (int32_t i = 1; i <= TokenLen;) {
-      if (IsDBCSLeadByte(Token[i - 1]) && i < TokenLen) {
+      if (SjisCharLength(token, static_cast<size_t>(i - 1)) == 2) {
         if (static_cast<uint8_t>(Token[i - 1]) == 0x81 && static_cast<uint8_t>(Token[i]) == 0x40)
           zenkaku.push_back(i);
         i += 2;
@@ -616,16 +617,14 @@ void TCustomRidEder::PaintToken(TPaintState& S, std::string_view Token, int32_t 
   int32_t i = First - CharsBefore;
   if (Last >= First && !IsRectEmpty(S.TokenRect)) {
     int32_t x = ColumnToXValue(First);
-    if (i > 1 && IsTrailByteAt(Token.substr(0, TokenLen), i)) {
+    if (i > 1 && IsTrailByteAt(token, i)) {
       --i;
       x -= FCharWidth;
     }
     if (i >= 1 && i <= TokenLen) {
       int32_t count = std::min(Last - CharsBefore - i + 1, TokenLen - i + 1);
-      // Never end on a lone lead byte: the character is drawn whole.
-      if (count > 0 && i + count - 1 < TokenLen && !IsTrailByteAt(Token, i + count - 1) &&
-          IsDBCSLeadByte(Token[i + count - 2]))
-        ++count;
+      // Never end inside a character: it is drawn whole.
+      if (count > 0 && IsTrailByteAt(token, i + count)) ++count;
       if (count > 0) {
         FTextDrawer->ExtTextOut(x, S.TokenRect.Top, ETO_OPAQUE, S.TokenRect,
                                 std::string_view(text).substr(i - 1, count));
@@ -647,7 +646,7 @@ void TCustomRidEder::PaintToken(TPaintState& S, std::string_view Token, int32_t 
         FTextDrawer->ExtTextOut(x, cell.Top, ETO_OPAQUE, cell, MarkZenkakuSpace);
       }
     }
-    std::string search(Token.substr(0, TokenLen));
+    std::string search(token);
     if (hasSpaces) {
       FTextDrawer->SetForeColor(MarkSpaceColor);
       for (int32_t p = std::max(i, 1); p <= std::min(lastIdx, TokenLen); ++p) {

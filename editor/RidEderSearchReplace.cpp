@@ -194,14 +194,16 @@ void TCustomRidEder::TSearchRun::SelectHit(int32_t Line, int32_t Col, int32_t Le
 void TCustomRidEder::TSearchRun::ReplaceHit(int32_t Index, int32_t& Line, int32_t Col, int32_t Len,
                                             int32_t& Offset) {
   const std::string text = Engine.ReplaceMatch(Index, Ed.GetSelText(), Replacement);
+  const TBufferCoord start = Ed.GetBlockBegin();
   {
     TRidUndoBlock block(Ed);
     TRidPaintLock lock(Ed);
     Ed.ReplaceSelectionRecorded(smNormal, text, urInsert);
   }
   // The text after the hit now follows the replacement's end, maybe some lines further down;
-  // the hits still to come on this line and the range's end move with it.
-  const TBufferCoord end = Ed.GetCaretXY();
+  // the hits still to come on this line and the range's end move with it. (Not the caret: it
+  // steps past a character that a lone lead byte and the byte after it now form.)
+  const TBufferCoord end = text.empty() ? start : Ed.FLastInsertEnd;
   const int32_t shift = end.Char - (Col + Len);
   if (!ColumnRange) {
     if (PtEnd.Line == Line) {

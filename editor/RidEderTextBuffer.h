@@ -292,7 +292,8 @@ class TRidEderUndoItem : public TPersistent {
   int32_t FChangeNumber = 0;
   // In a file with mixed breaks, the kind (an lbs value) of each break of FChangeStr, in order
   // (the text itself joins lines with CR LF), or of the break a line-break item makes; empty
-  // otherwise.
+  // otherwise. For a column deletion or unindent, how far each row started right of the block's
+  // column (0 or 1), or empty when every row started at it.
   std::string FChangeBreaks;
 
   TRidChangeReason GetChangeReason() const { return FChangeReason; }

@@ -223,10 +223,13 @@ void TCustomRidEder::UndoItem() {
       // only the caret or the selection moved
     } else if (reason == urUnindent) {
       const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
-      InsertBlock({c, start.Line}, {c, end.Line}, item->FChangeStr, false);
+      {
+        TInsertBreaks shifts(*this, item->FChangeBreaks);
+        InsertBlock({c, start.Line}, {c, end.Line}, item->FChangeStr, false);
+      }
       FActiveSelectionMode = mode;
       SetSelectionRaw(start, end, start);
-      Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number);
+      Record(*FRedoList, reason, start, end, item->FChangeStr, mode, number, item->FChangeBreaks);
     }
   }
   KeepSelectionOffTrailBytes(false);
@@ -292,8 +295,8 @@ void TCustomRidEder::RedoItem() {
         const int32_t n = static_cast<int32_t>(j - i);
         widths.push_back(n);
         if (n > 0 && y <= FLines->GetCount()) {
-          int32_t col = c, unused = c;
-          MoveOffTrailByte(y, col, unused);
+          int32_t col = c;
+          MoveOffTrailByte(y, col);
           std::string s = FLines->Get(y - 1);
           if (col - 1 < Len(s)) s.erase(col - 1, std::min(n, Len(s) - (col - 1)));
           FLines->Put(y - 1, s);
@@ -308,7 +311,7 @@ void TCustomRidEder::RedoItem() {
         SetSelectionRaw(AfterUnindent(start, start.Line, widths),
                         AfterUnindent(end, start.Line, widths),
                         AfterUnindent(start, start.Line, widths));
-      Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number);
+      Record(*FUndoList, reason, start, end, item->FChangeStr, mode, number, item->FChangeBreaks);
     }
   }
   KeepSelectionOffTrailBytes(false);

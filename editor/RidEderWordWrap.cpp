@@ -12,7 +12,7 @@ namespace {
 // Whether Pos is the second byte of a double-byte character, walking from the row start.
 bool IsTrailFrom(const std::string& S, int32_t Start, int32_t Pos) {
   int32_t i = Start;
-  while (i < Pos) i += IsDBCSLeadByte(S[i]) ? 2 : 1;
+  while (i < Pos) i += static_cast<int32_t>(SjisCharLength(S, static_cast<size_t>(i)));
   return i > Pos;
 }
 

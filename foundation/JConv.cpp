@@ -10,8 +10,6 @@ namespace rid {
 namespace {
 
 constexpr char kEsc = 0x1B;
-constexpr std::string_view kKanjiIn = "\x1B$B";
-constexpr std::string_view kKanjiOut = "\x1B(J";
 
 constexpr bool In(uint8_t B, uint8_t Lo, uint8_t Hi) { return B >= Lo && B <= Hi; }
 
@@ -67,6 +65,14 @@ std::string Utf16Bytes(std::string_view S, bool BigEndian, size_t* Invalid, bool
 void WriteTextUtf16(TMemoryStream* Stream, std::string_view S, bool BigEndian) {
   if (!Stream) throw EJCodeError(SInvalidMemoryStream);
   Stream->WriteBuffer(Utf16Bytes(S, BigEndian, nullptr));
+}
+
+// The final byte of the first escape of a JIS text back to ASCII ('B') or JIS-Roman ('J'); 'J'
+// when it has none.
+char FirstKanjiOut(std::string_view Jis) {
+  for (size_t at = Jis.find("\x1B("); at != std::string_view::npos; at = Jis.find("\x1B(", at + 2))
+    if (at + 2 < Jis.size() && (Jis[at + 2] == 'B' || Jis[at + 2] == 'J')) return Jis[at + 2];
+  return 'J';
 }
 
 std::string LoadTextUtf16(const std::string& FileName, bool BigEndian, size_t* Substituted) {
@@ -183,14 +189,17 @@ std::string JisToSjis(std::string_view S) {
 
 namespace {
 
-// SjisToJis from the shift state Shifted, which it leaves as the text ends (not shifted back).
-std::string SjisToJisFrom(std::string_view S, bool& Shifted) {
+// SjisToJis from the shift state Shifted, which it leaves as the text ends (not shifted back);
+// adds what JIS cannot hold as it is to Unwritable.
+std::string SjisToJisFrom(std::string_view S, bool& Shifted, TJisEscapes Escapes,
+                          size_t& Unwritable) {
   const auto* p = reinterpret_cast<const uint8_t*>(S.data());
   const size_t n = S.size();
   // Each byte gives at most two, plus one escape pair per shifted run of at least one byte.
   Writer out(n * 5 + 3);
+  const char kanjiIn[] = {kEsc, '$', Escapes.KanjiIn}, kanjiOut[] = {kEsc, '(', Escapes.KanjiOut};
   const auto shiftIn = [&] {
-    if (!Shifted) out.Put(kKanjiIn);
+    if (!Shifted) out.Put(std::string_view(kanjiIn, 3));
     Shifted = true;
   };
   size_t i = 0;
@@ -200,18 +209,21 @@ std::string SjisToJisFrom(std::string_view S, bool& Shifted) {
       shiftIn();
       int32_t index = int32_t(i + 1);
       out.Put(HalfKanaToJis(S, index));
+      Unwritable += size_t(index - 1) - i;  // each half-width byte taken is widened
       i = size_t(index - 1);
     } else if (IsDBCSLeadByte(b) && i + 1 < n && IsDBCSTrailByte(p[i + 1])) {
       shiftIn();
       uint8_t j1, j2;
       SjisToJisBytes(b, p[i + 1], j1, j2);
+      Unwritable += !In(j1, 0x21, 0x7E);
       out.Put(j1);
       out.Put(j2);
       i += 2;
     } else {
       // ASCII, line breaks and bytes that form no character go out unshifted, as they are.
-      if (Shifted) out.Put(kKanjiOut);
+      if (Shifted) out.Put(std::string_view(kanjiOut, 3));
       Shifted = false;
+      Unwritable += b >= 0x80;
       out.Put(b);
       ++i;
     }
@@ -219,12 +231,16 @@ std::string SjisToJisFrom(std::string_view S, bool& Shifted) {
   return out.Take();
 }
 
+std::string KanjiOut(TJisEscapes Escapes) { return {kEsc, '(', Escapes.KanjiOut}; }
+
 }  // namespace
 
-std::string SjisToJis(std::string_view S) {
+std::string SjisToJis(std::string_view S, size_t* Unwritable, TJisEscapes Escapes) {
   bool shifted = false;
-  std::string out = SjisToJisFrom(S, shifted);
-  if (shifted) out += kKanjiOut;
+  size_t unwritable = 0;
+  std::string out = SjisToJisFrom(S, shifted, Escapes, unwritable);
+  if (shifted) out += KanjiOut(Escapes);
+  if (Unwritable) *Unwritable += unwritable;
   return out;
 }
 
@@ -420,25 +436,6 @@ size_t WholeLength(std::string_view S) {
   return i;
 }
 
-// The characters a JIS file cannot hold as they are: half-width katakana (widened), double-byte
-// characters outside rows 21-7E, and bytes of 80 and up that form no character.
-size_t JisUnwritable(std::string_view S) {
-  size_t n = 0;
-  for (size_t i = 0; i < S.size();) {
-    const uint8_t b = uint8_t(S[i]);
-    if (IsDBCSLeadByte(b) && i + 1 < S.size() && IsDBCSTrailByte(uint8_t(S[i + 1]))) {
-      uint8_t j1, j2;
-      SjisToJisBytes(b, uint8_t(S[i + 1]), j1, j2);
-      n += !In(j1, 0x21, 0x7E);
-      i += 2;
-    } else {
-      n += b >= 0x80;
-      ++i;
-    }
-  }
-  return n;
-}
-
 }  // namespace
 
 void TSjisEncoder::Convert(std::string_view Piece) {
@@ -466,7 +463,7 @@ void TSjisEncoder::Convert(std::string_view Piece) {
 void TSjisEncoder::Finish() {
   if (!FWaiting.empty()) ConvertWhole(std::exchange(FWaiting, {}));
   PutMark();
-  if (FShifted) Put(kKanjiOut);
+  if (FShifted) Put(KanjiOut(FJis));
   FShifted = false;
 }
 
@@ -481,8 +478,7 @@ void TSjisEncoder::ConvertWhole(std::string_view Chars) {
   switch (FCode) {
     case jcJisB:
     case jcJisAt:
-      FUnwritable += JisUnwritable(Chars);
-      if (FPut) Put(SjisToJisFrom(Chars, FShifted));
+      Put(SjisToJisFrom(Chars, FShifted, FJis, FUnwritable));
       break;
     case jcEuc:
       Put(SjisToEuc(Chars, &FUnwritable));
@@ -499,6 +495,46 @@ void TSjisEncoder::ConvertWhole(std::string_view Chars) {
       Put(Chars);
       break;
   }
+}
+
+std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Substituted,
+                        char* JisKanjiOut) {
+  JCodeKind code = DetectCharCode(Bytes);
+  // Detection looks for UTF-8 near the start only: a file that is UTF-8 all through is one, also
+  // when its first character beyond ASCII comes late (after an English licence header).
+  if ((code == jcSjis || code == jcEucOrSjis || code == jcAscii) && IsMultiByteUtf8(Bytes))
+    code = jcUtf8;
+  if (Code) *Code = code;
+  switch (code) {
+    case jcJisB:
+    case jcJisAt:
+      if (JisKanjiOut) *JisKanjiOut = FirstKanjiOut(Bytes);
+      return JisToSjis(Bytes);
+    case jcEuc:
+      return EucToSjis(Bytes, Substituted);
+    case jcUtf8Bom:
+      Bytes.erase(0, 3);  // the mark
+      [[fallthrough]];
+    case jcUtf8:
+      Utf8ToSjisInPlace(Bytes, Substituted);
+      return Bytes;
+    case jcUtf16LE:
+      return Utf16ToSjis(std::string_view(Bytes).substr(2), false, Substituted);
+    case jcUtf16BE:
+      return Utf16ToSjis(std::string_view(Bytes).substr(2), true, Substituted);
+    default:
+      return Bytes;  // already Shift-JIS: moved out, not copied
+  }
+}
+
+std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable,
+                        char JisKanjiOut) {
+  std::string bytes;
+  TSjisEncoder encoder(Code, [&bytes](std::string_view B) { bytes += B; }, JisKanjiOut);
+  encoder.Convert(Sjis);
+  encoder.Finish();
+  if (Unwritable) *Unwritable = encoder.Unwritable();
+  return bytes;
 }
 
 }  // namespace rid

@@ -48,8 +48,17 @@ std::string HalfKanaToJis(std::string_view S, int32_t& Index);
 // any other escape is copied, not dropped. Inside a shift only printable pairs convert, so a
 // line break or a lone byte stays itself.
 std::string JisToSjis(std::string_view S);
-// Half-width katakana become full width; ESC ( J ends each shifted run and line.
-std::string SjisToJis(std::string_view S);
+// The final bytes of the escapes a JIS text shifts with: ESC $ B (or ESC $ @) into double bytes,
+// ESC ( J (JIS-Roman) or ESC ( B (ASCII) back to single bytes.
+struct TJisEscapes {
+  char KanjiIn = 'B';
+  char KanjiOut = 'J';
+};
+// Half-width katakana become full width; the escape back ends each shifted run and line.
+// *Unwritable (when given) counts what JIS cannot hold as it is: the half-width katakana it
+// widens, the double-byte characters outside its rows 21-7E and the bytes of 80 and up that form
+// no character.
+std::string SjisToJis(std::string_view S, size_t* Unwritable = nullptr, TJisEscapes Escapes = {});
 std::string EucToSjis(std::string_view S, size_t* Substituted = nullptr);
 // Lead bytes EB-FC (user-defined and IBM extension characters) have no EUC-JP form: '?'.
 std::string SjisToEuc(std::string_view S, size_t* Substituted = nullptr);
@@ -80,18 +89,37 @@ std::string LoadTextUtf16BE(const std::string& FileName, size_t* Substituted = n
 // The first line break of S: 0 CR LF, 1 LF, 2 CR, -1 none.
 int32_t GetLineBreakKind(std::string_view S);
 
+// A file's text both ways, by its code.
+//
+// Shift-JIS text of a file's bytes, whatever Japanese code DetectCharCode finds in them (a text it
+// takes for Shift-JIS or ASCII that is UTF-8 all through, with a character beyond ASCII, is
+// UTF-8); *Code (when given) receives the code found. What the conversion replaces by '?' (no
+// Shift-JIS form, a malformed sequence, the odd last byte of UTF-16) adds to *Substituted when
+// given. UTF-8 is converted where it lies, so that a large file is held once. For a JIS file
+// *JisKanjiOut (when given) receives the final byte of its first escape back to ASCII or JIS-Roman
+// ('B' or 'J'; 'J' when it has none), so that a save writes the same escapes.
+std::string BytesToSjis(std::string Bytes, JCodeKind* Code = nullptr, size_t* Substituted = nullptr,
+                        char* JisKanjiOut = nullptr);
+// Shift-JIS text in a file's code, converted at once by a TSjisEncoder. *Unwritable (when
+// given) receives what the encoder counts.
+std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable = nullptr,
+                        char JisKanjiOut = 'J');
+
 // Converts Shift-JIS text that arrives in pieces to a file's code: JIS (SjisToJis), EUC-JP,
 // UTF-8 with or without the mark, UTF-16 with the mark; Shift-JIS, ASCII, undecided and binary
 // texts pass as they are. The bytes are those of converting the whole text at once: a character
 // that a piece cuts waits for the next piece, JIS keeps its shift state from piece to piece, and
 // the mark comes once. Put receives the result of at most kBlock bytes of text at a time, so the
-// text is never held twice, however long a piece is. Without Put the encoder only counts (JIS
-// text is then not converted at all).
+// text is never held twice, however long a piece is. Without Put the encoder only counts. JIS
+// shifts in with ESC $ B or ESC $ @ as the code says, and back with ESC ( JisKanjiOut.
 class TSjisEncoder {
  public:
   using TPut = std::function<void(std::string_view Bytes)>;
   static constexpr size_t kBlock = 16384;
-  TSjisEncoder(JCodeKind ACode, TPut APut) : FCode(ACode), FPut(std::move(APut)) {}
+  TSjisEncoder(JCodeKind ACode, TPut APut, char JisKanjiOut = 'J')
+      : FCode(ACode),
+        FPut(std::move(APut)),
+        FJis{ACode == jcJisAt ? '@' : 'B', JisKanjiOut} {}
   void Convert(std::string_view Piece);
   // The end of the text: the character that waited, the mark of an empty text, and for JIS the
   // shift back to single bytes.
@@ -111,6 +139,7 @@ class TSjisEncoder {
 
   JCodeKind FCode;
   TPut FPut;
+  TJisEscapes FJis;
   std::string FWaiting;  // a last byte that may begin a character of two
   bool FStarted = false;
   bool FShifted = false;  // JIS: inside a run of double-byte characters

@@ -1,14 +1,13 @@
-// The program's step from a file's bytes to the editor's Shift-JIS. Any bytes give no more bytes
-// than they were, whole characters when they were read as UTF-8 or UTF-16, and themselves when
-// read as Shift-JIS or ASCII. A Shift-JIS text of whole characters that Unicode holds comes back
-// byte for byte from its UTF-8 with a mark, its UTF-16 in either order, its JIS (without
-// half-width katakana or escapes) and its EUC-JP (when EUC-JP holds it) when those are detected
-// as such.
+// The step from a file's bytes to the editor's Shift-JIS. Any bytes give no more bytes than they
+// were, whole characters when they were read as UTF-8 or UTF-16, and themselves when read as
+// Shift-JIS or ASCII. A Shift-JIS text of whole characters that Unicode holds comes back byte for
+// byte from its UTF-8 (with a mark, or without one unless it looks like JIS or binary data), its
+// UTF-16 in either order, its JIS (without half-width katakana or escapes) and its EUC-JP (when
+// EUC-JP holds it) when those are detected as such.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "app/EderPage.h"
 #include "foundation/JCode.h"
 #include "foundation/JConv.h"
 #include "fuzz/FuzzSupport.h"
@@ -18,9 +17,12 @@ namespace {
 using rid::fuzz::Check;
 
 void AnyBytes(const std::string& In) {
-  const rid::JCodeKind kind = rid::DetectCharCode(In);
-  const std::string out = rid::BytesToSjis(In);
+  const rid::JCodeKind detected = rid::DetectCharCode(In);
+  rid::JCodeKind kind = rid::jcBinary;
+  const std::string out = rid::BytesToSjis(In, &kind);
   Check(out.size() <= In.size());
+  // Only a text that is UTF-8 all through is read otherwise than detection says.
+  Check(kind == detected || (kind == rid::jcUtf8 && rid::IsMultiByteUtf8(In)));
   switch (kind) {
     case rid::jcUtf8:
     case rid::jcUtf8Bom:
@@ -45,6 +47,10 @@ void ShiftJisText(const std::string& S) {
       substituted != 0)
     return;
   Check(rid::BytesToSjis("\xEF\xBB\xBF" + utf8) == S);
+  const rid::JCodeKind detected = rid::DetectCharCode(utf8);
+  if (detected == rid::jcUtf8 || detected == rid::jcSjis || detected == rid::jcEucOrSjis ||
+      detected == rid::jcAscii)
+    Check(rid::BytesToSjis(utf8) == S);
   Check(rid::BytesToSjis(rid::ConvertToUtf16LE(S)) == S);
   Check(rid::BytesToSjis(rid::ConvertToUtf16BE(S)) == S);
   // JIS holds neither half-width katakana nor escapes of the text's own.

@@ -68,9 +68,16 @@ inline bool IsWholeShiftJis(std::string_view S) {
 // The number of characters, walking from the start.
 inline size_t ShiftJisCharCount(std::string_view S) {
   size_t n = 0;
-  for (size_t i = 0; i < S.size(); ++n)
-    i += IsDBCSLeadByte(static_cast<uint8_t>(S[i])) && i + 1 < S.size() ? 2 : 1;
+  for (size_t i = 0; i < S.size(); ++n) i += SjisCharLength(S, i);
   return n;
+}
+
+// Whether Pos starts a character of S (or is its end), walking from the start: a lead byte takes
+// the byte after it only when that can trail, as the editor and the highlighters read text.
+inline bool IsCharStart(std::string_view S, size_t Pos) {
+  size_t i = 0;
+  while (i < Pos) i += SjisCharLength(S, i);
+  return i == Pos;
 }
 
 }  // namespace rid::fuzz

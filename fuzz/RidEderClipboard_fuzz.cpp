@@ -26,10 +26,7 @@ bool CaretOnCharacterStart(rid::TRidEder& Ed) {
   if (caret.Line < 1 || caret.Line > Ed.GetLines()->GetCount()) return true;
   const std::string line = Ed.GetLines()->Get(caret.Line - 1);
   const size_t column = size_t(caret.Char - 1);
-  if (column >= line.size()) return true;  // past the text: no character there
-  size_t at = 0;
-  while (at < column) at += rid::IsDBCSLeadByte(line[at]) && at + 1 < line.size() ? 2 : 1;
-  return at == column;
+  return column >= line.size() || rid::fuzz::IsCharStart(line, column);  // past the text: none
 }
 
 }  // namespace

@@ -13,14 +13,14 @@
 
 #include "app/EderHighlighters.h"
 #include "editor/RidEderHighlighter.h"
+#include "fuzz/FuzzSupport.h"
 #include "highlighters/RidHighlighterMulti.h"
 #include "platform/Locale.h"
 
 namespace {
 
-void Check(bool Condition) {
-  if (!Condition) std::abort();
-}
+using rid::fuzz::Check;
+using rid::fuzz::IsCharStart;
 
 std::vector<rid::TRidCustomHighlighter*>& Highlighters() {
   static auto* all = [] {
@@ -33,17 +33,6 @@ std::vector<rid::TRidCustomHighlighter*>& Highlighters() {
     return v;
   }();
   return *all;
-}
-
-// Whether APos starts a character of the line (or is its end).
-bool IsCharStart(std::string_view ALine, size_t APos) {
-  size_t i = 0;
-  while (i < APos)
-    i += rid::IsDBCSLeadByte(static_cast<uint8_t>(ALine[i])) && i + 1 < ALine.size() &&
-                 rid::IsDBCSTrailByte(static_cast<uint8_t>(ALine[i + 1]))
-             ? 2
-             : 1;
-  return i == APos;
 }
 
 void ScanLine(rid::TRidCustomHighlighter& H, std::string_view Text) {

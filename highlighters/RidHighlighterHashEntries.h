@@ -285,9 +285,8 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   static constexpr TRidCharSet kLineStops{0, 10, 13};
   void StepChar() { FRunPos += CharLen(FRunPos); }
 
-  // Runs by character. Each steps from FRunPos over whole characters (a lead byte takes its
-  // trail byte along, whatever its value), so a stop or marker is only ever seen where a
-  // character starts. None goes past the end of the line.
+  // Runs by character. Each steps from FRunPos over whole characters (CharLen), so a stop or marker
+  // is only ever seen where a character starts. None goes past the end of the line.
   //
   // To the first character that starts with a byte of AStops (not taken).
   void RunUntil(const TRidCharSet& AStops);

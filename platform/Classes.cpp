@@ -528,7 +528,7 @@ class TSiblingFile : public TStream {
 };
 
 // The rename would replace anything, a device or a file its owner made read-only, so the save
-// refuses first. No write permission bit at all means read-only to everyone, root included.
+// refuses. No write permission bit at all means read-only to everyone, root included.
 // Returns whether Target exists (then Old describes it).
 bool RefuseToReplace(const std::string& FileName, const std::filesystem::path& Target,
                      struct stat& Old) {
@@ -616,6 +616,7 @@ void CheckCanReplaceFile(const std::string& FileName) {
   const std::filesystem::path target = ResolveLinks(FileName);
   struct stat old;
   RefuseToReplace(FileName, target, old);
+  // For the effective user, as the save's own checks and its rename are.
   if (::faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
     RaiseCreateError(FileName, SysReason(errno));
 }

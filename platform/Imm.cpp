@@ -39,7 +39,7 @@ uint32_t GetDword(const std::string& S, size_t At) {
 // Whether Offset falls on a character start of Text (or its end).
 bool IsCharacterStart(std::string_view Text, size_t Offset) {
   size_t i = 0;
-  while (i < Offset) i += IsDBCSLeadByte(Text[i]) && i + 1 < Text.size() ? 2 : 1;
+  while (i < Offset) i += SjisCharLength(Text, i);
   return i == Offset;
 }
 

@@ -529,6 +529,20 @@ void Utf8ToSjisInPlace(std::string& Text, size_t* UsedDefault) {
                              Text.data(), UsedDefault));
 }
 
+bool IsMultiByteUtf8(std::string_view Text) {
+  const auto* p = reinterpret_cast<const uint8_t*>(Text.data());
+  const size_t n = Text.size();
+  bool multiByte = false;
+  for (size_t i = AsciiRun(p, p + n); i < n; i += AsciiRun(p + i, p + n)) {
+    const size_t start = i;
+    // A replacement character that the text spells itself is one; any other marks a bad byte.
+    if (DecodeUtf8Char(p, n, i) == kReplacement && Text.substr(start, i - start) != "\xEF\xBF\xBD")
+      return false;
+    multiByte = true;
+  }
+  return multiByte;
+}
+
 std::string LCMapStringA(std::string_view Text, uint32_t Flags) {
   // Contradicting flags fail on Windows, and the callers then keep the text as it was.
   const bool contradicts = ((Flags & LCMAP_LOWERCASE) && (Flags & LCMAP_UPPERCASE)) ||

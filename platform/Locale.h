@@ -24,6 +24,14 @@ constexpr bool IsDBCSLeadByte(char B) { return IsDBCSLeadByte(static_cast<uint8_
 constexpr bool IsDBCSTrailByte(uint8_t B) {
   return (B >= 0x40 && B <= 0x7E) || (B >= 0x80 && B <= 0xFC);
 }
+// The length of the character that starts at S[I]: 2 for a lead byte followed by a trail byte,
+// else 1. A lead byte before anything else (or at the end) is a character of its own, as the
+// conversions read it; the editor, its search and the highlighters walk text the same way.
+constexpr size_t SjisCharLength(std::string_view S, size_t I) {
+  return IsDBCSLeadByte(S[I]) && I + 1 < S.size() && IsDBCSTrailByte(static_cast<uint8_t>(S[I + 1]))
+             ? 2
+             : 1;
+}
 
 // Text in CodePage (65001; any other code page is read as 932, the ANSI code page) to UTF-16;
 // never fails. UTF-8: each maximal ill-formed subpart becomes U+FFFD, characters above U+FFFF a
@@ -49,6 +57,9 @@ std::string Utf8ToSjis(std::string_view Utf8, size_t* UsedDefault = nullptr);
 // The same written over Text itself (Shift-JIS is never longer), so that a large file is not
 // held twice while it is converted.
 void Utf8ToSjisInPlace(std::string& Text, size_t* UsedDefault = nullptr);
+// Whether Text is well-formed UTF-8 (no overlong form, surrogate or code above U+10FFFF, no cut
+// sequence) holding at least one character beyond ASCII.
+bool IsMultiByteUtf8(std::string_view Text);
 
 // LCMapStringA flags.
 constexpr uint32_t LCMAP_LOWERCASE = 0x00000100;

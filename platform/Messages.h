@@ -93,6 +93,9 @@ constexpr uint32_t WM_USER = 0x0400;
 
 // Messages of the control framework itself (not sent by the system).
 constexpr uint32_t CM_BASE = 0xB000;
+// Asked of the focused control before a key runs a window shortcut: a nonzero result keeps the
+// key for the control (WParam the virtual key; the modifiers are in the keyboard state).
+constexpr uint32_t CM_WANTSPECIALKEY = CM_BASE + 14;
 constexpr uint32_t CM_MOUSEENTER = CM_BASE + 19;
 constexpr uint32_t CM_MOUSELEAVE = CM_BASE + 20;
 

@@ -13,7 +13,6 @@
 #include <QStyle>
 #include <QUrl>
 #include <QWheelEvent>
-#include <cstdio>
 
 #include "platform/Forms.h"
 #include "platform/Imm.h"
@@ -187,6 +186,17 @@ class TBridgeClient : public QWidget {
 
  protected:
   bool event(QEvent* E) override {
+    // A key the control wants (CM_WANTSPECIALKEY) reaches it as a key press; a window shortcut
+    // for it runs only when the control leaves the key alone.
+    if (E->type() == QEvent::ShortcutOverride) {
+      auto* k = static_cast<QKeyEvent*>(E);
+      NoteModifiers(k->modifiers());
+      const uint16_t vk = VirtualKeyFromQt(k->key(), k->modifiers());
+      if (vk && FBridge->Send(CM_WANTSPECIALKEY, vk)) {
+        E->accept();
+        return true;
+      }
+    }
     // Tab belongs to the control when it asks for it (WM_GETDLGCODE), else it moves focus.
     if (E->type() == QEvent::KeyPress) {
       auto* k = static_cast<QKeyEvent*>(E);
@@ -441,7 +451,6 @@ TDropFiles DroppedFiles(const QMimeData& Mime) {
     size_t lost = 0;
     std::string name = Utf8ToSjis(utf8, &lost);
     if (lost) {
-      std::fprintf(stderr, "rid: the file name \"%s\" has no Shift-JIS form\n", utf8.c_str());
       drop.Rejected.push_back(utf8);
     } else {
       drop.Files.push_back(std::move(name));

@@ -36,12 +36,12 @@ std::string Replace(std::string S, const std::string& From, const std::string& T
   return S;
 }
 
-// UTF-8 text in a code as the real tools write it (JIS by nkf, its closing ESC ( B written
-// ESC ( J as this editor writes it; the marks that tools leave out added).
+// UTF-8 text in a code as the real tools write it (JIS by nkf; the marks that tools leave out
+// added).
 std::string Encoded(const std::string& Utf8, JCodeKind Code) {
   switch (Code) {
     case jcJisB:
-      return Replace(test::RunTool("nkf -W -j", Utf8), "\x1b(B", "\x1b(J");
+      return test::RunTool("nkf -W -j", Utf8);
     case jcEuc:
       return test::RunTool("iconv -f UTF-8 -t EUC-JP", Utf8);
     case jcUtf8:
@@ -99,7 +99,7 @@ TEST(EderSave, WritesTheFilesCodeAndBreaksAsTheToolsDo) {
         f.Ed().SetCaretXY({7, 4});
         f.Ed().SetSelText(" ok");
         EXPECT_EQ(PlanSave(*f.Ed().GetLines(), f.Page->Code).Unwritable, 0u);
-        SaveInCode(*f.Ed().GetLines(), f.Page->Code, f.Page->FileName);
+        SaveInCode(*f.Ed().GetLines(), f.Page->Code, f.Page->FileName, f.Page->JisKanjiOut);
         EXPECT_EQ(test::ReadFileBytes(f.Page->FileName), Encoded(Joined(after, brk, final), code));
       }
 }
@@ -123,7 +123,7 @@ TEST(EderSave, ALongTextIsWrittenInItsCodeAsTheToolsWriteIt) {
     const std::string bytes = Encoded(utf8, code);
     TPageFile f(bytes);
     ASSERT_EQ(f.Page->Code, code);
-    SaveInCode(*f.Ed().GetLines(), code, f.Page->FileName);
+    SaveInCode(*f.Ed().GetLines(), code, f.Page->FileName, f.Page->JisKanjiOut);
     EXPECT_TRUE(test::ReadFileBytes(f.Page->FileName) == bytes);
   }
 }
@@ -142,6 +142,33 @@ TEST(EderSave, AFailedSaveInAnotherCodeKeepsTheOldFile) {
     EXPECT_EQ(test::ReadFileBytes(save.Kept()), "old\n");
     EXPECT_EQ(save.Names(), std::vector<std::string>{"keep.txt"});
   }
+}
+
+// A JIS file is written back with the escapes it was read with: ESC $ B or ESC $ @ into double
+// bytes, ESC ( B (ASCII, as nkf and iconv write) or ESC ( J (JIS-Roman) back; a backslash and a
+// tilde stay what they were to a JIS reader.
+TEST(EderSave, AJisFileKeepsItsEscapes) {
+  RID_NEED_TOOL("iconv", "libc-bin");
+  RID_NEED_TOOL("nkf", "nkf");
+  const std::string utf8 = "\xE6\x97\xA5\xE6\x9C\xAC a\\b~c\n\xE8\xAA\x9E\n";  // 日本 a\b~c, 語
+  const std::string nkf = test::RunTool("nkf -W -j", utf8);
+  ASSERT_NE(nkf.find("\x1b(B"), std::string::npos);
+  const struct {
+    const char* Name;
+    std::string Bytes;
+  } files[] = {
+      {"nkf: ESC $ B, ESC ( B", nkf},
+      {"iconv: ESC $ B, ESC ( B", test::RunTool("iconv -f UTF-8 -t ISO-2022-JP", utf8)},
+      {"ESC $ @, ESC ( J", Replace(Replace(nkf, "\x1b$B", "\x1b$@"), "\x1b(B", "\x1b(J")},
+      {"ESC $ B, ESC ( J", Replace(nkf, "\x1b(B", "\x1b(J")},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.Name);
+    TPageFile page(f.Bytes);
+    SaveInCode(*page.Ed().GetLines(), page.Page->Code, page.Page->FileName, page.Page->JisKanjiOut);
+    EXPECT_EQ(test::ReadFileBytes(page.Page->FileName), f.Bytes);
+  }
+  EXPECT_EQ(test::RunTool("iconv -f ISO-2022-JP -t UTF-8", files[0].Bytes), utf8);
 }
 
 // Characters a code cannot hold are counted, with the first line that has one.
@@ -297,20 +324,26 @@ TEST(EderSave, LossesAreConfirmedFirstAndCancelIsTheDefault) {
   EXPECT_FALSE(s.Ed().GetModified());
 }
 
+// The reason names the file as the system spells it, a Japanese name included.
 TEST(EderSave, AFailedWriteKeepsTheFileAndTheMarkAndSaysWhy) {
-  TSaveWindow s{{"f.txt", "abc\n"}};
-  s.Ed().SetSelText("x");
-  // The name now belongs to a folder: the file cannot be replaced.
-  std::filesystem::remove(s.Dir / "f.txt");
-  std::filesystem::create_directory(s.Dir / "f.txt");
-  TDialogAnswer ok([](QWidget* W) { Click(W, QMessageBox::Ok); });
-  s.CtrlS();
-  EXPECT_EQ(ok.Count, 1);
-  EXPECT_TRUE(ok.Seen.startsWith("Not saved: ")) << ok.Seen.toStdString();
-  EXPECT_TRUE(s.Status().startsWith("Not saved: "));
-  EXPECT_TRUE(std::filesystem::is_directory(s.Dir / "f.txt"));
-  EXPECT_TRUE(s.Ed().GetModified());
-  EXPECT_TRUE(s.W->windowTitle().startsWith("*"));
+  for (const char* name : {"f.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt" /* 日本.txt */}) {
+    SCOPED_TRACE(name);
+    TSaveWindow s{{name, "abc\n"}};
+    s.Ed().SetSelText("x");
+    // The name now belongs to a folder: the file cannot be replaced.
+    std::filesystem::remove(s.Dir / name);
+    std::filesystem::create_directory(s.Dir / name);
+    TDialogAnswer ok([](QWidget* W) { Click(W, QMessageBox::Ok); });
+    s.CtrlS();
+    EXPECT_EQ(ok.Count, 1);
+    EXPECT_TRUE(ok.Seen.startsWith("Not saved: ")) << ok.Seen.toStdString();
+    EXPECT_TRUE(ok.Seen.contains(QString::fromStdString((s.Dir / name).string())))
+        << ok.Seen.toStdString();
+    EXPECT_TRUE(s.Status().startsWith("Not saved: "));
+    EXPECT_TRUE(std::filesystem::is_directory(s.Dir / name));
+    EXPECT_TRUE(s.Ed().GetModified());
+    EXPECT_TRUE(s.W->windowTitle().startsWith("*"));
+  }
 }
 
 TEST(EderSave, TheSampleAsksForANameAndBecomesAShiftJisFileWithCrLf) {
@@ -366,24 +399,43 @@ TEST(EderSave, ClosingAChangedPageOrTheWindowAsksFirst) {
   EXPECT_EQ(s.File("a.txt"), "ya\n");
 }
 
+// Files dropped on the window open in new tabs whatever the characters of their names (as on
+// the command line); one status message names every file that could not be opened.
 TEST(EderSave, FilesDroppedOnTheWindowOpenInNewTabs) {
   test::TempDir dir;
-  test::WriteFileBytes(dir / "d.pl", "print 1;\n");
+  const std::string names[] = {"d.pl", "caf\xC3\xA9.txt", "\xF0\x9F\x98\x80.txt",
+                               "\xE4\xBD\xA0\xE5\xA5\xBD.txt" /* simplified Chinese */};
+  for (const std::string& n : names) test::WriteFileBytes(dir / n, "print 1;\n");
+  std::filesystem::create_directory(dir / "folder");
+  const std::string missing = (dir / "missing.txt").string(), folder = (dir / "folder").string();
   TSaveWindow s{{"a.txt", "a\n"}};
   QMimeData mime;
-  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir / "d.pl").string())),
-                QUrl::fromLocalFile(QString::fromUtf8("/tmp/\xF0\x9F\x98\x80.txt"))});
+  QList<QUrl> urls;
+  for (const std::string& n : names)
+    urls << QUrl::fromLocalFile(QString::fromStdString((dir / n).string()));
+  urls << QUrl::fromLocalFile(QString::fromStdString(missing))
+       << QUrl::fromLocalFile(QString::fromStdString(folder));
+  mime.setUrls(urls);
   QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(s.W.get(), &enter);
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(s.W.get(), &drop);
-  ASSERT_EQ(s.W->PageCount(), 2) << s.Status().toStdString();
-  EXPECT_EQ(s.W->Tabs()->currentIndex(), 1);
-  EXPECT_EQ(s.Ed().Lines()->Get(0), "print 1;");
-  EXPECT_EQ(s.Ed().GetHighlighter(), s.W->Highlighters().ForFileName("d.pl"));
-  EXPECT_TRUE(s.Status().contains("no Shift-JIS form")) << s.Status().toStdString();
-  EXPECT_TRUE(s.Status().contains(QString::fromUtf8("\xF0\x9F\x98\x80.txt")));
+  ASSERT_EQ(s.W->PageCount(), 5) << s.Status().toStdString();
+  EXPECT_EQ(s.W->Tabs()->currentIndex(), 4);
+  for (int i = 1; i <= 4; ++i) {
+    EXPECT_EQ(s.W->Tabs()->tabText(i), QString::fromStdString(names[i - 1]));
+    EXPECT_EQ(s.W->Eder(i).Lines()->Get(0), "print 1;");
+  }
+  EXPECT_EQ(s.W->Eder(1).GetHighlighter(), s.W->Highlighters().ForFileName("d.pl"));
+  EXPECT_EQ(s.Status().toStdString(), "Cannot open file \"" + missing +
+                                          "\". No such file or directory; Cannot open file \"" +
+                                          folder + "\". It is a folder, not a regular file");
+  // Saved back under the same name.
+  s.W->Tabs()->setCurrentIndex(3);
+  s.Ed().SetSelText("x");
+  s.W->SaveCurrentPage();
+  EXPECT_EQ(test::ReadFileBytes(dir / names[2]), "xprint 1;\n");
 }
 
 }  // namespace

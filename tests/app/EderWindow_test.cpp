@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -423,6 +424,42 @@ TEST(EderWindow, SearchKeysWorkWhileTheEditorHasTheFocus) {
   s.Key(Qt::Key_R, Qt::ControlModifier);
   ASSERT_NE(s.W->Search().ReplaceDialog(), nullptr);
   EXPECT_TRUE(s.W->Search().ReplaceDialog()->isVisible());
+}
+
+// The Edit menu's keys and actions take the editor's command road, so that its events and hooks
+// (and a macro recording) see them; a key the editor binds is its own, also when rebound, and
+// runs the window's shortcut only when the editor leaves it unbound.
+TEST(EderWindow, EditKeysAndMenuTakeTheEditorsCommandRoad) {
+  TSearchWindow s("one\r\ntwo");
+  std::vector<TRidEderorCommand> seen;
+  s.Ed().OnProcessCommand = [&](TObject*, TRidEderorCommand& C, char&, void*) {
+    seen.push_back(C);
+  };
+  const auto press = [&](Qt::Key K) {
+    seen.clear();
+    s.Key(K, Qt::ControlModifier);
+    return seen;
+  };
+  using TSeen = std::vector<TRidEderorCommand>;
+  EXPECT_EQ(press(Qt::Key_A), TSeen{ecSelectAll});
+  EXPECT_EQ(s.Selected(), "one\r\ntwo");
+  EXPECT_EQ(press(Qt::Key_C), TSeen{ecCopy});
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "one\r\ntwo");
+  seen.clear();
+  s.W->findChild<QAction*>("SelectAll")->trigger();
+  s.W->findChild<QAction*>("Copy")->trigger();
+  EXPECT_EQ(seen, (TSeen{ecSelectAll, ecCopy}));
+
+  TRidEderKeyStrokes& keys = s.Ed().GetKeystrokes();
+  const int32_t i = keys.IndexOfKey('A', {ssCtrl});
+  ASSERT_GE(i, 0);
+  keys.GetItem(i)->SetCommand(ecEditorBottom);
+  s.Ed().SetCaretXY({1, 1});
+  EXPECT_EQ(press(Qt::Key_A), TSeen{ecEditorBottom});
+  EXPECT_FALSE(s.Ed().SelAvail());
+  keys.Delete(i);
+  EXPECT_EQ(press(Qt::Key_A), TSeen{ecSelectAll});
+  EXPECT_TRUE(s.Ed().SelAvail());
 }
 
 TEST(EderWindow, ReplaceAllThenUndo) {

@@ -32,10 +32,16 @@ TBufferCoord ModelMatch(const std::vector<std::string>& Lines, TBufferCoord P) {
     char C;
   };
   std::vector<TChar> chars;
-  for (size_t l = 0; l < Lines.size(); ++l)
-    for (size_t i = 0; i < Lines[l].size(); i += IsDBCSLeadByte(Lines[l][i]) ? 2 : 1)
-      chars.push_back(
-          {{int32_t(i + 1), int32_t(l + 1)}, IsDBCSLeadByte(Lines[l][i]) ? '\0' : Lines[l][i]});
+  for (size_t l = 0; l < Lines.size(); ++l) {
+    const std::string& s = Lines[l];
+    for (size_t i = 0; i < s.size();) {
+      // A lead byte pairs with a trail byte only; before "(" it is a character of its own.
+      const bool pair = IsDBCSLeadByte(s[i]) && i + 1 < s.size() &&
+                        IsDBCSTrailByte(static_cast<uint8_t>(s[i + 1]));
+      chars.push_back({{int32_t(i + 1), int32_t(l + 1)}, pair ? '\0' : s[i]});
+      i += pair ? 2 : 1;
+    }
+  }
   size_t at = 0;
   while (at < chars.size() && !(chars[at].At == P)) ++at;
   if (at == chars.size()) return {0, 0};  // outside, or on a trail byte
@@ -70,7 +76,8 @@ TEST(RidEderBracket, MatchesAPlainCharacterWalk) {
                                 "\x83\x5b" /* ロ */,
                                 "\x83\x5d" /* ン */,
                                 "\x83\x7b" /* ボ */,
-                                "\x83\x7d" /* ミ */};
+                                "\x83\x7d" /* ミ */,
+                                "\x81" /* a lead byte: "(", ")", "<", ">" cannot trail */};
   for (uint32_t seed = 1; seed <= 200; ++seed) {
     std::mt19937 rng(seed);
     std::vector<std::string> lines(1 + rng() % 5);

@@ -39,6 +39,44 @@ struct TEder {
   }
 };
 
+// A lead byte before a byte that cannot trail (a blank, a bracket, a tab) is a character of its
+// own for every command, as it is for the search, the highlighters and the conversions.
+TEST(RidEderCommands, ALeadByteWithoutATrailByteIsACharacterOfItsOwn) {
+  const std::string lone = "\x81 (";  // "(" cannot trail either
+  const struct {
+    const char* Name;
+    std::string Text;
+    int32_t Col;
+    TRidEderorCommand Command;
+    std::string WantText;
+    int32_t WantCol;
+  } cases[] = {
+      {"right", lone, 1, ecRight, lone, 2},
+      {"left", lone, 3, ecLeft, lone, 2},
+      {"delete", lone, 1, ecDeleteChar, " (", 1},
+      {"backspace", lone, 3, ecDeleteLastChar, "\x81(", 2},
+      {"backspace after a tab", "\x81\t", 3, ecDeleteLastChar, "\x81", 2},
+      {"a lead byte at the line end", "a\x81", 2, ecRight, "a\x81", 3},
+      {"a pair moves whole", Ni + "(", 1, ecRight, Ni + "(", 3},
+      {"a pair deletes whole", Ni + "(", 1, ecDeleteChar, "(", 1},
+      {"typing over it", lone, 1, ecChar, "x (", 2},
+      {"a deletion that joins it to a trail byte", "\x81 a", 3, ecDeleteLastChar,
+       "\x81"
+       "a",
+       3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TEder s;
+    s.Ed.SetText(c.Text);
+    s.Ed.SetInsertMode(c.Command != ecChar);
+    s.Ed.SetCaretXY({c.Col, 1});
+    s.Ed.CommandProcessor(c.Command, 'x', nullptr);
+    EXPECT_EQ(s.Ed.GetLines()->Get(0), c.WantText);
+    EXPECT_EQ(s.Ed.GetCaretX(), c.WantCol);
+  }
+}
+
 // --- the road
 
 // Records what reaches the events and the hooks.

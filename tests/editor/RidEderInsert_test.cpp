@@ -13,11 +13,14 @@
 namespace rid {
 namespace {
 
-// Whether 1-based column Col of S is the second byte of a double-byte character.
+// Whether 1-based column Col of S is the second byte of a double-byte character: a lead byte
+// followed by a trail byte, walking from the line start.
 bool OnTrail(std::string_view S, int32_t Col) {
+  const int32_t n = static_cast<int32_t>(S.size());
   int32_t i = 1;
-  while (i < Col && i <= static_cast<int32_t>(S.size())) i += IsDBCSLeadByte(S[i - 1]) ? 2 : 1;
-  return i > Col && Col <= static_cast<int32_t>(S.size());
+  while (i < Col && i <= n)
+    i += IsDBCSLeadByte(S[i - 1]) && i < n && IsDBCSTrailByte(static_cast<uint8_t>(S[i])) ? 2 : 1;
+  return i > Col && Col <= n;
 }
 
 struct TEder {
@@ -181,6 +184,33 @@ TEST(RidEderInsert, InsertBlockReplacesAColumnBlock) {
   EXPECT_FALSE(s.Ed.GetUndoList().CanUndo());
 }
 
+// A column deletion or unindent that brings a lone lead byte next to a byte that can trail
+// makes a new character there; undo still puts each row back where it was, and redo and undo
+// again agree.
+TEST(RidEderInsert, UndoPutsColumnRowsBackWhereALoneLeadByteMetTheByteAfterThem) {
+  // Row 1: 81 before blanks, then 83 40. Row 2: the block's column falls on the trail of 93 FA.
+  const std::string text = "\x81  \x83\x40\r\n\x93\xfa  x";
+  for (bool unindent : {false, true}) {
+    SCOPED_TRACE(unindent ? "unindent" : "deletion");
+    TEder s;
+    s.Ed.SetTabWidth(2);
+    s.Ed.SetText(text);
+    s.Select(smColumn, {2, 1}, {4, 2});
+    if (unindent)
+      s.Ed.DoBlockUnindent();
+    else
+      s.Ed.SetSelText("");
+    const std::string after = s.Ed.GetText();
+    EXPECT_EQ(after.substr(0, 3), "\x81\x83\x40");
+    s.Ed.Undo();
+    EXPECT_EQ(s.Ed.GetText(), text);
+    s.Ed.Redo();
+    EXPECT_EQ(s.Ed.GetText(), after);
+    s.Ed.Undo();
+    EXPECT_EQ(s.Ed.GetText(), text);
+  }
+}
+
 TEST(RidEderInsert, RecordsTheItemsUndoNeeds) {
   TEder s;
   s.Ed.SetText("abc\r\ndef");
@@ -214,8 +244,10 @@ TEST(RidEderInsert, RecordsTheItemsUndoNeeds) {
   EXPECT_EQ(u.GetItem(2)->GetChangeSelMode(), smColumn);
 }
 
-// Pieces of random text: ASCII, blanks, and double-byte characters whose trail bytes look like
-// ASCII (5C backslash, 40 at sign, 7C bar, letters, brackets).
+// Pieces of random text: ASCII, blanks, double-byte characters whose trail bytes look like
+// ASCII (5C backslash, 40 at sign, 7C bar, letters, brackets), and lead bytes without a trail
+// byte (before a blank, a tab, a line end, or whatever piece comes next). Each piece types as one
+// command.
 const std::string Pieces[] = {"a",
                               "b",
                               " ",
@@ -230,7 +262,8 @@ const std::string Pieces[] = {"a",
                               "\x81\x40" /* full-width space */,
                               "\x83\x40" /* ァ */,
                               "\x83\x7c" /* ポ */,
-                              "\x81\x5b" /* ー */};
+                              "\x81\x5b" /* ー */,
+                              "\x83"};
 
 // Mostly short lines; one in eight up to 5,000 bytes, past the 1,024 columns a caret may go
 // beyond a line's end and past 4,096.
@@ -545,7 +578,10 @@ bool RunCommand(TEder& S, TModel&, std::mt19937& Rng) {
       ecLeft,       ecSelRight,       ecDown,       ecWordRight,  ecLineEnd};
   const TRidEderorCommand cmd = commands[Rng() % std::size(commands)];
   if (cmd == ecChar) {
-    for (char c : Pieces[Rng() % std::size(Pieces)]) S.Ed.CommandProcessor(ecChar, c, nullptr);
+    // A whole character: a lone lead byte would wait for the next step's byte.
+    std::string_view piece = Pieces[Rng() % std::size(Pieces)];
+    if (piece.size() == 1 && IsDBCSLeadByte(piece[0])) piece = "b";
+    for (char c : piece) S.Ed.CommandProcessor(ecChar, c, nullptr);
   } else if (cmd == ecImeStr) {
     std::string text = RandomText(Rng, 2);
     S.Ed.CommandProcessor(ecImeStr, 0, text.data());

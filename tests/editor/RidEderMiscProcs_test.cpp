@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-
 #include <random>
 #include <string>
 
@@ -132,6 +131,32 @@ TEST(ColumnArithmetic, CharIndexToColumn) {
     EXPECT_EQ(CharIndexToColumn(i, 3, L2), ExpandedLength(L2.substr(0, i - 1), 3) + 1) << i;
 }
 
+// Display column -> byte index answers as the expanded text does: each column of the expansion
+// (a tab's run of tab bytes included) belongs to the byte it came from, and columns past the end
+// to one index each; byte index -> column -> byte index is the identity.
+TEST(ColumnArithmetic, ColumnToCharIndexInvertsCharIndexToColumn) {
+  std::mt19937 Rng(13);
+  for (int n = 0; n < 2000; ++n) {
+    std::string Line(Rng() % 40, 'x');
+    for (char& c : Line) c = "ab\t\x82\xA0 "[Rng() % 6];
+    const int32_t w = 1 + static_cast<int32_t>(Rng() % 9);
+    SCOPED_TRACE(testing::Message() << testing::PrintToString(Line) << " width " << w);
+    std::vector<int32_t> owner;  // the byte index of each column of the expansion
+    for (int32_t i = 1; i <= static_cast<int32_t>(Line.size()); ++i)
+      owner.resize(ExpandedLength(Line.substr(0, i), w), i);
+    ASSERT_EQ(ColumnToCharIndex(0, w, Line), 1);
+    for (int32_t col = 1; col <= static_cast<int32_t>(owner.size()) + 5; ++col) {
+      const int32_t want =
+          col <= static_cast<int32_t>(owner.size())
+              ? owner[col - 1]
+              : static_cast<int32_t>(Line.size()) + col - static_cast<int32_t>(owner.size());
+      ASSERT_EQ(ColumnToCharIndex(col, w, Line), want) << "column " << col;
+    }
+    for (int32_t i = 1; i <= static_cast<int32_t>(Line.size()) + 5; ++i)
+      ASSERT_EQ(ColumnToCharIndex(CharIndexToColumn(i, w, Line), w, Line), i) << "index " << i;
+  }
+}
+
 TEST(DoubleByteScans, NeverReturnATrailByte) {
   // 0x95 0x5C is one character whose trail byte looks like a backslash.
   const std::string Line = "a\x95\x5C\\b";
@@ -149,7 +174,9 @@ TEST(DoubleByteScans, NeverReturnATrailByte) {
 }
 
 TEST(DoubleByteScans, LeadBytePositions) {
-  const std::string Line = "a\x82\xA0" "b\x88\x9F";
+  const std::string Line =
+      "a\x82\xA0"
+      "b\x88\x9F";
   EXPECT_EQ(NextLeadBytePos(Line, 1), 2);
   EXPECT_EQ(NextLeadBytePos(Line, 3), 5);  // from a trail byte: the next character
   EXPECT_EQ(NextLeadBytePos(Line, 6), 0);  // 0x9F is a trail byte here
@@ -252,9 +279,9 @@ TEST(AttributeWalk, NamesEveryAttributeUniquely) {
   M.AddScheme(nullptr);
   Collector Skip;
   EXPECT_TRUE(EnumHighlighterAttris(&M, true, Skip.Callback()));
-  EXPECT_EQ(Skip.Names, (std::vector<std::string>{"Fake1.Comment", "Fake1.Key", "Multi1.Marker1",
-                                                   "Fake2.String", "Multi1.Marker2",
-                                                   "Multi1.Marker3"}));
+  EXPECT_EQ(Skip.Names,
+            (std::vector<std::string>{"Fake1.Comment", "Fake1.Key", "Multi1.Marker1",
+                                      "Fake2.String", "Multi1.Marker2", "Multi1.Marker3"}));
   Collector All;
   EXPECT_TRUE(EnumHighlighterAttris(&M, false, All.Callback()));
   EXPECT_EQ(All.Names.size(), 8u);
@@ -274,8 +301,8 @@ TEST(AttributeWalk, CyclesEndWithoutSkipping) {
   M.Default = &M;
   Collector C;
   EXPECT_TRUE(EnumHighlighterAttris(&M, false, C.Callback()));
-  EXPECT_EQ(C.Names, (std::vector<std::string>{"Multi1.Marker1", "Multi2.Marker1",
-                                                "Multi2.Marker2", "Fake1.Text"}));
+  EXPECT_EQ(C.Names, (std::vector<std::string>{"Multi1.Marker1", "Multi2.Marker1", "Multi2.Marker2",
+                                               "Fake1.Text"}));
 }
 
 TEST(AttributeWalk, SameClassIndexCountsEarlierEntries) {
@@ -293,7 +320,7 @@ TEST(Gradient, BandsRunFromStartToEndColour) {
   Bmp.SetSize(100, 10);
   FillGradient(&Bmp.Canvas(), clBlack, RGB(255, 0, 100), true, Rect(0, 0, 100, 10), 1);
   const QImage& Img = Bmp.Image();
-  EXPECT_EQ(Img.pixelColor(10, 5).red(), 0);  // two bands: start ...
+  EXPECT_EQ(Img.pixelColor(10, 5).red(), 0);    // two bands: start ...
   EXPECT_EQ(Img.pixelColor(90, 5).red(), 255);  // ... and end
   EXPECT_EQ(Img.pixelColor(90, 5).blue(), 100);
   Bmp.SetSize(10, 300);
@@ -302,8 +329,7 @@ TEST(Gradient, BandsRunFromStartToEndColour) {
   EXPECT_EQ(Tall.pixelColor(5, 0).green(), 255);
   EXPECT_EQ(Tall.pixelColor(5, 299).green(), 0);
   int Changes = 0;
-  for (int y = 1; y < 300; ++y)
-    Changes += Tall.pixelColor(5, y) != Tall.pixelColor(5, y - 1);
+  for (int y = 1; y < 300; ++y) Changes += Tall.pixelColor(5, y) != Tall.pixelColor(5, y - 1);
   EXPECT_EQ(Changes, 255);  // 256 bands at most
 }
 

@@ -225,10 +225,11 @@ TEST(RidEderSearchReplace, LongLinesAreReplacedAndWalkedLikeShortOnes) {
   EXPECT_EQ(find.Ed.SearchReplace("a", "", Flags("cb")), 0);
 }
 
-// Text with double-byte characters whose second bytes look like the letters searched.
+// Text with double-byte characters whose second bytes look like the letters searched, and lead
+// bytes without a trail byte.
 std::string RandomText(std::mt19937& Rng, int Lines) {
-  static const std::vector<std::string> pieces = {"a", "b", "ab", "A",        " ",    "\\",
-                                                  A,   Di,  So,   "\x95\x5c", "\xb1", "1"};
+  static const std::vector<std::string> pieces = {"a", "b", "ab", "A",        " ",    "\\", "\x81 ",
+                                                  A,   Di,  So,   "\x95\x5c", "\xb1", "1",  "\x83"};
   std::string s;
   for (int i = 0; i < Lines; ++i) {
     for (int k = Rng() % 30; k > 0; --k) s += pieces[Rng() % pieces.size()];
@@ -238,11 +239,12 @@ std::string RandomText(std::mt19937& Rng, int Lines) {
 }
 
 // Lines of 1 to 5,000 bytes, many past the 1,024 columns a caret may go beyond a line's end,
-// with double-byte characters whose second bytes are 5C, 40 and 7C.
+// with double-byte characters whose second bytes are 5C, 40 and 7C, and lead bytes without a
+// trail byte.
 std::string LongLines(std::mt19937& Rng, int Lines) {
   static const std::vector<std::string> pieces = {
-      "a", "b", "A",        "\\",       "@",        "|",        " ",
-      "1", So,  "\x95\x5c", "\x81\x40", "\x83\x40", "\x83\x7c", A};
+      "a", "b", "A",        "\\",       "@",        "|",        " ", "\x81 ",
+      "1", So,  "\x95\x5c", "\x81\x40", "\x83\x40", "\x83\x7c", A,   "\x83"};
   std::string s;
   for (int i = 0; i < Lines; ++i) {
     const size_t bytes = 1 + Rng() % 5000;
@@ -327,6 +329,30 @@ TEST(RidEderSearchReplace, ReplaceAllOfLongLinesEqualsReplacingEachLinesHits) {
     s.Ed.Redo();
     ASSERT_EQ(FirstDifference(s.Text(), want), "");
   }
+}
+
+// A lead byte before a blank is a character of its own: the blank is found and replaced, and
+// the lead byte stays, also where it then forms a character with the byte after the blank.
+TEST(RidEderSearchReplace, ALeadByteBeforeABlankLeavesTheBlankToTheSearch) {
+  const struct {
+    std::string Text, With, Want;
+    int32_t Count;
+  } cases[] = {
+      {"\x81 a\n\x81 ", "x", "\x81xa\n\x81x", 2},
+      {"a \x81 \x95\x5c b", "",
+       "a\x81\x95\x5c"
+       "b",
+       3},
+      {"\x81 \x83\x40 \x81 (", "", "\x81\x83\x40\x81(", 3},
+  };
+  for (const auto& c : cases)
+    for (bool regex : {false, true}) {
+      SCOPED_TRACE(testing::PrintToString(c.Text) + (regex ? " regular expression" : " plain"));
+      TSearchEder s(c.Text);
+      if (regex) s.Ed.SetSearchEngine(&s.Regex);
+      EXPECT_EQ(s.Ed.SearchReplace(" ", c.With, Flags("ea")), c.Count);
+      EXPECT_EQ(s.Text(), c.Want);
+    }
 }
 
 // Find Next from the end of each hit and Find Previous from its start meet every hit of

@@ -52,12 +52,18 @@ std::vector<int> Rows(const std::string& Line, int32_t Chars,
   return std::vector<int>(wrap.RowLengths().begin(), wrap.RowLengths().end());
 }
 
-// Row ends fall on character starts, walking the expanded line from its start.
+// Row ends fall on character starts, walking the expanded line from its start (a lead byte takes
+// the next byte only when that can trail).
 void ExpectWholeCharacters(const std::string& Line, const std::vector<uint8_t>& RowLengths,
                            size_t First, size_t Count) {
   size_t end = 0;
   std::vector<bool> starts(Line.size() + 1, false);
-  for (size_t i = 0; i < Line.size(); i += IsDBCSLeadByte(Line[i]) ? 2 : 1) starts[i] = true;
+  for (size_t i = 0; i < Line.size();) {
+    starts[i] = true;
+    const bool pair = IsDBCSLeadByte(Line[i]) && i + 1 < Line.size() &&
+                      IsDBCSTrailByte(static_cast<uint8_t>(Line[i + 1]));
+    i += pair ? 2 : 1;
+  }
   starts[Line.size()] = true;
   for (size_t r = First; r < First + Count; ++r) {
     end += RowLengths[r];
@@ -192,8 +198,9 @@ TEST(WordWrap, NeedsAnEditorAndAWidth) {
 }
 
 std::string RandomText(std::mt19937& Rng) {
-  static const char* pieces[] = {"a", "b",        "Z",        " ",        "\t",       "_", "x1",
-                                 ".", "\x82\xa0", "\x83\x5c", "\x81\x40", "\x88\x9f", "@"};
+  static const char* pieces[] = {"a",        "b",        "Z", " ",        "\t",
+                                 "_",        "x1",       ".", "\x82\xa0", "\x83\x5c",
+                                 "\x81\x40", "\x88\x9f", "@", "\x81 ",    "\x83"};
   std::string s;
   const int n = std::uniform_int_distribution<int>(0, 40)(Rng);
   for (int i = 0; i < n; ++i) s += pieces[Rng() % std::size(pieces)];

@@ -20,11 +20,14 @@
 namespace rid {
 namespace {
 
-// Whether 1-based column Col of S is the second byte of a double-byte character.
+// Whether 1-based column Col of S is the second byte of a double-byte character: a lead byte
+// followed by a trail byte, walking from the line start.
 bool OnTrail(const std::string& S, int32_t Col) {
+  const int32_t n = static_cast<int32_t>(S.size());
   int32_t i = 1;
-  while (i < Col && i <= static_cast<int32_t>(S.size())) i += IsDBCSLeadByte(S[i - 1]) ? 2 : 1;
-  return i > Col && Col <= static_cast<int32_t>(S.size());
+  while (i < Col && i <= n)
+    i += IsDBCSLeadByte(S[i - 1]) && i < n && IsDBCSTrailByte(static_cast<uint8_t>(S[i])) ? 2 : 1;
+  return i > Col && Col <= n;
 }
 
 // A small language: words are keywords (red), digits numbers (blue), the rest symbols; the
@@ -88,7 +91,7 @@ class TTestHighlighter : public TRidCustomHighlighter {
     FRun = e;
   }
   bool Stuck = false;
-  char StopAt = 0;  // the line ends here for the highlighter, as if it gave up
+  char StopAt = 0;       // the line ends here for the highlighter, as if it gave up
   bool NoState = false;  // braces are not counted: nothing is carried from line to line
   int LinesSet = 0;
   TRidHighlighterAttributes *FKey, *FNum, *FSpace, *FSym;
@@ -129,7 +132,8 @@ int CountColour(const QImage& Img, const QRect& R, TColor C) {
     for (int x = r.left(); x <= r.right(); ++x) {
       QColor c(Img.pixel(x, y));
       n += std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) +
-               std::abs(c.blue() - want.blue()) <= 90;
+               std::abs(c.blue() - want.blue()) <=
+           90;
     }
   return n;
 }
@@ -546,7 +550,9 @@ TEST(RidEder, ColumnSelectionIsReplacedRowByRow) {
   s.Ed.SetSelText("12\r\n34\r\n56\r\n78");
   // Row 2 starts inside a double-byte character: the whole character stays, and the
   // insertion goes after it.
-  EXPECT_EQ(s.Ed.GetText(), "a12f\r\n\x93\xfa" "34y\r\na56\r\n 78");
+  EXPECT_EQ(s.Ed.GetText(),
+            "a12f\r\n\x93\xfa"
+            "34y\r\na56\r\n 78");
   EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(4, 4));
   EXPECT_TRUE(s.Ed.GetUndoList().CanUndo());
 }
@@ -674,8 +680,7 @@ TEST(RidEder, VerticalThumbLandsWhereTheBarShowsOnLargeFiles) {
 
 TEST(RidEder, HugeColumnsStayWithinPixelRange) {
   TShownEder s;
-  s.Ed.SetOptions(s.Ed.GetOptions() +
-                  TRidEderorOptions{eoScrollPastEol, eoAutoSizeMaxScrollWidth});
+  s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoScrollPastEol, eoAutoSizeMaxScrollWidth});
   s.Ed.SetText("abc\r\ndef");
   s.Ed.SetCaretXY({MaxInt - 10, 1});
   EXPECT_GT(s.Ed.GetLeftChar(), 1000000000);
@@ -833,7 +838,8 @@ TEST(RidEder, WrappedPositionsRoundTrip) {
   TShownEder s(200, 240);
   s.Ed.SetTabWidth(4);
   std::string line;
-  for (int i = 0; i < 12; ++i) line += i % 3 == 0 ? "\x82\xa0\x82\xa2 " : i % 3 == 1 ? "word\t" : "ab ";
+  for (int i = 0; i < 12; ++i)
+    line += i % 3 == 0 ? "\x82\xa0\x82\xa2 " : i % 3 == 1 ? "word\t" : "ab ";
   std::string more;
   for (int i = 0; i < 40; ++i) more += "\r\nfiller";
   s.Ed.SetText(line + "\r\nshort\r\n" + line + more);
@@ -1065,7 +1071,7 @@ TEST(RidEder, PaintsTokensSelectionActiveLineAndGutter) {
   auto cell = [&](int col, int row) {
     return QRect(s.Ed.ColumnToXValue(col), (row - 1) * lh, cw * 1, lh);
   };
-  EXPECT_GT(CountColour(img, cell(1, 1).united(cell(4, 1)), clRed), 5);   // keyword
+  EXPECT_GT(CountColour(img, cell(1, 1).united(cell(4, 1)), clRed), 5);    // keyword
   EXPECT_GT(CountColour(img, cell(6, 1).united(cell(10, 1)), clBlue), 5);  // number
   EXPECT_EQ(CountColour(img, cell(6, 1).united(cell(10, 1)), clRed), 0);
   // The caret line is yellow, the others white.
@@ -1075,8 +1081,7 @@ TEST(RidEder, PaintsTokensSelectionActiveLineAndGutter) {
   int ink = 0;
   QRect gutter(0, 0, s.Ed.GetGutterWidth() - 3, lh * 3);
   for (int y = gutter.top(); y <= gutter.bottom(); ++y)
-    for (int x = gutter.left(); x <= gutter.right(); ++x)
-      ink += qGray(img.pixel(x, y)) < 100;
+    for (int x = gutter.left(); x <= gutter.right(); ++x) ink += qGray(img.pixel(x, y)) < 100;
   EXPECT_GT(ink, 10);
   // A selection is painted in the selection colours, inside its columns only.
   s.Ed.SetBlockBegin({2, 3});
@@ -1088,7 +1093,8 @@ TEST(RidEder, PaintsTokensSelectionActiveLineAndGutter) {
   // The right edge at column 80 is out of sight; move it into view.
   s.Ed.SetRightEdge(30);
   img = s.Paint();
-  EXPECT_GT(CountColour(img, QRect(30 * cw + s.Ed.GetTextOffset(), 0, 1, lh * 5), clSilver), lh * 3);
+  EXPECT_GT(CountColour(img, QRect(30 * cw + s.Ed.GetTextOffset(), 0, 1, lh * 5), clSilver),
+            lh * 3);
   s.Ed.SetHighlighter(nullptr);
 }
 
@@ -1130,15 +1136,24 @@ class TRecordingDevice : public QPaintDevice {
  protected:
   int metric(PaintDeviceMetric M) const override {
     switch (M) {
-      case PdmWidth: return FW;
-      case PdmHeight: return FH;
-      case PdmWidthMM: return FW * 254 / 960;
-      case PdmHeightMM: return FH * 254 / 960;
-      case PdmNumColors: return INT_MAX;
-      case PdmDepth: return 32;
-      case PdmDevicePixelRatio: return 1;
-      case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
-      default: return 96;
+      case PdmWidth:
+        return FW;
+      case PdmHeight:
+        return FH;
+      case PdmWidthMM:
+        return FW * 254 / 960;
+      case PdmHeightMM:
+        return FH * 254 / 960;
+      case PdmNumColors:
+        return INT_MAX;
+      case PdmDepth:
+        return 32;
+      case PdmDevicePixelRatio:
+        return 1;
+      case PdmDevicePixelRatioScaled:
+        return int(devicePixelRatioFScale());
+      default:
+        return 96;
     }
   }
 
@@ -1224,7 +1239,9 @@ TEST(RidEder, PaintsOnARecordingCanvas) {
   ASSERT_FALSE(sel.empty());
   EXPECT_EQ(sel.front().R.left(), x(2));
   for (int col = 1; col <= 8; ++col)
-    EXPECT_EQ(dev.FillAt(x(col) + cw / 2, 2 * lh + lh / 2), Rgb(col >= 2 && col <= 4 ? clHighlight : clWhite)) << col;
+    EXPECT_EQ(dev.FillAt(x(col) + cw / 2, 2 * lh + lh / 2),
+              Rgb(col >= 2 && col <= 4 ? clHighlight : clWhite))
+        << col;
   // Marks: the space and full-width-space marks, the tab mark, the line ends and the end.
   EXPECT_GE(dev.Find('T', TColor(0xBBFFBB)).size(), 3u);
   EXPECT_EQ(dev.Find('T', TColor(0x99FF99)).size(), 1u);
@@ -1286,9 +1303,10 @@ TEST(RidEder, ColumnSelectionPaintsOnlyItsColumns) {
 TEST(RidEder, DrawsDoubleByteCharactersWhole) {
   TShownEder s(300, 100);
   s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
-  s.Ed.SetText("\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea"
-               "\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea"
-               "\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea");
+  s.Ed.SetText(
+      "\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea"
+      "\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea"
+      "\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea");
   const int cw = s.Ed.GetCharWidth(), lh = s.Ed.GetLineHeight();
   // The first visible column is the second half of a character: its right half shows.
   s.Ed.SetLeftChar(2);
@@ -1398,11 +1416,17 @@ TEST(RidEder, StoredRangesEqualAFreshScanAfterRandomEdits) {
     int n = lines->GetCount();
     int i = n ? static_cast<int>(rng() % n) : 0;
     switch (rng() % 4) {
-      case 0: lines->Insert(i, pieces[rng() % 6]); break;
-      case 1: if (n > 1) lines->Delete(i); break;
+      case 0:
+        lines->Insert(i, pieces[rng() % 6]);
+        break;
+      case 1:
+        if (n > 1) lines->Delete(i);
+        break;
       default:
-        if (n) lines->Put(i, lines->Get(i) + pieces[rng() % 6]);
-        else lines->Add("x");
+        if (n)
+          lines->Put(i, lines->Get(i) + pieces[rng() % 6]);
+        else
+          lines->Add("x");
     }
     TTestHighlighter fresh(nullptr);
     fresh.ResetRange();
@@ -1452,9 +1476,15 @@ TEST(RidEder, RangesReadOnDemandEqualAFullScan) {
       const int n = lines->GetCount();
       const int i = static_cast<int>(rng() % n);
       switch (rng() % 5) {
-        case 0: lines->Insert(i, pieces[rng() % 7]); break;
-        case 1: lines->Delete(i); break;
-        case 2: lines->Put(i, lines->Get(i) + pieces[rng() % 7]); break;
+        case 0:
+          lines->Insert(i, pieces[rng() % 7]);
+          break;
+        case 1:
+          lines->Delete(i);
+          break;
+        case 2:
+          lines->Put(i, lines->Get(i) + pieces[rng() % 7]);
+          break;
         default: {
           const int k = static_cast<int>(rng() % n);
           ASSERT_EQ(lines->GetRange(k), expected[k]) << "step " << step << " line " << k;
@@ -1491,7 +1521,9 @@ TEST(RidEder, ClearingTheBufferResetsView) {
 
 TEST(RidEder, TrailBytesAreTheSecondBytesOfCharactersWalkedFromTheLineStart) {
   std::mt19937 rng(8);
-  const char bytes[] = {'a', '\\', 'A', '\x81', '\x83', '\x9f', '\xe0', '\xfc', '\x40', '\xa6'};
+  // Lead bytes before bytes that can trail and before bytes that cannot (a blank, a tab, 7F, FD).
+  const char bytes[] = {'a',    '\\',   'A',    '\x81', '\x83', '\x9f', '\xe0',
+                        '\xfc', '\x40', '\xa6', ' ',    '\t',   '\x7f', '\xfd'};
   for (int round = 0; round < 3000; ++round) {
     std::string line;
     for (int n = rng() % 12; n > 0; --n) line += bytes[rng() % std::size(bytes)];

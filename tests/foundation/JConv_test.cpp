@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <vector>
 
 #include "tests/TestSupport.h"
 
@@ -77,12 +78,8 @@ std::string Tool(const std::string& Command, const std::string& Input) {
   return out;
 }
 
-// nkf ends a shifted run with ESC ( B, we with ESC ( J.
-std::string NormaliseJisOut(std::string S) {
-  for (size_t at = S.find("\x1B(B"); at != std::string::npos; at = S.find("\x1B(B", at))
-    S[at + 2] = 'J';
-  return S;
-}
+// nkf and iconv end a shifted run with ESC ( B.
+constexpr TJisEscapes kAscii{'B', 'B'};
 
 TEST(JConv, ArithmeticMapsTheCornersOfTheTable) {
   EXPECT_EQ(JisToSjisChar(0x21, 0x21), "\x81\x40");
@@ -117,6 +114,7 @@ TEST(JConv, HalfKanaWidensAndMergesMarks) {
 TEST(JConv, SjisToJisShiftsAroundDoubleByteRuns) {
   EXPECT_EQ(SjisToJis("abc\r\n"), "abc\r\n");
   EXPECT_EQ(SjisToJis("a\x8A\xBF"), "a\x1B$B\x34\x41\x1B(J");
+  EXPECT_EQ(SjisToJis("a\x8A\xBF\n", nullptr, {'@', 'B'}), "a\x1B$@\x34\x41\x1B(B\n");
   EXPECT_EQ(SjisToJis("\x8A\xBF\r\n\x8A\xBF"), "\x1B$B\x34\x41\x1B(J\r\n\x1B$B\x34\x41\x1B(J");
   // A lead byte without its trail goes out unshifted and comes back.
   const std::string lone = "\x8A\xBF\x81\r\x81";
@@ -221,24 +219,21 @@ std::string CuttableText(std::mt19937& Rng, size_t Length) {
 TEST(JConv, TheEncoderConvertsPiecesAsTheWholeText) {
   using TWhole = std::function<std::string(std::string_view, size_t*)>;
   const TWhole same = [](std::string_view S, size_t*) { return std::string(S); };
-  const TWhole jis = [](std::string_view S, size_t*) { return SjisToJis(S); };
-  // JIS is counted by the encoder alone: the whole one-piece count is the reference there.
   const struct {
     JCodeKind Code;
     TWhole Whole;
-    bool Counts;
   } codes[] = {
-      {jcJisB, jis, false},
-      {jcJisAt, jis, false},
-      {jcEuc, [](std::string_view S, size_t* N) { return SjisToEuc(S, N); }, true},
-      {jcUtf8, [](std::string_view S, size_t* N) { return SjisToUtf8(S, N); }, true},
-      {jcUtf8Bom, [](std::string_view S, size_t* N) { return SjisToUtf8Bom(S, N); }, true},
-      {jcUtf16LE, [](std::string_view S, size_t* N) { return ConvertToUtf16LE(S, N); }, true},
-      {jcUtf16BE, [](std::string_view S, size_t* N) { return ConvertToUtf16BE(S, N); }, true},
-      {jcSjis, same, true},
-      {jcAscii, same, true},
-      {jcBinary, same, true},
-      {jcEucOrSjis, same, true}};
+      {jcJisB, [](std::string_view S, size_t* N) { return SjisToJis(S, N); }},
+      {jcJisAt, [](std::string_view S, size_t* N) { return SjisToJis(S, N, {'@', 'J'}); }},
+      {jcEuc, [](std::string_view S, size_t* N) { return SjisToEuc(S, N); }},
+      {jcUtf8, [](std::string_view S, size_t* N) { return SjisToUtf8(S, N); }},
+      {jcUtf8Bom, [](std::string_view S, size_t* N) { return SjisToUtf8Bom(S, N); }},
+      {jcUtf16LE, [](std::string_view S, size_t* N) { return ConvertToUtf16LE(S, N); }},
+      {jcUtf16BE, [](std::string_view S, size_t* N) { return ConvertToUtf16BE(S, N); }},
+      {jcSjis, same},
+      {jcAscii, same},
+      {jcBinary, same},
+      {jcEucOrSjis, same}};
   // Converts Text in one piece, or cut at random places, and returns the bytes put.
   // Without Output the encoder only counts.
   const auto encode = [](JCodeKind Code, std::string_view Text, std::mt19937* Rng,
@@ -264,7 +259,7 @@ TEST(JConv, TheEncoderConvertsPiecesAsTheWholeText) {
     const std::string text = CuttableText(rng, round % 20 == 0 ? 50000
                                                : round == 1    ? 0
                                                                : rng() % 60);
-    for (const auto& [code, whole, counts] : codes) {
+    for (const auto& [code, whole] : codes) {
       SCOPED_TRACE("round " + std::to_string(round) + " code " + std::to_string(code));
       size_t wholeCount = 0, oneCount = 0, piecesCount = 0, countedOnly = 0;
       const std::string want = whole(text, &wholeCount);
@@ -273,9 +268,7 @@ TEST(JConv, TheEncoderConvertsPiecesAsTheWholeText) {
       EXPECT_EQ(encode(code, text, &rng, &countedOnly, false), "");
       EXPECT_EQ(piecesCount, oneCount);
       EXPECT_EQ(countedOnly, oneCount);
-      if (counts) {
-        EXPECT_EQ(oneCount, wholeCount);
-      }
+      EXPECT_EQ(oneCount, wholeCount);
     }
   }
 }
@@ -345,18 +338,46 @@ TEST(JConvOracle, EucAgreesWithIconvAndNkf) {
   EXPECT_EQ(substituted, DoubleByteCount(ibm));
 }
 
+// What JIS cannot hold as it is is counted, and only that: the rest comes back unchanged.
+TEST(JConv, SjisToJisCountsWhatJisCannotHold) {
+  const std::string kana = HalfKana();
+  const size_t kanaBytes = std::count_if(
+      kana.begin(), kana.end(), [](char C) { return uint8_t(C) >= 0xA1 && uint8_t(C) <= 0xDF; });
+  const struct {
+    const char* Name;
+    std::string Sjis;
+    size_t Count;
+  } rows[] = {
+      {"JIS X 0208 and NEC row 13", Jis0208() + NecRow13(), 0},
+      {"half-width katakana, each byte widened", kana, kanaBytes},
+      {"IBM extensions, outside rows 21-7E", IbmExtensions(), DoubleByteCount(IbmExtensions())},
+      {"user-defined characters", "\xF0\x40x\xF9\xFC", 2},
+      {"bytes that form no character", "\x81\r\x80 \xFD\xA0\x81", 5},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.Name);
+    size_t count = 1;  // the count adds to what was there
+    const std::string jis = SjisToJis(r.Sjis, &count);
+    EXPECT_EQ(count, 1 + r.Count);
+    EXPECT_EQ(jis, SjisToJis(r.Sjis));
+    if (r.Count == 0) {
+      EXPECT_EQ(JisToSjis(jis), r.Sjis);
+    }
+  }
+}
+
 TEST(JConvOracle, JisAgreesWithNkf) {
   RID_NEED_TOOL("nkf", "nkf");
   const std::string sjis = Jis0208() + NecRow13();
   const std::string jis = SjisToJis(sjis);
-  EXPECT_EQ(jis, NormaliseJisOut(Tool("nkf -S -j", sjis)));
+  EXPECT_EQ(SjisToJis(sjis, nullptr, kAscii), Tool("nkf -S -j", sjis));
   EXPECT_EQ(JisToSjis(jis), sjis);
   EXPECT_EQ(JisToSjis(Tool("nkf -S -j", sjis)), sjis);
-  EXPECT_EQ(SjisToJis(HalfKana()), NormaliseJisOut(Tool("nkf -S -j", HalfKana())));
+  EXPECT_EQ(SjisToJis(HalfKana(), nullptr, kAscii), Tool("nkf -S -j", HalfKana()));
   // iconv reads some symbols of rows 1 and 2 as other Unicode characters than code page 932
   // does; the kanji rows mean the same to both.
   const std::string kanji = Characters(0x88, 0xEA);
-  EXPECT_EQ(SjisToJis(kanji), NormaliseJisOut(Tool("iconv -f CP932 -t ISO-2022-JP", kanji)));
+  EXPECT_EQ(SjisToJis(kanji, nullptr, kAscii), Tool("iconv -f CP932 -t ISO-2022-JP", kanji));
   EXPECT_EQ(JisToSjis(Tool("iconv -f CP932 -t ISO-2022-JP", kanji)), kanji);
 }
 
@@ -392,6 +413,61 @@ TEST(JConvOracle, EveryEncodingRoundTrips) {
   test::TempDir dir;
   SaveTextUtf16BE((dir / "t.txt").string(), withKana);
   EXPECT_EQ(LoadTextUtf16BE((dir / "t.txt").string()), withKana);
+}
+
+// A file that is UTF-8 all through is read as UTF-8 wherever its first character beyond ASCII
+// comes (detection looks at the start only), and written back byte for byte; a text that is not
+// UTF-8 keeps the code detection found.
+TEST(JConvFiles, UTF8PastTheDetectionWindowIsUtf8) {
+  const std::string header(700, '#');
+  const std::string nihongo = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本語
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    JCodeKind Code;
+    std::string Sjis;
+  } rows[] = {
+      {"a long header, then UTF-8", header + "\nprint(\"" + nihongo + "\")\n", jcUtf8,
+       header + "\nprint(\"\x93\xfa\x96\x7b\x8c\xea\")\n"},
+      {"two-byte UTF-8 at the start", "caf\xC3\xA9 \xC2\xA9", jcUtf8, "caf? ?"},
+      {"Shift-JIS after the header", header + "\x93\xfa\x96\x7b", jcSjis,
+       header + "\x93\xfa\x96\x7b"},
+      {"UTF-8, then a stray byte", header + nihongo + "\xFE", jcSjis, header + nihongo + "\xFE"},
+      {"UTF-8 cut at the end", header + nihongo.substr(0, 4), jcSjis,
+       header + nihongo.substr(0, 4)},
+      {"an overlong form", header + "\xC0\xAF", jcEucOrSjis, header + "\xC0\xAF"},
+      {"ASCII", header, jcAscii, header},
+      {"EUC-JP", header + "\xC6\xFC\xCB\xDC", jcEuc, header + "\x93\xfa\x96\x7b"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.Name);
+    JCodeKind code = jcBinary;
+    EXPECT_EQ(BytesToSjis(r.Bytes, &code), r.Sjis);
+    EXPECT_EQ(code, r.Code);
+    if (r.Sjis.find('?') == std::string::npos) {
+      EXPECT_EQ(SjisToBytes(r.Sjis, code), r.Bytes);
+    }
+  }
+}
+
+// Any run of whole characters after any ASCII prefix: its UTF-8 reads back as UTF-8.
+TEST(JConvFiles, UTF8AfterAnyPrefixRoundTrips) {
+  std::vector<std::string> chars;  // JIS X 0208, half-width katakana, ASCII and breaks
+  const std::string all = Jis0208() + HalfKana();
+  for (size_t i = 0; i < all.size(); i += chars.back().size())
+    chars.push_back(all.substr(i, IsDBCSLeadByte(all[i]) ? 2 : 1));
+  for (size_t prefix : {0, 1, 511, 512, 513, 4000}) {
+    for (size_t at = 0; at + 30 < chars.size(); at += chars.size() / 9) {
+      SCOPED_TRACE(testing::Message() << "prefix " << prefix << " at " << at);
+      std::string sjis(prefix, 'x');
+      for (size_t k = at; k < at + 30; ++k) sjis += chars[k];
+      const std::string utf8 = SjisToUtf8(sjis);
+      JCodeKind code = jcBinary;
+      EXPECT_EQ(BytesToSjis(utf8, &code), sjis);
+      EXPECT_EQ(code, utf8.size() == sjis.size() ? jcAscii : jcUtf8);
+      EXPECT_EQ(SjisToBytes(sjis, code), utf8);
+    }
+  }
 }
 
 }  // namespace

@@ -612,6 +612,23 @@ TEST(AtomicSave, NeverReplacesWhatIsNotARegularFileAndChecksAsItSaves) {
     EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
 }
 
+// The check before a long job answers for the effective user, as the save does: a process whose
+// real user may write the folder but whose effective user may not is refused by both.
+TEST(AtomicSave, TheCheckAnswersForTheEffectiveUserAsTheSaveDoes) {
+  test::TempDir dir;
+  const std::string name = (dir / "x.txt").string();
+  for (const bool save : {false, true}) {
+    SCOPED_TRACE(save ? "save" : "check");
+    const std::string message = test::MessageInChild([&] {
+      // Root (as the tests run) keeps root as the real user and takes nobody as the effective.
+      if (::geteuid() == 0 && ::seteuid(65534) != 0) throw std::runtime_error("no seteuid");
+      save ? SaveBytesToFileAtomic(name, "new") : CheckCanReplaceFile(name);
+    });
+    EXPECT_EQ(message, "Cannot create file \"" + name + "\". Permission denied");
+  }
+  EXPECT_FALSE(std::filesystem::exists(name));
+}
+
 TEST(AtomicSave, AMissingFolderRaisesWithTheName) {
   test::TempDir dir;
   try {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,26 @@ std::string Narrow(std::u16string_view W, size_t* Used = nullptr) {
 
 // ---------------------------------------------------------------------------------------------
 // Code page 932 against iconv
+
+// Well-formed UTF-8 with a character beyond ASCII is what iconv reads without complaint, holding
+// a byte of 80 or up: overlong forms, surrogates, codes past U+10FFFF, stray and cut bytes are
+// not; a replacement character written in the text is.
+TEST(Locale, MultiByteUtf8IsWhatIconvReads) {
+  Iconv check("UTF-32LE", "UTF-8");
+  ASSERT_TRUE(check.Ok());
+  const char* const pieces[] = {
+      "a",        "\xC3\xA9",     "\xE6\x97\xA5",     "\xF0\x9F\x98\x80", "\xEF\xBF\xBD", "\x80",
+      "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE6\x97",         "\xFE",         "\xC2"};
+  std::mt19937 rng(3);
+  for (int round = 0; round < 3000; ++round) {
+    std::string s;
+    for (int n = rng() % 5; n > 0; --n) s += pieces[rng() % (round % 2 ? 5 : std::size(pieces))];
+    const bool high =
+        std::any_of(s.begin(), s.end(), [](char C) { return static_cast<uint8_t>(C) >= 0x80; });
+    ASSERT_EQ(IsMultiByteUtf8(s), high && check.Convert(s).has_value())
+        << testing::PrintToString(s);
+  }
+}
 
 TEST(Locale, DecodesEveryTwoByteInputAsIconvDoes) {
   Iconv dec("UTF-16LE", "CP932");
