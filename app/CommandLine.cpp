@@ -198,7 +198,8 @@ void CheckCliFiles(const TCliArgs& Args) {
 }
 
 std::string CliUsage(const std::vector<TCliMode>& Modes) {
-  std::string text = "usage: rideder [FILE...]\n       rideder --highlighter FILE...\n";
+  std::string text =
+      "usage: rideder [FILE...]\n       rideder --highlighter FILE...\n       rideder --version\n";
   // Options in brackets, wrapped under their heading.
   auto options = [&](const std::vector<TCliOption>& List) {
     size_t column = 99;
@@ -220,7 +221,7 @@ std::string CliUsage(const std::vector<TCliMode>& Modes) {
     options(m.Options);
     text += "\n";
   }
-  text += "OUT - writes to standard output. OPTIONS of every mode:";
+  text += "OUT may be - (standard output). OPTIONS of every mode:";
   options(SharedOptions);
   return text + "\n";
 }

@@ -77,26 +77,14 @@ char FirstKanjiOut(std::string_view Jis) {
 
 std::string LoadTextUtf16(const std::string& FileName, bool BigEndian, size_t* Substituted) {
   if (FileName.empty()) return {};
-  TFileStream file(FileName, fmOpenRead);
   std::string bytes;
-  int64_t got = 0;
   try {
-    const int64_t size = file.Size();
-    if (size < 0) throw EJCodeError(SOutOfMemory);
-    bytes.resize(size_t(size));
-    while (got < size) {
-      const int32_t step = int32_t(std::min<int64_t>(size - got, 1 << 30));
-      const int32_t n = file.Read(bytes.data() + got, step);
-      if (n <= 0) break;
-      got += n;
-    }
-  } catch (const std::bad_alloc&) {
+    bytes = LoadBytesFromFile(FileName);  // a regular file only: a FIFO would wait for a writer
+  } catch (const EOutOfMemory&) {
     throw EJCodeError(SOutOfMemory);
-  } catch (const std::length_error&) {
+  } catch (const EReadError&) {
     throw EJCodeError(SOutOfMemory);
   }
-  // A short read would lose the rest of the text without a word.
-  if (got < int64_t(bytes.size())) throw EJCodeError(SOutOfMemory);
   if (bytes.size() <= 2) return {};
   return Utf16ToSjis(std::string_view(bytes).substr(2), BigEndian, Substituted);
 }

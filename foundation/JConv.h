@@ -82,7 +82,8 @@ void WriteTextUtf16BE(TMemoryStream* Stream, std::string_view S);
 void SaveTextUtf16LE(const std::string& FileName, std::string_view S);
 void SaveTextUtf16BE(const std::string& FileName, std::string_view S);
 // Read the file, skip its two mark bytes and convert the rest; an empty name gives an empty
-// text, a short read raises SOutOfMemory.
+// text. Only a regular file is read (LoadBytesFromFile); a read that fails or does not fit in
+// memory raises SOutOfMemory.
 std::string LoadTextUtf16LE(const std::string& FileName, size_t* Substituted = nullptr);
 std::string LoadTextUtf16BE(const std::string& FileName, size_t* Substituted = nullptr);
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the benchmarks and the fuzzers need.
-# Does nothing when everything is there; says what it installed otherwise.
+# Installs the Debian packages the build, the tests, the benchmarks and the fuzzers need, and
+# the user the input-method session runs as. Does nothing when everything is there; says what
+# it installed otherwise.
 set -euo pipefail
 
 packages=(
@@ -30,6 +31,13 @@ packages=(
 packages+=(fcitx5 fcitx5-mozc fcitx5-frontend-qt6 dbus-daemon dbus-bin xdotool passwd util-linux
   procps)
 
+# The input-method session runs fcitx5 and mozc as this user when the tests run as root
+# (mozc_server will not run as root).
+readonly ime_user=rid-ime
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -39,12 +47,15 @@ done
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup-deps: all ${#packages[@]} packages present"
-  exit 0
+else
+  echo "setup-deps: installing ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  echo "setup-deps: installed ${#missing[@]} packages"
 fi
 
-echo "setup-deps: installing ${missing[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-echo "setup-deps: installed ${#missing[@]} packages"
+if ! id -u "$ime_user" >/dev/null 2>&1; then
+  $sudo useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin \
+    "$ime_user"
+  echo "setup-deps: created the user $ime_user"
+fi

@@ -5,7 +5,7 @@
 # QT_IM_MODULE=fcitx, QT_QPA_PLATFORM=xcb and RID_INPUT_METHOD_SESSION (the session's folder).
 #
 # mozc_server will not run as root, and fcitx5 starts it as its own user: run as root, the bus,
-# fcitx5 and mozc run as the unprivileged user rid-ime (created when missing). The bus admits
+# fcitx5 and mozc run as the unprivileged user rid-ime (scripts/setup-deps.sh creates it). The bus admits
 # root as well, so the command itself runs as the caller and reads the build where it lies.
 #
 # Usage: tests/input-method-session.sh COMMAND [ARG...]
@@ -55,14 +55,8 @@ trap cleanup EXIT
 
 as_user=()
 if [ "$(id -u)" -eq 0 ]; then
-  if ! id -u "$user" >/dev/null 2>&1; then
-    # Two sessions starting at once must not both create the user.
-    (
-      flock 9
-      id -u "$user" >/dev/null 2>&1 ||
-        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user"
-    ) 9>/tmp/rid-ime-user.lock || fail "could not create the user $user (useradd)"
-  fi
+  id -u "$user" >/dev/null 2>&1 ||
+    fail "the user $user is missing: scripts/setup-deps.sh creates it (useradd)"
   as_user=(setpriv "--reuid=$user" "--regid=$user" --init-groups)
 fi
 home="$session/home"

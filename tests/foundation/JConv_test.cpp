@@ -1,6 +1,7 @@
 #include "foundation/JConv.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <functional>
@@ -289,6 +290,9 @@ TEST(JConv, Utf16FilesKeepZeroUnitsAndRaiseOnBadStreams) {
   EXPECT_EQ(LoadTextUtf16LE((dir / "odd.txt").string(), &substituted), "a??");
   EXPECT_EQ(substituted, 2u);
   EXPECT_ANY_THROW(LoadTextUtf16LE((dir / "missing.txt").string()));
+  // A pipe is refused at once, not waited on for a writer.
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  EXPECT_THROW(LoadTextUtf16BE((dir / "pipe").string()), EFOpenError);
   EXPECT_EQ(ConvertToUtf16BE("a"), Bytes({0xFE, 0xFF, 0, 'a'}));
 
   TMemoryStream stream;
