@@ -239,6 +239,10 @@ TCliJob::TCliJob(TCliArgs AArgs)
   }
   try {
     FPage = LoadPage(FArgs.File, *FHighlighters);
+  } catch (const EStreamError&) {
+    throw;  // opening and reading name the file themselves
+  } catch (const EOutOfMemory&) {
+    throw;
   } catch (const Exception& e) {
     throw Exception("cannot read " + FArgs.File + ": " + e.Message);
   }

@@ -351,7 +351,9 @@ TEST(CommandLineFiles, OnlyARegularFileIsReadInEveryMode) {
         EXPECT_EQ(r.Code, c.Code) << r.Err;
         EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
         if (c.Code != 0 && kind != "-") {
-          EXPECT_NE(r.Err.find(input.string()), std::string::npos) << r.Err;
+          const size_t at = r.Err.find(input.string());
+          EXPECT_NE(at, std::string::npos) << r.Err;
+          EXPECT_EQ(r.Err.find(input.string(), at + 1), std::string::npos) << "named twice: " << r.Err;
         }
       }
       if (!queue) {
