@@ -8,12 +8,12 @@
 namespace rid {
 
 // Places a control's window inside a Qt layout and gives it the size of the place it is shown
-// in. The control outlives the host and takes its window back when it goes.
+// in. The control, and with it its window, goes before the host.
 class TControlHost : public QWidget {
  public:
   TControlHost(TWinControl* AControl, QWidget* AParent) : QWidget(AParent), FControl(AControl) {
+    FControl->SetParentWindow(this);  // made inside, never shown on its own first
     FControl->HandleNeeded();
-    FControl->Bridge()->setParent(this);
     FControl->SetBounds(0, 0, width(), height());
     FControl->Bridge()->show();
     setFocusProxy(FControl->ClientWidget());

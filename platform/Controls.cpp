@@ -454,6 +454,13 @@ void TWinControl::DestroyHandle() {
   if (FBridge) DestroyWnd();
 }
 
+void TWinControl::SetParentWindow(QWidget* Value) {
+  FParentWindow = Value;
+  if (!FBridge || FParent) return;
+  FBridge->setParent(Value);  // a top-level until now: made again inside Value
+  if (FVisible) FBridge->show();
+}
+
 void TWinControl::RecreateWnd() {
   if (!FBridge) return;
   DestroyHandle();
@@ -476,7 +483,7 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 void TWinControl::CreateWnd() {
   TCreateParams params;
   CreateParams(params);
-  QWidget* parent = FParent && FParent->FBridge ? FParent->FBridge->Client() : nullptr;
+  QWidget* parent = FParent && FParent->FBridge ? FParent->FBridge->Client() : FParentWindow.get();
   FBars[0].Shown = params.Style & WS_HSCROLL;
   FBars[1].Shown = params.Style & WS_VSCROLL;
   FBars[0].Styled = FBars[0].Shown;

@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include <QPointer>
+#include <QWidget>
+
 #include "platform/Classes.h"
 #include "platform/Delegate.h"
 #include "platform/Graphics.h"
@@ -11,7 +14,6 @@
 #include "platform/Messages.h"
 #include "platform/Types.h"
 
-class QWidget;
 
 namespace rid {
 
@@ -265,6 +267,11 @@ class TWinControl : public TControl {
   // The widget that receives input and shows the picture; null without a window.
   QWidget* ClientWidget() const;
 
+  // The widget a control without a parent control shows in (a place in a Qt layout); the
+  // window is made inside it, also when made again, so it never shows on its own.
+  QWidget* GetParentWindow() const { return FParentWindow; }
+  void SetParentWindow(QWidget* Value);
+
   TBorderStyle GetBorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle Value);
   bool GetCtl3D() const { return FCtl3D; }
@@ -349,6 +356,7 @@ class TWinControl : public TControl {
   void UpdateChildHandles();
 
   TWidgetBridge* FBridge = nullptr;  // owned by Qt's widget tree (or top-level): see DestroyWnd
+  QPointer<QWidget> FParentWindow;   // see GetParentWindow
   std::vector<TControl*> FControls;  // children, not owned
   std::unique_ptr<TInputContext> FInputContext;
   TBorderStyle FBorderStyle = bsNone;

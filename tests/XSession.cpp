@@ -133,7 +133,8 @@ struct TXSession::TPinger {
 
 TXSession::~TXSession() {
   FPinger.reset();
-  for (pid_t pid : FPrograms) Stop(pid);  // the programs before their display
+  for (const TProgram& p : FPrograms)
+    if (p.Pid > 0) Stop(p.Pid);  // the programs before their display
   if (FServer > 0) Stop(FServer);
 }
 
@@ -162,7 +163,7 @@ std::string TXSession::Run(const std::string& Command, const std::string& Input,
                   << FDisplay << ": " << ReadFileBytes(err);
   } else if (code != 0) {
     ADD_FAILURE() << "`" << Command << "` failed (exit status " << code << ") on display "
-                  << FDisplay << ": " << ReadFileBytes(err) << out;
+                  << FDisplay << ": " << ReadFileBytes(err) << out << ProgramsGone();
   }
   return out;
 }
@@ -233,7 +234,7 @@ std::string TXSession::StartProgram(const std::string& Program,
     execve(Program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
-  FPrograms.push_back(pid);
+  FPrograms.push_back({pid, Program, log});
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kStartSeconds);
   while (std::chrono::steady_clock::now() < deadline) {
     int status = 0;
@@ -307,10 +308,21 @@ bool TXSession::Ping(uint32_t Window, int Seconds) {
     pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
     if (xcb_connection_has_error(c) || left.count() <= 0 || poll(&p, 1, int(left.count())) < 0) {
       FError = "the window " + std::to_string(Window) + " on display " + FDisplay +
-               " did not answer a ping within " + std::to_string(Seconds) + " s";
+               " did not answer a ping within " + std::to_string(Seconds) + " s" + ProgramsGone();
       return false;
     }
   }
+}
+
+std::string TXSession::ProgramsGone() {
+  std::string said;
+  for (TProgram& p : FPrograms) {
+    int status = 0;
+    if (p.Pid <= 0 || waitpid(p.Pid, &status, WNOHANG) != p.Pid) continue;
+    p.Pid = -1;  // reaped
+    said += "\n" + p.Name + " has left (" + Describe(status) + "): " + ReadFileBytes(p.Log);
+  }
+  return said;
 }
 
 std::string TXSession::RunThisTest(int* ExitCode, int Seconds) {

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -67,12 +68,20 @@ class TXSession {
  private:
   void StartServer();
   bool Ping(uint32_t Window, int Seconds);
+  // What became of the programs started here that have left: how each ended and what it
+  // wrote; "" when all still run.
+  std::string ProgramsGone();
 
   TempDir FDir;
   std::string FDisplay;
   std::string FError;
   pid_t FServer = -1;
-  std::vector<pid_t> FPrograms;
+  struct TProgram {
+    pid_t Pid;
+    std::string Name;
+    std::filesystem::path Log;  // its standard output and error
+  };
+  std::vector<TProgram> FPrograms;
   struct TPinger;
   std::unique_ptr<TPinger> FPinger;  // this test's own connection to the server, for Sync
 };
