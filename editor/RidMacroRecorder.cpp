@@ -269,14 +269,27 @@ void TCustomRidMacroRecorder::PlaybackMacro(TCustomRidEder* AEditor) {
   FCurrentEditor = AEditor;
   AEditor->FreeNotification(this);
   StateChanged();
+  FPaintLocked.push_back(AEditor);
+  AEditor->IncPaintLock();
   try {
     for (size_t i = 0; events && i < events->size() && FState == mrsPlaying; ++i)
       (*events)[i]->Playback(AEditor);
   } catch (...) {
+    try {
+      ReleasePlaybackPaintLock();
+    } catch (...) {  // the event's exception is the one to pass on
+    }
     Stop();
     throw;
   }
+  ReleasePlaybackPaintLock();
   if (FState == mrsPlaying) Stop();
+}
+
+void TCustomRidMacroRecorder::ReleasePlaybackPaintLock() {
+  TCustomRidEder* editor = FPaintLocked.back();
+  FPaintLocked.pop_back();
+  if (editor) editor->DecPaintLock();
 }
 
 void TCustomRidMacroRecorder::Clear() { FEvents.reset(); }
@@ -364,6 +377,10 @@ void TCustomRidMacroRecorder::Notification(TComponent* AComponent, TOperation Op
   TAbstractRidHookerPlugin::Notification(AComponent, Operation);
   // An editor recorded or played into that was not attached.
   if (Operation == opRemove && FCurrentEditor && AComponent == FCurrentEditor) Stop();
+  if (Operation == opRemove)
+    std::replace_if(
+        FPaintLocked.begin(), FPaintLocked.end(),
+        [AComponent](TCustomRidEder* E) { return E == AComponent; }, nullptr);
 }
 
 void TCustomRidMacroRecorder::SetShortCut(TRidEderorCommand ACmd, TShortCut& AField,
