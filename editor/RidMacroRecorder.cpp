@@ -268,10 +268,11 @@ void TCustomRidMacroRecorder::PlaybackMacro(TCustomRidEder* AEditor) {
   FState = mrsPlaying;
   FCurrentEditor = AEditor;
   AEditor->FreeNotification(this);
-  StateChanged();
+  // Locked before anyone is told, so that an editor freed by a handler is dropped from the list.
   FPaintLocked.push_back(AEditor);
   AEditor->IncPaintLock();
   try {
+    StateChanged();
     for (size_t i = 0; events && i < events->size() && FState == mrsPlaying; ++i)
       (*events)[i]->Playback(AEditor);
   } catch (...) {
