@@ -480,6 +480,7 @@ TEST(RidMacroRecorder, AnExceptionDuringPlaybackStopsItAndPassesOn) {
   };
   EXPECT_THROW(L.R.PlaybackMacro(&e.Ed), Exception);
   EXPECT_EQ(L.R.GetState(), mrsStopped);
+  EXPECT_EQ(e.Ed.GetPaintLock(), 0);
   EXPECT_EQ(L.States, (std::vector<TRidMacroState>{mrsPlaying, mrsStopped}));
   EXPECT_EQ(e.Ed.GetText(), "a");
   e.Ed.OnProcessCommand = nullptr;
@@ -517,9 +518,9 @@ QRect Difference(const QImage& A, const QImage& B) {
 }
 
 // Random moves (some scrolling or selecting) and typing, run one at a time as keys run them,
-// played back from a recording, and run under BeginUpdate: one at a time, each move to
-// another line paints at once (no command more than once); played or run under the lock, the whole
-// run paints once, and then shows the same picture as the commands run one at a time, with the
+// played back from a recording, and run under BeginUpdate. One at a time, no command paints
+// more than once and each move to another line paints at once; played or under the lock, the
+// whole run paints once and then shows the picture of the commands run one at a time, with the
 // caret drawn in its cell.
 TEST(RidMacroRecorder, ARunOfCommandsPaintsOnceAndShowsItsEnd) {
   std::string text;
@@ -594,6 +595,21 @@ TEST(RidMacroRecorder, AnEditorFreedAsThePlaybackStartsStopsIt) {
   TEder other;
   L.R.PlaybackMacro(&other.Ed);  // the recorder works on
   EXPECT_EQ(other.Ed.GetText(), "a");
+}
+
+// A handler failing as the playback starts stops it and leaves the editor unlocked.
+TEST(RidMacroRecorder, AHandlerFailingAsThePlaybackStartsStopsIt) {
+  TEder e;
+  TLoggedRecorder L;
+  Load(L.R, LE32(1) + LE16(ecChar) + "a\x01");
+  L.R.OnStateChange = [&](TObject*) {
+    L.States.push_back(L.R.GetState());
+    if (L.R.GetState() == mrsPlaying) throw Exception("refused");
+  };
+  EXPECT_THROW(L.R.PlaybackMacro(&e.Ed), Exception);
+  EXPECT_EQ(L.States, (std::vector<TRidMacroState>{mrsPlaying, mrsStopped}));
+  EXPECT_EQ(e.Ed.GetPaintLock(), 0);
+  EXPECT_EQ(e.Ed.GetText(), "");
 }
 
 // A shortcut of 0 takes the key away and nothing else: the other key and recording go on,
