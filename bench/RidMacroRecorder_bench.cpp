@@ -9,7 +9,8 @@
 //   us: the recorder's events (one a key) played through the editor's command processor, as
 //       its playback key does; the caret set to move as QScintilla's does (never past a line's
 //       end, End to the very end, up and down keep their column); the undo list records every
-//       step; the control repaints at once after each move up or down, as it does for a key.
+//       step; the repaints that moves up and down ask for wait under the playback's paint lock
+//       and come once, at its end.
 //   QScintilla: QsciMacro::play of its recording of the same keys (it keeps a run of typed
 //       text as one message, each move as one), IPAGothic so that full-width characters are two
 //       columns as ours are; its undo buffer records every step; it repaints once at the end.

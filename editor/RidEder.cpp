@@ -177,7 +177,11 @@ void TCustomRidEder::IncPaintLock() { ++FPaintLock; }
 void TCustomRidEder::DecPaintLock() {
   Assert(FPaintLock > 0, "RidEder");
   --FPaintLock;
-  if (FPaintLock != 0 || !HandleAllocated()) return;
+  if (FPaintLock != 0) return;
+  if (!HandleAllocated()) {
+    FStateFlags &= ~sfUpdatePending;
+    return;
+  }
   if (FStateFlags & sfScrollbarChanged) UpdateScrollBars();
   if (GetWordWrap() && (FStatusChanges.Contains(scCaretX) || FStatusChanges.Contains(scCaretY))) {
     TDisplayCoord vp = GetDisplayXY();
@@ -195,7 +199,17 @@ void TCustomRidEder::DecPaintLock() {
     }
   }
   if (FStateFlags & sfCaretChanged) UpdateCaret();
+  if (FStateFlags & sfUpdatePending) Update();
   if (!FStatusChanges.Empty()) DoOnStatusChange(FStatusChanges);
+}
+
+void TCustomRidEder::Update() {
+  if (FPaintLock != 0) {
+    FStateFlags |= sfUpdatePending;
+    return;
+  }
+  FStateFlags &= ~sfUpdatePending;
+  TCustomControl::Update();
 }
 
 // --- buffer changes

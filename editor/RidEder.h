@@ -86,6 +86,7 @@ constexpr uint16_t sfCaretVisible = 16;
 constexpr uint16_t sfDblClicked = 32;
 constexpr uint16_t sfPossibleGutterClick = 64;
 constexpr uint16_t sfWaitForDragging = 128;
+constexpr uint16_t sfUpdatePending = 256;  // Update() under a paint lock: paint at its release
 
 // The commands the control runs when it gains and loses the keyboard focus.
 constexpr TRidEderorCommand ecGotFocus = 480;
@@ -223,6 +224,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   void BeginUpdate() { IncPaintLock(); }
   void EndUpdate() { DecPaintLock(); }
   int32_t GetPaintLock() const { return FPaintLock; }
+  // Paints what is pending now; under a paint lock, when the outermost lock is released, so
+  // that a run of commands paints once.
+  void Update() override;
   uint16_t GetStateFlags() const { return FStateFlags; }
   void InvalidateGutter() { InvalidateGutterLines(-1, -1); }
   void InvalidateGutterLine(int32_t Line);

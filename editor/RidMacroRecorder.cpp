@@ -268,15 +268,29 @@ void TCustomRidMacroRecorder::PlaybackMacro(TCustomRidEder* AEditor) {
   FState = mrsPlaying;
   FCurrentEditor = AEditor;
   AEditor->FreeNotification(this);
-  StateChanged();
+  // Locked before anyone is told, so that an editor freed by a handler is dropped from the list.
+  FPaintLocked.push_back(AEditor);
+  AEditor->IncPaintLock();
   try {
+    StateChanged();
     for (size_t i = 0; events && i < events->size() && FState == mrsPlaying; ++i)
       (*events)[i]->Playback(AEditor);
   } catch (...) {
+    try {
+      ReleasePlaybackPaintLock();
+    } catch (...) {  // the event's exception is the one to pass on
+    }
     Stop();
     throw;
   }
+  ReleasePlaybackPaintLock();
   if (FState == mrsPlaying) Stop();
+}
+
+void TCustomRidMacroRecorder::ReleasePlaybackPaintLock() {
+  TCustomRidEder* editor = FPaintLocked.back();
+  FPaintLocked.pop_back();
+  if (editor) editor->DecPaintLock();
 }
 
 void TCustomRidMacroRecorder::Clear() { FEvents.reset(); }
@@ -364,6 +378,10 @@ void TCustomRidMacroRecorder::Notification(TComponent* AComponent, TOperation Op
   TAbstractRidHookerPlugin::Notification(AComponent, Operation);
   // An editor recorded or played into that was not attached.
   if (Operation == opRemove && FCurrentEditor && AComponent == FCurrentEditor) Stop();
+  if (Operation == opRemove)
+    std::replace_if(
+        FPaintLocked.begin(), FPaintLocked.end(),
+        [AComponent](TCustomRidEder* E) { return E == AComponent; }, nullptr);
 }
 
 void TCustomRidMacroRecorder::SetShortCut(TRidEderorCommand ACmd, TShortCut& AField,

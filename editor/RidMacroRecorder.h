@@ -140,7 +140,7 @@ class TCustomRidMacroRecorder : public TAbstractRidHookerPlugin {
   void Resume();
   void Stop();
   // Plays the events into AEditor; Exception unless stopped. An exception of an event stops
-  // the playback and passes on.
+  // the playback and passes on. The editor paints once, when the playback ends.
   void PlaybackMacro(TCustomRidEder* AEditor);
 
   void Clear();
@@ -190,6 +190,8 @@ class TCustomRidMacroRecorder : public TAbstractRidHookerPlugin {
   void RecordCommand(TCustomRidEder* AEditor, TRidEderorCommand ACmd, char AChar, void* AData);
   // The recorder's own command in the state it is in; false when it does nothing there.
   bool RunOwnCommand(TCustomRidEder* AEditor, TRidEderorCommand ACmd);
+  // Releases the paint lock of the innermost playback, unless its editor has gone.
+  void ReleasePlaybackPaintLock();
 
   TShortCut FRecordShortCut;
   TShortCut FPlaybackShortCut;
@@ -202,6 +204,9 @@ class TCustomRidMacroRecorder : public TAbstractRidHookerPlugin {
   // Clear and loading replace the list rather than change it, so a playback keeps the list it
   // plays whatever a handler does meanwhile.
   std::shared_ptr<TEventList> FEvents;
+  // The editors played into, innermost playback last, each holding a paint lock so that it
+  // paints once at the end; null once the editor has gone.
+  std::vector<TCustomRidEder*> FPaintLocked;
 };
 
 class TRidMacroRecorder : public TCustomRidMacroRecorder {

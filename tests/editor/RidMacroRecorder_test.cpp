@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QtTest/QTest>
 #include <memory>
@@ -479,11 +480,136 @@ TEST(RidMacroRecorder, AnExceptionDuringPlaybackStopsItAndPassesOn) {
   };
   EXPECT_THROW(L.R.PlaybackMacro(&e.Ed), Exception);
   EXPECT_EQ(L.R.GetState(), mrsStopped);
+  EXPECT_EQ(e.Ed.GetPaintLock(), 0);
   EXPECT_EQ(L.States, (std::vector<TRidMacroState>{mrsPlaying, mrsStopped}));
   EXPECT_EQ(e.Ed.GetText(), "a");
   e.Ed.OnProcessCommand = nullptr;
   L.R.PlaybackMacro(&e.Ed);  // the recorder works on
   EXPECT_EQ(e.Ed.GetText(), "aab");
+}
+
+// --- painting during playback
+
+// An editor fully painted, its caret line coloured so that every change of line repaints.
+struct TPaintedEder : TEder {
+  int Paints = 0;
+  explicit TPaintedEder(const std::string& Text) {
+    Ed.SetText(Text);
+    Ed.SetActiveLineColor(clYellow);
+    Ed.OnPaint = [this](TObject*, TCanvas*) { ++Paints; };
+    Ed.Invalidate();
+    Ed.Update();
+    Paints = 0;
+  }
+  QImage Repainted() {
+    Ed.Invalidate();
+    Ed.Update();
+    return Ed.Picture();
+  }
+};
+
+// The bounding box of the pixels where A and B differ.
+QRect Difference(const QImage& A, const QImage& B) {
+  QRect box;
+  for (int y = 0; y < std::min(A.height(), B.height()); ++y)
+    for (int x = 0; x < std::min(A.width(), B.width()); ++x)
+      if ((A.pixel(x, y) & 0xFFFFFF) != (B.pixel(x, y) & 0xFFFFFF)) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+// Random moves (some scrolling or selecting) and typing, run one at a time as keys run them,
+// played back from a recording, and run under BeginUpdate. One at a time, no command paints
+// more than once and each move to another line paints at once; played or under the lock, the
+// whole run paints once and then shows the picture of the commands run one at a time, with the
+// caret drawn in its cell.
+TEST(RidMacroRecorder, ARunOfCommandsPaintsOnceAndShowsItsEnd) {
+  std::string text;
+  for (int i = 1; i <= 60; ++i) text += "line " + std::to_string(i) + " of the text\r\n";
+  const TRidEderorCommand commands[] = {ecChar,    ecChar,      ecUp,       ecDown,
+                                        ecDown,    ecLeft,      ecRight,    ecLineEnd,
+                                        ecSelDown, ecLineBreak, ecPageDown, ecPageUp};
+  std::mt19937 rng(4711);
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<TRidEderorCommand> run(50);
+    for (auto& c : run) c = commands[rng() % std::size(commands)];
+    TPaintedEder one(text), played(text), locked(text);
+    TRidMacroRecorder R(nullptr);
+    R.AddEditor(&one.Ed);
+    R.RecordMacro(&one.Ed);
+    for (size_t i = 0; i < run.size(); ++i) {
+      const int32_t line = one.Ed.GetCaretY();
+      one.Paints = 0;
+      one.Run(run[i], static_cast<char>('a' + i % 26));
+      if ((run[i] == ecUp || run[i] == ecDown) && one.Ed.GetCaretY() != line) {
+        EXPECT_EQ(one.Paints, 1) << i;
+      }
+      EXPECT_LE(one.Paints, 1) << i;
+    }
+    R.Stop();
+
+    played.Ed.SetAlwaysShowCaret(true);
+    R.PlaybackMacro(&played.Ed);
+    EXPECT_EQ(played.Paints, 1);
+    const QImage playedPicture = played.Ed.Picture();
+    locked.Ed.BeginUpdate();
+    for (size_t i = 0; i < run.size(); ++i) locked.Run(run[i], static_cast<char>('a' + i % 26));
+    EXPECT_EQ(locked.Paints, 0);
+    locked.Ed.EndUpdate();
+    EXPECT_EQ(locked.Paints, 1);
+
+    for (TPaintedEder* e : {&played, &locked}) {
+      ASSERT_EQ(e->Ed.GetText(), one.Ed.GetText());
+      EXPECT_EQ(e->Ed.GetCaretXY(), one.Ed.GetCaretXY());
+      EXPECT_EQ(e->Ed.GetTopLine(), one.Ed.GetTopLine());
+    }
+    const QImage end = one.Repainted();
+    EXPECT_EQ(Difference(playedPicture, end), QRect());
+    EXPECT_EQ(Difference(locked.Ed.Picture(), end), QRect());
+
+    // What a person sees: the picture with the caret drawn over it, in the caret's cell.
+    const QRect caret = Difference(played.Ed.ClientWidget()->grab().toImage(), played.Ed.Picture());
+    const TPoint cell = played.Ed.RowColumnToPixels(played.Ed.GetDisplayXY());
+    ASSERT_FALSE(caret.isEmpty());
+    // The line caret covers the left edge of its cell.
+    EXPECT_LE(caret.left(), cell.X);
+    EXPECT_GE(caret.right(), cell.X);
+    EXPECT_GE(caret.top(), cell.Y);
+    EXPECT_LE(caret.bottom(), cell.Y + played.Ed.GetLineHeight());
+  }
+}
+
+// A handler that frees the editor when the playback starts ends it: nothing touches the editor
+// afterwards.
+TEST(RidMacroRecorder, AnEditorFreedAsThePlaybackStartsStopsIt) {
+  TLoggedRecorder L;
+  Load(L.R, LE32(2) + LE16(ecChar) + "a\x01" + LE16(ecDown) + "\x01");
+  auto e = std::make_unique<TEder>();
+  L.R.OnStateChange = [&](TObject*) {
+    L.States.push_back(L.R.GetState());
+    if (L.R.GetState() == mrsPlaying) e.reset();
+  };
+  L.R.PlaybackMacro(&e->Ed);
+  EXPECT_EQ(e, nullptr);
+  EXPECT_EQ(L.States, (std::vector<TRidMacroState>{mrsPlaying, mrsStopped}));
+  TEder other;
+  L.R.PlaybackMacro(&other.Ed);  // the recorder works on
+  EXPECT_EQ(other.Ed.GetText(), "a");
+}
+
+// A handler failing as the playback starts stops it and leaves the editor unlocked.
+TEST(RidMacroRecorder, AHandlerFailingAsThePlaybackStartsStopsIt) {
+  TEder e;
+  TLoggedRecorder L;
+  Load(L.R, LE32(1) + LE16(ecChar) + "a\x01");
+  L.R.OnStateChange = [&](TObject*) {
+    L.States.push_back(L.R.GetState());
+    if (L.R.GetState() == mrsPlaying) throw Exception("refused");
+  };
+  EXPECT_THROW(L.R.PlaybackMacro(&e.Ed), Exception);
+  EXPECT_EQ(L.States, (std::vector<TRidMacroState>{mrsPlaying, mrsStopped}));
+  EXPECT_EQ(e.Ed.GetPaintLock(), 0);
+  EXPECT_EQ(e.Ed.GetText(), "");
 }
 
 // A shortcut of 0 takes the key away and nothing else: the other key and recording go on,
