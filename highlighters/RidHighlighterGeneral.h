@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 #include "platform/Types.h"
 
 namespace rid {
