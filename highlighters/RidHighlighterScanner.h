@@ -96,6 +96,15 @@ inline constexpr TRidAttriSpec kPlainAttributes[] = {
     {"Symbol", {}},
 };
 
+// The plain attributes with one of a language's own after them (General, PHP).
+constexpr std::array<TRidAttriSpec, std::size(kPlainAttributes) + 1> PlainAttributesAnd(
+    const TRidAttriSpec& AOwn) {
+  std::array<TRidAttriSpec, std::size(kPlainAttributes) + 1> all{};
+  std::copy(std::begin(kPlainAttributes), std::end(kPlainAttributes), all.begin());
+  all.back() = AOwn;
+  return all;
+}
+
 // A highlighter that scans a line by dispatching on the byte at the scan position. Reads past
 // the end of the line give 0, so scanners can look ahead freely; the end of the line is its
 // length, and a NUL byte inside it is an unknown character.
@@ -274,6 +283,25 @@ class TRidScanHighlighter : public TRidCustomHighlighter {
   const TRidLanguageSpec& FLanguage;
   std::vector<TRidHighlighterAttributes*> FAttris;  // owned by the base's attribute list
   std::array<TRidHighlighterAttributes*, 256> FKindAttri{};
+};
+
+// A highlighter whose first seven attributes are kPlainAttributes, in that order (Visual Basic,
+// VBScript, Fortran and assembly; General and PHP add one after them): their published getters.
+class TRidPlainScanHighlighter : public TRidScanHighlighter {
+ public:
+  RID_CLASS_NAME(TRidPlainScanHighlighter)
+
+  // The published attributes, in their published order.
+  TRidHighlighterAttributes* GetCommentAttri() const { return Attri(0); }
+  TRidHighlighterAttributes* GetIdentifierAttri() const { return Attri(1); }
+  TRidHighlighterAttributes* GetKeyAttri() const { return Attri(2); }
+  TRidHighlighterAttributes* GetNumberAttri() const { return Attri(3); }
+  TRidHighlighterAttributes* GetSpaceAttri() const { return Attri(4); }
+  TRidHighlighterAttributes* GetStringAttri() const { return Attri(5); }
+  TRidHighlighterAttributes* GetSymbolAttri() const { return Attri(6); }
+
+ protected:
+  using TRidScanHighlighter::TRidScanHighlighter;
 };
 
 }  // namespace rid

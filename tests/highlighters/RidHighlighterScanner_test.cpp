@@ -2,7 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "highlighters/RidHighlighterAsm.h"
+#include "highlighters/RidHighlighterFortran.h"
+#include "highlighters/RidHighlighterGeneral.h"
 #include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterPHP.h"
+#include "highlighters/RidHighlighterVBScript.h"
 #include "tests/highlighters/HighlighterConformance.h"
 
 namespace rid {
@@ -251,6 +263,44 @@ TEST(ScannerKit, TheConformanceHarnessPassesARangedLanguage) {
       test::ShiftJisLines(
           5, 300, 16, {"{", "}", "do", "\r\n", "\"", "'", "\\", "[", "]", "\t", "`", "@", "<<"}),
       {0, 1});
+}
+
+// The plain getters name the attributes by their place, and the names are the keys the
+// settings are stored under: every plain language lists them in the same order and style.
+TEST(PlainScanHighlighter, EveryPlainLanguageKeepsThePlainAttributesInTheirPlaces) {
+  struct TCase {
+    std::unique_ptr<TRidPlainScanHighlighter> Highlighter;
+    std::string_view Own;  // the attribute after the plain seven, if any
+  };
+  TCase cases[] = {{std::make_unique<TRidAsmRid>(nullptr), {}},
+                   {std::make_unique<TRidFortranRid>(nullptr), {}},
+                   {std::make_unique<TRidVBRid>(nullptr), {}},
+                   {std::make_unique<TRidVBScriptRid>(nullptr), {}},
+                   {std::make_unique<TRidGeneralRid>(nullptr), "Preprocessor"},
+                   {std::make_unique<TRidPHPRid>(nullptr), "Variable"}};
+  for (const TCase& c : cases) {
+    const TRidPlainScanHighlighter& h = *c.Highlighter;
+    SCOPED_TRACE(h.ClassName());
+    const std::vector<std::pair<TRidHighlighterAttributes*, std::string_view>> expected = {
+        {h.GetCommentAttri(), "Comment"},   {h.GetIdentifierAttri(), "Identifier"},
+        {h.GetKeyAttri(), "Reserved Word"}, {h.GetNumberAttri(), "Number"},
+        {h.GetSpaceAttri(), "Space"},       {h.GetStringAttri(), "String"},
+        {h.GetSymbolAttri(), "Symbol"}};
+    ASSERT_EQ(h.GetAttribCount(), static_cast<int32_t>(expected.size() + !c.Own.empty()));
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(expected[i].first->GetName(), expected[i].second);
+      EXPECT_EQ(expected[i].first->GetStyle(), i == 0   ? TFontStyles{fsItalic}
+                                               : i == 2 ? TFontStyles{fsBold}
+                                                        : TFontStyles{});
+      EXPECT_EQ(expected[i].first->GetForeground(), clNone);
+    }
+    std::set<std::string> names;
+    for (int32_t i = 0; i < h.GetAttribCount(); ++i) names.insert(h.GetAttribute(i)->GetName());
+    EXPECT_EQ(names.size(), static_cast<size_t>(h.GetAttribCount()));
+    if (!c.Own.empty()) {
+      EXPECT_TRUE(names.contains(std::string(c.Own)));
+    }
+  }
 }
 
 }  // namespace
