@@ -86,7 +86,7 @@ const TRidHighlighterClass& TRidAsmRid::Class() {
   return c;
 }
 
-TRidAsmRid::TRidAsmRid(TComponent* AOwner) : TRidScanHighlighter(AOwner, kLanguage) {
+TRidAsmRid::TRidAsmRid(TComponent* AOwner) : TRidPlainScanHighlighter(AOwner, kLanguage) {
   EnumKeywords(tkKey, std::string(keywords::RidHighlighterAsm::kMnemonics), GetIdentChars(),
                TEnumKeywordEvent(this, &TRidAsmRid::AddKeyword));
 }

@@ -3,13 +3,14 @@
 #include <string>
 
 #include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 
 namespace rid {
 
 // x86 assembly source. No state carries from one line to the next. The mnemonics are one comma
 // text, chained by hash into a TRidHashEntryList as the highlighter is made; they match in any
 // case.
-class TRidAsmRid : public TRidScanHighlighter {
+class TRidAsmRid : public TRidPlainScanHighlighter {
  public:
   RID_CLASS_NAME(TRidAsmRid)
   enum TTokenKind : uint8_t {
@@ -28,15 +29,6 @@ class TRidAsmRid : public TRidScanHighlighter {
 
   void Next() override;
   bool KeepsLineState() const override { return false; }
-
-  // The published attributes, in their published order.
-  TRidHighlighterAttributes* GetCommentAttri() const { return Attri(0); }
-  TRidHighlighterAttributes* GetIdentifierAttri() const { return Attri(1); }
-  TRidHighlighterAttributes* GetKeyAttri() const { return Attri(2); }
-  TRidHighlighterAttributes* GetNumberAttri() const { return Attri(3); }
-  TRidHighlighterAttributes* GetSpaceAttri() const { return Attri(4); }
-  TRidHighlighterAttributes* GetStringAttri() const { return Attri(5); }
-  TRidHighlighterAttributes* GetSymbolAttri() const { return Attri(6); }
 
   // The mnemonic chains, for checks of their shape.
   const TRidHashEntryList& Keywords() const { return FKeywords; }

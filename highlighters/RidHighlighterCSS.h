@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 
 namespace rid {
 

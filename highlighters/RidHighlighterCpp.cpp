@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "highlighters/RidHighlighterIdeSchemes.h"
 #include "highlighters/keywords/RidHighlighterCppKeywords.h"
 
 namespace rid {

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 
 namespace rid {
 

@@ -72,7 +72,7 @@ const TRidHighlighterClass& TRidFortranRid::Class() {
 }
 
 TRidFortranRid::TRidFortranRid(TComponent* AOwner)
-    : TRidScanHighlighter(AOwner, kLanguage), FKeywords(KeywordTable()) {}
+    : TRidPlainScanHighlighter(AOwner, kLanguage), FKeywords(KeywordTable()) {}
 
 void TRidFortranRid::Next() {
   FTokenStart = FRunPos;

@@ -10,18 +10,7 @@ namespace {
 
 using G = TRidGeneralRid;
 
-// clang-format off
-constexpr TRidAttriSpec kAttributes[] = {
-    {"Comment", {fsItalic}},
-    {"Identifier", {}},
-    {"Reserved Word", {fsBold}},
-    {"Number", {}},
-    {"Space", {}},
-    {"String", {}},
-    {"Symbol", {}},
-    {"Preprocessor", {}},
-};
-// clang-format on
+constexpr auto kAttributes = PlainAttributesAnd({"Preprocessor", {}});
 
 // Attribute index per token kind (the null kind has none; unknown bytes look like symbols).
 constexpr int8_t kKindAttri[] = {0, 1, 2, -1, 3, 7, 4, 5, 6, 6};
@@ -79,7 +68,7 @@ const TRidHighlighterClass& TRidGeneralRid::Class() {
 }
 
 TRidGeneralRid::TRidGeneralRid(TComponent* AOwner)
-    : TRidScanHighlighter(AOwner, kLanguage),
+    : TRidPlainScanHighlighter(AOwner, kLanguage),
       FScanTable(&SingleQuoteTable),
       FIdentChars(kLanguage.IdentChars) {
   FKeyWords.SetSorted(true);

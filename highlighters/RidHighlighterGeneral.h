@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 #include "platform/Types.h"
 
 namespace rid {
@@ -24,7 +24,7 @@ using enum TStringDelim;
 // Text of no particular language: the comment styles, string delimiter and keywords its user
 // chooses, numbers, and "#" preprocessor lines if asked. The program colours the files no other
 // highlighter claims with it. Its comments step by character, so a trail byte never closes one.
-class TRidGeneralRid : public TRidScanHighlighter {
+class TRidGeneralRid : public TRidPlainScanHighlighter {
  public:
   RID_CLASS_NAME(TRidGeneralRid)
   enum TTokenKind : uint8_t {
@@ -81,15 +81,8 @@ class TRidGeneralRid : public TRidScanHighlighter {
   // Upper-cases the items of Value in place, takes them as the keywords and repaints.
   void SetKeyWords(TStrings* Value);
 
-  // The published attributes, in their published order.
-  TRidHighlighterAttributes* GetCommentAttri() const { return Attri(0); }
-  TRidHighlighterAttributes* GetIdentifierAttri() const { return Attri(1); }
-  TRidHighlighterAttributes* GetKeyAttri() const { return Attri(2); }
-  TRidHighlighterAttributes* GetNumberAttri() const { return Attri(3); }
+  // The published attribute beside the plain seven.
   TRidHighlighterAttributes* GetPreprocessorAttri() const { return Attri(7); }
-  TRidHighlighterAttributes* GetSpaceAttri() const { return Attri(4); }
-  TRidHighlighterAttributes* GetStringAttri() const { return Attri(5); }
-  TRidHighlighterAttributes* GetSymbolAttri() const { return Attri(6); }
 
  private:
   using TTable = TScanTable<TRidGeneralRid>;

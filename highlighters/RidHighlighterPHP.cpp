@@ -13,18 +13,7 @@ namespace {
 using P = TRidPHPRid;
 using keywords::RidHighlighterPHP::kKeywords;
 
-// clang-format off
-constexpr TRidAttriSpec kAttributes[] = {
-    {"Comment", {fsItalic}},
-    {"Identifier", {}},
-    {"Reserved Word", {fsBold}},
-    {"Number", {}},
-    {"Space", {}},
-    {"String", {}},
-    {"Symbol", {}},
-    {"Variable", {}},
-};
-// clang-format on
+constexpr auto kAttributes = PlainAttributesAnd({"Variable", {}});
 
 // Attribute index per token kind (the null kind has none; unknown bytes look like identifiers).
 constexpr int8_t kKindAttri[] = {0, 1, 2, -1, 3, 4, 5, 6, 1, 7};
@@ -112,7 +101,7 @@ const TRidHighlighterClass& TRidPHPRid::Class() {
 }
 
 TRidPHPRid::TRidPHPRid(TComponent* AOwner)
-    : TRidScanHighlighter(AOwner, kLanguage), FKeywords(KeywordTable()) {}
+    : TRidPlainScanHighlighter(AOwner, kLanguage), FKeywords(KeywordTable()) {}
 
 void TRidPHPRid::Next() {
   // A string ends before an embedded variable even where nothing of it came first; that empty

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 
 namespace rid {
 
@@ -9,7 +10,7 @@ namespace rid {
 // comments go on over line ends; inside double-quoted strings the embedded variables are tokens
 // of their own. Strings are read byte by byte, as php reads Shift-JIS source (a trail byte 5C
 // escapes the quote after it), but no token starts or ends inside a character.
-class TRidPHPRid : public TRidScanHighlighter {
+class TRidPHPRid : public TRidPlainScanHighlighter {
  public:
   RID_CLASS_NAME(TRidPHPRid)
   enum TTokenKind : uint8_t {
@@ -40,14 +41,7 @@ class TRidPHPRid : public TRidScanHighlighter {
   void SetRange(TRidRange Value) override { FRange = static_cast<uint8_t>(Value); }
   void ResetRange() override { FRange = rsCode; }
 
-  // The published attributes, in their published order.
-  TRidHighlighterAttributes* GetCommentAttri() const { return Attri(0); }
-  TRidHighlighterAttributes* GetIdentifierAttri() const { return Attri(1); }
-  TRidHighlighterAttributes* GetKeyAttri() const { return Attri(2); }
-  TRidHighlighterAttributes* GetNumberAttri() const { return Attri(3); }
-  TRidHighlighterAttributes* GetSpaceAttri() const { return Attri(4); }
-  TRidHighlighterAttributes* GetStringAttri() const { return Attri(5); }
-  TRidHighlighterAttributes* GetSymbolAttri() const { return Attri(6); }
+  // The published attribute beside the plain seven.
   TRidHighlighterAttributes* GetVariableAttri() const { return Attri(7); }
 
   // The keyword table, for checks of its shape.

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 
 namespace rid {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "highlighters/RidHighlighterHashEntries.h"
 #include "highlighters/keywords/RidHighlighterRubyKeywords.h"
 
 namespace rid {

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 
 namespace rid {
 

@@ -56,7 +56,7 @@ const TRidScanHighlighter::TScanTable<TRidVBScanner> TRidVBScanner::ScanTable =
 
 TRidVBScanner::TRidVBScanner(TComponent* AOwner, const TRidLanguageSpec& ALanguage,
                              const TRidKeywordTable& AKeywords)
-    : TRidScanHighlighter(AOwner, ALanguage), FKeywords(AKeywords) {}
+    : TRidPlainScanHighlighter(AOwner, ALanguage), FKeywords(AKeywords) {}
 
 void TRidVBScanner::Next() {
   FTokenStart = FRunPos;

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 
 namespace rid {
 
@@ -9,7 +10,7 @@ namespace rid {
 // to the next; keywords match in any case, and "rem" comments out the rest of its line. The
 // two languages differ only in their keywords, the kind of an unknown character and their
 // language data.
-class TRidVBScanner : public TRidScanHighlighter {
+class TRidVBScanner : public TRidPlainScanHighlighter {
  public:
   RID_CLASS_NAME(TRidVBScanner)
   enum TTokenKind : uint8_t {
@@ -26,15 +27,6 @@ class TRidVBScanner : public TRidScanHighlighter {
 
   void Next() override;
   bool KeepsLineState() const override { return false; }
-
-  // The published attributes, in their published order.
-  TRidHighlighterAttributes* GetCommentAttri() const { return Attri(0); }
-  TRidHighlighterAttributes* GetIdentifierAttri() const { return Attri(1); }
-  TRidHighlighterAttributes* GetKeyAttri() const { return Attri(2); }
-  TRidHighlighterAttributes* GetNumberAttri() const { return Attri(3); }
-  TRidHighlighterAttributes* GetSpaceAttri() const { return Attri(4); }
-  TRidHighlighterAttributes* GetStringAttri() const { return Attri(5); }
-  TRidHighlighterAttributes* GetSymbolAttri() const { return Attri(6); }
 
   static constexpr int32_t kKeywordSlots = 134;
   // Attribute index per token kind (the null kind has none; unknown characters look like

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 
 namespace rid {
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "editor/RidEder.h"
-#include "highlighters/RidHighlighterHashEntries.h"
+#include "highlighters/RidHighlighterScanner.h"
 #include "platform/Registry.h"
 #include "tests/TestSupport.h"
 #include "tests/highlighters/HighlighterConformance.h"
