@@ -23,7 +23,7 @@ uint64_t Load(const char* P, size_t N, size_t Avail) {
 
 // The hash of N bytes at P, read eight at a time; Avail (at least N) bytes may be read from P.
 // The result does not depend on Avail.
-uint64_t BytesHash(const char* P, size_t N, size_t Avail) {
+[[gnu::always_inline]] inline uint64_t BytesHash(const char* P, size_t N, size_t Avail) {
   uint64_t h = N * 0x9E3779B97F4A7C15ull;
   if (N <= 8) {
     h ^= Load(P, N, Avail);
@@ -38,28 +38,44 @@ uint64_t BytesHash(const char* P, size_t N, size_t Avail) {
 // What a byte starts: nothing of a word, a single-byte word character or a double-byte one.
 enum TByteKind : uint8_t { bkOther, bkWord, bkLead };
 
-// Calls Do(start, length) for each word of Line.
+// Calls Do(start, length) for each word of Line. The bytes are classed without a branch, noting
+// where words start and end a block at a time: a branch per byte mispredicts at each word's ends.
 template <class F>
 void ForEachWord(std::string_view Line, const uint8_t* Kinds, F Do) {
+  constexpr size_t kBlock = 128;
   const auto* b = reinterpret_cast<const uint8_t*>(Line.data());
   const size_t n = Line.size();
-  for (size_t i = 0; i < n;) {
-    if (Kinds[b[i]] == bkOther) {
-      ++i;
-      continue;
+  uint32_t edges[kBlock + 2];  // an open word's start, then one edge at most per byte
+  size_t count = 0;
+  bool in = false, trail = false;
+  for (size_t from = 0; from < n; from += kBlock) {
+    const size_t to = std::min(n, from + kBlock);
+    for (size_t i = from; i < to; ++i) {
+      const uint8_t kind = Kinds[b[i]];
+      const bool word = trail || kind != bkOther;  // a second byte, whatever it is, or a word's
+      edges[count] = static_cast<uint32_t>(i);
+      count += word != in;
+      in = word;
+      trail = !trail && kind == bkLead;
     }
-    const size_t start = i;
-    for (; i < n && Kinds[b[i]] != bkOther; ++i)
-      if (Kinds[b[i]] == bkLead && i + 1 < n) ++i;  // its second byte, whatever it is
-    Do(start, i - start);
+    if (to == n && in) edges[count++] = static_cast<uint32_t>(n);
+    for (size_t e = 0; e + 1 < count; e += 2) Do(edges[e], edges[e + 1] - edges[e]);
+    if (count % 2 != 0) edges[0] = edges[count - 1];
+    count %= 2;
   }
 }
 
 // The first sixteen bytes of W with single-byte letters in upper case, as two numbers that
-// order as AnsiCompareText does.
-std::pair<uint64_t, uint64_t> SortKey(std::string_view W) {
+// order as AnsiCompareText does, and the character start up to which they hold all of W.
+struct TSortKey {
+  std::pair<uint64_t, uint64_t> Bytes;
+  uint32_t Rest;
+};
+
+TSortKey SortKey(std::string_view W) {
   uint8_t bytes[16] = {};
-  for (size_t i = 0; i < W.size() && i < 16; ++i) {
+  size_t i = 0;
+  for (; i < W.size() && i < 16; ++i) {
     uint8_t b = static_cast<uint8_t>(W[i]);
     if (IsDBCSLeadByte(b) && i + 1 < W.size()) {
       bytes[i] = b;
@@ -69,9 +85,9 @@ std::pair<uint64_t, uint64_t> SortKey(std::string_view W) {
     bytes[i] = b >= 'a' && b <= 'z' ? static_cast<uint8_t>(b - ('a' - 'A')) : b;
   }
   uint64_t high = 0, low = 0;
-  for (int i = 0; i < 8; ++i) high = high << 8 | bytes[i];
-  for (int i = 8; i < 16; ++i) low = low << 8 | bytes[i];
-  return {high, low};
+  for (int k = 0; k < 8; ++k) high = high << 8 | bytes[k];
+  for (int k = 8; k < 16; ++k) low = low << 8 | bytes[k];
+  return {{high, low}, static_cast<uint32_t>(i == 17 ? 15 : i)};  // 17: a character at 15
 }
 
 }  // namespace
@@ -112,7 +128,7 @@ class TWordIndex::TSlots {
   void Prefetch(uint64_t Hash) const { __builtin_prefetch(&FSlots[Hash & (FSlots.size() - 1)]); }
   void Add(uint64_t Hash, size_t Length, uint32_t Value) {
     if (2 * (FCount + 1) > FSlots.size()) {
-      std::vector<TSlot> old(FSlots.size() * 2);
+      std::vector<TSlot> old(FSlots.size() * 4);  // fewer moves of every number
       old.swap(FSlots);
       for (const TSlot& s : old)
         if (s.Value != kFree) Place(s);
@@ -194,6 +210,7 @@ std::vector<TWordIndex::TNewLine> TWordIndex::SeeLines(const TRidEderStringList&
   };
   for (size_t i = 0; i < n && i < kAhead; ++i) take(i);
   std::vector<TNewLine> fresh;
+  if (FLines.empty()) FLines.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     const TAhead line = ahead[i % kAhead];
     if (i + kAhead < n) take(i + kAhead);
@@ -307,24 +324,25 @@ int64_t TWordIndex::OnlyAtCaret(const TRidEderStringList& Lines, TBufferCoord Ca
 
 void TWordIndex::Sort() {
   struct TEntry {
-    std::pair<uint64_t, uint64_t> Key;
+    TSortKey Key;
     uint32_t Id;
   };
   std::vector<TEntry> entries;
   entries.reserve(FLiveWords);
   for (uint32_t id = 0; id < FWordCounts.size(); ++id)
     if (FWordCounts[id] > 0) entries.push_back({SortKey(Word(id)), id});
-  // By key first; the few words that share one (long words with a common start) then by all
-  // their bytes.
+  // By key first; the words that share one (long words with a common start) then by the rest,
+  // which starts at the same character in both when the keys hold as much of them.
   std::sort(entries.begin(), entries.end(),
-            [](const TEntry& A, const TEntry& B) { return A.Key < B.Key; });
+            [](const TEntry& A, const TEntry& B) { return A.Key.Bytes < B.Key.Bytes; });
   for (auto run = entries.begin(); run != entries.end();) {
-    const auto end =
-        std::find_if(run + 1, entries.end(), [&](const TEntry& E) { return E.Key != run->Key; });
+    const auto end = std::find_if(run + 1, entries.end(),
+                                  [&](const TEntry& E) { return E.Key.Bytes != run->Key.Bytes; });
     if (end - run > 1)
       std::sort(run, end, [&](const TEntry& A, const TEntry& B) {
         const std::string_view a = Word(A.Id), b = Word(B.Id);
-        const int c = AnsiCompareText(a, b);
+        const size_t from = A.Key.Rest == B.Key.Rest ? A.Key.Rest : 0;
+        const int c = AnsiCompareText(a.substr(from), b.substr(from));
         return c != 0 ? c < 0 : a < b;
       });
     run = end;
