@@ -23,7 +23,7 @@ uint64_t Load(const char* P, size_t N, size_t Avail) {
 
 // The hash of N bytes at P, read eight at a time; Avail (at least N) bytes may be read from P.
 // The result does not depend on Avail.
-uint64_t BytesHash(const char* P, size_t N, size_t Avail) {
+[[gnu::always_inline]] inline uint64_t BytesHash(const char* P, size_t N, size_t Avail) {
   uint64_t h = N * 0x9E3779B97F4A7C15ull;
   if (N <= 8) {
     h ^= Load(P, N, Avail);
@@ -38,28 +38,44 @@ uint64_t BytesHash(const char* P, size_t N, size_t Avail) {
 // What a byte starts: nothing of a word, a single-byte word character or a double-byte one.
 enum TByteKind : uint8_t { bkOther, bkWord, bkLead };
 
-// Calls Do(start, length) for each word of Line.
+// Calls Do(start, length) for each word of Line. The bytes are classed without a branch, noting
+// where words start and end a block at a time: a branch per byte mispredicts at each word's ends.
 template <class F>
 void ForEachWord(std::string_view Line, const uint8_t* Kinds, F Do) {
+  constexpr size_t kBlock = 128;
   const auto* b = reinterpret_cast<const uint8_t*>(Line.data());
   const size_t n = Line.size();
-  for (size_t i = 0; i < n;) {
-    if (Kinds[b[i]] == bkOther) {
-      ++i;
-      continue;
+  uint32_t edges[kBlock + 2];  // an open word's start, then one edge at most per byte
+  size_t count = 0;
+  bool in = false, trail = false;
+  for (size_t from = 0; from < n; from += kBlock) {
+    const size_t to = std::min(n, from + kBlock);
+    for (size_t i = from; i < to; ++i) {
+      const uint8_t kind = Kinds[b[i]];
+      const bool word = trail || kind != bkOther;  // a second byte, whatever it is, or a word's
+      edges[count] = static_cast<uint32_t>(i);
+      count += word != in;
+      in = word;
+      trail = !trail && kind == bkLead;
     }
-    const size_t start = i;
-    for (; i < n && Kinds[b[i]] != bkOther; ++i)
-      if (Kinds[b[i]] == bkLead && i + 1 < n) ++i;  // its second byte, whatever it is
-    Do(start, i - start);
+    if (to == n && in) edges[count++] = static_cast<uint32_t>(n);
+    for (size_t e = 0; e + 1 < count; e += 2) Do(edges[e], edges[e + 1] - edges[e]);
+    if (count % 2 != 0) edges[0] = edges[count - 1];
+    count %= 2;
   }
 }
 
 // The first sixteen bytes of W with single-byte letters in upper case, as two numbers that
-// order as AnsiCompareText does.
-std::pair<uint64_t, uint64_t> SortKey(std::string_view W) {
+// order as AnsiCompareText does, and the character start up to which they hold all of W.
+struct TSortKey {
+  std::pair<uint64_t, uint64_t> Bytes;
+  uint32_t Rest;
+};
+
+TSortKey SortKey(std::string_view W) {
   uint8_t bytes[16] = {};
-  for (size_t i = 0; i < W.size() && i < 16; ++i) {
+  size_t i = 0;
+  for (; i < W.size() && i < 16; ++i) {
     uint8_t b = static_cast<uint8_t>(W[i]);
     if (IsDBCSLeadByte(b) && i + 1 < W.size()) {
       bytes[i] = b;
@@ -69,9 +85,9 @@ std::pair<uint64_t, uint64_t> SortKey(std::string_view W) {
     bytes[i] = b >= 'a' && b <= 'z' ? static_cast<uint8_t>(b - ('a' - 'A')) : b;
   }
   uint64_t high = 0, low = 0;
-  for (int i = 0; i < 8; ++i) high = high << 8 | bytes[i];
-  for (int i = 8; i < 16; ++i) low = low << 8 | bytes[i];
-  return {high, low};
+  for (int k = 0; k < 8; ++k) high = high << 8 | bytes[k];
+  for (int k = 8; k < 16; ++k) low = low << 8 | bytes[k];
+  return {{high, low}, static_cast<uint32_t>(i == 17 ? 15 : i)};  // 17: a character at 15
 }
 
 }  // namespace
@@ -87,47 +103,59 @@ struct TWordIndex::TLine {
   int32_t Seen;
 };
 
-// Numbers stored by 64-bit hash, in open addressing; the caller tells which of the numbers
-// under one hash it means.
+// A line content met for the first time, whose words are still to be read.
+struct TWordIndex::TNewLine {
+  uint32_t Index;
+  std::string_view Text;
+};
+
+// Numbers stored by 64-bit hash and length, in open addressing; the caller tells which of the
+// numbers under one hash and length it means.
 class TWordIndex::TSlots {
  public:
   TSlots() : FSlots(1 << 12) {}
-  // The number under Hash that Same accepts; -1 when there is none.
+  // The number under Hash and Length that Same accepts; -1 when there is none.
   template <class TSame>
-  int64_t Find(uint64_t Hash, TSame Same) const {
+  int64_t Find(uint64_t Hash, size_t Length, TSame Same) const {
     const size_t mask = FSlots.size() - 1;
     for (size_t i = Hash & mask;; i = (i + 1) & mask) {
       const TSlot& s = FSlots[i];
-      if (!s.Used) return -1;
-      if (s.Hash == Hash && Same(s.Value)) return s.Value;
+      if (s.Value == kFree) return -1;
+      if (s.Hash == Hash && s.Length == Length && Same(s.Value)) return s.Value;
     }
   }
-  void Add(uint64_t Hash, uint32_t Value) {
+  // The tables outgrow the cache: callers ask for a slot some lookups before they need it.
+  void Prefetch(uint64_t Hash) const { __builtin_prefetch(&FSlots[Hash & (FSlots.size() - 1)]); }
+  void Add(uint64_t Hash, size_t Length, uint32_t Value) {
     if (2 * (FCount + 1) > FSlots.size()) {
-      std::vector<TSlot> old(FSlots.size() * 2);
+      std::vector<TSlot> old(FSlots.size() * 4);  // fewer moves of every number
       old.swap(FSlots);
       for (const TSlot& s : old)
-        if (s.Used) Place(s);
+        if (s.Value != kFree) Place(s);
     }
-    Place({Hash, Value, true});
+    Place({Hash, static_cast<uint32_t>(Length), Value});
     ++FCount;
   }
 
  private:
+  static constexpr uint32_t kFree = UINT32_MAX;
   struct TSlot {
     uint64_t Hash = 0;
-    uint32_t Value = 0;
-    bool Used = false;
+    uint32_t Length = 0;
+    uint32_t Value = kFree;
   };
   void Place(const TSlot& S) {
     const size_t mask = FSlots.size() - 1;
     size_t i = S.Hash & mask;
-    while (FSlots[i].Used) i = (i + 1) & mask;
+    while (FSlots[i].Value != kFree) i = (i + 1) & mask;
     FSlots[i] = S;
   }
   std::vector<TSlot> FSlots;
   size_t FCount = 0;
 };
+
+// How far ahead of its lookup a hash is taken and its slot fetched.
+constexpr size_t kAhead = 8;
 
 TWordIndex::TWordIndex() { Reset({}); }
 
@@ -139,7 +167,8 @@ void TWordIndex::Reset(const TRidCharSet& WordChars) {
     FKinds[b] = IsDBCSLeadByte(static_cast<uint8_t>(b))       ? bkLead
                 : WordChars.Contains(static_cast<uint8_t>(b)) ? bkWord
                                                               : bkOther;
-  FWords.clear();
+  FChars.clear();
+  FWordStarts.assign(1, 0);
   FWordCounts.clear();
   FLines.clear();
   FLineWords.clear();
@@ -153,8 +182,8 @@ const std::vector<std::string_view>& TWordIndex::Words(const TRidEderStringList&
                                                        const TRidCharSet& WordChars,
                                                        TBufferCoord Caret) {
   // Words that are in no line any more are let go once they outnumber the others.
-  if (!(WordChars == FWordChars) || FWords.size() > 2 * FLiveWords + 4096) Reset(WordChars);
-  for (int32_t i = 0, n = Lines.GetCount(); i < n; ++i) ++FLines[LineOf(Lines.GetView(i))].Seen;
+  if (!(WordChars == FWordChars) || FWordCounts.size() > 2 * FLiveWords + 4096) Reset(WordChars);
+  ReadWords(SeeLines(Lines));
   Recount();
   const int64_t excluded = OnlyAtCaret(Lines, Caret);
   if (!FSortedStale && excluded == FExcluded) return FOut;
@@ -162,44 +191,89 @@ const std::vector<std::string_view>& TWordIndex::Words(const TRidEderStringList&
   FExcluded = excluded;
   FOut.clear();
   for (uint32_t id : FSorted)
-    if (id != excluded) FOut.push_back(FWords[id]);
+    if (id != excluded) FOut.push_back(Word(id));
   ++FVersion;
   return FOut;
 }
 
-uint32_t TWordIndex::LineOf(std::string_view Line) {
-  const uint64_t h = BytesHash(Line.data(), Line.size(), Line.size());
-  const int64_t found =
-      FLineSlots->Find(h, [&](uint32_t K) { return FLines[K].Length == Line.size(); });
-  return found >= 0 ? static_cast<uint32_t>(found) : AddLine(Line, h);
+std::vector<TWordIndex::TNewLine> TWordIndex::SeeLines(const TRidEderStringList& Lines) {
+  struct TAhead {
+    std::string_view Text;
+    uint64_t Hash;
+  };
+  TAhead ahead[kAhead];
+  const auto n = static_cast<size_t>(Lines.GetCount());
+  auto take = [&](size_t I) {
+    const std::string_view text = Lines.GetView(static_cast<int32_t>(I));
+    ahead[I % kAhead] = {text, BytesHash(text.data(), text.size(), text.size())};
+    FLineSlots->Prefetch(ahead[I % kAhead].Hash);
+  };
+  for (size_t i = 0; i < n && i < kAhead; ++i) take(i);
+  std::vector<TNewLine> fresh;
+  if (FLines.empty()) FLines.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    const TAhead line = ahead[i % kAhead];
+    if (i + kAhead < n) take(i + kAhead);
+    const int64_t found =
+        FLineSlots->Find(line.Hash, line.Text.size(), [](uint32_t) { return true; });
+    if (found >= 0)
+      ++FLines[static_cast<size_t>(found)].Seen;
+    else
+      AddLine(line.Text, line.Hash, fresh);
+  }
+  return fresh;
 }
 
-uint32_t TWordIndex::AddLine(std::string_view Line, uint64_t Hash) {
-  const auto begin = static_cast<uint32_t>(FLineWords.size());
-  ForEachWord(Line, FKinds, [&](size_t Start, size_t Length) {
-    FLineWords.push_back(Intern(Line.substr(Start, Length), Line.size() - Start));
-  });
+void TWordIndex::AddLine(std::string_view Line, uint64_t Hash, std::vector<TNewLine>& New) {
   const auto index = static_cast<uint32_t>(FLines.size());
-  FLines.push_back({Hash, static_cast<uint32_t>(Line.size()), begin,
-                    static_cast<uint32_t>(FLineWords.size() - begin), 0, 0});
-  FLineSlots->Add(Hash, index);
-  return index;
+  FLines.push_back({Hash, static_cast<uint32_t>(Line.size()), 0, 0, 0, 1});
+  FLineSlots->Add(Hash, Line.size(), index);
+  New.push_back({index, Line});
 }
 
-uint32_t TWordIndex::Intern(std::string_view Word, size_t Avail) {
-  const uint64_t h = BytesHash(Word.data(), Word.size(), Avail);
-  const int64_t found = FWordSlots->Find(h, [&](uint32_t K) { return FWords[K] == Word; });
+// The words of the new lines are gathered a batch at a time, then looked up ahead as lines are.
+void TWordIndex::ReadWords(const std::vector<TNewLine>& New) {
+  struct TOccurrence {
+    std::string_view Word;
+    uint64_t Hash;
+  };
+  std::vector<TOccurrence> batch;
+  auto intern = [&] {
+    for (size_t i = 0; i < batch.size(); ++i) {
+      if (i + kAhead < batch.size()) FWordSlots->Prefetch(batch[i + kAhead].Hash);
+      FLineWords.push_back(Intern(batch[i].Word, batch[i].Hash));
+    }
+    batch.clear();
+  };
+  for (const TNewLine& l : New) {
+    TLine& line = FLines[l.Index];
+    line.Begin = static_cast<uint32_t>(FLineWords.size() + batch.size());
+    ForEachWord(l.Text, FKinds, [&](size_t Start, size_t Length) {
+      batch.push_back({l.Text.substr(Start, Length),
+                       BytesHash(l.Text.data() + Start, Length, l.Text.size() - Start)});
+    });
+    line.Size = static_cast<uint32_t>(FLineWords.size() + batch.size() - line.Begin);
+    if (batch.size() >= 1024) intern();
+  }
+  intern();
+}
+
+uint32_t TWordIndex::Intern(std::string_view Word, uint64_t Hash) {
+  const int64_t found = FWordSlots->Find(Hash, Word.size(), [&](uint32_t K) {
+    return std::memcmp(FChars.data() + FWordStarts[K], Word.data(), Word.size()) == 0;
+  });
   if (found >= 0) return static_cast<uint32_t>(found);
-  const auto id = static_cast<uint32_t>(FWords.size());
-  FWords.emplace_back(Word);
+  const auto id = static_cast<uint32_t>(FWordCounts.size());
+  FChars.append(Word);
+  FWordStarts.push_back(static_cast<uint32_t>(FChars.size()));
   FWordCounts.push_back(0);
-  FWordSlots->Add(h, id);
+  FWordSlots->Add(Hash, Word.size(), id);
   return id;
 }
 
 int64_t TWordIndex::Find(std::string_view Word) const {
   const uint64_t h = BytesHash(Word.data(), Word.size(), Word.size());
-  return FWordSlots->Find(h, [&](uint32_t K) { return FWords[K] == Word; });
+  return FWordSlots->Find(h, Word.size(), [&](uint32_t K) { return this->Word(K) == Word; });
 }
 
 void TWordIndex::Count(uint32_t Id, int64_t Delta) {
@@ -230,7 +304,7 @@ void TWordIndex::Recount() {
     if (l.Count == 0) continue;
     const auto begin = static_cast<uint32_t>(words.size());
     words.insert(words.end(), FLineWords.begin() + l.Begin, FLineWords.begin() + l.Begin + l.Size);
-    FLineSlots->Add(l.Hash, static_cast<uint32_t>(lines.size()));
+    FLineSlots->Add(l.Hash, l.Length, static_cast<uint32_t>(lines.size()));
     lines.push_back({l.Hash, l.Length, begin, l.Size, l.Count, 0});
   }
   FLines.swap(lines);
@@ -250,20 +324,29 @@ int64_t TWordIndex::OnlyAtCaret(const TRidEderStringList& Lines, TBufferCoord Ca
 
 void TWordIndex::Sort() {
   struct TEntry {
-    std::pair<uint64_t, uint64_t> Key;
+    TSortKey Key;
     uint32_t Id;
   };
   std::vector<TEntry> entries;
   entries.reserve(FLiveWords);
-  for (uint32_t id = 0; id < FWords.size(); ++id)
-    if (FWordCounts[id] > 0) entries.push_back({SortKey(FWords[id]), id});
-  std::sort(entries.begin(), entries.end(), [&](const TEntry& A, const TEntry& B) {
-    if (A.Key != B.Key) return A.Key < B.Key;
-    const std::string& a = FWords[A.Id];
-    const std::string& b = FWords[B.Id];
-    const int c = AnsiCompareText(a, b);
-    return c != 0 ? c < 0 : a < b;
-  });
+  for (uint32_t id = 0; id < FWordCounts.size(); ++id)
+    if (FWordCounts[id] > 0) entries.push_back({SortKey(Word(id)), id});
+  // By key first; the words that share one (long words with a common start) then by the rest,
+  // which starts at the same character in both when the keys hold as much of them.
+  std::sort(entries.begin(), entries.end(),
+            [](const TEntry& A, const TEntry& B) { return A.Key.Bytes < B.Key.Bytes; });
+  for (auto run = entries.begin(); run != entries.end();) {
+    const auto end = std::find_if(run + 1, entries.end(),
+                                  [&](const TEntry& E) { return E.Key.Bytes != run->Key.Bytes; });
+    if (end - run > 1)
+      std::sort(run, end, [&](const TEntry& A, const TEntry& B) {
+        const std::string_view a = Word(A.Id), b = Word(B.Id);
+        const size_t from = A.Key.Rest == B.Key.Rest ? A.Key.Rest : 0;
+        const int c = AnsiCompareText(a.substr(from), b.substr(from));
+        return c != 0 ? c < 0 : a < b;
+      });
+    run = end;
+  }
   FSorted.clear();
   for (const TEntry& e : entries) FSorted.push_back(e.Id);
   FSortedStale = false;

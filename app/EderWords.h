@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,12 +30,17 @@ class TWordIndex {
 
  private:
   struct TLine;
+  struct TNewLine;
   class TSlots;
   void Reset(const TRidCharSet& WordChars);
-  uint32_t LineOf(std::string_view Line);
-  uint32_t AddLine(std::string_view Line, uint64_t Hash);
-  // Avail bytes may be read from Word's start.
-  uint32_t Intern(std::string_view Word, size_t Avail);
+  // Counts each line under its content; returns the contents met for the first time.
+  std::vector<TNewLine> SeeLines(const TRidEderStringList& Lines);
+  void AddLine(std::string_view Line, uint64_t Hash, std::vector<TNewLine>& New);
+  void ReadWords(const std::vector<TNewLine>& New);
+  uint32_t Intern(std::string_view Word, uint64_t Hash);
+  std::string_view Word(uint32_t Id) const {
+    return {FChars.data() + FWordStarts[Id], FWordStarts[Id + 1] - FWordStarts[Id]};
+  }
   // The number of Word, or -1 when it was never met.
   int64_t Find(std::string_view Word) const;
   void Count(uint32_t Id, int64_t Delta);
@@ -47,11 +51,12 @@ class TWordIndex {
 
   uint8_t FKinds[256];
   TRidCharSet FWordChars;
-  std::deque<std::string> FWords;    // by number
-  std::vector<int64_t> FWordCounts;  // occurrences in the text last read
-  size_t FLiveWords = 0;             // words with occurrences
-  std::vector<TLine> FLines;         // distinct line contents
-  std::vector<uint32_t> FLineWords;  // the words of each, one run per line content
+  std::string FChars;                 // the words' bytes, one after another
+  std::vector<uint32_t> FWordStarts;  // where each word starts in FChars, and where the last ends
+  std::vector<int64_t> FWordCounts;   // occurrences in the text last read
+  size_t FLiveWords = 0;              // words with occurrences
+  std::vector<TLine> FLines;          // distinct line contents
+  std::vector<uint32_t> FLineWords;   // the words of each, one run per line content
   std::unique_ptr<TSlots> FWordSlots, FLineSlots;
   std::vector<uint32_t> FSorted;  // the numbers of the words in the text, in order
   bool FSortedStale = true;

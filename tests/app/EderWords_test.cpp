@@ -50,6 +50,35 @@ TEST(EderWords, OffersTheDistinctWordsSortedWithoutCase) {
   for (const Case& c : cases) EXPECT_EQ(Words(c.Text, c.Caret), c.Want) << c.Name;
 }
 
+// The distinct words of Text by a plain walk over its characters, sorted as the index sorts.
+std::vector<std::string> ModelWords(const std::string& Text) {
+  std::set<std::string> model;
+  std::string word;
+  for (size_t i = 0; i <= Text.size();) {
+    const bool dbcs = i + 1 < Text.size() && IsDBCSLeadByte(Text[i]);
+    if (i < Text.size() && (dbcs || Ident.Contains(Text[i]))) {
+      word.append(Text, i, dbcs ? 2 : 1);
+      i += dbcs ? 2 : 1;
+      continue;
+    }
+    if (!word.empty()) model.insert(word);
+    word.clear();
+    ++i;
+  }
+  std::vector<std::string> want(model.begin(), model.end());
+  std::stable_sort(want.begin(), want.end(), [](const std::string& A, const std::string& B) {
+    return AnsiCompareText(A, B) < 0;
+  });
+  return want;
+}
+
+std::string RandomText(std::mt19937& Rng, const std::vector<std::string>& Pieces, int Most) {
+  std::string text;
+  for (int k = std::uniform_int_distribution<int>(0, Most)(Rng); k > 0; --k)
+    text += Pieces[std::uniform_int_distribution<size_t>(0, Pieces.size() - 1)(Rng)];
+  return text;
+}
+
 // Random Shift-JIS text: the words agree with a plain walk over its characters.
 TEST(EderWords, WordsAgreeWithAWalkOverTheCharacters) {
   std::mt19937 rng(21);
@@ -58,27 +87,29 @@ TEST(EderWords, WordsAgreeWithAWalkOverTheCharacters) {
       ".",  "\x83\x5C", "\x81\x5B", "\x95\x5C", "\x82\xA0", "\xB1", "\x88\x9F",
       "Ab", "aB",       "\x83\x41", "\x83\x61", "\r\n"};
   for (int round = 0; round < 200; ++round) {
+    const std::string text = RandomText(rng, pieces, 60);
+    EXPECT_EQ(Words(text), ModelWords(text)) << text;
+  }
+}
+
+// Long lines of long words that share their first sixteen bytes or so, double-byte characters
+// across any offset: words running over any length of line, and ties between sort keys broken
+// as a full comparison breaks them.
+TEST(EderWords, LongWordsAndLinesAgreeWithAWalkOverTheCharacters) {
+  std::mt19937 rng(33);
+  const std::string kana = "\x83\x66\x81\x5B\x83\x5E";  // three double-byte characters
+  const std::vector<std::string> starts = {"abcdefghijklmno",   "ABCDEFGHIJKLMNOP",
+                                           "abcdefghijklmnopq", kana + kana + "ab",
+                                           "a" + kana + kana,   kana + kana + "abc"};
+  const std::vector<std::string> pieces = {"a", "B", "b", "_", "\x83\x61", "\x95\x5C", "\x83\x5C"};
+  for (int round = 0; round < 100; ++round) {
     std::string text;
-    for (int k = std::uniform_int_distribution<int>(0, 60)(rng); k > 0; --k)
-      text += pieces[std::uniform_int_distribution<size_t>(0, pieces.size() - 1)(rng)];
-    std::set<std::string> model;
-    std::string word;
-    for (size_t i = 0; i <= text.size();) {
-      const bool dbcs = i + 1 < text.size() && IsDBCSLeadByte(text[i]);
-      if (i < text.size() && (dbcs || Ident.Contains(text[i]))) {
-        word.append(text, i, dbcs ? 2 : 1);
-        i += dbcs ? 2 : 1;
-        continue;
-      }
-      if (!word.empty()) model.insert(word);
-      word.clear();
-      ++i;
+    for (int k = std::uniform_int_distribution<int>(0, 120)(rng); k > 0; --k) {
+      if (rng() % 3 == 0) text += starts[rng() % starts.size()];
+      text += RandomText(rng, pieces, 4);
+      text += rng() % 9 == 0 ? "\r\n" : rng() % 2 == 0 ? " " : "";
     }
-    std::vector<std::string> want(model.begin(), model.end());
-    std::stable_sort(want.begin(), want.end(), [](const std::string& A, const std::string& B) {
-      return AnsiCompareText(A, B) < 0;
-    });
-    EXPECT_EQ(Words(text), want) << text;
+    EXPECT_EQ(Words(text), ModelWords(text)) << text;
   }
 }
 
