@@ -224,6 +224,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   void BeginUpdate() { IncPaintLock(); }
   void EndUpdate() { DecPaintLock(); }
   int32_t GetPaintLock() const { return FPaintLock; }
+  // Expires with the control: who calls handlers that may free it checks it after each one.
+  std::weak_ptr<const char> AliveToken() const { return FAliveToken; }
   // Paints what is pending now; under a paint lock, when the outermost lock is released, so
   // that a run of commands paints once.
   void Update() override;
@@ -845,8 +847,6 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
     THookedCommandEvent Event;
     void* Data;
   };
-  // Expires with the control: the command road checks it after each handler it calls.
-  std::weak_ptr<const char> AliveToken() const { return FAliveToken; }
   void ExecuteMoveCommand(TRidEderorCommand Command, void* Data);
   bool ExecuteEditCommand(TRidEderorCommand Command, char AChar, void* Data);
   void MovePage(TRidEderorCommand Command);

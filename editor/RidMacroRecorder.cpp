@@ -80,7 +80,9 @@ void TRidBasicEvent::SaveToStream(TStream* AStream) const {
 
 void TRidBasicEvent::Playback(TCustomRidEder* AEditor) {
   if (FCommand == ecImeStr) return;  // its text was not kept
-  for (int32_t i = 0; i < FRepeatCount; ++i) AEditor->CommandProcessor(FCommand, '\0', nullptr);
+  const auto alive = AEditor->AliveToken();  // a handler may free the editor between repeats
+  for (int32_t i = 0; i < FRepeatCount && !alive.expired(); ++i)
+    AEditor->CommandProcessor(FCommand, '\0', nullptr);
 }
 
 // --- TRidPositionEvent
@@ -155,7 +157,9 @@ void TRidCharEvent::SaveToStream(TStream* AStream) const {
 }
 
 void TRidCharEvent::Playback(TCustomRidEder* AEditor) {
-  for (int32_t i = 0; i < FRepeatCount; ++i) AEditor->CommandProcessor(ecChar, FKey, nullptr);
+  const auto alive = AEditor->AliveToken();
+  for (int32_t i = 0; i < FRepeatCount && !alive.expired(); ++i)
+    AEditor->CommandProcessor(ecChar, FKey, nullptr);
 }
 
 // --- TRidStringEvent
@@ -205,8 +209,12 @@ void TRidStringEvent::SaveToStream(TStream* AStream) const {
 }
 
 void TRidStringEvent::Playback(TCustomRidEder* AEditor) {
+  const auto alive = AEditor->AliveToken();
   for (int32_t i = 0; i < FRepeatCount; ++i)
-    for (char c : FValue) AEditor->CommandProcessor(ecChar, c, nullptr);
+    for (char c : FValue) {
+      if (alive.expired()) return;
+      AEditor->CommandProcessor(ecChar, c, nullptr);
+    }
 }
 
 // --- TCustomRidMacroRecorder

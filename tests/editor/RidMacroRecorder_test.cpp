@@ -597,6 +597,33 @@ TEST(RidMacroRecorder, AnEditorFreedAsThePlaybackStartsStopsIt) {
   EXPECT_EQ(other.Ed.GetText(), "a");
 }
 
+// A command handler that frees the editor in the middle of a repeated event ends the playback
+// there: the repeats left are not played into the freed editor.
+TEST(RidMacroRecorder, AnEditorFreedByACommandStopsTheRepeatsLeft) {
+  const struct {
+    const char* Name;
+    std::string File;
+  } events[] = {
+      {"a command", LE32(1) + LE16(ecRight) + "\x05"},
+      {"a character", LE32(1) + LE16(ecChar) + "a\x05"},
+      {"a string", LE32(1) + LE16(ecString) + LE32(3) + std::string("ab\0", 3) + "\x05"},
+  };
+  for (const auto& ev : events) {
+    SCOPED_TRACE(ev.Name);
+    TLoggedRecorder L;
+    Load(L.R, ev.File);
+    auto e = std::make_unique<TEder>();
+    int processed = 0;
+    e->Ed.OnCommandProcessed = [&](TObject*, TRidEderorCommand&, char&, void*) {
+      if (++processed == 2) e.reset();
+    };
+    L.R.PlaybackMacro(&e->Ed);
+    EXPECT_EQ(e, nullptr);
+    EXPECT_EQ(processed, 2);
+    EXPECT_EQ(L.R.GetState(), mrsStopped);
+  }
+}
+
 // A handler failing as the playback starts stops it and leaves the editor unlocked.
 TEST(RidMacroRecorder, AHandlerFailingAsThePlaybackStartsStopsIt) {
   TEder e;
