@@ -93,14 +93,13 @@ TSortKey SortKey(std::string_view W) {
 }  // namespace
 
 // A distinct line content: its hash and length (trusted to tell contents apart), where its words
-// are in FLineWords, and how many lines held it in the text last read and in the one being read.
+// are in FLineWords, and how many lines held it in the text last read.
 struct TWordIndex::TLine {
   uint64_t Hash;
   uint32_t Length;
   uint32_t Begin;
   uint32_t Size;
   int32_t Count;
-  int32_t Seen;
 };
 
 // A line content met for the first time, whose words are still to be read.
@@ -171,6 +170,7 @@ void TWordIndex::Reset(const TRidCharSet& WordChars) {
   FWordStarts.assign(1, 0);
   FWordCounts.clear();
   FLines.clear();
+  FSeen.clear();
   FLineWords.clear();
   FWordSlots = std::make_unique<TSlots>();
   FLineSlots = std::make_unique<TSlots>();
@@ -210,14 +210,17 @@ std::vector<TWordIndex::TNewLine> TWordIndex::SeeLines(const TRidEderStringList&
   };
   for (size_t i = 0; i < n && i < kAhead; ++i) take(i);
   std::vector<TNewLine> fresh;
-  if (FLines.empty()) FLines.reserve(n);
+  if (FLines.empty()) {
+    FLines.reserve(n);
+    FSeen.reserve(n);
+  }
   for (size_t i = 0; i < n; ++i) {
     const TAhead line = ahead[i % kAhead];
     if (i + kAhead < n) take(i + kAhead);
     const int64_t found =
         FLineSlots->Find(line.Hash, line.Text.size(), [](uint32_t) { return true; });
     if (found >= 0)
-      ++FLines[static_cast<size_t>(found)].Seen;
+      ++FSeen[static_cast<size_t>(found)];
     else
       AddLine(line.Text, line.Hash, fresh);
   }
@@ -226,7 +229,8 @@ std::vector<TWordIndex::TNewLine> TWordIndex::SeeLines(const TRidEderStringList&
 
 void TWordIndex::AddLine(std::string_view Line, uint64_t Hash, std::vector<TNewLine>& New) {
   const auto index = static_cast<uint32_t>(FLines.size());
-  FLines.push_back({Hash, static_cast<uint32_t>(Line.size()), 0, 0, 0, 1});
+  FLines.push_back({Hash, static_cast<uint32_t>(Line.size()), 0, 0, 0});
+  FSeen.push_back(1);
   FLineSlots->Add(Hash, Line.size(), index);
   New.push_back({index, Line});
 }
@@ -289,11 +293,12 @@ void TWordIndex::Count(uint32_t Id, int64_t Delta) {
 // than in the text read before; contents no line holds any more go once they are half of all.
 void TWordIndex::Recount() {
   size_t dead = 0;
-  for (TLine& l : FLines) {
-    if (l.Seen != l.Count)
-      for (uint32_t k = 0; k < l.Size; ++k) Count(FLineWords[l.Begin + k], l.Seen - l.Count);
-    l.Count = l.Seen;
-    l.Seen = 0;
+  for (size_t i = 0; i < FLines.size(); ++i) {
+    TLine& l = FLines[i];
+    if (FSeen[i] != l.Count)
+      for (uint32_t k = 0; k < l.Size; ++k) Count(FLineWords[l.Begin + k], FSeen[i] - l.Count);
+    l.Count = FSeen[i];
+    FSeen[i] = 0;
     dead += l.Count == 0;
   }
   if (dead <= 1024 || 2 * dead <= FLines.size()) return;
@@ -305,9 +310,10 @@ void TWordIndex::Recount() {
     const auto begin = static_cast<uint32_t>(words.size());
     words.insert(words.end(), FLineWords.begin() + l.Begin, FLineWords.begin() + l.Begin + l.Size);
     FLineSlots->Add(l.Hash, l.Length, static_cast<uint32_t>(lines.size()));
-    lines.push_back({l.Hash, l.Length, begin, l.Size, l.Count, 0});
+    lines.push_back({l.Hash, l.Length, begin, l.Size, l.Count});
   }
   FLines.swap(lines);
+  FSeen.assign(FLines.size(), 0);
   FLineWords.swap(words);
 }
 

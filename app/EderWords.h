@@ -56,6 +56,7 @@ class TWordIndex {
   std::vector<int64_t> FWordCounts;   // occurrences in the text last read
   size_t FLiveWords = 0;              // words with occurrences
   std::vector<TLine> FLines;          // distinct line contents
+  std::vector<int32_t> FSeen;         // how many lines hold each in the text being read
   std::vector<uint32_t> FLineWords;   // the words of each, one run per line content
   std::unique_ptr<TSlots> FWordSlots, FLineSlots;
   std::vector<uint32_t> FSorted;  // the numbers of the words in the text, in order
