@@ -30,13 +30,13 @@ class TWordIndex {
 
  private:
   struct TLine;
-  struct TNewLine;
+  struct TOccurrence;
   class TSlots;
   void Reset(const TRidCharSet& WordChars);
-  // Counts each line under its content; returns the contents met for the first time.
-  std::vector<TNewLine> SeeLines(const TRidEderStringList& Lines);
-  void AddLine(std::string_view Line, uint64_t Hash, std::vector<TNewLine>& New);
-  void ReadWords(const std::vector<TNewLine>& New);
+  // Counts each line under its content, reading the words of the contents met for the first time.
+  void ReadLines(const TRidEderStringList& Lines);
+  void AddLine(std::string_view Line, uint64_t Hash, std::vector<TOccurrence>& Batch);
+  void Intern(std::vector<TOccurrence>& Batch);
   uint32_t Intern(std::string_view Word, uint64_t Hash);
   std::string_view Word(uint32_t Id) const {
     return {FChars.data() + FWordStarts[Id], FWordStarts[Id + 1] - FWordStarts[Id]};
