@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <numeric>
 
 #include "platform/Locale.h"
 
@@ -16,7 +17,7 @@ namespace rid {
 namespace {
 
 // Up to eight bytes of P as a number (zero-filled); Avail bytes may be read from P.
-uint64_t Load(const char* P, size_t N, size_t Avail) {
+[[gnu::always_inline]] inline uint64_t Load(const char* P, size_t N, size_t Avail) {
   uint64_t v = 0;
   if (Avail < 8) {
     if (N > 0) std::memcpy(&v, P, std::min<size_t>(N, 8));
@@ -384,14 +385,22 @@ void TWordIndex::Sort() {
     TSortKey Key;
     uint32_t Id;
   };
-  std::vector<TEntry> entries;
-  entries.reserve(FLiveWords);
+  std::vector<TEntry> keyed;
+  keyed.reserve(FLiveWords);
   for (uint32_t id = 0; id < FWordCounts.size(); ++id)
-    if (FWordCounts[id] > 0) entries.push_back({SortKey(Word(id)), id});
-  // By key first; the words that share one (long words with a common start) then by the rest,
-  // which starts at the same character in both when the keys hold as much of them.
-  std::sort(entries.begin(), entries.end(),
-            [](const TEntry& A, const TEntry& B) { return A.Key.Bytes < B.Key.Bytes; });
+    if (FWordCounts[id] > 0) keyed.push_back({SortKey(Word(id)), id});
+  // By key first, after a counting pass on the keys' first two bytes that leaves short runs to
+  // sort; the words that share a key (long words with a common start) then by the rest, which
+  // starts at the same character in both when the keys hold as much of them.
+  auto bucket = [](const TEntry& E) { return E.Key.Bytes.first >> 48; };
+  std::vector<uint32_t> ends(size_t(1) << 16);
+  for (const TEntry& e : keyed) ++ends[bucket(e)];
+  std::exclusive_scan(ends.begin(), ends.end(), ends.begin(), 0u);
+  std::vector<TEntry> entries(keyed.size());
+  for (const TEntry& e : keyed) entries[ends[bucket(e)]++] = e;
+  for (size_t b = 0, begin = 0; b < ends.size(); begin = ends[b++])
+    std::sort(entries.begin() + begin, entries.begin() + ends[b],
+              [](const TEntry& A, const TEntry& B) { return A.Key.Bytes < B.Key.Bytes; });
   for (auto run = entries.begin(); run != entries.end();) {
     const auto end = std::find_if(run + 1, entries.end(),
                                   [&](const TEntry& E) { return E.Key.Bytes != run->Key.Bytes; });
