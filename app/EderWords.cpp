@@ -44,7 +44,7 @@ namespace {
 // What a byte starts: nothing of a word, a single-byte word character or a double-byte one.
 enum TByteKind : uint8_t { bkOther, bkWord, bkLead };
 
-// Which of up to 64 bytes start something of a word, and which of them are of lead kind.
+// Which of up to 64 bytes are word characters or of lead kind, and which are of lead kind.
 struct TKindBits {
   uint64_t Word, Lead;
 };
