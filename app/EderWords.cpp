@@ -1,17 +1,23 @@
 #include "app/EderWords.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
+#include <numeric>
 
 #include "platform/Locale.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace rid {
 
 namespace {
 
 // Up to eight bytes of P as a number (zero-filled); Avail bytes may be read from P.
-uint64_t Load(const char* P, size_t N, size_t Avail) {
+[[gnu::always_inline]] inline uint64_t Load(const char* P, size_t N, size_t Avail) {
   uint64_t v = 0;
   if (Avail < 8) {
     if (N > 0) std::memcpy(&v, P, std::min<size_t>(N, 8));
@@ -38,31 +44,88 @@ uint64_t Load(const char* P, size_t N, size_t Avail) {
 // What a byte starts: nothing of a word, a single-byte word character or a double-byte one.
 enum TByteKind : uint8_t { bkOther, bkWord, bkLead };
 
-// Calls Do(start, length) for each word of Line. The bytes are classed without a branch, noting
-// where words start and end a block at a time: a branch per byte mispredicts at each word's ends.
+// Which of up to 64 bytes are word characters or of lead kind, and which are of lead kind.
+struct TKindBits {
+  uint64_t Word, Lead;
+};
+
+TKindBits KindBits(const uint8_t* P, size_t N, const uint8_t* Kinds) {
+  uint64_t word = 0, lead = 0;
+  for (size_t j = 0; j < N; ++j) {
+    const uint8_t kind = Kinds[P[j]];
+    word |= uint64_t{kind != bkOther} << j;
+    lead |= uint64_t{kind == bkLead} << j;
+  }
+  return {word, lead};
+}
+
+#if defined(__x86_64__)
+// The same with the whole table looked up for 64 bytes at once, its halves by the bytes' low
+// seven bits, then chosen by the high bit; no byte past N is read.
+[[gnu::target("avx512bw,avx512vbmi")]] TKindBits KindBitsVbmi(const uint8_t* P, size_t N,
+                                                              const uint8_t* Kinds) {
+  const __mmask64 valid = N >= 64 ? ~uint64_t{0} : (uint64_t{1} << N) - 1;
+  const __m512i bytes = _mm512_maskz_loadu_epi8(valid, P);
+  const __m512i low =
+      _mm512_permutex2var_epi8(_mm512_loadu_si512(Kinds), bytes, _mm512_loadu_si512(Kinds + 64));
+  const __m512i high = _mm512_permutex2var_epi8(_mm512_loadu_si512(Kinds + 128), bytes,
+                                                _mm512_loadu_si512(Kinds + 192));
+  const __m512i kinds = _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high);
+  return {_mm512_test_epi8_mask(kinds, kinds) & valid,
+          _mm512_cmpeq_epi8_mask(kinds, _mm512_set1_epi8(bkLead)) & valid};
+}
+#endif
+
+using TKindBitsOf = TKindBits (*)(const uint8_t*, size_t, const uint8_t*);
+
+TKindBitsOf KindBitsHere() {
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi"))
+    return KindBitsVbmi;
+#endif
+  return KindBits;
+}
+
+const TKindBitsOf kKindBits = KindBitsHere();
+
+// The second bytes of the double-byte characters among 64 bytes, given those of lead kind and
+// Carry, 1 when the first byte is a second one; Carry becomes that for the next 64. In a run of
+// lead-kind bytes, characters start at the run's first byte and every second byte after it (from
+// its second byte when the run starts with a second byte): adding the runs' first bits clears
+// the runs that start at even places, which tells them from those that start at odd places.
+uint64_t SecondBytes(uint64_t Leads, uint64_t& Carry) {
+  constexpr uint64_t even = 0x5555555555555555ull;
+  const uint64_t starts = Leads & ~(Leads << 1) & ~Carry;
+  const uint64_t evenRuns = Leads & ~(Leads + (starts & even));
+  const uint64_t firsts = (evenRuns & even) | (Leads & ~evenRuns & ~even);
+  const uint64_t seconds = firsts << 1 | Carry;
+  Carry = firsts >> 63;
+  return seconds;
+}
+
+// Calls Do(start, length) for each word of Line. The bytes are classed 64 at a time into bit
+// masks, without a branch per byte (one would mispredict at each word's ends); words start and
+// end where the mask of word bytes changes.
 template <class F>
 void ForEachWord(std::string_view Line, const uint8_t* Kinds, F Do) {
-  constexpr size_t kBlock = 128;
   const auto* b = reinterpret_cast<const uint8_t*>(Line.data());
   const size_t n = Line.size();
-  uint32_t edges[kBlock + 2];  // an open word's start, then one edge at most per byte
-  size_t count = 0;
-  bool in = false, trail = false;
-  for (size_t from = 0; from < n; from += kBlock) {
-    const size_t to = std::min(n, from + kBlock);
-    for (size_t i = from; i < to; ++i) {
-      const uint8_t kind = Kinds[b[i]];
-      const bool word = trail || kind != bkOther;  // a second byte, whatever it is, or a word's
-      edges[count] = static_cast<uint32_t>(i);
-      count += word != in;
-      in = word;
-      trail = !trail && kind == bkLead;
+  size_t start = 0;
+  bool open = false;   // whether the bytes so far end inside a word
+  uint64_t carry = 0;  // whether they end inside a double-byte character
+  for (size_t from = 0; from < n; from += 64) {
+    const size_t m = std::min<size_t>(64, n - from);
+    const TKindBits kinds = kKindBits(b + from, m, Kinds);
+    uint64_t word = kinds.Word | SecondBytes(kinds.Lead, carry);
+    if (m < 64) word &= (uint64_t{1} << m) - 1;
+    for (uint64_t edges = word ^ (word << 1 | open); edges != 0; edges &= edges - 1) {
+      const size_t at = from + static_cast<size_t>(std::countr_zero(edges));
+      if (open) Do(start, at - start);
+      start = at;
+      open = !open;
     }
-    if (to == n && in) edges[count++] = static_cast<uint32_t>(n);
-    for (size_t e = 0; e + 1 < count; e += 2) Do(edges[e], edges[e + 1] - edges[e]);
-    if (count % 2 != 0) edges[0] = edges[count - 1];
-    count %= 2;
   }
+  if (open) Do(start, n - start);
 }
 
 // The first sixteen bytes of W with single-byte letters in upper case, as two numbers that
@@ -93,20 +156,19 @@ TSortKey SortKey(std::string_view W) {
 }  // namespace
 
 // A distinct line content: its hash and length (trusted to tell contents apart), where its words
-// are in FLineWords, and how many lines held it in the text last read and in the one being read.
+// are in FLineWords, and how many lines held it in the text last read.
 struct TWordIndex::TLine {
   uint64_t Hash;
   uint32_t Length;
   uint32_t Begin;
   uint32_t Size;
   int32_t Count;
-  int32_t Seen;
 };
 
-// A line content met for the first time, whose words are still to be read.
-struct TWordIndex::TNewLine {
-  uint32_t Index;
-  std::string_view Text;
+// A word of a line read for the first time, still to be looked up.
+struct TWordIndex::TOccurrence {
+  std::string_view Word;
+  uint64_t Hash;
 };
 
 // Numbers stored by 64-bit hash and length, in open addressing; the caller tells which of the
@@ -171,6 +233,7 @@ void TWordIndex::Reset(const TRidCharSet& WordChars) {
   FWordStarts.assign(1, 0);
   FWordCounts.clear();
   FLines.clear();
+  FSeen.clear();
   FLineWords.clear();
   FWordSlots = std::make_unique<TSlots>();
   FLineSlots = std::make_unique<TSlots>();
@@ -183,7 +246,7 @@ const std::vector<std::string_view>& TWordIndex::Words(const TRidEderStringList&
                                                        TBufferCoord Caret) {
   // Words that are in no line any more are let go once they outnumber the others.
   if (!(WordChars == FWordChars) || FWordCounts.size() > 2 * FLiveWords + 4096) Reset(WordChars);
-  ReadWords(SeeLines(Lines));
+  ReadLines(Lines);
   Recount();
   const int64_t excluded = OnlyAtCaret(Lines, Caret);
   if (!FSortedStale && excluded == FExcluded) return FOut;
@@ -196,7 +259,10 @@ const std::vector<std::string_view>& TWordIndex::Words(const TRidEderStringList&
   return FOut;
 }
 
-std::vector<TWordIndex::TNewLine> TWordIndex::SeeLines(const TRidEderStringList& Lines) {
+// A line met for the first time has its words read at once, while its bytes are at hand (the
+// lines of one content may lie far apart); the words wait in a batch, to be looked up ahead as
+// lines are.
+void TWordIndex::ReadLines(const TRidEderStringList& Lines) {
   struct TAhead {
     std::string_view Text;
     uint64_t Hash;
@@ -209,53 +275,43 @@ std::vector<TWordIndex::TNewLine> TWordIndex::SeeLines(const TRidEderStringList&
     FLineSlots->Prefetch(ahead[I % kAhead].Hash);
   };
   for (size_t i = 0; i < n && i < kAhead; ++i) take(i);
-  std::vector<TNewLine> fresh;
-  if (FLines.empty()) FLines.reserve(n);
+  if (FLines.empty()) {
+    FLines.reserve(n);
+    FSeen.reserve(n);
+  }
+  std::vector<TOccurrence> batch;
   for (size_t i = 0; i < n; ++i) {
     const TAhead line = ahead[i % kAhead];
     if (i + kAhead < n) take(i + kAhead);
     const int64_t found =
         FLineSlots->Find(line.Hash, line.Text.size(), [](uint32_t) { return true; });
     if (found >= 0)
-      ++FLines[static_cast<size_t>(found)].Seen;
+      ++FSeen[static_cast<size_t>(found)];
     else
-      AddLine(line.Text, line.Hash, fresh);
+      AddLine(line.Text, line.Hash, batch);
   }
-  return fresh;
+  Intern(batch);
 }
 
-void TWordIndex::AddLine(std::string_view Line, uint64_t Hash, std::vector<TNewLine>& New) {
-  const auto index = static_cast<uint32_t>(FLines.size());
-  FLines.push_back({Hash, static_cast<uint32_t>(Line.size()), 0, 0, 0, 1});
-  FLineSlots->Add(Hash, Line.size(), index);
-  New.push_back({index, Line});
+void TWordIndex::AddLine(std::string_view Line, uint64_t Hash, std::vector<TOccurrence>& Batch) {
+  const auto begin = static_cast<uint32_t>(FLineWords.size() + Batch.size());
+  ForEachWord(Line, FKinds, [&](size_t Start, size_t Length) {
+    Batch.push_back(
+        {Line.substr(Start, Length), BytesHash(Line.data() + Start, Length, Line.size() - Start)});
+  });
+  const auto size = static_cast<uint32_t>(FLineWords.size() + Batch.size() - begin);
+  FLineSlots->Add(Hash, Line.size(), static_cast<uint32_t>(FLines.size()));
+  FLines.push_back({Hash, static_cast<uint32_t>(Line.size()), begin, size, 0});
+  FSeen.push_back(1);
+  if (Batch.size() >= 1024) Intern(Batch);
 }
 
-// The words of the new lines are gathered a batch at a time, then looked up ahead as lines are.
-void TWordIndex::ReadWords(const std::vector<TNewLine>& New) {
-  struct TOccurrence {
-    std::string_view Word;
-    uint64_t Hash;
-  };
-  std::vector<TOccurrence> batch;
-  auto intern = [&] {
-    for (size_t i = 0; i < batch.size(); ++i) {
-      if (i + kAhead < batch.size()) FWordSlots->Prefetch(batch[i + kAhead].Hash);
-      FLineWords.push_back(Intern(batch[i].Word, batch[i].Hash));
-    }
-    batch.clear();
-  };
-  for (const TNewLine& l : New) {
-    TLine& line = FLines[l.Index];
-    line.Begin = static_cast<uint32_t>(FLineWords.size() + batch.size());
-    ForEachWord(l.Text, FKinds, [&](size_t Start, size_t Length) {
-      batch.push_back({l.Text.substr(Start, Length),
-                       BytesHash(l.Text.data() + Start, Length, l.Text.size() - Start)});
-    });
-    line.Size = static_cast<uint32_t>(FLineWords.size() + batch.size() - line.Begin);
-    if (batch.size() >= 1024) intern();
+void TWordIndex::Intern(std::vector<TOccurrence>& Batch) {
+  for (size_t i = 0; i < Batch.size(); ++i) {
+    if (i + kAhead < Batch.size()) FWordSlots->Prefetch(Batch[i + kAhead].Hash);
+    FLineWords.push_back(Intern(Batch[i].Word, Batch[i].Hash));
   }
-  intern();
+  Batch.clear();
 }
 
 uint32_t TWordIndex::Intern(std::string_view Word, uint64_t Hash) {
@@ -289,11 +345,12 @@ void TWordIndex::Count(uint32_t Id, int64_t Delta) {
 // than in the text read before; contents no line holds any more go once they are half of all.
 void TWordIndex::Recount() {
   size_t dead = 0;
-  for (TLine& l : FLines) {
-    if (l.Seen != l.Count)
-      for (uint32_t k = 0; k < l.Size; ++k) Count(FLineWords[l.Begin + k], l.Seen - l.Count);
-    l.Count = l.Seen;
-    l.Seen = 0;
+  for (size_t i = 0; i < FLines.size(); ++i) {
+    TLine& l = FLines[i];
+    if (FSeen[i] != l.Count)
+      for (uint32_t k = 0; k < l.Size; ++k) Count(FLineWords[l.Begin + k], FSeen[i] - l.Count);
+    l.Count = FSeen[i];
+    FSeen[i] = 0;
     dead += l.Count == 0;
   }
   if (dead <= 1024 || 2 * dead <= FLines.size()) return;
@@ -305,9 +362,10 @@ void TWordIndex::Recount() {
     const auto begin = static_cast<uint32_t>(words.size());
     words.insert(words.end(), FLineWords.begin() + l.Begin, FLineWords.begin() + l.Begin + l.Size);
     FLineSlots->Add(l.Hash, l.Length, static_cast<uint32_t>(lines.size()));
-    lines.push_back({l.Hash, l.Length, begin, l.Size, l.Count, 0});
+    lines.push_back({l.Hash, l.Length, begin, l.Size, l.Count});
   }
   FLines.swap(lines);
+  FSeen.assign(FLines.size(), 0);
   FLineWords.swap(words);
 }
 
@@ -327,14 +385,22 @@ void TWordIndex::Sort() {
     TSortKey Key;
     uint32_t Id;
   };
-  std::vector<TEntry> entries;
-  entries.reserve(FLiveWords);
+  std::vector<TEntry> keyed;
+  keyed.reserve(FLiveWords);
   for (uint32_t id = 0; id < FWordCounts.size(); ++id)
-    if (FWordCounts[id] > 0) entries.push_back({SortKey(Word(id)), id});
-  // By key first; the words that share one (long words with a common start) then by the rest,
-  // which starts at the same character in both when the keys hold as much of them.
-  std::sort(entries.begin(), entries.end(),
-            [](const TEntry& A, const TEntry& B) { return A.Key.Bytes < B.Key.Bytes; });
+    if (FWordCounts[id] > 0) keyed.push_back({SortKey(Word(id)), id});
+  // By key first, after a counting pass on the keys' first two bytes that leaves short runs to
+  // sort; the words that share a key (long words with a common start) then by the rest, which
+  // starts at the same character in both when the keys hold as much of them.
+  auto bucket = [](const TEntry& E) { return E.Key.Bytes.first >> 48; };
+  std::vector<uint32_t> ends(size_t(1) << 16);
+  for (const TEntry& e : keyed) ++ends[bucket(e)];
+  std::exclusive_scan(ends.begin(), ends.end(), ends.begin(), 0u);
+  std::vector<TEntry> entries(keyed.size());
+  for (const TEntry& e : keyed) entries[ends[bucket(e)]++] = e;
+  for (size_t b = 0, begin = 0; b < ends.size(); begin = ends[b++])
+    std::sort(entries.begin() + begin, entries.begin() + ends[b],
+              [](const TEntry& A, const TEntry& B) { return A.Key.Bytes < B.Key.Bytes; });
   for (auto run = entries.begin(); run != entries.end();) {
     const auto end = std::find_if(run + 1, entries.end(),
                                   [&](const TEntry& E) { return E.Key.Bytes != run->Key.Bytes; });

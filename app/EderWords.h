@@ -30,13 +30,13 @@ class TWordIndex {
 
  private:
   struct TLine;
-  struct TNewLine;
+  struct TOccurrence;
   class TSlots;
   void Reset(const TRidCharSet& WordChars);
-  // Counts each line under its content; returns the contents met for the first time.
-  std::vector<TNewLine> SeeLines(const TRidEderStringList& Lines);
-  void AddLine(std::string_view Line, uint64_t Hash, std::vector<TNewLine>& New);
-  void ReadWords(const std::vector<TNewLine>& New);
+  // Counts each line under its content, reading the words of the contents met for the first time.
+  void ReadLines(const TRidEderStringList& Lines);
+  void AddLine(std::string_view Line, uint64_t Hash, std::vector<TOccurrence>& Batch);
+  void Intern(std::vector<TOccurrence>& Batch);
   uint32_t Intern(std::string_view Word, uint64_t Hash);
   std::string_view Word(uint32_t Id) const {
     return {FChars.data() + FWordStarts[Id], FWordStarts[Id + 1] - FWordStarts[Id]};
@@ -56,6 +56,7 @@ class TWordIndex {
   std::vector<int64_t> FWordCounts;   // occurrences in the text last read
   size_t FLiveWords = 0;              // words with occurrences
   std::vector<TLine> FLines;          // distinct line contents
+  std::vector<int32_t> FSeen;         // how many lines hold each in the text being read
   std::vector<uint32_t> FLineWords;   // the words of each, one run per line content
   std::unique_ptr<TSlots> FWordSlots, FLineSlots;
   std::vector<uint32_t> FSorted;  // the numbers of the words in the text, in order

@@ -113,6 +113,26 @@ TEST(EderWords, LongWordsAndLinesAgreeWithAWalkOverTheCharacters) {
   }
 }
 
+// Long runs of double-byte characters whose second byte could start one too, beside single bytes,
+// across the places where the bytes are classed a block at a time: each character's second byte
+// is found however long the run and wherever it starts.
+TEST(EderWords, RunsOfLeadLikeBytesAgreeWithAWalkOverTheCharacters) {
+  std::mt19937 rng(45);
+  const std::vector<std::string> pieces = {"\x88\x9F", "\x81\x81", "\xE0\xFC", "\x9F\xE0",
+                                           "\x81\x40", "\x83\x41", "a",        "_",
+                                           " ",        "(",        "\xB1",     "\xE0\x80"};
+  for (int round = 0; round < 200; ++round) {
+    std::string text;
+    for (int line = std::uniform_int_distribution<int>(1, 4)(rng); line > 0; --line) {
+      text += std::string(rng() % 3, 'x') + RandomText(rng, pieces, 160) + "\r\n";
+      for (int k = std::uniform_int_distribution<int>(0, 90)(rng); k > 0; --k)
+        text += pieces[rng() % 4];
+      text += "\r\n";
+    }
+    EXPECT_EQ(Words(text), ModelWords(text)) << text;
+  }
+}
+
 // The index read again after random edits gives what reading the text afresh gives.
 TEST(EderWords, ReadingAgainAfterEditsGivesWhatAFreshReadingGives) {
   std::mt19937 rng(7);
