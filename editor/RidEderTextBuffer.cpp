@@ -70,11 +70,11 @@ const char* FindBreak(const char* p, const char* e, bool& Tab) {
   return p;
 }
 
-// A line longer than the editor's positions can reach is refused before anything changes.
+// A line longer than the 32-bit positions can reach is refused before anything changes.
 void RefuseOverlongLine(size_t Length) {
-  if (Length > static_cast<size_t>(kMaxLineLength))
-    throw ERidEderStringList(FormatStr("A line of %zu bytes; a line may have at most %d bytes",
-                                       Length, kMaxLineLength));
+  if (Length > static_cast<size_t>(INT32_MAX))
+    throw ERidEderStringList(
+        FormatStr("A line of %zu bytes; a line may have at most %d bytes", Length, INT32_MAX));
 }
 
 // A range a record holds itself; any other lives in the record's extra.
@@ -87,8 +87,8 @@ bool FitsRecord(TRidRange Range) {
 // before anything changes.
 void RefuseOverlongLines(const char* p, const char* End, size_t Lines) {
   if (static_cast<size_t>(End - p) > UINT32_MAX)
-    throw ERidEderStringList(FormatStr("The text has %td bytes; at most %u can be loaded", End - p,
-                                       UINT32_MAX));
+    throw ERidEderStringList(
+        FormatStr("The text has %td bytes; at most %u can be loaded", End - p, UINT32_MAX));
   if (Lines > static_cast<size_t>(INT32_MAX))
     throw ERidEderStringList(
         FormatStr("The text has %zu lines; at most %d can be loaded", Lines, INT32_MAX));

@@ -239,8 +239,8 @@ class TRidEderStringList : public TStrings {
   std::unique_ptr<std::string> FBlock;  // the loaded text, which the records point into
   std::vector<TLineExtra> FExtras;
   std::vector<uint32_t> FFreeExtras;  // indexes of FExtras no record uses
-  size_t FGap = 0;                   // logical index where the free records sit
-  size_t FGapLen = 0;                // number of free records
+  size_t FGap = 0;                    // logical index where the free records sit
+  size_t FGapLen = 0;                 // number of free records
   uint8_t FLineBreakStyle = lbsCRLF;
   bool FFinalLineBreak = false;
   bool FMixedBreaks = false;
