@@ -131,10 +131,14 @@ void TRidEderStringList::SetLineText(TRidEderStringRec& r, std::string_view S) {
     return;
   }
   TLineExtra& Extra = ExtraOf(r);
-  if (r.FOwnText) std::unique_ptr<char[]>(const_cast<char*>(Extra.FText)).reset();
+  FreeOwnText(r);
   Extra.FText = Own.release();
   r.FOwnText = Extra.FText != nullptr;
   r.FLength = static_cast<uint32_t>(S.size());
+}
+
+void TRidEderStringList::FreeOwnText(const TRidEderStringRec& r) {
+  if (r.FOwnText) std::unique_ptr<char[]>(const_cast<char*>(FExtras[r.FStart].FText)).reset();
 }
 
 TRidEderStringList::TLineExtra& TRidEderStringList::ExtraOf(TRidEderStringRec& r) {
@@ -156,17 +160,16 @@ TRidEderStringList::TLineExtra& TRidEderStringList::ExtraOf(TRidEderStringRec& r
 
 void TRidEderStringList::FreeRecord(TRidEderStringRec& r) {
   if (r.FHasExtra) {
-    TLineExtra& Extra = FExtras[r.FStart];
-    if (r.FOwnText) std::unique_ptr<char[]>(const_cast<char*>(Extra.FText)).reset();
-    Extra = TLineExtra{};
+    FreeOwnText(r);
+    FExtras[r.FStart] = TLineExtra{};
     FFreeExtras.push_back(r.FStart);
   }
   r = TRidEderStringRec{};
 }
 
 void TRidEderStringList::FreeAll() {
-  for (size_t i = 0; i < FGap; ++i) FreeRecord(FRecs[i]);
-  for (size_t i = FGap + FGapLen; i < FRecs.size(); ++i) FreeRecord(FRecs[i]);
+  for (size_t i = 0; i < FGap; ++i) FreeOwnText(FRecs[i]);
+  for (size_t i = FGap + FGapLen; i < FRecs.size(); ++i) FreeOwnText(FRecs[i]);
   std::vector<TRidEderStringRec>().swap(FRecs);
   FGap = FGapLen = 0;
   FBlock.reset();

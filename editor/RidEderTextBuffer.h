@@ -210,6 +210,7 @@ class TRidEderStringList : public TStrings {
     return {r.FHasExtra ? FExtras[r.FStart].FText : FBlock->data() + r.FStart, r.FLength};
   }
   void SetLineText(TRidEderStringRec& r, std::string_view S);
+  void FreeOwnText(const TRidEderStringRec& r);
   TLineExtra& ExtraOf(TRidEderStringRec& r);
   void FreeRecord(TRidEderStringRec& r);
   void FreeAll();
