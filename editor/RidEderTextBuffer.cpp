@@ -12,7 +12,7 @@
 
 namespace rid {
 
-static_assert(sizeof(TRidEderStringRec) <= 24, "a line record stays small: files have millions");
+static_assert(sizeof(TRidEderStringRec) <= 16, "a line record stays small: files have millions");
 
 namespace {
 
@@ -70,9 +70,25 @@ const char* FindBreak(const char* p, const char* e, bool& Tab) {
   return p;
 }
 
-// A text whose lines or line count the 32-bit positions cannot reach is refused whole, before
-// anything changes.
+// A line longer than the 32-bit positions can reach is refused before anything changes.
+void RefuseOverlongLine(size_t Length) {
+  if (Length > static_cast<size_t>(INT32_MAX))
+    throw ERidEderStringList(
+        FormatStr("A line of %zu bytes; a line may have at most %d bytes", Length, INT32_MAX));
+}
+
+// A range a record holds itself; any other lives in the record's extra.
+bool FitsRecord(TRidRange Range) {
+  constexpr TRidRange Half = TRidRange{1} << (TRidEderStringRec::kRangeBits - 1);
+  return Range >= -Half && Range < Half;
+}
+
+// A text whose size, lines or line count the 32-bit positions cannot reach is refused whole,
+// before anything changes.
 void RefuseOverlongLines(const char* p, const char* End, size_t Lines) {
+  if (static_cast<size_t>(End - p) > UINT32_MAX)
+    throw ERidEderStringList(
+        FormatStr("The text has %td bytes; at most %u can be loaded", End - p, UINT32_MAX));
   if (Lines > static_cast<size_t>(INT32_MAX))
     throw ERidEderStringList(
         FormatStr("The text has %zu lines; at most %d can be loaded", Lines, INT32_MAX));
@@ -104,56 +120,61 @@ TRidEderStringList::~TRidEderStringList() {
 }
 
 void TRidEderStringList::SetLineText(TRidEderStringRec& r, std::string_view S) {
+  RefuseOverlongLine(S.size());
   // The new storage is filled before the old goes: S may be a view of this very line.
-  char* Own = nullptr;
+  std::unique_ptr<char[]> Own;
   if (!S.empty()) {
-    Own = std::make_unique<char[]>(S.size()).release();
-    std::memcpy(Own, S.data(), S.size());
+    Own = std::make_unique_for_overwrite<char[]>(S.size());
+    std::memcpy(Own.get(), S.data(), S.size());
+  } else if (!r.FHasExtra) {
+    r.FLength = 0;
+    return;
   }
-  FreeLineText(r);
-  r.FText = Own;
+  TLineExtra& Extra = ExtraOf(r);
+  FreeOwnText(r);
+  Extra.FText = Own.release();
+  r.FOwnText = Extra.FText != nullptr;
   r.FLength = static_cast<uint32_t>(S.size());
-  if (Own) r.FStorage |= lsOwnText;
 }
 
-void TRidEderStringList::FreeLineText(TRidEderStringRec& r) {
-  if (r.FStorage & lsOwnText) std::unique_ptr<char[]>(const_cast<char*>(r.FText)).reset();
-  r.FStorage &= ~lsOwnText;
-  r.FText = nullptr;
-  r.FLength = 0;
+void TRidEderStringList::FreeOwnText(const TRidEderStringRec& r) {
+  if (r.FOwnText) std::unique_ptr<char[]>(const_cast<char*>(FExtras[r.FStart].FText)).reset();
 }
 
 TRidEderStringList::TLineExtra& TRidEderStringList::ExtraOf(TRidEderStringRec& r) {
-  if (!(r.FStorage & lsExtra)) {
-    int32_t Slot;
+  if (!r.FHasExtra) {
+    uint32_t Slot;
     if (FFreeExtras.empty()) {
-      Slot = static_cast<int32_t>(FExtras.size());
+      Slot = static_cast<uint32_t>(FExtras.size());
       FExtras.emplace_back();
     } else {
       Slot = FFreeExtras.back();
       FFreeExtras.pop_back();
     }
-    FExtras[Slot] = TLineExtra{nullptr, r.FRange};
-    r.FRange = Slot;
-    r.FStorage |= lsExtra;
+    FExtras[Slot] = TLineExtra{ViewOf(r).data(), nullptr, r.FRange};
+    r.FStart = Slot;
+    r.FHasExtra = true;
   }
-  return FExtras[r.FRange];
+  return FExtras[r.FStart];
 }
 
 void TRidEderStringList::FreeRecord(TRidEderStringRec& r) {
-  FreeLineText(r);
-  if (r.FStorage & lsExtra) FFreeExtras.push_back(r.FRange);
+  if (r.FHasExtra) {
+    FreeOwnText(r);
+    FExtras[r.FStart] = TLineExtra{};
+    FFreeExtras.push_back(r.FStart);
+  }
   r = TRidEderStringRec{};
 }
 
 void TRidEderStringList::FreeAll() {
-  for (size_t i = 0; i < FGap; ++i) FreeLineText(FRecs[i]);
-  for (size_t i = FGap + FGapLen; i < FRecs.size(); ++i) FreeLineText(FRecs[i]);
+  for (size_t i = 0; i < FGap; ++i) FreeOwnText(FRecs[i]);
+  for (size_t i = FGap + FGapLen; i < FRecs.size(); ++i) FreeOwnText(FRecs[i]);
   std::vector<TRidEderStringRec>().swap(FRecs);
   FGap = FGapLen = 0;
-  std::vector<std::unique_ptr<std::string>>().swap(FBlocks);
+  FBlock.reset();
   std::vector<TLineExtra>().swap(FExtras);
-  std::vector<int32_t>().swap(FFreeExtras);
+  std::vector<uint32_t>().swap(FFreeExtras);
 }
 
 void TRidEderStringList::ListIndexOutOfBounds(int32_t Index) const {
@@ -164,13 +185,13 @@ std::string TRidEderStringList::Get(int32_t Index) const { return std::string(Ge
 
 std::string_view TRidEderStringList::GetView(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return {};
-  return Rec(Index).View();
+  return ViewOf(Rec(Index));
 }
 
 TObject* TRidEderStringList::GetObject(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return nullptr;
   const TRidEderStringRec& r = Rec(Index);
-  return (r.FStorage & lsExtra) ? FExtras[r.FRange].FObject : nullptr;
+  return r.FHasExtra ? FExtras[r.FStart].FObject : nullptr;
 }
 
 std::string TRidEderStringList::GetTextStr() const {
@@ -181,7 +202,7 @@ std::string TRidEderStringList::GetTextStr() const {
   std::string Result;
   Result.reserve(Size);
   for (int32_t i = 0; i < Count; ++i) {
-    Result += Rec(i).View();
+    Result += ViewOf(Rec(i));
     Result += "\r\n";
   }
   Result.resize(Size - 2);
@@ -196,10 +217,9 @@ void TRidEderStringList::Put(int32_t Index, const std::string& S) {
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   UpdateGuard Update(this);
   TRidEderStringRec& r = Rec(Index);
-  UncountRecord(r);
-  r.FFlags = lfLengthUnknown;
-  r.FExpandedLength = -1;
   SetLineText(r, S);
+  UncountRecord(r);
+  r.FExpandedLength = -1;
   CountLine(Index);
   if (OnLinesReplaced) OnLinesReplaced(this, Index, 1);
 }
@@ -208,7 +228,7 @@ void TRidEderStringList::PutObject(int32_t Index, TObject* AObject) {
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   UpdateGuard Update(this);
   TRidEderStringRec& r = Rec(Index);
-  if (AObject || (r.FStorage & lsExtra)) ExtraOf(r).FObject = AObject;
+  if (AObject || r.FHasExtra) ExtraOf(r).FObject = AObject;
 }
 
 void TRidEderStringList::SetCapacity(int32_t NewCapacity) {
@@ -314,11 +334,18 @@ void TRidEderStringList::AddStrings(TStrings* Strings) {
   const int32_t First = GetCount();
   if (static_cast<size_t>(First) + n > FRecs.size()) SetCapacity(((First + n + 15) / 16) * 16);
   OpenGap(First, n);
-  for (int32_t i = 0; i < n; ++i) {
-    TRidEderStringRec& r = FRecs[FGap + i];
-    r = TRidEderStringRec{};
-    SetLineText(r, Strings->Get(i));
-    if (TObject* Object = Strings->GetObject(i)) ExtraOf(r).FObject = Object;
+  int32_t Filled = 0;
+  try {
+    for (; Filled < n; ++Filled) {
+      TRidEderStringRec& r = FRecs[FGap + Filled];
+      r = TRidEderStringRec{};
+      SetLineText(r, Strings->Get(Filled));
+      if (TObject* Object = Strings->GetObject(Filled)) ExtraOf(r).FObject = Object;
+    }
+  } catch (...) {
+    // The lines made so far were never in the list: they go with what they own.
+    for (int32_t i = 0; i <= Filled && i < n; ++i) FreeRecord(FRecs[FGap + i]);
+    throw;
   }
   CloseGap(n);
   for (int32_t i = First; i < First + n; ++i) CountLine(i);
@@ -404,13 +431,13 @@ void TRidEderStringList::PutRange(int32_t Index, TRidRange ARange) {
 TRidRange TRidEderStringList::GetStoredRange(int32_t Index) const {
   if (Index < 0 || Index >= GetCount()) return 0;
   const TRidEderStringRec& r = Rec(Index);
-  return (r.FStorage & lsExtra) ? FExtras[r.FRange].FRange : r.FRange;
+  return r.FHasExtra ? FExtras[r.FStart].FRange : r.FRange;
 }
 
 void TRidEderStringList::StoreRange(int32_t Index, TRidRange ARange) {
   if (Index < 0 || Index >= GetCount()) ListIndexOutOfBounds(Index);
   TRidEderStringRec& r = Rec(Index);
-  if (!(r.FStorage & lsExtra) && ARange == static_cast<int32_t>(ARange))
+  if (!r.FHasExtra && FitsRecord(ARange))
     r.FRange = static_cast<int32_t>(ARange);
   else
     ExtraOf(r).FRange = ARange;
@@ -418,10 +445,10 @@ void TRidEderStringList::StoreRange(int32_t Index, TRidRange ARange) {
 
 int32_t TRidEderStringList::ExpandLine(int32_t Index, std::string* Expanded) {
   TRidEderStringRec& r = Rec(Index);
-  const std::string_view Text = r.View();
+  const std::string_view Text = ViewOf(r);
   if (Text.empty()) {
     r.FExpandedLength = 0;
-    r.FFlags = lfNoTabs;
+    r.FHasTabs = false;
     if (Expanded) Expanded->clear();
     return 0;
   }
@@ -437,13 +464,14 @@ int32_t TRidEderStringList::ExpandLine(int32_t Index, std::string* Expanded) {
     r.FExpandedLength = static_cast<int32_t>(Result.size());
     if (Expanded) *Expanded = std::move(Result);
   }
-  r.FFlags = HasTabs ? lfHasTabs : lfNoTabs;
+  r.FHasTabs = HasTabs;
   return r.FExpandedLength;
 }
 
 std::string TRidEderStringList::GetExpandedString(int32_t Index) {
   if (Index < 0 || Index >= GetCount()) return {};
-  if (Rec(Index).FFlags & lfNoTabs) return std::string(Rec(Index).View());
+  const TRidEderStringRec& r = Rec(Index);
+  if (r.FExpandedLength >= 0 && !r.FHasTabs) return std::string(ViewOf(r));
   std::string Result;
   ExpandLine(Index, &Result);
   return Result;
@@ -451,14 +479,14 @@ std::string TRidEderStringList::GetExpandedString(int32_t Index) {
 
 int32_t TRidEderStringList::GetExpandedStringLength(int32_t Index) {
   if (Index < 0 || Index >= GetCount()) return 0;
-  if (Rec(Index).FFlags & lfLengthUnknown) return ExpandLine(Index, nullptr);
+  if (Rec(Index).FExpandedLength < 0) return ExpandLine(Index, nullptr);
   return Rec(Index).FExpandedLength;
 }
 
 bool TRidEderStringList::HasTabs(int32_t Index) {
   if (Index < 0 || Index >= GetCount()) return false;
-  if (Rec(Index).FFlags & lfLengthUnknown) ExpandLine(Index, nullptr);
-  return Rec(Index).FFlags & lfHasTabs;
+  if (Rec(Index).FExpandedLength < 0) ExpandLine(Index, nullptr);
+  return Rec(Index).FHasTabs;
 }
 
 int32_t TRidEderStringList::GetLengthOfLongestLine() {
@@ -480,7 +508,7 @@ void TRidEderStringList::SetTabWidth(int32_t Value) {
   ForgetLengths();
   for (TRidEderStringRec& r : FRecs) {  // free records too: harmless
     r.FExpandedLength = -1;
-    r.FFlags = lfLengthUnknown;
+    r.FHasTabs = false;
   }
 }
 
@@ -501,13 +529,10 @@ void TRidEderStringList::BeginLoad(size_t ExpectedLines) {
 void TRidEderStringList::AddLoadedLine(const char* p, const char* End, uint8_t Break, bool Tab) {
   const int32_t Index = GetCount();
   TRidEderStringRec r;
-  if (p != End) r.FText = p;
+  r.FStart = static_cast<uint32_t>(p - FBlock->data());
   r.FLength = static_cast<uint32_t>(End - p);
   r.FBreak = Break;
-  if (!Tab && r.FLength <= static_cast<uint32_t>(INT32_MAX)) {
-    r.FExpandedLength = static_cast<int32_t>(r.FLength);
-    r.FFlags = lfNoTabs;
-  }
+  if (!Tab) r.FExpandedLength = static_cast<int32_t>(r.FLength);
   FRecs.push_back(r);
   FGap = FRecs.size();
   CountLine(Index);
@@ -556,7 +581,7 @@ void TRidEderStringList::LoadBlock(std::unique_ptr<std::string> Block) {
   RefuseOverlongLines(p, End, lines);
   UpdateGuard Update(this);
   BeginLoad(lines);
-  FBlocks.push_back(std::move(Block));
+  FBlock = std::move(Block);
   SplitBlock(p, End);
 }
 
@@ -599,7 +624,7 @@ std::string_view TRidEderStringList::BreakOf(const TRidEderStringRec& r) const {
 void TRidEderStringList::SaveInto(char* d) const {
   const int32_t Count = GetCount();
   for (int32_t i = 0; i < Count; ++i) {
-    const std::string_view s = Rec(i).View();
+    const std::string_view s = ViewOf(Rec(i));
     if (!s.empty()) std::memcpy(d, s.data(), s.size());
     d += s.size();
     if (i + 1 < Count || FFinalLineBreak) {
@@ -626,9 +651,9 @@ void TRidEderStringList::SaveToStream(TStream* Stream) {
     const TRidEderStringRec& r = Rec(i);
     if (FMixedBreaks) Writer.SetLineBreakStyle(r.FBreak);
     if (i < Last || FFinalLineBreak)
-      Writer.WriteLine(r.View());
+      Writer.WriteLine(ViewOf(r));
     else
-      Writer.Write(r.View());
+      Writer.Write(ViewOf(r));
   }
   Writer.Flush();
 }

@@ -14,31 +14,25 @@
 
 namespace rid {
 
-// Per-line flags of the expanded-length cache.
-constexpr uint8_t lfHasTabs = 1;
-constexpr uint8_t lfNoTabs = 2;
-constexpr uint8_t lfLengthUnknown = 4;
-
-// Where a line's data is kept (TRidEderStringRec::FStorage).
-constexpr uint8_t lsOwnText = 1;  // the text is the record's own, not in a shared block
-constexpr uint8_t lsExtra = 2;    // the object and the range are in the list's extras
-
-// One line: where its bytes are, the highlighter's range after the line and the cached display
-// length after tab expansion. A loaded line points into a block of the file's bytes shared by
-// all the lines loaded with it; an edited line gets storage of its own. An attached object, or a
-// range that does not fit 32 bits, lives beside the records (few lines carry one). Records are
-// plain data, so the gap moves them as bytes; the list frees what a record owns.
+// One line, 16 bytes: files have millions. A loaded line is its start and length in the block
+// of the file's bytes shared by all the lines loaded with it. A line that owns its text (after
+// an edit), carries an object or has a range wider than 28 bits keeps the text's address, the
+// object and the range in the list's extras (few lines have one), and FStart is then the
+// extra's index. The expanded length is the cached display length after tab expansion (-1 until
+// measured; FHasTabs is known with it). Records are plain data, so the gap moves them as bytes;
+// the list frees what a record owns.
 struct TRidEderStringRec {
-  const char* FText = nullptr;
-  uint32_t FLength = 0;
+  static constexpr int kRangeBits = 28;
+  uint32_t FStart = 0;  // offset into the loaded block; the extra's index with FHasExtra
+  uint32_t FLength : 31 = 0;
+  uint32_t FHasExtra : 1 = 0;
   int32_t FExpandedLength = -1;
-  int32_t FRange = static_cast<int32_t>(RidRangeUnscanned);  // the extra's index with lsExtra
-  uint8_t FFlags = lfLengthUnknown;
+  int32_t FRange : kRangeBits = static_cast<int32_t>(RidRangeUnscanned);  // unused with an extra
   // The break that followed the line when it was loaded (an lbs value); used for files with
   // mixed breaks, so that they save back as they were.
-  uint8_t FBreak = 0;
-  uint8_t FStorage = 0;  // lsOwnText, lsExtra
-  std::string_view View() const { return {FText, FLength}; }
+  uint32_t FBreak : 2 = 0;
+  uint32_t FHasTabs : 1 = 0;
+  uint32_t FOwnText : 1 = 0;  // the extra's text is the line's own, not in the loaded block
 };
 
 using TLinesChangeEvent = Delegate<void(TObject* Sender, int32_t Index, int32_t Count)>;
@@ -194,6 +188,7 @@ class TRidEderStringList : public TStrings {
  private:
   // What a record carries beside it: see TRidEderStringRec.
   struct TLineExtra {
+    const char* FText = nullptr;  // the line's own bytes, or its place in the loaded block
     TObject* FObject = nullptr;
     TRidRange FRange = RidRangeUnscanned;
   };
@@ -210,8 +205,12 @@ class TRidEderStringList : public TStrings {
   TRidEderStringRec& Rec(int32_t Index) { return FRecs[Phys(Index)]; }
   const TRidEderStringRec& Rec(int32_t Index) const { return FRecs[Phys(Index)]; }
   // Record contents: the text (copied into storage of the record's own) and what lives beside.
-  static void SetLineText(TRidEderStringRec& r, std::string_view S);
-  static void FreeLineText(TRidEderStringRec& r);
+  std::string_view ViewOf(const TRidEderStringRec& r) const {
+    if (r.FLength == 0) return {};
+    return {r.FHasExtra ? FExtras[r.FStart].FText : FBlock->data() + r.FStart, r.FLength};
+  }
+  void SetLineText(TRidEderStringRec& r, std::string_view S);
+  void FreeOwnText(const TRidEderStringRec& r);
   TLineExtra& ExtraOf(TRidEderStringRec& r);
   void FreeRecord(TRidEderStringRec& r);
   void FreeAll();
@@ -238,11 +237,11 @@ class TRidEderStringList : public TStrings {
   }
 
   std::vector<TRidEderStringRec> FRecs;
-  std::vector<std::unique_ptr<std::string>> FBlocks;  // loaded text the records point into
+  std::unique_ptr<std::string> FBlock;  // the loaded text, which the records point into
   std::vector<TLineExtra> FExtras;
-  std::vector<int32_t> FFreeExtras;  // indexes of FExtras no record uses
-  size_t FGap = 0;                   // logical index where the free records sit
-  size_t FGapLen = 0;                // number of free records
+  std::vector<uint32_t> FFreeExtras;  // indexes of FExtras no record uses
+  size_t FGap = 0;                    // logical index where the free records sit
+  size_t FGapLen = 0;                 // number of free records
   uint8_t FLineBreakStyle = lbsCRLF;
   bool FFinalLineBreak = false;
   bool FMixedBreaks = false;

@@ -112,26 +112,35 @@ TEST(LineBuffer, SplitsRandomDataLikeAPlainScan) {
   }
 }
 
-// Random edits of a loaded file against a plain vector of (text, range, object): edited lines
-// get storage of their own while their neighbours stay in the loaded block; ranges wider than
-// 32 bits and objects live beside the records.
+// Random edits of a loaded file with mixed breaks against a plain vector of (text, range,
+// object, break): edited lines get storage of their own while their neighbours stay in the
+// loaded block; wide ranges and objects live beside the records, also for lines never edited.
 TEST(LineBuffer, RandomEditsMatchAPlainModel) {
   struct TModelLine {
     std::string Text;
     TRidRange Range = RidRangeUnscanned;
     TObject* Object = nullptr;
+    uint8_t Break = lbsCRLF;
   };
+  // Ranges at the edges of what a record holds itself, and some that need all 64 bits, as a
+  // pointer would.
+  const TRidRange Edges[] = {
+      0,         -1,        (1 << 27) - 1,      -(1 << 27), 1 << 27, -(1 << 27) - 1,
+      INT32_MAX, INT32_MIN, TRidRange{1} << 40, INTPTR_MIN};
   std::mt19937 Rng(9);
   TObject Objects[4];
   TRidEderStringList L;
   std::vector<TModelLine> Model;
   std::string File;
   for (int i = 0; i < 200; ++i) {
+    const uint8_t Break = static_cast<uint8_t>(i % 3);
     Model.push_back({"loaded " + std::to_string(i) + std::string(i % 23, 'z')});
-    File += Model.back().Text + "\r\n";
+    Model.back().Break = Break;
+    File += Model.back().Text + std::string(LineBreakText(Break));
   }
   L.SetFinalLineBreak(true);
   L.LoadFromBytes(File);
+  ASSERT_TRUE(L.GetMixedLineBreaks());
   for (int Step = 0; Step < 4000; ++Step) {
     const int32_t Count = static_cast<int32_t>(Model.size());
     const int32_t At = Count ? static_cast<int32_t>(Rng() % (Count + 1)) : 0;
@@ -166,11 +175,13 @@ TEST(LineBuffer, RandomEditsMatchAPlainModel) {
         break;
       case 5:
         if (At < Count) {
-          // Some ranges need all 64 bits, as a pointer would.
-          const TRidRange Range = Rng() % 3 ? Step : (TRidRange{Step} << 40) - 7;
-          L.Put(At, Text);
+          const TRidRange Range = Rng() % 3 ? Step : Edges[Rng() % std::size(Edges)];
+          if (Rng() % 2) {  // else the text stays where it was (in the loaded block, maybe)
+            const std::string NewText = Rng() % 5 ? Text : "";
+            L.Put(At, NewText);
+            Model[At].Text = NewText;
+          }
           L.PutRange(At, Range);
-          Model[At].Text = Text;
           Model[At].Range = Range;
         }
         break;
@@ -203,9 +214,15 @@ TEST(LineBuffer, RandomEditsMatchAPlainModel) {
         ASSERT_EQ(L.Get(i), Model[i].Text) << "step " << Step << " line " << i;
         ASSERT_EQ(L.GetRange(i), Model[i].Range);
         ASSERT_EQ(L.GetObject(i), Model[i].Object);
+        ASSERT_EQ(L.GetLineBreak(i), Model[i].Break);
+        ASSERT_EQ(L.HasTabs(i), Model[i].Text.find('\t') != std::string::npos);
+        ASSERT_EQ(L.GetExpandedString(i).size(), size_t(ExpandedLength(Model[i].Text, 8)));
       }
     }
   }
+  std::string Saved;
+  for (const TModelLine& Line : Model) Saved += Line.Text + std::string(LineBreakText(Line.Break));
+  EXPECT_EQ(L.SaveToBytes(), Saved);
 }
 
 TEST(LineBuffer, MixedBreaksKeepTheirPlacesUntilAStyleIsChosen) {
