@@ -138,7 +138,8 @@ int32_t ExpandedLength(std::string_view Line, int32_t TabWidth) {
 #endif
   for (; i < n; ++i)
     if (p[i] == '\t') tabAt(i);
-  return static_cast<int32_t>(Len + int64_t(n - counted));
+  // A long line of wide tabs can reach more columns than an int holds: it has the most there are.
+  return static_cast<int32_t>(std::min<int64_t>(Len + int64_t(n - counted), INT32_MAX));
 }
 
 int32_t CharIndexToColumn(int32_t CharIndex, int32_t TabWidth, std::string_view Line) {

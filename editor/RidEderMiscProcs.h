@@ -42,7 +42,7 @@ bool IsPowerOfTwo(int32_t TabWidth);
 TConvertTabsProc GetBestConvertTabsProc(int32_t TabWidth);
 TConvertTabsProcEx GetBestConvertTabsProcEx(int32_t TabWidth);
 
-// Display width after tab expansion (a width below 1 counts as 1).
+// Display width after tab expansion (a width below 1 counts as 1), at most INT32_MAX.
 int32_t ExpandedLength(std::string_view Line, int32_t TabWidth);
 // The 1-based display column of a 1-based byte index; indexes past the end take one column
 // each. A caller that knows the line has no tab takes the index itself.

@@ -42,6 +42,15 @@ TEST(TabExpansion, FollowsTheStopsOfEachForm) {
   EXPECT_EQ(ConvertTabsMod("", 5), "");
 }
 
+// 16 Mi tabs at width 256 reach 2^32 columns: the width stops at the largest an int holds
+// instead of wrapping round to a negative one.
+TEST(TabExpansion, TheWidthOfAVeryWideLineStopsAtTheLargestInt) {
+  const std::string tabs(size_t{16} << 20, '\t');
+  EXPECT_EQ(ExpandedLength(tabs, 256), INT32_MAX);
+  EXPECT_EQ(ExpandedLength(tabs, 129), INT32_MAX);  // no power of two
+  EXPECT_EQ(ExpandedLength(tabs, 8), 8 << 24);
+}
+
 TEST(TabExpansion, WorksByLengthAcrossZeroBytes) {
   const std::string Line = "a\0\tb\t"s;
   bool HasTabs = false;
