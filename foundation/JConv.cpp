@@ -515,14 +515,4 @@ std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Substituted,
   }
 }
 
-std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable,
-                        char JisKanjiOut) {
-  std::string bytes;
-  TSjisEncoder encoder(Code, [&bytes](std::string_view B) { bytes += B; }, JisKanjiOut);
-  encoder.Convert(Sjis);
-  encoder.Finish();
-  if (Unwritable) *Unwritable = encoder.Unwritable();
-  return bytes;
-}
-
 }  // namespace rid

@@ -90,8 +90,6 @@ std::string LoadTextUtf16BE(const std::string& FileName, size_t* Substituted = n
 // The first line break of S: 0 CR LF, 1 LF, 2 CR, -1 none.
 int32_t GetLineBreakKind(std::string_view S);
 
-// A file's text both ways, by its code.
-//
 // Shift-JIS text of a file's bytes, whatever Japanese code DetectCharCode finds in them (a text it
 // takes for Shift-JIS or ASCII that is UTF-8 all through, with a character beyond ASCII, is
 // UTF-8); *Code (when given) receives the code found. What the conversion replaces by '?' (no
@@ -101,10 +99,6 @@ int32_t GetLineBreakKind(std::string_view S);
 // ('B' or 'J'; 'J' when it has none), so that a save writes the same escapes.
 std::string BytesToSjis(std::string Bytes, JCodeKind* Code = nullptr, size_t* Substituted = nullptr,
                         char* JisKanjiOut = nullptr);
-// Shift-JIS text in a file's code, converted at once by a TSjisEncoder. *Unwritable (when
-// given) receives what the encoder counts.
-std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable = nullptr,
-                        char JisKanjiOut = 'J');
 
 // Converts Shift-JIS text that arrives in pieces to a file's code: JIS (SjisToJis), EUC-JP,
 // UTF-8 with or without the mark, UTF-16 with the mark; Shift-JIS, ASCII, undecided and binary

@@ -419,6 +419,15 @@ TEST(JConvOracle, EveryEncodingRoundTrips) {
   EXPECT_EQ(LoadTextUtf16BE((dir / "t.txt").string()), withKana);
 }
 
+// Shift-JIS text in a file's code, as a save writes it.
+std::string SjisToBytes(std::string_view Sjis, JCodeKind Code) {
+  std::string bytes;
+  TSjisEncoder encoder(Code, [&bytes](std::string_view B) { bytes += B; });
+  encoder.Convert(Sjis);
+  encoder.Finish();
+  return bytes;
+}
+
 // A file that is UTF-8 all through is read as UTF-8 wherever its first character beyond ASCII
 // comes (detection looks at the start only), and written back byte for byte; a text that is not
 // UTF-8 keeps the code detection found.
