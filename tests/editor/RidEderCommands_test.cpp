@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "editor/RidEder.h"
+#include "tests/editor/ShownEder.h"
 #include "editor/RidEderPlugins.h"
 #include "platform/Imm.h"
 #include "platform/Locale.h"
@@ -21,23 +22,7 @@ namespace {
 const std::string Ni = "\x93\xfa";   // 日: its trail byte is a lead byte's value
 const std::string Hon = "\x96\x7b";  // 本
 
-struct TEder {
-  std::unique_ptr<TRidEder> Owned = std::make_unique<TRidEder>(nullptr);
-  TRidEder& Ed = *Owned;
-  TEder() {
-    Ed.SetBounds(0, 0, 400, 240);
-    Ed.Show();
-  }
-  std::string Saved() const { return Ed.GetLines()->SaveToBytes(); }
-  void Key(Qt::Key K, Qt::KeyboardModifiers Mods = Qt::NoModifier) {
-    QTest::keyClick(Ed.ClientWidget(), K, Mods);
-  }
-  void Commit(const std::string& Utf8) {
-    QInputMethodEvent e;
-    e.setCommitString(QString::fromStdString(Utf8));
-    QApplication::sendEvent(Ed.ClientWidget(), &e);
-  }
-};
+using TEder = test::TShownEder;
 
 // A lead byte before a byte that cannot trail (a blank, a bracket, a tab) is a character of its
 // own for every command, as it is for the search, the highlighters and the conversions.

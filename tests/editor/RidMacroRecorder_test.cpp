@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "editor/RidEder.h"
+#include "tests/editor/ShownEder.h"
 #include "platform/Menus.h"
 #include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
@@ -23,25 +24,7 @@ namespace {
 
 constexpr Qt::KeyboardModifiers CtrlShift = Qt::ControlModifier | Qt::ShiftModifier;
 
-struct TEder {
-  std::unique_ptr<TRidEder> Owned = std::make_unique<TRidEder>(nullptr);
-  TRidEder& Ed = *Owned;
-  TEder() {
-    Ed.SetBounds(0, 0, 400, 240);
-    Ed.Show();
-  }
-  void Key(Qt::Key K, Qt::KeyboardModifiers Mods = Qt::NoModifier) {
-    QTest::keyClick(Ed.ClientWidget(), K, Mods);
-  }
-  void Commit(const std::string& Utf8) {
-    QInputMethodEvent e;
-    e.setCommitString(QString::fromStdString(Utf8));
-    QApplication::sendEvent(Ed.ClientWidget(), &e);
-  }
-  void Run(TRidEderorCommand C, char Ch = '\0', void* Data = nullptr) {
-    Ed.CommandProcessor(C, Ch, Data);
-  }
-};
+using TEder = test::TShownEder;
 
 // A recorder that logs its states as OnStateChange reports them.
 struct TLoggedRecorder {
