@@ -142,8 +142,7 @@ void TRidAsmRid::IdentProc() {
       break;
     }
   }
-  FRunPos += length;
-  SkipSet(kWordChars);
+  FRunPos += length;  // the hash took every word byte
 }
 
 void TRidAsmRid::SymbolProc() { OperatorRun(kSymbols, tkSymbol); }

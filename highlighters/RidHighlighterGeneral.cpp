@@ -88,7 +88,6 @@ void TRidGeneralRid::SetDetectPreprocessor(bool Value) {
 }
 
 void TRidGeneralRid::SetStringDelim(TStringDelim Value) {
-  FStringDelim = Value == sdDoubleQuote ? '"' : '\'';
   FScanTable = Value == sdDoubleQuote ? &DoubleQuoteTable : &SingleQuoteTable;
 }
 

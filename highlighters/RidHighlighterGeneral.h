@@ -68,7 +68,7 @@ class TRidGeneralRid : public TRidPlainScanHighlighter {
   bool GetDetectPreprocessor() const { return FDetectPreprocessor; }
   void SetDetectPreprocessor(bool Value);
   TStringDelim GetStringDelim() const {
-    return FStringDelim == '\'' ? sdSingleQuote : sdDoubleQuote;
+    return FScanTable == &DoubleQuoteTable ? sdDoubleQuote : sdSingleQuote;
   }
   // Rebuilds the dispatch, without a repaint.
   void SetStringDelim(TStringDelim Value);
@@ -108,7 +108,6 @@ class TRidGeneralRid : public TRidPlainScanHighlighter {
   const TTable* FScanTable;
   TCommentStyles FComments;
   TRidCharSet FIdentChars;
-  uint8_t FStringDelim = '\'';
   bool FDetectPreprocessor = false;
   uint8_t FRange = rsUnknown;
 };

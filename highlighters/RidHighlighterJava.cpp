@@ -110,9 +110,7 @@ void TRidJavaRid::Next() {
 }
 
 void TRidJavaRid::CommentProc() {
-  if (IsLineStop(Cur())) return (this->*ScanTable[Cur()])();
-  FTokenKind = FRange == rsComment ? tkComment : tkDocument;
-  if (RunToClose("*/", kLineStops)) FRange = rsUnknown;
+  if (ContinueToClose("*/", FRange == rsComment ? tkComment : tkDocument)) FRange = rsUnknown;
 }
 
 void TRidJavaRid::SlashProc() {

@@ -77,7 +77,7 @@ const TRidScanHighlighter::TScanTable<TRidPHPRid> TRidPHPRid::ScanTable =
     SharedScanTable<TRidPHPRid>()
         .On(kOperators.FirstBytes(), &P::OperatorProc)
         .On("\"'", &P::QuoteProc)
-        .On('#', &P::HashCommentProc)
+        .On('#', &P::LineCommentProc)
         .On('$', &P::DollarProc)
         .On("(),.:;?@[]{}~", &P::SymbolProc)
         .On('/', &P::SlashProc)
@@ -132,11 +132,6 @@ void TRidPHPRid::QuoteProc() {
   StringProc();
 }
 
-void TRidPHPRid::HashCommentProc() {
-  FTokenKind = tkComment;
-  RunUntil(kLineStops);
-}
-
 void TRidPHPRid::DollarProc() {
   FTokenKind = tkVariable;
   ++FRunPos;
@@ -152,9 +147,7 @@ void TRidPHPRid::SlashProc() {
       if (RunToClose("*/", kLineStops)) FRange = rsCode;
       return;
     case '/':
-      FTokenKind = tkComment;
-      RunUntil(kLineStops);
-      return;
+      return LineCommentProc();
     default:
       FTokenKind = tkSymbol;
       FRunPos += Ahead(1) == '=' ? 2 : 1;
@@ -162,9 +155,7 @@ void TRidPHPRid::SlashProc() {
 }
 
 void TRidPHPRid::CommentProc() {
-  if (IsLineStop(Cur())) return Dispatch();
-  FTokenKind = tkComment;
-  if (RunToClose("*/", kLineStops)) FRange = rsCode;
+  if (ContinueToClose("*/", tkComment)) FRange = rsCode;
 }
 
 void TRidPHPRid::NumberProc() {

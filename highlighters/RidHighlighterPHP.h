@@ -52,7 +52,6 @@ class TRidPHPRid : public TRidPlainScanHighlighter {
 
   void Dispatch() { (this->*ScanTable[Cur()])(); }
   void QuoteProc();
-  void HashCommentProc();
   void DollarProc();
   void SlashProc();
   void CommentProc();

@@ -217,15 +217,12 @@ void TRidPasRid::Next() {
 }
 
 void TRidPasRid::AnsiProc() {
-  if (IsLineStop(Cur())) return (this->*ScanTable[Cur()])();
-  FTokenKind = tkComment;
-  if (RunToClose("*)", kLineStops)) FRange = FRange == rsAnsiAsm ? rsAsm : rsUnknown;
+  if (ContinueToClose("*)", tkComment)) FRange = FRange == rsAnsiAsm ? rsAsm : rsUnknown;
 }
 
 void TRidPasRid::BorProc() {
-  if (IsLineStop(Cur())) return (this->*ScanTable[Cur()])();
-  FTokenKind = FRange == rsDirective || FRange == rsDirectiveAsm ? tkDirec : tkComment;
-  if (RunToClose("}", kLineStops))
+  const bool directive = FRange == rsDirective || FRange == rsDirectiveAsm;
+  if (ContinueToClose("}", directive ? tkDirec : tkComment))
     FRange = FRange == rsBorAsm || FRange == rsDirectiveAsm ? rsAsm : rsUnknown;
 }
 

@@ -74,7 +74,7 @@ bool Holds(const TList& AList, std::string_view AWord) {
 const TRidScanHighlighter::TScanTable<TRidRubyRid> TRidRubyRid::ScanTable =
     SharedScanTable<TRidRubyRid>()
         .On("\"'", &R::StringProc)
-        .On('#', &R::CommentProc)
+        .On('#', &R::LineCommentProc)
         .On("(/;<{", &R::SymbolProc)
         .On(kDigits, &R::NumberProc)
         .On(kLetters + TRidCharSet{'_'}, &R::IdentProc);
@@ -116,11 +116,6 @@ void TRidRubyRid::SetSecondKeyWords(TStrings* AList) {
 void TRidRubyRid::Next() {
   FTokenStart = FRunPos;
   (this->*ScanTable[Cur()])();
-}
-
-void TRidRubyRid::CommentProc() {
-  FTokenKind = tkComment;
-  RunUntil(kLineStops);
 }
 
 void TRidRubyRid::StringProc() {

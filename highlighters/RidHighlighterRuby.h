@@ -56,7 +56,6 @@ class TRidRubyRid : public TRidScanHighlighter {
  private:
   static const TScanTable<TRidRubyRid> ScanTable;
 
-  void CommentProc();
   void StringProc();
   void NumberProc();
   void IdentProc();

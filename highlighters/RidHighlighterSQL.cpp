@@ -310,9 +310,8 @@ void TRidSQLRid::StringProc() {
 }
 
 void TRidSQLRid::CommentProc() {
-  if (IsLineStop(Cur())) return Dispatch();
-  FTokenKind = FRange == rsConditionalComment ? tkConditionalComment : tkComment;
-  if (RunToClose("*/", kLineStops)) FRange = rsUnknown;
+  const uint8_t kind = FRange == rsConditionalComment ? tkConditionalComment : tkComment;
+  if (ContinueToClose("*/", kind)) FRange = rsUnknown;
 }
 
 void TRidSQLRid::SlashProc() {

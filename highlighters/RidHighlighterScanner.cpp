@@ -96,34 +96,20 @@ void TRidScanHighlighter::LFProc() {
   ++FRunPos;
 }
 
-void TRidScanHighlighter::SpaceProc() {
-  FTokenKind = FLanguage.SpaceKind;
-  ++FRunPos;
-  while (FRunPos < FLineLen) {
-    const uint8_t b = static_cast<uint8_t>(FLineText[FRunPos]);
-    if (b == 0 || b == 10 || b == 13 || b > 32) break;
-    ++FRunPos;
-  }
-}
+namespace {
+// The blanks a space token runs over: every control byte and the space but the line stops,
+// without the tab, and with the line breaks.
+constexpr TRidCharSet kBlanksAndBreaks = TRidCharSet::Range(1, 32);
+constexpr TRidCharSet kBlanks = kBlanksAndBreaks - TRidCharSet{10, 13};
+constexpr TRidCharSet kBlanksButTab = kBlanks - TRidCharSet{9};
+}  // namespace
 
-void TRidScanHighlighter::BlankRunProc() {
-  FTokenKind = FLanguage.SpaceKind;
-  ++FRunPos;
-  while (FRunPos < FLineLen) {
-    const uint8_t b = static_cast<uint8_t>(FLineText[FRunPos]);
-    if (b == 0 || b == 9 || b == 10 || b == 13 || b > 32) break;
-    ++FRunPos;
-  }
-}
+void TRidScanHighlighter::SpaceProc() { RunAfterFirst(FLanguage.SpaceKind, kBlanks); }
+
+void TRidScanHighlighter::BlankRunProc() { RunAfterFirst(FLanguage.SpaceKind, kBlanksButTab); }
 
 void TRidScanHighlighter::BlankLinesProc() {
-  FTokenKind = FLanguage.SpaceKind;
-  ++FRunPos;
-  while (FRunPos < FLineLen) {
-    const uint8_t b = static_cast<uint8_t>(FLineText[FRunPos]);
-    if (b == 0 || b > 32) break;
-    ++FRunPos;
-  }
+  RunAfterFirst(FLanguage.SpaceKind, kBlanksAndBreaks);
 }
 
 void TRidScanHighlighter::LineStopProc() {
