@@ -15,10 +15,8 @@ TEderCompletion::TEderCompletion(QMenu* AEditMenu, std::function<TRidEder&()> AC
   FProposal->SetShortCut(ReadShortCutSetting("Completion", FProposal->GetShortCut()));
   FProposal->OnExecute = TCompletionExecute(this, &TEderCompletion::FillWords);
   // The key is the proposal's own (it reaches the editor); the menu only shows it.
-  QString text = "Complete &Word";
-  if (const TShortCut key = FProposal->GetShortCut())
-    text += "\t" + QString::fromStdString(ShortCutToText(key));
-  FAction = AEditMenu->addAction(text, [this] { FProposal->OpenAtCaret(&FCurrentEder()); });
+  FAction = AEditMenu->addAction(WithKey("Complete &Word", FProposal->GetShortCut()),
+                                 [this] { FProposal->OpenAtCaret(&FCurrentEder()); });
   FAction->setObjectName("CompleteWord");
 }
 

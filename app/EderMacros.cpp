@@ -19,12 +19,6 @@ namespace {
 
 constexpr const char* kMacroFilter = "Macros (*.mcr);;All files (*)";
 
-// A menu text with the key shown beside it (the editors take the key, not the menu).
-QString WithKey(const char* Text, TShortCut Key) {
-  return Key ? QString("%1\t%2").arg(Text, QString::fromStdString(ShortCutToText(Key)))
-             : QString(Text);
-}
-
 }  // namespace
 
 TEderMacros::TEderMacros(QMainWindow* AWindow, std::function<TRidEder&()> ACurrentEder)

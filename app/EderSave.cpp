@@ -36,12 +36,14 @@ class TEncodingStream : public TStream {
   int64_t FWritten = 0;
 };
 
-// What the code cannot hold of the lines as a save writes them.
-size_t CountUnwritable(TRidEderStringList& Lines, JCodeKind Code) {
-  TEncodingStream counter(Code, nullptr);
-  Lines.SaveToStream(&counter);
-  counter.Encoder().Finish();
-  return counter.Encoder().Unwritable();
+// Converts the lines, as a save writes them, to Code and puts them (nowhere without Put);
+// returns what the code cannot hold of them.
+size_t EncodeLines(TRidEderStringList& Lines, JCodeKind Code, TSjisEncoder::TPut Put,
+                   char JisKanjiOut = 'J') {
+  TEncodingStream encoded(Code, std::move(Put), JisKanjiOut);
+  Lines.SaveToStream(&encoded);
+  encoded.Encoder().Finish();
+  return encoded.Encoder().Unwritable();
 }
 
 // The first line holding what the code cannot hold (1-based), 0 when none. A line is counted
@@ -116,7 +118,8 @@ const char* CodeName(JCodeKind Code) {
 
 TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code) {
   TSavePlan plan;
-  plan.Unwritable = CountUnwritable(Lines, Code);
+  if (!TSjisEncoder::Converts(Code)) return plan;  // Shift-JIS holds all the text holds
+  plan.Unwritable = EncodeLines(Lines, Code, nullptr);
   if (plan.Unwritable > 0) plan.FirstLine = FirstUnwritableLine(Lines, Code);
   return plan;
 }
@@ -124,10 +127,8 @@ TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code) {
 void SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
                 char JisKanjiOut) {
   SaveToFileAtomic(FileName, [&](TStream& Out) {
-    TEncodingStream encoded(
-        Code, [&Out](std::string_view Bytes) { Out.WriteBuffer(Bytes); }, JisKanjiOut);
-    Lines.SaveToStream(&encoded);
-    encoded.Encoder().Finish();
+    EncodeLines(
+        Lines, Code, [&Out](std::string_view Bytes) { Out.WriteBuffer(Bytes); }, JisKanjiOut);
   });
 }
 

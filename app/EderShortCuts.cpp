@@ -33,4 +33,9 @@ TShortCut ReadShortCutSetting(const std::string& Name, TShortCut Default, std::s
   return Default;
 }
 
+QString WithKey(const char* Text, TShortCut Key) {
+  return Key ? QString("%1\t%2").arg(Text, QString::fromStdString(ShortCutToText(Key)))
+             : QString(Text);
+}
+
 }  // namespace rid

@@ -1,5 +1,6 @@
 #pragma once
 // The keys of the window's actions that the user may choose, kept in the registry file.
+#include <QString>
 #include <string>
 
 #include "platform/Keys.h"
@@ -15,5 +16,8 @@ inline constexpr const char* kShortCutsKey = "\\Software\\rideder\\Keys";
 // *Problem (when given) then says why the value was not taken, else it is left alone.
 TShortCut ReadShortCutSetting(const std::string& Name, TShortCut Default,
                               std::string* Problem = nullptr);
+
+// A menu text with the key shown beside it (the editors take the key, not the menu).
+QString WithKey(const char* Text, TShortCut Key);
 
 }  // namespace rid

@@ -150,11 +150,7 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
   FCompletion =
       std::make_unique<TEderCompletion>(FEditMenu, [this]() -> TRidEder& { return CurrentEder(); });
   FMacros = std::make_unique<TEderMacros>(this, [this]() -> TRidEder& { return CurrentEder(); });
-  for (auto& p : FPages) {
-    FSearch->Attach(*p->Eder);
-    FCompletion->Attach(*p->Eder);
-    FMacros->Attach(*p->Eder);
-  }
+  for (auto& p : FPages) AttachTools(*p->Eder);
   setAcceptDrops(true);
   qApp->installEventFilter(this);
   UpdateTitles();
@@ -282,13 +278,15 @@ void TEderWindow::AddPage(std::unique_ptr<TEderPage> Page) {
   ed.OnStatusChange = [this](TObject*, TRidStatusChanges Changes) {
     if (Changes.Contains(scModified) || Changes.Contains(scAll)) UpdateTitles();
   };
-  if (FSearch) {  // (the first pages come before the menus that attach to them)
-    FSearch->Attach(ed);
-    FCompletion->Attach(ed);
-    FMacros->Attach(ed);
-  }
+  if (FSearch) AttachTools(ed);  // (the first pages come before the tools)
   FPages.push_back(std::move(Page));
   FTabs->addTab(new TControlHost(&ed, FTabs), QString());
+}
+
+void TEderWindow::AttachTools(TRidEder& Ed) {
+  FSearch->Attach(Ed);
+  FCompletion->Attach(Ed);
+  FMacros->Attach(Ed);
 }
 
 QString TEderWindow::PageName(const TEderPage& Page) const {

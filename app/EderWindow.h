@@ -81,6 +81,8 @@ class TEderWindow : public QMainWindow {
   // how many.
   void ReportInputLost(TWinControl* Control, int32_t Count);
   void AddPage(std::unique_ptr<TEderPage> Page);
+  // Search, completion and macros for the editor of a new page.
+  void AttachTools(TRidEder& Ed);
   // Adds a page for the file when it opens; adds to Problems why it did not, or what its
   // conversion replaced. True when it opened.
   bool TryOpen(const std::string& FileName, std::vector<std::string>& Problems);

@@ -479,7 +479,7 @@ void TSjisEncoder::ConvertWhole(std::string_view Chars) {
     case jcUtf16BE:
       Put(Utf16Bytes(Chars, FCode == jcUtf16BE, &FUnwritable, false));
       break;
-    default:
+    default:  // !Converts(FCode)
       Put(Chars);
       break;
   }

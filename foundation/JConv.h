@@ -115,6 +115,12 @@ class TSjisEncoder {
       : FCode(ACode),
         FPut(std::move(APut)),
         FJis{ACode == jcJisAt ? '@' : 'B', JisKanjiOut} {}
+  // Whether Code changes the text, and so may meet what it cannot hold; the other codes pass
+  // Shift-JIS through as it is (ConvertWhole's last case).
+  static constexpr bool Converts(JCodeKind Code) {
+    return Code == jcJisB || Code == jcJisAt || Code == jcEuc || Code == jcUtf8 ||
+           Code == jcUtf8Bom || Code == jcUtf16LE || Code == jcUtf16BE;
+  }
   void Convert(std::string_view Piece);
   // The end of the text: the character that waited, the mark of an empty text, and for JIS the
   // shift back to single bytes.

@@ -76,11 +76,9 @@ int32_t FitChars(std::string_view Text, int32_t MaxCol) {
 
 // A line whose tabs would take it past the longest line printed gets a blank for each tab.
 std::string ExpandTabs(std::string_view Line, int32_t TabWidth) {
-  if (static_cast<int64_t>(Line.size()) * TabWidth > kMaxLineLength) {
-    int64_t length = 0;
-    for (char c : Line) length = c == '\t' ? length + TabWidth - length % TabWidth : length + 1;
-    if (length > kMaxLineLength) TabWidth = 1;
-  }
+  if (static_cast<int64_t>(Line.size()) * TabWidth > kMaxLineLength &&
+      ExpandedLength(Line, TabWidth) > kMaxLineLength)
+    TabWidth = 1;
   std::string s = GetBestConvertTabsProc(TabWidth)(Line, TabWidth);
   std::replace(s.begin(), s.end(), '\t', ' ');
   return s;
