@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "editor/RidCompletionProposal.h"
+#include "foundation/libStr.h"
 #include "platform/Imm.h"
 #include "platform/Locale.h"
 
@@ -14,7 +15,7 @@ constexpr const char* MeasuredText = "CompletionProposal";
 // Where the last character of S starts.
 size_t LastCharStart(std::string_view S) {
   size_t last = 0;
-  for (size_t p = 0; p < S.size(); p += IsDBCSLeadByte(S[p]) && p + 1 < S.size() ? 2 : 1) last = p;
+  for (size_t p = 0; p < S.size(); p += CharLenAt(S, p)) last = p;
   return last;
 }
 
@@ -213,7 +214,7 @@ void TRidBaseCompletionProposalForm::TypeRight() {
   const size_t at = static_cast<size_t>(FTargetEditor->GetCaretX()) - 1;
   std::string c = " ";
   if (at < line.size())
-    c = line.substr(at, IsDBCSLeadByte(line[at]) && at + 1 < line.size() ? 2 : 1);
+    c = line.substr(at, CharLenAt(line, at));
   if (c.size() == 1 && (c[0] == '\t' || c[0] == ' ' || FEndOfTokenSet.Contains(c[0])))
     Dismiss();
   else

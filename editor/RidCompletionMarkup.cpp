@@ -46,14 +46,9 @@ std::unique_ptr<TCollectionItem> TProposalColumns::NewItem() {
 
 namespace {
 
-// The byte length of the character at P of S: a lead byte with a byte after it takes two.
-size_t CharLen(std::string_view S, size_t P) {
-  return IsDBCSLeadByte(S[P]) && P + 1 < S.size() ? 2 : 1;
-}
-
 // The position of the first character C at or after From, walking characters; npos if none.
 size_t FindChar(std::string_view S, size_t From, char C) {
-  for (size_t p = From; p < S.size(); p += CharLen(S, p))
+  for (size_t p = From; p < S.size(); p += CharLenAt(S, p))
     if (S[p] == C) return p;
   return std::string_view::npos;
 }
@@ -115,7 +110,7 @@ bool ParseFormatChunks(std::string_view S, TFormatChunkList& ChunkList,
   };
   size_t p = 0;
   while (p < S.size()) {
-    const size_t len = CharLen(S, p);
+    const size_t len = CharLenAt(S, p);
     if (len == 2 || S[p] != '\\') {
       text.append(S.substr(p, len));
       p += len;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "foundation/libStr.h"
 #include "platform/Locale.h"
 #include "platform/Menus.h"
 
@@ -19,16 +20,14 @@ const TRidCharSet DefaultWordBreakChars =
 // The 0-based starts of the characters of Line before byte Limit.
 std::vector<size_t> CharStarts(std::string_view Line, size_t Limit) {
   std::vector<size_t> starts;
-  for (size_t p = 0; p < Limit && p < Line.size();
-       p += IsDBCSLeadByte(Line[p]) && p + 1 < Line.size() ? 2 : 1)
-    starts.push_back(p);
+  for (size_t p = 0; p < Limit && p < Line.size(); p += CharLenAt(Line, p)) starts.push_back(p);
   return starts;
 }
 
 // A character of a word: a double-byte one, or a byte above blank that does not end a token.
 bool IsWordChar(std::string_view Line, size_t At, const TRidCharSet& EndOfToken) {
   const uint8_t b = static_cast<uint8_t>(Line[At]);
-  if (IsDBCSLeadByte(b) && At + 1 < Line.size()) return true;
+  if (CharLenAt(Line, At) == 2) return true;
   return b > 0x20 && !EndOfToken.Contains(b);
 }
 
@@ -53,7 +52,7 @@ std::string LastWordBefore(std::string_view Line, size_t Limit, const TRidCharSe
   size_t k = starts.size();
   while (k > 0) {
     const char c = Line[starts[k - 1]];
-    const bool dbcs = IsDBCSLeadByte(c) && starts[k - 1] + 1 < Line.size();
+    const bool dbcs = CharLenAt(Line, starts[k - 1]) == 2;
     if (!dbcs && (c == ' ' || c == '\t' || EndOfToken.Contains(c))) break;
     --k;
   }
@@ -373,7 +372,7 @@ void TRidCompletionProposal::OpenAtCaret(TCustomRidEder* AEditor) {
   if (kind == ctHint) {
     GetCursorPos(p);
   } else {
-    p = AEditor->ClientToScreen(AEditor->RowColumnToPixels(AEditor->GetDisplayXY()));
+    p = AEditor->GetCaretScreenPoint();
     p.Y += AEditor->GetLineHeight();
   }
   TRidBaseCompletionProposalForm* form = GetForm();

@@ -41,11 +41,9 @@ std::string_view Trim(std::string_view S) {
 }
 
 int32_t IntOr(std::string_view S, int32_t Default) {
-  try {
-    return StrToInt(Trim(S));
-  } catch (const EConvertError&) {
-    return Default;
-  }
+  int32_t value = Default;
+  TryStrToInt(Trim(S), value);  // leaves it alone when S is no number
+  return value;
 }
 
 // A repeat count as text gives: 1 when it is no number, else kept within what a byte holds
