@@ -213,8 +213,7 @@ void TRidBaseCompletionProposalForm::TypeRight() {
   const std::string line = FTargetEditor->GetLineText();
   const size_t at = static_cast<size_t>(FTargetEditor->GetCaretX()) - 1;
   std::string c = " ";
-  if (at < line.size())
-    c = line.substr(at, CharLenAt(line, at));
+  if (at < line.size()) c = line.substr(at, CharLenAt(line, at));
   if (c.size() == 1 && (c[0] == '\t' || c[0] == ' ' || FEndOfTokenSet.Contains(c[0])))
     Dismiss();
   else

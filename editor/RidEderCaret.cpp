@@ -19,20 +19,16 @@ int32_t ClampPixels(int64_t V) {
   return static_cast<int32_t>(std::clamp<int64_t>(V, -PixelLimit, PixelLimit));
 }
 
-bool CoordLess(const TBufferCoord& A, const TBufferCoord& B) {
-  return A.Line < B.Line || (A.Line == B.Line && A.Char < B.Char);
-}
-
 }  // namespace
 
 // --- selection
 
 TBufferCoord TCustomRidEder::GetBlockBegin() const {
-  return CoordLess(FBlockEnd, FBlockBegin) ? FBlockEnd : FBlockBegin;
+  return BufferCoordBefore(FBlockEnd, FBlockBegin) ? FBlockEnd : FBlockBegin;
 }
 
 TBufferCoord TCustomRidEder::GetBlockEnd() const {
-  return CoordLess(FBlockEnd, FBlockBegin) ? FBlockBegin : FBlockEnd;
+  return BufferCoordBefore(FBlockEnd, FBlockBegin) ? FBlockBegin : FBlockEnd;
 }
 
 bool TCustomRidEder::SelAvail() const {

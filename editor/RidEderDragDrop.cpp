@@ -5,14 +5,6 @@
 
 namespace rid {
 
-namespace {
-
-bool Before(const TBufferCoord& A, const TBufferCoord& B) {
-  return A.Line < B.Line || (A.Line == B.Line && A.Char < B.Char);
-}
-
-}  // namespace
-
 bool TCustomRidEder::MovesOnDrop(const TCustomRidEder& Source) const {
   const TShiftState keys = KeyboardStateToShiftState();
   return &Source == this ? !keys.Contains(ssCtrl) : keys.Contains(ssShift);
@@ -57,8 +49,8 @@ void TCustomRidEder::DragDrop(TObject* Source, int32_t X, int32_t Y) {
   const TBufferCoord b = source->GetBlockBegin(), e = source->GetBlockEnd();
   if (same) {
     // The selection's own edges count as inside for a move, outside for a copy.
-    const bool inside =
-        move ? !Before(drop, b) && !Before(e, drop) : Before(b, drop) && Before(drop, e);
+    const bool inside = move ? !BufferCoordBefore(drop, b) && !BufferCoordBefore(e, drop)
+                             : BufferCoordBefore(b, drop) && BufferCoordBefore(drop, e);
     if (inside) return;
   }
   {
@@ -66,7 +58,7 @@ void TCustomRidEder::DragDrop(TObject* Source, int32_t X, int32_t Y) {
     const std::string text = source->GetSelText();
     if (move) {
       source->SetSelText("");
-      if (same && Before(e, drop)) {
+      if (same && BufferCoordBefore(e, drop)) {
         // The removed text stood before the drop point.
         if (drop.Line == e.Line) drop.Char -= e.Char - b.Char;
         drop.Line -= e.Line - b.Line;

@@ -34,10 +34,6 @@ int32_t BlankRunStart(std::string_view Line, int32_t Col) {
   return p;
 }
 
-bool Before(const TBufferCoord& A, const TBufferCoord& B) {
-  return A.Line < B.Line || (A.Line == B.Line && A.Char < B.Char);
-}
-
 bool TextCommand(TRidEderorCommand C) {
   return (C >= ecDeleteLastChar && C <= ecChar) || C == ecImeStr ||
          (C >= ecBlockIndent && C <= ecShiftTab) || (C >= ecUpperCase && C <= ecTitleCase) ||
@@ -366,7 +362,8 @@ void TCustomRidEder::DeleteToWordOrLineEnd(TRidEderorCommand Command) {
     const TBufferCoord target =
         Command == ecDeleteWord ? DeleteWordTarget(caret) : TBufferCoord{Len(line) + 1, caret.Line};
     // Virtual space before the target is kept: blanks fill it first.
-    if (Before(caret, target) && (caret.Char <= Len(line) + 1 || target.Line > caret.Line)) {
+    if (BufferCoordBefore(caret, target) &&
+        (caret.Char <= Len(line) + 1 || target.Line > caret.Line)) {
       PadToCaret();
       DeleteRecorded(caret, target, urDeleteAfter);
     }
@@ -375,7 +372,7 @@ void TCustomRidEder::DeleteToWordOrLineEnd(TRidEderorCommand Command) {
 
 TBufferCoord TCustomRidEder::DeleteWordTarget(TBufferCoord Caret) {
   TBufferCoord target = WordEnd();
-  if (Before(target, Caret) || (target == Caret && target.Line < FLines->GetCount())) {
+  if (BufferCoordBefore(target, Caret) || (target == Caret && target.Line < FLines->GetCount())) {
     const std::string_view t = FLines->GetView(target.Line - 1);
     if (Len(t) >= target.Char) {
       if (t[target.Char - 1] != ' ') target.Char += CharLength(t, target.Char);
@@ -398,7 +395,7 @@ void TCustomRidEder::DeleteToWordOrLineStart(TRidEderorCommand Command) {
     // Virtual space holds nothing to delete.
     const TBufferCoord end{std::min(caret.Char, Len(FLines->GetView(caret.Line - 1)) + 1),
                            caret.Line};
-    if (Before(target, end)) {
+    if (BufferCoordBefore(target, end)) {
       DeleteRecorded(target, end, urDeleteBefore);
     } else if (!(target == caret)) {
       TTempOption pastEol(*this, eoScrollPastEol, true);

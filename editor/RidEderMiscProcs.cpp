@@ -23,8 +23,7 @@ void SwapIntegers(int32_t& A, int32_t& B) {
 }
 
 TBufferCoord MinBufferCoord(const TBufferCoord& A, const TBufferCoord& B) {
-  if (B.Line < A.Line || (B.Line == A.Line && B.Char < A.Char)) return B;
-  return A;
+  return BufferCoordBefore(B, A) ? B : A;
 }
 
 bool FindFirstTab(std::string_view Line, int32_t& CharsBefore) {

@@ -13,6 +13,11 @@ struct TBufferCoord {
   constexpr bool operator==(const TBufferCoord&) const = default;
 };
 
+// Whether A comes before B in the text.
+constexpr bool BufferCoordBefore(const TBufferCoord& A, const TBufferCoord& B) {
+  return A.Line < B.Line || (A.Line == B.Line && A.Char < B.Char);
+}
+
 // A position on screen after tab expansion and word wrap, 1-based.
 struct TDisplayCoord {
   int32_t Column = 0;

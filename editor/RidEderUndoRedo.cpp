@@ -49,10 +49,6 @@ bool IsDeleteReason(TRidChangeReason R) {
          R == urDeleteAfter;
 }
 
-bool CoordBefore(const TBufferCoord& A, const TBufferCoord& B) {
-  return A.Line < B.Line || (A.Line == B.Line && A.Char < B.Char);
-}
-
 // Records on List with the given change number, so that a replayed step stays one group.
 void Record(TRidEderUndoList& List, TRidChangeReason Reason, TBufferCoord Start, TBufferCoord End,
             const std::string& Text, TRidSelectionMode Mode, int32_t Number,
@@ -184,7 +180,7 @@ void TCustomRidEder::UndoItem() {
       InternalSetCaretXY(start);
       FBlockBegin = FBlockEnd = GetCaretXY();
     } else if (IsDeleteReason(reason)) {
-      TBufferCoord at = CoordBefore(end, start) ? end : start;
+      TBufferCoord at = BufferCoordBefore(end, start) ? end : start;
       if (mode == smColumn) at = {std::min(start.Char, end.Char), std::min(start.Line, end.Line)};
       if ((reason == urDeleteCaretStart || reason == urDeleteAfter) &&
           at.Line > FLines->GetCount()) {

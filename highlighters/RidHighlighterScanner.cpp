@@ -108,9 +108,7 @@ void TRidScanHighlighter::SpaceProc() { RunAfterFirst(FLanguage.SpaceKind, kBlan
 
 void TRidScanHighlighter::BlankRunProc() { RunAfterFirst(FLanguage.SpaceKind, kBlanksButTab); }
 
-void TRidScanHighlighter::BlankLinesProc() {
-  RunAfterFirst(FLanguage.SpaceKind, kBlanksAndBreaks);
-}
+void TRidScanHighlighter::BlankLinesProc() { RunAfterFirst(FLanguage.SpaceKind, kBlanksAndBreaks); }
 
 void TRidScanHighlighter::LineStopProc() {
   switch (Cur()) {
