@@ -303,20 +303,7 @@ void TRidCustomHighlighter::SetAttributesOnChange(TNotifyEvent AEvent) {
 
 void TRidCustomHighlighter::AttributeChanged(TObject* Sender) {
   if (GetComponentState().Contains(csLoading)) return;
-  // A handler that changes another attribute fires again from inside: the handlers still to
-  // come in this round must get this round's sender back.
-  const std::weak_ptr<bool> alive = FAlive;
-  TObject* const outer = FAttrChangeChain->GetSender();
-  struct TRestore {
-    const std::weak_ptr<bool>& Alive;
-    TRidNotifyEventChain* Chain;
-    TObject* Sender;
-    ~TRestore() {
-      if (!Alive.expired()) Chain->SetSender(Sender);
-    }
-  } restore{alive, FAttrChangeChain.get(), outer};
-  FAttrChangeChain->SetSender(Sender);
-  FAttrChangeChain->Fire();
+  FAttrChangeChain->Fire(Sender);  // a handler changing another attribute fires again inside
 }
 
 void TRidCustomHighlighter::HookAttrChangeEvent(TNotifyEvent ANotifyEvent) {

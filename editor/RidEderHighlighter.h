@@ -184,8 +184,6 @@ class TRidCustomHighlighter : public TComponent {
   std::vector<TAttribEntry> FAttributes;  // sorted by name
   // Fired with the changed attribute as its sender; a handler may unhook or free us.
   std::unique_ptr<TRidNotifyEventChain> FAttrChangeChain = std::make_unique<TRidNotifyEventChain>();
-  // Expires with the highlighter, so a firing can tell that a handler destroyed it.
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
   bool FEnabled = true;
   TRidCharSet FWordBreakChars;
   std::string FDefaultFilter;

@@ -1,6 +1,7 @@
 #include "editor/RidEderMethodChain.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace rid {
 
@@ -38,6 +39,18 @@ void TRidMethodChain::Fire() {
     }
     if (Alive.expired()) return;
   }
+}
+
+void TRidNotifyEventChain::Fire(TObject* ASender) {
+  struct TRestore {
+    TRidNotifyEventChain& Chain;
+    std::weak_ptr<const char> Alive;  // a handler may free the chain
+    TObject* Outer;
+    ~TRestore() {
+      if (!Alive.expired()) Chain.FSender = Outer;
+    }
+  } restore{*this, AliveToken(), std::exchange(FSender, ASender)};
+  TRidMethodChain::Fire();
 }
 
 }  // namespace rid

@@ -42,6 +42,8 @@ class TRidMethodChain : public TObject {
 
  protected:
   virtual void ExecuteEvent(const TNotifyEvent& AEvent) = 0;
+  // Expires with this chain.
+  std::weak_ptr<const char> AliveToken() const { return FAlive.Ptr; }
   // True to go on with the next handler; false stops quietly. Rethrows without OnException.
   virtual bool DoHandleException(const std::exception& E);
 
@@ -69,6 +71,10 @@ class TRidNotifyEventChain : public TRidMethodChain {
 
   TObject* GetSender() const { return FSender; }
   void SetSender(TObject* Value) { FSender = Value; }
+  // Fires with ASender. A handler that fires again from inside gives that round its own
+  // sender; the handlers still to come in this round get this round's back.
+  void Fire(TObject* ASender);
+  using TRidMethodChain::Fire;
 
  protected:
   void ExecuteEvent(const TNotifyEvent& AEvent) override { AEvent(FSender); }
