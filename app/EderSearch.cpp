@@ -187,6 +187,8 @@ std::optional<int32_t> TEderSearch::Run(const TSearchRequest& R, TRidSearchOptio
     return std::nullopt;
   }
   TRidEder& ed = FCurrentEder();
+  // Nothing selected is nothing to search: a walk of Replace has used up its selection.
+  if (Options.Contains(ssoSelectedOnly) && !ed.SelAvail()) return 0;
   ed.SetSearchEngine(R.Regex ? static_cast<TRidEderSearchCustom*>(FRegex.get()) : FPlain.get());
   FSkipped = 0;
   FCancelled = false;

@@ -263,7 +263,10 @@ void TCustomRidEder::SetCaretXYEx(bool EnsureVisible, TBufferCoord Value) {
   if (HandleAllocated()) DoOnPaintTransient(1);
 }
 
-void TCustomRidEder::UpdateLastCaretX() { FLastCaretX = GetDisplayX(); }
+void TCustomRidEder::UpdateLastCaretX() {
+  FSteppedOffTrailByte = false;  // the caret's own column is the one to keep now
+  FLastCaretX = GetDisplayX();
+}
 
 bool TCustomRidEder::IsCaretInView() {
   TDisplayCoord d = GetDisplayXY();

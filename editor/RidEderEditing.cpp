@@ -154,7 +154,10 @@ void TCustomRidEder::InsertImeString(const char* Data) {
   const std::string s(Data);
   TRidUndoBlock block(*this);
   TRidPaintLock lock(*this);
-  if (!SelAvail()) {
+  // Over a selection the view follows the caret only.
+  const bool scrollAhead = !SelAvail();
+  const int64_t leftChar = FLeftChar;
+  if (scrollAhead) {
     FActiveSelectionMode = smNormal;
     FBlockBegin = FBlockEnd = GetCaretXY();  // an empty column block is no selection either
     if (!FInsertMode && FCaretY <= FLines->GetCount()) {
@@ -167,6 +170,12 @@ void TCustomRidEder::InsertImeString(const char* Data) {
     }
   }
   ReplaceSelectionRecorded(FActiveSelectionMode, s, urInsert);
+  // A result reaching the window's right edge scrolls the view on by a good step, so that the
+  // text typed next does not scroll it again at once; the caret stays in view.
+  if (scrollAhead && leftChar + FCharsInWindow <= GetDisplayX()) {
+    const int64_t ahead = leftChar + std::min(25, FCharsInWindow - 1);
+    SetLeftChar(static_cast<int32_t>(std::clamp<int64_t>(ahead, FLeftChar, MaxInt)));
+  }
 }
 
 // --- line breaks
@@ -408,11 +417,18 @@ void TCustomRidEder::DeleteLine() {
   const int32_t count = FLines->GetCount(), y = FCaretY;
   if (count == 0 || y > count || (y == count && FLines->GetView(y - 1).empty())) return;
   EditStep([&] {
-    // The line really deleted is reported: marks on lines below follow their text.
-    if (y < count)
-      DeleteRecorded({1, y}, {1, y + 1}, urDeleteAfter);
-    else
+    if (y == count) {
       DeleteRecorded({1, y}, {Len(FLines->GetView(y - 1)) + 1, y}, urDeleteAfter);
+      return;
+    }
+    std::string breaks;
+    NoteBreak(&breaks, y);
+    const std::string text = FLines->Get(y - 1) + "\r\n";
+    FLines->Delete(y - 1);
+    AddUndoItem(urDeleteAfter, {1, y}, {1, y + 1}, text, breaks, smNormal);
+    // Marks below follow their text; one on the deleted line goes to the line above, or on
+    // line 1 stays there, with the next line's text.
+    DoLinesDeleted(std::max(y - 1, 1), 1);
   });
   SetCaretXY({1, y});
 }

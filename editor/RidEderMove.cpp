@@ -104,13 +104,16 @@ void TCustomRidEder::MoveCaretVert(int32_t DY, bool SelectionCommand) {
     FSteppedOffTrailByte = IsTrailByteAt(line, target.Char);
     if (FSteppedOffTrailByte) --target.Char;
   }
+  // The move keeps the remembered column, and the step off a trail byte with it.
   const int32_t lastCaretX = FLastCaretX;
+  const bool stepped = FSteppedOffTrailByte;
   {
     TRidPaintLock lock(*this);
     MoveCaretAndSelection(GetCaretXY(), target, SelectionCommand);
     ShowCaretAtRowEnd(row);
   }
   FLastCaretX = lastCaretX;
+  FSteppedOffTrailByte = stepped;
 }
 
 void TCustomRidEder::DoHomeKey(bool Selection) {

@@ -31,6 +31,7 @@ struct TCustomRidEder::TSearchRun {
   bool SearchLine(int32_t& Line);
   void SelectHit(int32_t Line, int32_t Col, int32_t Len);
   void ReplaceHit(int32_t Index, int32_t& Line, int32_t Col, int32_t Len, int32_t& Offset);
+  void SelectRest(TBufferCoord From);
   void StartReplaceAll();
   void ShowBusy();
   void EndBusy();
@@ -171,11 +172,16 @@ bool TCustomRidEder::TSearchRun::SearchLine(int32_t& Line) {
       if (action == raCancel) return false;
     }
     if (action == raReplaceAll) StartReplaceAll();
+    const TBufferCoord hit{col, Line};
     if (action != raSkip)
       ReplaceHit(i, Line, col, len, offset);
     else if (!Backwards)
       Ed.InternalSetCaretXY({col + len, Line});
-    if (!ReplaceAll) return false;
+    if (!ReplaceAll) {
+      // The caret stands after the replacement.
+      if (SelectedOnly && action != raSkip) SelectRest(Backwards ? hit : Ed.GetCaretXY());
+      return false;
+    }
     if (!Prompt) ShowBusy();  // not while the user is asked
   }
   return true;
@@ -216,6 +222,19 @@ void TCustomRidEder::TSearchRun::ReplaceHit(int32_t Index, int32_t& Line, int32_
   if (Backwards) return;
   Offset += shift;
   Line = end.Line;
+}
+
+// After one replacement the part of the range still to search stays selected, so that the next
+// Replace goes on inside it: from the replacement's end, or backwards up to its start. A column
+// range keeps its columns over the rows still to walk.
+void TCustomRidEder::TSearchRun::SelectRest(TBufferCoord From) {
+  TBufferCoord b = Backwards ? PtStart : From, e = Backwards ? From : PtEnd;
+  if (ColumnRange) {
+    b.Char = PtStart.Char;
+    e.Char = PtEnd.Char;
+  }
+  Ed.SetActiveSelectionMode(ColumnRange ? smColumn : smNormal);
+  Ed.SetSelectionRaw(b, e, From);
 }
 
 void TCustomRidEder::TSearchRun::StartReplaceAll() {

@@ -480,6 +480,42 @@ TEST(EderWindow, ReplaceAllThenUndo) {
   EXPECT_EQ(s.Status(), "Not found");
 }
 
+// The Replace button with "Selected text only" replaces the selection's hits one at a time and
+// then finds nothing, in every selection mode, also when the last hit ends the selection.
+TEST(EderWindow, ReplacingWithSelectedTextOnlyStaysInsideTheSelection) {
+  struct Case {
+    const char* Name;
+    TRidSelectionMode Mode;
+    TBufferCoord Begin, End;
+    std::string Want;
+  };
+  const Case cases[] = {
+      {"text", smNormal, {1, 1}, {6, 1}, "bb bb b a\r\na\r\n"},
+      {"text whose last hit ends it", smNormal, {1, 1}, {4, 1}, "bb bb b a\r\na\r\n"},
+      {"whole lines", smLine, {2, 1}, {3, 1}, "bb bb b bb\r\na\r\n"},
+      {"columns", smColumn, {3, 1}, {4, 2}, "a bb b a\r\na\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSearchWindow s("a a b a\r\na\r\n");
+    s.Ed().SetSelectionMode(c.Mode);
+    s.Ed().SetCaretXY(c.End);
+    s.Ed().SetBlockBegin(c.Begin);
+    s.Ed().SetBlockEnd(c.End);
+    s.W->Search().ShowDialog(true);
+    TSearchDialog* d = s.W->Search().ReplaceDialog();
+    s.Fill(d, "a", "bb");
+    s.In<QCheckBox>(d, "selectedOnly")->setChecked(true);
+    QString status;
+    for (int press = 0; press < 6 && status != "Not found"; ++press) {
+      d->ReplaceButton()->click();
+      status = s.Status();
+    }
+    EXPECT_EQ(status, "Not found");
+    EXPECT_EQ(s.Ed().GetLines()->SaveToBytes(), c.Want);
+  }
+}
+
 TEST(EderWindow, SearchRefusesBadExpressionsAndCharactersShiftJisLacks) {
   TSearchWindow s("ab(c\r\n");
   s.W->Search().ShowDialog(false);

@@ -42,6 +42,12 @@ struct TRow {
 const TRidEderorOptions TabsToSpaces{eoTabsToSpaces}, AutoIndent{eoAutoIndent},
     SmartTabDelete{eoSmartTabDelete};
 
+void RunStep(TRidEder& Ed, const TStep& S) {
+  TBufferCoord at = S.At;
+  void* data = S.Ime ? static_cast<void*>(const_cast<char*>(S.Ime)) : at.Line > 0 ? &at : nullptr;
+  Ed.CommandProcessor(S.Command, S.Char, data);
+}
+
 void RunRow(const TRow& R) {
   SCOPED_TRACE(R.Name);
   TRidEder ed(nullptr);
@@ -59,11 +65,7 @@ void RunRow(const TRow& R) {
       ed.SetBlockEnd(R.Caret);
     }
   }
-  for (const TStep& s : R.Steps) {
-    TBufferCoord at = s.At;
-    void* data = s.Ime ? static_cast<void*>(const_cast<char*>(s.Ime)) : at.Line > 0 ? &at : nullptr;
-    ed.CommandProcessor(s.Command, s.Char, data);
-  }
+  for (const TStep& s : R.Steps) RunStep(ed, s);
   const std::string after = ed.GetLines()->SaveToBytes();
   EXPECT_EQ(after, R.Want);
   EXPECT_EQ(ed.GetCaretXY(), R.WantCaret);
@@ -395,6 +397,81 @@ TEST(RidEderEditing, ReadOnlyRunsOnlyMovesModesAndCopy) {
   EXPECT_FALSE(ed.GetInsertMode());
 }
 
+// A lead byte typed alone waits for its trail byte; whatever comes next, a text made read-only
+// meanwhile takes nothing, and the byte is gone when the text can be edited again.
+TEST(RidEderEditing, AWaitingLeadByteNeverReachesAReadOnlyText) {
+  const std::pair<const char*, TStep> rows[] = {
+      {"a move", {ecLeft}},
+      {"its trail byte", Ch('\xfa')},
+      {"another character", Ch('x')},
+      {"a line break", {ecLineBreak}},
+      {"an input-method result", Ime("y")},
+  };
+  for (const auto& [name, next] : rows) {
+    SCOPED_TRACE(name);
+    TRidEder ed(nullptr);
+    ed.SetText("abc");
+    ed.SetModified(false);
+    ed.SetCaretXY({4, 1});
+    ed.CommandProcessor(ecChar, '\x93', nullptr);
+    ed.SetReadOnly(true);
+    RunStep(ed, next);
+    EXPECT_EQ(ed.GetText(), "abc");
+    EXPECT_FALSE(ed.GetModified());
+    EXPECT_FALSE(ed.CanUndo());
+    ed.SetReadOnly(false);
+    ed.SetCaretXY({4, 1});
+    ed.CommandProcessor(ecChar, 'z', nullptr);
+    EXPECT_EQ(ed.GetText(), "abcz");
+  }
+}
+
+// An input-method result that takes the caret to the window's right edge or past it scrolls
+// the view on by up to 25 columns, so that typing on does not scroll at every result.
+TEST(RidEderEditing, AnInputMethodResultScrollsAheadOfTheCaret) {
+  struct Case {
+    const char* Name;
+    int32_t Chars;  // columns the window holds
+    std::string Text;
+    TBufferCoord Caret, Anchor;  // a selection from Anchor when it is set
+    std::string Result;
+    bool Overwrite;
+    int32_t WantLeftChar;
+  };
+  const std::string a49(49, 'a'), a60(60, 'a');
+  const Case cases[] = {
+      {"inside the window", 50, "abc", {4, 1}, {}, "xx", false, 1},
+      {"up to the last column", 50, std::string(47, 'a'), {48, 1}, {}, "xx", false, 1},
+      {"one column past it", 50, std::string(48, 'a'), {49, 1}, {}, "xx", false, 26},
+      {"two columns past it", 50, a49, {50, 1}, {}, "xx", false, 26},
+      {"double-byte characters", 50, a49, {50, 1}, {}, Ni + Hon, false, 26},
+      {"overwriting", 50, a60, {50, 1}, {}, "xx", true, 26},
+      {"a narrow window", 10, std::string(9, 'a'), {10, 1}, {}, "xx", false, 10},
+      {"a result longer than the step", 50, a49, {50, 1}, {}, std::string(60, 'x'), false, 61},
+      {"over a selection only as far as the caret", 50, a49, {50, 1}, {48, 1}, "xxxx", false, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRidEder ed(nullptr);
+    ed.SetBounds(0, 0, 600, 240);
+    ed.Show();
+    const int32_t frame = ed.GetWidth() - ed.ClientWidth();
+    ed.SetBounds(0, 0, frame + ed.GetGutterWidth() + 2 + c.Chars * ed.GetCharWidth(), 240);
+    ASSERT_EQ(ed.GetCharsInWindow(), c.Chars);
+    ed.SetText(c.Text);
+    ed.SetInsertMode(!c.Overwrite);
+    ed.SetCaretXY(c.Caret);
+    if (c.Anchor.Line > 0) {
+      ed.SetBlockBegin(c.Anchor);
+      ed.SetBlockEnd(c.Caret);
+    }
+    ASSERT_EQ(ed.GetLeftChar(), 1);
+    RunStep(ed, Ime(c.Result));
+    EXPECT_EQ(ed.GetLeftChar(), c.WantLeftChar);
+    EXPECT_TRUE(ed.IsCaretInView());
+  }
+}
+
 // Inserted and deleted lines are reported as the lines they are: a mark stays with its text.
 TEST(RidEderEditing, MarksStayWithTheirLines) {
   struct Case {
@@ -410,6 +487,10 @@ TEST(RidEderEditing, MarksStayWithTheirLines) {
       {"a break in a line moves the marks below", ecLineBreak, {2, 2}, 3, 4},
       {"deleting line 1 keeps a mark on line 1", ecDeleteLine, {1, 1}, 1, 1},
       {"a mark below the deleted line follows its text", ecDeleteLine, {1, 1}, 2, 1},
+      {"deleting line 2 moves its mark to the line above", ecDeleteLine, {2, 2}, 2, 1},
+      {"deleting line 2 leaves a mark above", ecDeleteLine, {1, 2}, 1, 1},
+      {"deleting line 2 moves a mark below with its text", ecDeleteLine, {1, 2}, 3, 2},
+      {"deleting the last line empties it and keeps its mark", ecDeleteLine, {2, 3}, 3, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);

@@ -77,6 +77,12 @@ TEST(RidEderMove, MovesWordsHomeAndEnd) {
       {"a trail byte below steps left and is taken back", "0123456789ab\r\n12345678" + Ni +
        "x\r\nabcdefghijkl", {}, {}, 0, {10, 1}, {{mvDown, {9, 2}}, {mvDown, {10, 3}},
        {mvUp, {9, 2}}, {mvUp, {10, 1}}}},
+      {"a move left after stepping off a trail byte is a new column", "aaaaaaaaaaaa\r\naaaaaaaa" +
+       Ni + Hon + "\r\naaaaaaaaaaaa", {}, {}, 0, {10, 1}, {{mvDown, {9, 2}}, {mvLeft, {8, 2}},
+       {mvDown, {8, 3}}, {mvUp, {8, 2}}}},
+      {"so are a move right and End", "aaaaaaaaaaaa\r\naaaaaaaa" + Ni + Hon +
+       "\r\naaaaaaaaaaaaaa", {}, {}, 0, {10, 1}, {{mvDown, {9, 2}}, {mvRight, {11, 2}},
+       {mvDown, {11, 3}}, {mvUp, {11, 2}}, {mvEnd, {13, 2}}, {mvDown, {13, 3}}}},
       {"without past-the-end the line ends wrap", "ab\r\ncd", {}, pastEol, 0, {3, 1},
        {{mvRight, {1, 2}}, {mvLeft, {3, 1}}, {mvRight, {1, 2}}, {mvRight, {2, 2}}}},
       {"a short line keeps the column only with eoKeepCaretX", "abcdefgh\r\nab\r\nabcdefgh",

@@ -159,6 +159,52 @@ TEST(RidEderSearchReplace, AHitIsSelectedAndReplacedAsTextInEverySelectionMode) 
   }
 }
 
+// Replace, one hit at a time, inside a selection: what is left of the selection stays selected,
+// so that the next Replace goes on inside it, and the walk ends as replacing all of the
+// selection at once does.
+TEST(RidEderSearchReplace, AWalkOfReplacementsStaysInsideTheSelection) {
+  struct Case {
+    const char* Name;
+    std::string Text, Search, Replace;
+    std::string Options;  // besides s and r
+    TSelection Selection;
+    int32_t WantReplaced;
+    std::string WantText;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"a longer replacement", "a a b a", "a", "bb", "", {smNormal, {1, 1}, {6, 1}}, 2, "bb bb b a"},
+      {"the last hit at the selection's end", "a a b a", "a", "bb", "", {smNormal, {1, 1}, {4, 1}}, 2, "bb bb b a"},
+      {"a replacement as long as the hit", "a a b a", "a", "c", "", {smNormal, {1, 1}, {6, 1}}, 2, "c c b a"},
+      {"a shorter replacement", "ab ab ab ab", "ab", "x", "", {smNormal, {1, 1}, {9, 1}}, 3, "x x x ab"},
+      {"a replacement holding the pattern", "a a a", "a", "aa", "", {smNormal, {1, 1}, {4, 1}}, 2, "aa aa a"},
+      {"over lines", "a a\nb a\na", "a", "bb", "", {smNormal, {3, 1}, {4, 2}}, 2, "a bb\nb bb\na"},
+      {"a replacement holding a line break", "a a\na", "a", "x\ny", "", {smNormal, {1, 1}, {4, 1}}, 2, "x\ny x\ny\na"},
+      {"backwards", "a a b a", "a", "bb", "b", {smNormal, {1, 1}, {6, 1}}, 2, "bb bb b a"},
+      {"whole lines", "a a\nb a\na", "a", "bb", "", {smLine, {2, 1}, {1, 2}}, 3, "bb bb\nb bb\na"},
+      {"whole lines, a replacement holding the pattern", "a a\na", "a", "aa", "", {smLine, {1, 1}, {2, 1}}, 2, "aa aa\na"},
+      {"columns", "a a a\na a a\na a a", "a", "bb", "", {smColumn, {3, 1}, {4, 2}}, 2, "a bb a\na bb a\na a a"},
+      {"columns, two hits a row", "a a a\na a a\na a a", "a", "c", "", {smColumn, {2, 1}, {6, 2}}, 4, "a c c\na c c\na a a"},
+      {"columns backwards", "a a a\na a a\na a a", "a", "bb", "b", {smColumn, {3, 2}, {4, 3}}, 2, "a a a\na bb a\na bb a"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSearchEder walk(c.Text);
+    walk.Select(c.Selection.Mode, c.Selection.Begin, c.Selection.End);
+    int32_t replaced = 0;
+    while (walk.Ed.SelAvail() && replaced < 10 &&
+           walk.Ed.SearchReplace(c.Search, c.Replace, Flags("sr" + c.Options)) > 0)
+      ++replaced;
+    EXPECT_EQ(replaced, c.WantReplaced);
+    EXPECT_EQ(walk.Text(), c.WantText);
+    TSearchEder all(c.Text);
+    all.Select(c.Selection.Mode, c.Selection.Begin, c.Selection.End);
+    EXPECT_EQ(all.Ed.SearchReplace(c.Search, c.Replace, Flags("sa" + c.Options)), c.WantReplaced);
+    EXPECT_EQ(all.Text(), c.WantText) << "replacing all";
+  }
+}
+
 TEST(RidEderSearchReplace, ColumnSelectionRefusesALineBreakBeforeAnyChange) {
   TSearchEder s("abab\nabab");
   s.Select(smColumn, {1, 1}, {3, 2});
