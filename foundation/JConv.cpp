@@ -46,6 +46,12 @@ void Count(size_t* Substituted) {
   if (Substituted) ++*Substituted;
 }
 
+// A '?' for bytes that form no character of the result, counted.
+void Substitute(Writer& Out, size_t* Substituted) {
+  Out.Put('?');
+  Count(Substituted);
+}
+
 constexpr std::string_view Utf16Mark(bool BigEndian) { return BigEndian ? "\xFE\xFF" : "\xFF\xFE"; }
 
 // The UTF-16 form of S, after the byte-order mark when Mark says so.
@@ -171,8 +177,7 @@ std::string JisToSjis(std::string_view S, size_t* Substituted) {
         out.Put(s2);
         i += 2;
       } else {
-        out.Put('?');
-        Count(Substituted);
+        Substitute(out, Substituted);
         ++i;
       }
     } else {
@@ -245,8 +250,7 @@ std::string EucToSjis(std::string_view S, size_t* Substituted) {
   const size_t n = S.size();
   Writer out(n);
   const auto substitute = [&](size_t Used, size_t& I) {
-    out.Put('?');
-    Count(Substituted);
+    Substitute(out, Substituted);
     I += Used;
   };
   size_t i = 0;
@@ -309,8 +313,7 @@ std::string SjisToEuc(std::string_view S, size_t* Substituted) {
     } else if (IsDBCSLeadByte(b)) {
       const uint8_t c = i + 1 < n ? p[i + 1] : 0;  // none after the end: no trail byte either
       if (!IsDBCSTrailByte(c)) {
-        out.Put('?');
-        Count(Substituted);
+        Substitute(out, Substituted);
         ++i;
       } else if (b <= 0xEA) {
         uint8_t e1, e2;
@@ -320,13 +323,11 @@ std::string SjisToEuc(std::string_view S, size_t* Substituted) {
         i += 2;
       } else {
         // User-defined and IBM extension characters: the pair is one character.
-        out.Put('?');
-        Count(Substituted);
+        Substitute(out, Substituted);
         i += 2;
       }
     } else {
-      out.Put('?');
-      Count(Substituted);
+      Substitute(out, Substituted);
       ++i;
     }
   }
