@@ -46,6 +46,12 @@ void Count(size_t* Substituted) {
   if (Substituted) ++*Substituted;
 }
 
+// A '?' for bytes that form no character of the result, counted.
+void Substitute(Writer& Out, size_t* Substituted) {
+  Out.Put('?');
+  Count(Substituted);
+}
+
 constexpr std::string_view Utf16Mark(bool BigEndian) { return BigEndian ? "\xFE\xFF" : "\xFF\xFE"; }
 
 // The UTF-16 form of S, after the byte-order mark when Mark says so.
@@ -140,7 +146,7 @@ std::string HalfKanaToJis(std::string_view S, int32_t& Index) {
   return {char(code >> 8), char(code & 0xFF)};
 }
 
-std::string JisToSjis(std::string_view S) {
+std::string JisToSjis(std::string_view S, size_t* Substituted) {
   const auto* p = reinterpret_cast<const uint8_t*>(S.data());
   const size_t n = S.size();
   Writer out(n);
@@ -160,13 +166,20 @@ std::string JisToSjis(std::string_view S) {
       }
       out.Put(b);  // an escape of no shift passes through
       ++i;
-    } else if (shifted && i + 1 < n && In(b, 0x21, 0x98) && In(p[i + 1], 0x21, 0x7E)) {
-      // Only printable pairs: a line break or a lone byte inside a shifted run stays itself.
-      uint8_t s1, s2;
-      JisToSjisBytes(b, p[i + 1], s1, s2);
-      out.Put(s1);
-      out.Put(s2);
-      i += 2;
+    } else if (shifted && In(b, 0x21, 0x98)) {
+      // Only printable pairs: a line break inside a shifted run stays itself. A byte cut from
+      // the second of its pair (by a line break, an escape or the end of the text) is no
+      // character: taken for ASCII, it would save back as another byte.
+      if (i + 1 < n && In(p[i + 1], 0x21, 0x7E)) {
+        uint8_t s1, s2;
+        JisToSjisBytes(b, p[i + 1], s1, s2);
+        out.Put(s1);
+        out.Put(s2);
+        i += 2;
+      } else {
+        Substitute(out, Substituted);
+        ++i;
+      }
     } else {
       out.Put(b);
       ++i;
@@ -237,8 +250,7 @@ std::string EucToSjis(std::string_view S, size_t* Substituted) {
   const size_t n = S.size();
   Writer out(n);
   const auto substitute = [&](size_t Used, size_t& I) {
-    out.Put('?');
-    Count(Substituted);
+    Substitute(out, Substituted);
     I += Used;
   };
   size_t i = 0;
@@ -248,12 +260,13 @@ std::string EucToSjis(std::string_view S, size_t* Substituted) {
       out.Put(b);
       ++i;
     } else if (b == 0x8E || b == 0x8F || In(b, 0xA1, 0xFE)) {
-      // Cut by the end of the text: copied, but only when every byte left could continue the
-      // character; "8F 41" is a bad byte and an 'A', not the start of one character.
+      // Cut by the end of the text: one '?' for the cut character (copied, its bytes would
+      // read as other characters), when every byte left could continue it; "8F 41" is a bad
+      // byte and an 'A', not the start of one character.
       const size_t len = b == 0x8F ? 3 : 2;
       if (i + len > n &&
           std::all_of(p + i + 1, p + n, [](uint8_t C) { return In(C, 0xA1, 0xFE); })) {
-        out.Put(S.substr(i));
+        substitute(n - i, i);
         break;
       }
       const uint8_t c = p[i + 1];
@@ -298,14 +311,9 @@ std::string SjisToEuc(std::string_view S, size_t* Substituted) {
       out.Put(b);
       ++i;
     } else if (IsDBCSLeadByte(b)) {
-      if (i + 1 >= n) {  // a lead byte without its trail
-        out.Put(b);
-        break;
-      }
-      const uint8_t c = p[i + 1];
+      const uint8_t c = i + 1 < n ? p[i + 1] : 0;  // none after the end: no trail byte either
       if (!IsDBCSTrailByte(c)) {
-        out.Put('?');
-        Count(Substituted);
+        Substitute(out, Substituted);
         ++i;
       } else if (b <= 0xEA) {
         uint8_t e1, e2;
@@ -315,13 +323,11 @@ std::string SjisToEuc(std::string_view S, size_t* Substituted) {
         i += 2;
       } else {
         // User-defined and IBM extension characters: the pair is one character.
-        out.Put('?');
-        Count(Substituted);
+        Substitute(out, Substituted);
         i += 2;
       }
     } else {
-      out.Put('?');
-      Count(Substituted);
+      Substitute(out, Substituted);
       ++i;
     }
   }
@@ -398,9 +404,9 @@ namespace {
 constexpr bool TakesMark(uint8_t B) { return B == 0xB3 || In(B, 0xB6, 0xC4) || In(B, 0xCA, 0xCE); }
 
 // The bytes at P that are converted together, 0 when the N bytes there may cut them: a lead
-// byte with the byte after it (its trail, or a byte that is no trail and no lead: SjisToEuc
-// keeps a lead byte that ends the text, but not one before such a byte), a half-width katakana
-// with the mark JIS joins to it, else one byte.
+// byte with the byte after it (its trail or not), a half-width katakana with the mark JIS joins
+// to it, else one byte. A lead byte waits for the next piece: only the end of the whole text
+// makes it a character cut short.
 size_t CharLength(const uint8_t* P, size_t N) {
   if (!IsDBCSLeadByte(P[0]) && !TakesMark(P[0])) return 1;
   if (N < 2) return 0;
@@ -497,7 +503,7 @@ std::string BytesToSjis(std::string Bytes, JCodeKind* Code, size_t* Substituted,
     case jcJisB:
     case jcJisAt:
       if (JisKanjiOut) *JisKanjiOut = FirstKanjiOut(Bytes);
-      return JisToSjis(Bytes);
+      return JisToSjis(Bytes, Substituted);
     case jcEuc:
       return EucToSjis(Bytes, Substituted);
     case jcUtf8Bom:

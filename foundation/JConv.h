@@ -42,12 +42,14 @@ std::string HalfKanaToJis(std::string_view S, int32_t& Index);
 // The conversions to Shift-JIS (and to EUC-JP) write '?' for what has no form there and add the
 // number written to *Substituted (when given), so that a caller can warn before saving over the
 // original file; a save that converts line by line sums over its lines.
-// A sequence cut off by the end of the text is copied as it stands.
+// A character cut off by the end of the text (or by a byte that cannot continue it) is such a
+// '?' too: copied as it stood, its bytes would read as other characters and save back changed.
 
 // ESC $ shifts into double-byte pairs, ESC ( back to single bytes (each escape three bytes);
-// any other escape is copied, not dropped. Inside a shift only printable pairs convert, so a
-// line break or a lone byte stays itself.
-std::string JisToSjis(std::string_view S);
+// any other escape, and one cut by the end of the text, is copied, not dropped. Inside a shift
+// only printable pairs convert: a line break stays itself, and a byte that lacks the second of
+// its pair is a '?'.
+std::string JisToSjis(std::string_view S, size_t* Substituted = nullptr);
 // The final bytes of the escapes a JIS text shifts with: ESC $ B (or ESC $ @) into double bytes,
 // ESC ( J (JIS-Roman) or ESC ( B (ASCII) back to single bytes.
 struct TJisEscapes {
@@ -112,9 +114,7 @@ class TSjisEncoder {
   using TPut = std::function<void(std::string_view Bytes)>;
   static constexpr size_t kBlock = 16384;
   TSjisEncoder(JCodeKind ACode, TPut APut, char JisKanjiOut = 'J')
-      : FCode(ACode),
-        FPut(std::move(APut)),
-        FJis{ACode == jcJisAt ? '@' : 'B', JisKanjiOut} {}
+      : FCode(ACode), FPut(std::move(APut)), FJis{ACode == jcJisAt ? '@' : 'B', JisKanjiOut} {}
   // Whether Code changes the text, and so may meet what it cannot hold; the other codes pass
   // Shift-JIS through as it is (ConvertWhole's last case).
   static constexpr bool Converts(JCodeKind Code) {

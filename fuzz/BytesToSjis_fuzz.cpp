@@ -3,7 +3,10 @@
 // Shift-JIS or ASCII. A Shift-JIS text of whole characters that Unicode holds comes back byte for
 // byte from its UTF-8 (with a mark, or without one unless it looks like JIS or binary data), its
 // UTF-16 in either order, its JIS (without half-width katakana or escapes) and its EUC-JP (when
-// EUC-JP holds it) when those are detected as such.
+// EUC-JP holds it) when those are detected as such. Bytes read with nothing replaced save, in the
+// code they were read in, unless the save counts what it cannot write, back to themselves; JIS,
+// whose escapes a save writes its own way, to bytes that read as the same text (unless the text
+// holds an escape byte of its own, which JIS cannot write as such).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,10 +19,31 @@ namespace {
 
 using rid::fuzz::Check;
 
+// An unedited save of Text, read from the file In in Kind, changes nothing silently.
+void SavesAsRead(const std::string& In, const std::string& Text, rid::JCodeKind Kind,
+                 char KanjiOut) {
+  std::string saved;
+  rid::TSjisEncoder e(
+      Kind, [&saved](std::string_view B) { saved += B; }, KanjiOut);
+  e.Convert(Text);
+  e.Finish();
+  if (e.Unwritable() > 0) return;
+  if (Kind != rid::jcJisB && Kind != rid::jcJisAt) {
+    Check(saved == In);
+  } else if (Text.find('\x1B') == std::string::npos) {
+    rid::JCodeKind again = rid::jcBinary;
+    const std::string back = rid::BytesToSjis(saved, &again);
+    if (again == Kind) Check(back == Text);
+  }
+}
+
 void AnyBytes(const std::string& In) {
   const rid::JCodeKind detected = rid::DetectCharCode(In);
   rid::JCodeKind kind = rid::jcBinary;
-  const std::string out = rid::BytesToSjis(In, &kind);
+  size_t substituted = 0;
+  char kanjiOut = 'J';
+  const std::string out = rid::BytesToSjis(In, &kind, &substituted, &kanjiOut);
+  if (substituted == 0) SavesAsRead(In, out, kind, kanjiOut);
   Check(out.size() <= In.size());
   // Only a text that is UTF-8 all through is read otherwise than detection says.
   Check(kind == detected || (kind == rid::jcUtf8 && rid::IsMultiByteUtf8(In)));

@@ -1,6 +1,7 @@
 // The file-code encoder on text cut anywhere: the first byte picks the code, the second how the
 // text is cut, the rest is the text. The pieces give the bytes and the count of the whole text
-// converted at once, and no put holds more than a block's worth.
+// converted at once, and no put holds more than a block's worth. A lead byte that ends the text
+// is a character cut short, which no code that converts can hold.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -41,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string want = Encode(code, text, 0, whole);
   rid::fuzz::Check(Encode(code, text, cut, pieces) == want);
   rid::fuzz::Check(pieces == whole);
+  if (code != rid::jcSjis && !text.empty() && rid::IsDBCSLeadByte(text.back()) &&
+      rid::fuzz::IsCharStart(text, text.size() - 1))
+    rid::fuzz::Check(whole > 0);
   if (code == rid::jcJisB) rid::fuzz::Check(want == rid::SjisToJis(text));
   if (code == rid::jcEuc) rid::fuzz::Check(want == rid::SjisToEuc(text));
   return 0;

@@ -126,10 +126,13 @@ TEST(JConv, SjisToJisShiftsAroundDoubleByteRuns) {
 TEST(JConv, JisToSjisReadsEscapes) {
   EXPECT_EQ(JisToSjis("plain \\ text"), "plain \\ text");
   EXPECT_EQ(JisToSjis("\x1B$@\x34\x41\x1B(Bx"), "\x8A\xBFx");
-  // A line break inside a shifted run is kept; cut escapes and pairs are copied.
+  // A line break inside a shifted run is kept; a cut escape is copied, a cut pair is a '?'.
   EXPECT_EQ(JisToSjis("\x1B$B\x34\x41\n\x34\x41"), "\x8A\xBF\n\x8A\xBF");
   EXPECT_EQ(JisToSjis("a\x1B$"), "a\x1B$");
-  EXPECT_EQ(JisToSjis("\x1B$B\x34"), "\x34");
+  size_t substituted = 0;
+  EXPECT_EQ(JisToSjis("\x1B$B\x34", &substituted), "?");
+  EXPECT_EQ(JisToSjis("\x1B$B\x34\n\x34\x1B(Bx", &substituted), "?\n?x");
+  EXPECT_EQ(substituted, 3u);
 }
 
 TEST(JConv, EucToSjisSubstitutesWhatShiftJisLacks) {
@@ -145,9 +148,11 @@ TEST(JConv, EucToSjisSubstitutesWhatShiftJisLacks) {
   EXPECT_EQ(EucToSjis("\xA1\x41\xFF", &substituted), "?A?");
   EXPECT_EQ(substituted, 3u);  // counts add up over calls
   EXPECT_EQ(EucToSjis("\x8E\n"), "?\n");
-  // Cut at the end: copied, never read past.
-  EXPECT_EQ(EucToSjis("a\xB4"), "a\xB4");
-  EXPECT_EQ(EucToSjis("a\x8F\xA1"), "a\x8F\xA1");
+  // Cut at the end: one '?' for the cut character, never read past.
+  substituted = 0;
+  EXPECT_EQ(EucToSjis("a\xB4", &substituted), "a?");
+  EXPECT_EQ(EucToSjis("a\x8F\xA1", &substituted), "a?");
+  EXPECT_EQ(substituted, 2u);
   // A bad byte before the last one is no cut character: the last byte stays itself.
   substituted = 0;
   EXPECT_EQ(EucToSjis("a\x8F\x41", &substituted), "a?A");
@@ -164,7 +169,10 @@ TEST(JConv, SjisToEucTakesAPairWithoutEucFormWhole) {
   EXPECT_EQ(substituted, 2u);
   // A lead byte whose next byte is no trail byte.
   EXPECT_EQ(SjisToEuc("\x82\x0A", &substituted), "?\n");
-  EXPECT_EQ(SjisToEuc("\xB1\x82"), "\x8E\xB1\x82");
+  // ...or none at all.
+  substituted = 0;
+  EXPECT_EQ(SjisToEuc("\xB1\x82", &substituted), "\x8E\xB1?");
+  EXPECT_EQ(substituted, 1u);
 }
 
 TEST(JConv, LineBreakKind) {
@@ -217,24 +225,30 @@ std::string CuttableText(std::mt19937& Rng, size_t Length) {
 
 // Text converted in random pieces, some cutting a character and some longer than the encoder's
 // block, gives the bytes and the count of the whole text converted at once, in every code.
+// Each file code with the conversion of a whole Shift-JIS text to it, and what it cannot hold.
+using TWhole = std::function<std::string(std::string_view, size_t*)>;
+const TWhole kSame = [](std::string_view S, size_t*) { return std::string(S); };
+const struct {
+  JCodeKind Code;
+  TWhole Whole;
+} kWholeConversions[] = {
+    {jcJisB, [](std::string_view S, size_t* N) { return SjisToJis(S, N); }},
+    {jcJisAt,
+     [](std::string_view S, size_t* N) {
+       return SjisToJis(S, N, {'@', 'J'});
+     }},
+    {jcEuc, [](std::string_view S, size_t* N) { return SjisToEuc(S, N); }},
+    {jcUtf8, [](std::string_view S, size_t* N) { return SjisToUtf8(S, N); }},
+    {jcUtf8Bom, [](std::string_view S, size_t* N) { return SjisToUtf8Bom(S, N); }},
+    {jcUtf16LE, [](std::string_view S, size_t* N) { return ConvertToUtf16LE(S, N); }},
+    {jcUtf16BE, [](std::string_view S, size_t* N) { return ConvertToUtf16BE(S, N); }},
+    {jcSjis, kSame},
+    {jcAscii, kSame},
+    {jcBinary, kSame},
+    {jcEucOrSjis, kSame}};
+
 TEST(JConv, TheEncoderConvertsPiecesAsTheWholeText) {
-  using TWhole = std::function<std::string(std::string_view, size_t*)>;
-  const TWhole same = [](std::string_view S, size_t*) { return std::string(S); };
-  const struct {
-    JCodeKind Code;
-    TWhole Whole;
-  } codes[] = {
-      {jcJisB, [](std::string_view S, size_t* N) { return SjisToJis(S, N); }},
-      {jcJisAt, [](std::string_view S, size_t* N) { return SjisToJis(S, N, {'@', 'J'}); }},
-      {jcEuc, [](std::string_view S, size_t* N) { return SjisToEuc(S, N); }},
-      {jcUtf8, [](std::string_view S, size_t* N) { return SjisToUtf8(S, N); }},
-      {jcUtf8Bom, [](std::string_view S, size_t* N) { return SjisToUtf8Bom(S, N); }},
-      {jcUtf16LE, [](std::string_view S, size_t* N) { return ConvertToUtf16LE(S, N); }},
-      {jcUtf16BE, [](std::string_view S, size_t* N) { return ConvertToUtf16BE(S, N); }},
-      {jcSjis, same},
-      {jcAscii, same},
-      {jcBinary, same},
-      {jcEucOrSjis, same}};
+  const auto& codes = kWholeConversions;
   // Converts Text in one piece, or cut at random places, and returns the bytes put.
   // Without Output the encoder only counts.
   const auto encode = [](JCodeKind Code, std::string_view Text, std::mt19937* Rng,
@@ -419,12 +433,16 @@ TEST(JConvOracle, EveryEncodingRoundTrips) {
   EXPECT_EQ(LoadTextUtf16BE((dir / "t.txt").string()), withKana);
 }
 
-// Shift-JIS text in a file's code, as a save writes it.
-std::string SjisToBytes(std::string_view Sjis, JCodeKind Code) {
+// Shift-JIS text in a file's code, as a save writes it; *Unwritable (when given) receives what
+// the code cannot hold of it.
+std::string SjisToBytes(std::string_view Sjis, JCodeKind Code, size_t* Unwritable = nullptr,
+                        char JisKanjiOut = 'J') {
   std::string bytes;
-  TSjisEncoder encoder(Code, [&bytes](std::string_view B) { bytes += B; });
+  TSjisEncoder encoder(
+      Code, [&bytes](std::string_view B) { bytes += B; }, JisKanjiOut);
   encoder.Convert(Sjis);
   encoder.Finish();
+  if (Unwritable) *Unwritable = encoder.Unwritable();
   return bytes;
 }
 
@@ -479,6 +497,162 @@ TEST(JConvFiles, UTF8AfterAnyPrefixRoundTrips) {
       EXPECT_EQ(BytesToSjis(utf8, &code), sjis);
       EXPECT_EQ(code, utf8.size() == sjis.size() ? jcAscii : jcUtf8);
       EXPECT_EQ(SjisToBytes(sjis, code), utf8);
+    }
+  }
+}
+
+// A file whose last character is cut: the cut character reads as one counted '?' (so the window
+// warns and a save asks first), and an unedited save writes back what was read.
+TEST(JConvFiles, ACutLastCharacterReadsAsOneCountedQuestionMark) {
+  std::string utf8, sjis;  // past the window detection looks at
+  for (int k = 0; k < 200; ++k) utf8 += "\xE6\x97\xA5", sjis += "\x93\xFA";
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    JCodeKind Code;
+    std::string Sjis;
+    size_t Substituted;
+    std::string Saved;
+  } rows[] = {
+      {"EUC-JP: a kanji, then a lead byte", "\xB0\xF0\xA4", jcEuc, "\x88\xEE?", 1, "\xB0\xF0?"},
+      {"EUC-JP: cut in a three-byte character", "\xB0\xF0\x8F\xA1", jcEuc, "\x88\xEE?", 1,
+       "\xB0\xF0?"},
+      {"EUC-JP: a lone 8F", "\xB0\xF0\x8F", jcEuc, "\x88\xEE?", 1, "\xB0\xF0?"},
+      {"EUC-JP: a lone 8E", "\xB0\xF0\x8E", jcEuc, "\x88\xEE?", 1, "\xB0\xF0?"},
+      {"EUC-JP: whole", "\xB0\xF0\xA4\xA2", jcEuc, "\x88\xEE\x82\xA0", 0, "\xB0\xF0\xA4\xA2"},
+      {"JIS: cut in a pair", "\x1B$B\x30\x70\x34", jcJisB, "\x88\xEE?", 1, "\x1B$B\x30\x70\x1B(J?"},
+      {"JIS: a pair cut by the shift back", "\x1B$B\x30\x70\x34\x1B(B\n", jcJisB, "\x88\xEE?\n", 1,
+       "\x1B$B\x30\x70\x1B(B?\n"},
+      {"JIS: a high byte alone in a shift", "\x1B$B\x30\x70\x85", jcJisB, "\x88\xEE?", 1,
+       "\x1B$B\x30\x70\x1B(J?"},
+      {"JIS: cut in an escape, kept as read", "\x1B$B\x30\x70\x1B(B\x61\x1B$", jcJisB,
+       "\x88\xEE\x61\x1B$", 0, "\x1B$B\x30\x70\x1B(B\x61\x1B$"},
+      {"JIS: no shift back, the same text", "\x1B$B\x30\x70", jcJisB, "\x88\xEE", 0,
+       "\x1B$B\x30\x70\x1B(J"},
+      {"UTF-8 with mark: cut after two bytes", "\xEF\xBB\xBF\x61\xE6\x97", jcUtf8Bom, "a?", 1,
+       "\xEF\xBB\xBF\x61?"},
+      {"UTF-8 with mark: a lone lead byte", "\xEF\xBB\xBF\x61\xE6", jcUtf8Bom, "a?", 1,
+       "\xEF\xBB\xBF\x61?"},
+      {"UTF-8 cut in the window: not UTF-8, kept", "a\xE6\x97\xA5\xE6\x97", jcSjis,
+       "a\xE6\x97\xA5\xE6\x97", 0, "a\xE6\x97\xA5\xE6\x97"},
+      {"UTF-8 cut past the window", utf8 + "\xE6\x97", jcUtf8, sjis + "?", 1, utf8 + "?"},
+      {"UTF-16LE: an odd last byte", std::string("\xFF\xFE\x61\0\x42", 5), jcUtf16LE, "a?", 1,
+       std::string("\xFF\xFE\x61\0?\0", 6)},
+      {"UTF-16LE: a lone high surrogate", std::string("\xFF\xFE\x61\0\x3D\xD8", 6), jcUtf16LE, "a?",
+       1, std::string("\xFF\xFE\x61\0?\0", 6)},
+      {"UTF-16BE: an odd last byte", std::string("\xFE\xFF\0a\x30", 5), jcUtf16BE, "a?", 1,
+       std::string("\xFE\xFF\0a\0?", 6)},
+      {"UTF-16BE: a lone high surrogate", std::string("\xFE\xFF\0a\xD8\x3D", 6), jcUtf16BE, "a?", 1,
+       std::string("\xFE\xFF\0a\0?", 6)},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.Name);
+    JCodeKind code = jcBinary;
+    size_t substituted = 0, unwritable = 0;
+    char kanjiOut = 'J';
+    const std::string read = BytesToSjis(r.Bytes, &code, &substituted, &kanjiOut);
+    EXPECT_EQ(read, r.Sjis);
+    EXPECT_EQ(code, r.Code);
+    EXPECT_EQ(substituted, r.Substituted);
+    const std::string saved = SjisToBytes(read, code, &unwritable, kanjiOut);
+    EXPECT_EQ(saved, r.Saved);
+    EXPECT_EQ(unwritable, 0u);
+    EXPECT_EQ(BytesToSjis(saved), read);  // the saved file reads as the text that was saved
+  }
+}
+
+// Shift-JIS text whose last character is cut (a lead byte without its trail), saved in each
+// code: the byte counts as unwritable, so the save asks first.
+TEST(JConvFiles, ALoneLeadByteAtTheEndCountsAsUnwritable) {
+  const struct {
+    JCodeKind Code;
+    std::string Sjis, Saved, ReadBack;
+  } rows[] = {
+      {jcEuc, "a\x82", "a?", "a?"},
+      {jcEuc, "\x88\xEE\x82", "\xB0\xF0?", "\x88\xEE?"},
+      {jcEuc, "a\xFC", "a?", "a?"},  // a lead byte of no EUC-JP form
+      {jcJisB, "a\x82", "a\x82", "a\x82"},
+      {jcJisB, "\x88\xEE\x82", "\x1B$B\x30\x70\x1B(J\x82", "\x88\xEE\x82"},
+      {jcJisAt, "\x88\xEE\x82", "\x1B$@\x30\x70\x1B(J\x82", "\x88\xEE\x82"},
+      {jcUtf8, "a\x82", "a\xE3\x83\xBB", "a\x81\x45"},
+      {jcUtf8Bom, "a\x82", "\xEF\xBB\xBF\x61\xE3\x83\xBB", "a\x81\x45"},
+      {jcUtf16LE, "a\x82", std::string("\xFF\xFE\x61\0\xFB\x30", 6), "a\x81\x45"},
+      {jcUtf16BE, "a\x82", std::string("\xFE\xFF\0a\x30\xFB", 6), "a\x81\x45"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "code " << r.Code << " " << testing::PrintToString(r.Sjis));
+    size_t unwritable = 0;
+    EXPECT_EQ(SjisToBytes(r.Sjis, r.Code, &unwritable), r.Saved);
+    EXPECT_EQ(unwritable, 1u);
+    EXPECT_EQ(BytesToSjis(r.Saved), r.ReadBack);
+  }
+}
+
+// Text made of every kind of character the encoder holds back, cut at every seam between two
+// pieces and at every place across a seam of the encoder's blocks: the same bytes and count as
+// the whole text converted at once. Only the real end of the text is an end.
+TEST(JConv, TheEncoderKeepsACharacterWholeAtEverySeam) {
+  const std::string text =
+      "\x88\xEE\xB6\xDE\xCA\xDF\xB3\xDE\xB1\xFA\x5C\x82\xA0\x82\n\x81\x82\xB6\x82";
+  for (const auto& [code, whole] : kWholeConversions) {
+    SCOPED_TRACE(testing::Message() << "code " << code);
+    size_t wholeCount = 0;
+    const std::string want = whole(text, &wholeCount);
+    for (size_t cut = 0; cut <= text.size(); ++cut) {
+      std::string out;
+      TSjisEncoder e(code, [&out](std::string_view B) { out += B; });
+      e.Convert(std::string_view(text).substr(0, cut));
+      e.Convert(std::string_view(text).substr(cut));
+      e.Finish();
+      EXPECT_EQ(out, want) << "cut at " << cut;
+      EXPECT_EQ(e.Unwritable(), wholeCount) << "cut at " << cut;
+    }
+    for (size_t before = 1; before <= text.size(); ++before) {
+      const std::string long_ = std::string(TSjisEncoder::kBlock - before, 'a') + text;
+      size_t count = 0, blocksCount = 0;
+      EXPECT_EQ(SjisToBytes(long_, code, &blocksCount), whole(long_, &count))
+          << before << " bytes before the seam";
+      EXPECT_EQ(blocksCount, count);
+    }
+  }
+}
+
+// Whole characters in each code, cut after every byte: the tool reads the characters before the
+// cut and reports the cut one; the conversion reads the same characters and one counted '?'.
+TEST(JConvOracle, ACutCharacterIsWhatTheToolDropsAndOneQuestionMark) {
+  RID_NEED_TOOL("iconv", "libc-bin");
+  // 日本a表ｱ CR LF あ and the ideographic space; JIS has no half-width katakana.
+  const std::string sjis =
+      "\x93\xFA\x96\x7B"
+      "a\x95\x5C\xB1\r\n\x82\xA0\x81\x40";
+  std::string noKana = sjis;
+  noKana.erase(noKana.find('\xB1'), 1);
+  const struct {
+    const char* Code;  // iconv's name
+    std::string Sjis;
+    TWhole Decode;
+  } rows[] = {
+      {"EUC-JP", sjis, [](std::string_view S, size_t* N) { return EucToSjis(S, N); }},
+      {"ISO-2022-JP", noKana, [](std::string_view S, size_t* N) { return JisToSjis(S, N); }},
+      {"UTF-8", sjis, [](std::string_view S, size_t* N) { return Utf8ToSjis(S, N); }},
+      {"UTF-16LE", sjis, [](std::string_view S, size_t* N) { return Utf16ToSjis(S, false, N); }},
+      {"UTF-16BE", sjis, [](std::string_view S, size_t* N) { return Utf16ToSjis(S, true, N); }},
+  };
+  for (const auto& r : rows) {
+    const std::string bytes = Tool(std::string("iconv -f CP932 -t ") + r.Code, r.Sjis);
+    for (size_t cut = 1; cut <= bytes.size(); ++cut) {
+      const std::string head = bytes.substr(0, cut);
+      SCOPED_TRACE(testing::Message() << r.Code << " " << testing::PrintToString(head));
+      // An escape cut by the end is kept as it was read (the table above).
+      const size_t esc = head.rfind('\x1B');
+      if (esc != std::string::npos && esc + 3 > cut) continue;
+      int exitCode = 0;
+      const std::string tool = test::RunTool(
+          std::string("iconv -f ") + r.Code + " -t CP932 2>/dev/null", head, &exitCode);
+      const bool isCut = exitCode != 0;
+      size_t substituted = 0;
+      EXPECT_EQ(r.Decode(head, &substituted), tool + (isCut ? "?" : ""));
+      EXPECT_EQ(substituted, isCut ? 1u : 0u);
     }
   }
 }
