@@ -346,14 +346,15 @@ TEST(CommandLineFiles, OnlyARegularFileIsReadInEveryMode) {
       const TProgramRun r = RunRideder({m.Mode, target, input.string()});
       if (queue && c.Code == 0) {
         EXPECT_EQ(r.Code, 1) << r.Err;
-        EXPECT_NE(r.Err.find("unknown printer \"no-such-queue\""), std::string::npos) << r.Err;
+        EXPECT_NE(r.Err.find("Cannot print on \"no-such-queue\": "), std::string::npos) << r.Err;
       } else {
         EXPECT_EQ(r.Code, c.Code) << r.Err;
         EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
         if (c.Code != 0 && kind != "-") {
           const size_t at = r.Err.find(input.string());
           EXPECT_NE(at, std::string::npos) << r.Err;
-          EXPECT_EQ(r.Err.find(input.string(), at + 1), std::string::npos) << "named twice: " << r.Err;
+          EXPECT_EQ(r.Err.find(input.string(), at + 1), std::string::npos)
+              << "named twice: " << r.Err;
         }
       }
       if (!queue) {
