@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <thread>
+#include <utility>
 
 namespace rid::test {
 
@@ -39,31 +41,34 @@ constexpr TNeed kNeeds[] = {
     {kCupsPdfSettings, "printer-driver-cups-pdf"},
 };
 
-void WriteSettings(const std::filesystem::path& Dir, const std::string& Socket) {
-  const std::string d = Dir.string();
-  WriteFileBytes(Dir / "conf" / "cupsd.conf",
-                 "LogLevel warn\n"
-                 "Listen " +
-                     Socket +
-                     "\n"
-                     "Browsing No\n"
-                     "BrowseLocalProtocols none\n"
-                     "WebInterface No\n"
-                     "DefaultAuthType None\n"
-                     "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                     "<Policy default>\n"
-                     "  JobPrivateAccess all\n  JobPrivateValues none\n"
-                     "  SubscriptionPrivateAccess all\n  SubscriptionPrivateValues none\n"
-                     "  <Limit All>\n    Order deny,allow\n  </Limit>\n"
-                     "</Policy>\n");
-  WriteFileBytes(Dir / "conf" / "cups-files.conf",
-                 "ServerRoot " + d + "/conf\nRequestRoot " + d + "/spool\nCacheDir " + d +
-                     "/cache\nStateDir " + d + "/state\nTempDir " + d + "/tmp\nAccessLog " + d +
-                     "/log/access_log\nErrorLog " + d + "/log/error_log\nPageLog " + d +
-                     "/log/page_log\nPrintcap " + d + "/printcap\n");
-  WriteFileBytes(Dir / "cups-pdf.conf", "Out " + d + "/out\nAnonDirName " + d + "/out\nSpool " + d +
-                                            "/cups-pdf-spool\nGSTmp " + d + "/tmp\nLog " + d +
-                                            "/log\n");
+// The scheduler serves its socket alone, without browsing or web pages, and lets anybody who
+// reaches that socket manage its queues.
+constexpr const char* kCupsdSettings = R"(LogLevel warn
+Browsing No
+BrowseLocalProtocols none
+WebInterface No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  JobPrivateAccess all
+  JobPrivateValues none
+  SubscriptionPrivateAccess all
+  SubscriptionPrivateValues none
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+)";
+
+// Settings as lines of "KEY VALUE".
+void WriteSettings(const std::filesystem::path& File,
+                   std::initializer_list<std::pair<const char*, std::string>> Lines) {
+  std::string text;
+  for (const auto& [key, value] : Lines) text += std::string(key) + " " + value + "\n";
+  WriteFileBytes(File, text);
 }
 
 }  // namespace
@@ -79,11 +84,33 @@ TCupsServer::TCupsServer() : FSocket((FDir / "cups.sock").string()) {
     FError = "cups-pdf prints only for a cupsd that runs as root: run the test as root";
     return;
   }
-  for (const char* sub : {"conf", "spool", "cache", "state", "log", "out"})
+  WriteSettingsFiles();
+  Start();
+}
+
+void TCupsServer::WriteSettingsFiles() {
+  for (const char* sub : {"conf", "spool", "cache", "state", "log", "out", "tmp"})
     std::filesystem::create_directories(FDir / sub);
-  std::filesystem::create_directories(FDir / "tmp");
   chmod((FDir / "tmp").c_str(), 01777);  // the filters run as the user lp
-  WriteSettings(FDir.Path(), FSocket);
+  const std::string d = FDir.Path().string();
+  WriteFileBytes(FDir / "conf" / "cupsd.conf", "Listen " + FSocket + "\n" + kCupsdSettings);
+  WriteSettings(FDir / "conf" / "cups-files.conf", {{"ServerRoot", d + "/conf"},
+                                                    {"RequestRoot", d + "/spool"},
+                                                    {"CacheDir", d + "/cache"},
+                                                    {"StateDir", d + "/state"},
+                                                    {"TempDir", d + "/tmp"},
+                                                    {"AccessLog", d + "/log/access_log"},
+                                                    {"ErrorLog", d + "/log/error_log"},
+                                                    {"PageLog", d + "/log/page_log"},
+                                                    {"Printcap", d + "/printcap"}});
+  WriteSettings(FDir / "cups-pdf.conf", {{"Out", d + "/out"},
+                                         {"AnonDirName", d + "/out"},
+                                         {"Spool", d + "/cups-pdf-spool"},
+                                         {"GSTmp", d + "/tmp"},
+                                         {"Log", d + "/log"}});
+}
+
+void TCupsServer::Start() {
   const std::string settings = (FDir / "cups-pdf.conf").string();
   const std::string conf = (FDir / "conf" / "cupsd.conf").string();
   const std::string files = (FDir / "conf" / "cups-files.conf").string();

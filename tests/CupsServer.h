@@ -45,6 +45,9 @@ class TCupsServer {
   std::string Log() const;
 
  private:
+  void WriteSettingsFiles();
+  // Starts cupsd in a mount namespace of its own and waits until it answers.
+  void Start();
   bool Ready();
   TempDir FDir;
   std::string FSocket;

@@ -353,8 +353,7 @@ TEST(CommandLineFiles, OnlyARegularFileIsReadInEveryMode) {
         if (c.Code != 0 && kind != "-") {
           const size_t at = r.Err.find(input.string());
           EXPECT_NE(at, std::string::npos) << r.Err;
-          EXPECT_EQ(r.Err.find(input.string(), at + 1), std::string::npos)
-              << "named twice: " << r.Err;
+          EXPECT_EQ(r.Err.find(input.string(), at + 1), std::string::npos) << "named twice: " << r.Err;
         }
       }
       if (!queue) {
