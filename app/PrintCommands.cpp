@@ -152,10 +152,17 @@ int RunPrintPdf(TCliJob& Job) {
 
 int RunPrintQueue(TCliJob& Job) {
   TPrinter& printer = *Printer();
-  const int32_t index = printer.Printers()->IndexOf(Utf8ToSjis(Job.Args().Target));
-  if (index <= 0) throw Exception("unknown printer \"" + Job.Args().Target + "\"");
-  printer.SetPrinterIndex(index);
-  return PrintJob(Job);
+  const std::string& queue = Job.Args().Target;
+  const std::string name = Utf8ToSjis(queue);
+  TStrings& names = *printer.Printers();
+  // From the second: the PDF printer is the first, and a queue may be called "PDF" too.
+  for (int32_t i = 1; i < names.Count(); ++i) {
+    if (names.Get(i) != name) continue;
+    printer.SetPrinterIndex(i);
+    return PrintJob(Job);
+  }
+  const std::string problem = PrintQueueProblem(queue);
+  throw Exception(problem.empty() ? "unknown printer \"" + queue + "\"" : problem);
 }
 
 int RunPreviewPng(TCliJob& Job) {

@@ -9,7 +9,6 @@
 #include "platform/Graphics.h"
 
 class QBuffer;
-class QPagedPaintDevice;
 class QPainter;
 class QPdfWriter;
 class QPrinter;
@@ -23,12 +22,13 @@ class EPrinter : public Exception {
 
 enum TPrinterOrientation { poPortrait, poLandscape };
 
-// The printer: a PDF printer (always there, the first) and the system's printers. Sizes and
+// The printer: a PDF printer (always there, the first) and the system's CUPS queues. Sizes and
 // offsets are device pixels at the printer's resolution; the canvas draws on the page with its
-// origin at the printable area's corner, as on a printer's device context. A PDF job is made
-// in memory and replaces FileName (by default <title>.pdf in the working folder) when it ends,
-// through SaveBytesToFileAtomic as every save; an aborted or failed job leaves no partial file
-// and an older file of that name untouched.
+// origin at the printable area's corner, as on a printer's device context. A job is made in
+// memory as a PDF, on the queue's paper for a queue. When it ends it replaces FileName (by
+// default <title>.pdf in the working folder), through SaveBytesToFileAtomic as every save, or
+// goes to the queue as one job; an aborted or failed job leaves no partial file, an older file
+// of that name untouched and nothing in the queue.
 class TPrinter : public TObject {
  public:
   RID_CLASS_NAME(TPrinter)
@@ -62,23 +62,24 @@ class TPrinter : public TObject {
   // LOGPIXELSX/Y, HORZRES/VERTRES, PHYSICALWIDTH/HEIGHT, PHYSICALOFFSETX/Y.
   int32_t GetDeviceCaps(int32_t Index);
 
-  // EPrinter when a job is already running or the output cannot be written (its reason).
+  // EPrinter when a job is already running, the output cannot be written or the queue cannot
+  // take a job now (the reason, CUPS's for a queue).
   void BeginDoc();
   void NewPage();
-  // Finishes the job and writes a PDF (the save's error when that fails); after Abort (or
-  // without a job) it does nothing.
+  // Finishes the job and writes the PDF or sends it to the queue (EPrinter with the save's
+  // error, or the reason CUPS refused the job); after Abort (or without a job) it does nothing.
   void EndDoc();
-  // Stops the job; a partial PDF is removed.
+  // Stops the job; a partial PDF is removed, and nothing goes to a queue.
   void Abort();
   TCanvas& Canvas() { return *FCanvas; }
 
  private:
   void Configure();
   std::string OutputFile() const;
-  QPagedPaintDevice& Device();
+  std::string QueueName();  // the current printer's name, in UTF-8
   void EndJob();
-  std::unique_ptr<QPrinter> FPrinter;
-  std::unique_ptr<QBuffer> FPdf;           // a PDF job's document
+  std::unique_ptr<QPrinter> FPrinter;      // the paper and its printable area
+  std::unique_ptr<QBuffer> FPdf;           // the job's document
   std::unique_ptr<QPdfWriter> FPdfWriter;  // draws it
   std::unique_ptr<QPainter> FPainter;
   std::unique_ptr<TCanvas> FCanvas;
@@ -95,5 +96,9 @@ class TPrinter : public TObject {
 };
 
 TPrinter* Printer();
+
+// Why the CUPS queue Name (UTF-8) cannot take a job now, naming it and giving CUPS's reason: it
+// does not exist, takes no jobs, is stopped, or no print service answers. "" when it can.
+std::string PrintQueueProblem(const std::string& Name);
 
 }  // namespace rid

@@ -10,6 +10,9 @@ packages=(
   qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
   # the tests' own connection to their X server
   libxcb1-dev
+  # print queues: the client library the printer service talks to them with, and the scheduler,
+  # its tools and a queue that prints into PDF files, for the printing tests
+  libcups2-dev cups-daemon cups-client printer-driver-cups-pdf
   # fonts the program maps faces to and the tests name
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core fontconfig
   # programs the tests and benchmarks run as oracles or peers

@@ -1,7 +1,11 @@
 #include "tests/TestSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -54,6 +58,31 @@ std::string MissingFile(const std::filesystem::path& Path, const std::string& Pa
 void NeedTool(const std::string& Name, const std::string& Package) {
   const std::string missing = MissingTool(Name, Package);
   if (!missing.empty()) throw std::runtime_error(missing);
+}
+
+void PrepareChild(const std::filesystem::path& Log, int Keep) {
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  const int log = open(Log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int null = open("/dev/null", O_RDWR);
+  if (log < 0 || null < 0) _exit(127);
+  dup2(null, 0);
+  dup2(log, 1);
+  dup2(log, 2);
+  if (Keep == 3)
+    fcntl(3, F_SETFD, 0);  // close-on-exec off
+  else if (Keep >= 0)
+    dup2(Keep, 3);
+  close_range(Keep >= 0 ? 4 : 3, ~0U, 0);
+}
+
+void StopChild(pid_t Pid) {
+  kill(Pid, SIGTERM);
+  for (int i = 0; i < 500; ++i) {
+    if (waitpid(Pid, nullptr, WNOHANG) != 0) return;
+    usleep(10000);
+  }
+  kill(Pid, SIGKILL);
+  waitpid(Pid, nullptr, 0);
 }
 
 std::string ShellQuoted(const std::string& S) {

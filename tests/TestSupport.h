@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -30,6 +32,12 @@ std::string MissingFont(const std::string& Family, const std::string& Package);
 std::string MissingFile(const std::filesystem::path& Path, const std::string& Package);
 // For helpers that return a value: throws (so the test fails) with MissingTool's message.
 void NeedTool(const std::string& Name, const std::string& Package);
+
+// In a child between fork and exec: dies with the test, writes to Log, keeps only the standard
+// streams (and Keep, moved to descriptor 3) so it holds none of the test runner's pipes.
+void PrepareChild(const std::filesystem::path& Log, int Keep = -1);
+// Stops a child: asked first, then forced when it does not leave within 5 s.
+void StopChild(pid_t Pid);
 
 // S as one word of a shell command line.
 std::string ShellQuoted(const std::string& S);

@@ -30,34 +30,6 @@ constexpr const char* kUnderX = "RID_UNDER_X";
 constexpr int kStartSeconds = 20;
 constexpr int kKeyDelayMs = 20;  // between the keys xdotool presses, as a fast typist
 
-// In a child between fork and exec: dies with the test, writes to Log, keeps only the standard
-// streams (and Keep, moved to descriptor 3) so it holds none of the test runner's pipes.
-void PrepareChild(const std::filesystem::path& Log, int Keep = -1) {
-  prctl(PR_SET_PDEATHSIG, SIGTERM);
-  const int log = open(Log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int null = open("/dev/null", O_RDWR);
-  if (log < 0 || null < 0) _exit(127);
-  dup2(null, 0);
-  dup2(log, 1);
-  dup2(log, 2);
-  if (Keep == 3)
-    fcntl(3, F_SETFD, 0);  // close-on-exec off
-  else if (Keep >= 0)
-    dup2(Keep, 3);
-  close_range(Keep >= 0 ? 4 : 3, ~0U, 0);
-}
-
-// Stops a child: asked first, then forced when it does not leave within 5 s.
-void Stop(pid_t Pid) {
-  kill(Pid, SIGTERM);
-  for (int i = 0; i < 500; ++i) {
-    if (waitpid(Pid, nullptr, WNOHANG) != 0) return;
-    usleep(10000);
-  }
-  kill(Pid, SIGKILL);
-  waitpid(Pid, nullptr, 0);
-}
-
 std::string Describe(int Status) {
   if (WIFEXITED(Status)) return "exit status " + std::to_string(WEXITSTATUS(Status));
   if (WIFSIGNALED(Status)) return "signal " + std::to_string(WTERMSIG(Status));
@@ -134,8 +106,8 @@ struct TXSession::TPinger {
 TXSession::~TXSession() {
   FPinger.reset();
   for (const TProgram& p : FPrograms)
-    if (p.Pid > 0) Stop(p.Pid);  // the programs before their display
-  if (FServer > 0) Stop(FServer);
+    if (p.Pid > 0) StopChild(p.Pid);  // the programs before their display
+  if (FServer > 0) StopChild(FServer);
 }
 
 std::string TXSession::Run(const std::string& Command, const std::string& Input, int* ExitCode,

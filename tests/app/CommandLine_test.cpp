@@ -346,7 +346,7 @@ TEST(CommandLineFiles, OnlyARegularFileIsReadInEveryMode) {
       const TProgramRun r = RunRideder({m.Mode, target, input.string()});
       if (queue && c.Code == 0) {
         EXPECT_EQ(r.Code, 1) << r.Err;
-        EXPECT_NE(r.Err.find("unknown printer \"no-such-queue\""), std::string::npos) << r.Err;
+        EXPECT_NE(r.Err.find("Cannot print on \"no-such-queue\": "), std::string::npos) << r.Err;
       } else {
         EXPECT_EQ(r.Code, c.Code) << r.Err;
         EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
