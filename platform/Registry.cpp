@@ -382,11 +382,13 @@ class TRegistryStore {
 
   std::mutex Mutex;
 
-  // Reads the file when it is new to us or changed by someone else, unless we hold changes.
+  // Reads the file when it is new to us or changed by someone else, unless we hold changes
+  // for it (those made while it was skipped could never be saved: they go).
   void Refresh() {
     const TStamp stamp = StampOf(FFileName);
-    if (FLoaded && (FDirty || stamp == FStamp)) return;
+    if (FLoaded && (stamp == FStamp || (FDirty && FSkipped.empty()))) return;
     FStamp = stamp;
+    FDirty = false;
     FLoaded = true;
     Clear();
     if (stamp.Error != 0)
@@ -480,11 +482,12 @@ class TRegistryStore {
       if (!line.empty() && line[0] == '[') section = true;
       if (!stray && !line.empty() && line[0] != ';' && line[0] != '#') stray = number;
     }
-    return stray && !section ? FormatStr(
-                       "It is no settings file: it has no [section], and line %zu is no "
-                       "comment",
-                       stray)
-                 : std::string();
+    return stray && !section
+               ? FormatStr(
+                     "It is no settings file: it has no [section], and line %zu is no "
+                     "comment",
+                     stray)
+               : std::string();
   }
 
   // A line's text as read: without the CR of its end, the mark of a UTF-8 file and the blanks
