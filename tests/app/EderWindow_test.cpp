@@ -576,48 +576,31 @@ TEST(EderWindow, AnUnusableSettingsFileIsSkippedToldAndLeftAlone) {
   SettingsFile settings;
   const std::string& file = settings.Name;
   const std::string stored = "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n\"Margin\"=\"x\"\n";
-  const struct {
-    const char* What;
-    std::function<void()> Make;
-    bool AsNobody;
-    std::string Why;
-  } cases[] = {
-      {"a folder", [&] { std::filesystem::create_directory(file); }, false,
-       "Cannot open file \"" + file + "\". It is a folder, not a regular file"},
-      {"a FIFO", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0); }, false,
-       "Cannot open file \"" + file + "\". It is a pipe (FIFO), not a regular file"},
-      {"a device", [&] { test::MakeNullDevice(file); }, false,
-       "Cannot open file \"" + file + "\". It is a device, not a regular file"},
-      {"a file nobody may read",
-       [&] {
-         test::WriteFileBytes(file, stored);
-         ::chmod(file.c_str(), 0);
-       },
-       true, "Cannot open file \"" + file + "\". Permission denied"},
-      {"garbage",
-       [&] {
-         test::WriteFileBytes(file, std::string("\x7F"
-                                                "ELF\2\1\1\0\0",
-                                                9));
-       },
-       false,
-       "Cannot read file \"" + file + "\". It is no settings file: line 1 holds a zero byte"},
-  };
+  std::vector<test::TUnreadableFile> cases = test::UnreadableFiles();
+  cases.push_back({"garbage",
+                   [](const std::filesystem::path& P, const std::string&) {
+                     test::WriteFileBytes(P, std::string("\x7F"
+                                                         "ELF\2\1\1\0\0",
+                                                         9));
+                   },
+                   false, "It is no settings file: line 1 holds a zero byte"});
   const std::string skipped =
       "Settings file skipped, the defaults are used and nothing is written to it: ";
   ::chmod(settings.Dir.Path().c_str(), 0755);  // nobody may come in
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
     std::filesystem::remove_all(file);
-    c.Make();
+    c.Make(file, stored);
     const auto type = std::filesystem::symlink_status(file).type();
     const bool regular = type == std::filesystem::file_type::regular;
+    const std::string why =
+        FormatStr(regular && !c.AsNobody ? SFReadError : SFOpenError, file.c_str(), c.Why.c_str());
     const std::string before = regular ? test::ReadFileBytes(file) : "";
     if (!c.AsNobody) {
       TEderWindow w({});
       w.show();
       QApplication::processEvents();
-      EXPECT_EQ(w.statusBar()->currentMessage().toStdString(), skipped + c.Why);
+      EXPECT_EQ(w.statusBar()->currentMessage().toStdString(), skipped + why);
       TRidEderPrint job(nullptr);
       LoadPrintSettings(job);
       job.SetMargin("30,15,25,25,15,15,2,2,0.5,0,0/1,0,1,0,0,0,0");
@@ -629,7 +612,7 @@ TEST(EderWindow, AnUnusableSettingsFileIsSkippedToldAndLeftAlone) {
             "env RID_EXIT_AFTER_PAINT=1 timeout 60 " + std::string(RID_BUILD_DIR) + "/rideder 2>&1",
         {}, &code);
     EXPECT_EQ(code, 0) << out;
-    EXPECT_NE(out.find("rideder: " + skipped + c.Why), std::string::npos) << out;
+    EXPECT_NE(out.find("rideder: " + skipped + why), std::string::npos) << out;
     EXPECT_EQ(std::filesystem::symlink_status(file).type(), type);
     if (regular) {
       EXPECT_EQ(test::ReadFileBytes(file), before);

@@ -412,37 +412,32 @@ TEST_F(RegistryTest, AHandWrittenFileKeepsEveryLineThroughEveryWrite) {
 TEST_F(RegistryTest, AnUnusableFileIsSkippedSaidAndNeverWritten) {
   const std::string file = FFile;
   const std::string body = "[HKEY_CURRENT_USER\\K]\n\"v\"=\"1\"\n";
-  const struct {
+  struct TCase {
     const char* What;
     std::function<void()> Make;
     bool AsNobody;
     std::string Why;  // "" when the file is used
     bool HasK = false;
-  } cases[] = {
-      {"a folder", [&] { std::filesystem::create_directory(file); }, false,
-       "Cannot open file \"" + file + "\". It is a folder, not a regular file"},
-      {"a FIFO", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0); }, false,
-       "Cannot open file \"" + file + "\". It is a pipe (FIFO), not a regular file"},
-      {"a device", [&] { test::MakeNullDevice(file); }, false,
-       "Cannot open file \"" + file + "\". It is a device, not a regular file"},
-      {"a file nobody may read",
-       [&] {
-         test::WriteFileBytes(file, body);
-         ::chmod(file.c_str(), 0);
-       },
-       true, "Cannot open file \"" + file + "\". Permission denied"},
-      {"a zero byte", [&] { test::WriteFileBytes(file, body + std::string("\"w\"=\"\0\"\n", 7)); },
-       false,
-       "Cannot read file \"" + file + "\". It is no settings file: line 3 holds a zero byte"},
-      {"Shift-JIS text", [&] { test::WriteFileBytes(file, body + "\"w\"=\"\x95\x5C\"\n"); }, false,
-       "Cannot read file \"" + file + "\". It is no settings file: line 3 is not UTF-8 text"},
-      {"text without a section", [&] { test::WriteFileBytes(file, "# notes\nhello\n"); }, false,
-       "Cannot read file \"" + file +
-           "\". It is no settings file: it has no [section], and line 2 is no comment"},
-      {"comments only", [&] { test::WriteFileBytes(file, "# notes\n;more\n"); }, false, ""},
-      {"a mark of UTF-8 first", [&] { test::WriteFileBytes(file, "\xEF\xBB\xBF" + body); }, false,
-       "", true},
   };
+  std::vector<TCase> cases;
+  for (const test::TUnreadableFile& u : test::UnreadableFiles())
+    cases.push_back({u.What, [&, u] { u.Make(file, body); }, u.AsNobody,
+                     FormatStr(SFOpenError, file.c_str(), u.Why.c_str())});
+  const std::string noSettings = "Cannot read file \"" + file + "\". It is no settings file: ";
+  cases.insert(
+      cases.end(),
+      {
+          {"a zero byte",
+           [&] { test::WriteFileBytes(file, body + std::string("\"w\"=\"\0\"\n", 7)); }, false,
+           noSettings + "line 3 holds a zero byte"},
+          {"Shift-JIS text", [&] { test::WriteFileBytes(file, body + "\"w\"=\"\x95\x5C\"\n"); },
+           false, noSettings + "line 3 is not UTF-8 text"},
+          {"text without a section", [&] { test::WriteFileBytes(file, "# notes\nhello\n"); }, false,
+           noSettings + "it has no [section], and line 2 is no comment"},
+          {"comments only", [&] { test::WriteFileBytes(file, "# notes\n;more\n"); }, false, ""},
+          {"a mark of UTF-8 first", [&] { test::WriteFileBytes(file, "\xEF\xBB\xBF" + body); },
+           false, "", true},
+      });
   ::chmod(FDir.Path().c_str(), 0755);  // nobody may come in
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
@@ -451,9 +446,7 @@ TEST_F(RegistryTest, AnUnusableFileIsSkippedSaidAndNeverWritten) {
     const auto type = std::filesystem::symlink_status(file).type();
     const std::string before = type == std::filesystem::file_type::regular ? FileText() : "";
     const std::string seen = test::MessageInChild([&] {
-      if (c.AsNobody && ::geteuid() == 0 &&
-          (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-        throw std::runtime_error("cannot become nobody");
+      if (c.AsNobody) test::BecomeNobody();
       TRegistry r;
       std::string out = r.SkipReason() + "|" + (r.KeyExists("\\K") ? "K" : "-");
       r.OpenKey("\\Software\\rideder\\Print", true);
