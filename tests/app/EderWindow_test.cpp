@@ -587,6 +587,9 @@ TEST(EderWindow, AnUnusableSettingsFileIsSkippedToldAndLeftAlone) {
   const std::string skipped =
       "Settings file skipped, the defaults are used and nothing is written to it: ";
   ::chmod(settings.Dir.Path().c_str(), 0755);  // nobody may come in
+  // A copy of the program that nobody may run, wherever the build lies.
+  const std::string program = (settings.Dir / "rideder").string();
+  std::filesystem::copy_file(std::string(RID_BUILD_DIR) + "/rideder", program);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
     std::filesystem::remove_all(file);
@@ -609,7 +612,7 @@ TEST(EderWindow, AnUnusableSettingsFileIsSkippedToldAndLeftAlone) {
     int code = -1;
     const std::string out = test::RunTool(
         std::string(c.AsNobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
-            "env RID_EXIT_AFTER_PAINT=1 timeout 60 " + std::string(RID_BUILD_DIR) + "/rideder 2>&1",
+            "env RID_EXIT_AFTER_PAINT=1 timeout 60 " + program + " 2>&1",
         {}, &code);
     EXPECT_EQ(code, 0) << out;
     EXPECT_NE(out.find("rideder: " + skipped + why), std::string::npos) << out;
