@@ -35,19 +35,20 @@ void TEderKeySettings::DropShadowedAdditions() {
   TRidEderKeyStrokes keys;
   keys.ResetDefaults();
   ApplyTo(keys);
+  const TFirstBindings first(keys);
   const int32_t firstAdded = keys.GetCount() - FAdded.GetCount();
-  std::vector<int32_t> shadowed;
+  std::vector<bool> shadowed(static_cast<size_t>(FAdded.GetCount()));
   for (int32_t i = 0; i < FAdded.GetCount(); ++i) {
     const TRidEderKeyStroke& added = *FAdded.GetItem(i);
-    const int32_t runs = keys.IndexOfShortcuts(added.GetShortCut(), added.GetShortCut2());
+    const int32_t runs = first.IndexOfShortcuts(added);
     if (runs == firstAdded + i) continue;
     FProblems.push_back(std::string(SAddedKeystrokes) + " \"" + KeyStrokeToText(added) +
                         "\": the keys are bound to " +
                         EditorCommandToCodeString(keys.GetItem(runs)->GetCommand()) +
                         ", which RemovedKeystrokes does not remove");
-    shadowed.push_back(i);
+    shadowed[i] = true;
   }
-  for (auto i = shadowed.rbegin(); i != shadowed.rend(); ++i) FAdded.Delete(*i);
+  FAdded.DeleteMarked(shadowed);
 }
 
 }  // namespace rid

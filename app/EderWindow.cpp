@@ -157,7 +157,7 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
   connect(FTabs, &QTabWidget::currentChanged, this, [this] { FocusCurrentEditor(); });
   Application()->OnInputLost = TInputLostEvent(this, &TEderWindow::ReportInputLost);
   resize(800, 600);
-  ReportKeySettings();
+  ReportSettings();
   if (!FOpenProblems.empty()) QTimer::singleShot(0, this, [this] { ShowOpenProblems(); });
 }
 
@@ -182,7 +182,18 @@ void TEderWindow::OpenFiles(const std::vector<std::string>& Files) {
   }
 }
 
-void TEderWindow::ReportKeySettings() {
+std::string TEderWindow::SettingsProblem() {
+  const std::string why = TRegistry().SkipReason();
+  return why.empty()
+             ? why
+             : "Settings file skipped, the defaults are used and nothing is written to it: " + why;
+}
+
+void TEderWindow::ReportSettings() {
+  if (const std::string skipped = SettingsProblem(); !skipped.empty()) {
+    statusBar()->showMessage(QString::fromLocal8Bit(skipped));
+    return;
+  }
   if (FKeySettings.Problems().empty()) return;
   QStringList problems;
   for (const std::string& p : FKeySettings.Problems())

@@ -24,8 +24,8 @@ std::string SampleScript();
 // The program window: one editor per file, on tabs (the bar shows when there are several),
 // coloured by the highlighter its extension chooses; the Highlighter menu chooses another for
 // the shown one. Text drags between tabs by resting on the tab of the page to drop on. Every
-// editor gets the key bindings of the settings (TEderKeySettings); the ones skipped are told on
-// the status line as the window opens.
+// editor gets the key bindings of the settings (TEderKeySettings); the ones skipped, or the
+// settings file itself when it cannot be used, are told on the status line as the window opens.
 class TEderWindow : public QMainWindow {
  public:
   // Opens every file it can; a file that cannot be opened, and the characters a file's
@@ -36,6 +36,9 @@ class TEderWindow : public QMainWindow {
   int PageCount() const { return static_cast<int>(FPages.size()); }
   // One line for each file that could not be opened or opened with characters replaced.
   const std::vector<std::string>& OpenProblems() const { return FOpenProblems; }
+  // Why the settings file is not used (see TRegistry::SkipReason), as the status line says it
+  // when the window opens; "" when it is used.
+  static std::string SettingsProblem();
   TRidEder& Eder(int Index) { return *FPages.at(Index)->Eder; }
   QTabWidget* Tabs() const { return FTabs; }
   TEderHighlighters& Highlighters() { return *FHighlighters; }
@@ -89,7 +92,8 @@ class TEderWindow : public QMainWindow {
   // Adds a page for each file that opens; notes the problems of the others.
   void OpenFiles(const std::vector<std::string>& Files);
   void ShowOpenProblems();
-  void ReportKeySettings();
+  // The settings file skipped, else the key bindings skipped, on the status line.
+  void ReportSettings();
   // Window title and tab texts: the name, "*" while changed.
   void UpdateTitles();
   QString PageName(const TEderPage& Page) const;

@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
     rid::TEderWindow window(files);
     for (const std::string& p : window.OpenProblems())
       std::fprintf(stderr, "rideder: %s\n", p.c_str());
+    if (const std::string p = window.SettingsProblem(); !p.empty())
+      std::fprintf(stderr, "rideder: %s\n", p.c_str());
     window.show();
     return app.exec();
   } catch (const std::exception& e) {

@@ -177,7 +177,9 @@ void TRidEderKeyStroke::SetShortCut2(TShortCut Value) {
   FShift2 = NewShift;
 }
 
-int32_t TRidEderKeyStroke::GetIndex() const { return FCollection ? FCollection->IndexOf(this) : -1; }
+int32_t TRidEderKeyStroke::GetIndex() const {
+  return FCollection ? FCollection->IndexOf(this) : -1;
+}
 
 // TRidEderKeyStrokes
 
@@ -209,6 +211,14 @@ void TRidEderKeyStrokes::Clear() { FItems.clear(); }
 void TRidEderKeyStrokes::Delete(int32_t Index) {
   if (Index < 0 || Index >= GetCount()) throw EListError(FormatStr(SListIndexError, Index));
   FItems.erase(FItems.begin() + Index);
+}
+
+void TRidEderKeyStrokes::DeleteMarked(const std::vector<bool>& Doomed) {
+  RID_ASSERT(Doomed.size() == FItems.size());
+  size_t kept = 0;
+  for (size_t i = 0; i < FItems.size(); ++i)
+    if (!Doomed[i]) FItems[kept++] = std::move(FItems[i]);
+  FItems.resize(kept);
 }
 
 int32_t TRidEderKeyStrokes::IndexOfKey(uint16_t AKey, TShiftState AShift) const {

@@ -215,14 +215,15 @@ class TRidEderKeyStrokes : public TPersistent {
   void Assign(TPersistent* Source) override;
   void Clear();
   void Delete(int32_t Index);
+  // Deletes, in one pass, every binding whose index is marked (Doomed holds one mark a binding).
+  void DeleteMarked(const std::vector<bool>& Doomed);
   int32_t GetCount() const { return static_cast<int32_t>(FItems.size()); }
   TRidEderKeyStroke* GetItem(int32_t Index) const { return FItems.at(Index).get(); }
   TRidEderKeyStroke* operator[](int32_t Index) const { return GetItem(Index); }
 
   // The first one-key binding of Key with Shift; -1 when none.
   int32_t IndexOfKey(uint16_t AKey, TShiftState AShift) const;
-  int32_t IndexOfKeys(uint16_t AKey, TShiftState AShift, uint16_t AKey2,
-                      TShiftState AShift2) const;
+  int32_t IndexOfKeys(uint16_t AKey, TShiftState AShift, uint16_t AKey2, TShiftState AShift2) const;
   int32_t IndexOfShortcut(TShortCut SC) const;
   int32_t IndexOfShortcuts(TShortCut SC, TShortCut SC2) const;
   int32_t IndexOf(const TRidEderKeyStroke* Item) const;

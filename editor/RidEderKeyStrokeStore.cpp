@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cstdio>
+#include <deque>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/Menus.h"
 
@@ -24,11 +26,28 @@ std::unique_ptr<TRidEderKeyStrokes> MakeBase(const TRidEderKeyStrokes* AAncestor
   return Base;
 }
 
-// A binding of Keys with the same shortcuts and command as Key; -1 when none.
-int32_t IndexOfSame(const TRidEderKeyStrokes& Keys, const TRidEderKeyStroke& Key) {
-  const int32_t i = Keys.IndexOfShortcuts(Key.GetShortCut(), Key.GetShortCut2());
-  return i >= 0 && Keys.GetItem(i)->GetCommand() == Key.GetCommand() ? i : -1;
+uint32_t PairOf(const TRidEderKeyStroke& Key) {
+  return static_cast<uint32_t>(Key.GetShortCut()) << 16 | Key.GetShortCut2();
 }
+
+}  // namespace
+
+TFirstBindings::TFirstBindings(const TRidEderKeyStrokes& Keys) : FKeys(Keys) {
+  FFirst.reserve(static_cast<size_t>(Keys.GetCount()));
+  for (int32_t i = 0; i < Keys.GetCount(); ++i) FFirst.emplace(PairOf(*Keys.GetItem(i)), i);
+}
+
+int32_t TFirstBindings::IndexOfShortcuts(const TRidEderKeyStroke& Key) const {
+  const auto it = FFirst.find(PairOf(Key));
+  return it == FFirst.end() ? -1 : it->second;
+}
+
+int32_t TFirstBindings::IndexOfSame(const TRidEderKeyStroke& Key) const {
+  const int32_t i = IndexOfShortcuts(Key);
+  return i >= 0 && FKeys.GetItem(i)->GetCommand() == Key.GetCommand() ? i : -1;
+}
+
+namespace {
 
 void Append(TRidEderKeyStrokes& Keys, const TRidEderKeyStroke& Key) {
   Keys.Add()->Assign(const_cast<TRidEderKeyStroke*>(&Key));
@@ -91,30 +110,41 @@ bool CollectionsEqual(const TRidEderKeyStrokes& A, const TRidEderKeyStrokes& B) 
 std::unique_ptr<TRidEderKeyStrokes> RemovedKeystrokes(const TRidEderKeyStrokes& AKeys,
                                                       const TRidEderKeyStrokes* AAncestor) {
   auto Base = MakeBase(AAncestor);
-  for (int32_t i = 0; i < Base->GetCount();) {
-    if (IndexOfSame(AKeys, *Base->GetItem(i)) >= 0)
-      Base->Delete(i);
-    else
-      ++i;
-  }
+  const TFirstBindings Kept(AKeys);
+  std::vector<bool> Doomed(static_cast<size_t>(Base->GetCount()));
+  for (int32_t i = 0; i < Base->GetCount(); ++i)
+    Doomed[i] = Kept.IndexOfSame(*Base->GetItem(i)) >= 0;
+  Base->DeleteMarked(Doomed);
   return Base;
 }
 
 std::unique_ptr<TRidEderKeyStrokes> AddedKeystrokes(const TRidEderKeyStrokes& AKeys,
                                                     const TRidEderKeyStrokes* AAncestor) {
   auto Base = MakeBase(AAncestor);
+  const TFirstBindings InBase(*Base);
   auto Added = std::make_unique<TRidEderKeyStrokes>();
   for (int32_t i = 0; i < AKeys.GetCount(); ++i)
-    if (IndexOfSame(*Base, *AKeys.GetItem(i)) < 0) Append(*Added, *AKeys.GetItem(i));
+    if (InBase.IndexOfSame(*AKeys.GetItem(i)) < 0) Append(*Added, *AKeys.GetItem(i));
   return Added;
 }
 
 void ApplyKeystrokeDifference(TRidEderKeyStrokes& AKeys, const TRidEderKeyStrokes& ARemoved,
                               const TRidEderKeyStrokes& AAdded) {
+  // Each removal takes the first binding of its keys that is still there, when that one runs
+  // its command: the bindings of each pair of keys wait in a queue, in collection order.
+  std::unordered_map<uint32_t, std::deque<int32_t>> ByKeys;
+  for (int32_t i = 0; i < AKeys.GetCount(); ++i) ByKeys[PairOf(*AKeys.GetItem(i))].push_back(i);
+  std::vector<bool> Doomed(static_cast<size_t>(AKeys.GetCount()));
   for (int32_t i = 0; i < ARemoved.GetCount(); ++i) {
-    const int32_t j = IndexOfSame(AKeys, *ARemoved.GetItem(i));
-    if (j >= 0) AKeys.Delete(j);
+    const TRidEderKeyStroke& Key = *ARemoved.GetItem(i);
+    const auto it = ByKeys.find(PairOf(Key));
+    if (it == ByKeys.end() || it->second.empty()) continue;
+    const int32_t First = it->second.front();
+    if (AKeys.GetItem(First)->GetCommand() != Key.GetCommand()) continue;
+    Doomed[First] = true;
+    it->second.pop_front();
   }
+  AKeys.DeleteMarked(Doomed);
   for (int32_t i = 0; i < AAdded.GetCount(); ++i) Append(AKeys, *AAdded.GetItem(i));
 }
 

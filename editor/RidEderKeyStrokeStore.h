@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "editor/RidEderKeyCmds.h"
@@ -13,6 +14,21 @@ namespace rid {
 // are equal.
 inline constexpr const char* SRemovedKeystrokes = "RemovedKeystrokes";
 inline constexpr const char* SAddedKeystrokes = "AddedKeystrokes";
+
+// The first binding of each pair of shortcuts in a collection, found in constant time; the
+// collection must not change while this is used.
+class TFirstBindings {
+ public:
+  explicit TFirstBindings(const TRidEderKeyStrokes& Keys);
+  // As TRidEderKeyStrokes::IndexOfShortcuts with Key's shortcuts.
+  int32_t IndexOfShortcuts(const TRidEderKeyStroke& Key) const;
+  // That binding when it also runs Key's command; -1 otherwise.
+  int32_t IndexOfSame(const TRidEderKeyStroke& Key) const;
+
+ private:
+  const TRidEderKeyStrokes& FKeys;
+  std::unordered_map<uint32_t, int32_t> FFirst;
+};
 
 // Same bindings in the same order.
 bool CollectionsEqual(const TRidEderKeyStrokes& A, const TRidEderKeyStrokes& B);

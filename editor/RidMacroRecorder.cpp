@@ -18,7 +18,10 @@ void WriteLE(TStream* S, uint32_t Value, int32_t Bytes) {
   S->WriteBuffer(b, Bytes);
 }
 
+int64_t BytesLeft(TStream* S) { return S->GetSize() - S->GetPosition(); }
+
 uint32_t ReadLE(TStream* S, int32_t Bytes) {
+  if (BytesLeft(S) < Bytes) throw EReadError("It is cut short");
   uint8_t b[4] = {};
   S->ReadBuffer(b, Bytes);
   uint32_t v = 0;
@@ -28,8 +31,6 @@ uint32_t ReadLE(TStream* S, int32_t Bytes) {
 
 int32_t ReadInt32(TStream* S) { return static_cast<int32_t>(ReadLE(S, 4)); }
 uint8_t ReadByte(TStream* S) { return static_cast<uint8_t>(ReadLE(S, 1)); }
-
-int64_t BytesLeft(TStream* S) { return S->GetSize() - S->GetPosition(); }
 
 // --- the text form
 
@@ -77,7 +78,7 @@ void TRidBasicEvent::SaveToStream(TStream* AStream) const {
 }
 
 void TRidBasicEvent::Playback(TCustomRidEder* AEditor) {
-  if (FCommand == ecImeStr) return;  // its text was not kept
+  if (FCommand == ecImeStr) return;          // its text was not kept
   const auto alive = AEditor->AliveToken();  // a handler may free the editor between repeats
   for (int32_t i = 0; i < FRepeatCount && !alive.expired(); ++i)
     AEditor->CommandProcessor(FCommand, '\0', nullptr);
@@ -190,7 +191,10 @@ void TRidStringEvent::Initialize(TRidEderorCommand, char, void* AData) {
 void TRidStringEvent::LoadFromStream(TStream* AStream) {
   const int32_t n = ReadInt32(AStream);
   if (n < 1 || n > BytesLeft(AStream))
-    throw EReadError(FormatStr("Macro text length %d does not fit in the stream", n));
+    throw EReadError(
+        FormatStr("It is not a macro, or cut short: a text of %d bytes where %lld "
+                  "are left",
+                  n, static_cast<long long>(BytesLeft(AStream))));
   std::string text(static_cast<size_t>(n), '\0');
   AStream->ReadBuffer(text.data(), n);
   // The text ends at its 0 byte, or with the length when that byte is missing.
@@ -333,19 +337,31 @@ void TCustomRidMacroRecorder::SaveToStream(TStream* AStream) const {
 
 void TCustomRidMacroRecorder::LoadFromStream(TStream* AStream) {
   Stop();
+  if (BytesLeft(AStream) <= 0) throw EReadError("It is empty, not a macro");
+  if (BytesLeft(AStream) < 4) throw EReadError("It is cut short inside its count of events");
   const int32_t count = ReadInt32(AStream);
-  if (count < 0) throw EReadError(FormatStr("Macro event count %d is negative", count));
-  // Each event takes at least three bytes: the count cannot ask for more room than that.
+  if (count < 0)
+    throw EReadError(FormatStr("It is not a macro: its count of events is negative (%d)", count));
+  // Each event takes at least three bytes; a count past even one a byte is no macro's.
+  if (count > BytesLeft(AStream))
+    throw EReadError(
+        FormatStr("It is not a macro, or cut short: %d events cannot fit in %lld "
+                  "bytes",
+                  count, static_cast<long long>(BytesLeft(AStream))));
   auto events = std::make_shared<TEventList>();
   events->reserve(static_cast<size_t>(std::min<int64_t>(count, BytesLeft(AStream) / 3)));
   for (int32_t i = 0; i < count; ++i) {
     if (BytesLeft(AStream) <= 0)
-      throw EReadError(FormatStr("Macro stream ends after %d of %d events", i, count));
-    const auto cmd = static_cast<TRidEderorCommand>(ReadLE(AStream, 2));
-    std::unique_ptr<TRidMacroEvent> event = CreateMacroEvent(cmd);
-    event->Initialize(cmd, '\0', nullptr);
-    event->LoadFromStream(AStream);
-    events->push_back(std::move(event));
+      throw EReadError(FormatStr("It is cut short after %d of %d events", i, count));
+    try {
+      const auto cmd = static_cast<TRidEderorCommand>(ReadLE(AStream, 2));
+      std::unique_ptr<TRidMacroEvent> event = CreateMacroEvent(cmd);
+      event->Initialize(cmd, '\0', nullptr);
+      event->LoadFromStream(AStream);
+      events->push_back(std::move(event));
+    } catch (const EReadError& e) {
+      throw EReadError(FormatStr("%s, inside event %d of %d", e.what(), i + 1, count));
+    }
   }
   FEvents = std::move(events);
 }
@@ -359,7 +375,11 @@ void TCustomRidMacroRecorder::SaveToFile(const std::string& AFileName) const {
 void TCustomRidMacroRecorder::LoadFromFile(const std::string& AFileName) {
   TMemoryStream stream;
   stream.LoadFromFile(AFileName);
-  LoadFromStream(&stream);
+  try {
+    LoadFromStream(&stream);
+  } catch (const EReadError& e) {
+    throw EReadError(FormatStr(SFReadError, AFileName.c_str(), e.what()));
+  }
   std::string name = AFileName.substr(AFileName.find_last_of('/') + 1);
   if (const size_t dot = name.find_last_of('.'); dot != std::string::npos) name.resize(dot);
   FMacroName = name;

@@ -154,13 +154,16 @@ class TCustomRidMacroRecorder : public TAbstractRidHookerPlugin {
   void SetMacroName(const std::string& Value) { FMacroName = Value; }
 
   void SaveToStream(TStream* AStream) const;
-  // Stops, then reads a whole recording. A stream that ends inside an event or before its
-  // count of events, or holds an impossible count or length, raises EReadError and the
-  // events stay those of before.
+  // Stops, then reads a whole recording. An empty stream, one that ends inside an event or
+  // before its count of events, or one that holds an impossible count or length, raises
+  // EReadError saying which ("It is cut short after 1 of 2 events"), and the events stay those
+  // of before.
   void LoadFromStream(TStream* AStream);
   // Replaces the file atomically.
   void SaveToFile(const std::string& AFileName) const;
-  // Loads, and names the macro after the file (without folder and extension).
+  // Loads, and names the macro after the file (without folder and extension). What is wrong
+  // with the file is raised with its name: EFOpenError when it cannot be read, EReadError
+  // ("Cannot read file \"<name>\". <why>") when it is no whole macro.
   void LoadFromFile(const std::string& AFileName);
 
   // 0 leaves the command without a key; the recorder still watches the editors.

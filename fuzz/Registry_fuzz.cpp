@@ -1,6 +1,9 @@
-// The settings file: the input as the file reads as a tree of keys and values; saved (after a
-// change that makes it write) and read back as another file, it gives the same tree, and saving
-// that one writes the same bytes again.
+// The settings file: the input read as a tree of keys and values.
+// - A file that is skipped is never written, whatever the program writes.
+// - A save that changes nothing gives back the input byte for byte.
+// - Every value changed, a value added to every key and a subkey to every key, then saved and
+//   read back as another file, give exactly the changed tree; saving that one again without a
+//   change writes the same bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -18,17 +21,30 @@ using rid::fuzz::Check;
 constexpr rid::HKEY kRoots[] = {rid::HKEY_CLASSES_ROOT, rid::HKEY_CURRENT_USER,
                                 rid::HKEY_LOCAL_MACHINE, rid::HKEY_USERS, rid::HKEY_CURRENT_CONFIG};
 constexpr const char* kMark = "\x01rid-fuzz";
+constexpr const char* kNewValue = "\x01rid-new";
+constexpr const char* kNewKey = "\x01rid-key";
 
-// A name that a key path can reach: not empty, no '\' of its own.
+// A name that a key path can reach: not empty, no '\' of its own, no lead byte at its end
+// (which would take the '\' after it).
 bool Addressable(std::string_view Name) {
   if (Name.empty()) return false;
-  for (size_t i = 0; i < Name.size(); i += rid::IsDBCSLeadByte(Name[i]) ? 2 : 1)
-    if (Name[i] == '\\') return false;
+  for (size_t i = 0; i < Name.size(); ++i) {
+    if (rid::IsDBCSLeadByte(Name[i])) {
+      if (++i == Name.size()) return false;
+    } else if (Name[i] == '\\') {
+      return false;
+    }
+  }
   return true;
 }
 
-void DumpKey(rid::TRegistry& R, const std::string& Path, std::string& Out) {
-  if (!R.OpenKeyReadOnly(Path)) {
+std::string Changed(const std::string& Text) { return Text + "x"; }
+int32_t Changed(int32_t Int) { return static_cast<int32_t>(static_cast<uint32_t>(Int) + 1); }
+
+// Appends the key at Path, its values and its subkeys to Out. With Change, every value is
+// changed and a value and a subkey are added; Out then tells the tree as it is afterwards.
+void WalkKey(rid::TRegistry& R, const std::string& Path, bool Change, std::string& Out) {
+  if (!(Change ? R.OpenKey(Path, false) : R.OpenKeyReadOnly(Path))) {
     Out += "? " + Path + "\n";
     return;
   }
@@ -38,37 +54,54 @@ void DumpKey(rid::TRegistry& R, const std::string& Path, std::string& Out) {
     const std::string name = names[i];
     Out += Path + " | " + name + " = ";
     try {
-      Out += "s:" + R.ReadString(name) + "\n";
+      const std::string text = R.ReadString(name);
+      if (Change) R.WriteString(name, Changed(text));
+      Out += "s:" + (Change ? Changed(text) : text) + "\n";
     } catch (const rid::ERegistryException&) {
-      Out += "i:" + std::to_string(R.ReadInteger(name)) + "\n";
+      const int32_t n = R.ReadInteger(name);
+      if (Change) R.WriteInteger(name, Changed(n));
+      Out += "i:" + std::to_string(Change ? Changed(n) : n) + "\n";
     }
+  }
+  const bool add = Change && !R.ValueExists(kNewValue) && !R.KeyExists(kNewKey);
+  if (add) {
+    R.WriteString(kNewValue, Path);
+    Out += Path + " | " + kNewValue + " = s:" + Path + "\n";
   }
   rid::TStringList keys;
   R.GetKeyNames(&keys);
   for (int32_t i = 0; i < keys.Count(); ++i)
-    if (Addressable(keys[i])) DumpKey(R, Path + "\\" + keys[i], Out);
+    if (Addressable(keys[i])) WalkKey(R, Path + "\\" + keys[i], Change, Out);
+  if (add) {
+    const std::string key = Path + "\\" + kNewKey;
+    Check(R.OpenKey(key, true));
+    R.WriteInteger(kNewValue, 7);
+    Out += key + " | " + kNewValue + " = i:7\n";
+  }
 }
 
-// Every key and value of the file, as text.
-std::string Dump(const std::string& File) {
+// Every key and value of the file, as text; with Change, as it is after changing them.
+std::string Walk(const std::string& File, bool Change = false) {
   setenv("RIDEDER_REGISTRY", File.c_str(), 1);
   rid::TRegistry r;
-  std::string out;
+  std::string out = r.SkipReason().empty() ? "" : "skipped\n";
   for (rid::HKEY root : kRoots) {
     r.SetRootKey(root);
-    DumpKey(r, "\\", out);
+    WalkKey(r, "\\", Change, out);
   }
   r.CloseKey();
   return out;
 }
 
-// Makes the store of File write itself out.
-void Resave(const std::string& File) {
+// Makes the store of File save without a change; false when it holds the mark itself.
+bool Resave(const std::string& File) {
   setenv("RIDEDER_REGISTRY", File.c_str(), 1);
   rid::TRegistry r;
+  if (r.ValueExists(kMark)) return false;
   r.WriteInteger(kMark, 1);
   r.DeleteValue(kMark);
   r.CloseKey();
+  return true;
 }
 
 // The store of File forgets what it read: the file is gone.
@@ -86,12 +119,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string second = rid::fuzz::ScratchFile("second.ini");
   Forget(first);
   Forget(second);
-  rid::SaveBytesToFileAtomic(first, std::string_view(reinterpret_cast<const char*>(Data), Size));
-  Resave(first);
-  const std::string tree = Dump(first);
+  const std::string input(reinterpret_cast<const char*>(Data), Size);
+  rid::SaveBytesToFileAtomic(first, input);
+  const std::string tree = Walk(first);
+  if (Resave(first) && Size > 0) Check(rid::LoadBytesFromFile(first) == input);
+  const std::string changed = Walk(first, true);
   const std::string saved = rid::LoadBytesFromFile(first);
+  if (tree.starts_with("skipped")) {
+    Check(saved == input);
+    return 0;
+  }
   rid::SaveBytesToFileAtomic(second, saved);
-  Check(Dump(second) == tree);
+  Check(Walk(second) == changed);
   Resave(second);
   Check(rid::LoadBytesFromFile(second) == saved);
   return 0;

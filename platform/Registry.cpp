@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/Locale.h"
 
@@ -28,36 +30,79 @@ namespace rid {
 // The file is UTF-8. Names and strings are code page 932 in memory; a character that does not
 // come back unchanged through UTF-8 (an unassigned pair, a NEC or IBM duplicate, a stray byte)
 // is written as its bytes, \xHH in a string and %HH in a section name, so every byte survives.
+// In a section name '%' and '\' are written as %25 and %5C: a '\' of a name's own would read
+// back as the start of a subkey.
 
 namespace {
+
+constexpr size_t kNoLine = static_cast<size_t>(-1);
 
 struct TRegValue {
   std::string Name;
   bool IsInteger = false;
   std::string Text;
   int32_t Int = 0;
+  size_t Line = kNoLine;  // the file's line that holds it, as last read; kNoLine when new
+
+  bool SameData(const TRegValue& Other) const {
+    return IsInteger == Other.IsInteger && (IsInteger ? Int == Other.Int : Text == Other.Text);
+  }
+};
+
+// Items in the order they came, found by name without ASCII case in constant time, so that
+// reading or filling a key of many values stays linear.
+template <class T>
+class TNamedList {
+ public:
+  T* Find(std::string_view Name) const {
+    const auto it = FIndex.find(AnsiUpperCase(Name));
+    return it == FIndex.end() ? nullptr : const_cast<T*>(&FItems[it->second]);
+  }
+  T& Add(T Item) {
+    FIndex.emplace(AnsiUpperCase(NameOf(Item)), FItems.size());
+    FItems.push_back(std::move(Item));
+    return FItems.back();
+  }
+  bool Remove(std::string_view Name) {
+    const auto it = FIndex.find(AnsiUpperCase(Name));
+    if (it == FIndex.end()) return false;
+    FItems.erase(FItems.begin() + static_cast<ptrdiff_t>(it->second));
+    FIndex.clear();
+    for (size_t i = 0; i < FItems.size(); ++i) FIndex.emplace(AnsiUpperCase(NameOf(FItems[i])), i);
+    return true;
+  }
+  bool Empty() const { return FItems.empty(); }
+  auto begin() const { return FItems.begin(); }
+  auto end() const { return FItems.end(); }
+
+ private:
+  template <class U>
+  static const std::string& NameOf(const std::unique_ptr<U>& Item) {
+    return Item->Name;
+  }
+  static const std::string& NameOf(const TRegValue& Item) { return Item.Name; }
+
+  std::vector<T> FItems;
+  std::unordered_map<std::string, size_t> FIndex;
 };
 
 struct TRegNode {
   std::string Name;
-  std::vector<std::unique_ptr<TRegNode>> Keys;
-  std::vector<TRegValue> Values;
+  uint64_t Id = 0;  // ties the file's lines to the key; never reused within a store
+  TNamedList<std::unique_ptr<TRegNode>> Keys;
+  TNamedList<TRegValue> Values;
 
   TRegNode* Child(std::string_view AName) const {
-    for (const auto& k : Keys)
-      if (AnsiSameText(k->Name, AName)) return k.get();
-    return nullptr;
+    const auto* k = Keys.Find(AName);
+    return k ? k->get() : nullptr;
   }
-  TRegNode* AddChild(const std::string& AName) {
-    Keys.push_back(std::make_unique<TRegNode>());
-    Keys.back()->Name = AName;
-    return Keys.back().get();
+  TRegNode* AddChild(const std::string& AName, uint64_t AId) {
+    auto node = std::make_unique<TRegNode>();
+    node->Name = AName;
+    node->Id = AId;
+    return Keys.Add(std::move(node)).get();
   }
-  TRegValue* Value(std::string_view AName) {
-    for (TRegValue& v : Values)
-      if (AnsiSameText(v.Name, AName)) return &v;
-    return nullptr;
-  }
+  TRegValue* Value(std::string_view AName) const { return Values.Find(AName); }
 };
 
 std::string RootName(HKEY Root) {
@@ -148,8 +193,8 @@ std::string EncodeText(std::string_view S, bool Header) {
           out += "\\t";
         else
           escape(b);
-      } else if (Header && b == '%') {
-        escape(b);
+      } else if (Header && (b == '%' || b == '\\')) {
+        escape(b);  // '\\' would part the name in two
       } else if (!Header && (b == '\\' || b == '"')) {
         out += '\\';
         out += static_cast<char>(b);
@@ -256,21 +301,74 @@ std::string DecodeQuoted(std::string_view Line, size_t& P) {
   return d.Done();
 }
 
+// What the settings file was when it was last read or written; a change means someone else
+// wrote it (or made it something else, or changed who may read it).
 struct TStamp {
   bool Exists = false;
-  int64_t Size = 0, MTime = 0, Inode = 0;
+  int Error = 0;  // why it could not be looked at; a missing file or folder is no error
+  int64_t Size = 0, MTime = 0, CTime = 0, Inode = 0, Mode = 0;
   bool operator==(const TStamp&) const = default;
 };
 
 TStamp StampOf(const std::string& FileName) {
   struct stat st;
   TStamp s;
-  if (::stat(FileName.c_str(), &st) != 0) return s;
+  if (::stat(FileName.c_str(), &st) != 0) {
+    // A folder on the way that is a file: a save will say why it cannot write there.
+    if (errno != ENOENT && errno != ENOTDIR) s.Error = errno;
+    return s;
+  }
   s.Exists = true;
   s.Size = st.st_size;
   s.MTime = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.CTime = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
   s.Inode = static_cast<int64_t>(st.st_ino);
+  s.Mode = st.st_mode;
   return s;
+}
+
+bool IsUtf8Text(std::string_view Line) {
+  return std::all_of(Line.begin(), Line.end(), [](char c) { return uint8_t(c) < 0x80; }) ||
+         IsMultiByteUtf8(Line);
+}
+
+// One line of the file as read. Lines that are not read (comments, blank lines, values of
+// other types, anything else) are written back as they were, and so are values the program
+// has not changed.
+struct TRegLine {
+  enum TKind : uint8_t { Other, Header, Value };
+  std::string Text;  // without its line end
+  std::string End;   // "\r\n", "\n", or "" for a last line without one
+  TKind Kind = Other;
+  uint64_t Node = 0;  // the key of the section it stands in; 0 outside any key
+  TRegValue Read;     // a value line's value
+};
+
+// Appends whole lines, each ending as the file's lines end.
+class TLineWriter {
+ public:
+  explicit TLineWriter(std::string AEnd) : FEnd(std::move(AEnd)) {}
+  void Put(std::string_view Text, std::string_view End) {
+    if (!FOut.empty() && FOut.back() != '\n') FOut += FEnd;  // after a last line without end
+    FOut += Text;
+    FOut += End;
+  }
+  void Put(std::string_view Text) { Put(Text, FEnd); }
+  bool Empty() const { return FOut.empty(); }
+  std::string Done() { return std::move(FOut); }
+
+ private:
+  std::string FEnd;
+  std::string FOut;
+};
+
+std::string ValueLineText(const TRegValue& V) {
+  std::string line = '"' + EncodeText(V.Name, false) + "\"=";
+  if (V.IsInteger)
+    line += FormatStr("dword:%08x", static_cast<uint32_t>(V.Int));
+  else
+    line += '"' + EncodeText(V.Text, false) + '"';
+  return line;
 }
 
 }  // namespace
@@ -284,37 +382,46 @@ class TRegistryStore {
 
   std::mutex Mutex;
 
-  // Reads the file when it is new to us or changed by someone else, unless we hold changes.
+  // Reads the file when it is new to us or changed by someone else, unless we hold changes
+  // for it (those made while it was skipped could never be saved: they go).
   void Refresh() {
     const TStamp stamp = StampOf(FFileName);
-    if (FLoaded && (FDirty || stamp == FStamp)) return;
-    FTop = TRegNode();
+    if (FLoaded && (stamp == FStamp || (FDirty && FSkipped.empty()))) return;
     FStamp = stamp;
+    FDirty = false;
     FLoaded = true;
+    Clear();
+    if (stamp.Error != 0)
+      return Skip(FormatStr(SFOpenError, FFileName.c_str(), std::strerror(stamp.Error)));
     if (!stamp.Exists) return;
     std::string bytes;
     try {
       bytes = LoadBytesFromFile(FFileName);
     } catch (const Exception& e) {
-      FLoaded = false;
-      throw ERegistryException(e.Message);
+      return Skip(e.Message);
     }
+    if (const std::string why = NoSettingsReason(bytes); !why.empty())
+      return Skip(FormatStr(SFReadError, FFileName.c_str(), why.c_str()));
     Parse(bytes);
   }
 
+  // A file that was skipped is never written: what changed stays in memory.
   void Save() {
-    if (!FDirty) return;
+    if (!FDirty || !FSkipped.empty()) return;
     const std::filesystem::path path(FFileName);
     std::error_code ec;
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-    std::string text = "; rideder settings\n";
-    for (const auto& root : FTop.Keys) Serialize(*root, EncodeText(root->Name, true), text);
+    const std::string text = Serialize();
     SaveBytesToFileAtomic(FFileName, text);
     FDirty = false;
     FStamp = StampOf(FFileName);
+    // From now on the lines are those written.
+    Clear();
+    Parse(text);
   }
 
   void Touch() { FDirty = true; }
+  const std::string& Skipped() const { return FSkipped; }
 
   TRegNode* Find(HKEY Root, const std::vector<std::string>& Path) {
     TRegNode* node = RootNode(Root);
@@ -330,7 +437,7 @@ class TRegistryStore {
     for (const std::string& part : Path) {
       TRegNode* child = node->Child(part);
       if (!child) {
-        child = node->AddChild(part);
+        child = node->AddChild(part, FNextId++);
         Touch();
       }
       node = child;
@@ -339,46 +446,88 @@ class TRegistryStore {
   }
 
  private:
+  void Clear() {
+    FTop = TRegNode();
+    FLines.clear();
+    FSkipped.clear();
+  }
+
+  void Skip(std::string Why) {
+    Clear();
+    FSkipped = std::move(Why);
+  }
+
   TRegNode* RootNode(HKEY Root) {
     const std::string name = RootName(Root);
     TRegNode* node = FTop.Child(name);
-    return node ? node : FTop.AddChild(name);  // an empty root is not written
+    return node ? node : FTop.AddChild(name, FNextId++);  // an empty root is not written
   }
 
-  static void Serialize(const TRegNode& Node, const std::string& Path, std::string& Out) {
-    const bool isRoot = Path.find('\\') == std::string::npos;
-    if (!isRoot || !Node.Values.empty()) {
-      Out += "\n[" + Path + "]\n";
-      for (const TRegValue& v : Node.Values) {
-        Out += '"' + EncodeText(v.Name, false) + "\"=";
-        if (v.IsInteger)
-          Out += FormatStr("dword:%08x\n", static_cast<uint32_t>(v.Int));
-        else
-          Out += '"' + EncodeText(v.Text, false) + "\"\n";
-      }
-    }
-    for (const auto& k : Node.Keys) Serialize(*k, Path + "\\" + EncodeText(k->Name, true), Out);
-  }
-
-  void Parse(std::string_view Bytes) {
-    TRegNode* current = nullptr;
-    size_t start = 0;
-    while (start < Bytes.size()) {
+  // Why Bytes cannot be a settings file someone wrote, or "": binary data, or text with no
+  // section in which some line is no comment.
+  static std::string NoSettingsReason(std::string_view Bytes) {
+    size_t number = 0, stray = 0;
+    bool section = false;
+    for (size_t start = 0; start < Bytes.size();) {
       size_t end = Bytes.find('\n', start);
       if (end == std::string_view::npos) end = Bytes.size();
       std::string_view line = Bytes.substr(start, end - start);
       start = end + 1;
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-      if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-      if (line[0] == '[') {
-        const size_t close = line.rfind(']');
+      ++number;
+      if (line.find('\0') != std::string_view::npos)
+        return FormatStr("It is no settings file: line %zu holds a zero byte", number);
+      if (!IsUtf8Text(line))
+        return FormatStr("It is no settings file: line %zu is not UTF-8 text", number);
+      line = Content(line, number == 1);
+      if (!line.empty() && line[0] == '[') section = true;
+      if (!stray && !line.empty() && line[0] != ';' && line[0] != '#') stray = number;
+    }
+    return stray && !section
+               ? FormatStr(
+                     "It is no settings file: it has no [section], and line %zu is no "
+                     "comment",
+                     stray)
+               : std::string();
+  }
+
+  // A line's text as read: without the CR of its end, the mark of a UTF-8 file and the blanks
+  // before it.
+  static std::string_view Content(std::string_view Line, bool First) {
+    if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
+    if (First && Line.substr(0, 3) == "\xEF\xBB\xBF") Line.remove_prefix(3);
+    while (!Line.empty() && (Line.front() == ' ' || Line.front() == '\t')) Line.remove_prefix(1);
+    return Line;
+  }
+
+  void Parse(std::string_view Bytes) {
+    TRegNode* current = nullptr;
+    for (size_t start = 0; start < Bytes.size();) {
+      TRegLine& line = FLines.emplace_back();
+      size_t end = Bytes.find('\n', start);
+      if (end == std::string_view::npos) {
+        end = Bytes.size();
+      } else {
+        const bool crlf = end > start && Bytes[end - 1] == '\r';
+        line.End = crlf ? "\r\n" : "\n";
+      }
+      line.Text = Bytes.substr(start, end - start - (line.End == "\r\n" ? 1 : 0));
+      const std::string_view text = Content(Bytes.substr(start, end - start), start == 0);
+      start = end + 1;
+      if (!text.empty() && text[0] == '[') {
+        const size_t close = text.rfind(']');
         current = close == std::string_view::npos || close == 0
                       ? nullptr
-                      : Section(line.substr(1, close - 1));
-      } else if (line[0] == '"' && current) {
-        ValueLine(*current, line);
+                      : Section(text.substr(1, close - 1));
+        if (current) line.Kind = TRegLine::Header;
+      } else if (!text.empty() && text[0] == '"' && current && ReadValue(text, line.Read)) {
+        line.Kind = TRegLine::Value;
+        line.Read.Line = FLines.size() - 1;
+        if (TRegValue* old = current->Value(line.Read.Name))
+          *old = line.Read;  // the last line of a name is the one that counts
+        else
+          current->Values.Add(line.Read);
       }
+      line.Node = current ? current->Id : 0;
     }
   }
 
@@ -391,43 +540,106 @@ class TRegistryStore {
       if (q > p) {
         const std::string name = DecodeHeaderPart(Path.substr(p, q - p));
         TRegNode* child = node->Child(name);
-        node = child ? child : node->AddChild(name);
+        node = child ? child : node->AddChild(name, FNextId++);
       }
       p = q + 1;
     }
     return node == &FTop ? nullptr : node;
   }
 
-  static void ValueLine(TRegNode& Node, std::string_view Line) {
+  // A string or dword value line; false for any other.
+  static bool ReadValue(std::string_view Line, TRegValue& Value) {
     size_t p = 0;
-    TRegValue value;
-    value.Name = DecodeQuoted(Line, p);
-    if (p >= Line.size() || Line[p] != '=') return;
+    Value.Name = DecodeQuoted(Line, p);
+    if (p >= Line.size() || Line[p] != '=') return false;
     ++p;
     if (p < Line.size() && Line[p] == '"') {
-      value.Text = DecodeQuoted(Line, p);
-    } else if (Line.substr(p, 6) == "dword:") {
-      const std::string digits(Line.substr(p + 6));
-      char* endp = nullptr;
-      errno = 0;
-      const unsigned long long n = std::strtoull(digits.c_str(), &endp, 16);
-      if (endp == digits.c_str() || errno != 0 || n > 0xFFFFFFFFull) return;
-      value.IsInteger = true;
-      value.Int = static_cast<int32_t>(static_cast<uint32_t>(n));
-    } else {
-      return;
+      Value.Text = DecodeQuoted(Line, p);
+      return true;
     }
-    if (TRegValue* old = Node.Value(value.Name))
-      *old = std::move(value);
-    else
-      Node.Values.push_back(std::move(value));
+    if (Line.substr(p, 6) != "dword:") return false;
+    const std::string digits(Line.substr(p + 6));
+    char* endp = nullptr;
+    errno = 0;
+    const unsigned long long n = std::strtoull(digits.c_str(), &endp, 16);
+    if (endp == digits.c_str() || errno != 0 || n > 0xFFFFFFFFull) return false;
+    Value.IsInteger = true;
+    Value.Int = static_cast<int32_t>(static_cast<uint32_t>(n));
+    return true;
+  }
+
+  // The lines as read, each in its place, less those of deleted keys and values; changed
+  // values rewritten in their lines; new values at the end of their key's last section; new
+  // keys in sections of their own at the end.
+  std::string Serialize() const {
+    std::unordered_map<uint64_t, const TRegNode*> nodes;
+    Collect(FTop, nodes);
+    std::unordered_map<uint64_t, size_t> tail;  // a key's last header or value line
+    for (size_t i = 0; i < FLines.size(); ++i)
+      if (FLines[i].Kind != TRegLine::Other) tail[FLines[i].Node] = i;
+    TLineWriter out(LineEnd());
+    for (size_t i = 0; i < FLines.size(); ++i) {
+      const TRegLine& line = FLines[i];
+      const TRegNode* node = nullptr;
+      if (line.Node != 0) {
+        const auto it = nodes.find(line.Node);
+        if (it == nodes.end()) continue;  // its key was deleted
+        node = it->second;
+      }
+      if (line.Kind != TRegLine::Value) {
+        out.Put(line.Text, line.End);
+      } else if (const TRegValue* v = node->Value(line.Read.Name); v && v->Line != kNoLine) {
+        // A line that a later one of the same name overrides stays as it was.
+        if (v->Line != i || v->SameData(line.Read))
+          out.Put(line.Text, line.End);
+        else
+          out.Put(ValueLineText(*v), line.End);
+      }  // else the value was deleted
+      if (node && tail.at(line.Node) == i) PutNewValues(*node, out);
+    }
+    if (out.Empty()) out.Put("; rideder settings");
+    for (const auto& root : FTop.Keys)
+      PutNewSections(*root, EncodeText(root->Name, true), true, tail, out);
+    return out.Done();
+  }
+
+  static void Collect(const TRegNode& Node, std::unordered_map<uint64_t, const TRegNode*>& Out) {
+    for (const auto& k : Node.Keys) {
+      Out.emplace(k->Id, k.get());
+      Collect(*k, Out);
+    }
+  }
+
+  static void PutNewValues(const TRegNode& Node, TLineWriter& Out) {
+    for (const TRegValue& v : Node.Values)
+      if (v.Line == kNoLine) Out.Put(ValueLineText(v));
+  }
+
+  // A key without a section gets one when it has values, or when no subkey's section names it.
+  static void PutNewSections(const TRegNode& Node, const std::string& Path, bool IsRoot,
+                             const std::unordered_map<uint64_t, size_t>& Placed, TLineWriter& Out) {
+    if (!Placed.contains(Node.Id) && (!Node.Values.Empty() || (!IsRoot && Node.Keys.Empty()))) {
+      Out.Put("");
+      Out.Put("[" + Path + "]");
+      PutNewValues(Node, Out);
+    }
+    for (const auto& k : Node.Keys)
+      PutNewSections(*k, Path + "\\" + EncodeText(k->Name, true), false, Placed, Out);
+  }
+
+  // New lines end as the file's first line does.
+  std::string LineEnd() const {
+    return FLines.empty() || FLines.front().End.empty() ? "\n" : FLines.front().End;
   }
 
   std::string FFileName;
   TRegNode FTop;
+  std::vector<TRegLine> FLines;
+  uint64_t FNextId = 1;
   TStamp FStamp;
   bool FLoaded = false;
   bool FDirty = false;
+  std::string FSkipped;  // why the file is left alone, or ""
 };
 
 namespace {
@@ -502,6 +714,12 @@ bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) {
 
 bool TRegistry::OpenKeyReadOnly(const std::string& Key) { return Open(Key, false, true); }
 
+std::string TRegistry::SkipReason() {
+  std::lock_guard lock(FStore->Mutex);
+  FStore->Refresh();
+  return FStore->Skipped();
+}
+
 void TRegistry::CloseKey() {
   std::lock_guard lock(FStore->Mutex);
   FKeyOpen = false;
@@ -524,15 +742,9 @@ bool TRegistry::DeleteKey(const std::string& Key) {
   const std::string name = path.back();
   path.pop_back();
   TRegNode* parent = FStore->Find(FRootKey, path);
-  if (!parent) return false;
-  for (auto it = parent->Keys.begin(); it != parent->Keys.end(); ++it) {
-    if (AnsiSameText((*it)->Name, name)) {
-      parent->Keys.erase(it);
-      FStore->Touch();
-      return true;
-    }
-  }
-  return false;
+  if (!parent || !parent->Keys.Remove(name)) return false;
+  FStore->Touch();
+  return true;
 }
 
 void TRegistry::GetKeyNames(TStrings* Strings) {
@@ -557,7 +769,7 @@ bool TRegistry::HasSubKeys() {
   std::lock_guard lock(FStore->Mutex);
   FStore->Refresh();
   TRegNode* node = FStore->Find(FRootKey, OpenPath());
-  return node && !node->Keys.empty();
+  return node && !node->Keys.Empty();
 }
 
 bool TRegistry::ValueExists(const std::string& Name) {
@@ -571,15 +783,9 @@ bool TRegistry::DeleteValue(const std::string& Name) {
   std::lock_guard lock(FStore->Mutex);
   FStore->Refresh();
   TRegNode* node = FStore->Find(FRootKey, OpenPath());
-  if (FReadOnly || !node) return false;
-  for (auto it = node->Values.begin(); it != node->Values.end(); ++it) {
-    if (AnsiSameText(it->Name, Name)) {
-      node->Values.erase(it);
-      FStore->Touch();
-      return true;
-    }
-  }
-  return false;
+  if (FReadOnly || !node || !node->Values.Remove(Name)) return false;
+  FStore->Touch();
+  return true;
 }
 
 void TRegistry::CheckWritable(const std::string& Name) const {
@@ -593,7 +799,7 @@ bool PutValue(TRegNode& Node, const std::string& Name, bool IsInteger, const std
               int32_t Int) {
   TRegValue* v = Node.Value(Name);
   if (!v) {
-    Node.Values.push_back(TRegValue{Name, IsInteger, Text, Int});
+    Node.Values.Add(TRegValue{Name, IsInteger, Text, Int});
     return true;
   }
   if (v->IsInteger == IsInteger && (IsInteger ? v->Int == Int : v->Text == Text)) return false;

@@ -39,7 +39,14 @@ class TRegistryStore;
 // Every TRegistry of the process that uses the same file shares one copy of it, so writes made
 // through one are seen by the others at once. Changes reach the file when the key is closed
 // (CloseKey) or the object is destroyed; a file changed by another program is read again when
-// this process has nothing unsaved.
+// this process has nothing unsaved. A save keeps every line of the file in its place: comments,
+// blank lines, values of other types and lines it cannot read stay as they were, and so do
+// values it did not change; new values go to the end of their key's section, new keys to the
+// end of the file.
+//
+// A file that is no regular file, cannot be read, or is no settings file (binary data, or text
+// without a section that is not all comments) is skipped: the settings start empty, changes
+// stay in memory, and the file is never written (SkipReason says why).
 class TRegistry : public TObject {
  public:
   RID_CLASS_NAME(TRegistry)
@@ -64,6 +71,9 @@ class TRegistry : public TObject {
   bool OpenKeyReadOnly(const std::string& Key);
   // Closes the open key and saves what changed (EStreamError when the file cannot be written).
   void CloseKey();
+  // Why the file is skipped, naming it ("Cannot open file \"...\". It is a folder, not a regular
+  // file"), or "" when it is read.
+  std::string SkipReason();
 
   // Whether a key exists (absolute or relative, as for OpenKey); the open key is unchanged.
   bool KeyExists(const std::string& Key);

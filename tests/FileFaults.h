@@ -57,6 +57,42 @@ inline void MakeNullDevice(const std::filesystem::path& Path) {
     std::filesystem::create_symlink("/dev/null", Path);
 }
 
+// Files a load refuses whoever runs the tests: Make puts one at a path (a regular file there
+// holds Content); opening it fails with "Cannot open file \"<path>\". <Why>". Root reads any
+// file, so the unreadable one refuses only a load run as nobody (AsNobody).
+struct TUnreadableFile {
+  const char* What;
+  std::function<void(const std::filesystem::path& Path, const std::string& Content)> Make;
+  bool AsNobody;
+  std::string Why;
+};
+
+inline std::vector<TUnreadableFile> UnreadableFiles() {
+  namespace fs = std::filesystem;
+  return {
+      {"a folder", [](const fs::path& P, const std::string&) { fs::create_directory(P); }, false,
+       "It is a folder, not a regular file"},
+      {"a FIFO", [](const fs::path& P, const std::string&) { ::mkfifo(P.c_str(), 0644); }, false,
+       "It is a pipe (FIFO), not a regular file"},
+      {"a device", [](const fs::path& P, const std::string&) { MakeNullDevice(P); }, false,
+       "It is a device, not a regular file"},
+      {"a file nobody may read",
+       [](const fs::path& P, const std::string& Content) {
+         WriteFileBytes(P, Content);
+         ::chmod(P.c_str(), 0);
+       },
+       true, "Permission denied"},
+  };
+}
+
+// Makes this process the user nobody when it runs as root (a child, since it cannot go back).
+inline void BecomeNobody() {
+  const uid_t nobody = 65534;
+  if (::geteuid() == 0 &&
+      (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+    throw std::runtime_error("cannot become the user nobody");
+}
+
 // A failed allocation raises std::bad_alloc, except under AddressSanitizer, which ends the
 // process instead: the asan preset leaves out the tests of running out of memory (their names
 // say "RunningOutOfMemory"), and they fail when run there all the same.

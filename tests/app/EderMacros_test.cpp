@@ -115,7 +115,8 @@ TEST_F(WindowMacros, SavesAndLoadsMacroFilesAndShowsALoadError) {
   EXPECT_FALSE(m.LoadMacro(folder + "/cut.mcr"));
   auto* box = w->findChild<QMessageBox*>("MacroError");
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(box->text(), "Macro stream ends after 1 of 2 events");
+  EXPECT_EQ(box->text().toStdString(),
+            "Cannot read file \"" + folder + "/cut.mcr\". It is cut short after 1 of 2 events");
   box->close();
   QApplication::processEvents();
   EXPECT_EQ(m.Recorder().GetEventCount(), 1);  // the macro of before stays
@@ -124,6 +125,55 @@ TEST_F(WindowMacros, SavesAndLoadsMacroFilesAndShowsALoadError) {
   Key(w->Eder(1), Qt::Key_P, CtrlShift);
   EXPECT_EQ(w->Eder(1).GetText(), "qtwo\r\n");
   EXPECT_FALSE(m.SaveMacro((Dir / "missing" / "x.mcr").string()));
+}
+
+// Macro > Load of a file that is empty, cut short at any point or no macro says which file and
+// why, and the macro of before (its events and its name) stays.
+TEST_F(WindowMacros, ALoadThatFailsNamesTheFileAndWhyAndKeepsTheMacro) {
+  auto w = Open();
+  TEderMacros& m = w->Macros();
+  const std::string folder = TEderMacros::MacroFolder();
+  const auto le32 = [](int32_t V) {
+    std::string s(4, '\0');
+    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(static_cast<uint32_t>(V) >> (8 * i));
+    return s;
+  };
+  // Two events: the character q, and a move to (5, 7) of a byte and two integers.
+  const std::string whole =
+      le32(2) + std::string("\xff\x01q\x01\x11\x00\x01", 7) + le32(5) + le32(7);
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    std::string Why;
+  } cases[] = {
+      {"empty.mcr", "", "It is empty, not a macro"},
+      {"count.mcr", whole.substr(0, 3), "It is cut short inside its count of events"},
+      {"first.mcr", whole.substr(0, 6), "It is cut short, inside event 1 of 2"},
+      {"between.mcr", whole.substr(0, 8), "It is cut short after 1 of 2 events"},
+      {"move.mcr", whole.substr(0, 15), "It is cut short, inside event 2 of 2"},
+      {"last.mcr", whole.substr(0, whole.size() - 1), "It is cut short, inside event 2 of 2"},
+      {"text.mcr", le32(1) + std::string("\x76\x02", 2) + le32(40) + "abc",
+       "It is not a macro, or cut short: a text of 40 bytes where 3 are left, inside event 1 of "
+       "1"},
+      {"negative.mcr", le32(-3) + "abc", "It is not a macro: its count of events is negative (-3)"},
+      {"notes.txt", "hello, world\n",
+       "It is not a macro, or cut short: 1819043176 events cannot fit in 9 bytes"},
+  };
+  test::WriteFileBytes(folder + "/kept.mcr", whole);
+  ASSERT_TRUE(m.LoadMacro(folder + "/kept.mcr"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string file = folder + "/" + c.Name;
+    test::WriteFileBytes(file, c.Bytes);
+    EXPECT_FALSE(m.LoadMacro(file));
+    auto* box = w->findChild<QMessageBox*>("MacroError");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text().toStdString(), "Cannot read file \"" + file + "\". " + c.Why);
+    box->close();
+    QApplication::processEvents();
+    EXPECT_EQ(m.Recorder().GetEventCount(), 2);
+    EXPECT_EQ(m.Recorder().GetMacroName(), "kept");
+  }
 }
 
 TEST_F(WindowMacros, KeysComeFromTheRegistryFile) {

@@ -20,12 +20,14 @@
 #include <set>
 
 #include "app/EderHighlighters.h"
+#include "app/EderPrintSettings.h"
 #include "editor/Progress.h"
 #include "editor/RidEder.h"
 #include "highlighters/RidHighlighterMulti.h"
 #include "highlighters/RidHighlighterSQL.h"
 #include "highlighters/uHighlighterProcs.h"
 #include "platform/Locale.h"
+#include "platform/Registry.h"
 #include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
 
@@ -588,6 +590,118 @@ TEST(EderWindow, APromptedReplaceAllShowsAndHidesTheProgressWindow) {
   EXPECT_TRUE(shown);
   ASSERT_NE(frmProgress, nullptr);
   EXPECT_FALSE(frmProgress->GetVisible());
+}
+
+// The settings file as RIDEDER_REGISTRY names it, for the length of a test.
+class SettingsFile {
+ public:
+  SettingsFile() : Name((Dir / "registry.ini").string()) {
+    ::setenv("RIDEDER_REGISTRY", Name.c_str(), 1);
+  }
+  ~SettingsFile() { ::unsetenv("RIDEDER_REGISTRY"); }
+  test::TempDir Dir;
+  const std::string Name;
+};
+
+// The window opens on a settings file it cannot use: the status line says which file and why,
+// the defaults apply, and the print choices it stores afterwards leave the file as it was. The
+// program itself shows its window, says the same on its error output and exits 0; root reads
+// any file, so the unreadable one is tried by the program run as nobody.
+TEST(EderWindow, AnUnusableSettingsFileIsSkippedToldAndLeftAlone) {
+  RID_NEED_TOOL("setpriv", "util-linux");
+  SettingsFile settings;
+  const std::string& file = settings.Name;
+  const std::string stored = "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n\"Margin\"=\"x\"\n";
+  std::vector<test::TUnreadableFile> cases = test::UnreadableFiles();
+  cases.push_back({"garbage",
+                   [](const std::filesystem::path& P, const std::string&) {
+                     test::WriteFileBytes(P, std::string("\x7F"
+                                                         "ELF\2\1\1\0\0",
+                                                         9));
+                   },
+                   false, "It is no settings file: line 1 holds a zero byte"});
+  const std::string skipped =
+      "Settings file skipped, the defaults are used and nothing is written to it: ";
+  ::chmod(settings.Dir.Path().c_str(), 0755);  // nobody may come in
+  // A copy of the program that nobody may run, wherever the build lies.
+  const std::string program = (settings.Dir / "rideder").string();
+  std::filesystem::copy_file(std::string(RID_BUILD_DIR) + "/rideder", program);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    std::filesystem::remove_all(file);
+    c.Make(file, stored);
+    const auto type = std::filesystem::symlink_status(file).type();
+    const bool regular = type == std::filesystem::file_type::regular;
+    const std::string why =
+        FormatStr(regular && !c.AsNobody ? SFReadError : SFOpenError, file.c_str(), c.Why.c_str());
+    const std::string before = regular ? test::ReadFileBytes(file) : "";
+    if (!c.AsNobody) {
+      TEderWindow w({});
+      w.show();
+      QApplication::processEvents();
+      EXPECT_EQ(w.statusBar()->currentMessage().toStdString(), skipped + why);
+      TRidEderPrint job(nullptr);
+      LoadPrintSettings(job);
+      job.SetMargin("30,15,25,25,15,15,2,2,0.5,0,0/1,0,1,0,0,0,0");
+      SavePrintSettings(job);  // as after printing
+    }
+    int code = -1;
+    const std::string out = test::RunTool(
+        std::string(c.AsNobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+            "env RID_EXIT_AFTER_PAINT=1 timeout 60 " + program + " 2>&1",
+        {}, &code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("rideder: " + skipped + why), std::string::npos) << out;
+    EXPECT_EQ(std::filesystem::symlink_status(file).type(), type);
+    if (regular) {
+      EXPECT_EQ(test::ReadFileBytes(file), before);
+    }
+  }
+}
+
+// The print choices the window stores after printing change their own lines of a file a
+// person wrote; comments, blank lines, values of other types and names with '\' and '%' stay
+// byte for byte, and storing the same choices again writes nothing new.
+TEST(EderWindow, StoringPrintChoicesKeepsAHandWrittenSettingsFile) {
+  SettingsFile settings;
+  const std::string hand =
+      "; my settings\r\n"
+      "\r\n"
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\r\n"
+      "# margins: left, top, right, bottom, ...\r\n"
+      "\"Margin\"=\"25,15,25,25,15,15,2,2,0.5,0,0/1,0,1,0,0,0,0\"\r\n"
+      "\"Printer\"=hex(2):70,00,64,00,66,00,00,00\r\n"
+      "\"Copies\"=dword:00000002\r\n"
+      "\r\n"
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Odd%5CName]\r\n"
+      "\"100%\"=\"C:\\\\temp\"\r\n"
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Keys]\r\n"
+      "\"MacroRecord\"=\"F7\"\r\n";
+  test::WriteFileBytes(settings.Name, hand);
+  TRidEderPrint job(nullptr);
+  LoadPrintSettings(job);
+  EXPECT_EQ(job.GetMargin(), "25,15,25,25,15,15,2,2,0.5,0,0/1,0,1,0,0,0,0");
+  job.SetMargin("30,15,25,25,15,15,2,2,0.5,0,0/1,0,1,0,0,0,0");
+  SavePrintSettings(job);
+  std::string saved = test::ReadFileBytes(settings.Name);
+  // The header and footer, which the file did not hold, follow the section's last value.
+  const size_t header = saved.find("\"Copies\"=dword:00000002\r\n\"Header\"=\"");
+  ASSERT_NE(header, std::string::npos) << saved;
+  const size_t added = saved.find("\r\n", header) + 2;
+  const size_t footer = saved.find("\r\n\"Footer\"=\"", added);
+  ASSERT_NE(footer, std::string::npos) << saved;
+  const size_t end = saved.find("\r\n", footer + 2) + 2;
+  std::string want = hand;
+  want.replace(want.find("\"25,15"), 3, "\"30");
+  EXPECT_EQ(saved.substr(0, added) + saved.substr(end), want);
+  SavePrintSettings(job);
+  EXPECT_EQ(test::ReadFileBytes(settings.Name), saved);
+  TRegistry reg;
+  TStringList names;
+  ASSERT_TRUE(reg.OpenKey("\\Software\\rideder", false));
+  reg.GetKeyNames(&names);
+  EXPECT_EQ(names.GetCount(), 3);
+  EXPECT_EQ(names.Get(1), "Odd\\Name");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/Menus.h"
 #include "tests/TestSupport.h"
 
@@ -60,7 +62,7 @@ TEST(KeyStrokeStore, TwoKeyAndUnnamedBindingsSurviveAFile) {
   Seq->SetShortCut(scCtrl | 'K');
   Seq->SetShortCut2(scCtrl | 'C');
   TRidEderKeyStroke* Odd = K.Add();
-  Odd->SetCommand(1234);  // a user command without a name
+  Odd->SetCommand(1234);               // a user command without a name
   Odd->SetShortCut(scAlt | VK_OEM_1);  // a key without a name
   {
     TMemIni Ini(File);
@@ -90,10 +92,10 @@ TEST(KeyStrokeStore, AncestorIsTheBase) {
 
 TEST(KeyStrokeStore, ForeignLinesAreSkipped) {
   TRidEderKeyStroke Key(nullptr);
-  for (const char* Bad : {"", "ecCopy", "ecCopy,Ctrl+C", "ecNope,Ctrl+C,", "ecCopy,,",
-                          "ecCopy,Ctrl+Foo,", "ecCopy,Ctrl+C,Ctrl+C,x", "70000,Ctrl+C,",
-                          "ecCopy,99999,", "ecCopy,$1FFFF,", "ecCopy,$,", "ecCopy,56,",
-                          "ecCopy,$100,", "ecCopy,$4000,"}) {
+  for (const char* Bad :
+       {"", "ecCopy", "ecCopy,Ctrl+C", "ecNope,Ctrl+C,", "ecCopy,,", "ecCopy,Ctrl+Foo,",
+        "ecCopy,Ctrl+C,Ctrl+C,x", "70000,Ctrl+C,", "ecCopy,99999,", "ecCopy,$1FFFF,", "ecCopy,$,",
+        "ecCopy,56,", "ecCopy,$100,", "ecCopy,$4000,"}) {
     EXPECT_FALSE(TextToKeyStroke(Bad, Key)) << Bad;
   }
   EXPECT_EQ(Key.GetCommand(), ecNone);
@@ -108,6 +110,52 @@ TEST(KeyStrokeStore, ForeignLinesAreSkipped) {
   ReadKeystrokes(Ini, K);
   EXPECT_EQ(K.GetCount(), 83);
   EXPECT_EQ(CommandOf(K, scCtrl | 'U'), ecUndo);
+}
+
+// The difference is found in one pass over each collection; it must be what taking the
+// bindings one at a time (find the first of the same keys, compare, delete) gives, also with
+// bindings that share keys or repeat.
+TEST(KeyStrokeStore, DifferenceAsTakingOneBindingAtATime) {
+  const auto sameFirst = [](const TRidEderKeyStrokes& K, const TRidEderKeyStroke& Key) {
+    const int32_t i = K.IndexOfShortcuts(Key.GetShortCut(), Key.GetShortCut2());
+    return i >= 0 && K[i]->GetCommand() == Key.GetCommand() ? i : -1;
+  };
+  const auto append = [](TRidEderKeyStrokes& K, const TRidEderKeyStroke& Key) {
+    K.Add()->Assign(const_cast<TRidEderKeyStroke*>(&Key));
+  };
+  std::mt19937 rng(33);
+  const auto random = [&](TRidEderKeyStrokes& K) {
+    K.Clear();
+    for (int n = rng() % 12; n > 0; --n) {
+      TRidEderKeyStroke* Key = K.Add();
+      Key->SetCommand(static_cast<TRidEderorCommand>(ecCopy + rng() % 2));
+      Key->SetKey(static_cast<uint16_t>('A' + rng() % 3));
+      Key->SetKey2(static_cast<uint16_t>(rng() % 2 ? 0 : 'B'));
+    }
+  };
+  for (int round = 0; round < 2000; ++round) {
+    TRidEderKeyStrokes Keys, Base, Removed, Added;
+    random(Keys);
+    random(Base);
+    random(Removed);
+    random(Added);
+    SCOPED_TRACE(round);
+    TRidEderKeyStrokes WantRemoved, WantAdded, WantApplied, Applied;
+    WantRemoved.Assign(&Base);
+    for (int32_t i = 0; i < WantRemoved.GetCount();)
+      sameFirst(Keys, *WantRemoved[i]) >= 0 ? WantRemoved.Delete(i) : void(++i);
+    EXPECT_TRUE(CollectionsEqual(*RemovedKeystrokes(Keys, &Base), WantRemoved));
+    for (int32_t i = 0; i < Keys.GetCount(); ++i)
+      if (sameFirst(Base, *Keys[i]) < 0) append(WantAdded, *Keys[i]);
+    EXPECT_TRUE(CollectionsEqual(*AddedKeystrokes(Keys, &Base), WantAdded));
+    WantApplied.Assign(&Keys);
+    for (int32_t i = 0; i < Removed.GetCount(); ++i)
+      if (const int32_t j = sameFirst(WantApplied, *Removed[i]); j >= 0) WantApplied.Delete(j);
+    for (int32_t i = 0; i < Added.GetCount(); ++i) append(WantApplied, *Added[i]);
+    Applied.Assign(&Keys);
+    ApplyKeystrokeDifference(Applied, Removed, Added);
+    EXPECT_TRUE(CollectionsEqual(Applied, WantApplied));
+  }
 }
 
 }  // namespace

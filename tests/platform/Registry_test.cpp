@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
+#include <stdexcept>
 
+#include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -296,6 +299,171 @@ TEST_F(RegistryTest, AFailedSaveIsRaisedByCloseKey) {
   ASSERT_TRUE(r.OpenKey("\\K", true));
   r.WriteInteger("v", 1);
   EXPECT_THROW(r.CloseKey(), EStreamError);
+}
+
+// A file a person wrote: comments of both kinds, blank lines, values of types the store does
+// not read (hex, multi-string, with a continued line), a short dword, a CR LF line, names with
+// '%' and '\\', a key whose name holds '\\', a section outside the root keys, a line that is
+// nothing, and a last line without its end. Every write keeps all of it in its place; only
+// what the write changes differs.
+TEST_F(RegistryTest, AHandWrittenFileKeepsEveryLineThroughEveryWrite) {
+  const std::string hand =
+      "; rideder settings, kept by hand\n"
+      "# notes in the other style\n"
+      "\n"
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n"
+      "; margins in mm\n"
+      "\"Margin\"=\"10,10\"\r\n"
+      "\"Bin\"=hex:01,02,03,\\\n"
+      "  04,05\n"
+      "\"Paths\"=hex(7):61,00,00,00\n"
+      "\"Count\"=dword:1\n"
+      "\"50%\"=\"half\"\n"
+      "\"back\\\\slash\"=\"a\\\\b\"\n"
+      "\n"
+      "[HKEY_CURRENT_USER\\a%5Cb]\n"
+      "\"v\"=\"under a\\\\b\"\n"
+      "\n"
+      "[%5C]\n"
+      "\"odd\"=\"x\"\n"
+      "not a line\n"
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Keys]\n"
+      "\"MacroRecord\"=\"F7\"";
+  const auto replaced = [&](const std::string& From, const std::string& To) {
+    std::string s = hand;
+    const size_t at = s.find(From);
+    EXPECT_NE(at, std::string::npos) << From;
+    return at == std::string::npos ? s : s.replace(at, From.size(), To);
+  };
+  const std::string print = "\\Software\\rideder\\Print";
+  const struct {
+    const char* What;
+    std::function<void(TRegistry&)> Write;
+    std::string Want;
+  } cases[] = {
+      {"the same values again",
+       [&](TRegistry& r) {
+         ASSERT_TRUE(r.OpenKey(print, false));
+         r.WriteString("margin", "10,10");
+         r.WriteInteger("Count", 1);
+       },
+       hand},
+      {"a changed value",
+       [&](TRegistry& r) {
+         ASSERT_TRUE(r.OpenKey(print, false));
+         r.WriteString("Margin", "25,15");
+       },
+       replaced("\"10,10\"\r\n", "\"25,15\"\r\n")},
+      {"a changed type",
+       [&](TRegistry& r) {
+         ASSERT_TRUE(r.OpenKey(print, false));
+         r.WriteString("Count", "one");
+       },
+       replaced("dword:1\n", "\"one\"\n")},
+      {"a new value",
+       [&](TRegistry& r) {
+         ASSERT_TRUE(r.OpenKey(print, false));
+         r.WriteString("Header", "$TITLE$");
+       },
+       replaced("\"a\\\\b\"\n", "\"a\\\\b\"\n\"Header\"=\"$TITLE$\"\n")},
+      {"a deleted value",
+       [&](TRegistry& r) {
+         ASSERT_TRUE(r.OpenKey(print, false));
+         EXPECT_TRUE(r.DeleteValue("50%"));
+       },
+       replaced("\"50%\"=\"half\"\n", "")},
+      {"a new key",
+       [&](TRegistry& r) {
+         ASSERT_TRUE(r.OpenKey("\\Software\\rideder\\Recent", true));
+         r.WriteString("File1", "/tmp/a");
+       },
+       hand + "\n\n[HKEY_CURRENT_USER\\Software\\rideder\\Recent]\n\"File1\"=\"/tmp/a\"\n"},
+      {"a value at the end",
+       [&](TRegistry& r) {
+         ASSERT_TRUE(r.OpenKey("\\Software\\rideder\\Keys", false));
+         r.WriteString("Completion", "Ctrl+J");
+       },
+       hand + "\n\"Completion\"=\"Ctrl+J\"\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    test::WriteFileBytes(FFile, hand);
+    {
+      TRegistry r;
+      c.Write(r);
+    }
+    EXPECT_EQ(FileText(), c.Want);
+    // Each name reads back as it was written.
+    TRegistry r;
+    TStringList names;
+    ASSERT_TRUE(r.OpenKey("\\", false));
+    r.GetKeyNames(&names);
+    EXPECT_EQ(Lines(names), (std::vector<std::string>{"Software", "a\\b"}));
+    ASSERT_TRUE(r.OpenKey(print, false));
+    EXPECT_EQ(r.ReadString("back\\slash"), "a\\b");
+    EXPECT_FALSE(r.ValueExists("Bin"));
+    EXPECT_FALSE(r.ValueExists("Paths"));
+  }
+}
+
+// A settings file that cannot be one is skipped: the settings start empty, what the program
+// writes stays in memory, and the file is left as it was. Each case runs in a child, as the
+// user nobody where root would read what others may not.
+TEST_F(RegistryTest, AnUnusableFileIsSkippedSaidAndNeverWritten) {
+  const std::string file = FFile;
+  const std::string body = "[HKEY_CURRENT_USER\\K]\n\"v\"=\"1\"\n";
+  struct TCase {
+    const char* What;
+    std::function<void()> Make;
+    bool AsNobody;
+    std::string Why;  // "" when the file is used
+    bool HasK = false;
+  };
+  std::vector<TCase> cases;
+  for (const test::TUnreadableFile& u : test::UnreadableFiles())
+    cases.push_back({u.What, [&, u] { u.Make(file, body); }, u.AsNobody,
+                     FormatStr(SFOpenError, file.c_str(), u.Why.c_str())});
+  const std::string noSettings = "Cannot read file \"" + file + "\". It is no settings file: ";
+  cases.insert(
+      cases.end(),
+      {
+          {"a zero byte",
+           [&] { test::WriteFileBytes(file, body + std::string("\"w\"=\"\0\"\n", 7)); }, false,
+           noSettings + "line 3 holds a zero byte"},
+          {"Shift-JIS text", [&] { test::WriteFileBytes(file, body + "\"w\"=\"\x95\x5C\"\n"); },
+           false, noSettings + "line 3 is not UTF-8 text"},
+          {"text without a section", [&] { test::WriteFileBytes(file, "# notes\nhello\n"); }, false,
+           noSettings + "it has no [section], and line 2 is no comment"},
+          {"comments only", [&] { test::WriteFileBytes(file, "# notes\n;more\n"); }, false, ""},
+          {"a mark of UTF-8 first", [&] { test::WriteFileBytes(file, "\xEF\xBB\xBF" + body); },
+           false, "", true},
+      });
+  ::chmod(FDir.Path().c_str(), 0755);  // nobody may come in
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    std::filesystem::remove_all(file);
+    c.Make();
+    const auto type = std::filesystem::symlink_status(file).type();
+    const std::string before = type == std::filesystem::file_type::regular ? FileText() : "";
+    const std::string seen = test::MessageInChild([&] {
+      if (c.AsNobody) test::BecomeNobody();
+      TRegistry r;
+      std::string out = r.SkipReason() + "|" + (r.KeyExists("\\K") ? "K" : "-");
+      r.OpenKey("\\Software\\rideder\\Print", true);
+      r.WriteString("Margin", "1");
+      r.CloseKey();  // no error: nothing is written
+      r.OpenKey("\\Software\\rideder\\Print", false);
+      throw std::runtime_error(out + "|" + r.ReadString("Margin"));
+    });
+    const bool used = c.Why.empty();
+    EXPECT_EQ(seen, c.Why + "|" + (c.HasK ? "K" : "-") + "|1");
+    EXPECT_EQ(std::filesystem::symlink_status(file).type(), type);
+    if (used) {
+      EXPECT_NE(FileText().find("\"Margin\"=\"1\""), std::string::npos);
+    } else if (type == std::filesystem::file_type::regular) {
+      EXPECT_EQ(FileText(), before);
+    }
+  }
 }
 
 }  // namespace
