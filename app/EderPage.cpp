@@ -31,24 +31,16 @@ size_t LineEnd(std::string_view Bytes, size_t P, size_t Unit, size_t LowAt) {
 // own, so the lines are converted one by one until one replaces something.
 int32_t FirstSubstitutedLine(std::string_view Bytes, JCodeKind Code) {
   size_t unit = 1, lowAt = 0;
-  std::function<size_t(std::string_view)> substitutes;
+  std::function<std::string(std::string_view, size_t*)> convert;
   switch (Code) {
     case jcEuc:
-      substitutes = [](std::string_view Line) {
-        size_t n = 0;
-        EucToSjis(Line, &n);
-        return n;
-      };
+      convert = EucToSjis;
       break;
     case jcUtf8Bom:
       Bytes.remove_prefix(std::min<size_t>(3, Bytes.size()));  // the mark
       [[fallthrough]];
     case jcUtf8:
-      substitutes = [](std::string_view Line) {
-        size_t n = 0;
-        Utf8ToSjis(Line, &n);
-        return n;
-      };
+      convert = Utf8ToSjis;
       break;
     case jcUtf16LE:
     case jcUtf16BE: {
@@ -56,10 +48,8 @@ int32_t FirstSubstitutedLine(std::string_view Bytes, JCodeKind Code) {
       const bool bigEndian = Code == jcUtf16BE;
       unit = 2;
       lowAt = bigEndian ? 1 : 0;
-      substitutes = [bigEndian](std::string_view Line) {
-        size_t n = 0;
-        Utf16ToSjis(Line, bigEndian, &n);
-        return n;
+      convert = [bigEndian](std::string_view Line, size_t* Substituted) {
+        return Utf16ToSjis(Line, bigEndian, Substituted);
       };
       break;
     }
@@ -69,7 +59,9 @@ int32_t FirstSubstitutedLine(std::string_view Bytes, JCodeKind Code) {
   int32_t line = 1;
   for (size_t p = 0; p < Bytes.size(); ++line) {
     const size_t end = LineEnd(Bytes, p, unit, lowAt);
-    if (substitutes(Bytes.substr(p, end - p)) > 0) return line;
+    size_t substituted = 0;
+    convert(Bytes.substr(p, end - p), &substituted);
+    if (substituted > 0) return line;
     p = end;
   }
   return 0;

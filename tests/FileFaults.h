@@ -221,8 +221,7 @@ class TSaveSiteFiles {
     fs::create_directory(folder);
     fs::create_directory(Cache());
     ::chmod(Cache().c_str(), 0777);
-    const bool long_ = FSite == TSaveSite::LongName;
-    Real = folder / (long_ ? std::string(246, 'n') + ".txt" : "f.txt");
+    Real = folder / (FSite == TSaveSite::LongName ? std::string(246, 'n') + ".txt" : "f.txt");
     File = FSite == TSaveSite::ThroughLink ? folder / "link.txt" : Real;
     WriteFileBytes(Real, Old);
     mode_t fileMode = 0640, folderMode = 0777;

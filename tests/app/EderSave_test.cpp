@@ -360,12 +360,16 @@ TEST(EderSave, AFailedWriteKeepsTheFileAndTheMarkAndSaysWhy) {
     // cannot be replaced.
     std::filesystem::remove(s.Dir / name);
     std::filesystem::create_directory(s.Dir / name);
-    TDialogAnswer ok([](QWidget* W) {
-      const bool question = qobject_cast<QMessageBox*>(W)->button(QMessageBox::Save);
-      Click(W, question ? QMessageBox::Save : QMessageBox::Ok);
+    QString asked;
+    TDialogAnswer ok([&asked](QWidget* W) {
+      auto* box = qobject_cast<QMessageBox*>(W);
+      if (box->button(QMessageBox::Save)) asked = box->text();
+      Click(W, box->button(QMessageBox::Save) ? QMessageBox::Save : QMessageBox::Ok);
     });
     s.CtrlS();
     EXPECT_EQ(ok.Count, 2);
+    EXPECT_TRUE(asked.contains("was changed on disk by another program after it was read"))
+        << asked.toStdString();
     EXPECT_TRUE(ok.Seen.startsWith("Not saved: ")) << ok.Seen.toStdString();
     EXPECT_TRUE(ok.Seen.contains(QString::fromStdString((s.Dir / name).string())))
         << ok.Seen.toStdString();
