@@ -237,15 +237,7 @@ TCliJob::TCliJob(TCliArgs AArgs)
     }
     FFontName = Utf8ToSjis(parts[0]);
   }
-  try {
-    FPage = LoadPage(FArgs.File, *FHighlighters);
-  } catch (const EStreamError&) {
-    throw;  // opening and reading name the file themselves
-  } catch (const EOutOfMemory&) {
-    throw;
-  } catch (const Exception& e) {
-    throw Exception("cannot read " + FArgs.File + ": " + e.Message);
-  }
+  FPage = LoadPage(FArgs.File, *FHighlighters);  // its errors name the file
   if (const std::string warning = ConversionWarning(*FPage); !warning.empty())
     std::fprintf(stderr, "rideder: warning: %s\n", warning.c_str());
   FTitle = FArgs.Has("--title") ? Utf8ToSjis(FArgs.Value("--title")) : DocumentTitle(FArgs.File);

@@ -7,6 +7,7 @@
 #include "editor/RidEderHighlighter.h"
 #include "foundation/JCode.h"
 #include "foundation/JConv.h"
+#include "platform/Classes.h"
 
 namespace rid {
 
@@ -19,6 +20,8 @@ struct TEderPage {
   JCodeKind Code = jcSjis;  // the file's code, which a save writes again
   char JisKanjiOut = 'J';   // JIS: the escape back to single bytes the file uses, ESC ( J or B
   size_t Substituted = 0;   // characters the file's conversion to Shift-JIS replaced by '?'
+  int32_t FirstSubstitutedLine = 0;  // the file's line (1-based) that held the first of them
+  TFileState Disk;  // the file as it was read or last saved; none for the embedded sample
 };
 
 // What a user is told of a page whose conversion replaced characters by '?', or "" when none.
@@ -33,8 +36,8 @@ std::unique_ptr<TEderPage> NewPage(const std::string& FileName, std::string Sjis
                                    TRidCustomHighlighter* Highlighter);
 // A file read as the window opens it: converted to Shift-JIS and coloured by the highlighter
 // of the set that its extension chooses (the window and the command line both choose here).
-// Raises the read error (a file that is not a regular one included) or EOutOfMemory naming the
-// file and its size.
+// Raises the read error (a file that is not a regular one included), EOutOfMemory naming the
+// file and its size, or an Exception naming the file for a text the editor cannot hold.
 std::unique_ptr<TEderPage> LoadPage(const std::string& FileName, TEderHighlighters& Highlighters);
 
 }  // namespace rid

@@ -70,26 +70,73 @@ bool AskFileName(QMainWindow* Window, std::string& FileName) {
   return true;
 }
 
-bool ConfirmLosses(QMainWindow* Window, const std::string& FileName, JCodeKind Code,
-                   const TSavePlan& Plan, size_t LostOnLoad) {
+// A question before a save; Cancel is the default. True when the answer is to save.
+bool AskToSave(QMainWindow* Window, const QString& Title, const QString& Text) {
+  QMessageBox box(QMessageBox::Warning, Title, Text, QMessageBox::Save | QMessageBox::Cancel,
+                  Window);
+  box.setDefaultButton(QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  return box.exec() == QMessageBox::Save;
+}
+
+bool ConfirmLosses(QMainWindow* Window, const std::string& FileName, const TSavePlan& Plan,
+                   const TEderPage& Page) {
   QString text;
   if (Plan.Unwritable > 0)
     text = QString(
                "%1 character(s) cannot be written in %2; they are saved as \"?\" or \"\u30fb\". "
                "The first is on line %3.")
                .arg(Plan.Unwritable)
-               .arg(CodeName(Code))
+               .arg(CodeName(Page.Code))
                .arg(Plan.FirstLine);
-  if (LostOnLoad > 0)
+  if (Page.Substituted > 0) {
     text += QString("%1%2 character(s) were already replaced by \"?\" when the file was read.")
                 .arg(text.isEmpty() ? "" : "\n")
-                .arg(LostOnLoad);
-  QMessageBox box(QMessageBox::Warning, "Save",
-                  text + "\n\nSave " + FileText(FileName) + " anyway?",
-                  QMessageBox::Save | QMessageBox::Cancel, Window);
-  box.setDefaultButton(QMessageBox::Cancel);
-  box.setEscapeButton(QMessageBox::Cancel);
-  return box.exec() == QMessageBox::Save;
+                .arg(Page.Substituted);
+    if (Page.FirstSubstitutedLine > 0)
+      text +=
+          QString(" The first was on line %1 of the file as read.").arg(Page.FirstSubstitutedLine);
+  }
+  return AskToSave(Window, "Save", text + "\n\nSave " + FileText(FileName) + " anyway?");
+}
+
+// What became of a file since it was read or last saved (Then), seen as it is now.
+enum class TDiskChange { None, Changed, Replaced, Deleted };
+
+TDiskChange DiskChange(const TFileState& Then, const TFileState& Now) {
+  if (Now.IsLink && !Then.IsLink) return TDiskChange::Replaced;  // a link where a file was
+  if (!Now.Exists) return TDiskChange::Deleted;
+  if (Now.IsLink != Then.IsLink || Now.Device != Then.Device || Now.Inode != Then.Inode)
+    return TDiskChange::Replaced;
+  if (Now.Size != Then.Size || Now.ModifiedNs != Then.ModifiedNs) return TDiskChange::Changed;
+  return TDiskChange::None;
+}
+
+// Another program's work on the file is not overwritten without a word.
+bool ConfirmDiskChange(QMainWindow* Window, const std::string& FileName, const TFileState& Then) {
+  const TFileState now = FileStateOf(FileName);
+  const QString name = FileText(FileName);
+  switch (DiskChange(Then, now)) {
+    case TDiskChange::None:
+      return true;
+    case TDiskChange::Changed:
+      return AskToSave(Window, "Changed on disk",
+                       name +
+                           " was changed on disk by another program after it was read. Saving "
+                           "replaces that program's text with the text shown.\n\nSave " +
+                           name + " anyway?");
+    case TDiskChange::Replaced:
+      return AskToSave(
+          Window, "Replaced on disk",
+          name + " was changed on disk by another program after it was read: the name now " +
+              (now.IsLink ? "is a link to another file" : "leads to another file") +
+              ". Saving writes the text shown there.\n\nSave " + name + " anyway?");
+    case TDiskChange::Deleted:
+      return AskToSave(
+          Window, "Deleted on disk",
+          name + " was deleted by another program after it was read.\n\nSave " + name + " again?");
+  }
+  return false;
 }
 
 void Say(QMainWindow* Window, const QString& Text) { Window->statusBar()->showMessage(Text); }
@@ -124,12 +171,15 @@ TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code) {
   return plan;
 }
 
-void SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
-                char JisKanjiOut) {
-  SaveToFileAtomic(FileName, [&](TStream& Out) {
-    EncodeLines(
-        Lines, Code, [&Out](std::string_view Bytes) { Out.WriteBuffer(Bytes); }, JisKanjiOut);
-  });
+TFileState SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
+                      char JisKanjiOut, std::optional<uint32_t> NewFileMode) {
+  return SaveToFileAtomic(
+      FileName,
+      [&](TStream& Out) {
+        EncodeLines(
+            Lines, Code, [&Out](std::string_view Bytes) { Out.WriteBuffer(Bytes); }, JisKanjiOut);
+      },
+      NewFileMode);
 }
 
 bool SavePage(QMainWindow* Window, TEderPage& Page) {
@@ -137,13 +187,18 @@ bool SavePage(QMainWindow* Window, TEderPage& Page) {
   if (fileName.empty() && !AskFileName(Window, fileName)) return false;
   TRidEderStringList& lines = *Page.Eder->GetLines();
   const TSavePlan plan = PlanSave(lines, Page.Code);
-  if ((plan.Unwritable > 0 || Page.Substituted > 0) &&
-      !ConfirmLosses(Window, fileName, Page.Code, plan, Page.Substituted)) {
+  const bool mayWrite = (!Page.Disk.Exists || ConfirmDiskChange(Window, fileName, Page.Disk)) &&
+                        ((plan.Unwritable == 0 && Page.Substituted == 0) ||
+                         ConfirmLosses(Window, fileName, plan, Page));
+  if (!mayWrite) {
     Say(Window, "Not saved");
     return false;
   }
+  // A file deleted meanwhile comes back with the permissions it had.
+  const std::optional<uint32_t> mode =
+      Page.Disk.Exists ? std::optional<uint32_t>(Page.Disk.Mode) : std::nullopt;
   try {
-    SaveInCode(lines, Page.Code, fileName, Page.JisKanjiOut);
+    Page.Disk = SaveInCode(lines, Page.Code, fileName, Page.JisKanjiOut, mode);
   } catch (const std::exception& e) {
     const QString why = "Not saved: " + QString::fromLocal8Bit(e.what());  // names as spelt
     Say(Window, why);
@@ -152,6 +207,7 @@ bool SavePage(QMainWindow* Window, TEderPage& Page) {
   }
   Page.FileName = fileName;
   Page.Substituted = 0;  // the file now holds what is shown
+  Page.FirstSubstitutedLine = 0;
   Page.Eder->SetModified(false);
   Say(Window, "Saved " + FileText(fileName));
   return true;

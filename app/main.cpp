@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
   }
   // Interrupted, a save leaves no temporary file behind, in a mode as in the window.
   rid::RemoveTemporaryFilesOnSignals();
+  // A write past the file-size limit fails and is told as a full disk is, instead of ending the
+  // program with its unsaved text.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (rid::IsCliCommand({argv + 1, argv + argc})) return rid::RunCommandLine(argc, argv);
   QApplication app(argc, argv);  // takes its own options out of argv
   rid::ExitAfterFirstPaintIfAsked();

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <numeric>
@@ -434,36 +435,60 @@ void TFileStream::SetSize(int64_t NewSize) {
 
 namespace {
 
-// The file a name finally designates: symbolic links followed, dangling ones included.
-std::filesystem::path ResolveLinks(std::filesystem::path Path) {
+// Linux follows at most this many symbolic links in a name.
+constexpr int kMaxLinkHops = 40;
+
+// The file a name finally designates: symbolic links followed, dangling ones included. A loop
+// of links, or a chain longer than the system follows, is refused as the system refuses it.
+std::filesystem::path ResolveLinks(const std::string& FileName) {
   namespace fs = std::filesystem;
-  for (int hops = 0; hops < 40; ++hops) {
+  fs::path path = FileName;
+  for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
     std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(Path, ec))) break;
-    fs::path target = fs::read_symlink(Path, ec);
-    if (ec) break;
-    Path = target.is_absolute() ? target : Path.parent_path() / target;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+    fs::path target = fs::read_symlink(path, ec);
+    if (ec) return path;
+    path = target.is_absolute() ? target : path.parent_path() / target;
   }
-  return Path;
+  RaiseCreateError(FileName, SysReason(ELOOP));
 }
 
 std::filesystem::path FolderOf(const std::filesystem::path& Target) {
   return Target.has_parent_path() ? Target.parent_path() : ".";
 }
 
-// Creates a new temporary file beside Target and returns its name and descriptor.
-int CreateSibling(const std::filesystem::path& Target, std::string& TempName) {
+// At most this many bytes of a file's name go into the names of its temporary files, which
+// so stay within the system's limit of 255 bytes however long the name is.
+constexpr size_t kNameStemBytes = 32;
+
+// The beginning of a file's name that a temporary file's name shows, so that a person can tell
+// whose it is: whole UTF-8 characters.
+std::string NameStem(const std::filesystem::path& Target) {
+  const std::string name = Target.filename().string();
+  size_t end = std::min(name.size(), kNameStemBytes);
+  while (end < name.size() && end > 0 && (static_cast<uint8_t>(name[end]) & 0xC0) == 0x80) --end;
+  return name.substr(0, end);
+}
+
+// Creates a new file Folder/<Prefix><8 random hex digits><Suffix> with Mode; returns its
+// descriptor and name, or -1 with errno.
+int CreateUniqueFile(const std::filesystem::path& Folder, const std::string& Prefix,
+                     const char* Suffix, mode_t Mode, std::string& Name) {
   std::random_device rd;
-  const std::filesystem::path folder = FolderOf(Target);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "%08x", rd());
-    TempName = (folder / ("." + Target.filename().string() + "." + suffix + ".tmp")).string();
-    const int fd = ::open(TempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    char random[16];
+    std::snprintf(random, sizeof random, "%08x", rd());
+    Name = (Folder / (Prefix + random + Suffix)).string();
+    const int fd = ::open(Name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, Mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
   return -1;
+}
+
+// Creates a new temporary file beside Target and returns its name and descriptor.
+int CreateSibling(const std::filesystem::path& Target, std::string& TempName) {
+  return CreateUniqueFile(FolderOf(Target), "." + NameStem(Target) + ".", ".tmp", 0666, TempName);
 }
 
 [[noreturn]] void RaiseWriteError(const std::string& FileName, int Error) {
@@ -480,20 +505,56 @@ const char* NotRegularReason(mode_t Mode) {
   return "It is not a regular file";
 }
 
-// The temporary file of an atomic save, as the stream its content is written to. Every write
-// is whole or raises EWriteError naming the file being saved. Until Commit renames it over the
-// target, the file is removed when this goes (also when a write or the writer raised).
-class TSiblingFile : public TStream {
- public:
-  TSiblingFile(int AFd, std::string ATempName, const std::string& AFileName)
-      : FFd(AFd), FTempName(std::move(ATempName)), FFileName(AFileName) {}
-  ~TSiblingFile() override {
-    if (FFd >= 0) ::close(FFd);
-    if (!FTempName.empty()) ::unlink(FTempName.c_str());
-  }
-  TSiblingFile(const TSiblingFile&) = delete;
-  TSiblingFile& operator=(const TSiblingFile&) = delete;
+TFileState StateOf(const struct stat& St, bool IsLink) {
+  TFileState s;
+  s.Exists = true;
+  s.IsLink = IsLink;
+  s.Device = St.st_dev;
+  s.Inode = St.st_ino;
+  s.Size = St.st_size;
+  s.ModifiedNs = int64_t{St.st_mtim.tv_sec} * 1'000'000'000 + St.st_mtim.tv_nsec;
+  s.Mode = St.st_mode & 07777;
+  return s;
+}
 
+bool IsLinkName(const std::string& FileName) {
+  struct stat st;
+  return ::lstat(FileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// Writes Count bytes at Offset whole; 0, or the system's error.
+int WriteAllAt(int Fd, const char* Bytes, size_t Count, off_t Offset) {
+  while (Count > 0) {
+    const ssize_t n = ::pwrite(Fd, Bytes, Count, Offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    Bytes += n;
+    Count -= static_cast<size_t>(n);
+    Offset += n;
+  }
+  return 0;
+}
+
+// Copies the whole content of From over To from its start, and syncs To; 0, or the system's
+// error.
+int CopyContent(int From, int To) {
+  std::vector<char> buffer(1 << 16);
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(From, buffer.data(), buffer.size(), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) break;
+    if (const int error = WriteAllAt(To, buffer.data(), static_cast<size_t>(n), at)) return error;
+    at += n;
+  }
+  return ::fsync(To) == 0 ? 0 : errno;
+}
+
+// A stream that writes to the descriptor of a file being saved: every write is whole or
+// raises EWriteError naming the file.
+class TSaveStream : public TStream {
+ public:
+  TSaveStream(int AFd, const std::string& AFileName) : FFd(AFd), FFileName(AFileName) {}
   int32_t Read(void*, int32_t) override { return 0; }  // written only
   int32_t Write(const void* Buffer, int32_t Count) override {
     const auto* p = static_cast<const char*>(Buffer);
@@ -510,21 +571,45 @@ class TSiblingFile : public TStream {
         Origin == soFromCurrent ? SEEK_CUR : (Origin == soFromEnd ? SEEK_END : SEEK_SET);
     return ::lseek(FFd, Offset, whence);
   }
+  // Flushes what was written to disk; returns the file's state.
+  TFileState Sync(bool IsLink) {
+    struct stat st;
+    if (::fsync(FFd) != 0 || ::fstat(FFd, &st) != 0) RaiseWriteError(FFileName, errno);
+    return StateOf(st, IsLink);
+  }
 
-  // Syncs the file to disk and renames it over Target.
-  void Commit(const std::filesystem::path& Target) {
-    if (::fsync(FFd) != 0) RaiseWriteError(FFileName, errno);
+ protected:
+  int FFd;
+  const std::string& FFileName;
+};
+
+// The temporary file of an atomic save, as the stream its content is written to. Until Commit
+// renames it over the target, the file is removed when this goes (also when a write or the
+// writer raised).
+class TSiblingFile : public TSaveStream {
+ public:
+  TSiblingFile(int AFd, std::string ATempName, const std::string& AFileName)
+      : TSaveStream(AFd, AFileName), FTempName(std::move(ATempName)) {}
+  ~TSiblingFile() override {
+    if (FFd >= 0) ::close(FFd);
+    if (!FTempName.empty()) ::unlink(FTempName.c_str());
+  }
+  TSiblingFile(const TSiblingFile&) = delete;
+  TSiblingFile& operator=(const TSiblingFile&) = delete;
+
+  // Syncs the file to disk and renames it over Target; returns its state.
+  TFileState Commit(const std::filesystem::path& Target, bool IsLink) {
+    const TFileState state = Sync(IsLink);
     const int fd = std::exchange(FFd, -1);
     if (::close(fd) != 0) RaiseWriteError(FFileName, errno);
     if (::rename(FTempName.c_str(), Target.c_str()) != 0)
       RaiseCreateError(FFileName, SysReason(errno));
     FTempName.clear();
+    return state;
   }
 
  private:
-  int FFd;
   std::string FTempName;  // empty once renamed
-  const std::string& FFileName;
 };
 
 // The rename would replace anything, a device or a file its owner made read-only, so the save
@@ -585,7 +670,27 @@ class TEndingSignalsHeld {
   sigset_t FOld;
 };
 
+// While a file is written over in place, an ending signal would leave a part of it: the
+// signal is noted and raised again once the file is whole, whichever thread it reached.
+std::atomic<int> InPlaceWrites{0};
+std::atomic<int> DeferredSignal{0};
+
+class TEndingSignalsDeferred {
+ public:
+  TEndingSignalsDeferred() { ++InPlaceWrites; }
+  ~TEndingSignalsDeferred() {
+    if (--InPlaceWrites == 0)
+      if (const int signal = DeferredSignal.exchange(0)) ::raise(signal);
+  }
+  TEndingSignalsDeferred(const TEndingSignalsDeferred&) = delete;
+  TEndingSignalsDeferred& operator=(const TEndingSignalsDeferred&) = delete;
+};
+
 void RemoveTemporaryFilesAndDie(int Signal) {
+  if (InPlaceWrites.load() > 0) {
+    DeferredSignal.store(Signal);
+    return;
+  }
   for (auto& slot : TemporaryFiles)
     if (const char* name = slot.load()) ::unlink(name);
   ::signal(Signal, SIG_DFL);
@@ -603,56 +708,6 @@ int CreateRegisteredSibling(const std::filesystem::path& Target, std::string& Te
   return fd;
 }
 
-}  // namespace
-
-void RemoveTemporaryFilesOnSignals() {
-  struct sigaction action {};
-  action.sa_handler = RemoveTemporaryFilesAndDie;
-  sigemptyset(&action.sa_mask);
-  for (int signal : kEndingSignals) ::sigaction(signal, &action, nullptr);
-}
-
-void CheckCanReplaceFile(const std::string& FileName) {
-  const std::filesystem::path target = ResolveLinks(FileName);
-  struct stat old;
-  RefuseToReplace(FileName, target, old);
-  // For the effective user, as the save's own checks and its rename are.
-  if (::faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-    RaiseCreateError(FileName, SysReason(errno));
-}
-
-void SaveToFileAtomic(const std::string& FileName, const std::function<void(TStream& Out)>& Write) {
-  const std::filesystem::path target = ResolveLinks(FileName);
-  struct stat old;
-  const bool replacing = RefuseToReplace(FileName, target, old);
-  std::string tempName;
-  std::optional<TTemporaryFileGuard> removedOnSignals;
-  const int fd = CreateRegisteredSibling(target, tempName, removedOnSignals);
-  if (fd < 0) RaiseCreateError(FileName, SysReason(errno));
-  TSiblingFile temp(fd, tempName, FileName);
-  // The new file keeps the old one's permissions (and owner, where we may set it).
-  if (replacing) {
-    ::fchmod(fd, old.st_mode & 07777);
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-      // Not ours to give away: the file becomes the writer's, as an editor's save does.
-    }
-  }
-  Write(temp);
-  temp.Commit(target);
-  // Make the rename itself durable; a folder that cannot be synced is no error.
-  const int dirFd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-}
-
-void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) {
-  SaveToFileAtomic(FileName, [Bytes](TStream& Out) { Out.WriteBuffer(Bytes); });
-}
-
-namespace {
-
 // Closes a descriptor at scope end.
 class TFdGuard {
  public:
@@ -665,9 +720,199 @@ class TFdGuard {
   int FFd;
 };
 
+// Where the old bytes of a file written in place are kept meanwhile, in this order: the user's
+// cache folder (made on first use, for the user alone), then the temporary folder.
+std::vector<std::filesystem::path> BackupFolders() {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> folders;
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  const char* home = std::getenv("HOME");
+  fs::path userCache = cache && *cache == '/' ? fs::path(cache)
+                       : home && *home == '/' ? fs::path(home) / ".cache"
+                                              : fs::path();
+  if (!userCache.empty()) {
+    ::mkdir(userCache.c_str(), 0700);
+    ::mkdir((userCache / "rideder").c_str(), 0700);
+    folders.push_back(userCache / "rideder");
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  folders.push_back(tmp && *tmp == '/' ? tmp : "/tmp");
+  return folders;
+}
+
+// A copy of the old bytes of a file about to be written in place, readable by the user alone,
+// which puts them back when the write fails. It is removed when it goes, unless it is the only
+// place left that holds them.
+class TBackupCopy {
+ public:
+  // Copies From's content; raises EFCreateError naming FileName when no folder takes a copy.
+  TBackupCopy(int From, const std::string& FileName, const std::filesystem::path& Target) {
+    std::string why;
+    for (const std::filesystem::path& folder : BackupFolders()) {
+      FFd = CreateUniqueFile(folder, NameStem(Target) + ".", ".old", 0600, FName);
+      const int error = FFd < 0 ? errno : CopyContent(From, FFd);
+      if (error == 0) return;
+      why = folder.string() + ": " + SysReason(error);
+      Drop();
+    }
+    RaiseCreateError(
+        FileName, "No copy of the old text could be kept while it is written over (" + why + ")");
+  }
+  ~TBackupCopy() {
+    if (FKept) {
+      ::close(FFd);
+    } else {
+      Drop();
+    }
+  }
+  TBackupCopy(const TBackupCopy&) = delete;
+  TBackupCopy& operator=(const TBackupCopy&) = delete;
+
+  // Writes the old bytes back over To; "" when they are back, else why not (the copy then
+  // stays).
+  std::string PutBack(int To) {
+    const int error = ::ftruncate(To, 0) == 0 ? CopyContent(FFd, To) : errno;
+    if (error == 0) return {};
+    FKept = true;
+    return SysReason(error);
+  }
+  const std::string& Name() const { return FName; }
+
+ private:
+  void Drop() {
+    if (FFd < 0) return;
+    ::close(FFd);
+    ::unlink(FName.c_str());
+    FFd = -1;
+  }
+
+  int FFd = -1;
+  std::string FName;
+  bool FKept = false;
+};
+
+// What the exception being handled says.
+std::string CurrentMessage() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "The save failed";
+  }
+}
+
+// Saves by writing over the file itself, for where a rename would fail or lose something of
+// it. A failed write puts the old bytes back from their copy and says so.
+TFileState WriteInPlace(const std::string& FileName, const std::filesystem::path& Target,
+                        const std::function<void(TStream& Out)>& Write, bool IsLink) {
+  const TEndingSignalsDeferred deferred;
+  const int fd = ::open(Target.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) RaiseCreateError(FileName, SysReason(errno));
+  const TFdGuard closed(fd);
+  struct stat st;
+  if (::fstat(fd, &st) != 0) RaiseCreateError(FileName, SysReason(errno));
+  if (!S_ISREG(st.st_mode)) RaiseCreateError(FileName, NotRegularReason(st.st_mode));
+  TBackupCopy old(fd, FileName, Target);
+  TSaveStream out(fd, FileName);
+  try {
+    if (::ftruncate(fd, 0) != 0) RaiseWriteError(FileName, errno);
+    Write(out);
+    return out.Sync(IsLink);
+  } catch (...) {
+    const std::string notBack = old.PutBack(fd);
+    if (!notBack.empty())
+      throw EWriteError(CurrentMessage() + "; the old text could not be put back (" + notBack +
+                        ") and is kept in \"" + old.Name() + "\"");
+    try {
+      throw;
+    } catch (const EStreamError& e) {
+      throw EWriteError(e.Message + "; the old text was put back");
+    }
+  }
+}
+
+// Saves through a new file beside Target renamed over it. Nothing when that would fail or would
+// lose the old file's owner or group (Old, when it exists): the caller writes in place then.
+std::optional<TFileState> SaveByRename(const std::string& FileName,
+                                       const std::filesystem::path& Target, const struct stat* Old,
+                                       const std::function<void(TStream& Out)>& Write,
+                                       std::optional<uint32_t> NewFileMode, bool IsLink) {
+  std::string tempName;
+  std::optional<TTemporaryFileGuard> removedOnSignals;
+  const int fd = CreateRegisteredSibling(Target, tempName, removedOnSignals);
+  if (fd < 0 && Old) return std::nullopt;  // the folder takes no new file
+  if (fd < 0) RaiseCreateError(FileName, SysReason(errno));
+  TSiblingFile temp(fd, tempName, FileName);
+  // The new file keeps the old one's permissions and owner.
+  if (Old) {
+    ::fchmod(fd, Old->st_mode & 07777);
+    if (::fchown(fd, Old->st_uid, Old->st_gid) != 0) return std::nullopt;
+  } else if (NewFileMode) {
+    ::fchmod(fd, *NewFileMode & 07777);
+  }
+  Write(temp);
+  const TFileState state = temp.Commit(Target, IsLink);
+  // Make the rename itself durable; a folder that cannot be synced is no error.
+  const int dirFd = ::open(FolderOf(Target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return state;
+}
+
 }  // namespace
 
-std::string LoadBytesFromFile(const std::string& FileName) {
+void RemoveTemporaryFilesOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporaryFilesAndDie;
+  sigemptyset(&action.sa_mask);
+  for (int signal : kEndingSignals) ::sigaction(signal, &action, nullptr);
+}
+
+TFileState FileStateOf(const std::string& FileName) {
+  TFileState state;
+  state.IsLink = IsLinkName(FileName);
+  struct stat st;
+  if (::stat(FileName.c_str(), &st) == 0) state = StateOf(st, state.IsLink);
+  return state;
+}
+
+void CheckCanReplaceFile(const std::string& FileName) {
+  const std::filesystem::path target = ResolveLinks(FileName);
+  struct stat old;
+  const bool replacing = RefuseToReplace(FileName, target, old);
+  // For the effective user, as the save's own checks and its rename are. A file that may be read
+  // is written over in place where the folder takes no new file.
+  if (::faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0) return;
+  const int folderError = errno;
+  if (!replacing || ::faccessat(AT_FDCWD, target.c_str(), R_OK, AT_EACCESS) != 0)
+    RaiseCreateError(FileName, SysReason(folderError));
+}
+
+TFileState SaveToFileAtomic(const std::string& FileName,
+                            const std::function<void(TStream& Out)>& Write,
+                            std::optional<uint32_t> NewFileMode) {
+  const std::filesystem::path target = ResolveLinks(FileName);
+  const bool isLink = target != std::filesystem::path(FileName);
+  struct stat old;
+  const bool replacing = RefuseToReplace(FileName, target, old);
+  // A rename would leave the other names of a hard-linked file with the old text.
+  const bool hardLinked = replacing && old.st_nlink > 1;
+  if (!hardLinked) {
+    const struct stat* replaced = replacing ? &old : nullptr;
+    if (auto state = SaveByRename(FileName, target, replaced, Write, NewFileMode, isLink))
+      return *state;
+  }
+  return WriteInPlace(FileName, target, Write, isLink);
+}
+
+void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) {
+  SaveToFileAtomic(FileName, [Bytes](TStream& Out) { Out.WriteBuffer(Bytes); });
+}
+
+std::string LoadBytesFromFile(const std::string& FileName, TFileState* State) {
   // Without O_NONBLOCK, opening a FIFO would wait for a writer; the flag does nothing to the
   // reads of a regular file, the only kind read.
   int fd;
@@ -679,6 +924,7 @@ std::string LoadBytesFromFile(const std::string& FileName) {
   struct stat st;
   if (::fstat(fd, &st) != 0) RaiseOpenError(FileName, SysReason(errno));
   if (!S_ISREG(st.st_mode)) RaiseOpenError(FileName, NotRegularReason(st.st_mode));
+  if (State) *State = StateOf(st, IsLinkName(FileName));
   try {
     return ReadAll(static_cast<size_t>(st.st_size), [&](char* p, size_t n) {
       for (;;) {

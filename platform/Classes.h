@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -332,29 +333,56 @@ class TFileStream : public TStream {
   int FHandle = -1;
 };
 
+// Which file a name leads to and the state of its content, as the system tells them when the
+// file is read or written: compared before the next save, they tell whether another program
+// changed, replaced or deleted it in between.
+struct TFileState {
+  bool Exists = false;  // the name leads to a file
+  bool IsLink = false;  // the name itself is a symbolic link
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  int64_t Size = 0;
+  int64_t ModifiedNs = 0;  // the modification time in nanoseconds since the epoch
+  uint32_t Mode = 0;       // the permission bits
+};
+// The state of what FileName leads to now (symbolic links followed).
+TFileState FileStateOf(const std::string& FileName);
+
 // Replaces the file FileName with what Write writes to Out, so that it is either the old file
-// or the new one, never a part: Out is a temporary file in the same folder, which is flushed to
-// disk once Write returns and renamed over FileName (a symbolic link is followed and its target
-// replaced; an existing file's permission bits are kept). What is not a regular file (a
-// device, a FIFO, a folder), a file the user may not write, or one without any write
-// permission bit (read-only also to root) is never replaced: EFCreateError names it and says
-// why. A write to Out that fails raises EWriteError with the file name and the system's
-// reason. On any failure, when Write raises, and when RemoveTemporaryFilesOnSignals' signals
-// end the program, the temporary file is removed and the old file is untouched.
-void SaveToFileAtomic(const std::string& FileName, const std::function<void(TStream& Out)>& Write);
+// or the new one, never a part. A symbolic link is followed and its target replaced (a loop of
+// links is refused with the system's reason); an existing file's permission bits are kept.
+// Out is a temporary file in the same folder, flushed to disk once Write returns and renamed
+// over FileName. Where that rename would fail or lose something of the old file (the folder
+// takes no new file, the file has other hard links, its owner or group cannot be given to a
+// new file), the file is written over in place instead: its old bytes are first copied to a
+// file of the user's alone in the user's cache folder (or $TMPDIR), and a write that fails
+// puts them back and says so (or, should that fail too, names the copy that keeps them).
+// What is not a regular file (a device, a FIFO, a folder), a file the user may not write, or
+// one without any write permission bit (read-only also to root) is never replaced:
+// EFCreateError names it and says why. A write to Out that fails raises EWriteError with the
+// file name and the system's reason. On any failure, when Write raises, and when
+// RemoveTemporaryFilesOnSignals' signals end the program, no temporary file is left and the old
+// file is whole. A new file gets
+// NewFileMode's permission bits when given (else 0666 less the umask). Returns the state of
+// the file written.
+TFileState SaveToFileAtomic(const std::string& FileName,
+                            const std::function<void(TStream& Out)>& Write,
+                            std::optional<uint32_t> NewFileMode = std::nullopt);
 // The same with Bytes as the new content.
 void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes);
 // Raises what SaveBytesToFileAtomic would raise before writing anything: FileName is no
-// regular file, is read-only, or its folder cannot take a new file. For a check before long work.
+// regular file, is read-only, or can be neither replaced nor written in place. For a check
+// before long work.
 void CheckCanReplaceFile(const std::string& FileName);
 // From now on SIGINT, SIGTERM and SIGHUP first remove the temporary files of the saves in
-// progress, then end the program as they would have.
+// progress, then end the program as they would have; one that comes while a file is written
+// over in place waits until the file is whole.
 void RemoveTemporaryFilesOnSignals();
 // Reads a whole regular file. Anything else (a folder, a FIFO, a device) raises EFOpenError
 // naming what it is, without waiting for a writer or reading without end; EFOpenError also
 // when it cannot be opened, EReadError on a read failure, EOutOfMemory (with the file's size)
-// when its bytes do not fit in memory.
-std::string LoadBytesFromFile(const std::string& FileName);
+// when its bytes do not fit in memory. *State (when given) receives the state of the file read.
+std::string LoadBytesFromFile(const std::string& FileName, TFileState* State = nullptr);
 // Raises EOutOfMemory for a file of Size bytes whose text did not fit in memory.
 [[noreturn]] void RaiseOutOfMemory(const std::string& FileName, int64_t Size);
 

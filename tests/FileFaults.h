@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -228,6 +229,135 @@ class TFailingSave {
   TSaveFault FFault;
   TempDir FDir;
   std::filesystem::path FKept;
+};
+
+// How a file stands when it is saved over, and who saves it. Where a rename would fail or lose
+// something of the file, the save writes it in place.
+enum class TSaveSite {
+  Plain,          // root's 0640 file in a 0777 folder, saved by root: renamed over
+  ThroughLink,    // Plain's file opened and saved through a symbolic link
+  LongName,       // a name of 250 bytes, saved by root
+  HardLinked,     // root's 0640 file with a second name, saved by root
+  FolderRefuses,  // nobody's 0644 file in a 0555 folder, saved by nobody
+  StickyFolder,   // root's 0666 file in a sticky 1777 folder, saved by nobody
+  NotOwner,       // root's 0666 file in a 0777 folder, saved by nobody
+  FailsMidway,    // HardLinked, saved under a file-size limit of its old size
+};
+
+inline constexpr uid_t kNobody = 65534;
+
+// A file set up as a TSaveSite holding Old, and the saver's side of it: the user and limit it
+// saves with and a cache folder of its own (where a save in place keeps the old text meanwhile).
+class TSaveSiteFiles {
+ public:
+  TSaveSiteFiles(TSaveSite ASite, const std::string& Old) : FSite(ASite), FOldSize(Old.size()) {
+    namespace fs = std::filesystem;
+    ::chmod(FDir.Path().c_str(), 0755);  // the user nobody may come in
+    const fs::path folder = FDir / "folder";
+    fs::create_directory(folder);
+    fs::create_directory(Cache());
+    ::chmod(Cache().c_str(), 0777);
+    Real = folder / (FSite == TSaveSite::LongName ? std::string(246, 'n') + ".txt" : "f.txt");
+    File = FSite == TSaveSite::ThroughLink ? folder / "link.txt" : Real;
+    WriteFileBytes(Real, Old);
+    mode_t fileMode = 0640, folderMode = 0777;
+    switch (FSite) {
+      case TSaveSite::ThroughLink:
+        fs::create_symlink("f.txt", File);
+        break;
+      case TSaveSite::HardLinked:
+      case TSaveSite::FailsMidway:
+        Partner = folder / "partner.txt";
+        fs::create_hard_link(Real, Partner);
+        break;
+      case TSaveSite::FolderRefuses:
+        fileMode = 0644;
+        folderMode = 0555;
+        if (::chown(Real.c_str(), kNobody, kNobody) != 0) throw std::runtime_error("no chown");
+        break;
+      case TSaveSite::StickyFolder:
+        fileMode = 0666;
+        folderMode = 01777;
+        break;
+      case TSaveSite::NotOwner:
+        fileMode = 0666;
+        break;
+      default:
+        break;
+    }
+    ::chmod(Real.c_str(), fileMode);
+    ::chmod(folder.c_str(), folderMode);
+  }
+  ~TSaveSiteFiles() { ::chmod((FDir / "folder").c_str(), 0755); }
+  TSaveSiteFiles(const TSaveSiteFiles&) = delete;
+  TSaveSiteFiles& operator=(const TSaveSiteFiles&) = delete;
+
+  std::filesystem::path File;     // the name opened and saved
+  std::filesystem::path Real;     // the file it leads to
+  std::filesystem::path Partner;  // the file's other name, if any
+
+  // Root, who passes every permission check, saves as nobody where the site says.
+  bool ByNobody() const {
+    return FSite == TSaveSite::FolderRefuses || FSite == TSaveSite::StickyFolder ||
+           FSite == TSaveSite::NotOwner;
+  }
+  std::filesystem::path Cache() const { return FDir / "cache"; }
+  // The words that run a program (given after them) as the saver.
+  std::vector<std::string> SaverCommand() const {
+    if (FSite == TSaveSite::FailsMidway)
+      return {"/usr/bin/prlimit", "--fsize=" + std::to_string(FOldSize), "--"};
+    if (ByNobody())
+      return {"/usr/bin/setpriv", "--reuid=" + std::to_string(kNobody),
+              "--regid=" + std::to_string(kNobody), "--clear-groups", "--"};
+    return {};
+  }
+  // The saver's environment besides the test's.
+  std::vector<std::string> SaverEnvironment() const {
+    return {"XDG_CACHE_HOME=" + Cache().string()};
+  }
+  // In a child process: becomes the saver.
+  void BecomeSaver() const {
+    ::setenv("XDG_CACHE_HOME", Cache().c_str(), 1);
+    if (FSite == TSaveSite::FailsMidway) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const struct rlimit limit = {FOldSize, FOldSize};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (ByNobody() &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+      throw std::runtime_error("the test cannot save as the user nobody");
+  }
+
+  // What a name shows now: its bytes, permission bits, owner and inode (links followed).
+  struct TSeen {
+    bool Exists = false;
+    std::string Bytes;
+    mode_t Mode = 0;
+    uid_t Owner = 0;
+    ino_t Inode = 0;
+  };
+  static TSeen See(const std::filesystem::path& Path) {
+    TSeen seen;
+    struct stat st;
+    if (::stat(Path.c_str(), &st) != 0) return seen;
+    return {true, ReadFileBytes(Path), st.st_mode & 07777, st.st_uid, st.st_ino};
+  }
+  // What saves left beside the file and in the cache: temporary files, copies of old text.
+  std::vector<std::string> Leftovers() const {
+    namespace fs = std::filesystem;
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(Real.parent_path()))
+      if (e.path().filename().string().starts_with(".")) left.push_back(e.path().string());
+    if (fs::exists(Cache() / "rideder"))
+      for (const auto& e : fs::directory_iterator(Cache() / "rideder"))
+        left.push_back(e.path().string());
+    return left;
+  }
+
+ private:
+  TSaveSite FSite;
+  rlim_t FOldSize;
+  TempDir FDir;
 };
 
 }  // namespace rid::test

@@ -221,7 +221,7 @@ std::vector<std::string> HiddenFiles(const std::filesystem::path& Folder) {
 const std::string kInput = "my $x = 1;\nprint \"$x\\n\";\n";
 
 TEST(CommandLineFiles, AnOutputIsWrittenWhereItMayBeAndOtherwiseLeftAsItWas) {
-  enum TOutcome { kRefused, kWrittenThroughTheLink, kToStandardOutput };
+  enum TOutcome { kRefused, kWritten, kWrittenThroughTheLink, kWrittenInPlace, kToStandardOutput };
   struct TCase {
     const char* Kind;
     int Code;
@@ -236,6 +236,9 @@ TEST(CommandLineFiles, AnOutputIsWrittenWhereItMayBeAndOtherwiseLeftAsItWas) {
       {"input", 2, "would replace FILE", kRefused},
       {"link to the input", 2, "would replace FILE", kRefused},
       {"missing folder", 1, "No such file or directory", kRefused},
+      {"loop of links", 1, "Too many levels of symbolic links", kRefused},
+      {"long name", 0, "", kWritten},
+      {"hard link", 0, "", kWrittenInPlace},
       {"link", 0, "", kWrittenThroughTheLink},
       {"dangling link", 0, "", kWrittenThroughTheLink},
       {"-", 0, "", kToStandardOutput},
@@ -260,6 +263,15 @@ TEST(CommandLineFiles, AnOutputIsWrittenWhereItMayBeAndOtherwiseLeftAsItWas) {
       if (kind == "input") out = input;
       if (kind == "link to the input") std::filesystem::create_symlink("in.pl", out);
       if (kind == "missing folder") out = dir / "no" / "out";
+      if (kind == "loop of links") {
+        std::filesystem::create_symlink("out2", out);
+        std::filesystem::create_symlink("out", dir / "out2");
+      }
+      if (kind == "long name") out = dir / (std::string(250, 'o') + ".out");
+      if (kind == "hard link") {
+        test::WriteFileBytes(out, "older");
+        std::filesystem::create_hard_link(out, dir / "partner");
+      }
       bool owned = false;  // by another user, where we may give it away
       if (kind == "link") {
         test::WriteFileBytes(dir / "real", "older");
@@ -278,6 +290,16 @@ TEST(CommandLineFiles, AnOutputIsWrittenWhereItMayBeAndOtherwiseLeftAsItWas) {
         case kRefused:
           EXPECT_NE(r.Err.find(out.string()), std::string::npos) << r.Err;
           EXPECT_EQ(Snapshot(out), outBefore);
+          if (kind == "loop of links") {
+            EXPECT_TRUE(std::filesystem::is_symlink(dir / "out2"));
+          }
+          break;
+        case kWritten:
+          EXPECT_TRUE(test::ReadFileBytes(out).starts_with(m.Magic));
+          break;
+        case kWrittenInPlace:
+          EXPECT_TRUE(test::ReadFileBytes(dir / "partner").starts_with(m.Magic));
+          EXPECT_EQ(std::filesystem::hard_link_count(out), 2u);
           break;
         case kWrittenThroughTheLink: {
           EXPECT_TRUE(std::filesystem::is_symlink(out));
@@ -353,7 +375,8 @@ TEST(CommandLineFiles, OnlyARegularFileIsReadInEveryMode) {
         if (c.Code != 0 && kind != "-") {
           const size_t at = r.Err.find(input.string());
           EXPECT_NE(at, std::string::npos) << r.Err;
-          EXPECT_EQ(r.Err.find(input.string(), at + 1), std::string::npos) << "named twice: " << r.Err;
+          EXPECT_EQ(r.Err.find(input.string(), at + 1), std::string::npos)
+              << "named twice: " << r.Err;
         }
       }
       if (!queue) {

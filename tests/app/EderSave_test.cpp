@@ -17,6 +17,7 @@
 #include <QtTest/QTest>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 
 #include "app/EderHighlighters.h"
 #include "app/EderPage.h"
@@ -223,6 +224,29 @@ TEST(EderSave, RemembersWhatReadingLost) {
   EXPECT_EQ(g.Page->Substituted, 0u);
 }
 
+// Each code that can lose characters on reading remembers the file's line that held the first
+// one, whatever its breaks; a later loss does not move it.
+TEST(EderSave, RemembersTheLineWhereReadingFirstLost) {
+  RID_NEED_TOOL("iconv", "libc-bin");
+  RID_NEED_TOOL("nkf", "nkf");
+  const std::vector<std::string> lines = {"日本語のテキスト", "abc", "表示 x", "終わり"};
+  for (JCodeKind code : {jcEuc, jcUtf8, jcUtf8Bom, jcUtf16LE, jcUtf16BE})
+    for (const char* brk : {"\r\n", "\n", "\r"})
+      for (size_t lost : {1, 2, 4}) {
+        SCOPED_TRACE(std::string(CodeName(code)) + " line " + std::to_string(lost));
+        // The euro sign has no Shift-JIS form; in EUC-JP a JIS X 0212 character (丂) has none.
+        std::vector<std::string> marked = lines;
+        marked[lost - 1] += "@";
+        marked[3] += "@";
+        const std::string text = Joined(marked, brk, true);
+        TPageFile f(code == jcEuc ? Replace(Encoded(text, code), "@", "\x8F\xB0\xA1")
+                                  : Encoded(Replace(text, "@", "\xE2\x82\xAC"), code));
+        ASSERT_EQ(f.Page->Code, code);
+        EXPECT_EQ(f.Page->Substituted, 2u);
+        EXPECT_EQ(f.Page->FirstSubstitutedLine, static_cast<int32_t>(lost));
+      }
+}
+
 // --- the window
 
 // Answers the next modal dialog (a message box or the file dialog) with Answer.
@@ -306,6 +330,8 @@ TEST(EderSave, LossesAreConfirmedFirstAndCancelIsTheDefault) {
         << enter.Seen.toStdString();
     EXPECT_TRUE(enter.Seen.contains("line 1"));
     EXPECT_TRUE(enter.Seen.contains("1 character(s) were already replaced"));
+    EXPECT_TRUE(enter.Seen.contains("The first was on line 2 of the file as read"))
+        << enter.Seen.toStdString();
   }
   EXPECT_EQ(s.File("u.txt"), utf8);
   EXPECT_TRUE(s.Ed().GetModified());
@@ -330,12 +356,20 @@ TEST(EderSave, AFailedWriteKeepsTheFileAndTheMarkAndSaysWhy) {
     SCOPED_TRACE(name);
     TSaveWindow s{{name, "abc\n"}};
     s.Ed().SetSelText("x");
-    // The name now belongs to a folder: the file cannot be replaced.
+    // The name now belongs to a folder: asked whether to save there all the same, the file
+    // cannot be replaced.
     std::filesystem::remove(s.Dir / name);
     std::filesystem::create_directory(s.Dir / name);
-    TDialogAnswer ok([](QWidget* W) { Click(W, QMessageBox::Ok); });
+    QString asked;
+    TDialogAnswer ok([&asked](QWidget* W) {
+      auto* box = qobject_cast<QMessageBox*>(W);
+      if (box->button(QMessageBox::Save)) asked = box->text();
+      Click(W, box->button(QMessageBox::Save) ? QMessageBox::Save : QMessageBox::Ok);
+    });
     s.CtrlS();
-    EXPECT_EQ(ok.Count, 1);
+    EXPECT_EQ(ok.Count, 2);
+    EXPECT_TRUE(asked.contains("was changed on disk by another program after it was read"))
+        << asked.toStdString();
     EXPECT_TRUE(ok.Seen.startsWith("Not saved: ")) << ok.Seen.toStdString();
     EXPECT_TRUE(ok.Seen.contains(QString::fromStdString((s.Dir / name).string())))
         << ok.Seen.toStdString();
@@ -673,6 +707,167 @@ TEST(EderUnderX, KeysInputMethodMouseAndDropsSavedInEachFilesCode) {
   int code = -1;
   const std::string out = x.RunThisTest(&code);
   EXPECT_EQ(code, 0) << out;
+}
+
+// --- saving over what other programs and users did, in the real program
+
+// What another program does to the file between its reading and Ctrl+S.
+enum class TMeanwhile { Nothing, Rewritten, Deleted, LinkedByNobody };
+
+// Does it in a process of its own (as nobody where another user acts); returns the text it
+// leaves where the file was.
+std::string ActMeanwhile(TMeanwhile What, const test::TSaveSiteFiles& F) {
+  const std::string file = test::ShellQuoted(F.File.string());
+  switch (What) {
+    case TMeanwhile::Nothing:
+      break;
+    case TMeanwhile::Rewritten:
+      test::RunTool("printf 'other text\\n' > " + file);
+      return "other text\n";
+    case TMeanwhile::Deleted:
+      test::RunTool("rm " + file);
+      break;
+    case TMeanwhile::LinkedByNobody: {
+      // Root's private file, which the link leads to.
+      const auto secret = F.Real.parent_path() / "secret";
+      test::WriteFileBytes(secret, "secret\n");
+      ::chmod(secret.c_str(), 0600);
+      test::RunTool("setpriv --reuid=65534 --regid=65534 --clear-groups -- sh -c " +
+                    test::ShellQuoted("rm " + file + " && ln -s secret " + file));
+      return "secret\n";
+    }
+  }
+  return {};
+}
+
+// The window a program shows besides Main (a question), or "" when there is none.
+std::string OtherWindow(test::TXSession& X, const std::string& Main) {
+  int code = -1;
+  const std::string ids =
+      X.Run("xdotool search --onlyvisible --pid $(xdotool getwindowpid " + Main + ")", {}, &code);
+  std::istringstream lines(ids);
+  for (std::string id; std::getline(lines, id);)
+    if (id != Main) return id;
+  return {};
+}
+
+// Ctrl+S after another program or user changed the file, or where a rename would harm it: the
+// program asks first (Cancel the default) about what another program did, writes in place
+// where a rename would lose the file's owner or its other name, and leaves the file whole and
+// its text unsaved when the write fails.
+TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
+  RID_NEED_TOOL("xdotool", "xdotool");
+  RID_NEED_TOOL("setpriv", "util-linux");
+  RID_NEED_TOOL("prlimit", "util-linux");
+  using enum test::TSaveSite;
+  using enum TMeanwhile;
+  enum THolds { kNew, kOld, kOther, kMissing };
+  const std::string cancel = "Return", save = "Tab space";  // Cancel is the default button
+  struct TCase {
+    const char* Name;
+    test::TSaveSite Site;
+    TMeanwhile Meanwhile;
+    std::vector<std::pair<std::string, std::string>> Dialogs;  // title, the keys that answer
+    THolds Holds;
+    bool SameInode;  // as before Ctrl+S
+    mode_t Mode;
+    uid_t Owner;
+  };
+  const TCase cases[] = {
+      {"renamed over", Plain, Nothing, {}, kNew, false, 0640, 0},
+      {"changed, cancelled",
+       Plain,
+       Rewritten,
+       {{"Changed on disk", cancel}},
+       kOther,
+       true,
+       0640,
+       0},
+      {"changed, saved", Plain, Rewritten, {{"Changed on disk", save}}, kNew, false, 0640, 0},
+      {"deleted, cancelled", Plain, Deleted, {{"Deleted on disk", cancel}}, kMissing},
+      {"deleted, saved with its mode",
+       Plain,
+       Deleted,
+       {{"Deleted on disk", save}},
+       kNew,
+       false,
+       0640,
+       0},
+      {"a link by another user, cancelled",
+       Plain,
+       LinkedByNobody,
+       {{"Replaced on disk", cancel}},
+       kOther,
+       true,
+       0600,
+       0},
+      {"opened and saved through a link", ThroughLink, Nothing, {}, kNew, false, 0640, 0},
+      {"a name of 250 bytes", LongName, Nothing, {}, kNew, false, 0640, 0},
+      {"hard-linked", HardLinked, Nothing, {}, kNew, true, 0640, 0},
+      {"a 0555 folder", FolderRefuses, Nothing, {}, kNew, true, 0644, test::kNobody},
+      {"root's file in a sticky folder", StickyFolder, Nothing, {}, kNew, true, 0666, 0},
+      {"root's file saved by nobody", NotOwner, Nothing, {}, kNew, true, 0666, 0},
+      {"a write that fails part way",
+       FailsMidway,
+       Nothing,
+       {{"Save", "Return"}},
+       kOld,
+       true,
+       0640,
+       0},
+  };
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
+  std::string old;
+  while (old.size() < 3000) old += "old line " + std::to_string(old.size()) + "\n";
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    test::TSaveSiteFiles f(c.Site, old);
+    std::vector<std::string> command = f.SaverCommand();
+    command.insert(command.end(), {std::string(RID_BUILD_DIR) + "/rideder", f.File.string()});
+    std::vector<std::string> env = f.SaverEnvironment();
+    env.push_back("RIDEDER_REGISTRY=" + (f.Cache() / "registry.ini").string());
+    const std::string window =
+        x.StartProgram(command[0], {command.begin() + 1, command.end()}, env);
+    ASSERT_FALSE(window.empty()) << x.Error();
+    x.Run("xdotool windowfocus --sync " + window + " type x");
+    ASSERT_TRUE(x.Sync(window)) << x.Error();
+    const std::string other = ActMeanwhile(c.Meanwhile, f);
+    const auto before = test::TSaveSiteFiles::See(f.File);
+    x.Run("xdotool windowfocus --sync " + window + " key ctrl+s");
+    ASSERT_TRUE(x.Sync(window)) << x.Error();
+    for (const auto& [title, keys] : c.Dialogs) {
+      const std::string dialog = OtherWindow(x, window);
+      if (dialog.empty()) {
+        ADD_FAILURE() << "no window titled " << title;
+        break;
+      }
+      EXPECT_EQ(x.Run("xdotool getwindowname " + dialog), title + "\n");
+      x.Run("xdotool windowfocus --sync " + dialog + " key " + keys);
+      ASSERT_TRUE(x.Sync(window)) << x.Error();
+    }
+    EXPECT_EQ(OtherWindow(x, window), "");  // nothing else asked
+    EXPECT_EQ(x.Run("xdotool getwindowname " + window).starts_with("*"), c.Holds != kNew);
+
+    const auto after = test::TSaveSiteFiles::See(f.File);
+    const std::string holds[] = {"x" + old, old, other};
+    EXPECT_EQ(after.Exists, c.Holds != kMissing);
+    if (after.Exists && c.Holds != kMissing) {
+      EXPECT_TRUE(after.Bytes == holds[c.Holds]) << after.Bytes.substr(0, 40);
+      EXPECT_EQ(after.Mode, c.Mode);
+      EXPECT_EQ(after.Owner, c.Owner);
+      if (before.Exists) {
+        EXPECT_EQ(after.Inode == before.Inode, c.SameInode);
+      }
+    }
+    if (!f.Partner.empty()) {
+      EXPECT_EQ(test::ReadFileBytes(f.Partner), after.Bytes);  // the other name, the same text
+    }
+    EXPECT_EQ(std::filesystem::is_symlink(f.File),
+              c.Site == ThroughLink || c.Meanwhile == LinkedByNobody);
+    EXPECT_EQ(f.Leftovers(), std::vector<std::string>{});
+    x.Run("kill $(xdotool getwindowpid " + window + ")");
+  }
 }
 
 }  // namespace

@@ -291,9 +291,10 @@ TEST(EderWindow, OpensTheOthersAndReportsTheFilesItCannotOpen) {
   test::WriteFileBytes(dir / "c.txt", "c\n");
   std::filesystem::create_directory(dir / "folder");
   const std::string missing = (dir / "missing.txt").string(), odd = (dir / "odd.txt").string();
-  const std::string folder = (dir / "folder").string();
+  const std::string folder = (dir / "folder").string(), wide = (dir / "wide.txt").string();
+  test::WriteSparseFile(wide, "a", static_cast<uintmax_t>(kMaxLineLength) + 1);
   TEderWindow w(
-      {(dir / "a.pl").string(), "/dev/null", missing, odd, folder, (dir / "c.txt").string()});
+      {(dir / "a.pl").string(), "/dev/null", missing, odd, folder, wide, (dir / "c.txt").string()});
   ASSERT_EQ(w.PageCount(), 3);
   EXPECT_EQ(w.Eder(0).Lines()->Get(0), "print 1;");
   EXPECT_EQ(w.Eder(1).Lines()->Get(0), "a?");
@@ -304,14 +305,16 @@ TEST(EderWindow, OpensTheOthersAndReportsTheFilesItCannotOpen) {
       "Cannot open file \"" + missing + "\". No such file or directory",
       "\"" + odd + "\": 1 character could not be read as Shift-JIS and shows as '?'",
       "Cannot open file \"" + folder + "\". It is a folder, not a regular file",
+      "cannot read " + wide + ": Line 1 is " + std::to_string(kMaxLineLength + int64_t{1}) +
+          " bytes long; a line may have at most " + std::to_string(kMaxLineLength) + " bytes",
   };
   EXPECT_EQ(w.OpenProblems(), problems);
   w.show();
   QApplication::processEvents();
   auto* box = w.findChild<QMessageBox*>("OpenProblems");
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(box->text().toStdString(),
-            problems[0] + "\n" + problems[1] + "\n" + problems[2] + "\n" + problems[3]);
+  EXPECT_EQ(box->text().toStdString(), problems[0] + "\n" + problems[1] + "\n" + problems[2] +
+                                           "\n" + problems[3] + "\n" + problems[4]);
   box->close();
 
   try {

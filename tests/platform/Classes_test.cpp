@@ -569,6 +569,8 @@ TEST(AtomicSave, NeverReplacesWhatIsNotARegularFileAndChecksAsItSaves) {
   ::chmod((dir / "ro").c_str(), 0444);
   test::WriteFileBytes(dir / "plain", "old");
   std::filesystem::create_symlink("missing", dir / "dangling");
+  std::filesystem::create_symlink("loop2", dir / "loop");
+  std::filesystem::create_symlink("loop", dir / "loop2");
   struct TCase {
     const char* Name;
     const char* Reason;  // nullptr: replaced
@@ -580,6 +582,7 @@ TEST(AtomicSave, NeverReplacesWhatIsNotARegularFileAndChecksAsItSaves) {
       {"folder", "It is a folder, not a regular file"},
       {"ro", "The file is read-only"},
       {"none/x", "No such file or directory"},
+      {"loop", "Too many levels of symbolic links"},
       {"plain", nullptr},
       {"dangling", nullptr},
   };
@@ -627,6 +630,71 @@ TEST(AtomicSave, TheCheckAnswersForTheEffectiveUserAsTheSaveDoes) {
     EXPECT_EQ(message, "Cannot create file \"" + name + "\". Permission denied");
   }
   EXPECT_FALSE(std::filesystem::exists(name));
+}
+
+// Where a rename would fail or lose something of the old file (its folder takes no new file, it
+// has a second name, its owner cannot be given to a new file) the save writes it in place,
+// keeping its inode, owner, mode and other name; elsewhere it renames. A write that fails part
+// way puts the old text back and says so. No temporary file or copy of the old text is left.
+TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
+  using enum test::TSaveSite;
+  const std::string old(4000, 'o'), text = "x" + old;
+  struct TCase {
+    test::TSaveSite Site;
+    bool InPlace;
+    mode_t Mode;
+    uid_t Owner;
+    const char* Says;  // nullptr: saved
+  };
+  const TCase cases[] = {
+      {Plain, false, 0640, 0, nullptr},
+      {ThroughLink, false, 0640, 0, nullptr},
+      {LongName, false, 0640, 0, nullptr},
+      {HardLinked, true, 0640, 0, nullptr},
+      {FolderRefuses, true, 0644, test::kNobody, nullptr},
+      {StickyFolder, true, 0666, 0, nullptr},
+      {NotOwner, true, 0666, 0, nullptr},
+      {FailsMidway, true, 0640, 0, "File too large; the old text was put back"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.Site));
+    test::TSaveSiteFiles f(c.Site, old);
+    const auto before = test::TSaveSiteFiles::See(f.Real);
+    const std::string message = test::MessageInChild([&] {
+      f.BecomeSaver();
+      CheckCanReplaceFile(f.File.string());  // as the save finds it
+      SaveBytesToFileAtomic(f.File.string(), text);
+    });
+    EXPECT_EQ(message, c.Says ? "Cannot write file \"" + f.File.string() + "\". " + c.Says
+                              : "(no exception)");
+    const auto after = test::TSaveSiteFiles::See(f.Real);
+    EXPECT_EQ(after.Bytes, c.Says ? old : text);
+    EXPECT_EQ(after.Mode, c.Mode);
+    EXPECT_EQ(after.Owner, c.Owner);
+    EXPECT_EQ(after.Inode == before.Inode, c.InPlace);
+    if (!f.Partner.empty()) {
+      EXPECT_EQ(test::ReadFileBytes(f.Partner), after.Bytes);  // the other name, the same text
+    }
+    EXPECT_EQ(std::filesystem::is_symlink(f.File), c.Site == ThroughLink);
+    EXPECT_EQ(f.Leftovers(), V{});
+  }
+}
+
+// An ending signal that comes while a file is written in place ends the program once the file
+// holds the whole new text.
+TEST(AtomicSave, AnEndingSignalWaitsUntilAFileWrittenInPlaceIsWhole) {
+  test::TSaveSiteFiles f(test::TSaveSite::HardLinked, "old");
+  const std::string message = test::MessageInChild([&] {
+    RemoveTemporaryFilesOnSignals();
+    SaveToFileAtomic(f.File.string(), [](TStream& Out) {
+      Out.WriteBuffer("first half, ");
+      ::raise(SIGTERM);
+      Out.WriteBuffer("second half");
+    });
+  });
+  EXPECT_EQ(message, "");  // ended by the signal, after the save
+  EXPECT_EQ(test::ReadFileBytes(f.Partner), "first half, second half");
+  EXPECT_EQ(f.Leftovers(), V{});
 }
 
 TEST(AtomicSave, AMissingFolderRaisesWithTheName) {
