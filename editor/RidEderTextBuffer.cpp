@@ -793,6 +793,7 @@ TRidChangeReason TRidEderUndoList::LastChangeReason() const {
 void TRidEderUndoList::Clear() {
   FItems.clear();
   FFullUndoImpossible = false;
+  FDroppedNumber = 0;
 }
 
 void TRidEderUndoList::SetMaxUndoActions(int32_t Value) {
@@ -807,26 +808,27 @@ void TRidEderUndoList::EnsureMaxEntries() {
   if (!over()) return;
   FFullUndoImpossible = true;
   if (FMaxUndoActions == 0) {
+    FDroppedNumber = FItems.back()->FChangeNumber;
     FItems.clear();
     return;
   }
   const int32_t recording = FItems.back()->FChangeNumber;
   while (over() && FItems.front()->FChangeNumber != recording) {
-    const int32_t oldest = FItems.front()->FChangeNumber;
-    while (FItems.front()->FChangeNumber == oldest) FItems.pop_front();
+    FDroppedNumber = FItems.front()->FChangeNumber;
+    while (FItems.front()->FChangeNumber == FDroppedNumber) FItems.pop_front();
   }
 }
 
 void TRidEderUndoList::MarkSavePoint(bool Unmodified) {
   if (Unmodified) {
-    FSavePoint = FItems.empty() ? 0 : FItems.back()->FChangeNumber;
+    FSavePoint = FItems.empty() ? FDroppedNumber : FItems.back()->FChangeNumber;
   } else if (IsAtSavePoint()) {
     FSavePoint = -1;
   }
 }
 
 bool TRidEderUndoList::IsAtSavePoint() const {
-  return FItems.empty() ? FSavePoint == 0 : FItems.back()->FChangeNumber == FSavePoint;
+  return (FItems.empty() ? FDroppedNumber : FItems.back()->FChangeNumber) == FSavePoint;
 }
 
 void TRidEderUndoList::Assign(TPersistent* Source) {
@@ -845,6 +847,7 @@ void TRidEderUndoList::Assign(TPersistent* Source) {
   FLockCount = Src->FLockCount;
   FMaxUndoActions = Src->FMaxUndoActions;
   FNextChangeNumber = Src->FNextChangeNumber;
+  FDroppedNumber = Src->FDroppedNumber;
   FInsideUndo = Src->FInsideUndo;
 }
 

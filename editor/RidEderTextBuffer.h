@@ -305,7 +305,9 @@ class TRidEderUndoItem : public TPersistent {
 
 // The stack of recorded changes, oldest first. Beyond MaxUndoActions items, whole change groups
 // are dropped, oldest first, but never the group being recorded (the newest item's), so an
-// undo never reverts part of a change.
+// undo never reverts part of a change. The save point is the change number of the newest item
+// when the text was saved; an emptied list stands for the newest group dropped, so undoing
+// everything that is left reaches a save point that was dropped.
 class TRidEderUndoList : public TPersistent {
  public:
   RID_CLASS_NAME(TRidEderUndoList)
@@ -357,6 +359,9 @@ class TRidEderUndoList : public TPersistent {
   int32_t FMaxUndoActions = 1024;
   int32_t FNextChangeNumber = 1;
   int32_t FSavePoint = 0;
+  // What an emptied list stands for: the change number of the newest group dropped over the
+  // limit, 0 when none was.
+  int32_t FDroppedNumber = 0;
   bool FInsideUndo = false;
 };
 

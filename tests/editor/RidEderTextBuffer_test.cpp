@@ -698,6 +698,38 @@ TEST_F(UndoFixture, SavePointFollowsTheNewestItem) {
   EXPECT_TRUE(U.IsAtSavePoint());
 }
 
+// The save point outlives the items the limit drops: undoing all that is left reaches the saved
+// text when the newest group dropped was the saved state, and an edit dropped at once (a limit
+// of 0) still leaves the text changed.
+TEST_F(UndoFixture, SavePointOutlivesTheLimit) {
+  const struct {
+    int32_t Limit;
+    bool SavedAfterUndo;
+  } cases[] = {{0, false}, {1, true}, {2, true}, {5, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Limit);
+    TRidEderUndoList u;
+    u.SetMaxUndoActions(c.Limit);
+    u.MarkSavePoint(true);
+    u.AddChange(urInsert, BufferCoord(1, 1), BufferCoord(2, 1), "", smNormal);
+    EXPECT_FALSE(u.IsAtSavePoint());
+    u.MarkSavePoint(true);
+    EXPECT_TRUE(u.IsAtSavePoint());
+    // One step longer than the limit: the saved step goes.
+    u.BeginBlock();
+    for (int32_t i = 0; i <= c.Limit; ++i)
+      u.AddChange(urInsert, BufferCoord(1, 1), BufferCoord(2, 1), "", smNormal);
+    u.EndBlock();
+    EXPECT_FALSE(u.IsAtSavePoint());
+    while (u.PopItem()) {
+    }
+    EXPECT_EQ(u.IsAtSavePoint(), c.SavedAfterUndo);
+    u.Clear();
+    u.MarkSavePoint(true);
+    EXPECT_TRUE(u.IsAtSavePoint());
+  }
+}
+
 TEST_F(UndoFixture, PopPeekAndAssign) {
   EXPECT_EQ(U.PopItem(), nullptr);
   Change(urInsert, "one");
