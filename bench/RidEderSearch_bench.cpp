@@ -407,7 +407,7 @@ void ReportReplace(TPeer& Peer) {
         "replace all, %-18s  1 MB %lld hits: ours %6.1f ms beside QScintilla without its change"
         " notifications: the target loop %6.1f ms (%lld hits), ratio %.2f (goal <= 1); one pass"
         " %5.1f ms (%lld hits%s%s), ratio %.2f (goal <= 2); as information, the target loop with"
-        " its notifications %7.1f ms (%lld hits), ratio %.4f\n",
+        " its notifications %7.1f ms (%lld hits), ratio %.2g\n",
         c.Name, static_cast<long long>(ours), t * 1e3, perl * 1e3, t / perl, c.Name,
         static_cast<long long>(ours1), t1 * 1e3, quiet * 1e3, static_cast<long long>(quietHits),
         t1 / quiet, onePass * 1e3, static_cast<long long>(onePassHits),

@@ -219,7 +219,7 @@ void TCustomRidEder::UndoItem() {
              std::string(1, static_cast<char>(removedBreak)));
     } else if (ReplayPositionStep(*item, *FRedoList, number)) {
       // only the caret or the selection moved
-    } else if (reason == urLineEdits) {
+    } else if (reason == urLineEdits && item->FLineEdits) {
       PutLineEdits(*item->FLineEdits, false);
       SetSelectionRaw(start, end, end);  // the first hit replaced
       Record(*FRedoList, reason, start, end, "", mode, number, {}, item->FLineEdits);
@@ -288,7 +288,7 @@ void TCustomRidEder::RedoItem() {
       FBlockBegin = FBlockEnd = GetCaretXY();
     } else if (ReplayPositionStep(*item, *FUndoList, number)) {
       // only the caret or the selection moved
-    } else if (reason == urLineEdits) {
+    } else if (reason == urLineEdits && item->FLineEdits) {
       InternalSetCaretXY(PutLineEdits(*item->FLineEdits, true));
       FBlockBegin = FBlockEnd = GetCaretXY();
       Record(*FUndoList, reason, start, end, "", mode, number, {}, item->FLineEdits);
