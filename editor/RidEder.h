@@ -804,6 +804,13 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   bool ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into, int32_t Number);
   void ReplaceSelectionRecorded(TRidSelectionMode Mode, std::string_view Value,
                                 TRidChangeReason InsertReason);
+  // Puts the lines Edits changed as they are after its hits were replaced (Redo) or before, each
+  // changed line stored once and one change notice for all; returns where the caret goes after.
+  TBufferCoord PutLineEdits(const TRidLineEdits& Edits, bool Redo);
+  // Line Index (0-based) as it is after L's hits were replaced; returns the rows it gained.
+  int32_t PutLineAfter(const TRidLineEdits::TLine& L, int32_t Index, TRidLineEdits::TRows& Rows);
+  // L's line as it was before its hits were replaced, from its rows after.
+  void PutLineBefore(const TRidLineEdits::TLine& L, std::string& Text);
   // Selection and caret as given, keeping the active selection mode.
   void SetSelectionRaw(TBufferCoord Start, TBufferCoord End, TBufferCoord Caret);
   // The indentation an unindent removes from Line at Col (moved off a trail byte first).

@@ -20,17 +20,11 @@ struct TRow {
 // The rows of a text, split at CR LF, CR or LF; Kinds, when given, are the kinds of the breaks.
 std::vector<TRow> SplitRows(std::string_view Value, std::string_view Kinds = {}) {
   std::vector<TRow> rows;
-  size_t start = 0;
-  for (size_t i = 0; i < Value.size(); ++i) {
-    if (Value[i] != '\r' && Value[i] != '\n') continue;
-    uint8_t kind = Value[i] == '\n' ? lbsLF : lbsCR;
-    rows.push_back({Value.substr(start, i - start), kind});
-    if (Value[i] == '\r' && i + 1 < Value.size() && Value[i + 1] == '\n') {
-      rows.back().Break = lbsCRLF;
-      ++i;
-    }
-    start = i + 1;
-  }
+  size_t start = 0, length = 0;
+  uint8_t kind = lbsCRLF;
+  for (size_t at; (at = FindLineBreak(Value, start, length, kind)) != std::string_view::npos;
+       start = at + length)
+    rows.push_back({Value.substr(start, at - start), kind});
   rows.push_back({Value.substr(start)});
   for (size_t k = 0; k < Kinds.size() && k + 1 < rows.size(); ++k)
     rows[k].Break = static_cast<uint8_t>(Kinds[k]);
@@ -487,6 +481,78 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
   trims.Finish();
   FBlockBegin = FBlockEnd = GetCaretXY();
   StatusChanged({scSelection});
+}
+
+TBufferCoord TCustomRidEder::PutLineEdits(const TRidLineEdits& Edits, bool Redo) {
+  TStringsUpdate update(FLines);
+  TRidLineEdits::TRows rows;
+  std::string text;
+  int32_t gained = 0;  // rows the lines above have gained
+  TBufferCoord caret = GetCaretXY();
+  bool first = true;
+  Edits.ForEachLine([&](const TRidLineEdits::TLine& L) {
+    if (first) {
+      // The ranges from the first changed line on are found again when they are read: one scan
+      // for all the lines, not one from each changed line down.
+      FRangesKnown = std::min(FRangesKnown, L.Index);
+      InvalidateLines(L.Index + 1, MaxInt);
+      first = false;
+    }
+    if (!Redo) {
+      PutLineBefore(L, text);
+      return;
+    }
+    const int32_t index = L.Index + gained;
+    gained += PutLineAfter(L, index, rows);
+    if (rows.CaretRow >= 0) caret = {rows.CaretCol + 1, index + 1 + rows.CaretRow};
+  });
+  return caret;
+}
+
+int32_t TCustomRidEder::PutLineAfter(const TRidLineEdits::TLine& L, int32_t Index,
+                                     TRidLineEdits::TRows& Rows) {
+  L.After(FLines->GetView(Index), Rows);
+  const int32_t more = static_cast<int32_t>(Rows.Ends.size()) - 1;
+  if (more == 0) {
+    SetLineTrimmed(Index, Rows.Text);
+    return 0;
+  }
+  // The new breaks are of the kinds the texts have; the last row keeps the line's own.
+  const uint8_t lineBreak = FLines->GetLineBreak(Index);
+  SetLineTrimmed(Index, std::string(Rows.Row(0)));
+  FLines->SetLineBreak(Index, Rows.Breaks[0]);
+  FLines->InsertLines(Index + 1, more);
+  for (int32_t k = 1; k <= more; ++k) {
+    SetLineTrimmed(Index + k, std::string(Rows.Row(k)));
+    FLines->SetLineBreak(Index + k, k == more ? lineBreak : Rows.Breaks[k]);
+  }
+  // Marks move as when each text went in on its own.
+  for (const auto& added : Rows.Added)
+    DoLinesInserted(Index + 1 + added.Row + (added.Inside ? 1 : 0), added.Count);
+  return more;
+}
+
+void TCustomRidEder::PutLineBefore(const TRidLineEdits::TLine& L, std::string& Text) {
+  const std::string kinds = L.BreakKinds();
+  const int32_t more = static_cast<int32_t>(kinds.size());
+  std::string joined;
+  std::string_view after = FLines->GetView(L.Index);
+  if (more > 0) {
+    joined = after;
+    for (int32_t k = 1; k <= more; ++k)
+      (joined += LineBreakText(kinds[k - 1])) += FLines->GetView(L.Index + k);
+    after = joined;
+  }
+  L.Before(after, Text);
+  if (more == 0) {
+    SetLineTrimmed(L.Index, Text);
+    return;
+  }
+  const uint8_t lineBreak = FLines->GetLineBreak(L.Index + more);
+  FLines->DeleteLines(L.Index + 1, more);
+  SetLineTrimmed(L.Index, Text);
+  FLines->SetLineBreak(L.Index, lineBreak);
+  DoLinesDeleted(L.Index + 1, more);
 }
 
 void TCustomRidEder::SetLineText(const std::string& Value) {

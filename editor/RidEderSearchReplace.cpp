@@ -1,6 +1,7 @@
 // Search and replace in the control: the search range, the walk over its lines with the search
 // engine, the prompt, and the replace-all run with its progress window.
 #include <exception>
+#include <memory>
 #include <string_view>
 
 #include "editor/Progress.h"
@@ -29,6 +30,9 @@ struct TCustomRidEder::TSearchRun {
   bool InRange(int32_t Line, int32_t Col, int32_t Len) const;
   bool WalkLines();
   bool SearchLine(int32_t& Line);
+  void ReplaceLines(int32_t From);
+  void CollectHits(int32_t Line, TRidLineEdits& Edits);
+  void PutEdits(std::shared_ptr<TRidLineEdits> Edits);
   void SelectHit(int32_t Line, int32_t Col, int32_t Len);
   void ReplaceHit(int32_t Index, int32_t& Line, int32_t Col, int32_t Len, int32_t& Offset);
   void SelectRest(TBufferCoord From);
@@ -45,6 +49,7 @@ struct TCustomRidEder::TSearchRun {
   bool ColumnRange = false;  // selected text only in a column selection: a range of columns
   bool LineRange = false;    // selected text only in a line selection: whole lines
   TBufferCoord PtStart{1, 1}, PtEnd{1, 1};
+  TBufferCoord FirstHit{0, 0}, FirstHitEnd{0, 0};  // of ReplaceLines: what undo selects again
   int32_t Result = 0;
   // What the always-run step gives back.
   int Uncaught;
@@ -149,9 +154,79 @@ bool TCustomRidEder::TSearchRun::InRange(int32_t Line, int32_t Col, int32_t Len)
 bool TCustomRidEder::TSearchRun::WalkLines() {
   for (int32_t line = Backwards ? PtEnd.Line : PtStart.Line;
        line >= PtStart.Line && line <= PtEnd.Line; line += Backwards ? -1 : 1) {
+    if (ReplaceAll && !Prompt) {
+      ReplaceLines(line);
+      return true;
+    }
     if (!SearchLine(line)) return false;
   }
   return true;
+}
+
+// Replacing all without asking: the hits from line From to the end of the walk are gathered
+// first and then each changed line is stored once, as one undo item. The text, the count and
+// the caret come out as replacing hit after hit gives them: the hits are those each line had
+// before, and the range is kept in the coordinates of before. On a failure the lines gathered
+// so far are replaced.
+void TCustomRidEder::TSearchRun::ReplaceLines(int32_t From) {
+  auto edits = std::make_shared<TRidLineEdits>();
+  try {
+    for (int32_t line = From; line >= PtStart.Line && line <= PtEnd.Line;
+         line += Backwards ? -1 : 1)
+      CollectHits(line, *edits);
+  } catch (...) {
+    PutEdits(std::move(edits));
+    throw;
+  }
+  PutEdits(std::move(edits));
+}
+
+void TCustomRidEder::TSearchRun::CollectHits(int32_t Line, TRidLineEdits& Edits) {
+  const std::string_view text = Ed.FLines->GetView(Line - 1);
+  const int32_t n = Engine.FindAll(text);
+  if (n == 0) return;
+  if (ProgressShown) frmProgress->PGB->SetPosition(Line);
+  int32_t offset = 0;  // where a column range sees the hits still to come
+  bool begun = false;
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t i = Backwards ? n - 1 - k : k;
+    const int32_t col = Engine.MatchPos(i), len = Engine.MatchLength(i);
+    if (!InRange(Line, ColumnRange ? col + offset : col, len)) continue;
+    ++Result;
+    const std::string found(text.substr(col - 1, len));
+    const std::string with = Engine.ReplaceMatch(i, found, Replacement);
+    if (!begun) Edits.BeginLine(Line - 1);
+    begun = true;
+    Edits.AddHit(col - 1, found, with);
+    if (!Backwards) offset += static_cast<int32_t>(with.size()) - len;
+    if (FirstHit.Line == 0) {
+      FirstHit = {col, Line};
+      FirstHitEnd = {col + len, Line};
+    }
+  }
+}
+
+void TCustomRidEder::TSearchRun::PutEdits(std::shared_ptr<TRidLineEdits> Edits) {
+  if (Edits->Empty()) return;
+  if (Backwards) Edits->Reverse();
+  ShowBusy();
+  Ed.SetActiveSelectionMode(smNormal);
+  TTrimAfterEdit trims(Ed);
+  const TBufferCoord caret = Ed.PutLineEdits(*Edits, true);
+  // The view as the walk hit by hit leaves it: the last hit's line shown, centred when it was
+  // out of view, and the caret after its replacement.
+  Ed.SetCaretXYEx(false, {1, caret.Line});
+  Ed.EnsureCursorPosVisibleEx(true);
+  {
+    TTempOption pastEol(Ed, eoScrollPastEol, true);
+    Ed.InternalSetCaretXY(caret);
+  }
+  Ed.FUndoList->AddLineEdits(std::move(Edits), FirstHit, FirstHitEnd);
+  trims.Finish();
+  Ed.FBlockBegin = Ed.FBlockEnd = Ed.GetCaretXY();
+  Ed.KeepSelectionOffTrailBytes(false);
+  Ed.EnsureCursorPosVisible();
+  Ed.StatusChanged({scSelection});
 }
 
 // Line follows the line's remaining hits when a replacement adds lines.

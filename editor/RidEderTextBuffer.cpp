@@ -704,6 +704,115 @@ void TRidEderFileWriter::WriteLine(std::string_view Bytes) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// TRidLineEdits
+
+size_t FindLineBreak(std::string_view S, size_t From, size_t& Length, uint8_t& Kind) {
+  size_t at = From;
+  while (at < S.size() && S[at] != '\r' && S[at] != '\n') ++at;
+  if (at >= S.size()) return std::string_view::npos;
+  Length = 1;
+  Kind = S[at] == '\n' ? lbsLF : lbsCR;
+  if (S[at] == '\r' && at + 1 < S.size() && S[at + 1] == '\n') {
+    Length = 2;
+    Kind = lbsCRLF;
+  }
+  return at;
+}
+
+void TRidLineEdits::BeginLine(int32_t Index) { FLines.push_back({Index, 0}); }
+
+void TRidLineEdits::AddHit(int32_t Pos, std::string_view Old, std::string_view New) {
+  FHits.push_back({Pos, static_cast<int32_t>(Old.size()), static_cast<int32_t>(New.size())});
+  FBytes.append(Old);
+  FBytes.append(New);
+  ++FLines.back().Hits;
+  FCaretHit = FHits.size() - 1;
+}
+
+void TRidLineEdits::Reverse() {
+  std::reverse(FLines.begin(), FLines.end());
+  std::reverse(FHits.begin(), FHits.end());
+  // Each hit's bytes now read new then old, both backwards: turning them round puts them back.
+  std::reverse(FBytes.begin(), FBytes.end());
+  size_t at = 0;
+  for (const THit& h : FHits) {
+    const size_t n = static_cast<size_t>(h.OldLen) + h.NewLen;
+    std::reverse(FBytes.begin() + at, FBytes.begin() + at + n);
+    at += n;
+  }
+  if (!FHits.empty()) FCaretHit = FHits.size() - 1 - FCaretHit;
+}
+
+void TRidLineEdits::TLine::After(std::string_view Before, TRows& Out) const {
+  Out.Text.clear();
+  Out.Ends.clear();
+  Out.Breaks.clear();
+  Out.Added.clear();
+  Out.CaretRow = -1;
+  size_t from = 0, rowStart = 0;
+  const char* b = Bytes;
+  for (size_t k = 0; k < Hits.size(); ++k) {
+    const THit& h = Hits[k];
+    // (Clamped, so that a line changed behind the undo list's back cannot make it fail.)
+    const size_t at = std::clamp<size_t>(h.Pos, from, Before.size());
+    Out.Text.append(Before.substr(from, at - from));
+    const std::string_view text(b + h.OldLen, static_cast<size_t>(h.NewLen));
+    b += static_cast<size_t>(h.OldLen) + h.NewLen;
+    const TRows::TAdded added{static_cast<int32_t>(Out.Ends.size()), Out.Text.size() > rowStart, 0};
+    size_t piece = 0, length = 0;
+    uint8_t kind = lbsCRLF;
+    for (size_t at; (at = FindLineBreak(text, piece, length, kind)) != std::string_view::npos;) {
+      Out.Text.append(text.substr(piece, at - piece));
+      Out.Ends.push_back(rowStart = Out.Text.size());
+      Out.Breaks.push_back(static_cast<char>(kind));
+      piece = at + length;
+    }
+    Out.Text.append(text.substr(piece));
+    if (static_cast<size_t>(added.Row) < Out.Ends.size())
+      Out.Added.push_back(
+          {added.Row, added.Inside, static_cast<int32_t>(Out.Ends.size()) - added.Row});
+    if (HasCaret && k == CaretHit) {
+      Out.CaretRow = static_cast<int32_t>(Out.Ends.size());
+      Out.CaretCol = static_cast<int32_t>(Out.Text.size() - rowStart);
+    }
+    from = std::min(at + h.OldLen, Before.size());
+  }
+  Out.Text.append(Before.substr(from));
+  Out.Ends.push_back(Out.Text.size());
+}
+
+void TRidLineEdits::TLine::Before(std::string_view After, std::string& Out) const {
+  Out.clear();
+  size_t from = 0;
+  int64_t shift = 0;  // how far the new texts so far moved the line's bytes
+  const char* b = Bytes;
+  for (const THit& h : Hits) {
+    const size_t at = std::clamp<size_t>(static_cast<size_t>(h.Pos + shift), from, After.size());
+    Out.append(After.substr(from, at - from));
+    Out.append(b, static_cast<size_t>(h.OldLen));
+    b += static_cast<size_t>(h.OldLen) + h.NewLen;
+    from = std::min(at + h.NewLen, After.size());
+    shift += h.NewLen - h.OldLen;
+  }
+  Out.append(After.substr(from));
+}
+
+std::string TRidLineEdits::TLine::BreakKinds() const {
+  std::string kinds;
+  const char* b = Bytes;
+  for (const THit& h : Hits) {
+    const std::string_view text(b + h.OldLen, static_cast<size_t>(h.NewLen));
+    b += static_cast<size_t>(h.OldLen) + h.NewLen;
+    size_t length = 0;
+    uint8_t kind = lbsCRLF;
+    for (size_t at = 0; (at = FindLineBreak(text, at, length, kind)) != std::string_view::npos;
+         at += length)
+      kinds.push_back(static_cast<char>(kind));
+  }
+  return kinds;
+}
+
+// ---------------------------------------------------------------------------------------------
 // TRidEderUndoItem
 
 void TRidEderUndoItem::Assign(TPersistent* Source) {
@@ -716,6 +825,7 @@ void TRidEderUndoItem::Assign(TPersistent* Source) {
   FChangeStr = Src->FChangeStr;
   FChangeNumber = Src->FChangeNumber;
   FChangeBreaks = Src->FChangeBreaks;
+  FLineEdits = Src->FLineEdits;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -730,10 +840,11 @@ void TRidEderUndoList::AdvanceChangeNumber() {
   if (FNextChangeNumber == 0) FNextChangeNumber = 1;
 }
 
-void TRidEderUndoList::AddChange(TRidChangeReason AReason, const TBufferCoord& AStart,
-                                 const TBufferCoord& AEnd, const std::string& ChangeText,
-                                 TRidSelectionMode SelMode) {
-  if (FLockCount > 0) return;
+std::unique_ptr<TRidEderUndoItem> TRidEderUndoList::NewItem(TRidChangeReason AReason,
+                                                            const TBufferCoord& AStart,
+                                                            const TBufferCoord& AEnd,
+                                                            const std::string& ChangeText,
+                                                            TRidSelectionMode SelMode) {
   auto Item = std::make_unique<TRidEderUndoItem>();
   Item->FChangeReason = AReason;
   Item->FChangeSelMode = SelMode;
@@ -746,6 +857,21 @@ void TRidEderUndoList::AddChange(TRidChangeReason AReason, const TBufferCoord& A
     Item->FChangeNumber = FNextChangeNumber;
     AdvanceChangeNumber();
   }
+  return Item;
+}
+
+void TRidEderUndoList::AddChange(TRidChangeReason AReason, const TBufferCoord& AStart,
+                                 const TBufferCoord& AEnd, const std::string& ChangeText,
+                                 TRidSelectionMode SelMode) {
+  if (FLockCount > 0) return;
+  PushItem(NewItem(AReason, AStart, AEnd, ChangeText, SelMode));
+}
+
+void TRidEderUndoList::AddLineEdits(std::shared_ptr<const TRidLineEdits> Edits,
+                                    const TBufferCoord& AStart, const TBufferCoord& AEnd) {
+  if (FLockCount > 0) return;
+  std::unique_ptr<TRidEderUndoItem> Item = NewItem(urLineEdits, AStart, AEnd, {}, smNormal);
+  Item->FLineEdits = std::move(Edits);
   PushItem(std::move(Item));
 }
 
@@ -793,6 +919,7 @@ TRidChangeReason TRidEderUndoList::LastChangeReason() const {
 void TRidEderUndoList::Clear() {
   FItems.clear();
   FFullUndoImpossible = false;
+  FDroppedNumber = 0;
 }
 
 void TRidEderUndoList::SetMaxUndoActions(int32_t Value) {
@@ -807,26 +934,27 @@ void TRidEderUndoList::EnsureMaxEntries() {
   if (!over()) return;
   FFullUndoImpossible = true;
   if (FMaxUndoActions == 0) {
+    FDroppedNumber = FItems.back()->FChangeNumber;
     FItems.clear();
     return;
   }
   const int32_t recording = FItems.back()->FChangeNumber;
   while (over() && FItems.front()->FChangeNumber != recording) {
-    const int32_t oldest = FItems.front()->FChangeNumber;
-    while (FItems.front()->FChangeNumber == oldest) FItems.pop_front();
+    FDroppedNumber = FItems.front()->FChangeNumber;
+    while (FItems.front()->FChangeNumber == FDroppedNumber) FItems.pop_front();
   }
 }
 
 void TRidEderUndoList::MarkSavePoint(bool Unmodified) {
   if (Unmodified) {
-    FSavePoint = FItems.empty() ? 0 : FItems.back()->FChangeNumber;
+    FSavePoint = FItems.empty() ? FDroppedNumber : FItems.back()->FChangeNumber;
   } else if (IsAtSavePoint()) {
     FSavePoint = -1;
   }
 }
 
 bool TRidEderUndoList::IsAtSavePoint() const {
-  return FItems.empty() ? FSavePoint == 0 : FItems.back()->FChangeNumber == FSavePoint;
+  return (FItems.empty() ? FDroppedNumber : FItems.back()->FChangeNumber) == FSavePoint;
 }
 
 void TRidEderUndoList::Assign(TPersistent* Source) {
@@ -845,6 +973,7 @@ void TRidEderUndoList::Assign(TPersistent* Source) {
   FLockCount = Src->FLockCount;
   FMaxUndoActions = Src->FMaxUndoActions;
   FNextChangeNumber = Src->FNextChangeNumber;
+  FDroppedNumber = Src->FDroppedNumber;
   FInsideUndo = Src->FInsideUndo;
 }
 

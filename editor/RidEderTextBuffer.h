@@ -3,6 +3,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -276,7 +277,94 @@ enum TRidChangeReason : uint8_t {
   urSelection = 19,
   urNothing = 20,
   urGroupBreak = 21,
+  urLineEdits = 22,  // hits replaced in many lines at once: the item's FLineEdits
 };
+
+// Hits replaced in many lines at once, as a replace-all does them, kept in a few flat arrays so
+// that millions of hits cost a few allocations: for each changed line its hits, each with its
+// byte offset in the line before and its old and new bytes. Undo rebuilds each line from the
+// text after, redo from the text before, in one pass a line. A new text may hold line breaks:
+// its line then becomes several rows, the breaks of the kinds the text has.
+class TRidLineEdits {
+ public:
+  struct THit {
+    int32_t Pos;  // 0-based byte offset in the line before
+    int32_t OldLen;
+    int32_t NewLen;
+  };
+  // A line's rows after its edits: their bytes back to back, where each ends in Text, the kind
+  // (an lbs value) of the break after each but the last, and where the caret goes when the line
+  // holds the caret's hit (CaretRow -1 otherwise).
+  struct TRows {
+    std::string Text;
+    std::vector<size_t> Ends;
+    std::string Breaks;
+    int32_t CaretRow = -1;
+    int32_t CaretCol = 0;  // 0-based
+    // For each hit whose new text holds breaks: the row it starts in, whether it starts inside
+    // that row (past its first byte), and how many rows it adds.
+    struct TAdded {
+      int32_t Row;
+      bool Inside;
+      int32_t Count;
+    };
+    std::vector<TAdded> Added;
+    std::string_view Row(size_t R) const {
+      const size_t from = R == 0 ? 0 : Ends[R - 1];
+      return std::string_view(Text).substr(from, Ends[R] - from);
+    }
+  };
+  // One changed line: its index in the text before, its hits and their bytes.
+  struct TLine {
+    int32_t Index;
+    std::span<const THit> Hits;
+    const char* Bytes;  // each hit's old bytes, then its new bytes, in order
+    bool HasCaret;
+    size_t CaretHit;  // within Hits, when HasCaret
+    // The rows after, from the line before.
+    void After(std::string_view Before, TRows& Out) const;
+    // The line before, from the rows after joined by their breaks.
+    void Before(std::string_view After, std::string& Out) const;
+    // The kinds of the breaks the new texts put between the rows after, in order.
+    std::string BreakKinds() const;
+  };
+
+  // Building, in the order of a walk (top down or bottom up), each line's hits in that order
+  // too. The caret goes to the end of the new text of the hit added last.
+  void BeginLine(int32_t Index);
+  void AddHit(int32_t Pos, std::string_view Old, std::string_view New);
+  // After a walk bottom up: lines and hits top down.
+  void Reverse();
+
+  bool Empty() const { return FHits.empty(); }
+  size_t HitCount() const { return FHits.size(); }
+  // Fn(const TLine&) for each line, top down.
+  template <typename F>
+  void ForEachLine(F&& Fn) const {
+    size_t hit = 0, byte = 0;
+    for (const TLineHits& l : FLines) {
+      const std::span<const THit> hits(FHits.data() + hit, static_cast<size_t>(l.Hits));
+      const bool caret = FCaretHit >= hit && FCaretHit < hit + hits.size();
+      Fn(TLine{l.Index, hits, FBytes.data() + byte, caret, caret ? FCaretHit - hit : 0});
+      for (const THit& h : hits) byte += static_cast<size_t>(h.OldLen) + h.NewLen;
+      hit += hits.size();
+    }
+  }
+
+ private:
+  struct TLineHits {
+    int32_t Index;
+    int32_t Hits;
+  };
+  std::vector<TLineHits> FLines;
+  std::vector<THit> FHits;
+  std::string FBytes;
+  size_t FCaretHit = 0;
+};
+
+// The first line break in S from From on: its offset (npos when there is none), its length and
+// its kind (CR LF, LF or a lone CR).
+size_t FindLineBreak(std::string_view S, size_t From, size_t& Length, uint8_t& Kind);
 
 class TRidEderUndoItem : public TPersistent {
  public:
@@ -294,6 +382,8 @@ class TRidEderUndoItem : public TPersistent {
   // otherwise. For a column deletion or unindent, how far each row started right of the block's
   // column (0 or 1), or empty when every row started at it.
   std::string FChangeBreaks;
+  // What an urLineEdits item replaced; undo and redo pass it on unchanged.
+  std::shared_ptr<const TRidLineEdits> FLineEdits;
 
   TRidChangeReason GetChangeReason() const { return FChangeReason; }
   TRidSelectionMode GetChangeSelMode() const { return FChangeSelMode; }
@@ -305,7 +395,9 @@ class TRidEderUndoItem : public TPersistent {
 
 // The stack of recorded changes, oldest first. Beyond MaxUndoActions items, whole change groups
 // are dropped, oldest first, but never the group being recorded (the newest item's), so an
-// undo never reverts part of a change.
+// undo never reverts part of a change. The save point is the change number of the newest item
+// when the text was saved; an emptied list stands for the newest group dropped, so undoing
+// everything that is left reaches a save point that was dropped.
 class TRidEderUndoList : public TPersistent {
  public:
   RID_CLASS_NAME(TRidEderUndoList)
@@ -314,6 +406,9 @@ class TRidEderUndoList : public TPersistent {
 
   void AddChange(TRidChangeReason AReason, const TBufferCoord& AStart, const TBufferCoord& AEnd,
                  const std::string& ChangeText, TRidSelectionMode SelMode);
+  // An urLineEdits item; AStart and AEnd are the range undo selects.
+  void AddLineEdits(std::shared_ptr<const TRidLineEdits> Edits, const TBufferCoord& AStart,
+                    const TBufferCoord& AEnd);
   void PushItem(std::unique_ptr<TRidEderUndoItem> Item);
   // The newest item, taken off the list (null when empty).
   std::unique_ptr<TRidEderUndoItem> PopItem();
@@ -348,6 +443,9 @@ class TRidEderUndoList : public TPersistent {
  private:
   void EnsureMaxEntries();
   void AdvanceChangeNumber();
+  std::unique_ptr<TRidEderUndoItem> NewItem(TRidChangeReason AReason, const TBufferCoord& AStart,
+                                            const TBufferCoord& AEnd, const std::string& ChangeText,
+                                            TRidSelectionMode SelMode);
 
   int32_t FBlockChangeNumber = 0;
   int32_t FBlockCount = 0;
@@ -357,6 +455,9 @@ class TRidEderUndoList : public TPersistent {
   int32_t FMaxUndoActions = 1024;
   int32_t FNextChangeNumber = 1;
   int32_t FSavePoint = 0;
+  // What an emptied list stands for: the change number of the newest group dropped over the
+  // limit, 0 when none was.
+  int32_t FDroppedNumber = 0;
   bool FInsideUndo = false;
 };
 

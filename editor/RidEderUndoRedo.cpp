@@ -52,7 +52,8 @@ bool IsDeleteReason(TRidChangeReason R) {
 // Records on List with the given change number, so that a replayed step stays one group.
 void Record(TRidEderUndoList& List, TRidChangeReason Reason, TBufferCoord Start, TBufferCoord End,
             const std::string& Text, TRidSelectionMode Mode, int32_t Number,
-            const std::string& Breaks = {}) {
+            const std::string& Breaks = {},
+            std::shared_ptr<const TRidLineEdits> LineEdits = nullptr) {
   if (List.IsLocked()) return;
   auto item = std::make_unique<TRidEderUndoItem>();
   item->FChangeReason = Reason;
@@ -62,6 +63,7 @@ void Record(TRidEderUndoList& List, TRidChangeReason Reason, TBufferCoord Start,
   item->FChangeStr = Text;
   item->FChangeNumber = Number;
   item->FChangeBreaks = Breaks;
+  item->FLineEdits = std::move(LineEdits);
   List.PushItem(std::move(item));
 }
 
@@ -79,7 +81,7 @@ bool SameStep(const TRidEderUndoItem* Next, int32_t First, TRidChangeReason Prev
   if (!Next) return false;
   if (Next->FChangeNumber == First) return true;
   return GroupUndo && Next->FChangeReason == Previous && Previous != urIndent &&
-         Previous != urUnindent && Previous != urGroupBreak;
+         Previous != urUnindent && Previous != urGroupBreak && Previous != urLineEdits;
 }
 
 }  // namespace
@@ -217,6 +219,11 @@ void TCustomRidEder::UndoItem() {
              std::string(1, static_cast<char>(removedBreak)));
     } else if (ReplayPositionStep(*item, *FRedoList, number)) {
       // only the caret or the selection moved
+    } else if (reason == urLineEdits && item->FLineEdits) {
+      PutLineEdits(*item->FLineEdits, false);
+      SetSelectionRaw(start, end, end);  // the first hit replaced
+      Record(*FRedoList, reason, start, end, "", mode, number, {}, item->FLineEdits);
+      EnsureCursorPosVisible();
     } else if (reason == urUnindent) {
       const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
       {
@@ -281,6 +288,11 @@ void TCustomRidEder::RedoItem() {
       FBlockBegin = FBlockEnd = GetCaretXY();
     } else if (ReplayPositionStep(*item, *FUndoList, number)) {
       // only the caret or the selection moved
+    } else if (reason == urLineEdits && item->FLineEdits) {
+      InternalSetCaretXY(PutLineEdits(*item->FLineEdits, true));
+      FBlockBegin = FBlockEnd = GetCaretXY();
+      Record(*FUndoList, reason, start, end, "", mode, number, {}, item->FLineEdits);
+      EnsureCursorPosVisible();
     } else if (reason == urUnindent) {
       const int32_t c = mode == smColumn ? std::min(start.Char, end.Char) : 1;
       std::string_view text = item->FChangeStr;

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <random>
 
 #include "editor/RidEder.h"
 #include "editor/RidEderKeyCmds.h"
+#include "editor/RidEderRegexSearch.h"
+#include "editor/RidEderSearch.h"
 #include "platform/Clipboard.h"
 #include "platform/Locale.h"
 
@@ -25,9 +28,12 @@ bool OnTrail(std::string_view S, int32_t Col) {
 
 struct TEder {
   TRidEder Ed{nullptr};
+  TRidEderSearch Plain{nullptr};
+  TRidEderRegexSearch Regex{nullptr};
   TEder() {
     Ed.SetBounds(0, 0, 400, 240);
     Ed.Show();
+    Ed.SetSearchEngine(&Plain);
   }
   void Select(TRidSelectionMode Mode, TBufferCoord B, TBufferCoord E) {
     Ed.SetSelectionMode(Mode);
@@ -591,6 +597,46 @@ bool RunCommand(TEder& S, TModel&, std::mt19937& Rng) {
   return false;
 }
 
+// Replace All of a character or two by a few that may hold breaks, with either engine, in the
+// selection or not, backwards or not, now and then after the prompt's answer "all".
+bool ReplaceAll(TEder& S, TModel&, std::mt19937& Rng) {
+  const bool regex = Rng() % 2;
+  const auto piece = [&] { return Pieces[Rng() % (std::size(Pieces) - 1)]; };  // no lone lead
+  std::string pattern = piece() + (Rng() % 2 ? piece() : "");
+  // Short, so that the text stays small however often it is replaced.
+  static const char* breaks[] = {"", "", "\r\n", "\n", "\r"};
+  std::string with;
+  for (int n = Rng() % 3; n > 0; --n) with += piece() + breaks[Rng() % std::size(breaks)];
+  if (regex) {
+    std::string escaped;
+    TRidCharStarts starts(pattern);
+    for (size_t at = 0; at < pattern.size(); at = starts.NextAfter(at)) {
+      if (std::string_view("\\|").find(pattern[at]) != std::string_view::npos) escaped += '\\';
+      escaped.append(pattern, at, starts.NextAfter(at) - at);
+    }
+    pattern = escaped;
+    std::erase(with, '$');
+    S.Ed.SetSearchEngine(&S.Regex);
+  } else {
+    S.Ed.SetSearchEngine(&S.Plain);
+  }
+  TRidSearchOptions options;
+  options.Include(ssoReplaceAll);
+  options.Include(ssoMatchCase);
+  if (Rng() % 2) options.Include(ssoBackwards);
+  options.Include(Rng() % 2 ? ssoSelectedOnly : ssoEntireScope);
+  if (Rng() % 4 == 0) options.Include(ssoPrompt);
+  S.Ed.OnReplaceText = [](TObject*, const std::string&, const std::string&, int32_t, int32_t,
+                          TRidReplaceAction& Action) { Action = raReplaceAll; };
+  try {
+    S.Ed.SearchReplace(pattern, with, options);
+  } catch (const ERidEderError&) {
+    // a replacement with a break refused in a column selection, before any change
+  }
+  S.Ed.OnReplaceText = {};
+  return false;
+}
+
 // Undone and redone as commands: nothing changes.
 bool UndoRedoCommands(TEder& S, TModel&, std::mt19937&) {
   S.Ed.CommandProcessor(ecUndo, 0, nullptr);
@@ -614,11 +660,15 @@ TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
       {RunCommand, "command"},
       {RunCommand, "command"},
       {UndoRedoCommands, "undo and redo"},
+      {ReplaceAll, "replace all"},
   };
   constexpr uint32_t Seeds = 150;
   for (uint32_t seed = 1; seed <= Seeds; ++seed) {
     std::mt19937 rng(seed);
     TEder s;
+    // Every step stays undoable, however many items one records (a replace-all trims each of
+    // the rows it makes as an item of its own).
+    s.Ed.SetMaxUndo(std::numeric_limits<int32_t>::max());
     s.Ed.SetOptions(RandomOptions(rng, s.Ed.GetOptions()));
     s.Ed.SetTabWidth(1 + rng() % 8);
     s.Ed.SetInsertMode(rng() % 4 != 0);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "editor/Progress.h"
 #include "editor/RidEder.h"
@@ -534,6 +535,145 @@ TEST(RidEderSearchReplace, OneUndoRevertsAHundredThousandReplacements) {
   s.Ed.Redo();
   EXPECT_EQ(s.Text(), replaced);
   EXPECT_FALSE(s.Ed.CanRedo());
+}
+
+// A file's lines with the break after each ("" after the last).
+std::vector<std::pair<std::string, std::string>> LinesAndBreaks(const std::string& Text) {
+  std::vector<std::pair<std::string, std::string>> lines(1);
+  for (size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] != '\r' && Text[i] != '\n') {
+      lines.back().first += Text[i];
+      continue;
+    }
+    lines.back().second = Text.compare(i, 2, "\r\n") == 0 ? "\r\n" : std::string(1, Text[i]);
+    i += lines.back().second.size() - 1;
+    lines.emplace_back();
+  }
+  return lines;
+}
+
+// The oracle of a replace-all in lines First..Last of a file: each line's hits found at its
+// character starts from the left, none overlapping, and replaced; a file with one kind of break
+// saves the new breaks as that kind, and Trim takes the blanks off the end of each row of a
+// changed line. Hits receives their number.
+std::string ModelReplaceAll(const std::string& Text, const std::string& Pattern,
+                            const std::string& With, int32_t First, int32_t Last, bool Trim,
+                            int32_t& Hits) {
+  auto lines = LinesAndBreaks(Text);
+  std::set<std::string> kinds;
+  for (const auto& l : lines)
+    if (!l.second.empty()) kinds.insert(l.second);
+  const bool mixed = kinds.size() > 1;
+  const std::string style = kinds.size() == 1 ? *kinds.begin() : "\r\n";
+  Hits = 0;
+  std::string out;
+  for (int32_t n = 1; n <= static_cast<int32_t>(lines.size()); ++n) {
+    const auto& [line, lineBreak] = lines[n - 1];
+    std::string replaced;
+    int32_t found = 0;
+    TRidCharStarts starts(line);
+    for (size_t at = 0; at < line.size();) {
+      if (line.compare(at, Pattern.size(), Pattern) == 0) {
+        replaced += With;
+        at += Pattern.size();
+        ++found;
+      } else {
+        const size_t next = starts.NextAfter(at);
+        replaced.append(line, at, next - at);
+        at = next;
+      }
+    }
+    if (found == 0 || n < First || n > Last) {
+      out += line + (mixed ? lineBreak : lineBreak.empty() ? "" : style);
+      continue;
+    }
+    Hits += found;
+    auto rows = LinesAndBreaks(replaced);
+    for (size_t r = 0; r < rows.size(); ++r) {
+      std::string row = rows[r].first;
+      if (Trim) row.erase(row.find_last_not_of(" \t") + 1);
+      const std::string rowBreak = r + 1 < rows.size() ? rows[r].second : lineBreak;
+      out += row + (mixed || rowBreak.empty() ? rowBreak : style);
+    }
+  }
+  return out;
+}
+
+// Lines of characters whose second bytes look like letters, lead bytes without a second byte,
+// blanks at their ends, joined by breaks of one kind or of mixed kinds.
+std::string MixedText(std::mt19937& Rng) {
+  static const std::vector<std::string> pieces = {"a", "b", "ab", " ",        "\t",    "\\",
+                                                  A,   Di,  So,   "\x95\x5c", "\x81 ", "\x83"};
+  static const char* breaks[] = {"\r\n", "\n", "\r"};
+  const int style = Rng() % 4;  // 3: mixed
+  std::string s;
+  for (int n = 1 + Rng() % 12; n > 0; --n) {
+    for (int k = Rng() % 12; k > 0; --k) s += pieces[Rng() % pieces.size()];
+    if (n > 1 || Rng() % 2) s += breaks[style == 3 ? Rng() % 3 : style];
+  }
+  return s;
+}
+
+// Replace All leaves its result as the oracle says, undoes in one step to the saved bytes and
+// clears Modified there, also past a small undo limit; redo repeats it.
+TEST(RidEderSearchReplace, ReplaceAllUndoesInOneStepToTheSavedBytes) {
+  std::mt19937 rng(34);
+  const std::vector<std::string> patterns = {"a", "ab", " ", "\\", A, A + "b", "b" + So, "\x81 "};
+  const std::vector<std::string> withs = {"", "Z", " ", "\x93\xfa", "x\ny", "\r\n", "y \rz\r\n"};
+  for (int round = 0; round < 400; ++round) {
+    TSearchEder s(MixedText(rng));
+    const bool regex = rng() % 2, trim = rng() % 2, lines = rng() % 3 == 0;
+    const int32_t limit = std::vector<int32_t>{1024, 1, 2}[rng() % 3];
+    const std::string pattern = patterns[rng() % patterns.size()];
+    const std::string with = withs[rng() % withs.size()];
+    std::string options = std::string("ca") + (rng() % 2 ? "b" : "");
+    if (regex) s.Ed.SetSearchEngine(&s.Regex);
+    if (trim) s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoTrimTrailingSpaces});
+    s.Ed.SetMaxUndo(limit);
+    // An edit, then the save.
+    const std::string original = s.Text();
+    s.Ed.SetCaretXY({1, 1});
+    s.Ed.CommandProcessor(ecChar, 'z', nullptr);
+    s.Ed.SetModified(false);
+    const std::string saved = s.Text();
+    const int32_t count = s.Ed.Lines()->GetCount();
+    int32_t first = 1, last = count;
+    if (lines) {
+      first = 1 + rng() % count;
+      last = first + rng() % (count - first + 1);
+      // Whole lines, whatever the columns (past the end of an empty line).
+      const auto length = static_cast<int32_t>(s.Ed.Lines()->Get(last - 1).size());
+      s.Select(smLine, {1, first}, {std::max(2, length + 1), last});
+      options += "s";
+    } else {
+      options += "e";
+    }
+    SCOPED_TRACE(testing::Message()
+                 << "round " << round << " text " << testing::PrintToString(saved) << " pattern "
+                 << testing::PrintToString(pattern) << " with " << testing::PrintToString(with)
+                 << " options " << options << (trim ? " trim" : "") << " limit " << limit
+                 << " lines " << first << " to " << last);
+    int32_t hits = 0;
+    const std::string want = ModelReplaceAll(saved, pattern, with, first, last, trim, hits);
+    EXPECT_EQ(s.Ed.SearchReplace(regex ? Escaped(pattern) : pattern, with, Flags(options)), hits);
+    ASSERT_EQ(s.Text(), want);
+    EXPECT_EQ(s.Ed.GetModified(), hits > 0);
+    if (hits == 0) continue;
+    s.Ed.Undo();
+    ASSERT_EQ(s.Text(), saved);
+    EXPECT_FALSE(s.Ed.GetModified());
+    s.Ed.Redo();
+    ASSERT_EQ(s.Text(), want);
+    EXPECT_TRUE(s.Ed.GetModified());
+    EXPECT_FALSE(s.Ed.CanRedo());
+    s.Ed.Undo();
+    EXPECT_EQ(s.Text(), saved);
+    EXPECT_FALSE(s.Ed.GetModified());
+    if (limit < 1024) continue;
+    s.Ed.Undo();  // the step before is still there
+    EXPECT_EQ(s.Text(), original);
+    EXPECT_TRUE(s.Ed.GetModified());
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

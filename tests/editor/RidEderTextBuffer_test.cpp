@@ -698,6 +698,115 @@ TEST_F(UndoFixture, SavePointFollowsTheNewestItem) {
   EXPECT_TRUE(U.IsAtSavePoint());
 }
 
+// The save point outlives the items the limit drops: undoing all that is left reaches the saved
+// text when the newest group dropped was the saved state, and an edit dropped at once (a limit
+// of 0) still leaves the text changed.
+TEST_F(UndoFixture, SavePointOutlivesTheLimit) {
+  const struct {
+    int32_t Limit;
+    bool SavedAfterUndo;
+  } cases[] = {{0, false}, {1, true}, {2, true}, {5, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Limit);
+    TRidEderUndoList u;
+    u.SetMaxUndoActions(c.Limit);
+    u.MarkSavePoint(true);
+    u.AddChange(urInsert, BufferCoord(1, 1), BufferCoord(2, 1), "", smNormal);
+    EXPECT_FALSE(u.IsAtSavePoint());
+    u.MarkSavePoint(true);
+    EXPECT_TRUE(u.IsAtSavePoint());
+    // One step longer than the limit: the saved step goes.
+    u.BeginBlock();
+    for (int32_t i = 0; i <= c.Limit; ++i)
+      u.AddChange(urInsert, BufferCoord(1, 1), BufferCoord(2, 1), "", smNormal);
+    u.EndBlock();
+    EXPECT_FALSE(u.IsAtSavePoint());
+    while (u.PopItem()) {
+    }
+    EXPECT_EQ(u.IsAtSavePoint(), c.SavedAfterUndo);
+    u.Clear();
+    u.MarkSavePoint(true);
+    EXPECT_TRUE(u.IsAtSavePoint());
+  }
+}
+
+// Lines edited hit by hit: the rows after, the line before again from them, and a walk bottom
+// up that comes out as the walk top down.
+TEST(LineEdits, RebuildEachLineBothWaysInAnyWalkOrder) {
+  std::mt19937 rng(7);
+  const std::vector<std::string> texts = {"", "x", "\x93\xfa", "a\nb", "\r", "\r\n\n", "yz\r"};
+  for (int round = 0; round < 300; ++round) {
+    struct THit {
+      int32_t Pos;
+      std::string Old, New;
+    };
+    std::vector<std::pair<std::string, std::vector<THit>>> lines(1 + rng() % 4);
+    for (auto& [line, hits] : lines) {
+      for (int k = rng() % 20; k > 0; --k) line += "ab c\x83"[rng() % 6];
+      for (size_t at = rng() % 3; at < line.size(); at += 1 + rng() % 4) {
+        const size_t length = std::min<size_t>(rng() % 3, line.size() - at);
+        hits.push_back({static_cast<int32_t>(at), line.substr(at, length), texts[rng() % 7]});
+        at += length;
+      }
+    }
+    TRidLineEdits down, up;
+    for (size_t l = 0; l < lines.size(); ++l) {
+      down.BeginLine(static_cast<int32_t>(l * 2));
+      for (const THit& h : lines[l].second) down.AddHit(h.Pos, h.Old, h.New);
+    }
+    for (size_t l = lines.size(); l-- > 0;) {
+      up.BeginLine(static_cast<int32_t>(l * 2));
+      for (size_t k = lines[l].second.size(); k-- > 0;) {
+        const THit& h = lines[l].second[k];
+        up.AddHit(h.Pos, h.Old, h.New);
+      }
+    }
+    up.Reverse();
+    // Each walk gives the same rows; the caret follows the hit its walk added last.
+    std::vector<std::string> fromDown, fromUp;
+    std::vector<size_t> caretDown, caretUp, withHits;
+    for (size_t l = 0; l < lines.size(); ++l)
+      if (!lines[l].second.empty()) withHits.push_back(l);
+    down.ForEachLine([&](const TRidLineEdits::TLine& L) {
+      const auto& [before, hits] = lines[fromDown.size()];
+      EXPECT_EQ(L.Index, static_cast<int32_t>(fromDown.size() * 2));
+      TRidLineEdits::TRows rows;
+      L.After(before, rows);
+      // The model: the hits replaced from the left, the rows split at each new text's breaks.
+      std::string want, joined;
+      size_t from = 0;
+      for (const THit& h : hits) {
+        want += before.substr(from, h.Pos - from) + h.New;
+        from = h.Pos + h.Old.size();
+      }
+      want += before.substr(from);
+      const std::string kinds = L.BreakKinds();
+      EXPECT_EQ(rows.Breaks, kinds);
+      EXPECT_EQ(rows.Ends.size(), kinds.size() + 1);
+      for (size_t r = 0; r < rows.Ends.size(); ++r) {
+        joined += rows.Row(r);
+        if (r < kinds.size()) joined += LineBreakText(kinds[r]);
+      }
+      EXPECT_EQ(joined, want);
+      std::string back;
+      L.Before(joined, back);
+      EXPECT_EQ(back, before);
+      if (rows.CaretRow >= 0) caretDown.push_back(fromDown.size());
+      fromDown.push_back(rows.Text);
+    });
+    up.ForEachLine([&](const TRidLineEdits::TLine& L) {
+      TRidLineEdits::TRows rows;
+      L.After(lines[fromUp.size()].first, rows);
+      if (rows.CaretRow >= 0) caretUp.push_back(fromUp.size());
+      fromUp.push_back(rows.Text);
+    });
+    EXPECT_EQ(fromUp, fromDown);
+    if (withHits.empty()) continue;
+    EXPECT_EQ(caretDown, std::vector<size_t>{withHits.back()});
+    EXPECT_EQ(caretUp, std::vector<size_t>{withHits.front()});
+  }
+}
+
 TEST_F(UndoFixture, PopPeekAndAssign) {
   EXPECT_EQ(U.PopItem(), nullptr);
   Change(urInsert, "one");

@@ -11,6 +11,7 @@
 #include <functional>
 #include <random>
 
+#include "editor/RidEderSearch.h"
 #include "platform/Forms.h"
 #include "platform/Imm.h"
 #include "platform/Locale.h"
@@ -1454,13 +1455,19 @@ std::vector<TRidRange> FullScan(TRidEder& Ed, bool NoState) {
 }
 
 // A large file painted only to its first screen: opening scans no further than that screen,
-// and ranges read at random lines, also below edits made above lines never scanned, equal a
-// full scan; with a highlighter that carries state from line to line and one that carries none.
+// and ranges read at random lines, also below edits made above lines never scanned and after a
+// replace-all and its undo, equal a full scan; with a highlighter that carries state from line
+// to line and one that carries none.
 TEST(RidEder, RangesReadOnDemandEqualAFullScan) {
   for (bool noState : {false, true}) {
     SCOPED_TRACE(noState ? "no line state" : "line state");
     TShownEder s;
     TTestHighlighter hl(nullptr);
+    TRidEderSearch engine(nullptr);
+    s.Ed.SetSearchEngine(&engine);
+    TRidSearchOptions replaceAll;
+    replaceAll.Include(ssoEntireScope);
+    replaceAll.Include(ssoReplaceAll);
     hl.NoState = noState;
     std::mt19937 rng(11);
     const char* pieces[] = {"{", "}", "x", "{ y }", "", "}}", "{{"};
@@ -1475,7 +1482,7 @@ TEST(RidEder, RangesReadOnDemandEqualAFullScan) {
       TRidEderStringList* lines = s.Ed.GetLines();
       const int n = lines->GetCount();
       const int i = static_cast<int>(rng() % n);
-      switch (rng() % 5) {
+      switch (rng() % 6) {
         case 0:
           lines->Insert(i, pieces[rng() % 7]);
           break;
@@ -1484,6 +1491,12 @@ TEST(RidEder, RangesReadOnDemandEqualAFullScan) {
           break;
         case 2:
           lines->Put(i, lines->Get(i) + pieces[rng() % 7]);
+          break;
+        case 3:
+          // Never by more of a pattern's own characters: the text stays as large.
+          if (s.Ed.SearchReplace(pieces[rng() % 4], pieces[2 + rng() % 3], replaceAll) > 0 &&
+              rng() % 2)
+            s.Ed.Undo();
           break;
         default: {
           const int k = static_cast<int>(rng() % n);
