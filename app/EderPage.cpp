@@ -26,6 +26,15 @@ size_t LineEnd(std::string_view Bytes, size_t P, size_t Unit, size_t LowAt) {
   return Bytes.size();
 }
 
+// Whether JIS text is inside a double-byte shift after Line, given whether it was before it: the
+// line's last escape of a shift decides, as JisToSjis reads them.
+bool ShiftedAfter(std::string_view Line, bool Shifted) {
+  for (size_t i = 0; i + 2 < Line.size(); ++i)
+    if (Line[i] == '\x1B' && (Line[i + 1] == '$' || Line[i + 1] == '('))
+      Shifted = Line[i + 1] == '$';
+  return Shifted;
+}
+
 // The line (1-based) of a file's bytes in Code that holds the first character the conversion to
 // Shift-JIS replaces, 0 when none does. The codes that replace characters read each line on its
 // own, so the lines are converted one by one until one replaces something.
@@ -33,6 +42,15 @@ int32_t FirstSubstitutedLine(std::string_view Bytes, JCodeKind Code) {
   size_t unit = 1, lowAt = 0;
   std::function<std::string(std::string_view, size_t*)> convert;
   switch (Code) {
+    case jcJisB:
+    case jcJisAt:
+      // A shift runs on over line breaks: a line that starts inside one is read inside one.
+      convert = [shifted = false](std::string_view Line, size_t* Substituted) mutable {
+        const std::string text = (shifted ? "\x1B$B" : "") + std::string(Line);
+        shifted = ShiftedAfter(Line, shifted);
+        return JisToSjis(text, Substituted);
+      };
+      break;
     case jcEuc:
       convert = EucToSjis;
       break;

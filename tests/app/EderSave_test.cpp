@@ -230,21 +230,28 @@ TEST(EderSave, RemembersTheLineWhereReadingFirstLost) {
   RID_NEED_TOOL("iconv", "libc-bin");
   RID_NEED_TOOL("nkf", "nkf");
   const std::vector<std::string> lines = {"日本語のテキスト", "abc", "表示 x", "終わり"};
-  for (JCodeKind code : {jcEuc, jcUtf8, jcUtf8Bom, jcUtf16LE, jcUtf16BE})
+  for (JCodeKind code : {jcJisB, jcEuc, jcUtf8, jcUtf8Bom, jcUtf16LE, jcUtf16BE})
     for (const char* brk : {"\r\n", "\n", "\r"})
       for (size_t lost : {1, 2, 4}) {
         SCOPED_TRACE(std::string(CodeName(code)) + " line " + std::to_string(lost));
-        // The euro sign has no Shift-JIS form; in EUC-JP a JIS X 0212 character (丂) has none.
+        // The euro sign has no Shift-JIS form; in EUC-JP a JIS X 0212 character (丂) has none;
+        // in JIS a byte alone in a shift is no character.
         std::vector<std::string> marked = lines;
         marked[lost - 1] += "@";
         marked[3] += "@";
         const std::string text = Joined(marked, brk, true);
-        TPageFile f(code == jcEuc ? Replace(Encoded(text, code), "@", "\x8F\xB0\xA1")
-                                  : Encoded(Replace(text, "@", "\xE2\x82\xAC"), code));
+        TPageFile f(code == jcEuc    ? Replace(Encoded(text, code), "@", "\x8F\xB0\xA1")
+                    : code == jcJisB ? Replace(Encoded(text, code), "@", "\x1B$B\x30\x1B(B")
+                                     : Encoded(Replace(text, "@", "\xE2\x82\xAC"), code));
         ASSERT_EQ(f.Page->Code, code);
         EXPECT_EQ(f.Page->Substituted, 2u);
         EXPECT_EQ(f.Page->FirstSubstitutedLine, static_cast<int32_t>(lost));
       }
+  // A JIS shift may run on over a line break: the next line's pairs are still pairs.
+  TPageFile shifted("\x1B$B\x30\x70\n\x30\x70\x34\n\x1B(Babc\n");
+  ASSERT_EQ(shifted.Page->Code, jcJisB);
+  EXPECT_EQ(shifted.Page->Substituted, 1u);
+  EXPECT_EQ(shifted.Page->FirstSubstitutedLine, 2);
 }
 
 // --- the window
