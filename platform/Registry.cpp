@@ -797,15 +797,16 @@ namespace {
 // Stores a value in Node, marking the store changed only when something differs.
 bool PutValue(TRegNode& Node, const std::string& Name, bool IsInteger, const std::string& Text,
               int32_t Int) {
+  const TRegValue put{Name, IsInteger, Text, Int};
   TRegValue* v = Node.Value(Name);
   if (!v) {
-    Node.Values.Add(TRegValue{Name, IsInteger, Text, Int});
+    Node.Values.Add(put);
     return true;
   }
-  if (v->IsInteger == IsInteger && (IsInteger ? v->Int == Int : v->Text == Text)) return false;
-  v->IsInteger = IsInteger;
-  v->Text = IsInteger ? std::string() : Text;
-  v->Int = IsInteger ? Int : 0;
+  if (v->SameData(put)) return false;
+  v->IsInteger = put.IsInteger;
+  v->Text = put.Text;
+  v->Int = put.Int;
   return true;
 }
 
