@@ -260,7 +260,7 @@ bool SavePage(QMainWindow* Window, TEderPage& Page) {
       // Changed between the last look and the writing: asked about, unless no look can tell.
       if (!questions.SeesChange()) return SayNotSaved(Window, e);
     } catch (const EOldTextPutBackError& e) {
-      Page.Disk = e.State;  // its old text again, which is no change made on disk
+      if (!Page.FileName.empty()) Page.Disk = e.State;  // its old text again: no change on disk
       return SayNotSaved(Window, e);
     } catch (const std::exception& e) {
       return SayNotSaved(Window, e);

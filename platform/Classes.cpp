@@ -766,8 +766,6 @@ class TSiblingFile : public TSaveStream {
   TSiblingFile(const TSiblingFile&) = delete;
   TSiblingFile& operator=(const TSiblingFile&) = delete;
 
-  int Fd() const { return FFd; }
-
   // Renames the file to Name in its folder, over the file there, or only where there is none
   // (Exclusive); 0, or the system's error.
   int RenameTo(const std::string& Name, bool Exclusive) {
