@@ -874,10 +874,25 @@ std::string OtherWindow(test::TXSession& X, const std::string& Main) {
   return {};
 }
 
+// What the window writes for a file that held Old once an x is typed at its start (its
+// replaced characters written as the page holds them).
+std::string SavedWithAnX(const std::string& Old) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "f.txt", Old);
+  TEderHighlighters highlighters;
+  const auto page = LoadPage((dir / "f.txt").string(), highlighters);
+  page->Eder->SetSelText("x");
+  SaveInCode(*page->Eder->GetLines(), page->Code, (dir / "out").string(), page->JisKanjiOut);
+  return test::ReadFileBytes(dir / "out");
+}
+
 // Ctrl+S after another program or user changed the file, or where a rename would harm it: the
-// program asks first (Cancel the default) about what another program did, writes in place
+// program asks first (Cancel the default) about what was done to the file, writes in place
 // where a rename would lose the file's owner or its other name, and leaves the file whole and
-// its text unsaved when the write fails.
+// its text unsaved when the write fails. What another user does while a question is open is
+// asked about in turn before anything is written: a link swapped in is never written through,
+// a file deleted is not made anew unasked, and a write that failed and put the old text back
+// is no change on disk.
 TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
   RID_NEED_TOOL("xdotool", "xdotool");
   RID_NEED_TOOL("setpriv", "util-linux");
@@ -886,15 +901,21 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
   using enum TMeanwhile;
   enum THolds { kNew, kOld, kOther, kMissing };
   const std::string cancel = "Return", save = "Tab space";  // Cancel is the default button
+  struct TStep {
+    std::string Title;           // the question's; "" for keys pressed in the window
+    std::string Keys;            // that answer it
+    TMeanwhile While = Nothing;  // done while it is open
+  };
   struct TCase {
     const char* Name;
     test::TSaveSite Site;
     TMeanwhile Meanwhile;
-    std::vector<std::pair<std::string, std::string>> Dialogs;  // title, the keys that answer
+    std::vector<TStep> Dialogs;  // after Ctrl+S
     THolds Holds;
     bool SameInode;  // as before Ctrl+S
     mode_t Mode;
     uid_t Owner;
+    bool Replaced = false;  // the file holds a character that reading replaces (an emoji)
   };
   const TCase cases[] = {
       {"renamed over", Plain, Nothing, {}, kNew, false, 0640, 0},
@@ -938,140 +959,66 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        true,
        0640,
        0},
-  };
-  test::TXSession x;
-  ASSERT_TRUE(x.Ok()) << x.Error();
-  std::string old;
-  while (old.size() < 3000) old += "old line " + std::to_string(old.size()) + "\n";
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Name);
-    test::TSaveSiteFiles f(c.Site, old);
-    std::vector<std::string> command = f.SaverCommand();
-    command.insert(command.end(), {std::string(RID_BUILD_DIR) + "/rideder", f.File.string()});
-    std::vector<std::string> env = f.SaverEnvironment();
-    env.push_back("RIDEDER_REGISTRY=" + (f.Cache() / "registry.ini").string());
-    const std::string window =
-        x.StartProgram(command[0], {command.begin() + 1, command.end()}, env);
-    ASSERT_FALSE(window.empty()) << x.Error();
-    x.Run("xdotool windowfocus --sync " + window + " type x");
-    ASSERT_TRUE(x.Sync(window)) << x.Error();
-    const std::string other = ActMeanwhile(c.Meanwhile, f);
-    const auto before = test::TSaveSiteFiles::See(f.File);
-    x.Run("xdotool windowfocus --sync " + window + " key ctrl+s");
-    ASSERT_TRUE(x.Sync(window)) << x.Error();
-    for (const auto& [title, keys] : c.Dialogs) {
-      const std::string dialog = OtherWindow(x, window);
-      if (dialog.empty()) {
-        ADD_FAILURE() << "no window titled " << title;
-        break;
-      }
-      EXPECT_EQ(x.Run("xdotool getwindowname " + dialog), title + "\n");
-      x.Run("xdotool windowfocus --sync " + dialog + " key " + keys);
-      ASSERT_TRUE(x.Sync(window)) << x.Error();
-    }
-    EXPECT_EQ(OtherWindow(x, window), "");  // nothing else asked
-    EXPECT_EQ(x.Run("xdotool getwindowname " + window).starts_with("*"), c.Holds != kNew);
-
-    const auto after = test::TSaveSiteFiles::See(f.File);
-    const std::string holds[] = {"x" + old, old, other};
-    EXPECT_EQ(after.Exists, c.Holds != kMissing);
-    if (after.Exists && c.Holds != kMissing) {
-      EXPECT_TRUE(after.Bytes == holds[c.Holds]) << after.Bytes.substr(0, 40);
-      EXPECT_EQ(after.Mode, c.Mode);
-      EXPECT_EQ(after.Owner, c.Owner);
-      if (before.Exists) {
-        EXPECT_EQ(after.Inode == before.Inode, c.SameInode);
-      }
-    }
-    if (!f.Partner.empty()) {
-      EXPECT_EQ(test::ReadFileBytes(f.Partner), after.Bytes);  // the other name, the same text
-    }
-    EXPECT_EQ(std::filesystem::is_symlink(f.File),
-              c.Site == ThroughLink || c.Meanwhile == LinkedByNobody);
-    EXPECT_EQ(f.Leftovers(), std::vector<std::string>{});
-    x.Run("kill $(xdotool getwindowpid " + window + ")");
-  }
-}
-
-// What the window writes for a file that held Old once an x is typed at its start.
-std::string SavedWithAnX(const std::string& Old) {
-  test::TempDir dir;
-  test::WriteFileBytes(dir / "f.txt", Old);
-  TEderHighlighters highlighters;
-  const auto page = LoadPage((dir / "f.txt").string(), highlighters);
-  page->Eder->SetSelText("x");
-  SaveInCode(*page->Eder->GetLines(), page->Code, (dir / "out").string(), page->JisKanjiOut);
-  return test::ReadFileBytes(dir / "out");
-}
-
-// Root saves a file of nobody's, in nobody's folder, while nobody acts on it with a question
-// open: every change made meanwhile is asked about in turn before anything is written (Cancel
-// the default), a link swapped in is never written through, a file deleted is not made anew
-// unasked, and a write that failed and put the old text back is no change on disk.
-TEST(EderSaveUnderX, LooksAtTheFileAgainAfterEveryQuestion) {
-  RID_NEED_TOOL("xdotool", "xdotool");
-  RID_NEED_TOOL("setpriv", "util-linux");
-  RID_NEED_TOOL("prlimit", "util-linux");
-  using enum test::TSaveSite;
-  using enum TMeanwhile;
-  enum THolds { kNew, kOld, kOther, kMissing };
-  const std::string cancel = "Return", save = "Tab space";  // Cancel is the default button
-  struct TStep {
-    std::string Title;  // the question's; "" for keys pressed in the window
-    TMeanwhile While;   // done while the question is open
-    std::string Keys;
-  };
-  struct TCase {
-    const char* Name;
-    test::TSaveSite Site;
-    bool Replaced;  // the file holds a character that reading replaces (an emoji)
-    TMeanwhile Before;
-    std::vector<TStep> Steps;  // after Ctrl+S
-    THolds Holds;
-  };
-  const TCase cases[] = {
-      {"changed, a link swapped in while asked",
+      {"nobody's file, changed, a link swapped in while asked",
        OthersFolder,
-       false,
        AppendedByNobody,
-       {{"Changed on disk", SwappedForALinkByNobody, save}, {"Replaced on disk", Nothing, cancel}},
-       kOther},
-      {"characters replaced, a link swapped in while asked",
-       OthersFolder,
-       true,
-       Nothing,
-       {{"Save", SwappedForALinkByNobody, save}, {"Replaced on disk", Nothing, cancel}},
-       kOther},
-      {"characters replaced, a line appended while asked, saved",
-       OthersFolder,
-       true,
-       Nothing,
-       {{"Save", AppendedByNobody, save}, {"Changed on disk", Nothing, save}},
-       kNew},
-      {"characters replaced, a line appended while asked, cancelled",
-       OthersFolder,
-       true,
-       Nothing,
-       {{"Save", AppendedByNobody, save}, {"Changed on disk", Nothing, cancel}},
-       kOther},
-      {"characters replaced, deleted while asked",
-       OthersFolder,
-       true,
-       Nothing,
-       {{"Save", DeletedByNobody, save}, {"Deleted on disk", Nothing, cancel}},
-       kMissing},
-      {"changed, deleted while asked, saved again",
-       OthersFolder,
+       {{"Changed on disk", save, SwappedForALinkByNobody}, {"Replaced on disk", cancel}},
+       kOther,
        false,
+       0600,
+       0},
+      {"nobody's file, characters replaced, a link swapped in while asked",
+       OthersFolder,
+       Nothing,
+       {{"Save", save, SwappedForALinkByNobody}, {"Replaced on disk", cancel}},
+       kOther,
+       false,
+       0600,
+       0,
+       true},
+      {"nobody's file, characters replaced, a line appended while asked, saved",
+       OthersFolder,
+       Nothing,
+       {{"Save", save, AppendedByNobody}, {"Changed on disk", save}},
+       kNew,
+       false,
+       0644,
+       test::kNobody,
+       true},
+      {"nobody's file, characters replaced, a line appended while asked, cancelled",
+       OthersFolder,
+       Nothing,
+       {{"Save", save, AppendedByNobody}, {"Changed on disk", cancel}},
+       kOther,
+       true,
+       0644,
+       test::kNobody,
+       true},
+      {"nobody's file, characters replaced, deleted while asked",
+       OthersFolder,
+       Nothing,
+       {{"Save", save, DeletedByNobody}, {"Deleted on disk", cancel}},
+       kMissing,
+       false,
+       0,
+       0,
+       true},
+      {"nobody's file, changed, deleted while asked, saved again as root's",
+       OthersFolder,
        AppendedByNobody,
-       {{"Changed on disk", DeletedByNobody, save}, {"Deleted on disk", Nothing, save}},
-       kNew},
-      {"a failed write put back, then saved again",
+       {{"Changed on disk", save, DeletedByNobody}, {"Deleted on disk", save}},
+       kNew,
+       false,
+       0644,
+       0},
+      {"a write that fails part way, then saved again",
        FailsMidway,
-       false,
        Nothing,
-       {{"Save", Nothing, "Return"}, {"", Nothing, "ctrl+s"}, {"Save", Nothing, "Return"}},
-       kOld},
+       {{"Save", "Return"}, {"", "ctrl+s"}, {"Save", "Return"}},
+       kOld,
+       true,
+       0640,
+       0},
   };
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();
@@ -1095,19 +1042,20 @@ TEST(EderSaveUnderX, LooksAtTheFileAgainAfterEveryQuestion) {
     }
     x.Run("xdotool windowfocus --sync " + window + " type x");
     ASSERT_TRUE(x.Sync(window)) << x.Error();
-    std::string other = ActMeanwhile(c.Before, f);
+    std::string other = ActMeanwhile(c.Meanwhile, f);
     const auto before = test::TSaveSiteFiles::See(f.File);
     x.Run("xdotool windowfocus --sync " + window + " key ctrl+s");
     ASSERT_TRUE(x.Sync(window)) << x.Error();
-    bool deleted = false;
-    for (const TStep& step : c.Steps) {
+    for (const TStep& step : c.Dialogs) {
       const std::string dialog = step.Title.empty() ? window : OtherWindow(x, window);
-      ASSERT_FALSE(dialog.empty()) << "no window titled " << step.Title;
+      if (dialog.empty()) {
+        ADD_FAILURE() << "no window titled " << step.Title;
+        break;
+      }
       if (!step.Title.empty()) {
         EXPECT_EQ(x.Run("xdotool getwindowname " + dialog), step.Title + "\n");
       }
       if (step.While != Nothing) other = ActMeanwhile(step.While, f);
-      deleted |= step.While == DeletedByNobody;
       x.Run("xdotool windowfocus --sync " + dialog + " key " + step.Keys);
       ASSERT_TRUE(x.Sync(window)) << x.Error();
     }
@@ -1115,16 +1063,20 @@ TEST(EderSaveUnderX, LooksAtTheFileAgainAfterEveryQuestion) {
     EXPECT_EQ(x.Run("xdotool getwindowname " + window).starts_with("*"), c.Holds != kNew);
 
     const auto after = test::TSaveSiteFiles::See(f.File);
+    const std::string holds[] = {c.Replaced ? SavedWithAnX(old) : "x" + old, old, other};
     EXPECT_EQ(after.Exists, c.Holds != kMissing);
-    if (c.Holds == kNew || c.Holds == kOld) {
-      EXPECT_TRUE(after.Bytes == (c.Holds == kNew ? SavedWithAnX(old) : old))
-          << after.Bytes.substr(0, 40);
-      EXPECT_EQ(after.Mode, before.Mode);
-      EXPECT_EQ(after.Owner, deleted ? 0 : before.Owner);  // made anew, a file is its saver's
-    } else if (c.Holds == kOther) {
-      EXPECT_TRUE(after.Bytes == other) << after.Bytes.substr(0, 40);
+    if (after.Exists && c.Holds != kMissing) {
+      EXPECT_TRUE(after.Bytes == holds[c.Holds]) << after.Bytes.substr(0, 40);
+      EXPECT_EQ(after.Mode, c.Mode);
+      EXPECT_EQ(after.Owner, c.Owner);
+      if (before.Exists) {
+        EXPECT_EQ(after.Inode == before.Inode, c.SameInode);
+      }
     }
-    EXPECT_EQ(std::filesystem::is_symlink(f.File), other == "secret\n");
+    if (!f.Partner.empty()) {
+      EXPECT_EQ(test::ReadFileBytes(f.Partner), after.Bytes);  // the other name, the same text
+    }
+    EXPECT_EQ(std::filesystem::is_symlink(f.File), c.Site == ThroughLink || other == "secret\n");
     const auto secret = f.Real.parent_path() / "secret";
     if (std::filesystem::exists(secret)) {
       EXPECT_EQ(test::ReadFileBytes(secret), "secret\n");
