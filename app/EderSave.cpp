@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -100,46 +101,101 @@ bool ConfirmLosses(QMainWindow* Window, const std::string& FileName, const TSave
   return AskToSave(Window, "Save", text + "\n\nSave " + FileText(FileName) + " anyway?");
 }
 
-// What became of a file since it was read or last saved (Then), seen as it is now.
+// What became of a file since a person last saw it (Then: as it was read or saved, or as a
+// question told of it), seen as it is now.
 enum class TDiskChange { None, Changed, Replaced, Deleted };
 
 TDiskChange DiskChange(const TFileState& Then, const TFileState& Now) {
   if (Now.IsLink && !Then.IsLink) return TDiskChange::Replaced;  // a link where a file was
-  if (!Now.Exists) return TDiskChange::Deleted;
-  if (Now.IsLink != Then.IsLink || Now.Device != Then.Device || Now.Inode != Then.Inode)
+  if (!Now.Exists) return Then.Exists ? TDiskChange::Deleted : TDiskChange::None;
+  if (!Then.Exists || Now.IsLink != Then.IsLink || Now.Device != Then.Device ||
+      Now.Inode != Then.Inode)
     return TDiskChange::Replaced;
   if (Now.Size != Then.Size || Now.ModifiedNs != Then.ModifiedNs) return TDiskChange::Changed;
   return TDiskChange::None;
 }
 
-// Another program's work on the file is not overwritten without a word.
-bool ConfirmDiskChange(QMainWindow* Window, const std::string& FileName, const TFileState& Then) {
-  const TFileState now = FileStateOf(FileName);
+// What was done to a file is not overwritten without a word. The question says what happened,
+// not who did it: another program, another user, or this program's own other tab on the file.
+// Again: a question before this one was open while it happened.
+bool ConfirmDiskChange(QMainWindow* Window, const std::string& FileName, const TFileState& Then,
+                       const TFileState& Now, bool Again) {
   const QString name = FileText(FileName);
-  switch (DiskChange(Then, now)) {
+  const QString since =
+      Again ? "while the question before this one was open" : "after it was read or last saved";
+  switch (DiskChange(Then, Now)) {
     case TDiskChange::None:
       return true;
     case TDiskChange::Changed:
       return AskToSave(Window, "Changed on disk",
-                       name +
-                           " was changed on disk by another program after it was read. Saving "
-                           "replaces that program's text with the text shown.\n\nSave " +
+                       name + " was changed on disk " + since +
+                           ". Saving replaces the text on disk with the text shown.\n\nSave " +
                            name + " anyway?");
     case TDiskChange::Replaced:
-      return AskToSave(
-          Window, "Replaced on disk",
-          name + " was changed on disk by another program after it was read: the name now " +
-              (now.IsLink ? "is a link to another file" : "leads to another file") +
-              ". Saving writes the text shown there.\n\nSave " + name + " anyway?");
+      return AskToSave(Window, "Replaced on disk",
+                       name + " was replaced on disk " + since + ": the name now " +
+                           (Now.IsLink ? "is a link to " + QFileInfo(name).symLinkTarget()
+                                       : QString("leads to another file")) +
+                           ". Saving writes the text shown there.\n\nSave " + name + " anyway?");
     case TDiskChange::Deleted:
-      return AskToSave(
-          Window, "Deleted on disk",
-          name + " was deleted by another program after it was read.\n\nSave " + name + " again?");
+      return AskToSave(Window, "Deleted on disk",
+                       name + " was deleted " + since + ".\n\nSave " + name + " again?");
   }
   return false;
 }
 
+// The questions a save asks before it writes. The file is looked at again after each of them,
+// and a change made while one was open is asked about in turn: what a person agreed to is what
+// is written.
+class TSaveQuestions {
+ public:
+  TSaveQuestions(QMainWindow* AWindow, const std::string& AFileName, const TEderPage& APage)
+      : FWindow(AWindow), FFileName(AFileName), FPage(APage) {
+    FPlan = PlanSave(*APage.Eder->GetLines(), APage.Code);
+    FLossesAgreed = FPlan.Unwritable == 0 && APage.Substituted == 0;
+    // A name just given was asked about in the file dialog, were it taken.
+    FSeen = APage.FileName.empty() ? FileStateOf(AFileName) : APage.Disk;
+  }
+
+  // The file as it is once every question was answered Save (or none was needed), or nothing
+  // when one was cancelled.
+  std::optional<TFileState> Settle() {
+    for (;; FAsked = true) {
+      const TFileState now = FileStateOf(FFileName);
+      if (DiskChange(FSeen, now) != TDiskChange::None) {
+        if (!ConfirmDiskChange(FWindow, FFileName, FSeen, now, FAsked)) return std::nullopt;
+        FSeen = now;
+      } else if (!FLossesAgreed) {
+        if (!ConfirmLosses(FWindow, FFileName, FPlan, FPage)) return std::nullopt;
+        FLossesAgreed = true;
+      } else {
+        return now;
+      }
+    }
+  }
+
+  // Whether a change since Settle can be seen, for Settle to ask about.
+  bool SeesChange() const { return DiskChange(FSeen, FileStateOf(FFileName)) != TDiskChange::None; }
+
+ private:
+  QMainWindow* FWindow;
+  const std::string& FFileName;
+  const TEderPage& FPage;
+  TSavePlan FPlan;
+  bool FLossesAgreed = true;
+  TFileState FSeen;  // the file as a person last saw it
+  bool FAsked = false;
+};
+
 void Say(QMainWindow* Window, const QString& Text) { Window->statusBar()->showMessage(Text); }
+
+// A save that failed: the status line and a message say why. Returns false.
+bool SayNotSaved(QMainWindow* Window, const std::exception& Error) {
+  const QString why = "Not saved: " + QString::fromLocal8Bit(Error.what());  // names as spelt
+  Say(Window, why);
+  QMessageBox::critical(Window, "Save", why);
+  return false;
+}
 
 }  // namespace
 
@@ -172,38 +228,43 @@ TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code) {
 }
 
 TFileState SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
-                      char JisKanjiOut, std::optional<uint32_t> NewFileMode) {
+                      char JisKanjiOut, std::optional<uint32_t> NewFileMode,
+                      const TFileState* Checked) {
   return SaveToFileAtomic(
       FileName,
       [&](TStream& Out) {
         EncodeLines(
             Lines, Code, [&Out](std::string_view Bytes) { Out.WriteBuffer(Bytes); }, JisKanjiOut);
       },
-      NewFileMode);
+      NewFileMode, Checked);
 }
 
 bool SavePage(QMainWindow* Window, TEderPage& Page) {
   std::string fileName = Page.FileName;
   if (fileName.empty() && !AskFileName(Window, fileName)) return false;
   TRidEderStringList& lines = *Page.Eder->GetLines();
-  const TSavePlan plan = PlanSave(lines, Page.Code);
-  const bool mayWrite = (!Page.Disk.Exists || ConfirmDiskChange(Window, fileName, Page.Disk)) &&
-                        ((plan.Unwritable == 0 && Page.Substituted == 0) ||
-                         ConfirmLosses(Window, fileName, plan, Page));
-  if (!mayWrite) {
-    Say(Window, "Not saved");
-    return false;
-  }
   // A file deleted meanwhile comes back with the permissions it had.
   const std::optional<uint32_t> mode =
       Page.Disk.Exists ? std::optional<uint32_t>(Page.Disk.Mode) : std::nullopt;
-  try {
-    Page.Disk = SaveInCode(lines, Page.Code, fileName, Page.JisKanjiOut, mode);
-  } catch (const std::exception& e) {
-    const QString why = "Not saved: " + QString::fromLocal8Bit(e.what());  // names as spelt
-    Say(Window, why);
-    QMessageBox::critical(Window, "Save", why);
-    return false;
+  TSaveQuestions questions(Window, fileName, Page);
+  for (;;) {
+    const std::optional<TFileState> checked = questions.Settle();
+    if (!checked) {
+      Say(Window, "Not saved");
+      return false;
+    }
+    try {
+      Page.Disk = SaveInCode(lines, Page.Code, fileName, Page.JisKanjiOut, mode, &*checked);
+      break;
+    } catch (const EFileChangedError& e) {
+      // Changed between the last look and the writing: asked about, unless no look can tell.
+      if (!questions.SeesChange()) return SayNotSaved(Window, e);
+    } catch (const EOldTextPutBackError& e) {
+      if (!Page.FileName.empty()) Page.Disk = e.State;  // its old text again: no change on disk
+      return SayNotSaved(Window, e);
+    } catch (const std::exception& e) {
+      return SayNotSaved(Window, e);
+    }
   }
   Page.FileName = fileName;
   Page.Substituted = 0;  // the file now holds what is shown

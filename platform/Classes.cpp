@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -470,30 +471,49 @@ std::string NameStem(const std::filesystem::path& Target) {
   return name.substr(0, end);
 }
 
-// Creates a new file Folder/<Prefix><8 random hex digits><Suffix> with Mode; returns its
-// descriptor and name, or -1 with errno.
-int CreateUniqueFile(const std::filesystem::path& Folder, const std::string& Prefix,
-                     const char* Suffix, mode_t Mode, std::string& Name) {
+// A descriptor, closed when this goes.
+class TFd {
+ public:
+  explicit TFd(int AFd = -1) : FFd(AFd) {}
+  ~TFd() {
+    if (FFd >= 0) ::close(FFd);
+  }
+  TFd(TFd&& Other) noexcept : FFd(std::exchange(Other.FFd, -1)) {}
+  TFd& operator=(TFd&& Other) noexcept {
+    std::swap(FFd, Other.FFd);
+    return *this;
+  }
+  int Get() const { return FFd; }
+  bool Valid() const { return FFd >= 0; }
+
+ private:
+  int FFd;
+};
+
+// Creates a new file <Prefix><8 random hex digits><Suffix> with Mode in the open Folder; returns
+// its descriptor and its name there, or -1 with errno.
+int CreateUniqueFile(int Folder, const std::string& Prefix, const char* Suffix, mode_t Mode,
+                     std::string& Name) {
   std::random_device rd;
   for (int attempt = 0; attempt < 100; ++attempt) {
     char random[16];
     std::snprintf(random, sizeof random, "%08x", rd());
-    Name = (Folder / (Prefix + random + Suffix)).string();
-    const int fd = ::open(Name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, Mode);
+    Name = Prefix + random + Suffix;
+    const int fd = ::openat(Folder, Name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, Mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
   return -1;
 }
 
-// Creates a new temporary file beside Target and returns its name and descriptor.
-int CreateSibling(const std::filesystem::path& Target, std::string& TempName) {
-  return CreateUniqueFile(FolderOf(Target), "." + NameStem(Target) + ".", ".tmp", 0666, TempName);
-}
-
 [[noreturn]] void RaiseWriteError(const std::string& FileName, int Error) {
   const std::string reason = SysReason(Error);
   throw EWriteError(FormatStr(SFWriteError, FileName.c_str(), reason.c_str()));
+}
+
+[[noreturn]] void RaiseChanged(const std::string& FileName) {
+  throw EFileChangedError(
+      FormatStr(SFCreateError, FileName.c_str(), "It changed on disk after it was checked"));
 }
 
 // Why a file that is not a regular one is not read or replaced, in the words of an error.
@@ -505,6 +525,10 @@ const char* NotRegularReason(mode_t Mode) {
   return "It is not a regular file";
 }
 
+int64_t ModifiedNs(const struct stat& St) {
+  return int64_t{St.st_mtim.tv_sec} * 1'000'000'000 + St.st_mtim.tv_nsec;
+}
+
 TFileState StateOf(const struct stat& St, bool IsLink) {
   TFileState s;
   s.Exists = true;
@@ -512,9 +536,15 @@ TFileState StateOf(const struct stat& St, bool IsLink) {
   s.Device = St.st_dev;
   s.Inode = St.st_ino;
   s.Size = St.st_size;
-  s.ModifiedNs = int64_t{St.st_mtim.tv_sec} * 1'000'000'000 + St.st_mtim.tv_nsec;
+  s.ModifiedNs = ModifiedNs(St);
   s.Mode = St.st_mode & 07777;
   return s;
+}
+
+// Whether St is the file State describes, with the content it had as far as the system tells.
+bool IsSameFile(const TFileState& State, const struct stat& St) {
+  return State.Exists && State.Device == St.st_dev && State.Inode == St.st_ino &&
+         State.Size == St.st_size && State.ModifiedNs == ModifiedNs(St);
 }
 
 bool IsLinkName(const std::string& FileName) {
@@ -535,18 +565,27 @@ int WriteAllAt(int Fd, const char* Bytes, size_t Count, off_t Offset) {
   return 0;
 }
 
-// Copies the whole content of From over To from its start, and syncs To; 0, or the system's
-// error.
-int CopyContent(int From, int To) {
+// Reads the whole content of From from its start, passing each piece to Put(Bytes, Count,
+// Offset), which returns 0 or an error; 0, or the first error.
+template <typename F>
+int ReadPieces(int From, F&& Put) {
   std::vector<char> buffer(1 << 16);
   for (off_t at = 0;;) {
     const ssize_t n = ::pread(From, buffer.data(), buffer.size(), at);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return errno;
-    if (n == 0) break;
-    if (const int error = WriteAllAt(To, buffer.data(), static_cast<size_t>(n), at)) return error;
+    if (n <= 0) return n < 0 ? errno : 0;
+    if (const int error = Put(buffer.data(), static_cast<size_t>(n), at)) return error;
     at += n;
   }
+}
+
+// Copies the whole content of From over To from its start, and syncs To; 0, or the system's
+// error.
+int CopyContent(int From, int To) {
+  const int error = ReadPieces(From, [To](const char* Bytes, size_t Count, off_t At) {
+    return WriteAllAt(To, Bytes, Count, At);
+  });
+  if (error != 0) return error;
   return ::fsync(To) == 0 ? 0 : errno;
 }
 
@@ -583,47 +622,180 @@ class TSaveStream : public TStream {
   const std::string& FFileName;
 };
 
-// The temporary file of an atomic save, as the stream its content is written to. Until Commit
-// renames it over the target, the file is removed when this goes (also when a write or the
+// Where a save writes: the folder of the file a name leads to, held open so that every step of
+// the save happens in that one folder whatever its path leads to meanwhile, and the file found
+// there under the name (Old, held open as a path only; none when the name is free).
+class TSavePlace {
+ public:
+  // Links in FileName are followed where FollowLinks says so; else a link there is what is found.
+  TSavePlace(const std::string& AFileName, bool FollowLinks)
+      : FileName(AFileName),
+        Target(FollowLinks ? ResolveLinks(AFileName) : std::filesystem::path(AFileName)),
+        IsLink(Target != std::filesystem::path(AFileName)),
+        Name(Target.filename().string()) {
+    if (Name.empty() || Name == "." || Name == "..") RefuseFolderName();
+    Folder = TFd(::open(FolderOf(Target).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!Folder.Valid()) RaiseCreateError(FileName, SysReason(errno));
+    OldFd = TFd(::openat(Folder.Get(), Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!OldFd.Valid() && errno != ENOENT) RaiseCreateError(FileName, SysReason(errno));
+    struct stat st;
+    if (OldFd.Valid() && ::fstat(OldFd.Get(), &st) != 0)
+      RaiseCreateError(FileName, SysReason(errno));
+    if (OldFd.Valid()) Old = st;
+  }
+
+  // Raises EFileChangedError unless the name holds the file Checked describes (none when it
+  // describes none).
+  void CheckAgainst(const TFileState& Checked) const {
+    if (Old ? !IsSameFile(Checked, *Old) : Checked.Exists) RaiseChanged(FileName);
+  }
+
+  // A rename would replace anything, a device or a file its owner made read-only, so the save
+  // refuses. No write permission bit at all means read-only to everyone, root included.
+  void RefuseToReplace() const {
+    if (!Old) return;
+    if (!S_ISREG(Old->st_mode)) RaiseCreateError(FileName, NotRegularReason(Old->st_mode));
+    if ((Old->st_mode & 0222) == 0) RaiseCreateError(FileName, "The file is read-only");
+    if (::faccessat(Folder.Get(), Name.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
+      RaiseCreateError(FileName, SysReason(EACCES));
+  }
+
+  // Whether the name still holds Old as it was (or is still free).
+  bool StillHoldsOld() const {
+    struct stat st;
+    if (::fstatat(Folder.Get(), Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+      return !Old && errno == ENOENT;
+    return Old && IsSameFile(StateOf(*Old, false), st);
+  }
+
+  const std::string FileName;          // as the caller gave it, for messages
+  const std::filesystem::path Target;  // the file it leads to
+  const bool IsLink;                   // FileName is a link, followed to Target
+  const std::string Name;              // Target's name in its folder
+  TFd Folder;                          // opened as a path only
+  TFd OldFd;
+  std::optional<struct stat> Old;
+
+ private:
+  // A name that ends in a folder's own name ("dir/", "..") names no file in a folder.
+  [[noreturn]] void RefuseFolderName() const {
+    struct stat st;
+    if (::stat(Target.c_str(), &st) != 0) RaiseCreateError(FileName, SysReason(errno));
+    RaiseCreateError(FileName, NotRegularReason(st.st_mode));
+  }
+};
+
+// What Get(Buffer, Size) gives, whole: Get answers the size it needs for Size 0, and fails with
+// ERANGE when that grew meanwhile. Nothing on another failure (errno says which).
+template <typename F>
+std::optional<std::string> ReadSized(F&& Get) {
+  for (;;) {
+    const ssize_t size = Get(nullptr, 0);
+    if (size < 0) return std::nullopt;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    const ssize_t n = Get(bytes.data(), bytes.size());
+    if (n >= 0) {
+      bytes.resize(static_cast<size_t>(n));
+      return bytes;
+    }
+    if (errno != ERANGE) return std::nullopt;
+  }
+}
+
+// Extended attributes, names and values.
+using TAttributes = std::vector<std::pair<std::string, std::string>>;
+
+// The extended attributes of an open file, its ACL among them (system.posix_acl_access), read
+// through the file's /proc name so that a descriptor opened as a path only will do. None on a
+// file system without them; nothing when they cannot all be read.
+std::optional<TAttributes> ReadAttributes(int Fd) {
+  const std::string path = "/proc/self/fd/" + std::to_string(Fd);
+  const auto names =
+      ReadSized([&](char* Buffer, size_t Size) { return ::listxattr(path.c_str(), Buffer, Size); });
+  if (!names) return errno == ENOTSUP ? std::optional<TAttributes>(TAttributes{}) : std::nullopt;
+  TAttributes attributes;
+  for (size_t at = 0; at < names->size(); at = names->find('\0', at) + 1) {
+    const std::string name = names->c_str() + at;
+    const auto value = ReadSized([&](char* Buffer, size_t Size) {
+      return ::getxattr(path.c_str(), name.c_str(), Buffer, Size);
+    });
+    if (!value) return std::nullopt;
+    attributes.emplace_back(name, *value);
+  }
+  return attributes;
+}
+
+// Gives a new file what an old one carries besides its text and owner: its extended attributes
+// (and none that the new file got by itself, such as an ACL its folder gives new files), then
+// its whole mode, which an ACL changes. Called after the owner and the text, which clear the
+// set-user-ID and set-group-ID bits and capabilities. False when any of it cannot be given.
+bool GiveAttributes(int To, const TAttributes& Attributes, mode_t Mode) {
+  const auto own = ReadAttributes(To);
+  if (!own) return false;
+  for (const auto& [name, value] : *own) {
+    const bool carried = std::any_of(Attributes.begin(), Attributes.end(),
+                                     [&name](const auto& A) { return A.first == name; });
+    if (!carried && ::fremovexattr(To, name.c_str()) != 0) return false;
+  }
+  for (const auto& [name, value] : Attributes)
+    if (::fsetxattr(To, name.c_str(), value.data(), value.size(), 0) != 0) return false;
+  struct stat st;
+  return ::fchmod(To, Mode) == 0 && ::fstat(To, &st) == 0 && (st.st_mode & 07777) == Mode;
+}
+
+// Sets Mode again where writing cleared a part of it (set-user-ID, set-group-ID), as far as the
+// user may.
+void KeepMode(int Fd, mode_t Mode) {
+  struct stat st;
+  if (::fstat(Fd, &st) == 0 && (st.st_mode & 07777) != Mode) (void)::fchmod(Fd, Mode);
+}
+
+// The temporary file of an atomic save, as the stream its content is written to. Until it is
+// renamed over the target, the file is removed when this goes (also when a write or the
 // writer raised).
 class TSiblingFile : public TSaveStream {
  public:
-  TSiblingFile(int AFd, std::string ATempName, const std::string& AFileName)
-      : TSaveStream(AFd, AFileName), FTempName(std::move(ATempName)) {}
+  TSiblingFile(int AFd, const TSavePlace& APlace, std::string ATempName)
+      : TSaveStream(AFd, APlace.FileName),
+        FFolder(APlace.Folder.Get()),
+        FTempName(std::move(ATempName)) {}
   ~TSiblingFile() override {
-    if (FFd >= 0) ::close(FFd);
-    if (!FTempName.empty()) ::unlink(FTempName.c_str());
+    ::close(FFd);
+    if (!FTempName.empty()) ::unlinkat(FFolder, FTempName.c_str(), 0);
   }
   TSiblingFile(const TSiblingFile&) = delete;
   TSiblingFile& operator=(const TSiblingFile&) = delete;
 
-  // Syncs the file to disk and renames it over Target; returns its state.
-  TFileState Commit(const std::filesystem::path& Target, bool IsLink) {
-    const TFileState state = Sync(IsLink);
-    const int fd = std::exchange(FFd, -1);
-    if (::close(fd) != 0) RaiseWriteError(FFileName, errno);
-    if (::rename(FTempName.c_str(), Target.c_str()) != 0)
-      RaiseCreateError(FFileName, SysReason(errno));
-    FTempName.clear();
-    return state;
+  // Renames the file to Name in its folder, over the file there, or only where there is none
+  // (Exclusive); 0, or the system's error.
+  int RenameTo(const std::string& Name, bool Exclusive) {
+    const char* from = FTempName.c_str();
+    const int renamed = Exclusive
+                            ? ::renameat2(FFolder, from, FFolder, Name.c_str(), RENAME_NOREPLACE)
+                            : ::renameat(FFolder, from, FFolder, Name.c_str());
+    if (renamed == 0) {
+      FTempName.clear();
+      return 0;
+    }
+    // A file system without the exclusive rename: a second name, made only where none is; the
+    // temporary one goes with this.
+    if (!Exclusive || errno != EINVAL) return errno;
+    return ::linkat(FFolder, from, FFolder, Name.c_str(), 0) == 0 ? 0 : errno;
+  }
+
+  // Writes what it holds to Out.
+  void CopyTo(TStream& Out) const {
+    const int error = ReadPieces(FFd, [&Out](const char* Bytes, size_t Count, off_t) {
+      Out.WriteBuffer(Bytes, static_cast<int32_t>(Count));
+      return 0;
+    });
+    if (error != 0) RaiseWriteError(FFileName, error);
   }
 
  private:
-  std::string FTempName;  // empty once renamed
+  int FFolder;
+  std::string FTempName;  // its name in the folder; empty once renamed
 };
-
-// The rename would replace anything, a device or a file its owner made read-only, so the save
-// refuses. No write permission bit at all means read-only to everyone, root included.
-// Returns whether Target exists (then Old describes it).
-bool RefuseToReplace(const std::string& FileName, const std::filesystem::path& Target,
-                     struct stat& Old) {
-  if (::stat(Target.c_str(), &Old) != 0) return false;
-  if (!S_ISREG(Old.st_mode)) RaiseCreateError(FileName, NotRegularReason(Old.st_mode));
-  if ((Old.st_mode & 0222) == 0) RaiseCreateError(FileName, "The file is read-only");
-  if (::faccessat(AT_FDCWD, Target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
-    RaiseCreateError(FileName, SysReason(EACCES));
-  return true;
-}
 
 // The temporary files of the saves in progress, for a signal handler to remove: slots a
 // handler may read at any moment, each holding a name that lives while it is registered.
@@ -697,34 +869,52 @@ void RemoveTemporaryFilesAndDie(int Signal) {
   ::raise(Signal);
 }
 
-// CreateSibling, the file registered for removal on an ending signal as it comes to be.
-int CreateRegisteredSibling(const std::filesystem::path& Target, std::string& TempName,
+// Creates a new temporary file in the save's folder, registered for removal on an ending signal
+// as it comes to be; returns its descriptor, its name in the folder and its path.
+int CreateRegisteredSibling(const TSavePlace& Place, std::string& TempName, std::string& TempPath,
                             std::optional<TTemporaryFileGuard>& Registered) {
   const TEndingSignalsHeld held;
-  const int fd = CreateSibling(Target, TempName);
+  const int fd = CreateUniqueFile(Place.Folder.Get(), "." + NameStem(Place.Target) + ".", ".tmp",
+                                  0666, TempName);
   const int error = errno;
-  if (fd >= 0) Registered.emplace(TempName);
+  if (fd >= 0) {
+    TempPath = (FolderOf(Place.Target) / TempName).string();
+    Registered.emplace(TempPath);
+  }
   errno = error;
   return fd;
 }
 
-// Closes a descriptor at scope end.
-class TFdGuard {
- public:
-  explicit TFdGuard(int AFd) : FFd(AFd) {}
-  ~TFdGuard() { ::close(FFd); }
-  TFdGuard(const TFdGuard&) = delete;
-  TFdGuard& operator=(const TFdGuard&) = delete;
-
- private:
-  int FFd;
+// A folder where the old bytes of a file written in place may be kept meanwhile: open, or why
+// not.
+struct TBackupFolder {
+  std::filesystem::path Path;
+  TFd Fd;
+  std::string WhyNot;
 };
+
+// The user's cache folder serves only when it is a real folder of the user's alone, mode 0700,
+// as it is when opened: a link there may lead into a folder another user planted.
+TBackupFolder OpenOwnFolder(const std::filesystem::path& Path) {
+  TBackupFolder folder{
+      Path, TFd(::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)), {}};
+  const int error = errno;
+  struct stat st;
+  if (!folder.Fd.Valid() && error != ELOOP && error != ENOTDIR) {
+    folder.WhyNot = SysReason(error);
+  } else if (!folder.Fd.Valid() || ::fstat(folder.Fd.Get(), &st) != 0 || st.st_uid != ::geteuid() ||
+             (st.st_mode & 07777) != 0700) {
+    folder.Fd = TFd();
+    folder.WhyNot = "It is not a folder of the user's alone (mode 0700)";
+  }
+  return folder;
+}
 
 // Where the old bytes of a file written in place are kept meanwhile, in this order: the user's
 // cache folder (made on first use, for the user alone), then the temporary folder.
-std::vector<std::filesystem::path> BackupFolders() {
+std::vector<TBackupFolder> BackupFolders() {
   namespace fs = std::filesystem;
-  std::vector<fs::path> folders;
+  std::vector<TBackupFolder> folders;
   const char* cache = std::getenv("XDG_CACHE_HOME");
   const char* home = std::getenv("HOME");
   fs::path userCache = cache && *cache == '/' ? fs::path(cache)
@@ -733,10 +923,13 @@ std::vector<std::filesystem::path> BackupFolders() {
   if (!userCache.empty()) {
     ::mkdir(userCache.c_str(), 0700);
     ::mkdir((userCache / "rideder").c_str(), 0700);
-    folders.push_back(userCache / "rideder");
+    folders.push_back(OpenOwnFolder(userCache / "rideder"));
   }
   const char* tmp = std::getenv("TMPDIR");
-  folders.push_back(tmp && *tmp == '/' ? tmp : "/tmp");
+  const fs::path temporary = tmp && *tmp == '/' ? tmp : "/tmp";
+  TFd fd(::open(temporary.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const std::string whyNot = fd.Valid() ? "" : SysReason(errno);
+  folders.push_back({temporary, std::move(fd), whyNot});
   return folders;
 }
 
@@ -748,12 +941,20 @@ class TBackupCopy {
   // Copies From's content; raises EFCreateError naming FileName when no folder takes a copy.
   TBackupCopy(int From, const std::string& FileName, const std::filesystem::path& Target) {
     std::string why;
-    for (const std::filesystem::path& folder : BackupFolders()) {
-      FFd = CreateUniqueFile(folder, NameStem(Target) + ".", ".old", 0600, FName);
-      const int error = FFd < 0 ? errno : CopyContent(From, FFd);
-      if (error == 0) return;
-      why = folder.string() + ": " + SysReason(error);
-      Drop();
+    for (TBackupFolder& folder : BackupFolders()) {
+      std::string error = folder.WhyNot;
+      if (error.empty()) {
+        FFolder = std::move(folder.Fd);
+        FFd = CreateUniqueFile(FFolder.Get(), NameStem(Target) + ".", ".old", 0600, FLeaf);
+        const int failed = FFd < 0 ? errno : CopyContent(From, FFd);
+        if (failed == 0) {
+          FName = (folder.Path / FLeaf).string();
+          return;
+        }
+        error = SysReason(failed);
+        Drop();
+      }
+      why += (why.empty() ? "" : "; ") + folder.Path.string() + ": " + error;
     }
     RaiseCreateError(
         FileName, "No copy of the old text could be kept while it is written over (" + why + ")");
@@ -782,12 +983,14 @@ class TBackupCopy {
   void Drop() {
     if (FFd < 0) return;
     ::close(FFd);
-    ::unlink(FName.c_str());
+    ::unlinkat(FFolder.Get(), FLeaf.c_str(), 0);
     FFd = -1;
   }
 
+  TFd FFolder;
   int FFd = -1;
-  std::string FName;
+  std::string FLeaf;  // its name in FFolder
+  std::string FName;  // its path, for a message
   bool FKept = false;
 };
 
@@ -802,63 +1005,88 @@ std::string CurrentMessage() {
   }
 }
 
-// Saves by writing over the file itself, for where a rename would fail or lose something of
-// it. A failed write puts the old bytes back from their copy and says so.
-TFileState WriteInPlace(const std::string& FileName, const std::filesystem::path& Target,
-                        const std::function<void(TStream& Out)>& Write, bool IsLink) {
+using TWriter = std::function<void(TStream& Out)>;
+
+// Saves by writing over the old file itself, for where a rename would fail or lose something of
+// it. Its old bytes are copied first; a failed write puts them back from the copy and says so.
+// The mode is set again where the writing cleared a part of it.
+TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
   const TEndingSignalsDeferred deferred;
-  const int fd = ::open(Target.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) RaiseCreateError(FileName, SysReason(errno));
-  const TFdGuard closed(fd);
+  const TFd file(
+      ::openat(Place.Folder.Get(), Place.Name.c_str(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+  if (!file.Valid() && (errno == ELOOP || errno == ENOENT)) RaiseChanged(Place.FileName);
+  if (!file.Valid()) RaiseCreateError(Place.FileName, SysReason(errno));
+  const int fd = file.Get();
   struct stat st;
-  if (::fstat(fd, &st) != 0) RaiseCreateError(FileName, SysReason(errno));
-  if (!S_ISREG(st.st_mode)) RaiseCreateError(FileName, NotRegularReason(st.st_mode));
-  TBackupCopy old(fd, FileName, Target);
-  TSaveStream out(fd, FileName);
+  if (::fstat(fd, &st) != 0) RaiseCreateError(Place.FileName, SysReason(errno));
+  // The file opened is the one looked at, as it was.
+  if (!Place.Old || !IsSameFile(StateOf(*Place.Old, false), st)) RaiseChanged(Place.FileName);
+  const mode_t mode = st.st_mode & 07777;
+  TBackupCopy old(fd, Place.FileName, Place.Target);
+  TSaveStream out(fd, Place.FileName);
   try {
-    if (::ftruncate(fd, 0) != 0) RaiseWriteError(FileName, errno);
+    if (::ftruncate(fd, 0) != 0) RaiseWriteError(Place.FileName, errno);
     Write(out);
-    return out.Sync(IsLink);
+    KeepMode(fd, mode);
+    return out.Sync(Place.IsLink);
   } catch (...) {
     const std::string notBack = old.PutBack(fd);
+    KeepMode(fd, mode);
     if (!notBack.empty())
       throw EWriteError(CurrentMessage() + "; the old text could not be put back (" + notBack +
                         ") and is kept in \"" + old.Name() + "\"");
     try {
       throw;
     } catch (const EStreamError& e) {
-      throw EWriteError(e.Message + "; the old text was put back");
+      TFileState now;
+      if (::fstat(fd, &st) == 0) now = StateOf(st, Place.IsLink);
+      throw EOldTextPutBackError(e.Message + "; the old text was put back", now);
     }
   }
 }
 
-// Saves through a new file beside Target renamed over it. Nothing when that would fail or would
-// lose the old file's owner or group (Old, when it exists): the caller writes in place then.
-std::optional<TFileState> SaveByRename(const std::string& FileName,
-                                       const std::filesystem::path& Target, const struct stat* Old,
-                                       const std::function<void(TStream& Out)>& Write,
-                                       std::optional<uint32_t> NewFileMode, bool IsLink) {
-  std::string tempName;
+// A rename the system refuses where the file itself may still be written over: a file mounted
+// over the name (EBUSY), a name on another file system than its folder (EXDEV), a folder that
+// keeps others from replacing the file.
+bool RenameRefused(int Error) {
+  return Error == EBUSY || Error == EXDEV || Error == EPERM || Error == EACCES;
+}
+
+// Makes a rename in the save's folder durable; a folder that cannot be synced is no error.
+void SyncFolder(const TSavePlace& Place) {
+  const TFd folder(::openat(Place.Folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Valid()) ::fsync(folder.Get());
+}
+
+// Saves through a new file beside the old one, renamed over it. Where that would fail or lose
+// something of the old file (the folder takes no new file; its owner, an attribute or its mode
+// cannot be given to a new file; the rename is refused), the file is written in place instead.
+TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write,
+                        std::optional<uint32_t> NewFileMode) {
+  std::optional<TAttributes> attributes;
+  if (Place.Old && !(attributes = ReadAttributes(Place.OldFd.Get())))
+    return WriteInPlace(Place, Write);
+  std::string tempName, tempPath;
   std::optional<TTemporaryFileGuard> removedOnSignals;
-  const int fd = CreateRegisteredSibling(Target, tempName, removedOnSignals);
-  if (fd < 0 && Old) return std::nullopt;  // the folder takes no new file
-  if (fd < 0) RaiseCreateError(FileName, SysReason(errno));
-  TSiblingFile temp(fd, tempName, FileName);
-  // The new file keeps the old one's permissions and owner.
-  if (Old) {
-    ::fchmod(fd, Old->st_mode & 07777);
-    if (::fchown(fd, Old->st_uid, Old->st_gid) != 0) return std::nullopt;
-  } else if (NewFileMode) {
-    ::fchmod(fd, *NewFileMode & 07777);
-  }
+  const int fd = CreateRegisteredSibling(Place, tempName, tempPath, removedOnSignals);
+  if (fd < 0 && Place.Old) return WriteInPlace(Place, Write);  // the folder takes no new file
+  if (fd < 0) RaiseCreateError(Place.FileName, SysReason(errno));
+  TSiblingFile temp(fd, Place, tempName);
+  if (Place.Old && ::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0)
+    return WriteInPlace(Place, Write);
   Write(temp);
-  const TFileState state = temp.Commit(Target, IsLink);
-  // Make the rename itself durable; a folder that cannot be synced is no error.
-  const int dirFd = ::open(FolderOf(Target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
+  const TWriter writtenAgain = [&temp](TStream& Out) { temp.CopyTo(Out); };
+  if (Place.Old && !GiveAttributes(fd, *attributes, Place.Old->st_mode & 07777))
+    return WriteInPlace(Place, writtenAgain);
+  if (!Place.Old && NewFileMode) (void)::fchmod(fd, *NewFileMode & 07777);
+  const TFileState state = temp.Sync(Place.IsLink);
+  if (!Place.StillHoldsOld()) RaiseChanged(Place.FileName);
+  if (const int error = temp.RenameTo(Place.Name, !Place.Old)) {
+    if (!Place.Old && error == EEXIST) RaiseChanged(Place.FileName);
+    if (Place.Old && RenameRefused(error)) return WriteInPlace(Place, writtenAgain);
+    RaiseCreateError(Place.FileName, SysReason(error));
   }
+  SyncFolder(Place);
   return state;
 }
 
@@ -880,32 +1108,26 @@ TFileState FileStateOf(const std::string& FileName) {
 }
 
 void CheckCanReplaceFile(const std::string& FileName) {
-  const std::filesystem::path target = ResolveLinks(FileName);
-  struct stat old;
-  const bool replacing = RefuseToReplace(FileName, target, old);
+  const TSavePlace place(FileName, true);
+  place.RefuseToReplace();
   // For the effective user, as the save's own checks and its rename are. A file that may be read
   // is written over in place where the folder takes no new file.
-  if (::faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0) return;
+  if (::faccessat(AT_FDCWD, FolderOf(place.Target).c_str(), W_OK | X_OK, AT_EACCESS) == 0) return;
   const int folderError = errno;
-  if (!replacing || ::faccessat(AT_FDCWD, target.c_str(), R_OK, AT_EACCESS) != 0)
+  if (!place.Old || ::faccessat(place.Folder.Get(), place.Name.c_str(), R_OK, AT_EACCESS) != 0)
     RaiseCreateError(FileName, SysReason(folderError));
 }
 
 TFileState SaveToFileAtomic(const std::string& FileName,
                             const std::function<void(TStream& Out)>& Write,
-                            std::optional<uint32_t> NewFileMode) {
-  const std::filesystem::path target = ResolveLinks(FileName);
-  const bool isLink = target != std::filesystem::path(FileName);
-  struct stat old;
-  const bool replacing = RefuseToReplace(FileName, target, old);
+                            std::optional<uint32_t> NewFileMode, const TFileState* Checked) {
+  // A name that was no link when checked is not followed should it have become one.
+  const TSavePlace place(FileName, !Checked || Checked->IsLink);
+  if (Checked) place.CheckAgainst(*Checked);
+  place.RefuseToReplace();
   // A rename would leave the other names of a hard-linked file with the old text.
-  const bool hardLinked = replacing && old.st_nlink > 1;
-  if (!hardLinked) {
-    const struct stat* replaced = replacing ? &old : nullptr;
-    if (auto state = SaveByRename(FileName, target, replaced, Write, NewFileMode, isLink))
-      return *state;
-  }
-  return WriteInPlace(FileName, target, Write, isLink);
+  if (place.Old && place.Old->st_nlink > 1) return WriteInPlace(place, Write);
+  return SaveByRename(place, Write, NewFileMode);
 }
 
 void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) {
@@ -920,7 +1142,7 @@ std::string LoadBytesFromFile(const std::string& FileName, TFileState* State) {
     fd = ::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) RaiseOpenError(FileName, SysReason(errno));
-  TFdGuard guard(fd);
+  const TFd guard(fd);
   struct stat st;
   if (::fstat(fd, &st) != 0) RaiseOpenError(FileName, SysReason(errno));
   if (!S_ISREG(st.st_mode)) RaiseOpenError(FileName, NotRegularReason(st.st_mode));

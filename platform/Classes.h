@@ -348,26 +348,48 @@ struct TFileState {
 // The state of what FileName leads to now (symbolic links followed).
 TFileState FileStateOf(const std::string& FileName);
 
+// A save that found the file other than the state it was given described (changed, replaced by
+// another file or a link, deleted, or a file where there was none): nothing was written.
+class EFileChangedError : public EFCreateError {
+ public:
+  using EFCreateError::EFCreateError;
+};
+// A save that failed after it had begun to write over the file in place, and put its old text
+// back: State is the file as it now is, holding its old text.
+class EOldTextPutBackError : public EWriteError {
+ public:
+  EOldTextPutBackError(std::string AMessage, const TFileState& AState)
+      : EWriteError(std::move(AMessage)), State(AState) {}
+  TFileState State;
+};
+
 // Replaces the file FileName with what Write writes to Out, so that it is either the old file
 // or the new one, never a part. A symbolic link is followed and its target replaced (a loop of
-// links is refused with the system's reason); an existing file's permission bits are kept.
-// Out is a temporary file in the same folder, flushed to disk once Write returns and renamed
-// over FileName. Where that rename would fail or lose something of the old file (the folder
-// takes no new file, the file has other hard links, its owner or group cannot be given to a
-// new file), the file is written over in place instead: its old bytes are first copied to a
-// file of the user's alone in the user's cache folder (or $TMPDIR), and a write that fails
-// puts them back and says so (or, should that fail too, names the copy that keeps them).
+// links is refused with the system's reason). Out is a temporary file in the same folder,
+// flushed to disk once Write returns and renamed over FileName; it gets the old file's owner,
+// extended attributes (ACLs among them) and whole mode (set-user-ID and set-group-ID included).
+// Where that rename would fail or lose something of the old file (the folder takes no new file,
+// the file has other hard links, its owner, group, an attribute or its mode cannot be given to
+// a new file, the rename is refused, as for a file mounted over the name), the file is written
+// over in place instead, keeping its mode: its old bytes are first copied to a file of the
+// user's alone in the user's cache folder (used only when it is a real folder of the user's,
+// mode 0700), or else $TMPDIR, and a write that fails puts them back and says so
+// (EOldTextPutBackError; should that fail too, EWriteError names the copy that keeps them).
 // What is not a regular file (a device, a FIFO, a folder), a file the user may not write, or
 // one without any write permission bit (read-only also to root) is never replaced:
 // EFCreateError names it and says why. A write to Out that fails raises EWriteError with the
 // file name and the system's reason. On any failure, when Write raises, and when
 // RemoveTemporaryFilesOnSignals' signals end the program, no temporary file is left and the old
-// file is whole. A new file gets
-// NewFileMode's permission bits when given (else 0666 less the umask). Returns the state of
-// the file written.
+// file is whole. A new file gets NewFileMode's permission bits when given (else 0666 less the
+// umask). Returns the state of the file written.
+// Checked, when given, is the file as the caller last looked at it (FileStateOf): the save
+// writes only to that very file, with the content it had (a link that was not there then is
+// not followed), or creates the file only where there was none and still is none; else it
+// raises EFileChangedError and writes nothing.
 TFileState SaveToFileAtomic(const std::string& FileName,
                             const std::function<void(TStream& Out)>& Write,
-                            std::optional<uint32_t> NewFileMode = std::nullopt);
+                            std::optional<uint32_t> NewFileMode = std::nullopt,
+                            const TFileState* Checked = nullptr);
 // The same with Bytes as the new content.
 void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes);
 // Raises what SaveBytesToFileAtomic would raise before writing anything: FileName is no

@@ -242,6 +242,7 @@ enum class TSaveSite {
   StickyFolder,   // root's 0666 file in a sticky 1777 folder, saved by nobody
   NotOwner,       // root's 0666 file in a 0777 folder, saved by nobody
   FailsMidway,    // HardLinked, saved under a file-size limit of its old size
+  OthersFolder,   // nobody's 0644 file in nobody's 0755 folder, saved by root: renamed over
 };
 
 inline constexpr uid_t kNobody = 65534;
@@ -281,6 +282,13 @@ class TSaveSiteFiles {
         break;
       case TSaveSite::NotOwner:
         fileMode = 0666;
+        break;
+      case TSaveSite::OthersFolder:
+        fileMode = 0644;
+        folderMode = 0755;
+        if (::chown(Real.c_str(), kNobody, kNobody) != 0 ||
+            ::chown(folder.c_str(), kNobody, kNobody) != 0)
+          throw std::runtime_error("no chown");
         break;
       default:
         break;

@@ -375,8 +375,7 @@ TEST(EderSave, AFailedWriteKeepsTheFileAndTheMarkAndSaysWhy) {
     });
     s.CtrlS();
     EXPECT_EQ(ok.Count, 2);
-    EXPECT_TRUE(asked.contains("was changed on disk by another program after it was read"))
-        << asked.toStdString();
+    EXPECT_TRUE(asked.contains("on disk after it was read or last saved")) << asked.toStdString();
     EXPECT_TRUE(ok.Seen.startsWith("Not saved: ")) << ok.Seen.toStdString();
     EXPECT_TRUE(ok.Seen.contains(QString::fromStdString((s.Dir / name).string())))
         << ok.Seen.toStdString();
@@ -477,6 +476,94 @@ TEST(EderSave, FilesDroppedOnTheWindowOpenInNewTabs) {
   s.Ed().SetSelText("x");
   s.W->SaveCurrentPage();
   EXPECT_EQ(test::ReadFileBytes(dir / names[2]), "xprint 1;\n");
+}
+
+// The questions before a save say what happened to the file, and when, but not who did it (a
+// program, a user, or the window's own other tab on the file, which the program cannot tell
+// apart). Each first question is answered Save, after what Meanwhile does while it is open;
+// the one that follows is cancelled.
+TEST(EderSave, QuestionsSayWhatHappenedNotWhoDidIt) {
+  namespace fs = std::filesystem;
+  struct TCase {
+    const char* Name;
+    std::string Text;  // the euro sign is lost on reading
+    bool TwoTabs;      // the first saved before the second
+    bool Appended;     // before Ctrl+S
+    std::function<void(const fs::path& File)> Meanwhile;
+    std::vector<std::pair<QString, QString>> Says;  // each question's title and what it says
+  };
+  const auto append = [](const fs::path& F) {
+    test::WriteFileBytes(F, test::ReadFileBytes(F) + "more\n");
+  };
+  const auto swapForALink = [](const fs::path& F) {
+    fs::create_symlink("secret", F.parent_path() / "l");
+    fs::rename(F.parent_path() / "l", F);
+  };
+  const QString meanwhile = " while the question before this one was open";
+  const TCase cases[] = {
+      {"saved from the other tab first",
+       "one\n",
+       true,
+       false,
+       nullptr,
+       {{"Replaced on disk",
+         " was replaced on disk after it was read or last saved: the name now leads to another "
+         "file. Saving writes the text shown there."}}},
+      {"a line appended meanwhile",
+       "\xE2\x82\xAC\n",
+       false,
+       false,
+       append,
+       {{"Save", "were already replaced"},
+        {"Changed on disk", " was changed on disk" + meanwhile +
+                                ". Saving replaces the text on disk with the text shown."}}},
+      {"a link swapped in meanwhile",
+       "one\n",
+       false,
+       true,
+       swapForALink,
+       {{"Changed on disk", " was changed on disk after it was read or last saved."},
+        {"Replaced on disk",
+         " was replaced on disk" + meanwhile + ": the name now is a link to "}}},
+      {"deleted meanwhile",
+       "\xE2\x82\xAC\n",
+       false,
+       false,
+       [](const fs::path& F) { fs::remove(F); },
+       {{"Save", "were already replaced"}, {"Deleted on disk", " was deleted" + meanwhile + "."}}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSaveWindow s = c.TwoTabs ? TSaveWindow{{"u.txt", c.Text}, {"u.txt", c.Text}}
+                              : TSaveWindow{{"u.txt", c.Text}};
+    const fs::path file = s.Dir / "u.txt";
+    test::WriteFileBytes(s.Dir / "secret", "secret\n");
+    if (c.TwoTabs) {
+      s.W->Tabs()->setCurrentIndex(1);
+      s.Ed().SetSelText("x");
+      s.CtrlS();
+      s.W->Tabs()->setCurrentIndex(0);
+      QApplication::processEvents();
+    }
+    s.Ed().SetSelText("y");
+    if (c.Appended) append(file);
+    QStringList titles, texts;
+    TDialogAnswer answer([&](QWidget* W) {
+      titles << W->windowTitle();
+      texts << qobject_cast<QMessageBox*>(W)->text();
+      if (titles.size() == 1 && c.Meanwhile) c.Meanwhile(file);
+      Click(W, titles.size() == 1 && c.Says.size() > 1 ? QMessageBox::Save : QMessageBox::Cancel);
+    });
+    s.CtrlS();
+    ASSERT_EQ(titles.size(), qsizetype(c.Says.size())) << titles.join(", ").toStdString();
+    for (size_t i = 0; i < c.Says.size(); ++i) {
+      EXPECT_EQ(titles[i], c.Says[i].first);
+      EXPECT_TRUE(texts[i].contains(c.Says[i].second)) << texts[i].toStdString();
+      EXPECT_FALSE(texts[i].contains("program")) << texts[i].toStdString();
+    }
+    EXPECT_TRUE(s.Ed().GetModified());
+    EXPECT_EQ(test::ReadFileBytes(s.Dir / "secret"), "secret\n");
+  }
 }
 
 }  // namespace
@@ -719,12 +806,31 @@ TEST(EderUnderX, KeysInputMethodMouseAndDropsSavedInEachFilesCode) {
 // --- saving over what other programs and users did, in the real program
 
 // What another program does to the file between its reading and Ctrl+S.
-enum class TMeanwhile { Nothing, Rewritten, Deleted, LinkedByNobody };
+enum class TMeanwhile {
+  Nothing,
+  Rewritten,
+  Deleted,
+  LinkedByNobody,
+  AppendedByNobody,
+  SwappedForALinkByNobody,  // a link made aside and renamed over the file
+  DeletedByNobody,
+};
 
 // Does it in a process of its own (as nobody where another user acts); returns the text it
 // leaves where the file was.
 std::string ActMeanwhile(TMeanwhile What, const test::TSaveSiteFiles& F) {
   const std::string file = test::ShellQuoted(F.File.string());
+  const auto asNobody = [](const std::string& Command) {
+    test::RunTool("setpriv --reuid=65534 --regid=65534 --clear-groups -- sh -c " +
+                  test::ShellQuoted(Command));
+  };
+  // Root's private file, which the link leads to.
+  const auto secret = [&F] {
+    const auto secret = F.Real.parent_path() / "secret";
+    test::WriteFileBytes(secret, "secret\n");
+    ::chmod(secret.c_str(), 0600);
+    return std::string("secret\n");
+  };
   switch (What) {
     case TMeanwhile::Nothing:
       break;
@@ -735,14 +841,24 @@ std::string ActMeanwhile(TMeanwhile What, const test::TSaveSiteFiles& F) {
       test::RunTool("rm " + file);
       break;
     case TMeanwhile::LinkedByNobody: {
-      // Root's private file, which the link leads to.
-      const auto secret = F.Real.parent_path() / "secret";
-      test::WriteFileBytes(secret, "secret\n");
-      ::chmod(secret.c_str(), 0600);
-      test::RunTool("setpriv --reuid=65534 --regid=65534 --clear-groups -- sh -c " +
-                    test::ShellQuoted("rm " + file + " && ln -s secret " + file));
-      return "secret\n";
+      const std::string shown = secret();
+      asNobody("rm " + file + " && ln -s secret " + file);
+      return shown;
     }
+    case TMeanwhile::AppendedByNobody: {
+      const std::string before = test::ReadFileBytes(F.File);
+      asNobody("printf 'appended\\n' >> " + file);
+      return before + "appended\n";
+    }
+    case TMeanwhile::SwappedForALinkByNobody: {
+      const std::string shown = secret();
+      const std::string aside = test::ShellQuoted((F.Real.parent_path() / "l").string());
+      asNobody("ln -s secret " + aside + " && mv -f " + aside + " " + file);
+      return shown;
+    }
+    case TMeanwhile::DeletedByNobody:
+      asNobody("rm " + file);
+      break;
   }
   return {};
 }
@@ -758,10 +874,25 @@ std::string OtherWindow(test::TXSession& X, const std::string& Main) {
   return {};
 }
 
+// What the window writes for a file that held Old once an x is typed at its start (its
+// replaced characters written as the page holds them).
+std::string SavedWithAnX(const std::string& Old) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "f.txt", Old);
+  TEderHighlighters highlighters;
+  const auto page = LoadPage((dir / "f.txt").string(), highlighters);
+  page->Eder->SetSelText("x");
+  SaveInCode(*page->Eder->GetLines(), page->Code, (dir / "out").string(), page->JisKanjiOut);
+  return test::ReadFileBytes(dir / "out");
+}
+
 // Ctrl+S after another program or user changed the file, or where a rename would harm it: the
-// program asks first (Cancel the default) about what another program did, writes in place
+// program asks first (Cancel the default) about what was done to the file, writes in place
 // where a rename would lose the file's owner or its other name, and leaves the file whole and
-// its text unsaved when the write fails.
+// its text unsaved when the write fails. What another user does while a question is open is
+// asked about in turn before anything is written: a link swapped in is never written through,
+// a file deleted is not made anew unasked, and a write that failed and put the old text back
+// is no change on disk.
 TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
   RID_NEED_TOOL("xdotool", "xdotool");
   RID_NEED_TOOL("setpriv", "util-linux");
@@ -770,15 +901,21 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
   using enum TMeanwhile;
   enum THolds { kNew, kOld, kOther, kMissing };
   const std::string cancel = "Return", save = "Tab space";  // Cancel is the default button
+  struct TStep {
+    std::string Title;           // the question's; "" for keys pressed in the window
+    std::string Keys;            // that answer it
+    TMeanwhile While = Nothing;  // done while it is open
+  };
   struct TCase {
     const char* Name;
     test::TSaveSite Site;
     TMeanwhile Meanwhile;
-    std::vector<std::pair<std::string, std::string>> Dialogs;  // title, the keys that answer
+    std::vector<TStep> Dialogs;  // after Ctrl+S
     THolds Holds;
     bool SameInode;  // as before Ctrl+S
     mode_t Mode;
     uid_t Owner;
+    bool Replaced = false;  // the file holds a character that reading replaces (an emoji)
   };
   const TCase cases[] = {
       {"renamed over", Plain, Nothing, {}, kNew, false, 0640, 0},
@@ -822,13 +959,73 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        true,
        0640,
        0},
+      {"nobody's file, changed, a link swapped in while asked",
+       OthersFolder,
+       AppendedByNobody,
+       {{"Changed on disk", save, SwappedForALinkByNobody}, {"Replaced on disk", cancel}},
+       kOther,
+       false,
+       0600,
+       0},
+      {"nobody's file, characters replaced, a link swapped in while asked",
+       OthersFolder,
+       Nothing,
+       {{"Save", save, SwappedForALinkByNobody}, {"Replaced on disk", cancel}},
+       kOther,
+       false,
+       0600,
+       0,
+       true},
+      {"nobody's file, characters replaced, a line appended while asked, saved",
+       OthersFolder,
+       Nothing,
+       {{"Save", save, AppendedByNobody}, {"Changed on disk", save}},
+       kNew,
+       false,
+       0644,
+       test::kNobody,
+       true},
+      {"nobody's file, characters replaced, a line appended while asked, cancelled",
+       OthersFolder,
+       Nothing,
+       {{"Save", save, AppendedByNobody}, {"Changed on disk", cancel}},
+       kOther,
+       true,
+       0644,
+       test::kNobody,
+       true},
+      {"nobody's file, characters replaced, deleted while asked",
+       OthersFolder,
+       Nothing,
+       {{"Save", save, DeletedByNobody}, {"Deleted on disk", cancel}},
+       kMissing,
+       false,
+       0,
+       0,
+       true},
+      {"nobody's file, changed, deleted while asked, saved again as root's",
+       OthersFolder,
+       AppendedByNobody,
+       {{"Changed on disk", save, DeletedByNobody}, {"Deleted on disk", save}},
+       kNew,
+       false,
+       0644,
+       0},
+      {"a write that fails part way, then saved again",
+       FailsMidway,
+       Nothing,
+       {{"Save", "Return"}, {"", "ctrl+s"}, {"Save", "Return"}},
+       kOld,
+       true,
+       0640,
+       0},
   };
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();
-  std::string old;
-  while (old.size() < 3000) old += "old line " + std::to_string(old.size()) + "\n";
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
+    std::string old = c.Replaced ? "\xF0\x9F\x98\x80 smile\n" : "";
+    while (old.size() < 3000) old += "old line " + std::to_string(old.size()) + "\n";
     test::TSaveSiteFiles f(c.Site, old);
     std::vector<std::string> command = f.SaverCommand();
     command.insert(command.end(), {std::string(RID_BUILD_DIR) + "/rideder", f.File.string()});
@@ -837,27 +1034,36 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     const std::string window =
         x.StartProgram(command[0], {command.begin() + 1, command.end()}, env);
     ASSERT_FALSE(window.empty()) << x.Error();
+    if (c.Replaced) {  // told on opening
+      ASSERT_TRUE(test::WaitUntil([&] { return !OtherWindow(x, window).empty(); }, 10000));
+      const std::string told = OtherWindow(x, window);
+      EXPECT_EQ(x.Run("xdotool getwindowname " + told), "rideder\n");
+      x.Run("xdotool windowfocus --sync " + told + " key Return");
+    }
     x.Run("xdotool windowfocus --sync " + window + " type x");
     ASSERT_TRUE(x.Sync(window)) << x.Error();
-    const std::string other = ActMeanwhile(c.Meanwhile, f);
+    std::string other = ActMeanwhile(c.Meanwhile, f);
     const auto before = test::TSaveSiteFiles::See(f.File);
     x.Run("xdotool windowfocus --sync " + window + " key ctrl+s");
     ASSERT_TRUE(x.Sync(window)) << x.Error();
-    for (const auto& [title, keys] : c.Dialogs) {
-      const std::string dialog = OtherWindow(x, window);
+    for (const TStep& step : c.Dialogs) {
+      const std::string dialog = step.Title.empty() ? window : OtherWindow(x, window);
       if (dialog.empty()) {
-        ADD_FAILURE() << "no window titled " << title;
+        ADD_FAILURE() << "no window titled " << step.Title;
         break;
       }
-      EXPECT_EQ(x.Run("xdotool getwindowname " + dialog), title + "\n");
-      x.Run("xdotool windowfocus --sync " + dialog + " key " + keys);
+      if (!step.Title.empty()) {
+        EXPECT_EQ(x.Run("xdotool getwindowname " + dialog), step.Title + "\n");
+      }
+      if (step.While != Nothing) other = ActMeanwhile(step.While, f);
+      x.Run("xdotool windowfocus --sync " + dialog + " key " + step.Keys);
       ASSERT_TRUE(x.Sync(window)) << x.Error();
     }
     EXPECT_EQ(OtherWindow(x, window), "");  // nothing else asked
     EXPECT_EQ(x.Run("xdotool getwindowname " + window).starts_with("*"), c.Holds != kNew);
 
     const auto after = test::TSaveSiteFiles::See(f.File);
-    const std::string holds[] = {"x" + old, old, other};
+    const std::string holds[] = {c.Replaced ? SavedWithAnX(old) : "x" + old, old, other};
     EXPECT_EQ(after.Exists, c.Holds != kMissing);
     if (after.Exists && c.Holds != kMissing) {
       EXPECT_TRUE(after.Bytes == holds[c.Holds]) << after.Bytes.substr(0, 40);
@@ -870,11 +1076,59 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     if (!f.Partner.empty()) {
       EXPECT_EQ(test::ReadFileBytes(f.Partner), after.Bytes);  // the other name, the same text
     }
-    EXPECT_EQ(std::filesystem::is_symlink(f.File),
-              c.Site == ThroughLink || c.Meanwhile == LinkedByNobody);
+    EXPECT_EQ(std::filesystem::is_symlink(f.File), c.Site == ThroughLink || other == "secret\n");
+    const auto secret = f.Real.parent_path() / "secret";
+    if (std::filesystem::exists(secret)) {
+      EXPECT_EQ(test::ReadFileBytes(secret), "secret\n");
+    }
     EXPECT_EQ(f.Leftovers(), std::vector<std::string>{});
     x.Run("kill $(xdotool getwindowpid " + window + ")");
   }
+}
+
+// The same file in two tabs of the real program: saving the second after the first asks first
+// ("Replaced on disk"), and Save then writes the second's text.
+void SaveOneFileFromTwoTabsUnderX() {
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
+  test::TempDir dir;
+  const std::string name = (dir / "f.txt").string();
+  test::WriteFileBytes(name, "one\n");
+  const TXLayout layout = MeasureLayout({name, name});
+  ASSERT_EQ(layout.Tabs.size(), 2u);
+  const std::string window =
+      x.StartRideder({name, name}, {"RIDEDER_REGISTRY=" + (dir / "registry.ini").string()});
+  ASSERT_FALSE(window.empty()) << x.Error();
+  for (const int tab : {0, 1}) {
+    SCOPED_TRACE(tab);
+    const QPoint at = layout.Tabs[tab];
+    x.Run("xdotool mousemove --window " + window + " " + std::to_string(at.x()) + " " +
+          std::to_string(at.y()) + " click 1");
+    ASSERT_TRUE(x.Sync(window)) << x.Error();
+    x.Run("xdotool type " + std::string(tab == 0 ? "x" : "y"));
+    x.Run("xdotool key ctrl+s");
+    ASSERT_TRUE(x.Sync(window)) << x.Error();
+    if (tab == 1) {
+      const std::string dialog = OtherWindow(x, window);
+      ASSERT_FALSE(dialog.empty()) << "no question";
+      EXPECT_EQ(x.Run("xdotool getwindowname " + dialog), "Replaced on disk\n");
+      x.Run("xdotool windowfocus --sync " + dialog + " key Tab space");
+      ASSERT_TRUE(x.Sync(window)) << x.Error();
+    }
+    EXPECT_EQ(OtherWindow(x, window), "");
+    EXPECT_EQ(test::ReadFileBytes(name), tab == 0 ? "xone\n" : "yone\n");
+    EXPECT_FALSE(x.Run("xdotool getwindowname " + window).starts_with("*"));
+  }
+}
+
+TEST(EderSaveUnderX, SavingOneFileFromTwoTabsAsksBeforeTheSecond) {
+  if (test::UnderX()) return SaveOneFileFromTwoTabsUnderX();
+  RID_NEED_TOOL("xdotool", "xdotool");
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
+  int code = -1;
+  const std::string out = x.RunThisTest(&code);
+  EXPECT_EQ(code, 0) << out;
 }
 
 }  // namespace

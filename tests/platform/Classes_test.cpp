@@ -1,11 +1,15 @@
 #include "platform/Classes.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -704,6 +708,316 @@ TEST(AtomicSave, AMissingFolderRaisesWithTheName) {
     FAIL() << "no exception";
   } catch (const EFCreateError& e) {
     EXPECT_NE(std::string(e.what()).find("x.txt"), std::string::npos) << e.what();
+  }
+}
+
+// What another program does to a file after a save looked at it: before the save or while the
+// save writes.
+enum class TDoneMeanwhile {
+  Nothing,
+  Appended,
+  Replaced,
+  SwappedForALink,
+  Deleted,
+  Created,
+  Retargeted
+};
+
+void DoMeanwhile(TDoneMeanwhile What, const test::TSaveSiteFiles& F) {
+  namespace fs = std::filesystem;
+  const fs::path other = F.Real.parent_path() / "other";
+  switch (What) {
+    case TDoneMeanwhile::Nothing:
+      break;
+    case TDoneMeanwhile::Appended:
+      test::WriteFileBytes(F.Real, test::ReadFileBytes(F.Real) + "appended\n");
+      break;
+    case TDoneMeanwhile::Replaced:
+    case TDoneMeanwhile::Created:
+      test::WriteFileBytes(other, "other\n");
+      fs::rename(other, F.File);
+      break;
+    case TDoneMeanwhile::SwappedForALink:
+      fs::create_symlink("secret", other);
+      fs::rename(other, F.File);
+      break;
+    case TDoneMeanwhile::Deleted:
+      fs::remove(F.File);
+      break;
+    case TDoneMeanwhile::Retargeted:
+      fs::remove(F.File);
+      fs::create_symlink("secret", F.File);
+      break;
+  }
+}
+
+// A save given the state of the file it looked at writes that very file or nothing: whatever
+// was done to the name since (the text changed, another file or a link put there, the file
+// deleted, a file made where there was none, the link it was opened through turned elsewhere),
+// before the save or while it writes, it raises and writes nothing, also not through a link
+// that came meanwhile. Only a file written in place is written as it was opened.
+TEST(AtomicSave, WritesOnlyTheFileThatWasLookedAt) {
+  using enum test::TSaveSite;
+  using enum TDoneMeanwhile;
+  enum THolds { kNew, kOld, kAppended, kOther, kSecret, kNothing };
+  struct TCase {
+    test::TSaveSite Site;
+    bool DeletedFirst;  // the name was free when looked at
+    TDoneMeanwhile Done;
+    bool WhileWriting;
+    bool Saved;
+    THolds Holds;  // what the name shows afterwards
+  };
+  const TCase cases[] = {
+      {Plain, false, Nothing, false, true, kNew},
+      {Plain, false, Appended, false, false, kAppended},
+      {Plain, false, Replaced, false, false, kOther},
+      {Plain, false, SwappedForALink, false, false, kSecret},
+      {Plain, false, Deleted, false, false, kNothing},
+      {Plain, true, Nothing, false, true, kNew},
+      {Plain, true, Created, false, false, kOther},
+      {Plain, true, SwappedForALink, false, false, kSecret},
+      {ThroughLink, false, Nothing, false, true, kNew},
+      {ThroughLink, false, Retargeted, false, false, kSecret},
+      {Plain, false, Appended, true, false, kAppended},
+      {Plain, false, SwappedForALink, true, false, kSecret},
+      {Plain, false, Deleted, true, false, kNothing},
+      {Plain, true, Created, true, false, kOther},
+      {HardLinked, false, Appended, false, false, kAppended},
+      {HardLinked, false, SwappedForALink, false, false, kSecret},
+      {HardLinked, false, Deleted, false, false, kNothing},
+      {HardLinked, false, SwappedForALink, true, true, kSecret},
+  };
+  const std::string old = "old\n", text = "new text\n";
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "site " << int(c.Site) << ", done " << int(c.Done)
+                                    << (c.DeletedFirst ? ", free first" : "")
+                                    << (c.WhileWriting ? ", while writing" : ""));
+    test::TSaveSiteFiles f(c.Site, old);
+    const auto secret = f.Real.parent_path() / "secret";
+    test::WriteFileBytes(secret, "secret\n");
+    ::chmod(secret.c_str(), 0600);
+    if (c.DeletedFirst) std::filesystem::remove(f.File);
+    const TFileState looked = FileStateOf(f.File.string());
+    if (!c.WhileWriting) DoMeanwhile(c.Done, f);
+    const std::string message = test::MessageInChild([&] {
+      f.BecomeSaver();
+      SaveToFileAtomic(
+          f.File.string(),
+          [&](TStream& Out) {
+            Out.WriteBuffer(text);
+            if (c.WhileWriting) DoMeanwhile(c.Done, f);
+          },
+          std::nullopt, &looked);
+    });
+    EXPECT_EQ(message, c.Saved ? "(no exception)"
+                               : "Cannot create file \"" + f.File.string() +
+                                     "\". It changed on disk after it was checked");
+    const std::string holds[] = {text, old, old + "appended\n", "other\n", "secret\n"};
+    const auto now = test::TSaveSiteFiles::See(f.File);
+    EXPECT_EQ(now.Exists, c.Holds != kNothing);
+    if (c.Holds != kNothing) {
+      EXPECT_EQ(now.Bytes, holds[c.Holds]);
+    }
+    EXPECT_EQ(std::filesystem::is_symlink(f.File), c.Holds == kSecret || c.Site == ThroughLink);
+    EXPECT_EQ(test::ReadFileBytes(secret), "secret\n");
+    if (!f.Partner.empty()) {
+      // The file looked at, as the save or the other program left it.
+      EXPECT_EQ(test::ReadFileBytes(f.Partner),
+                c.Saved ? text : (c.Done == Appended ? old + "appended\n" : old));
+    }
+    EXPECT_EQ(f.Leftovers(), V{});
+  }
+}
+
+// What a file carries besides its text, as the real tools show it: owner, whole mode, ACL and
+// extended attributes.
+std::string Carried(const std::filesystem::path& File) {
+  struct stat st {};
+  ::stat(File.c_str(), &st);
+  const std::string name = test::ShellQuoted(File.string());
+  return FormatStr("owner %u, mode %04o\n", unsigned(st.st_uid), unsigned(st.st_mode & 07777)) +
+         test::RunTool("getfacl -c " + name) +
+         test::RunTool("getfattr -d -m - --absolute-names " + name);
+}
+
+// A save keeps the whole mode (set-user-ID, set-group-ID, sticky), the ACL and every extended
+// attribute of the file, as root and as the file's owner, whether it renames a new file over
+// the old one or writes in place (a hard-linked file); an attribute the saver cannot give a new
+// file (security.*, which only root may set) makes it write in place.
+TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
+  RID_NEED_TOOL("setfacl", "acl");
+  RID_NEED_TOOL("getfacl", "acl");
+  RID_NEED_TOOL("setfattr", "attr");
+  RID_NEED_TOOL("getfattr", "attr");
+  struct TCase {
+    const char* What;
+    mode_t Mode;
+    const char* Command;  // a shell command run on the file ($f) and its folder ($d) first
+    bool OnlyRootMaySet;
+  };
+  const TCase cases[] = {
+      {"set-user-ID", 04755, ":", false},
+      {"set-group-ID", 02775, ":", false},
+      {"both, and no one else may read", 06750, ":", false},
+      {"sticky", 01644, ":", false},
+      {"an ACL entry", 0644, "setfacl -m u:nobody:rw \"$f\"", false},
+      {"a user attribute", 0644, "setfattr -n user.comment -v keepme \"$f\"", false},
+      {"an ACL and an attribute", 0640,
+       "setfacl -m g:root:r,u:root:rw \"$f\" && setfattr -n user.x -v 1 \"$f\"", false},
+      {"a folder that gives new files an ACL", 0644, "setfacl -d -m u:root:rwx \"$d\"", false},
+      {"a security attribute", 0644, "setfattr -n security.test -v 1 \"$f\"", true},
+  };
+  for (const TCase& c : cases)
+    for (const bool byOwner : {false, true})
+      for (const bool hardLinked : {false, true}) {
+        SCOPED_TRACE(std::string(c.What) + (byOwner ? ", by the owner" : ", by root") +
+                     (hardLinked ? ", hard-linked" : ""));
+        test::TempDir dir;
+        ::chmod(dir.Path().c_str(), 0755);
+        const auto folder = dir / "folder", file = folder / "f.txt", cache = dir / "cache";
+        std::filesystem::create_directories(folder);
+        std::filesystem::create_directories(cache);
+        test::WriteFileBytes(file, "old\n");
+        if (hardLinked) std::filesystem::create_hard_link(file, folder / "partner.txt");
+        ASSERT_EQ(::chown(folder.c_str(), test::kNobody, test::kNobody), 0);
+        ASSERT_EQ(::chown(file.c_str(), test::kNobody, test::kNobody), 0);
+        ASSERT_EQ(::chown(cache.c_str(), test::kNobody, test::kNobody), 0);
+        ASSERT_EQ(::chmod(file.c_str(), c.Mode), 0);
+        test::RunTool("f=" + test::ShellQuoted(file) + " d=" + test::ShellQuoted(folder) +
+                      " sh -c " + test::ShellQuoted(c.Command));
+        const std::string before = Carried(file);
+        struct stat old {};
+        ::stat(file.c_str(), &old);
+        const std::string message = test::MessageInChild([&] {
+          ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+          if (byOwner) test::BecomeNobody();
+          SaveBytesToFileAtomic(file.string(), "new\n");
+        });
+        EXPECT_EQ(message, "(no exception)");
+        EXPECT_EQ(test::ReadFileBytes(file), "new\n");
+        EXPECT_EQ(Carried(file), before);
+        struct stat now {};
+        ::stat(file.c_str(), &now);
+        EXPECT_EQ(now.st_ino == old.st_ino, hardLinked || (byOwner && c.OnlyRootMaySet));
+      }
+}
+
+// A file mounted over another name cannot be renamed over; the save writes it in place, as the
+// window does with a file it looked at.
+TEST(AtomicSave, WritesInPlaceWhereTheRenameIsRefused) {
+  RID_NEED_TOOL("mount", "mount");
+  test::TempDir dir;
+  const auto a = dir / "a.txt", b = dir / "b.txt";
+  for (const bool looked : {false, true}) {
+    SCOPED_TRACE(looked ? "looked at" : "not looked at");
+    test::WriteFileBytes(a, "a old\n");
+    test::WriteFileBytes(b, "b old\n");
+    const std::string message = test::MessageInChild([&] {
+      // A mount namespace of the child's own: the mount goes with the child.
+      if (::unshare(CLONE_NEWNS) != 0 ||
+          ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        throw std::runtime_error(std::string("no mount namespace: ") + std::strerror(errno));
+      test::RunTool("mount --bind " + test::ShellQuoted(a) + " " + test::ShellQuoted(b));
+      if (test::ReadFileBytes(b) != "a old\n") throw std::runtime_error("a is not mounted on b");
+      ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+      const TFileState state = FileStateOf(b.string());
+      SaveToFileAtomic(
+          b.string(), [](TStream& Out) { Out.WriteBuffer("new\n"); }, std::nullopt,
+          looked ? &state : nullptr);
+    });
+    EXPECT_EQ(message, "(no exception)");
+    EXPECT_EQ(test::ReadFileBytes(a), "new\n");
+    EXPECT_EQ(test::ReadFileBytes(b), "b old\n");
+    V names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (V{"a.txt", "b.txt", "cache"}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "cache" / "rideder"), {}), 0);
+  }
+}
+
+// The old text of a file written in place is copied only into a cache folder that is a real
+// folder of the saver's alone, mode 0700, as it is when opened; else into the temporary folder.
+// Where neither serves, the save refuses before it touches the file, saying why of each.
+TEST(AtomicSave, KeepsTheOldTextOnlyInAFolderOfTheSaversAlone) {
+  namespace fs = std::filesystem;
+  enum TWhere { kCache, kTemporary, kRefused };
+  struct TCase {
+    const char* What;
+    std::function<void(const fs::path& Folder, const fs::path& Others)> Make;
+    TWhere Where;
+  };
+  const auto folder = [](mode_t Mode, uid_t Owner) {
+    return [=](const fs::path& F, const fs::path&) {
+      fs::create_directory(F);
+      ::chmod(F.c_str(), Mode);
+      if (::chown(F.c_str(), Owner, Owner) != 0) throw std::runtime_error("no chown");
+    };
+  };
+  const auto link = [](const fs::path& F, const fs::path& Others) {
+    fs::create_symlink(Others, F);
+  };
+  const TCase cases[] = {
+      {"missing, so made", [](const fs::path&, const fs::path&) {}, kCache},
+      {"the saver's, 0700", folder(0700, 0), kCache},
+      {"the saver's, 0755", folder(0755, 0), kTemporary},
+      {"the saver's, 0770", folder(0770, 0), kTemporary},
+      {"another user's, 0700", folder(0700, test::kNobody), kTemporary},
+      {"a link into another user's folder", link, kTemporary},
+      {"a file", [](const fs::path& F, const fs::path&) { test::WriteFileBytes(F, "x"); },
+       kTemporary},
+      {"a link, and no temporary folder", link, kRefused},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    test::TempDir dir;
+    const fs::path cache = dir / "cache", ours = cache / "rideder", others = dir / "others",
+                   temporary = dir / (c.Where == kRefused ? "none" : "tmp");
+    fs::create_directories(cache);
+    fs::create_directories(others);
+    ::chmod(others.c_str(), 0700);
+    ASSERT_EQ(::chown(others.c_str(), test::kNobody, test::kNobody), 0);
+    if (c.Where != kRefused) fs::create_directories(temporary);
+    c.Make(ours, others);
+    const auto file = dir / "f.txt";
+    test::WriteFileBytes(file, "old\n");
+    fs::create_hard_link(file, dir / "g.txt");  // written in place
+    // Where copies are, counted while the new text is written.
+    const auto copies = [&] {
+      const auto count = [](const fs::path& F) {
+        return fs::is_directory(fs::symlink_status(F))
+                   ? std::distance(fs::directory_iterator(F), {})
+                   : 0;
+      };
+      return FormatStr("cache %d, others %d, temporary %d", int(count(ours)), int(count(others)),
+                       int(count(temporary)));
+    };
+    const auto report = dir / "report";
+    const std::string message = test::MessageInChild([&] {
+      ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+      ::setenv("TMPDIR", temporary.c_str(), 1);
+      SaveToFileAtomic(file.string(), [&](TStream& Out) {
+        test::WriteFileBytes(report, copies());
+        Out.WriteBuffer("new\n");
+      });
+    });
+    if (c.Where == kRefused) {
+      EXPECT_EQ(message,
+                "Cannot create file \"" + file.string() +
+                    "\". No copy of the old text could be kept while it is written over (" +
+                    ours.string() + ": It is not a folder of the user's alone (mode 0700); " +
+                    temporary.string() + ": No such file or directory)");
+      EXPECT_EQ(test::ReadFileBytes(file), "old\n");
+      EXPECT_FALSE(fs::exists(report));
+    } else {
+      EXPECT_EQ(message, "(no exception)");
+      EXPECT_EQ(test::ReadFileBytes(file), "new\n");
+      EXPECT_EQ(test::ReadFileBytes(report), c.Where == kCache ? "cache 1, others 0, temporary 0"
+                                                               : "cache 0, others 0, temporary 1");
+    }
+    EXPECT_EQ(copies(), "cache 0, others 0, temporary 0");  // removed after the save
   }
 }
 
