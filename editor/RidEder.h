@@ -828,7 +828,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   TBufferCoord DisplayToBufferPosRaw(const TDisplayCoord& P);
   TRidCharSet WhiteChars();
   TBufferCoord FLastInsertEnd{1, 1};  // where the last insertion ended
-  bool FExactPositions = false;       // undo and redo: no position moves off a trail byte
+  bool FExactPositions = false;       // undo and redo: no position moves off a trail byte,
+                                      // nor is held to a line's last column
   bool FExactColumns = false;         // nor a column of a column deletion
   int32_t FReplayNumber = 0;          // change number of the step being replayed
   void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);

@@ -230,7 +230,7 @@ void TCustomRidEder::SetCaretXYEx(bool EnsureVisible, TBufferCoord Value) {
   int64_t maxX;
   if (!pastEol)
     maxX = noLine ? 1 : int64_t(FLines->GetView(Value.Line - 1).size()) + 1;
-  else if (GetWordWrap())
+  else if (GetWordWrap() || FExactPositions)  // a replay puts columns back where the edit had them
     maxX = INT64_MAX;
   else
     maxX = MaxColumnOf(Value.Line);

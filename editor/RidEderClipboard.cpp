@@ -6,6 +6,7 @@
 
 #include "editor/RidEder.h"
 #include "platform/Clipboard.h"
+#include "platform/Locale.h"
 
 namespace rid {
 
@@ -19,6 +20,26 @@ struct TClipboardOpen {
   TClipboardOpen() { Clipboard()->Open(); }
   ~TClipboardOpen() { Clipboard()->Close(); }
 };
+
+// Every lead byte with its trail byte: a lead byte alone at the end of a row would take the byte
+// after the paste for its second, and the plain text never holds one.
+bool IsWholeShiftJis(std::string_view S) {
+  for (size_t i = 0; i < S.size(); i += SjisCharLength(S, i))
+    if (IsDBCSLeadByte(S[i]) && SjisCharLength(S, i) == 1) return false;
+  return true;
+}
+
+// The private block, which any program may have put there: its mode (an unknown one pastes as
+// normal text) and its text up to the block's NUL or end. False when there is none, or its text
+// holds a character cut in two.
+bool ReadBlock(const TClipboard& Clip, TRidSelectionMode& Mode, std::string& Text) {
+  std::string block;
+  if (!Clip.GetBuffer(RidEderClipboardFormat(), block) || block.empty()) return false;
+  const auto m = static_cast<uint8_t>(block[0]);
+  Mode = m <= smColumn ? static_cast<TRidSelectionMode>(m) : smNormal;
+  Text = block.substr(1, block.find('\0', 1) - 1);
+  return IsWholeShiftJis(Text);
+}
 
 }  // namespace
 
@@ -81,16 +102,9 @@ void TCustomRidEder::PasteFromClipboard() {
     TClipboardOpen open;
     TRidSelectionMode mode = FActiveSelectionMode;
     std::string text;
-    std::string block;
-    if (clip->HasFormat(RidEderClipboardFormat())) {
-      if (!clip->GetBuffer(RidEderClipboardFormat(), block) || block.empty())
-        throw ERidEderError("Clipboard paste operation failed.");
-      // Foreign input: an unknown mode pastes as plain text, the text ends at the block's end.
-      auto m = static_cast<uint8_t>(block[0]);
-      mode = m <= smColumn ? static_cast<TRidSelectionMode>(m) : smNormal;
-      text = block.substr(1, block.find('\0', 1) == std::string::npos ? std::string::npos
-                                                                      : block.find('\0', 1) - 1);
-    } else {
+    // A block that cannot be taken as it is gives way to the plain text beside it.
+    if (!ReadBlock(*clip, mode, text)) {
+      if (!clip->HasFormat(CF_TEXT)) throw ERidEderError("Clipboard paste operation failed.");
       if (!SelAvail()) FActiveSelectionMode = FSelectionMode;
       mode = FActiveSelectionMode;
       text = clip->GetAsText();

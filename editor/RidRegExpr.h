@@ -164,9 +164,9 @@ class TRidRegExpr : public TObject {
   // Searching. An input ends at its first NUL. Exec stores a copy of the input and searches
   // from its start. ExecView stores the caller's text in place, without a copy, and searches
   // from AOffset: the caller keeps that text alive and unchanged until the next Exec or
-  // ExecView, since ExecPos, ExecNext, Match and Substitute read it. ExecPos searches the stored input again from an
-  // offset (a search adapter runs it at a hit on a line); ExecNext continues after the last
-  // match, one byte further after an empty one.
+  // ExecView, since ExecPos, ExecNext, Match and Substitute read it. ExecPos searches the stored
+  // input again from an offset (a search adapter runs it at a hit on a line); ExecNext continues
+  // after the last match, one byte further after an empty one.
   //
   // A walk forward over one stored input (a first search, then ExecNext or ExecPos at later
   // offsets, as Replace does) shares one work budget proportional to the input from where the
@@ -195,6 +195,9 @@ class TRidRegExpr : public TObject {
   // compared exactly or four compared without case.
   static constexpr int64_t kWorkBase = int64_t(1) << 22;
   static constexpr int64_t kWorkPerByte = 32;
+  // The base of this object's walks. A caller that runs hopeless searches by the thousand under
+  // heavy instrumentation (a fuzzer) lowers it, so that each stops the same way, sooner.
+  void SetWorkBase(int64_t Value) { FWorkBase = Value; }
 
  private:
   static constexpr int kSubExprs = 15;
@@ -300,6 +303,7 @@ class TRidRegExpr : public TObject {
 
   // Matcher state of the current search.
   std::vector<TFrame> FStack;
+  int64_t FWorkBase = kWorkBase;
   int64_t FWorkLeft = 0;
   int32_t FWalkFrom = -1;  // start offset of the walk's last search, -1 = no walk
   // The last run a repeat counted: the bytes in [FRunFrom, FRunEnd) are taken by node FRunNode

@@ -144,7 +144,7 @@ bool TRidRegExpr::Search(int32_t AOffset) {
   if (AOffset > len + 1) return false;
   const int32_t from = AOffset - 1;
   if (FWalkFrom < 0 || from <= FWalkFrom) {
-    FWorkLeft = kWorkBase + kWorkPerByte * (int64_t(len - from) + 1);
+    FWorkLeft = FWorkBase + kWorkPerByte * (int64_t(len - from) + 1);
   }
   FWalkFrom = from;
 

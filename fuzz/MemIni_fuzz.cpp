@@ -5,7 +5,20 @@
 #include "foundation/MemIni.h"
 
 // Any bytes parse; what is written reads back to the same file, and a value written through the
-// interface under a name that is not refused reads back cleaned of line breaks from the file.
+// interface under a name that is not refused reads back, from memory and from the file, as it was
+// written without its CR and LF bytes and the blanks around it.
+namespace {
+
+// Value as the file keeps it.
+std::string Stored(std::string Value) {
+  std::erase_if(Value, [](char C) { return C == '\r' || C == '\n'; });
+  const size_t first = Value.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return Value.substr(first, Value.find_last_not_of(" \t") + 1 - first);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   std::string in(reinterpret_cast<const char*>(Data), Size);
   rid::TMemIni ini("");
@@ -24,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     return 0;
   }
   std::string stored = again.ReadString("Fuzz", name, "\x01missing");
-  if (stored.find_first_of("\r\n") != std::string::npos) abort();
+  if (stored != Stored(value)) abort();
   rid::TMemIni third("");
   third.SetText(again.GetText());
   if (third.GetText() != again.GetText()) abort();

@@ -1,13 +1,17 @@
 // The editor's private clipboard block from another program: any bytes on the clipboard in its
 // format paste without harm. The paste fails with the editor's error and changes nothing, or
 // changes nothing, or leaves the caret on a character start; undo then gives back the bytes a
-// save wrote before it, and redo those after it.
+// save wrote before it, and redo those after it. A block whose text cuts a character in two is
+// never taken: the paste gives what the plain text beside it gives alone, or fails when there is
+// none.
 //
 // Input: a flags byte (bits 0-1 the editor's selection mode, 2 trim trailing blanks, 3
-// overwrite), a length byte and that many bytes of file, four bytes for the selection's begin
-// and end line and column, then the block.
+// overwrite, 4 plain text beside the block), a length byte and that many bytes of file, four
+// bytes for the selection's begin and end line and column, with bit 4 a length byte and that
+// much plain text, then the block.
 #include <QApplication>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +33,40 @@ bool CaretOnCharacterStart(rid::TRidEder& Ed) {
   return column >= line.size() || rid::fuzz::IsCharStart(line, column);  // past the text: none
 }
 
+// The editor, its text and selection as the input's first bytes give them.
+void SetUp(rid::TRidEder& Ed, rid::fuzz::TReader& In, uint8_t Flags) {
+  using namespace rid;
+  Ed.SetSelectionMode(static_cast<TRidSelectionMode>((Flags & 3) % 3));
+  TRidEderorOptions options = Ed.GetOptions() - TRidEderorOptions{eoGroupUndo};
+  Ed.SetOptions(Flags & 4 ? options + TRidEderorOptions{eoTrimTrailingSpaces}
+                          : options - TRidEderorOptions{eoTrimTrailingSpaces});
+  Ed.SetInsertMode(!(Flags & 8));
+  Ed.GetLines()->LoadFromBytes(In.Bytes(In.Byte()));
+  const TBufferCoord begin = Pos(In, Ed), end = Pos(In, Ed);
+  Ed.SetCaretXY(end);
+  Ed.SetBlockBegin(begin);
+  Ed.SetBlockEnd(end);
+}
+
+void Offer(const std::string* Plain, const std::string* Block) {
+  rid::TClipboard* clip = rid::Clipboard();
+  clip->Open();
+  clip->Clear();
+  if (Plain) clip->SetAsText(*Plain);
+  if (Block) clip->SetBuffer(rid::RidEderClipboardFormat(), *Block);
+  clip->Close();
+}
+
+// Pastes; false when the paste failed with the editor's error.
+bool Pasted(rid::TRidEder& Ed) {
+  try {
+    Ed.PasteFromClipboard();
+    return true;
+  } catch (const rid::ERidEderError&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv) {
@@ -39,34 +77,39 @@ extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   using namespace rid;
-  fuzz::TReader in{std::string_view(reinterpret_cast<const char*>(Data), Size)};
-  TRidEder ed(nullptr);
+  const std::string_view data(reinterpret_cast<const char*>(Data), Size);
+  fuzz::TReader in{data};
   const uint8_t flags = in.Byte();
-  ed.SetSelectionMode(static_cast<TRidSelectionMode>((flags & 3) % 3));
-  TRidEderorOptions options = ed.GetOptions() - TRidEderorOptions{eoGroupUndo};
-  ed.SetOptions(flags & 4 ? options + TRidEderorOptions{eoTrimTrailingSpaces}
-                          : options - TRidEderorOptions{eoTrimTrailingSpaces});
-  ed.SetInsertMode(!(flags & 8));
-  ed.GetLines()->LoadFromBytes(in.Bytes(in.Byte()));
-  const TBufferCoord begin = Pos(in, ed), end = Pos(in, ed);
-  ed.SetCaretXY(end);
-  ed.SetBlockBegin(begin);
-  ed.SetBlockEnd(end);
-  Clipboard()->Open();
-  Clipboard()->Clear();
-  Clipboard()->SetBuffer(RidEderClipboardFormat(), std::string(in.Rest()));
-  Clipboard()->Close();
+  TRidEder ed(nullptr);
+  SetUp(ed, in, flags);
+  const bool withPlain = flags & 16;
+  const std::string plain(withPlain ? in.Bytes(in.Byte()) : std::string_view());
+  const std::string block(in.Rest());
+  const std::string_view blockText = std::string_view(block).substr(0, block.find('\0', 1));
+  const bool cut = !block.empty() && !fuzz::IsWholeShiftJis(blockText.substr(1));
 
+  // What the plain text alone gives, in a twin of the editor.
+  std::optional<TRidEder> twin;
+  bool twinPasted = false;
+  if (withPlain && cut) {
+    fuzz::TReader again{data};
+    again.Byte();
+    SetUp(twin.emplace(nullptr), again, flags);
+    Offer(&plain, nullptr);
+    twinPasted = Pasted(*twin);
+  }
+
+  Offer(withPlain ? &plain : nullptr, &block);
   const std::string before = Saved(ed);
   const int32_t items = ed.GetUndoList().ItemCount();
-  try {
-    ed.PasteFromClipboard();
-  } catch (const ERidEderError&) {
-    Check(Saved(ed) == before);
-    return 0;
-  }
+  const bool pasted = Pasted(ed);
   const std::string after = Saved(ed);
-  if (ed.GetUndoList().ItemCount() == items) {
+  if (twin) {
+    Check(pasted == twinPasted && after == Saved(*twin) && ed.GetCaretXY() == twin->GetCaretXY());
+  } else if (cut) {
+    Check(!pasted);
+  }
+  if (!pasted || ed.GetUndoList().ItemCount() == items) {
     Check(after == before);
     return 0;
   }

@@ -1,7 +1,9 @@
 // The file-code encoder on text cut anywhere: the first byte picks the code, the second how the
 // text is cut, the rest is the text. The pieces give the bytes and the count of the whole text
 // converted at once, and no put holds more than a block's worth. A lead byte that ends the text
-// is a character cut short, which no code that converts can hold.
+// is a character cut short, which no code that converts can hold. Read back, a Shift-JIS file
+// gives the text's bytes, and a UTF-8 or UTF-16 one the same characters (a byte sequence that
+// forms none reads as the ・ it was written as).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,6 +33,25 @@ std::string Encode(rid::JCodeKind Code, std::string_view Text, uint8_t Cut, size
   return out;
 }
 
+// The Shift-JIS text a file of Code reads back as; the encoder's bytes for the others.
+std::string ReadBack(rid::JCodeKind Code, std::string_view Bytes) {
+  switch (Code) {
+    case rid::jcUtf8:
+      return rid::Utf8ToSjis(Bytes);
+    case rid::jcUtf8Bom:
+      rid::fuzz::Check(Bytes.starts_with("\xEF\xBB\xBF"));
+      return rid::Utf8BomToSjis(Bytes);
+    case rid::jcUtf16LE:
+    case rid::jcUtf16BE: {
+      const bool big = Code == rid::jcUtf16BE;
+      rid::fuzz::Check(Bytes.starts_with(big ? "\xFE\xFF" : "\xFF\xFE"));
+      return rid::Utf16ToSjis(Bytes.substr(2), big);
+    }
+    default:
+      return std::string(Bytes);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
@@ -47,5 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     rid::fuzz::Check(whole > 0);
   if (code == rid::jcJisB) rid::fuzz::Check(want == rid::SjisToJis(text));
   if (code == rid::jcEuc) rid::fuzz::Check(want == rid::SjisToEuc(text));
+  const std::string back = ReadBack(code, want);
+  if (code == rid::jcSjis)
+    rid::fuzz::Check(back == text);
+  else if (code != rid::jcJisB && code != rid::jcEuc)
+    rid::fuzz::Check(rid::MultiByteToWideChar(rid::CP_SJIS, back) ==
+                     rid::MultiByteToWideChar(rid::CP_SJIS, text));
   return 0;
 }

@@ -135,5 +135,74 @@ TEST(RidEderClipboard, RealClipboardRoundTripWithXclip) {
   ASSERT_EQ(code, 0) << "the clipboard checks failed under X:\n" << out;
 }
 
+// Another program's private block: taken with its mode when its characters are whole, else the
+// plain text beside it, and refused when there is none.
+void ForeignBlocksUnderX() {
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
+  const std::string endsInLead("\0ab\xfc", 4);
+  // This process offers the cut block with plain text (first: an owner's claim must be newer
+  // than the last one), and the program pastes the plain text; Ctrl+S saves it.
+  test::TempDir dir;
+  const std::string file = (dir / "a.txt").string();
+  test::WriteFileBytes(file, "[]\r\n");
+  Clipboard()->Open();
+  Clipboard()->Clear();
+  Clipboard()->SetAsText("ok");
+  Clipboard()->SetBuffer(RidEderClipboardFormat(), endsInLead);
+  ASSERT_TRUE(Clipboard()->Close());
+  const std::string window = x.StartRideder({file});
+  ASSERT_FALSE(window.empty()) << x.Error();
+  x.Run("xdotool windowfocus --sync " + window + " key ctrl+v ctrl+s");
+  test::WaitUntil([&] { return test::ReadFileBytes(file) != "[]\r\n"; }, 20000);
+  EXPECT_EQ(test::ReadFileBytes(file), "ok[]\r\n");
+
+  struct Row {
+    const char* Name;
+    std::string Block;
+    std::string Want;  // "": refused
+  };
+  const Row rows[] = {
+      {"a lead byte alone at the end", endsInLead, ""},
+      {"a lead byte alone before a break", std::string("\0a\x83\r\nb", 6), ""},
+      {"a column row ending in a lead byte", "\2x\xfc\r\ny", ""},
+      {"whole characters", std::string("\0ab", 3) + A, "[ab" + A + "]"},
+      {"a column block", "\2x\r\ny", "[x]\r\n y"},
+      {"an unknown mode", "\7" + Ni, "[" + Ni + "]"},
+      {"the text ends at its NUL", std::string("\0a\0\xfc", 4), "[a]"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.Name);
+    x.Run("xclip -selection clipboard -t application/x-rideder-block -i", r.Block);
+    // xclip takes the clipboard over from a process of its own, a moment later.
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+          std::string block;
+          return Clipboard()->GetBuffer(RidEderClipboardFormat(), block) && block == r.Block;
+        },
+        10000));
+    TEder s;
+    s.Ed.SetText("[]");
+    s.Ed.SetCaretXY({2, 1});
+    if (r.Want.empty()) {
+      EXPECT_THROW(s.Ed.PasteFromClipboard(), ERidEderError);
+      EXPECT_EQ(s.Ed.GetText(), "[]");
+      EXPECT_FALSE(s.Ed.CanUndo());
+    } else {
+      s.Ed.PasteFromClipboard();
+      EXPECT_EQ(s.Ed.GetText(), r.Want);
+    }
+  }
+}
+
+TEST(RidEderClipboard, AnotherProgramsBlockPastesOnlyWholeCharacters) {
+  if (test::UnderX()) return ForeignBlocksUnderX();
+  RID_NEED_TOOL("xclip", "xclip");
+  RID_NEED_TOOL("xdotool", "xdotool");
+  int code = -1;
+  const std::string out = test::RunThisTestUnderX(&code);
+  ASSERT_EQ(code, 0) << "the clipboard checks failed under X:\n" << out;
+}
+
 }  // namespace
 }  // namespace rid

@@ -26,6 +26,15 @@ bool OnTrail(std::string_view S, int32_t Col) {
   return i > Col && Col <= n;
 }
 
+bool HasLoneLeadByte(std::string_view S) {
+  for (size_t i = 0; i < S.size(); ++i) {
+    if (!IsDBCSLeadByte(S[i])) continue;
+    if (i + 1 == S.size() || !IsDBCSTrailByte(static_cast<uint8_t>(S[i + 1]))) return true;
+    ++i;
+  }
+  return false;
+}
+
 struct TEder {
   TRidEder Ed{nullptr};
   TRidEderSearch Plain{nullptr};
@@ -367,6 +376,163 @@ TEST(RidEderInsert, UndoRestoresTheSavedBytesExactly) {
   }
 }
 
+// N bytes of letters in a period of 26, so that text put back a few bytes off shows.
+std::string Letters(size_t N, size_t From = 0) {
+  std::string s;
+  for (size_t i = From; i < From + N; ++i) s += static_cast<char>('a' + i % 26);
+  return s;
+}
+
+// Long texts compared by where they first differ.
+testing::AssertionResult SameBytes(const std::string& Got, const std::string& Want) {
+  if (Got == Want) return testing::AssertionSuccess();
+  const auto at = std::mismatch(Got.begin(), Got.end(), Want.begin(), Want.end());
+  return testing::AssertionFailure() << "differ from byte " << at.first - Got.begin() << " of "
+                                     << Got.size() << " (want " << Want.size() << ")";
+}
+
+// A column block may start past the end of its first line, beyond the 1,024 columns a caret
+// may stand past a line's end: the edit takes the block's own columns, and undo puts every row
+// back at them, without scrolling past line ends as with it.
+TEST(RidEderInsert, UndoOfColumnEditsPastLineEndsPutsTheBytesBackWhereTheyWere) {
+  enum TAction { Delete, Replace, ReplaceRows, Unindent, Indent, Cut };
+  struct Case {
+    const char* Name;
+    std::vector<std::string> Lines;
+    TBufferCoord Begin, End;
+    TAction Action;
+  };
+  const std::string long1 = Letters(5000), long3 = Letters(5000, 7);
+  const std::string blanksAt1990 = Letters(1990) + "    " + Letters(3000);
+  // clang-format off
+  const Case cases[] = {
+      {"deleted, first line long", {long1, std::string(1981, ' '), long3}, {1991, 2}, {2237, 3}, Delete},
+      {"replaced, first line long", {long1, std::string(1981, ' '), long3}, {1991, 2}, {2237, 3}, Replace},
+      {"replaced by rows", {long1, std::string(1981, ' '), long3}, {1991, 2}, {2237, 3}, ReplaceRows},
+      {"drawn upwards", {long1, std::string(1981, ' '), long3}, {2237, 3}, {1991, 2}, Delete},
+      {"cut", {long1, std::string(1981, ' '), long3}, {1991, 2}, {2237, 3}, Cut},
+      {"first line short", {"ab", Letters(3000)}, {1100, 1}, {1200, 2}, Delete},
+      {"first line empty, replaced", {"", Letters(3000)}, {2000, 1}, {2001, 2}, Replace},
+      {"rows past the end of a short line", {Letters(3000), "ab", Letters(3000, 3)}, {1500, 1}, {1600, 3}, Delete},
+      {"all within 1,024 columns", {"ab", Letters(60)}, {10, 1}, {20, 2}, Delete},
+      {"unindented", {"ab", blanksAt1990}, {1991, 1}, {1993, 2}, Unindent},
+      {"indented", {"ab", Letters(3000)}, {1991, 1}, {1993, 2}, Indent},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    for (bool pastEol : {false, true}) {
+      SCOPED_TRACE(testing::Message() << c.Name << (pastEol ? ", past line ends" : ""));
+      TEder s;
+      s.Ed.SetMaxUndo(std::numeric_limits<int32_t>::max());
+      TRidEderorOptions o = s.Ed.GetOptions() - TRidEderorOptions{eoGroupUndo};
+      s.Ed.SetOptions(pastEol ? o + TRidEderorOptions{eoScrollPastEol}
+                              : o - TRidEderorOptions{eoScrollPastEol});
+      std::string text;
+      for (const std::string& line : c.Lines) text += line + "\r\n";
+      s.Ed.GetLines()->LoadFromBytes(text);
+      s.Select(smColumn, c.Begin, c.End);
+      const TBufferCoord b = s.Ed.GetBlockBegin(), e = s.Ed.GetBlockEnd();
+      switch (c.Action) {
+        case Delete:
+          s.Ed.SetSelText("");
+          break;
+        case Replace:
+          s.Ed.SetSelText("Q");
+          break;
+        case ReplaceRows:
+          s.Ed.SetSelText("Q\r\nR");
+          break;
+        case Unindent:
+          s.Ed.DoBlockUnindent();
+          break;
+        case Indent:
+          s.Ed.DoBlockIndent();
+          break;
+        case Cut:
+          s.Ed.CutToClipboard();
+          break;
+      }
+      const std::string edited = Saved(s.Ed);
+      if (edited == text) {  // past line ends the block starts at column 1,025 of "ab"
+        EXPECT_TRUE(pastEol && c.Action == Unindent);
+        continue;
+      }
+      if (c.Action == Delete && !pastEol) {
+        // The block's own columns are gone from every line that reaches them.
+        const int32_t c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
+        std::string want;
+        for (int32_t y = 1; y <= static_cast<int32_t>(c.Lines.size()); ++y) {
+          std::string line = c.Lines[y - 1];
+          if (y >= b.Line && y <= e.Line && static_cast<int32_t>(line.size()) >= c1)
+            line.erase(c1 - 1, c2 - c1);
+          want += line + "\r\n";
+        }
+        EXPECT_TRUE(SameBytes(edited, want));
+      }
+      for (int round = 0; round < 2; ++round) {
+        s.Ed.Undo();
+        EXPECT_TRUE(SameBytes(Saved(s.Ed), text)) << "undo " << round;
+        s.Ed.Redo();
+        EXPECT_TRUE(SameBytes(Saved(s.Ed), edited)) << "redo " << round;
+      }
+    }
+  }
+}
+
+// The same for random column edits on lines shorter and longer than 1,024 columns, with blocks
+// anywhere up to past the longest line's end, and the options that change what an edit stores.
+TEST(RidEderInsert, UndoAndRedoOfRandomColumnEditsPastLineEndsGiveTheTextsBack) {
+  const size_t lengths[] = {0, 2, 40, 1000, 1030, 1981, 2300, 5000};
+  for (uint32_t seed = 1; seed <= 150; ++seed) {
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    TEder s;
+    s.Ed.SetMaxUndo(std::numeric_limits<int32_t>::max());
+    s.Ed.SetOptions(RandomOptions(rng, s.Ed.GetOptions()));
+    std::string text;
+    int32_t longest = 0;
+    for (int n = 2 + rng() % 3; n > 0; --n) {
+      const size_t length = lengths[rng() % std::size(lengths)];
+      text += (rng() % 3 ? Letters(length, rng()) : std::string(length, ' ')) + "\r\n";
+      longest = std::max(longest, static_cast<int32_t>(length));
+    }
+    s.Ed.GetLines()->LoadFromBytes(text);
+    const int32_t lines = s.Ed.GetLines()->GetCount();
+    const auto pos = [&] {
+      return TBufferCoord{1 + static_cast<int32_t>(rng() % (longest + 20)),
+                          1 + static_cast<int32_t>(rng() % lines)};
+    };
+    const TBufferCoord b = pos(), e = pos();
+    s.Select(smColumn, b, e);
+    switch (rng() % 5) {
+      case 0:
+        s.Ed.SetSelText(rng() % 2 ? "" : "Q\r\nR");
+        break;
+      case 1:
+        s.Ed.DoBlockUnindent();
+        break;
+      case 2:
+        s.Ed.DoBlockIndent();
+        break;
+      case 3:
+        s.Ed.CutToClipboard();
+        break;
+      default:
+        s.Ed.CopyToClipboard();
+        s.Select(smColumn, e, e);
+        s.Ed.PasteFromClipboard();
+        break;
+    }
+    const std::string edited = Saved(s.Ed);
+    for (int round = 0; s.Ed.CanUndo() && round < 2; ++round) {
+      s.UndoAll();
+      ASSERT_TRUE(SameBytes(Saved(s.Ed), text)) << "undo " << round;
+      s.RedoAll();
+      ASSERT_TRUE(SameBytes(Saved(s.Ed), edited)) << "redo " << round;
+    }
+  }
+}
+
 // The text as plain lines, and what the editing operations do to it in normal mode.
 struct TModel {
   std::vector<std::string> Lines{""};
@@ -482,7 +648,9 @@ bool Paste(TEder& S, TModel& M, std::mt19937& Rng) {
     Clipboard()->Close();
   }
   std::string block;
-  const bool own = Clipboard()->GetBuffer(RidEderClipboardFormat(), block);
+  bool own = Clipboard()->GetBuffer(RidEderClipboardFormat(), block);
+  // A copy of a lead byte without its trail byte pastes its plain text instead.
+  own = own && !HasLoneLeadByte(block.substr(1, block.size() - 2));
   const std::string text = own ? block.substr(1, block.size() - 2) : Clipboard()->GetAsText();
   const bool modelled = Modelled(S) && (!own || block[0] == smNormal) &&
                         (own || S.Ed.SelAvail() || S.Ed.GetSelectionMode() == smNormal);
