@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QUrl>
 #include <QWheelEvent>
+#include <utility>
 
 #include "platform/Forms.h"
 #include "platform/Imm.h"
@@ -28,63 +29,106 @@ uint16_t VirtualKeyFromQt(int Key, Qt::KeyboardModifiers Modifiers) {
   if (Key >= Qt::Key_A && Key <= Qt::Key_Z) return static_cast<uint16_t>(Key);
   if (Key >= Qt::Key_0 && Key <= Qt::Key_9)
     return static_cast<uint16_t>(keypad ? VK_NUMPAD0 + (Key - Qt::Key_0) : Key);
-  if (Key >= Qt::Key_F1 && Key <= Qt::Key_F24) return static_cast<uint16_t>(VK_F1 + (Key - Qt::Key_F1));
+  if (Key >= Qt::Key_F1 && Key <= Qt::Key_F24)
+    return static_cast<uint16_t>(VK_F1 + (Key - Qt::Key_F1));
   struct TMap {
     int Qt;
     uint16_t Vk;
   };
   static constexpr TMap kKeys[] = {
-      {Qt::Key_Space, VK_SPACE},       {Qt::Key_Backspace, VK_BACK},
-      {Qt::Key_Tab, VK_TAB},           {Qt::Key_Backtab, VK_TAB},
-      {Qt::Key_Return, VK_RETURN},     {Qt::Key_Enter, VK_RETURN},
-      {Qt::Key_Escape, VK_ESCAPE},     {Qt::Key_Shift, VK_SHIFT},
-      {Qt::Key_Control, VK_CONTROL},   {Qt::Key_Alt, VK_MENU},
-      {Qt::Key_AltGr, VK_MENU},        {Qt::Key_Meta, VK_LWIN},
-      {Qt::Key_Pause, VK_PAUSE},       {Qt::Key_CapsLock, VK_CAPITAL},
-      {Qt::Key_PageUp, VK_PRIOR},      {Qt::Key_PageDown, VK_NEXT},
-      {Qt::Key_End, VK_END},           {Qt::Key_Home, VK_HOME},
-      {Qt::Key_Left, VK_LEFT},         {Qt::Key_Up, VK_UP},
-      {Qt::Key_Right, VK_RIGHT},       {Qt::Key_Down, VK_DOWN},
-      {Qt::Key_Insert, VK_INSERT},     {Qt::Key_Delete, VK_DELETE},
-      {Qt::Key_Help, VK_HELP},         {Qt::Key_Print, VK_SNAPSHOT},
-      {Qt::Key_NumLock, VK_NUMLOCK},   {Qt::Key_ScrollLock, VK_SCROLL},
-      {Qt::Key_Menu, VK_APPS},         {Qt::Key_Clear, VK_CLEAR},
-      {Qt::Key_Henkan, VK_CONVERT},    {Qt::Key_Muhenkan, VK_NONCONVERT},
-      {Qt::Key_Zenkaku_Hankaku, VK_KANJI}, {Qt::Key_Kanji, VK_KANJI},
+      {Qt::Key_Space, VK_SPACE},
+      {Qt::Key_Backspace, VK_BACK},
+      {Qt::Key_Tab, VK_TAB},
+      {Qt::Key_Backtab, VK_TAB},
+      {Qt::Key_Return, VK_RETURN},
+      {Qt::Key_Enter, VK_RETURN},
+      {Qt::Key_Escape, VK_ESCAPE},
+      {Qt::Key_Shift, VK_SHIFT},
+      {Qt::Key_Control, VK_CONTROL},
+      {Qt::Key_Alt, VK_MENU},
+      {Qt::Key_AltGr, VK_MENU},
+      {Qt::Key_Meta, VK_LWIN},
+      {Qt::Key_Pause, VK_PAUSE},
+      {Qt::Key_CapsLock, VK_CAPITAL},
+      {Qt::Key_PageUp, VK_PRIOR},
+      {Qt::Key_PageDown, VK_NEXT},
+      {Qt::Key_End, VK_END},
+      {Qt::Key_Home, VK_HOME},
+      {Qt::Key_Left, VK_LEFT},
+      {Qt::Key_Up, VK_UP},
+      {Qt::Key_Right, VK_RIGHT},
+      {Qt::Key_Down, VK_DOWN},
+      {Qt::Key_Insert, VK_INSERT},
+      {Qt::Key_Delete, VK_DELETE},
+      {Qt::Key_Help, VK_HELP},
+      {Qt::Key_Print, VK_SNAPSHOT},
+      {Qt::Key_NumLock, VK_NUMLOCK},
+      {Qt::Key_ScrollLock, VK_SCROLL},
+      {Qt::Key_Menu, VK_APPS},
+      {Qt::Key_Clear, VK_CLEAR},
+      {Qt::Key_Henkan, VK_CONVERT},
+      {Qt::Key_Muhenkan, VK_NONCONVERT},
+      {Qt::Key_Zenkaku_Hankaku, VK_KANJI},
+      {Qt::Key_Kanji, VK_KANJI},
       {Qt::Key_Hiragana_Katakana, VK_KANA},
       // US layout punctuation, shifted or not.
-      {Qt::Key_Semicolon, VK_OEM_1},   {Qt::Key_Colon, VK_OEM_1},
-      {Qt::Key_Equal, VK_OEM_PLUS},    {Qt::Key_Comma, VK_OEM_COMMA},
-      {Qt::Key_Less, VK_OEM_COMMA},    {Qt::Key_Underscore, VK_OEM_MINUS},
-      {Qt::Key_Greater, VK_OEM_PERIOD}, {Qt::Key_Question, VK_OEM_2},
-      {Qt::Key_QuoteLeft, VK_OEM_3},   {Qt::Key_AsciiTilde, VK_OEM_3},
-      {Qt::Key_BracketLeft, VK_OEM_4}, {Qt::Key_BraceLeft, VK_OEM_4},
-      {Qt::Key_Backslash, VK_OEM_5},   {Qt::Key_Bar, VK_OEM_5},
-      {Qt::Key_BracketRight, VK_OEM_6}, {Qt::Key_BraceRight, VK_OEM_6},
-      {Qt::Key_Apostrophe, VK_OEM_7},  {Qt::Key_QuoteDbl, VK_OEM_7},
-      {Qt::Key_Exclam, '1'},           {Qt::Key_At, '2'},
-      {Qt::Key_NumberSign, '3'},       {Qt::Key_Dollar, '4'},
-      {Qt::Key_Percent, '5'},          {Qt::Key_AsciiCircum, '6'},
-      {Qt::Key_Ampersand, '7'},        {Qt::Key_ParenLeft, '9'},
+      {Qt::Key_Semicolon, VK_OEM_1},
+      {Qt::Key_Colon, VK_OEM_1},
+      {Qt::Key_Equal, VK_OEM_PLUS},
+      {Qt::Key_Comma, VK_OEM_COMMA},
+      {Qt::Key_Less, VK_OEM_COMMA},
+      {Qt::Key_Underscore, VK_OEM_MINUS},
+      {Qt::Key_Greater, VK_OEM_PERIOD},
+      {Qt::Key_Question, VK_OEM_2},
+      {Qt::Key_QuoteLeft, VK_OEM_3},
+      {Qt::Key_AsciiTilde, VK_OEM_3},
+      {Qt::Key_BracketLeft, VK_OEM_4},
+      {Qt::Key_BraceLeft, VK_OEM_4},
+      {Qt::Key_Backslash, VK_OEM_5},
+      {Qt::Key_Bar, VK_OEM_5},
+      {Qt::Key_BracketRight, VK_OEM_6},
+      {Qt::Key_BraceRight, VK_OEM_6},
+      {Qt::Key_Apostrophe, VK_OEM_7},
+      {Qt::Key_QuoteDbl, VK_OEM_7},
+      {Qt::Key_Exclam, '1'},
+      {Qt::Key_At, '2'},
+      {Qt::Key_NumberSign, '3'},
+      {Qt::Key_Dollar, '4'},
+      {Qt::Key_Percent, '5'},
+      {Qt::Key_AsciiCircum, '6'},
+      {Qt::Key_Ampersand, '7'},
+      {Qt::Key_ParenLeft, '9'},
       {Qt::Key_ParenRight, '0'},
   };
   if (keypad) {
     switch (Key) {
-      case Qt::Key_Asterisk: return VK_MULTIPLY;
-      case Qt::Key_Plus: return VK_ADD;
-      case Qt::Key_Minus: return VK_SUBTRACT;
-      case Qt::Key_Period: return VK_DECIMAL;
-      case Qt::Key_Slash: return VK_DIVIDE;
-      default: break;
+      case Qt::Key_Asterisk:
+        return VK_MULTIPLY;
+      case Qt::Key_Plus:
+        return VK_ADD;
+      case Qt::Key_Minus:
+        return VK_SUBTRACT;
+      case Qt::Key_Period:
+        return VK_DECIMAL;
+      case Qt::Key_Slash:
+        return VK_DIVIDE;
+      default:
+        break;
     }
   }
   switch (Key) {
-    case Qt::Key_Asterisk: return '8';
-    case Qt::Key_Plus: return VK_OEM_PLUS;
-    case Qt::Key_Minus: return VK_OEM_MINUS;
-    case Qt::Key_Period: return VK_OEM_PERIOD;
-    case Qt::Key_Slash: return VK_OEM_2;
-    default: break;
+    case Qt::Key_Asterisk:
+      return '8';
+    case Qt::Key_Plus:
+      return VK_OEM_PLUS;
+    case Qt::Key_Minus:
+      return VK_OEM_MINUS;
+    case Qt::Key_Period:
+      return VK_OEM_PERIOD;
+    case Qt::Key_Slash:
+      return VK_OEM_2;
+    default:
+      break;
   }
   for (const auto& m : kKeys)
     if (m.Qt == Key) return m.Vk;
@@ -110,13 +154,18 @@ int ControlCharacter(int Key, Qt::KeyboardModifiers Mods) {
   const bool ctrl = Mods & Qt::ControlModifier;
   const bool alt = Mods & Qt::AltModifier;
   switch (Key) {
-    case Qt::Key_Backspace: return ctrl ? 0x7F : 8;
+    case Qt::Key_Backspace:
+      return ctrl ? 0x7F : 8;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return ctrl ? -1 : 9;
+    case Qt::Key_Backtab:
+      return ctrl ? -1 : 9;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return ctrl ? 10 : 13;
-    case Qt::Key_Escape: return 27;
-    default: break;
+    case Qt::Key_Enter:
+      return ctrl ? 10 : 13;
+    case Qt::Key_Escape:
+      return 27;
+    default:
+      break;
   }
   if (ctrl && !alt) {
     if (Key >= Qt::Key_A && Key <= Qt::Key_Z) return Key - Qt::Key_A + 1;
@@ -141,7 +190,9 @@ std::string InputToSjis(const QString& Text, TWinControl* Control) {
     else
       out += bytes;
   }
-  if (lost && Application()->OnInputLost) Application()->OnInputLost(Control, lost);
+  // Telling of the loss must not lose what was typed with it.
+  if (lost && Application()->OnInputLost)
+    Guarded([&] { Application()->OnInputLost(Control, lost); });
   return out;
 }
 
@@ -175,9 +226,11 @@ class TBridgeClient : public QWidget {
       QObject::connect(qApp, &QGuiApplication::focusObjectChanged, qApp, [](QObject* Object) {
         // The focus may leave a client while it is destroyed: dynamic_cast then finds none.
         static QPointer<QObject> focused;
-        if (TWinControl* c = ControlOf(focused.data())) ImmInputMethodFocus(c, false);
-        focused = Object;
-        if (TWinControl* c = ControlOf(Object)) ImmInputMethodFocus(c, true);
+        const QPointer<QObject> left = std::exchange(focused, Object);
+        Guarded([&] {
+          if (TWinControl* c = ControlOf(left.data())) ImmInputMethodFocus(c, false);
+          if (TWinControl* c = ControlOf(Object)) ImmInputMethodFocus(c, true);
+        });
       });
       return true;
     }();
@@ -216,15 +269,17 @@ class TBridgeClient : public QWidget {
     QPainter p(this);
     const QRect r = E->rect();
     p.drawImage(r, FBridge->Picture(), r);
-    if (TWinControl* c = FBridge->Control()) {
-      QRect caret;
-      if (CaretOverlay(c, caret)) {
-        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.fillRect(caret, Qt::white);
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    Guarded([&] {
+      if (TWinControl* c = FBridge->Control()) {
+        QRect caret;
+        if (CaretOverlay(c, caret)) {
+          p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+          p.fillRect(caret, Qt::white);
+          p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        }
       }
-    }
-    if (!FBridge->Preedit().isEmpty()) DrawPreedit(p);
+      if (!FBridge->Preedit().isEmpty()) DrawPreedit(p);
+    });
   }
 
   void DrawPreedit(QPainter& P) {
@@ -242,6 +297,10 @@ class TBridgeClient : public QWidget {
   }
 
   void keyPressEvent(QKeyEvent* E) override {
+    Guarded([&] { KeyPress(E); });
+  }
+
+  void KeyPress(QKeyEvent* E) {
     NoteModifiers(E->modifiers());
     const Qt::KeyboardModifiers mods = E->modifiers();
     const bool alt = (mods & Qt::AltModifier) && !(mods & Qt::ControlModifier);
@@ -298,14 +357,17 @@ class TBridgeClient : public QWidget {
   }
 
   void inputMethodEvent(QInputMethodEvent* E) override {
-    // A commit ends a reconversion: its text is not offered again.
-    if (TWinControl* c = E->commitString().isEmpty() ? nullptr : FBridge->Control())
-      ImmDropReconvertRecord(c->InputContext());
-    if (!E->commitString().isEmpty()) {
-      const std::string bytes = InputToSjis(E->commitString(), FBridge->Control());
-      FBridge->DeliverResultString(bytes);
-    }
-    FBridge->SetPreedit(E->preeditString());
+    Guarded([&] {
+      // A commit ends a reconversion: its text is not offered again.
+      if (TWinControl* c = E->commitString().isEmpty() ? nullptr : FBridge->Control())
+        ImmDropReconvertRecord(c->InputContext());
+      QPointer<TBridgeClient> self(this);
+      if (!E->commitString().isEmpty()) {
+        const std::string bytes = InputToSjis(E->commitString(), FBridge->Control());
+        FBridge->DeliverResultString(bytes);
+      }
+      if (self) FBridge->SetPreedit(E->preeditString());
+    });
     E->accept();
   }
 
@@ -315,19 +377,26 @@ class TBridgeClient : public QWidget {
         TWinControl* c = FBridge->Control();
         return c && c->InputContext() && c->InputContext()->Enabled;
       }
-      case Qt::ImCursorRectangle: return FBridge->CompositionRect();
+      case Qt::ImCursorRectangle:
+        return FBridge->CompositionRect();
       case Qt::ImFont: {
         TWinControl* c = FBridge->Control();
         if (!c) return QVariant();
         TInputContext* ic = c->InputContext();
         return QFontFromLogFont(ic && ic->HasFont ? ic->Font : c->Font().GetLogFont());
       }
-      case Qt::ImHints: return int(Qt::ImhMultiLine);
+      case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
       case Qt::ImSurroundingText:
       case Qt::ImCurrentSelection:
       case Qt::ImCursorPosition:
-      case Qt::ImAnchorPosition: return ReconvertQuery(Query);
-      default: return QWidget::inputMethodQuery(Query);
+      case Qt::ImAnchorPosition: {
+        QVariant answer;
+        Guarded([&] { answer = ReconvertQuery(Query); });
+        return answer;
+      }
+      default:
+        return QWidget::inputMethodQuery(Query);
     }
   }
 
@@ -339,16 +408,21 @@ class TBridgeClient : public QWidget {
     if (!c || !ImmGetReconvertText(c->InputContext(), r)) return QWidget::inputMethodQuery(Query);
     const QString text = QString::fromStdU16String(r.Text);
     switch (Query) {
-      case Qt::ImSurroundingText: return text;
-      case Qt::ImCurrentSelection: return text.mid(r.TargetStart, r.TargetEnd - r.TargetStart);
-      case Qt::ImCursorPosition: return r.TargetEnd;
-      default: return r.TargetStart;
+      case Qt::ImSurroundingText:
+        return text;
+      case Qt::ImCurrentSelection:
+        return text.mid(r.TargetStart, r.TargetEnd - r.TargetStart);
+      case Qt::ImCursorPosition:
+        return r.TargetEnd;
+      default:
+        return r.TargetStart;
     }
   }
 
   void focusInEvent(QFocusEvent*) override { FBridge->Send(WM_SETFOCUS); }
   void focusOutEvent(QFocusEvent*) override {
-    if (TWinControl* c = FBridge->Control()) ImmDropReconvertRecord(c->InputContext());
+    if (TWinControl* c = FBridge->Control())
+      Guarded([&] { ImmDropReconvertRecord(c->InputContext()); });
     QWidget* next = QApplication::focusWidget();
     auto* other = dynamic_cast<TBridgeClient*>(next);
     FBridge->Send(WM_KILLFOCUS,
@@ -394,7 +468,7 @@ class TBridgeClient : public QWidget {
   void mouseMoveEvent(QMouseEvent* E) override {
     if (DragInProgress()) {
       NoteModifiers(E->modifiers());
-      DragMouseMove(ToPoint(E->globalPosition()));
+      Guarded([&] { DragMouseMove(ToPoint(E->globalPosition())); });
       return;
     }
     SendMouse(WM_MOUSEMOVE, E);
@@ -403,7 +477,7 @@ class TBridgeClient : public QWidget {
     if (DragInProgress()) {
       NoteModifiers(E->modifiers());
       NoteButtons(E->buttons());
-      DragMouseUp(ToPoint(E->globalPosition()));
+      Guarded([&] { DragMouseUp(ToPoint(E->globalPosition())); });
       return;
     }
     SendMouse(ButtonMessage(E->button(), WM_LBUTTONUP), E);
@@ -432,11 +506,13 @@ class TBridgeClient : public QWidget {
     if (E->mimeData()->hasUrls()) E->acceptProposedAction();
   }
   void dropEvent(QDropEvent* E) override {
-    TDropFiles drop = DroppedFiles(*E->mimeData());
-    drop.Point = ToPoint(E->position());
-    if (drop.Files.empty() && drop.Rejected.empty()) return;
-    FBridge->Send(WM_DROPFILES, reinterpret_cast<uintptr_t>(&drop));
-    E->acceptProposedAction();
+    Guarded([&] {
+      TDropFiles drop = DroppedFiles(*E->mimeData());
+      drop.Point = ToPoint(E->position());
+      if (drop.Files.empty() && drop.Rejected.empty()) return;
+      FBridge->Send(WM_DROPFILES, reinterpret_cast<uintptr_t>(&drop));
+      E->acceptProposedAction();
+    });
   }
 
  private:
@@ -481,8 +557,9 @@ TWidgetBridge::TWidgetBridge(TWinControl* AControl, QWidget* AParent, const TCre
     FBars[i]->hide();
     const int32_t bar = i == 0 ? SB_HORZ : SB_VERT;
     connect(FBars[i], &QScrollBar::actionTriggered, this,
-            [this, bar](int action) { ScrollAction(bar, action); });
-    connect(FBars[i], &QScrollBar::sliderReleased, this, [this, bar] { ScrollReleased(bar); });
+            [this, bar](int Action) { Guarded([&] { ScrollAction(bar, Action); }); });
+    connect(FBars[i], &QScrollBar::sliderReleased, this,
+            GuardedSlot([this, bar] { ScrollReleased(bar); }));
   }
 }
 
@@ -613,8 +690,7 @@ void TWidgetBridge::SetPreedit(const QString& Text) {
   const QRect old = CompositionRect().adjusted(0, 0, 2000, 0);
   FPreedit = Text;
   if (FControl) {
-    if (TInputContext* ic = FControl->InputContext())
-      ic->CompStr = Utf8ToSjis(Text.toStdString());
+    if (TInputContext* ic = FControl->InputContext()) ic->CompStr = Utf8ToSjis(Text.toStdString());
   }
   FClient->update(old);
   FClient->update(CompositionRect().adjusted(0, 0, 2000, 0));
@@ -631,8 +707,8 @@ QRect TWidgetBridge::CompositionRect() const {
     if (GetCaretPos(caret)) pos = QPoint(caret.X, caret.Y);
   }
   if (FControl) {
-    const QFontMetrics fm(QFontFromLogFont(ic && ic->HasFont ? ic->Font
-                                                             : FControl->Font().GetLogFont()));
+    const QFontMetrics fm(
+        QFontFromLogFont(ic && ic->HasFont ? ic->Font : FControl->Font().GetLogFont()));
     height = fm.height();
   }
   return QRect(pos, QSize(1, height));
@@ -677,14 +753,29 @@ void TWidgetBridge::ScrollAction(int32_t Bar, int Action) {
   const uint32_t msg = Bar == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
   uint16_t code;
   switch (Action) {
-    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
-    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
-    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
-    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
-    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
-    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
-    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
-    default: return;
+    case QAbstractSlider::SliderSingleStepAdd:
+      code = SB_LINEDOWN;
+      break;
+    case QAbstractSlider::SliderSingleStepSub:
+      code = SB_LINEUP;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      code = SB_PAGEDOWN;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      code = SB_PAGEUP;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      code = SB_TOP;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      code = SB_BOTTOM;
+      break;
+    case QAbstractSlider::SliderMove:
+      code = SB_THUMBTRACK;
+      break;
+    default:
+      return;
   }
   if (code == SB_THUMBTRACK) {
     const int pos = sb->sliderPosition();
@@ -753,14 +844,19 @@ namespace {
 Qt::CursorShape SizingCursor(uintptr_t Edge) {
   switch (Edge) {
     case WMSZ_LEFT:
-    case WMSZ_RIGHT: return Qt::SizeHorCursor;
+    case WMSZ_RIGHT:
+      return Qt::SizeHorCursor;
     case WMSZ_TOP:
-    case WMSZ_BOTTOM: return Qt::SizeVerCursor;
+    case WMSZ_BOTTOM:
+      return Qt::SizeVerCursor;
     case WMSZ_TOPLEFT:
-    case WMSZ_BOTTOMRIGHT: return Qt::SizeFDiagCursor;
+    case WMSZ_BOTTOMRIGHT:
+      return Qt::SizeFDiagCursor;
     case WMSZ_TOPRIGHT:
-    case WMSZ_BOTTOMLEFT: return Qt::SizeBDiagCursor;
-    default: return Qt::ArrowCursor;
+    case WMSZ_BOTTOMLEFT:
+      return Qt::SizeBDiagCursor;
+    default:
+      return Qt::ArrowCursor;
   }
 }
 
@@ -796,7 +892,7 @@ void TWidgetBridge::mouseMoveEvent(QMouseEvent* E) {
   if (MovesBottom(FSizingEdge)) r.Bottom = std::max(r.Bottom + d.y(), r.Top + least);
   QPointer<TWidgetBridge> self(this);
   Send(WM_SIZING, FSizingEdge, reinterpret_cast<intptr_t>(&r));
-  if (self && FControl) FControl->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+  if (self && FControl) Guarded([&] { FControl->SetBounds(r.Left, r.Top, r.Width(), r.Height()); });
 }
 
 void TWidgetBridge::mouseReleaseEvent(QMouseEvent* E) {

@@ -156,7 +156,9 @@ bool WaitFor(const std::function<bool()>& Done, int Ms = 2000) {
   return Done();
 }
 
-QImage Grab(TWinControl& C) { return C.ClientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+QImage Grab(TWinControl& C) {
+  return C.ClientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
 
 TEST(Controls, TypedKeysArriveAsKeyDownThenCharacterBytes) {
   TTestControl c;
@@ -175,9 +177,10 @@ TEST(Controls, TypedKeysArriveAsKeyDownThenCharacterBytes) {
   Key(c, Qt::Key_BracketLeft, Qt::NoModifier, "[");
 
   const std::vector<std::pair<uint16_t, TShiftState>> keys = {
-      {'A', {}},          {VK_SHIFT, {ssShift}}, {'A', {ssShift}}, {VK_RETURN, {}},
-      {VK_ESCAPE, {}},    {VK_BACK, {}},         {VK_TAB, {}},     {VK_LEFT, {}},
-      {VK_CONTROL, {ssCtrl}}, {'C', {ssCtrl}},   {VK_F1, {}},      {VK_OEM_4, {}}};
+      {'A', {}},       {VK_SHIFT, {ssShift}}, {'A', {ssShift}},
+      {VK_RETURN, {}}, {VK_ESCAPE, {}},       {VK_BACK, {}},
+      {VK_TAB, {}},    {VK_LEFT, {}},         {VK_CONTROL, {ssCtrl}},
+      {'C', {ssCtrl}}, {VK_F1, {}},           {VK_OEM_4, {}}};
   EXPECT_EQ(c.Keys, keys);
   EXPECT_EQ(c.Chars, std::string("aA\r\x1b\b\t\x03["));
   // Each character follows its own key-down.
@@ -253,6 +256,36 @@ TEST(Controls, JapaneseTakesTheInputMethodRoadThenEchoesTheBytes) {
   Send(c.ClientWidget(), &kana);
   EXPECT_TRUE(c.ImeResults.empty());
   EXPECT_EQ(c.Chars.back(), '\xB1');
+}
+
+// What the application's handler raises while typed or committed text reaches a control ends at
+// its OnException, never in Qt (whose event loop would end the program), and the characters
+// that have a Shift-JIS form still arrive.
+TEST(Controls, WhatAnInputHandlerRaisesIsReportedAndNeverReachesQt) {
+  TTestControl c;
+  c.Show();
+  std::vector<std::string> reported;
+  Application()->OnException = [&](TObject*, const std::exception& e) {
+    reported.push_back(e.what());
+  };
+  Application()->OnInputLost = [](TWinControl*, int32_t) { throw Exception("input lost"); };
+  const struct {
+    const char* What;
+    std::function<void()> Input;
+  } inputs[] = {
+      {"a key", [&] { Key(c, 0, Qt::NoModifier, QString::fromUtf8("a\U0001F600")); }},
+      {"a commit", [&] { Commit(c, QString::fromUtf8("a\U0001F600")); }},
+  };
+  for (const auto& i : inputs) {
+    SCOPED_TRACE(i.What);
+    reported.clear();
+    c.Chars.clear();
+    EXPECT_NO_THROW(i.Input());
+    EXPECT_EQ(reported, std::vector<std::string>{"input lost"});
+    EXPECT_EQ(c.Chars, "a");
+  }
+  Application()->OnInputLost = nullptr;
+  Application()->OnException = nullptr;
 }
 
 TEST(Controls, PreeditIsDrawnAtTheCompositionPositionOverThePicture) {

@@ -328,6 +328,81 @@ TEST(Forms, AnActivatedPopupIsDeactivatedByAPressElsewhereOrByHiding) {
 
 QScrollBar* BarOf(TScrollBar& S) { return S.ClientWidget()->findChild<QScrollBar*>(); }
 
+// A pop-up whose resizing raises, as a handler of a control may.
+class TRaisingPopup : public TPopup {
+ public:
+  using TPopup::TPopup;
+  bool Raise = false;
+
+ protected:
+  void BoundsChanged() override {
+    TPopup::BoundsChanged();
+    if (Raise) throw Exception("resized");
+  }
+};
+
+// What a handler raises while Qt hands the user's input to a scroll bar, to the watch of an
+// active pop-up or to a sizing frame ends at the application's OnException, never in Qt (whose
+// event loop would end the program with it).
+TEST(Forms, WhatAHandlerRaisesIsReportedAndNeverReachesQt) {
+  TCustomForm other(nullptr);
+  other.SetBounds(300, 10, 100, 100);
+  other.Show();
+  TRaisingPopup popup(nullptr);
+  popup.SetBounds(50, 60, 120, 80);
+  popup.Show();
+  TCustomForm form(nullptr);
+  form.SetBounds(10, 200, 100, 200);
+  TScrollBar bar(nullptr);
+  bar.SetKind(sbVertical);
+  bar.SetParent(&form);
+  bar.SetBounds(0, 0, 16, 150);
+  form.Show();
+  std::vector<std::string> reported;
+  Application()->OnException = [&](TObject*, const std::exception& e) {
+    reported.push_back(e.what());
+  };
+  const QPoint inOther = other.ClientWidget()->mapToGlobal(QPoint(10, 10));
+  QWidget* frame = popup.Bridge();
+  const QPoint edge = frame->mapToGlobal(QPoint(60, 78));
+  const struct {
+    const char* What;
+    std::function<void()> Input;
+    const char* Raised;
+  } cases[] = {
+      {"a scroll bar's action",
+       [&] {
+         bar.OnScroll = [](TObject*, TScrollCode, int32_t&) { throw Exception("scrolled"); };
+         BarOf(bar)->triggerAction(QAbstractSlider::SliderPageStepAdd);
+       },
+       "scrolled"},
+      {"a press that deactivates a pop-up",
+       [&] {
+         popup.OnDeactivate = [](TObject*) { throw Exception("deactivated"); };
+         popup.Activate();
+         SendMouse(other.ClientWidget(), QEvent::MouseButtonPress, inOther, Qt::LeftButton);
+         SendMouse(other.ClientWidget(), QEvent::MouseButtonRelease, inOther, Qt::NoButton);
+       },
+       "deactivated"},
+      {"dragging a sizing frame",
+       [&] {
+         popup.Raise = true;
+         SendMouse(frame, QEvent::MouseButtonPress, edge, Qt::LeftButton);
+         SendMouse(frame, QEvent::MouseMove, edge + QPoint(0, 20), Qt::LeftButton);
+         SendMouse(frame, QEvent::MouseButtonRelease, edge + QPoint(0, 20), Qt::NoButton);
+         popup.Raise = false;
+       },
+       "resized"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    reported.clear();
+    EXPECT_NO_THROW(c.Input());
+    EXPECT_EQ(reported, std::vector<std::string>{c.Raised});
+  }
+  Application()->OnException = nullptr;
+}
+
 TEST(Forms, ScrollBarKeepsItsPositionInRange) {
   TScrollBar bar(nullptr);
   int changes = 0;
