@@ -265,7 +265,7 @@ class TBridgeClient : public QWidget {
   }
 
   void paintEvent(QPaintEvent* E) override {
-    FBridge->FlushPaint();
+    Guarded([this] { FBridge->FlushPaint(); });
     QPainter p(this);
     const QRect r = E->rect();
     p.drawImage(r, FBridge->Picture(), r);
