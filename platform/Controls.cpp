@@ -212,46 +212,27 @@ TShiftState KeyboardStateToShiftState() {
 
 int QtCursorShape(TCursor Cursor) {
   switch (Cursor) {
-    case crNone:
-      return Qt::BlankCursor;
-    case crCross:
-      return Qt::CrossCursor;
-    case crIBeam:
-      return Qt::IBeamCursor;
-    case crSizeNESW:
-      return Qt::SizeBDiagCursor;
-    case crSizeNS:
-      return Qt::SizeVerCursor;
-    case crSizeNWSE:
-      return Qt::SizeFDiagCursor;
-    case crSizeWE:
-      return Qt::SizeHorCursor;
-    case crUpArrow:
-      return Qt::UpArrowCursor;
+    case crNone: return Qt::BlankCursor;
+    case crCross: return Qt::CrossCursor;
+    case crIBeam: return Qt::IBeamCursor;
+    case crSizeNESW: return Qt::SizeBDiagCursor;
+    case crSizeNS: return Qt::SizeVerCursor;
+    case crSizeNWSE: return Qt::SizeFDiagCursor;
+    case crSizeWE: return Qt::SizeHorCursor;
+    case crUpArrow: return Qt::UpArrowCursor;
     case crHourGlass:
-    case crSQLWait:
-      return Qt::WaitCursor;
-    case crDrag:
-      return Qt::DragMoveCursor;
-    case crMultiDrag:
-      return Qt::DragCopyCursor;
+    case crSQLWait: return Qt::WaitCursor;
+    case crDrag: return Qt::DragMoveCursor;
+    case crMultiDrag: return Qt::DragCopyCursor;
     case crNoDrop:
-    case crNo:
-      return Qt::ForbiddenCursor;
-    case crHSplit:
-      return Qt::SplitHCursor;
-    case crVSplit:
-      return Qt::SplitVCursor;
-    case crAppStart:
-      return Qt::BusyCursor;
-    case crHelp:
-      return Qt::WhatsThisCursor;
-    case crHandPoint:
-      return Qt::PointingHandCursor;
-    case crSizeAll:
-      return Qt::SizeAllCursor;
-    default:
-      return Qt::ArrowCursor;
+    case crNo: return Qt::ForbiddenCursor;
+    case crHSplit: return Qt::SplitHCursor;
+    case crVSplit: return Qt::SplitVCursor;
+    case crAppStart: return Qt::BusyCursor;
+    case crHelp: return Qt::WhatsThisCursor;
+    case crHandPoint: return Qt::PointingHandCursor;
+    case crSizeAll: return Qt::SizeAllCursor;
+    default: return Qt::ArrowCursor;
   }
 }
 
@@ -629,12 +610,8 @@ void TWinControl::Dispatch(TMessage& M) {
       SetMouseCapture(true);
       MouseDown(mbLeft, ButtonsAndKeys(M.WParam), x, y);
       return;
-    case WM_RBUTTONDOWN:
-      MouseDown(mbRight, ButtonsAndKeys(M.WParam), x, y);
-      return;
-    case WM_MBUTTONDOWN:
-      MouseDown(mbMiddle, ButtonsAndKeys(M.WParam), x, y);
-      return;
+    case WM_RBUTTONDOWN: MouseDown(mbRight, ButtonsAndKeys(M.WParam), x, y); return;
+    case WM_MBUTTONDOWN: MouseDown(mbMiddle, ButtonsAndKeys(M.WParam), x, y); return;
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDBLCLK: {
@@ -647,38 +624,26 @@ void TWinControl::Dispatch(TMessage& M) {
       MouseDown(b, ButtonsAndKeys(M.WParam) + TShiftState{ssDouble}, x, y);
       return;
     }
-    case WM_MOUSEMOVE:
-      MouseMove(ButtonsAndKeys(M.WParam), x, y);
-      return;
+    case WM_MOUSEMOVE: MouseMove(ButtonsAndKeys(M.WParam), x, y); return;
     case WM_LBUTTONUP:
       MouseUp(mbLeft, ButtonsAndKeys(M.WParam), x, y);
       if (GetMouseCapture()) SetMouseCapture(false);
       return;
-    case WM_RBUTTONUP:
-      MouseUp(mbRight, ButtonsAndKeys(M.WParam), x, y);
-      return;
-    case WM_MBUTTONUP:
-      MouseUp(mbMiddle, ButtonsAndKeys(M.WParam), x, y);
-      return;
+    case WM_RBUTTONUP: MouseUp(mbRight, ButtonsAndKeys(M.WParam), x, y); return;
+    case WM_MBUTTONUP: MouseUp(mbMiddle, ButtonsAndKeys(M.WParam), x, y); return;
     case WM_SIZE:
       RealignChildren();
       Resize();
       return;
-    case WM_SETFOCUS:
-      DoEnter();
-      return;
-    case WM_KILLFOCUS:
-      DoExit();
-      return;
+    case WM_SETFOCUS: DoEnter(); return;
+    case WM_KILLFOCUS: DoExit(); return;
     case CM_MOUSEENTER:
       if (OnMouseEnter) OnMouseEnter(this);
       return;
     case CM_MOUSELEAVE:
       if (OnMouseLeave) OnMouseLeave(this);
       return;
-    default:
-      DefaultHandler(M);
-      return;
+    default: DefaultHandler(M); return;
   }
 }
 
@@ -698,8 +663,7 @@ void TWinControl::DefaultHandler(TMessage& M) {
         M.Result = 1;
       }
       return;
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -921,9 +885,7 @@ int32_t SetScrollInfo(HWND Wnd, int32_t Bar, const TScrollInfo& Info, bool Redra
 bool GetScrollInfo(HWND Wnd, int32_t Bar, TScrollInfo& Info) {
   return Wnd && Wnd->GetScrollInfo(Bar, Info);
 }
-bool ShowScrollBar(HWND Wnd, int32_t Bar, bool Show) {
-  return Wnd && Wnd->ShowScrollBar(Bar, Show);
-}
+bool ShowScrollBar(HWND Wnd, int32_t Bar, bool Show) { return Wnd && Wnd->ShowScrollBar(Bar, Show); }
 bool EnableScrollBar(HWND Wnd, int32_t Bar, uint32_t Arrows) {
   return Wnd && Wnd->EnableScrollBar(Bar, Arrows);
 }
@@ -1066,14 +1028,10 @@ int32_t GetSystemMetrics(int32_t Index) {
     case SM_CXDRAG:
     case SM_CYDRAG:
     case SM_CXSIZEFRAME:
-    case SM_CYSIZEFRAME:
-      return 4;
-    case SM_CXSCREEN:
-      return Screen()->GetWidth();
-    case SM_CYSCREEN:
-      return Screen()->GetHeight();
-    default:
-      return 0;
+    case SM_CYSIZEFRAME: return 4;
+    case SM_CXSCREEN: return Screen()->GetWidth();
+    case SM_CYSCREEN: return Screen()->GetHeight();
+    default: return 0;
   }
 }
 

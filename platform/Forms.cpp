@@ -465,29 +465,14 @@ void TScrollBar::BarAction(int Action) {
   };
   TStep step;
   switch (Action) {
-    case QAbstractSlider::SliderSingleStepSub:
-      step = {scLineUp, FPosition - FSmallChange};
-      break;
-    case QAbstractSlider::SliderSingleStepAdd:
-      step = {scLineDown, FPosition + FSmallChange};
-      break;
-    case QAbstractSlider::SliderPageStepSub:
-      step = {scPageUp, FPosition - FLargeChange};
-      break;
-    case QAbstractSlider::SliderPageStepAdd:
-      step = {scPageDown, FPosition + FLargeChange};
-      break;
-    case QAbstractSlider::SliderToMinimum:
-      step = {scTop, FMin};
-      break;
-    case QAbstractSlider::SliderToMaximum:
-      step = {scBottom, LastPosition()};
-      break;
-    case QAbstractSlider::SliderMove:
-      step = {scTrack, FBar->sliderPosition()};
-      break;
-    default:
-      return;
+    case QAbstractSlider::SliderSingleStepSub: step = {scLineUp, FPosition - FSmallChange}; break;
+    case QAbstractSlider::SliderSingleStepAdd: step = {scLineDown, FPosition + FSmallChange}; break;
+    case QAbstractSlider::SliderPageStepSub: step = {scPageUp, FPosition - FLargeChange}; break;
+    case QAbstractSlider::SliderPageStepAdd: step = {scPageDown, FPosition + FLargeChange}; break;
+    case QAbstractSlider::SliderToMinimum: step = {scTop, FMin}; break;
+    case QAbstractSlider::SliderToMaximum: step = {scBottom, LastPosition()}; break;
+    case QAbstractSlider::SliderMove: step = {scTrack, FBar->sliderPosition()}; break;
+    default: return;
   }
   int32_t pos = std::clamp(step.Pos, FMin, LastPosition());
   QPointer<QScrollBar> bar(FBar);

@@ -789,8 +789,12 @@ void TRegistry::CloseKey() {
   FKeyOpen = false;
   FReadOnly = false;
   FCurrentPath.clear();
-  FSaveFailureRaised = true;
-  FStore->Save();
+  try {
+    FStore->Save();
+  } catch (...) {
+    FSaveFailureRaised = true;
+    throw;
+  }
   FSaveFailureRaised = false;
 }
 

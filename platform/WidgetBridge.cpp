@@ -29,106 +29,63 @@ uint16_t VirtualKeyFromQt(int Key, Qt::KeyboardModifiers Modifiers) {
   if (Key >= Qt::Key_A && Key <= Qt::Key_Z) return static_cast<uint16_t>(Key);
   if (Key >= Qt::Key_0 && Key <= Qt::Key_9)
     return static_cast<uint16_t>(keypad ? VK_NUMPAD0 + (Key - Qt::Key_0) : Key);
-  if (Key >= Qt::Key_F1 && Key <= Qt::Key_F24)
-    return static_cast<uint16_t>(VK_F1 + (Key - Qt::Key_F1));
+  if (Key >= Qt::Key_F1 && Key <= Qt::Key_F24) return static_cast<uint16_t>(VK_F1 + (Key - Qt::Key_F1));
   struct TMap {
     int Qt;
     uint16_t Vk;
   };
   static constexpr TMap kKeys[] = {
-      {Qt::Key_Space, VK_SPACE},
-      {Qt::Key_Backspace, VK_BACK},
-      {Qt::Key_Tab, VK_TAB},
-      {Qt::Key_Backtab, VK_TAB},
-      {Qt::Key_Return, VK_RETURN},
-      {Qt::Key_Enter, VK_RETURN},
-      {Qt::Key_Escape, VK_ESCAPE},
-      {Qt::Key_Shift, VK_SHIFT},
-      {Qt::Key_Control, VK_CONTROL},
-      {Qt::Key_Alt, VK_MENU},
-      {Qt::Key_AltGr, VK_MENU},
-      {Qt::Key_Meta, VK_LWIN},
-      {Qt::Key_Pause, VK_PAUSE},
-      {Qt::Key_CapsLock, VK_CAPITAL},
-      {Qt::Key_PageUp, VK_PRIOR},
-      {Qt::Key_PageDown, VK_NEXT},
-      {Qt::Key_End, VK_END},
-      {Qt::Key_Home, VK_HOME},
-      {Qt::Key_Left, VK_LEFT},
-      {Qt::Key_Up, VK_UP},
-      {Qt::Key_Right, VK_RIGHT},
-      {Qt::Key_Down, VK_DOWN},
-      {Qt::Key_Insert, VK_INSERT},
-      {Qt::Key_Delete, VK_DELETE},
-      {Qt::Key_Help, VK_HELP},
-      {Qt::Key_Print, VK_SNAPSHOT},
-      {Qt::Key_NumLock, VK_NUMLOCK},
-      {Qt::Key_ScrollLock, VK_SCROLL},
-      {Qt::Key_Menu, VK_APPS},
-      {Qt::Key_Clear, VK_CLEAR},
-      {Qt::Key_Henkan, VK_CONVERT},
-      {Qt::Key_Muhenkan, VK_NONCONVERT},
-      {Qt::Key_Zenkaku_Hankaku, VK_KANJI},
-      {Qt::Key_Kanji, VK_KANJI},
+      {Qt::Key_Space, VK_SPACE},       {Qt::Key_Backspace, VK_BACK},
+      {Qt::Key_Tab, VK_TAB},           {Qt::Key_Backtab, VK_TAB},
+      {Qt::Key_Return, VK_RETURN},     {Qt::Key_Enter, VK_RETURN},
+      {Qt::Key_Escape, VK_ESCAPE},     {Qt::Key_Shift, VK_SHIFT},
+      {Qt::Key_Control, VK_CONTROL},   {Qt::Key_Alt, VK_MENU},
+      {Qt::Key_AltGr, VK_MENU},        {Qt::Key_Meta, VK_LWIN},
+      {Qt::Key_Pause, VK_PAUSE},       {Qt::Key_CapsLock, VK_CAPITAL},
+      {Qt::Key_PageUp, VK_PRIOR},      {Qt::Key_PageDown, VK_NEXT},
+      {Qt::Key_End, VK_END},           {Qt::Key_Home, VK_HOME},
+      {Qt::Key_Left, VK_LEFT},         {Qt::Key_Up, VK_UP},
+      {Qt::Key_Right, VK_RIGHT},       {Qt::Key_Down, VK_DOWN},
+      {Qt::Key_Insert, VK_INSERT},     {Qt::Key_Delete, VK_DELETE},
+      {Qt::Key_Help, VK_HELP},         {Qt::Key_Print, VK_SNAPSHOT},
+      {Qt::Key_NumLock, VK_NUMLOCK},   {Qt::Key_ScrollLock, VK_SCROLL},
+      {Qt::Key_Menu, VK_APPS},         {Qt::Key_Clear, VK_CLEAR},
+      {Qt::Key_Henkan, VK_CONVERT},    {Qt::Key_Muhenkan, VK_NONCONVERT},
+      {Qt::Key_Zenkaku_Hankaku, VK_KANJI}, {Qt::Key_Kanji, VK_KANJI},
       {Qt::Key_Hiragana_Katakana, VK_KANA},
       // US layout punctuation, shifted or not.
-      {Qt::Key_Semicolon, VK_OEM_1},
-      {Qt::Key_Colon, VK_OEM_1},
-      {Qt::Key_Equal, VK_OEM_PLUS},
-      {Qt::Key_Comma, VK_OEM_COMMA},
-      {Qt::Key_Less, VK_OEM_COMMA},
-      {Qt::Key_Underscore, VK_OEM_MINUS},
-      {Qt::Key_Greater, VK_OEM_PERIOD},
-      {Qt::Key_Question, VK_OEM_2},
-      {Qt::Key_QuoteLeft, VK_OEM_3},
-      {Qt::Key_AsciiTilde, VK_OEM_3},
-      {Qt::Key_BracketLeft, VK_OEM_4},
-      {Qt::Key_BraceLeft, VK_OEM_4},
-      {Qt::Key_Backslash, VK_OEM_5},
-      {Qt::Key_Bar, VK_OEM_5},
-      {Qt::Key_BracketRight, VK_OEM_6},
-      {Qt::Key_BraceRight, VK_OEM_6},
-      {Qt::Key_Apostrophe, VK_OEM_7},
-      {Qt::Key_QuoteDbl, VK_OEM_7},
-      {Qt::Key_Exclam, '1'},
-      {Qt::Key_At, '2'},
-      {Qt::Key_NumberSign, '3'},
-      {Qt::Key_Dollar, '4'},
-      {Qt::Key_Percent, '5'},
-      {Qt::Key_AsciiCircum, '6'},
-      {Qt::Key_Ampersand, '7'},
-      {Qt::Key_ParenLeft, '9'},
+      {Qt::Key_Semicolon, VK_OEM_1},   {Qt::Key_Colon, VK_OEM_1},
+      {Qt::Key_Equal, VK_OEM_PLUS},    {Qt::Key_Comma, VK_OEM_COMMA},
+      {Qt::Key_Less, VK_OEM_COMMA},    {Qt::Key_Underscore, VK_OEM_MINUS},
+      {Qt::Key_Greater, VK_OEM_PERIOD}, {Qt::Key_Question, VK_OEM_2},
+      {Qt::Key_QuoteLeft, VK_OEM_3},   {Qt::Key_AsciiTilde, VK_OEM_3},
+      {Qt::Key_BracketLeft, VK_OEM_4}, {Qt::Key_BraceLeft, VK_OEM_4},
+      {Qt::Key_Backslash, VK_OEM_5},   {Qt::Key_Bar, VK_OEM_5},
+      {Qt::Key_BracketRight, VK_OEM_6}, {Qt::Key_BraceRight, VK_OEM_6},
+      {Qt::Key_Apostrophe, VK_OEM_7},  {Qt::Key_QuoteDbl, VK_OEM_7},
+      {Qt::Key_Exclam, '1'},           {Qt::Key_At, '2'},
+      {Qt::Key_NumberSign, '3'},       {Qt::Key_Dollar, '4'},
+      {Qt::Key_Percent, '5'},          {Qt::Key_AsciiCircum, '6'},
+      {Qt::Key_Ampersand, '7'},        {Qt::Key_ParenLeft, '9'},
       {Qt::Key_ParenRight, '0'},
   };
   if (keypad) {
     switch (Key) {
-      case Qt::Key_Asterisk:
-        return VK_MULTIPLY;
-      case Qt::Key_Plus:
-        return VK_ADD;
-      case Qt::Key_Minus:
-        return VK_SUBTRACT;
-      case Qt::Key_Period:
-        return VK_DECIMAL;
-      case Qt::Key_Slash:
-        return VK_DIVIDE;
-      default:
-        break;
+      case Qt::Key_Asterisk: return VK_MULTIPLY;
+      case Qt::Key_Plus: return VK_ADD;
+      case Qt::Key_Minus: return VK_SUBTRACT;
+      case Qt::Key_Period: return VK_DECIMAL;
+      case Qt::Key_Slash: return VK_DIVIDE;
+      default: break;
     }
   }
   switch (Key) {
-    case Qt::Key_Asterisk:
-      return '8';
-    case Qt::Key_Plus:
-      return VK_OEM_PLUS;
-    case Qt::Key_Minus:
-      return VK_OEM_MINUS;
-    case Qt::Key_Period:
-      return VK_OEM_PERIOD;
-    case Qt::Key_Slash:
-      return VK_OEM_2;
-    default:
-      break;
+    case Qt::Key_Asterisk: return '8';
+    case Qt::Key_Plus: return VK_OEM_PLUS;
+    case Qt::Key_Minus: return VK_OEM_MINUS;
+    case Qt::Key_Period: return VK_OEM_PERIOD;
+    case Qt::Key_Slash: return VK_OEM_2;
+    default: break;
   }
   for (const auto& m : kKeys)
     if (m.Qt == Key) return m.Vk;
@@ -154,18 +111,13 @@ int ControlCharacter(int Key, Qt::KeyboardModifiers Mods) {
   const bool ctrl = Mods & Qt::ControlModifier;
   const bool alt = Mods & Qt::AltModifier;
   switch (Key) {
-    case Qt::Key_Backspace:
-      return ctrl ? 0x7F : 8;
+    case Qt::Key_Backspace: return ctrl ? 0x7F : 8;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-      return ctrl ? -1 : 9;
+    case Qt::Key_Backtab: return ctrl ? -1 : 9;
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return ctrl ? 10 : 13;
-    case Qt::Key_Escape:
-      return 27;
-    default:
-      break;
+    case Qt::Key_Enter: return ctrl ? 10 : 13;
+    case Qt::Key_Escape: return 27;
+    default: break;
   }
   if (ctrl && !alt) {
     if (Key >= Qt::Key_A && Key <= Qt::Key_Z) return Key - Qt::Key_A + 1;
@@ -377,16 +329,14 @@ class TBridgeClient : public QWidget {
         TWinControl* c = FBridge->Control();
         return c && c->InputContext() && c->InputContext()->Enabled;
       }
-      case Qt::ImCursorRectangle:
-        return FBridge->CompositionRect();
+      case Qt::ImCursorRectangle: return FBridge->CompositionRect();
       case Qt::ImFont: {
         TWinControl* c = FBridge->Control();
         if (!c) return QVariant();
         TInputContext* ic = c->InputContext();
         return QFontFromLogFont(ic && ic->HasFont ? ic->Font : c->Font().GetLogFont());
       }
-      case Qt::ImHints:
-        return int(Qt::ImhMultiLine);
+      case Qt::ImHints: return int(Qt::ImhMultiLine);
       case Qt::ImSurroundingText:
       case Qt::ImCurrentSelection:
       case Qt::ImCursorPosition:
@@ -395,8 +345,7 @@ class TBridgeClient : public QWidget {
         Guarded([&] { answer = ReconvertQuery(Query); });
         return answer;
       }
-      default:
-        return QWidget::inputMethodQuery(Query);
+      default: return QWidget::inputMethodQuery(Query);
     }
   }
 
@@ -408,14 +357,10 @@ class TBridgeClient : public QWidget {
     if (!c || !ImmGetReconvertText(c->InputContext(), r)) return QWidget::inputMethodQuery(Query);
     const QString text = QString::fromStdU16String(r.Text);
     switch (Query) {
-      case Qt::ImSurroundingText:
-        return text;
-      case Qt::ImCurrentSelection:
-        return text.mid(r.TargetStart, r.TargetEnd - r.TargetStart);
-      case Qt::ImCursorPosition:
-        return r.TargetEnd;
-      default:
-        return r.TargetStart;
+      case Qt::ImSurroundingText: return text;
+      case Qt::ImCurrentSelection: return text.mid(r.TargetStart, r.TargetEnd - r.TargetStart);
+      case Qt::ImCursorPosition: return r.TargetEnd;
+      default: return r.TargetStart;
     }
   }
 
@@ -690,7 +635,8 @@ void TWidgetBridge::SetPreedit(const QString& Text) {
   const QRect old = CompositionRect().adjusted(0, 0, 2000, 0);
   FPreedit = Text;
   if (FControl) {
-    if (TInputContext* ic = FControl->InputContext()) ic->CompStr = Utf8ToSjis(Text.toStdString());
+    if (TInputContext* ic = FControl->InputContext())
+      ic->CompStr = Utf8ToSjis(Text.toStdString());
   }
   FClient->update(old);
   FClient->update(CompositionRect().adjusted(0, 0, 2000, 0));
@@ -707,8 +653,8 @@ QRect TWidgetBridge::CompositionRect() const {
     if (GetCaretPos(caret)) pos = QPoint(caret.X, caret.Y);
   }
   if (FControl) {
-    const QFontMetrics fm(
-        QFontFromLogFont(ic && ic->HasFont ? ic->Font : FControl->Font().GetLogFont()));
+    const QFontMetrics fm(QFontFromLogFont(ic && ic->HasFont ? ic->Font
+                                                             : FControl->Font().GetLogFont()));
     height = fm.height();
   }
   return QRect(pos, QSize(1, height));
@@ -753,29 +699,14 @@ void TWidgetBridge::ScrollAction(int32_t Bar, int Action) {
   const uint32_t msg = Bar == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
   uint16_t code;
   switch (Action) {
-    case QAbstractSlider::SliderSingleStepAdd:
-      code = SB_LINEDOWN;
-      break;
-    case QAbstractSlider::SliderSingleStepSub:
-      code = SB_LINEUP;
-      break;
-    case QAbstractSlider::SliderPageStepAdd:
-      code = SB_PAGEDOWN;
-      break;
-    case QAbstractSlider::SliderPageStepSub:
-      code = SB_PAGEUP;
-      break;
-    case QAbstractSlider::SliderToMinimum:
-      code = SB_TOP;
-      break;
-    case QAbstractSlider::SliderToMaximum:
-      code = SB_BOTTOM;
-      break;
-    case QAbstractSlider::SliderMove:
-      code = SB_THUMBTRACK;
-      break;
-    default:
-      return;
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
+    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    default: return;
   }
   if (code == SB_THUMBTRACK) {
     const int pos = sb->sliderPosition();
@@ -844,19 +775,14 @@ namespace {
 Qt::CursorShape SizingCursor(uintptr_t Edge) {
   switch (Edge) {
     case WMSZ_LEFT:
-    case WMSZ_RIGHT:
-      return Qt::SizeHorCursor;
+    case WMSZ_RIGHT: return Qt::SizeHorCursor;
     case WMSZ_TOP:
-    case WMSZ_BOTTOM:
-      return Qt::SizeVerCursor;
+    case WMSZ_BOTTOM: return Qt::SizeVerCursor;
     case WMSZ_TOPLEFT:
-    case WMSZ_BOTTOMRIGHT:
-      return Qt::SizeFDiagCursor;
+    case WMSZ_BOTTOMRIGHT: return Qt::SizeFDiagCursor;
     case WMSZ_TOPRIGHT:
-    case WMSZ_BOTTOMLEFT:
-      return Qt::SizeBDiagCursor;
-    default:
-      return Qt::ArrowCursor;
+    case WMSZ_BOTTOMLEFT: return Qt::SizeBDiagCursor;
+    default: return Qt::ArrowCursor;
   }
 }
 

@@ -156,9 +156,7 @@ bool WaitFor(const std::function<bool()>& Done, int Ms = 2000) {
   return Done();
 }
 
-QImage Grab(TWinControl& C) {
-  return C.ClientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
+QImage Grab(TWinControl& C) { return C.ClientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 TEST(Controls, TypedKeysArriveAsKeyDownThenCharacterBytes) {
   TTestControl c;
@@ -177,10 +175,9 @@ TEST(Controls, TypedKeysArriveAsKeyDownThenCharacterBytes) {
   Key(c, Qt::Key_BracketLeft, Qt::NoModifier, "[");
 
   const std::vector<std::pair<uint16_t, TShiftState>> keys = {
-      {'A', {}},       {VK_SHIFT, {ssShift}}, {'A', {ssShift}},
-      {VK_RETURN, {}}, {VK_ESCAPE, {}},       {VK_BACK, {}},
-      {VK_TAB, {}},    {VK_LEFT, {}},         {VK_CONTROL, {ssCtrl}},
-      {'C', {ssCtrl}}, {VK_F1, {}},           {VK_OEM_4, {}}};
+      {'A', {}},          {VK_SHIFT, {ssShift}}, {'A', {ssShift}}, {VK_RETURN, {}},
+      {VK_ESCAPE, {}},    {VK_BACK, {}},         {VK_TAB, {}},     {VK_LEFT, {}},
+      {VK_CONTROL, {ssCtrl}}, {'C', {ssCtrl}},   {VK_F1, {}},      {VK_OEM_4, {}}};
   EXPECT_EQ(c.Keys, keys);
   EXPECT_EQ(c.Chars, std::string("aA\r\x1b\b\t\x03["));
   // Each character follows its own key-down.
