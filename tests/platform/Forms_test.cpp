@@ -345,24 +345,21 @@ class TRaisingPopup : public TPopup {
 // active pop-up or to a sizing frame ends at the application's OnException, never in Qt (whose
 // event loop would end the program with it).
 TEST(Forms, WhatAHandlerRaisesIsReportedAndNeverReachesQt) {
-  TCustomForm other(nullptr);
-  other.SetBounds(300, 10, 100, 100);
-  other.Show();
-  TRaisingPopup popup(nullptr);
-  popup.SetBounds(50, 60, 120, 80);
-  popup.Show();
-  TCustomForm form(nullptr);
-  form.SetBounds(10, 200, 100, 200);
+  TCustomForm form(nullptr);  // a scroll bar's, and the window pressed outside the pop-up
+  form.SetBounds(300, 10, 100, 200);
   TScrollBar bar(nullptr);
   bar.SetKind(sbVertical);
   bar.SetParent(&form);
   bar.SetBounds(0, 0, 16, 150);
   form.Show();
+  TRaisingPopup popup(nullptr);
+  popup.SetBounds(50, 60, 120, 80);
+  popup.Show();
   std::vector<std::string> reported;
   Application()->OnException = [&](TObject*, const std::exception& e) {
     reported.push_back(e.what());
   };
-  const QPoint inOther = other.ClientWidget()->mapToGlobal(QPoint(10, 10));
+  const QPoint outside = form.ClientWidget()->mapToGlobal(QPoint(50, 170));
   QWidget* frame = popup.Bridge();
   const QPoint edge = frame->mapToGlobal(QPoint(60, 78));
   const struct {
@@ -380,8 +377,8 @@ TEST(Forms, WhatAHandlerRaisesIsReportedAndNeverReachesQt) {
        [&] {
          popup.OnDeactivate = [](TObject*) { throw Exception("deactivated"); };
          popup.Activate();
-         SendMouse(other.ClientWidget(), QEvent::MouseButtonPress, inOther, Qt::LeftButton);
-         SendMouse(other.ClientWidget(), QEvent::MouseButtonRelease, inOther, Qt::NoButton);
+         SendMouse(form.ClientWidget(), QEvent::MouseButtonPress, outside, Qt::LeftButton);
+         SendMouse(form.ClientWidget(), QEvent::MouseButtonRelease, outside, Qt::NoButton);
        },
        "deactivated"},
       {"dragging a sizing frame",
