@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "platform/Controls.h"
+#include "platform/Forms.h"
 #include "platform/WidgetBridge.h"
 
 namespace rid {
@@ -21,7 +22,7 @@ class TControlHost : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* E) override {
-    FControl->SetBounds(0, 0, E->size().width(), E->size().height());
+    Guarded([&] { FControl->SetBounds(0, 0, E->size().width(), E->size().height()); });
   }
 
  private:

@@ -4,6 +4,7 @@
 #include <QMenu>
 
 #include "app/EderShortCuts.h"
+#include "platform/Forms.h"
 #include "platform/Locale.h"
 #include "platform/Menus.h"
 
@@ -12,11 +13,11 @@ namespace rid {
 TEderCompletion::TEderCompletion(QMenu* AEditMenu, std::function<TRidEder&()> ACurrentEder)
     : FProposal(std::make_unique<TRidCompletionProposal>(nullptr)),
       FCurrentEder(std::move(ACurrentEder)) {
-  FProposal->SetShortCut(ReadShortCutSetting("Completion", FProposal->GetShortCut()));
+  FProposal->SetShortCut(ReadShortCutSetting("Completion", FProposal->GetShortCut(), &FKeyProblem));
   FProposal->OnExecute = TCompletionExecute(this, &TEderCompletion::FillWords);
   // The key is the proposal's own (it reaches the editor); the menu only shows it.
   FAction = AEditMenu->addAction(WithKey("Complete &Word", FProposal->GetShortCut()),
-                                 [this] { FProposal->OpenAtCaret(&FCurrentEder()); });
+                                 GuardedSlot([this] { FProposal->OpenAtCaret(&FCurrentEder()); }));
   FAction->setObjectName("CompleteWord");
 }
 

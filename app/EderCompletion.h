@@ -24,6 +24,8 @@ class TEderCompletion {
   ~TEderCompletion();
   void Attach(TRidEder& AEder);
   TRidCompletionProposal& Proposal() { return *FProposal; }
+  // Why the key in the registry file was not taken ("" when it was, or when there is none).
+  const std::string& KeyProblem() const { return FKeyProblem; }
   QAction* Action() const { return FAction; }
 
  private:
@@ -33,6 +35,7 @@ class TEderCompletion {
 
   std::unique_ptr<TRidCompletionProposal> FProposal;
   std::function<TRidEder&()> FCurrentEder;
+  std::string FKeyProblem;
   TWordIndex FWords;
   uint64_t FListed = 0;  // the version of the words the list holds
   QAction* FAction;      // owned by the menu

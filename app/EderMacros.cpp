@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "app/EderShortCuts.h"
+#include "platform/Forms.h"
 #include "platform/Menus.h"
 
 namespace rid {
@@ -29,7 +30,6 @@ TEderMacros::TEderMacros(QMainWindow* AWindow, std::function<TRidEder&()> ACurre
   FState = new QLabel(FWindow->statusBar());
   FState->setObjectName("MacroState");
   FWindow->statusBar()->addPermanentWidget(FState);
-  if (!FKeyProblem.empty()) FWindow->statusBar()->showMessage(QString::fromStdString(FKeyProblem));
 }
 
 void TEderMacros::TakeKeysFromRegistry() {
@@ -50,7 +50,7 @@ void TEderMacros::TakeKeysFromRegistry() {
 void TEderMacros::AddMenu() {
   QMenu* menu = FWindow->menuBar()->addMenu("&Macro");
   auto add = [&](const QString& Text, const char* Name, std::function<void()> Run) {
-    QAction* a = menu->addAction(Text, std::move(Run));
+    QAction* a = menu->addAction(Text, GuardedSlot(std::move(Run)));
     a->setObjectName(Name);
   };
   add(WithKey("Start/Stop &Recording", FRecorder.GetRecordShortCut()), "MacroRecord",

@@ -1,6 +1,7 @@
 #include "app/EderPrintSettings.h"
 
 #include <array>
+#include <functional>
 #include <map>
 
 #include "platform/Locale.h"
@@ -62,26 +63,49 @@ std::vector<std::string> HeaderFooterLines(THeaderFooter& Part) {
   return out;
 }
 
-void LoadPrintSettings(TRidEderPrint& Job) {
+std::vector<std::string> LoadPrintSettings(TRidEderPrint& Job) {
   SetHeaderFooterLines(Job.GetHeader(), {kDefaultHeaderLine});
   TRegistry reg;
-  if (!reg.OpenKeyReadOnly(kSettingsKey)) return;
-  try {
-    if (reg.ValueExists("Margin")) Job.SetMargin(reg.ReadString("Margin"));
-  } catch (const Exception&) {
-    // A text this version cannot read: the defaults stay.
-  }
-  if (reg.ValueExists("Header")) Job.GetHeader().SetAsString(reg.ReadString("Header"));
-  if (reg.ValueExists("Footer")) Job.GetFooter().SetAsString(reg.ReadString("Footer"));
+  if (!reg.OpenKeyReadOnly(kSettingsKey)) return {};
+  std::vector<std::string> problems;
+  const auto take = [&](const char* Name, const std::function<void(const std::string&)>& Use) {
+    const std::string said = std::string("Print \"") + Name + "\" ";
+    switch (reg.GetDataType(Name)) {
+      case rdUnknown:
+        return;
+      case rdInteger:
+        problems.push_back(said + "is a number: the default is used");
+        return;
+      case rdString:
+        break;
+    }
+    try {
+      Use(reg.ReadString(Name));
+    } catch (const Exception&) {
+      problems.push_back(said + "cannot be read: the default is used");
+    }
+  };
+  take("Margin", [&](const std::string& Text) { Job.SetMargin(Text); });
+  take("Header", [&](const std::string& Text) { Job.GetHeader().SetAsString(Text); });
+  take("Footer", [&](const std::string& Text) { Job.GetFooter().SetAsString(Text); });
+  return problems;
 }
 
-void SavePrintSettings(TRidEderPrint& Job) {
-  TRegistry reg;
-  if (!reg.OpenKey(kSettingsKey, true)) return;
-  reg.WriteString("Margin", Job.GetMargin());
-  reg.WriteString("Header", Job.GetHeader().GetAsString());
-  reg.WriteString("Footer", Job.GetFooter().GetAsString());
-  reg.CloseKey();
+std::string SavePrintSettings(TRidEderPrint& Job) {
+  try {
+    TRegistry reg;
+    if (!reg.OpenKey(kSettingsKey, true)) return {};
+    const auto store = [&](const char* Name, const std::string& Text) {
+      if (reg.GetDataType(Name) != rdInteger) reg.WriteString(Name, Text);
+    };
+    store("Margin", Job.GetMargin());
+    store("Header", Job.GetHeader().GetAsString());
+    store("Footer", Job.GetFooter().GetAsString());
+    reg.CloseKey();
+  } catch (const std::exception& e) {
+    return std::string("Settings not saved: ") + e.what();
+  }
+  return {};
 }
 
 }  // namespace rid

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -20,6 +21,8 @@
 
 #include "app/ControlHost.h"
 #include "app/EderPrintSettings.h"
+#include "app/EderStatus.h"
+#include "platform/Forms.h"
 #include "platform/Locale.h"
 #include "platform/Printers.h"
 
@@ -77,11 +80,11 @@ TEderPrintDialog::TEderPrintDialog(TRidEderPrint& AJob, TEderPage& APage, QWidge
   FFile = new QLineEdit(QFile::decodeName(DefaultPdf(FPage).c_str()), this);
   auto* browse = new QToolButton(this);
   browse->setText("...");
-  connect(browse, &QToolButton::clicked, this, [this] {
-    const QString name =
-        QFileDialog::getSaveFileName(this, "Print to PDF", FFile->text(), "PDF files (*.pdf)");
-    if (!name.isEmpty()) FFile->setText(name);
-  });
+  connect(browse, &QToolButton::clicked, this, GuardedSlot([this] {
+            const QString name = QFileDialog::getSaveFileName(this, "Print to PDF", FFile->text(),
+                                                              "PDF files (*.pdf)");
+            if (!name.isEmpty()) FFile->setText(name);
+          }));
   fileRow->addWidget(FFile);
   fileRow->addWidget(browse);
   form->addRow("Output file:", fileRow);
@@ -140,7 +143,7 @@ TEderPrintDialog::TEderPrintDialog(TRidEderPrint& AJob, TEderPage& APage, QWidge
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
   buttons->addButton("&Print", QDialogButtonBox::AcceptRole);
-  connect(buttons, &QDialogButtonBox::accepted, this, &TEderPrintDialog::Accept);
+  connect(buttons, &QDialogButtonBox::accepted, this, GuardedSlot([this] { Accept(); }));
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   form->addRow(buttons);
 }
@@ -172,7 +175,7 @@ std::string TEderPrintDialog::Apply() {
 std::string TEderPrintDialog::PrintNow() {
   const std::string error = Apply();
   if (!error.empty()) return error;
-  SavePrintSettings(FJob);
+  FSettingsProblem = SavePrintSettings(FJob);
   try {
     if (FAll->isChecked())
       FJob.Print();
@@ -207,8 +210,9 @@ TEderPreviewWindow::TEderPreviewWindow(TRidEderPrint& AJob, std::function<void()
 
   auto* layout = new QVBoxLayout(this);
   auto* bar = new QToolBar(this);
-  auto command = [&](const char* Text, const char* Name, QKeySequence Key, auto Run) {
-    QAction* a = bar->addAction(Text, this, Run);
+  auto command = [&](const char* Text, const char* Name, QKeySequence Key,
+                     std::function<void()> Run) {
+    QAction* a = bar->addAction(Text, this, GuardedSlot(std::move(Run)));
     a->setObjectName(Name);
     if (!Key.isEmpty()) a->setShortcut(Key);
   };
@@ -225,7 +229,10 @@ TEderPreviewWindow::TEderPreviewWindow(TRidEderPrint& AJob, std::function<void()
   FPercent->setSuffix(" %");
   FPercent->setValue(p.GetScalePercent());
   connect(FPercent, &QSpinBox::valueChanged, this, [&p](int Value) {
-    if (Value != p.GetScalePercent() || p.GetScaleMode() != pscUserScaled) p.SetScalePercent(Value);
+    Guarded([&] {
+      if (Value != p.GetScalePercent() || p.GetScaleMode() != pscUserScaled)
+        p.SetScalePercent(Value);
+    });
   });
   bar->addWidget(FPercent);
   bar->addSeparator();
@@ -255,22 +262,21 @@ void TEderPreviewWindow::ScaleChanged(TObject*) {
 
 // --- the window's printing
 
-TEderPrinting::TEderPrinting(QWidget* AWindow, std::function<TEderPage&()> ACurrentPage)
+TEderPrinting::TEderPrinting(QMainWindow* AWindow, std::function<TEderPage&()> ACurrentPage)
     : FWindow(AWindow),
       FCurrentPage(std::move(ACurrentPage)),
-      FJob(std::make_unique<TRidEderPrint>(nullptr)) {
-  LoadPrintSettings(*FJob);
-}
+      FJob(std::make_unique<TRidEderPrint>(nullptr)),
+      FSettingsProblems(LoadPrintSettings(*FJob)) {}
 
 TEderPrinting::~TEderPrinting() {
   delete FPreviewWindow;  // it shows the job
 }
 
 void TEderPrinting::AddActions(QMenu& FileMenu) {
-  QAction* print = FileMenu.addAction("&Print...", [this] { ShowPrintDialog(); });
+  QAction* print = FileMenu.addAction("&Print...", GuardedSlot([this] { ShowPrintDialog(); }));
   print->setObjectName("Print");
   print->setShortcut(QKeySequence::Print);
-  QAction* preview = FileMenu.addAction("Print Pre&view", [this] { ShowPreview(); });
+  QAction* preview = FileMenu.addAction("Print Pre&view", GuardedSlot([this] { ShowPreview(); }));
   preview->setObjectName("PrintPreview");
 }
 
@@ -286,6 +292,8 @@ void TEderPrinting::ShowPrintDialog() {
   PrepareJob();
   TEderPrintDialog dialog(*FJob, FCurrentPage(), FWindow);
   dialog.exec();
+  if (!dialog.SettingsProblem().empty())
+    SayProblem(FWindow, QString::fromLocal8Bit(dialog.SettingsProblem()));
 }
 
 void TEderPrinting::ShowPreview() {

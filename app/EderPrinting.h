@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/EderPage.h"
 #include "output/RidEderPrint.h"
@@ -14,6 +15,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMainWindow;
 class QMenu;
 class QPlainTextEdit;
 class QSpinBox;
@@ -27,8 +29,11 @@ class TEderPrintDialog : public QDialog {
   // Shows Job's choices; "selection only" is offered when the page has a selection.
   TEderPrintDialog(TRidEderPrint& AJob, TEderPage& APage, QWidget* AParent);
   // Gives the job and the printer the dialog's choices, keeps them in the registry and prints.
-  // Returns what went wrong ("" when the pages were printed).
+  // Returns what went wrong ("" when the pages were printed); a settings file that cannot be
+  // written does not stop the print (see SettingsProblem).
   std::string PrintNow();
+  // Why the last PrintNow could not keep the choices in the settings file; "" when it did.
+  const std::string& SettingsProblem() const { return FSettingsProblem; }
 
   QComboBox* PrinterBox() const { return FPrinter; }
   QLineEdit* OutputFile() const { return FFile; }
@@ -52,6 +57,7 @@ class TEderPrintDialog : public QDialog {
 
   TRidEderPrint& FJob;
   TEderPage& FPage;
+  std::string FSettingsProblem;
   QComboBox* FPrinter;
   QLineEdit* FFile;
   QCheckBox* FAll;
@@ -86,10 +92,12 @@ class TEderPreviewWindow : public QDialog {
   QSpinBox* FPercent;
 };
 
-// The window's printing: the job, its menu items and windows.
+// The window's printing: the job, its menu items and windows. A settings file that cannot be
+// written is told on the window's status line after printing.
 class TEderPrinting {
  public:
-  TEderPrinting(QWidget* AWindow, std::function<TEderPage&()> ACurrentPage);
+  // Takes the stored choices (LoadPrintSettings).
+  TEderPrinting(QMainWindow* AWindow, std::function<TEderPage&()> ACurrentPage);
   ~TEderPrinting();
   // Print... (Ctrl+P) and Print Preview.
   void AddActions(QMenu& FileMenu);
@@ -97,14 +105,17 @@ class TEderPrinting {
   // titled with its file name without folder and extension.
   TRidEderPrint& PrepareJob();
   TRidEderPrint& Job() { return *FJob; }
+  // The stored choices that could not be used, one line each.
+  const std::vector<std::string>& SettingsProblems() const { return FSettingsProblems; }
   void ShowPrintDialog();
   void ShowPreview();
   TEderPreviewWindow* PreviewWindow() const { return FPreviewWindow; }
 
  private:
-  QWidget* FWindow;
+  QMainWindow* FWindow;
   std::function<TEderPage&()> FCurrentPage;
   std::unique_ptr<TRidEderPrint> FJob;
+  std::vector<std::string> FSettingsProblems;
   TEderPreviewWindow* FPreviewWindow = nullptr;  // owned by Qt; deleted when closed
 };
 

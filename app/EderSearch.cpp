@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "platform/Forms.h"
 #include "platform/Locale.h"
 
 namespace rid {
@@ -145,7 +146,7 @@ TEderSearch::TEderSearch(QMainWindow* AWindow, std::function<TRidEder&()> ACurre
   auto add = [&](const char* Text, const QKeySequence& Key, std::function<void()> Run) {
     QAction* a = menu->addAction(Text);
     a->setShortcut(Key);
-    QObject::connect(a, &QAction::triggered, FWindow, std::move(Run));
+    QObject::connect(a, &QAction::triggered, FWindow, GuardedSlot(std::move(Run)));
   };
   add("&Find...", QKeySequence(Qt::CTRL | Qt::Key_F), [this] { ShowDialog(false); });
   add("Find &Next", QKeySequence(Qt::Key_F3), [this] { FindAgain(false); });
@@ -165,11 +166,13 @@ void TEderSearch::ShowDialog(bool AReplace) {
   if (!dialog) {
     dialog = new TSearchDialog(AReplace, FWindow);
     if (AReplace) {
-      QObject::connect(dialog->ReplaceButton(), &QPushButton::clicked, [this] { Replace(false); });
+      QObject::connect(dialog->ReplaceButton(), &QPushButton::clicked,
+                       GuardedSlot([this] { Replace(false); }));
       QObject::connect(dialog->ReplaceAllButton(), &QPushButton::clicked,
-                       [this] { Replace(true); });
+                       GuardedSlot([this] { Replace(true); }));
     } else {
-      QObject::connect(dialog->FindButton(), &QPushButton::clicked, [this] { Find(); });
+      QObject::connect(dialog->FindButton(), &QPushButton::clicked,
+                       GuardedSlot([this] { Find(); }));
     }
   }
   dialog->show();

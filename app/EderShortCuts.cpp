@@ -8,28 +8,31 @@ namespace rid {
 
 TShortCut ReadShortCutSetting(const std::string& Name, TShortCut Default, std::string* Problem) {
   TRegistry reg;
-  if (!reg.OpenKeyReadOnly(kShortCutsKey) || !reg.ValueExists(Name)) return Default;
-  std::string text;
-  try {
-    text = reg.ReadString(Name);
-  } catch (const ERegistryException& e) {
-    if (Problem) *Problem = e.Message;
-    return Default;
-  }
-  if (text.empty()) return 0;
-  const TShortCut key = TextToShortCut(text);
+  if (!reg.OpenKeyReadOnly(kShortCutsKey)) return Default;
   std::string why;
-  if (key == 0) {
-    why = "is no key";
-  } else {
-    TRidEderKeyStrokes editorKeys;
-    editorKeys.ResetDefaults();
-    if (editorKeys.IndexOfShortcut(key) >= 0) why = "is an editor key";
+  TShortCut key = 0;
+  switch (reg.GetDataType(Name)) {
+    case rdUnknown:
+      return Default;
+    case rdInteger:
+      why = Name + " is a number";
+      break;
+    case rdString: {
+      const std::string text = reg.ReadString(Name);
+      if (text.empty()) return 0;
+      key = TextToShortCut(text);
+      TRidEderKeyStrokes editorKeys;
+      editorKeys.ResetDefaults();
+      if (key == 0)
+        why = Name + " \"" + text + "\" is no key";
+      else if (editorKeys.IndexOfShortcut(key) >= 0)
+        why = Name + " \"" + text + "\" is an editor key";
+      break;
+    }
   }
   if (why.empty()) return key;
   if (Problem)
-    *Problem = Name + " \"" + text + "\" " + why + ": " +
-               (Default ? ShortCutToText(Default) : std::string("no key")) + " kept";
+    *Problem = why + ": " + (Default ? ShortCutToText(Default) : std::string("no key")) + " kept";
   return Default;
 }
 

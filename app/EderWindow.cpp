@@ -25,6 +25,7 @@
 #include "app/ControlHost.h"
 #include "app/EderExport.h"
 #include "app/EderSave.h"
+#include "app/EderStatus.h"
 #include "foundation/JConv.h"
 #include "highlighters/RidHighlighterSQL.h"
 #include "highlighters/uHighlighterProcs.h"
@@ -132,8 +133,9 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
   FTabs->setTabsClosable(true);
   FTabs->setDocumentMode(true);
   setCentralWidget(FTabs);
-  connect(FTabs, &QTabWidget::currentChanged, this, [this] { UpdateTitles(); });
-  connect(FTabs, &QTabWidget::tabCloseRequested, this, [this](int Index) { ClosePage(Index); });
+  connect(FTabs, &QTabWidget::currentChanged, this, GuardedSlot([this] { UpdateTitles(); }));
+  connect(FTabs, &QTabWidget::tabCloseRequested, this,
+          [this](int Index) { Guarded([&] { ClosePage(Index); }); });
   if (Files.empty()) {
     auto sample = NewPage({}, SampleScript(), FHighlighters->ForFileName("sample.cgi"));
     sample->Eder->GetLines()->SetLineBreakStyle(lbsCRLF);  // saved as a Shift-JIS file
@@ -154,11 +156,13 @@ TEderWindow::TEderWindow(const std::vector<std::string>& Files)
   setAcceptDrops(true);
   qApp->installEventFilter(this);
   UpdateTitles();
-  connect(FTabs, &QTabWidget::currentChanged, this, [this] { FocusCurrentEditor(); });
+  connect(FTabs, &QTabWidget::currentChanged, this, GuardedSlot([this] { FocusCurrentEditor(); }));
   Application()->OnInputLost = TInputLostEvent(this, &TEderWindow::ReportInputLost);
+  Application()->OnException = TExceptionEvent(this, &TEderWindow::ReportException);
   resize(800, 600);
   ReportSettings();
-  if (!FOpenProblems.empty()) QTimer::singleShot(0, this, [this] { ShowOpenProblems(); });
+  if (!FOpenProblems.empty())
+    QTimer::singleShot(0, this, GuardedSlot([this] { ShowOpenProblems(); }));
 }
 
 bool TEderWindow::TryOpen(const std::string& FileName, std::vector<std::string>& Problems) {
@@ -189,18 +193,29 @@ std::string TEderWindow::SettingsProblem() {
              : "Settings file skipped, the defaults are used and nothing is written to it: " + why;
 }
 
-void TEderWindow::ReportSettings() {
-  if (const std::string skipped = SettingsProblem(); !skipped.empty()) {
-    statusBar()->showMessage(QString::fromLocal8Bit(skipped));
-    return;
+QString TEderWindow::SettingsProblems() const {
+  if (const std::string skipped = SettingsProblem(); !skipped.empty())
+    return QString::fromLocal8Bit(skipped);
+  QStringList said;
+  if (!FKeySettings.Problems().empty()) {
+    QStringList bindings;
+    for (const std::string& p : FKeySettings.Problems())
+      bindings << QString::fromStdString(SjisToUtf8(p));
+    said << QString("Key bindings skipped in %1: %2")
+                .arg(QFile::decodeName(RegistryFileName().c_str()), bindings.join("; "));
   }
-  if (FKeySettings.Problems().empty()) return;
-  QStringList problems;
-  for (const std::string& p : FKeySettings.Problems())
-    problems << QString::fromStdString(SjisToUtf8(p));
-  statusBar()->showMessage(
-      QString("Key bindings skipped in %1: %2")
-          .arg(QFile::decodeName(RegistryFileName().c_str()), problems.join("; ")));
+  for (const std::string& p : FPrinting->SettingsProblems()) said << QString::fromStdString(p);
+  for (const std::string* p : {&FCompletion->KeyProblem(), &FMacros->KeyProblem()})
+    if (!p->empty()) said << QString::fromStdString(*p);
+  return said.join("; ");
+}
+
+void TEderWindow::ReportSettings() {
+  if (const QString said = SettingsProblems(); !said.isEmpty()) SayProblem(this, said);
+}
+
+void TEderWindow::ReportException(TObject*, const std::exception& E) {
+  SayProblem(this, QString::fromLocal8Bit(E.what()));
 }
 
 void TEderWindow::ShowOpenProblems() {
@@ -220,7 +235,7 @@ TRidEder& TEderWindow::CurrentEder() { return *CurrentPage().Eder; }
 void TEderWindow::showEvent(QShowEvent* E) {
   QMainWindow::showEvent(E);
   activateWindow();  // with no window manager, the window takes the input focus itself
-  FocusCurrentEditor();
+  Guarded([this] { FocusCurrentEditor(); });
 }
 
 void TEderWindow::FocusCurrentEditor() { CurrentEder().SetFocus(); }
@@ -233,6 +248,8 @@ TEderWindow::~TEderWindow() {
   qApp->removeEventFilter(this);
   if (Application()->OnInputLost == TInputLostEvent(this, &TEderWindow::ReportInputLost))
     Application()->OnInputLost = nullptr;
+  if (Application()->OnException == TExceptionEvent(this, &TEderWindow::ReportException))
+    Application()->OnException = nullptr;
   // The editors' windows go before the Qt children that hold them.
   for (auto& p : FPages) {
     p->Eder->SetHighlighter(nullptr);
@@ -247,7 +264,7 @@ void TEderWindow::AddHighlighterMenu() {
     QAction* a = FHighlighterMenu->addAction(QString::fromStdString(SjisToUtf8(name)));
     a->setCheckable(true);
     group->addAction(a);
-    connect(a, &QAction::triggered, this, [this, name] { SetPageHighlighter(name); });
+    connect(a, &QAction::triggered, this, GuardedSlot([this, name] { SetPageHighlighter(name); }));
   }
   FHighlighterMenu->addSeparator();
   FDialectMenu = FHighlighterMenu->addMenu("SQL &Dialect");
@@ -256,12 +273,13 @@ void TEderWindow::AddHighlighterMenu() {
     QAction* a = FDialectMenu->addAction(kSqlDialectNames[i]);
     a->setCheckable(true);
     dialects->addAction(a);
-    connect(a, &QAction::triggered, this, [this, i] {
-      if (auto* sql = dynamic_cast<TRidSQLRid*>(CurrentPage().Highlighter))
-        sql->SetSQLDialect(static_cast<TSQLDialect>(i));
-    });
+    connect(a, &QAction::triggered, this, GuardedSlot([this, i] {
+              if (auto* sql = dynamic_cast<TRidSQLRid*>(CurrentPage().Highlighter))
+                sql->SetSQLDialect(static_cast<TSQLDialect>(i));
+            }));
   }
-  connect(FHighlighterMenu, &QMenu::aboutToShow, this, [this] { ShowPageHighlighter(); });
+  connect(FHighlighterMenu, &QMenu::aboutToShow, this,
+          GuardedSlot([this] { ShowPageHighlighter(); }));
 }
 
 void TEderWindow::SetPageHighlighter(const std::string& AName) {
@@ -358,17 +376,20 @@ void TEderWindow::dropEvent(QDropEvent* E) {
   for (const QUrl& url : E->mimeData()->urls())
     if (url.isLocalFile()) names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
   E->acceptProposedAction();
-  OpenDroppedFiles(names);
+  Guarded([&] { OpenDroppedFiles(names); });
 }
 
 void TEderWindow::closeEvent(QCloseEvent* E) {
-  for (auto& p : FPages) {
-    if (!MayClosePage(this, *p)) {
-      E->ignore();
-      return;
-    }
-  }
-  E->accept();
+  // What cannot be asked about keeps the window open, with the text.
+  bool mayClose = false;
+  Guarded([&] {
+    mayClose = std::all_of(FPages.begin(), FPages.end(),
+                           [this](auto& Page) { return MayClosePage(this, *Page); });
+  });
+  if (mayClose)
+    E->accept();
+  else
+    E->ignore();
 }
 
 bool TEderWindow::eventFilter(QObject* Watched, QEvent* E) {
@@ -385,7 +406,7 @@ bool TEderWindow::eventFilter(QObject* Watched, QEvent* E) {
     NoteModifiers(m->modifiers());
     NoteButtons(m->buttons());
     const QPoint global = m->globalPosition().toPoint();
-    DragMouseUp(Point(global.x(), global.y()));
+    Guarded([&] { DragMouseUp(Point(global.x(), global.y())); });
     return true;
   }
   return QMainWindow::eventFilter(Watched, E);
@@ -393,19 +414,19 @@ bool TEderWindow::eventFilter(QObject* Watched, QEvent* E) {
 
 void TEderWindow::CreateMenus() {
   QMenu* file = menuBar()->addMenu("&File");
-  QAction* save = file->addAction("&Save", [this] { SaveCurrentPage(); });
+  QAction* save = file->addAction("&Save", GuardedSlot([this] { SaveCurrentPage(); }));
   save->setObjectName("Save");
   save->setShortcut(QKeySequence::Save);
   file->addSeparator();
-  QAction* rtf = file->addAction("Export as &RTF...", [this] {
-    TRidExporterRTF e(nullptr);
-    AskExport(e, ".rtf");
-  });
+  QAction* rtf = file->addAction("Export as &RTF...", GuardedSlot([this] {
+                                   TRidExporterRTF e(nullptr);
+                                   AskExport(e, ".rtf");
+                                 }));
   rtf->setObjectName("ExportRtf");
-  QAction* html = file->addAction("Export as &HTML...", [this] {
-    TRidExporterHTML e(nullptr);
-    AskExport(e, ".html");
-  });
+  QAction* html = file->addAction("Export as &HTML...", GuardedSlot([this] {
+                                    TRidExporterHTML e(nullptr);
+                                    AskExport(e, ".html");
+                                  }));
   html->setObjectName("ExportHtml");
   file->addSeparator();
   FPrinting->AddActions(*file);
@@ -415,8 +436,9 @@ void TEderWindow::CreateMenus() {
   QMenu* edit = FEditMenu = menuBar()->addMenu("&Edit");
   const auto command = [&](const char* Text, const char* Name, QKeySequence Key,
                            TRidEderorCommand Command) {
-    QAction* a = edit->addAction(
-        Text, [this, Command] { CurrentEder().CommandProcessor(Command, '\0', nullptr); });
+    QAction* a = edit->addAction(Text, GuardedSlot([this, Command] {
+                                   CurrentEder().CommandProcessor(Command, '\0', nullptr);
+                                 }));
     a->setObjectName(Name);
     a->setShortcut(Key);
   };

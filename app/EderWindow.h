@@ -24,8 +24,10 @@ std::string SampleScript();
 // The program window: one editor per file, on tabs (the bar shows when there are several),
 // coloured by the highlighter its extension chooses; the Highlighter menu chooses another for
 // the shown one. Text drags between tabs by resting on the tab of the page to drop on. Every
-// editor gets the key bindings of the settings (TEderKeySettings); the ones skipped, or the
-// settings file itself when it cannot be used, are told on the status line as the window opens.
+// editor gets the key bindings of the settings (TEderKeySettings); the settings skipped, or the
+// settings file itself when it cannot be used, are told on the status line and the standard
+// error stream as the window opens. What a command or a handler raises is told there too, and
+// the window goes on (it is the application's OnException while it lives).
 class TEderWindow : public QMainWindow {
  public:
   // Opens every file it can; a file that cannot be opened, and the characters a file's
@@ -39,6 +41,9 @@ class TEderWindow : public QMainWindow {
   // Why the settings file is not used (see TRegistry::SkipReason), as the status line says it
   // when the window opens; "" when it is used.
   static std::string SettingsProblem();
+  // What the status line says of the settings as the window opens: the file skipped, else one
+  // line for the key bindings skipped and one for each other value not taken; "" for none.
+  QString SettingsProblems() const;
   TRidEder& Eder(int Index) { return *FPages.at(Index)->Eder; }
   QTabWidget* Tabs() const { return FTabs; }
   TEderHighlighters& Highlighters() { return *FHighlighters; }
@@ -83,6 +88,8 @@ class TEderWindow : public QMainWindow {
   // Typed or committed characters the editors cannot hold are left out; the status line says
   // how many.
   void ReportInputLost(TWinControl* Control, int32_t Count);
+  // The application's OnException while the window lives.
+  void ReportException(TObject* Sender, const std::exception& E);
   void AddPage(std::unique_ptr<TEderPage> Page);
   // Search, completion and macros for the editor of a new page.
   void AttachTools(TRidEder& Ed);
@@ -92,7 +99,6 @@ class TEderWindow : public QMainWindow {
   // Adds a page for each file that opens; notes the problems of the others.
   void OpenFiles(const std::vector<std::string>& Files);
   void ShowOpenProblems();
-  // The settings file skipped, else the key bindings skipped, on the status line.
   void ReportSettings();
   // Window title and tab texts: the name, "*" while changed.
   void UpdateTitles();

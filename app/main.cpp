@@ -31,14 +31,12 @@ int main(int argc, char** argv) {
   // program with its unsaved text.
   std::signal(SIGXFSZ, SIG_IGN);
   if (rid::IsCliCommand({argv + 1, argv + argc})) return rid::RunCommandLine(argc, argv);
-  QApplication app(argc, argv);  // takes its own options out of argv
+  rid::TGuardedApplication app(argc, argv);  // takes its own options out of argv
   rid::ExitAfterFirstPaintIfAsked();
   std::vector<std::string> files(argv + 1, argv + argc);
   try {
-    rid::TEderWindow window(files);
+    rid::TEderWindow window(files);  // says what it did not take of the settings
     for (const std::string& p : window.OpenProblems())
-      std::fprintf(stderr, "rideder: %s\n", p.c_str());
-    if (const std::string p = window.SettingsProblem(); !p.empty())
       std::fprintf(stderr, "rideder: %s\n", p.c_str());
     window.show();
     return app.exec();

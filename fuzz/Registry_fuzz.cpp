@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fuzz/FuzzSupport.h"
 #include "platform/Classes.h"
@@ -41,9 +42,18 @@ bool Addressable(std::string_view Name) {
 std::string Changed(const std::string& Text) { return Text + "x"; }
 int32_t Changed(int32_t Int) { return static_cast<int32_t>(static_cast<uint32_t>(Int) + 1); }
 
-// Appends the key at Path, its values and its subkeys to Out. With Change, every value is
-// changed and a value and a subkey are added; Out then tells the tree as it is afterwards.
-void WalkKey(rid::TRegistry& R, const std::string& Path, bool Change, std::string& Out) {
+// What is left of the walk of a tree: keys to tell, and keys to add once a key's subkeys are
+// told; taken from the back.
+struct TWalkStep {
+  std::string Path;
+  bool AddKey;
+};
+
+// Appends the key at Path and its values to Out, and what is left of it to Todo. With Change,
+// every value is changed and a value and a subkey are added; Out then tells the key as it is
+// afterwards.
+void WalkKey(rid::TRegistry& R, const std::string& Path, bool Change, std::string& Out,
+             std::vector<TWalkStep>& Todo) {
   if (!(Change ? R.OpenKey(Path, false) : R.OpenKeyReadOnly(Path))) {
     Out += "? " + Path + "\n";
     return;
@@ -67,16 +77,32 @@ void WalkKey(rid::TRegistry& R, const std::string& Path, bool Change, std::strin
   if (add) {
     R.WriteString(kNewValue, Path);
     Out += Path + " | " + kNewValue + " = s:" + Path + "\n";
+    Todo.push_back({Path, true});  // the new subkey comes after the others
   }
   rid::TStringList keys;
   R.GetKeyNames(&keys);
-  for (int32_t i = 0; i < keys.Count(); ++i)
-    if (Addressable(keys[i])) WalkKey(R, Path + "\\" + keys[i], Change, Out);
-  if (add) {
-    const std::string key = Path + "\\" + kNewKey;
-    Check(R.OpenKey(key, true));
-    R.WriteInteger(kNewValue, 7);
-    Out += key + " | " + kNewValue + " = i:7\n";
+  for (int32_t i = keys.Count() - 1; i >= 0; --i)
+    if (Addressable(keys[i])) Todo.push_back({Path + "\\" + keys[i], false});
+}
+
+void AddKey(rid::TRegistry& R, const std::string& Path, std::string& Out) {
+  const std::string key = Path + "\\" + kNewKey;
+  Check(R.OpenKey(key, true));
+  R.WriteInteger(kNewValue, 7);
+  Out += key + " | " + kNewValue + " = i:7\n";
+}
+
+// The keys of the root, a key before its subkeys; a loop rather than a call per level, since a
+// file may nest its keys very deep.
+void WalkTree(rid::TRegistry& R, bool Change, std::string& Out) {
+  std::vector<TWalkStep> todo = {{"\\", false}};
+  while (!todo.empty()) {
+    const TWalkStep step = std::move(todo.back());
+    todo.pop_back();
+    if (step.AddKey)
+      AddKey(R, step.Path, Out);
+    else
+      WalkKey(R, step.Path, Change, Out, todo);
   }
 }
 
@@ -87,7 +113,7 @@ std::string Walk(const std::string& File, bool Change = false) {
   std::string out = r.SkipReason().empty() ? "" : "skipped\n";
   for (rid::HKEY root : kRoots) {
     r.SetRootKey(root);
-    WalkKey(r, "\\", Change, out);
+    WalkTree(r, Change, out);
   }
   r.CloseKey();
   return out;

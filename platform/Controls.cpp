@@ -70,15 +70,6 @@ void RestartBlink() {
     gCaret.Timer->stop();
 }
 
-template <typename F>
-void Guarded(F&& Fn) {
-  try {
-    Fn();
-  } catch (const std::exception& e) {
-    Application()->HandleException(e);
-  }
-}
-
 TWinControl* FindDragTarget(TPoint Screen) {
   TWinControl* best = nullptr;
   int bestDepth = -1;

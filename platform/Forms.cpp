@@ -68,10 +68,20 @@ bool TApplication::GetActive() const {
 
 void TApplication::HandleException(const std::exception& E) {
   if (OnException) {
-    OnException(this, E);
-    return;
+    try {
+      OnException(this, E);
+      return;
+    } catch (const std::exception&) {
+      // Telling failed (out of memory, say): the error stream still can.
+    }
   }
   std::fprintf(stderr, "%s\n", E.what());
+}
+
+bool TGuardedApplication::notify(QObject* Receiver, QEvent* E) {
+  bool handled = false;
+  Guarded([&] { handled = QApplication::notify(Receiver, E); });
+  return handled;
 }
 
 TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
@@ -204,11 +214,11 @@ class TPopupWatch : public QObject {
       case QEvent::NonClientAreaMouseButtonPress: {
         auto* w = qobject_cast<QWidget*>(Watched);
         const QWidget* own = FForm->HandleAllocated() ? FForm->Bridge()->window() : nullptr;
-        if (w && w->window() != own) FForm->Deactivate();
+        if (w && w->window() != own) Guarded([this] { FForm->Deactivate(); });
         break;
       }
       case QEvent::ApplicationDeactivate:
-        FForm->Deactivate();
+        Guarded([this] { FForm->Deactivate(); });
         break;
       default:
         break;
@@ -421,7 +431,8 @@ void TScrollBar::CreateWnd() {
   TWinControl::CreateWnd();
   FBar = new QScrollBar(FKind == sbVertical ? Qt::Vertical : Qt::Horizontal, ClientWidget());
   FBar->setFocusPolicy(Qt::NoFocus);
-  QObject::connect(FBar, &QScrollBar::actionTriggered, FBar, [this](int A) { BarAction(A); });
+  QObject::connect(FBar, &QScrollBar::actionTriggered, FBar,
+                   [this](int A) { Guarded([&] { BarAction(A); }); });
   BoundsChanged();
   ShowOnBar();
   FBar->show();

@@ -1,7 +1,9 @@
 #pragma once
+#include <QApplication>
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -67,6 +69,32 @@ class TScreen : public TComponent {
 
 TApplication* Application();
 TScreen* Screen();
+
+// Runs Fn; what it raises goes to Application()->HandleException instead of on to the caller.
+// The work of every handler that Qt calls (events, slots, timers) runs through this: an
+// exception that reached Qt's event handling would end the program, and the unsaved text with
+// it.
+template <class F>
+void Guarded(F&& Fn) {
+  try {
+    Fn();
+  } catch (const std::exception& e) {
+    Application()->HandleException(e);
+  }
+}
+
+// Fn as a slot without arguments that runs Guarded.
+inline std::function<void()> GuardedSlot(std::function<void()> Fn) {
+  return [Fn = std::move(Fn)] { Guarded(Fn); };
+}
+
+// The program's Qt application: an exception that a handler let through is reported
+// (HandleException) where Qt hands out the event, and the program goes on.
+class TGuardedApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* Receiver, QEvent* E) override;
+};
 
 // For timing a program from its start to its first painted window: with the environment
 // variable RID_EXIT_AFTER_PAINT set, the process ends as soon as the first paint of its windows

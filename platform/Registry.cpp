@@ -14,6 +14,7 @@
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "platform/Locale.h"
 
@@ -49,41 +50,64 @@ struct TRegValue {
   }
 };
 
-// Items in the order they came, found by name without ASCII case in constant time, so that
-// reading or filling a key of many values stays linear.
+// Items in the order they came, found by name without ASCII case. A list of a few items is
+// searched through; a longer one keeps an index, so that reading or filling a key of many
+// values stays linear while the keys of a deep file carry no table each.
 template <class T>
 class TNamedList {
  public:
   T* Find(std::string_view Name) const {
-    const auto it = FIndex.find(AnsiUpperCase(Name));
-    return it == FIndex.end() ? nullptr : const_cast<T*>(&FItems[it->second]);
+    if (!FIndex) {
+      for (const T& item : FItems)
+        if (AnsiSameText(NameOf(item), Name)) return const_cast<T*>(&item);
+      return nullptr;
+    }
+    const auto it = FIndex->find(AnsiUpperCase(Name));
+    return it == FIndex->end() ? nullptr : const_cast<T*>(&FItems[it->second]);
   }
   T& Add(T Item) {
-    FIndex.emplace(AnsiUpperCase(NameOf(Item)), FItems.size());
     FItems.push_back(std::move(Item));
+    if (FIndex)
+      FIndex->emplace(AnsiUpperCase(NameOf(FItems.back())), FItems.size() - 1);
+    else if (FItems.size() > kSearchedThrough)
+      Reindex();
     return FItems.back();
   }
   bool Remove(std::string_view Name) {
-    const auto it = FIndex.find(AnsiUpperCase(Name));
-    if (it == FIndex.end()) return false;
-    FItems.erase(FItems.begin() + static_cast<ptrdiff_t>(it->second));
-    FIndex.clear();
-    for (size_t i = 0; i < FItems.size(); ++i) FIndex.emplace(AnsiUpperCase(NameOf(FItems[i])), i);
+    const T* item = Find(Name);
+    if (!item) return false;
+    FItems.erase(FItems.begin() + (item - FItems.data()));
+    FIndex.reset();
+    if (FItems.size() > kSearchedThrough) Reindex();
     return true;
+  }
+  // Hands over every item; the list is empty afterwards.
+  std::vector<T> TakeAll() {
+    FIndex.reset();
+    return std::exchange(FItems, {});
   }
   bool Empty() const { return FItems.empty(); }
   auto begin() const { return FItems.begin(); }
   auto end() const { return FItems.end(); }
+  auto rbegin() const { return FItems.rbegin(); }
+  auto rend() const { return FItems.rend(); }
 
  private:
+  static constexpr size_t kSearchedThrough = 8;
+
   template <class U>
   static const std::string& NameOf(const std::unique_ptr<U>& Item) {
     return Item->Name;
   }
   static const std::string& NameOf(const TRegValue& Item) { return Item.Name; }
 
+  void Reindex() {
+    FIndex = std::make_unique<std::unordered_map<std::string, size_t>>();
+    for (size_t i = 0; i < FItems.size(); ++i) FIndex->emplace(AnsiUpperCase(NameOf(FItems[i])), i);
+  }
+
   std::vector<T> FItems;
-  std::unordered_map<std::string, size_t> FIndex;
+  std::unique_ptr<std::unordered_map<std::string, size_t>> FIndex;  // past kSearchedThrough
 };
 
 struct TRegNode {
@@ -91,6 +115,19 @@ struct TRegNode {
   uint64_t Id = 0;  // ties the file's lines to the key; never reused within a store
   TNamedList<std::unique_ptr<TRegNode>> Keys;
   TNamedList<TRegValue> Values;
+
+  TRegNode() = default;
+  TRegNode(TRegNode&&) = default;
+  TRegNode& operator=(TRegNode&&) = default;
+  // Frees the keys below without a stack frame per level: a file may nest keys very deep.
+  ~TRegNode() {
+    std::vector<std::unique_ptr<TRegNode>> doomed = Keys.TakeAll();
+    while (!doomed.empty()) {
+      std::unique_ptr<TRegNode> node = std::move(doomed.back());
+      doomed.pop_back();
+      for (auto& k : node->Keys.TakeAll()) doomed.push_back(std::move(k));
+    }
+  }
 
   TRegNode* Child(std::string_view AName) const {
     const auto* k = Keys.Find(AName);
@@ -572,11 +609,10 @@ class TRegistryStore {
   // values rewritten in their lines; new values at the end of their key's last section; new
   // keys in sections of their own at the end.
   std::string Serialize() const {
-    std::unordered_map<uint64_t, const TRegNode*> nodes;
-    Collect(FTop, nodes);
     std::unordered_map<uint64_t, size_t> tail;  // a key's last header or value line
     for (size_t i = 0; i < FLines.size(); ++i)
       if (FLines[i].Kind != TRegLine::Other) tail[FLines[i].Node] = i;
+    const std::unordered_map<uint64_t, const TRegNode*> nodes = NodesOfLines(tail);
     TLineWriter out(LineEnd());
     for (size_t i = 0; i < FLines.size(); ++i) {
       const TRegLine& line = FLines[i];
@@ -598,16 +634,25 @@ class TRegistryStore {
       if (node && tail.at(line.Node) == i) PutNewValues(*node, out);
     }
     if (out.Empty()) out.Put("; rideder settings");
-    for (const auto& root : FTop.Keys)
-      PutNewSections(*root, EncodeText(root->Name, true), true, tail, out);
+    PutNewSections(tail, out);
     return out.Done();
   }
 
-  static void Collect(const TRegNode& Node, std::unordered_map<uint64_t, const TRegNode*>& Out) {
-    for (const auto& k : Node.Keys) {
-      Out.emplace(k->Id, k.get());
-      Collect(*k, Out);
+  // The keys that lines stand in (those still there), by their ids. Keys nest as deep as a
+  // file makes them: the walks of the tree keep their own stack.
+  std::unordered_map<uint64_t, const TRegNode*> NodesOfLines(
+      const std::unordered_map<uint64_t, size_t>& Lines) const {
+    std::unordered_map<uint64_t, const TRegNode*> nodes;
+    std::vector<const TRegNode*> todo = {&FTop};
+    while (!todo.empty()) {
+      const TRegNode* node = todo.back();
+      todo.pop_back();
+      for (const auto& k : node->Keys) {
+        if (Lines.contains(k->Id)) nodes.emplace(k->Id, k.get());
+        todo.push_back(k.get());
+      }
     }
+    return nodes;
   }
 
   static void PutNewValues(const TRegNode& Node, TLineWriter& Out) {
@@ -615,16 +660,33 @@ class TRegistryStore {
       if (v.Line == kNoLine) Out.Put(ValueLineText(v));
   }
 
-  // A key without a section gets one when it has values, or when no subkey's section names it.
-  static void PutNewSections(const TRegNode& Node, const std::string& Path, bool IsRoot,
-                             const std::unordered_map<uint64_t, size_t>& Placed, TLineWriter& Out) {
-    if (!Placed.contains(Node.Id) && (!Node.Values.Empty() || (!IsRoot && Node.Keys.Empty()))) {
-      Out.Put("");
-      Out.Put("[" + Path + "]");
-      PutNewValues(Node, Out);
+  // Each key in the order of a walk from the roots, a key before its subkeys. A key without a
+  // section gets one when it has values, or when no subkey's section names it. One path is
+  // kept for the walk, cut back to the parent's for each key, never copied per level.
+  void PutNewSections(const std::unordered_map<uint64_t, size_t>& Placed, TLineWriter& Out) const {
+    struct TVisit {
+      const TRegNode* Node;
+      size_t ParentPath;  // the length of the parent's path; 0 for a root
+    };
+    std::vector<TVisit> todo;
+    for (auto k = FTop.Keys.rbegin(); k != FTop.Keys.rend(); ++k) todo.push_back({k->get(), 0});
+    std::string path;
+    while (!todo.empty()) {
+      const auto [node, parentPath] = todo.back();
+      todo.pop_back();
+      const bool isRoot = parentPath == 0;
+      path.resize(parentPath);
+      if (!isRoot) path += '\\';
+      path += EncodeText(node->Name, true);
+      if (!Placed.contains(node->Id) &&
+          (!node->Values.Empty() || (!isRoot && node->Keys.Empty()))) {
+        Out.Put("");
+        Out.Put("[" + path + "]");
+        PutNewValues(*node, Out);
+      }
+      for (auto k = node->Keys.rbegin(); k != node->Keys.rend(); ++k)
+        todo.push_back({k->get(), path.size()});
     }
-    for (const auto& k : Node.Keys)
-      PutNewSections(*k, Path + "\\" + EncodeText(k->Name, true), false, Placed, Out);
   }
 
   // New lines end as the file's first line does.
@@ -672,6 +734,7 @@ std::string RegistryFileName() {
 TRegistry::TRegistry() : FStore(StoreFor(RegistryFileName())) {}
 
 TRegistry::~TRegistry() {
+  if (FSaveFailureRaised) return;  // the caller has been told, and nothing changed since
   try {
     CloseKey();
   } catch (const std::exception& e) {
@@ -702,6 +765,7 @@ bool TRegistry::Open(const std::string& Key, bool CanCreate, bool ReadOnly) {
   const std::vector<std::string> path = PathTo(Key);
   TRegNode* node = CanCreate ? FStore->Create(FRootKey, path) : FStore->Find(FRootKey, path);
   if (!node) return false;
+  if (CanCreate) FSaveFailureRaised = false;  // keys may have been made
   FKeyOpen = true;
   FReadOnly = ReadOnly;
   FCurrentPath = JoinKey(path);
@@ -725,7 +789,18 @@ void TRegistry::CloseKey() {
   FKeyOpen = false;
   FReadOnly = false;
   FCurrentPath.clear();
-  FStore->Save();
+  try {
+    FStore->Save();
+  } catch (...) {
+    FSaveFailureRaised = true;
+    throw;
+  }
+  FSaveFailureRaised = false;
+}
+
+void TRegistry::Changed() {
+  FStore->Touch();
+  FSaveFailureRaised = false;
 }
 
 bool TRegistry::KeyExists(const std::string& Key) {
@@ -743,7 +818,7 @@ bool TRegistry::DeleteKey(const std::string& Key) {
   path.pop_back();
   TRegNode* parent = FStore->Find(FRootKey, path);
   if (!parent || !parent->Keys.Remove(name)) return false;
-  FStore->Touch();
+  Changed();
   return true;
 }
 
@@ -784,8 +859,16 @@ bool TRegistry::DeleteValue(const std::string& Name) {
   FStore->Refresh();
   TRegNode* node = FStore->Find(FRootKey, OpenPath());
   if (FReadOnly || !node || !node->Values.Remove(Name)) return false;
-  FStore->Touch();
+  Changed();
   return true;
+}
+
+TRegDataType TRegistry::GetDataType(const std::string& Name) {
+  std::lock_guard lock(FStore->Mutex);
+  FStore->Refresh();
+  TRegNode* node = FStore->Find(FRootKey, OpenPath());
+  const TRegValue* v = node ? node->Value(Name) : nullptr;
+  return !v ? rdUnknown : v->IsInteger ? rdInteger : rdString;
 }
 
 void TRegistry::CheckWritable(const std::string& Name) const {
@@ -828,7 +911,7 @@ void TRegistry::WriteString(const std::string& Name, const std::string& Value) {
   FStore->Refresh();
   TRegNode* node = FStore->Find(FRootKey, OpenPath());
   if (!node) throw ERegistryException(FormatStr(SRegSetDataFailed, Name.c_str()));
-  if (PutValue(*node, Name, false, Value, 0)) FStore->Touch();
+  if (PutValue(*node, Name, false, Value, 0)) Changed();
 }
 
 int32_t TRegistry::ReadInteger(const std::string& Name) {
@@ -847,7 +930,7 @@ void TRegistry::WriteInteger(const std::string& Name, int32_t Value) {
   FStore->Refresh();
   TRegNode* node = FStore->Find(FRootKey, OpenPath());
   if (!node) throw ERegistryException(FormatStr(SRegSetDataFailed, Name.c_str()));
-  if (PutValue(*node, Name, true, std::string(), Value)) FStore->Touch();
+  if (PutValue(*node, Name, true, std::string(), Value)) Changed();
 }
 
 bool TRegistry::ReadBool(const std::string& Name) { return ReadInteger(Name) != 0; }

@@ -21,6 +21,9 @@ class ERegistryException : public Exception {
   using Exception::Exception;
 };
 
+// The type of a value as the store keeps it (values of other types are lines it does not read).
+enum TRegDataType { rdUnknown, rdString, rdInteger };
+
 inline constexpr const char* SRegGetDataFailed = "Failed to get data for '%s'";
 inline constexpr const char* SRegSetDataFailed = "Failed to set data for '%s'";
 inline constexpr const char* SInvalidRegType = "Invalid data type for '%s'";
@@ -51,7 +54,8 @@ class TRegistry : public TObject {
  public:
   RID_CLASS_NAME(TRegistry)
   TRegistry();
-  // Closes the key; a failure to save is not raised from here (call CloseKey to see it).
+  // Closes the key; a failure to save is not raised from here (call CloseKey to see it) but
+  // written to the standard error stream, unless CloseKey raised it and nothing changed since.
   ~TRegistry() override;
   TRegistry(const TRegistry&) = delete;
   TRegistry& operator=(const TRegistry&) = delete;
@@ -87,6 +91,8 @@ class TRegistry : public TObject {
 
   // Values of the open key (of the root key when none is open).
   bool ValueExists(const std::string& Name);
+  // rdUnknown when the value is missing.
+  TRegDataType GetDataType(const std::string& Name);
   bool DeleteValue(const std::string& Name);
   // A missing value reads as ""; an integer value raises "Invalid data type for '<name>'".
   std::string ReadString(const std::string& Name);
@@ -104,12 +110,15 @@ class TRegistry : public TObject {
   std::vector<std::string> OpenPath() const;
   bool Open(const std::string& Key, bool CanCreate, bool ReadOnly);
   void CheckWritable(const std::string& Name) const;
+  // A change through this object: a failure to save it is yet to be told.
+  void Changed();
 
   std::shared_ptr<TRegistryStore> FStore;
   HKEY FRootKey = HKEY_CURRENT_USER;
   bool FKeyOpen = false;
   bool FReadOnly = false;
   std::string FCurrentPath;
+  bool FSaveFailureRaised = false;  // by CloseKey, with nothing changed through this since
 };
 
 }  // namespace rid

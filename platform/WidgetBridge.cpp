@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QUrl>
 #include <QWheelEvent>
+#include <utility>
 
 #include "platform/Forms.h"
 #include "platform/Imm.h"
@@ -141,7 +142,9 @@ std::string InputToSjis(const QString& Text, TWinControl* Control) {
     else
       out += bytes;
   }
-  if (lost && Application()->OnInputLost) Application()->OnInputLost(Control, lost);
+  // Telling of the loss must not lose what was typed with it.
+  if (lost && Application()->OnInputLost)
+    Guarded([&] { Application()->OnInputLost(Control, lost); });
   return out;
 }
 
@@ -175,9 +178,11 @@ class TBridgeClient : public QWidget {
       QObject::connect(qApp, &QGuiApplication::focusObjectChanged, qApp, [](QObject* Object) {
         // The focus may leave a client while it is destroyed: dynamic_cast then finds none.
         static QPointer<QObject> focused;
-        if (TWinControl* c = ControlOf(focused.data())) ImmInputMethodFocus(c, false);
-        focused = Object;
-        if (TWinControl* c = ControlOf(Object)) ImmInputMethodFocus(c, true);
+        const QPointer<QObject> left = std::exchange(focused, Object);
+        Guarded([&] {
+          if (TWinControl* c = ControlOf(left.data())) ImmInputMethodFocus(c, false);
+          if (TWinControl* c = ControlOf(Object)) ImmInputMethodFocus(c, true);
+        });
       });
       return true;
     }();
@@ -212,19 +217,21 @@ class TBridgeClient : public QWidget {
   }
 
   void paintEvent(QPaintEvent* E) override {
-    FBridge->FlushPaint();
+    Guarded([this] { FBridge->FlushPaint(); });
     QPainter p(this);
     const QRect r = E->rect();
     p.drawImage(r, FBridge->Picture(), r);
-    if (TWinControl* c = FBridge->Control()) {
-      QRect caret;
-      if (CaretOverlay(c, caret)) {
-        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.fillRect(caret, Qt::white);
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    Guarded([&] {
+      if (TWinControl* c = FBridge->Control()) {
+        QRect caret;
+        if (CaretOverlay(c, caret)) {
+          p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+          p.fillRect(caret, Qt::white);
+          p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        }
       }
-    }
-    if (!FBridge->Preedit().isEmpty()) DrawPreedit(p);
+      if (!FBridge->Preedit().isEmpty()) DrawPreedit(p);
+    });
   }
 
   void DrawPreedit(QPainter& P) {
@@ -242,6 +249,10 @@ class TBridgeClient : public QWidget {
   }
 
   void keyPressEvent(QKeyEvent* E) override {
+    Guarded([&] { KeyPress(E); });
+  }
+
+  void KeyPress(QKeyEvent* E) {
     NoteModifiers(E->modifiers());
     const Qt::KeyboardModifiers mods = E->modifiers();
     const bool alt = (mods & Qt::AltModifier) && !(mods & Qt::ControlModifier);
@@ -298,14 +309,17 @@ class TBridgeClient : public QWidget {
   }
 
   void inputMethodEvent(QInputMethodEvent* E) override {
-    // A commit ends a reconversion: its text is not offered again.
-    if (TWinControl* c = E->commitString().isEmpty() ? nullptr : FBridge->Control())
-      ImmDropReconvertRecord(c->InputContext());
-    if (!E->commitString().isEmpty()) {
-      const std::string bytes = InputToSjis(E->commitString(), FBridge->Control());
-      FBridge->DeliverResultString(bytes);
-    }
-    FBridge->SetPreedit(E->preeditString());
+    Guarded([&] {
+      // A commit ends a reconversion: its text is not offered again.
+      if (TWinControl* c = E->commitString().isEmpty() ? nullptr : FBridge->Control())
+        ImmDropReconvertRecord(c->InputContext());
+      QPointer<TBridgeClient> self(this);
+      if (!E->commitString().isEmpty()) {
+        const std::string bytes = InputToSjis(E->commitString(), FBridge->Control());
+        FBridge->DeliverResultString(bytes);
+      }
+      if (self) FBridge->SetPreedit(E->preeditString());
+    });
     E->accept();
   }
 
@@ -326,7 +340,11 @@ class TBridgeClient : public QWidget {
       case Qt::ImSurroundingText:
       case Qt::ImCurrentSelection:
       case Qt::ImCursorPosition:
-      case Qt::ImAnchorPosition: return ReconvertQuery(Query);
+      case Qt::ImAnchorPosition: {
+        QVariant answer;
+        Guarded([&] { answer = ReconvertQuery(Query); });
+        return answer;
+      }
       default: return QWidget::inputMethodQuery(Query);
     }
   }
@@ -348,7 +366,8 @@ class TBridgeClient : public QWidget {
 
   void focusInEvent(QFocusEvent*) override { FBridge->Send(WM_SETFOCUS); }
   void focusOutEvent(QFocusEvent*) override {
-    if (TWinControl* c = FBridge->Control()) ImmDropReconvertRecord(c->InputContext());
+    if (TWinControl* c = FBridge->Control())
+      Guarded([&] { ImmDropReconvertRecord(c->InputContext()); });
     QWidget* next = QApplication::focusWidget();
     auto* other = dynamic_cast<TBridgeClient*>(next);
     FBridge->Send(WM_KILLFOCUS,
@@ -394,7 +413,7 @@ class TBridgeClient : public QWidget {
   void mouseMoveEvent(QMouseEvent* E) override {
     if (DragInProgress()) {
       NoteModifiers(E->modifiers());
-      DragMouseMove(ToPoint(E->globalPosition()));
+      Guarded([&] { DragMouseMove(ToPoint(E->globalPosition())); });
       return;
     }
     SendMouse(WM_MOUSEMOVE, E);
@@ -403,7 +422,7 @@ class TBridgeClient : public QWidget {
     if (DragInProgress()) {
       NoteModifiers(E->modifiers());
       NoteButtons(E->buttons());
-      DragMouseUp(ToPoint(E->globalPosition()));
+      Guarded([&] { DragMouseUp(ToPoint(E->globalPosition())); });
       return;
     }
     SendMouse(ButtonMessage(E->button(), WM_LBUTTONUP), E);
@@ -432,11 +451,13 @@ class TBridgeClient : public QWidget {
     if (E->mimeData()->hasUrls()) E->acceptProposedAction();
   }
   void dropEvent(QDropEvent* E) override {
-    TDropFiles drop = DroppedFiles(*E->mimeData());
-    drop.Point = ToPoint(E->position());
-    if (drop.Files.empty() && drop.Rejected.empty()) return;
-    FBridge->Send(WM_DROPFILES, reinterpret_cast<uintptr_t>(&drop));
-    E->acceptProposedAction();
+    Guarded([&] {
+      TDropFiles drop = DroppedFiles(*E->mimeData());
+      drop.Point = ToPoint(E->position());
+      if (drop.Files.empty() && drop.Rejected.empty()) return;
+      FBridge->Send(WM_DROPFILES, reinterpret_cast<uintptr_t>(&drop));
+      E->acceptProposedAction();
+    });
   }
 
  private:
@@ -481,8 +502,9 @@ TWidgetBridge::TWidgetBridge(TWinControl* AControl, QWidget* AParent, const TCre
     FBars[i]->hide();
     const int32_t bar = i == 0 ? SB_HORZ : SB_VERT;
     connect(FBars[i], &QScrollBar::actionTriggered, this,
-            [this, bar](int action) { ScrollAction(bar, action); });
-    connect(FBars[i], &QScrollBar::sliderReleased, this, [this, bar] { ScrollReleased(bar); });
+            [this, bar](int Action) { Guarded([&] { ScrollAction(bar, Action); }); });
+    connect(FBars[i], &QScrollBar::sliderReleased, this,
+            GuardedSlot([this, bar] { ScrollReleased(bar); }));
   }
 }
 
@@ -796,7 +818,7 @@ void TWidgetBridge::mouseMoveEvent(QMouseEvent* E) {
   if (MovesBottom(FSizingEdge)) r.Bottom = std::max(r.Bottom + d.y(), r.Top + least);
   QPointer<TWidgetBridge> self(this);
   Send(WM_SIZING, FSizingEdge, reinterpret_cast<intptr_t>(&r));
-  if (self && FControl) FControl->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+  if (self && FControl) Guarded([&] { FControl->SetBounds(r.Left, r.Top, r.Width(), r.Height()); });
 }
 
 void TWidgetBridge::mouseReleaseEvent(QMouseEvent* E) {

@@ -232,6 +232,10 @@ std::string TXSession::StartRideder(const std::vector<std::string>& Args,
   return StartProgram(std::string(RID_BUILD_DIR) + "/rideder", Args, Env);
 }
 
+std::string TXSession::LastOutput() const {
+  return FPrograms.empty() ? std::string() : ReadFileBytes(FPrograms.back().Log);
+}
+
 bool TXSession::Sync(const std::string& Window, int Seconds) {
   if (!FPinger) {
     FPinger = std::make_unique<TPinger>();

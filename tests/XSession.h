@@ -56,6 +56,9 @@ class TXSession {
   std::string StartRideder(const std::vector<std::string>& Args,
                            const std::vector<std::string>& Env = {});
 
+  // What the program started last has written so far, its standard error included.
+  std::string LastOutput() const;
+
   // Waits until the program that owns Window has handled every event sent to it so far: a
   // _NET_WM_PING sent after them comes back from its event loop (twice, so that what it read
   // before the first has also been delivered). False, with Error(), when no answer came.

@@ -1,15 +1,19 @@
 #include "app/EderPrinting.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QTimer>
 #include <cstdlib>
 #include <regex>
 
@@ -192,6 +196,50 @@ TEST_F(WindowPrinting, ThePreviewWindowPagesThroughTheShownDocument) {
   pw->close();
   QApplication::processEvents();
   EXPECT_EQ(w.Printing().PreviewWindow(), nullptr);
+}
+
+// A settings file that cannot be written does not stop a print started as a person starts it
+// (File > Print..., then Print): the pages are printed, the status line and the error stream
+// say why the choices were not kept, and the window goes on with its unsaved text.
+TEST_F(WindowPrinting, ASettingsFileThatCannotBeWrittenIsToldAndThePrintGoesOn) {
+  const std::filesystem::path readOnly = Dir / "read-only.ini";
+  const struct {
+    const char* What;
+    std::filesystem::path Settings;
+    std::string Why;
+  } cases[] = {
+      {"a read-only file", readOnly,
+       "Cannot create file \"" + readOnly.string() + "\". The file is read-only"},
+      {"a folder that is a file", Dir / "job.pl" / "registry.ini", "Not a directory"},
+  };
+  test::WriteFileBytes(readOnly, "; mine\n");
+  ::chmod(readOnly.c_str(), 0444);
+  const std::string pdf = (Dir / "job.pdf").string();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    setenv("RIDEDER_REGISTRY", c.Settings.c_str(), 1);
+    std::filesystem::remove(pdf);
+    TEderWindow w({File});
+    w.show();
+    w.CurrentEder().CommandProcessor(ecChar, 'x', nullptr);
+    QTimer::singleShot(0, [] {
+      auto* dialog = dynamic_cast<TEderPrintDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons())
+        if (b->text() == "&Print") b->click();
+    });
+    testing::internal::CaptureStderr();
+    EXPECT_NO_THROW(w.findChild<QAction*>("Print")->trigger());
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_GT(Pages(pdf), 0);
+    const std::string said = w.statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(said.starts_with("Settings not saved: ")) << said;
+    EXPECT_NE(said.find(c.Why), std::string::npos) << said;
+    EXPECT_NE(told.find("rideder: " + said + "\n"), std::string::npos) << told;
+    EXPECT_TRUE(w.CurrentEder().GetModified());
+    EXPECT_EQ(w.CurrentEder().Lines()->Get(0).substr(0, 7), "xprint ");
+  }
+  EXPECT_EQ(test::ReadFileBytes(readOnly), "; mine\n");
 }
 
 }  // namespace

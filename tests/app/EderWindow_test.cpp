@@ -27,9 +27,11 @@
 #include "highlighters/RidHighlighterSQL.h"
 #include "highlighters/uHighlighterProcs.h"
 #include "platform/Locale.h"
+#include "platform/Menus.h"
 #include "platform/Registry.h"
 #include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
+#include "tests/XSession.h"
 
 namespace rid {
 namespace {
@@ -705,6 +707,239 @@ TEST(EderWindow, StoringPrintChoicesKeepsAHandWrittenSettingsFile) {
   reg.GetKeyNames(&names);
   EXPECT_EQ(names.GetCount(), 3);
   EXPECT_EQ(names.Get(1), "Odd\\Name");
+}
+
+// Every value the program reads, stored as a number where text belongs, is taken for missing:
+// the window opens with the default, the status line and the error stream say which value and
+// what is used instead, and the print choices stored afterwards leave its line byte for byte.
+TEST(EderWindow, AValueOfAnotherTypeIsTakenAsMissingToldAndKeptAsItIs) {
+  SettingsFile settings;
+  const TRidEderPrint defaults(nullptr);
+  test::WriteFileBytes(settings.Name, "; nothing\r\n");
+  TEderWindow plain({});
+  // As many bindings as without settings, Ctrl+Y still deleting a line.
+  const auto DefaultBindings = [&](TEderWindow& W) {
+    const TRidEderKeyStrokes& keys = W.Eder(0).GetKeystrokes();
+    const int32_t ctrlY = keys.IndexOfShortcut(scCtrl | 'Y');
+    return keys.GetCount() == plain.Eder(0).GetKeystrokes().GetCount() && ctrlY >= 0 &&
+           keys[ctrlY]->GetCommand() == ecDeleteLine;
+  };
+  const struct {
+    const char* Key;
+    const char* Name;
+    std::string Said;
+    std::function<bool(TEderWindow&)> HasDefault;
+  } cases[] = {
+      {"Print", "Margin", "Print \"Margin\" is a number: the default is used",
+       [&](TEderWindow& W) { return W.Printing().Job().GetMargin() == defaults.GetMargin(); }},
+      {"Print", "Header", "Print \"Header\" is a number: the default is used",
+       [](TEderWindow& W) {
+         return HeaderFooterLines(W.Printing().Job().GetHeader()) ==
+                std::vector<std::string>{kDefaultHeaderLine};
+       }},
+      {"Print", "Footer", "Print \"Footer\" is a number: the default is used",
+       [](TEderWindow& W) { return W.Printing().Job().GetFooter().Count() == 0; }},
+      {"Keys", "Completion", "Completion is a number: Ctrl+Space kept",
+       [](TEderWindow& W) {
+         return W.Completion().Proposal().GetShortCut() == TextToShortCut("Ctrl+Space");
+       }},
+      {"Keys", "MacroRecord", "MacroRecord is a number: Shift+Ctrl+R kept",
+       [](TEderWindow& W) {
+         return W.Macros().Recorder().GetRecordShortCut() == TextToShortCut("Shift+Ctrl+R");
+       }},
+      {"Keys", "MacroPlayback", "MacroPlayback is a number: Shift+Ctrl+P kept",
+       [](TEderWindow& W) {
+         return W.Macros().Recorder().GetPlaybackShortCut() == TextToShortCut("Shift+Ctrl+P");
+       }},
+      {"Editor\\AddedKeystrokes", "1",
+       "Key bindings skipped in " + settings.Name + ": AddedKeystrokes \"1\" is a number",
+       DefaultBindings},
+      {"Editor\\RemovedKeystrokes", "1",
+       "Key bindings skipped in " + settings.Name + ": RemovedKeystrokes \"1\" is a number",
+       DefaultBindings},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string line = std::string("\"") + c.Name + "\"=dword:00000001\r\n";
+    const std::string hand = "; by hand\r\n[HKEY_CURRENT_USER\\Software\\rideder\\" +
+                             std::string(c.Key) + "]\r\n" + line;
+    test::WriteFileBytes(settings.Name, hand);
+    testing::internal::CaptureStderr();
+    std::unique_ptr<TEderWindow> w;
+    EXPECT_NO_THROW(w = std::make_unique<TEderWindow>(std::vector<std::string>{}));
+    const std::string told = testing::internal::GetCapturedStderr();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->statusBar()->currentMessage().toStdString(), c.Said);
+    EXPECT_NE(told.find("rideder: " + c.Said + "\n"), std::string::npos) << told;
+    EXPECT_TRUE(c.HasDefault(*w));
+    // As after printing.
+    w->Printing().Job().SetMargin("30,15,25,25,15,15,2,2,0.5,0,0/1,0,1,0,0,0,0");
+    EXPECT_EQ(SavePrintSettings(w->Printing().Job()), "");
+    const std::string saved = test::ReadFileBytes(settings.Name);
+    EXPECT_TRUE(saved.starts_with(hand)) << saved;
+    EXPECT_EQ(saved.find(std::string("\"") + c.Name + "\"="),
+              saved.rfind('"' + std::string(c.Name) + "\"="))
+        << saved;
+  }
+}
+
+// What a command raises ends the command, not the program: the status line and the error stream
+// say it, and the window goes on with its text, whether the command came from a menu entry or
+// from a key the editor takes.
+TEST(EderWindow, WhatACommandRaisesIsToldAndTheWindowGoesOn) {
+  TEderWindow w({});
+  w.show();
+  QApplication::processEvents();
+  TRidEder& ed = w.CurrentEder();
+  const std::string text = ed.GetText();
+  ed.OnCommandProcessed = [](TObject*, TRidEderorCommand&, char&, void*) {
+    throw Exception("the command failed");
+  };
+  const struct {
+    const char* What;
+    std::function<void()> Run;
+  } commands[] = {
+      {"a menu entry", [&] { w.findChild<QAction*>("SelectAll")->trigger(); }},
+      {"a key", [&] { QTest::keyClick(ed.ClientWidget(), Qt::Key_End, Qt::ControlModifier); }},
+  };
+  for (const auto& c : commands) {
+    SCOPED_TRACE(c.What);
+    w.statusBar()->clearMessage();
+    testing::internal::CaptureStderr();
+    EXPECT_NO_THROW(c.Run());
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(w.statusBar()->currentMessage(), "the command failed");
+    EXPECT_NE(told.find("rideder: the command failed\n"), std::string::npos) << told;
+    EXPECT_EQ(ed.GetText(), text);
+  }
+  ed.OnCommandProcessed = nullptr;
+}
+
+// --- the real program under X
+
+// Ctrl+P, then Print, with a settings file that cannot be written (read-only, under a home that
+// does not exist, on a full disk) or that holds what the program must not trip over (a key
+// nested 100,000 deep, values of another type): the PDF is made, the error output says what
+// was not kept or not taken, the settings file keeps what it had, and the window goes on with
+// its "*" and its text, which Ctrl+S then saves.
+TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
+  RID_NEED_TOOL("xdotool", "xdotool");
+  RID_NEED_TOOL("setpriv", "util-linux");
+  RID_NEED_TOOL("prlimit", "util-linux");
+  RID_NEED_TOOL("pdftotext", "poppler-utils");
+  const std::vector<std::string> asNobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                             "--clear-groups", "--"};
+  std::string deep = "[HKEY_CURRENT_USER";
+  for (int i = 0; i < 100000; ++i) deep += "\\d";
+  deep += "]\n\"v\"=\"end\"\n";
+  const std::string mistyped =
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n\"Header\"=dword:00000001\n"
+      "\"Footer\"=dword:00000002\n";
+  const auto unchanged = [](const std::string& Before, const std::string& After) {
+    return After == Before;
+  };
+  const auto kept = [](const std::string& Before, const std::string& After) {
+    return After.starts_with(Before) && After.find("\"Margin\"=") != std::string::npos;
+  };
+  const struct {
+    const char* What;
+    std::string Settings;  // "" for none
+    mode_t Mode;
+    std::vector<std::string> Saver, Env;  // the registry's name is Dir/registry.ini by default
+    std::string Told;
+    std::function<bool(const std::string&, const std::string&)> Kept;
+  } cases[] = {
+      {"a read-only file",
+       "; mine\n",
+       0444,
+       {},
+       {},
+       "rideder: Settings not saved: Cannot create file \"@/registry.ini\". The file is "
+       "read-only\n",
+       unchanged},
+      {"a home that does not exist",
+       "",
+       0,
+       asNobody,
+       {"HOME=/nonexistent", "XDG_CONFIG_HOME=", "RIDEDER_REGISTRY="},
+       "rideder: Settings not saved: Cannot create file "
+       "\"/nonexistent/.config/rideder/registry.ini\".",
+       nullptr},
+      {"a full disk",
+       "; mine\n" + std::string(100000, '#') + "\n",
+       0644,
+       {"/usr/bin/prlimit", "--fsize=65536", "--"},
+       {},
+       "rideder: Settings not saved: Cannot write file \"@/registry.ini\". File too large\n",
+       unchanged},
+      {"a key nested 100,000 deep", deep, 0644, {}, {}, "", kept},
+      {"values of another type",
+       mistyped,
+       0644,
+       {},
+       {},
+       "rideder: Print \"Header\" is a number: the default is used; Print \"Footer\" is a "
+       "number: the default is used\n",
+       [&](const std::string& Before, const std::string& After) {
+         return kept(Before, After) && After.find("\"Header\"=\"") == std::string::npos &&
+                After.find("\"Footer\"=\"") == std::string::npos;
+       }},
+  };
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    test::TempDir dir;
+    ::chmod(dir.Path().c_str(), 0777);  // nobody may write here too
+    const std::string file = (dir / "f.txt").string(), settings = (dir / "registry.ini").string();
+    test::WriteFileBytes(file, "text\n");
+    ::chmod(file.c_str(), 0666);
+    if (!c.Settings.empty()) {
+      test::WriteFileBytes(settings, c.Settings);
+      ::chmod(settings.c_str(), c.Mode);
+    }
+    std::vector<std::string> command = c.Saver;
+    command.insert(command.end(), {std::string(RID_BUILD_DIR) + "/rideder", file});
+    std::vector<std::string> env = c.Env;  // the first of a name counts
+    env.push_back("RIDEDER_REGISTRY=" + settings);
+    const std::string window =
+        x.StartProgram(command[0], {command.begin() + 1, command.end()}, env);
+    ASSERT_FALSE(window.empty()) << x.Error();
+    std::string pid = x.Run("xdotool getwindowpid " + window);
+    pid.pop_back();  // its line end
+    x.Run("xdotool windowfocus --sync " + window + " type x");
+    x.Run("xdotool windowfocus --sync " + window + " key ctrl+p");
+    ASSERT_TRUE(x.Sync(window)) << x.Error();
+    std::string dialog =
+        x.Run("xdotool search --all --onlyvisible --pid " + pid + " --name '^Print$'");
+    ASSERT_FALSE(dialog.empty()) << x.LastOutput();
+    dialog.resize(dialog.find('\n'));
+    x.Run("xdotool windowfocus --sync " + dialog + " key Return");
+    ASSERT_TRUE(x.Sync(window)) << x.Error();
+
+    EXPECT_NE(
+        x.Run("pdftotext " + test::ShellQuoted((dir / "f.pdf").string()) + " -").find("xtext"),
+        std::string::npos);
+    std::string told = c.Told;
+    if (const size_t at = told.find('@'); at != std::string::npos)
+      told.replace(at, 1, dir.Path().string());
+    const std::string output = x.LastOutput();
+    if (told.empty()) {
+      EXPECT_EQ(output.find("rideder:"), std::string::npos) << output;
+    } else {
+      EXPECT_NE(output.find(told), std::string::npos) << output;
+    }
+    EXPECT_EQ(x.Run("xdotool getwindowname " + window), "*" + file + " - rideder\n");
+    if (c.Kept) {
+      EXPECT_TRUE(c.Kept(c.Settings, test::ReadFileBytes(settings)));
+    }
+    x.Run("xdotool windowfocus --sync " + window + " key ctrl+s");
+    ASSERT_TRUE(x.Sync(window)) << x.Error();
+    EXPECT_EQ(test::ReadFileBytes(file), "xtext\n");
+    EXPECT_EQ(x.Run("xdotool getwindowname " + window), file + " - rideder\n");
+    x.Run("kill " + pid);
+  }
+  EXPECT_FALSE(std::filesystem::exists("/nonexistent"));
 }
 
 }  // namespace

@@ -255,6 +255,36 @@ TEST(Controls, JapaneseTakesTheInputMethodRoadThenEchoesTheBytes) {
   EXPECT_EQ(c.Chars.back(), '\xB1');
 }
 
+// What the application's handler raises while typed or committed text reaches a control ends at
+// its OnException, never in Qt (whose event loop would end the program), and the characters
+// that have a Shift-JIS form still arrive.
+TEST(Controls, WhatAnInputHandlerRaisesIsReportedAndNeverReachesQt) {
+  TTestControl c;
+  c.Show();
+  std::vector<std::string> reported;
+  Application()->OnException = [&](TObject*, const std::exception& e) {
+    reported.push_back(e.what());
+  };
+  Application()->OnInputLost = [](TWinControl*, int32_t) { throw Exception("input lost"); };
+  const struct {
+    const char* What;
+    std::function<void()> Input;
+  } inputs[] = {
+      {"a key", [&] { Key(c, 0, Qt::NoModifier, QString::fromUtf8("a\U0001F600")); }},
+      {"a commit", [&] { Commit(c, QString::fromUtf8("a\U0001F600")); }},
+  };
+  for (const auto& i : inputs) {
+    SCOPED_TRACE(i.What);
+    reported.clear();
+    c.Chars.clear();
+    EXPECT_NO_THROW(i.Input());
+    EXPECT_EQ(reported, std::vector<std::string>{"input lost"});
+    EXPECT_EQ(c.Chars, "a");
+  }
+  Application()->OnInputLost = nullptr;
+  Application()->OnException = nullptr;
+}
+
 TEST(Controls, PreeditIsDrawnAtTheCompositionPositionOverThePicture) {
   TTestControl c;
   c.Painter = [](TCanvas& cv) {

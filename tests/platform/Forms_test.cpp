@@ -328,6 +328,78 @@ TEST(Forms, AnActivatedPopupIsDeactivatedByAPressElsewhereOrByHiding) {
 
 QScrollBar* BarOf(TScrollBar& S) { return S.ClientWidget()->findChild<QScrollBar*>(); }
 
+// A pop-up whose resizing raises, as a handler of a control may.
+class TRaisingPopup : public TPopup {
+ public:
+  using TPopup::TPopup;
+  bool Raise = false;
+
+ protected:
+  void BoundsChanged() override {
+    TPopup::BoundsChanged();
+    if (Raise) throw Exception("resized");
+  }
+};
+
+// What a handler raises while Qt hands the user's input to a scroll bar, to the watch of an
+// active pop-up or to a sizing frame ends at the application's OnException, never in Qt (whose
+// event loop would end the program with it).
+TEST(Forms, WhatAHandlerRaisesIsReportedAndNeverReachesQt) {
+  TCustomForm form(nullptr);  // a scroll bar's, and the window pressed outside the pop-up
+  form.SetBounds(300, 10, 100, 200);
+  TScrollBar bar(nullptr);
+  bar.SetKind(sbVertical);
+  bar.SetParent(&form);
+  bar.SetBounds(0, 0, 16, 150);
+  form.Show();
+  TRaisingPopup popup(nullptr);
+  popup.SetBounds(50, 60, 120, 80);
+  popup.Show();
+  std::vector<std::string> reported;
+  Application()->OnException = [&](TObject*, const std::exception& e) {
+    reported.push_back(e.what());
+  };
+  const QPoint outside = form.ClientWidget()->mapToGlobal(QPoint(50, 170));
+  QWidget* frame = popup.Bridge();
+  const QPoint edge = frame->mapToGlobal(QPoint(60, 78));
+  const struct {
+    const char* What;
+    std::function<void()> Input;
+    const char* Raised;
+  } cases[] = {
+      {"a scroll bar's action",
+       [&] {
+         bar.OnScroll = [](TObject*, TScrollCode, int32_t&) { throw Exception("scrolled"); };
+         BarOf(bar)->triggerAction(QAbstractSlider::SliderPageStepAdd);
+       },
+       "scrolled"},
+      {"a press that deactivates a pop-up",
+       [&] {
+         popup.OnDeactivate = [](TObject*) { throw Exception("deactivated"); };
+         popup.Activate();
+         SendMouse(form.ClientWidget(), QEvent::MouseButtonPress, outside, Qt::LeftButton);
+         SendMouse(form.ClientWidget(), QEvent::MouseButtonRelease, outside, Qt::NoButton);
+       },
+       "deactivated"},
+      {"dragging a sizing frame",
+       [&] {
+         popup.Raise = true;
+         SendMouse(frame, QEvent::MouseButtonPress, edge, Qt::LeftButton);
+         SendMouse(frame, QEvent::MouseMove, edge + QPoint(0, 20), Qt::LeftButton);
+         SendMouse(frame, QEvent::MouseButtonRelease, edge + QPoint(0, 20), Qt::NoButton);
+         popup.Raise = false;
+       },
+       "resized"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    reported.clear();
+    EXPECT_NO_THROW(c.Input());
+    EXPECT_EQ(reported, std::vector<std::string>{c.Raised});
+  }
+  Application()->OnException = nullptr;
+}
+
 TEST(Forms, ScrollBarKeepsItsPositionInRange) {
   TScrollBar bar(nullptr);
   int changes = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -301,6 +302,46 @@ TEST_F(RegistryTest, AFailedSaveIsRaisedByCloseKey) {
   EXPECT_THROW(r.CloseKey(), EStreamError);
 }
 
+// A failed save is told once: CloseKey raises it and the object's end says nothing more, unless
+// something changed through the object since; an object that never closes its key says it on
+// the error stream as it ends. The types of values are told without reading them.
+TEST_F(RegistryTest, AFailedSaveIsToldOnceAndTypesAreToldWithoutReading) {
+  const std::string blocked = (FDir / "file-not-folder").string();
+  test::WriteFileBytes(blocked, "");
+  ::setenv("RIDEDER_REGISTRY", (blocked + "/registry.ini").c_str(), 1);
+  const struct {
+    const char* What;
+    std::function<void(TRegistry&)> Use;
+    bool Told;  // on the error stream, as the object ends
+  } cases[] = {
+      {"raised by CloseKey", [](TRegistry& R) { EXPECT_THROW(R.CloseKey(), EStreamError); }, false},
+      {"raised, then changed again",
+       [](TRegistry& R) {
+         EXPECT_THROW(R.CloseKey(), EStreamError);
+         ASSERT_TRUE(R.OpenKey("\\K", false));
+         R.WriteInteger("v", 2);
+       },
+       true},
+      {"never closed", [](TRegistry&) {}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    testing::internal::CaptureStderr();
+    {
+      TRegistry r;
+      ASSERT_TRUE(r.OpenKey("\\K", true));
+      r.WriteInteger("v", 1);
+      r.WriteString("s", "1");
+      EXPECT_EQ(r.GetDataType("V"), rdInteger);
+      EXPECT_EQ(r.GetDataType("s"), rdString);
+      EXPECT_EQ(r.GetDataType("none"), rdUnknown);
+      c.Use(r);
+    }
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told.find("settings not saved") != std::string::npos, c.Told) << told;
+  }
+}
+
 // A file a person wrote: comments of both kinds, blank lines, values of types the store does
 // not read (hex, multi-string, with a continued line), a short dword, a CR LF line, names with
 // '%' and '\\', a key whose name holds '\\', a section outside the root keys, a line that is
@@ -403,6 +444,87 @@ TEST_F(RegistryTest, AHandWrittenFileKeepsEveryLineThroughEveryWrite) {
     EXPECT_EQ(r.ReadString("back\\slash"), "a\\b");
     EXPECT_FALSE(r.ValueExists("Bin"));
     EXPECT_FALSE(r.ValueExists("Paths"));
+  }
+}
+
+// The peak memory of a child above what it started with, in bytes, after each step it is given;
+// "" when a step ends the child instead (a stack overflow, say), or the step's complaint.
+std::string PeakGrowthInChild(const std::vector<std::function<void()>>& Steps) {
+  return test::MessageInChild([&] {
+    struct rusage start {};
+    ::getrusage(RUSAGE_SELF, &start);
+    std::string peaks;
+    for (const auto& step : Steps) {
+      step();
+      struct rusage now {};
+      ::getrusage(RUSAGE_SELF, &now);
+      peaks += std::to_string((now.ru_maxrss - start.ru_maxrss) * 1024) + " ";
+    }
+    throw std::runtime_error(peaks);
+  });
+}
+
+// A key nested tens of thousands of levels deep, as a hand-made or hostile file may hold, is
+// read, kept byte for byte when another value is stored, found, made anew and deleted without a
+// stack frame or a copy of its path per level. Measured in a child: reading and storing stay
+// within a fixed multiple of the file's size, and everything together costs no more than as
+// many keys side by side (which need neither), the reference.
+TEST_F(RegistryTest, AKeyNestedVeryDeepCostsNoMoreThanAsManyKeysSideBySide) {
+  const std::string print = "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n\"Margin\"=\"1\"\n";
+  const std::string stored = print.substr(0, print.size() - 3) + "2\"\n";
+#ifdef __SANITIZE_ADDRESS__
+  constexpr size_t kBytesPerFileByte = 1024;  // it pads every block and keeps freed ones a while
+#else
+  constexpr size_t kBytesPerFileByte = 256;
+#endif
+  for (const int32_t levels : {30000, 100000}) {
+    SCOPED_TRACE(levels);
+    std::string deep;  // \d\d...\d
+    for (int32_t i = 0; i < levels; ++i) deep += "\\d";
+    struct TShape {
+      std::string Rest;                         // the file after the print settings
+      std::string Key;                          // a key of the file, and its value "v"
+      std::function<void(TRegistry&)> MakeNew;  // as many keys again
+      size_t Peak[2] = {0, 0};                  // after reading and storing, after everything
+    } shapes[] = {
+        {"[HKEY_CURRENT_USER" + deep + "]\n\"v\"=\"end\"\n", deep,
+         [&](TRegistry& R) { R.OpenKey("\\n" + deep, true); }},
+        {"", "\\w\\k0",
+         [&](TRegistry& R) {
+           for (int32_t i = 0; i < levels; ++i) R.OpenKey("\\n\\k" + std::to_string(i), true);
+         }},
+    };
+    for (int32_t i = 0; i < levels; ++i)
+      shapes[1].Rest += "[HKEY_CURRENT_USER\\w\\k" + std::to_string(i) + "]\n" +
+                        (i == 0 ? "\"v\"=\"end\"\n" : "");
+    for (TShape& shape : shapes) {
+      test::WriteFileBytes(FFile, print + shape.Rest);
+      TRegistry r;
+      const std::string peaks = PeakGrowthInChild({
+          [&] {
+            if (!r.OpenKey("\\Software\\rideder\\Print", false)) throw std::runtime_error("no key");
+            r.WriteString("Margin", "2");
+            r.CloseKey();
+            if (FileText() != stored + shape.Rest) throw std::runtime_error("not kept");
+          },
+          [&] {
+            if (!r.OpenKeyReadOnly(shape.Key) || r.ReadString("v") != "end")
+              throw std::runtime_error("not found");
+            shape.MakeNew(r);
+            r.WriteString("v", "new");
+            r.CloseKey();
+            if (!r.DeleteKey(shape.Key.substr(0, 2)) || !r.DeleteKey("\\n"))
+              throw std::runtime_error("not deleted");
+            r.CloseKey();
+            if (FileText() != stored) throw std::runtime_error("deleted keys kept");
+          },
+      });
+      ASSERT_EQ(std::sscanf(peaks.c_str(), "%zu %zu", &shape.Peak[0], &shape.Peak[1]), 2)
+          << "the child said: \"" << peaks << "\"";
+    }
+    const size_t deepFile = print.size() + shapes[0].Rest.size();
+    EXPECT_LE(shapes[0].Peak[0], kBytesPerFileByte * deepFile);
+    EXPECT_LE(shapes[0].Peak[1], shapes[1].Peak[1]);
   }
 }
 
