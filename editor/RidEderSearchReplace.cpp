@@ -1,5 +1,6 @@
 // Search and replace in the control: the search range, the walk over its lines with the search
 // engine, the prompt, and the replace-all run with its progress window.
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -12,10 +13,14 @@ namespace rid {
 
 namespace {
 
-bool HasLineBreak(std::string_view S) { return S.find_first_of("\r\n") != std::string_view::npos; }
+// (A loop: replacements are short, and this runs for every hit.)
+bool HasLineBreak(std::string_view S) {
+  return std::any_of(S.begin(), S.end(), [](char C) { return C == '\r' || C == '\n'; });
+}
 
 // Where the caret stands after S went in at From.
 TBufferCoord EndOfInsertion(TBufferCoord From, std::string_view S) {
+  if (!HasLineBreak(S)) return {From.Char + static_cast<int32_t>(S.size()), From.Line};
   size_t at = 0, length = 0, rowStart = 0;
   uint8_t kind = 0;
   while ((at = FindLineBreak(S, at, length, kind)) != std::string_view::npos) {
@@ -243,8 +248,8 @@ void TCustomRidEder::TSearchRun::CollectHits(int32_t Line, TRidLineEdits& Edits)
 
 // The walk hit by hit at a hit of line Line of before: the hit's line shown, centred when it was
 // out of view, then the caret after its replacement brought into view (the rows being lines).
-void TCustomRidEder::TSearchRun::FollowHit(int32_t Line, int32_t Col, int32_t Len,
-                                           std::string_view With, bool Changes) {
+inline void TCustomRidEder::TSearchRun::FollowHit(int32_t Line, int32_t Col, int32_t Len,
+                                                  std::string_view With, bool Changes) {
   // Going forwards the replacements so far lie before the hit, going backwards after it.
   const TBufferCoord at =
       Backwards ? TBufferCoord{Col, Line} : TBufferCoord{Col + Shift, Line + Gained};
@@ -257,7 +262,7 @@ void TCustomRidEder::TSearchRun::FollowHit(int32_t Line, int32_t Col, int32_t Le
   Gained += added;
   if (!Backwards) Shift = WalkCaret.Char - (Col + Len);
   ViewLines = std::max(ViewLines, 1) + added;  // an insertion into no lines makes one first
-  ViewTop = Ed.TopLineShowing(WalkCaret.Line, ViewTop, false, ViewLines);
+  if (added > 0) ViewTop = Ed.TopLineShowing(WalkCaret.Line, ViewTop, false, ViewLines);
 }
 
 void TCustomRidEder::TSearchRun::PutEdits(std::shared_ptr<TRidLineEdits> Edits) {
