@@ -262,6 +262,7 @@ inline void TCustomRidEder::TSearchRun::FollowHit(int32_t Line, int32_t Col, int
   Gained += added;
   if (!Backwards) Shift = WalkCaret.Char - (Col + Len);
   ViewLines = std::max(ViewLines, 1) + added;  // an insertion into no lines makes one first
+  // (On the hit's own line the caret is in view already.)
   if (added > 0) ViewTop = Ed.TopLineShowing(WalkCaret.Line, ViewTop, false, ViewLines);
 }
 
