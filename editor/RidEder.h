@@ -717,6 +717,10 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   void SizeOrFontChanged(bool bFont);
   void GrowMaxScrollWidth(int32_t Index);
   void ScrollTimerHandler(TObject* Sender);
+  // The top line after bringing row Row into view from top line Top (centred with ForceToMiddle),
+  // in a text of Rows rows: Top when Row is in view, else clamped as SetTopLine clamps.
+  int32_t TopLineShowing(int32_t Row, int32_t Top, bool ForceToMiddle, int32_t Rows) const;
+  int32_t ClampedTopLine(int32_t Value, int32_t Rows) const;
   // mouse messages (RidEderMouse.cpp)
   void WMDropFiles(TMessage& Msg);
   void WMCaptureChanged(TMessage& Msg);
@@ -779,6 +783,13 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
     ~TInsertBreaks() { Ed.FInsertBreaks = {}; }
     TCustomRidEder& Ed;
   };
+  // Sets a flag for a scope.
+  struct TFlagOn {
+    explicit TFlagOn(bool& AField) : Field(AField), Was(AField) { Field = true; }
+    ~TFlagOn() { Field = Was; }
+    bool& Field;
+    bool Was;
+  };
   void PutBack(TRidSelectionMode Mode, const TRidEderUndoItem& Item);
   void DeleteSelection();
   // SetSelTextPrimitiveEx. With AtCaret, and after deleting a normal selection, the text goes
@@ -828,10 +839,11 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   TBufferCoord DisplayToBufferPosRaw(const TDisplayCoord& P);
   TRidCharSet WhiteChars();
   TBufferCoord FLastInsertEnd{1, 1};  // where the last insertion ended
-  bool FExactPositions = false;       // undo and redo: no position moves off a trail byte,
-                                      // nor is held to a line's last column
-  bool FExactColumns = false;         // nor a column of a column deletion
-  int32_t FReplayNumber = 0;          // change number of the step being replayed
+  // Undo, redo and a search's replacement of a hit: no position moves off a trail byte, nor is
+  // held to a line's last column.
+  bool FExactPositions = false;
+  bool FExactColumns = false;  // nor a column of a column deletion
+  int32_t FReplayNumber = 0;   // change number of the step being replayed
   void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);
   // Where a dragged or released thumb of a bar of Max positions points.
   int32_t ThumbPosition(int32_t Bar, int32_t Code, const TMessage& Msg, int32_t Max);

@@ -288,15 +288,26 @@ void TCustomRidEder::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
     SetLeftChar(d.Column);
   else if (FCharsInWindow >= 1 && int64_t(d.Column) >= int64_t(FLeftChar) + FCharsInWindow)
     SetLeftChar(d.Column - FCharsInWindow + 1);
-  int32_t row = d.Row;
+  const int32_t top = TopLineShowing(d.Row, FTopLine, ForceToMiddle, DisplayLineCount());
+  if (top != FTopLine) SetTopLine(top);
+}
+
+int32_t TCustomRidEder::TopLineShowing(int32_t Row, int32_t Top, bool ForceToMiddle,
+                                       int32_t Rows) const {
   if (ForceToMiddle) {
-    if (row < FTopLine || row > FTopLine + FLinesInWindow - 1)
-      SetTopLine(row - (FLinesInWindow - 1) / 2);
-  } else if (row < FTopLine) {
-    SetTopLine(row);
-  } else if (row > FTopLine + std::max(FLinesInWindow, 1) - 1) {
-    SetTopLine(row - (FLinesInWindow - 1));
+    if (Row < Top || Row > Top + FLinesInWindow - 1)
+      return ClampedTopLine(Row - (FLinesInWindow - 1) / 2, Rows);
+  } else if (Row < Top) {
+    return ClampedTopLine(Row, Rows);
+  } else if (Row > Top + std::max(FLinesInWindow, 1) - 1) {
+    return ClampedTopLine(Row - (FLinesInWindow - 1), Rows);
   }
+  return Top;
+}
+
+int32_t TCustomRidEder::ClampedTopLine(int32_t Value, int32_t Rows) const {
+  const int32_t maxTop = FOptions.Contains(eoScrollPastEof) ? Rows : Rows - FLinesInWindow + 1;
+  return std::clamp(Value, 1, std::max(maxTop, 1));
 }
 
 void TCustomRidEder::MoveOffTrailByte(int32_t Line, int32_t& Col) {
@@ -536,9 +547,7 @@ int32_t TCustomRidEder::ColumnToXValue(int32_t Col) const {
 }
 
 void TCustomRidEder::SetTopLine(int32_t Value) {
-  int32_t count = DisplayLineCount();
-  int32_t maxTop = FOptions.Contains(eoScrollPastEof) ? count : count - FLinesInWindow + 1;
-  Value = std::clamp(Value, 1, std::max(maxTop, 1));
+  Value = ClampedTopLine(Value, DisplayLineCount());
   if (Value == FTopLine) return;
   int32_t delta = FTopLine - Value;
   FTopLine = Value;

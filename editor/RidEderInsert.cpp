@@ -421,8 +421,9 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
                                               TRidChangeReason InsertReason) {
   KeepSelectionOffTrailBytes(false, false);
   TTrimAfterEdit trims(*this);
-  // The text replacing a normal selection goes exactly where it started (see ReplaceSelection).
-  const bool atCaret = SelAvail() && FActiveSelectionMode == smNormal;
+  // The text replacing a normal selection goes exactly where it started (see ReplaceSelection),
+  // and with exact positions any text goes exactly at the caret.
+  const bool atCaret = FExactPositions || (SelAvail() && FActiveSelectionMode == smNormal);
   const TBufferCoord start = GetBlockBegin();
   if (SelAvail()) {
     std::string breaks;
@@ -490,6 +491,9 @@ TBufferCoord TCustomRidEder::PutLineEdits(const TRidLineEdits& Edits, bool Redo)
   int32_t gained = 0;  // rows the lines above have gained
   TBufferCoord caret = GetCaretXY();
   bool first = true;
+  // Marks move as when each text went in on its own, in the walk's order: going up, each text
+  // went in while the lines above it were still those of before.
+  std::vector<std::pair<int32_t, int32_t>> addedGoingUp;  // first line and count, top down
   Edits.ForEachLine([&](const TRidLineEdits::TLine& L) {
     if (first) {
       // The ranges from the first changed line on are found again when they are read: one scan
@@ -505,7 +509,15 @@ TBufferCoord TCustomRidEder::PutLineEdits(const TRidLineEdits& Edits, bool Redo)
     const int32_t index = L.Index + gained;
     gained += PutLineAfter(L, index, rows);
     if (rows.CaretRow >= 0) caret = {rows.CaretCol + 1, index + 1 + rows.CaretRow};
+    for (const auto& added : rows.Added) {
+      if (Edits.WalkedUp())
+        addedGoingUp.push_back({L.Index + 1 + (added.InsideBefore ? 1 : 0), added.Count});
+      else
+        DoLinesInserted(index + 1 + added.Row + (added.Inside ? 1 : 0), added.Count);
+    }
   });
+  for (auto at = addedGoingUp.rbegin(); at != addedGoingUp.rend(); ++at)
+    DoLinesInserted(at->first, at->second);
   return caret;
 }
 
@@ -526,9 +538,6 @@ int32_t TCustomRidEder::PutLineAfter(const TRidLineEdits::TLine& L, int32_t Inde
     SetLineTrimmed(Index + k, std::string(Rows.Row(k)));
     FLines->SetLineBreak(Index + k, k == more ? lineBreak : Rows.Breaks[k]);
   }
-  // Marks move as when each text went in on its own.
-  for (const auto& added : Rows.Added)
-    DoLinesInserted(Index + 1 + added.Row + (added.Inside ? 1 : 0), added.Count);
   return more;
 }
 

@@ -1,7 +1,9 @@
 // Search and replace in the control: the search range, the walk over its lines with the search
 // engine, the prompt, and the replace-all run with its progress window.
+#include <algorithm>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "editor/Progress.h"
@@ -11,7 +13,24 @@ namespace rid {
 
 namespace {
 
-bool HasLineBreak(std::string_view S) { return S.find_first_of("\r\n") != std::string_view::npos; }
+// (A loop: replacements are short, and this runs for every hit.)
+bool HasLineBreak(std::string_view S) {
+  return std::any_of(S.begin(), S.end(), [](char C) { return C == '\r' || C == '\n'; });
+}
+
+// Where the caret stands after S went in at From.
+TBufferCoord EndOfInsertion(TBufferCoord From, std::string_view S) {
+  if (!HasLineBreak(S)) return {From.Char + static_cast<int32_t>(S.size()), From.Line};
+  size_t at = 0, length = 0, rowStart = 0;
+  uint8_t kind = 0;
+  while ((at = FindLineBreak(S, at, length, kind)) != std::string_view::npos) {
+    rowStart = at += length;
+    ++From.Line;
+    From.Char = 1;
+  }
+  From.Char += static_cast<int32_t>(S.size() - rowStart);
+  return From;
+}
 
 }  // namespace
 
@@ -32,9 +51,13 @@ struct TCustomRidEder::TSearchRun {
   bool SearchLine(int32_t& Line);
   void ReplaceLines(int32_t From);
   void CollectHits(int32_t Line, TRidLineEdits& Edits);
+  void FollowHit(int32_t Line, int32_t Col, int32_t Len, std::string_view With, bool Changes);
   void PutEdits(std::shared_ptr<TRidLineEdits> Edits);
+  void ShowWalkEnd();
   void SelectHit(int32_t Line, int32_t Col, int32_t Len);
-  void ReplaceHit(int32_t Index, int32_t& Line, int32_t Col, int32_t Len, int32_t& Offset);
+  void ReplaceHit(int32_t Index, int32_t& Line, int32_t Col, int32_t Len, int32_t& Offset,
+                  bool MoreToCome);
+  void FinishHeldTrims();
   void SelectRest(TBufferCoord From);
   void StartReplaceAll();
   void ShowBusy();
@@ -50,6 +73,16 @@ struct TCustomRidEder::TSearchRun {
   bool LineRange = false;    // selected text only in a line selection: whole lines
   TBufferCoord PtStart{1, 1}, PtEnd{1, 1};
   TBufferCoord FirstHit{0, 0}, FirstHitEnd{0, 0};  // of ReplaceLines: what undo selects again
+  // ReplaceLines follows the walk hit by hit in the coordinates of after each replacement: the
+  // last hit's line, where the caret stands, the lines added so far, the columns the hits still
+  // to come on a line moved going forwards, the top line and the line count.
+  int32_t LastHitLine = 0;
+  TBufferCoord WalkCaret{1, 1};
+  int32_t Gained = 0, Shift = 0;
+  int32_t ViewTop = 1, ViewLines = 0;
+  // Going forwards, the trims of a line waiting for the replacement of its last hit: trimming
+  // before would take away blanks that hits still to come lie in or after.
+  std::optional<TTrimAfterEdit> HeldTrims;
   int32_t Result = 0;
   // What the always-run step gives back.
   int Uncaught;
@@ -158,18 +191,22 @@ bool TCustomRidEder::TSearchRun::WalkLines() {
       ReplaceLines(line);
       return true;
     }
-    if (!SearchLine(line)) return false;
+    const bool goOn = SearchLine(line);
+    FinishHeldTrims();
+    if (!goOn) return false;
   }
   return true;
 }
 
 // Replacing all without asking: the hits from line From to the end of the walk are gathered
-// first and then each changed line is stored once, as one undo item. The text, the count and
-// the caret come out as replacing hit after hit gives them: the hits are those each line had
-// before, and the range is kept in the coordinates of before. On a failure the lines gathered
-// so far are replaced.
+// first and then each changed line is stored once, as one undo item. The text, the count, the
+// caret and the view come out as replacing hit after hit gives them: the hits are those each
+// line had before, and the range is kept in the coordinates of before. On a failure the lines
+// gathered so far are replaced.
 void TCustomRidEder::TSearchRun::ReplaceLines(int32_t From) {
   auto edits = std::make_shared<TRidLineEdits>();
+  ViewTop = Ed.GetTopLine();
+  ViewLines = Ed.FLines->GetCount();
   try {
     for (int32_t line = From; line >= PtStart.Line && line <= PtEnd.Line;
          line += Backwards ? -1 : 1)
@@ -186,19 +223,22 @@ void TCustomRidEder::TSearchRun::CollectHits(int32_t Line, TRidLineEdits& Edits)
   const int32_t n = Engine.FindAll(text);
   if (n == 0) return;
   if (ProgressShown) frmProgress->PGB->SetPosition(Line);
-  int32_t offset = 0;  // where a column range sees the hits still to come
+  Shift = 0;
   bool begun = false;
   for (int32_t k = 0; k < n; ++k) {
     const int32_t i = Backwards ? n - 1 - k : k;
     const int32_t col = Engine.MatchPos(i), len = Engine.MatchLength(i);
-    if (!InRange(Line, ColumnRange ? col + offset : col, len)) continue;
+    if (!InRange(Line, ColumnRange ? col + Shift : col, len)) continue;
     ++Result;
     const std::string found(text.substr(col - 1, len));
     const std::string with = Engine.ReplaceMatch(i, found, Replacement);
+    // An empty hit replaced by nothing changes nothing, as an empty selection replaced by nothing.
+    const bool changes = !found.empty() || !with.empty();
+    FollowHit(Line, col, len, with, changes);
+    if (!changes) continue;
     if (!begun) Edits.BeginLine(Line - 1);
     begun = true;
     Edits.AddHit(col - 1, found, with);
-    if (!Backwards) offset += static_cast<int32_t>(with.size()) - len;
     if (FirstHit.Line == 0) {
       FirstHit = {col, Line};
       FirstHitEnd = {col + len, Line};
@@ -206,27 +246,57 @@ void TCustomRidEder::TSearchRun::CollectHits(int32_t Line, TRidLineEdits& Edits)
   }
 }
 
+// The walk hit by hit at a hit of line Line of before: the hit's line shown, centred when it was
+// out of view, then the caret after its replacement brought into view (the rows being lines).
+inline void TCustomRidEder::TSearchRun::FollowHit(int32_t Line, int32_t Col, int32_t Len,
+                                                  std::string_view With, bool Changes) {
+  // Going forwards the replacements so far lie before the hit, going backwards after it.
+  const TBufferCoord at =
+      Backwards ? TBufferCoord{Col, Line} : TBufferCoord{Col + Shift, Line + Gained};
+  LastHitLine = at.Line;
+  WalkCaret = at;
+  ViewTop = Ed.TopLineShowing(at.Line, ViewTop, true, ViewLines);
+  if (!Changes) return;
+  WalkCaret = EndOfInsertion(at, With);
+  const int32_t added = WalkCaret.Line - at.Line;
+  Gained += added;
+  if (!Backwards) Shift = WalkCaret.Char - (Col + Len);
+  ViewLines = std::max(ViewLines, 1) + added;  // an insertion into no lines makes one first
+  // (On the hit's own line the caret is in view already.)
+  if (added > 0) ViewTop = Ed.TopLineShowing(WalkCaret.Line, ViewTop, false, ViewLines);
+}
+
 void TCustomRidEder::TSearchRun::PutEdits(std::shared_ptr<TRidLineEdits> Edits) {
-  if (Edits->Empty()) return;
-  if (Backwards) Edits->Reverse();
+  if (LastHitLine == 0) return;
   ShowBusy();
   Ed.SetActiveSelectionMode(smNormal);
   TTrimAfterEdit trims(Ed);
-  const TBufferCoord caret = Ed.PutLineEdits(*Edits, true);
-  // The view as the walk hit by hit leaves it: the last hit's line shown, centred when it was
-  // out of view, and the caret after its replacement.
-  Ed.SetCaretXYEx(false, {1, caret.Line});
-  Ed.EnsureCursorPosVisibleEx(true);
-  {
-    TTempOption pastEol(Ed, eoScrollPastEol, true);
-    Ed.InternalSetCaretXY(caret);
+  if (!Edits->Empty()) {
+    if (Backwards) Edits->Reverse();
+    if (Ed.FLines->GetCount() == 0) Ed.FLines->Add("");  // as an insertion into no lines does
+    Ed.PutLineEdits(*Edits, true);
   }
-  Ed.FUndoList->AddLineEdits(std::move(Edits), FirstHit, FirstHitEnd);
+  ShowWalkEnd();
+  if (!Edits->Empty()) Ed.FUndoList->AddLineEdits(std::move(Edits), FirstHit, FirstHitEnd);
   trims.Finish();
   Ed.FBlockBegin = Ed.FBlockEnd = Ed.GetCaretXY();
   Ed.KeepSelectionOffTrailBytes(false);
   Ed.EnsureCursorPosVisible();
   Ed.StatusChanged({scSelection});
+}
+
+// The view and the caret as the walk leaves them.
+void TCustomRidEder::TSearchRun::ShowWalkEnd() {
+  if (Ed.GetWordWrap()) {
+    // Rows are not lines here: only the last hit's line is placed as the walk places it.
+    Ed.SetCaretXYEx(false, {1, LastHitLine});
+    Ed.EnsureCursorPosVisibleEx(true);
+  } else {
+    Ed.SetLeftChar(1);
+    Ed.SetTopLine(ViewTop);
+  }
+  TTempOption pastEol(Ed, eoScrollPastEol, true);
+  Ed.InternalSetCaretXY(WalkCaret);
 }
 
 // Line follows the line's remaining hits when a replacement adds lines.
@@ -249,7 +319,7 @@ bool TCustomRidEder::TSearchRun::SearchLine(int32_t& Line) {
     if (action == raReplaceAll) StartReplaceAll();
     const TBufferCoord hit{col, Line};
     if (action != raSkip)
-      ReplaceHit(i, Line, col, len, offset);
+      ReplaceHit(i, Line, col, len, offset, ReplaceAll && !Backwards && k + 1 < n);
     else if (!Backwards)
       Ed.InternalSetCaretXY({col + len, Line});
     if (!ReplaceAll) {
@@ -263,23 +333,36 @@ bool TCustomRidEder::TSearchRun::SearchLine(int32_t& Line) {
 }
 
 // The hit is selected as normal text whatever the selection mode, so that a replacement takes
-// its bytes only.
+// its bytes only: exactly those found, also where a replacement before has joined an end of the
+// hit to a character (a lone lead byte and the byte after it).
 void TCustomRidEder::TSearchRun::SelectHit(int32_t Line, int32_t Col, int32_t Len) {
   Ed.SetActiveSelectionMode(smNormal);
   Ed.SetCaretXYEx(false, {1, Line});
   Ed.EnsureCursorPosVisibleEx(true);
   const TBufferCoord begin{Col, Line}, end{Col + Len, Line};
+  TFlagOn exact(Ed.FExactPositions);
   Ed.SetSelectionRaw(begin, end, Backwards ? begin : end);
 }
 
+// MoreToCome: hits of the line still follow.
 void TCustomRidEder::TSearchRun::ReplaceHit(int32_t Index, int32_t& Line, int32_t Col, int32_t Len,
-                                            int32_t& Offset) {
+                                            int32_t& Offset, bool MoreToCome) {
   const std::string text = Engine.ReplaceMatch(Index, Ed.GetSelText(), Replacement);
   const TBufferCoord start = Ed.GetBlockBegin();
   {
     TRidUndoBlock block(Ed);
     TRidPaintLock lock(Ed);
-    Ed.ReplaceSelectionRecorded(smNormal, text, urInsert);
+    if (MoreToCome && !HeldTrims) HeldTrims.emplace(Ed);
+    {
+      TFlagOn exact(Ed.FExactPositions);
+      Ed.ReplaceSelectionRecorded(smNormal, text, urInsert);
+    }
+    if (!MoreToCome && HeldTrims) {
+      // In the step of the line's last replacement, which then ends as a replacement does.
+      FinishHeldTrims();
+      Ed.FBlockBegin = Ed.FBlockEnd = Ed.GetCaretXY();
+    }
+    Ed.KeepSelectionOffTrailBytes(false);
   }
   // The text after the hit now follows the replacement's end, maybe some lines further down;
   // the hits still to come on this line and the range's end move with it. (Not the caret: it
@@ -297,6 +380,12 @@ void TCustomRidEder::TSearchRun::ReplaceHit(int32_t Index, int32_t& Line, int32_
   if (Backwards) return;
   Offset += shift;
   Line = end.Line;
+}
+
+void TCustomRidEder::TSearchRun::FinishHeldTrims() {
+  if (!HeldTrims) return;
+  HeldTrims->Finish();
+  HeldTrims.reset();
 }
 
 // After one replacement the part of the range still to search stays selected, so that the next

@@ -741,6 +741,7 @@ void TRidLineEdits::Reverse() {
     at += n;
   }
   if (!FHits.empty()) FCaretHit = FHits.size() - 1 - FCaretHit;
+  FWalkedUp = true;
 }
 
 void TRidLineEdits::TLine::After(std::string_view Before, TRows& Out) const {
@@ -758,7 +759,8 @@ void TRidLineEdits::TLine::After(std::string_view Before, TRows& Out) const {
     Out.Text.append(Before.substr(from, at - from));
     const std::string_view text(b + h.OldLen, static_cast<size_t>(h.NewLen));
     b += static_cast<size_t>(h.OldLen) + h.NewLen;
-    const TRows::TAdded added{static_cast<int32_t>(Out.Ends.size()), Out.Text.size() > rowStart, 0};
+    const TRows::TAdded added{static_cast<int32_t>(Out.Ends.size()), Out.Text.size() > rowStart,
+                              h.Pos > 0, 0};
     size_t piece = 0, length = 0;
     uint8_t kind = lbsCRLF;
     for (size_t at; (at = FindLineBreak(text, piece, length, kind)) != std::string_view::npos;) {
@@ -769,8 +771,8 @@ void TRidLineEdits::TLine::After(std::string_view Before, TRows& Out) const {
     }
     Out.Text.append(text.substr(piece));
     if (static_cast<size_t>(added.Row) < Out.Ends.size())
-      Out.Added.push_back(
-          {added.Row, added.Inside, static_cast<int32_t>(Out.Ends.size()) - added.Row});
+      Out.Added.push_back({added.Row, added.Inside, added.InsideBefore,
+                           static_cast<int32_t>(Out.Ends.size()) - added.Row});
     if (HasCaret && k == CaretHit) {
       Out.CaretRow = static_cast<int32_t>(Out.Ends.size());
       Out.CaretCol = static_cast<int32_t>(Out.Text.size() - rowStart);

@@ -302,10 +302,12 @@ class TRidLineEdits {
     int32_t CaretRow = -1;
     int32_t CaretCol = 0;  // 0-based
     // For each hit whose new text holds breaks: the row it starts in, whether it starts inside
-    // that row (past its first byte), and how many rows it adds.
+    // that row (past its first byte), whether it started inside the line before, and how many
+    // rows it adds.
     struct TAdded {
       int32_t Row;
       bool Inside;
+      bool InsideBefore;
       int32_t Count;
     };
     std::vector<TAdded> Added;
@@ -335,6 +337,8 @@ class TRidLineEdits {
   void AddHit(int32_t Pos, std::string_view Old, std::string_view New);
   // After a walk bottom up: lines and hits top down.
   void Reverse();
+  // Whether the walk went bottom up (each hit replaced while the text before it was unchanged).
+  bool WalkedUp() const { return FWalkedUp; }
 
   bool Empty() const { return FHits.empty(); }
   size_t HitCount() const { return FHits.size(); }
@@ -360,6 +364,7 @@ class TRidLineEdits {
   std::vector<THit> FHits;
   std::string FBytes;
   size_t FCaretHit = 0;
+  bool FWalkedUp = false;
 };
 
 // The first line break in S from From on: its offset (npos when there is none), its length and

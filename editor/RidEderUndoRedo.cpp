@@ -18,26 +18,11 @@ struct TReplayNumber {
   int32_t& Field;
 };
 
-// Replays always insert: overwrite mode would eat the lines a replayed item puts back.
 // Marks the undo list as being filled by a replay for a scope.
 struct TInsideUndo {
   explicit TInsideUndo(TRidEderUndoList& AList) : List(AList) { List.SetInsideUndo(true); }
   ~TInsideUndo() { List.SetInsideUndo(false); }
   TRidEderUndoList& List;
-};
-
-// Sets a flag for a scope.
-struct TFlagOn {
-  explicit TFlagOn(bool& AField) : Field(AField) { Field = true; }
-  ~TFlagOn() { Field = false; }
-  bool& Field;
-};
-
-struct TInsertModeOn {
-  explicit TInsertModeOn(bool& AField) : Field(AField), Was(AField) { Field = true; }
-  ~TInsertModeOn() { Field = Was; }
-  bool& Field;
-  bool Was;
 };
 
 bool IsInsertReason(TRidChangeReason R) {
@@ -166,7 +151,8 @@ void TCustomRidEder::UndoItem() {
   TRidPaintLock lock(*this);
   TTempOption pastEol(*this, eoScrollPastEol, true);
   TTempOption untrimmed(*this, eoTrimTrailingSpaces, false);  // trims replay as items of their own
-  TInsertModeOn inserting(FInsertMode);
+  // Replays always insert: overwrite mode would eat the lines a replayed item puts back.
+  TFlagOn inserting(FInsertMode);
   {
     // Positions are replayed as recorded: an end may fall inside a character that the change
     // itself formed (a lone lead byte meeting the byte after it).
@@ -250,7 +236,7 @@ void TCustomRidEder::RedoItem() {
   TInsideUndo inside(*FUndoList);
   TTempOption pastEol(*this, eoScrollPastEol, true);
   TTempOption untrimmed(*this, eoTrimTrailingSpaces, false);
-  TInsertModeOn inserting(FInsertMode);
+  TFlagOn inserting(FInsertMode);
   {
     TFlagOn exact(FExactPositions);
     if (IsInsertReason(reason)) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "editor/Progress.h"
 #include "editor/RidEder.h"
@@ -673,6 +674,337 @@ TEST(RidEderSearchReplace, ReplaceAllUndoesInOneStepToTheSavedBytes) {
     s.Ed.Undo();  // the step before is still there
     EXPECT_EQ(s.Text(), original);
     EXPECT_TRUE(s.Ed.GetModified());
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Replace All against the same run answering Replace at each hit.
+
+// What a person sees after a run: its count (-1 when it raised an error), the text, the `*`,
+// whether it added an undo step, the bookmarks, the caret, the selection and the view.
+struct TRunOutcome {
+  int32_t Count = 0;
+  std::string Error;  // of a run that raised one
+  std::string Before, Text;
+  bool Modified = false, AddedStep = false;
+  std::vector<std::pair<int32_t, int32_t>> Marks;  // line and column of bookmarks 0 to 2
+  TBufferCoord Caret, BlockBegin, BlockEnd;
+  int32_t TopLine = 0;
+  TRidSelectionMode ActiveMode = smNormal;
+};
+
+// Everything but the bytes, in words.
+std::string Describe(const TRunOutcome& O) {
+  std::ostringstream out;
+  auto coord = [&](const TBufferCoord& P) -> std::ostream& {
+    return out << P.Char << "," << P.Line;
+  };
+  out << "count " << O.Count << " " << O.Error << (O.Modified ? " modified" : "")
+      << (O.AddedStep ? " a step" : "") << " marks";
+  for (const auto& [line, col] : O.Marks) coord({col, line}) << " ";
+  out << " caret ";
+  coord(O.Caret) << " selection ";
+  coord(O.BlockBegin) << "-";
+  coord(O.BlockEnd) << " mode " << static_cast<int>(O.ActiveMode) << " top line " << O.TopLine;
+  return out.str();
+}
+
+// One random round: a text saved after an edit, the state of the editor before the run, and
+// the run's search.
+struct TWalkRound {
+  std::string Text, Search, Replace, Options;  // Flags' letters without a, p
+  bool Regex = false, Trim = false, PastEof = false, PastEol = false, Overwrite = false;
+  int32_t Limit = 1024;
+  int32_t AllAfter = -1;  // Replace All after answering Replace this often (-1: without asking)
+  TSelection Selection;
+  TBufferCoord Caret{1, 1};
+  int32_t TopLine = 1;
+  std::vector<TBufferCoord> Marks;
+};
+
+std::ostream& operator<<(std::ostream& Out, const TWalkRound& R) {
+  Out << "text " << testing::PrintToString(R.Text) << " search " << testing::PrintToString(R.Search)
+      << " with " << testing::PrintToString(R.Replace) << " options " << R.Options
+      << (R.Regex ? " regex" : "") << (R.Trim ? " trim" : "") << (R.PastEof ? " past-eof" : "")
+      << (R.PastEol ? " past-eol" : "") << (R.Overwrite ? " overwrite" : "") << " all after "
+      << R.AllAfter << " limit " << R.Limit << " caret " << R.Caret.Char << "," << R.Caret.Line
+      << " top " << R.TopLine;
+  if (R.Selection.Any())
+    Out << " selection " << static_cast<int>(R.Selection.Mode) << " " << R.Selection.Begin.Char
+        << "," << R.Selection.Begin.Line << "-" << R.Selection.End.Char << ","
+        << R.Selection.End.Line;
+  for (const TBufferCoord& m : R.Marks) Out << " mark " << m.Char << "," << m.Line;
+  return Out;
+}
+
+// The editor of a round, in its state before the run: the text loaded, edited and saved; its
+// bytes then.
+std::string SetUp(TSearchEder& S, const TWalkRound& R) {
+  if (R.Regex) S.Ed.SetSearchEngine(&S.Regex);
+  TRidEderorOptions options = S.Ed.GetOptions();
+  if (R.Trim) options += TRidEderorOptions{eoTrimTrailingSpaces};
+  if (R.PastEof) options += TRidEderorOptions{eoScrollPastEof};
+  if (R.PastEol) options += TRidEderorOptions{eoScrollPastEol};
+  S.Ed.SetOptions(options);
+  S.Ed.SetInsertMode(!R.Overwrite);
+  S.Ed.SetMaxUndo(R.Limit);
+  if (!R.Text.empty() && !R.Trim) {  // (an empty text keeps no line; an edited line is trimmed)
+    S.Ed.SetCaretXY({1, 1});
+    S.Ed.CommandProcessor(ecChar, 'z', nullptr);
+    S.Ed.CommandProcessor(ecDeleteLastChar, 0, nullptr);
+  }
+  S.Ed.SetModified(false);
+  for (size_t k = 0; k < R.Marks.size(); ++k)
+    S.Ed.SetBookMark(static_cast<int32_t>(k), R.Marks[k].Char, R.Marks[k].Line);
+  if (R.Selection.Any())
+    S.Select(R.Selection.Mode, R.Selection.Begin, R.Selection.End);
+  else
+    S.Ed.SetCaretXY(R.Caret);
+  S.Ed.SetTopLine(R.TopLine);
+  return S.Text();
+}
+
+TRunOutcome Outcome(TSearchEder& S) {
+  TRunOutcome o;
+  o.Text = S.Text();
+  o.Modified = S.Ed.GetModified();
+  for (int32_t k = 0; k < 3; ++k) {
+    int32_t x = 0, y = 0;
+    if (S.Ed.GetBookMark(k, x, y)) o.Marks.push_back({y, x});
+  }
+  o.Caret = S.Ed.GetCaretXY();
+  o.BlockBegin = S.Ed.GetBlockBegin();
+  o.BlockEnd = S.Ed.GetBlockEnd();
+  o.TopLine = S.Ed.GetTopLine();
+  o.ActiveMode = S.Ed.GetActiveSelectionMode();
+  return o;
+}
+
+// The change number of the newest undo step (0 without one): a step added changes it, also where
+// the undo limit drops the one before.
+int32_t NewestChange(TSearchEder& S) {
+  const TRidEderUndoItem* item = S.Ed.GetUndoList().PeekItem();
+  return item ? item->GetChangeNumber() : 0;
+}
+
+// The round's run one by one, answering Replace at every hit, or all at once: without asking,
+// or after answering Replace at the first hits.
+TRunOutcome RunRound(TSearchEder& S, const TWalkRound& R, bool OneByOne) {
+  const std::string before = SetUp(S, R);
+  std::string letters = "ap";
+  if (OneByOne)
+    S.Ed.OnReplaceText = [&S](TObject*, const std::string&, const std::string&, int32_t, int32_t,
+                              TRidReplaceAction& Action) {
+      ++S.Asked;
+      Action = raReplace;
+    };
+  else if (R.AllAfter >= 0)
+    S.Answer(std::string(R.AllAfter, 'y') + "a");
+  else
+    letters = "a";
+  const int32_t newest = NewestChange(S);
+  int32_t count = -1;
+  std::string error;
+  try {
+    count = S.Ed.SearchReplace(R.Search, R.Replace, Flags(R.Options + letters));
+  } catch (const Exception& e) {
+    error = e.what();
+  }
+  TRunOutcome o = Outcome(S);
+  o.Count = count;
+  o.Error = error;
+  o.Before = before;
+  o.AddedStep = NewestChange(S) != newest;
+  return o;
+}
+
+// Characters whose second bytes are in the ASCII range (ソ 表 能 ａ, '@' seconds), lead bytes
+// without a second byte, blanks and letters, in 0 to 70 lines joined by breaks of one kind or
+// mixed.
+std::string WalkText(std::mt19937& Rng) {
+  static const std::vector<std::string> pieces = {
+      "a",        "b",        "ab",    " ",    "\t",       "\\",       "@",
+      "$",        A,          Di,      So,     "\x95\x5c", "\x94\x5c", "\x82\x81",
+      "\x81\x40", "\x83\x40", "\x81 ", "\x83", "\x93\xfa"};
+  static const char* breaks[] = {"\r\n", "\n", "\r"};
+  if (Rng() % 12 == 0) return "";
+  const int style = Rng() % 4;  // 3: mixed
+  std::string s;
+  for (int n = Rng() % 3 == 0 ? 1 + Rng() % 70 : 1 + Rng() % 8; n > 0; --n) {
+    for (int k = Rng() % 10; k > 0; --k) s += pieces[Rng() % pieces.size()];
+    if (n > 1 || Rng() % 2) s += breaks[style == 3 ? Rng() % 3 : style];
+  }
+  return s;
+}
+
+TBufferCoord SomewhereIn(std::mt19937& Rng, TRidEder& Ed) {
+  const int32_t lines = std::max(1, Ed.Lines()->GetCount());
+  const int32_t line = 1 + Rng() % lines;
+  const int32_t length =
+      Ed.Lines()->GetCount() ? static_cast<int32_t>(Ed.Lines()->Get(line - 1).size()) : 0;
+  return {1 + static_cast<int32_t>(Rng() % (length + 2)), line};
+}
+
+TWalkRound RandomWalkRound(std::mt19937& Rng) {
+  static const std::vector<std::string> plain = {"a", "ab",     " ",     "\\",   "@",
+                                                 A,   "b" + So, "\x81 ", "\x83", "$"};
+  static const std::vector<std::string> regexes = {"^",  "$",           "x*",     "^ *",  "a|",
+                                                   ".",  "a+",          "(a)|b",  "\\\\", " +$",
+                                                   "b*", "(\\w)(\\d)?", "[@\\\\]"};
+  static const std::vector<std::string> withs = {
+      "",     "Z",         "\x93\xfa",   "x\ny",
+      "\r\n", "y \rz\r\n", "\x83",       "x\x83",
+      "$1",   "<$&>",      "\x83\x5c\n", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n13"};
+  TWalkRound r;
+  r.Text = WalkText(Rng);
+  r.Regex = Rng() % 2;
+  r.Search = r.Regex ? regexes[Rng() % regexes.size()] : plain[Rng() % plain.size()];
+  r.Replace = withs[Rng() % withs.size()];
+  r.Trim = Rng() % 2;
+  r.PastEof = Rng() % 4 == 0;
+  r.PastEol = Rng() % 4 == 0;
+  r.Overwrite = Rng() % 4 == 0;
+  if (Rng() % 4 == 0) r.AllAfter = Rng() % 4;
+  r.Limit = std::vector<int32_t>{1024, 1, 2, 7}[Rng() % 4];
+  r.Options =
+      std::string(Rng() % 2 ? "c" : "") + (Rng() % 5 == 0 ? "w" : "") + (Rng() % 2 ? "b" : "");
+  TSearchEder probe(r.Text);
+  r.Caret = SomewhereIn(Rng, probe.Ed);
+  r.TopLine = 1 + Rng() % std::max(1, probe.Ed.Lines()->GetCount());
+  for (int k = Rng() % 4; k > 0; --k) r.Marks.push_back(SomewhereIn(Rng, probe.Ed));
+  switch (Rng() % 5) {
+    case 0:
+    case 1:
+      r.Options += "e";
+      break;
+    case 2:
+      break;  // from the caret
+    default: {
+      r.Options += "s";
+      const TRidSelectionMode modes[] = {smNormal, smLine, smColumn};
+      r.Selection.Mode = modes[Rng() % 3];
+      TBufferCoord b = SomewhereIn(Rng, probe.Ed), e = SomewhereIn(Rng, probe.Ed);
+      if (e.Line < b.Line || (e.Line == b.Line && e.Char < b.Char)) std::swap(b, e);
+      r.Selection.Begin = b;
+      r.Selection.End = e;
+    }
+  }
+  return r;
+}
+
+// Replacing all at once leaves what answering Replace at each hit leaves: the same count, text,
+// `*`, undo step, marks, caret, selection and view; one undo of it gives the saved bytes back.
+TEST(RidEderSearchReplace, ReplaceAllLeavesWhatReplacingEachHitLeaves) {
+  std::mt19937 rng(38);
+  for (int round = 0; round < 3000; ++round) {
+    const TWalkRound r = RandomWalkRound(rng);
+    SCOPED_TRACE(testing::Message() << "round " << round << " " << r);
+    TSearchEder walk(r.Text), all(r.Text);
+    const TRunOutcome oneByOne = RunRound(walk, r, true), atOnce = RunRound(all, r, false);
+    EXPECT_EQ(Describe(atOnce), Describe(oneByOne));
+    EXPECT_EQ(FirstDifference(atOnce.Text, oneByOne.Text), "");
+    EXPECT_EQ(walk.Asked, std::max(0, oneByOne.Count));
+    if (r.Limit == 1024) {
+      // Each replacement undoes exactly, back to the text loaded.
+      for (int steps = 0; walk.Ed.CanUndo() && steps <= 2 * oneByOne.Count + 4; ++steps)
+        walk.Ed.Undo();
+      EXPECT_EQ(walk.Text(), TSearchEder(r.Text).Text());
+    }
+    if (!atOnce.Modified || r.AllAfter >= 0) continue;  // asked first: a step for each answer
+    all.Ed.Undo();
+    EXPECT_EQ(all.Text(), atOnce.Before);
+    EXPECT_FALSE(all.Ed.GetModified());
+  }
+}
+
+// Cases where replacing all at once once left something else than the walk hit by hit: both
+// leave what the row says, and the same as each other.
+TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
+  const std::string b59 = [] {
+    std::string s;
+    for (int k = 0; k < 59; ++k) s += "b\n";
+    return s;
+  }();
+  std::string lines13;
+  for (int k = 1; k <= 13; ++k) lines13 += std::to_string(k) + (k < 13 ? "\n" : "");
+  struct Case {
+    const char* Name;
+    TWalkRound Round;
+    int32_t WantCount;
+    std::string WantText;
+    bool WantModified;
+    std::vector<int32_t> WantMarkLines;  // of the marks Round sets, in order
+    int32_t WantBottomLine;              // the last line in view; 0: not checked
+  };
+  auto round = [](std::string Text, std::string Search, std::string With, std::string Options,
+                  bool Regex) {
+    TWalkRound r;
+    r.Text = std::move(Text);
+    r.Search = std::move(Search);
+    r.Replace = std::move(With);
+    r.Options = std::move(Options);
+    r.Regex = Regex;
+    return r;
+  };
+  auto trimmed = [](TWalkRound R) {
+    R.Trim = true;
+    return R;
+  };
+  auto marked = [](TWalkRound R, std::vector<TBufferCoord> Marks) {
+    R.Marks = std::move(Marks);
+    return R;
+  };
+  // clang-format off
+  const std::vector<Case> cases = {
+      {"^ by nothing", round("ab\nc\n", "^", "", "e", true), 3, "ab\nc\n", false},
+      {"$ by nothing", round("ab\nc", "$", "", "e", true), 2, "ab\nc", false},
+      {"x* by nothing", round("ab", "x*", "", "e", true), 3, "ab", false},
+      {"^ * by nothing", round("ab", "^ *", "", "e", true), 1, "ab", false},
+      {"a| by nothing", round("bc", "a|", "", "e", true), 3, "bc", false},
+      {"$1 without a group", round("ab", "x*", "$1", "e", true), 3, "ab", false},
+      {"no trim of an unchanged line", trimmed(round("aa\\  \r\n", "^", "", "e", true)), 2, "aa\\  \r\n", false},
+      {"empty hits and a real one", trimmed(round("a  \r\n", "a|x*", "", "e", true)), 5, "\r\n", true},
+      {"an empty text backwards, a break", round("", "^", "x\ny", "b", true), 1, "x\r\ny", true},
+      {"an empty text backwards, a*", round("", "a*", "\r\n", "b", true), 1, "\r\n", true},
+      {"a 13-line replacement at the end", round(b59 + "a\nb\nb", "a", lines13, "e", false), 1,
+       b59 + lines13 + "\nb\nb", true, {}, 72},
+      {"marks after a backwards run adding lines", marked(round("aa\nc", "a", "x\n", "eb", false), {{1, 1}, {1, 2}}),
+       2, "x\nx\n\nc", true, {2, 4}},
+      {"marks, a line break for each", marked(round("aa", "a", "\n", "eb", false), {{1, 1}}), 2, "\r\n\r\n", true, {2}},
+      {"marks, forwards", marked(round("aa\nc", "a", "x\n", "e", false), {{1, 1}, {1, 2}}), 2, "x\nx\n\nc", true, {3, 4}},
+      {"a lone lead byte before the replaced, backwards", round("\x83\x24", ".", "\x93\xfa", "eb", true), 2,
+       "\x93\xfa\x93\xfa", true},
+      {"a replacement ending in a lead byte, forwards", round("ab", ".", "x\x83", "e", true), 2, "x\x83x\x83", true},
+      {"a replacement ending in a lead byte before an empty hit", round("ab", "a|", "x\x83", "e", true), 3,
+       "x\x83x\x83" "bx\x83", true},
+      {"trailing blanks between hits of a line", trimmed(round("p\t", "x*", "Z", "e", true)), 3, "ZpZ\tZ", true},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSearchEder walk(c.Round.Text), all(c.Round.Text);
+    const TRunOutcome oneByOne = RunRound(walk, c.Round, true),
+                      atOnce = RunRound(all, c.Round, false);
+    EXPECT_EQ(Describe(atOnce), Describe(oneByOne));
+    EXPECT_EQ(atOnce.Text, oneByOne.Text);
+    EXPECT_EQ(atOnce.Count, c.WantCount);
+    EXPECT_EQ(atOnce.Error, "");
+    EXPECT_EQ(atOnce.Text, c.WantText);
+    EXPECT_EQ(atOnce.Modified, c.WantModified);
+    EXPECT_EQ(atOnce.AddedStep, c.WantModified);
+    std::vector<int32_t> markLines;
+    for (const auto& [line, col] : atOnce.Marks) markLines.push_back(line);
+    EXPECT_EQ(markLines, c.WantMarkLines);
+    if (c.WantBottomLine > 0) {
+      EXPECT_EQ(atOnce.TopLine + all.Ed.GetLinesInWindow() - 1, c.WantBottomLine);
+    }
+    if (!c.WantModified) continue;
+    // Undo and redo of the one step give the bytes and the marks back.
+    all.Ed.Undo();
+    EXPECT_EQ(all.Text(), atOnce.Before);
+    all.Ed.Redo();
+    EXPECT_EQ(all.Text(), c.WantText);
+    EXPECT_EQ(Outcome(all).Marks, atOnce.Marks);
   }
 }
 
