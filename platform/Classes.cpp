@@ -732,7 +732,8 @@ std::optional<TAttributes> ReadAttributes(int Fd) {
 bool GiveAttributes(int To, const TAttributes& Attributes, mode_t Mode) {
   const auto own = ReadAttributes(To);
   if (!own) return false;
-  for (const auto& [name, value] : *own) {
+  for (const auto& attribute : *own) {
+    const std::string& name = attribute.first;
     const bool carried = std::any_of(Attributes.begin(), Attributes.end(),
                                      [&name](const auto& A) { return A.first == name; });
     if (!carried && ::fremovexattr(To, name.c_str()) != 0) return false;
