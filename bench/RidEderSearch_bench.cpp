@@ -21,7 +21,7 @@
 //   - the one-pass form, on the Shift-JIS bytes: the hits are found without changing anything
 //     (the literal by a plain byte search over its document, the expression by its own search,
 //     the group through SCI_GETTAG) and a hit that starts on a trail byte is passed over, as our
-//     search and its own do; the new text is built beside the document, and one
+//     search and its own plain search do; the new text is built beside the document, and one
 //     SCI_REPLACETARGET over the whole document puts it in, one undo action.
 // Every form's text must equal ours byte for byte, and one undo must bring back the original;
 // the line says so when not. The same is checked on 2,000 lines whose trail bytes look like the
