@@ -725,6 +725,11 @@ std::optional<TAttributes> ReadAttributes(int Fd) {
   return attributes;
 }
 
+bool HasAttribute(const TAttributes& Attributes, const std::string& Name) {
+  return std::any_of(Attributes.begin(), Attributes.end(),
+                     [&Name](const auto& A) { return A.first == Name; });
+}
+
 // Gives a new file what an old one carries besides its text and owner: its extended attributes
 // (and none that the new file got by itself, such as an ACL its folder gives new files), then
 // its whole mode, which an ACL changes. Called after the owner and the text, which clear the
@@ -732,21 +737,24 @@ std::optional<TAttributes> ReadAttributes(int Fd) {
 bool GiveAttributes(int To, const TAttributes& Attributes, mode_t Mode) {
   const auto own = ReadAttributes(To);
   if (!own) return false;
-  for (const auto& attribute : *own) {
-    const std::string& name = attribute.first;
-    const bool carried = std::any_of(Attributes.begin(), Attributes.end(),
-                                     [&name](const auto& A) { return A.first == name; });
-    if (!carried && ::fremovexattr(To, name.c_str()) != 0) return false;
-  }
+  for (const auto& attribute : *own)
+    if (!HasAttribute(Attributes, attribute.first) &&
+        ::fremovexattr(To, attribute.first.c_str()) != 0)
+      return false;
   for (const auto& [name, value] : Attributes)
     if (::fsetxattr(To, name.c_str(), value.data(), value.size(), 0) != 0) return false;
   struct stat st;
   return ::fchmod(To, Mode) == 0 && ::fstat(To, &st) == 0 && (st.st_mode & 07777) == Mode;
 }
 
-// Sets Mode again where writing cleared a part of it (set-user-ID, set-group-ID), as far as the
-// user may.
-void KeepMode(int Fd, mode_t Mode) {
+// Gives a file written over in place back what the writing cleared, as far as the user may: an
+// attribute that went (a file capability) and the part of Mode that went (set-user-ID,
+// set-group-ID).
+void KeepWhatWritingClears(int Fd, mode_t Mode, const std::optional<TAttributes>& Attributes) {
+  if (const auto now = Attributes ? ReadAttributes(Fd) : std::nullopt)
+    for (const auto& [name, value] : *Attributes)
+      if (!HasAttribute(*now, name))
+        (void)::fsetxattr(Fd, name.c_str(), value.data(), value.size(), 0);
   struct stat st;
   if (::fstat(Fd, &st) == 0 && (st.st_mode & 07777) != Mode) (void)::fchmod(Fd, Mode);
 }
@@ -1010,7 +1018,7 @@ using TWriter = std::function<void(TStream& Out)>;
 
 // Saves by writing over the old file itself, for where a rename would fail or lose something of
 // it. Its old bytes are copied first; a failed write puts them back from the copy and says so.
-// The mode is set again where the writing cleared a part of it.
+// The mode and attributes are set again where the writing cleared them.
 TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
   const TEndingSignalsDeferred deferred;
   const TFd file(
@@ -1023,16 +1031,17 @@ TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
   // The file opened is the one looked at, as it was.
   if (!Place.Old || !IsSameFile(StateOf(*Place.Old, false), st)) RaiseChanged(Place.FileName);
   const mode_t mode = st.st_mode & 07777;
+  const std::optional<TAttributes> attributes = ReadAttributes(fd);
   TBackupCopy old(fd, Place.FileName, Place.Target);
   TSaveStream out(fd, Place.FileName);
   try {
     if (::ftruncate(fd, 0) != 0) RaiseWriteError(Place.FileName, errno);
     Write(out);
-    KeepMode(fd, mode);
+    KeepWhatWritingClears(fd, mode, attributes);
     return out.Sync(Place.IsLink);
   } catch (...) {
     const std::string notBack = old.PutBack(fd);
-    KeepMode(fd, mode);
+    KeepWhatWritingClears(fd, mode, attributes);
     if (!notBack.empty())
       throw EWriteError(CurrentMessage() + "; the old text could not be put back (" + notBack +
                         ") and is kept in \"" + old.Name() + "\"");

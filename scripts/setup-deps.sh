@@ -21,8 +21,9 @@ packages=(
   libreoffice-writer chromium-headless-shell source-highlight highlight xvfb xauth xclip xdotool
   x11-xserver-utils
   libqscintilla2-qt6-dev libpcre2-dev libonig-dev
-  # what a save keeps of a file and where it writes: ACLs, extended attributes, a bind mount
-  acl attr mount
+  # what a save keeps of a file and where it writes: ACLs, extended attributes, file
+  # capabilities, a bind mount
+  acl attr libcap2-bin mount
   # real files the highlighter tests read
   python3-doc php-pear node-acorn libjs-jquery libjs-underscore postgresql shared-mime-info
   fpc-source libc6-dev openjdk-17-source

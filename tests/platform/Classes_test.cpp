@@ -844,17 +844,20 @@ std::string Carried(const std::filesystem::path& File) {
 // A save keeps the whole mode (set-user-ID, set-group-ID, sticky), the ACL and every extended
 // attribute of the file, as root and as the file's owner, whether it renames a new file over
 // the old one or writes in place (a hard-linked file); an attribute the saver cannot give a new
-// file (security.*, which only root may set) makes it write in place.
+// file (security.*, which only root may set) makes it write in place. A file capability, which
+// any write clears, is set again by root; its owner may not.
 TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
   RID_NEED_TOOL("setfacl", "acl");
   RID_NEED_TOOL("getfacl", "acl");
   RID_NEED_TOOL("setfattr", "attr");
   RID_NEED_TOOL("getfattr", "attr");
+  RID_NEED_TOOL("setcap", "libcap2-bin");
   struct TCase {
     const char* What;
     mode_t Mode;
     const char* Command;  // a shell command run on the file ($f) and its folder ($d) first
     bool OnlyRootMaySet;
+    bool KeptByOwner = true;
   };
   const TCase cases[] = {
       {"set-user-ID", 04755, ":", false},
@@ -867,6 +870,7 @@ TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
        "setfacl -m g:root:r,u:root:rw \"$f\" && setfattr -n user.x -v 1 \"$f\"", false},
       {"a folder that gives new files an ACL", 0644, "setfacl -d -m u:root:rwx \"$d\"", false},
       {"a security attribute", 0644, "setfattr -n security.test -v 1 \"$f\"", true},
+      {"a file capability", 0755, "setcap cap_net_raw+ep \"$f\"", true, false},
   };
   for (const TCase& c : cases)
     for (const bool byOwner : {false, true})
@@ -896,7 +900,11 @@ TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
         });
         EXPECT_EQ(message, "(no exception)");
         EXPECT_EQ(test::ReadFileBytes(file), "new\n");
-        EXPECT_EQ(Carried(file), before);
+        if (!byOwner || c.KeptByOwner)
+          EXPECT_EQ(Carried(file), before);
+        else
+          EXPECT_EQ(test::RunTool("getfattr -d -m - --absolute-names " + test::ShellQuoted(file)),
+                    "");
         struct stat now {};
         ::stat(file.c_str(), &now);
         EXPECT_EQ(now.st_ino == old.st_ino, hardLinked || (byOwner && c.OnlyRootMaySet));
