@@ -110,13 +110,18 @@ bool TClipboard::Clear() {
   return true;
 }
 
-bool TClipboard::HasFormat(uint32_t Format) const {
-  const QMimeData* m = Current();
-  if (!m) return false;
-  if (Format == CF_TEXT) return m->hasText();
+namespace {
+
+bool Holds(const QMimeData* M, uint32_t Format) {
+  if (!M) return false;
+  if (Format == CF_TEXT) return M->hasText();
   const std::string mime = ClipboardFormatMimeType(Format);
-  return !mime.empty() && m->hasFormat(QString::fromStdString(mime));
+  return !mime.empty() && M->hasFormat(QString::fromStdString(mime));
 }
+
+}  // namespace
+
+bool TClipboard::HasFormat(uint32_t Format) const { return Holds(Current(), Format); }
 
 bool TClipboard::SetBuffer(uint32_t Format, std::string_view Data) {
   const std::string mime = ClipboardFormatMimeType(Format);
@@ -137,8 +142,10 @@ bool TClipboard::SetBuffer(uint32_t Format, std::string_view Data) {
 
 bool TClipboard::GetBuffer(uint32_t Format, std::string& Data) const {
   if (Format == CF_TEXT) FLastTextLoss = 0;  // each read counts its own losses
+  // One look at the clipboard: asking it again lets the system's clipboard handle another
+  // owner's claim, which deletes the contents this process offered, m among them.
   const QMimeData* m = Current();
-  if (!m || !HasFormat(Format)) return false;
+  if (!Holds(m, Format)) return false;
   if (Format == CF_TEXT) {
     Data = Utf8ToSjis(m->text().toStdString(), &FLastTextLoss);
     return true;

@@ -67,6 +67,10 @@ TEST(ImeReconvert, ARealInputMethodReconvertsTheTextOffered) {
   test::TScreenMemo memo(10);
   ASSERT_TRUE(memo.Focus()) << "fcitx5 never saw the window's input context";
   SetImeMode(memo.Window(), imOpen);
+  // fcitx5 opens mozc a moment later; a key pressed before goes to the plain keyboard.
+  ASSERT_TRUE(
+      test::WaitUntil([] { return SystemImeOpen() == true; }, test::kInputMethodStateWaitMs))
+      << "fcitx5 never opened the input method";
   ImeReconvert(memo.Window(), Utf8ToSjis("にほんご"));
   x.PressKeys("Henkan_Mode");
   EXPECT_TRUE(test::WaitUntil([&] { return !memo.Memo().Bridge()->Preedit().isEmpty(); },
