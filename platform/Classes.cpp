@@ -954,8 +954,9 @@ class TBackupCopy {
       std::string error = folder.WhyNot;
       if (error.empty()) {
         FFolder = std::move(folder.Fd);
-        FFd = CreateUniqueFile(FFolder.Get(), NameStem(Target) + ".", ".old", 0600, FLeaf);
-        const int failed = FFd < 0 ? errno : CopyContent(From, FFd);
+        const int fd = CreateUniqueFile(FFolder.Get(), NameStem(Target) + ".", ".old", 0600, FLeaf);
+        const int failed = fd < 0 ? errno : CopyContent(From, fd);
+        FCopy = TFd(fd);
         if (failed == 0) {
           FName = (folder.Path / FLeaf).string();
           return;
@@ -969,11 +970,7 @@ class TBackupCopy {
         FileName, "No copy of the old text could be kept while it is written over (" + why + ")");
   }
   ~TBackupCopy() {
-    if (FKept) {
-      ::close(FFd);
-    } else {
-      Drop();
-    }
+    if (!FKept) Drop();
   }
   TBackupCopy(const TBackupCopy&) = delete;
   TBackupCopy& operator=(const TBackupCopy&) = delete;
@@ -981,7 +978,7 @@ class TBackupCopy {
   // Writes the old bytes back over To; "" when they are back, else why not (the copy then
   // stays).
   std::string PutBack(int To) {
-    const int error = ::ftruncate(To, 0) == 0 ? CopyContent(FFd, To) : errno;
+    const int error = ::ftruncate(To, 0) == 0 ? CopyContent(FCopy.Get(), To) : errno;
     if (error == 0) return {};
     FKept = true;
     return SysReason(error);
@@ -990,14 +987,13 @@ class TBackupCopy {
 
  private:
   void Drop() {
-    if (FFd < 0) return;
-    ::close(FFd);
+    if (!FCopy.Valid()) return;
+    FCopy = TFd();
     ::unlinkat(FFolder.Get(), FLeaf.c_str(), 0);
-    FFd = -1;
   }
 
   TFd FFolder;
-  int FFd = -1;
+  TFd FCopy;
   std::string FLeaf;  // its name in FFolder
   std::string FName;  // its path, for a message
   bool FKept = false;

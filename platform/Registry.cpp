@@ -847,12 +847,7 @@ bool TRegistry::HasSubKeys() {
   return node && !node->Keys.Empty();
 }
 
-bool TRegistry::ValueExists(const std::string& Name) {
-  std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
-  TRegNode* node = FStore->Find(FRootKey, OpenPath());
-  return node && node->Value(Name);
-}
+bool TRegistry::ValueExists(const std::string& Name) { return GetDataType(Name) != rdUnknown; }
 
 bool TRegistry::DeleteValue(const std::string& Name) {
   std::lock_guard lock(FStore->Mutex);
