@@ -178,10 +178,8 @@ void CompleteUnderX() {
 TEST_F(EderCompletionKeys, CompletesInARealWindowWithTheUsersKeysAndMouse) {
   if (test::UnderX()) return CompleteUnderX();
   RID_NEED_TOOL("xdotool", "xdotool");
-  test::TXSession x;
-  ASSERT_TRUE(x.Ok()) << x.Error();
   int code = -1;
-  const std::string out = x.RunThisTest(&code);
+  const std::string out = test::RunThisTestUnderX(&code);
   EXPECT_EQ(code, 0) << out;
   EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
 }

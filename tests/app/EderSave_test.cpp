@@ -1124,10 +1124,8 @@ void SaveOneFileFromTwoTabsUnderX() {
 TEST(EderSaveUnderX, SavingOneFileFromTwoTabsAsksBeforeTheSecond) {
   if (test::UnderX()) return SaveOneFileFromTwoTabsUnderX();
   RID_NEED_TOOL("xdotool", "xdotool");
-  test::TXSession x;
-  ASSERT_TRUE(x.Ok()) << x.Error();
   int code = -1;
-  const std::string out = x.RunThisTest(&code);
+  const std::string out = test::RunThisTestUnderX(&code);
   EXPECT_EQ(code, 0) << out;
 }
 
