@@ -271,7 +271,8 @@ void TCustomRidEder::RedoItem() {
       const std::string removed = GetSelTextForUndo(breaks);
       PutBack(mode, *item);
       Record(*FUndoList, reason, start, end, removed, mode, number, breaks);
-      InternalSetCaretXY(reason == urDeleteCaretStart || reason == urDeleteAfter ? end : start);
+      // Where the text went, as after the deletion itself: its end is gone with it.
+      InternalSetCaretXY(start);
       FBlockBegin = FBlockEnd = GetCaretXY();
     } else if (reason == urLineBreak) {
       // A plain break: the rest of the line moves to a new line below.
