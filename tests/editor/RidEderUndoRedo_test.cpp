@@ -58,16 +58,18 @@ std::vector<TKey> operator+(std::vector<TKey> A, const std::vector<TKey>& B) {
   return A;
 }
 
+// Keys pressed on a text, with the caret at Caret.
+struct TRow {
+  const char* Name;
+  std::string Text;
+  TBufferCoord Caret;
+  std::vector<TKey> Keys;
+  std::string Want;
+  // Undos and redos after the keys, each with the text it gives.
+  std::vector<std::pair<TRidEderorCommand, std::string>> Then;
+};
+
 TEST(RidEderUndoRedo, EachUndoTakesOneStepAndEachRedoGivesItBack) {
-  struct TRow {
-    const char* Name;
-    std::string Text;
-    TBufferCoord Caret;
-    std::vector<TKey> Keys;
-    std::string Want;
-    // Undos and redos after the keys, each with the text it gives.
-    std::vector<std::pair<TRidEderorCommand, std::string>> Then;
-  };
   const std::vector<TRow> rows = {
       {"a cut, then a paste over everything",
        "abc def ghi",
@@ -153,12 +155,6 @@ TEST(RidEderUndoRedo, EachUndoTakesOneStepAndEachRedoGivesItBack) {
 // A redo leaves the caret where the change itself left it, so that the next key acts there; with
 // scrolling past the line end on and off.
 TEST(RidEderUndoRedo, RedoLeavesTheCaretWhereTheChangeDid) {
-  struct TRow {
-    const char* Name;
-    std::string Text;
-    TBufferCoord Caret;
-    std::vector<TKey> Keys;
-  };
   const std::vector<TRow> rows = {
       {"Delete", "a" + Ni + "b", {1, 1}, {{ecDeleteChar}}},
       {"Delete at a line's end", "ab\r\ncd", {3, 1}, {{ecDeleteChar}}},
