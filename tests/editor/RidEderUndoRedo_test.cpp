@@ -265,7 +265,8 @@ bool Recorded(TRidEder& Ed, int32_t ItemsBefore) {
 }
 
 // Random key scripts with the editor's own options: typing, Delete, Backspace, Enter, cut, copy,
-// paste, moves and selections, undo and redo. An undo, which may take back several typed keys at
+// paste, the other deletions, indents and case changes, overwrite, moves and selections, undo and
+// redo. An undo, which may take back several typed keys at
 // once, lands on a text the page had before one of them; right after a run of undos each redo
 // gives back, in turn, the text its undo took away; undo of everything gives the text loaded, and
 // redo of everything the text of the newest change.
@@ -274,27 +275,12 @@ TEST(RidEderUndoRedo, RandomKeyScriptsRedoWhatTheirUndosTook) {
                                      ecWordLeft,   ecWordRight,   ecLineStart,    ecLineEnd,
                                      ecSelLeft,    ecSelRight,    ecSelUp,        ecSelDown,
                                      ecSelLineEnd, ecSelWordLeft, ecSelWordRight, ecSelectAll};
-  const TRidEderorCommand edits[] = {ecCut,
-                                     ecCopy,
-                                     ecPaste,
-                                     ecPaste,
-                                     ecDeleteChar,
-                                     ecDeleteLastChar,
-                                     ecLineBreak,
-                                     ecDeleteWord,
-                                     ecDeleteLastWord,
-                                     ecDeleteLine,
-                                     ecDeleteEOL,
-                                     ecDeleteBOL,
-                                     ecInsertLine,
-                                     ecTab,
-                                     ecShiftTab,
-                                     ecBlockIndent,
-                                     ecBlockUnindent,
-                                     ecToggleMode,
-                                     ecUpperCase,
-                                     ecLowerCaseBlock,
-                                     ecToggleCase};
+  // clang-format off
+  const TRidEderorCommand edits[] = {
+      ecCut, ecCopy, ecPaste, ecPaste, ecDeleteChar, ecDeleteLastChar, ecLineBreak, ecInsertLine,
+      ecDeleteWord, ecDeleteLastWord, ecDeleteLine, ecDeleteEOL, ecDeleteBOL, ecTab, ecShiftTab,
+      ecBlockIndent, ecBlockUnindent, ecToggleMode, ecUpperCase, ecLowerCaseBlock, ecToggleCase};
+  // clang-format on
   const std::string typed[] = {"a", "b", " ", "q", Ni, So};
   Offer(nullptr, nullptr);
   for (uint32_t seed = 1; seed <= 400; ++seed) {
