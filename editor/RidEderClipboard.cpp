@@ -109,16 +109,22 @@ void TCustomRidEder::PasteFromClipboard() {
       mode = FActiveSelectionMode;
       text = clip->GetAsText();
     }
-    // The marker alone keeps the redo list: a paste that changes nothing takes it back.
-    FUndoList->SetInsideUndo(true);
-    FUndoList->AddChange(urPasteBegin, FBlockBegin, FBlockEnd, "", smNormal);
-    FUndoList->SetInsideUndo(false);
-    ReplaceSelectionRecorded(mode, text, urInsertText);
-    // A paste that changed nothing leaves no empty step to undo.
-    if (FUndoList->LastChangeReason() == urPasteBegin)
-      FUndoList->PopItem();
-    else
-      FUndoList->AddChange(urPasteEnd, FBlockBegin, FBlockEnd, "", smNormal);
+    // Nothing to put in and nothing to replace: no marker either, which would mark the page
+    // modified and could push the oldest step over the limit.
+    if (!text.empty() || SelAvail()) {
+      // The marker alone keeps the redo list: a paste that changes nothing takes it back.
+      FUndoList->SetInsideUndo(true);
+      FUndoList->AddChange(urPasteBegin, FBlockBegin, FBlockEnd, "", smNormal);
+      FUndoList->SetInsideUndo(false);
+      ReplaceSelectionRecorded(mode, text, urInsertText);
+      // A paste that changed nothing leaves no empty step to undo, and the page as it was.
+      if (FUndoList->LastChangeReason() == urPasteBegin) {
+        FUndoList->PopItem();
+        UpdateModifiedStatus();
+      } else {
+        FUndoList->AddChange(urPasteEnd, FBlockBegin, FBlockEnd, "", smNormal);
+      }
+    }
   } catch (...) {
     DoOnPaintTransient(1);
     throw;

@@ -60,59 +60,74 @@ bool MoveGroupBreak(TRidEderUndoList& From, TRidEderUndoList& To) {
   return true;
 }
 
-// Whether Next continues the step that began with an item of change number First.
-bool SameStep(const TRidEderUndoItem* Next, int32_t First, TRidChangeReason Previous,
-              bool GroupUndo) {
-  if (!Next) return false;
-  if (Next->FChangeNumber == First) return true;
-  return GroupUndo && Next->FChangeReason == Previous && Previous != urIndent &&
-         Previous != urUnindent && Previous != urGroupBreak && Previous != urLineEdits;
+// Whether the newest item of List is a change recorded alone: its change number is not the one
+// of the item below it.
+bool IsLoneChange(const TRidEderUndoList& List) {
+  const int32_t n = List.ItemCount();
+  return n == 1 || List.GetItem(n - 1)->FChangeNumber != List.GetItem(n - 2)->FChangeNumber;
+}
+
+// Grouping joins changes recorded alone (typed characters, Delete or Backspace key by key) of one
+// reason into one step. A group of changes under one number (a completion, typing over a
+// selection, a paste, a step redone) undoes whole and alone, so that no step ends inside it.
+bool JoinsLoneStep(const TRidEderUndoList& List, TRidChangeReason Previous) {
+  switch (Previous) {
+    case urIndent:
+    case urUnindent:
+    case urGroupBreak:
+    case urLineEdits:
+    case urPasteBegin:
+    case urPasteEnd:
+      return false;
+    default:
+      return List.LastChangeReason() == Previous && IsLoneChange(List);
+  }
 }
 
 }  // namespace
 
+// One step: the change group on top, and with grouping the lone changes of its reason under it
+// when it is one itself. Everything it reverts goes on the redo list under one number, so that
+// one redo gives back exactly what it took.
 void TCustomRidEder::Undo() {
   if (FReadOnly) return;
   MoveGroupBreak(*FUndoList, *FRedoList);
   TRidEderUndoItem* top = FUndoList->PeekItem();
   if (!top) return;
-  const bool pasteGroup = top->FChangeReason == urPasteEnd;
   const int32_t first = top->FChangeNumber;
-  const bool group = FOptions.Contains(eoGroupUndo);
+  const bool joinLone = FOptions.Contains(eoGroupUndo) && IsLoneChange(*FUndoList);
   TRidPaintLock lock(*this);
   TReplayNumber replay(FReplayNumber, first);
   for (;;) {
-    TRidChangeReason previous = FUndoList->PeekItem()->FChangeReason;
+    const TRidChangeReason previous = FUndoList->PeekItem()->FChangeReason;
     UndoItem();
-    TRidEderUndoItem* next = FUndoList->PeekItem();
+    const TRidEderUndoItem* next = FUndoList->PeekItem();
     if (!next) break;
-    if (pasteGroup ? next->FChangeReason == urPasteBegin : !SameStep(next, first, previous, group))
-      break;
+    if (next->FChangeNumber != first && !(joinLone && JoinsLoneStep(*FUndoList, previous))) break;
   }
-  if (pasteGroup && FUndoList->LastChangeReason() == urPasteBegin) {
-    UndoItem();
-    UpdateModifiedStatus();
-  }
+  UpdateModifiedStatus();
 }
 
+// One step: the group of the newest redo item, which one undo put there.
 void TCustomRidEder::Redo() {
   if (FReadOnly) return;
   TRidEderUndoItem* top = FRedoList->PeekItem();
   if (!top) return;
   const int32_t first = top->FChangeNumber;
-  const bool group = FOptions.Contains(eoGroupUndo);
   TRidPaintLock lock(*this);
   TReplayNumber replay(FReplayNumber, first);
   for (;;) {
-    TRidChangeReason previous = FRedoList->PeekItem()->FChangeReason;
     RedoItem();
-    if (!SameStep(FRedoList->PeekItem(), first, previous, group)) break;
+    const TRidEderUndoItem* next = FRedoList->PeekItem();
+    if (!next || next->FChangeNumber != first || next->FChangeReason == urGroupBreak) break;
   }
-  if (MoveGroupBreak(*FRedoList, *FUndoList)) UpdateModifiedStatus();
+  MoveGroupBreak(*FRedoList, *FUndoList);
+  UpdateModifiedStatus();
 }
 
-// The steps that only move the caret or the selection replay alike in both directions; true
-// when Item was one of them, recorded into Into for the way back.
+// The steps that only move the caret or the selection, and the paste markers, replay alike in
+// both directions; true when Item was one of them, recorded into Into for the way back. The
+// markers go both ways so that a paste redone still undoes as a paste.
 bool TCustomRidEder::ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into,
                                         int32_t Number) {
   const TBufferCoord start = Item.FChangeStartPos, end = Item.FChangeEndPos;
@@ -128,6 +143,10 @@ bool TCustomRidEder::ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUn
     case urIndent:
       SetSelectionRaw(start, end, end);
       Record(Into, urIndent, start, end, Item.FChangeStr, Item.FChangeSelMode, Number);
+      return true;
+    case urPasteBegin:
+    case urPasteEnd:
+      Record(Into, Item.FChangeReason, start, end, "", smNormal, Number);
       return true;
     default:
       return false;
@@ -204,7 +223,7 @@ void TCustomRidEder::UndoItem() {
       Record(*FRedoList, reason, start, end, "", mode, number,
              std::string(1, static_cast<char>(removedBreak)));
     } else if (ReplayPositionStep(*item, *FRedoList, number)) {
-      // only the caret or the selection moved
+      // only the caret or the selection moved, or a paste marker passed
     } else if (reason == urLineEdits && item->FLineEdits) {
       PutLineEdits(*item->FLineEdits, false);
       SetSelectionRaw(start, end, end);  // the first hit replaced
@@ -252,7 +271,8 @@ void TCustomRidEder::RedoItem() {
       const std::string removed = GetSelTextForUndo(breaks);
       PutBack(mode, *item);
       Record(*FUndoList, reason, start, end, removed, mode, number, breaks);
-      InternalSetCaretXY(reason == urDeleteCaretStart || reason == urDeleteAfter ? end : start);
+      // Where the text went, as after the deletion itself: its end is gone with it.
+      InternalSetCaretXY(start);
       FBlockBegin = FBlockEnd = GetCaretXY();
     } else if (reason == urLineBreak) {
       // A plain break: the rest of the line moves to a new line below.
@@ -273,7 +293,7 @@ void TCustomRidEder::RedoItem() {
       InternalSetCaretXY({1, start.Line + 1});
       FBlockBegin = FBlockEnd = GetCaretXY();
     } else if (ReplayPositionStep(*item, *FUndoList, number)) {
-      // only the caret or the selection moved
+      // only the caret or the selection moved, or a paste marker passed
     } else if (reason == urLineEdits && item->FLineEdits) {
       InternalSetCaretXY(PutLineEdits(*item->FLineEdits, true));
       FBlockBegin = FBlockEnd = GetCaretXY();

@@ -1,9 +1,10 @@
 // The editor's private clipboard block from another program: any bytes on the clipboard in its
-// format paste without harm. The paste fails with the editor's error and changes nothing, or
-// changes nothing, or leaves the caret on a character start; undo then gives back the bytes a
-// save wrote before it, and redo those after it. A block whose text cuts a character in two is
-// never taken: the paste gives what the plain text beside it gives alone, or fails when there is
-// none.
+// format paste without harm, in an editor with the options the program uses (undo grouping on,
+// as the window has it). The paste fails with the editor's error and changes nothing, or changes
+// nothing and leaves the page unmodified, or leaves the caret on a character start; undo then
+// gives back the bytes a save wrote before it and the page unmodified, and redo those after it.
+// A block whose text cuts a character in two is never taken: the paste gives what the plain text
+// beside it gives alone, or fails when there is none.
 //
 // Input: a flags byte (bits 0-1 the editor's selection mode, 2 trim trailing blanks, 3
 // overwrite, 4 plain text beside the block), a length byte and that many bytes of file, four
@@ -37,7 +38,7 @@ bool CaretOnCharacterStart(rid::TRidEder& Ed) {
 void SetUp(rid::TRidEder& Ed, rid::fuzz::TReader& In, uint8_t Flags) {
   using namespace rid;
   Ed.SetSelectionMode(static_cast<TRidSelectionMode>((Flags & 3) % 3));
-  TRidEderorOptions options = Ed.GetOptions() - TRidEderorOptions{eoGroupUndo};
+  TRidEderorOptions options = Ed.GetOptions();
   Ed.SetOptions(Flags & 4 ? options + TRidEderorOptions{eoTrimTrailingSpaces}
                           : options - TRidEderorOptions{eoTrimTrailingSpaces});
   Ed.SetInsertMode(!(Flags & 8));
@@ -102,6 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   Offer(withPlain ? &plain : nullptr, &block);
   const std::string before = Saved(ed);
   const int32_t items = ed.GetUndoList().ItemCount();
+  const bool modified = ed.GetModified();
   const bool pasted = Pasted(ed);
   const std::string after = Saved(ed);
   if (twin) {
@@ -110,13 +112,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     Check(!pasted);
   }
   if (!pasted || ed.GetUndoList().ItemCount() == items) {
-    Check(after == before);
+    Check(after == before && ed.GetModified() == modified);
     return 0;
   }
   Check(CaretOnCharacterStart(ed));
   ed.Undo();
-  Check(Saved(ed) == before);
+  Check(Saved(ed) == before && ed.GetModified() == modified &&
+        ed.GetUndoList().ItemCount() == items);
   ed.Redo();
   Check(Saved(ed) == after);
+  // Redone, it still undoes as one paste.
+  ed.Undo();
+  Check(Saved(ed) == before && ed.GetUndoList().ItemCount() == items);
   return 0;
 }

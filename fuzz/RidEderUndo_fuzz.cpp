@@ -10,8 +10,11 @@
 #include "fuzz/EderFuzzSupport.h"
 #include "platform/Clipboard.h"
 
-// Edits, undos and redos chosen by the input on a file it gives: every undo gives back the bytes
-// a save wrote before the edit, every redo those after it, whatever the options.
+// Edits, undos and redos chosen by the input on a file it gives, with the options the program
+// uses (undo grouping on, as the window has it): an undo, which may take back several edits at
+// once, lands on the bytes a save wrote before one of them; right after a run of undos each redo
+// gives back, in turn, the bytes its undo took away; undo of everything gives the file back, and
+// redo of everything the text of the newest edit.
 //
 // Input: an options byte (bit 0 trim trailing blanks, 1 tabs to spaces, 2 scroll past the line
 // end, 3 overwrite, bits 4-6 tab width - 1), a length byte and that many bytes of file, a
@@ -82,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   Clipboard()->Close();
   TRidEder ed(nullptr);
   const uint8_t flags = in.Byte();
-  TRidEderorOptions options = ed.GetOptions() - TRidEderorOptions{eoGroupUndo};
+  TRidEderorOptions options = ed.GetOptions();
   const TRidEderorOption chosen[] = {eoTrimTrailingSpaces, eoTabsToSpaces, eoScrollPastEol};
   for (int bit = 0; bit < 3; ++bit)
     options = flags & (1 << bit) ? options + TRidEderorOptions{chosen[bit]}
@@ -96,19 +99,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   ed.GetLines()->LoadFromBytes(file);
   Check(Saved(ed) == file);
 
-  // The saved bytes after each recorded edit; Now indexes the current one.
+  // The saved bytes after each recorded edit, Now indexing the current one; and for each undo
+  // not yet redone, the bytes before it with their index.
   std::vector<std::string> history{file};
   size_t now = 0;
+  std::vector<std::pair<std::string, size_t>> undone;
   for (int steps = 0; in.More() && steps < 64; ++steps) {
     const uint8_t op = in.Byte();
     if ((op & 3) == 2) {
       if (!ed.CanUndo()) continue;
+      undone.emplace_back(Saved(ed), now);
       ed.Undo();
-      Check(now > 0 && Saved(ed) == history[--now]);
+      const std::string after = Saved(ed);
+      do {
+        Check(now > 0);
+      } while (history[--now] != after);
     } else if ((op & 3) == 3) {
       if (!ed.CanRedo()) continue;
+      Check(!undone.empty());
       ed.Redo();
-      Check(now + 1 < history.size() && Saved(ed) == history[++now]);
+      Check(Saved(ed) == undone.back().first);
+      now = undone.back().second;
+      undone.pop_back();
     } else {
       ed.SetSelectionMode(static_cast<TRidSelectionMode>((op >> 2) % 3));
       const TBufferCoord b = PosAnywhere(in, ed), e = PosAnywhere(in, ed);
@@ -123,11 +135,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
         Check(Saved(ed) == before);
         continue;
       }
+      Check(!ed.CanRedo());
+      undone.clear();
       history.resize(now + 1);
       history.push_back(Saved(ed));
       ++now;
     }
   }
+  Check(ed.CanRedo() == !undone.empty());
   while (ed.CanUndo()) ed.Undo();
   Check(Saved(ed) == history.front());
   while (ed.CanRedo()) ed.Redo();

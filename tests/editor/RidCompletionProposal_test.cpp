@@ -940,6 +940,26 @@ TEST(RidCompletionProposal, ACompletionUndoesInOneStep) {
   EXPECT_EQ(s.Line(), "x = print");
 }
 
+// Typed keys before and after it undo apart from it, and it never undoes in part.
+TEST(RidCompletionProposal, ACompletionUndoesWholeAndApartFromTheKeysAround) {
+  TSetup s("print ", {"$foobar", "$food"});
+  s.Type("$fo");
+  s.Open();
+  s.Key(Qt::Key_Return);
+  s.Type(";");
+  EXPECT_EQ(s.Line(), "print $foobar;");
+  const std::pair<Qt::KeyboardModifiers, std::string> steps[] = {
+      {Qt::ControlModifier, "print $foobar"},
+      {Qt::ControlModifier, "print $fo"},
+      {Qt::ControlModifier | Qt::ShiftModifier, "print $foobar"},
+      {Qt::ControlModifier | Qt::ShiftModifier, "print $foobar;"},
+  };
+  for (const auto& [keys, want] : steps) {
+    s.Key(Qt::Key_Z, keys);
+    EXPECT_EQ(s.Line(), want);
+  }
+}
+
 TEST(RidCompletionProposal, AReadOnlyEditorGetsNoCodeList) {
   TSetup s("x = pri", {"print"});
   s.Ed.SetReadOnly(true);

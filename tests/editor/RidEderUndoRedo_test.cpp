@@ -1,0 +1,354 @@
+// Undo and redo through the key commands, with the options the program uses (undo grouping on):
+// which changes one undo takes back, that the redos right after a run of undos give back in turn
+// what those undos took, and that a paste which changes nothing leaves no trace.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "editor/RidEder.h"
+#include "editor/RidEderKeyCmds.h"
+#include "platform/Clipboard.h"
+
+namespace rid {
+namespace {
+
+const std::string Ni = "\x93\xfa";  // 日: its trail byte has a lead byte's value
+const std::string So = "\x83\x5c";  // ソ: its trail byte is a backslash
+
+struct TEder {
+  TRidEder Ed{nullptr};
+  explicit TEder(const std::string& Text, TBufferCoord Caret = {1, 1}) {
+    Ed.SetBounds(0, 0, 400, 240);
+    Ed.Show();
+    Ed.GetLines()->LoadFromBytes(Text);
+    Ed.SetCaretXY(Caret);
+  }
+  void Run(TRidEderorCommand Command, char Char = 0) {
+    Ed.CommandProcessor(Command, Char, nullptr);
+  }
+  void Type(const std::string& Bytes) {
+    for (char c : Bytes) Run(ecChar, c);
+  }
+  std::string Text() { return Ed.GetLines()->SaveToBytes(); }
+};
+
+void Offer(const std::string* Plain, const std::string* Block) {
+  Clipboard()->Open();
+  Clipboard()->Clear();
+  if (Plain) Clipboard()->SetAsText(*Plain);
+  if (Block) Clipboard()->SetBuffer(RidEderClipboardFormat(), *Block);
+  Clipboard()->Close();
+}
+
+// A key command, or a character typed (Char set, Command ecChar).
+struct TKey {
+  TRidEderorCommand Command;
+  char Char = 0;
+};
+std::vector<TKey> Typed(const std::string& Bytes) {
+  std::vector<TKey> keys;
+  for (char c : Bytes) keys.push_back({ecChar, c});
+  return keys;
+}
+std::vector<TKey> operator+(std::vector<TKey> A, const std::vector<TKey>& B) {
+  A.insert(A.end(), B.begin(), B.end());
+  return A;
+}
+
+// Keys pressed on a text, with the caret at Caret.
+struct TRow {
+  const char* Name;
+  std::string Text;
+  TBufferCoord Caret;
+  std::vector<TKey> Keys;
+  std::string Want;
+  // Undos and redos after the keys, each with the text it gives.
+  std::vector<std::pair<TRidEderorCommand, std::string>> Then;
+};
+
+TEST(RidEderUndoRedo, EachUndoTakesOneStepAndEachRedoGivesItBack) {
+  const std::vector<TRow> rows = {
+      {"a cut, then a paste over everything",
+       "abc def ghi",
+       {1, 1},
+       {{ecSelRight}, {ecSelRight}, {ecSelRight}, {ecCut}, {ecSelectAll}, {ecPaste}},
+       "abc",
+       {{ecUndo, " def ghi"},
+        {ecUndo, "abc def ghi"},
+        {ecRedo, " def ghi"},
+        {ecRedo, "abc"},
+        {ecUndo, " def ghi"},  // redone, the paste still undoes alone
+        {ecUndo, "abc def ghi"},
+        {ecRedo, " def ghi"}}},
+      {"a deletion of a selection, then a paste over everything",
+       "abc def",
+       {1, 1},
+       {{ecSelRight}, {ecCopy}, {ecDeleteChar}, {ecSelectAll}, {ecPaste}},
+       "a",
+       {{ecUndo, "bc def"}, {ecUndo, "abc def"}, {ecRedo, "bc def"}, {ecRedo, "a"}}},
+      {"typing over a selection, then typing on",
+       "abc",
+       {1, 1},
+       std::vector<TKey>{{ecRight}, {ecSelRight}} + Typed("xy"),
+       "axyc",
+       {{ecUndo, "axc"}, {ecUndo, "abc"}, {ecRedo, "axc"}, {ecRedo, "axyc"}}},
+      {"typing over a selection after typing",
+       "abc",
+       {4, 1},
+       Typed("de") + std::vector<TKey>{{ecSelLeft}, {ecChar, 'X'}} + Typed("Y"),
+       "abcdXY",
+       {{ecUndo, "abcdX"},
+        {ecUndo, "abcde"},
+        {ecUndo, "abc"},
+        {ecRedo, "abcde"},
+        {ecRedo, "abcdX"},
+        {ecRedo, "abcdXY"}}},
+      {"typing, a move, typing",
+       "ab",
+       {3, 1},
+       Typed("cd") + std::vector<TKey>{{ecLeft}} + Typed("e" + Ni),
+       "abce" + Ni + "d",
+       {{ecUndo, "abcd"}, {ecUndo, "ab"}, {ecRedo, "abcd"}, {ecRedo, "abce" + Ni + "d"}}},
+      {"two pastes in a row",
+       "one two",
+       {1, 1},
+       {{ecSelWordRight}, {ecCopy}, {ecLineEnd}, {ecPaste}, {ecPaste}},
+       "one twoone one ",
+       {{ecUndo, "one twoone "},
+        {ecUndo, "one two"},
+        {ecRedo, "one twoone "},
+        {ecRedo, "one twoone one "},
+        {ecUndo, "one twoone "}}},
+      {"Backspaces, then typing",
+       "ab" + So + "d",
+       {6, 1},
+       std::vector<TKey>{{ecDeleteLastChar}, {ecDeleteLastChar}} + Typed("x"),
+       "abx",
+       {{ecUndo, "ab"}, {ecUndo, "ab" + So + "d"}, {ecRedo, "ab"}, {ecRedo, "abx"}}},
+      {"typing, Enter, typing",
+       "ab",
+       {3, 1},
+       Typed("c") + std::vector<TKey>{{ecLineBreak}} + Typed("d"),
+       "abc\r\nd",
+       {{ecUndo, "abc\r\n"},
+        {ecUndo, "abc"},
+        {ecUndo, "ab"},
+        {ecRedo, "abc"},
+        {ecRedo, "abc\r\n"},
+        {ecRedo, "abc\r\nd"}}},
+  };
+  for (const TRow& r : rows) {
+    SCOPED_TRACE(r.Name);
+    TEder s(r.Text, r.Caret);
+    for (const TKey& k : r.Keys) s.Run(k.Command, k.Char);
+    EXPECT_EQ(s.Text(), r.Want);
+    for (size_t i = 0; i < r.Then.size(); ++i) {
+      s.Run(r.Then[i].first);
+      EXPECT_EQ(s.Text(), r.Then[i].second) << "after step " << i + 1 << " of the undos";
+    }
+  }
+}
+
+// A redo leaves the caret where the change itself left it, so that the next key acts there; with
+// scrolling past the line end on and off.
+TEST(RidEderUndoRedo, RedoLeavesTheCaretWhereTheChangeDid) {
+  const std::vector<TRow> rows = {
+      {"Delete", "a" + Ni + "b", {1, 1}, {{ecDeleteChar}}},
+      {"Delete at a line's end", "ab\r\ncd", {3, 1}, {{ecDeleteChar}}},
+      {"Delete to the line end", "  b\r\n" + Ni + "a", {1, 1}, {{ecDeleteEOL}}},
+      {"Delete of a word", "ab cd", {1, 1}, {{ecDeleteWord}}},
+      {"Delete of a line", "ab\r\ncd\r\nef", {2, 2}, {{ecDeleteLine}}},
+      {"Backspace", "a" + So + "b", {4, 1}, {{ecDeleteLastChar}}},
+      {"Backspace of a word", "ab cd", {6, 1}, {{ecDeleteLastWord}}},
+      {"typing", "ab", {2, 1}, Typed("x" + Ni)},
+      {"Enter", "abc", {2, 1}, {{ecLineBreak}}},
+      {"a cut", "abcd", {2, 1}, {{ecSelRight}, {ecSelRight}, {ecCut}}},
+      {"typing over a selection", "abcd", {2, 1}, {{ecSelRight}, {ecChar, 'x'}}},
+  };
+  for (const bool pastEol : {true, false}) {
+    for (const TRow& r : rows) {
+      SCOPED_TRACE(testing::Message() << r.Name << (pastEol ? "" : ", not past the line end"));
+      TEder s(r.Text, r.Caret);
+      if (!pastEol) s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
+      for (const TKey& k : r.Keys) s.Run(k.Command, k.Char);
+      const TBufferCoord after = s.Ed.GetCaretXY();
+      const std::string text = s.Text();
+      s.Run(ecUndo);
+      EXPECT_EQ(s.Text(), r.Text);
+      s.Run(ecRedo);
+      EXPECT_EQ(s.Text(), text);
+      EXPECT_EQ(s.Ed.GetCaretXY(), after);
+    }
+  }
+}
+
+TEST(RidEderUndoRedo, AnEmptyPasteLeavesThePageAsItWas) {
+  const std::string modeByte(1, '\0'), lineModeByte(1, '\1'), columnModeByte(1, '\2');
+  const std::string empty, cut = "x\x81";
+  struct TClip {
+    const char* Name;
+    const std::string* Plain;
+    const std::string* Block;
+  };
+  const TClip clips[] = {
+      {"an empty text", &empty, nullptr},
+      {"a block of its mode byte alone", nullptr, &modeByte},
+      {"a line block of its mode byte alone", &empty, &lineModeByte},
+      {"a column block of its mode byte alone", nullptr, &columnModeByte},
+      {"an empty text beside a block that cuts a character", &empty, &cut},
+  };
+  for (const TClip& c : clips) {
+    SCOPED_TRACE(c.Name);
+    // A page as loaded.
+    TEder s("abc \r\ndef", {5, 1});
+    Offer(c.Plain, c.Block);
+    s.Run(ecPaste);
+    EXPECT_EQ(s.Text(), "abc \r\ndef");
+    EXPECT_FALSE(s.Ed.GetModified());
+    EXPECT_FALSE(s.Ed.CanUndo());
+
+    // Typing undone: the page is unmodified again, and the redo stays.
+    s.Type("x");
+    s.Run(ecUndo);
+    s.Run(ecPaste);
+    EXPECT_FALSE(s.Ed.GetModified());
+    s.Run(ecRedo);
+    EXPECT_EQ(s.Text(), "abc x\r\ndef");
+    EXPECT_TRUE(s.Ed.GetModified());
+
+    // A modified page stays so, and its undo takes back the typing.
+    s.Run(ecPaste);
+    EXPECT_TRUE(s.Ed.GetModified());
+    s.Run(ecUndo);
+    EXPECT_EQ(s.Text(), "abc \r\ndef");
+    EXPECT_FALSE(s.Ed.GetModified());
+
+    // A column block right of the text's end has nothing to take away.
+    s.Run(ecColumnSelect);
+    s.Run(ecSelRight);
+    s.Run(ecSelDown);
+    s.Run(ecPaste);
+    EXPECT_EQ(s.Text(), "abc \r\ndef");
+    EXPECT_FALSE(s.Ed.GetModified());
+    EXPECT_TRUE(s.Ed.CanRedo());
+
+    // With the undo list full, the oldest step stays.
+    TEder full("abc");
+    full.Ed.SetMaxUndo(1);
+    full.Type("d");
+    Offer(c.Plain, c.Block);
+    full.Run(ecPaste);
+    EXPECT_EQ(full.Text(), "dabc");
+    full.Run(ecUndo);
+    EXPECT_EQ(full.Text(), "abc");
+  }
+}
+
+// A random text of a few short lines: letters, blanks and double-byte characters.
+std::string RandomText(std::mt19937& Rng) {
+  static const std::string pieces[] = {"a", "b", " ", "  ", "xyz", Ni, So, "\t"};
+  std::string s;
+  for (int lines = 1 + Rng() % 4; lines > 0; --lines) {
+    for (int n = Rng() % 6; n > 0; --n) s += pieces[Rng() % std::size(pieces)];
+    if (lines > 1) s += "\r\n";
+  }
+  return s;
+}
+
+// Whether the last command recorded a change: the undo list grew by more than a group break.
+bool Recorded(TRidEder& Ed, int32_t ItemsBefore) {
+  return Ed.GetUndoList().ItemCount() > ItemsBefore &&
+         Ed.GetUndoList().LastChangeReason() != urGroupBreak;
+}
+
+// Random key scripts with the editor's own options: typing, Delete, Backspace, Enter, cut, copy,
+// paste, the other deletions, indents and case changes, overwrite, moves and selections, undo and
+// redo. An undo, which may take back several typed keys at
+// once, lands on a text the page had before one of them; right after a run of undos each redo
+// gives back, in turn, the text its undo took away; undo of everything gives the text loaded, and
+// redo of everything the text of the newest change.
+TEST(RidEderUndoRedo, RandomKeyScriptsRedoWhatTheirUndosTook) {
+  const TRidEderorCommand moves[] = {ecLeft,       ecRight,       ecUp,           ecDown,
+                                     ecWordLeft,   ecWordRight,   ecLineStart,    ecLineEnd,
+                                     ecSelLeft,    ecSelRight,    ecSelUp,        ecSelDown,
+                                     ecSelLineEnd, ecSelWordLeft, ecSelWordRight, ecSelectAll};
+  // clang-format off
+  const TRidEderorCommand edits[] = {
+      ecCut, ecCopy, ecPaste, ecPaste, ecDeleteChar, ecDeleteLastChar, ecLineBreak, ecInsertLine,
+      ecDeleteWord, ecDeleteLastWord, ecDeleteLine, ecDeleteEOL, ecDeleteBOL, ecTab, ecShiftTab,
+      ecBlockIndent, ecBlockUnindent, ecToggleMode, ecUpperCase, ecLowerCaseBlock, ecToggleCase};
+  // clang-format on
+  const std::string typed[] = {"a", "b", " ", "q", Ni, So};
+  Offer(nullptr, nullptr);
+  for (uint32_t seed = 1; seed <= 400; ++seed) {
+    std::mt19937 rng(seed);
+    const std::string original = RandomText(rng);
+    TEder s(original);
+    s.Ed.SetMaxUndo(1 << 20);
+    // The texts after each recorded change, Now the current one; for each undo not yet redone,
+    // the text before it and its place.
+    std::vector<std::string> history{original};
+    size_t now = 0;
+    std::vector<std::pair<std::string, size_t>> undone;
+    std::string script;
+    for (int step = 0; step < 60; ++step) {
+      const uint32_t pick = rng() % 20;
+      const std::string before = s.Text();
+      const int32_t items = s.Ed.GetUndoList().ItemCount();
+      const bool couldRedo = s.Ed.CanRedo();
+      if (pick < 3 && s.Ed.CanUndo()) {
+        script += " undo";
+        undone.emplace_back(before, now);
+        s.Run(ecUndo);
+        const std::string after = s.Text();
+        do {
+          ASSERT_GT(now, 0u) << "seed " << seed << script;
+        } while (history[--now] != after);
+        continue;
+      }
+      if (pick < 6 && s.Ed.CanRedo()) {
+        script += " redo";
+        ASSERT_FALSE(undone.empty()) << "seed " << seed << script;
+        s.Run(ecRedo);
+        ASSERT_EQ(s.Text(), undone.back().first) << "seed " << seed << script;
+        now = undone.back().second;
+        undone.pop_back();
+        continue;
+      }
+      if (pick < 11) {
+        const std::string& t = typed[rng() % std::size(typed)];
+        script += " type:" + t;
+        s.Type(t);
+      } else if (pick < 15) {
+        const TRidEderorCommand c = moves[rng() % std::size(moves)];
+        script += " " + std::to_string(c);
+        s.Run(c);
+      } else {
+        const TRidEderorCommand c = edits[rng() % std::size(edits)];
+        script += " " + std::to_string(c);
+        s.Run(c);
+      }
+      if (!Recorded(s.Ed, items)) {
+        ASSERT_EQ(s.Text(), before) << "seed " << seed << script;
+        ASSERT_EQ(s.Ed.CanRedo(), couldRedo) << "seed " << seed << script;
+        continue;
+      }
+      ASSERT_FALSE(s.Ed.CanRedo()) << "seed " << seed << script;
+      undone.clear();
+      history.resize(now + 1);
+      history.push_back(s.Text());
+      ++now;
+    }
+    while (s.Ed.CanUndo()) s.Run(ecUndo);
+    ASSERT_EQ(s.Text(), original) << "seed " << seed << script;
+    EXPECT_FALSE(s.Ed.GetModified()) << "seed " << seed << script;
+    while (s.Ed.CanRedo()) s.Run(ecRedo);
+    ASSERT_EQ(s.Text(), history.back()) << "seed " << seed << script;
+  }
+}
+
+}  // namespace
+}  // namespace rid
