@@ -185,6 +185,7 @@ void TCustomRidEder::LineBreak(bool MoveCaret) {
   TRidPaintLock lock(*this);
   TTrimAfterEdit trims(*this);
   if (SelAvail()) ReplaceSelectionRecorded(FActiveSelectionMode, {}, urInsert);
+  KeepSelectionOffTrailBytes(false);  // never a break inside a character
   if (FLines->GetCount() == 0) FLines->Add("");
   const int32_t y = FCaretY, x = FCaretX;
   const std::string line = FLines->Get(y - 1);
@@ -248,6 +249,9 @@ void TCustomRidEder::EditStep(F&& Body) {
     TRidUndoBlock block(*this);
     TRidPaintLock lock(*this);
     TTrimAfterEdit trims(*this);
+    // A caret put inside a character (InternalSetCaretXY, a column caret) acts after it, so that
+    // no deletion splits the character.
+    KeepSelectionOffTrailBytes(false);
     Body();
     trims.Finish();
   }
