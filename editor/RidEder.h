@@ -815,7 +815,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // byte past the character.
   void KeepSelectionOffTrailBytes(bool AllModes, bool Caret = true);
   // Replaces the selection by Value in Mode, recording items that undo it exactly.
-  bool ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into, int32_t Number);
+  bool ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into, int32_t Number,
+                          TRidSelectionMode Shown);
   void ReplaceSelectionRecorded(TRidSelectionMode Mode, std::string_view Value,
                                 TRidChangeReason InsertReason);
   // Puts the lines Edits changed as they are after its hits were replaced (Redo) or before, each

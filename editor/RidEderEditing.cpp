@@ -369,8 +369,10 @@ void TCustomRidEder::DeleteChar() {
 void TCustomRidEder::DeleteToWordOrLineEnd(TRidEderorCommand Command) {
   if (FCaretY > FLines->GetCount()) return;
   EditStep([this, Command] {
+    // The range the command takes replaces any selection; it starts where the caret may stand
+    // (a redo can leave it past the line's end without eoScrollPastEol).
+    SetCaretXY(GetCaretXY());
     const TBufferCoord caret = GetCaretXY();
-    SetCaretXY(caret);  // the range the command takes replaces any selection
     const std::string_view line = FLines->GetView(caret.Line - 1);
     const TBufferCoord target =
         Command == ecDeleteWord ? DeleteWordTarget(caret) : TBufferCoord{Len(line) + 1, caret.Line};
@@ -401,8 +403,10 @@ TBufferCoord TCustomRidEder::DeleteWordTarget(TBufferCoord Caret) {
 void TCustomRidEder::DeleteToWordOrLineStart(TRidEderorCommand Command) {
   if (FCaretY > FLines->GetCount()) return;
   EditStep([this, Command] {
+    // The range the command takes replaces any selection; it starts where the caret may stand
+    // (a redo can leave it past the line's end without eoScrollPastEol).
+    SetCaretXY(GetCaretXY());
     const TBufferCoord caret = GetCaretXY();
-    SetCaretXY(caret);  // the range the command takes replaces any selection
     const TBufferCoord target =
         Command == ecDeleteLastWord ? PrevWordPos() : TBufferCoord{1, caret.Line};
     // Virtual space holds nothing to delete.

@@ -597,6 +597,34 @@ TEST(RidEderEditing, ACaretInsideACharacterEditsAfterIt) {
   EXPECT_EQ(ed.GetText(), Ni + "ab");
 }
 
+// A redo of Delete leaves the caret where the deleted text ended, past the shortened line's
+// end: a deletion to the word's end then starts where the caret may stand (after blanks filling
+// the virtual space only where the caret may go past line ends), and undo puts the bytes back
+// there, not inside the character the join brought near.
+TEST(RidEderEditing, DeletionToTheWordEndStartsWhereTheCaretMayStand) {
+  const std::string text =
+      "\x81\x40"
+      "b\r\n " +
+      Ni + "b";
+  for (bool pastEol : {false, true}) {
+    SCOPED_TRACE(pastEol ? "past line ends" : "within lines");
+    TRidEder ed(nullptr);
+    const TRidEderorOptions o = ed.GetOptions();
+    ed.SetOptions(pastEol ? o + TRidEderorOptions{eoScrollPastEol}
+                          : o - TRidEderorOptions{eoScrollPastEol});
+    ed.SetText(text);
+    ed.SetCaretXY({3, 1});
+    for (TRidEderorCommand c : {ecDeleteChar, ecUndo, ecRedo, ecDeleteWord})
+      ed.CommandProcessor(c, 0, nullptr);
+    const std::string want = "\x81\x40" + std::string(pastEol ? " " : "") + Ni + "b";
+    EXPECT_EQ(ed.GetText(), want);
+    while (ed.CanUndo()) ed.CommandProcessor(ecUndo, 0, nullptr);
+    EXPECT_EQ(ed.GetText(), text);
+    while (ed.CanRedo()) ed.CommandProcessor(ecRedo, 0, nullptr);
+    EXPECT_EQ(ed.GetText(), want);
+  }
+}
+
 // Page and row scrolling keep the caret on the rows shown.
 TEST(RidEderEditing, PagesAndRowScrolling) {
   TRidEder ed(nullptr);

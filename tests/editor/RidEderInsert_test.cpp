@@ -1104,28 +1104,70 @@ TEST(RidEderInsert, ColumnEditsOfBlocksPastLineEndsAndInsideCharactersGoWhereThe
   }
 }
 
-// An undo brings a column block back while the selection mode is normal: the next selection
-// move, or Shift+Ctrl+N, makes it normal text of the lines, not columns past their ends.
-TEST(RidEderInsert, AColumnBlockBroughtBackByUndoTurnsIntoNormalText) {
-  const std::string text = "abcd\r\ncdefghijklmnopqrstuvwxyz\r\nxyz";
-  for (TRidEderorCommand then : {ecSelLeft, ecNormalSelect}) {
-    SCOPED_TRACE(then == ecSelLeft ? "Shift+Left" : "Shift+Ctrl+N");
+// A selection an undo brings back keeps the mode it was drawn in, and becomes normal text of
+// the lines (not columns past their ends) only with the next normal selection move or
+// Shift+Ctrl+N; typing over it then undoes exactly.
+TEST(RidEderInsert, SelectionsAnUndoBringsBackKeepTheirModeAndStayInTheText) {
+  struct TKey {
+    TRidEderorCommand Command;
+    TBufferCoord At{0, 0};       // ecGotoXY, ecSelGotoXY
+    char Char = 0;               // ecChar
+    const char* Clip = nullptr;  // ecPaste: the column rows on the clipboard
+  };
+  const auto go = [](TBufferCoord P) { return TKey{ecGotoXY, P}; };
+  const auto to = [](TBufferCoord P) { return TKey{ecSelGotoXY, P}; };
+  const TKey typeX{ecChar, {0, 0}, 'X'};
+  struct Script {
+    const char* Name;
+    std::string Text;
+    std::vector<TKey> Keys;
+    std::string Want;
+    TRidEderorOptions Add = {};
+  };
+  const std::string alphabet = "abcd\r\ncdefghijklmnopqrstuvwxyz\r\nxyz";
+  // clang-format off
+  const Script scripts[] = {
+      {"a column block, then Shift+Left", alphabet,
+       {{ecColumnSelect}, go({15, 1}), to({5, 2}), typeX, {ecNormalSelect}, {ecUndo}, {ecSelLeft}, typeX},
+       "abcdXfghijklmnopqrstuvwxyz\r\nxyz"},
+      {"a column block, then Shift+Ctrl+N", alphabet,
+       {{ecColumnSelect}, go({15, 1}), to({5, 2}), typeX, {ecNormalSelect}, {ecUndo}, {ecNormalSelect}, typeX},
+       "abcdXghijklmnopqrstuvwxyz\r\nxyz"},
+      {"a column block a paste replaced", alphabet,
+       {{ecColumnSelect}, go({15, 1}), to({5, 2}), {ecPaste, {0, 0}, 0, "P\r\nQ"}, {ecUndo}, typeX},
+       "abcdX\r\ncdefqrstuvwxyz\r\nxyz"},
+      {"lines a case change's redo found selected", "ab\r\ncd\r\nef",
+       {go({1, 1}), to({2, 1}), {ecUpperCaseBlock}, {ecUndo}, {ecLineSelect}, go({9, 1}), to({9, 2}),
+        {ecRedo}, {ecUndo}, typeX},
+       "X\r\nef"},
+      // The indentation of the blank first line is trimmed away: all the text stays selected.
+      {"an indent of normal text while the column mode is set", " \r\n\x95\x5c abba",
+       {go({1, 1}), to({8, 2}), {ecChar, {0, 0}, 'y'}, {ecColumnSelect}, {ecUndo}, {ecBlockIndent}, typeX},
+       "X", TRidEderorOptions{eoTrimTrailingSpaces}},
+  };
+  // clang-format on
+  for (const Script& c : scripts) {
+    SCOPED_TRACE(c.Name);
     TEder s;
-    s.Ed.SetText(text);
-    TKeys keys{s.Ed};
-    keys.DrawColumns({15, 1}, {5, 2});
-    keys.Run(ecChar, 'X');
-    keys.Run(ecNormalSelect);
-    keys.Run(ecUndo);
-    ASSERT_EQ(s.Ed.GetText(), text);
-    ASSERT_EQ(s.Ed.GetActiveSelectionMode(), smColumn);
-    keys.Run(then);
-    EXPECT_EQ(s.Ed.GetActiveSelectionMode(), smNormal);
-    keys.Run(ecChar, 'Y');
-    const std::string after = s.Ed.GetText();
-    EXPECT_EQ(after, then == ecSelLeft ? "abcdYfghijklmnopqrstuvwxyz\r\nxyz"
-                                       : "abcdYghijklmnopqrstuvwxyz\r\nxyz");
-    ExpectOneStepBothWays(s.Ed, text, after);
+    s.Ed.SetOptions(s.Ed.GetOptions() + c.Add);
+    s.Ed.SetText(c.Text);
+    for (const TKey& k : c.Keys) {
+      if (k.Clip) PutColumnBlock(k.Clip);
+      TBufferCoord at = k.At;
+      s.Ed.CommandProcessor(k.Command, k.Char, at.Line > 0 ? &at : nullptr);
+      ExpectOffTrailBytes(s.Ed);
+      if (s.Ed.SelAvail() && s.Ed.GetActiveSelectionMode() == smNormal) {
+        // A normal selection's ends are positions of the text.
+        for (TBufferCoord p : {s.Ed.GetRawBlockBegin(), s.Ed.GetRawBlockEnd()})
+          EXPECT_LE(p.Char, static_cast<int32_t>(s.Ed.GetLines()->GetView(p.Line - 1).size()) + 1);
+      }
+    }
+    EXPECT_EQ(s.Ed.GetText(), c.Want);
+    s.UndoAll();
+    EXPECT_EQ(s.Ed.GetText(), c.Text);
+    EXPECT_FALSE(s.Ed.GetModified());
+    s.RedoAll();
+    EXPECT_EQ(s.Ed.GetText(), c.Want);
   }
 }
 
