@@ -602,10 +602,8 @@ TEST(RidEderEditing, ACaretInsideACharacterEditsAfterIt) {
 // the virtual space only where the caret may go past line ends), and undo puts the bytes back
 // there, not inside the character the join brought near.
 TEST(RidEderEditing, DeletionToTheWordEndStartsWhereTheCaretMayStand) {
-  const std::string text =
-      "\x81\x40"
-      "b\r\n " +
-      Ni + "b";
+  const std::string space = "\x81\x40";  // full-width space
+  const std::string text = space + "b\r\n " + Ni + "b";
   for (bool pastEol : {false, true}) {
     SCOPED_TRACE(pastEol ? "past line ends" : "within lines");
     TRidEder ed(nullptr);
@@ -616,7 +614,7 @@ TEST(RidEderEditing, DeletionToTheWordEndStartsWhereTheCaretMayStand) {
     ed.SetCaretXY({3, 1});
     for (TRidEderorCommand c : {ecDeleteChar, ecUndo, ecRedo, ecDeleteWord})
       ed.CommandProcessor(c, 0, nullptr);
-    const std::string want = "\x81\x40" + std::string(pastEol ? " " : "") + Ni + "b";
+    const std::string want = space + (pastEol ? " " : "") + Ni + "b";
     EXPECT_EQ(ed.GetText(), want);
     while (ed.CanUndo()) ed.CommandProcessor(ecUndo, 0, nullptr);
     EXPECT_EQ(ed.GetText(), text);
