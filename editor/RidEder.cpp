@@ -435,7 +435,7 @@ void TCustomRidEder::SetKeystrokes(TRidEderKeyStrokes* Value) {
 }
 
 void TCustomRidEder::SetSelectionMode(TRidSelectionMode Value) {
-  if (FSelectionMode == Value) return;
+  // Also when only the active mode differed (a selection an undo brought back, a paste).
   FSelectionMode = Value;
   SetActiveSelectionMode(Value);
 }
@@ -444,6 +444,13 @@ void TCustomRidEder::SetActiveSelectionMode(TRidSelectionMode Value) {
   if (FActiveSelectionMode == Value) return;
   if (SelAvail()) InvalidateSelection();
   FActiveSelectionMode = Value;
+  // Column and line ends may lie past a line's end, and column ends inside a character; a
+  // normal selection's ends are positions of the text.
+  if (Value == smNormal) {
+    FBlockBegin = ClampedBlockPos(FBlockBegin);
+    FBlockEnd = ClampedBlockPos(FBlockEnd);
+    KeepSelectionOffTrailBytes(false, false);
+  }
   if (SelAvail()) InvalidateSelection();
   StatusChanged({scSelection});
 }

@@ -795,14 +795,17 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // SetSelTextPrimitiveEx. With AtCaret, and after deleting a normal selection, the text goes
   // exactly at the caret: where a selection started was a character start, and a byte there
   // that now seems to be a trail byte was only joined to a lone lead byte by the deletion.
+  // Column: where the rows of a column insertion after the first go in (0: the caret's column);
+  // a column selection gives its own left column.
   void ReplaceSelection(TRidSelectionMode PasteMode, std::string_view Value, bool AddToUndoList,
-                        bool AtCaret);
+                        bool AtCaret, int32_t Column = 0);
   // AtCaret: exactly at the caret, even where it seems to be on a trail byte.
   void InsertText(TRidSelectionMode PasteMode, std::string_view Value, bool AddToUndoList,
-                  bool AtCaret);
+                  bool AtCaret, int32_t Column = 0);
   int32_t InsertNormal(std::string_view Value);
   int32_t InsertLine(std::string_view Value);
-  int32_t InsertColumn(std::string_view Value, bool AddToUndoList);
+  // The first row at the caret, the others at Column.
+  int32_t InsertColumn(std::string_view Value, bool AddToUndoList, int32_t Column);
   // The bytes a column deletion removes, rows joined by CR LF, without padding. *Shifts (when
   // given) receives for each row how far its first byte lies right of the block's column (1 where
   // the column fell on a trail byte), or stays empty when no row's does: undo puts each row back
@@ -812,7 +815,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // byte past the character.
   void KeepSelectionOffTrailBytes(bool AllModes, bool Caret = true);
   // Replaces the selection by Value in Mode, recording items that undo it exactly.
-  bool ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into, int32_t Number);
+  bool ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into, int32_t Number,
+                          TRidSelectionMode Shown);
   void ReplaceSelectionRecorded(TRidSelectionMode Mode, std::string_view Value,
                                 TRidChangeReason InsertReason);
   // Puts the lines Edits changed as they are after its hits were replaced (Redo) or before, each
@@ -879,7 +883,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // Blanks from the line end to a caret past it, recorded.
   void PadToCaret();
   // One recorded edit: the transient paint around it, one undo step, one screen update, and
-  // the blanks it leaves at line ends trimmed as steps of their own.
+  // the blanks it leaves at line ends trimmed as steps of their own; it starts from a caret off
+  // trail bytes.
   template <typename F>
   void EditStep(F&& Body);
   void DeleteLastChar();

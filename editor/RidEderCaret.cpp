@@ -70,6 +70,11 @@ TBufferCoord TCustomRidEder::ClampedBlockPos(TBufferCoord Value) {
 void TCustomRidEder::SetBlockBegin(TBufferCoord Value) {
   FActiveSelectionMode = FSelectionMode;
   Value = ClampedBlockPos(Value);
+  // As SetBlockEnd, a normal selection takes a character whole (a column's ends apply to every
+  // line, each moving off a trail byte of its own).
+  if (FActiveSelectionMode == smNormal && Value.Line <= FLines->GetCount() &&
+      IsTrailByteAt(FLines->GetView(Value.Line - 1), Value.Char))
+    --Value.Char;
   if (SelAvail()) {
     int32_t lo = std::min({Value.Line, FBlockBegin.Line, FBlockEnd.Line});
     int32_t hi = std::max({Value.Line, FBlockBegin.Line, FBlockEnd.Line});
@@ -84,7 +89,7 @@ void TCustomRidEder::SetBlockBegin(TBufferCoord Value) {
 }
 
 void TCustomRidEder::SetBlockEnd(TBufferCoord Value) {
-  FActiveSelectionMode = FSelectionMode;
+  SetActiveSelectionMode(FSelectionMode);  // the anchor too becomes a position of that mode
   if (FOptions.Contains(eoNoSelection)) return;
   Value = ClampedBlockPos(Value);
   if (Value.Line <= FLines->GetCount() &&

@@ -185,6 +185,7 @@ void TCustomRidEder::LineBreak(bool MoveCaret) {
   TRidPaintLock lock(*this);
   TTrimAfterEdit trims(*this);
   if (SelAvail()) ReplaceSelectionRecorded(FActiveSelectionMode, {}, urInsert);
+  KeepSelectionOffTrailBytes(false);  // never a break inside a character
   if (FLines->GetCount() == 0) FLines->Add("");
   const int32_t y = FCaretY, x = FCaretX;
   const std::string line = FLines->Get(y - 1);
@@ -248,6 +249,9 @@ void TCustomRidEder::EditStep(F&& Body) {
     TRidUndoBlock block(*this);
     TRidPaintLock lock(*this);
     TTrimAfterEdit trims(*this);
+    // A caret put inside a character (InternalSetCaretXY, a column caret) acts after it, so that
+    // no deletion splits the character.
+    KeepSelectionOffTrailBytes(false);
     Body();
     trims.Finish();
   }
@@ -365,8 +369,10 @@ void TCustomRidEder::DeleteChar() {
 void TCustomRidEder::DeleteToWordOrLineEnd(TRidEderorCommand Command) {
   if (FCaretY > FLines->GetCount()) return;
   EditStep([this, Command] {
+    // The range the command takes replaces any selection; it starts where the caret may stand
+    // (a redo can leave it past the line's end without eoScrollPastEol).
+    SetCaretXY(GetCaretXY());
     const TBufferCoord caret = GetCaretXY();
-    SetCaretXY(caret);  // the range the command takes replaces any selection
     const std::string_view line = FLines->GetView(caret.Line - 1);
     const TBufferCoord target =
         Command == ecDeleteWord ? DeleteWordTarget(caret) : TBufferCoord{Len(line) + 1, caret.Line};
@@ -397,8 +403,10 @@ TBufferCoord TCustomRidEder::DeleteWordTarget(TBufferCoord Caret) {
 void TCustomRidEder::DeleteToWordOrLineStart(TRidEderorCommand Command) {
   if (FCaretY > FLines->GetCount()) return;
   EditStep([this, Command] {
+    // The range the command takes replaces any selection; it starts where the caret may stand
+    // (a redo can leave it past the line's end without eoScrollPastEol).
+    SetCaretXY(GetCaretXY());
     const TBufferCoord caret = GetCaretXY();
-    SetCaretXY(caret);  // the range the command takes replaces any selection
     const TBufferCoord target =
         Command == ecDeleteLastWord ? PrevWordPos() : TBufferCoord{1, caret.Line};
     // Virtual space holds nothing to delete.

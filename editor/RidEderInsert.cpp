@@ -155,7 +155,7 @@ void TCustomRidEder::SetSelTextPrimitiveEx(TRidSelectionMode PasteMode, std::str
 }
 
 void TCustomRidEder::ReplaceSelection(TRidSelectionMode PasteMode, std::string_view Value,
-                                      bool AddToUndoList, bool AtCaret) {
+                                      bool AddToUndoList, bool AtCaret, int32_t Column) {
   TRidPaintLock lock(*this);
   TStringsUpdate update(FLines);
   KeepSelectionOffTrailBytes(false, false);  // a column insertion starts at its own column
@@ -164,12 +164,12 @@ void TCustomRidEder::ReplaceSelection(TRidSelectionMode PasteMode, std::string_v
     TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
     DeleteSelection();
     // A column block starts at its left column, whichever way it was drawn.
-    if (FActiveSelectionMode == smColumn) b.Char = std::min(b.Char, e.Char);
+    if (FActiveSelectionMode == smColumn) Column = b.Char = std::min(b.Char, e.Char);
     if (FActiveSelectionMode == smLine) b.Char = 1;
     InternalSetCaretXY(b);
     exact = exact || FActiveSelectionMode == smNormal;
   }
-  if (!Value.empty()) InsertText(PasteMode, Value, AddToUndoList, exact);
+  if (!Value.empty()) InsertText(PasteMode, Value, AddToUndoList, exact, Column);
   if (FCaretY < 1) InternalSetCaretY(1);
   KeepSelectionOffTrailBytes(false);
 }
@@ -258,7 +258,7 @@ void TCustomRidEder::DeleteSelection() {
 }
 
 void TCustomRidEder::InsertText(TRidSelectionMode PasteMode, std::string_view Value,
-                                bool AddToUndoList, bool AtCaret) {
+                                bool AddToUndoList, bool AtCaret, int32_t Column) {
   if (FLines->GetCount() == 0) FLines->Add("");
   // Text never goes between the two bytes of a character.
   // (Column rows move off trail bytes line by line.)
@@ -274,7 +274,7 @@ void TCustomRidEder::InsertText(TRidSelectionMode PasteMode, std::string_view Va
       added = InsertLine(Value);
       break;
     case smColumn:
-      added = InsertColumn(Value, AddToUndoList);
+      added = InsertColumn(Value, AddToUndoList, Column > 0 ? Column : FCaretX);
       break;
   }
   if (added > 0) {
@@ -363,12 +363,14 @@ int32_t TCustomRidEder::InsertLine(std::string_view Value) {
   return added;
 }
 
-int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList) {
-  const int32_t col = FCaretX;
+int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList, int32_t Column) {
   std::vector<TRow> rows = SplitRows(Value);
-  int32_t y = FCaretY, added = 0, lastAt = col;
+  int32_t y = FCaretY, added = 0, lastAt = Column;
   for (size_t k = 0; k < rows.size(); ++k, ++y) {
     const std::string_view row = rows[k].Text;
+    // The first row goes in at the caret, which may not stand past its line's end without
+    // eoScrollPastEol; every other row at the block's own column.
+    const int32_t col = k == 0 ? FCaretX : Column;
     int32_t at = col, from = col;
     if (y <= FLines->GetCount()) {
       std::string s = FLines->Get(y - 1);
@@ -413,7 +415,9 @@ void TCustomRidEder::InsertBlock(const TBufferCoord& BlockBegin, const TBufferCo
   TRidPaintLock lock(*this);
   FActiveSelectionMode = smColumn;
   SetSelectionRaw(BlockBegin, BlockEnd, BlockBegin);
-  SetSelTextPrimitiveEx(smColumn, Text, AddToUndoList);
+  // The block's column, also where the caret cannot stand past the first line's end.
+  ReplaceSelection(smColumn, Text, AddToUndoList, FExactPositions,
+                   std::min(BlockBegin.Char, BlockEnd.Char));
   StatusChanged({scSelection});
 }
 
@@ -425,6 +429,11 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
   // and with exact positions any text goes exactly at the caret.
   const bool atCaret = FExactPositions || (SelAvail() && FActiveSelectionMode == smNormal);
   const TBufferCoord start = GetBlockBegin();
+  // Column rows replacing a column block go in at its left column (the first row where the
+  // caret can stand), each moved off a trail byte of its own line only.
+  const int32_t column = SelAvail() && FActiveSelectionMode == smColumn
+                             ? std::min(FBlockBegin.Char, FBlockEnd.Char)
+                             : 0;
   if (SelAvail()) {
     std::string breaks;
     const std::string removed = GetSelTextForUndo(breaks);
@@ -475,7 +484,7 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
       }
     }
   }
-  ReplaceSelection(Mode, Value, true, atCaret);
+  ReplaceSelection(Mode, Value, true, atCaret, column);
   // Inserted lines are recorded as the plain text range they cover; column rows recorded
   // themselves.
   if (Mode != smColumn) FUndoList->AddChange(InsertReason, from, FLastInsertEnd, "", smNormal);

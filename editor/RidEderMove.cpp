@@ -35,7 +35,8 @@ void TCustomRidEder::SetCaretAndSelection(const TBufferCoord& Caret, const TBuff
   InternalSetCaretXY(Caret);
   SetBlockBegin(BlockBegin);
   SetBlockEnd(BlockEnd);
-  FActiveSelectionMode = mode;
+  // The ends were placed in the selection mode's terms: a normal selection's lie in the text.
+  SetActiveSelectionMode(mode);
 }
 
 void TCustomRidEder::ShowCaretAtRowEnd(int32_t Row) {

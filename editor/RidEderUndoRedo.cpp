@@ -29,6 +29,11 @@ bool IsInsertReason(TRidChangeReason R) {
   return R == urInsert || R == urInsertText || R == urDragDropInsert;
 }
 
+// The items that mark where a paste or a group begins or ends: they hold no selection.
+bool IsMarker(TRidChangeReason R) {
+  return R == urPasteBegin || R == urPasteEnd || R == urGroupBreak;
+}
+
 bool IsDeleteReason(TRidChangeReason R) {
   return R == urDeleteCaretStart || R == urDeleteCaretEnd || R == urDeleteBefore ||
          R == urDeleteAfter;
@@ -127,9 +132,10 @@ void TCustomRidEder::Redo() {
 
 // The steps that only move the caret or the selection, and the paste markers, replay alike in
 // both directions; true when Item was one of them, recorded into Into for the way back. The
-// markers go both ways so that a paste redone still undoes as a paste.
+// markers go both ways so that a paste redone still undoes as a paste. Shown: the mode the
+// selection had before the replay took the item's.
 bool TCustomRidEder::ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into,
-                                        int32_t Number) {
+                                        int32_t Number, TRidSelectionMode Shown) {
   const TBufferCoord start = Item.FChangeStartPos, end = Item.FChangeEndPos;
   switch (Item.FChangeReason) {
     case urCaret:
@@ -137,7 +143,8 @@ bool TCustomRidEder::ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUn
       InternalSetCaretXY(start);
       return true;
     case urSelection:
-      Record(Into, urSelection, GetBlockBegin(), GetBlockEnd(), "", FActiveSelectionMode, Number);
+      // In its own mode: line or column ends past a line's end are no normal selection.
+      Record(Into, urSelection, GetBlockBegin(), GetBlockEnd(), "", Shown, Number);
       SetSelectionRaw(start, end, GetCaretXY());
       return true;
     case urIndent:
@@ -166,7 +173,9 @@ void TCustomRidEder::UndoItem() {
   const TBufferCoord start = item->FChangeStartPos, end = item->FChangeEndPos;
   const TRidSelectionMode mode = item->FChangeSelMode;
   const int32_t number = FReplayNumber ? FReplayNumber : item->FChangeNumber;
-  FActiveSelectionMode = mode;
+  const TRidSelectionMode shown = FActiveSelectionMode;
+  // (A marker keeps the mode of the selection an item before it brought back.)
+  if (!IsMarker(reason)) FActiveSelectionMode = mode;
   TRidPaintLock lock(*this);
   TTempOption pastEol(*this, eoScrollPastEol, true);
   TTempOption untrimmed(*this, eoTrimTrailingSpaces, false);  // trims replay as items of their own
@@ -222,7 +231,7 @@ void TCustomRidEder::UndoItem() {
       FBlockBegin = FBlockEnd = GetCaretXY();
       Record(*FRedoList, reason, start, end, "", mode, number,
              std::string(1, static_cast<char>(removedBreak)));
-    } else if (ReplayPositionStep(*item, *FRedoList, number)) {
+    } else if (ReplayPositionStep(*item, *FRedoList, number, shown)) {
       // only the caret or the selection moved, or a paste marker passed
     } else if (reason == urLineEdits && item->FLineEdits) {
       PutLineEdits(*item->FLineEdits, false);
@@ -250,7 +259,8 @@ void TCustomRidEder::RedoItem() {
   const TBufferCoord start = item->FChangeStartPos, end = item->FChangeEndPos;
   const TRidSelectionMode mode = item->FChangeSelMode;
   const int32_t number = FReplayNumber ? FReplayNumber : item->FChangeNumber;
-  FActiveSelectionMode = mode;
+  const TRidSelectionMode shown = FActiveSelectionMode;
+  if (!IsMarker(reason)) FActiveSelectionMode = mode;
   TRidPaintLock lock(*this);
   TInsideUndo inside(*FUndoList);
   TTempOption pastEol(*this, eoScrollPastEol, true);
@@ -292,7 +302,7 @@ void TCustomRidEder::RedoItem() {
       Record(*FUndoList, urLineBreak, at, at, right, mode, number);
       InternalSetCaretXY({1, start.Line + 1});
       FBlockBegin = FBlockEnd = GetCaretXY();
-    } else if (ReplayPositionStep(*item, *FUndoList, number)) {
+    } else if (ReplayPositionStep(*item, *FUndoList, number, shown)) {
       // only the caret or the selection moved, or a paste marker passed
     } else if (reason == urLineEdits && item->FLineEdits) {
       InternalSetCaretXY(PutLineEdits(*item->FLineEdits, true));

@@ -529,6 +529,100 @@ TEST(RidEderEditing, BookmarkCommandsToggleAndMoveAtTheGivenPosition) {
   EXPECT_FALSE(ed.GetModified());
 }
 
+// The caret put on the second byte of a character, which the control's setters allow in every
+// selection mode: a deletion or a break acts after the character, never inside it, and undo
+// and redo give the exact texts back; an edit that changes nothing leaves no step.
+TEST(RidEderEditing, ACaretInsideACharacterEditsAfterIt) {
+  const std::string Hyo = "\x95\x5c", Sp = "\x81\x40", Ba = "\x82\x61";  // 表, full-width space, ｂ
+  struct Row {
+    const char* Name;
+    std::string Text;
+    TBufferCoord Caret;
+    TRidEderorCommand Command;
+    std::string Want;
+    TBufferCoord WantCaret;
+  };
+  // clang-format off
+  const Row rows[] = {
+      {"Delete", Ni + Hyo, {2, 1}, ecDeleteChar, Ni, {3, 1}},
+      {"Backspace", Ni + Hyo, {2, 1}, ecDeleteLastChar, Hyo, {1, 1}},
+      {"Enter", Ba + "a", {2, 1}, ecLineBreak, Ba + "\r\na", {1, 2}},
+      {"Ctrl+N", Ba + "a", {2, 1}, ecInsertLine, Ba + "\r\na", {3, 1}},
+      {"Delete on a backslash second byte", Sp + Hyo + "xyz", {4, 1}, ecDeleteChar, Sp + Hyo + "yz", {5, 1}},
+      {"Delete to the line's end", Sp + Hyo + "xyz", {4, 1}, ecDeleteEOL, Sp + Hyo, {5, 1}},
+      {"Delete to the line's start", Sp + Hyo + "xyz", {4, 1}, ecDeleteBOL, "xyz", {1, 1}},
+      {"Delete at the text's end", "x" + Ni, {3, 1}, ecDeleteChar, "x" + Ni, {4, 1}},
+  };
+  // clang-format on
+  for (const Row& r : rows) {
+    for (TRidSelectionMode mode : {smNormal, smLine, smColumn}) {
+      for (bool internal : {false, true}) {
+        SCOPED_TRACE(testing::Message() << r.Name << " mode " << int(mode)
+                                        << (internal ? " InternalSetCaretXY" : " SetCaretXY"));
+        TRidEder ed(nullptr);
+        ed.GetLines()->LoadFromBytes(r.Text);
+        ed.SetSelectionMode(mode);
+        if (internal)
+          ed.InternalSetCaretXY(r.Caret);
+        else
+          ed.SetCaretXY(r.Caret);
+        ASSERT_EQ(ed.GetCaretXY(), r.Caret);
+        ed.CommandProcessor(r.Command, 0, nullptr);
+        EXPECT_EQ(ed.GetLines()->SaveToBytes(), r.Want);
+        EXPECT_EQ(ed.GetCaretXY(), r.WantCaret);
+        EXPECT_EQ(ed.GetModified(), r.Want != r.Text);
+        EXPECT_EQ(ed.CanUndo(), r.Want != r.Text);
+        if (!ed.CanUndo()) continue;
+        for (int round = 0; round < 2; ++round) {
+          ed.CommandProcessor(ecUndo, 0, nullptr);
+          EXPECT_EQ(ed.GetLines()->SaveToBytes(), r.Text);
+          EXPECT_FALSE(ed.GetModified());
+          ed.CommandProcessor(ecRedo, 0, nullptr);
+          EXPECT_EQ(ed.GetLines()->SaveToBytes(), r.Want);
+        }
+      }
+    }
+  }
+  // A normal selection begun inside a character takes the character whole, as one ended inside
+  // it does.
+  TRidEder ed(nullptr);
+  ed.SetText(Ni + "ab");
+  ed.SetCaretXY({4, 1});
+  ed.SetBlockBegin({2, 1});
+  ed.SetBlockEnd({4, 1});
+  EXPECT_EQ(ed.GetSelText(), Ni + "a");
+  ed.CommandProcessor(ecUpperCaseBlock, 0, nullptr);
+  EXPECT_EQ(ed.GetText(), Ni + "Ab");
+  ed.CommandProcessor(ecUndo, 0, nullptr);
+  EXPECT_EQ(ed.GetText(), Ni + "ab");
+}
+
+// A redo of Delete leaves the caret where the deleted text ended, past the shortened line's
+// end: a deletion to the word's end then starts where the caret may stand (after blanks filling
+// the virtual space only where the caret may go past line ends), and undo puts the bytes back
+// there, not inside the character the join brought near.
+TEST(RidEderEditing, DeletionToTheWordEndStartsWhereTheCaretMayStand) {
+  const std::string space = "\x81\x40";  // full-width space
+  const std::string text = space + "b\r\n " + Ni + "b";
+  for (bool pastEol : {false, true}) {
+    SCOPED_TRACE(pastEol ? "past line ends" : "within lines");
+    TRidEder ed(nullptr);
+    const TRidEderorOptions o = ed.GetOptions();
+    ed.SetOptions(pastEol ? o + TRidEderorOptions{eoScrollPastEol}
+                          : o - TRidEderorOptions{eoScrollPastEol});
+    ed.SetText(text);
+    ed.SetCaretXY({3, 1});
+    for (TRidEderorCommand c : {ecDeleteChar, ecUndo, ecRedo, ecDeleteWord})
+      ed.CommandProcessor(c, 0, nullptr);
+    const std::string want = space + (pastEol ? " " : "") + Ni + "b";
+    EXPECT_EQ(ed.GetText(), want);
+    while (ed.CanUndo()) ed.CommandProcessor(ecUndo, 0, nullptr);
+    EXPECT_EQ(ed.GetText(), text);
+    while (ed.CanRedo()) ed.CommandProcessor(ecRedo, 0, nullptr);
+    EXPECT_EQ(ed.GetText(), want);
+  }
+}
+
 // Page and row scrolling keep the caret on the rows shown.
 TEST(RidEderEditing, PagesAndRowScrolling) {
   TRidEder ed(nullptr);

@@ -896,6 +896,338 @@ TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
   }
 }
 
+// --- column edits as the window makes them: a block drawn with the keys (ecColumnSelect,
+// ecGotoXY, ecSelGotoXY), then a paste, a block indent, typing, or a switch to normal or line
+// selection before typing, with the editor's default options and without scrolling past line ends.
+
+// The rows of a column block on the clipboard, as a copy in column mode leaves them.
+void PutColumnBlock(const std::string& Rows) {
+  Clipboard()->Open();
+  Clipboard()->Clear();
+  Clipboard()->SetBuffer(CF_TEXT, Rows);
+  Clipboard()->SetBuffer(RidEderClipboardFormat(),
+                         std::string(1, static_cast<char>(smColumn)) + Rows + std::string(1, '\0'));
+  Clipboard()->Close();
+}
+
+enum TColumnAction { caPaste, caIndent, caType, caNormalThenType, caLineThenType };
+const char* const ColumnActionNames[] = {"paste", "indent", "type", "normal, type", "line, type"};
+
+// What a column edit leaves, line by line.
+struct TColumnModel : TModel {
+  int32_t Length(int32_t Y) const { return static_cast<int32_t>(Lines[Y - 1].size()); }
+  // Every row moves off a trail byte of its own line.
+  int32_t OffTrail(int32_t Y, int32_t Col) const {
+    return OnTrail(Lines[Y - 1], Col) ? Col + 1 : Col;
+  }
+  void DeleteColumns(int32_t C1, int32_t C2, int32_t Y1, int32_t Y2) {
+    for (int32_t y = Y1; y <= Y2; ++y) {
+      const int32_t a = OffTrail(y, C1), z = OffTrail(y, C2), n = Length(y);
+      if (a - 1 < n) Lines[y - 1].erase(a - 1, std::min(z - a, n - (a - 1)));
+    }
+  }
+  // The first row goes in where the caret can stand, the others at Col; short lines are padded
+  // to the column, and rows below the last line become lines of their own.
+  void InsertRows(int32_t Col, int32_t Y, const std::vector<std::string>& Rows) {
+    for (size_t k = 0; k < Rows.size(); ++k) {
+      const int32_t y = Y + static_cast<int32_t>(k);
+      if (y > static_cast<int32_t>(Lines.size())) {
+        Lines.push_back(Rows[k].empty() ? "" : std::string(Col - 1, ' ') + Rows[k]);
+        continue;
+      }
+      if (Rows[k].empty()) continue;
+      const int32_t at = OffTrail(y, k == 0 && !PastEol ? std::min(Col, Length(y) + 1) : Col);
+      std::string& s = Lines[y - 1];
+      if (static_cast<int32_t>(s.size()) < at - 1) s.resize(at - 1, ' ');
+      s.insert(at - 1, Rows[k]);
+    }
+  }
+  // A normal selection's end: within its line's text, never on a trail byte.
+  TBufferCoord InText(TBufferCoord P) const {
+    P.Char = std::min(P.Char, Length(P.Line) + 1);
+    return {OffTrail(P.Line, P.Char), P.Line};
+  }
+  // Typing X without a selection: past the line's end after blanks, else after a character the
+  // caret stands inside.
+  void TypeAt(TBufferCoord Caret, const std::string& X) {
+    std::string& s = Lines[Caret.Line - 1];
+    if (Caret.Char > Length(Caret.Line) + 1) s.resize(Caret.Char - 1, ' ');
+    s.insert(OffTrail(Caret.Line, Caret.Char) - 1, X);
+  }
+
+  // Anchor and End as the editor holds them, Caret where it stands.
+  void Apply(TColumnAction Action, TBufferCoord Anchor, TBufferCoord End, TBufferCoord Caret,
+             const std::string& Rows, int32_t TabWidth) {
+    const TBufferCoord b = BufferCoordBefore(End, Anchor) ? End : Anchor;
+    const TBufferCoord e = BufferCoordBefore(End, Anchor) ? Anchor : End;
+    const int32_t c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
+    switch (Action) {
+      case caPaste:
+      case caType:
+        DeleteColumns(c1, c2, b.Line, e.Line);
+        InsertRows(c1, b.Line, Split(Action == caType ? "X" : Rows));
+        break;
+      case caIndent: {
+        // A block ending in column 1 leaves its last line alone.
+        const int32_t last = e.Char == 1 ? e.Line - 1 : e.Line;
+        InsertRows(c1, b.Line,
+                   std::vector<std::string>(last - b.Line + 1, std::string(TabWidth, ' ')));
+        break;
+      }
+      case caNormalThenType: {
+        TBufferCoord nb = InText(Anchor), ne = InText(End);
+        if (BufferCoordBefore(ne, nb)) std::swap(nb, ne);
+        if (nb == ne)
+          TypeAt(Caret, "X");
+        else
+          Replace(nb, ne, "X");
+        break;
+      }
+      case caLineThenType:
+        Lines.erase(Lines.begin() + b.Line - 1, Lines.begin() + e.Line);
+        Lines.insert(Lines.begin() + b.Line - 1, "X");
+        break;
+    }
+  }
+};
+
+// The window's keys on the editor.
+struct TKeys {
+  TRidEder& Ed;
+  void Run(TRidEderorCommand Command, char Char = 0) {
+    Ed.CommandProcessor(Command, Char, nullptr);
+  }
+  void Go(TRidEderorCommand Command, TBufferCoord P) { Ed.CommandProcessor(Command, 0, &P); }
+  // Shift+Ctrl+C, a click at Anchor and a drag to End.
+  void DrawColumns(TBufferCoord Anchor, TBufferCoord End) {
+    Run(ecColumnSelect);
+    Go(ecGotoXY, Anchor);
+    Go(ecSelGotoXY, End);
+  }
+  void Act(TColumnAction Action, const std::string& Rows) {
+    switch (Action) {
+      case caPaste:
+        PutColumnBlock(Rows);
+        Run(ecPaste);
+        break;
+      case caIndent:
+        Run(ecBlockIndent);
+        break;
+      case caNormalThenType:
+      case caLineThenType:
+        Run(Action == caNormalThenType ? ecNormalSelect : ecLineSelect);
+        [[fallthrough]];
+      case caType:
+        Run(ecChar, 'X');
+        break;
+    }
+  }
+};
+
+// Ctrl+Z gives the text back and takes the `*` away; Shift+Ctrl+Z does the edit again.
+void ExpectOneStepBothWays(TRidEder& Ed, const std::string& Before, const std::string& After) {
+  TKeys keys{Ed};
+  for (int round = 0; round < 2; ++round) {
+    keys.Run(ecUndo);
+    EXPECT_EQ(Ed.GetText(), Before) << "undo " << round;
+    EXPECT_FALSE(Ed.GetModified()) << "undo " << round;
+    keys.Run(ecRedo);
+    EXPECT_EQ(Ed.GetText(), After) << "redo " << round;
+    EXPECT_TRUE(Ed.GetModified()) << "redo " << round;
+  }
+}
+
+TRidEderorOptions WindowOptions(bool PastEol) {
+  const TRidEderorOptions o = TRidEderorOptions::FromBits(RidDefaultOptions);
+  return PastEol ? o + TRidEderorOptions{eoScrollPastEol} : o - TRidEderorOptions{eoScrollPastEol};
+}
+
+TEST(RidEderInsert, ColumnEditsOfBlocksPastLineEndsAndInsideCharactersGoWhereTheBlockIs) {
+  const std::string a = "\x83\x41";  // ア: its second byte is 'A'
+  struct Row {
+    const char* Name;
+    std::string Text;
+    TBufferCoord Anchor, End;
+    TColumnAction Action;
+    std::string Rows;  // pasted
+    bool PastEol;
+    std::string Want;
+  };
+  const std::string alphabet = "abcd\r\ncdefghijklmnopqrstuvwxyz\r\nxyz\r\n";
+  const std::string digits = "ab\r\n0123456789\r\n0123456789";
+  const std::string eight(8, ' ');
+  // clang-format off
+  const Row rows[] = {
+      // The block's start, as normal text, is right after "abcd".
+      {"past a line's end, then normal", alphabet, {15, 1}, {5, 2}, caNormalThenType, "", true,
+       "abcdXghijklmnopqrstuvwxyz\r\nxyz\r\n"},
+      {"past a line's end, then normal, without past", alphabet, {15, 1}, {5, 2}, caNormalThenType, "", false,
+       "abcdXghijklmnopqrstuvwxyz\r\nxyz\r\n"},
+      {"past a line's end, then lines", alphabet, {15, 1}, {5, 2}, caLineThenType, "", true,
+       "X\r\nxyz\r\n"},
+      // Rows after the first at the block's column; the first where the caret can stand.
+      {"pasted, starting past the first row's end", digits, {8, 3}, {6, 1}, caPaste, "X\r\nY\r\nZ", false,
+       "abX\r\n01234Y789\r\n01234Z789"},
+      {"pasted, starting past the first row's end, past", digits, {8, 3}, {6, 1}, caPaste, "X\r\nY\r\nZ", true,
+       "ab   X\r\n01234Y789\r\n01234Z789"},
+      {"indented", digits, {8, 3}, {6, 1}, caIndent, "", false,
+       "ab" + eight + "\r\n01234" + eight + "56789\r\n01234" + eight + "56789"},
+      {"indented, past", digits, {8, 3}, {6, 1}, caIndent, "", true,
+       "ab   " + eight + "\r\n01234" + eight + "56789\r\n01234" + eight + "56789"},
+      {"typed", digits, {8, 3}, {6, 1}, caType, "", false, "abX\r\n01234789\r\n01234789"},
+      {"typed, past", digits, {8, 3}, {6, 1}, caType, "", true, "ab   X\r\n01234789\r\n01234789"},
+      // Only the first row's column is the second byte of a character.
+      {"pasted on a second byte", "x" + a + "yz\r\n0123456\r\n0123456", {5, 1}, {3, 3}, caPaste,
+       "P\r\nQ\r\nR", false, "x" + a + "Pz\r\n01Q456\r\n01R456"},
+      {"pasted on a second byte, past", "x" + a + "yz\r\n0123456\r\n0123456", {5, 1}, {3, 3}, caPaste,
+       "P\r\nQ\r\nR", true, "x" + a + "Pz\r\n01Q456\r\n01R456"},
+      {"indented on a second byte", "x" + a + "yz\r\n0123456\r\n0123456", {5, 1}, {3, 3}, caIndent,
+       "", false, "x" + a + eight + "yz\r\n01" + eight + "23456\r\n01" + eight + "23456"},
+      // Only a later row's.
+      {"pasted on a later row's second byte", "0123456\r\nx" + a + "yz\r\n0123456", {3, 1}, {5, 3},
+       caPaste, "P\r\nQ\r\nR", true, "01P456\r\nx" + a + "Qz\r\n01R456"},
+  };
+  // clang-format on
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.Name);
+    TEder s;
+    s.Ed.SetOptions(WindowOptions(r.PastEol));
+    s.Ed.GetLines()->LoadFromBytes(r.Text);
+    const std::string before = s.Ed.GetText();
+    TKeys keys{s.Ed};
+    keys.DrawColumns(r.Anchor, r.End);
+    keys.Act(r.Action, r.Rows);
+    const std::string after = s.Ed.GetText();
+    EXPECT_EQ(after, r.Want);
+    ExpectOffTrailBytes(s.Ed);
+    ExpectOneStepBothWays(s.Ed, before, after);
+  }
+}
+
+// A selection an undo brings back keeps the mode it was drawn in, and becomes normal text of
+// the lines (not columns past their ends) only with the next normal selection move or
+// Shift+Ctrl+N; typing over it then undoes exactly.
+TEST(RidEderInsert, SelectionsAnUndoBringsBackKeepTheirModeAndStayInTheText) {
+  struct TKey {
+    TRidEderorCommand Command;
+    TBufferCoord At{0, 0};       // ecGotoXY, ecSelGotoXY
+    char Char = 0;               // ecChar
+    const char* Clip = nullptr;  // ecPaste: the column rows on the clipboard
+  };
+  const auto go = [](TBufferCoord P) { return TKey{ecGotoXY, P}; };
+  const auto to = [](TBufferCoord P) { return TKey{ecSelGotoXY, P}; };
+  const TKey typeX{ecChar, {0, 0}, 'X'};
+  struct Script {
+    const char* Name;
+    std::string Text;
+    std::vector<TKey> Keys;
+    std::string Want;
+    TRidEderorOptions Add = {};
+  };
+  const std::string alphabet = "abcd\r\ncdefghijklmnopqrstuvwxyz\r\nxyz";
+  // clang-format off
+  const Script scripts[] = {
+      {"a column block, then Shift+Left", alphabet,
+       {{ecColumnSelect}, go({15, 1}), to({5, 2}), typeX, {ecNormalSelect}, {ecUndo}, {ecSelLeft}, typeX},
+       "abcdXfghijklmnopqrstuvwxyz\r\nxyz"},
+      {"a column block, then Shift+Ctrl+N", alphabet,
+       {{ecColumnSelect}, go({15, 1}), to({5, 2}), typeX, {ecNormalSelect}, {ecUndo}, {ecNormalSelect}, typeX},
+       "abcdXghijklmnopqrstuvwxyz\r\nxyz"},
+      {"a column block a paste replaced", alphabet,
+       {{ecColumnSelect}, go({15, 1}), to({5, 2}), {ecPaste, {0, 0}, 0, "P\r\nQ"}, {ecUndo}, typeX},
+       "abcdX\r\ncdefqrstuvwxyz\r\nxyz"},
+      {"lines a case change's redo found selected", "ab\r\ncd\r\nef",
+       {go({1, 1}), to({2, 1}), {ecUpperCaseBlock}, {ecUndo}, {ecLineSelect}, go({9, 1}), to({9, 2}),
+        {ecRedo}, {ecUndo}, typeX},
+       "X\r\nef"},
+      // The indentation of the blank first line is trimmed away: all the text stays selected.
+      {"an indent of normal text while the column mode is set", " \r\n\x95\x5c abba",
+       {go({1, 1}), to({8, 2}), {ecChar, {0, 0}, 'y'}, {ecColumnSelect}, {ecUndo}, {ecBlockIndent}, typeX},
+       "X", TRidEderorOptions{eoTrimTrailingSpaces}},
+  };
+  // clang-format on
+  for (const Script& c : scripts) {
+    SCOPED_TRACE(c.Name);
+    TEder s;
+    s.Ed.SetOptions(s.Ed.GetOptions() + c.Add);
+    s.Ed.SetText(c.Text);
+    for (const TKey& k : c.Keys) {
+      if (k.Clip) PutColumnBlock(k.Clip);
+      TBufferCoord at = k.At;
+      s.Ed.CommandProcessor(k.Command, k.Char, at.Line > 0 ? &at : nullptr);
+      ExpectOffTrailBytes(s.Ed);
+      if (s.Ed.SelAvail() && s.Ed.GetActiveSelectionMode() == smNormal) {
+        // A normal selection's ends are positions of the text.
+        for (TBufferCoord p : {s.Ed.GetRawBlockBegin(), s.Ed.GetRawBlockEnd()})
+          EXPECT_LE(p.Char, static_cast<int32_t>(s.Ed.GetLines()->GetView(p.Line - 1).size()) + 1);
+      }
+    }
+    EXPECT_EQ(s.Ed.GetText(), c.Want);
+    s.UndoAll();
+    EXPECT_EQ(s.Ed.GetText(), c.Text);
+    EXPECT_FALSE(s.Ed.GetModified());
+    s.RedoAll();
+    EXPECT_EQ(s.Ed.GetText(), c.Want);
+  }
+}
+
+// Random lines of letters and characters whose second bytes look like ASCII, random blocks
+// drawn with the keys anywhere up to past the longest line's end: every edit leaves what the
+// model says, and undo and redo give the texts back as single steps.
+TEST(RidEderInsert, ColumnEditsAgreeWithTheModelAndUndoAsOneStep) {
+  const std::string pieces[] = {"a", "b", "c", " ", "\x83\x41", "\x95\x5c", "\x81\x40", "\x93\xfa"};
+  for (uint32_t seed = 1; seed <= 500; ++seed) {
+    std::mt19937 rng(seed);
+    const bool pastEol = seed % 2;
+    const auto action = static_cast<TColumnAction>(rng() % 5);
+    std::string text, rows;
+    int32_t longest = 0;
+    const int32_t lineCount = 2 + rng() % 4;
+    for (int32_t n = 0; n < lineCount; ++n) {
+      std::string line;
+      for (int k = rng() % 9; k > 0; --k) line += pieces[rng() % std::size(pieces)];
+      longest = std::max(longest, static_cast<int32_t>(line.size()));
+      text += (n ? "\r\n" : "") + line;
+    }
+    for (int k = 1 + rng() % 4; k > 0; --k) {
+      if (!rows.empty()) rows += "\r\n";
+      for (int n = 1 + rng() % 2; n > 0; --n) rows += pieces[rng() % std::size(pieces)];
+    }
+    TEder s;
+    s.Ed.SetOptions(WindowOptions(pastEol));
+    s.Ed.SetText(text);
+    text = s.Ed.GetText();  // without a break after the last line
+    TColumnModel model;
+    model.PastEol = pastEol;
+    model.Load(text);
+    // Ends as a click gives them: never inside a character of their own line.
+    const auto pos = [&] {
+      TBufferCoord p{1 + static_cast<int32_t>(rng() % (longest + 5)),
+                     1 + static_cast<int32_t>(rng() % model.Lines.size())};
+      p.Char = model.OffTrail(p.Line, p.Char);
+      return p;
+    };
+    TBufferCoord anchor = pos(), end = pos();
+    if (anchor.Char == end.Char) ++end.Char;  // a block of some width
+    TKeys keys{s.Ed};
+    keys.DrawColumns(anchor, end);
+    if (!s.Ed.SelAvail()) continue;  // the anchor went back to the end of a short line
+    SCOPED_TRACE(testing::Message()
+                 << "seed " << seed << " " << ColumnActionNames[action] << (pastEol ? ", past" : "")
+                 << " text " << testing::PrintToString(text) << " rows "
+                 << testing::PrintToString(rows) << " anchor " << s.Ed.GetRawBlockBegin().Char
+                 << "," << s.Ed.GetRawBlockBegin().Line << " end " << s.Ed.GetRawBlockEnd().Char
+                 << "," << s.Ed.GetRawBlockEnd().Line);
+    model.Apply(action, s.Ed.GetRawBlockBegin(), s.Ed.GetRawBlockEnd(), s.Ed.GetCaretXY(), rows,
+                s.Ed.GetTabWidth());
+    keys.Act(action, rows);
+    const std::string after = s.Ed.GetText();
+    ASSERT_EQ(after, model.Join());
+    ExpectOffTrailBytes(s.Ed);
+    ExpectOneStepBothWays(s.Ed, text, after);
+  }
+}
+
 std::string ClipboardBlock() {
   std::string block;
   Clipboard()->GetBuffer(RidEderClipboardFormat(), block);
