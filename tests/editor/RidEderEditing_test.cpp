@@ -603,23 +603,46 @@ TEST(RidEderEditing, ACaretInsideACharacterEditsAfterIt) {
 // there, not inside the character the join brought near.
 TEST(RidEderEditing, DeletionToTheWordEndStartsWhereTheCaretMayStand) {
   const std::string space = "\x81\x40";  // full-width space
-  const std::string text = space + "b\r\n " + Ni + "b";
-  for (bool pastEol : {false, true}) {
-    SCOPED_TRACE(pastEol ? "past line ends" : "within lines");
+  // A redone deletion leaves the caret where the deletion did.
+  {
+    const std::string text = space + "b\r\n " + Ni + "b";
+    for (bool pastEol : {false, true}) {
+      SCOPED_TRACE(pastEol ? "past line ends" : "within lines");
+      TRidEder ed(nullptr);
+      const TRidEderorOptions o = ed.GetOptions();
+      ed.SetOptions(pastEol ? o + TRidEderorOptions{eoScrollPastEol}
+                            : o - TRidEderorOptions{eoScrollPastEol});
+      ed.SetText(text);
+      ed.SetCaretXY({3, 1});
+      for (TRidEderorCommand c : {ecDeleteChar, ecUndo, ecRedo, ecDeleteWord})
+        ed.CommandProcessor(c, 0, nullptr);
+      const std::string want = space + Ni + "b";
+      EXPECT_EQ(ed.GetText(), want);
+      while (ed.CanUndo()) ed.CommandProcessor(ecUndo, 0, nullptr);
+      EXPECT_EQ(ed.GetText(), text);
+      while (ed.CanRedo()) ed.CommandProcessor(ecRedo, 0, nullptr);
+      EXPECT_EQ(ed.GetText(), want);
+    }
+  }
+  // Trimming a typed blank leaves the caret past the line's end, where it may not stand.
+  {
     TRidEder ed(nullptr);
-    const TRidEderorOptions o = ed.GetOptions();
-    ed.SetOptions(pastEol ? o + TRidEderorOptions{eoScrollPastEol}
-                          : o - TRidEderorOptions{eoScrollPastEol});
+    ed.SetOptions(ed.GetOptions() - TRidEderorOptions{eoScrollPastEol} +
+                  TRidEderorOptions{eoTrimTrailingSpaces});
+    const std::string text = "abc\r\nxy";
     ed.SetText(text);
-    ed.SetCaretXY({3, 1});
-    for (TRidEderorCommand c : {ecDeleteChar, ecUndo, ecRedo, ecDeleteWord})
-      ed.CommandProcessor(c, 0, nullptr);
-    const std::string want = space + (pastEol ? " " : "") + Ni + "b";
-    EXPECT_EQ(ed.GetText(), want);
+    ed.SetCaretXY({1, 1});
+    ed.CommandProcessor(ecSelLineEnd, 0, nullptr);
+    ed.CommandProcessor(ecChar, ' ', nullptr);
+    EXPECT_EQ(ed.GetText(), "\r\nxy");
+    ed.CommandProcessor(ecDeleteWord, 0, nullptr);
+    EXPECT_EQ(ed.GetText(), "xy");
+    ed.CommandProcessor(ecUndo, 0, nullptr);
+    EXPECT_EQ(ed.GetText(), "\r\nxy");
     while (ed.CanUndo()) ed.CommandProcessor(ecUndo, 0, nullptr);
     EXPECT_EQ(ed.GetText(), text);
     while (ed.CanRedo()) ed.CommandProcessor(ecRedo, 0, nullptr);
-    EXPECT_EQ(ed.GetText(), want);
+    EXPECT_EQ(ed.GetText(), "xy");
   }
 }
 
