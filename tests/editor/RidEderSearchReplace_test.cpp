@@ -713,7 +713,8 @@ std::string Describe(const TRunOutcome& O) {
 // the run's search.
 struct TWalkRound {
   std::string Text, Search, Replace, Options;  // Flags' letters without a, p
-  bool Regex = false, Trim = false, PastEof = false, PastEol = false, Overwrite = false;
+  bool Regex = false, Trim = false, PastEof = false, Overwrite = false;
+  bool PastEol = true;  // the editor's default
   int32_t Limit = 1024;
   int32_t AllAfter = -1;  // Replace All after answering Replace this often (-1: without asking)
   TSelection Selection;
@@ -726,7 +727,7 @@ std::ostream& operator<<(std::ostream& Out, const TWalkRound& R) {
   Out << "text " << testing::PrintToString(R.Text) << " search " << testing::PrintToString(R.Search)
       << " with " << testing::PrintToString(R.Replace) << " options " << R.Options
       << (R.Regex ? " regex" : "") << (R.Trim ? " trim" : "") << (R.PastEof ? " past-eof" : "")
-      << (R.PastEol ? " past-eol" : "") << (R.Overwrite ? " overwrite" : "") << " all after "
+      << (R.PastEol ? "" : " no-past-eol") << (R.Overwrite ? " overwrite" : "") << " all after "
       << R.AllAfter << " limit " << R.Limit << " caret " << R.Caret.Char << "," << R.Caret.Line
       << " top " << R.TopLine;
   if (R.Selection.Any())
@@ -744,7 +745,7 @@ std::string SetUp(TSearchEder& S, const TWalkRound& R) {
   TRidEderorOptions options = S.Ed.GetOptions();
   if (R.Trim) options += TRidEderorOptions{eoTrimTrailingSpaces};
   if (R.PastEof) options += TRidEderorOptions{eoScrollPastEof};
-  if (R.PastEol) options += TRidEderorOptions{eoScrollPastEol};
+  if (!R.PastEol) options -= TRidEderorOptions{eoScrollPastEol};
   S.Ed.SetOptions(options);
   S.Ed.SetInsertMode(!R.Overwrite);
   S.Ed.SetMaxUndo(R.Limit);
@@ -862,7 +863,7 @@ TWalkRound RandomWalkRound(std::mt19937& Rng) {
   r.Replace = withs[Rng() % withs.size()];
   r.Trim = Rng() % 2;
   r.PastEof = Rng() % 4 == 0;
-  r.PastEol = Rng() % 4 == 0;
+  r.PastEol = Rng() % 2 == 0;
   r.Overwrite = Rng() % 4 == 0;
   if (Rng() % 4 == 0) r.AllAfter = Rng() % 4;
   r.Limit = std::vector<int32_t>{1024, 1, 2, 7}[Rng() % 4];
@@ -935,6 +936,7 @@ TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
     bool WantModified;
     std::vector<int32_t> WantMarkLines;  // of the marks Round sets, in order
     int32_t WantBottomLine;              // the last line in view; 0: not checked
+    TBufferCoord WantCaret{0, 0};        // 0: not checked
   };
   auto round = [](std::string Text, std::string Search, std::string With, std::string Options,
                   bool Regex) {
@@ -948,6 +950,11 @@ TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
   };
   auto trimmed = [](TWalkRound R) {
     R.Trim = true;
+    return R;
+  };
+  auto kept = [](TWalkRound R) {  // trimmed, and the caret kept within the line
+    R.Trim = true;
+    R.PastEol = false;
     return R;
   };
   auto marked = [](TWalkRound R, std::vector<TBufferCoord> Marks) {
@@ -978,6 +985,25 @@ TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
       {"a replacement ending in a lead byte before an empty hit", round("ab", "a|", "x\x83", "e", true), 3,
        "x\x83x\x83" "bx\x83", true},
       {"trailing blanks between hits of a line", trimmed(round("p\t", "x*", "Z", "e", true)), 3, "ZpZ\tZ", true},
+      // Trimming is that of a single edit: a deletion trims only where the caret may stand past
+      // the line's end; the hits of a line are replaced with its blanks, and then trimmed; the
+      // caret keeps the column where the blanks ended, as far as any caret may go.
+      {"a deletion leaves the blanks, the caret within lines", kept(round("x a \r\ny", "a", "", "e", false)), 1,
+       "x  \r\ny", true, {}, 0, {3, 1}},
+      {"a deletion trims, the caret past line ends", trimmed(round("x a \r\ny", "a", "", "e", false)), 1, "x\r\ny",
+       true, {}, 0, {3, 1}},
+      {"a deletion before a blank", kept(round("a ", "a", "", "e", false)), 1, " ", true, {}, 0, {1, 1}},
+      {"a lone lead byte deleted after a tab, backwards", kept(round("\t\x81", "\x81", "", "eb", false)), 1, "\t",
+       true, {}, 0, {2, 1}},
+      {"blanks by blanks, backwards", kept(round("\t  ", " ", "  ", "eb", false)), 2, "", true, {}, 0, {11, 1}},
+      {"blanks by broken blanks, backwards, marks", kept(marked(round("\t  ", " ", "  \r\n  ", "eb", false),
+       {{1, 1}, {1, 2}})), 2, "\r\n\r\n", true, {1}, 0, {3, 2}},
+      {"blanks by broken blanks, backwards, marks below", kept(marked(round("\t  \r\nz", " ", "  \r\n  ", "eb", false),
+       {{1, 1}, {1, 2}})), 2, "\r\n\r\n\r\nz", true, {1, 4}, 0, {3, 2}},
+      {"the end of a long line, the caret within lines", kept(round(std::string(1021, 'q') + " ", "[ \t]+$", "uvw ",
+       "e", true)), 1, std::string(1021, 'q') + "uvw", true, {}, 0, {1025, 1}},
+      {"the end of a long line, the caret past line ends", trimmed(round(std::string(1021, 'q') + " ", "[ \t]+$",
+       "uvw ", "e", true)), 1, std::string(1021, 'q') + "uvw", true, {}, 0, {1025, 1}},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -997,6 +1023,9 @@ TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
     EXPECT_EQ(markLines, c.WantMarkLines);
     if (c.WantBottomLine > 0) {
       EXPECT_EQ(atOnce.TopLine + all.Ed.GetLinesInWindow() - 1, c.WantBottomLine);
+    }
+    if (c.WantCaret.Char > 0) {
+      EXPECT_EQ(atOnce.Caret, c.WantCaret);
     }
     if (!c.WantModified) continue;
     // Undo and redo of the one step give the bytes and the marks back.
