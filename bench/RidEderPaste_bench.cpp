@@ -213,14 +213,19 @@ int main(int argc, char** argv) {
   double us[4], them[4];
   for (int k = 0; k < 4; ++k) {
     us[k] = OursLinePaste(sizes[k], true);
+    // Both hold the file's lines and the block's, ours the block's without their blanks.
+    const int32_t want = kFileLines + static_cast<int32_t>(sizes[k]);
+    const bool oursDone = Ours->Ed.GetLines()->GetCount() == want &&
+                          Ours->Ed.GetLines()->Get(kCaretLine - 1) == TextLines(1)[0];
     them[k] = PeerPaste(sizes[k]);
+    const bool peerDone = Peer->Sci.lines() == want;
     const double untrimmed = OursLinePaste(sizes[k], false);
     std::printf(
         "line-mode paste of %zu lines with trailing blanks above line %d of %d, best of 5: us"
-        " (trimming on) %.1f ms, QScintilla paste() %.1f ms, ratio us/QScintilla %.2f; as"
+        " (trimming on) %.1f ms%s, QScintilla paste() %.1f ms%s, ratio us/QScintilla %.2f; as"
         " information, us with trimming off %.1f ms\n",
-        sizes[k], kCaretLine, kFileLines, us[k] * 1e3, them[k] * 1e3, us[k] / them[k],
-        untrimmed * 1e3);
+        sizes[k], kCaretLine, kFileLines, us[k] * 1e3, oursDone ? "" : " [not the lines pasted]",
+        them[k] * 1e3, peerDone ? "" : " [not the lines pasted]", us[k] / them[k], untrimmed * 1e3);
   }
   std::printf(
       "growth from 10,000 to 80,000 lines (8 is linear): us %.1f, QScintilla %.1f; goal: ours at"
