@@ -556,10 +556,11 @@ std::vector<std::pair<std::string, std::string>> LinesAndBreaks(const std::strin
 // The oracle of a replace-all in lines First..Last of a file: each line's hits found at its
 // character starts from the left, none overlapping, and replaced; a file with one kind of break
 // saves the new breaks as that kind, and Trim takes the blanks off the end of each row of a
-// changed line. Hits receives their number.
+// changed line (of a line whose hits were only deleted, only where the caret may stand past a
+// line's end, PastEol). Hits receives their number.
 std::string ModelReplaceAll(const std::string& Text, const std::string& Pattern,
                             const std::string& With, int32_t First, int32_t Last, bool Trim,
-                            int32_t& Hits) {
+                            bool PastEol, int32_t& Hits) {
   auto lines = LinesAndBreaks(Text);
   std::set<std::string> kinds;
   for (const auto& l : lines)
@@ -592,7 +593,7 @@ std::string ModelReplaceAll(const std::string& Text, const std::string& Pattern,
     auto rows = LinesAndBreaks(replaced);
     for (size_t r = 0; r < rows.size(); ++r) {
       std::string row = rows[r].first;
-      if (Trim) row.erase(row.find_last_not_of(" \t") + 1);
+      if (Trim && (PastEol || !With.empty())) row.erase(row.find_last_not_of(" \t") + 1);
       const std::string rowBreak = r + 1 < rows.size() ? rows[r].second : lineBreak;
       out += row + (mixed || rowBreak.empty() ? rowBreak : style);
     }
@@ -623,13 +624,14 @@ TEST(RidEderSearchReplace, ReplaceAllUndoesInOneStepToTheSavedBytes) {
   const std::vector<std::string> withs = {"", "Z", " ", "\x93\xfa", "x\ny", "\r\n", "y \rz\r\n"};
   for (int round = 0; round < 400; ++round) {
     TSearchEder s(MixedText(rng));
-    const bool regex = rng() % 2, trim = rng() % 2, lines = rng() % 3 == 0;
+    const bool regex = rng() % 2, trim = rng() % 2, lines = rng() % 3 == 0, pastEol = rng() % 2;
     const int32_t limit = std::vector<int32_t>{1024, 1, 2}[rng() % 3];
     const std::string pattern = patterns[rng() % patterns.size()];
     const std::string with = withs[rng() % withs.size()];
     std::string options = std::string("ca") + (rng() % 2 ? "b" : "");
     if (regex) s.Ed.SetSearchEngine(&s.Regex);
     if (trim) s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoTrimTrailingSpaces});
+    if (!pastEol) s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
     s.Ed.SetMaxUndo(limit);
     // An edit, then the save.
     const std::string original = s.Text();
@@ -652,10 +654,12 @@ TEST(RidEderSearchReplace, ReplaceAllUndoesInOneStepToTheSavedBytes) {
     SCOPED_TRACE(testing::Message()
                  << "round " << round << " text " << testing::PrintToString(saved) << " pattern "
                  << testing::PrintToString(pattern) << " with " << testing::PrintToString(with)
-                 << " options " << options << (trim ? " trim" : "") << " limit " << limit
-                 << " lines " << first << " to " << last);
+                 << " options " << options << (trim ? " trim" : "")
+                 << (pastEol ? "" : " no-past-eol") << " limit " << limit << " lines " << first
+                 << " to " << last);
     int32_t hits = 0;
-    const std::string want = ModelReplaceAll(saved, pattern, with, first, last, trim, hits);
+    const std::string want =
+        ModelReplaceAll(saved, pattern, with, first, last, trim, pastEol, hits);
     EXPECT_EQ(s.Ed.SearchReplace(regex ? Escaped(pattern) : pattern, with, Flags(options)), hits);
     ASSERT_EQ(s.Text(), want);
     EXPECT_EQ(s.Ed.GetModified(), hits > 0);
