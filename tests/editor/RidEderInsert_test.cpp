@@ -1056,16 +1056,18 @@ TEST(RidEderInsert, LineAndColumnPastesTrimAsTheModelSays) {
     const bool column = rng() % 2;
     const int32_t y = 1 + rng() % lines.size();
     const int32_t x = column ? 1 + rng() % 6 : 1;
-    std::string text, block;
-    for (size_t k = 0; k < lines.size(); ++k) text += (k ? "\r\n" : "") + lines[k];
-    for (size_t k = 0; k < rows.size(); ++k) block += (k && column ? "\r\n" : "") + rows[k];
-    if (!column) block.clear();
-    for (size_t k = 0; !column && k < rows.size(); ++k) block += rows[k] + "\r\n";
+    const auto joined = [](const std::vector<std::string>& Lines) {
+      std::string s;
+      for (size_t k = 0; k < Lines.size(); ++k) s += (k ? "\r\n" : "") + Lines[k];
+      return s;
+    };
+    // Lines end in a break each, column rows have none after the last.
+    const std::string text = joined(lines), block = joined(rows) + (column ? "" : "\r\n");
     SCOPED_TRACE(testing::Message() << "round " << round << " text " << testing::PrintToString(text)
                                     << (column ? " column " : " lines ")
                                     << testing::PrintToString(block) << " at " << x << "," << y);
-    // The model. A column row goes in at byte column x of a line that holds no double-byte
-    // character before it, and an empty row leaves its line alone.
+    // The model. A column row goes in at byte column x (of a line without double-byte
+    // characters: elsewhere a column inside one moves off it), an empty row leaves its line alone.
     std::vector<std::string> want = lines;
     if (column) {
       for (size_t k = 0; k < rows.size(); ++k) {
@@ -1084,9 +1086,7 @@ TEST(RidEderInsert, LineAndColumnPastesTrimAsTheModelSays) {
       for (size_t k = 0; k < rows.size(); ++k)
         want.insert(want.begin() + (y - 1 + k), WithoutTrailingBlanks(rows[k]));
     }
-    std::string wantText;
-    for (size_t k = 0; k < want.size(); ++k) wantText += (k ? "\r\n" : "") + want[k];
-    bool modelled = true;  // a column inside a double-byte character moves off it
+    bool modelled = true;
     for (size_t k = 0; column && k < rows.size() && y - 1 + k < lines.size(); ++k)
       modelled = modelled && lines[y - 1 + k].find('\x93') == std::string::npos;
 
@@ -1097,7 +1097,7 @@ TEST(RidEderInsert, LineAndColumnPastesTrimAsTheModelSays) {
     PutBlock(column ? smColumn : smLine, block);
     s.Ed.PasteFromClipboard();
     if (modelled) {
-      ASSERT_EQ(s.Ed.GetText(), wantText);
+      ASSERT_EQ(s.Ed.GetText(), joined(want));
     }
     const std::string pasted = s.Ed.GetText();
     s.Ed.Undo();
