@@ -148,16 +148,23 @@ inline std::filesystem::path RunFolder(const std::string& Name) {
   return dir;
 }
 
-// The best of a few runs, in seconds on Clock.
-template <typename F>
-double BestTime(F&& Run, int Runs = 5, double (*Clock)() = WallSeconds) {
+// The best of a few runs of Run, each after an untimed Prepare, in seconds on Clock.
+template <typename P, typename F>
+double BestTimeAfter(P&& Prepare, F&& Run, int Runs = 5, double (*Clock)() = WallSeconds) {
   double best = 1e9;
   for (int i = 0; i < Runs; ++i) {
+    Prepare();
     const double t0 = Clock();
     benchmark::DoNotOptimize(Run());
     best = std::min(best, Clock() - t0);
   }
   return best;
+}
+
+// The best of a few runs, in seconds on Clock.
+template <typename F>
+double BestTime(F&& Run, int Runs = 5, double (*Clock)() = WallSeconds) {
+  return BestTimeAfter([] {}, std::forward<F>(Run), Runs, Clock);
 }
 
 // The same in CPU time: steadier than the wall clock for a single-threaded computation on a

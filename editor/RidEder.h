@@ -759,11 +759,14 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
 
    private:
     TCustomRidEder& Ed;
-    std::vector<int32_t> FLines;  // 0-based
+    std::vector<int32_t> FLines;  // 0-based, ascending, each once
     bool FActive = false;
   };
   TTrimAfterEdit* FTrimAfterEdit = nullptr;
   void InsertLineTrimmed(int32_t Index, const std::string& Text);
+  // Stores the line a deletion joined: its trailing blanks go only where the caret may stand
+  // past the line's end (else the caret would stand past the end of the line it is on).
+  void SetJoinedLine(int32_t Index, const std::string& Text);
   // The selected text as a deletion removes it (column rows unpadded), and in a file with mixed
   // breaks the kind of each of its breaks, or the shift of each column row (see
   // TRidEderUndoItem::FChangeBreaks).

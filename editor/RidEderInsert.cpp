@@ -74,6 +74,13 @@ void TCustomRidEder::SetLineTrimmed(int32_t Index, const std::string& Text) {
   if (FTrimAfterEdit) FTrimAfterEdit->Note(Index);
 }
 
+void TCustomRidEder::SetJoinedLine(int32_t Index, const std::string& Text) {
+  if (FOptions.Contains(eoScrollPastEol))
+    SetLineTrimmed(Index, Text);
+  else
+    FLines->Put(Index, Text);
+}
+
 void TCustomRidEder::InsertLineTrimmed(int32_t Index, const std::string& Text) {
   const bool now = FOptions.Contains(eoTrimTrailingSpaces) && !FTrimAfterEdit;
   FLines->Insert(Index, now ? TrimTrailingSpaces(Text) : Text);
@@ -90,25 +97,28 @@ TCustomRidEder::TTrimAfterEdit::~TTrimAfterEdit() {
   if (FActive) Ed.FTrimAfterEdit = nullptr;
 }
 
-void TCustomRidEder::TTrimAfterEdit::Note(int32_t Index) { FLines.push_back(Index); }
+// Edits store their lines top down, and add or remove lines below those they stored: a note is
+// an append, and a shift touches only the few noted lines below the change.
+void TCustomRidEder::TTrimAfterEdit::Note(int32_t Index) {
+  const auto at = std::lower_bound(FLines.begin(), FLines.end(), Index);
+  if (at == FLines.end() || *at != Index) FLines.insert(at, Index);
+}
 
 void TCustomRidEder::TTrimAfterEdit::LinesInserted(int32_t Index, int32_t Count) {
-  for (int32_t& l : FLines)
-    if (l >= Index) l += Count;
+  for (auto at = std::lower_bound(FLines.begin(), FLines.end(), Index); at != FLines.end(); ++at)
+    *at += Count;
 }
 
 void TCustomRidEder::TTrimAfterEdit::LinesDeleted(int32_t Index, int32_t Count) {
-  std::erase_if(FLines, [&](int32_t l) { return l >= Index && l < Index + Count; });
-  for (int32_t& l : FLines)
-    if (l >= Index + Count) l -= Count;
+  const auto from = std::lower_bound(FLines.begin(), FLines.end(), Index);
+  auto at = FLines.erase(from, std::lower_bound(from, FLines.end(), Index + Count));
+  for (; at != FLines.end(); ++at) *at -= Count;
 }
 
 void TCustomRidEder::TTrimAfterEdit::Finish() {
   if (!FActive) return;
   Ed.FTrimAfterEdit = nullptr;
   FActive = false;
-  std::sort(FLines.begin(), FLines.end());
-  FLines.erase(std::unique(FLines.begin(), FLines.end()), FLines.end());
   // The caret line last, so that a redo leaves the caret on it.
   const int32_t caretIndex = Ed.FCaretY - 1;
   std::stable_partition(FLines.begin(), FLines.end(), [&](int32_t l) { return l != caretIndex; });
@@ -219,10 +229,7 @@ void TCustomRidEder::DeleteSelection() {
       // The joined line ends with the break that ended the last one.
       const uint8_t tailBreak = FLines->GetLineBreak(e.Line - 1);
       if (e.Line > b.Line) FLines->DeleteLines(b.Line, e.Line - b.Line);
-      if (FOptions.Contains(eoScrollPastEol))
-        SetLineTrimmed(b.Line - 1, joined);
-      else
-        FLines->Put(b.Line - 1, joined);
+      SetJoinedLine(b.Line - 1, joined);
       FLines->SetLineBreak(b.Line - 1, tailBreak);
       InternalSetCaretXY(b);
       if (e.Line > b.Line) DoLinesDeleted(b.Line, e.Line - b.Line);
@@ -392,7 +399,8 @@ int32_t TCustomRidEder::InsertColumn(std::string_view Value, bool AddToUndoList,
         TBufferCoord prevEnd{Len(FLines->GetView(y - 2)) + 1, y - 1};
         FUndoList->AddChange(urLineBreak, prevEnd, prevEnd, "", smColumn);
       }
-      FLines->Add(row.empty() ? std::string() : std::string(col - 1, ' ') + std::string(row));
+      InsertLineTrimmed(FLines->GetCount(),
+                        row.empty() ? std::string() : std::string(col - 1, ' ') + std::string(row));
       // The new last line takes the break that ended the text.
       if (y > 1) FLines->SetLineBreak(y - 1, FLines->GetLineBreak(y - 2));
       ++added;
@@ -535,7 +543,11 @@ int32_t TCustomRidEder::PutLineAfter(const TRidLineEdits::TLine& L, int32_t Inde
   L.After(FLines->GetView(Index), Rows);
   const int32_t more = static_cast<int32_t>(Rows.Ends.size()) - 1;
   if (more == 0) {
-    SetLineTrimmed(Index, Rows.Text);
+    // A line whose hits were only deleted is stored as a deletion stores it.
+    if (std::any_of(L.Hits.begin(), L.Hits.end(), [](const auto& H) { return H.NewLen > 0; }))
+      SetLineTrimmed(Index, Rows.Text);
+    else
+      SetJoinedLine(Index, Rows.Text);
     return 0;
   }
   // The new breaks are of the kinds the texts have; the last row keeps the line's own.

@@ -80,8 +80,8 @@ struct TCustomRidEder::TSearchRun {
   TBufferCoord WalkCaret{1, 1};
   int32_t Gained = 0, Shift = 0;
   int32_t ViewTop = 1, ViewLines = 0;
-  // Going forwards, the trims of a line waiting for the replacement of its last hit: trimming
-  // before would take away blanks that hits still to come lie in or after.
+  // The trims of a line waiting for the replacement of its last hit: trimming before would take
+  // away blanks that hits still to come lie in (or after, going forwards).
   std::optional<TTrimAfterEdit> HeldTrims;
   int32_t Result = 0;
   // What the always-run step gives back.
@@ -319,7 +319,7 @@ bool TCustomRidEder::TSearchRun::SearchLine(int32_t& Line) {
     if (action == raReplaceAll) StartReplaceAll();
     const TBufferCoord hit{col, Line};
     if (action != raSkip)
-      ReplaceHit(i, Line, col, len, offset, ReplaceAll && !Backwards && k + 1 < n);
+      ReplaceHit(i, Line, col, len, offset, ReplaceAll && k + 1 < n);
     else if (!Backwards)
       Ed.InternalSetCaretXY({col + len, Line});
     if (!ReplaceAll) {
@@ -352,13 +352,14 @@ void TCustomRidEder::TSearchRun::ReplaceHit(int32_t Index, int32_t& Line, int32_
   {
     TRidUndoBlock block(Ed);
     TRidPaintLock lock(Ed);
-    if (MoreToCome && !HeldTrims) HeldTrims.emplace(Ed);
+    if (!HeldTrims) HeldTrims.emplace(Ed);
     {
       TFlagOn exact(Ed.FExactPositions);
       Ed.ReplaceSelectionRecorded(smNormal, text, urInsert);
     }
-    if (!MoreToCome && HeldTrims) {
-      // In the step of the line's last replacement, which then ends as a replacement does.
+    if (!MoreToCome) {
+      // In the step of the line's last replacement, which then ends as a replacement does: the
+      // caret where an edit's trims leave it, not at an exact position.
       FinishHeldTrims();
       Ed.FBlockBegin = Ed.FBlockEnd = Ed.GetCaretXY();
     }

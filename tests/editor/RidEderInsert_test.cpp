@@ -1313,6 +1313,132 @@ TEST(RidEderInsert, PasteUsesTheCopiedModeAndUndoesInOneStep) {
   EXPECT_TRUE(s.Ed.CanRedo());
 }
 
+// Our own block on the clipboard, as a copy in Mode places it.
+void PutBlock(TRidSelectionMode Mode, const std::string& Text) {
+  Clipboard()->Open();
+  Clipboard()->Clear();
+  Clipboard()->SetAsText(Text);
+  Clipboard()->SetBuffer(RidEderClipboardFormat(),
+                         std::string(1, static_cast<char>(Mode)) + Text + '\0');
+  Clipboard()->Close();
+}
+
+std::string WithoutTrailingBlanks(std::string S) {
+  S.erase(S.find_last_not_of(" \t") + 1);
+  return S;
+}
+
+// With trimming on, every line a paste writes loses its trailing blanks, whatever the block's
+// mode, and the paste with its trims is one undo step; lines it does not write keep theirs.
+TEST(RidEderInsert, PastesWithTrimmingTrimEveryLineTheyWrite) {
+  struct Case {
+    const char* Name;
+    std::string Text;
+    TRidSelectionMode Mode;  // of the block
+    std::string Block;
+    TBufferCoord Caret;
+    std::string Want;
+  };
+  // clang-format off
+  const std::vector<Case> cases = {
+      {"lines above the caret line", "x \r\ny ", smLine, "a  \r\n\tb\t\r\n", {1, 2}, "x \r\na\r\n\tb\r\ny "},
+      {"lines filling the empty last line", "x\r\n\r\n", smLine, "a \r\nb\t", {1, 2}, "x\r\na\r\nb"},
+      {"text over a break", "xy  \r\nz ", smNormal, "p  \r\nq  ", {2, 1}, "xp\r\nq  y\r\nz "},
+      {"rows into lines", "abcd\r\nef\r\ng ", smColumn, "  \r\n  ", {3, 1}, "ab  cd\r\nef\r\ng "},
+      {"rows below the last line", "ab", smColumn, "1 \r\n  \r\nb \r\n", {3, 1}, "ab1\r\n\r\n  b\r\n"},
+  };
+  // clang-format on
+  for (bool pastEol : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.Name << (pastEol ? "" : ", the caret within lines"));
+      TEder s;
+      TRidEderorOptions options = s.Ed.GetOptions() + TRidEderorOptions{eoTrimTrailingSpaces};
+      s.Ed.SetOptions(pastEol ? options : options - TRidEderorOptions{eoScrollPastEol});
+      s.Ed.SetText(c.Text);
+      const std::string before = s.Ed.GetText();
+      s.Ed.SetCaretXY(c.Caret);
+      PutBlock(c.Mode, c.Block);
+      s.Ed.PasteFromClipboard();
+      EXPECT_EQ(s.Ed.GetText(), c.Want);
+      EXPECT_TRUE(s.Ed.GetModified());
+      s.Ed.Undo();
+      EXPECT_EQ(s.Ed.GetText(), before);
+      EXPECT_FALSE(s.Ed.CanUndo());
+      EXPECT_FALSE(s.Ed.GetModified());
+      s.Ed.Redo();
+      EXPECT_EQ(s.Ed.GetText(), c.Want);
+    }
+  }
+}
+
+// Random line and column blocks of blank-ended rows pasted into blank-ended lines, against a
+// model: the rows a paste writes, and only those, lose their trailing blanks.
+TEST(RidEderInsert, LineAndColumnPastesTrimAsTheModelSays) {
+  std::mt19937 rng(42);
+  const auto row = [&] {
+    static const char* const pieces[] = {"a", "b", " ", "\t", "\x93\xfa"};
+    std::string r;
+    for (int n = rng() % 5; n > 0; --n) r += pieces[rng() % std::size(pieces)];
+    return r;
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> lines(1 + rng() % 8), rows(1 + rng() % 12);
+    for (auto& l : lines) l = row();
+    for (auto& r : rows) r = row();
+    const bool column = rng() % 2;
+    const int32_t y = 1 + rng() % lines.size();
+    const int32_t x = column ? 1 + rng() % 6 : 1;
+    const auto joined = [](const std::vector<std::string>& Lines) {
+      std::string s;
+      for (size_t k = 0; k < Lines.size(); ++k) s += (k ? "\r\n" : "") + Lines[k];
+      return s;
+    };
+    // Lines end in a break each, column rows have none after the last.
+    const std::string text = joined(lines), block = joined(rows) + (column ? "" : "\r\n");
+    SCOPED_TRACE(testing::Message() << "round " << round << " text " << testing::PrintToString(text)
+                                    << (column ? " column " : " lines ")
+                                    << testing::PrintToString(block) << " at " << x << "," << y);
+    // The model. A column row goes in at byte column x (of a line without double-byte
+    // characters: elsewhere a column inside one moves off it), an empty row leaves its line alone.
+    std::vector<std::string> want = lines;
+    if (column) {
+      for (size_t k = 0; k < rows.size(); ++k) {
+        const size_t at = y - 1 + k;
+        if (at >= want.size()) {
+          want.push_back(rows[k].empty() ? "" : std::string(x - 1, ' ') + rows[k]);
+        } else if (!rows[k].empty()) {
+          want[at].resize(std::max<size_t>(want[at].size(), x - 1), ' ');
+          want[at].insert(x - 1, rows[k]);
+        } else {
+          continue;
+        }
+        want[at] = WithoutTrailingBlanks(want[at]);
+      }
+    } else {
+      for (size_t k = 0; k < rows.size(); ++k)
+        want.insert(want.begin() + (y - 1 + k), WithoutTrailingBlanks(rows[k]));
+    }
+    bool modelled = true;
+    for (size_t k = 0; column && k < rows.size() && y - 1 + k < lines.size(); ++k)
+      modelled = modelled && lines[y - 1 + k].find('\x93') == std::string::npos;
+
+    TEder s;
+    s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoTrimTrailingSpaces});
+    for (const std::string& l : lines) s.Ed.GetLines()->Add(l);
+    s.Ed.SetCaretXY({x, y});
+    PutBlock(column ? smColumn : smLine, block);
+    s.Ed.PasteFromClipboard();
+    if (modelled) {
+      ASSERT_EQ(s.Ed.GetText(), joined(want));
+    }
+    const std::string pasted = s.Ed.GetText();
+    s.Ed.Undo();
+    ASSERT_EQ(s.Ed.GetText(), text);
+    s.Ed.Redo();
+    ASSERT_EQ(s.Ed.GetText(), pasted);
+  }
+}
+
 TEST(RidEderInsert, ForeignClipboardDataPastesSafely) {
   TEder s;
   s.Ed.SetText("xy");

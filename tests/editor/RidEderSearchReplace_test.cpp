@@ -556,10 +556,11 @@ std::vector<std::pair<std::string, std::string>> LinesAndBreaks(const std::strin
 // The oracle of a replace-all in lines First..Last of a file: each line's hits found at its
 // character starts from the left, none overlapping, and replaced; a file with one kind of break
 // saves the new breaks as that kind, and Trim takes the blanks off the end of each row of a
-// changed line. Hits receives their number.
+// changed line (of a line whose hits were only deleted, only where the caret may stand past a
+// line's end, PastEol). Hits receives their number.
 std::string ModelReplaceAll(const std::string& Text, const std::string& Pattern,
                             const std::string& With, int32_t First, int32_t Last, bool Trim,
-                            int32_t& Hits) {
+                            bool PastEol, int32_t& Hits) {
   auto lines = LinesAndBreaks(Text);
   std::set<std::string> kinds;
   for (const auto& l : lines)
@@ -592,7 +593,7 @@ std::string ModelReplaceAll(const std::string& Text, const std::string& Pattern,
     auto rows = LinesAndBreaks(replaced);
     for (size_t r = 0; r < rows.size(); ++r) {
       std::string row = rows[r].first;
-      if (Trim) row.erase(row.find_last_not_of(" \t") + 1);
+      if (Trim && (PastEol || !With.empty())) row.erase(row.find_last_not_of(" \t") + 1);
       const std::string rowBreak = r + 1 < rows.size() ? rows[r].second : lineBreak;
       out += row + (mixed || rowBreak.empty() ? rowBreak : style);
     }
@@ -623,13 +624,14 @@ TEST(RidEderSearchReplace, ReplaceAllUndoesInOneStepToTheSavedBytes) {
   const std::vector<std::string> withs = {"", "Z", " ", "\x93\xfa", "x\ny", "\r\n", "y \rz\r\n"};
   for (int round = 0; round < 400; ++round) {
     TSearchEder s(MixedText(rng));
-    const bool regex = rng() % 2, trim = rng() % 2, lines = rng() % 3 == 0;
+    const bool regex = rng() % 2, trim = rng() % 2, lines = rng() % 3 == 0, pastEol = rng() % 2;
     const int32_t limit = std::vector<int32_t>{1024, 1, 2}[rng() % 3];
     const std::string pattern = patterns[rng() % patterns.size()];
     const std::string with = withs[rng() % withs.size()];
     std::string options = std::string("ca") + (rng() % 2 ? "b" : "");
     if (regex) s.Ed.SetSearchEngine(&s.Regex);
     if (trim) s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoTrimTrailingSpaces});
+    if (!pastEol) s.Ed.SetOptions(s.Ed.GetOptions() - TRidEderorOptions{eoScrollPastEol});
     s.Ed.SetMaxUndo(limit);
     // An edit, then the save.
     const std::string original = s.Text();
@@ -652,10 +654,12 @@ TEST(RidEderSearchReplace, ReplaceAllUndoesInOneStepToTheSavedBytes) {
     SCOPED_TRACE(testing::Message()
                  << "round " << round << " text " << testing::PrintToString(saved) << " pattern "
                  << testing::PrintToString(pattern) << " with " << testing::PrintToString(with)
-                 << " options " << options << (trim ? " trim" : "") << " limit " << limit
-                 << " lines " << first << " to " << last);
+                 << " options " << options << (trim ? " trim" : "")
+                 << (pastEol ? "" : " no-past-eol") << " limit " << limit << " lines " << first
+                 << " to " << last);
     int32_t hits = 0;
-    const std::string want = ModelReplaceAll(saved, pattern, with, first, last, trim, hits);
+    const std::string want =
+        ModelReplaceAll(saved, pattern, with, first, last, trim, pastEol, hits);
     EXPECT_EQ(s.Ed.SearchReplace(regex ? Escaped(pattern) : pattern, with, Flags(options)), hits);
     ASSERT_EQ(s.Text(), want);
     EXPECT_EQ(s.Ed.GetModified(), hits > 0);
@@ -713,7 +717,8 @@ std::string Describe(const TRunOutcome& O) {
 // the run's search.
 struct TWalkRound {
   std::string Text, Search, Replace, Options;  // Flags' letters without a, p
-  bool Regex = false, Trim = false, PastEof = false, PastEol = false, Overwrite = false;
+  bool Regex = false, Trim = false, PastEof = false, Overwrite = false;
+  bool PastEol = true;  // the editor's default
   int32_t Limit = 1024;
   int32_t AllAfter = -1;  // Replace All after answering Replace this often (-1: without asking)
   TSelection Selection;
@@ -726,7 +731,7 @@ std::ostream& operator<<(std::ostream& Out, const TWalkRound& R) {
   Out << "text " << testing::PrintToString(R.Text) << " search " << testing::PrintToString(R.Search)
       << " with " << testing::PrintToString(R.Replace) << " options " << R.Options
       << (R.Regex ? " regex" : "") << (R.Trim ? " trim" : "") << (R.PastEof ? " past-eof" : "")
-      << (R.PastEol ? " past-eol" : "") << (R.Overwrite ? " overwrite" : "") << " all after "
+      << (R.PastEol ? "" : " no-past-eol") << (R.Overwrite ? " overwrite" : "") << " all after "
       << R.AllAfter << " limit " << R.Limit << " caret " << R.Caret.Char << "," << R.Caret.Line
       << " top " << R.TopLine;
   if (R.Selection.Any())
@@ -744,7 +749,7 @@ std::string SetUp(TSearchEder& S, const TWalkRound& R) {
   TRidEderorOptions options = S.Ed.GetOptions();
   if (R.Trim) options += TRidEderorOptions{eoTrimTrailingSpaces};
   if (R.PastEof) options += TRidEderorOptions{eoScrollPastEof};
-  if (R.PastEol) options += TRidEderorOptions{eoScrollPastEol};
+  if (!R.PastEol) options -= TRidEderorOptions{eoScrollPastEol};
   S.Ed.SetOptions(options);
   S.Ed.SetInsertMode(!R.Overwrite);
   S.Ed.SetMaxUndo(R.Limit);
@@ -862,7 +867,7 @@ TWalkRound RandomWalkRound(std::mt19937& Rng) {
   r.Replace = withs[Rng() % withs.size()];
   r.Trim = Rng() % 2;
   r.PastEof = Rng() % 4 == 0;
-  r.PastEol = Rng() % 4 == 0;
+  r.PastEol = Rng() % 2 == 0;
   r.Overwrite = Rng() % 4 == 0;
   if (Rng() % 4 == 0) r.AllAfter = Rng() % 4;
   r.Limit = std::vector<int32_t>{1024, 1, 2, 7}[Rng() % 4];
@@ -935,6 +940,7 @@ TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
     bool WantModified;
     std::vector<int32_t> WantMarkLines;  // of the marks Round sets, in order
     int32_t WantBottomLine;              // the last line in view; 0: not checked
+    TBufferCoord WantCaret{0, 0};        // 0: not checked
   };
   auto round = [](std::string Text, std::string Search, std::string With, std::string Options,
                   bool Regex) {
@@ -948,6 +954,11 @@ TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
   };
   auto trimmed = [](TWalkRound R) {
     R.Trim = true;
+    return R;
+  };
+  auto kept = [](TWalkRound R) {  // trimmed, and the caret kept within the line
+    R.Trim = true;
+    R.PastEol = false;
     return R;
   };
   auto marked = [](TWalkRound R, std::vector<TBufferCoord> Marks) {
@@ -978,6 +989,25 @@ TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
       {"a replacement ending in a lead byte before an empty hit", round("ab", "a|", "x\x83", "e", true), 3,
        "x\x83x\x83" "bx\x83", true},
       {"trailing blanks between hits of a line", trimmed(round("p\t", "x*", "Z", "e", true)), 3, "ZpZ\tZ", true},
+      // Trimming is that of a single edit: a deletion trims only where the caret may stand past
+      // the line's end; the hits of a line are replaced with its blanks, and then trimmed; the
+      // caret keeps the column where the blanks ended, as far as any caret may go.
+      {"a deletion leaves the blanks, the caret within lines", kept(round("x a \r\ny", "a", "", "e", false)), 1,
+       "x  \r\ny", true, {}, 0, {3, 1}},
+      {"a deletion trims, the caret past line ends", trimmed(round("x a \r\ny", "a", "", "e", false)), 1, "x\r\ny",
+       true, {}, 0, {3, 1}},
+      {"a deletion before a blank", kept(round("a ", "a", "", "e", false)), 1, " ", true, {}, 0, {1, 1}},
+      {"a lone lead byte deleted after a tab, backwards", kept(round("\t\x81", "\x81", "", "eb", false)), 1, "\t",
+       true, {}, 0, {2, 1}},
+      {"blanks by blanks, backwards", kept(round("\t  ", " ", "  ", "eb", false)), 2, "", true, {}, 0, {11, 1}},
+      {"blanks by broken blanks, backwards, marks", kept(marked(round("\t  ", " ", "  \r\n  ", "eb", false),
+       {{1, 1}, {1, 2}})), 2, "\r\n\r\n", true, {1}, 0, {3, 2}},
+      {"blanks by broken blanks, backwards, marks below", kept(marked(round("\t  \r\nz", " ", "  \r\n  ", "eb", false),
+       {{1, 1}, {1, 2}})), 2, "\r\n\r\n\r\nz", true, {1, 4}, 0, {3, 2}},
+      {"the end of a long line, the caret within lines", kept(round(std::string(1021, 'q') + " ", "[ \t]+$", "uvw ",
+       "e", true)), 1, std::string(1021, 'q') + "uvw", true, {}, 0, {1025, 1}},
+      {"the end of a long line, the caret past line ends", trimmed(round(std::string(1021, 'q') + " ", "[ \t]+$",
+       "uvw ", "e", true)), 1, std::string(1021, 'q') + "uvw", true, {}, 0, {1025, 1}},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -997,6 +1027,9 @@ TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
     EXPECT_EQ(markLines, c.WantMarkLines);
     if (c.WantBottomLine > 0) {
       EXPECT_EQ(atOnce.TopLine + all.Ed.GetLinesInWindow() - 1, c.WantBottomLine);
+    }
+    if (c.WantCaret.Char > 0) {
+      EXPECT_EQ(atOnce.Caret, c.WantCaret);
     }
     if (!c.WantModified) continue;
     // Undo and redo of the one step give the bytes and the marks back.
