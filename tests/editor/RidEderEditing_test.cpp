@@ -524,8 +524,75 @@ TEST(RidEderEditing, BookmarkCommandsToggleAndMoveAtTheGivenPosition) {
   EXPECT_EQ(ed.GetCaretXY(), (TBufferCoord{1, 2}));
   ed.CommandProcessor(ecClearAll, 0, nullptr);
   EXPECT_FALSE(ed.IsBookmark(3));
-  EXPECT_EQ(ed.Lines()->GetCount(), 0);
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), "");
+  // The text goes as a step undo gives back, so it stays modified (ClearAll with tests below).
+  EXPECT_TRUE(ed.CanUndo());
+  EXPECT_TRUE(ed.GetModified());
+}
+
+// ecClearAll, which a macro file or a key bound to it runs, takes the whole text away as one step
+// that undo gives back exactly, whatever the selection and the caret.
+TEST(RidEderEditing, ClearAllIsAStepUndoGivesBack) {
+  const std::vector<TRow> rows = {
+      {"lines and a double-byte character", "ab\r\n" + Ni + "cd", {2, 2}, {}, {{ecClearAll}}, "",
+       {1, 1}},
+      {"a last line break", "ab\r\ncd\r\n", {1, 3}, {}, {{ecClearAll}}, "", {1, 1}},
+      {"a selection", "ab\r\ncd", {2, 2}, {1, 1}, {{ecClearAll}}, "", {1, 1}},
+      {"the caret past the line end", "ab  ", {9, 1}, {}, {{ecClearAll}}, "", {1, 1}},
+      {"a lone line break", "\r\n", {1, 1}, {}, {{ecClearAll}}, "", {1, 1}},
+      {"a waiting lead byte goes in, and goes with the rest",
+       "ab",
+       {3, 1},
+       {},
+       {Ch('\x93'), {ecClearAll}},
+       "",
+       {1, 1}},
+      {"typing after it", "ab\r\ncd", {1, 1}, {}, {{ecClearAll}, Ch('x')}, "x", {2, 1}},
+  };
+  for (const TRow& r : rows) RunRow(r);
+}
+
+// With undo grouping on (the window's way), clearing is a step of its own: the Delete before it
+// stays done after one undo, and the text is modified until every step is undone. An empty
+// text is left as it is, and no step is recorded.
+TEST(RidEderEditing, ClearAllKeepsTheTextModifiedUntilUndone) {
+  TRidEder ed(nullptr);
+  ASSERT_TRUE(ed.GetOptions().Contains(eoGroupUndo));
+  ed.GetLines()->LoadFromBytes("abc\r\ndef");
+  ed.SetModified(false);
+  ed.SetCaretXY({1, 2});
+  ed.SetBookMark(2, 1, 2);
+  ed.CommandProcessor(ecDeleteChar, 0, nullptr);
+  ed.CommandProcessor(ecClearAll, 0, nullptr);
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), "");
+  EXPECT_TRUE(ed.GetModified());
+  EXPECT_FALSE(ed.IsBookmark(2));
+  ed.CommandProcessor(ecClearAll, 0, nullptr);  // nothing left: no step
+  ed.Undo();
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), "abc\r\nef");
+  EXPECT_TRUE(ed.GetModified());
+  ed.Undo();
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), "abc\r\ndef");
+  EXPECT_FALSE(ed.GetModified());
   EXPECT_FALSE(ed.CanUndo());
+  ed.Redo();
+  ed.Redo();
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), "");
+  EXPECT_TRUE(ed.GetModified());
+  EXPECT_FALSE(ed.CanRedo());
+}
+
+// ClearAll itself still starts a new text: no text, no marks, nothing to undo, unmodified.
+TEST(RidEderEditing, ClearAllStartsANewText) {
+  TRidEder ed(nullptr);
+  ed.SetText("ab");
+  ed.CommandProcessor(ecChar, 'x', nullptr);
+  ed.SetBookMark(1, 1, 1);
+  ed.ClearAll();
+  EXPECT_EQ(ed.GetLines()->GetCount(), 0);
+  EXPECT_FALSE(ed.IsBookmark(1));
+  EXPECT_FALSE(ed.CanUndo());
+  EXPECT_FALSE(ed.CanRedo());
   EXPECT_FALSE(ed.GetModified());
 }
 
