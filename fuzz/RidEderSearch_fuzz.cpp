@@ -10,9 +10,10 @@
 // (where the expression's input ends, as the engine is made); the pattern as given is
 // searched too, its hits sound (inside the line, on character starts, in order) and expanding
 // "$&" to their own text. Replace All (the regular expression's replacement without '$' and
-// '\', so it is plain text), forwards or backwards, over the whole text or from a caret, counts
-// the reference's hits in its range and gives the text with each of them replaced; one undo
-// gives the text back and a redo the result.
+// '\' and up to a 0 byte, so it is plain text), forwards or backwards, over the whole text or from
+// a caret, counts the reference's hits in its range and gives the text with each of them replaced
+// (the replacement's line breaks saved as the text's own where it has one kind); one undo gives
+// the text back and a redo the result.
 //
 // Input: a flags byte (bit 0 match case, 1 whole word, 2 backwards, 3 Replace All with the
 // regular-expression engine, 4 the literal anchored at the line start, 5 at the line end,
@@ -173,14 +174,37 @@ void CheckRegexAsGiven(const std::vector<TLine>& Lines, const std::string& Patte
   }
 }
 
-// The replacement without the regular expression's template syntax.
+// The replacement without the regular expression's template syntax, up to its first 0 byte
+// (where a template ends, as the engine is made).
 std::string PlainTemplate(std::string_view S) {
+  S = S.substr(0, S.find('\0'));
   std::string out;
   for (size_t i = 0; i < S.size();) {
     const size_t n = SjisCharLength(S, i);
     if (n == 2 || (S[i] != '$' && S[i] != '\\')) out.append(S.substr(i, n));
     i += n;
   }
+  return out;
+}
+
+// The break every line is saved with when Text's breaks are all of one kind (CR LF when it has
+// none); empty when they are mixed, and each line keeps its own, a new one the kind it came in.
+std::string_view SavedBreak(std::string_view Text) {
+  bool cr = false, lf = false, crlf = false;
+  for (const TLine& l : Lines(Text)) {
+    cr = cr || l.Break == "\r";
+    lf = lf || l.Break == "\n";
+    crlf = crlf || l.Break == "\r\n";
+  }
+  if (int(cr) + int(lf) + int(crlf) > 1) return {};
+  return cr ? "\r" : lf ? "\n" : "\r\n";
+}
+
+// S with its breaks saved as Break (as they are when Break is empty).
+std::string WithBreaks(std::string_view S, std::string_view Break) {
+  if (Break.empty()) return std::string(S);
+  std::string out;
+  for (const TLine& l : Lines(S)) out.append(l.Text).append(l.Break.empty() ? "" : Break);
   return out;
 }
 
@@ -248,6 +272,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     caret = ed.GetCaretXY();
   }
   const std::string replacement = useRegex ? PlainTemplate(given) : given;
+  const std::string replaced = WithBreaks(replacement, SavedBreak(text));
   std::string want;
   int32_t wantCount = 0;
   for (size_t k = 0; k < lines.size(); ++k) {
@@ -262,7 +287,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     });
     size_t at = 0;
     for (const THit& h : hits) {
-      want.append(l.substr(at, h.Pos - 1 - at)).append(replacement);
+      want.append(l.substr(at, h.Pos - 1 - at)).append(replaced);
       at = h.Pos - 1 + h.Len;
     }
     want.append(l.substr(at)).append(lines[k].Break);
