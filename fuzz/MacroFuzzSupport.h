@@ -1,7 +1,6 @@
 // What the macro fuzz targets share: a macro played into an editor holding a file as the window
 // plays it, then taken back step by step and played again through redo.
 #pragma once
-#include <QApplication>
 #include <string>
 #include <string_view>
 #include <vector>
