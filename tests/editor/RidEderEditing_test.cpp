@@ -18,7 +18,7 @@ struct TStep {
   TRidEderorCommand Command;
   char Char = 0;
   const char* Ime = nullptr;  // ecImeStr's text
-  TBufferCoord At{0, 0};      // ecGotoXY, ecSelGotoXY, ecSetMarker0..9: the position
+  TBufferCoord At{0, 0};      // ecGotoXY, ecSelGotoXY, ecSetMarker0..9: the position, if any
 };
 TStep Ch(char C) { return {ecChar, C}; }
 TStep Ime(const std::string& S) {
@@ -44,7 +44,9 @@ const TRidEderorOptions TabsToSpaces{eoTabsToSpaces}, AutoIndent{eoAutoIndent},
 
 void RunStep(TRidEder& Ed, const TStep& S) {
   TBufferCoord at = S.At;
-  void* data = S.Ime ? static_cast<void*>(const_cast<char*>(S.Ime)) : at.Line > 0 ? &at : nullptr;
+  void* data = S.Ime                      ? static_cast<void*>(const_cast<char*>(S.Ime))
+               : at == TBufferCoord{0, 0} ? nullptr
+                                          : &at;
   Ed.CommandProcessor(S.Command, S.Char, data);
 }
 
@@ -534,7 +536,12 @@ TEST(RidEderEditing, BookmarkCommandsToggleAndMoveAtTheGivenPosition) {
 // that undo gives back exactly, whatever the selection and the caret.
 TEST(RidEderEditing, ClearAllIsAStepUndoGivesBack) {
   const std::vector<TRow> rows = {
-      {"lines and a double-byte character", "ab\r\n" + Ni + "cd", {2, 2}, {}, {{ecClearAll}}, "",
+      {"lines and a double-byte character",
+       "ab\r\n" + Ni + "cd",
+       {2, 2},
+       {},
+       {{ecClearAll}},
+       "",
        {1, 1}},
       {"a last line break", "ab\r\ncd\r\n", {1, 3}, {}, {{ecClearAll}}, "", {1, 1}},
       {"a selection", "ab\r\ncd", {2, 2}, {1, 1}, {{ecClearAll}}, "", {1, 1}},
@@ -548,6 +555,38 @@ TEST(RidEderEditing, ClearAllIsAStepUndoGivesBack) {
        "",
        {1, 1}},
       {"typing after it", "ab\r\ncd", {1, 1}, {}, {{ecClearAll}, Ch('x')}, "x", {2, 1}},
+  };
+  for (const TRow& r : rows) RunRow(r);
+}
+
+// A place outside the text (a macro file can hold any) goes to the nearest line, and a column
+// there on a trail byte to the character's end, as a place inside the text does.
+TEST(RidEderEditing, GotoAPlaceOutsideTheTextLandsOnACharacterStart) {
+  const std::vector<TRow> rows = {
+      {"line -1", Ni + Hon, {1, 1}, {}, {Go(ecGotoXY, {2, -1})}, Ni + Hon, {3, 1}},
+      {"a line before the first", Ni + Hon, {5, 1}, {}, {Go(ecGotoXY, {4, -7})}, Ni + Hon, {5, 1}},
+      {"a line past the last",
+       "ab\r\n" + Ni,
+       {1, 1},
+       {},
+       {Go(ecGotoXY, {2, 9})},
+       "ab\r\n" + Ni,
+       {3, 2}},
+      {"selecting there, then deleting the selection",
+       Ni + Hon + "x",
+       {1, 1},
+       {},
+       {Go(ecSelGotoXY, {2, -1}), {ecDeleteChar}},
+       Hon + "x",
+       {1, 1}},
+      {"deleting the blanks after there",
+       "\x95\x5c ab\r\ncd",
+       {1, 1},
+       {},
+       {Go(ecGotoXY, {2, -1}), {ecDeleteWord}},
+       "\x95\x5c"
+       "ab\r\ncd",
+       {3, 1}},
   };
   for (const TRow& r : rows) RunRow(r);
 }
