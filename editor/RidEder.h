@@ -899,6 +899,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   void DeleteToWordOrLineEnd(TRidEderorCommand Command);
   void DeleteToWordOrLineStart(TRidEderorCommand Command);
   void DeleteLine();
+  // ecClearAll: the whole text deleted as one undoable step, and the marks.
+  void DeleteAll();
   // Removes From..To (From first) and records it with Reason.
   void DeleteRecorded(TBufferCoord From, TBufferCoord To, TRidChangeReason Reason);
   // The bytes Backspace removes directly after the indentation (unindenting).

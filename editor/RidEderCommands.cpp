@@ -205,6 +205,9 @@ void TCustomRidEder::ExecuteMoveCommand(TRidEderorCommand Command, void* Data) {
     case ecGotoXY: {
       if (!Data) break;
       TBufferCoord to = *static_cast<const TBufferCoord*>(Data);
+      // A line outside the text (a macro file can hold any) is the nearest one, as the caret
+      // takes it, before the column moves off a trail byte of that line.
+      to.Line = std::clamp(to.Line, 1, std::max(FLines->GetCount(), 1));
       MoveOffTrailByte(to.Line, to.Char);
       MoveCaretAndSelection(caret, to, sel);
       Update();

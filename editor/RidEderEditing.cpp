@@ -90,7 +90,7 @@ bool TCustomRidEder::ExecuteEditCommand(TRidEderorCommand Command, char AChar, v
       DeleteLine();
       break;
     case ecClearAll:
-      ClearAll();
+      DeleteAll();
       break;
     case ecBlockIndent:
       DoBlockIndent();
@@ -266,6 +266,20 @@ void TCustomRidEder::DeleteRecorded(TBufferCoord From, TBufferCoord To, TRidChan
   SetSelTextPrimitiveEx(smNormal, {}, true);
   AddUndoItem(Reason, From, To, text, breaks, smNormal);
   FBlockBegin = FBlockEnd = GetCaretXY();
+}
+
+// ecClearAll: a macro or a key takes the text away as one step of its own that undo gives back,
+// so the text stays modified and nothing unsaved is lost; the marks go with it. (ClearAll, which
+// forgets the undo lists too, is for starting a new text.)
+void TCustomRidEder::DeleteAll() {
+  const int32_t count = FLines->GetCount();
+  if (count > 1 || (count == 1 && !FLines->GetView(0).empty())) {
+    if (FOptions.Contains(eoGroupUndo) && FUndoList->CanUndo()) FUndoList->AddGroupBreak();
+    EditStep([this, count] {
+      DeleteRecorded({1, 1}, {Len(FLines->GetView(count - 1)) + 1, count}, urDeleteAfter);
+    });
+  }
+  FMarkList->ClearAll();
 }
 
 void TCustomRidEder::PadToCaret() {

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -5,31 +6,87 @@
 
 #include "editor/RidMacroRecorder.h"
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/MacroFuzzSupport.h"
 
-// Any text parses as the parameters of an event of each kind (the first byte chooses it): the
-// event's text form then reads back to the same text, with a repeat count of 1 to 255.
+// Any text parses as the parameters of an event of each kind: the event's text form then reads
+// back to the same text, with a repeat count of 1 to 255. Saved as a macro of that one event and
+// loaded, the event plays into an editor holding a file as the window plays it: nothing unsaved
+// is lost without a trace, undo takes every step back to the file and redo plays them again (see
+// CheckPlayback).
+//
+// Input: a byte whose low two bits choose the kind (a command without data, a typed character,
+// a text, a command with a place) and whose other bits choose the command of the first and the
+// last kind from the tables below; the parameters' text up to a 0 byte (or the end); the bytes
+// after that 0 byte are the file.
+namespace {
+
+using namespace rid;
+
+// clang-format off
+const TRidEderorCommand kBasic[] = {
+    ecDeleteWord, ecDeleteLastChar, ecDeleteChar, ecDeleteLastWord, ecDeleteBOL, ecDeleteEOL,
+    ecDeleteLine, ecClearAll, ecLineBreak, ecInsertLine, ecUndo, ecRedo, ecCut, ecPaste, ecCopy,
+    ecBlockIndent, ecBlockUnindent, ecTab, ecShiftTab, ecUpperCase, ecLowerCase, ecToggleCase,
+    ecTitleCase, ecUpperCaseBlock, ecLowerCaseBlock, ecToggleCaseBlock, ecSelectAll, ecSelWord,
+    ecSelLeft, ecSelRight, ecSelUp, ecSelDown, ecSelWordLeft, ecSelWordRight, ecSelLineStart,
+    ecSelLineEnd, ecSelEditorTop, ecSelEditorBottom, ecNormalSelect, ecColumnSelect,
+    ecLineSelect, ecToggleMode, ecLeft, ecRight, ecUp, ecDown, ecLineStart, ecLineEnd,
+    ecEditorBottom, ecMatchBracket, ecImeStr};
+// clang-format on
+const TRidEderorCommand kPlaced[] = {ecSelGotoXY, ecGotoXY, ecSetMarker0, ecSetMarker9};
+
+// The event saved as a macro of its own.
+std::string AsMacro(const TRidMacroEvent& E) {
+  TMemoryStream s;
+  const uint8_t one[] = {1, 0, 0, 0};
+  s.WriteBuffer(one, 4);
+  E.SaveToStream(&s);
+  return std::string(s.Bytes());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QApplication App(*Argc, *Argv);
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   rid::fuzz::TReader in{std::string_view(reinterpret_cast<const char*>(Data), Size)};
-  std::unique_ptr<rid::TRidMacroEvent> e;
-  switch (in.Byte() % 4) {
+  const uint8_t kind = in.Byte();
+  const std::string_view rest = in.Rest();
+  const size_t end = std::min(rest.find('\0'), rest.size());
+  const std::string_view params = rest.substr(0, end),
+                         file = rest.substr(std::min(end + 1, rest.size()));
+  std::unique_ptr<TRidMacroEvent> e;
+  switch (kind % 4) {
     case 0:
-      e = std::make_unique<rid::TRidBasicEvent>();
-      e->Initialize(rid::ecDeleteWord, '\0', nullptr);
+      e = std::make_unique<TRidBasicEvent>();
+      e->Initialize(kBasic[(kind >> 2) % std::size(kBasic)], '\0', nullptr);
       break;
     case 1:
-      e = std::make_unique<rid::TRidCharEvent>();
+      e = std::make_unique<TRidCharEvent>();
       break;
     case 2:
-      e = std::make_unique<rid::TRidStringEvent>();
+      e = std::make_unique<TRidStringEvent>();
       break;
     default:
-      e = std::make_unique<rid::TRidPositionEvent>();
-      e->Initialize(rid::ecSelGotoXY, '\0', nullptr);
+      e = std::make_unique<TRidPositionEvent>();
+      e->Initialize(kPlaced[(kind >> 2) % std::size(kPlaced)], '\0', nullptr);
   }
-  e->ParseParameters(in.Rest());
+  e->ParseParameters(params);
   rid::fuzz::Check(e->GetRepeatCount() >= 1);
   const std::string text = e->AsString();
   e->ParseParameters(std::string_view(text).substr(text.find(' ') + 1));
   rid::fuzz::Check(e->AsString() == text);
+
+  static TRidMacroRecorder R(nullptr);
+  TMemoryStream macro;
+  macro.WriteBuffer(AsMacro(*e));
+  macro.SetPosition(0);
+  R.LoadFromStream(&macro);
+  rid::fuzz::Check(R.GetEventCount() == 1 && R.GetEvents(0)->AsString() == text);
+  rid::fuzz::CheckPlayback(R, file);
   return 0;
 }

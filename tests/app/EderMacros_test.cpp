@@ -127,6 +127,30 @@ TEST_F(WindowMacros, SavesAndLoadsMacroFilesAndShowsALoadError) {
   EXPECT_FALSE(m.SaveMacro((Dir / "missing" / "x.mcr").string()));
 }
 
+// A macro file of one ecClearAll event (command 508), played on a page with unsaved typing: the
+// text goes as a step of its own that undo gives back, and the page stays changed ("*", so
+// closing it asks) until the typing is undone too.
+TEST_F(WindowMacros, AClearAllPlayedFromAFileCanBeUndoneAndLeavesThePageChanged) {
+  auto w = Open();
+  TRidEder& one = w->Eder(0);
+  Key(one, Qt::Key_Z);
+  ASSERT_EQ(one.GetText(), "zone\r\n");
+  const std::string file = (Dir / "clear.mcr").string();
+  test::WriteFileBytes(file, std::string("\x01\0\0\0\xfc\x01\x01", 7));
+  ASSERT_TRUE(w->Macros().LoadMacro(file));
+  Key(one, Qt::Key_P, CtrlShift);
+  EXPECT_EQ(one.GetText(), "");
+  EXPECT_TRUE(one.GetModified());
+  EXPECT_TRUE(w->Tabs()->tabText(0).startsWith("*"));
+  Key(one, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(one.GetText(), "zone\r\n");
+  EXPECT_TRUE(one.GetModified());
+  Key(one, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(one.GetText(), "one\r\n");
+  EXPECT_FALSE(one.GetModified());
+  EXPECT_FALSE(w->Tabs()->tabText(0).startsWith("*"));
+}
+
 // Macro > Load of a file that is empty, cut short at any point or no macro says which file and
 // why, and the macro of before (its events and its name) stays.
 TEST_F(WindowMacros, ALoadThatFailsNamesTheFileAndWhyAndKeepsTheMacro) {

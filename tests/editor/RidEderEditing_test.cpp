@@ -18,7 +18,7 @@ struct TStep {
   TRidEderorCommand Command;
   char Char = 0;
   const char* Ime = nullptr;  // ecImeStr's text
-  TBufferCoord At{0, 0};      // ecGotoXY, ecSelGotoXY, ecSetMarker0..9: the position
+  TBufferCoord At{0, 0};      // ecGotoXY, ecSelGotoXY, ecSetMarker0..9: the position, if any
 };
 TStep Ch(char C) { return {ecChar, C}; }
 TStep Ime(const std::string& S) {
@@ -44,7 +44,9 @@ const TRidEderorOptions TabsToSpaces{eoTabsToSpaces}, AutoIndent{eoAutoIndent},
 
 void RunStep(TRidEder& Ed, const TStep& S) {
   TBufferCoord at = S.At;
-  void* data = S.Ime ? static_cast<void*>(const_cast<char*>(S.Ime)) : at.Line > 0 ? &at : nullptr;
+  void* data = S.Ime                      ? static_cast<void*>(const_cast<char*>(S.Ime))
+               : at == TBufferCoord{0, 0} ? nullptr
+                                          : &at;
   Ed.CommandProcessor(S.Command, S.Char, data);
 }
 
@@ -524,8 +526,112 @@ TEST(RidEderEditing, BookmarkCommandsToggleAndMoveAtTheGivenPosition) {
   EXPECT_EQ(ed.GetCaretXY(), (TBufferCoord{1, 2}));
   ed.CommandProcessor(ecClearAll, 0, nullptr);
   EXPECT_FALSE(ed.IsBookmark(3));
-  EXPECT_EQ(ed.Lines()->GetCount(), 0);
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), "");
+  // The text goes as a step undo gives back, so it stays modified (ClearAll with tests below).
+  EXPECT_TRUE(ed.CanUndo());
+  EXPECT_TRUE(ed.GetModified());
+}
+
+// ecClearAll, which a macro file or a key bound to it runs, takes the whole text away as one step
+// that undo gives back exactly, whatever the selection and the caret.
+TEST(RidEderEditing, ClearAllIsAStepUndoGivesBack) {
+  const std::vector<TRow> rows = {
+      {"lines and a double-byte character",
+       "ab\r\n" + Ni + "cd",
+       {2, 2},
+       {},
+       {{ecClearAll}},
+       "",
+       {1, 1}},
+      {"a last line break", "ab\r\ncd\r\n", {1, 3}, {}, {{ecClearAll}}, "", {1, 1}},
+      {"a selection", "ab\r\ncd", {2, 2}, {1, 1}, {{ecClearAll}}, "", {1, 1}},
+      {"the caret past the line end", "ab  ", {9, 1}, {}, {{ecClearAll}}, "", {1, 1}},
+      {"a lone line break", "\r\n", {1, 1}, {}, {{ecClearAll}}, "", {1, 1}},
+      {"a waiting lead byte goes in, and goes with the rest",
+       "ab",
+       {3, 1},
+       {},
+       {Ch('\x93'), {ecClearAll}},
+       "",
+       {1, 1}},
+      {"typing after it", "ab\r\ncd", {1, 1}, {}, {{ecClearAll}, Ch('x')}, "x", {2, 1}},
+  };
+  for (const TRow& r : rows) RunRow(r);
+}
+
+// A place outside the text (a macro file can hold any) goes to the nearest line, and a column
+// there on a trail byte to the character's end, as a place inside the text does.
+TEST(RidEderEditing, GotoAPlaceOutsideTheTextLandsOnACharacterStart) {
+  const std::vector<TRow> rows = {
+      {"line -1", Ni + Hon, {1, 1}, {}, {Go(ecGotoXY, {2, -1})}, Ni + Hon, {3, 1}},
+      {"a line before the first", Ni + Hon, {5, 1}, {}, {Go(ecGotoXY, {4, -7})}, Ni + Hon, {5, 1}},
+      {"a line past the last",
+       "ab\r\n" + Ni,
+       {1, 1},
+       {},
+       {Go(ecGotoXY, {2, 9})},
+       "ab\r\n" + Ni,
+       {3, 2}},
+      {"selecting there, then deleting the selection",
+       Ni + Hon + "x",
+       {1, 1},
+       {},
+       {Go(ecSelGotoXY, {2, -1}), {ecDeleteChar}},
+       Hon + "x",
+       {1, 1}},
+      {"deleting the blanks after there",
+       "\x95\x5c ab\r\ncd",
+       {1, 1},
+       {},
+       {Go(ecGotoXY, {2, -1}), {ecDeleteWord}},
+       "\x95\x5c"
+       "ab\r\ncd",
+       {3, 1}},
+  };
+  for (const TRow& r : rows) RunRow(r);
+}
+
+// With undo grouping on (the window's way), clearing is a step of its own: the Delete before it
+// stays done after one undo, and the text is modified until every step is undone. An empty
+// text is left as it is, and no step is recorded.
+TEST(RidEderEditing, ClearAllKeepsTheTextModifiedUntilUndone) {
+  TRidEder ed(nullptr);
+  ASSERT_TRUE(ed.GetOptions().Contains(eoGroupUndo));
+  ed.GetLines()->LoadFromBytes("abc\r\ndef");
+  ed.SetModified(false);
+  ed.SetCaretXY({1, 2});
+  ed.SetBookMark(2, 1, 2);
+  ed.CommandProcessor(ecDeleteChar, 0, nullptr);
+  ed.CommandProcessor(ecClearAll, 0, nullptr);
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), "");
+  EXPECT_TRUE(ed.GetModified());
+  EXPECT_FALSE(ed.IsBookmark(2));
+  ed.CommandProcessor(ecClearAll, 0, nullptr);  // nothing left: no step
+  ed.Undo();
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), "abc\r\nef");
+  EXPECT_TRUE(ed.GetModified());
+  ed.Undo();
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), "abc\r\ndef");
+  EXPECT_FALSE(ed.GetModified());
   EXPECT_FALSE(ed.CanUndo());
+  ed.Redo();
+  ed.Redo();
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), "");
+  EXPECT_TRUE(ed.GetModified());
+  EXPECT_FALSE(ed.CanRedo());
+}
+
+// ClearAll itself still starts a new text: no text, no marks, nothing to undo, unmodified.
+TEST(RidEderEditing, ClearAllStartsANewText) {
+  TRidEder ed(nullptr);
+  ed.SetText("ab");
+  ed.CommandProcessor(ecChar, 'x', nullptr);
+  ed.SetBookMark(1, 1, 1);
+  ed.ClearAll();
+  EXPECT_EQ(ed.GetLines()->GetCount(), 0);
+  EXPECT_FALSE(ed.IsBookmark(1));
+  EXPECT_FALSE(ed.CanUndo());
+  EXPECT_FALSE(ed.CanRedo());
   EXPECT_FALSE(ed.GetModified());
 }
 

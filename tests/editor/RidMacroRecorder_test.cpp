@@ -342,6 +342,62 @@ TEST(RidMacroRecorder, PlayingARecordingRepeatsItsEdits) {
   }
 }
 
+// Random macro files played into a file with unsaved typing, with the window's options: a
+// played macro never loses text without a trace. The text stays modified when it differs from
+// the file, undoing every step gives the file back, unmodified, and redoing them gives the
+// played text back (as many redos as undos). The events take places outside the text and on trail
+// bytes, clear all, cut, copy and paste, and undo and redo of their own.
+TEST(RidMacroRecorder, APlayedMacroCanAlwaysBeTakenBackAndPlayedAgain) {
+  const std::string file = "\x95\x5c ab\r\n\x93\xfa\x83\x5c cd\r\n\tef \x82\xa0\r\n";
+  const TRidEderorCommand basic[] = {
+      ecClearAll,     ecDeleteWord,   ecDeleteLastChar, ecDeleteChar,
+      ecDeleteLine,   ecDeleteEOL,    ecDeleteBOL,      ecLineBreak,
+      ecTab,          ecShiftTab,     ecUndo,           ecRedo,
+      ecCut,          ecCopy,         ecPaste,          ecSelectAll,
+      ecSelWordLeft,  ecSelRight,     ecBlockIndent,    ecUpperCase,
+      ecColumnSelect, ecNormalSelect, ecToggleMode,     ecEditorBottom};
+  std::mt19937 rng(4242);
+  for (int round = 0; round < 150; ++round) {
+    SCOPED_TRACE(round);
+    const int32_t count = 1 + static_cast<int32_t>(rng() % 12);
+    std::string macro = LE32(count);
+    for (int32_t i = 0; i < count; ++i) {
+      switch (rng() % 4) {
+        case 0:
+          macro += LE16(basic[rng() % std::size(basic)]) + static_cast<char>(1 + rng() % 3);
+          break;
+        case 1:
+          macro += LE16(ecChar) + static_cast<char>("x\x93\xfa\x5c "[rng() % 5]) + "\x01";
+          break;
+        case 2:
+          macro += LE16(ecString) + LE32(3) + std::string("\x83\x5c\0", 3) + "\x01";
+          break;
+        default:  // lines and columns outside the text too
+          macro += LE16(rng() % 2 ? ecGotoXY : ecSelGotoXY) + "\x01" +
+                   LE32(static_cast<int32_t>(rng() % 9) - 1) +
+                   LE32(static_cast<int32_t>(rng() % 7) - 2);
+      }
+    }
+    TEder e;
+    e.Ed.GetLines()->LoadFromBytes(file);
+    e.Ed.SetModified(false);
+    e.Run(ecChar, 'z');  // unsaved typing
+    TRidMacroRecorder R(nullptr);
+    Load(R, macro);
+    R.AddEditor(&e.Ed);
+    R.PlaybackMacro(&e.Ed);
+    const std::string played = e.Saved();
+    SCOPED_TRACE(testing::PrintToString(Texts(R)));
+    EXPECT_TRUE(played == file || e.Ed.GetModified());
+    int undone = 0;
+    for (; e.Ed.CanUndo(); ++undone) e.Ed.Undo();
+    EXPECT_EQ(e.Saved(), file);
+    EXPECT_FALSE(e.Ed.GetModified());
+    for (int i = 0; i < undone; ++i) e.Ed.Redo();  // what the macro undid itself stays undone
+    EXPECT_EQ(e.Saved(), played);
+  }
+}
+
 TEST(RidMacroRecorder, SaveMarkerPosKeepsTheCaretOfABookmark) {
   TEder a, b;
   a.Ed.SetText("one\r\ntwo three\r\n");
