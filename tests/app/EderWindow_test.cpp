@@ -711,7 +711,8 @@ TEST(EderWindow, StoringPrintChoicesKeepsAHandWrittenSettingsFile) {
 
 // Every value the program reads, stored as a number where text belongs, is taken for missing:
 // the window opens with the default, the status line and the error stream say which value and
-// what is used instead, and the print choices stored afterwards leave its line byte for byte.
+// what is used instead, and the print choices stored afterwards leave its line byte for byte
+// and say so.
 TEST(EderWindow, AValueOfAnotherTypeIsTakenAsMissingToldAndKeptAsItIs) {
   SettingsFile settings;
   const TRidEderPrint defaults(nullptr);
@@ -772,9 +773,14 @@ TEST(EderWindow, AValueOfAnotherTypeIsTakenAsMissingToldAndKeptAsItIs) {
     EXPECT_EQ(w->statusBar()->currentMessage().toStdString(), c.Said);
     EXPECT_NE(told.find("rideder: " + c.Said + "\n"), std::string::npos) << told;
     EXPECT_TRUE(c.HasDefault(*w));
-    // As after printing.
+    // As after printing, which says what it left.
     w->Printing().Job().SetMargin("30,15,25,25,15,15,2,2,0.5,0,0/1,0,1,0,0,0,0");
-    EXPECT_EQ(SavePrintSettings(w->Printing().Job()), "");
+    EXPECT_EQ(SavePrintSettings(w->Printing().Job()),
+              std::string(c.Key) == "Print"
+                  ? "Print \"" + std::string(c.Name) +
+                        "\" is a number: its line is kept as written, and the choice holds for "
+                        "this run only"
+                  : "");
     const std::string saved = test::ReadFileBytes(settings.Name);
     EXPECT_TRUE(saved.starts_with(hand)) << saved;
     EXPECT_EQ(saved.find(std::string("\"") + c.Name + "\"="),

@@ -808,7 +808,7 @@ TEST(AtomicSave, WritesOnlyTheFileThatWasLookedAt) {
             Out.WriteBuffer(text);
             if (c.WhileWriting) DoMeanwhile(c.Done, f);
           },
-          std::nullopt, &looked);
+          nullptr, &looked);
     });
     EXPECT_EQ(message, c.Saved ? "(no exception)"
                                : "Cannot create file \"" + f.File.string() +
@@ -843,9 +843,9 @@ std::string Carried(const std::filesystem::path& File) {
 
 // A save keeps the whole mode (set-user-ID, set-group-ID, sticky), the ACL and every extended
 // attribute of the file, as root and as the file's owner, whether it renames a new file over
-// the old one or writes in place (a hard-linked file); an attribute the saver cannot give a new
-// file (security.*, which only root may set) makes it write in place. A file capability, which
-// any write clears, is set again by root; its owner may not.
+// the old one or writes in place (a hard-linked file). The owner, who cannot see the trusted.*
+// attributes the file may have, writes in place. A file capability, which any write clears, is
+// set again by root; its owner may not.
 TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
   RID_NEED_TOOL("setfacl", "acl");
   RID_NEED_TOOL("getfacl", "acl");
@@ -907,7 +907,7 @@ TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
                     "");
         struct stat now {};
         ::stat(file.c_str(), &now);
-        EXPECT_EQ(now.st_ino == old.st_ino, hardLinked || (byOwner && c.OnlyRootMaySet));
+        EXPECT_EQ(now.st_ino == old.st_ino, hardLinked || byOwner);
       }
 }
 
@@ -931,7 +931,7 @@ TEST(AtomicSave, WritesInPlaceWhereTheRenameIsRefused) {
       ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
       const TFileState state = FileStateOf(b.string());
       SaveToFileAtomic(
-          b.string(), [](TStream& Out) { Out.WriteBuffer("new\n"); }, std::nullopt,
+          b.string(), [](TStream& Out) { Out.WriteBuffer("new\n"); }, nullptr,
           looked ? &state : nullptr);
     });
     EXPECT_EQ(message, "(no exception)");
