@@ -678,6 +678,11 @@ class TSavePlace {
       RaiseCreateError(FileName, SysReason(EACCES));
   }
 
+  // Whether the user may read and write Old, as a save in place does.
+  bool MayWriteInPlace() const {
+    return ::faccessat(Folder.Get(), Name.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
+  }
+
   // Whether the name still holds Old as it was (or is still free).
   bool StillHoldsOld() const {
     struct stat st;
@@ -1155,8 +1160,10 @@ TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFi
     RaiseCreateError(Place.FileName, "The folder is append-only, and " + SysReason(errno));
   if (fd < 0) RaiseCreateError(Place.FileName, SysReason(errno));
   TSiblingFile temp(fd, Place, tempName);
-  if (Place.Old &&
-      (!SeesEveryAttribute(fd) || ::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0))
+  // A file the user may write but not read cannot be written in place (its old text could not
+  // be kept meanwhile): it is renamed over, with the attributes the user sees.
+  if (Place.Old && ((!SeesEveryAttribute(fd) && Place.MayWriteInPlace()) ||
+                    ::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0))
     return WriteInPlace(Place, Write);
   Write(temp);
   const TWriter writtenAgain = [&temp](TStream& Out) { temp.CopyTo(Out); };

@@ -1321,24 +1321,40 @@ TEST(AtomicSave, LeavesNothingInAnAppendOnlyFolder) {
 
 // trusted.* attributes are shown only to a process that may set them (root): the owner of a file
 // that has one, saving it, cannot see it, so the save writes in place and it stays; root sees it
-// and gives it to the new file renamed over the old one.
+// and gives it to the new file renamed over the old one. A file its owner may write but not read
+// cannot be written in place, its old text kept meanwhile: it is renamed over, and what the
+// owner cannot see goes.
 TEST(AtomicSave, KeepsTrustedAttributesTheSaverCannotSee) {
-  for (const bool byOwner : {true, false}) {
-    SCOPED_TRACE(byOwner ? "by its owner" : "by root");
+  const struct {
+    const char* What;
+    bool ByOwner;
+    mode_t Mode;
+    bool InPlace;
+  } cases[] = {
+      {"by its owner", true, 0644, true},
+      {"by root", false, 0644, false},
+      {"by its owner, who may not read it", true, 0200, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
     test::TSaveSiteFiles f(test::TSaveSite::TrustedOwnFile, "old\n");
+    ::chmod(f.Real.c_str(), c.Mode);
     const auto before = test::TSaveSiteFiles::See(f.Real);
     const std::string message = test::MessageInChild([&] {
-      if (byOwner) f.BecomeSaver();
+      if (c.ByOwner) f.BecomeSaver();
       SaveBytesToFileAtomic(f.File.string(), "new\n");
     });
     EXPECT_EQ(message, "(no exception)");
     const auto after = test::TSaveSiteFiles::See(f.Real);
     EXPECT_EQ(after.Bytes, "new\n");
-    EXPECT_EQ(after.Inode == before.Inode, byOwner);
+    EXPECT_EQ(after.Inode == before.Inode, c.InPlace);
     EXPECT_EQ(after.Owner, test::kNobody);
+    EXPECT_EQ(after.Mode, c.Mode);
     char value[16] = {};
-    EXPECT_EQ(::getxattr(f.Real.c_str(), test::TSaveSiteFiles::kTrusted, value, sizeof value), 4);
-    EXPECT_STREQ(value, "kept");
+    const bool kept = !c.ByOwner || c.InPlace;
+    EXPECT_EQ(::getxattr(f.Real.c_str(), test::TSaveSiteFiles::kTrusted, value, sizeof value),
+              kept ? 4 : -1);
+    EXPECT_STREQ(value, kept ? "kept" : "");
     EXPECT_EQ(f.Leftovers(), V{});
   }
 }
