@@ -651,6 +651,40 @@ TEST(EderSave, ChangesOnlyTheOwnerKindOrChangeTimeShowAreAskedAbout) {
   }
 }
 
+// A file the window saved, by a rename, in place (it has a second name) or made anew where it
+// was deleted, is saved again without a question: what the save itself did to the file (a
+// rename, a name given) is no change on disk.
+TEST(EderSave, AFileSavedIsSavedAgainWithoutAQuestion) {
+  namespace fs = std::filesystem;
+  const struct {
+    const char* What;
+    std::function<void(const fs::path& File)> Before;
+    int Questions;  // at the first save
+  } cases[] = {
+      {"renamed over", [](const fs::path&) {}, 0},
+      {"written in place",
+       [](const fs::path& F) { fs::create_hard_link(F, F.parent_path() / "second.txt"); }, 0},
+      {"made anew", [](const fs::path& F) { fs::remove(F); }, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    TSaveWindow s{{"u.txt", "one\n"}};
+    c.Before(s.Dir / "u.txt");
+    int questions = 0;
+    TDialogAnswer save([&](QWidget* W) {
+      ++questions;
+      Click(W, QMessageBox::Save);
+    });
+    for (const char* typed : {"a", "b", "c"}) {
+      s.Ed().SetSelText(typed);
+      s.CtrlS();
+      EXPECT_FALSE(s.Ed().GetModified());
+    }
+    EXPECT_EQ(questions, c.Questions);
+    EXPECT_EQ(s.File("u.txt"), "abcone\n");
+  }
+}
+
 }  // namespace
 }  // namespace rid
 
