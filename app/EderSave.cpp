@@ -169,6 +169,7 @@ QString WhatIsThereNow(const QString& Name, const TFileState& Then, const TFileS
   if (Now.Device != Then.Device || Now.Inode != Then.Inode)
     return "the name now leads to another file" +
            (differs.isEmpty() ? QString() : ", which " + differs.join(" and "));
+  if (differs.isEmpty()) return "the name is no longer a link";  // to the file it led to
   return "the name now leads to a file that " + differs.join(" and ");
 }
 
