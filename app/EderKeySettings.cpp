@@ -1,5 +1,6 @@
 #include "app/EderKeySettings.h"
 
+#include "app/EderStatus.h"
 #include "editor/RidEderKeyStrokeStore.h"
 #include "platform/Registry.h"
 
@@ -21,11 +22,11 @@ void TEderKeySettings::Read(const char* List, TRidEderKeyStrokes& Keys) {
   TStringList names, lines;
   reg.GetValueNames(&names);
   for (int32_t i = 0; i < names.GetCount(); ++i) {
-    try {
-      lines.Add(reg.ReadString(names.Get(i)));
-    } catch (const ERegistryException&) {
-      FProblems.push_back(std::string(List) + " \"" + names.Get(i) + "\" is a number");
-    }
+    const std::string name = names.Get(i);
+    if (const std::string why = NotTextReason(reg, name); !why.empty())
+      FProblems.push_back(std::string(List) + " \"" + name + "\" " + why);
+    else
+      lines.Add(reg.ReadString(name));
   }
   for (const std::string& line : TextsToKeyStrokes(lines, Keys))
     FProblems.push_back(std::string(List) + " \"" + line + "\" is not a key binding");

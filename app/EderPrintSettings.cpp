@@ -1,9 +1,9 @@
 #include "app/EderPrintSettings.h"
 
 #include <array>
-#include <functional>
 #include <map>
 
+#include "app/EderStatus.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
 
@@ -19,6 +19,40 @@ int32_t PlaceOf(int32_t Alignment) {
   for (int32_t i = 0; i < 3; ++i)
     if (kPlaces[i] == Alignment) return i;
   return 0;  // an alignment no version wrote prints left
+}
+
+// A print choice kept in the settings: the name of its value, how the job takes its text
+// (raising when it cannot read it) and the text the job gives back.
+struct TPrintSetting {
+  const char* Name;
+  void (*Take)(TRidEderPrint& Job, const std::string& Text);
+  std::string (*Text)(TRidEderPrint& Job);
+};
+
+const TPrintSetting kPrintSettings[] = {
+    {"Margin", [](TRidEderPrint& J, const std::string& T) { J.SetMargin(T); },
+     [](TRidEderPrint& J) { return J.GetMargin(); }},
+    {"Header", [](TRidEderPrint& J, const std::string& T) { J.GetHeader().SetAsString(T); },
+     [](TRidEderPrint& J) { return J.GetHeader().GetAsString(); }},
+    {"Footer", [](TRidEderPrint& J, const std::string& T) { J.GetFooter().SetAsString(T); },
+     [](TRidEderPrint& J) { return J.GetFooter().GetAsString(); }},
+};
+
+// Why the value stored for Setting cannot be used, in the words of the status line, having
+// given it to Job when it can be; "" then, and when there is none.
+std::string TakeSetting(TRegistry& Reg, const TPrintSetting& Setting, TRidEderPrint& Job) {
+  if (std::string why = NotTextReason(Reg, Setting.Name); !why.empty()) return why;
+  if (Reg.GetDataType(Setting.Name) != rdString) return {};
+  try {
+    Setting.Take(Job, Reg.ReadString(Setting.Name));
+  } catch (const Exception&) {
+    return "cannot be read";
+  }
+  return {};
+}
+
+std::string Said(const TPrintSetting& Setting, const std::string& Why) {
+  return std::string("Print \"") + Setting.Name + "\" " + Why;
 }
 
 }  // namespace
@@ -68,44 +102,30 @@ std::vector<std::string> LoadPrintSettings(TRidEderPrint& Job) {
   TRegistry reg;
   if (!reg.OpenKeyReadOnly(kSettingsKey)) return {};
   std::vector<std::string> problems;
-  const auto take = [&](const char* Name, const std::function<void(const std::string&)>& Use) {
-    const std::string said = std::string("Print \"") + Name + "\" ";
-    switch (reg.GetDataType(Name)) {
-      case rdUnknown:
-        return;
-      case rdInteger:
-        problems.push_back(said + "is a number: the default is used");
-        return;
-      case rdString:
-        break;
-    }
-    try {
-      Use(reg.ReadString(Name));
-    } catch (const Exception&) {
-      problems.push_back(said + "cannot be read: the default is used");
-    }
-  };
-  take("Margin", [&](const std::string& Text) { Job.SetMargin(Text); });
-  take("Header", [&](const std::string& Text) { Job.GetHeader().SetAsString(Text); });
-  take("Footer", [&](const std::string& Text) { Job.GetFooter().SetAsString(Text); });
+  for (const TPrintSetting& setting : kPrintSettings)
+    if (const std::string why = TakeSetting(reg, setting, Job); !why.empty())
+      problems.push_back(Said(setting, why) + ": the default is used");
   return problems;
 }
 
 std::string SavePrintSettings(TRidEderPrint& Job) {
+  std::string said;
   try {
     TRegistry reg;
     if (!reg.OpenKey(kSettingsKey, true)) return {};
-    const auto store = [&](const char* Name, const std::string& Text) {
-      if (reg.GetDataType(Name) != rdInteger) reg.WriteString(Name, Text);
-    };
-    store("Margin", Job.GetMargin());
-    store("Header", Job.GetHeader().GetAsString());
-    store("Footer", Job.GetFooter().GetAsString());
+    TRidEderPrint scratch(nullptr);  // tries what is stored
+    for (const TPrintSetting& setting : kPrintSettings) {
+      if (const std::string why = TakeSetting(reg, setting, scratch); !why.empty())
+        said += (said.empty() ? "" : "; ") + Said(setting, why) +
+                ": its line is kept as written, and the choice holds for this run only";
+      else
+        reg.WriteString(setting.Name, setting.Text(Job));
+    }
     reg.CloseKey();
   } catch (const std::exception& e) {
-    return std::string("Settings not saved: ") + e.what();
+    said += (said.empty() ? "" : "; ") + std::string("Settings not saved: ") + e.what();
   }
-  return {};
+  return said;
 }
 
 }  // namespace rid

@@ -20,12 +20,13 @@ std::vector<std::string> HeaderFooterLines(THeaderFooter& Part);
 
 // The window's choices, kept in the registry as the job's Margin text and the header's and
 // footer's AsString. Loading keeps the job's values for what was never saved or cannot be used
-// (a number where text belongs, a Margin text this version cannot read), and returns a line
-// for each value it could not use.
+// (a number or another type where text belongs, a text this version cannot read), and returns
+// a line for each value it could not use.
 std::vector<std::string> LoadPrintSettings(TRidEderPrint& Job);
-// Stores them, leaving a value of another type as it is (loading took it for missing: it is
-// the person's own). Returns why the settings file could not be written, or "": nothing is
-// raised, since what is being printed goes on regardless.
+// Stores them, leaving a value that cannot be used as it is (loading took it for missing: it is
+// the person's own), so that the job's choice for it holds for this run only. Returns what the
+// status line says: each value left so, and why the settings file could not be written; "" when
+// all was stored. Nothing is raised, since what is being printed goes on regardless.
 std::string SavePrintSettings(TRidEderPrint& Job);
 
 }  // namespace rid

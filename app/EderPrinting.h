@@ -32,7 +32,8 @@ class TEderPrintDialog : public QDialog {
   // Returns what went wrong ("" when the pages were printed); a settings file that cannot be
   // written does not stop the print (see SettingsProblem).
   std::string PrintNow();
-  // Why the last PrintNow could not keep the choices in the settings file; "" when it did.
+  // What the last PrintNow could not keep in the settings file, and why (SavePrintSettings);
+  // "" when it kept them all.
   const std::string& SettingsProblem() const { return FSettingsProblem; }
 
   QComboBox* PrinterBox() const { return FPrinter; }

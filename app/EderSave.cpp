@@ -1,11 +1,16 @@
 #include "app/EderSave.h"
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <optional>
 
 #include "app/EderPage.h"
 #include "editor/RidEderTextBuffer.h"
@@ -108,11 +113,64 @@ enum class TDiskChange { None, Changed, Replaced, Deleted };
 TDiskChange DiskChange(const TFileState& Then, const TFileState& Now) {
   if (Now.IsLink && !Then.IsLink) return TDiskChange::Replaced;  // a link where a file was
   if (!Now.Exists) return Then.Exists ? TDiskChange::Deleted : TDiskChange::None;
-  if (!Then.Exists || Now.IsLink != Then.IsLink || Now.Device != Then.Device ||
-      Now.Inode != Then.Inode)
-    return TDiskChange::Replaced;
-  if (Now.Size != Then.Size || Now.ModifiedNs != Then.ModifiedNs) return TDiskChange::Changed;
+  if (!Then.Exists || Now.IsLink != Then.IsLink) return TDiskChange::Replaced;
+  switch (CompareFileStates(Then, Now)) {
+    case TFileChange::Replaced:
+      return TDiskChange::Replaced;
+    case TFileChange::Changed:
+      return TDiskChange::Changed;
+    case TFileChange::None:
+      break;
+  }
   return TDiskChange::None;
+}
+
+// A user or group as people know it: its name, else its number.
+QString UserName(uint32_t Id) {
+  const passwd* user = ::getpwuid(Id);
+  return user ? QString::fromLocal8Bit(user->pw_name) : QString::number(Id);
+}
+QString GroupName(uint32_t Id) {
+  const group* g = ::getgrgid(Id);
+  return g ? QString::fromLocal8Bit(g->gr_name) : QString::number(Id);
+}
+
+// A kind of file as people call it.
+QString KindName(uint32_t Type) {
+  switch (Type) {
+    case S_IFREG:
+      return "a regular file";
+    case S_IFDIR:
+      return "a folder";
+    case S_IFIFO:
+      return "a pipe (FIFO)";
+    case S_IFCHR:
+    case S_IFBLK:
+      return "a device";
+    case S_IFSOCK:
+      return "a socket";
+    default:
+      return "no regular file";
+  }
+}
+
+// What the name of a replaced file leads to now (Now), told against the file read (Then): a
+// link, another file, or a file of another kind or owner, which may be another file that got
+// the same inode number or the same file given away.
+QString WhatIsThereNow(const QString& Name, const TFileState& Then, const TFileState& Now) {
+  if (Now.IsLink && !Then.IsLink)
+    return "the name now is a link to " + QFileInfo(Name).symLinkTarget();
+  if (!Then.Exists) return "the name now leads to another file";
+  QStringList differs;
+  if (Now.Type != Then.Type) differs << "is " + KindName(Now.Type);
+  if (Now.Owner != Then.Owner || Now.Group != Then.Group)
+    differs << "belongs to " + UserName(Now.Owner) + ":" + GroupName(Now.Group) + ", not to " +
+                   UserName(Then.Owner) + ":" + GroupName(Then.Group);
+  if (Now.Device != Then.Device || Now.Inode != Then.Inode)
+    return "the name now leads to another file" +
+           (differs.isEmpty() ? QString() : ", which " + differs.join(" and "));
+  if (differs.isEmpty()) return "the name is no longer a link";  // to the file it led to
+  return "the name now leads to a file that " + differs.join(" and ");
 }
 
 // What was done to a file is not overwritten without a word. The question says what happened,
@@ -133,9 +191,8 @@ bool ConfirmDiskChange(QMainWindow* Window, const std::string& FileName, const T
                            name + " anyway?");
     case TDiskChange::Replaced:
       return AskToSave(Window, "Replaced on disk",
-                       name + " was replaced on disk " + since + ": the name now " +
-                           (Now.IsLink ? "is a link to " + QFileInfo(name).symLinkTarget()
-                                       : QString("leads to another file")) +
+                       name + " was replaced on disk " + since + ": " +
+                           WhatIsThereNow(name, Then, Now) +
                            ". Saving writes the text shown there.\n\nSave " + name + " anyway?");
     case TDiskChange::Deleted:
       return AskToSave(Window, "Deleted on disk",
@@ -228,15 +285,14 @@ TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code) {
 }
 
 TFileState SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
-                      char JisKanjiOut, std::optional<uint32_t> NewFileMode,
-                      const TFileState* Checked) {
+                      char JisKanjiOut, const TFileState* Former, const TFileState* Checked) {
   return SaveToFileAtomic(
       FileName,
       [&](TStream& Out) {
         EncodeLines(
             Lines, Code, [&Out](std::string_view Bytes) { Out.WriteBuffer(Bytes); }, JisKanjiOut);
       },
-      NewFileMode, Checked);
+      Former, Checked);
 }
 
 bool SavePage(QMainWindow* Window, TEderPage& Page) {
@@ -244,8 +300,8 @@ bool SavePage(QMainWindow* Window, TEderPage& Page) {
   if (fileName.empty() && !AskFileName(Window, fileName)) return false;
   TRidEderStringList& lines = *Page.Eder->GetLines();
   // A file deleted meanwhile comes back with the permissions it had.
-  const std::optional<uint32_t> mode =
-      Page.Disk.Exists ? std::optional<uint32_t>(Page.Disk.Mode) : std::nullopt;
+  const std::optional<TFileState> former =
+      Page.Disk.Exists ? std::optional<TFileState>(Page.Disk) : std::nullopt;
   TSaveQuestions questions(Window, fileName, Page);
   for (;;) {
     const std::optional<TFileState> checked = questions.Settle();
@@ -254,7 +310,8 @@ bool SavePage(QMainWindow* Window, TEderPage& Page) {
       return false;
     }
     try {
-      Page.Disk = SaveInCode(lines, Page.Code, fileName, Page.JisKanjiOut, mode, &*checked);
+      Page.Disk = SaveInCode(lines, Page.Code, fileName, Page.JisKanjiOut,
+                             former ? &*former : nullptr, &*checked);
       break;
     } catch (const EFileChangedError& e) {
       // Changed between the last look and the writing: asked about, unless no look can tell.

@@ -1,7 +1,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "foundation/JCode.h"
@@ -26,18 +25,20 @@ TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code);
 // Writes the lines to FileName in Code, atomically (SaveToFileAtomic): each line keeps its
 // break, the final break as loaded; a JIS text shifts back to single bytes with ESC (
 // JisKanjiOut. The text is converted block by block on its way to the file, so it is never held
-// twice. A new file gets NewFileMode's permission bits when given; with Checked, only the very
-// file it describes is written (see SaveToFileAtomic). Raises the save's error; the old file then
-// stays. Returns the state of the file written.
+// twice. A new file gets the permission bits of Former, the file deleted, when given (see
+// SaveToFileAtomic); with Checked, only the very file it describes is written. Raises the
+// save's error; the old file then stays. Returns the state of the file written.
 TFileState SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
-                      char JisKanjiOut = 'J', std::optional<uint32_t> NewFileMode = std::nullopt,
+                      char JisKanjiOut = 'J', const TFileState* Former = nullptr,
                       const TFileState* Checked = nullptr);
 
 // Ctrl+S: the page to its file in its code (the embedded sample, a Shift-JIS text with CR LF
 // breaks, asks for a name first). When the file was changed, replaced or deleted on disk since
-// it was read or last saved, a dialog says so first; when characters cannot be written back (or
-// were lost when the file was read) a dialog says how many and where. Cancel is their default;
-// only a confirmation writes (a deleted file again with the permissions it had). The file is
+// it was read or last saved (see CompareFileStates; a replaced one may also be the same file
+// given to another owner or group), a dialog says so first; when characters cannot be written
+// back (or were lost when the file was read) a dialog says how many and where. Cancel is their
+// default; only a confirmation writes (a deleted file again with the permissions it had, less
+// set-user-ID and set-group-ID where the saver is not its owner). The file is
 // looked at again after every dialog, right before the writing, and what changed while one was
 // open is asked about in turn; the writing goes to the very file looked at last. A failed write
 // leaves the file and the page as they were and says why. True when the file was written.

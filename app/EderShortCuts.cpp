@@ -1,5 +1,6 @@
 #include "app/EderShortCuts.h"
 
+#include "app/EderStatus.h"
 #include "editor/RidEderKeyCmds.h"
 #include "platform/Menus.h"
 #include "platform/Registry.h"
@@ -15,7 +16,8 @@ TShortCut ReadShortCutSetting(const std::string& Name, TShortCut Default, std::s
     case rdUnknown:
       return Default;
     case rdInteger:
-      why = Name + " is a number";
+    case rdOther:
+      why = Name + " " + NotTextReason(reg, Name);
       break;
     case rdString: {
       const std::string text = reg.ReadString(Name);

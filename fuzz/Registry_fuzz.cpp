@@ -3,7 +3,8 @@
 // - A save that changes nothing gives back the input byte for byte.
 // - Every value changed, a value added to every key and a subkey to every key, then saved and
 //   read back as another file, give exactly the changed tree; saving that one again without a
-//   change writes the same bytes.
+//   change writes the same bytes. A value of another type (hex: and the like) refuses the
+//   change and stays as it was.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -63,17 +64,38 @@ void WalkKey(rid::TRegistry& R, const std::string& Path, bool Change, std::strin
   for (int32_t i = 0; i < names.Count(); ++i) {
     const std::string name = names[i];
     Out += Path + " | " + name + " = ";
-    try {
-      const std::string text = R.ReadString(name);
-      if (Change) R.WriteString(name, Changed(text));
-      Out += "s:" + (Change ? Changed(text) : text) + "\n";
-    } catch (const rid::ERegistryException&) {
-      const int32_t n = R.ReadInteger(name);
-      if (Change) R.WriteInteger(name, Changed(n));
-      Out += "i:" + std::to_string(Change ? Changed(n) : n) + "\n";
+    switch (R.GetDataType(name)) {
+      case rid::rdString: {
+        const std::string text = R.ReadString(name);
+        if (Change) R.WriteString(name, Changed(text));
+        Out += "s:" + (Change ? Changed(text) : text) + "\n";
+        break;
+      }
+      case rid::rdInteger: {
+        const int32_t n = R.ReadInteger(name);
+        if (Change) R.WriteInteger(name, Changed(n));
+        Out += "i:" + std::to_string(Change ? Changed(n) : n) + "\n";
+        break;
+      }
+      case rid::rdOther:
+        Check(!R.ValueExists(name) && R.ReadString(name).empty());
+        if (Change) {
+          bool refused = false;
+          try {
+            R.WriteString(name, "x");
+          } catch (const rid::ERegistryException&) {
+            refused = true;
+          }
+          Check(refused);
+        }
+        Out += "o:" + R.GetOtherType(name) + "\n";
+        break;
+      case rid::rdUnknown:
+        Check(false);  // a name listed is there
+        break;
     }
   }
-  const bool add = Change && !R.ValueExists(kNewValue) && !R.KeyExists(kNewKey);
+  const bool add = Change && R.GetDataType(kNewValue) == rid::rdUnknown && !R.KeyExists(kNewKey);
   if (add) {
     R.WriteString(kNewValue, Path);
     Out += Path + " | " + kNewValue + " = s:" + Path + "\n";
@@ -123,7 +145,7 @@ std::string Walk(const std::string& File, bool Change = false) {
 bool Resave(const std::string& File) {
   setenv("RIDEDER_REGISTRY", File.c_str(), 1);
   rid::TRegistry r;
-  if (r.ValueExists(kMark)) return false;
+  if (r.GetDataType(kMark) != rid::rdUnknown) return false;
   r.WriteInteger(kMark, 1);
   r.DeleteValue(kMark);
   r.CloseKey();

@@ -1,6 +1,8 @@
 #include "platform/Classes.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -525,8 +527,8 @@ const char* NotRegularReason(mode_t Mode) {
   return "It is not a regular file";
 }
 
-int64_t ModifiedNs(const struct stat& St) {
-  return int64_t{St.st_mtim.tv_sec} * 1'000'000'000 + St.st_mtim.tv_nsec;
+int64_t Nanoseconds(const struct timespec& Time) {
+  return int64_t{Time.tv_sec} * 1'000'000'000 + Time.tv_nsec;
 }
 
 TFileState StateOf(const struct stat& St, bool IsLink) {
@@ -535,16 +537,20 @@ TFileState StateOf(const struct stat& St, bool IsLink) {
   s.IsLink = IsLink;
   s.Device = St.st_dev;
   s.Inode = St.st_ino;
+  s.Type = St.st_mode & S_IFMT;
+  s.Owner = St.st_uid;
+  s.Group = St.st_gid;
+  s.Links = St.st_nlink;
   s.Size = St.st_size;
-  s.ModifiedNs = ModifiedNs(St);
+  s.ModifiedNs = Nanoseconds(St.st_mtim);
+  s.ChangedNs = Nanoseconds(St.st_ctim);
   s.Mode = St.st_mode & 07777;
   return s;
 }
 
 // Whether St is the file State describes, with the content it had as far as the system tells.
 bool IsSameFile(const TFileState& State, const struct stat& St) {
-  return State.Exists && State.Device == St.st_dev && State.Inode == St.st_ino &&
-         State.Size == St.st_size && State.ModifiedNs == ModifiedNs(St);
+  return State.Exists && CompareFileStates(State, StateOf(St, false)) == TFileChange::None;
 }
 
 bool IsLinkName(const std::string& FileName) {
@@ -616,6 +622,18 @@ class TSaveStream : public TStream {
     if (::fsync(FFd) != 0 || ::fstat(FFd, &st) != 0) RaiseWriteError(FFileName, errno);
     return StateOf(st, IsLink);
   }
+  // The state of the file Written described once it got its name, which changed its status
+  // change time (and its number of names, from none); Written itself should anything else
+  // have changed meanwhile, so that the next look sees that change.
+  TFileState Named(const TFileState& Written) const {
+    struct stat st;
+    if (::fstat(FFd, &st) != 0) return Written;
+    const TFileState now = StateOf(st, Written.IsLink);
+    const bool same = now.Size == Written.Size && now.ModifiedNs == Written.ModifiedNs &&
+                      now.Owner == Written.Owner && now.Group == Written.Group &&
+                      now.Mode == Written.Mode;
+    return same ? now : Written;
+  }
 
  protected:
   int FFd;
@@ -658,6 +676,11 @@ class TSavePlace {
     if ((Old->st_mode & 0222) == 0) RaiseCreateError(FileName, "The file is read-only");
     if (::faccessat(Folder.Get(), Name.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
       RaiseCreateError(FileName, SysReason(EACCES));
+  }
+
+  // Whether the user may read and write Old, as a save in place does.
+  bool MayWriteInPlace() const {
+    return ::faccessat(Folder.Get(), Name.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
   }
 
   // Whether the name still holds Old as it was (or is still free).
@@ -761,13 +784,14 @@ void KeepWhatWritingClears(int Fd, mode_t Mode, const std::optional<TAttributes>
 
 // The temporary file of an atomic save, as the stream its content is written to. Until it is
 // renamed over the target, the file is removed when this goes (also when a write or the
-// writer raised).
+// writer raised); one without a name (ATempName empty) goes with its descriptor.
 class TSiblingFile : public TSaveStream {
  public:
   TSiblingFile(int AFd, const TSavePlace& APlace, std::string ATempName)
       : TSaveStream(AFd, APlace.FileName),
         FFolder(APlace.Folder.Get()),
-        FTempName(std::move(ATempName)) {}
+        FTempName(std::move(ATempName)),
+        FNameless(FTempName.empty()) {}
   ~TSiblingFile() override {
     ::close(FFd);
     if (!FTempName.empty()) ::unlinkat(FFolder, FTempName.c_str(), 0);
@@ -776,8 +800,14 @@ class TSiblingFile : public TSaveStream {
   TSiblingFile& operator=(const TSiblingFile&) = delete;
 
   // Renames the file to Name in its folder, over the file there, or only where there is none
-  // (Exclusive); 0, or the system's error.
+  // (Exclusive, the only way for a file without a name); 0, or the system's error.
   int RenameTo(const std::string& Name, bool Exclusive) {
+    if (FNameless) {
+      const std::string self = "/proc/self/fd/" + std::to_string(FFd);
+      return ::linkat(AT_FDCWD, self.c_str(), FFolder, Name.c_str(), AT_SYMLINK_FOLLOW) == 0
+                 ? 0
+                 : errno;
+    }
     const char* from = FTempName.c_str();
     const int renamed = Exclusive
                             ? ::renameat2(FFolder, from, FFolder, Name.c_str(), RENAME_NOREPLACE)
@@ -804,6 +834,7 @@ class TSiblingFile : public TSaveStream {
  private:
   int FFolder;
   std::string FTempName;  // its name in the folder; empty once renamed
+  bool FNameless;
 };
 
 // The temporary files of the saves in progress, for a signal handler to remove: slots a
@@ -878,6 +909,26 @@ void RemoveTemporaryFilesAndDie(int Signal) {
   ::raise(Signal);
 }
 
+// Whether names can only be added to the open Folder (chattr +a): a file made there could never
+// be renamed or removed again.
+bool IsAppendOnly(int Folder) {
+  struct statx sx;
+  if (::statx(Folder, "", AT_EMPTY_PATH, 0, &sx) == 0 &&
+      (sx.stx_attributes_mask & STATX_ATTR_APPEND) != 0)
+    return (sx.stx_attributes & STATX_ATTR_APPEND) != 0;
+  // A file system that does not report the flag so may still keep it.
+  const TFd opened(::openat(Folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  int flags = 0;
+  return opened.Valid() && ::ioctl(opened.Get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+         (flags & FS_APPEND_FL) != 0;
+}
+
+// A new file in the save's folder without a name, which goes with its descriptor unless it is
+// named; or -1 with errno.
+int CreateNamelessSibling(const TSavePlace& Place) {
+  return ::openat(Place.Folder.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+}
+
 // Creates a new temporary file in the save's folder, registered for removal on an ending signal
 // as it comes to be; returns its descriptor, its name in the folder and its path.
 int CreateRegisteredSibling(const TSavePlace& Place, std::string& TempName, std::string& TempPath,
@@ -939,6 +990,11 @@ std::vector<TBackupFolder> BackupFolders() {
   TFd fd(::open(temporary.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   const std::string whyNot = fd.Valid() ? "" : SysReason(errno);
   folders.push_back({temporary, std::move(fd), whyNot});
+  for (TBackupFolder& folder : folders)
+    if (folder.Fd.Valid() && IsAppendOnly(folder.Fd.Get())) {
+      folder.Fd = TFd();
+      folder.WhyNot = "It is append-only: a copy kept there could not be removed";
+    }
   return folders;
 }
 
@@ -1064,27 +1120,56 @@ void SyncFolder(const TSavePlace& Place) {
   if (folder.Valid()) ::fsync(folder.Get());
 }
 
+// Whether the user sees every extended attribute a file may have: trusted.* ones are listed
+// only to a process that may set them, so one that may not set one on Fd, a file of its own,
+// cannot tell whether the old file has any, and a new file would go without them.
+bool SeesEveryAttribute(int Fd) {
+  static constexpr const char* kProbe = "trusted.rideder";
+  if (::fsetxattr(Fd, kProbe, "", 0, XATTR_CREATE) == 0) return ::fremovexattr(Fd, kProbe) == 0;
+  return errno == ENOTSUP;  // a file system that keeps none
+}
+
+// The mode a file made anew where Former was gets: Former's, less set-user-ID where the new
+// file Fd has another owner and set-group-ID where it has another owner or group, so that no
+// one comes by the rights of a user or group that did not have them.
+mode_t ModeMadeAnew(const TFileState& Former, int Fd) {
+  struct stat st;
+  mode_t mode = Former.Mode & 07777;
+  if (::fstat(Fd, &st) != 0 || st.st_uid != Former.Owner) return mode & ~(S_ISUID | S_ISGID);
+  return st.st_gid == Former.Group ? mode : mode & ~S_ISGID;
+}
+
 // Saves through a new file beside the old one, renamed over it. Where that would fail or lose
-// something of the old file (the folder takes no new file; its owner, an attribute or its mode
-// cannot be given to a new file; the rename is refused), the file is written in place instead.
-TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write,
-                        std::optional<uint32_t> NewFileMode) {
+// something of the old file (the folder takes no new file, or keeps every name made in it; its
+// owner, an attribute or its mode cannot be given to a new file; the user cannot see every
+// attribute; the rename is refused), the file is written in place instead.
+TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFileState* Former) {
   std::optional<TAttributes> attributes;
   if (Place.Old && !(attributes = ReadAttributes(Place.OldFd.Get())))
     return WriteInPlace(Place, Write);
+  // A temporary name in an append-only folder could be neither renamed nor removed: the file is
+  // written in place, or a new one is made without a name and named once it is whole.
+  const bool appendOnly = IsAppendOnly(Place.Folder.Get());
+  if (appendOnly && Place.Old) return WriteInPlace(Place, Write);
   std::string tempName, tempPath;
   std::optional<TTemporaryFileGuard> removedOnSignals;
-  const int fd = CreateRegisteredSibling(Place, tempName, tempPath, removedOnSignals);
+  const int fd = appendOnly ? CreateNamelessSibling(Place)
+                            : CreateRegisteredSibling(Place, tempName, tempPath, removedOnSignals);
   if (fd < 0 && Place.Old) return WriteInPlace(Place, Write);  // the folder takes no new file
+  if (fd < 0 && appendOnly)
+    RaiseCreateError(Place.FileName, "The folder is append-only, and " + SysReason(errno));
   if (fd < 0) RaiseCreateError(Place.FileName, SysReason(errno));
   TSiblingFile temp(fd, Place, tempName);
-  if (Place.Old && ::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0)
+  // A file the user may write but not read cannot be written in place (its old text could not
+  // be kept meanwhile): it is renamed over, with the attributes the user sees.
+  if (Place.Old && ((!SeesEveryAttribute(fd) && Place.MayWriteInPlace()) ||
+                    ::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0))
     return WriteInPlace(Place, Write);
   Write(temp);
   const TWriter writtenAgain = [&temp](TStream& Out) { temp.CopyTo(Out); };
   if (Place.Old && !GiveAttributes(fd, *attributes, Place.Old->st_mode & 07777))
     return WriteInPlace(Place, writtenAgain);
-  if (!Place.Old && NewFileMode) (void)::fchmod(fd, *NewFileMode & 07777);
+  if (!Place.Old && Former) (void)::fchmod(fd, ModeMadeAnew(*Former, fd));
   const TFileState state = temp.Sync(Place.IsLink);
   if (!Place.StillHoldsOld()) RaiseChanged(Place.FileName);
   if (const int error = temp.RenameTo(Place.Name, !Place.Old)) {
@@ -1093,7 +1178,7 @@ TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write,
     RaiseCreateError(Place.FileName, SysReason(error));
   }
   SyncFolder(Place);
-  return state;
+  return temp.Named(state);
 }
 
 }  // namespace
@@ -1103,6 +1188,16 @@ void RemoveTemporaryFilesOnSignals() {
   action.sa_handler = RemoveTemporaryFilesAndDie;
   sigemptyset(&action.sa_mask);
   for (int signal : kEndingSignals) ::sigaction(signal, &action, nullptr);
+}
+
+TFileChange CompareFileStates(const TFileState& Then, const TFileState& Now) {
+  if (Now.Device != Then.Device || Now.Inode != Then.Inode || Now.Type != Then.Type ||
+      Now.Owner != Then.Owner || Now.Group != Then.Group)
+    return TFileChange::Replaced;
+  if (Now.Size != Then.Size || Now.ModifiedNs != Then.ModifiedNs ||
+      (Now.ChangedNs != Then.ChangedNs && Now.Links == Then.Links))
+    return TFileChange::Changed;
+  return TFileChange::None;
 }
 
 TFileState FileStateOf(const std::string& FileName) {
@@ -1126,14 +1221,14 @@ void CheckCanReplaceFile(const std::string& FileName) {
 
 TFileState SaveToFileAtomic(const std::string& FileName,
                             const std::function<void(TStream& Out)>& Write,
-                            std::optional<uint32_t> NewFileMode, const TFileState* Checked) {
+                            const TFileState* Former, const TFileState* Checked) {
   // A name that was no link when checked is not followed should it have become one.
   const TSavePlace place(FileName, !Checked || Checked->IsLink);
   if (Checked) place.CheckAgainst(*Checked);
   place.RefuseToReplace();
   // A rename would leave the other names of a hard-linked file with the old text.
   if (place.Old && place.Old->st_nlink > 1) return WriteInPlace(place, Write);
-  return SaveByRename(place, Write, NewFileMode);
+  return SaveByRename(place, Write, Former);
 }
 
 void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) {

@@ -341,12 +341,28 @@ struct TFileState {
   bool IsLink = false;  // the name itself is a symbolic link
   uint64_t Device = 0;
   uint64_t Inode = 0;
+  uint32_t Type = 0;  // the kind of file (S_IFREG, S_IFIFO, ...)
+  uint32_t Owner = 0;
+  uint32_t Group = 0;
+  uint64_t Links = 0;  // its names (hard links)
   int64_t Size = 0;
   int64_t ModifiedNs = 0;  // the modification time in nanoseconds since the epoch
+  int64_t ChangedNs = 0;   // the status change time (ctime), likewise
   uint32_t Mode = 0;       // the permission bits
 };
 // The state of what FileName leads to now (symbolic links followed).
 TFileState FileStateOf(const std::string& FileName);
+
+// What became of an existing file between two looks at it (Then and Now, both existing).
+// Replaced: Now is another file (another device or inode), or a file of another kind, owner or
+// group, which a file put in place of the one read may be even where it got its inode number.
+// Changed: its content may differ: another size or modification time, or another status change
+// time with the same number of names, which a write whose modification time was set back leaves
+// (and so do a change of mode or attributes, and a name added and another taken away). A name
+// added or taken away alone changes the status change time and the number of names, and is no
+// change.
+enum class TFileChange { None, Changed, Replaced };
+TFileChange CompareFileStates(const TFileState& Then, const TFileState& Now);
 
 // A save that found the file other than the state it was given described (changed, replaced by
 // another file or a link, deleted, or a file where there was none): nothing was written.
@@ -368,27 +384,31 @@ class EOldTextPutBackError : public EWriteError {
 // links is refused with the system's reason). Out is a temporary file in the same folder,
 // flushed to disk once Write returns and renamed over FileName; it gets the old file's owner,
 // extended attributes (ACLs among them) and whole mode (set-user-ID and set-group-ID included).
-// Where that rename would fail or lose something of the old file (the folder takes no new file,
-// the file has other hard links, its owner, group, an attribute or its mode cannot be given to
-// a new file, the rename is refused, as for a file mounted over the name), the file is written
-// over in place instead, keeping its mode: its old bytes are first copied to a file of the
-// user's alone in the user's cache folder (used only when it is a real folder of the user's,
-// mode 0700), or else $TMPDIR, and a write that fails puts them back and says so
-// (EOldTextPutBackError; should that fail too, EWriteError names the copy that keeps them).
+// Where that rename would fail or lose something of the old file (the folder takes no new file
+// or is append-only, the file has other hard links, its owner, group, an attribute or its mode
+// cannot be given to a new file, the user may not see every attribute it may have and may read
+// it, the rename is refused, as for a file mounted over the name), the file is written over in
+// place instead, keeping its mode: its old bytes are first copied to a file of the user's alone
+// in the user's cache folder (used only when it is a real folder of the user's, mode 0700, not
+// append-only), or else $TMPDIR, and a write that fails puts them back and says so
+// (EOldTextPutBackError; should that fail too, EWriteError names the copy that keeps them). A
+// new file in an append-only folder is made without a name and named once it is whole.
 // What is not a regular file (a device, a FIFO, a folder), a file the user may not write, or
 // one without any write permission bit (read-only also to root) is never replaced:
 // EFCreateError names it and says why. A write to Out that fails raises EWriteError with the
 // file name and the system's reason. On any failure, when Write raises, and when
 // RemoveTemporaryFilesOnSignals' signals end the program, no temporary file is left and the old
-// file is whole. A new file gets NewFileMode's permission bits when given (else 0666 less the
-// umask). Returns the state of the file written.
+// file is whole. A new file gets 0666 less the umask, or the permission bits of Former when
+// given (the file the name held before it was deleted), less set-user-ID where its owner is not
+// Former's and set-group-ID where its owner or group is not. Returns the state of the file
+// written.
 // Checked, when given, is the file as the caller last looked at it (FileStateOf): the save
 // writes only to that very file, with the content it had (a link that was not there then is
-// not followed), or creates the file only where there was none and still is none; else it
-// raises EFileChangedError and writes nothing.
+// not followed; see CompareFileStates), or creates the file only where there was none and
+// still is none; else it raises EFileChangedError and writes nothing.
 TFileState SaveToFileAtomic(const std::string& FileName,
                             const std::function<void(TStream& Out)>& Write,
-                            std::optional<uint32_t> NewFileMode = std::nullopt,
+                            const TFileState* Former = nullptr,
                             const TFileState* Checked = nullptr);
 // The same with Bytes as the new content.
 void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes);

@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 #include <QString>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -41,12 +42,16 @@ constexpr size_t kNoLine = static_cast<size_t>(-1);
 struct TRegValue {
   std::string Name;
   bool IsInteger = false;
+  bool IsOther =
+      false;  // of a type the store neither reads nor writes; Text is its data as written
+  std::string OtherType;  // that type as written ("hex", "hex(2)"), when it is one
   std::string Text;
   int32_t Int = 0;
   size_t Line = kNoLine;  // the file's line that holds it, as last read; kNoLine when new
 
   bool SameData(const TRegValue& Other) const {
-    return IsInteger == Other.IsInteger && (IsInteger ? Int == Other.Int : Text == Other.Text);
+    return IsInteger == Other.IsInteger && IsOther == Other.IsOther &&
+           (IsInteger ? Int == Other.Int : Text == Other.Text);
   }
 };
 
@@ -401,7 +406,9 @@ class TLineWriter {
 
 std::string ValueLineText(const TRegValue& V) {
   std::string line = '"' + EncodeText(V.Name, false) + "\"=";
-  if (V.IsInteger)
+  if (V.IsOther)
+    line += V.Text;
+  else if (V.IsInteger)
     line += FormatStr("dword:%08x", static_cast<uint32_t>(V.Int));
   else
     line += '"' + EncodeText(V.Text, false) + '"';
@@ -584,7 +591,8 @@ class TRegistryStore {
     return node == &FTop ? nullptr : node;
   }
 
-  // A string or dword value line; false for any other.
+  // A value line ("name"=...); false for any other. A value that is neither a string nor a
+  // dword is one of another type, kept as written.
   static bool ReadValue(std::string_view Line, TRegValue& Value) {
     size_t p = 0;
     Value.Name = DecodeQuoted(Line, p);
@@ -594,14 +602,25 @@ class TRegistryStore {
       Value.Text = DecodeQuoted(Line, p);
       return true;
     }
-    if (Line.substr(p, 6) != "dword:") return false;
-    const std::string digits(Line.substr(p + 6));
-    char* endp = nullptr;
-    errno = 0;
-    const unsigned long long n = std::strtoull(digits.c_str(), &endp, 16);
-    if (endp == digits.c_str() || errno != 0 || n > 0xFFFFFFFFull) return false;
-    Value.IsInteger = true;
-    Value.Int = static_cast<int32_t>(static_cast<uint32_t>(n));
+    if (Line.substr(p, 6) == "dword:") {
+      const std::string digits(Line.substr(p + 6));
+      char* endp = nullptr;
+      errno = 0;
+      const unsigned long long n = std::strtoull(digits.c_str(), &endp, 16);
+      if (endp != digits.c_str() && errno == 0 && n <= 0xFFFFFFFFull) {
+        Value.IsInteger = true;
+        Value.Int = static_cast<int32_t>(static_cast<uint32_t>(n));
+        return true;
+      }
+    }
+    Value.IsOther = true;
+    Value.Text = Line.substr(p);
+    const size_t colon = Line.find(':', p);
+    const std::string_view type = Line.substr(p, colon == std::string_view::npos ? 0 : colon - p);
+    if (std::all_of(type.begin(), type.end(), [](char c) {
+          return std::isalnum(static_cast<unsigned char>(c)) || c == '(' || c == ')';
+        }))
+      Value.OtherType = type;
     return true;
   }
 
@@ -847,7 +866,10 @@ bool TRegistry::HasSubKeys() {
   return node && !node->Keys.Empty();
 }
 
-bool TRegistry::ValueExists(const std::string& Name) { return GetDataType(Name) != rdUnknown; }
+bool TRegistry::ValueExists(const std::string& Name) {
+  const TRegDataType type = GetDataType(Name);
+  return type == rdString || type == rdInteger;
+}
 
 bool TRegistry::DeleteValue(const std::string& Name) {
   std::lock_guard lock(FStore->Mutex);
@@ -863,7 +885,15 @@ TRegDataType TRegistry::GetDataType(const std::string& Name) {
   FStore->Refresh();
   TRegNode* node = FStore->Find(FRootKey, OpenPath());
   const TRegValue* v = node ? node->Value(Name) : nullptr;
-  return !v ? rdUnknown : v->IsInteger ? rdInteger : rdString;
+  return !v ? rdUnknown : v->IsOther ? rdOther : v->IsInteger ? rdInteger : rdString;
+}
+
+std::string TRegistry::GetOtherType(const std::string& Name) {
+  std::lock_guard lock(FStore->Mutex);
+  FStore->Refresh();
+  TRegNode* node = FStore->Find(FRootKey, OpenPath());
+  const TRegValue* v = node ? node->Value(Name) : nullptr;
+  return v && v->IsOther ? v->OtherType : std::string();
 }
 
 void TRegistry::CheckWritable(const std::string& Name) const {
@@ -872,15 +902,21 @@ void TRegistry::CheckWritable(const std::string& Name) const {
 
 namespace {
 
-// Stores a value in Node, marking the store changed only when something differs.
+// Stores a value in Node, marking the store changed only when something differs. A value of
+// another type is the person's own: its line is never replaced, nor is a second one written.
 bool PutValue(TRegNode& Node, const std::string& Name, bool IsInteger, const std::string& Text,
               int32_t Int) {
-  const TRegValue put{Name, IsInteger, Text, Int};
+  TRegValue put;
+  put.Name = Name;
+  put.IsInteger = IsInteger;
+  put.Text = Text;
+  put.Int = Int;
   TRegValue* v = Node.Value(Name);
   if (!v) {
     Node.Values.Add(put);
     return true;
   }
+  if (v->IsOther) throw ERegistryException(FormatStr(SInvalidRegType, Name.c_str()));
   if (v->SameData(put)) return false;
   v->IsInteger = put.IsInteger;
   v->Text = put.Text;
@@ -895,7 +931,7 @@ std::string TRegistry::ReadString(const std::string& Name) {
   FStore->Refresh();
   TRegNode* node = FStore->Find(FRootKey, OpenPath());
   TRegValue* v = node ? node->Value(Name) : nullptr;
-  if (!v) return std::string();
+  if (!v || v->IsOther) return std::string();
   if (v->IsInteger) throw ERegistryException(FormatStr(SInvalidRegType, Name.c_str()));
   return v->Text;
 }
@@ -914,7 +950,7 @@ int32_t TRegistry::ReadInteger(const std::string& Name) {
   FStore->Refresh();
   TRegNode* node = FStore->Find(FRootKey, OpenPath());
   TRegValue* v = node ? node->Value(Name) : nullptr;
-  if (!v) throw ERegistryException(FormatStr(SRegGetDataFailed, Name.c_str()));
+  if (!v || v->IsOther) throw ERegistryException(FormatStr(SRegGetDataFailed, Name.c_str()));
   if (!v->IsInteger) throw ERegistryException(FormatStr(SInvalidRegType, Name.c_str()));
   return v->Int;
 }

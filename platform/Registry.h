@@ -21,8 +21,10 @@ class ERegistryException : public Exception {
   using Exception::Exception;
 };
 
-// The type of a value as the store keeps it (values of other types are lines it does not read).
-enum TRegDataType { rdUnknown, rdString, rdInteger };
+// The type of a value as the store keeps it. rdOther: a value of a type it neither reads nor
+// writes (hex:, hex(2): and the like), the person's own: it reads as missing, and its line
+// stays as written.
+enum TRegDataType { rdUnknown, rdString, rdInteger, rdOther };
 
 inline constexpr const char* SRegGetDataFailed = "Failed to get data for '%s'";
 inline constexpr const char* SRegSetDataFailed = "Failed to set data for '%s'";
@@ -45,7 +47,7 @@ class TRegistryStore;
 // this process has nothing unsaved. A save keeps every line of the file in its place: comments,
 // blank lines, values of other types and lines it cannot read stay as they were, and so do
 // values it did not change; new values go to the end of their key's section, new keys to the
-// end of the file.
+// end of the file. A name has one line: a write to a value of another type is refused.
 //
 // A file that is no regular file, cannot be read, or is no settings file (binary data, or text
 // without a section that is not all comments) is skipped: the settings start empty, changes
@@ -90,12 +92,18 @@ class TRegistry : public TObject {
   bool HasSubKeys();
 
   // Values of the open key (of the root key when none is open).
+  // Whether a string or integer value is there.
   bool ValueExists(const std::string& Name);
   // rdUnknown when the value is missing.
   TRegDataType GetDataType(const std::string& Name);
+  // The type of an rdOther value as its line writes it ("hex", "hex(2)"), or "" (for any other
+  // value, or a line whose type is no word).
+  std::string GetOtherType(const std::string& Name);
   bool DeleteValue(const std::string& Name);
   // A missing value reads as ""; an integer value raises "Invalid data type for '<name>'".
   std::string ReadString(const std::string& Name);
+  // A write to an rdOther value raises "Invalid data type for '<name>'" and changes nothing;
+  // the same for WriteInteger.
   void WriteString(const std::string& Name, const std::string& Value);
   // A missing value raises ERegistryException "Failed to get data for '<name>'", a string value
   // "Invalid data type for '<name>'".

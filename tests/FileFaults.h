@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -231,18 +232,33 @@ class TFailingSave {
   std::filesystem::path FKept;
 };
 
+// Marks a folder append-only (chattr +a: names may be added to it, never renamed or removed,
+// root included), or clears the mark; "" when done, else what chattr said (a file system that
+// keeps no such mark; chattr is in e2fsprogs).
+inline std::string SetAppendOnly(const std::filesystem::path& Folder, bool On) {
+  int code = -1;
+  const std::string command =
+      std::string("chattr ") + (On ? "+a " : "-a ") + ShellQuoted(Folder.string());
+  const std::string said = RunTool(command + " 2>&1", {}, &code);
+  return code == 0 ? std::string() : command + ": " + said;
+}
+
 // How a file stands when it is saved over, and who saves it. Where a rename would fail or lose
 // something of the file, the save writes it in place.
 enum class TSaveSite {
-  Plain,          // root's 0640 file in a 0777 folder, saved by root: renamed over
-  ThroughLink,    // Plain's file opened and saved through a symbolic link
-  LongName,       // a name of 250 bytes, saved by root
-  HardLinked,     // root's 0640 file with a second name, saved by root
-  FolderRefuses,  // nobody's 0644 file in a 0555 folder, saved by nobody
-  StickyFolder,   // root's 0666 file in a sticky 1777 folder, saved by nobody
-  NotOwner,       // root's 0666 file in a 0777 folder, saved by nobody
-  FailsMidway,    // HardLinked, saved under a file-size limit of its old size
-  OthersFolder,   // nobody's 0644 file in nobody's 0755 folder, saved by root: renamed over
+  Plain,              // root's 0640 file in a 0777 folder, saved by root: renamed over
+  ThroughLink,        // Plain's file opened and saved through a symbolic link
+  LongName,           // a name of 250 bytes, saved by root
+  HardLinked,         // root's 0640 file with a second name, saved by root
+  FolderRefuses,      // nobody's 0644 file in a 0555 folder, saved by nobody
+  StickyFolder,       // root's 0666 file in a sticky 1777 folder, saved by nobody
+  NotOwner,           // root's 0666 file in a 0777 folder, saved by nobody
+  FailsMidway,        // HardLinked, saved under a file-size limit of its old size
+  OthersFolder,       // nobody's 0644 file in nobody's 0755 folder, saved by root: renamed over
+  SetIdOthersFolder,  // OthersFolder with a 06755 file
+  AppendOnlyFolder,   // root's 0640 file in a 0777 folder that keeps its names (chattr +a)
+  TrustedOwnFile,     // nobody's 0644 file with a trusted.* attribute in a 0777 folder, saved by
+                      // nobody, who cannot see the attribute
 };
 
 inline constexpr uid_t kNobody = 65534;
@@ -284,19 +300,35 @@ class TSaveSiteFiles {
         fileMode = 0666;
         break;
       case TSaveSite::OthersFolder:
-        fileMode = 0644;
+      case TSaveSite::SetIdOthersFolder:
+        fileMode = FSite == TSaveSite::OthersFolder ? 0644 : 06755;
         folderMode = 0755;
         if (::chown(Real.c_str(), kNobody, kNobody) != 0 ||
             ::chown(folder.c_str(), kNobody, kNobody) != 0)
           throw std::runtime_error("no chown");
+        break;
+      case TSaveSite::TrustedOwnFile:
+        fileMode = 0644;
+        if (::chown(Real.c_str(), kNobody, kNobody) != 0 ||
+            ::setxattr(Real.c_str(), kTrusted, "kept", 4, 0) != 0)
+          throw std::runtime_error("no trusted.* attribute (root may set one)");
         break;
       default:
         break;
     }
     ::chmod(Real.c_str(), fileMode);
     ::chmod(folder.c_str(), folderMode);
+    if (FSite == TSaveSite::AppendOnlyFolder)
+      if (const std::string failed = SetAppendOnly(folder, true); !failed.empty())
+        throw std::runtime_error(failed);
   }
-  ~TSaveSiteFiles() { ::chmod((FDir / "folder").c_str(), 0755); }
+  ~TSaveSiteFiles() {
+    if (FSite == TSaveSite::AppendOnlyFolder) (void)SetAppendOnly(FDir / "folder", false);
+    ::chmod((FDir / "folder").c_str(), 0755);
+  }
+
+  // The attribute a TrustedOwnFile carries ("kept").
+  static constexpr const char* kTrusted = "trusted.t";
   TSaveSiteFiles(const TSaveSiteFiles&) = delete;
   TSaveSiteFiles& operator=(const TSaveSiteFiles&) = delete;
 
@@ -307,7 +339,7 @@ class TSaveSiteFiles {
   // Root, who passes every permission check, saves as nobody where the site says.
   bool ByNobody() const {
     return FSite == TSaveSite::FolderRefuses || FSite == TSaveSite::StickyFolder ||
-           FSite == TSaveSite::NotOwner;
+           FSite == TSaveSite::NotOwner || FSite == TSaveSite::TrustedOwnFile;
   }
   std::filesystem::path Cache() const { return FDir / "cache"; }
   // The words that run a program (given after them) as the saver.

@@ -198,6 +198,58 @@ TEST_F(WindowPrinting, ThePreviewWindowPagesThroughTheShownDocument) {
   EXPECT_EQ(w.Printing().PreviewWindow(), nullptr);
 }
 
+// Print choices whose values the settings file holds in a form the program cannot use (hex: and
+// hex(2): header and footer, a margin text it cannot read) are named as the window opens, and
+// printing with other choices leaves those lines as a person wrote them, none written beside
+// them: the status line and the error stream say so, the choices hold for the rest of this run,
+// and the next run starts from the defaults again.
+TEST_F(WindowPrinting, ChoicesTheSettingsFileHoldsInAnotherFormHoldForThisRunOnly) {
+  const std::string hand =
+      "; mine\r\n"
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\r\n"
+      "\"Header\"=hex:41,42,43\r\n"
+      "\"Footer\"=hex(2):41,00\r\n"
+      "\"Margin\"=\"not a margin at all\"\r\n";
+  test::WriteFileBytes(Dir / "registry.ini", hand);
+  const TRidEderPrint defaults(nullptr);
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    TEderWindow w({File});
+    w.show();
+    EXPECT_EQ(w.statusBar()->currentMessage().toStdString(),
+              "Print \"Margin\" cannot be read: the default is used; Print \"Header\" is hex "
+              "data, not text: the default is used; Print \"Footer\" is hex(2) data, not text: "
+              "the default is used");
+    TRidEderPrint& job = w.Printing().PrepareJob();
+    EXPECT_EQ(job.GetMargin(), defaults.GetMargin());
+    EXPECT_EQ(HeaderFooterLines(job.GetHeader()), std::vector<std::string>{kDefaultHeaderLine});
+    QTimer::singleShot(0, [] {
+      auto* dialog = dynamic_cast<TEderPrintDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->HeaderLines()->setPlainText("mine|ヘッダ");
+      dialog->FooterLines()->setPlainText("||$PAGENUM$");
+      for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons())
+        if (b->text() == "&Print") b->click();
+    });
+    testing::internal::CaptureStderr();
+    w.findChild<QAction*>("Print")->trigger();
+    const std::string told = testing::internal::GetCapturedStderr();
+    const std::string said = w.statusBar()->currentMessage().toStdString();
+    EXPECT_EQ(said,
+              "Print \"Margin\" cannot be read: its line is kept as written, and the choice holds "
+              "for this run only; Print \"Header\" is hex data, not text: its line is kept as "
+              "written, and the choice holds for this run only; Print \"Footer\" is hex(2) data, "
+              "not text: its line is kept as written, and the choice holds for this run only");
+    EXPECT_NE(told.find("rideder: " + said + "\n"), std::string::npos) << told;
+    EXPECT_NE(Text((Dir / "job.pdf").string()).find("ヘッダ"), std::string::npos);
+    EXPECT_EQ(test::ReadFileBytes(Dir / "registry.ini"), hand);
+    // The next print of this run starts from them.
+    TEderPrintDialog again(w.Printing().PrepareJob(), w.CurrentPage(), &w);
+    EXPECT_EQ(again.HeaderLines()->toPlainText(), "mine|ヘッダ");
+    EXPECT_EQ(again.FooterLines()->toPlainText(), "||$PAGENUM$");
+  }
+}
+
 // A settings file that cannot be written does not stop a print started as a person starts it
 // (File > Print..., then Print): the pages are printed, the status line and the error stream
 // say why the choices were not kept, and the window goes on with its unsaved text.

@@ -2,7 +2,9 @@
 // window's Ctrl+S, title marks and questions before closing.
 #include "app/EderSave.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QFileDialog>
@@ -566,6 +568,123 @@ TEST(EderSave, QuestionsSayWhatHappenedNotWhoDidIt) {
   }
 }
 
+// What is done to a file between its reading and Ctrl+S that its size and modification time do
+// not show: given to another owner or group, or turned into a pipe, it is "Replaced on disk" and
+// the question says what the name leads to now; written with its modification time set back,
+// or given another mode, it is "Changed on disk". A second name given to it asks nothing, and
+// the save goes on. Cancel, the default, leaves the file as it is.
+TEST(EderSave, ChangesOnlyTheOwnerKindOrChangeTimeShowAreAskedAbout) {
+  namespace fs = std::filesystem;
+  const auto setTimeBack = [](const fs::path& F, const struct stat& Was) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, Was.st_mtim};
+    ::utimensat(AT_FDCWD, F.c_str(), times, 0);
+  };
+  const struct {
+    const char* What;
+    std::function<void(const fs::path& File, const struct stat& Was)> Do;
+    QString Title;  // "" when nothing is asked
+    QString Says;
+    std::string Left;  // what the file then holds ("" for the pipe)
+  } cases[] = {
+      {"given to nobody",
+       [](const fs::path& F, const struct stat&) {
+         ASSERT_EQ(::chown(F.c_str(), test::kNobody, test::kNobody), 0);
+       },
+       "Replaced on disk",
+       ": the name now leads to a file that belongs to nobody:nogroup, not to root:root. Saving "
+       "writes the text shown there.",
+       "one\n"},
+      {"given to nobody's group",
+       [](const fs::path& F, const struct stat&) {
+         ASSERT_EQ(::chown(F.c_str(), uid_t(-1), test::kNobody), 0);
+       },
+       "Replaced on disk", "belongs to root:nogroup, not to root:root.", "one\n"},
+      {"a pipe with the time set back",
+       [&](const fs::path& F, const struct stat& Was) {
+         fs::remove(F);
+         ::mkfifo(F.c_str(), 0644);
+         setTimeBack(F, Was);
+       },
+       "Replaced on disk", " is a pipe (FIFO)", ""},
+      {"written with the time set back",
+       [&](const fs::path& F, const struct stat& Was) {
+         test::WriteFileBytes(F, "ONE\n");
+         setTimeBack(F, Was);
+       },
+       "Changed on disk", " was changed on disk after it was read or last saved.", "ONE\n"},
+      {"another mode", [](const fs::path& F, const struct stat&) { ::chmod(F.c_str(), 0600); },
+       "Changed on disk", " was changed on disk", "one\n"},
+      {"a second name",
+       [](const fs::path& F, const struct stat&) {
+         fs::create_hard_link(F, F.parent_path() / "second.txt");
+       },
+       "", "", "yone\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    TSaveWindow s{{"u.txt", "one\n"}};
+    const fs::path file = s.Dir / "u.txt";
+    s.Ed().SetSelText("y");
+    struct stat was {};
+    ::stat(file.c_str(), &was);
+    c.Do(file, was);
+    QStringList titles, texts;
+    TDialogAnswer answer([&](QWidget* W) {
+      titles << W->windowTitle();
+      texts << qobject_cast<QMessageBox*>(W)->text();
+      QTest::keyClick(W, Qt::Key_Return);
+    });
+    s.CtrlS();
+    if (c.Title.isEmpty()) {
+      EXPECT_EQ(titles, QStringList{});
+      EXPECT_EQ(s.File("u.txt"), c.Left);
+      EXPECT_EQ(s.File("second.txt"), c.Left);  // written in place
+      EXPECT_FALSE(s.Ed().GetModified());
+      continue;
+    }
+    ASSERT_EQ(titles, QStringList{c.Title});
+    EXPECT_TRUE(texts[0].contains(c.Says)) << texts[0].toStdString();
+    EXPECT_TRUE(s.Ed().GetModified());
+    if (!c.Left.empty()) {
+      EXPECT_EQ(s.File("u.txt"), c.Left);
+    }
+  }
+}
+
+// A file the window saved, by a rename, in place (it has a second name) or made anew where it
+// was deleted, is saved again without a question: what the save itself did to the file (a
+// rename, a name given) is no change on disk.
+TEST(EderSave, AFileSavedIsSavedAgainWithoutAQuestion) {
+  namespace fs = std::filesystem;
+  const struct {
+    const char* What;
+    std::function<void(const fs::path& File)> Before;
+    int Questions;  // at the first save
+  } cases[] = {
+      {"renamed over", [](const fs::path&) {}, 0},
+      {"written in place",
+       [](const fs::path& F) { fs::create_hard_link(F, F.parent_path() / "second.txt"); }, 0},
+      {"made anew", [](const fs::path& F) { fs::remove(F); }, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    TSaveWindow s{{"u.txt", "one\n"}};
+    c.Before(s.Dir / "u.txt");
+    int questions = 0;
+    TDialogAnswer save([&](QWidget* W) {
+      ++questions;
+      Click(W, QMessageBox::Save);
+    });
+    for (const char* typed : {"a", "b", "c"}) {
+      s.Ed().SetSelText(typed);
+      s.CtrlS();
+      EXPECT_FALSE(s.Ed().GetModified());
+    }
+    EXPECT_EQ(questions, c.Questions);
+    EXPECT_EQ(s.File("u.txt"), "abcone\n");
+  }
+}
+
 }  // namespace
 }  // namespace rid
 
@@ -814,7 +933,13 @@ enum class TMeanwhile {
   AppendedByNobody,
   SwappedForALinkByNobody,  // a link made aside and renamed over the file
   DeletedByNobody,
+  ChownedToNobody,  // by root: the same inode, size and modification time, nobody's
+  RemadeByNobody,   // deleted, then made again with as many bytes, mode 0600 and the old
+                    // modification time, until it gets the inode number back (10 tries)
 };
+
+// How often RemadeByNobody got the inode number back, and in how many tries.
+int InodesReused = 0, RemadeTries = 0;
 
 // Does it in a process of its own (as nobody where another user acts); returns the text it
 // leaves where the file was.
@@ -859,6 +984,28 @@ std::string ActMeanwhile(TMeanwhile What, const test::TSaveSiteFiles& F) {
     case TMeanwhile::DeletedByNobody:
       asNobody("rm " + file);
       break;
+    case TMeanwhile::ChownedToNobody:
+      test::RunTool("chown nobody:nogroup " + file);
+      return test::ReadFileBytes(F.File);
+    case TMeanwhile::RemadeByNobody: {
+      struct stat old {};
+      ::stat(F.File.c_str(), &old);
+      const std::string made = std::string(size_t(old.st_size) - 1, 'n') + "\n";
+      for (int tries = 1; tries <= 10; ++tries) {
+        asNobody("rm " + file + " && printf '%s' " + test::ShellQuoted(made) + " > " + file +
+                 " && chmod 600 " + file + " && touch -d @" +
+                 FormatStr("%lld.%09ld", (long long)old.st_mtim.tv_sec, old.st_mtim.tv_nsec) + " " +
+                 file);
+        struct stat now {};
+        ::stat(F.File.c_str(), &now);
+        ++RemadeTries;
+        if (now.st_ino == old.st_ino) {
+          ++InodesReused;
+          break;
+        }
+      }
+      return made;
+    }
   }
   return {};
 }
@@ -897,6 +1044,7 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
   RID_NEED_TOOL("xdotool", "xdotool");
   RID_NEED_TOOL("setpriv", "util-linux");
   RID_NEED_TOOL("prlimit", "util-linux");
+  RID_NEED_TOOL("chattr", "e2fsprogs");
   using enum test::TSaveSite;
   using enum TMeanwhile;
   enum THolds { kNew, kOld, kOther, kMissing };
@@ -1019,6 +1167,47 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        true,
        0640,
        0},
+      {"root's file given to nobody, cancelled",
+       Plain,
+       ChownedToNobody,
+       {{"Replaced on disk", cancel}},
+       kOther,
+       true,
+       0640,
+       test::kNobody},
+      {"root's file given to nobody, saved there as told",
+       Plain,
+       ChownedToNobody,
+       {{"Replaced on disk", save}},
+       kNew,
+       false,
+       0640,
+       test::kNobody},
+      {"root's file made anew by nobody with its size and time, cancelled",
+       Plain,
+       RemadeByNobody,
+       {{"Replaced on disk", cancel}},
+       kOther,
+       true,
+       0600,
+       test::kNobody},
+      {"nobody's 6755 file, changed, deleted while asked, saved again as root's",
+       SetIdOthersFolder,
+       AppendedByNobody,
+       {{"Changed on disk", save, DeletedByNobody}, {"Deleted on disk", save}},
+       kNew,
+       false,
+       0755,
+       0},
+      {"an append-only folder", AppendOnlyFolder, Nothing, {}, kNew, true, 0640, 0},
+      {"nobody's file with a trusted attribute, saved by nobody",
+       TrustedOwnFile,
+       Nothing,
+       {},
+       kNew,
+       true,
+       0644,
+       test::kNobody},
   };
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();
@@ -1055,6 +1244,7 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
       if (!step.Title.empty()) {
         EXPECT_EQ(x.Run("xdotool getwindowname " + dialog), step.Title + "\n");
       }
+
       if (step.While != Nothing) other = ActMeanwhile(step.While, f);
       x.Run("xdotool windowfocus --sync " + dialog + " key " + step.Keys);
       ASSERT_TRUE(x.Sync(window)) << x.Error();
@@ -1081,9 +1271,20 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     if (std::filesystem::exists(secret)) {
       EXPECT_EQ(test::ReadFileBytes(secret), "secret\n");
     }
+    if (c.Site == TrustedOwnFile) {
+      char value[16] = {};
+      EXPECT_EQ(::getxattr(f.Real.c_str(), test::TSaveSiteFiles::kTrusted, value, sizeof value), 4);
+      EXPECT_STREQ(value, "kept");
+    }
     EXPECT_EQ(f.Leftovers(), std::vector<std::string>{});
     x.Run("kill $(xdotool getwindowpid " + window + ")");
   }
+  // The file made anew is the one the question must tell apart from the file read only when it
+  // got the inode number back.
+  EXPECT_GT(InodesReused, 0) << "the file system gave the file made anew another inode number "
+                                "in each of "
+                             << RemadeTries << " tries";
+  RecordProperty("InodeReused", FormatStr("%d of %d tries", InodesReused, RemadeTries));
 }
 
 // The same file in two tabs of the real program: saving the second after the first asks first

@@ -711,7 +711,8 @@ TEST(EderWindow, StoringPrintChoicesKeepsAHandWrittenSettingsFile) {
 
 // Every value the program reads, stored as a number where text belongs, is taken for missing:
 // the window opens with the default, the status line and the error stream say which value and
-// what is used instead, and the print choices stored afterwards leave its line byte for byte.
+// what is used instead, and the print choices stored afterwards leave its line byte for byte
+// and say so.
 TEST(EderWindow, AValueOfAnotherTypeIsTakenAsMissingToldAndKeptAsItIs) {
   SettingsFile settings;
   const TRidEderPrint defaults(nullptr);
@@ -772,15 +773,69 @@ TEST(EderWindow, AValueOfAnotherTypeIsTakenAsMissingToldAndKeptAsItIs) {
     EXPECT_EQ(w->statusBar()->currentMessage().toStdString(), c.Said);
     EXPECT_NE(told.find("rideder: " + c.Said + "\n"), std::string::npos) << told;
     EXPECT_TRUE(c.HasDefault(*w));
-    // As after printing.
+    // As after printing, which says what it left.
     w->Printing().Job().SetMargin("30,15,25,25,15,15,2,2,0.5,0,0/1,0,1,0,0,0,0");
-    EXPECT_EQ(SavePrintSettings(w->Printing().Job()), "");
+    EXPECT_EQ(SavePrintSettings(w->Printing().Job()),
+              std::string(c.Key) == "Print"
+                  ? "Print \"" + std::string(c.Name) +
+                        "\" is a number: its line is kept as written, and the choice holds for "
+                        "this run only"
+                  : "");
     const std::string saved = test::ReadFileBytes(settings.Name);
     EXPECT_TRUE(saved.starts_with(hand)) << saved;
     EXPECT_EQ(saved.find(std::string("\"") + c.Name + "\"="),
               saved.rfind('"' + std::string(c.Name) + "\"="))
         << saved;
   }
+}
+
+// A value the program reads, stored in a type it does not use (hex:, hex(2):, hex(7):), is
+// taken for missing as a number is: the status line names it and its type, and storing the
+// print choices leaves its line, the only one of its name, as it was, and says so.
+TEST(EderWindow, AValueOfATypeTheProgramDoesNotUseIsNamedAndKeptAsItIs) {
+  SettingsFile settings;
+  const struct {
+    const char* Key;
+    const char* Name;
+    std::string Said;  // @ stands for what the value is
+  } cases[] = {
+      {"Print", "Margin", "Print \"Margin\" @: the default is used"},
+      {"Print", "Header", "Print \"Header\" @: the default is used"},
+      {"Print", "Footer", "Print \"Footer\" @: the default is used"},
+      {"Keys", "Completion", "Completion @: Ctrl+Space kept"},
+      {"Keys", "MacroRecord", "MacroRecord @: Shift+Ctrl+R kept"},
+      {"Keys", "MacroPlayback", "MacroPlayback @: Shift+Ctrl+P kept"},
+      {"Editor\\AddedKeystrokes", "1",
+       "Key bindings skipped in " + settings.Name + ": AddedKeystrokes \"1\" @"},
+      {"Editor\\RemovedKeystrokes", "1",
+       "Key bindings skipped in " + settings.Name + ": RemovedKeystrokes \"1\" @"},
+  };
+  const std::pair<const char*, const char*> types[] = {
+      {"hex:41,42,43", "is hex data, not text"},
+      {"hex(2):41,00,00,00", "is hex(2) data, not text"},
+      {"hex(7):41,00,00,00,00,00", "is hex(7) data, not text"},
+  };
+  for (const auto& c : cases)
+    for (const auto& [data, is] : types) {
+      SCOPED_TRACE(std::string(c.Name) + " " + data);
+      const std::string hand = "[HKEY_CURRENT_USER\\Software\\rideder\\" + std::string(c.Key) +
+                               "]\r\n\"" + c.Name + "\"=" + data + "\r\n";
+      test::WriteFileBytes(settings.Name, hand);
+      std::string said = c.Said;
+      said.replace(said.find('@'), 1, is);
+      TEderWindow w({});
+      EXPECT_EQ(w.statusBar()->currentMessage().toStdString(), said);
+      const bool print = std::string(c.Key) == "Print";
+      EXPECT_EQ(SavePrintSettings(w.Printing().Job()),
+                print ? "Print \"" + std::string(c.Name) + "\" " + is +
+                            ": its line is kept as written, and the choice holds for this run only"
+                      : "");
+      const std::string saved = test::ReadFileBytes(settings.Name);
+      EXPECT_TRUE(saved.starts_with(hand)) << saved;
+      EXPECT_EQ(saved.find(std::string("\"") + c.Name + "\"="),
+                saved.rfind(std::string("\"") + c.Name + "\"="))
+          << saved;
+    }
 }
 
 // What a command raises ends the command, not the program: the status line and the error stream
@@ -819,9 +874,10 @@ TEST(EderWindow, WhatACommandRaisesIsToldAndTheWindowGoesOn) {
 
 // Ctrl+P, then Print, with a settings file that cannot be written (read-only, under a home that
 // does not exist, on a full disk) or that holds what the program must not trip over (a key
-// nested 100,000 deep, values of another type): the PDF is made, the error output says what
-// was not kept or not taken, the settings file keeps what it had, and the window goes on with
-// its "*" and its text, which Ctrl+S then saves.
+// nested 100,000 deep, values of another type, a margin it cannot read): the PDF is made, the
+// error output says what was not kept or not taken, the settings file keeps what it had (one
+// line for each name), and the window goes on with its "*" and its text, which Ctrl+S then
+// saves.
 TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
   RID_NEED_TOOL("xdotool", "xdotool");
   RID_NEED_TOOL("setpriv", "util-linux");
@@ -848,6 +904,7 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
     std::vector<std::string> Saver, Env;  // the registry's name is Dir/registry.ini by default
     std::string Told;
     std::function<bool(const std::string&, const std::string&)> Kept;
+    std::string ToldAfter = {};  // by the print, after Told
   } cases[] = {
       {"a read-only file",
        "; mine\n",
@@ -884,6 +941,34 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
          return kept(Before, After) && After.find("\"Header\"=\"") == std::string::npos &&
                 After.find("\"Footer\"=\"") == std::string::npos;
        }},
+      {"values of types the program does not use",
+       "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n\"Header\"=hex:41,42,43\n"
+       "\"Footer\"=hex(2):41,00\n",
+       0644,
+       {},
+       {},
+       "rideder: Print \"Header\" is hex data, not text: the default is used; Print \"Footer\" "
+       "is hex(2) data, not text: the default is used\n",
+       [&](const std::string& Before, const std::string& After) {
+         return kept(Before, After) && After.find("\"Header\"=\"") == std::string::npos &&
+                After.find("\"Footer\"=\"") == std::string::npos;
+       },
+       "rideder: Print \"Header\" is hex data, not text: its line is kept as written, and the "
+       "choice holds for this run only; Print \"Footer\" is hex(2) data, not text: its line is "
+       "kept as written, and the choice holds for this run only\n"},
+      {"a margin that cannot be read",
+       "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n\"Margin\"=\"not a margin at all\"\n",
+       0644,
+       {},
+       {},
+       "rideder: Print \"Margin\" cannot be read: the default is used\n",
+       [](const std::string& Before, const std::string& After) {
+         return After.starts_with(Before) &&
+                After.find("\"Margin\"=") == After.rfind("\"Margin\"=") &&
+                After.find("\"Header\"=\"") != std::string::npos;
+       },
+       "rideder: Print \"Margin\" cannot be read: its line is kept as written, and the choice "
+       "holds for this run only\n"},
   };
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();
@@ -928,6 +1013,9 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
       EXPECT_EQ(output.find("rideder:"), std::string::npos) << output;
     } else {
       EXPECT_NE(output.find(told), std::string::npos) << output;
+    }
+    if (!c.ToldAfter.empty()) {
+      EXPECT_NE(output.find(c.ToldAfter, output.find(told)), std::string::npos) << output;
     }
     EXPECT_EQ(x.Run("xdotool getwindowname " + window), "*" + file + " - rideder\n");
     if (c.Kept) {

@@ -1,11 +1,13 @@
 #include "platform/Classes.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -808,7 +810,7 @@ TEST(AtomicSave, WritesOnlyTheFileThatWasLookedAt) {
             Out.WriteBuffer(text);
             if (c.WhileWriting) DoMeanwhile(c.Done, f);
           },
-          std::nullopt, &looked);
+          nullptr, &looked);
     });
     EXPECT_EQ(message, c.Saved ? "(no exception)"
                                : "Cannot create file \"" + f.File.string() +
@@ -843,9 +845,9 @@ std::string Carried(const std::filesystem::path& File) {
 
 // A save keeps the whole mode (set-user-ID, set-group-ID, sticky), the ACL and every extended
 // attribute of the file, as root and as the file's owner, whether it renames a new file over
-// the old one or writes in place (a hard-linked file); an attribute the saver cannot give a new
-// file (security.*, which only root may set) makes it write in place. A file capability, which
-// any write clears, is set again by root; its owner may not.
+// the old one or writes in place (a hard-linked file). The owner, who cannot see the trusted.*
+// attributes the file may have, writes in place. A file capability, which any write clears, is
+// set again by root; its owner may not.
 TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
   RID_NEED_TOOL("setfacl", "acl");
   RID_NEED_TOOL("getfacl", "acl");
@@ -907,7 +909,7 @@ TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
                     "");
         struct stat now {};
         ::stat(file.c_str(), &now);
-        EXPECT_EQ(now.st_ino == old.st_ino, hardLinked || (byOwner && c.OnlyRootMaySet));
+        EXPECT_EQ(now.st_ino == old.st_ino, hardLinked || byOwner);
       }
 }
 
@@ -931,7 +933,7 @@ TEST(AtomicSave, WritesInPlaceWhereTheRenameIsRefused) {
       ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
       const TFileState state = FileStateOf(b.string());
       SaveToFileAtomic(
-          b.string(), [](TStream& Out) { Out.WriteBuffer("new\n"); }, std::nullopt,
+          b.string(), [](TStream& Out) { Out.WriteBuffer("new\n"); }, nullptr,
           looked ? &state : nullptr);
     });
     EXPECT_EQ(message, "(no exception)");
@@ -1026,6 +1028,334 @@ TEST(AtomicSave, KeepsTheOldTextOnlyInAFolderOfTheSaversAlone) {
                                                                : "cache 0, others 0, temporary 1");
     }
     EXPECT_EQ(copies(), "cache 0, others 0, temporary 0");  // removed after the save
+  }
+}
+
+// Two looks at one file: Then, and Now with one thing of it changed. Another owner, group, kind
+// or inode is another file; another size, modification time, or status change time with the same
+// number of names may be another content; a name added or taken away alone is nothing.
+TEST(FileStates, TellAReplacedFileFromAChangedOneAndANewNameFromEither) {
+  TFileState then;
+  then.Exists = true;
+  then.Device = 8;
+  then.Inode = 1234;
+  then.Type = S_IFREG;
+  then.Owner = 0;
+  then.Group = 0;
+  then.Links = 2;
+  then.Size = 100;
+  then.ModifiedNs = 1'700'000'000'000'000'000;
+  then.ChangedNs = then.ModifiedNs;
+  then.Mode = 0640;
+  using enum TFileChange;
+  const struct {
+    const char* What;
+    std::function<void(TFileState&)> Change;
+    TFileChange Is;
+  } cases[] = {
+      {"nothing", [](TFileState&) {}, None},
+      {"another inode", [](TFileState& S) { S.Inode += 1; }, Replaced},
+      {"another device", [](TFileState& S) { S.Device += 1; }, Replaced},
+      {"another owner", [](TFileState& S) { S.Owner = test::kNobody; }, Replaced},
+      {"another group", [](TFileState& S) { S.Group = test::kNobody; }, Replaced},
+      {"a pipe", [](TFileState& S) { S.Type = S_IFIFO; }, Replaced},
+      {"a device", [](TFileState& S) { S.Type = S_IFCHR; }, Replaced},
+      {"a folder", [](TFileState& S) { S.Type = S_IFDIR; }, Replaced},
+      {"another owner, and written",
+       [](TFileState& S) {
+         S.Owner = test::kNobody;
+         S.Size += 1;
+       },
+       Replaced},
+      {"another size", [](TFileState& S) { S.Size += 1; }, Changed},
+      {"another modification time", [](TFileState& S) { S.ModifiedNs += 1; }, Changed},
+      {"written with its modification time set back", [](TFileState& S) { S.ChangedNs += 1; },
+       Changed},
+      {"another mode",
+       [](TFileState& S) {
+         S.Mode = 0600;
+         S.ChangedNs += 1;
+       },
+       Changed},
+      {"a name added",
+       [](TFileState& S) {
+         S.Links += 1;
+         S.ChangedNs += 1;
+       },
+       None},
+      {"a name taken away",
+       [](TFileState& S) {
+         S.Links -= 1;
+         S.ChangedNs += 1;
+       },
+       None},
+      {"a name added, and written",
+       [](TFileState& S) {
+         S.Links += 1;
+         S.ChangedNs += 1;
+         S.ModifiedNs += 1;
+       },
+       Changed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    TFileState now = then;
+    c.Change(now);
+    EXPECT_EQ(CompareFileStates(then, now), c.Is);
+    EXPECT_EQ(CompareFileStates(now, then), c.Is);  // the same either way round
+  }
+}
+
+// What is done to a file after a save looked at it, as another user or program does it: the
+// size and modification time stay, and a file made anew may get the inode number back.
+enum class TAltered {
+  Nothing,
+  Chowned,     // to nobody
+  Regrouped,   // to nobody's group
+  Chmoded,     // to 0600
+  Linked,      // a second name added
+  Remade,      // deleted and made again with as many bytes and the modification time set back
+  MadeAsFifo,  // deleted (where there was a file), and a pipe made with the modification time
+};
+
+// Does it to F's file; returns what the name then holds ("" for a pipe).
+std::string Alter(TAltered What, const test::TSaveSiteFiles& F, size_t Size) {
+  namespace fs = std::filesystem;
+  const fs::path& file = F.Real;
+  struct stat was {};
+  const bool existed = ::stat(file.c_str(), &was) == 0;
+  const auto setTimeBack = [&] {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, was.st_mtim};
+    if (existed) ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+  };
+  switch (What) {
+    case TAltered::Nothing:
+    case TAltered::Linked:
+      if (What == TAltered::Linked) fs::create_hard_link(file, file.parent_path() / "new-name");
+      break;
+    case TAltered::Chowned:
+    case TAltered::Regrouped:
+      if (::chown(file.c_str(), What == TAltered::Chowned ? test::kNobody : uid_t(-1),
+                  What == TAltered::Regrouped ? test::kNobody : gid_t(-1)) != 0)
+        throw std::runtime_error("no chown");
+      break;
+    case TAltered::Chmoded:
+      ::chmod(file.c_str(), 0600);
+      break;
+    case TAltered::Remade:
+      fs::remove(file);
+      test::WriteFileBytes(file, std::string(Size, 'r'));
+      if (existed) ::chmod(file.c_str(), was.st_mode & 07777);
+      setTimeBack();
+      return std::string(Size, 'r');
+    case TAltered::MadeAsFifo:
+      fs::remove(file);
+      ::mkfifo(file.c_str(), 0640);
+      setTimeBack();
+      return "";
+  }
+  return test::ReadFileBytes(file);
+}
+
+// Each way a save goes (renamed over, written in place, made anew where the file was deleted)
+// writes only the file looked at: one given to another owner or group, made anew with its size
+// and modification time, turned into a pipe, or changed in a way only its status change time
+// tells, is refused, the save writing nothing and leaving nothing; a second name added to it is
+// no change, and the save goes on (in place, as for any file with other names, when it was added
+// before the save began).
+TEST(AtomicSave, ChecksTheOwnerGroupKindAndChangeTimeOnEveryPath) {
+  using enum test::TSaveSite;
+  using enum TAltered;
+  enum TPath { kRename, kInPlace, kMadeAnew };
+  const std::pair<TPath, test::TSaveSite> paths[] = {
+      {kRename, Plain}, {kInPlace, HardLinked}, {kMadeAnew, Plain}};
+  const std::string old = "old text\n", text = "new text\n";
+  for (const auto& [path, site] : paths)
+    for (const TAltered altered :
+         {Nothing, Chowned, Regrouped, Chmoded, Linked, Remade, MadeAsFifo})
+      for (const bool whileWriting : {false, true}) {
+        const bool made = path == kMadeAnew;
+        // A free name can only be taken: by a file, or a pipe. A file written in place is
+        // written as it was opened, whatever is done to it then.
+        if (made && altered != Nothing && altered != Remade && altered != MadeAsFifo) continue;
+        if (path == kInPlace && whileWriting) continue;
+        SCOPED_TRACE(testing::Message() << "path " << int(path) << ", altered " << int(altered)
+                                        << (whileWriting ? ", while writing" : ""));
+        test::TSaveSiteFiles f(site, old);
+        if (made) std::filesystem::remove(f.File);
+        const TFileState looked = FileStateOf(f.File.string());
+        std::string left;
+        if (!whileWriting) left = Alter(altered, f, old.size());
+        const std::string message = test::MessageInChild([&] {
+          f.BecomeSaver();
+          SaveToFileAtomic(
+              f.File.string(),
+              [&](TStream& Out) {
+                Out.WriteBuffer(text);
+                if (whileWriting) Alter(altered, f, old.size());
+              },
+              nullptr, &looked);
+        });
+        const bool saved = altered == Nothing || altered == Linked;
+        if (whileWriting) left = altered == MadeAsFifo ? "" : test::ReadFileBytes(f.File);
+        EXPECT_EQ(message, saved ? "(no exception)"
+                                 : "Cannot create file \"" + f.File.string() +
+                                       "\". It changed on disk after it was checked");
+        struct stat now {};
+        ASSERT_EQ(::stat(f.File.c_str(), &now), 0);
+        EXPECT_EQ(S_ISFIFO(now.st_mode), altered == MadeAsFifo);
+        if (!S_ISFIFO(now.st_mode)) {
+          EXPECT_EQ(test::ReadFileBytes(f.File), saved ? text : left);
+        }
+        EXPECT_EQ(now.st_uid, altered == Chowned ? test::kNobody : 0u);
+        EXPECT_EQ(now.st_gid, altered == Regrouped ? test::kNobody : 0u);
+        EXPECT_EQ(f.Leftovers(), V{});
+      }
+}
+
+// A file deleted and saved again gets the mode it had, less set-user-ID where its new owner (the
+// saver) is not the former one, and set-group-ID where its new owner or group is not: no one
+// comes by the rights of a user or group that did not have them. The rest of the mode stays.
+TEST(AtomicSave, AFileMadeAnewGetsSetIdBitsOnlyFromItsFormerOwnerAndGroup) {
+  const uid_t root = 0, nobody = test::kNobody;
+  const struct {
+    uid_t Owner;
+    gid_t Group;
+    mode_t Mode;
+    bool ByNobody;
+    mode_t Made;
+  } cases[] = {
+      {root, root, 06755, false, 06755},    {nobody, nobody, 06755, false, 0755},
+      {root, nobody, 06755, false, 04755},  {nobody, root, 06755, false, 0755},
+      {nobody, nobody, 06750, true, 06750}, {root, root, 06755, true, 0755},
+      {nobody, root, 02775, true, 0775},    {nobody, nobody, 01644, false, 01644},
+      {nobody, nobody, 0640, false, 0640},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(FormatStr("%u:%u %04o, saved by %s", unsigned(c.Owner), unsigned(c.Group),
+                           unsigned(c.Mode), c.ByNobody ? "nobody" : "root"));
+    test::TempDir dir;
+    ::chmod(dir.Path().c_str(), 0777);
+    const std::string name = (dir / "f.txt").string();
+    TFileState former;
+    former.Exists = true;
+    former.Type = S_IFREG;
+    former.Owner = c.Owner;
+    former.Group = c.Group;
+    former.Mode = c.Mode;
+    const TFileState none = FileStateOf(name);
+    const std::string message = test::MessageInChild([&] {
+      if (c.ByNobody) test::BecomeNobody();
+      SaveToFileAtomic(
+          name, [](TStream& Out) { Out.WriteBuffer("again\n"); }, &former, &none);
+    });
+    EXPECT_EQ(message, "(no exception)");
+    struct stat st {};
+    ASSERT_EQ(::stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.Made);
+    EXPECT_EQ(st.st_uid, c.ByNobody ? nobody : root);
+    EXPECT_EQ(test::ReadFileBytes(name), "again\n");
+  }
+}
+
+// No name in an append-only folder (chattr +a) can be renamed or removed, root's included, so a
+// save there makes no temporary name: it writes a file that is there in place, and makes a new
+// one without a name, which it names once it is whole; a new one whose writing fails, or whose
+// name was taken meanwhile, leaves nothing. An append-only cache folder gets no copy of the old
+// text of a file written in place: the temporary folder does.
+TEST(AtomicSave, LeavesNothingInAnAppendOnlyFolder) {
+  RID_NEED_TOOL("chattr", "e2fsprogs");
+  namespace fs = std::filesystem;
+  test::TSaveSiteFiles f(test::TSaveSite::AppendOnlyFolder, "old\n");
+  const fs::path folder = f.Real.parent_path(), ours = f.Cache() / "rideder";
+  test::TempDir temporary;
+  const auto names = [](const fs::path& Folder) {
+    V all;
+    for (const auto& e : fs::directory_iterator(Folder)) all.push_back(e.path().filename());
+    std::sort(all.begin(), all.end());
+    return all;
+  };
+  const auto inode = [](const fs::path& P) {
+    struct stat st {};
+    ::stat(P.c_str(), &st);
+    return st.st_ino;
+  };
+  // The cache folder is the saver's, 0700, and append-only too.
+  fs::create_directory(ours);
+  ::chmod(ours.c_str(), 0700);
+  ASSERT_EQ(test::SetAppendOnly(ours, true), "");
+  struct TOurs {
+    fs::path Path;
+    ~TOurs() { (void)test::SetAppendOnly(Path, false); }
+  } ourCleared{ours};
+  const auto save = [&](const fs::path& Name, bool Raises, bool TakenMeanwhile) {
+    const TFileState looked = FileStateOf(Name);
+    return test::MessageInChild([&] {
+      f.BecomeSaver();
+      ::setenv("TMPDIR", temporary.Path().c_str(), 1);
+      SaveToFileAtomic(
+          Name.string(),
+          [&](TStream& Out) {
+            Out.WriteBuffer("new\n");
+            if (TakenMeanwhile) test::WriteFileBytes(Name, "other\n");
+            if (Raises) throw std::runtime_error("the writer failed");
+          },
+          nullptr, &looked);
+    });
+  };
+  const ino_t before = inode(f.Real);
+  EXPECT_EQ(save(f.Real, false, false), "(no exception)");
+  EXPECT_EQ(test::ReadFileBytes(f.Real), "new\n");
+  EXPECT_EQ(inode(f.Real), before);  // in place
+  EXPECT_EQ(save(folder / "made.txt", false, false), "(no exception)");
+  EXPECT_EQ(test::ReadFileBytes(folder / "made.txt"), "new\n");
+  EXPECT_EQ(save(folder / "failed.txt", true, false), "the writer failed");
+  EXPECT_EQ(save(folder / "taken.txt", false, true),
+            "Cannot create file \"" + (folder / "taken.txt").string() +
+                "\". It changed on disk after it was checked");
+  EXPECT_EQ(test::ReadFileBytes(folder / "taken.txt"), "other\n");
+  EXPECT_EQ(names(folder), (V{"f.txt", "made.txt", "taken.txt"}));
+  EXPECT_EQ(names(ours), V{});
+  EXPECT_EQ(names(temporary.Path()), V{});
+}
+
+// trusted.* attributes are shown only to a process that may set them (root): the owner of a file
+// that has one, saving it, cannot see it, so the save writes in place and it stays; root sees it
+// and gives it to the new file renamed over the old one. A file its owner may write but not read
+// cannot be written in place, its old text kept meanwhile: it is renamed over, and what the
+// owner cannot see goes.
+TEST(AtomicSave, KeepsTrustedAttributesTheSaverCannotSee) {
+  const struct {
+    const char* What;
+    bool ByOwner;
+    mode_t Mode;
+    bool InPlace;
+  } cases[] = {
+      {"by its owner", true, 0644, true},
+      {"by root", false, 0644, false},
+      {"by its owner, who may not read it", true, 0200, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    test::TSaveSiteFiles f(test::TSaveSite::TrustedOwnFile, "old\n");
+    ::chmod(f.Real.c_str(), c.Mode);
+    const auto before = test::TSaveSiteFiles::See(f.Real);
+    const std::string message = test::MessageInChild([&] {
+      if (c.ByOwner) f.BecomeSaver();
+      SaveBytesToFileAtomic(f.File.string(), "new\n");
+    });
+    EXPECT_EQ(message, "(no exception)");
+    const auto after = test::TSaveSiteFiles::See(f.Real);
+    EXPECT_EQ(after.Bytes, "new\n");
+    EXPECT_EQ(after.Inode == before.Inode, c.InPlace);
+    EXPECT_EQ(after.Owner, test::kNobody);
+    EXPECT_EQ(after.Mode, c.Mode);
+    char value[16] = {};
+    const bool kept = !c.ByOwner || c.InPlace;
+    EXPECT_EQ(::getxattr(f.Real.c_str(), test::TSaveSiteFiles::kTrusted, value, sizeof value),
+              kept ? 4 : -1);
+    EXPECT_STREQ(value, kept ? "kept" : "");
+    EXPECT_EQ(f.Leftovers(), V{});
   }
 }
 

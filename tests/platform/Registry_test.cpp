@@ -447,6 +447,63 @@ TEST_F(RegistryTest, AHandWrittenFileKeepsEveryLineThroughEveryWrite) {
   }
 }
 
+// Values of types the store neither reads nor writes (hex:, hex(2):, hex(7): over a continued
+// line, a dword that is no number, anything else after "=") are there with the type their line
+// writes: they read as missing, a write to one is refused and leaves the file as it was, with one
+// line for the name, and deleting one takes its line away. The last line of a name counts.
+TEST_F(RegistryTest, AValueOfAnotherTypeKeepsItsOneLine) {
+  const std::string hand =
+      "[HKEY_CURRENT_USER\\K]\n"
+      "\"Bin\"=hex:41,42,\\\n"
+      "  43\n"
+      "\"Expand\"=hex(2):41,00\n"
+      "\"Multi\"=hex(7):61,00,00,00\n"
+      "\"Bad\"=dword:zz\n"
+      "\"Odd\"=what\n"
+      "\"Later\"=\"text\"\n"
+      "\"Later\"=hex(b):01,00,00,00,00,00,00,00\n";
+  const std::pair<const char*, const char*> others[] = {{"Bin", "hex"},      {"Expand", "hex(2)"},
+                                                        {"Multi", "hex(7)"}, {"Bad", "dword"},
+                                                        {"Odd", ""},         {"Later", "hex(b)"}};
+  test::WriteFileBytes(FFile, hand);
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\K", false));
+    TStringList names;
+    r.GetValueNames(&names);
+    EXPECT_EQ(Lines(names),
+              (std::vector<std::string>{"Bin", "Expand", "Multi", "Bad", "Odd", "Later"}));
+    for (const auto& [name, type] : others) {
+      SCOPED_TRACE(name);
+      EXPECT_EQ(r.GetDataType(name), rdOther);
+      EXPECT_EQ(r.GetOtherType(name), type);
+      EXPECT_FALSE(r.ValueExists(name));
+      EXPECT_EQ(r.ReadString(name), "");
+      EXPECT_THROW(r.ReadInteger(name), ERegistryException);
+      for (const auto& write : std::vector<std::function<void()>>{
+               [&] { r.WriteString(name, "mine"); }, [&] { r.WriteInteger(name, 1); }}) {
+        try {
+          write();
+          ADD_FAILURE() << "no exception";
+        } catch (const ERegistryException& e) {
+          EXPECT_EQ(e.what(), "Invalid data type for '" + std::string(name) + "'");
+        }
+      }
+    }
+    EXPECT_EQ(r.GetOtherType("nothing"), "");
+    r.CloseKey();
+  }
+  EXPECT_EQ(FileText(), hand);
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\K", false));
+    EXPECT_TRUE(r.DeleteValue("Expand"));
+  }
+  std::string want = hand;
+  want.erase(want.find("\"Expand\""), std::string("\"Expand\"=hex(2):41,00\n").size());
+  EXPECT_EQ(FileText(), want);
+}
+
 // The peak memory of a child above what it started with, in bytes, after each step it is given;
 // "" when a step ends the child instead (a stack overflow, say), or the step's complaint.
 std::string PeakGrowthInChild(const std::vector<std::function<void()>>& Steps) {
