@@ -678,11 +678,6 @@ class TSavePlace {
       RaiseCreateError(FileName, SysReason(EACCES));
   }
 
-  // Whether the user may read and write Old, as a save in place does.
-  bool MayWriteInPlace() const {
-    return ::faccessat(Folder.Get(), Name.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
-  }
-
   // Whether the name still holds Old as it was (or is still free).
   bool StillHoldsOld() const {
     struct stat st;
@@ -1120,15 +1115,6 @@ void SyncFolder(const TSavePlace& Place) {
   if (folder.Valid()) ::fsync(folder.Get());
 }
 
-// Whether the user sees every extended attribute a file may have: trusted.* ones are listed
-// only to a process that may set them, so one that may not set one on Fd, a file of its own,
-// cannot tell whether the old file has any, and a new file would go without them.
-bool SeesEveryAttribute(int Fd) {
-  static constexpr const char* kProbe = "trusted.rideder";
-  if (::fsetxattr(Fd, kProbe, "", 0, XATTR_CREATE) == 0) return ::fremovexattr(Fd, kProbe) == 0;
-  return errno == ENOTSUP;  // a file system that keeps none
-}
-
 // The mode a file made anew where Former was gets: Former's, less set-user-ID where the new
 // file Fd has another owner and set-group-ID where it has another owner or group, so that no
 // one comes by the rights of a user or group that did not have them.
@@ -1141,8 +1127,8 @@ mode_t ModeMadeAnew(const TFileState& Former, int Fd) {
 
 // Saves through a new file beside the old one, renamed over it. Where that would fail or lose
 // something of the old file (the folder takes no new file, or keeps every name made in it; its
-// owner, an attribute or its mode cannot be given to a new file; the user cannot see every
-// attribute; the rename is refused), the file is written in place instead.
+// owner, an attribute or its mode cannot be given to a new file; the rename is refused), the
+// file is written in place instead.
 TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFileState* Former) {
   std::optional<TAttributes> attributes;
   if (Place.Old && !(attributes = ReadAttributes(Place.OldFd.Get())))
@@ -1160,10 +1146,7 @@ TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFi
     RaiseCreateError(Place.FileName, "The folder is append-only, and " + SysReason(errno));
   if (fd < 0) RaiseCreateError(Place.FileName, SysReason(errno));
   TSiblingFile temp(fd, Place, tempName);
-  // A file the user may write but not read cannot be written in place (its old text could not
-  // be kept meanwhile): it is renamed over, with the attributes the user sees.
-  if (Place.Old && ((!SeesEveryAttribute(fd) && Place.MayWriteInPlace()) ||
-                    ::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0))
+  if (Place.Old && ::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0)
     return WriteInPlace(Place, Write);
   Write(temp);
   const TWriter writtenAgain = [&temp](TStream& Out) { temp.CopyTo(Out); };

@@ -845,9 +845,9 @@ std::string Carried(const std::filesystem::path& File) {
 
 // A save keeps the whole mode (set-user-ID, set-group-ID, sticky), the ACL and every extended
 // attribute of the file, as root and as the file's owner, whether it renames a new file over
-// the old one or writes in place (a hard-linked file). The owner, who cannot see the trusted.*
-// attributes the file may have, writes in place. A file capability, which any write clears, is
-// set again by root; its owner may not.
+// the old one or writes in place (a hard-linked file); an attribute the saver cannot give a new
+// file (security.*, which only root may set) makes it write in place. A file capability, which
+// any write clears, is set again by root; its owner may not.
 TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
   RID_NEED_TOOL("setfacl", "acl");
   RID_NEED_TOOL("getfacl", "acl");
@@ -909,7 +909,7 @@ TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
                     "");
         struct stat now {};
         ::stat(file.c_str(), &now);
-        EXPECT_EQ(now.st_ino == old.st_ino, hardLinked || byOwner);
+        EXPECT_EQ(now.st_ino == old.st_ino, hardLinked || (byOwner && c.OnlyRootMaySet));
       }
 }
 
@@ -1319,26 +1319,27 @@ TEST(AtomicSave, LeavesNothingInAnAppendOnlyFolder) {
   EXPECT_EQ(names(temporary.Path()), V{});
 }
 
-// trusted.* attributes are shown only to a process that may set them (root): the owner of a file
-// that has one, saving it, cannot see it, so the save writes in place and it stays; root sees it
-// and gives it to the new file renamed over the old one. A file its owner may write but not read
-// cannot be written in place, its old text kept meanwhile: it is renamed over, and what the
-// owner cannot see goes.
-TEST(AtomicSave, KeepsTrustedAttributesTheSaverCannotSee) {
+// trusted.* attributes are shown only to a process that may set them (root): root gives them to
+// the new file renamed over the old one, and a save in place (a hard-linked file) keeps them; the
+// owner, who cannot see them, renames a new file over the old one without them.
+TEST(AtomicSave, TrustedAttributesStayWhereTheSaverSeesThemOrWritesInPlace) {
   const struct {
     const char* What;
     bool ByOwner;
     mode_t Mode;
     bool InPlace;
   } cases[] = {
-      {"by its owner", true, 0644, true},
+      {"by its owner", true, 0644, false},
       {"by root", false, 0644, false},
       {"by its owner, who may not read it", true, 0200, false},
+      {"by its owner, hard-linked", true, 0644, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
     test::TSaveSiteFiles f(test::TSaveSite::TrustedOwnFile, "old\n");
     ::chmod(f.Real.c_str(), c.Mode);
+    const auto partner = f.Real.parent_path() / "partner.txt";
+    if (c.InPlace) std::filesystem::create_hard_link(f.Real, partner);
     const auto before = test::TSaveSiteFiles::See(f.Real);
     const std::string message = test::MessageInChild([&] {
       if (c.ByOwner) f.BecomeSaver();
