@@ -170,6 +170,7 @@ void TCustomRidEder::DoCaseChange(TRidEderorCommand Cmd) {
   try {
     TRidPaintLock lock(*this);
     if (wordCommand) {
+      FBlockBegin = FBlockEnd = caret;  // the word, not what was selected
       SetWordBlock(caret);
       for (int i = 0; i < 2 && !SelAvail(); ++i) {
         InternalSetCaretXY(PrevWordPos());

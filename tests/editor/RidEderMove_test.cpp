@@ -299,6 +299,24 @@ TEST(RidEderMove, CaseChangesTouchOnlySingleByteLetters) {
   s.Ed.SetBlockEnd({5, 2});
   s.Ed.DoCaseChange(ecUpperCaseBlock);
   EXPECT_EQ(s.Ed.GetText(), "AB\r\nABCDef");
+
+  // A word command takes the word at or before the caret whatever is selected, also a block
+  // reaching past a line's end, and undo gives the text back.
+  for (TRidSelectionMode mode : {smNormal, smColumn, smLine}) {
+    SCOPED_TRACE(testing::Message() << "mode " << int(mode));
+    TEder w;
+    const std::string text = "ab cd\r\n\r\nef";
+    w.Ed.SetText(text);
+    w.Ed.SetSelectionMode(mode);
+    w.Ed.SetCaretXY({9, 2});
+    w.Ed.SetBlockBegin({9, 2});
+    w.Ed.SetBlockEnd({2, 3});
+    w.Ed.CommandProcessor(ecUpperCase, 0, nullptr);
+    EXPECT_EQ(w.Ed.GetText(), "ab CD\r\n\r\nef");
+    EXPECT_FALSE(w.Ed.SelAvail());
+    w.Ed.CommandProcessor(ecUndo, 0, nullptr);
+    EXPECT_EQ(w.Ed.GetText(), text);
+  }
 }
 
 // A plugin that fails when lines are inserted.
