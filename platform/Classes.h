@@ -383,16 +383,17 @@ class EOldTextPutBackError : public EWriteError {
 // or the new one, never a part. A symbolic link is followed and its target replaced (a loop of
 // links is refused with the system's reason). Out is a temporary file in the same folder,
 // flushed to disk once Write returns and renamed over FileName; it gets the old file's owner,
-// extended attributes (ACLs among them) and whole mode (set-user-ID and set-group-ID included).
+// extended attributes (ACLs among them; not the trusted.* ones, which only a process that may
+// set them sees) and whole mode (set-user-ID and set-group-ID included).
 // Where that rename would fail or lose something of the old file (the folder takes no new file
 // or is append-only, the file has other hard links, its owner, group, an attribute or its mode
-// cannot be given to a new file, the user may not see every attribute it may have and may read
-// it, the rename is refused, as for a file mounted over the name), the file is written over in
-// place instead, keeping its mode: its old bytes are first copied to a file of the user's alone
-// in the user's cache folder (used only when it is a real folder of the user's, mode 0700, not
-// append-only), or else $TMPDIR, and a write that fails puts them back and says so
-// (EOldTextPutBackError; should that fail too, EWriteError names the copy that keeps them). A
-// new file in an append-only folder is made without a name and named once it is whole.
+// cannot be given to a new file, the rename is refused, as for a file mounted over the name),
+// the file is written over in place instead, keeping its mode: its old bytes are first copied
+// to a file of the user's alone in the user's cache folder (used only when it is a real folder
+// of the user's, mode 0700, not append-only), or else $TMPDIR, and a write that fails puts them
+// back and says so (EOldTextPutBackError; should that fail too, EWriteError names the copy that
+// keeps them). A new file in an append-only folder is made without a name and named once it is
+// whole.
 // What is not a regular file (a device, a FIFO, a folder), a file the user may not write, or
 // one without any write permission bit (read-only also to root) is never replaced:
 // EFCreateError names it and says why. A write to Out that fails raises EWriteError with the
