@@ -493,7 +493,7 @@ void TCustomRidEder::SetReadOnly(bool Value) {
 
 void TCustomRidEder::SetModified(bool Value) {
   if (FModified == Value) return;
-  if (FOptions.Contains(eoGroupUndo) && !Value && FUndoList->CanUndo()) FUndoList->AddGroupBreak();
+  if (!Value) EndUndoGroup();
   FUndoList->MarkSavePoint(!Value);
   FModified = Value;
   StatusChanged({scModified});

@@ -901,6 +901,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   void DeleteLine();
   // ecClearAll: the whole text deleted as one undoable step, and the marks.
   void DeleteAll();
+  // Under eoGroupUndo, keeps the next change out of the undo group of the changes before it.
+  void EndUndoGroup();
   // Removes From..To (From first) and records it with Reason.
   void DeleteRecorded(TBufferCoord From, TBufferCoord To, TRidChangeReason Reason);
   // The bytes Backspace removes directly after the indentation (unindenting).

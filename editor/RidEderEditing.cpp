@@ -274,12 +274,16 @@ void TCustomRidEder::DeleteRecorded(TBufferCoord From, TBufferCoord To, TRidChan
 void TCustomRidEder::DeleteAll() {
   const int32_t count = FLines->GetCount();
   if (count > 1 || (count == 1 && !FLines->GetView(0).empty())) {
-    if (FOptions.Contains(eoGroupUndo) && FUndoList->CanUndo()) FUndoList->AddGroupBreak();
+    EndUndoGroup();
     EditStep([this, count] {
       DeleteRecorded({1, 1}, {Len(FLines->GetView(count - 1)) + 1, count}, urDeleteAfter);
     });
   }
   FMarkList->ClearAll();
+}
+
+void TCustomRidEder::EndUndoGroup() {
+  if (FOptions.Contains(eoGroupUndo) && FUndoList->CanUndo()) FUndoList->AddGroupBreak();
 }
 
 void TCustomRidEder::PadToCaret() {

@@ -17,7 +17,7 @@ bool IsBlank(char C) { return C == ' ' || C == '\t'; }
 
 void TCustomRidEder::MoveCaretAndSelection(const TBufferCoord& Before, const TBufferCoord& After,
                                            bool SelectionCommand) {
-  if (FOptions.Contains(eoGroupUndo) && FUndoList->CanUndo()) FUndoList->AddGroupBreak();
+  EndUndoGroup();
   TRidPaintLock lock(*this);
   if (SelectionCommand) {
     if (!SelAvail()) SetBlockBegin(Before);
