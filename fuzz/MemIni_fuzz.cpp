@@ -17,18 +17,16 @@
 // Input: the file's bytes.
 namespace {
 
-// Value as the file keeps it.
-std::string Stored(std::string Value) {
-  std::erase_if(Value, [](char C) { return C == '\r' || C == '\n'; });
-  const size_t first = Value.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return Value.substr(first, Value.find_last_not_of(" \t") + 1 - first);
-}
-
 std::string_view Trim(std::string_view S) {
   const size_t first = S.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
   return S.substr(first, S.find_last_not_of(" \t") + 1 - first);
+}
+
+// Value as the file keeps it.
+std::string Stored(std::string Value) {
+  std::erase_if(Value, [](char C) { return C == '\r' || C == '\n'; });
+  return std::string(Trim(Value));
 }
 
 // The section name of the text after a '[': up to the first ']' that is a character of its own,

@@ -42,8 +42,8 @@ constexpr size_t kNoLine = static_cast<size_t>(-1);
 struct TRegValue {
   std::string Name;
   bool IsInteger = false;
-  bool IsOther =
-      false;  // of a type the store neither reads nor writes; Text is its data as written
+  // Of a type the store neither reads nor writes; Text is then its data as written.
+  bool IsOther = false;
   std::string OtherType;  // that type as written ("hex", "hex(2)"), when it is one
   std::string Text;
   int32_t Int = 0;

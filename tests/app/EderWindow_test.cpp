@@ -897,6 +897,12 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
   const auto kept = [](const std::string& Before, const std::string& After) {
     return After.starts_with(Before) && After.find("\"Margin\"=") != std::string::npos;
   };
+  // Kept, and no text line written beside the Header and Footer lines of another type.
+  const auto keptWithoutTextHeaderOrFooter = [&](const std::string& Before,
+                                                 const std::string& After) {
+    return kept(Before, After) && After.find("\"Header\"=\"") == std::string::npos &&
+           After.find("\"Footer\"=\"") == std::string::npos;
+  };
   const struct {
     const char* What;
     std::string Settings;  // "" for none
@@ -937,10 +943,7 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
        {},
        "rideder: Print \"Header\" is a number: the default is used; Print \"Footer\" is a "
        "number: the default is used\n",
-       [&](const std::string& Before, const std::string& After) {
-         return kept(Before, After) && After.find("\"Header\"=\"") == std::string::npos &&
-                After.find("\"Footer\"=\"") == std::string::npos;
-       }},
+       keptWithoutTextHeaderOrFooter},
       {"values of types the program does not use",
        "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n\"Header\"=hex:41,42,43\n"
        "\"Footer\"=hex(2):41,00\n",
@@ -949,10 +952,7 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
        {},
        "rideder: Print \"Header\" is hex data, not text: the default is used; Print \"Footer\" "
        "is hex(2) data, not text: the default is used\n",
-       [&](const std::string& Before, const std::string& After) {
-         return kept(Before, After) && After.find("\"Header\"=\"") == std::string::npos &&
-                After.find("\"Footer\"=\"") == std::string::npos;
-       },
+       keptWithoutTextHeaderOrFooter,
        "rideder: Print \"Header\" is hex data, not text: its line is kept as written, and the "
        "choice holds for this run only; Print \"Footer\" is hex(2) data, not text: its line is "
        "kept as written, and the choice holds for this run only\n"},
