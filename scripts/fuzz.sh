@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-5}
 # Targets that run an editor through many steps an input, or write a file for each, get more of
 # the run: a fault of undo took some 20,000 inputs to show, which 5 s do not reach.
-declare -A longer=([RidEderUndo_fuzz]=12 [RidEderClipboard_fuzz]=4 [Registry_fuzz]=3)
+declare -A longer=([RidEderUndo_fuzz]=12 [RidEderScript_fuzz]=12 [RidEderClipboard_fuzz]=4
+  [Registry_fuzz]=3)
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 findings=build/fuzz/findings

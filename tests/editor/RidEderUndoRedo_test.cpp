@@ -3,6 +3,7 @@
 // what those undos took, and that a paste which changes nothing leaves no trace.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "editor/RidEder.h"
 #include "editor/RidEderKeyCmds.h"
 #include "platform/Clipboard.h"
+#include "tests/TestSupport.h"
 #include "tests/editor/EderScript.h"
 
 namespace rid {
@@ -266,6 +268,87 @@ TEST(RidEderUndoRedo, RandomKeyScriptsRedoWhatTheirUndosTook) {
     script::TScript s(script::DrawSetUp(draw), script::DrawText(draw, 24));
     for (int step = 0; step < 60; ++step) ASSERT_EQ(s.Run(script::DrawStep(draw)), "") << seed;
     ASSERT_EQ(s.Finish(), "") << seed;
+  }
+}
+
+using script::Key;
+script::TStep Type(const std::string& Bytes) { return Key(ecChar, Bytes); }
+script::TStep Goto(int32_t X, int32_t Y) { return {script::kCommand, ecGotoXY, {}, true, {X, Y}}; }
+script::TStep Click(int32_t X, int32_t Y, uint8_t Keys = 0) {
+  return {script::kMouse, ecNone, {}, true, {X, Y}, {X, Y}, Keys};
+}
+constexpr uint8_t Shift = 1;
+
+// Scripts that broke the properties above, each also a seed of the fuzz target that runs them
+// (fuzz/corpus/RidEderScript_fuzz/<name>).
+struct TKnownScript {
+  const char* Name;
+  std::string Text;
+  std::vector<script::TStep> Steps;
+  script::TSetUp SetUp = {};
+};
+
+TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
+  script::TSetUp trim;
+  trim.Toggled = int32_t(eoTrimTrailingSpaces);
+  std::vector<script::TStep> typedOn;  // past the undo limit of 1,024 steps
+  for (int n = 0; n < 1500; n += 7) typedOn.push_back(Type("abcdefg"));
+  typedOn.push_back(Key(ecUndo));
+  const std::vector<TKnownScript> rows = {
+      {"shift-click-from-past-the-line-end-then-type",
+       "   \r\n\r\n?\xe0\x80",
+       {Goto(1, 2), Key(ecLineBreak), Click(2, 4, Shift), Type(So)}},
+      {"shift-click-from-past-the-line-end-then-backspace",
+       "   \r\n\r\n\x89\xfc"
+       "a",
+       {Goto(1, 2), Key(ecLineBreak), Click(2, 4, Shift), Key(ecDeleteLastChar)}},
+      {"shift-click-after-shift-tab-past-the-line-end-then-delete",
+       "ab\r\nc",
+       {Goto(12, 1), Key(ecShiftTab), Click(2, 2, Shift), Key(ecDeleteChar), Key(ecUndo),
+        Key(ecRedo)}},
+      {"trimmed-blank-then-shift-click-and-type",
+       "\n?\xe0\x80",
+       {Type(" "), Click(2, 2, Shift), Type(So)},
+       trim},
+      {"ctrl-page-down", "ab\r\n" + Ni + "a", {Goto(2, 1), Key(ecPageBottom)}},
+      {"shift-ctrl-page-down", "ab\r\n" + Ni + "a", {Goto(2, 1), Key(ecSelPageBottom)}},
+      {"block-upper-case-in-line-mode-after-ctrl-page-down",
+       "xx\r\n\x83\x7c",
+       {Key(ecLineSelect), Goto(2, 1), Key(ecPageBottom), Key(ecUpperCaseBlock)}},
+      {"block-upper-case-in-column-mode-after-ctrl-page-down",
+       "xx\r\n\x83\x7c",
+       {Key(ecColumnSelect), Goto(2, 1), Key(ecPageBottom), Key(ecUpperCaseBlock)}},
+      {"typing-in-line-mode", "abc", {Goto(2, 1), Key(ecLineSelect), Type("x"), Type("y")}},
+      {"save-after-a-lone-lead-byte-then-undo-redo-undo",
+       "",
+       {Type("a"),
+        Type("\x82"),
+        Key(ecRight),
+        {script::kSave},
+        Key(ecUndo),
+        Key(ecRedo),
+        Key(ecUndo)}},
+      {"cut-and-paste-of-a-lone-lead-byte", "\x83", {Key(ecSelLineEnd), Key(ecCut), Key(ecPaste)}},
+      {"copy-of-a-nul",
+       "",
+       {{script::kOffer, ecNone, std::string("ab\0cd", 5)},
+        Key(ecPaste),
+        Key(ecSelectAll),
+        Key(ecCopy)}},
+      {"undo-of-1500-typed-characters", "", typedOn},
+      // A lead byte typed alone, then a byte that cannot trail it, over a selection: one key put
+      // both in, and one undo takes both back.
+      {"lone-lead-byte-and-the-next-character-over-a-selection",
+       "x",
+       {Key(ecSelLineEnd), Type("\x8c("), Key(ecUndo)}},
+  };
+  const std::filesystem::path seeds =
+      std::filesystem::path(RID_TEST_DATA) / "../../fuzz/corpus/RidEderScript_fuzz";
+  for (const TKnownScript& r : rows) {
+    SCOPED_TRACE(r.Name);
+    const std::string input = script::Input(r.SetUp, r.Text, r.Steps);
+    EXPECT_EQ(test::ReadFileBytes(seeds / r.Name), input) << "the fuzz target's seed";
+    EXPECT_EQ(script::RunInput(input), "");
   }
 }
 
