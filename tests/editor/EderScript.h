@@ -350,6 +350,19 @@ inline void Perform(TRidEder& Ed, const TStep& S) {
   }
 }
 
+// The caret, or an end of a normal block, on the second byte of a character: what is there.
+inline std::string PlaceInside(const TRidEder& Ed) {
+  const auto inside = [&](TBufferCoord P) {
+    return P.Line >= 1 && P.Line <= Ed.GetLines()->GetCount() &&
+           IsTrailByteAt(Ed.GetLines()->GetView(P.Line - 1), P.Char);
+  };
+  if (inside(Ed.GetCaretXY())) return "the caret is inside a character";
+  if (Ed.GetActiveSelectionMode() == smNormal &&
+      (inside(Ed.GetRawBlockBegin()) || inside(Ed.GetRawBlockEnd())))
+    return "a block end is inside a character";
+  return {};
+}
+
 // An editor shown in a window, run by a script and checked after every step.
 class TScript {
  public:
@@ -365,6 +378,7 @@ class TScript {
     Ed.SetTabWidth(U.TabWidth);
     Ed.SetBounds(0, 0, 400, 240);
     Ed.Show();
+    Ed.SetFocus();  // as the window's page has it while a person types
     if (U.WrapWidth > 0) {
       Ed.SetBounds(0, 0, 400 - (Ed.GetCharsInWindow() - U.WrapWidth) * Ed.GetCharWidth(), 240);
       Ed.SetWordWrap(true);
@@ -425,11 +439,11 @@ class TScript {
 
  private:
   struct TBefore {
-    const TRidEderUndoItem* Top;
-    bool CouldUndo, CouldRedo;
-    int Pending;
-    TBufferCoord Caret;
-    std::string Line;                                // the caret's
+    const TRidEderUndoItem* Top = nullptr;
+    bool CouldUndo = false, CouldRedo = false;
+    int Pending = -1;
+    TBufferCoord Caret{};
+    std::string Text, Line;                          // the lines, joined; the caret's
     std::optional<std::vector<std::string>> Inline;  // typed at the caret, nothing selected
     std::string Copied;                              // the normal selection a copy or a cut takes
     std::string Put;                                 // bytes the step may put in
@@ -438,21 +452,20 @@ class TScript {
   TBefore Note(const TStep& S) {
     const TBufferCoord c = Ed.GetCaretXY();
     // A lead byte waiting goes in before the step's bytes; indents and padding put blanks in.
-    TBefore b{Ed.GetUndoList().PeekItem(),
-              Ed.CanUndo(),
-              Ed.CanRedo(),
-              FPending,
-              c,
-              {},
-              {},
-              {},
-              (FPending >= 0 ? std::string(1, char(FPending)) : "") + S.Text + " \t"};
+    TBefore b;
+    b.Top = Ed.GetUndoList().PeekItem();
+    b.CouldUndo = Ed.CanUndo();
+    b.CouldRedo = Ed.CanRedo();
+    b.Pending = FPending;
+    b.Caret = c;
+    b.Put = (FPending >= 0 ? std::string(1, char(FPending)) : "") + S.Text + " \t";
     if (S.Kind != kCommand) return b;
     if (S.Command == ecChar && Ed.GetInsertMode() && Ed.GetImeCount() == 0 &&
         Ed.GetBlockBegin() == Ed.GetBlockEnd() && c.Line >= 1 &&
         c.Line <= Ed.GetLines()->GetCount() &&
         c.Char <= int32_t(Ed.GetLines()->GetView(c.Line - 1).size()) + 1 && S.Text.size() == 1) {
       int pending = FPending;
+      b.Text = Ed.GetText();
       b.Line = Ed.GetLines()->GetView(c.Line - 1);
       b.Inline = Typed(S.Text[0], pending);
     }
@@ -468,22 +481,14 @@ class TScript {
     return b;
   }
 
-  bool OnTrail(TBufferCoord P) const {
-    return P.Line >= 1 && P.Line <= Ed.GetLines()->GetCount() &&
-           IsTrailByteAt(Ed.GetLines()->GetView(P.Line - 1), P.Char);
-  }
-
   std::string Check(const TStep& S, const TBefore& B, const std::string& Before) {
     const std::string after = Saved();
-    if (OnTrail(Ed.GetCaretXY())) return "the caret is inside a character";
-    if (Ed.GetActiveSelectionMode() == smNormal &&
-        (OnTrail(Ed.GetRawBlockBegin()) || OnTrail(Ed.GetRawBlockEnd())))
-      return "a block end is inside a character";
+    if (std::string broke = PlaceInside(Ed); !broke.empty()) return broke;
     const bool replay = S.Kind == kCommand && (S.Command == ecUndo || S.Command == ecRedo);
     if (!replay && Splits(Before, after, S.Kind == kMouse ? Before : B.Put))  // a drop: any
       return "a character is split";
     if (after != FSaved && !Ed.GetModified()) return "unmodified, yet not the text saved";
-    if (std::string broke = CheckTyping(B, Before, after); !broke.empty()) return broke;
+    if (std::string broke = CheckTyping(B); !broke.empty()) return broke;
     if (std::string broke = CheckCopy(B); !broke.empty()) return broke;
     if (S.Kind == kCommand && S.Command >= ecUpperCase && S.Command <= ecToggleCaseBlock &&
         B.Pending < 0 && !Ed.GetOptions().Contains(eoTrimTrailingSpaces) &&
@@ -494,21 +499,11 @@ class TScript {
     return broke;
   }
 
-  // Where line Line (1-based) starts in a save's bytes.
-  static size_t LineStart(std::string_view Bytes, int32_t Line) {
-    size_t at = 0;
-    for (int32_t l = 1; l < Line; ++l) {
-      at = Bytes.find_first_of("\r\n", at) + 1;
-      if (Bytes[at - 1] == '\r' && at < Bytes.size() && Bytes[at] == '\n') ++at;
-    }
-    return at;
-  }
-
   // With nothing selected, typing puts its characters in at the caret, one at a time, and nothing
   // else (trailing blanks trimmed, when the option says so); a lone lead byte that takes the byte
   // after it as its second takes the caret past it. Under undo grouping one undo takes back a run
   // of such typing.
-  std::string CheckTyping(const TBefore& B, const std::string& Before, const std::string& After) {
+  std::string CheckTyping(const TBefore& B) {
     if (!B.Inline) return {};
     std::string line = B.Line;
     int32_t col = B.Caret.Char;
@@ -517,9 +512,11 @@ class TScript {
       col += int32_t(c.size());
       col += IsTrailByteAt(line, col);
     }
-    if (Ed.GetOptions().Contains(eoTrimTrailingSpaces)) line = TrimTrailingSpaces(line);
-    const size_t at = LineStart(Before, B.Caret.Line);
-    if (After != Before.substr(0, at) + line + Before.substr(at + B.Line.size()))
+    if (!B.Inline->empty() && Ed.GetOptions().Contains(eoTrimTrailingSpaces))
+      line = TrimTrailingSpaces(line);
+    size_t at = 0;  // where the caret's line starts
+    for (int32_t l = 1; l < B.Caret.Line; ++l) at = B.Text.find("\r\n", at) + 2;
+    if (Ed.GetText() != B.Text.substr(0, at) + line + B.Text.substr(at + B.Line.size()))
       return "typing with nothing selected puts in more than its characters";
     if (!(Ed.GetCaretXY() == TBufferCoord{col, B.Caret.Line}))
       return "typing leaves the caret elsewhere than after its characters";
