@@ -289,8 +289,9 @@ struct TKnownScript {
 };
 
 TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
-  script::TSetUp trim;
-  trim.Toggled = int32_t(eoTrimTrailingSpaces);
+  script::TSetUp trim, trimWrapped;
+  trim.Toggled = trimWrapped.Toggled = int32_t(eoTrimTrailingSpaces);
+  trimWrapped.WrapWidth = 3;
   std::vector<script::TStep> typedOn;  // past the undo limit of 1,024 steps
   for (int n = 0; n < 1500; n += 7) typedOn.push_back(Type("abcdefg"));
   typedOn.push_back(Key(ecUndo));
@@ -341,6 +342,16 @@ TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
       {"lone-lead-byte-and-the-next-character-over-a-selection",
        "x",
        {Key(ecSelLineEnd), Type("\x8c("), Key(ecUndo)}},
+      // A block case change of empty lines in line mode, typing over: no line goes.
+      {"block-case-change-of-empty-lines-in-line-mode-overwriting",
+       "\r\n\r\n",
+       {Key(ecToggleMode), Key(ecLineSelect), Goto(2, 1), Key(ecSelLineStart),
+        Key(ecUpperCaseBlock)}},
+      // A blank typed at the end of a line that fills its row, trimmed: the caret stays past it.
+      {"trimmed-blank-after-a-full-row-under-word-wrap",
+       "\r\nabc",
+       {Goto(4, 2), Type(" ")},
+       trimWrapped},
   };
   const std::filesystem::path seeds =
       std::filesystem::path(RID_TEST_DATA) / "../../fuzz/corpus/RidEderScript_fuzz";
