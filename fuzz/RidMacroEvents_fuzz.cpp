@@ -3,9 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "editor/RidEderKeyCmds.h"
 #include "editor/RidMacroRecorder.h"
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/MacroFuzzSupport.h"
@@ -23,19 +21,6 @@
 namespace {
 
 using namespace rid;
-
-bool Placed(TRidEderorCommand C) {
-  return C == ecGotoXY || C == ecSelGotoXY || (C >= ecSetMarker0 && C <= ecSetMarker9);
-}
-
-// The commands of the key-command table with a place, or with no data of their own.
-std::vector<TRidEderorCommand> Commands(bool WithPlace) {
-  std::vector<TRidEderorCommand> list;
-  for (const TRidEderCommandName& c : EditorCommandStrs)
-    if (Placed(c.Command) == WithPlace && c.Command != ecChar && c.Command != ecString)
-      list.push_back(c.Command);
-  return list;
-}
 
 // The event saved as a macro of its own.
 std::string AsMacro(const TRidMacroEvent& E) {
@@ -56,7 +41,8 @@ extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   rid::fuzz::TReader in{std::string_view(reinterpret_cast<const char*>(Data), Size)};
-  static const std::vector<TRidEderorCommand> basic = Commands(false), placed = Commands(true);
+  static const std::vector<TRidEderorCommand> basic = script::MacroCommands(false),
+                                              placed = script::MacroCommands(true);
   const uint8_t kind = in.Byte();
   const uint8_t command = kind % 4 == 0 || kind % 4 == 3 ? in.Byte() : 0;
   const std::string_view rest = in.Rest();

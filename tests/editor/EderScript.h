@@ -81,6 +81,17 @@ constexpr uint32_t kTyping = kCommands, kMousing = kTyping + 20, kUndoing = kMou
 inline bool TakesPlace(TRidEderorCommand C) { return C == ecGotoXY || C == ecSelGotoXY; }
 inline bool IsMarker(TRidEderorCommand C) { return C >= ecSetMarker0 && C <= ecSetMarker9; }
 
+// The commands of the key-command table that a macro keeps with a place, or with no data (a
+// character and a text are events of their own).
+inline std::vector<TRidEderorCommand> MacroCommands(bool WithPlace) {
+  std::vector<TRidEderorCommand> list;
+  for (const TRidEderCommandName& c : EditorCommandStrs)
+    if ((TakesPlace(c.Command) || IsMarker(c.Command)) == WithPlace && c.Command != ecChar &&
+        c.Command != ecString)
+      list.push_back(c.Command);
+  return list;
+}
+
 // Each field of a step in turn, as a number below its bound: Field draws it, or writes it out.
 template <class TField>  // void(uint32_t& Value, uint32_t Bound)
 void Walk(TField&& Field, TRidEderorCommand& Command, TKind& Kind) {

@@ -155,8 +155,8 @@ TEST(RidEderMouse, AClickPutsTheCaretOnTheNearestCharacterBoundary) {
   }
 }
 
-// Property: clicks and drags anywhere over Japanese text never leave the caret or a selection
-// end inside a character.
+// Property: clicks and drags anywhere over Japanese text, with and without Shift, never leave the
+// caret or a selection end inside a character.
 TEST(RidEderMouse, MousePositionsAreNeverOnATrailByte) {
   const std::string line = Utf8ToSjis("aアｱ日本語\tx表示ー");
   TMouseEder s(line + "\r\n" + Utf8ToSjis("ソ") + line + "\r\n\t" + Nihon);
@@ -170,9 +170,10 @@ TEST(RidEderMouse, MousePositionsAreNeverOnATrailByte) {
   for (int i = 0; i < 150; ++i) {
     const QPoint a(int(rng() % width), int(rng() % height));
     const QPoint b(int(rng() % width), int(rng() % height));
-    s.Press(a);
-    s.Move(b);
-    s.Release(b);
+    const Qt::KeyboardModifiers keys = rng() % 2 ? Qt::ShiftModifier : Qt::NoModifier;
+    s.Press(a, keys);
+    s.Move(b, keys);
+    s.Release(b, keys);
     EXPECT_FALSE(onTrail(s.Ed.GetCaretXY())) << i;
     EXPECT_FALSE(onTrail(s.Ed.GetBlockBegin())) << i;
     EXPECT_FALSE(onTrail(s.Ed.GetBlockEnd())) << i;
