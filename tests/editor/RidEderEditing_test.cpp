@@ -812,6 +812,26 @@ TEST(RidEderEditing, DeletionToTheWordEndStartsWhereTheCaretMayStand) {
   }
 }
 
+// The pages' top and bottom rows below the text's end are its last line; the caret lands on a
+// character start there, and a block with Shift ends at it.
+TEST(RidEderEditing, PageTopAndBottomLandOnACharacterStart) {
+  const std::string Bo = "\x83\x7c";  // ー: its trail byte is a vertical bar
+  // clang-format off
+  const std::vector<TRow> rows = {
+      {"to the bottom", "ab\r\n" + Ni + "a", {2, 1}, {}, {{ecPageBottom}}, "ab\r\n" + Ni + "a", {3, 2}},
+      {"a block to the bottom typed over", "ab\r\n" + Ni + "a", {2, 1}, {},
+       {{ecSelPageBottom}, Ch('x')}, "axa", {3, 1}},
+      {"a block to the top typed over", Ni + "a\r\nab", {2, 2}, {},
+       {{ecSelPageTop}, Ch('x')}, Ni + "xb", {4, 1}},
+      {"then a block case change in line mode", "xx\r\n" + Bo, {2, 1}, {},
+       {{ecLineSelect}, {ecPageBottom}, {ecUpperCaseBlock}}, "xx\r\n" + Bo, {3, 2}},
+      {"then a block case change in column mode", "xx\r\n" + Bo, {2, 1}, {},
+       {{ecColumnSelect}, {ecPageBottom}, {ecUpperCaseBlock}}, "xx\r\n" + Bo, {3, 2}},
+  };
+  // clang-format on
+  for (const TRow& r : rows) RunRow(r);
+}
+
 // Page and row scrolling keep the caret on the rows shown.
 TEST(RidEderEditing, PagesAndRowScrolling) {
   TRidEder ed(nullptr);
