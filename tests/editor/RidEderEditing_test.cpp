@@ -209,6 +209,16 @@ TEST(RidEderEditing, TypingAndTheInputMethod) {
        {Ime(Ni)},
        "a" + Ni + "d",
        {4, 1}},
+      // With nothing selected a character goes in at the caret whatever the selection mode, as
+      // an input-method result does.
+      {"in line mode", "abc", {2, 1}, {}, {{ecLineSelect}, Ch('x'), Ch('y')}, "axybc", {4, 1}},
+      {"whole lines typed over",
+       "abc\r\nde",
+       {2, 1},
+       {},
+       {{ecLineSelect}, {ecSelDown}, Ch('x')},
+       "x",
+       {2, 1}},
   };
   for (const TRow& r : rows) RunRow(r);
 }
