@@ -728,6 +728,7 @@ TEST(RidEderEditing, ACaretInsideACharacterEditsAfterIt) {
       {"Delete to the line's end", Sp + Hyo + "xyz", {4, 1}, ecDeleteEOL, Sp + Hyo, {5, 1}},
       {"Delete to the line's start", Sp + Hyo + "xyz", {4, 1}, ecDeleteBOL, "xyz", {1, 1}},
       {"Delete at the text's end", "x" + Ni, {3, 1}, ecDeleteChar, "x" + Ni, {4, 1}},
+      {"a block case change", Ni + "a", {2, 1}, ecUpperCaseBlock, Ni + "A", {4, 1}},
   };
   // clang-format on
   for (const Row& r : rows) {
