@@ -672,7 +672,10 @@ void TCustomRidEder::UpdateMouseCursor() {
 }
 
 void TCustomRidEder::UndoRedoAdded(TObject* Sender) {
-  UpdateModifiedStatus();
+  // Halfway through a replayed step the newest item may carry the save point's number while the
+  // text is not the saved one yet, and marking the page unmodified would put a group break inside
+  // the step: the step sets Modified once it is done.
+  if (FReplayNumber == 0) UpdateModifiedStatus();
   if (Sender == FUndoList.get() && !FUndoList->GetInsideUndo() && FUndoList->PeekItem() &&
       FUndoList->PeekItem()->GetChangeReason() != urGroupBreak)
     FRedoList->Clear();

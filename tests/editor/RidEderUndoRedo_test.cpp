@@ -247,6 +247,47 @@ TEST(RidEderUndoRedo, AnEmptyPasteLeavesThePageAsItWas) {
   }
 }
 
+// Ctrl+S, as the window saves: the page is marked unmodified.
+constexpr TRidEderorCommand Save = ecNone;
+
+// Keys on an empty page as loaded, then saves, undos and redos, each with the text it gives and
+// whether the page shows as modified: never on a text other than the one saved.
+TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
+  struct TStep {
+    TKey Key;
+    std::string Text;
+    bool Modified;
+  };
+  struct TSavedRow {
+    const char* Name;
+    std::vector<TKey> Keys;
+    std::vector<TStep> Then;
+  };
+  const std::vector<TSavedRow> rows = {
+      {"a lead byte alone, then a move",
+       Typed("a") + std::vector<TKey>{{ecChar, '\x82'}, {ecRight}},
+       {{{Save}, "a\x82", false},
+        {{ecUndo}, "", true},
+        {{ecRedo}, "a\x82", false},
+        {{ecUndo}, "", true},
+        {{ecRedo}, "a\x82", false}}},
+  };
+  for (const TSavedRow& r : rows) {
+    SCOPED_TRACE(r.Name);
+    TEder s("");
+    for (const TKey& k : r.Keys) s.Run(k.Command, k.Char);
+    for (size_t i = 0; i < r.Then.size(); ++i) {
+      const TStep& step = r.Then[i];
+      if (step.Key.Command == Save)
+        s.Ed.SetModified(false);
+      else
+        s.Run(step.Key.Command, step.Key.Char);
+      EXPECT_EQ(s.Text(), step.Text) << "after step " << i + 1;
+      EXPECT_EQ(s.Ed.GetModified(), step.Modified) << "after step " << i + 1;
+    }
+  }
+}
+
 // A random text of a few short lines: letters, blanks and double-byte characters.
 std::string RandomText(std::mt19937& Rng) {
   static const std::string pieces[] = {"a", "b", " ", "  ", "xyz", Ni, So, "\t"};
