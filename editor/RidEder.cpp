@@ -56,6 +56,7 @@ TCustomRidEder::TCustomRidEder(TComponent* AOwner) : TCustomControl(AOwner) {
   FFontDummy = std::make_unique<TFont>();
   FUndoList = std::make_unique<TRidEderUndoList>();
   FUndoList->OnAddedUndo = TNotifyEvent(this, &TCustomRidEder::UndoRedoAdded);
+  FUndoList->SetGroupUndo(FOptions.Contains(eoGroupUndo));
   FRedoList = std::make_unique<TRidEderUndoList>();
   FRedoList->OnAddedUndo = TNotifyEvent(this, &TCustomRidEder::UndoRedoAdded);
 
@@ -338,6 +339,7 @@ void TCustomRidEder::SetOptions(TRidEderorOptions Value) {
   bool dropChanged = Value.Contains(eoDropFiles) != FOptions.Contains(eoDropFiles);
   bool scrollChanged = ((Value.ToBits() ^ FOptions.ToBits()) & RidScrollOptionsMask) != 0;
   FOptions = Value;
+  FUndoList->SetGroupUndo(FOptions.Contains(eoGroupUndo));
   // Re-clamps the caret without dropping the selection.
   InternalSetCaretXY(GetCaretXY());
   if (FOptions.Contains(eoScrollPastEol)) {

@@ -251,7 +251,8 @@ TEST(RidEderUndoRedo, AnEmptyPasteLeavesThePageAsItWas) {
 constexpr TRidEderorCommand Save = ecNone;
 
 // Keys on an empty page as loaded, then saves, undos and redos, each with the text it gives and
-// whether the page shows as modified: never on a text other than the one saved.
+// whether the page shows as modified: never on a text other than the one saved. One undo takes a
+// typing run back whole, also beyond the undo limit, which drops older steps instead.
 TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
   struct TStep {
     TKey Key;
@@ -261,21 +262,31 @@ TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
   struct TSavedRow {
     const char* Name;
     std::vector<TKey> Keys;
+    bool Dropped;  // older steps went over the undo limit
     std::vector<TStep> Then;
   };
+  std::string run;
+  for (int i = 0; i < 1500; ++i) run += static_cast<char>('a' + i % 26);
   const std::vector<TSavedRow> rows = {
       {"a lead byte alone, then a move",
        Typed("a") + std::vector<TKey>{{ecChar, '\x82'}, {ecRight}},
+       false,
        {{{Save}, "a\x82", false},
         {{ecUndo}, "", true},
         {{ecRedo}, "a\x82", false},
         {{ecUndo}, "", true},
         {{ecRedo}, "a\x82", false}}},
+      {"1,500 characters typed", Typed(run), false, {{{ecUndo}, "", false}, {{ecRedo}, run, true}}},
+      {"1,500 characters typed after older typing",
+       Typed("xy") + std::vector<TKey>{{ecLeft}} + Typed(run),
+       true,
+       {{{ecUndo}, "xy", true}, {{ecUndo}, "xy", true}, {{ecRedo}, "x" + run + "y", true}}},
   };
   for (const TSavedRow& r : rows) {
     SCOPED_TRACE(r.Name);
     TEder s("");
     for (const TKey& k : r.Keys) s.Run(k.Command, k.Char);
+    EXPECT_EQ(s.Ed.GetUndoList().GetFullUndoImpossible(), r.Dropped);
     for (size_t i = 0; i < r.Then.size(); ++i) {
       const TStep& step = r.Then[i];
       if (step.Key.Command == Save)
