@@ -30,14 +30,17 @@ bool IsWholeShiftJis(std::string_view S) {
 }
 
 // The private block, which any program may have put there: its mode (an unknown one pastes as
-// normal text) and its text up to the block's NUL or end. False when there is none, or its text
-// holds a character cut in two.
+// normal text) and its text, all before the block's closing NUL, NUL bytes among them; a block
+// without that NUL ends its text at its first NUL. False when there is none, or its text holds a
+// character cut in two.
 bool ReadBlock(const TClipboard& Clip, TRidSelectionMode& Mode, std::string& Text) {
   std::string block;
   if (!Clip.GetBuffer(RidEderClipboardFormat(), block) || block.empty()) return false;
   const auto m = static_cast<uint8_t>(block[0]);
   Mode = m <= smColumn ? static_cast<TRidSelectionMode>(m) : smNormal;
-  Text = block.substr(1, block.find('\0', 1) - 1);
+  const size_t end =
+      block.size() > 1 && block.back() == '\0' ? block.size() - 1 : block.find('\0', 1);
+  Text = block.substr(1, end - 1);
   return IsWholeShiftJis(Text);
 }
 

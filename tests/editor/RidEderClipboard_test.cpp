@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <cstring>
+#include <vector>
 
 #include "editor/RidEder.h"
+#include "editor/RidEderKeyCmds.h"
 #include "platform/Clipboard.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
@@ -73,6 +78,58 @@ TEST(RidEderClipboard, WholeTextMessages) {
   EXPECT_EQ(s.Ed.GetText(), " twoone");
   s.Ed.Perform(WM_COPY);
   EXPECT_EQ(Clipboard()->GetAsText(), " twoone");
+}
+
+// What another program reads from the clipboard: its plain text, UTF-8.
+std::string PlainTextOnClipboard() {
+  const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+  return m ? m->data("text/plain").toStdString() : std::string();
+}
+
+// Keys as the window sends them on a page as loaded, another program's plain text on the
+// clipboard first: cut, copy and paste keep every byte, through the control's own form and in
+// the plain text other programs read (all of it, past a NUL); undo and redo then give back each
+// step, the page unmodified only on the text loaded.
+TEST(RidEderClipboard, CutCopyAndPasteKeepEveryByte) {
+  struct TStep {
+    TRidEderorCommand Command;
+    std::string Text;
+    bool Modified;
+  };
+  struct TRow {
+    const char* Name;
+    std::string Text;
+    std::string Foreign;  // UTF-8
+    std::vector<TRidEderorCommand> Keys;
+    std::string Want;
+    std::string Plain;  // read by other programs
+    std::vector<TStep> Then;
+  };
+  const std::string nul(1, '\0');
+  const TRow rows[] = {
+      {"another program's text holding a NUL, copied and pasted",
+       "",
+       "\xe6\x97\xa5" + nul + "cd",
+       {ecPaste, ecSelectAll, ecCopy, ecLineEnd, ecPaste},
+       Ni + nul + "cd" + Ni + nul + "cd",
+       "\xe6\x97\xa5" + nul + "cd",
+       {{ecUndo, Ni + nul + "cd", true}, {ecUndo, "", false}, {ecRedo, Ni + nul + "cd", true}}},
+  };
+  for (const TRow& r : rows) {
+    SCOPED_TRACE(r.Name);
+    QGuiApplication::clipboard()->setText(
+        QString::fromUtf8(r.Foreign.data(), static_cast<qsizetype>(r.Foreign.size())));
+    TEder s;
+    s.Ed.GetLines()->LoadFromBytes(r.Text);
+    for (TRidEderorCommand k : r.Keys) s.Ed.CommandProcessor(k, 0, nullptr);
+    EXPECT_EQ(s.Ed.GetLines()->SaveToBytes(), r.Want);
+    EXPECT_EQ(PlainTextOnClipboard(), r.Plain);
+    for (size_t i = 0; i < r.Then.size(); ++i) {
+      s.Ed.CommandProcessor(r.Then[i].Command, 0, nullptr);
+      EXPECT_EQ(s.Ed.GetLines()->SaveToBytes(), r.Then[i].Text) << "after step " << i + 1;
+      EXPECT_EQ(s.Ed.GetModified(), r.Then[i].Modified) << "after step " << i + 1;
+    }
+  }
 }
 
 // The caret line replaced by SetLineText is one undo step, so later undos find the text they
@@ -166,6 +223,7 @@ void ForeignBlocksUnderX() {
       {"a lead byte alone at the end", endsInLead, ""},
       {"a lead byte alone before a break", std::string("\0a\x83\r\nb", 6), ""},
       {"a column row ending in a lead byte", "\2x\xfc\r\ny", ""},
+      {"the text ends at its closing NUL", std::string("\0a\0b\0", 5), std::string("[a\0b]", 5)},
       {"whole characters", std::string("\0ab", 3) + A, "[ab" + A + "]"},
       {"a column block", "\2x\r\ny", "[x]\r\n y"},
       {"an unknown mode", "\7" + Ni, "[" + Ni + "]"},
