@@ -87,9 +87,9 @@ std::string PlainTextOnClipboard() {
 }
 
 // Keys as the window sends them on a page as loaded, another program's plain text on the
-// clipboard first: cut, copy and paste keep every byte, through the control's own form and in
-// the plain text other programs read (all of it, past a NUL); undo and redo then give back each
-// step, the page unmodified only on the text loaded.
+// clipboard first: cut, copy and paste keep every byte, through the control's own form (a lead
+// byte alone, a NUL) and in the plain text other programs read (all of it, past a NUL); undo
+// and redo then give back each step, the page unmodified only on the text loaded.
 TEST(RidEderClipboard, CutCopyAndPasteKeepEveryByte) {
   struct TStep {
     TRidEderorCommand Command;
@@ -105,8 +105,15 @@ TEST(RidEderClipboard, CutCopyAndPasteKeepEveryByte) {
     std::string Plain;  // read by other programs
     std::vector<TStep> Then;
   };
-  const std::string nul(1, '\0');
+  const std::string nul(1, '\0'), dot = "\xe3\x83\xbb";  // a lead byte alone shows as ・
   const TRow rows[] = {
+      {"a lead byte alone, cut and pasted back",
+       "\x83",
+       "",
+       {ecSelLineEnd, ecCut, ecPaste},
+       "\x83",
+       dot,
+       {{ecUndo, "", true}, {ecUndo, "\x83", false}, {ecRedo, "", true}, {ecRedo, "\x83", true}}},
       {"another program's text holding a NUL, copied and pasted",
        "",
        "\xe6\x97\xa5" + nul + "cd",
@@ -192,14 +199,14 @@ TEST(RidEderClipboard, RealClipboardRoundTripWithXclip) {
   ASSERT_EQ(code, 0) << "the clipboard checks failed under X:\n" << out;
 }
 
-// Another program's private block: taken with its mode when its characters are whole, else the
-// plain text beside it, and refused when there is none.
+// Another program's private block: taken with its mode and its bytes as they are, a lead byte
+// alone among them, which then reads with the byte after it as a lead byte typed alone does.
 void ForeignBlocksUnderX() {
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();
   const std::string endsInLead("\0ab\xfc", 4);
   // This process offers the cut block with plain text (first: an owner's claim must be newer
-  // than the last one), and the program pastes the plain text; Ctrl+S saves it.
+  // than the last one), and the program pastes the block; Ctrl+S saves it.
   test::TempDir dir;
   const std::string file = (dir / "a.txt").string();
   test::WriteFileBytes(file, "[]\r\n");
@@ -212,7 +219,7 @@ void ForeignBlocksUnderX() {
   ASSERT_FALSE(window.empty()) << x.Error();
   x.Run("xdotool windowfocus --sync " + window + " key ctrl+v ctrl+s");
   test::WaitUntil([&] { return test::ReadFileBytes(file) != "[]\r\n"; }, 20000);
-  EXPECT_EQ(test::ReadFileBytes(file), "ok[]\r\n");
+  EXPECT_EQ(test::ReadFileBytes(file), "ab\xfc[]\r\n");
 
   struct Row {
     const char* Name;
@@ -220,14 +227,15 @@ void ForeignBlocksUnderX() {
     std::string Want;  // "": refused
   };
   const Row rows[] = {
-      {"a lead byte alone at the end", endsInLead, ""},
-      {"a lead byte alone before a break", std::string("\0a\x83\r\nb", 6), ""},
-      {"a column row ending in a lead byte", "\2x\xfc\r\ny", ""},
+      {"a lead byte alone at the end", endsInLead, "[ab\xfc]"},
+      {"a lead byte alone before a break", std::string("\0a\x83\r\nb", 6), "[a\x83\r\nb]"},
+      {"a column row ending in a lead byte", "\2x\xfc\r\ny", "[x\xfc]\r\n y"},
       {"the text ends at its closing NUL", std::string("\0a\0b\0", 5), std::string("[a\0b]", 5)},
       {"whole characters", std::string("\0ab", 3) + A, "[ab" + A + "]"},
       {"a column block", "\2x\r\ny", "[x]\r\n y"},
       {"an unknown mode", "\7" + Ni, "[" + Ni + "]"},
       {"the text ends at its NUL", std::string("\0a\0\xfc", 4), "[a]"},
+      {"an empty block alone", "", ""},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.Name);
@@ -253,7 +261,7 @@ void ForeignBlocksUnderX() {
   }
 }
 
-TEST(RidEderClipboard, AnotherProgramsBlockPastesOnlyWholeCharacters) {
+TEST(RidEderClipboard, AnotherProgramsBlockPastesItsBytes) {
   if (test::UnderX()) return ForeignBlocksUnderX();
   RID_NEED_TOOL("xclip", "xclip");
   RID_NEED_TOOL("xdotool", "xdotool");

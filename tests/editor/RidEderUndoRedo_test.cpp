@@ -187,7 +187,7 @@ TEST(RidEderUndoRedo, RedoLeavesTheCaretWhereTheChangeDid) {
 
 TEST(RidEderUndoRedo, AnEmptyPasteLeavesThePageAsItWas) {
   const std::string modeByte(1, '\0'), lineModeByte(1, '\1'), columnModeByte(1, '\2');
-  const std::string empty, cut = "x\x81";
+  const std::string empty, stray("x\0\x81", 3);
   struct TClip {
     const char* Name;
     const std::string* Plain;
@@ -198,7 +198,7 @@ TEST(RidEderUndoRedo, AnEmptyPasteLeavesThePageAsItWas) {
       {"a block of its mode byte alone", nullptr, &modeByte},
       {"a line block of its mode byte alone", &empty, &lineModeByte},
       {"a column block of its mode byte alone", nullptr, &columnModeByte},
-      {"an empty text beside a block that cuts a character", &empty, &cut},
+      {"an empty text beside a block whose text ends at a NUL", &empty, &stray},
   };
   for (const TClip& c : clips) {
     SCOPED_TRACE(c.Name);
