@@ -313,7 +313,7 @@ TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
 // of undos each redo gives back, in turn, the text its undo took away; undo of everything gives
 // the text loaded, and redo of everything the text of the newest change.
 TEST(RidEderUndoRedo, RandomKeyScriptsRedoWhatTheirUndosTook) {
-  for (uint32_t seed = 1; seed <= 300; ++seed) {
+  for (uint32_t seed = 1; seed <= 200; ++seed) {
     std::mt19937 rng(seed);
     const script::TDraw draw = [&](uint32_t Bound) { return rng() % Bound; };
     Offer(nullptr, nullptr);
