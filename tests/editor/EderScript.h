@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "editor/RidEder.h"
+#include "fuzz/FuzzSupport.h"
 #include "platform/Clipboard.h"
 #include "platform/Locale.h"
 
@@ -73,6 +74,9 @@ inline TStep Key(TRidEderorCommand C, std::string Text = {}) {
   return s;
 }
 
+// A step's kind is a number below kKinds: below kCommands the command at that place of the
+// table; past it more room for typing, the mouse, undo, redo, saves and other programs' texts,
+// so that a script does those often.
 constexpr uint32_t kCommands = std::size(EditorCommandStrs);
 constexpr uint32_t kTyping = kCommands, kMousing = kTyping + 20, kUndoing = kMousing + 15,
                    kRedoing = kUndoing + 8, kSaving = kRedoing + 6, kOffering = kSaving + 4,
@@ -97,7 +101,7 @@ template <class TField>  // void(uint32_t& Value, uint32_t Bound)
 void Walk(TField&& Field, TRidEderorCommand& Command, TKind& Kind) {
   uint32_t k = Kind == kMouse ? kMousing : Kind == kSave ? kSaving : Kind == kOffer ? kOffering : 0;
   if (Kind == kCommand)
-    while (EditorCommandStrs[k].Command != Command) ++k;
+    while (k < kCommands && EditorCommandStrs[k].Command != Command) ++k;
   Field(k, kKinds);
   Kind = k < kMousing || (k >= kUndoing && k < kSaving) ? kCommand
          : k < kUndoing                                 ? kMouse
@@ -162,8 +166,8 @@ void WalkStep(TField&& Field, TStep& S) {
   S.Keys = uint8_t(keys);
 }
 
-// The window's options half the time, else one of them toggled, word wrap at a small width or
-// another tab width.
+// The window's options half the time, else one of them toggled; word wrap at a small width three
+// times in eight; now and then another tab width.
 template <class TField>
 void WalkSetUp(TField&& Field, TSetUp& U) {
   static const int32_t wraps[] = {0, 3, 6, 11};
@@ -240,12 +244,6 @@ inline std::vector<bool> CharStarts(std::string_view S) {
   return starts;
 }
 
-inline bool HasLoneLead(std::string_view S) {
-  for (size_t i = 0; i < S.size(); i += SjisCharLength(S, i))
-    if (IsDBCSLeadByte(S[i]) && SjisCharLength(S, i) == 1) return true;
-  return false;
-}
-
 // Whether a step from Before to After cut a character it kept in two. Walking both from the start,
 // the bytes both end with (after those both begin with) start characters where they did, up to
 // the first that does not: one that began a character and now ends one was taken by a lone lead
@@ -255,7 +253,7 @@ inline bool HasLoneLead(std::string_view S) {
 // what follows is read anew, which the editor allows: where the text or what the step puts in
 // holds one, no split is told.
 inline bool Splits(std::string_view Before, std::string_view After, std::string_view Put) {
-  if (HasLoneLead(Before) || HasLoneLead(Put)) return false;
+  if (!fuzz::IsWholeShiftJis(Before) || !fuzz::IsWholeShiftJis(Put)) return false;
   const std::vector<bool> was = CharStarts(Before), is = CharStarts(After);
   // What the step kept at each end: the bytes up to the character of the first change, then as
   // many of the last as remain.

@@ -738,7 +738,7 @@ bool LineText(TEder& S, TModel& M, std::mt19937& Rng) {
 
 // Any step of a key script (EderScript.h): a command of the key-command table with its argument,
 // the mouse as the window sends it, a save, or a text another program puts on the clipboard. One
-// character is typed a step, so that an undo has a text of before to land on.
+// byte is typed a step, as a key types it, so that an undo has a text of before to land on.
 bool RunCommand(TEder& S, TModel&, std::mt19937& Rng) {
   script::TStep step = script::DrawStep([&](uint32_t Bound) { return Rng() % Bound; });
   if (step.Command == ecChar) step.Text.resize(std::min<size_t>(step.Text.size(), 1));
