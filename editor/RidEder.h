@@ -882,6 +882,11 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   void ScrollByRow(TRidEderorCommand Command);
   void ToggleBookMark(int32_t BookMark, const TBufferCoord* At);
   void TypeChar(char AChar);
+  // A lead byte typed alone waits for the byte after it. Take: the bytes it adds to the next text
+  // typed (none when no byte waits). Put: it goes in alone, at the caret where it was typed
+  // (dropped on a read-only text).
+  std::string TakePendingLeadByte();
+  void PutPendingLeadByte();
   void TypeBytes(const std::string& Bytes);
   void InsertImeString(const char* Data);
   void LineBreak(bool MoveCaret);

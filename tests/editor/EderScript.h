@@ -270,23 +270,21 @@ inline bool Splits(std::string_view Before, std::string_view After, std::string_
   return false;
 }
 
-// A typed byte as the editor takes it, a character at a time: a control byte is dropped, a lead
-// byte waits for the next byte (Pending, -1 when none) and takes it when it can trail.
-inline std::vector<std::string> Typed(char C, int& Pending) {
+// The bytes a typed byte puts in: none for a control byte; a lead byte waits for the next byte
+// (Pending, -1 when none) and goes in with it, as its trail byte or alone before it.
+inline std::string Typed(char C, int& Pending) {
   const uint8_t b = uint8_t(C);
   if (b < 32 || b == 127) return {};
-  std::vector<std::string> out;
   if (Pending >= 0) {
     const char lead = char(Pending);
     Pending = -1;
-    if (IsDBCSTrailByte(b)) return {{lead, C}};
-    out.push_back({lead});
+    return {lead, C};
   }
-  if (IsDBCSLeadByte(b))
+  if (IsDBCSLeadByte(b)) {
     Pending = b;
-  else
-    out.push_back({C});
-  return out;
+    return {};
+  }
+  return {C};
 }
 
 // The pixel the window gives for a place: a column's left edge and a row's middle, in the gutter
@@ -452,10 +450,10 @@ class TScript {
     bool CouldUndo = false, CouldRedo = false;
     int Pending = -1;
     TBufferCoord Caret{};
-    std::string Text, Line;                          // the lines, joined; the caret's
-    std::optional<std::vector<std::string>> Inline;  // typed at the caret, nothing selected
-    std::string Copied;                              // the normal selection a copy or a cut takes
-    std::string Put;                                 // bytes the step may put in
+    std::string Text, Line;             // the lines, joined; the caret's
+    std::optional<std::string> Inline;  // typed at the caret, nothing selected
+    std::string Copied;                 // the normal selection a copy or a cut takes
+    std::string Put;                    // bytes the step may put in
   };
 
   TBefore Note(const TStep& S) {
@@ -508,19 +506,14 @@ class TScript {
     return broke;
   }
 
-  // With nothing selected, typing puts its characters in at the caret, one at a time, and nothing
-  // else (trailing blanks trimmed, when the option says so); a lone lead byte that takes the byte
-  // after it as its second takes the caret past it. Under undo grouping one undo takes back a run
-  // of such typing.
+  // With nothing selected, typing puts its bytes in at the caret, in the order typed, and nothing
+  // else (trailing blanks trimmed, when the option says so), the caret after them. Under undo
+  // grouping one undo takes back a run of such typing.
   std::string CheckTyping(const TBefore& B) {
     if (!B.Inline) return {};
     std::string line = B.Line;
-    int32_t col = B.Caret.Char;
-    for (const std::string& c : *B.Inline) {
-      line.insert(col - 1, c);
-      col += int32_t(c.size());
-      col += IsTrailByteAt(line, col);
-    }
+    line.insert(B.Caret.Char - 1, *B.Inline);
+    const int32_t col = B.Caret.Char + int32_t(B.Inline->size());
     if (!B.Inline->empty() && Ed.GetOptions().Contains(eoTrimTrailingSpaces))
       line = TrimTrailingSpaces(line);
     size_t at = 0;  // where the caret's line starts

@@ -45,7 +45,7 @@ struct TRow {
 };
 
 const TRidEderorOptions TabsToSpaces{eoTabsToSpaces}, AutoIndent{eoAutoIndent},
-    SmartTabDelete{eoSmartTabDelete};
+    SmartTabDelete{eoSmartTabDelete}, GroupUndo{eoGroupUndo};
 
 // Pressed and released as the window sends it, just right of the left edge of P's cell.
 void SendShiftClick(TRidEder& Ed, TBufferCoord P) {
@@ -172,6 +172,41 @@ TEST(RidEderEditing, TypingAndTheInputMethod) {
        {},
        {Ch('\x93'), Ch('!')},
        "a\x93!",
+       {4, 1}},
+      // A lead byte typed alone goes in with the byte or result typed after it, in that order,
+      // and one undo takes both back.
+      {"a lead byte and a byte that cannot follow it go in together before the text",
+       "ab",
+       {2, 1},
+       {},
+       {Ch('\x8c'), Ch('(')},
+       "a\x8c(b",
+       {4, 1}},
+      {"a lead byte and the byte after it undo together without grouping",
+       "",
+       {1, 1},
+       {},
+       {Ch('\x8a'), Ch('&')},
+       "\x8a&",
+       {3, 1},
+       {},
+       GroupUndo},
+      {"a lead byte and the byte after it overwrite a character each",
+       " ",
+       {1, 1},
+       {},
+       {Ch('\xfa'), Ch(' ')},
+       "\xfa ",
+       {3, 1},
+       {},
+       {},
+       true},
+      {"a lead byte goes in with an input-method result after it",
+       "\x83\x5c",
+       {1, 1},
+       {},
+       {Ch('\x94'), Ime("@x")},
+       "\x94@x\x83\x5c",
        {4, 1}},
       {"an input-method result", "ab", {2, 1}, {}, {Ime(Ni + Hon)}, "a" + Ni + Hon + "b", {6, 1}},
       {"overwritten by a result, a character stays whole",

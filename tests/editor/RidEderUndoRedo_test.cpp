@@ -404,6 +404,10 @@ TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
        "\r\nabc",
        {Goto(4, 2), Type(" ")},
        trimWrapped},
+      // A lead byte waiting for the next key goes in with an input-method result typed after it.
+      {"lone-lead-byte-then-an-input-method-result",
+       "\x83\x5c",
+       {Type("\x94"), Key(ecImeStr, "@x")}},
   };
   const std::filesystem::path seeds =
       std::filesystem::path(RID_TEST_DATA) / "../../fuzz/corpus/RidEderScript_fuzz";
