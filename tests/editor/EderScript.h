@@ -411,11 +411,12 @@ class TScript {
     FLog += " " + Describe(S) + ";";
     const std::string before = Saved();
     const TBefore b = Note(S);
-    // Any command the editor runs puts a waiting lead byte in first; a typed byte may take it.
+    // Any command the editor runs and a press of the mouse put a waiting lead byte in first; a
+    // typed byte may take it.
     if (S.Kind == kCommand && S.Command == ecChar && !S.Text.empty())
       Typed(S.Text[0], FPending);
-    else if (S.Kind == kCommand && S.Command != ecChar && S.Command != ecNone &&
-             S.Command < ecUserFirst)
+    else if (S.Kind == kMouse || (S.Kind == kCommand && S.Command != ecChar &&
+                                  S.Command != ecNone && S.Command < ecUserFirst))
       FPending = -1;
     Perform(Ed, S);
     if (S.Kind == kSave) {
@@ -492,8 +493,9 @@ class TScript {
     const std::string after = Saved();
     if (std::string broke = PlaceInside(Ed); !broke.empty()) return broke;
     const bool replay = S.Kind == kCommand && (S.Command == ecUndo || S.Command == ecRedo);
-    if (!replay && Splits(Before, after, S.Kind == kMouse ? Before : B.Put))  // a drop: any
-      return "a character is split";
+    // A drop may put in any text; a press, a lead byte waiting.
+    const std::string put = S.Kind == kMouse ? B.Put.substr(0, B.Pending >= 0) + Before : B.Put;
+    if (!replay && Splits(Before, after, put)) return "a character is split";
     if (after != FSaved && !Ed.GetModified()) return "unmodified, yet not the text saved";
     if (std::string broke = CheckTyping(B); !broke.empty()) return broke;
     if (std::string broke = CheckCopy(B); !broke.empty()) return broke;

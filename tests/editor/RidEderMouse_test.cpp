@@ -283,6 +283,29 @@ TEST(RidEderMouse, TheEditorTakesTheFocusWhenClicked) {
   EXPECT_FALSE(a.Ed.Focused());
 }
 
+// A lead byte typed alone, waiting for the next key, goes in where it was typed before a press
+// moves the caret, also where the keyboard comes to the editor only after the press.
+TEST(RidEderMouse, ALeadByteWaitingStaysWhereItWasTypedWhenAClickMovesTheCaret) {
+  TMouseEder other("first"), s("ab");
+  other.Ed.SetFocus();
+  ASSERT_TRUE(WaitFor([&] { return other.Ed.Focused(); }));
+  s.Ed.SetCaretXY({3, 1});
+  s.Ed.CommandProcessor(ecChar, '\x8a', nullptr);
+  QWidget* w = s.Ed.ClientWidget();
+  const QPointF at(s.At(2, 1));
+  for (const bool press : {true, false}) {  // at once, as a window not yet active gets them
+    QMouseEvent e(press ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, at,
+                  w->mapToGlobal(at), Qt::LeftButton, press ? Qt::LeftButton : Qt::NoButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+  }
+  EXPECT_TRUE(WaitFor([&] { return s.Ed.Focused(); }));
+  EXPECT_EQ(s.Bytes(), "ab\x8a");
+  EXPECT_EQ(s.Ed.GetCaretXY(), (TBufferCoord{2, 1}));
+  s.Ed.CommandProcessor(ecChar, 'x', nullptr);
+  EXPECT_EQ(s.Bytes(), "axb\x8a");
+}
+
 // --- the gutter
 
 TEST(RidEderMouse, GutterClicksNameTheLineAndTheMark) {

@@ -404,7 +404,9 @@ TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
        "\r\nabc",
        {Goto(4, 2), Type(" ")},
        trimWrapped},
-      // A lead byte waiting for the next key goes in with an input-method result typed after it.
+      // A lead byte waiting for the next key goes in where it was typed when a click moves the
+      // caret, and with an input-method result typed after it.
+      {"lone-lead-byte-then-a-click", "ab", {Key(ecLineEnd), Type("\x8a"), Click(2, 1), Type("x")}},
       {"lone-lead-byte-then-an-input-method-result",
        "\x83\x5c",
        {Type("\x94"), Key(ecImeStr, "@x")}},
