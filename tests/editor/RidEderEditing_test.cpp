@@ -254,6 +254,16 @@ TEST(RidEderEditing, TypingAndTheInputMethod) {
        {{ecLineSelect}, {ecSelDown}, Ch('x')},
        "x",
        {2, 1}},
+      {"whole lines typed over while overwriting leave the lines after them",
+       "a\r\nb\r\nc",
+       {2, 1},
+       {1, 1},
+       {{ecLineSelect}, Ch('x')},
+       "x\r\nb\r\nc",
+       {1, 2},
+       {},
+       {},
+       true},
   };
   for (const TRow& r : rows) RunRow(r);
 }
