@@ -982,6 +982,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   int32_t FLastCaretX = 1;
   bool FSteppedOffTrailByte = false;  // a vertical move stepped left off a trail byte
   bool FCaretAtEndOfRow = false;
+  // An edit put the caret after blanks it trimmed: with word wrap it may stand past the row.
+  bool FCaretAfterTrimmedBlanks = false;
   TPoint FCaretOffset;
   TBufferCoord FBlockBegin{1, 1};
   TBufferCoord FBlockEnd{1, 1};

@@ -141,6 +141,7 @@ void TCustomRidEder::TTrimAfterEdit::Finish() {
     if (caretColumns >= 0) {
       TTempOption pastEol(Ed, eoScrollPastEol, true);
       Ed.InternalSetCaretX(Len(trimmed) + 1 + caretColumns - ExpandedLength(trimmed, Ed.FTabWidth));
+      Ed.FCaretAfterTrimmedBlanks = true;
     }
   }
 }

@@ -562,6 +562,9 @@ class TScript {
         FHistory.resize(FNow + 1);
       }
       FUndone.emplace_back(B.Pending < 0 ? std::optional(Before) : std::nullopt, FNow);
+      // It takes back at least the newest change, whose text may be the one before it (a blank
+      // typed and trimmed), unless the lead byte is all it takes back.
+      if (B.Pending < 0 && FNow > 0) --FNow;
       for (; FHistory[FNow] != After; --FNow)
         if (FNow == 0) return "an undo lands on a text never seen";
       if (FRunFrom >= 0 && Ed.GetOptions().Contains(eoGroupUndo) && int64_t(FNow) > FRunFrom)

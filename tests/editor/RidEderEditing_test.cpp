@@ -42,10 +42,11 @@ struct TRow {
   TBufferCoord WantCaret;
   TRidEderorOptions Add = {}, Remove = {};
   bool Overwrite = false;
+  int32_t WrapWidth = 0;  // word wrap at this many columns, 0 none
 };
 
 const TRidEderorOptions TabsToSpaces{eoTabsToSpaces}, AutoIndent{eoAutoIndent},
-    SmartTabDelete{eoSmartTabDelete}, GroupUndo{eoGroupUndo};
+    SmartTabDelete{eoSmartTabDelete}, Trim{eoTrimTrailingSpaces}, GroupUndo{eoGroupUndo};
 
 // Pressed and released as the window sends it, just right of the left edge of P's cell.
 void SendShiftClick(TRidEder& Ed, TBufferCoord P) {
@@ -78,6 +79,10 @@ void RunRow(const TRow& R) {
   ed.SetOptions(ed.GetOptions() + R.Add - R.Remove);
   ed.SetTabWidth(4);
   ed.SetInsertMode(!R.Overwrite);
+  if (R.WrapWidth > 0) {
+    ed.SetBounds(0, 0, 400 - (ed.GetCharsInWindow() - R.WrapWidth) * ed.GetCharWidth(), 240);
+    ed.SetWordWrap(true);
+  }
   ed.GetLines()->LoadFromBytes(R.Text);
   {
     TRidPaintLock lock(ed);  // a caret past the line end stays where the row puts it
@@ -264,6 +269,18 @@ TEST(RidEderEditing, TypingAndTheInputMethod) {
        {},
        {},
        true},
+      // Under word wrap too, a blank typed at the end of a full row and trimmed still counts.
+      {"a trimmed blank ending a result on a full row",
+       "",
+       {1, 1},
+       {},
+       {Ime("x\r\nabc "), Ch('y')},
+       "x\r\nabc y",
+       {6, 2},
+       Trim,
+       {},
+       false,
+       3},
   };
   for (const TRow& r : rows) RunRow(r);
 }
