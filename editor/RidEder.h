@@ -888,6 +888,10 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   std::string TakePendingLeadByte();
   void PutPendingLeadByte();
   void TypeBytes(const std::string& Bytes);
+  // With trimming, blanks typed at the end of a line that has none would go at once: the caret
+  // steps over them instead, and the text, its undo steps and a run of typing stay as they were.
+  // False when Bytes are more than such blanks (or a selection waits to be replaced).
+  bool StepOverTrimmedBlanks(std::string_view Bytes);
   void InsertImeString(const char* Data);
   void LineBreak(bool MoveCaret);
   // Blanks from the line end to a caret past it, recorded.

@@ -155,8 +155,23 @@ void TCustomRidEder::TypeBytes(const std::string& Bytes) {
       end += CharLength(line, end);
     if (!FInsertMode && end > FCaretX) SetSelectionRaw(GetCaretXY(), {end, FCaretY}, GetCaretXY());
   }
-  ReplaceSelectionRecorded(FActiveSelectionMode, Bytes, urInsert);
+  if (!StepOverTrimmedBlanks(Bytes))
+    ReplaceSelectionRecorded(FActiveSelectionMode, Bytes, urInsert);
   DoOnPaintTransient(1);
+}
+
+bool TCustomRidEder::StepOverTrimmedBlanks(std::string_view Bytes) {
+  if (!FOptions.Contains(eoTrimTrailingSpaces) || SelAvail() ||
+      Bytes.find_first_not_of(' ') != std::string_view::npos)
+    return false;
+  const std::string_view line =
+      FCaretY <= FLines->GetCount() ? FLines->GetView(FCaretY - 1) : std::string_view();
+  if (FCaretX <= Len(line) || (!line.empty() && IsBlank(line.back()))) return false;
+  TTempOption pastEol(*this, eoScrollPastEol, true);
+  InternalSetCaretX(FCaretX + Len(Bytes));
+  FBlockBegin = FBlockEnd = GetCaretXY();
+  FCaretAfterTrimmedBlanks = true;
+  return true;
 }
 
 void TCustomRidEder::InsertImeString(const char* Data) {
@@ -181,7 +196,7 @@ void TCustomRidEder::InsertImeString(const char* Data) {
       if (end > FCaretX) SetSelectionRaw(GetCaretXY(), {end, FCaretY}, GetCaretXY());
     }
   }
-  ReplaceSelectionRecorded(FActiveSelectionMode, s, urInsert);
+  if (!StepOverTrimmedBlanks(s)) ReplaceSelectionRecorded(FActiveSelectionMode, s, urInsert);
   // A result reaching the window's right edge scrolls the view on by a good step, so that the
   // text typed next does not scroll it again at once; the caret stays in view.
   if (scrollAhead && leftChar + FCharsInWindow <= GetDisplayX()) {

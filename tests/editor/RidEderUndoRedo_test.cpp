@@ -404,6 +404,8 @@ TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
        "\r\nabc",
        {Goto(4, 2), Type(" ")},
        trimWrapped},
+      // A blank typed at the end of a run of typing, trimmed at once: one undo takes the run.
+      {"trimmed-blank-ending-a-run-of-typing", "", {Type("ab "), Key(ecUndo)}, trim},
       // A lead byte waiting for the next key goes in where it was typed when a click moves the
       // caret, and with an input-method result typed after it.
       {"lone-lead-byte-then-a-click", "ab", {Key(ecLineEnd), Type("\x8a"), Click(2, 1), Type("x")}},
