@@ -750,8 +750,10 @@ bool HasAttribute(const TAttributes& Attributes, const std::string& Name) {
 
 // Gives a new file what an old one carries besides its text and owner: its extended attributes
 // (and none that the new file got by itself, such as an ACL its folder gives new files), then
-// its whole mode, which an ACL changes. Called after the owner and the text, which clear the
-// set-user-ID and set-group-ID bits and capabilities. False when any of it cannot be given.
+// its whole mode, which an ACL changes. Called after the owner, which clears the set-user-ID
+// and set-group-ID bits, and before the text, which must never be readable by more than could
+// read the old one (KeepWhatWritingClears then gives back what the writing clears). False when
+// any of it cannot be given.
 bool GiveAttributes(int To, const TAttributes& Attributes, mode_t Mode) {
   const auto own = ReadAttributes(To);
   if (!own) return false;
@@ -765,16 +767,24 @@ bool GiveAttributes(int To, const TAttributes& Attributes, mode_t Mode) {
   return ::fchmod(To, Mode) == 0 && ::fstat(To, &st) == 0 && (st.st_mode & 07777) == Mode;
 }
 
-// Gives a file written over in place back what the writing cleared, as far as the user may: an
-// attribute that went (a file capability) and the part of Mode that went (set-user-ID,
-// set-group-ID).
-void KeepWhatWritingClears(int Fd, mode_t Mode, const std::optional<TAttributes>& Attributes) {
-  if (const auto now = Attributes ? ReadAttributes(Fd) : std::nullopt)
-    for (const auto& [name, value] : *Attributes)
-      if (!HasAttribute(*now, name))
-        (void)::fsetxattr(Fd, name.c_str(), value.data(), value.size(), 0);
+// Gives a file written to back what the writing cleared, as far as the user may: an attribute
+// that went (a file capability) and the part of Mode that went (set-user-ID, set-group-ID).
+// True when the file has Mode and the Attributes again.
+bool KeepWhatWritingClears(int Fd, mode_t Mode, const std::optional<TAttributes>& Attributes) {
+  bool kept = true;
+  if (Attributes) {
+    const auto now = ReadAttributes(Fd);
+    kept = now.has_value();
+    if (now)
+      for (const auto& [name, value] : *Attributes)
+        if (!HasAttribute(*now, name) &&
+            ::fsetxattr(Fd, name.c_str(), value.data(), value.size(), 0) != 0)
+          kept = false;
+  }
   struct stat st;
-  if (::fstat(Fd, &st) == 0 && (st.st_mode & 07777) != Mode) (void)::fchmod(Fd, Mode);
+  if (::fstat(Fd, &st) != 0) return false;
+  if ((st.st_mode & 07777) == Mode) return kept;
+  return ::fchmod(Fd, Mode) == 0 && ::fstat(Fd, &st) == 0 && (st.st_mode & 07777) == Mode && kept;
 }
 
 // The temporary file of an atomic save, as the stream its content is written to. Until it is
@@ -787,12 +797,16 @@ class TSiblingFile : public TSaveStream {
         FFolder(APlace.Folder.Get()),
         FTempName(std::move(ATempName)),
         FNameless(FTempName.empty()) {}
-  ~TSiblingFile() override {
-    ::close(FFd);
-    if (!FTempName.empty()) ::unlinkat(FFolder, FTempName.c_str(), 0);
-  }
+  ~TSiblingFile() override { Drop(); }
   TSiblingFile(const TSiblingFile&) = delete;
   TSiblingFile& operator=(const TSiblingFile&) = delete;
+
+  // Removes the file at once, for a save that goes another way before writing to it.
+  void Drop() {
+    if (FFd < 0) return;
+    ::close(std::exchange(FFd, -1));
+    if (!FTempName.empty()) ::unlinkat(FFolder, FTempName.c_str(), 0);
+  }
 
   // Renames the file to Name in its folder, over the file there, or only where there is none
   // (Exclusive, the only way for a file without a name); 0, or the system's error.
@@ -918,19 +932,19 @@ bool IsAppendOnly(int Folder) {
          (flags & FS_APPEND_FL) != 0;
 }
 
-// A new file in the save's folder without a name, which goes with its descriptor unless it is
-// named; or -1 with errno.
-int CreateNamelessSibling(const TSavePlace& Place) {
-  return ::openat(Place.Folder.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+// A new file with Mode in the save's folder without a name, which goes with its descriptor
+// unless it is named; or -1 with errno.
+int CreateNamelessSibling(const TSavePlace& Place, mode_t Mode) {
+  return ::openat(Place.Folder.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, Mode);
 }
 
-// Creates a new temporary file in the save's folder, registered for removal on an ending signal
-// as it comes to be; returns its descriptor, its name in the folder and its path.
-int CreateRegisteredSibling(const TSavePlace& Place, std::string& TempName, std::string& TempPath,
-                            std::optional<TTemporaryFileGuard>& Registered) {
+// Creates a new temporary file with Mode in the save's folder, registered for removal on an
+// ending signal as it comes to be; returns its descriptor, its name in the folder and its path.
+int CreateRegisteredSibling(const TSavePlace& Place, mode_t Mode, std::string& TempName,
+                            std::string& TempPath, std::optional<TTemporaryFileGuard>& Registered) {
   const TEndingSignalsHeld held;
   const int fd = CreateUniqueFile(Place.Folder.Get(), "." + NameStem(Place.Target) + ".", ".tmp",
-                                  0666, TempName);
+                                  Mode, TempName);
   const int error = errno;
   if (fd >= 0) {
     TempPath = (FolderOf(Place.Target) / TempName).string();
@@ -1129,6 +1143,10 @@ mode_t ModeMadeAnew(const TFileState& Former, int Fd) {
 // something of the old file (the folder takes no new file, or keeps every name made in it; its
 // owner, an attribute or its mode cannot be given to a new file; the rename is refused), the
 // file is written in place instead.
+// The new file is made for its owner alone and has the old file's owner, attributes and mode
+// (or the mode of the file it is made anew for) before its first byte, so that its text is
+// never open to more users than the old text was, while it is written nor when the save is
+// killed part way. Only a file where none was gets the mode new files get at once.
 TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFileState* Former) {
   std::optional<TAttributes> attributes;
   if (Place.Old && !(attributes = ReadAttributes(Place.OldFd.Get())))
@@ -1139,20 +1157,31 @@ TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFi
   if (appendOnly && Place.Old) return WriteInPlace(Place, Write);
   std::string tempName, tempPath;
   std::optional<TTemporaryFileGuard> removedOnSignals;
-  const int fd = appendOnly ? CreateNamelessSibling(Place)
-                            : CreateRegisteredSibling(Place, tempName, tempPath, removedOnSignals);
+  // For its owner alone until it has the permissions of the file it is for; one where none was
+  // gets the mode new files get at once.
+  const mode_t made = Place.Old || Former ? 0600 : 0666;
+  const int fd = appendOnly
+                     ? CreateNamelessSibling(Place, made)
+                     : CreateRegisteredSibling(Place, made, tempName, tempPath, removedOnSignals);
   if (fd < 0 && Place.Old) return WriteInPlace(Place, Write);  // the folder takes no new file
   if (fd < 0 && appendOnly)
     RaiseCreateError(Place.FileName, "The folder is append-only, and " + SysReason(errno));
   if (fd < 0) RaiseCreateError(Place.FileName, SysReason(errno));
   TSiblingFile temp(fd, Place, tempName);
-  if (Place.Old && ::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0)
+  const mode_t mode = Place.Old ? Place.Old->st_mode & 07777
+                      : Former  ? ModeMadeAnew(*Former, fd)
+                                : 0;
+  if (Place.Old && (::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0 ||
+                    !GiveAttributes(fd, *attributes, mode))) {
+    temp.Drop();
     return WriteInPlace(Place, Write);
+  }
+  if (!Place.Old && Former) (void)::fchmod(fd, mode);
   Write(temp);
   const TWriter writtenAgain = [&temp](TStream& Out) { temp.CopyTo(Out); };
-  if (Place.Old && !GiveAttributes(fd, *attributes, Place.Old->st_mode & 07777))
+  if (Place.Old && !KeepWhatWritingClears(fd, mode, attributes))
     return WriteInPlace(Place, writtenAgain);
-  if (!Place.Old && Former) (void)::fchmod(fd, ModeMadeAnew(*Former, fd));
+  if (!Place.Old && Former) (void)KeepWhatWritingClears(fd, mode, std::nullopt);
   const TFileState state = temp.Sync(Place.IsLink);
   if (!Place.StillHoldsOld()) RaiseChanged(Place.FileName);
   if (const int error = temp.RenameTo(Place.Name, !Place.Old)) {

@@ -19,6 +19,7 @@
 #include <QtTest/QTest>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "app/EderHighlighters.h"
@@ -1064,6 +1065,7 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     mode_t Mode;
     uid_t Owner;
     bool Replaced = false;  // the file holds a character that reading replaces (an emoji)
+    bool Watched = false;   // 3 MB, saved while nobody opens every file made in its folder
   };
   const TCase cases[] = {
       {"renamed over", Plain, Nothing, {}, kNew, false, 0640, 0},
@@ -1208,13 +1210,34 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        false,
        0644,
        test::kNobody},
+      {"root's 0600 file, watched by nobody",
+       Private,
+       Nothing,
+       {},
+       kNew,
+       false,
+       0600,
+       0,
+       false,
+       true},
+      {"root's 0600 file, deleted, saved again with its mode while nobody watches",
+       Private,
+       Deleted,
+       {{"Deleted on disk", save}},
+       kNew,
+       false,
+       0600,
+       0,
+       false,
+       true},
   };
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     std::string old = c.Replaced ? "\xF0\x9F\x98\x80 smile\n" : "";
-    while (old.size() < 3000) old += "old line " + std::to_string(old.size()) + "\n";
+    while (old.size() < (c.Watched ? 3'000'000u : 3000u))
+      old += "old line " + std::to_string(old.size()) + "\n";
     test::TSaveSiteFiles f(c.Site, old);
     std::vector<std::string> command = f.SaverCommand();
     command.insert(command.end(), {std::string(RID_BUILD_DIR) + "/rideder", f.File.string()});
@@ -1233,6 +1256,8 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     ASSERT_TRUE(x.Sync(window)) << x.Error();
     std::string other = ActMeanwhile(c.Meanwhile, f);
     const auto before = test::TSaveSiteFiles::See(f.File);
+    std::optional<test::TNobodyWatching> watching;
+    if (c.Watched) watching.emplace(f.Real.parent_path());
     x.Run("xdotool windowfocus --sync " + window + " key ctrl+s");
     ASSERT_TRUE(x.Sync(window)) << x.Error();
     for (const TStep& step : c.Dialogs) {
@@ -1251,6 +1276,12 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     }
     EXPECT_EQ(OtherWindow(x, window), "");  // nothing else asked
     EXPECT_EQ(x.Run("xdotool getwindowname " + window).starts_with("*"), c.Holds != kNew);
+    if (watching) {  // it saw the new file made and named, and could open it neither time
+      EXPECT_TRUE(watching->WaitForTries(2));
+      const std::string tried = watching->Stop();
+      EXPECT_EQ(tried.find("opened"), std::string::npos) << tried;
+      EXPECT_TRUE(tried.ends_with("\nf.txt: Permission denied\n")) << tried;
+    }
 
     const auto after = test::TSaveSiteFiles::See(f.File);
     const std::string holds[] = {c.Replaced ? SavedWithAnX(old) : "x" + old, old, other};

@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -1357,6 +1358,131 @@ TEST(AtomicSave, TrustedAttributesStayWhereTheSaverSeesThemOrWritesInPlace) {
               kept ? 4 : -1);
     EXPECT_STREQ(value, kept ? "kept" : "");
     EXPECT_EQ(f.Leftovers(), V{});
+  }
+}
+
+// What a file carries as Carried shows it, whatever its name (getfattr heads its list with it).
+std::string CarriedByAnyName(const std::filesystem::path& File) {
+  std::string carried = Carried(File);
+  if (const size_t at = carried.find("# file: "); at != std::string::npos)
+    carried.erase(at, carried.find('\n', at) + 1 - at);
+  return carried;
+}
+
+// The regular files this process holds open under Dir, but for Except: for each, the folder it
+// is in (relative to Dir) and what it carries.
+std::string OpenFilesCarry(const std::filesystem::path& Dir, const std::filesystem::path& Except) {
+  namespace fs = std::filesystem;
+  std::string files;
+  for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(e.path(), ec);
+    struct stat st {};
+    if (ec || ::stat(e.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || target == Except ||
+        !target.string().starts_with(Dir.string() + "/"))
+      continue;
+    // Through the process's own descriptor, which a tool run from here can follow too.
+    const fs::path held =
+        "/proc/" + std::to_string(::getpid()) + "/fd/" + e.path().filename().string();
+    files += target.parent_path().lexically_relative(Dir).string() + ": " + CarriedByAnyName(held);
+  }
+  return files;
+}
+
+// Every file a save makes has, from the moment it is made until its text is whole, no more
+// permissions than the file it is for: a new file already has the old file's owner, mode and
+// ACL (or, made anew where the file was deleted, the mode it had) when the writer is first
+// called, whatever the folder gives new files, and a copy of the old text kept while a file is
+// written in place is its saver's alone.
+TEST(AtomicSave, EveryFileItMakesHasTheOldPermissionsBeforeItsText) {
+  RID_NEED_TOOL("setfacl", "acl");
+  RID_NEED_TOOL("getfacl", "acl");
+  RID_NEED_TOOL("getfattr", "attr");
+  RID_NEED_TOOL("chattr", "e2fsprogs");
+  using enum test::TSaveSite;
+  namespace fs = std::filesystem;
+  enum TMade { kNewFile, kMadeAnew, kCopy };
+  const struct {
+    const char* What;
+    test::TSaveSite Site;
+    const char* Command;  // a shell command run on the file ($f) and its folder ($d) first
+    TMade Made;
+  } cases[] = {
+      {"renamed over", Private, ":", kNewFile},
+      {"renamed over, in a folder that gives new files an ACL", Private,
+       "setfacl -d -m u:nobody:rwx \"$d\"", kNewFile},
+      {"renamed over, with an ACL entry and set-group-ID", Private,
+       "chmod 02640 \"$f\" && setfacl -m u:daemon:r \"$f\"", kNewFile},
+      {"nobody's file renamed over by root", OthersFolder, ":", kNewFile},
+      {"made anew where it was deleted", Private, ":", kMadeAnew},
+      {"made anew without a name in an append-only folder", AppendOnlyFolder, ":", kMadeAnew},
+      {"written in place", HardLinked, ":", kCopy},
+      {"written in place by a user who does not own it", NotOwner, ":", kCopy},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    test::TSaveSiteFiles f(c.Site, "old\n");
+    const fs::path folder = f.Real.parent_path(), dir = folder.parent_path();
+    test::RunTool("f=" + test::ShellQuoted(f.Real) + " d=" + test::ShellQuoted(folder) + " sh -c " +
+                  test::ShellQuoted(c.Command));
+    const std::string old = CarriedByAnyName(f.Real);
+    const TFileState former = FileStateOf(f.File.string());
+    if (c.Made == kMadeAnew) {  // an append-only folder lets it go for the moment
+      ASSERT_EQ(test::SetAppendOnly(folder, false), "");
+      fs::remove(f.File);
+      if (c.Site == AppendOnlyFolder) {
+        ASSERT_EQ(test::SetAppendOnly(folder, true), "");
+      }
+    }
+    const TFileState looked = FileStateOf(f.File.string());
+    const fs::path report = f.Cache() / "report";
+    const std::string message = test::MessageInChild([&] {
+      f.BecomeSaver();
+      ::prctl(PR_SET_DUMPABLE, 1);  // its descriptors open to the tools it runs as nobody too
+      SaveToFileAtomic(
+          f.File.string(),
+          [&](TStream& Out) {
+            test::WriteFileBytes(report, OpenFilesCarry(dir, f.Real));
+            Out.WriteBuffer("new\n");
+          },
+          &former, &looked);
+    });
+    EXPECT_EQ(message, "(no exception)");
+    EXPECT_EQ(test::ReadFileBytes(f.Real), "new\n");
+    const uid_t saver = f.ByNobody() ? test::kNobody : 0;
+    EXPECT_EQ(test::ReadFileBytes(report),
+              c.Made == kCopy ? FormatStr("cache/rideder: owner %u, mode 0600\n", unsigned(saver)) +
+                                    "user::rw-\ngroup::---\nother::---\n\n"
+                              : "folder: " + old);
+    EXPECT_EQ(f.Leftovers(), V{});
+  }
+}
+
+// Another user who watches the folder and opens every file made there the moment it appears
+// can open none of them: neither the new file of root's 0600 file, while its text is written
+// and once it is renamed over the old one, nor the file made anew where it was deleted.
+TEST(AtomicSave, AnotherUserWatchingTheFolderOpensNothingASaveMakes) {
+  for (const bool madeAnew : {false, true}) {
+    SCOPED_TRACE(madeAnew ? "made anew" : "renamed over");
+    test::TSaveSiteFiles f(test::TSaveSite::Private, "old\n");
+    const TFileState former = FileStateOf(f.File.string());
+    if (madeAnew) std::filesystem::remove(f.File);
+    const TFileState looked = FileStateOf(f.File.string());
+    test::TNobodyWatching watching(f.Real.parent_path());
+    const std::string message = test::MessageInChild([&] {
+      SaveToFileAtomic(
+          f.File.string(),
+          [&](TStream& Out) {
+            // Nobody has tried the file made before any of its text is written.
+            if (!watching.WaitForTries(1)) throw std::runtime_error("nobody saw no file made");
+            Out.WriteBuffer("root's new text\n");
+          },
+          &former, &looked);
+    });
+    EXPECT_EQ(message, "(no exception)");
+    EXPECT_TRUE(watching.WaitForTries(1));  // the file under its name
+    EXPECT_EQ(watching.Stop(), "(temporary): Permission denied\nf.txt: Permission denied\n");
+    EXPECT_EQ(test::ReadFileBytes(f.Real), "root's new text\n");
   }
 }
 
