@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <numeric>
 #include <optional>
 #include <random>
@@ -571,32 +572,39 @@ int WriteAllAt(int Fd, const char* Bytes, size_t Count, off_t Offset) {
   return 0;
 }
 
-// Reads the whole content of From from its start, passing each piece to Put(Bytes, Count,
-// Offset), which returns 0 or an error; 0, or the first error.
+// No end: the whole content.
+constexpr off_t kWhole = std::numeric_limits<off_t>::max();
+
+// Reads the content of From from its start up to End (or its end), passing each piece to
+// Put(Bytes, Count, Offset), which returns 0 or an error; 0, or the first error.
 template <typename F>
-int ReadPieces(int From, F&& Put) {
+int ReadPieces(int From, F&& Put, off_t End = kWhole) {
   std::vector<char> buffer(1 << 16);
-  for (off_t at = 0;;) {
-    const ssize_t n = ::pread(From, buffer.data(), buffer.size(), at);
+  for (off_t at = 0; at < End;) {
+    const auto want = static_cast<size_t>(std::min<off_t>(off_t(buffer.size()), End - at));
+    const ssize_t n = ::pread(From, buffer.data(), want, at);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return n < 0 ? errno : 0;
     if (const int error = Put(buffer.data(), static_cast<size_t>(n), at)) return error;
     at += n;
   }
+  return 0;
 }
 
-// Copies the whole content of From over To from its start, and syncs To; 0, or the system's
-// error.
-int CopyContent(int From, int To) {
-  const int error = ReadPieces(From, [To](const char* Bytes, size_t Count, off_t At) {
-    return WriteAllAt(To, Bytes, Count, At);
-  });
+// Copies the content of From up to End (or its end) over To from its start, and syncs To; 0,
+// or the system's error.
+int CopyContent(int From, int To, off_t End = kWhole) {
+  const int error = ReadPieces(
+      From,
+      [To](const char* Bytes, size_t Count, off_t At) { return WriteAllAt(To, Bytes, Count, At); },
+      End);
   if (error != 0) return error;
   return ::fsync(To) == 0 ? 0 : errno;
 }
 
-// A stream that writes to the descriptor of a file being saved: every write is whole or
-// raises EWriteError naming the file.
+// A stream that writes to the descriptor of a file being saved, from its start: every write is
+// whole or raises EWriteError naming the file. Its end is the end of what was written, which
+// in a file written over in place may lie before the old text's end.
 class TSaveStream : public TStream {
  public:
   TSaveStream(int AFd, const std::string& AFileName) : FFd(AFd), FFileName(AFileName) {}
@@ -604,18 +612,22 @@ class TSaveStream : public TStream {
   int32_t Write(const void* Buffer, int32_t Count) override {
     const auto* p = static_cast<const char*>(Buffer);
     for (int32_t done = 0; done < Count;) {
-      const ssize_t n = ::write(FFd, p + done, static_cast<size_t>(Count - done));
+      const ssize_t n = ::pwrite(FFd, p + done, static_cast<size_t>(Count - done), FPosition);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) RaiseWriteError(FFileName, n < 0 ? errno : EIO);
       done += static_cast<int32_t>(n);
+      FPosition += n;
+      FEnd = std::max(FEnd, FPosition);
     }
     return Count < 0 ? 0 : Count;
   }
   int64_t Seek(int64_t Offset, uint16_t Origin) override {
-    const int whence =
-        Origin == soFromCurrent ? SEEK_CUR : (Origin == soFromEnd ? SEEK_END : SEEK_SET);
-    return ::lseek(FFd, Offset, whence);
+    const int64_t from = Origin == soFromCurrent ? FPosition : Origin == soFromEnd ? FEnd : 0;
+    if (from + Offset >= 0) FPosition = from + Offset;
+    return FPosition;
   }
+  // The end of the furthest byte written.
+  int64_t End() const { return FEnd; }
   // Flushes what was written to disk; returns the file's state.
   TFileState Sync(bool IsLink) {
     struct stat st;
@@ -638,6 +650,10 @@ class TSaveStream : public TStream {
  protected:
   int FFd;
   const std::string& FFileName;
+
+ private:
+  int64_t FPosition = 0;
+  int64_t FEnd = 0;
 };
 
 // Where a save writes: the folder of the file a name leads to, held open so that every step of
@@ -1020,10 +1036,13 @@ class TBackupCopy {
       if (error.empty()) {
         FFolder = std::move(folder.Fd);
         const int fd = CreateUniqueFile(FFolder.Get(), NameStem(Target) + ".", ".old", 0600, FLeaf);
-        const int failed = fd < 0 ? errno : CopyContent(From, fd);
+        int failed = fd < 0 ? errno : CopyContent(From, fd);
         FCopy = TFd(fd);
+        struct stat st;
+        if (failed == 0 && ::fstat(fd, &st) != 0) failed = errno;
         if (failed == 0) {
           FName = (folder.Path / FLeaf).string();
+          FSize = st.st_size;
           return;
         }
         error = SysReason(failed);
@@ -1040,13 +1059,17 @@ class TBackupCopy {
   TBackupCopy(const TBackupCopy&) = delete;
   TBackupCopy& operator=(const TBackupCopy&) = delete;
 
-  // Writes the old bytes back over To; "" when they are back, else why not (the copy then
-  // stays).
-  std::string PutBack(int To) {
-    const int error = ::ftruncate(To, 0) == 0 ? CopyContent(FCopy.Get(), To) : errno;
-    if (error == 0) return {};
+  // Gives To, written over from its start up to Written (all of it once it was cut shorter),
+  // its old length and its old bytes there again; "" when they are back, else why not (the
+  // copy then stays). Only the bytes written over go back, into blocks the writing holds, so
+  // no block is needed; a byte past Written may lie in a hole of a sparse file, where its zero
+  // would take one.
+  std::string PutBack(int To, off_t Written) {
+    const int cut = ::ftruncate(To, FSize) == 0 ? 0 : errno;
+    const int error = CopyContent(FCopy.Get(), To, std::min(Written, FSize));
+    if (error == 0 && cut == 0) return {};
     FKept = true;
-    return SysReason(error);
+    return SysReason(error != 0 ? error : cut);
   }
   const std::string& Name() const { return FName; }
 
@@ -1061,6 +1084,7 @@ class TBackupCopy {
   TFd FCopy;
   std::string FLeaf;  // its name in FFolder
   std::string FName;  // its path, for a message
+  off_t FSize = 0;
   bool FKept = false;
 };
 
@@ -1079,7 +1103,11 @@ using TWriter = std::function<void(TStream& Out)>;
 
 // Saves by writing over the old file itself, for where a rename would fail or lose something of
 // it. Its old bytes are copied first; a failed write puts them back from the copy and says so.
-// The mode and attributes are set again where the writing cleared them.
+// The new text goes over the old from the start and the file is cut to the new length only
+// once the text is whole: no block is freed before then, so that a full disk stops the writing
+// where every byte written over can still be put back without a block more (a block freed
+// would not be free again before the journal commits). The mode and attributes are set again
+// where the writing cleared them.
 TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
   const TEndingSignalsDeferred deferred;
   const TFd file(
@@ -1095,14 +1123,16 @@ TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
   const std::optional<TAttributes> attributes = ReadAttributes(fd);
   TBackupCopy old(fd, Place.FileName, Place.Target);
   TSaveStream out(fd, Place.FileName);
+  bool cut = false;  // to the new length: the old text's tail went too
   try {
-    if (::ftruncate(fd, 0) != 0) RaiseWriteError(Place.FileName, errno);
     Write(out);
-    KeepWhatWritingClears(fd, mode, attributes);
+    if (::ftruncate(fd, out.End()) != 0) RaiseWriteError(Place.FileName, errno);
+    cut = true;
+    (void)KeepWhatWritingClears(fd, mode, attributes);
     return out.Sync(Place.IsLink);
   } catch (...) {
-    const std::string notBack = old.PutBack(fd);
-    KeepWhatWritingClears(fd, mode, attributes);
+    const std::string notBack = old.PutBack(fd, cut ? kWhole : out.End());
+    (void)KeepWhatWritingClears(fd, mode, attributes);
     if (!notBack.empty())
       throw EWriteError(CurrentMessage() + "; the old text could not be put back (" + notBack +
                         ") and is kept in \"" + old.Name() + "\"");

@@ -392,10 +392,12 @@ class EOldTextPutBackError : public EWriteError {
 // cannot be given to a new file, the rename is refused, as for a file mounted over the name),
 // the file is written over in place instead, keeping its mode: its old bytes are first copied
 // to a file of the user's alone in the user's cache folder (used only when it is a real folder
-// of the user's, mode 0700, not append-only), or else $TMPDIR, and a write that fails puts them
-// back and says so (EOldTextPutBackError; should that fail too, EWriteError names the copy that
-// keeps them). A new file in an append-only folder is made without a name and named once it is
-// whole.
+// of the user's, mode 0700, not append-only), or else $TMPDIR; the new text goes over the old
+// from the start and the file is cut to the new length only once the text is whole, so that no
+// block is freed before then, and a write that fails (a full disk among others) puts the old
+// bytes back and says so (EOldTextPutBackError; should that fail too, EWriteError names the
+// copy that keeps them). A new file in an append-only folder is made without a name and named
+// once it is whole.
 // What is not a regular file (a device, a FIFO, a folder), a file the user may not write, or
 // one without any write permission bit (read-only also to root) is never replaced:
 // EFCreateError names it and says why. A write to Out that fails raises EWriteError with the
