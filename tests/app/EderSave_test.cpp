@@ -283,11 +283,17 @@ void Click(QWidget* W, QMessageBox::StandardButton B) {
 struct TSaveWindow {
   test::TempDir Dir;
   std::unique_ptr<TEderWindow> W;
-  TSaveWindow(std::initializer_list<std::pair<const char*, std::string>> Files) {
+  // Opens the Files, the first through a symbolic link of the name Link when one is given.
+  TSaveWindow(std::initializer_list<std::pair<const char*, std::string>> Files,
+              const char* Link = nullptr) {
     std::vector<std::string> names;
     for (const auto& [name, bytes] : Files) {
       test::WriteFileBytes(Dir / name, bytes);
       names.push_back((Dir / name).string());
+    }
+    if (Link) {
+      std::filesystem::create_symlink(Files.begin()->first, Dir / Link);
+      names[0] = (Dir / Link).string();
     }
     W = std::make_unique<TEderWindow>(names);
     W->show();
@@ -494,6 +500,8 @@ TEST(EderSave, QuestionsSayWhatHappenedNotWhoDidIt) {
     bool Appended;     // before Ctrl+S
     std::function<void(const fs::path& File)> Meanwhile;
     std::vector<std::pair<QString, QString>> Says;  // each question's title and what it says
+                                                    // ($d: the folder)
+    bool ThroughLink = false;                       // opened through the link l.txt
   };
   const auto append = [](const fs::path& F) {
     test::WriteFileBytes(F, test::ReadFileBytes(F) + "more\n");
@@ -534,12 +542,23 @@ TEST(EderSave, QuestionsSayWhatHappenedNotWhoDidIt) {
        false,
        [](const fs::path& F) { fs::remove(F); },
        {{"Save", "were already replaced"}, {"Deleted on disk", " was deleted" + meanwhile + "."}}},
+      {"its link turned to another file meanwhile",
+       "\xE2\x82\xAC\n",
+       false,
+       false,
+       swapForALink,
+       {{"Save", "were already replaced"},
+        {"Replaced on disk", "$d/l.txt was replaced on disk" + meanwhile +
+                                 ": the link now leads to another file, $d/secret. Saving "
+                                 "writes the text shown there."}},
+       true},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    TSaveWindow s = c.TwoTabs ? TSaveWindow{{"u.txt", c.Text}, {"u.txt", c.Text}}
-                              : TSaveWindow{{"u.txt", c.Text}};
-    const fs::path file = s.Dir / "u.txt";
+    TSaveWindow s = c.TwoTabs       ? TSaveWindow{{"u.txt", c.Text}, {"u.txt", c.Text}}
+                    : c.ThroughLink ? TSaveWindow({{"u.txt", c.Text}}, "l.txt")
+                                    : TSaveWindow{{"u.txt", c.Text}};
+    const fs::path file = s.Dir / (c.ThroughLink ? "l.txt" : "u.txt");
     test::WriteFileBytes(s.Dir / "secret", "secret\n");
     if (c.TwoTabs) {
       s.W->Tabs()->setCurrentIndex(1);
@@ -561,7 +580,8 @@ TEST(EderSave, QuestionsSayWhatHappenedNotWhoDidIt) {
     ASSERT_EQ(titles.size(), qsizetype(c.Says.size())) << titles.join(", ").toStdString();
     for (size_t i = 0; i < c.Says.size(); ++i) {
       EXPECT_EQ(titles[i], c.Says[i].first);
-      EXPECT_TRUE(texts[i].contains(c.Says[i].second)) << texts[i].toStdString();
+      const QString says = QString(c.Says[i].second).replace("$d", s.Dir.Path().c_str());
+      EXPECT_TRUE(texts[i].contains(says)) << texts[i].toStdString();
       EXPECT_FALSE(texts[i].contains("program")) << texts[i].toStdString();
     }
     EXPECT_TRUE(s.Ed().GetModified());
@@ -1210,6 +1230,14 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        false,
        0644,
        test::kNobody},
+      {"its link turned to another file by another user, cancelled",
+       ThroughLink,
+       LinkedByNobody,
+       {{"Replaced on disk", cancel}},
+       kOther,
+       true,
+       0600,
+       0},
       {"root's 0600 file, watched by nobody",
        Private,
        Nothing,
