@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QtTest/QTest>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -1318,7 +1319,10 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
       EXPECT_TRUE(after.Bytes == holds[c.Holds]) << after.Bytes.substr(0, 40);
       EXPECT_EQ(after.Mode, c.Mode);
       EXPECT_EQ(after.Owner, c.Owner);
-      if (before.Exists) {
+      // A file deleted while asked and made anew may get the inode number back.
+      const bool deletedWhileAsked = std::any_of(
+          c.Dialogs.begin(), c.Dialogs.end(), [](auto& S) { return S.While == DeletedByNobody; });
+      if (before.Exists && !deletedWhileAsked) {
         EXPECT_EQ(after.Inode == before.Inode, c.SameInode);
       }
     }
