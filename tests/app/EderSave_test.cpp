@@ -17,8 +17,10 @@
 #include <QTimer>
 #include <QUrl>
 #include <QtTest/QTest>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "app/EderHighlighters.h"
@@ -282,11 +284,17 @@ void Click(QWidget* W, QMessageBox::StandardButton B) {
 struct TSaveWindow {
   test::TempDir Dir;
   std::unique_ptr<TEderWindow> W;
-  TSaveWindow(std::initializer_list<std::pair<const char*, std::string>> Files) {
+  // Opens the Files, the first through a symbolic link of the name Link when one is given.
+  TSaveWindow(std::initializer_list<std::pair<const char*, std::string>> Files,
+              const char* Link = nullptr) {
     std::vector<std::string> names;
     for (const auto& [name, bytes] : Files) {
       test::WriteFileBytes(Dir / name, bytes);
       names.push_back((Dir / name).string());
+    }
+    if (Link) {
+      std::filesystem::create_symlink(Files.begin()->first, Dir / Link);
+      names[0] = (Dir / Link).string();
     }
     W = std::make_unique<TEderWindow>(names);
     W->show();
@@ -493,6 +501,8 @@ TEST(EderSave, QuestionsSayWhatHappenedNotWhoDidIt) {
     bool Appended;     // before Ctrl+S
     std::function<void(const fs::path& File)> Meanwhile;
     std::vector<std::pair<QString, QString>> Says;  // each question's title and what it says
+                                                    // ($d: the folder)
+    bool ThroughLink = false;                       // opened through the link l.txt
   };
   const auto append = [](const fs::path& F) {
     test::WriteFileBytes(F, test::ReadFileBytes(F) + "more\n");
@@ -533,12 +543,23 @@ TEST(EderSave, QuestionsSayWhatHappenedNotWhoDidIt) {
        false,
        [](const fs::path& F) { fs::remove(F); },
        {{"Save", "were already replaced"}, {"Deleted on disk", " was deleted" + meanwhile + "."}}},
+      {"its link turned to another file meanwhile",
+       "\xE2\x82\xAC\n",
+       false,
+       false,
+       swapForALink,
+       {{"Save", "were already replaced"},
+        {"Replaced on disk", "$d/l.txt was replaced on disk" + meanwhile +
+                                 ": the link now leads to another file, $d/secret. Saving "
+                                 "writes the text shown there."}},
+       true},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    TSaveWindow s = c.TwoTabs ? TSaveWindow{{"u.txt", c.Text}, {"u.txt", c.Text}}
-                              : TSaveWindow{{"u.txt", c.Text}};
-    const fs::path file = s.Dir / "u.txt";
+    TSaveWindow s = c.TwoTabs       ? TSaveWindow{{"u.txt", c.Text}, {"u.txt", c.Text}}
+                    : c.ThroughLink ? TSaveWindow({{"u.txt", c.Text}}, "l.txt")
+                                    : TSaveWindow{{"u.txt", c.Text}};
+    const fs::path file = s.Dir / (c.ThroughLink ? "l.txt" : "u.txt");
     test::WriteFileBytes(s.Dir / "secret", "secret\n");
     if (c.TwoTabs) {
       s.W->Tabs()->setCurrentIndex(1);
@@ -560,7 +581,8 @@ TEST(EderSave, QuestionsSayWhatHappenedNotWhoDidIt) {
     ASSERT_EQ(titles.size(), qsizetype(c.Says.size())) << titles.join(", ").toStdString();
     for (size_t i = 0; i < c.Says.size(); ++i) {
       EXPECT_EQ(titles[i], c.Says[i].first);
-      EXPECT_TRUE(texts[i].contains(c.Says[i].second)) << texts[i].toStdString();
+      const QString says = QString(c.Says[i].second).replace("$d", s.Dir.Path().c_str());
+      EXPECT_TRUE(texts[i].contains(says)) << texts[i].toStdString();
       EXPECT_FALSE(texts[i].contains("program")) << texts[i].toStdString();
     }
     EXPECT_TRUE(s.Ed().GetModified());
@@ -1064,6 +1086,7 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     mode_t Mode;
     uid_t Owner;
     bool Replaced = false;  // the file holds a character that reading replaces (an emoji)
+    bool Watched = false;   // 3 MB, saved while nobody opens every file made in its folder
   };
   const TCase cases[] = {
       {"renamed over", Plain, Nothing, {}, kNew, false, 0640, 0},
@@ -1208,13 +1231,42 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        false,
        0644,
        test::kNobody},
+      {"its link turned to another file by another user, cancelled",
+       ThroughLink,
+       LinkedByNobody,
+       {{"Replaced on disk", cancel}},
+       kOther,
+       true,
+       0600,
+       0},
+      {"root's 0600 file, watched by nobody",
+       Private,
+       Nothing,
+       {},
+       kNew,
+       false,
+       0600,
+       0,
+       false,
+       true},
+      {"root's 0600 file, deleted, saved again with its mode while nobody watches",
+       Private,
+       Deleted,
+       {{"Deleted on disk", save}},
+       kNew,
+       false,
+       0600,
+       0,
+       false,
+       true},
   };
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     std::string old = c.Replaced ? "\xF0\x9F\x98\x80 smile\n" : "";
-    while (old.size() < 3000) old += "old line " + std::to_string(old.size()) + "\n";
+    while (old.size() < (c.Watched ? 3'000'000u : 3000u))
+      old += "old line " + std::to_string(old.size()) + "\n";
     test::TSaveSiteFiles f(c.Site, old);
     std::vector<std::string> command = f.SaverCommand();
     command.insert(command.end(), {std::string(RID_BUILD_DIR) + "/rideder", f.File.string()});
@@ -1233,6 +1285,8 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     ASSERT_TRUE(x.Sync(window)) << x.Error();
     std::string other = ActMeanwhile(c.Meanwhile, f);
     const auto before = test::TSaveSiteFiles::See(f.File);
+    std::optional<test::TNobodyWatching> watching;
+    if (c.Watched) watching.emplace(f.Real.parent_path());
     x.Run("xdotool windowfocus --sync " + window + " key ctrl+s");
     ASSERT_TRUE(x.Sync(window)) << x.Error();
     for (const TStep& step : c.Dialogs) {
@@ -1251,6 +1305,12 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     }
     EXPECT_EQ(OtherWindow(x, window), "");  // nothing else asked
     EXPECT_EQ(x.Run("xdotool getwindowname " + window).starts_with("*"), c.Holds != kNew);
+    if (watching) {  // it saw the new file made and named, and could open it neither time
+      EXPECT_TRUE(watching->WaitForTries(2));
+      const std::string tried = watching->Stop();
+      EXPECT_EQ(tried.find("opened"), std::string::npos) << tried;
+      EXPECT_TRUE(tried.ends_with("\nf.txt: Permission denied\n")) << tried;
+    }
 
     const auto after = test::TSaveSiteFiles::See(f.File);
     const std::string holds[] = {c.Replaced ? SavedWithAnX(old) : "x" + old, old, other};
@@ -1259,7 +1319,10 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
       EXPECT_TRUE(after.Bytes == holds[c.Holds]) << after.Bytes.substr(0, 40);
       EXPECT_EQ(after.Mode, c.Mode);
       EXPECT_EQ(after.Owner, c.Owner);
-      if (before.Exists) {
+      // A file deleted while asked and made anew may get the inode number back.
+      const bool deletedWhileAsked = std::any_of(
+          c.Dialogs.begin(), c.Dialogs.end(), [](auto& S) { return S.While == DeletedByNobody; });
+      if (before.Exists && !deletedWhileAsked) {
         EXPECT_EQ(after.Inode == before.Inode, c.SameInode);
       }
     }
