@@ -150,6 +150,9 @@ void TCustomRidEder::DoCaseChange(TRidEderorCommand Cmd) {
   RID_ASSERT((Cmd >= ecUpperCase && Cmd <= ecTitleCase) ||
              (Cmd >= ecUpperCaseBlock && Cmd <= ecToggleCaseBlock));
   const bool wordCommand = Cmd <= ecTitleCase;
+  // A caret put inside a character acts after it, as in an edit, whatever the selection mode:
+  // the character to the right is then one of its own, never its trail byte.
+  KeepSelectionOffTrailBytes(false);
   const TBufferCoord caret = GetCaretXY();
   const bool hadSelection = SelAvail();
   const TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();

@@ -67,14 +67,19 @@ TBufferCoord TCustomRidEder::ClampedBlockPos(TBufferCoord Value) {
   return Value;
 }
 
-void TCustomRidEder::SetBlockBegin(TBufferCoord Value) {
-  FActiveSelectionMode = FSelectionMode;
+TBufferCoord TCustomRidEder::AnchorPos(TBufferCoord Value) {
   Value = ClampedBlockPos(Value);
   // As SetBlockEnd, a normal selection takes a character whole (a column's ends apply to every
   // line, each moving off a trail byte of its own).
   if (FActiveSelectionMode == smNormal && Value.Line <= FLines->GetCount() &&
       IsTrailByteAt(FLines->GetView(Value.Line - 1), Value.Char))
     --Value.Char;
+  return Value;
+}
+
+void TCustomRidEder::SetBlockBegin(TBufferCoord Value) {
+  FActiveSelectionMode = FSelectionMode;
+  Value = AnchorPos(Value);
   if (SelAvail()) {
     int32_t lo = std::min({Value.Line, FBlockBegin.Line, FBlockEnd.Line});
     int32_t hi = std::max({Value.Line, FBlockBegin.Line, FBlockEnd.Line});
@@ -91,6 +96,15 @@ void TCustomRidEder::SetBlockBegin(TBufferCoord Value) {
 void TCustomRidEder::SetBlockEnd(TBufferCoord Value) {
   SetActiveSelectionMode(FSelectionMode);  // the anchor too becomes a position of that mode
   if (FOptions.Contains(eoNoSelection)) return;
+  // Commands leave the anchor with the caret, also past a line's end: a block drawn from it
+  // (a Shift+click) begins where SetBlockBegin would put it, as the Shift+arrow keys begin one,
+  // so that a normal block's ends are places of the text and its deletion undoes exactly.
+  const TBufferCoord anchor = AnchorPos(FBlockBegin);
+  if (!(anchor == FBlockBegin)) {
+    InvalidateLine(FBlockBegin.Line);
+    FBlockBegin = anchor;
+    StatusChanged({scSelection});
+  }
   Value = ClampedBlockPos(Value);
   if (Value.Line <= FLines->GetCount() &&
       IsTrailByteAt(FLines->GetView(Value.Line - 1), Value.Char))

@@ -187,7 +187,9 @@ void TCustomRidEder::ExecuteMoveCommand(TRidEderorCommand Command, void* Data) {
       break;
     case ecPageTop:
     case ecPageBottom: {
-      const int32_t row = move == ecPageTop ? FTopLine : FTopLine + std::max(FLinesInWindow, 1) - 1;
+      int32_t row = move == ecPageTop ? FTopLine : FTopLine + std::max(FLinesInWindow, 1) - 1;
+      // Rows below the text's end are its last row, whose column is then found on that row.
+      row = std::min(row, std::max(DisplayLineCount(), 1));
       MoveCaretAndSelection(caret, DisplayToBufferPos({GetDisplayX(), row}), sel);
       Update();
       break;

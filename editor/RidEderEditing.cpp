@@ -136,16 +136,19 @@ void TCustomRidEder::TypeBytes(const std::string& Bytes) {
   DoOnPaintTransient(0);
   TRidUndoBlock block(*this);
   TRidPaintLock lock(*this);
-  // Overwriting takes the whole character under the caret; at or past the line end there is
-  // nothing to overwrite and the character is inserted.
-  if (!FInsertMode && !SelAvail() && FCaretY <= FLines->GetCount()) {
-    const std::string_view line = FLines->GetView(FCaretY - 1);
-    if (FCaretX <= Len(line)) {
-      FActiveSelectionMode = smNormal;
+  if (!SelAvail()) {
+    // With nothing selected the character goes in at the caret whatever the selection mode, as
+    // an input-method result does (an empty column block is no selection either).
+    FActiveSelectionMode = smNormal;
+    FBlockBegin = FBlockEnd = GetCaretXY();
+    // Overwriting takes the whole character under the caret; at or past the line end there is
+    // nothing to overwrite and the character is inserted.
+    const std::string_view line =
+        FCaretY <= FLines->GetCount() ? FLines->GetView(FCaretY - 1) : std::string_view();
+    if (!FInsertMode && FCaretX <= Len(line))
       SetSelectionRaw(GetCaretXY(), {FCaretX + CharLength(line, FCaretX), FCaretY}, GetCaretXY());
-    }
   }
-  SetSelText(Bytes);
+  ReplaceSelectionRecorded(FActiveSelectionMode, Bytes, urInsert);
   DoOnPaintTransient(1);
 }
 

@@ -2,6 +2,9 @@
 // before and after it exactly.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
+#include <algorithm>
 #include <list>
 #include <string>
 #include <vector>
@@ -19,6 +22,7 @@ struct TStep {
   char Char = 0;
   const char* Ime = nullptr;  // ecImeStr's text
   TBufferCoord At{0, 0};      // ecGotoXY, ecSelGotoXY, ecSetMarker0..9: the position, if any
+  bool ShiftClick = false;    // a left click with Shift held at At, instead of a command
 };
 TStep Ch(char C) { return {ecChar, C}; }
 TStep Ime(const std::string& S) {
@@ -27,6 +31,7 @@ TStep Ime(const std::string& S) {
   return {ecImeStr, 0, kept.back().c_str()};
 }
 TStep Go(TRidEderorCommand C, TBufferCoord P) { return {C, 0, nullptr, P}; }
+TStep ShiftClick(TBufferCoord P) { return {ecNone, 0, nullptr, P, true}; }
 
 struct TRow {
   const char* Name;
@@ -42,7 +47,22 @@ struct TRow {
 const TRidEderorOptions TabsToSpaces{eoTabsToSpaces}, AutoIndent{eoAutoIndent},
     SmartTabDelete{eoSmartTabDelete};
 
+// Pressed and released as the window sends it, just right of the left edge of P's cell.
+void SendShiftClick(TRidEder& Ed, TBufferCoord P) {
+  const TDisplayCoord d = Ed.BufferToDisplayPos(P);
+  const int32_t h = Ed.GetLineHeight();
+  const QPointF at(Ed.ColumnToXValue(d.Column) + 1, (d.Row - Ed.GetTopLine()) * h + h / 2);
+  QWidget* w = Ed.ClientWidget();
+  for (const bool press : {true, false}) {
+    QMouseEvent e(press ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, at,
+                  w->mapToGlobal(at), Qt::LeftButton, press ? Qt::LeftButton : Qt::NoButton,
+                  Qt::ShiftModifier);
+    QApplication::sendEvent(w, &e);
+  }
+}
+
 void RunStep(TRidEder& Ed, const TStep& S) {
+  if (S.ShiftClick) return SendShiftClick(Ed, S.At);
   TBufferCoord at = S.At;
   void* data = S.Ime                      ? static_cast<void*>(const_cast<char*>(S.Ime))
                : at == TBufferCoord{0, 0} ? nullptr
@@ -67,14 +87,29 @@ void RunRow(const TRow& R) {
       ed.SetBlockEnd(R.Caret);
     }
   }
-  for (const TStep& s : R.Steps) RunStep(ed, s);
+  std::vector<std::string> texts{R.Text};  // what the page has had
+  for (const TStep& s : R.Steps) {
+    RunStep(ed, s);
+    texts.push_back(ed.GetLines()->SaveToBytes());
+  }
   const std::string after = ed.GetLines()->SaveToBytes();
   EXPECT_EQ(after, R.Want);
   EXPECT_EQ(ed.GetCaretXY(), R.WantCaret);
-  while (ed.CanUndo()) ed.Undo();
+  const TBufferCoord caret = ed.GetCaretXY();
+  EXPECT_FALSE(caret.Line <= ed.GetLines()->GetCount() &&
+               IsTrailByteAt(ed.GetLines()->GetView(caret.Line - 1), caret.Char))
+      << "the caret inside a character";
+  EXPECT_EQ(ed.GetModified(), after != R.Text);
+  while (ed.CanUndo()) {
+    ed.Undo();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), ed.GetLines()->SaveToBytes()), texts.end())
+        << "an undo gave a text the page never had";
+  }
   EXPECT_EQ(ed.GetLines()->SaveToBytes(), R.Text) << "undo";
+  EXPECT_FALSE(ed.GetModified()) << "undo";
   while (ed.CanRedo()) ed.Redo();
   EXPECT_EQ(ed.GetLines()->SaveToBytes(), after) << "redo";
+  EXPECT_EQ(ed.GetModified(), after != R.Text) << "redo";
 }
 
 TEST(RidEderEditing, TypingAndTheInputMethod) {
@@ -174,6 +209,16 @@ TEST(RidEderEditing, TypingAndTheInputMethod) {
        {Ime(Ni)},
        "a" + Ni + "d",
        {4, 1}},
+      // With nothing selected a character goes in at the caret whatever the selection mode, as
+      // an input-method result does.
+      {"in line mode", "abc", {2, 1}, {}, {{ecLineSelect}, Ch('x'), Ch('y')}, "axybc", {4, 1}},
+      {"whole lines typed over",
+       "abc\r\nde",
+       {2, 1},
+       {},
+       {{ecLineSelect}, {ecSelDown}, Ch('x')},
+       "x",
+       {2, 1}},
   };
   for (const TRow& r : rows) RunRow(r);
 }
@@ -323,6 +368,31 @@ TEST(RidEderEditing, Deletions) {
        "a\r\n",
        {1, 2}},
   };
+  for (const TRow& r : rows) RunRow(r);
+}
+
+// A block from an anchor that a command left past a line's end, extended by a Shift+click, is
+// replaced from its start in the text: what followed it stays after the typed text, and no
+// character is split.
+TEST(RidEderEditing, ABlockFromAnAnchorPastTheLineEndIsReplacedAtItsStart) {
+  const std::string So = "\x83\x5c", Fu = "\xe0\x80", Hei = "\x89\xfc";
+  const TRidEderorOptions trim{eoTrimTrailingSpaces};
+  // clang-format off
+  const std::vector<TRow> rows = {
+      {"typed over after Enter", "   \r\n\r\n?" + Fu, {1, 2}, {},
+       {{ecLineBreak}, ShiftClick({2, 4}), Ch(So[0]), Ch(So[1])}, "   \r\n\r\n" + So + Fu, {3, 3}},
+      {"Backspace after Enter", "   \r\n\r\n" + Hei + "a", {1, 2}, {},
+       {{ecLineBreak}, ShiftClick({3, 4}), {ecDeleteLastChar}}, "   \r\n\r\na", {1, 3}},
+      {"Delete after Shift+Tab", "ab\r\nc", {1, 1}, {},
+       {Go(ecGotoXY, {12, 1}), {ecShiftTab}, ShiftClick({2, 2}), {ecDeleteChar}}, "ab", {3, 1}},
+      {"typed over after Ctrl+N", "ab\r\ncd", {1, 1}, {},
+       {Go(ecGotoXY, {6, 1}), {ecInsertLine}, ShiftClick({2, 3}), Ch('x')}, "abxd", {4, 1}},
+      {"typed over after an undo", "ab\r\ncd", {6, 1}, {},
+       {{ecUpperCase}, {ecUndo}, ShiftClick({2, 2}), Ch('y')}, "abyd", {4, 1}},
+      {"typed over after a trimmed blank", "\n?" + Fu, {1, 1}, {},
+       {Ch(' '), ShiftClick({2, 2}), Ch(So[0]), Ch(So[1])}, So + Fu, {3, 1}, trim},
+  };
+  // clang-format on
   for (const TRow& r : rows) RunRow(r);
 }
 
@@ -658,6 +728,7 @@ TEST(RidEderEditing, ACaretInsideACharacterEditsAfterIt) {
       {"Delete to the line's end", Sp + Hyo + "xyz", {4, 1}, ecDeleteEOL, Sp + Hyo, {5, 1}},
       {"Delete to the line's start", Sp + Hyo + "xyz", {4, 1}, ecDeleteBOL, "xyz", {1, 1}},
       {"Delete at the text's end", "x" + Ni, {3, 1}, ecDeleteChar, "x" + Ni, {4, 1}},
+      {"a block case change", Ni + "a", {2, 1}, ecUpperCaseBlock, Ni + "A", {4, 1}},
   };
   // clang-format on
   for (const Row& r : rows) {
@@ -750,6 +821,26 @@ TEST(RidEderEditing, DeletionToTheWordEndStartsWhereTheCaretMayStand) {
     while (ed.CanRedo()) ed.CommandProcessor(ecRedo, 0, nullptr);
     EXPECT_EQ(ed.GetText(), "xy");
   }
+}
+
+// The pages' top and bottom rows below the text's end are its last line; the caret lands on a
+// character start there, and a block with Shift ends at it.
+TEST(RidEderEditing, PageTopAndBottomLandOnACharacterStart) {
+  const std::string Bo = "\x83\x7c";  // ー: its trail byte is a vertical bar
+  // clang-format off
+  const std::vector<TRow> rows = {
+      {"to the bottom", "ab\r\n" + Ni + "a", {2, 1}, {}, {{ecPageBottom}}, "ab\r\n" + Ni + "a", {3, 2}},
+      {"a block to the bottom typed over", "ab\r\n" + Ni + "a", {2, 1}, {},
+       {{ecSelPageBottom}, Ch('x')}, "axa", {3, 1}},
+      {"a block to the top typed over", Ni + "a\r\nab", {2, 2}, {},
+       {{ecSelPageTop}, Ch('x')}, Ni + "xb", {4, 1}},
+      {"then a block case change in line mode", "xx\r\n" + Bo, {2, 1}, {},
+       {{ecLineSelect}, {ecPageBottom}, {ecUpperCaseBlock}}, "xx\r\n" + Bo, {3, 2}},
+      {"then a block case change in column mode", "xx\r\n" + Bo, {2, 1}, {},
+       {{ecColumnSelect}, {ecPageBottom}, {ecUpperCaseBlock}}, "xx\r\n" + Bo, {3, 2}},
+  };
+  // clang-format on
+  for (const TRow& r : rows) RunRow(r);
 }
 
 // Page and row scrolling keep the caret on the rows shown.
