@@ -380,20 +380,35 @@ bool IsUtf8Text(std::string_view Line) {
 struct TRegLine {
   enum TKind : uint8_t { Other, Header, Value };
   std::string Text;  // without its line end
-  std::string End;   // "\r\n", "\n", or "" for a last line without one
+  std::string End;   // "\r\n", "\n", "\r", or "" for a last line without one
   TKind Kind = Other;
   uint64_t Node = 0;  // the key of the section it stands in; 0 outside any key
   TRegValue Read;     // a value line's value
 };
+
+// Calls Put(Line, End) for each line of Bytes, End being its own break: CR LF, LF or CR, or ""
+// for a last line without one.
+template <class F>
+void ForEachLine(std::string_view Bytes, F&& Put) {
+  for (size_t start = 0; start < Bytes.size();) {
+    size_t end = Bytes.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = Bytes.size();
+    size_t next = end;
+    if (next < Bytes.size()) next += Bytes.substr(end, 2) == "\r\n" ? 2 : 1;
+    Put(Bytes.substr(start, end - start), Bytes.substr(end, next - end));
+    start = next;
+  }
+}
 
 // Appends whole lines, each ending as the file's lines end.
 class TLineWriter {
  public:
   explicit TLineWriter(std::string AEnd) : FEnd(std::move(AEnd)) {}
   void Put(std::string_view Text, std::string_view End) {
-    if (!FOut.empty() && FOut.back() != '\n') FOut += FEnd;  // after a last line without end
+    if (FOpen) FOut += FEnd;  // after a last line without end
     FOut += Text;
     FOut += End;
+    FOpen = End.empty();
   }
   void Put(std::string_view Text) { Put(Text, FEnd); }
   bool Empty() const { return FOut.empty(); }
@@ -402,6 +417,7 @@ class TLineWriter {
  private:
   std::string FEnd;
   std::string FOut;
+  bool FOpen = false;  // the last line has no end
 };
 
 std::string ValueLineText(const TRegValue& V) {
@@ -512,20 +528,21 @@ class TRegistryStore {
   static std::string NoSettingsReason(std::string_view Bytes) {
     size_t number = 0, stray = 0;
     bool section = false;
-    for (size_t start = 0; start < Bytes.size();) {
-      size_t end = Bytes.find('\n', start);
-      if (end == std::string_view::npos) end = Bytes.size();
-      std::string_view line = Bytes.substr(start, end - start);
-      start = end + 1;
+    std::string why;
+    ForEachLine(Bytes, [&](std::string_view Line, std::string_view) {
+      if (!why.empty()) return;
       ++number;
-      if (line.find('\0') != std::string_view::npos)
-        return FormatStr("It is no settings file: line %zu holds a zero byte", number);
-      if (!IsUtf8Text(line))
-        return FormatStr("It is no settings file: line %zu is not UTF-8 text", number);
-      line = Content(line, number == 1);
-      if (!line.empty() && line[0] == '[') section = true;
-      if (!stray && !line.empty() && line[0] != ';' && line[0] != '#') stray = number;
-    }
+      if (Line.find('\0') != std::string_view::npos) {
+        why = FormatStr("It is no settings file: line %zu holds a zero byte", number);
+      } else if (!IsUtf8Text(Line)) {
+        why = FormatStr("It is no settings file: line %zu is not UTF-8 text", number);
+      } else {
+        Line = Content(Line, number == 1);
+        if (!Line.empty() && Line[0] == '[') section = true;
+        if (!stray && !Line.empty() && Line[0] != ';' && Line[0] != '#') stray = number;
+      }
+    });
+    if (!why.empty()) return why;
     return stray && !section
                ? FormatStr(
                      "It is no settings file: it has no [section], and line %zu is no "
@@ -534,10 +551,8 @@ class TRegistryStore {
                : std::string();
   }
 
-  // A line's text as read: without the CR of its end, the mark of a UTF-8 file and the blanks
-  // before it.
+  // A line's text as read: without the mark of a UTF-8 file and the blanks before it.
   static std::string_view Content(std::string_view Line, bool First) {
-    if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
     if (First && Line.substr(0, 3) == "\xEF\xBB\xBF") Line.remove_prefix(3);
     while (!Line.empty() && (Line.front() == ' ' || Line.front() == '\t')) Line.remove_prefix(1);
     return Line;
@@ -545,18 +560,12 @@ class TRegistryStore {
 
   void Parse(std::string_view Bytes) {
     TRegNode* current = nullptr;
-    for (size_t start = 0; start < Bytes.size();) {
+    ForEachLine(Bytes, [&](std::string_view Text, std::string_view End) {
+      const bool first = FLines.empty();
       TRegLine& line = FLines.emplace_back();
-      size_t end = Bytes.find('\n', start);
-      if (end == std::string_view::npos) {
-        end = Bytes.size();
-      } else {
-        const bool crlf = end > start && Bytes[end - 1] == '\r';
-        line.End = crlf ? "\r\n" : "\n";
-      }
-      line.Text = Bytes.substr(start, end - start - (line.End == "\r\n" ? 1 : 0));
-      const std::string_view text = Content(Bytes.substr(start, end - start), start == 0);
-      start = end + 1;
+      line.Text = Text;
+      line.End = End;
+      const std::string_view text = Content(Text, first);
       if (!text.empty() && text[0] == '[') {
         const size_t close = text.rfind(']');
         current = close == std::string_view::npos || close == 0
@@ -572,7 +581,7 @@ class TRegistryStore {
           current->Values.Add(line.Read);
       }
       line.Node = current ? current->Id : 0;
-    }
+    });
   }
 
   TRegNode* Section(std::string_view Path) {

@@ -47,7 +47,8 @@ class TRegistryStore;
 // this process has nothing unsaved. A save keeps every line of the file in its place: comments,
 // blank lines, values of other types and lines it cannot read stay as they were, and so do
 // values it did not change; new values go to the end of their key's section, new keys to the
-// end of the file. A name has one line: a write to a value of another type is refused.
+// end of the file. A name has one line: a write to a value of another type is refused. A line
+// may end in CR LF, LF or CR, and keeps its own end.
 //
 // A file that is no regular file, cannot be read, or is no settings file (binary data, or text
 // without a section that is not all comments) is skipped: the settings start empty, changes

@@ -133,5 +133,35 @@ TEST_F(KeySettings, WithoutStoredBindingsTheDefaultsStay) {
   EXPECT_TRUE(CollectionsEqual(keys, defaults));
 }
 
+// Bindings are read whatever breaks the file's lines: CR LF, LF, CR alone, or a mix.
+TEST_F(KeySettings, BindingsAreReadWhateverEndsTheLines) {
+  const std::string lines[] = {
+      "; mine",
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Editor\\RemovedKeystrokes]",
+      "\"1\"=\"ecDeleteLine,Ctrl+Y,\"",
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Editor\\AddedKeystrokes]",
+      "\"1\"=\"ecDeleteLine,Ctrl+D,\"",
+  };
+  const struct {
+    const char* What;
+    std::vector<const char*> Ends;  // taken in turn
+  } cases[] = {
+      {"CR LF", {"\r\n"}}, {"LF", {"\n"}}, {"CR", {"\r"}}, {"mixed", {"\r", "\n", "\r\n"}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    std::string text;
+    for (size_t i = 0; i < std::size(lines); ++i) text += lines[i] + c.Ends[i % c.Ends.size()];
+    WriteSettings(text);
+    TEderKeySettings settings;
+    EXPECT_TRUE(settings.Problems().empty());
+    TRidEderKeyStrokes keys;
+    keys.ResetDefaults();
+    settings.ApplyTo(keys);
+    EXPECT_LT(keys.IndexOfShortcut(scCtrl | 'Y'), 0);
+    ASSERT_GE(keys.IndexOfShortcut(scCtrl | 'D'), 0);
+    EXPECT_EQ(keys[keys.IndexOfShortcut(scCtrl | 'D')]->GetCommand(), ecDeleteLine);
+  }
+}
+
 }  // namespace
 }  // namespace rid

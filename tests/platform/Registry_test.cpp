@@ -504,6 +504,58 @@ TEST_F(RegistryTest, AValueOfAnotherTypeKeepsItsOneLine) {
   EXPECT_EQ(FileText(), want);
 }
 
+// Lines may end in CR LF, LF or CR alone, mixed in one file: each is a line break. A store
+// keeps each line's own break and ends new lines as the first line ends.
+TEST_F(RegistryTest, EveryLineBreakEndsALineAndEachLineKeepsItsOwn) {
+  const struct {
+    const char* What;
+    std::string Hand;
+    std::string Want;
+  } cases[] = {
+      {"CR", "; mine\r[HKEY_CURRENT_USER\\K]\r\"a\"=\"1\"\r\"b\"=dword:00000002\r",
+       "; mine\r[HKEY_CURRENT_USER\\K]\r\"a\"=\"one\"\r\"b\"=dword:00000002\r\"c\"=\"3\"\r"
+       "\r[HKEY_CURRENT_USER\\New]\r\"n\"=\"4\"\r"},
+      {"CR, no end on the last line", "[HKEY_CURRENT_USER\\K]\r\"a\"=\"1\"\r\"b\"=dword:00000002",
+       "[HKEY_CURRENT_USER\\K]\r\"a\"=\"one\"\r\"b\"=dword:00000002\r\"c\"=\"3\"\r"
+       "\r[HKEY_CURRENT_USER\\New]\r\"n\"=\"4\"\r"},
+      {"mixed",
+       "; mine\r\n[HKEY_CURRENT_USER\\K]\r\"a\"=\"1\"\n\"b\"=dword:00000002\r\n# end\r\r\n",
+       "; mine\r\n[HKEY_CURRENT_USER\\K]\r\"a\"=\"one\"\n\"b\"=dword:00000002\r\n\"c\"=\"3\"\r\n"
+       "# end\r\r\n\r\n[HKEY_CURRENT_USER\\New]\r\n\"n\"=\"4\"\r\n"},
+      {"LF, and a CR of its own", "[HKEY_CURRENT_USER\\K]\n\"a\"=\"1\"\r\r\n\"b\"=dword:00000002\n",
+       "[HKEY_CURRENT_USER\\K]\n\"a\"=\"one\"\r\r\n\"b\"=dword:00000002\n\"c\"=\"3\"\n"
+       "\n[HKEY_CURRENT_USER\\New]\n\"n\"=\"4\"\n"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    SCOPED_TRACE(c.What);
+    FFile = (FDir / ("breaks" + std::to_string(i) + ".ini")).string();
+    ::setenv("RIDEDER_REGISTRY", FFile.c_str(), 1);
+    test::WriteFileBytes(FFile, c.Hand);
+    {
+      TRegistry r;
+      EXPECT_EQ(r.SkipReason(), "");
+      ASSERT_TRUE(r.OpenKey("\\K", false));
+      TStringList names;
+      r.GetValueNames(&names);
+      EXPECT_EQ(Lines(names), (std::vector<std::string>{"a", "b"}));
+      EXPECT_EQ(r.ReadString("a"), "1");
+      EXPECT_EQ(r.ReadInteger("b"), 2);
+      r.CloseKey();
+    }
+    EXPECT_EQ(FileText(), c.Hand);  // nothing changed, nothing written
+    {
+      TRegistry r;
+      ASSERT_TRUE(r.OpenKey("\\K", false));
+      r.WriteString("a", "one");
+      r.WriteString("c", "3");
+      ASSERT_TRUE(r.OpenKey("\\New", true));
+      r.WriteString("n", "4");
+    }
+    EXPECT_EQ(FileText(), c.Want);
+  }
+}
+
 // The peak memory of a child above what it started with, in bytes, after each step it is given;
 // "" when a step ends the child instead (a stack overflow, say), or the step's complaint.
 std::string PeakGrowthInChild(const std::vector<std::function<void()>>& Steps) {
