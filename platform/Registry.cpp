@@ -933,7 +933,9 @@ std::vector<std::string> TRegistry::PathTo(const std::string& Key) const {
   return path;
 }
 
-void TRegistry::Look() { FStore->Refresh(); }
+void TRegistry::Look() {
+  if (!FKeyOpen) FStore->Refresh();
+}
 
 bool TRegistry::Open(const std::string& Key, bool CanCreate, bool ReadOnly) {
   std::lock_guard lock(FStore->Mutex);

@@ -53,6 +53,10 @@ struct TRegValue;
 // the end of their key's section, new keys to the end of the file. A name has one line: a write
 // to a value of another type is refused. A line may end in CR LF, LF or CR, and keeps its own.
 //
+// The file is looked at when a key is opened and by each call made while none is open; the
+// calls on an open key use what its opening saw, so that a batch of reads looks once and the
+// next opening sees what was written in between.
+//
 // A file that is no regular file, cannot be read, or is no settings file (binary data, or text
 // without a section that is not all comments) is skipped: the settings start empty, changes
 // stay in memory until it is read again, and the file is never written (SkipReason says why).
@@ -126,7 +130,7 @@ class TRegistry : public TObject {
   std::vector<std::string> PathTo(const std::string& Key) const;
   std::vector<std::string> OpenPath() const;
   bool Open(const std::string& Key, bool CanCreate, bool ReadOnly);
-  // Looks at the file for a call; the store's mutex is held.
+  // The look at the file that a call uses (see the class comment); the store's mutex is held.
   void Look();
   // Makes a change through this object (false when it changes nothing): a failure to save it
   // is yet to be told.

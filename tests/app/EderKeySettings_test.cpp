@@ -13,6 +13,7 @@
 #include "editor/RidEder.h"
 #include "editor/RidEderKeyStrokeStore.h"
 #include "platform/Registry.h"
+#include "tests/FileLooks.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -161,6 +162,24 @@ TEST_F(KeySettings, BindingsAreReadWhateverEndsTheLines) {
     ASSERT_GE(keys.IndexOfShortcut(scCtrl | 'D'), 0);
     EXPECT_EQ(keys[keys.IndexOfShortcut(scCtrl | 'D')]->GetCommand(), ecDeleteLine);
   }
+}
+
+// Reading the bindings looks at the settings file as often for many as for one: once a list.
+TEST_F(KeySettings, ReadingManyBindingsLooksAtTheFileAsOftenAsReadingOne) {
+  const auto looksToRead = [&](int32_t Bindings) {
+    std::string text = "[HKEY_CURRENT_USER\\Software\\rideder\\Editor\\AddedKeystrokes]\n";
+    for (int32_t i = 0; i < Bindings; ++i)
+      text += "\"" + std::to_string(i) + "\"=\"ecUpperCase,Ctrl+K,Ctrl+" +
+              std::string(1, static_cast<char>('A' + i % 26)) + "\"\n";
+    WriteSettings(text);
+    TEderKeySettings{};  // reads the file anew
+    test::TFileLooks looks(Dir / "registry.ini");
+    TEderKeySettings settings;
+    return looks.Count();
+  };
+  const int one = looksToRead(1);
+  EXPECT_GT(one, 0);
+  EXPECT_EQ(looksToRead(500), one);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "tests/FileFaults.h"
+#include "tests/FileLooks.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -721,6 +722,39 @@ TEST_F(RegistryTest, AFileAnotherUserPutsInPlaceOfTheSettingsIsNeitherReadNorWri
       EXPECT_EQ(fs::is_symlink(settings), c.LinkedAtStart);
     }
   }
+}
+
+// A key opened once is looked at once, however many of its values are read, listed or typed;
+// opening it again looks again and sees what was written by hand in between.
+TEST_F(RegistryTest, AKeyOpenedOnceLooksAtTheFileOnceForAllItsReads) {
+  std::string hand = "[HKEY_CURRENT_USER\\K]\n";
+  for (int32_t i = 0; i < 300; ++i)
+    hand += "\"v" + std::to_string(i) + "\"=\"" + std::to_string(i) + "\"\n";
+  test::WriteFileBytes(FFile, hand);
+  TRegistry r;
+  const auto looksToRead = [&](int32_t Values) {
+    test::TFileLooks looks(FFile);
+    EXPECT_TRUE(r.OpenKeyReadOnly("\\K"));
+    TStringList names;
+    r.GetValueNames(&names);
+    EXPECT_GE(names.Count(), Values);
+    for (int32_t i = 0; i < std::min(Values, names.Count()); ++i) {
+      EXPECT_EQ(r.GetDataType(names[i]), rdString);
+      EXPECT_EQ(r.GetOtherType(names[i]), "");
+      EXPECT_TRUE(r.ValueExists(names[i]));
+      EXPECT_EQ(r.ReadString(names[i]), std::to_string(i));
+    }
+    EXPECT_TRUE(r.KeyExists("\\K"));
+    EXPECT_FALSE(r.HasSubKeys());
+    return looks.Count();
+  };
+  looksToRead(0);  // reads the file
+  const int one = looksToRead(1);
+  EXPECT_GT(one, 0);
+  EXPECT_EQ(looksToRead(300), one);
+  test::WriteFileBytes(FFile, hand + "\"v300\"=\"300\"\n");
+  looksToRead(301);  // reads it again
+  EXPECT_EQ(looksToRead(301), one);
 }
 
 // The peak memory of a child above what it started with, in bytes, after each step it is given;
