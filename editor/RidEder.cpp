@@ -56,6 +56,7 @@ TCustomRidEder::TCustomRidEder(TComponent* AOwner) : TCustomControl(AOwner) {
   FFontDummy = std::make_unique<TFont>();
   FUndoList = std::make_unique<TRidEderUndoList>();
   FUndoList->OnAddedUndo = TNotifyEvent(this, &TCustomRidEder::UndoRedoAdded);
+  FUndoList->SetGroupUndo(FOptions.Contains(eoGroupUndo));
   FRedoList = std::make_unique<TRidEderUndoList>();
   FRedoList->OnAddedUndo = TNotifyEvent(this, &TCustomRidEder::UndoRedoAdded);
 
@@ -338,6 +339,7 @@ void TCustomRidEder::SetOptions(TRidEderorOptions Value) {
   bool dropChanged = Value.Contains(eoDropFiles) != FOptions.Contains(eoDropFiles);
   bool scrollChanged = ((Value.ToBits() ^ FOptions.ToBits()) & RidScrollOptionsMask) != 0;
   FOptions = Value;
+  FUndoList->SetGroupUndo(FOptions.Contains(eoGroupUndo));
   // Re-clamps the caret without dropping the selection.
   InternalSetCaretXY(GetCaretXY());
   if (FOptions.Contains(eoScrollPastEol)) {
@@ -672,7 +674,10 @@ void TCustomRidEder::UpdateMouseCursor() {
 }
 
 void TCustomRidEder::UndoRedoAdded(TObject* Sender) {
-  UpdateModifiedStatus();
+  // Halfway through a replayed step the newest item may carry the save point's number while the
+  // text is not the saved one yet, and marking the page unmodified would put a group break inside
+  // the step: the step sets Modified once it is done.
+  if (FReplayNumber == 0) UpdateModifiedStatus();
   if (Sender == FUndoList.get() && !FUndoList->GetInsideUndo() && FUndoList->PeekItem() &&
       FUndoList->PeekItem()->GetChangeReason() != urGroupBreak)
     FRedoList->Clear();

@@ -6,7 +6,6 @@
 
 #include "editor/RidEder.h"
 #include "platform/Clipboard.h"
-#include "platform/Locale.h"
 
 namespace rid {
 
@@ -21,24 +20,19 @@ struct TClipboardOpen {
   ~TClipboardOpen() { Clipboard()->Close(); }
 };
 
-// Every lead byte with its trail byte: a lead byte alone at the end of a row would take the byte
-// after the paste for its second, and the plain text never holds one.
-bool IsWholeShiftJis(std::string_view S) {
-  for (size_t i = 0; i < S.size(); i += SjisCharLength(S, i))
-    if (IsDBCSLeadByte(S[i]) && SjisCharLength(S, i) == 1) return false;
-  return true;
-}
-
 // The private block, which any program may have put there: its mode (an unknown one pastes as
-// normal text) and its text up to the block's NUL or end. False when there is none, or its text
-// holds a character cut in two.
+// normal text) and its text, the bytes as they were copied: all before the block's closing NUL,
+// NUL bytes and lead bytes alone among them. A block without that NUL ends its text at its first
+// NUL. False when there is none.
 bool ReadBlock(const TClipboard& Clip, TRidSelectionMode& Mode, std::string& Text) {
   std::string block;
   if (!Clip.GetBuffer(RidEderClipboardFormat(), block) || block.empty()) return false;
   const auto m = static_cast<uint8_t>(block[0]);
   Mode = m <= smColumn ? static_cast<TRidSelectionMode>(m) : smNormal;
-  Text = block.substr(1, block.find('\0', 1) - 1);
-  return IsWholeShiftJis(Text);
+  const size_t end =
+      block.size() > 1 && block.back() == '\0' ? block.size() - 1 : block.find('\0', 1);
+  Text = block.substr(1, end - 1);
+  return true;
 }
 
 }  // namespace
@@ -102,7 +96,6 @@ void TCustomRidEder::PasteFromClipboard() {
     TClipboardOpen open;
     TRidSelectionMode mode = FActiveSelectionMode;
     std::string text;
-    // A block that cannot be taken as it is gives way to the plain text beside it.
     if (!ReadBlock(*clip, mode, text)) {
       if (!clip->HasFormat(CF_TEXT)) throw ERidEderError("Clipboard paste operation failed.");
       if (!SelAvail()) FActiveSelectionMode = FSelectionMode;

@@ -881,6 +881,11 @@ void TRidEderUndoList::PushItem(std::unique_ptr<TRidEderUndoItem> Item) {
   if (!Item) return;
   const bool GroupBreak = Item->FChangeReason == urGroupBreak;
   FItems.push_back(std::move(Item));
+  // A break stays with the step under it, and so does a change that joins it. (One that takes a
+  // change out of a run by sharing its number leaves FStepBegin below the step: trimming then
+  // keeps a little more for a while, never less.)
+  const size_t top = FItems.size() - 1;
+  if (top == 0 || (!GroupBreak && !JoinsBelow(top))) FStepBegin = static_cast<int32_t>(top);
   EnsureMaxEntries();
   if (!GroupBreak && OnAddedUndo) OnAddedUndo(this);
 }
@@ -889,6 +894,7 @@ std::unique_ptr<TRidEderUndoItem> TRidEderUndoList::PopItem() {
   if (FItems.empty()) return nullptr;
   std::unique_ptr<TRidEderUndoItem> Item = std::move(FItems.back());
   FItems.pop_back();
+  FStepBegin = -1;  // what is left may join what was under the item
   return Item;
 }
 
@@ -922,6 +928,7 @@ void TRidEderUndoList::Clear() {
   FItems.clear();
   FFullUndoImpossible = false;
   FDroppedNumber = 0;
+  FStepBegin = -1;
 }
 
 void TRidEderUndoList::SetMaxUndoActions(int32_t Value) {
@@ -932,19 +939,57 @@ void TRidEderUndoList::SetMaxUndoActions(int32_t Value) {
 }
 
 void TRidEderUndoList::EnsureMaxEntries() {
-  auto over = [this] { return static_cast<int64_t>(FItems.size()) > FMaxUndoActions; };
-  if (!over()) return;
-  FFullUndoImpossible = true;
-  if (FMaxUndoActions == 0) {
+  if (ItemCount() <= FMaxUndoActions) return;
+  if (FMaxUndoActions == 0) {  // no undo at all
     FDroppedNumber = FItems.back()->FChangeNumber;
     FItems.clear();
+    FStepBegin = -1;
+    FFullUndoImpossible = true;
     return;
   }
-  const int32_t recording = FItems.back()->FChangeNumber;
-  while (over() && FItems.front()->FChangeNumber != recording) {
+  if (FStepBegin < 0) FStepBegin = NewestStepBegin();
+  while (ItemCount() > FMaxUndoActions && FStepBegin > 0) {
+    FFullUndoImpossible = true;
     FDroppedNumber = FItems.front()->FChangeNumber;
-    while (FItems.front()->FChangeNumber == FDroppedNumber) FItems.pop_front();
+    do {
+      FItems.pop_front();
+      --FStepBegin;
+    } while (FStepBegin > 0 && FItems.front()->FChangeNumber == FDroppedNumber);
   }
+}
+
+int32_t TRidEderUndoList::NewestStepBegin() const {
+  if (FItems.empty()) return 0;
+  size_t i = FItems.size() - 1;
+  if (i > 0 && FItems[i]->FChangeReason == urGroupBreak) --i;  // undo moves it off first
+  while (i > 0 && JoinsBelow(i)) --i;
+  return static_cast<int32_t>(i);
+}
+
+// Whether the item at Index undoes in one step with the one under it: both of one change group,
+// or under grouping both changes recorded alone, of one reason that groups.
+bool TRidEderUndoList::JoinsBelow(size_t Index) const {
+  const TRidEderUndoItem& above = *FItems[Index];
+  const TRidEderUndoItem& below = *FItems[Index - 1];
+  if (above.FChangeNumber == below.FChangeNumber) return true;
+  if (!FGroupUndo || above.FChangeReason != below.FChangeReason) return false;
+  switch (above.FChangeReason) {
+    case urIndent:
+    case urUnindent:
+    case urGroupBreak:
+    case urLineEdits:
+    case urPasteBegin:
+    case urPasteEnd:
+      return false;
+    default:
+      break;
+  }
+  // Alone under its number: a group (a completion, typing over a selection, a step redone)
+  // undoes whole and alone. A break above a change, which undo moves off first, does not count.
+  if (Index >= 2 && FItems[Index - 2]->FChangeNumber == below.FChangeNumber) return false;
+  size_t next = Index + 1;
+  while (next < FItems.size() && FItems[next]->FChangeReason == urGroupBreak) ++next;
+  return next == FItems.size() || FItems[next]->FChangeNumber != above.FChangeNumber;
 }
 
 void TRidEderUndoList::MarkSavePoint(bool Unmodified) {
@@ -976,6 +1021,7 @@ void TRidEderUndoList::Assign(TPersistent* Source) {
   FMaxUndoActions = Src->FMaxUndoActions;
   FNextChangeNumber = Src->FNextChangeNumber;
   FDroppedNumber = Src->FDroppedNumber;
+  FGroupUndo = Src->FGroupUndo;
   FInsideUndo = Src->FInsideUndo;
 }
 

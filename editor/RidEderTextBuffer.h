@@ -399,10 +399,12 @@ class TRidEderUndoItem : public TPersistent {
 };
 
 // The stack of recorded changes, oldest first. Beyond MaxUndoActions items, whole change groups
-// are dropped, oldest first, but never the group being recorded (the newest item's), so an
-// undo never reverts part of a change. The save point is the change number of the newest item
-// when the text was saved; an emptied list stands for the newest group dropped, so undoing
-// everything that is left reaches a save point that was dropped.
+// are dropped, oldest first, but never the step being recorded (all that one undo takes back
+// with the newest item), however long it grows: an undo never reverts part of a change, and a
+// typing run undoes whole. FullUndoImpossible tells that something was dropped. The save point
+// is the change number of the newest item when the text was saved; an emptied list stands for
+// the newest group dropped, so undoing everything that is left reaches a save point that was
+// dropped.
 class TRidEderUndoList : public TPersistent {
  public:
   RID_CLASS_NAME(TRidEderUndoList)
@@ -438,6 +440,16 @@ class TRidEderUndoList : public TPersistent {
   int32_t GetMaxUndoActions() const { return FMaxUndoActions; }
   void SetMaxUndoActions(int32_t Value);
   bool GetFullUndoImpossible() const { return FFullUndoImpossible; }
+  // Grouping (the editor's eoGroupUndo): changes recorded alone (typed characters, Delete or
+  // Backspace key by key) of one reason undo in one step.
+  bool GetGroupUndo() const { return FGroupUndo; }
+  void SetGroupUndo(bool Value) {
+    FGroupUndo = Value;
+    FStepBegin = -1;
+  }
+  // The index of the oldest item of the step that one undo takes back from the top (a group
+  // break on top goes with the step under it).
+  int32_t NewestStepBegin() const;
   bool GetInsideUndo() const { return FInsideUndo; }
   void SetInsideUndo(bool Value) { FInsideUndo = Value; }
   int32_t GetBlockChangeNumber() const { return FBlockChangeNumber; }
@@ -447,6 +459,7 @@ class TRidEderUndoList : public TPersistent {
 
  private:
   void EnsureMaxEntries();
+  bool JoinsBelow(size_t Index) const;
   void AdvanceChangeNumber();
   std::unique_ptr<TRidEderUndoItem> NewItem(TRidChangeReason AReason, const TBufferCoord& AStart,
                                             const TBufferCoord& AEnd, const std::string& ChangeText,
@@ -463,6 +476,10 @@ class TRidEderUndoList : public TPersistent {
   // What an emptied list stands for: the change number of the newest group dropped over the
   // limit, 0 when none was.
   int32_t FDroppedNumber = 0;
+  // Where the step being recorded begins, or an index below it; -1 when not known. Kept up as
+  // items are pushed, so that trimming does not walk a long typing run at every push.
+  int32_t FStepBegin = -1;
+  bool FGroupUndo = false;
   bool FInsideUndo = false;
 };
 

@@ -65,51 +65,19 @@ bool MoveGroupBreak(TRidEderUndoList& From, TRidEderUndoList& To) {
   return true;
 }
 
-// Whether the newest item of List is a change recorded alone: its change number is not the one
-// of the item below it.
-bool IsLoneChange(const TRidEderUndoList& List) {
-  const int32_t n = List.ItemCount();
-  return n == 1 || List.GetItem(n - 1)->FChangeNumber != List.GetItem(n - 2)->FChangeNumber;
-}
-
-// Grouping joins changes recorded alone (typed characters, Delete or Backspace key by key) of one
-// reason into one step. A group of changes under one number (a completion, typing over a
-// selection, a paste, a step redone) undoes whole and alone, so that no step ends inside it.
-bool JoinsLoneStep(const TRidEderUndoList& List, TRidChangeReason Previous) {
-  switch (Previous) {
-    case urIndent:
-    case urUnindent:
-    case urGroupBreak:
-    case urLineEdits:
-    case urPasteBegin:
-    case urPasteEnd:
-      return false;
-    default:
-      return List.LastChangeReason() == Previous && IsLoneChange(List);
-  }
-}
-
 }  // namespace
 
-// One step: the change group on top, and with grouping the lone changes of its reason under it
-// when it is one itself. Everything it reverts goes on the redo list under one number, so that
-// one redo gives back exactly what it took.
+// One step: what the undo list counts as its newest step (the change group on top, or with
+// grouping the run of lone changes of its reason). Everything it reverts goes on the redo list
+// under one number, so that one redo gives back exactly what it took.
 void TCustomRidEder::Undo() {
   if (FReadOnly) return;
   MoveGroupBreak(*FUndoList, *FRedoList);
-  TRidEderUndoItem* top = FUndoList->PeekItem();
+  const TRidEderUndoItem* top = FUndoList->PeekItem();
   if (!top) return;
-  const int32_t first = top->FChangeNumber;
-  const bool joinLone = FOptions.Contains(eoGroupUndo) && IsLoneChange(*FUndoList);
   TRidPaintLock lock(*this);
-  TReplayNumber replay(FReplayNumber, first);
-  for (;;) {
-    const TRidChangeReason previous = FUndoList->PeekItem()->FChangeReason;
-    UndoItem();
-    const TRidEderUndoItem* next = FUndoList->PeekItem();
-    if (!next) break;
-    if (next->FChangeNumber != first && !(joinLone && JoinsLoneStep(*FUndoList, previous))) break;
-  }
+  TReplayNumber replay(FReplayNumber, top->FChangeNumber);
+  for (int32_t n = FUndoList->ItemCount() - FUndoList->NewestStepBegin(); n > 0; --n) UndoItem();
   UpdateModifiedStatus();
 }
 

@@ -131,8 +131,7 @@ bool TClipboard::SetBuffer(uint32_t Format, std::string_view Data) {
   // The first block of an opening empties the clipboard; the later ones add to it.
   if (!FPending) FPending = std::make_unique<QMimeData>();
   if (Format == CF_TEXT) {
-    const size_t nul = Data.find('\0');
-    FPending->setText(QString::fromStdString(SjisToUtf8(Data.substr(0, nul))));
+    FPending->setText(QString::fromStdString(SjisToUtf8(Data)));
   } else {
     FPending->setData(QString::fromStdString(mime),
                       QByteArray(Data.data(), qsizetype(Data.size())));

@@ -37,8 +37,9 @@ class TClipboard : public TPersistent {
   // Empties the clipboard (while open: the contents being prepared).
   bool Clear();
   bool HasFormat(uint32_t Format) const;
-  // Places a block of bytes (CF_TEXT: text up to its first NUL). False when it cannot be
-  // placed; the clipboard then keeps what it had.
+  // Places a block of bytes (CF_TEXT: all of the text, NUL bytes too, as the system's plain
+  // text has a length of its own). False when it cannot be placed; the clipboard then keeps what
+  // it had.
   bool SetBuffer(uint32_t Format, std::string_view Data);
   // The block of a format; false when the clipboard has none.
   bool GetBuffer(uint32_t Format, std::string& Data) const;

@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <cstring>
+#include <vector>
 
 #include "editor/RidEder.h"
+#include "editor/RidEderKeyCmds.h"
 #include "platform/Clipboard.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
@@ -75,6 +80,65 @@ TEST(RidEderClipboard, WholeTextMessages) {
   EXPECT_EQ(Clipboard()->GetAsText(), " twoone");
 }
 
+// What another program reads from the clipboard: its plain text, UTF-8.
+std::string PlainTextOnClipboard() {
+  const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+  return m ? m->data("text/plain").toStdString() : std::string();
+}
+
+// Keys as the window sends them on a page as loaded, another program's plain text on the
+// clipboard first: cut, copy and paste keep every byte, through the control's own form (a lead
+// byte alone, a NUL) and in the plain text other programs read (all of it, past a NUL); undo
+// and redo then give back each step, the page unmodified only on the text loaded.
+TEST(RidEderClipboard, CutCopyAndPasteKeepEveryByte) {
+  struct TStep {
+    TRidEderorCommand Command;
+    std::string Text;
+    bool Modified;
+  };
+  struct TRow {
+    const char* Name;
+    std::string Text;
+    std::string Foreign;  // UTF-8
+    std::vector<TRidEderorCommand> Keys;
+    std::string Want;
+    std::string Plain;  // read by other programs
+    std::vector<TStep> Then;
+  };
+  const std::string nul(1, '\0'), dot = "\xe3\x83\xbb";  // a lead byte alone shows as ・
+  const TRow rows[] = {
+      {"a lead byte alone, cut and pasted back",
+       "\x83",
+       "",
+       {ecSelLineEnd, ecCut, ecPaste},
+       "\x83",
+       dot,
+       {{ecUndo, "", true}, {ecUndo, "\x83", false}, {ecRedo, "", true}, {ecRedo, "\x83", true}}},
+      {"another program's text holding a NUL, copied and pasted",
+       "",
+       "\xe6\x97\xa5" + nul + "cd",
+       {ecPaste, ecSelectAll, ecCopy, ecLineEnd, ecPaste},
+       Ni + nul + "cd" + Ni + nul + "cd",
+       "\xe6\x97\xa5" + nul + "cd",
+       {{ecUndo, Ni + nul + "cd", true}, {ecUndo, "", false}, {ecRedo, Ni + nul + "cd", true}}},
+  };
+  for (const TRow& r : rows) {
+    SCOPED_TRACE(r.Name);
+    QGuiApplication::clipboard()->setText(
+        QString::fromUtf8(r.Foreign.data(), static_cast<qsizetype>(r.Foreign.size())));
+    TEder s;
+    s.Ed.GetLines()->LoadFromBytes(r.Text);
+    for (TRidEderorCommand k : r.Keys) s.Ed.CommandProcessor(k, 0, nullptr);
+    EXPECT_EQ(s.Ed.GetLines()->SaveToBytes(), r.Want);
+    EXPECT_EQ(PlainTextOnClipboard(), r.Plain);
+    for (size_t i = 0; i < r.Then.size(); ++i) {
+      s.Ed.CommandProcessor(r.Then[i].Command, 0, nullptr);
+      EXPECT_EQ(s.Ed.GetLines()->SaveToBytes(), r.Then[i].Text) << "after step " << i + 1;
+      EXPECT_EQ(s.Ed.GetModified(), r.Then[i].Modified) << "after step " << i + 1;
+    }
+  }
+}
+
 // The caret line replaced by SetLineText is one undo step, so later undos find the text they
 // recorded.
 TEST(RidEderClipboard, SetLineTextIsOneUndoStep) {
@@ -135,14 +199,14 @@ TEST(RidEderClipboard, RealClipboardRoundTripWithXclip) {
   ASSERT_EQ(code, 0) << "the clipboard checks failed under X:\n" << out;
 }
 
-// Another program's private block: taken with its mode when its characters are whole, else the
-// plain text beside it, and refused when there is none.
+// Another program's private block: taken with its mode and its bytes as they are, a lead byte
+// alone among them, which then reads with the byte after it as a lead byte typed alone does.
 void ForeignBlocksUnderX() {
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();
   const std::string endsInLead("\0ab\xfc", 4);
   // This process offers the cut block with plain text (first: an owner's claim must be newer
-  // than the last one), and the program pastes the plain text; Ctrl+S saves it.
+  // than the last one), and the program pastes the block; Ctrl+S saves it.
   test::TempDir dir;
   const std::string file = (dir / "a.txt").string();
   test::WriteFileBytes(file, "[]\r\n");
@@ -155,7 +219,7 @@ void ForeignBlocksUnderX() {
   ASSERT_FALSE(window.empty()) << x.Error();
   x.Run("xdotool windowfocus --sync " + window + " key ctrl+v ctrl+s");
   test::WaitUntil([&] { return test::ReadFileBytes(file) != "[]\r\n"; }, 20000);
-  EXPECT_EQ(test::ReadFileBytes(file), "ok[]\r\n");
+  EXPECT_EQ(test::ReadFileBytes(file), "ab\xfc[]\r\n");
 
   struct Row {
     const char* Name;
@@ -163,13 +227,15 @@ void ForeignBlocksUnderX() {
     std::string Want;  // "": refused
   };
   const Row rows[] = {
-      {"a lead byte alone at the end", endsInLead, ""},
-      {"a lead byte alone before a break", std::string("\0a\x83\r\nb", 6), ""},
-      {"a column row ending in a lead byte", "\2x\xfc\r\ny", ""},
+      {"a lead byte alone at the end", endsInLead, "[ab\xfc]"},
+      {"a lead byte alone before a break", std::string("\0a\x83\r\nb", 6), "[a\x83\r\nb]"},
+      {"a column row ending in a lead byte", "\2x\xfc\r\ny", "[x\xfc]\r\n y"},
+      {"the text ends at its closing NUL", std::string("\0a\0b\0", 5), std::string("[a\0b]", 5)},
       {"whole characters", std::string("\0ab", 3) + A, "[ab" + A + "]"},
       {"a column block", "\2x\r\ny", "[x]\r\n y"},
       {"an unknown mode", "\7" + Ni, "[" + Ni + "]"},
       {"the text ends at its NUL", std::string("\0a\0\xfc", 4), "[a]"},
+      {"an empty block alone", "", ""},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.Name);
@@ -195,7 +261,7 @@ void ForeignBlocksUnderX() {
   }
 }
 
-TEST(RidEderClipboard, AnotherProgramsBlockPastesOnlyWholeCharacters) {
+TEST(RidEderClipboard, AnotherProgramsBlockPastesItsBytes) {
   if (test::UnderX()) return ForeignBlocksUnderX();
   RID_NEED_TOOL("xclip", "xclip");
   RID_NEED_TOOL("xdotool", "xdotool");

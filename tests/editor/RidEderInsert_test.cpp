@@ -26,15 +26,6 @@ bool OnTrail(std::string_view S, int32_t Col) {
   return i > Col && Col <= n;
 }
 
-bool HasLoneLeadByte(std::string_view S) {
-  for (size_t i = 0; i < S.size(); ++i) {
-    if (!IsDBCSLeadByte(S[i])) continue;
-    if (i + 1 == S.size() || !IsDBCSTrailByte(static_cast<uint8_t>(S[i + 1]))) return true;
-    ++i;
-  }
-  return false;
-}
-
 struct TEder {
   TRidEder Ed{nullptr};
   TRidEderSearch Plain{nullptr};
@@ -652,9 +643,7 @@ bool Paste(TEder& S, TModel& M, std::mt19937& Rng) {
     Clipboard()->Close();
   }
   std::string block;
-  bool own = Clipboard()->GetBuffer(RidEderClipboardFormat(), block);
-  // A copy of a lead byte without its trail byte pastes its plain text instead.
-  own = own && !HasLoneLeadByte(block.substr(1, block.size() - 2));
+  const bool own = Clipboard()->GetBuffer(RidEderClipboardFormat(), block);
   const std::string text = own ? block.substr(1, block.size() - 2) : Clipboard()->GetAsText();
   const bool modelled = Modelled(S) && (!own || block[0] == smNormal) &&
                         (own || S.Ed.SelAvail() || S.Ed.GetSelectionMode() == smNormal);

@@ -187,7 +187,7 @@ TEST(RidEderUndoRedo, RedoLeavesTheCaretWhereTheChangeDid) {
 
 TEST(RidEderUndoRedo, AnEmptyPasteLeavesThePageAsItWas) {
   const std::string modeByte(1, '\0'), lineModeByte(1, '\1'), columnModeByte(1, '\2');
-  const std::string empty, cut = "x\x81";
+  const std::string empty, stray("x\0\x81", 3);
   struct TClip {
     const char* Name;
     const std::string* Plain;
@@ -198,7 +198,7 @@ TEST(RidEderUndoRedo, AnEmptyPasteLeavesThePageAsItWas) {
       {"a block of its mode byte alone", nullptr, &modeByte},
       {"a line block of its mode byte alone", &empty, &lineModeByte},
       {"a column block of its mode byte alone", nullptr, &columnModeByte},
-      {"an empty text beside a block that cuts a character", &empty, &cut},
+      {"an empty text beside a block whose text ends at a NUL", &empty, &stray},
   };
   for (const TClip& c : clips) {
     SCOPED_TRACE(c.Name);
@@ -244,6 +244,58 @@ TEST(RidEderUndoRedo, AnEmptyPasteLeavesThePageAsItWas) {
     EXPECT_EQ(full.Text(), "dabc");
     full.Run(ecUndo);
     EXPECT_EQ(full.Text(), "abc");
+  }
+}
+
+// Ctrl+S, as the window saves: the page is marked unmodified.
+constexpr TRidEderorCommand Save = ecNone;
+
+// Keys on an empty page as loaded, then saves, undos and redos, each with the text it gives and
+// whether the page shows as modified: never on a text other than the one saved. One undo takes a
+// typing run back whole, also beyond the undo limit, which drops older steps instead.
+TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
+  struct TStep {
+    TKey Key;
+    std::string Text;
+    bool Modified;
+  };
+  struct TSavedRow {
+    const char* Name;
+    std::vector<TKey> Keys;
+    bool Dropped;  // older steps went over the undo limit
+    std::vector<TStep> Then;
+  };
+  std::string run;
+  for (int i = 0; i < 1500; ++i) run += static_cast<char>('a' + i % 26);
+  const std::vector<TSavedRow> rows = {
+      {"a lead byte alone, then a move",
+       Typed("a") + std::vector<TKey>{{ecChar, '\x82'}, {ecRight}},
+       false,
+       {{{Save}, "a\x82", false},
+        {{ecUndo}, "", true},
+        {{ecRedo}, "a\x82", false},
+        {{ecUndo}, "", true},
+        {{ecRedo}, "a\x82", false}}},
+      {"1,500 characters typed", Typed(run), false, {{{ecUndo}, "", false}, {{ecRedo}, run, true}}},
+      {"1,500 characters typed after older typing",
+       Typed("xy") + std::vector<TKey>{{ecLeft}} + Typed(run),
+       true,
+       {{{ecUndo}, "xy", true}, {{ecUndo}, "xy", true}, {{ecRedo}, "x" + run + "y", true}}},
+  };
+  for (const TSavedRow& r : rows) {
+    SCOPED_TRACE(r.Name);
+    TEder s("");
+    for (const TKey& k : r.Keys) s.Run(k.Command, k.Char);
+    EXPECT_EQ(s.Ed.GetUndoList().GetFullUndoImpossible(), r.Dropped);
+    for (size_t i = 0; i < r.Then.size(); ++i) {
+      const TStep& step = r.Then[i];
+      if (step.Key.Command == Save)
+        s.Ed.SetModified(false);
+      else
+        s.Run(step.Key.Command, step.Key.Char);
+      EXPECT_EQ(s.Text(), step.Text) << "after step " << i + 1;
+      EXPECT_EQ(s.Ed.GetModified(), step.Modified) << "after step " << i + 1;
+    }
   }
 }
 

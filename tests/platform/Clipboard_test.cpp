@@ -19,9 +19,11 @@ TEST(Clipboard, TextTravelsAsUtf8AndComesBackAsShiftJis) {
   EXPECT_TRUE(Clipboard()->HasFormat(CF_TEXT));
   EXPECT_EQ(Clipboard()->GetAsText(), text);
   EXPECT_EQ(Clipboard()->LastTextLoss(), 0u);
-  // CF_TEXT ends at its terminator.
-  ASSERT_TRUE(Clipboard()->SetBuffer(CF_TEXT, std::string("abc\0def", 7)));
-  EXPECT_EQ(Clipboard()->GetAsText(), "abc");
+  // CF_TEXT is all of the text, past a NUL too, for other programs as well.
+  const std::string withNul("abc\0def", 7);
+  ASSERT_TRUE(Clipboard()->SetBuffer(CF_TEXT, withNul));
+  EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("text/plain").toStdString(), withNul);
+  EXPECT_EQ(Clipboard()->GetAsText(), withNul);
 }
 
 TEST(Clipboard, TextWithoutAShiftJisFormIsCountedNotHidden) {
