@@ -191,6 +191,7 @@ TEST(EderSave, CountsEachKindOfUnwritableCharacter) {
       {"JIS outside its rows", jcJisB, userDefined + "x" + userDefined, 2},
       {"JIS lone byte", jcJisB, "x" + broken, 1},
       {"JIS plain kanji", jcJisB, "\x93\xfa", 0},
+      {"JIS escape of the text's own", jcJisB, "\x1B$B", 1},
       {"EUC-JP extension character", jcEuc, ibm + ibm, 2},
       {"EUC-JP half-width katakana", jcEuc, kana, 0},
       {"UTF-8 broken byte", jcUtf8, "ok" + broken, 1},
