@@ -707,7 +707,7 @@ TXLayout MeasureLayout(const std::vector<std::string>& Files) {
   TXLayout l;
   TEderWindow w(Files);
   w.show();
-  EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(&w, test::kWaitSeconds * 1000));
   QTabBar* bar = w.Tabs()->tabBar();
   for (int i = 0; i < w.PageCount(); ++i) {
     w.Tabs()->setCurrentIndex(i);
@@ -904,7 +904,7 @@ void EditAndSaveEachFileUnderX() {
     // Saved once the program has read every step before Ctrl+S.
     const std::string want =
         Encoded(Joined(f.After, f.Break, true) + Joined(kTyped, f.Break, false), f.Code);
-    test::WaitUntil([&] { return test::ReadFileBytes(dir / f.Name) == want; }, 10000);
+    test::WaitUntil([&] { return test::ReadFileBytes(dir / f.Name) == want; });
     EXPECT_EQ(test::ReadFileBytes(dir / f.Name), want);
   }
 }
@@ -1225,7 +1225,7 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
         x.StartProgram(command[0], {command.begin() + 1, command.end()}, env);
     ASSERT_FALSE(window.empty()) << x.Error();
     if (c.Replaced) {  // told on opening
-      ASSERT_TRUE(test::WaitUntil([&] { return !OtherWindow(x, window).empty(); }, 10000));
+      ASSERT_TRUE(test::WaitUntil([&] { return !OtherWindow(x, window).empty(); }));
       const std::string told = OtherWindow(x, window);
       EXPECT_EQ(x.Run("xdotool getwindowname " + told), "rideder\n");
       x.Run("xdotool windowfocus --sync " + told + " key Return");
