@@ -29,8 +29,10 @@
 namespace rid::test {
 
 // Runs Body in a child process and returns the message of what it raised, "(no exception)",
-// or "(still running)" when it has not finished after Seconds (a load waiting on a pipe).
-inline std::string MessageInChild(const std::function<void()>& Body, unsigned Seconds = 20) {
+// or "(still running)" when it has not finished after Seconds (a load waiting on a pipe): a
+// safety net (kWaitSeconds), never a measurement of the body's cost.
+inline std::string MessageInChild(const std::function<void()>& Body,
+                                  unsigned Seconds = kWaitSeconds) {
   int pipeFds[2];
   if (::pipe(pipeFds) != 0) return "(no pipe)";
   const pid_t pid = ::fork();

@@ -417,7 +417,7 @@ TEST(LoadBytesFromFile, ReadsRegularFilesOnly) {
   for (const auto& [name, says] : cases)
     for (const auto& [how, load] : loaders) {
       SCOPED_TRACE(name + " " + how);
-      EXPECT_EQ(test::MessageInChild([&] { load(name); }, 10),
+      EXPECT_EQ(test::MessageInChild([&] { load(name); }),
                 "Cannot open file \"" + name + "\". " + says);
     }
   test::WriteFileBytes(dir / "empty", "");
@@ -604,7 +604,7 @@ TEST(AtomicSave, NeverReplacesWhatIsNotARegularFileAndChecksAsItSaves) {
     const mode_t before = kind(c.Name);
     for (const bool save : {false, true}) {
       const std::string message = test::MessageInChild(
-          [&] { save ? SaveBytesToFileAtomic(name, "new") : CheckCanReplaceFile(name); }, 10);
+          [&] { save ? SaveBytesToFileAtomic(name, "new") : CheckCanReplaceFile(name); });
       if (c.Reason) {
         EXPECT_EQ(message, "Cannot create file \"" + name + "\". " + c.Reason);
         EXPECT_EQ(kind(c.Name), before);
