@@ -266,7 +266,7 @@ class TNobodyWatching {
 
   // Waits until it has tried to open Count more files (in any process that inherited it); false
   // when Seconds passed first.
-  bool WaitForTries(int Count, int Seconds = 60) {
+  bool WaitForTries(int Count, int Seconds = kWaitSeconds) {
     for (char c; Count > 0; --Count) {
       struct pollfd p = {FTried, POLLIN, 0};
       if (::poll(&p, 1, Seconds * 1000) != 1 || ::read(FTried, &c, 1) != 1) return false;
@@ -290,7 +290,7 @@ class TNobodyWatching {
 
  private:
   [[noreturn]] static void Watch(const std::filesystem::path& Folder, int Tried, int Report) {
-    ::alarm(300);  // never outlives a test that forgot it
+    ::alarm(3 * kWaitSeconds);  // never outlives a test that forgot it
     const int events = ::inotify_init1(IN_CLOEXEC);
     const uid_t nobody = 65534;
     if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0 ||

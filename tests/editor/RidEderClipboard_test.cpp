@@ -181,9 +181,7 @@ void ClipboardRoundTripUnderX() {
   const std::string utf8 = "ﾃｽﾄ 漢字\r\n二行目";
   x.Run("xclip -selection clipboard -i", utf8);
   // xclip takes the clipboard over from a process of its own, a moment later.
-  int code = -1;
-  for (int i = 0; i < 500 && x.Run("xclip -selection clipboard -o", {}, &code) != utf8; ++i)
-    usleep(10000);
+  test::WaitUntil([&] { return x.Run("xclip -selection clipboard -o") == utf8; });
   s.Ed.SetText("[]");
   s.Ed.SetCaretXY({2, 1});
   s.Ed.PasteFromClipboard();
