@@ -35,14 +35,17 @@ TEderMacros::TEderMacros(QMainWindow* AWindow, std::function<TRidEder&()> ACurre
 void TEderMacros::TakeKeysFromRegistry() {
   const TShortCut defaultRecord = FRecorder.GetRecordShortCut();
   const TShortCut defaultPlayback = FRecorder.GetPlaybackShortCut();
-  TShortCut record = ReadShortCutSetting("MacroRecord", defaultRecord, &FKeyProblem);
-  TShortCut playback = ReadShortCutSetting("MacroPlayback", defaultPlayback, &FKeyProblem);
+  std::string problems[3];  // each value's, then theirs together
+  TShortCut record = ReadShortCutSetting("MacroRecord", defaultRecord, &problems[0]);
+  TShortCut playback = ReadShortCutSetting("MacroPlayback", defaultPlayback, &problems[1]);
   // One key cannot be bound twice.
   if (record != 0 && record == playback) {
-    FKeyProblem = "MacroRecord and MacroPlayback name the same key: both keep their defaults";
+    problems[2] = "MacroRecord and MacroPlayback name the same key: both keep their defaults";
     record = defaultRecord;
     playback = defaultPlayback;
   }
+  for (const std::string& p : problems)
+    if (!p.empty()) FKeyProblem += (FKeyProblem.empty() ? "" : "; ") + p;
   FRecorder.SetRecordShortCut(record);
   FRecorder.SetPlaybackShortCut(playback);
 }

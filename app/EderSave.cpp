@@ -155,8 +155,9 @@ QString KindName(uint32_t Type) {
 }
 
 // What the name of a replaced file leads to now (Now), told against the file read (Then): a
-// link, another file, or a file of another kind or owner, which may be another file that got
-// the same inode number or the same file given away.
+// link and where to, another file (where a link read now leads to, named), or a file of another
+// kind or owner, which may be another file that got the same inode number or the same file
+// given away.
 QString WhatIsThereNow(const QString& Name, const TFileState& Then, const TFileState& Now) {
   if (Now.IsLink && !Then.IsLink)
     return "the name now is a link to " + QFileInfo(Name).symLinkTarget();
@@ -166,9 +167,12 @@ QString WhatIsThereNow(const QString& Name, const TFileState& Then, const TFileS
   if (Now.Owner != Then.Owner || Now.Group != Then.Group)
     differs << "belongs to " + UserName(Now.Owner) + ":" + GroupName(Now.Group) + ", not to " +
                    UserName(Then.Owner) + ":" + GroupName(Then.Group);
-  if (Now.Device != Then.Device || Now.Inode != Then.Inode)
-    return "the name now leads to another file" +
-           (differs.isEmpty() ? QString() : ", which " + differs.join(" and "));
+  const QString which = differs.isEmpty() ? QString() : ", which " + differs.join(" and ");
+  if (Now.Device != Then.Device || Now.Inode != Then.Inode) {
+    if (Then.IsLink && Now.IsLink)
+      return "the link now leads to another file, " + QFileInfo(Name).symLinkTarget() + which;
+    return "the name now leads to another file" + which;
+  }
   if (differs.isEmpty()) return "the name is no longer a link";  // to the file it led to
   return "the name now leads to a file that " + differs.join(" and ");
 }

@@ -221,11 +221,13 @@ std::string SjisToJisFrom(std::string_view S, bool& Shifted, TJisEscapes Escapes
       out.Put(j2);
       i += 2;
     } else {
-      // ASCII, line breaks and bytes that form no character go out unshifted, as they are.
+      // ASCII, line breaks and bytes that form no character go out unshifted, as they are. An
+      // escape of the text's own is a '?': a reader takes it for a shift, and the text after it
+      // for other characters.
       if (Shifted) out.Put(std::string_view(kanjiOut, 3));
       Shifted = false;
-      Unwritable += b >= 0x80;
-      out.Put(b);
+      Unwritable += b >= 0x80 || b == uint8_t(kEsc);
+      out.Put(b == uint8_t(kEsc) ? uint8_t('?') : b);
       ++i;
     }
   }

@@ -58,8 +58,8 @@ struct TJisEscapes {
 };
 // Half-width katakana become full width; the escape back ends each shifted run and line.
 // *Unwritable (when given) counts what JIS cannot hold as it is: the half-width katakana it
-// widens, the double-byte characters outside its rows 21-7E and the bytes of 80 and up that form
-// no character.
+// widens, the double-byte characters outside its rows 21-7E, the bytes of 80 and up that form
+// no character, and each ESC of the text's own, which is written as '?'.
 std::string SjisToJis(std::string_view S, size_t* Unwritable = nullptr, TJisEscapes Escapes = {});
 std::string EucToSjis(std::string_view S, size_t* Substituted = nullptr);
 // Lead bytes EB-FC (user-defined and IBM extension characters) have no EUC-JP form: '?'.
@@ -127,7 +127,7 @@ class TSjisEncoder {
   void Finish();
   // The characters the code cannot hold so far ('?' or ・ in the result; for JIS also the
   // half-width katakana it widens, the characters outside its rows 21-7E and the bytes of 80
-  // and up that form no character).
+  // and up that form no character; see SjisToJis).
   size_t Unwritable() const { return FUnwritable; }
 
  private:

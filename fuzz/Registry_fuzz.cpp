@@ -5,6 +5,9 @@
 //   read back as another file, give exactly the changed tree; saving that one again without a
 //   change writes the same bytes. A value of another type (hex: and the like) refuses the
 //   change and stays as it was.
+// - The same changes, with the file written anew by someone else before each save (the same
+//   bytes, another file), are made again on what the store reads then: the saves write the
+//   same bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -128,16 +131,24 @@ void WalkTree(rid::TRegistry& R, bool Change, std::string& Out) {
   }
 }
 
-// Every key and value of the file, as text; with Change, as it is after changing them.
-std::string Walk(const std::string& File, bool Change = false) {
+// Every key and value of the file, as text; with Change, as it is after changing them. With
+// Rewrite, the file is written anew with its own bytes before each save.
+std::string Walk(const std::string& File, bool Change = false, bool Rewrite = false) {
   setenv("RIDEDER_REGISTRY", File.c_str(), 1);
   rid::TRegistry r;
   std::string out = r.SkipReason().empty() ? "" : "skipped\n";
+  const auto save = [&](rid::HKEY Root) {
+    if (Rewrite) rid::SaveBytesToFileAtomic(File, rid::LoadBytesFromFile(File));
+    if (Root)
+      r.SetRootKey(Root);
+    else
+      r.CloseKey();
+  };
   for (rid::HKEY root : kRoots) {
-    r.SetRootKey(root);
+    save(root);
     WalkTree(r, Change, out);
   }
-  r.CloseKey();
+  save(0);
   return out;
 }
 
@@ -165,8 +176,10 @@ void Forget(const std::string& File) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string first = rid::fuzz::ScratchFile("first.ini");
   const std::string second = rid::fuzz::ScratchFile("second.ini");
+  const std::string rewritten = rid::fuzz::ScratchFile("rewritten.ini");
   Forget(first);
   Forget(second);
+  Forget(rewritten);
   const std::string input(reinterpret_cast<const char*>(Data), Size);
   rid::SaveBytesToFileAtomic(first, input);
   const std::string tree = Walk(first);
@@ -177,6 +190,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     Check(saved == input);
     return 0;
   }
+  rid::SaveBytesToFileAtomic(rewritten, input);
+  Check(Walk(rewritten, true, true) == changed);
+  Check(rid::LoadBytesFromFile(rewritten) == saved);
   rid::SaveBytesToFileAtomic(second, saved);
   Check(Walk(second) == changed);
   Resave(second);

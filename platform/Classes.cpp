@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <numeric>
 #include <optional>
 #include <random>
@@ -571,32 +572,39 @@ int WriteAllAt(int Fd, const char* Bytes, size_t Count, off_t Offset) {
   return 0;
 }
 
-// Reads the whole content of From from its start, passing each piece to Put(Bytes, Count,
-// Offset), which returns 0 or an error; 0, or the first error.
+// No end: the whole content.
+constexpr off_t kWhole = std::numeric_limits<off_t>::max();
+
+// Reads the content of From from its start up to End (or its end), passing each piece to
+// Put(Bytes, Count, Offset), which returns 0 or an error; 0, or the first error.
 template <typename F>
-int ReadPieces(int From, F&& Put) {
+int ReadPieces(int From, F&& Put, off_t End = kWhole) {
   std::vector<char> buffer(1 << 16);
-  for (off_t at = 0;;) {
-    const ssize_t n = ::pread(From, buffer.data(), buffer.size(), at);
+  for (off_t at = 0; at < End;) {
+    const auto want = static_cast<size_t>(std::min<off_t>(off_t(buffer.size()), End - at));
+    const ssize_t n = ::pread(From, buffer.data(), want, at);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return n < 0 ? errno : 0;
     if (const int error = Put(buffer.data(), static_cast<size_t>(n), at)) return error;
     at += n;
   }
+  return 0;
 }
 
-// Copies the whole content of From over To from its start, and syncs To; 0, or the system's
-// error.
-int CopyContent(int From, int To) {
-  const int error = ReadPieces(From, [To](const char* Bytes, size_t Count, off_t At) {
-    return WriteAllAt(To, Bytes, Count, At);
-  });
+// Copies the content of From up to End (or its end) over To from its start, and syncs To; 0,
+// or the system's error.
+int CopyContent(int From, int To, off_t End = kWhole) {
+  const int error = ReadPieces(
+      From,
+      [To](const char* Bytes, size_t Count, off_t At) { return WriteAllAt(To, Bytes, Count, At); },
+      End);
   if (error != 0) return error;
   return ::fsync(To) == 0 ? 0 : errno;
 }
 
-// A stream that writes to the descriptor of a file being saved: every write is whole or
-// raises EWriteError naming the file.
+// A stream that writes to the descriptor of a file being saved, from its start: every write is
+// whole or raises EWriteError naming the file. Its end is the end of what was written, which
+// in a file written over in place may lie before the old text's end.
 class TSaveStream : public TStream {
  public:
   TSaveStream(int AFd, const std::string& AFileName) : FFd(AFd), FFileName(AFileName) {}
@@ -604,18 +612,22 @@ class TSaveStream : public TStream {
   int32_t Write(const void* Buffer, int32_t Count) override {
     const auto* p = static_cast<const char*>(Buffer);
     for (int32_t done = 0; done < Count;) {
-      const ssize_t n = ::write(FFd, p + done, static_cast<size_t>(Count - done));
+      const ssize_t n = ::pwrite(FFd, p + done, static_cast<size_t>(Count - done), FPosition);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) RaiseWriteError(FFileName, n < 0 ? errno : EIO);
       done += static_cast<int32_t>(n);
+      FPosition += n;
+      FEnd = std::max(FEnd, FPosition);
     }
     return Count < 0 ? 0 : Count;
   }
   int64_t Seek(int64_t Offset, uint16_t Origin) override {
-    const int whence =
-        Origin == soFromCurrent ? SEEK_CUR : (Origin == soFromEnd ? SEEK_END : SEEK_SET);
-    return ::lseek(FFd, Offset, whence);
+    const int64_t from = Origin == soFromCurrent ? FPosition : Origin == soFromEnd ? FEnd : 0;
+    if (from + Offset >= 0) FPosition = from + Offset;
+    return FPosition;
   }
+  // The end of the furthest byte written.
+  int64_t End() const { return FEnd; }
   // Flushes what was written to disk; returns the file's state.
   TFileState Sync(bool IsLink) {
     struct stat st;
@@ -638,6 +650,10 @@ class TSaveStream : public TStream {
  protected:
   int FFd;
   const std::string& FFileName;
+
+ private:
+  int64_t FPosition = 0;
+  int64_t FEnd = 0;
 };
 
 // Where a save writes: the folder of the file a name leads to, held open so that every step of
@@ -750,8 +766,10 @@ bool HasAttribute(const TAttributes& Attributes, const std::string& Name) {
 
 // Gives a new file what an old one carries besides its text and owner: its extended attributes
 // (and none that the new file got by itself, such as an ACL its folder gives new files), then
-// its whole mode, which an ACL changes. Called after the owner and the text, which clear the
-// set-user-ID and set-group-ID bits and capabilities. False when any of it cannot be given.
+// its whole mode, which an ACL changes. Called after the owner, which clears the set-user-ID
+// and set-group-ID bits, and before the text, which must never be readable by more than could
+// read the old one (KeepWhatWritingClears then gives back what the writing clears). False when
+// any of it cannot be given.
 bool GiveAttributes(int To, const TAttributes& Attributes, mode_t Mode) {
   const auto own = ReadAttributes(To);
   if (!own) return false;
@@ -765,16 +783,24 @@ bool GiveAttributes(int To, const TAttributes& Attributes, mode_t Mode) {
   return ::fchmod(To, Mode) == 0 && ::fstat(To, &st) == 0 && (st.st_mode & 07777) == Mode;
 }
 
-// Gives a file written over in place back what the writing cleared, as far as the user may: an
-// attribute that went (a file capability) and the part of Mode that went (set-user-ID,
-// set-group-ID).
-void KeepWhatWritingClears(int Fd, mode_t Mode, const std::optional<TAttributes>& Attributes) {
-  if (const auto now = Attributes ? ReadAttributes(Fd) : std::nullopt)
-    for (const auto& [name, value] : *Attributes)
-      if (!HasAttribute(*now, name))
-        (void)::fsetxattr(Fd, name.c_str(), value.data(), value.size(), 0);
+// Gives a file written to back what the writing cleared, as far as the user may: an attribute
+// that went (a file capability) and the part of Mode that went (set-user-ID, set-group-ID).
+// True when the file has Mode and the Attributes again.
+bool KeepWhatWritingClears(int Fd, mode_t Mode, const std::optional<TAttributes>& Attributes) {
+  bool kept = true;
+  if (Attributes) {
+    const auto now = ReadAttributes(Fd);
+    kept = now.has_value();
+    if (now)
+      for (const auto& [name, value] : *Attributes)
+        if (!HasAttribute(*now, name) &&
+            ::fsetxattr(Fd, name.c_str(), value.data(), value.size(), 0) != 0)
+          kept = false;
+  }
   struct stat st;
-  if (::fstat(Fd, &st) == 0 && (st.st_mode & 07777) != Mode) (void)::fchmod(Fd, Mode);
+  if (::fstat(Fd, &st) != 0) return false;
+  if ((st.st_mode & 07777) == Mode) return kept;
+  return ::fchmod(Fd, Mode) == 0 && ::fstat(Fd, &st) == 0 && (st.st_mode & 07777) == Mode && kept;
 }
 
 // The temporary file of an atomic save, as the stream its content is written to. Until it is
@@ -787,12 +813,16 @@ class TSiblingFile : public TSaveStream {
         FFolder(APlace.Folder.Get()),
         FTempName(std::move(ATempName)),
         FNameless(FTempName.empty()) {}
-  ~TSiblingFile() override {
-    ::close(FFd);
-    if (!FTempName.empty()) ::unlinkat(FFolder, FTempName.c_str(), 0);
-  }
+  ~TSiblingFile() override { Drop(); }
   TSiblingFile(const TSiblingFile&) = delete;
   TSiblingFile& operator=(const TSiblingFile&) = delete;
+
+  // Removes the file at once, for a save that goes another way before writing to it.
+  void Drop() {
+    if (FFd < 0) return;
+    ::close(std::exchange(FFd, -1));
+    if (!FTempName.empty()) ::unlinkat(FFolder, FTempName.c_str(), 0);
+  }
 
   // Renames the file to Name in its folder, over the file there, or only where there is none
   // (Exclusive, the only way for a file without a name); 0, or the system's error.
@@ -918,19 +948,19 @@ bool IsAppendOnly(int Folder) {
          (flags & FS_APPEND_FL) != 0;
 }
 
-// A new file in the save's folder without a name, which goes with its descriptor unless it is
-// named; or -1 with errno.
-int CreateNamelessSibling(const TSavePlace& Place) {
-  return ::openat(Place.Folder.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+// A new file with Mode in the save's folder without a name, which goes with its descriptor
+// unless it is named; or -1 with errno.
+int CreateNamelessSibling(const TSavePlace& Place, mode_t Mode) {
+  return ::openat(Place.Folder.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, Mode);
 }
 
-// Creates a new temporary file in the save's folder, registered for removal on an ending signal
-// as it comes to be; returns its descriptor, its name in the folder and its path.
-int CreateRegisteredSibling(const TSavePlace& Place, std::string& TempName, std::string& TempPath,
-                            std::optional<TTemporaryFileGuard>& Registered) {
+// Creates a new temporary file with Mode in the save's folder, registered for removal on an
+// ending signal as it comes to be; returns its descriptor, its name in the folder and its path.
+int CreateRegisteredSibling(const TSavePlace& Place, mode_t Mode, std::string& TempName,
+                            std::string& TempPath, std::optional<TTemporaryFileGuard>& Registered) {
   const TEndingSignalsHeld held;
   const int fd = CreateUniqueFile(Place.Folder.Get(), "." + NameStem(Place.Target) + ".", ".tmp",
-                                  0666, TempName);
+                                  Mode, TempName);
   const int error = errno;
   if (fd >= 0) {
     TempPath = (FolderOf(Place.Target) / TempName).string();
@@ -1006,10 +1036,13 @@ class TBackupCopy {
       if (error.empty()) {
         FFolder = std::move(folder.Fd);
         const int fd = CreateUniqueFile(FFolder.Get(), NameStem(Target) + ".", ".old", 0600, FLeaf);
-        const int failed = fd < 0 ? errno : CopyContent(From, fd);
+        int failed = fd < 0 ? errno : CopyContent(From, fd);
         FCopy = TFd(fd);
+        struct stat st;
+        if (failed == 0 && ::fstat(fd, &st) != 0) failed = errno;
         if (failed == 0) {
           FName = (folder.Path / FLeaf).string();
+          FSize = st.st_size;
           return;
         }
         error = SysReason(failed);
@@ -1026,13 +1059,17 @@ class TBackupCopy {
   TBackupCopy(const TBackupCopy&) = delete;
   TBackupCopy& operator=(const TBackupCopy&) = delete;
 
-  // Writes the old bytes back over To; "" when they are back, else why not (the copy then
-  // stays).
-  std::string PutBack(int To) {
-    const int error = ::ftruncate(To, 0) == 0 ? CopyContent(FCopy.Get(), To) : errno;
-    if (error == 0) return {};
+  // Gives To, written over from its start up to Written (all of it once it was cut shorter),
+  // its old length and its old bytes there again; "" when they are back, else why not (the
+  // copy then stays). Only the bytes written over go back, into blocks the writing holds, so
+  // no block is needed; a byte past Written may lie in a hole of a sparse file, where its zero
+  // would take one.
+  std::string PutBack(int To, off_t Written) {
+    const int cut = ::ftruncate(To, FSize) == 0 ? 0 : errno;
+    const int error = CopyContent(FCopy.Get(), To, std::min(Written, FSize));
+    if (error == 0 && cut == 0) return {};
     FKept = true;
-    return SysReason(error);
+    return SysReason(error != 0 ? error : cut);
   }
   const std::string& Name() const { return FName; }
 
@@ -1047,6 +1084,7 @@ class TBackupCopy {
   TFd FCopy;
   std::string FLeaf;  // its name in FFolder
   std::string FName;  // its path, for a message
+  off_t FSize = 0;
   bool FKept = false;
 };
 
@@ -1065,7 +1103,11 @@ using TWriter = std::function<void(TStream& Out)>;
 
 // Saves by writing over the old file itself, for where a rename would fail or lose something of
 // it. Its old bytes are copied first; a failed write puts them back from the copy and says so.
-// The mode and attributes are set again where the writing cleared them.
+// The new text goes over the old from the start and the file is cut to the new length only
+// once the text is whole: no block is freed before then, so that a full disk stops the writing
+// where every byte written over can still be put back without a block more (a block freed
+// would not be free again before the journal commits). The mode and attributes are set again
+// where the writing cleared them.
 TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
   const TEndingSignalsDeferred deferred;
   const TFd file(
@@ -1081,14 +1123,16 @@ TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
   const std::optional<TAttributes> attributes = ReadAttributes(fd);
   TBackupCopy old(fd, Place.FileName, Place.Target);
   TSaveStream out(fd, Place.FileName);
+  bool cut = false;  // to the new length: the old text's tail went too
   try {
-    if (::ftruncate(fd, 0) != 0) RaiseWriteError(Place.FileName, errno);
     Write(out);
-    KeepWhatWritingClears(fd, mode, attributes);
+    if (::ftruncate(fd, out.End()) != 0) RaiseWriteError(Place.FileName, errno);
+    cut = true;
+    (void)KeepWhatWritingClears(fd, mode, attributes);
     return out.Sync(Place.IsLink);
   } catch (...) {
-    const std::string notBack = old.PutBack(fd);
-    KeepWhatWritingClears(fd, mode, attributes);
+    const std::string notBack = old.PutBack(fd, cut ? kWhole : out.End());
+    (void)KeepWhatWritingClears(fd, mode, attributes);
     if (!notBack.empty())
       throw EWriteError(CurrentMessage() + "; the old text could not be put back (" + notBack +
                         ") and is kept in \"" + old.Name() + "\"");
@@ -1129,6 +1173,10 @@ mode_t ModeMadeAnew(const TFileState& Former, int Fd) {
 // something of the old file (the folder takes no new file, or keeps every name made in it; its
 // owner, an attribute or its mode cannot be given to a new file; the rename is refused), the
 // file is written in place instead.
+// The new file is made for its owner alone and has the old file's owner, attributes and mode
+// (or the mode of the file it is made anew for) before its first byte, so that its text is
+// never open to more users than the old text was, while it is written nor when the save is
+// killed part way. Only a file where none was gets the mode new files get at once.
 TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFileState* Former) {
   std::optional<TAttributes> attributes;
   if (Place.Old && !(attributes = ReadAttributes(Place.OldFd.Get())))
@@ -1139,20 +1187,31 @@ TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFi
   if (appendOnly && Place.Old) return WriteInPlace(Place, Write);
   std::string tempName, tempPath;
   std::optional<TTemporaryFileGuard> removedOnSignals;
-  const int fd = appendOnly ? CreateNamelessSibling(Place)
-                            : CreateRegisteredSibling(Place, tempName, tempPath, removedOnSignals);
+  // For its owner alone until it has the permissions of the file it is for; one where none was
+  // gets the mode new files get at once.
+  const mode_t made = Place.Old || Former ? 0600 : 0666;
+  const int fd = appendOnly
+                     ? CreateNamelessSibling(Place, made)
+                     : CreateRegisteredSibling(Place, made, tempName, tempPath, removedOnSignals);
   if (fd < 0 && Place.Old) return WriteInPlace(Place, Write);  // the folder takes no new file
   if (fd < 0 && appendOnly)
     RaiseCreateError(Place.FileName, "The folder is append-only, and " + SysReason(errno));
   if (fd < 0) RaiseCreateError(Place.FileName, SysReason(errno));
   TSiblingFile temp(fd, Place, tempName);
-  if (Place.Old && ::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0)
+  const mode_t mode = Place.Old ? Place.Old->st_mode & 07777
+                      : Former  ? ModeMadeAnew(*Former, fd)
+                                : 0;
+  if (Place.Old && (::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0 ||
+                    !GiveAttributes(fd, *attributes, mode))) {
+    temp.Drop();
     return WriteInPlace(Place, Write);
+  }
+  if (!Place.Old && Former) (void)::fchmod(fd, mode);
   Write(temp);
   const TWriter writtenAgain = [&temp](TStream& Out) { temp.CopyTo(Out); };
-  if (Place.Old && !GiveAttributes(fd, *attributes, Place.Old->st_mode & 07777))
+  if (Place.Old && !KeepWhatWritingClears(fd, mode, attributes))
     return WriteInPlace(Place, writtenAgain);
-  if (!Place.Old && Former) (void)::fchmod(fd, ModeMadeAnew(*Former, fd));
+  if (!Place.Old && Former) (void)KeepWhatWritingClears(fd, mode, std::nullopt);
   const TFileState state = temp.Sync(Place.IsLink);
   if (!Place.StillHoldsOld()) RaiseChanged(Place.FileName);
   if (const int error = temp.RenameTo(Place.Name, !Place.Old)) {

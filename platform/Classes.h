@@ -382,18 +382,22 @@ class EOldTextPutBackError : public EWriteError {
 // Replaces the file FileName with what Write writes to Out, so that it is either the old file
 // or the new one, never a part. A symbolic link is followed and its target replaced (a loop of
 // links is refused with the system's reason). Out is a temporary file in the same folder,
-// flushed to disk once Write returns and renamed over FileName; it gets the old file's owner,
-// extended attributes (ACLs among them; not the trusted.* ones, which only a process that may
-// set them sees) and whole mode (set-user-ID and set-group-ID included).
+// flushed to disk once Write returns and renamed over FileName; it is made for its owner alone
+// and gets the old file's owner, extended attributes (ACLs among them; not the trusted.* ones,
+// which only a process that may set them sees) and whole mode (set-user-ID and set-group-ID
+// included) before Write writes to it, so that the new text is never open to more users than
+// the old one was.
 // Where that rename would fail or lose something of the old file (the folder takes no new file
 // or is append-only, the file has other hard links, its owner, group, an attribute or its mode
 // cannot be given to a new file, the rename is refused, as for a file mounted over the name),
 // the file is written over in place instead, keeping its mode: its old bytes are first copied
 // to a file of the user's alone in the user's cache folder (used only when it is a real folder
-// of the user's, mode 0700, not append-only), or else $TMPDIR, and a write that fails puts them
-// back and says so (EOldTextPutBackError; should that fail too, EWriteError names the copy that
-// keeps them). A new file in an append-only folder is made without a name and named once it is
-// whole.
+// of the user's, mode 0700, not append-only), or else $TMPDIR; the new text goes over the old
+// from the start and the file is cut to the new length only once the text is whole, so that no
+// block is freed before then, and a write that fails (a full disk among others) puts the old
+// bytes back and says so (EOldTextPutBackError; should that fail too, EWriteError names the
+// copy that keeps them). A new file in an append-only folder is made without a name and named
+// once it is whole.
 // What is not a regular file (a device, a FIFO, a folder), a file the user may not write, or
 // one without any write permission bit (read-only also to root) is never replaced:
 // EFCreateError names it and says why. A write to Out that fails raises EWriteError with the
@@ -401,8 +405,8 @@ class EOldTextPutBackError : public EWriteError {
 // RemoveTemporaryFilesOnSignals' signals end the program, no temporary file is left and the old
 // file is whole. A new file gets 0666 less the umask, or the permission bits of Former when
 // given (the file the name held before it was deleted), less set-user-ID where its owner is not
-// Former's and set-group-ID where its owner or group is not. Returns the state of the file
-// written.
+// Former's and set-group-ID where its owner or group is not; those bits, too, before its text.
+// Returns the state of the file written.
 // Checked, when given, is the file as the caller last looked at it (FileStateOf): the save
 // writes only to that very file, with the content it had (a link that was not there then is
 // not followed; see CompareFileStates), or creates the file only where there was none and

@@ -1,6 +1,8 @@
 #include "platform/Registry.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QStandardPaths>
 #include <QString>
@@ -35,8 +37,6 @@ namespace rid {
 // In a section name '%' and '\' are written as %25 and %5C: a '\' of a name's own would read
 // back as the start of a subkey.
 
-namespace {
-
 constexpr size_t kNoLine = static_cast<size_t>(-1);
 
 struct TRegValue {
@@ -54,6 +54,18 @@ struct TRegValue {
            (IsInteger ? Int == Other.Int : Text == Other.Text);
   }
 };
+
+// A change the program made, kept until a save has written it: a file changed by someone else
+// meanwhile is read again and the changes are made again on what it now holds.
+struct TRegChange {
+  enum TKind : uint8_t { MakeKey, DeleteKey, PutValue, DeleteValue };
+  TKind Kind;
+  HKEY Root;
+  std::vector<std::string> Path;  // the key
+  TRegValue Value;                // the value written (PutValue), or the name (DeleteValue)
+};
+
+namespace {
 
 // Items in the order they came, found by name without ASCII case. A list of a few items is
 // searched through; a longer one keeps an index, so that reading or filling a key of many
@@ -343,30 +355,29 @@ std::string DecodeQuoted(std::string_view Line, size_t& P) {
   return d.Done();
 }
 
-// What the settings file was when it was last read or written; a change means someone else
-// wrote it (or made it something else, or changed who may read it).
-struct TStamp {
-  bool Exists = false;
-  int Error = 0;  // why it could not be looked at; a missing file or folder is no error
-  int64_t Size = 0, MTime = 0, CTime = 0, Inode = 0, Mode = 0;
-  bool operator==(const TStamp&) const = default;
-};
-
-TStamp StampOf(const std::string& FileName) {
+// What the name leads to now (FileStateOf), and why it could not be looked at: 0 when it can,
+// and when the file or a folder on its way is missing (a save makes them); a folder on the way
+// that is a file is no error either: a save will say why it cannot write there.
+TFileState LookAt(const std::string& FileName, int& Error) {
+  const TFileState state = FileStateOf(FileName);
+  Error = 0;
   struct stat st;
-  TStamp s;
-  if (::stat(FileName.c_str(), &st) != 0) {
-    // A folder on the way that is a file: a save will say why it cannot write there.
-    if (errno != ENOENT && errno != ENOTDIR) s.Error = errno;
-    return s;
-  }
-  s.Exists = true;
-  s.Size = st.st_size;
-  s.MTime = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  s.CTime = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-  s.Inode = static_cast<int64_t>(st.st_ino);
-  s.Mode = st.st_mode;
-  return s;
+  if (!state.Exists && ::stat(FileName.c_str(), &st) != 0 && errno != ENOENT && errno != ENOTDIR)
+    Error = errno;
+  return state;
+}
+
+// Whether two looks at a name found the same file with the same content, as far as the system
+// tells (a change of mode or owner is a change: it may make the file unreadable or foreign).
+bool SameLook(const TFileState& Then, const TFileState& Now) {
+  return Then.Exists == Now.Exists && Then.IsLink == Now.IsLink &&
+         (!Now.Exists || CompareFileStates(Then, Now) == TFileChange::None);
+}
+
+// A user as people know them: the name, else the number.
+std::string UserName(uint32_t Id) {
+  const passwd* user = ::getpwuid(Id);
+  return user ? std::string(user->pw_name) : "user " + std::to_string(Id);
 }
 
 bool IsUtf8Text(std::string_view Line) {
@@ -380,20 +391,35 @@ bool IsUtf8Text(std::string_view Line) {
 struct TRegLine {
   enum TKind : uint8_t { Other, Header, Value };
   std::string Text;  // without its line end
-  std::string End;   // "\r\n", "\n", or "" for a last line without one
+  std::string End;   // "\r\n", "\n", "\r", or "" for a last line without one
   TKind Kind = Other;
   uint64_t Node = 0;  // the key of the section it stands in; 0 outside any key
   TRegValue Read;     // a value line's value
 };
+
+// Calls Put(Line, End) for each line of Bytes, End being its own break: CR LF, LF or CR, or ""
+// for a last line without one.
+template <class F>
+void ForEachLine(std::string_view Bytes, F&& Put) {
+  for (size_t start = 0; start < Bytes.size();) {
+    size_t end = Bytes.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = Bytes.size();
+    size_t next = end;
+    if (next < Bytes.size()) next += Bytes.substr(end, 2) == "\r\n" ? 2 : 1;
+    Put(Bytes.substr(start, end - start), Bytes.substr(end, next - end));
+    start = next;
+  }
+}
 
 // Appends whole lines, each ending as the file's lines end.
 class TLineWriter {
  public:
   explicit TLineWriter(std::string AEnd) : FEnd(std::move(AEnd)) {}
   void Put(std::string_view Text, std::string_view End) {
-    if (!FOut.empty() && FOut.back() != '\n') FOut += FEnd;  // after a last line without end
+    if (FOpen) FOut += FEnd;  // after a last line without end
     FOut += Text;
     FOut += End;
+    FOpen = End.empty();
   }
   void Put(std::string_view Text) { Put(Text, FEnd); }
   bool Empty() const { return FOut.empty(); }
@@ -402,6 +428,7 @@ class TLineWriter {
  private:
   std::string FEnd;
   std::string FOut;
+  bool FOpen = false;  // the last line has no end
 };
 
 std::string ValueLineText(const TRegValue& V) {
@@ -426,45 +453,89 @@ class TRegistryStore {
 
   std::mutex Mutex;
 
-  // Reads the file when it is new to us or changed by someone else, unless we hold changes
-  // for it (those made while it was skipped could never be saved: they go).
+  // Looks at the file, and reads it when it is new to us or changed since it was read or
+  // written, with the program's changes since its last save made again on it. Changes kept
+  // while the file was skipped could never be saved: they go. What ForeignReason names is not
+  // read at all: the settings stay as they were, and Save refuses to write.
   void Refresh() {
-    const TStamp stamp = StampOf(FFileName);
-    if (FLoaded && (stamp == FStamp || (FDirty && FSkipped.empty()))) return;
-    FStamp = stamp;
-    FDirty = false;
+    int error;
+    const TFileState now = LookAt(FFileName, error);
+    if (FLoaded && error == FSeenError && SameLook(FSeen, now)) return;
+    const bool first = !FLoaded;
     FLoaded = true;
-    Clear();
-    if (stamp.Error != 0)
-      return Skip(FormatStr(SFOpenError, FFileName.c_str(), std::strerror(stamp.Error)));
-    if (!stamp.Exists) return;
-    std::string bytes;
-    try {
-      bytes = LoadBytesFromFile(FFileName);
-    } catch (const Exception& e) {
-      return Skip(e.Message);
+    FSeen = now;
+    FSeenError = error;
+    if (first) {
+      FLinkedAtStart = now.IsLink;
+      FOwner = now.Exists ? now.Owner : ::geteuid();
+    } else {
+      FReplaced = ForeignReason(now);
+      if (!FReplaced.empty()) return;
     }
-    if (const std::string why = NoSettingsReason(bytes); !why.empty())
-      return Skip(FormatStr(SFReadError, FFileName.c_str(), why.c_str()));
-    Parse(bytes);
-  }
-
-  // A file that was skipped is never written: what changed stays in memory.
-  void Save() {
-    if (!FDirty || !FSkipped.empty()) return;
-    const std::filesystem::path path(FFileName);
-    std::error_code ec;
-    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-    const std::string text = Serialize();
-    SaveBytesToFileAtomic(FFileName, text);
-    FDirty = false;
-    FStamp = StampOf(FFileName);
-    // From now on the lines are those written.
+    std::string bytes, why;
+    TFileState read = now;
+    if (error != 0) {
+      why = FormatStr(SFOpenError, FFileName.c_str(), std::strerror(error));
+    } else if (now.Exists) {
+      try {
+        bytes = LoadBytesFromFile(FFileName, &read);
+      } catch (const Exception& e) {
+        why = e.Message;
+      }
+      // It may have been replaced between the look and the read.
+      if (!first) {
+        FReplaced = ForeignReason(read);
+        if (!FReplaced.empty()) return;
+      }
+      if (why.empty()) {
+        if (const std::string no = NoSettingsReason(bytes); !no.empty())
+          why = FormatStr(SFReadError, FFileName.c_str(), no.c_str());
+      }
+    }
+    if (!FSkipped.empty()) FChanges.clear();
     Clear();
-    Parse(text);
+    FHeld = read;
+    if (why.empty())
+      Parse(bytes);
+    else
+      FSkipped = std::move(why);
+    Replay();
   }
 
-  void Touch() { FDirty = true; }
+  // Writes the program's changes to the file as it now is (Refresh). A file that is skipped is
+  // never written: the changes stay in memory. One that was replaced by what Refresh does not
+  // read is not written either: EFileChangedError says why. The save writes only to the file
+  // read (see SaveToFileAtomic's Checked): one changed in between is read again, and the
+  // changes made again on it.
+  void Save() {
+    for (int32_t attempt = 1;; ++attempt) {
+      Refresh();
+      if (FChanges.empty() || !FSkipped.empty()) return;
+      if (!FReplaced.empty())
+        throw EFileChangedError(FormatStr(SFCreateError, FFileName.c_str(), FReplaced.c_str()));
+      const std::filesystem::path path(FFileName);
+      std::error_code ec;
+      if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+      const std::string text = Serialize();
+      TFileState written;
+      try {
+        written = SaveToFileAtomic(
+            FFileName, [&](TStream& Out) { Out.WriteBuffer(text); }, nullptr, &FHeld);
+      } catch (const EFileChangedError&) {
+        if (attempt == kSaveAttempts) throw;
+        continue;
+      }
+      FChanges.clear();
+      FHeld = FSeen = written;
+      FSeenError = 0;
+      FOwner = written.Owner;
+      // From now on the lines are those written.
+      Clear();
+      Parse(text);
+      return;
+    }
+  }
+
   const std::string& Skipped() const { return FSkipped; }
 
   TRegNode* Find(HKEY Root, const std::vector<std::string>& Path) {
@@ -476,29 +547,115 @@ class TRegistryStore {
     return node;
   }
 
-  TRegNode* Create(HKEY Root, const std::vector<std::string>& Path) {
+  // The key at Path, made with the keys on its way where missing.
+  TRegNode* MakeKey(HKEY Root, const std::vector<std::string>& Path) {
+    bool made = false;
+    TRegNode* node = Create(Root, Path, made);
+    if (made) FChanges.push_back({TRegChange::MakeKey, Root, Path, {}});
+    return node;
+  }
+
+  // Makes the change and keeps it until it is saved; false when it changes nothing. A value
+  // written to a key that is not there raises "Failed to set data", one written over a value of
+  // another type "Invalid data type", and nothing changes.
+  bool Change(TRegChange C) {
+    if (!Apply(C)) return false;
+    FChanges.push_back(std::move(C));
+    return true;
+  }
+
+ private:
+  // A save that finds the file changed between its look and its write looks again; a file
+  // that keeps changing is left to the next save.
+  static constexpr int32_t kSaveAttempts = 3;
+
+  TRegNode* Create(HKEY Root, const std::vector<std::string>& Path, bool& Made) {
     TRegNode* node = RootNode(Root);
     for (const std::string& part : Path) {
       TRegNode* child = node->Child(part);
       if (!child) {
         child = node->AddChild(part, FNextId++);
-        Touch();
+        Made = true;
       }
       node = child;
     }
     return node;
   }
 
- private:
+  bool Apply(const TRegChange& C) {
+    switch (C.Kind) {
+      case TRegChange::MakeKey: {
+        bool made = false;
+        Create(C.Root, C.Path, made);
+        return made;
+      }
+      case TRegChange::DeleteKey: {
+        if (C.Path.empty()) return false;
+        TRegNode* parent = Find(C.Root, {C.Path.begin(), C.Path.end() - 1});
+        return parent && parent->Keys.Remove(C.Path.back());
+      }
+      case TRegChange::PutValue: {
+        TRegNode* node = Find(C.Root, C.Path);
+        if (!node) throw ERegistryException(FormatStr(SRegSetDataFailed, C.Value.Name.c_str()));
+        return PutValue(*node, C.Value);
+      }
+      case TRegChange::DeleteValue: {
+        TRegNode* node = Find(C.Root, C.Path);
+        return node && node->Values.Remove(C.Value.Name);
+      }
+    }
+    return false;
+  }
+
+  // Makes the program's changes again on the file as read. A value's key that is gone is made
+  // anew; a value written by hand since in another type keeps its line.
+  void Replay() {
+    for (const TRegChange& c : FChanges) {
+      try {
+        bool made = false;
+        if (c.Kind == TRegChange::PutValue) Create(c.Root, c.Path, made);
+        Apply(c);
+      } catch (const ERegistryException&) {
+      }
+    }
+  }
+
+  // Stores a value in Node; false when it held the same. A value of another type is the
+  // person's own: its line is never replaced, nor is a second one written.
+  static bool PutValue(TRegNode& Node, const TRegValue& Put) {
+    TRegValue* v = Node.Value(Put.Name);
+    if (!v) {
+      Node.Values.Add(Put);
+      return true;
+    }
+    if (v->IsOther) throw ERegistryException(FormatStr(SInvalidRegType, Put.Name.c_str()));
+    if (v->SameData(Put)) return false;
+    v->IsInteger = Put.IsInteger;
+    v->Text = Put.Text;
+    v->Int = Put.Int;
+    return true;
+  }
+
+  // Why the name may not be followed to the file Now describes, or "": a link where there was
+  // none when the store first looked, or a file of another owner than the one read or written
+  // (than the user, where there was none), as another user may put in a folder of theirs.
+  std::string ForeignReason(const TFileState& Now) const {
+    if (Now.IsLink && !FLinkedAtStart) {
+      std::error_code ec;
+      const std::string to = std::filesystem::read_symlink(FFileName, ec).string();
+      return "It was replaced by a link to \"" + to +
+             "\": the settings are never written through a link put in place of their file";
+    }
+    if (Now.Exists && Now.Owner != FOwner)
+      return "It was replaced by a file of " + UserName(Now.Owner) + ", not of " +
+             UserName(FOwner) + ": the settings are never written into another's file";
+    return {};
+  }
+
   void Clear() {
     FTop = TRegNode();
     FLines.clear();
     FSkipped.clear();
-  }
-
-  void Skip(std::string Why) {
-    Clear();
-    FSkipped = std::move(Why);
   }
 
   TRegNode* RootNode(HKEY Root) {
@@ -512,20 +669,21 @@ class TRegistryStore {
   static std::string NoSettingsReason(std::string_view Bytes) {
     size_t number = 0, stray = 0;
     bool section = false;
-    for (size_t start = 0; start < Bytes.size();) {
-      size_t end = Bytes.find('\n', start);
-      if (end == std::string_view::npos) end = Bytes.size();
-      std::string_view line = Bytes.substr(start, end - start);
-      start = end + 1;
+    std::string why;
+    ForEachLine(Bytes, [&](std::string_view Line, std::string_view) {
+      if (!why.empty()) return;
       ++number;
-      if (line.find('\0') != std::string_view::npos)
-        return FormatStr("It is no settings file: line %zu holds a zero byte", number);
-      if (!IsUtf8Text(line))
-        return FormatStr("It is no settings file: line %zu is not UTF-8 text", number);
-      line = Content(line, number == 1);
-      if (!line.empty() && line[0] == '[') section = true;
-      if (!stray && !line.empty() && line[0] != ';' && line[0] != '#') stray = number;
-    }
+      if (Line.find('\0') != std::string_view::npos) {
+        why = FormatStr("It is no settings file: line %zu holds a zero byte", number);
+      } else if (!IsUtf8Text(Line)) {
+        why = FormatStr("It is no settings file: line %zu is not UTF-8 text", number);
+      } else {
+        Line = Content(Line, number == 1);
+        if (!Line.empty() && Line[0] == '[') section = true;
+        if (!stray && !Line.empty() && Line[0] != ';' && Line[0] != '#') stray = number;
+      }
+    });
+    if (!why.empty()) return why;
     return stray && !section
                ? FormatStr(
                      "It is no settings file: it has no [section], and line %zu is no "
@@ -534,10 +692,8 @@ class TRegistryStore {
                : std::string();
   }
 
-  // A line's text as read: without the CR of its end, the mark of a UTF-8 file and the blanks
-  // before it.
+  // A line's text as read: without the mark of a UTF-8 file and the blanks before it.
   static std::string_view Content(std::string_view Line, bool First) {
-    if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
     if (First && Line.substr(0, 3) == "\xEF\xBB\xBF") Line.remove_prefix(3);
     while (!Line.empty() && (Line.front() == ' ' || Line.front() == '\t')) Line.remove_prefix(1);
     return Line;
@@ -545,18 +701,12 @@ class TRegistryStore {
 
   void Parse(std::string_view Bytes) {
     TRegNode* current = nullptr;
-    for (size_t start = 0; start < Bytes.size();) {
+    ForEachLine(Bytes, [&](std::string_view Text, std::string_view End) {
+      const bool first = FLines.empty();
       TRegLine& line = FLines.emplace_back();
-      size_t end = Bytes.find('\n', start);
-      if (end == std::string_view::npos) {
-        end = Bytes.size();
-      } else {
-        const bool crlf = end > start && Bytes[end - 1] == '\r';
-        line.End = crlf ? "\r\n" : "\n";
-      }
-      line.Text = Bytes.substr(start, end - start - (line.End == "\r\n" ? 1 : 0));
-      const std::string_view text = Content(Bytes.substr(start, end - start), start == 0);
-      start = end + 1;
+      line.Text = Text;
+      line.End = End;
+      const std::string_view text = Content(Text, first);
       if (!text.empty() && text[0] == '[') {
         const size_t close = text.rfind(']');
         current = close == std::string_view::npos || close == 0
@@ -572,7 +722,7 @@ class TRegistryStore {
           current->Values.Add(line.Read);
       }
       line.Node = current ? current->Id : 0;
-    }
+    });
   }
 
   TRegNode* Section(std::string_view Path) {
@@ -717,10 +867,15 @@ class TRegistryStore {
   TRegNode FTop;
   std::vector<TRegLine> FLines;
   uint64_t FNextId = 1;
-  TStamp FStamp;
   bool FLoaded = false;
-  bool FDirty = false;
-  std::string FSkipped;  // why the file is left alone, or ""
+  TFileState FSeen;  // at the last look
+  int FSeenError = 0;
+  TFileState FHeld;                  // the file the lines are of, as read or written
+  bool FLinkedAtStart = false;       // the name was a link when first looked at
+  uint32_t FOwner = 0;               // whose file the name must lead to
+  std::vector<TRegChange> FChanges;  // since the last save
+  std::string FSkipped;              // why the file is left alone, or ""
+  std::string FReplaced;  // why what the name now leads to is neither read nor written, or ""
 };
 
 namespace {
@@ -778,11 +933,15 @@ std::vector<std::string> TRegistry::PathTo(const std::string& Key) const {
   return path;
 }
 
+void TRegistry::Look() {
+  if (!FKeyOpen) FStore->Refresh();
+}
+
 bool TRegistry::Open(const std::string& Key, bool CanCreate, bool ReadOnly) {
   std::lock_guard lock(FStore->Mutex);
   FStore->Refresh();
   const std::vector<std::string> path = PathTo(Key);
-  TRegNode* node = CanCreate ? FStore->Create(FRootKey, path) : FStore->Find(FRootKey, path);
+  TRegNode* node = CanCreate ? FStore->MakeKey(FRootKey, path) : FStore->Find(FRootKey, path);
   if (!node) return false;
   if (CanCreate) FSaveFailureRaised = false;  // keys may have been made
   FKeyOpen = true;
@@ -799,7 +958,7 @@ bool TRegistry::OpenKeyReadOnly(const std::string& Key) { return Open(Key, false
 
 std::string TRegistry::SkipReason() {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
+  Look();
   return FStore->Skipped();
 }
 
@@ -817,33 +976,27 @@ void TRegistry::CloseKey() {
   FSaveFailureRaised = false;
 }
 
-void TRegistry::Changed() {
-  FStore->Touch();
+bool TRegistry::Change(TRegChange C) {
+  if (!FStore->Change(std::move(C))) return false;
   FSaveFailureRaised = false;
+  return true;
 }
 
 bool TRegistry::KeyExists(const std::string& Key) {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
+  Look();
   return FStore->Find(FRootKey, PathTo(Key)) != nullptr;
 }
 
 bool TRegistry::DeleteKey(const std::string& Key) {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
-  std::vector<std::string> path = PathTo(Key);
-  if (path.empty()) return false;
-  const std::string name = path.back();
-  path.pop_back();
-  TRegNode* parent = FStore->Find(FRootKey, path);
-  if (!parent || !parent->Keys.Remove(name)) return false;
-  Changed();
-  return true;
+  Look();
+  return Change({TRegChange::DeleteKey, FRootKey, PathTo(Key), {}});
 }
 
 void TRegistry::GetKeyNames(TStrings* Strings) {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
+  Look();
   TStringsUpdate update(Strings);
   Strings->Clear();
   if (TRegNode* node = FStore->Find(FRootKey, OpenPath()))
@@ -852,7 +1005,7 @@ void TRegistry::GetKeyNames(TStrings* Strings) {
 
 void TRegistry::GetValueNames(TStrings* Strings) {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
+  Look();
   TStringsUpdate update(Strings);
   Strings->Clear();
   if (TRegNode* node = FStore->Find(FRootKey, OpenPath()))
@@ -861,7 +1014,7 @@ void TRegistry::GetValueNames(TStrings* Strings) {
 
 bool TRegistry::HasSubKeys() {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
+  Look();
   TRegNode* node = FStore->Find(FRootKey, OpenPath());
   return node && !node->Keys.Empty();
 }
@@ -873,95 +1026,66 @@ bool TRegistry::ValueExists(const std::string& Name) {
 
 bool TRegistry::DeleteValue(const std::string& Name) {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
+  Look();
+  if (FReadOnly) return false;
+  TRegValue name;
+  name.Name = Name;
+  return Change({TRegChange::DeleteValue, FRootKey, OpenPath(), std::move(name)});
+}
+
+const TRegValue* TRegistry::FindValue(const std::string& Name) {
+  Look();
   TRegNode* node = FStore->Find(FRootKey, OpenPath());
-  if (FReadOnly || !node || !node->Values.Remove(Name)) return false;
-  Changed();
-  return true;
+  return node ? node->Value(Name) : nullptr;
 }
 
 TRegDataType TRegistry::GetDataType(const std::string& Name) {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
-  TRegNode* node = FStore->Find(FRootKey, OpenPath());
-  const TRegValue* v = node ? node->Value(Name) : nullptr;
+  const TRegValue* v = FindValue(Name);
   return !v ? rdUnknown : v->IsOther ? rdOther : v->IsInteger ? rdInteger : rdString;
 }
 
 std::string TRegistry::GetOtherType(const std::string& Name) {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
-  TRegNode* node = FStore->Find(FRootKey, OpenPath());
-  const TRegValue* v = node ? node->Value(Name) : nullptr;
+  const TRegValue* v = FindValue(Name);
   return v && v->IsOther ? v->OtherType : std::string();
 }
 
-void TRegistry::CheckWritable(const std::string& Name) const {
+void TRegistry::Write(const std::string& Name, bool IsInteger, const std::string& Text,
+                      int32_t Int) {
+  std::lock_guard lock(FStore->Mutex);
   if (FReadOnly) throw ERegistryException(FormatStr(SRegSetDataFailed, Name.c_str()));
-}
-
-namespace {
-
-// Stores a value in Node, marking the store changed only when something differs. A value of
-// another type is the person's own: its line is never replaced, nor is a second one written.
-bool PutValue(TRegNode& Node, const std::string& Name, bool IsInteger, const std::string& Text,
-              int32_t Int) {
+  Look();
   TRegValue put;
   put.Name = Name;
   put.IsInteger = IsInteger;
   put.Text = Text;
   put.Int = Int;
-  TRegValue* v = Node.Value(Name);
-  if (!v) {
-    Node.Values.Add(put);
-    return true;
-  }
-  if (v->IsOther) throw ERegistryException(FormatStr(SInvalidRegType, Name.c_str()));
-  if (v->SameData(put)) return false;
-  v->IsInteger = put.IsInteger;
-  v->Text = put.Text;
-  v->Int = put.Int;
-  return true;
+  Change({TRegChange::PutValue, FRootKey, OpenPath(), std::move(put)});
 }
-
-}  // namespace
 
 std::string TRegistry::ReadString(const std::string& Name) {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
-  TRegNode* node = FStore->Find(FRootKey, OpenPath());
-  TRegValue* v = node ? node->Value(Name) : nullptr;
+  const TRegValue* v = FindValue(Name);
   if (!v || v->IsOther) return std::string();
   if (v->IsInteger) throw ERegistryException(FormatStr(SInvalidRegType, Name.c_str()));
   return v->Text;
 }
 
 void TRegistry::WriteString(const std::string& Name, const std::string& Value) {
-  std::lock_guard lock(FStore->Mutex);
-  CheckWritable(Name);
-  FStore->Refresh();
-  TRegNode* node = FStore->Find(FRootKey, OpenPath());
-  if (!node) throw ERegistryException(FormatStr(SRegSetDataFailed, Name.c_str()));
-  if (PutValue(*node, Name, false, Value, 0)) Changed();
+  Write(Name, false, Value, 0);
 }
 
 int32_t TRegistry::ReadInteger(const std::string& Name) {
   std::lock_guard lock(FStore->Mutex);
-  FStore->Refresh();
-  TRegNode* node = FStore->Find(FRootKey, OpenPath());
-  TRegValue* v = node ? node->Value(Name) : nullptr;
+  const TRegValue* v = FindValue(Name);
   if (!v || v->IsOther) throw ERegistryException(FormatStr(SRegGetDataFailed, Name.c_str()));
   if (!v->IsInteger) throw ERegistryException(FormatStr(SInvalidRegType, Name.c_str()));
   return v->Int;
 }
 
 void TRegistry::WriteInteger(const std::string& Name, int32_t Value) {
-  std::lock_guard lock(FStore->Mutex);
-  CheckWritable(Name);
-  FStore->Refresh();
-  TRegNode* node = FStore->Find(FRootKey, OpenPath());
-  if (!node) throw ERegistryException(FormatStr(SRegSetDataFailed, Name.c_str()));
-  if (PutValue(*node, Name, true, std::string(), Value)) Changed();
+  Write(Name, true, std::string(), Value);
 }
 
 bool TRegistry::ReadBool(const std::string& Name) { return ReadInteger(Name) != 0; }

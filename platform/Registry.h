@@ -35,6 +35,8 @@ inline constexpr const char* SInvalidRegType = "Invalid data type for '%s'";
 std::string RegistryFileName();
 
 class TRegistryStore;
+struct TRegChange;
+struct TRegValue;
 
 // The system's settings store, kept in one text file (see RegistryFileName). Keys are paths of
 // names separated by '\' under a root key; a key holds named string and integer values. Key
@@ -43,15 +45,26 @@ class TRegistryStore;
 //
 // Every TRegistry of the process that uses the same file shares one copy of it, so writes made
 // through one are seen by the others at once. Changes reach the file when the key is closed
-// (CloseKey) or the object is destroyed; a file changed by another program is read again when
-// this process has nothing unsaved. A save keeps every line of the file in its place: comments,
-// blank lines, values of other types and lines it cannot read stay as they were, and so do
-// values it did not change; new values go to the end of their key's section, new keys to the
-// end of the file. A name has one line: a write to a value of another type is refused.
+// (CloseKey) or the object is destroyed. The store keeps the changes made since its last save:
+// a file changed by someone else is read again and those changes are made again on what it
+// holds, so that a save (one after a failed save too) keeps what was written by hand. A save
+// keeps every line of the file in its place: comments, blank lines, values of other types and
+// lines it cannot read stay as they were, and so do values it did not change; new values go to
+// the end of their key's section, new keys to the end of the file. A name has one line: a write
+// to a value of another type is refused. A line may end in CR LF, LF or CR, and keeps its own.
+//
+// The file is looked at when a key is opened and by each call made while none is open; the
+// calls on an open key use what its opening saw, so that a batch of reads looks once and the
+// next opening sees what was written in between.
 //
 // A file that is no regular file, cannot be read, or is no settings file (binary data, or text
 // without a section that is not all comments) is skipped: the settings start empty, changes
-// stay in memory, and the file is never written (SkipReason says why).
+// stay in memory until it is read again, and the file is never written (SkipReason says why).
+// A link put in place of a file that was no link when the store first looked at it, or a file
+// of another owner put in place of the one read or written, is neither read nor written: the
+// settings stay as they were, and CloseKey raises EFileChangedError saying why. A link from the
+// start is followed; a file its owner put in place (an editor that saves by a rename) is read
+// again.
 class TRegistry : public TObject {
  public:
   RID_CLASS_NAME(TRegistry)
@@ -117,9 +130,15 @@ class TRegistry : public TObject {
   std::vector<std::string> PathTo(const std::string& Key) const;
   std::vector<std::string> OpenPath() const;
   bool Open(const std::string& Key, bool CanCreate, bool ReadOnly);
-  void CheckWritable(const std::string& Name) const;
-  // A change through this object: a failure to save it is yet to be told.
-  void Changed();
+  // The look at the file that a call uses (see the class comment); the store's mutex is held.
+  void Look();
+  // Makes a change through this object (false when it changes nothing): a failure to save it
+  // is yet to be told.
+  bool Change(TRegChange C);
+  // The open key's value Name, or null; the store's mutex is held.
+  const TRegValue* FindValue(const std::string& Name);
+  // WriteString and WriteInteger.
+  void Write(const std::string& Name, bool IsInteger, const std::string& Text, int32_t Int);
 
   std::shared_ptr<TRegistryStore> FStore;
   HKEY FRootKey = HKEY_CURRENT_USER;

@@ -24,7 +24,7 @@ namespace {
 constexpr const char* kCupsd = "/usr/sbin/cupsd";
 constexpr const char* kCupsPdfSettings = "/etc/cups/cups-pdf.conf";
 constexpr const char* kCupsPdfDriver = "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd";
-constexpr int kStartSeconds = 20;
+constexpr int kStartSeconds = kWaitSeconds;
 
 struct TNeed {
   const char* Path;

@@ -40,7 +40,7 @@ class TCupsServer {
   // The copies CUPS holds for the last job sent to Queue; 0 without a job.
   int LastJobCopies(const std::string& Queue);
   // Waits until Queue holds no job that has not finished; false after Seconds.
-  bool WaitForJobs(const std::string& Queue, int Seconds = 60);
+  bool WaitForJobs(const std::string& Queue, int Seconds = kWaitSeconds);
   // The scheduler's error log, for the messages of a failed test.
   std::string Log() const;
 

@@ -1,8 +1,11 @@
 #pragma once
 // Files that stop a save or a load whoever runs the tests: CI runs them as root, who may write
 // any folder and any file, so each fault is one that stops root as well.
+#include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -10,8 +13,10 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -24,8 +29,10 @@
 namespace rid::test {
 
 // Runs Body in a child process and returns the message of what it raised, "(no exception)",
-// or "(still running)" when it has not finished after Seconds (a load waiting on a pipe).
-inline std::string MessageInChild(const std::function<void()>& Body, unsigned Seconds = 20) {
+// or "(still running)" when it has not finished after Seconds (a load waiting on a pipe): a
+// safety net (kWaitSeconds), never a measurement of the body's cost.
+inline std::string MessageInChild(const std::function<void()>& Body,
+                                  unsigned Seconds = kWaitSeconds) {
   int pipeFds[2];
   if (::pipe(pipeFds) != 0) return "(no pipe)";
   const pid_t pid = ::fork();
@@ -232,6 +239,97 @@ class TFailingSave {
   std::filesystem::path FKept;
 };
 
+// Another user who wants the text of the files saved in a folder: a child process that, as
+// nobody, is told by inotify of every file made or renamed into the folder and at once opens
+// it and reads all it can, as such a user would.
+class TNobodyWatching {
+ public:
+  // Returns once the folder is watched.
+  explicit TNobodyWatching(const std::filesystem::path& Folder) {
+    int tried[2], report[2];
+    if (::pipe2(tried, O_CLOEXEC) != 0 || ::pipe2(report, O_CLOEXEC) != 0)
+      throw std::runtime_error("no pipe");
+    FPid = ::fork();
+    if (FPid == 0) Watch(Folder, tried[1], report[1]);
+    ::close(tried[1]);
+    ::close(report[1]);
+    FTried = tried[0];
+    FReport = report[0];
+    if (!WaitForTries(1)) {
+      (void)Stop();
+      throw std::runtime_error("nobody could not watch " + Folder.string());
+    }
+  }
+  ~TNobodyWatching() { (void)Stop(); }
+  TNobodyWatching(const TNobodyWatching&) = delete;
+  TNobodyWatching& operator=(const TNobodyWatching&) = delete;
+
+  // Waits until it has tried to open Count more files (in any process that inherited it); false
+  // when Seconds passed first.
+  bool WaitForTries(int Count, int Seconds = kWaitSeconds) {
+    for (char c; Count > 0; --Count) {
+      struct pollfd p = {FTried, POLLIN, 0};
+      if (::poll(&p, 1, Seconds * 1000) != 1 || ::read(FTried, &c, 1) != 1) return false;
+    }
+    return true;
+  }
+
+  // Stops it. Returns a line for each file it tried: "<name>: opened, <n> bytes read", or why
+  // it could not open it; a temporary file's name is "(temporary)".
+  std::string Stop() {
+    if (FPid <= 0) return FSaid;
+    ::kill(FPid, SIGKILL);
+    ::waitpid(FPid, nullptr, 0);
+    FPid = -1;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(FReport, buffer, sizeof buffer)) > 0;) FSaid.append(buffer, n);
+    ::close(FTried);
+    ::close(FReport);
+    return FSaid;
+  }
+
+ private:
+  [[noreturn]] static void Watch(const std::filesystem::path& Folder, int Tried, int Report) {
+    ::alarm(3 * kWaitSeconds);  // never outlives a test that forgot it
+    const int events = ::inotify_init1(IN_CLOEXEC);
+    const uid_t nobody = 65534;
+    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0 ||
+        events < 0 || ::inotify_add_watch(events, Folder.c_str(), IN_CREATE | IN_MOVED_TO) < 0)
+      ::_exit(1);
+    (void)!::write(Tried, "w", 1);
+    alignas(struct inotify_event) char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(events, buffer, sizeof buffer);
+      if (n <= 0) ::_exit(1);
+      for (const char* p = buffer; p < buffer + n;) {
+        const auto* e = reinterpret_cast<const struct inotify_event*>(p);
+        p += sizeof(struct inotify_event) + e->len;
+        if (e->len == 0) continue;
+        const std::string name = e->name;
+        std::string line = name.starts_with(".") && name.ends_with(".tmp") ? "(temporary)" : name;
+        const int fd = ::open((Folder / name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+          line += std::string(": ") + std::strerror(errno);
+        } else {
+          size_t read = 0;
+          char bytes[65536];
+          for (ssize_t got; (got = ::read(fd, bytes, sizeof bytes)) > 0;) read += size_t(got);
+          line += ": opened, " + std::to_string(read) + " bytes read";
+          ::close(fd);
+        }
+        line += "\n";
+        (void)!::write(Report, line.data(), line.size());
+        (void)!::write(Tried, "t", 1);
+      }
+    }
+  }
+
+  pid_t FPid = -1;
+  int FTried = -1;   // a byte for each file tried (and one once it watches)
+  int FReport = -1;  // its lines
+  std::string FSaid;
+};
+
 // Marks a folder append-only (chattr +a: names may be added to it, never renamed or removed,
 // root included), or clears the mark; "" when done, else what chattr said (a file system that
 // keeps no such mark; chattr is in e2fsprogs).
@@ -259,6 +357,7 @@ enum class TSaveSite {
   AppendOnlyFolder,   // root's 0640 file in a 0777 folder that keeps its names (chattr +a)
   TrustedOwnFile,     // nobody's 0644 file with a trusted.* attribute in a 0777 folder, saved by
                       // nobody, who cannot see the attribute
+  Private,            // root's 0600 file in a 0755 folder: renamed over
 };
 
 inline constexpr uid_t kNobody = 65534;
@@ -306,6 +405,10 @@ class TSaveSiteFiles {
         if (::chown(Real.c_str(), kNobody, kNobody) != 0 ||
             ::chown(folder.c_str(), kNobody, kNobody) != 0)
           throw std::runtime_error("no chown");
+        break;
+      case TSaveSite::Private:
+        fileMode = 0600;
+        folderMode = 0755;
         break;
       case TSaveSite::TrustedOwnFile:
         fileMode = 0644;

@@ -6,10 +6,10 @@
 
 namespace rid::test {
 
-// How long the input-method tests wait: for mozc to convert what was typed, and for fcitx5 to
-// report a status asked for.
-constexpr int kInputMethodWaitMs = 10000;
-constexpr int kInputMethodStateWaitMs = 3000;
+// How long the input-method tests wait (safety nets, see kWaitSeconds): for mozc to convert
+// what was typed, and for fcitx5 to report a status asked for.
+constexpr int kInputMethodWaitMs = kWaitSeconds * 1000;
+constexpr int kInputMethodStateWaitMs = kWaitSeconds * 1000;
 
 // Gives the control the keyboard focus; true once Qt has told fcitx5 so and fcitx5 has an input
 // context focused (in a session whose only client is this process: the control's).

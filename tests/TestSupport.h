@@ -70,9 +70,16 @@ std::string ThisTestCommand();
 // Where tests may leave pictures and other artefacts for a reviewer: <build>/artifacts.
 std::filesystem::path ArtifactDir();
 
+// How long a test waits for what must come (an event, a window, a child's or a program's end)
+// before it fails. A safety net against a hang, never a measurement: a machine busy with twice
+// as many processes as cores, under the sanitizers, stays far within it. Waits return as soon
+// as what they wait for holds, so a generous limit costs a passing test nothing. (A test's own
+// limit in tests/CMakeLists.txt is above the longest wait of a test.)
+constexpr int kWaitSeconds = 300;
+
 // Processes the application's events (when there is an application) until Done() holds or
 // TimeoutMs have passed; returns whether it came to hold.
-bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs = 5000);
+bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs = kWaitSeconds * 1000);
 
 // --- a real input method (tests/input-method-session.sh: an X server, a private session bus,
 // fcitx5 with mozc, QT_IM_MODULE=fcitx). A test that types through it starts with

@@ -27,7 +27,7 @@ namespace rid::test {
 namespace {
 
 constexpr const char* kUnderX = "RID_UNDER_X";
-constexpr int kStartSeconds = 20;
+constexpr int kStartSeconds = kWaitSeconds;
 constexpr int kKeyDelayMs = 20;  // between the keys xdotool presses, as a fast typist
 
 std::string Describe(int Status) {
@@ -218,7 +218,7 @@ std::string TXSession::StartProgram(const std::string& Program,
     }
     int code = -1;
     const std::string ids =
-        Run("xdotool search --onlyvisible --pid " + std::to_string(pid), {}, &code, 5);
+        Run("xdotool search --onlyvisible --pid " + std::to_string(pid), {}, &code);
     if (code == 0 && !ids.empty()) return ids.substr(0, ids.find('\n'));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }

@@ -34,9 +34,10 @@ class TXSession {
   // character), stopped after Seconds; returns its standard output. While it runs this process
   // goes on handling its events, so the command may read what its windows or clipboard serve.
   // A failure (exit status, time limit) fails the test with the command and its messages,
-  // unless ExitCode is given to receive the status (124: out of time).
+  // unless ExitCode is given to receive the status (124: out of time). Every time limit here is
+  // a safety net against a hang (kWaitSeconds in TestSupport.h), never a measurement.
   std::string Run(const std::string& Command, const std::string& Input = {},
-                  int* ExitCode = nullptr, int Seconds = 20);
+                  int* ExitCode = nullptr, int Seconds = kWaitSeconds);
 
   // Types Text (characters of the key map; MapKeys adds others) and presses keys by their X
   // names ("space Return ctrl+s") into the window with the keyboard focus, as a person would.
@@ -62,11 +63,11 @@ class TXSession {
   // Waits until the program that owns Window has handled every event sent to it so far: a
   // _NET_WM_PING sent after them comes back from its event loop (twice, so that what it read
   // before the first has also been delivered). False, with Error(), when no answer came.
-  bool Sync(const std::string& Window, int Seconds = 20);
+  bool Sync(const std::string& Window, int Seconds = kWaitSeconds);
 
   // Runs the current test again in a child on this display (ThisTestCommand in TestSupport.h);
-  // returns the child's output, standard error included.
-  std::string RunThisTest(int* ExitCode, int Seconds = 120);
+  // returns the child's output, standard error included. The child may wait several times.
+  std::string RunThisTest(int* ExitCode, int Seconds = 3 * kWaitSeconds);
 
  private:
   void StartServer();

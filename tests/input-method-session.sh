@@ -13,8 +13,11 @@
 set -euo pipefail
 
 readonly user=rid-ime
-readonly wait_seconds=20     # for each program of the session to start
-readonly command_seconds=240  # for the command: a hung one still lets the session end
+# Safety nets against a hang, never measurements: a machine busy with twice as many processes
+# as cores, under the sanitizers, stays far within them (as kWaitSeconds in tests/TestSupport.h).
+readonly wait_seconds=300     # for each program of the session to start
+readonly command_seconds=900  # for the command (a test that waits several times): a hung one
+                              # still lets the session end
 
 say() { echo "input-method-session: $*" >&2; }
 fail() {

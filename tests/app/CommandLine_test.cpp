@@ -188,10 +188,10 @@ struct TProgramRun {
   std::string Out, Err;
 };
 
-// Runs rideder with Args (quoted each), stopped after 60 s (exit 124) should it hang.
+// Runs rideder with Args (quoted each), stopped (exit 124) should it hang.
 TProgramRun RunRideder(const std::vector<std::string>& Args) {
   test::TempDir dir;
-  std::string cmd = "timeout 60 " + Rideder();
+  std::string cmd = "timeout " + std::to_string(test::kWaitSeconds) + " " + Rideder();
   for (const std::string& a : Args) cmd += " '" + a + "'";
   TProgramRun r;
   cmd += " > '" + (dir / "out").string() + "' 2> '" + (dir / "err").string() + "'";
@@ -455,7 +455,7 @@ TEST(CommandLineFiles, AnInterruptedExportOrPrintLeavesNoTemporaryFileAndTheOlde
       const pid_t pid = StartRideder({c.Mode, out.string(), input.string()});
       ASSERT_GT(pid, 0);
       if (c.AtTemporaryFile) {
-        const bool created = AwaitHiddenFile(inotify, 120);
+        const bool created = AwaitHiddenFile(inotify, test::kWaitSeconds);
         ::kill(pid, SIGSTOP);
         caught = created && !HiddenFiles(dir.Path()).empty();
       } else {

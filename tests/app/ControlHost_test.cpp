@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editor/RidEder.h"
+#include "tests/TestSupport.h"
 
 namespace rid {
 namespace {
@@ -35,7 +36,7 @@ TEST(ControlHost, AHostedControlNeverShowsAsAWindowOfItsOwn) {
   TRidEder ed(nullptr);  // its window goes before the place that holds it
   place.resize(300, 200);
   place.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&place));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&place, test::kWaitSeconds * 1000));
   const std::vector<std::pair<const char*, std::function<void()>>> remakes = {
       {"hosted", [] {}},
       {"border style changed", [&] { ed.SetBorderStyle(bsSingle); }},

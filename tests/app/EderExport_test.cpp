@@ -221,13 +221,11 @@ TEST(EderWindowExport, OtherProgramsReadPlainTextRtfAndUtf8HtmlFromTheXClipboard
     return x.Run("xclip -selection clipboard -o -t " + Target, {}, Code);
   };
   std::string targets;
-  test::WaitUntil(
-      [&] {
-        int code = -1;
-        targets = clipboard("TARGETS", &code);
-        return targets.find("text/rtf") != std::string::npos;
-      },
-      20000);
+  test::WaitUntil([&] {
+    int code = -1;
+    targets = clipboard("TARGETS", &code);
+    return targets.find("text/rtf") != std::string::npos;
+  });
   EXPECT_NE(targets.find("text/rtf"), std::string::npos) << targets;
   EXPECT_NE(targets.find("text/html"), std::string::npos) << targets;
 

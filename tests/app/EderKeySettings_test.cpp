@@ -13,6 +13,7 @@
 #include "editor/RidEder.h"
 #include "editor/RidEderKeyStrokeStore.h"
 #include "platform/Registry.h"
+#include "tests/FileLooks.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -131,6 +132,54 @@ TEST_F(KeySettings, WithoutStoredBindingsTheDefaultsStay) {
   defaults.ResetDefaults();
   other.ApplyTo(keys);
   EXPECT_TRUE(CollectionsEqual(keys, defaults));
+}
+
+// Bindings are read whatever breaks the file's lines: CR LF, LF, CR alone, or a mix.
+TEST_F(KeySettings, BindingsAreReadWhateverEndsTheLines) {
+  const std::string lines[] = {
+      "; mine",
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Editor\\RemovedKeystrokes]",
+      "\"1\"=\"ecDeleteLine,Ctrl+Y,\"",
+      "[HKEY_CURRENT_USER\\Software\\rideder\\Editor\\AddedKeystrokes]",
+      "\"1\"=\"ecDeleteLine,Ctrl+D,\"",
+  };
+  const struct {
+    const char* What;
+    std::vector<const char*> Ends;  // taken in turn
+  } cases[] = {
+      {"CR LF", {"\r\n"}}, {"LF", {"\n"}}, {"CR", {"\r"}}, {"mixed", {"\r", "\n", "\r\n"}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    std::string text;
+    for (size_t i = 0; i < std::size(lines); ++i) text += lines[i] + c.Ends[i % c.Ends.size()];
+    WriteSettings(text);
+    TEderKeySettings settings;
+    EXPECT_TRUE(settings.Problems().empty());
+    TRidEderKeyStrokes keys;
+    keys.ResetDefaults();
+    settings.ApplyTo(keys);
+    EXPECT_LT(keys.IndexOfShortcut(scCtrl | 'Y'), 0);
+    ASSERT_GE(keys.IndexOfShortcut(scCtrl | 'D'), 0);
+    EXPECT_EQ(keys[keys.IndexOfShortcut(scCtrl | 'D')]->GetCommand(), ecDeleteLine);
+  }
+}
+
+// Reading the bindings looks at the settings file as often for many as for one: once a list.
+TEST_F(KeySettings, ReadingManyBindingsLooksAtTheFileAsOftenAsReadingOne) {
+  const auto looksToRead = [&](int32_t Bindings) {
+    std::string text = "[HKEY_CURRENT_USER\\Software\\rideder\\Editor\\AddedKeystrokes]\n";
+    for (int32_t i = 0; i < Bindings; ++i)
+      text += "\"" + std::to_string(i) + "\"=\"ecUpperCase,Ctrl+K,Ctrl+" +
+              std::string(1, static_cast<char>('A' + i % 26)) + "\"\n";
+    WriteSettings(text);
+    TEderKeySettings{};  // reads the file anew
+    test::TFileLooks looks(Dir / "registry.ini");
+    TEderKeySettings settings;
+    return looks.Count();
+  };
+  const int one = looksToRead(1);
+  EXPECT_GT(one, 0);
+  EXPECT_EQ(looksToRead(500), one);
 }
 
 }  // namespace

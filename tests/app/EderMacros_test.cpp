@@ -230,6 +230,12 @@ TEST_F(WindowMacros, KeysTheEditorTakesOrBothNameStayTheDefaults) {
       {"Shift+Ctrl+P", "", ""},  // the playback key taken, and playback left without one
       {"Shift+Ctrl+P", nullptr,
        "MacroRecord and MacroPlayback name the same key: both keep their defaults"},
+      {"Ctrl+C", "Hyper+Q",
+       "MacroRecord \"Ctrl+C\" is an editor key: Shift+Ctrl+R kept; MacroPlayback \"Hyper+Q\" "
+       "is no key: Shift+Ctrl+P kept"},
+      {"Ctrl+V", "Shift+Ctrl+R",
+       "MacroRecord \"Ctrl+V\" is an editor key: Shift+Ctrl+R kept; MacroRecord and "
+       "MacroPlayback name the same key: both keep their defaults"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Problem);
@@ -241,6 +247,31 @@ TEST_F(WindowMacros, KeysTheEditorTakesOrBothNameStayTheDefaults) {
     TRidEder& one = w->Eder(0);
     Key(one, Qt::Key_C, Qt::ControlModifier);  // still the editor's copy
     EXPECT_EQ(w->Macros().Recorder().GetState(), mrsStopped);
+  }
+}
+
+// Values the program cannot read as keys, written by hand in the settings file, are each named.
+TEST_F(WindowMacros, KeysOfOtherTypesAreEachNamed) {
+  const std::string section = "[HKEY_CURRENT_USER\\Software\\rideder\\Keys]\n";
+  const struct {
+    const char* Values;
+    const char* Problem;
+  } cases[] = {
+      {"\"MacroRecord\"=dword:00000001\n\"MacroPlayback\"=hex(2):41,00\n",
+       "MacroRecord is a number: Shift+Ctrl+R kept; MacroPlayback is hex(2) data, not text: "
+       "Shift+Ctrl+P kept"},
+      {"\"MacroPlayback\"=hex:01\n\"MacroRecord\"=what\n",
+       "MacroRecord is not text: Shift+Ctrl+R kept; MacroPlayback is hex data, not text: "
+       "Shift+Ctrl+P kept"},
+      {"\"MacroRecord\"=dword:00000002\n\"MacroPlayback\"=\"F7\"\n",
+       "MacroRecord is a number: Shift+Ctrl+R kept"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Problem);
+    test::WriteFileBytes(Dir / "registry.ini", section + c.Values);
+    auto w = Open();
+    EXPECT_EQ(w->Macros().KeyProblem(), c.Problem);
+    EXPECT_EQ(w->statusBar()->currentMessage().toStdString(), c.Problem);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include "app/EderWindow.h"
 #include "platform/Locale.h"
 #include "platform/Printers.h"
+#include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -82,6 +84,20 @@ class WindowPrinting : public ::testing::Test {
     std::smatch m;
     const std::string info = test::RunTool("pdfinfo '" + Pdf + "'");
     return std::regex_search(info, m, std::regex("Pages:\\s+(\\d+)")) ? std::stoi(m[1]) : -1;
+  }
+  // Prints as a person does (File > Print..., then Print), with Header's lines in the dialog
+  // when given; returns what the status line then says.
+  static std::string PrintFromTheMenu(TEderWindow& W, const QString& Header = {}) {
+    QTimer::singleShot(0, [Header] {
+      auto* dialog = dynamic_cast<TEderPrintDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      if (!Header.isEmpty()) dialog->HeaderLines()->setPlainText(Header);
+      for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons())
+        if (b->text() == "&Print") b->click();
+    });
+    W.statusBar()->clearMessage();
+    W.findChild<QAction*>("Print")->trigger();
+    return W.statusBar()->currentMessage().toStdString();
   }
   test::TempDir Dir;
   std::string File;
@@ -292,6 +308,63 @@ TEST_F(WindowPrinting, ASettingsFileThatCannotBeWrittenIsToldAndThePrintGoesOn) 
     EXPECT_EQ(w.CurrentEder().Lines()->Get(0).substr(0, 7), "xprint ");
   }
   EXPECT_EQ(test::ReadFileBytes(readOnly), "; mine\n");
+}
+
+// The settings file a person keeps by hand is read-only when a print stores the choices: the
+// status line says they were not saved. The person makes it writable and adds a line and a
+// comment; the next print of the same window stores the choices and keeps both.
+TEST_F(WindowPrinting, APrintAfterAFailedSettingsSaveKeepsTheLinesAddedByHand) {
+  const std::string settings = (Dir / "registry.ini").string();
+  const std::string hand = "; mine\n[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n";
+  test::WriteFileBytes(settings, hand);
+  ::chmod(settings.c_str(), 0444);
+  TEderWindow w({File});
+  w.show();
+  EXPECT_EQ(PrintFromTheMenu(w, "first|$PAGENUM$"),
+            "Settings not saved: Cannot create file \"" + settings + "\". The file is read-only");
+  ::chmod(settings.c_str(), 0644);
+  const std::string added = "\"Mine\"=\"kept\"\n# added by hand\n";
+  test::WriteFileBytes(settings, hand + added);
+  EXPECT_EQ(PrintFromTheMenu(w), "");
+  const std::string text = test::ReadFileBytes(settings);
+  EXPECT_TRUE(text.starts_with(hand + "\"Mine\"=\"kept\"\n")) << text;
+  EXPECT_NE(text.find("\"Header\"=\"first"), std::string::npos) << text;
+  EXPECT_NE(text.find("# added by hand\n"), std::string::npos) << text;
+}
+
+// Root prints with its settings file in a folder of nobody's; nobody then puts a link to a
+// file only root may read in place of the settings file. Root's next print is printed, the
+// choices are not stored (the status line says why), and the file the link leads to is left
+// as it was.
+TEST_F(WindowPrinting, ASettingsFileReplacedByAnotherUsersLinkIsNotWrittenThrough) {
+  const std::filesystem::path folder = Dir / "nobodys";
+  std::filesystem::create_directory(folder);
+  ASSERT_EQ(::chown(folder.c_str(), test::kNobody, test::kNobody), 0);
+  ::chmod(Dir.Path().c_str(), 0755);  // nobody may come in
+  const std::string settings = (folder / "registry.ini").string();
+  const std::string secret = (Dir / "secret.ini").string();
+  const std::string secretText = "[HKEY_CURRENT_USER\\Secret]\n\"k\"=\"v\"\n";
+  test::WriteFileBytes(secret, secretText);
+  ::chmod(secret.c_str(), 0600);
+  setenv("RIDEDER_REGISTRY", settings.c_str(), 1);
+  TEderWindow w({File});
+  w.show();
+  EXPECT_EQ(PrintFromTheMenu(w, "first"), "");
+  int code = -1;
+  const std::string said =
+      test::RunTool("/usr/bin/setpriv --reuid=" + std::to_string(test::kNobody) +
+                        " --regid=" + std::to_string(test::kNobody) + " --clear-groups -- ln -sf " +
+                        test::ShellQuoted(secret) + " " + test::ShellQuoted(settings) + " 2>&1",
+                    {}, &code);
+  ASSERT_EQ(code, 0) << said;
+  std::filesystem::remove(Dir / "job.pdf");
+  EXPECT_EQ(PrintFromTheMenu(w, "second"),
+            "Settings not saved: Cannot create file \"" + settings +
+                "\". It was replaced by a link to \"" + secret +
+                "\": the settings are never written through a link put in place of their file");
+  EXPECT_GT(Pages((Dir / "job.pdf").string()), 0);
+  EXPECT_EQ(test::ReadFileBytes(secret), secretText);
+  EXPECT_TRUE(std::filesystem::is_symlink(settings));
 }
 
 }  // namespace

@@ -349,10 +349,10 @@ TEST(EderWindow, TheProgramRefusesAPipeAndWarnsOfReplacedCharacters) {
     for (const auto& c : cases) {
       SCOPED_TRACE(mode + " " + c.File);
       int code = -1;
-      const std::string out =
-          test::RunTool("RID_EXIT_AFTER_PAINT=1 timeout 60 " + std::string(RID_BUILD_DIR) +
-                            "/rideder " + mode + " " + c.File + " 2>&1",
-                        {}, &code);
+      const std::string out = test::RunTool(
+          "RID_EXIT_AFTER_PAINT=1 timeout " + std::to_string(test::kWaitSeconds) + " " +
+              std::string(RID_BUILD_DIR) + "/rideder " + mode + " " + c.File + " 2>&1",
+          {}, &code);
       EXPECT_EQ(code, c.Code);
       EXPECT_NE(out.find(c.Says), std::string::npos) << out;
     }
@@ -653,7 +653,8 @@ TEST(EderWindow, AnUnusableSettingsFileIsSkippedToldAndLeftAlone) {
     int code = -1;
     const std::string out = test::RunTool(
         std::string(c.AsNobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
-            "env RID_EXIT_AFTER_PAINT=1 timeout 60 " + program + " 2>&1",
+            "env RID_EXIT_AFTER_PAINT=1 timeout " + std::to_string(test::kWaitSeconds) + " " +
+            program + " 2>&1",
         {}, &code);
     EXPECT_EQ(code, 0) << out;
     EXPECT_NE(out.find("rideder: " + skipped + why), std::string::npos) << out;

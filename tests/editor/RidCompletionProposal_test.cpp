@@ -20,6 +20,7 @@
 #include "platform/Locale.h"
 #include "platform/Menus.h"
 #include "platform/WidgetBridge.h"
+#include "tests/TestSupport.h"
 
 namespace rid {
 namespace {
@@ -314,7 +315,7 @@ TEST(RidCompletionMarkup, PlacesColumnsSpacesAndImages) {
 
 std::string Utf8(const std::string& Sjis) { return SjisToUtf8(Sjis); }
 
-bool WaitFor(const std::function<bool()>& Done, int Ms = 3000) {
+bool WaitFor(const std::function<bool()>& Done, int Ms = test::kWaitSeconds * 1000) {
   QElapsedTimer t;
   t.start();
   while (!Done() && t.elapsed() < Ms) QApplication::processEvents(QEventLoop::AllEvents, 5);

@@ -181,9 +181,7 @@ void ClipboardRoundTripUnderX() {
   const std::string utf8 = "ﾃｽﾄ 漢字\r\n二行目";
   x.Run("xclip -selection clipboard -i", utf8);
   // xclip takes the clipboard over from a process of its own, a moment later.
-  int code = -1;
-  for (int i = 0; i < 500 && x.Run("xclip -selection clipboard -o", {}, &code) != utf8; ++i)
-    usleep(10000);
+  test::WaitUntil([&] { return x.Run("xclip -selection clipboard -o") == utf8; });
   s.Ed.SetText("[]");
   s.Ed.SetCaretXY({2, 1});
   s.Ed.PasteFromClipboard();
@@ -218,7 +216,7 @@ void ForeignBlocksUnderX() {
   const std::string window = x.StartRideder({file});
   ASSERT_FALSE(window.empty()) << x.Error();
   x.Run("xdotool windowfocus --sync " + window + " key ctrl+v ctrl+s");
-  test::WaitUntil([&] { return test::ReadFileBytes(file) != "[]\r\n"; }, 20000);
+  test::WaitUntil([&] { return test::ReadFileBytes(file) != "[]\r\n"; });
   EXPECT_EQ(test::ReadFileBytes(file), "ab\xfc[]\r\n");
 
   struct Row {
@@ -241,12 +239,10 @@ void ForeignBlocksUnderX() {
     SCOPED_TRACE(r.Name);
     x.Run("xclip -selection clipboard -t application/x-rideder-block -i", r.Block);
     // xclip takes the clipboard over from a process of its own, a moment later.
-    ASSERT_TRUE(test::WaitUntil(
-        [&] {
-          std::string block;
-          return Clipboard()->GetBuffer(RidEderClipboardFormat(), block) && block == r.Block;
-        },
-        10000));
+    ASSERT_TRUE(test::WaitUntil([&] {
+      std::string block;
+      return Clipboard()->GetBuffer(RidEderClipboardFormat(), block) && block == r.Block;
+    }));
     TEder s;
     s.Ed.SetText("[]");
     s.Ed.SetCaretXY({2, 1});

@@ -13,6 +13,7 @@
 #include "platform/Forms.h"
 #include "platform/Locale.h"
 #include "platform/WidgetBridge.h"
+#include "tests/TestSupport.h"
 
 namespace rid {
 namespace {
@@ -270,7 +271,8 @@ TEST(RidEderMouse, RightButtonMovesTheCaretOnlyWhenAsked) {
 bool WaitFor(const std::function<bool()>& Done) {
   QElapsedTimer t;
   t.start();
-  while (!Done() && t.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  while (!Done() && t.elapsed() < test::kWaitSeconds * 1000)
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
   return Done();
 }
 

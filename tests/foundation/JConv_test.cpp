@@ -371,6 +371,7 @@ TEST(JConv, SjisToJisCountsWhatJisCannotHold) {
       {"IBM extensions, outside rows 21-7E", IbmExtensions(), DoubleByteCount(IbmExtensions())},
       {"user-defined characters", "\xF0\x40x\xF9\xFC", 2},
       {"bytes that form no character", "\x81\r\x80 \xFD\xA0\x81", 5},
+      {"escapes of the text's own", "\x1B$B\n\x1B(J\x88\x9F\x1B", 3},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.Name);
@@ -502,7 +503,8 @@ TEST(JConvFiles, UTF8AfterAnyPrefixRoundTrips) {
 }
 
 // A file whose last character is cut: the cut character reads as one counted '?' (so the window
-// warns and a save asks first), and an unedited save writes back what was read.
+// warns and a save asks first), and an unedited save writes back what was read. A cut escape
+// is read as it stands; JIS cannot write it back, so the save counts it.
 TEST(JConvFiles, ACutLastCharacterReadsAsOneCountedQuestionMark) {
   std::string utf8, sjis;  // past the window detection looks at
   for (int k = 0; k < 200; ++k) utf8 += "\xE6\x97\xA5", sjis += "\x93\xFA";
@@ -513,6 +515,7 @@ TEST(JConvFiles, ACutLastCharacterReadsAsOneCountedQuestionMark) {
     std::string Sjis;
     size_t Substituted;
     std::string Saved;
+    size_t Unwritable = 0;
   } rows[] = {
       {"EUC-JP: a kanji, then a lead byte", "\xB0\xF0\xA4", jcEuc, "\x88\xEE?", 1, "\xB0\xF0?"},
       {"EUC-JP: cut in a three-byte character", "\xB0\xF0\x8F\xA1", jcEuc, "\x88\xEE?", 1,
@@ -525,8 +528,8 @@ TEST(JConvFiles, ACutLastCharacterReadsAsOneCountedQuestionMark) {
        "\x1B$B\x30\x70\x1B(B?\n"},
       {"JIS: a high byte alone in a shift", "\x1B$B\x30\x70\x85", jcJisB, "\x88\xEE?", 1,
        "\x1B$B\x30\x70\x1B(J?"},
-      {"JIS: cut in an escape, kept as read", "\x1B$B\x30\x70\x1B(B\x61\x1B$", jcJisB,
-       "\x88\xEE\x61\x1B$", 0, "\x1B$B\x30\x70\x1B(B\x61\x1B$"},
+      {"JIS: cut in an escape, kept as read and counted as saved", "\x1B$B\x30\x70\x1B(B\x61\x1B$",
+       jcJisB, "\x88\xEE\x61\x1B$", 0, "\x1B$B\x30\x70\x1B(B\x61?$", 1},
       {"JIS: no shift back, the same text", "\x1B$B\x30\x70", jcJisB, "\x88\xEE", 0,
        "\x1B$B\x30\x70\x1B(J"},
       {"UTF-8 with mark: cut after two bytes", "\xEF\xBB\xBF\x61\xE6\x97", jcUtf8Bom, "a?", 1,
@@ -556,8 +559,10 @@ TEST(JConvFiles, ACutLastCharacterReadsAsOneCountedQuestionMark) {
     EXPECT_EQ(substituted, r.Substituted);
     const std::string saved = SjisToBytes(read, code, &unwritable, kanjiOut);
     EXPECT_EQ(saved, r.Saved);
-    EXPECT_EQ(unwritable, 0u);
-    EXPECT_EQ(BytesToSjis(saved), read);  // the saved file reads as the text that was saved
+    EXPECT_EQ(unwritable, r.Unwritable);
+    if (r.Unwritable == 0) {
+      EXPECT_EQ(BytesToSjis(saved), read);  // the saved file reads as the text that was saved
+    }
   }
 }
 
@@ -585,6 +590,47 @@ TEST(JConvFiles, ALoneLeadByteAtTheEndCountsAsUnwritable) {
     EXPECT_EQ(SjisToBytes(r.Sjis, r.Code, &unwritable), r.Saved);
     EXPECT_EQ(unwritable, 1u);
     EXPECT_EQ(BytesToSjis(r.Saved), r.ReadBack);
+  }
+}
+
+// A JIS save read back: each line whose characters JIS can hold comes back byte for byte,
+// whatever the lines around it hold, and the save counts every character of the others. An ESC
+// of the text's own is one it cannot hold: written as it is, a reader would take it and the bytes
+// after it for a shift, and the text that follows for kanji.
+TEST(JConvFiles, JisKeepsEveryLineItCanHold) {
+  size_t unwritable = 0;
+  EXPECT_EQ(SjisToBytes("\x1B$B\n", jcJisB, &unwritable), "?$B\n");
+  EXPECT_EQ(unwritable, 1u);
+  EXPECT_EQ(BytesToSjis("?$B\n"), "?$B\n");
+
+  static const char* const kPieces[] = {"a",    "\x1B", "$",        "(",        "B",
+                                        "J",    "@",    "\x88\x9F", "\x82\xA0", "\xB6\xDE",
+                                        "\xB1", "\x81", "\xF0\x40", "\x80"};
+  std::mt19937 rng(4099);
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<std::string> lines(1 + rng() % 4);
+    for (std::string& line : lines)
+      for (size_t n = rng() % 6; n > 0; --n) line += kPieces[rng() % std::size(kPieces)];
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    for (const auto& [code, kanjiOut] : {std::pair{jcJisB, 'B'}, std::pair{jcJisAt, 'J'}}) {
+      SCOPED_TRACE(testing::Message() << "code " << code << " " << testing::PrintToString(text));
+      const std::string back = JisToSjis(SjisToBytes(text, code, &unwritable, kanjiOut));
+      size_t counted = 0, at = 0;
+      for (const std::string& line : lines) {
+        size_t inLine = 0;
+        SjisToJis(line, &inLine);
+        counted += inLine;
+        const size_t end = back.find('\n', at);
+        ASSERT_NE(end, std::string::npos);
+        if (inLine == 0) {
+          EXPECT_EQ(back.substr(at, end - at), line);
+        }
+        at = end + 1;
+      }
+      EXPECT_EQ(at, back.size());
+      EXPECT_EQ(unwritable, counted);
+    }
   }
 }
 

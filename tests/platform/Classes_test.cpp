@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -416,7 +417,7 @@ TEST(LoadBytesFromFile, ReadsRegularFilesOnly) {
   for (const auto& [name, says] : cases)
     for (const auto& [how, load] : loaders) {
       SCOPED_TRACE(name + " " + how);
-      EXPECT_EQ(test::MessageInChild([&] { load(name); }, 10),
+      EXPECT_EQ(test::MessageInChild([&] { load(name); }),
                 "Cannot open file \"" + name + "\". " + says);
     }
   test::WriteFileBytes(dir / "empty", "");
@@ -603,7 +604,7 @@ TEST(AtomicSave, NeverReplacesWhatIsNotARegularFileAndChecksAsItSaves) {
     const mode_t before = kind(c.Name);
     for (const bool save : {false, true}) {
       const std::string message = test::MessageInChild(
-          [&] { save ? SaveBytesToFileAtomic(name, "new") : CheckCanReplaceFile(name); }, 10);
+          [&] { save ? SaveBytesToFileAtomic(name, "new") : CheckCanReplaceFile(name); });
       if (c.Reason) {
         EXPECT_EQ(message, "Cannot create file \"" + name + "\". " + c.Reason);
         EXPECT_EQ(kind(c.Name), before);
@@ -1357,6 +1358,256 @@ TEST(AtomicSave, TrustedAttributesStayWhereTheSaverSeesThemOrWritesInPlace) {
               kept ? 4 : -1);
     EXPECT_STREQ(value, kept ? "kept" : "");
     EXPECT_EQ(f.Leftovers(), V{});
+  }
+}
+
+// What a file carries as Carried shows it, whatever its name (getfattr heads its list with it).
+std::string CarriedByAnyName(const std::filesystem::path& File) {
+  std::string carried = Carried(File);
+  if (const size_t at = carried.find("# file: "); at != std::string::npos)
+    carried.erase(at, carried.find('\n', at) + 1 - at);
+  return carried;
+}
+
+// The regular files this process holds open under Dir, but for Except: for each, the folder it
+// is in (relative to Dir) and what it carries.
+std::string OpenFilesCarry(const std::filesystem::path& Dir, const std::filesystem::path& Except) {
+  namespace fs = std::filesystem;
+  std::string files;
+  for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(e.path(), ec);
+    struct stat st {};
+    if (ec || ::stat(e.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || target == Except ||
+        !target.string().starts_with(Dir.string() + "/"))
+      continue;
+    // Through the process's own descriptor, which a tool run from here can follow too.
+    const fs::path held =
+        "/proc/" + std::to_string(::getpid()) + "/fd/" + e.path().filename().string();
+    files += target.parent_path().lexically_relative(Dir).string() + ": " + CarriedByAnyName(held);
+  }
+  return files;
+}
+
+// Every file a save makes has, from the moment it is made until its text is whole, no more
+// permissions than the file it is for: a new file already has the old file's owner, mode and
+// ACL (or, made anew where the file was deleted, the mode it had) when the writer is first
+// called, whatever the folder gives new files, and a copy of the old text kept while a file is
+// written in place is its saver's alone.
+TEST(AtomicSave, EveryFileItMakesHasTheOldPermissionsBeforeItsText) {
+  RID_NEED_TOOL("setfacl", "acl");
+  RID_NEED_TOOL("getfacl", "acl");
+  RID_NEED_TOOL("getfattr", "attr");
+  RID_NEED_TOOL("chattr", "e2fsprogs");
+  using enum test::TSaveSite;
+  namespace fs = std::filesystem;
+  enum TMade { kNewFile, kMadeAnew, kCopy };
+  const struct {
+    const char* What;
+    test::TSaveSite Site;
+    const char* Command;  // a shell command run on the file ($f) and its folder ($d) first
+    TMade Made;
+  } cases[] = {
+      {"renamed over", Private, ":", kNewFile},
+      {"renamed over, in a folder that gives new files an ACL", Private,
+       "setfacl -d -m u:nobody:rwx \"$d\"", kNewFile},
+      {"renamed over, with an ACL entry and set-group-ID", Private,
+       "chmod 02640 \"$f\" && setfacl -m u:daemon:r \"$f\"", kNewFile},
+      {"nobody's file renamed over by root", OthersFolder, ":", kNewFile},
+      {"made anew where it was deleted", Private, ":", kMadeAnew},
+      {"made anew without a name in an append-only folder", AppendOnlyFolder, ":", kMadeAnew},
+      {"written in place", HardLinked, ":", kCopy},
+      {"written in place by a user who does not own it", NotOwner, ":", kCopy},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    test::TSaveSiteFiles f(c.Site, "old\n");
+    const fs::path folder = f.Real.parent_path(), dir = folder.parent_path();
+    test::RunTool("f=" + test::ShellQuoted(f.Real) + " d=" + test::ShellQuoted(folder) + " sh -c " +
+                  test::ShellQuoted(c.Command));
+    const std::string old = CarriedByAnyName(f.Real);
+    const TFileState former = FileStateOf(f.File.string());
+    if (c.Made == kMadeAnew) {  // an append-only folder lets it go for the moment
+      ASSERT_EQ(test::SetAppendOnly(folder, false), "");
+      fs::remove(f.File);
+      if (c.Site == AppendOnlyFolder) {
+        ASSERT_EQ(test::SetAppendOnly(folder, true), "");
+      }
+    }
+    const TFileState looked = FileStateOf(f.File.string());
+    const fs::path report = f.Cache() / "report";
+    const std::string message = test::MessageInChild([&] {
+      f.BecomeSaver();
+      ::prctl(PR_SET_DUMPABLE, 1);  // its descriptors open to the tools it runs as nobody too
+      SaveToFileAtomic(
+          f.File.string(),
+          [&](TStream& Out) {
+            test::WriteFileBytes(report, OpenFilesCarry(dir, f.Real));
+            Out.WriteBuffer("new\n");
+          },
+          &former, &looked);
+    });
+    EXPECT_EQ(message, "(no exception)");
+    EXPECT_EQ(test::ReadFileBytes(f.Real), "new\n");
+    const uid_t saver = f.ByNobody() ? test::kNobody : 0;
+    EXPECT_EQ(test::ReadFileBytes(report),
+              c.Made == kCopy ? FormatStr("cache/rideder: owner %u, mode 0600\n", unsigned(saver)) +
+                                    "user::rw-\ngroup::---\nother::---\n\n"
+                              : "folder: " + old);
+    EXPECT_EQ(f.Leftovers(), V{});
+  }
+}
+
+// Another user who watches the folder and opens every file made there the moment it appears
+// can open none of them: neither the new file of root's 0600 file, while its text is written
+// and once it is renamed over the old one, nor the file made anew where it was deleted.
+TEST(AtomicSave, AnotherUserWatchingTheFolderOpensNothingASaveMakes) {
+  for (const bool madeAnew : {false, true}) {
+    SCOPED_TRACE(madeAnew ? "made anew" : "renamed over");
+    test::TSaveSiteFiles f(test::TSaveSite::Private, "old\n");
+    const TFileState former = FileStateOf(f.File.string());
+    if (madeAnew) std::filesystem::remove(f.File);
+    const TFileState looked = FileStateOf(f.File.string());
+    test::TNobodyWatching watching(f.Real.parent_path());
+    const std::string message = test::MessageInChild([&] {
+      SaveToFileAtomic(
+          f.File.string(),
+          [&](TStream& Out) {
+            // Nobody has tried the file made before any of its text is written.
+            if (!watching.WaitForTries(1)) throw std::runtime_error("nobody saw no file made");
+            Out.WriteBuffer("root's new text\n");
+          },
+          &former, &looked);
+    });
+    EXPECT_EQ(message, "(no exception)");
+    EXPECT_TRUE(watching.WaitForTries(1));  // the file under its name
+    EXPECT_EQ(watching.Stop(), "(temporary): Permission denied\nf.txt: Permission denied\n");
+    EXPECT_EQ(test::ReadFileBytes(f.Real), "root's new text\n");
+  }
+}
+
+// Fills the file system Folder is on with a file there, until not a byte more fits; again once
+// that is on disk, as ext4 may have reserved more blocks than the writes then took.
+void FillDisk(const std::filesystem::path& Folder) {
+  const int fd =
+      ::open((Folder / "filler").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) throw std::runtime_error("no filler");
+  const std::string chunk(1 << 16, 'f');
+  for (int round = 0; round < 2; ++round) {
+    for (size_t size = chunk.size(); size > 0; size /= 16)
+      while (::write(fd, chunk.data(), size) == ssize_t(size)) {
+      }
+    ::fsync(fd);
+  }
+  ::close(fd);
+}
+
+// A file written in place on a full disk keeps its old text whole or takes the new text whole,
+// under every name it has: a text that needs more blocks than are free fails, and the old bytes
+// go back into the blocks the new ones took, none of which was freed meanwhile (ext4 would not
+// give a freed block again before its journal commits). So for a file with a second name (on
+// 1 KiB and 4 KiB blocks), a sparse one, one in an append-only folder, and root's 0666 file in
+// nobody's folder saved by nobody; a shorter text is saved. The disk is a 16 MiB ext4 image
+// without blocks kept for root (mkfs.ext4 -m 0), loop-mounted in a mount namespace of a child
+// process's own, so that the mount and its loop device go with the child whatever happens.
+TEST(AtomicSave, AFileWrittenInPlaceOnAFullDiskKeepsItsOldTextOrTakesTheNewWhole) {
+  RID_NEED_TOOL("mkfs.ext4", "e2fsprogs");
+  RID_NEED_TOOL("chattr", "e2fsprogs");
+  RID_NEED_TOOL("mount", "mount");
+  namespace fs = std::filesystem;
+  enum TSetup { kHardLinked, kSparse, kAppendOnly, kNobodysFolder };
+  const struct {
+    const char* What;
+    int BlockSize;
+    TSetup Setup;
+    bool Longer;  // the new text: 2 MiB before the old, else 1 MiB
+  } cases[] = {
+      {"hard-linked, 1 KiB blocks", 1024, kHardLinked, true},
+      {"hard-linked, 4 KiB blocks", 4096, kHardLinked, true},
+      {"sparse and hard-linked", 4096, kSparse, true},
+      {"in an append-only folder", 1024, kAppendOnly, true},
+      {"root's 0666 file in nobody's folder, saved by nobody", 1024, kNobodysFolder, true},
+      {"hard-linked, a shorter text", 1024, kHardLinked, false},
+  };
+  const auto lines = [](const char* Word, size_t Size) {
+    std::string text;
+    while (text.size() < Size) text += FormatStr("%s line %zu\n", Word, text.size());
+    text.resize(Size);
+    return text;
+  };
+  const size_t mib = 1 << 20;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    test::TempDir dir;
+    ::chmod(dir.Path().c_str(), 0755);
+    const fs::path image = dir / "disk.img", disk = dir / "disk", folder = disk / "folder",
+                   file = folder / "f.txt", partner = folder / "partner.txt", cache = dir / "cache",
+                   result = dir / "result";
+    fs::create_directories(disk);
+    fs::create_directories(cache);
+    ::chmod(cache.c_str(), 0777);
+    std::string old = lines("old", 3 * mib);
+    if (c.Setup == kSparse) old.replace(mib, mib, std::string(mib, '\0'));
+    const std::string text = c.Longer ? lines("new", 2 * mib) + old : lines("new", mib);
+    const auto holds = [&](const fs::path& Name) {
+      const std::string bytes = test::ReadFileBytes(Name);
+      return Name.filename().string() + ": " +
+             (bytes == old    ? std::string("the old text")
+              : bytes == text ? std::string("the new text")
+                              : FormatStr("%zu bytes, neither text", bytes.size()));
+    };
+    const std::string message = test::MessageInChild(
+        [&] {
+          if (::unshare(CLONE_NEWNS) != 0 ||
+              ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            throw std::runtime_error(std::string("no mount namespace: ") + std::strerror(errno));
+          test::WriteFileBytes(image, "");
+          fs::resize_file(image, 16 * mib);
+          int code = -1;
+          const std::string said =
+              test::RunTool("mkfs.ext4 -q -F -m 0 -b " + std::to_string(c.BlockSize) + " " +
+                                test::ShellQuoted(image) + " 2>&1 && mount -o loop " +
+                                test::ShellQuoted(image) + " " + test::ShellQuoted(disk) + " 2>&1",
+                            {}, &code);
+          if (code != 0) throw std::runtime_error("no loop-mounted ext4 image: " + said);
+          fs::create_directory(folder);
+          test::WriteFileBytes(file, old.substr(0, c.Setup == kSparse ? mib : old.size()));
+          if (c.Setup == kSparse) {  // a hole of 1 MiB, then 1 MiB more
+            const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+            const bool written = ::pwrite(fd, old.data() + 2 * mib, mib, 2 * mib) == ssize_t(mib);
+            ::close(fd);
+            if (!written) throw std::runtime_error("no sparse file");
+          }
+          if (c.Setup == kHardLinked || c.Setup == kSparse) fs::create_hard_link(file, partner);
+          if (c.Setup == kNobodysFolder &&
+              (::chown(folder.c_str(), test::kNobody, test::kNobody) != 0 ||
+               ::chmod(file.c_str(), 0666) != 0))
+            throw std::runtime_error("no chown");
+          FillDisk(disk);
+          const std::string failed =
+              c.Setup == kAppendOnly ? test::SetAppendOnly(folder, true) : "";
+          if (!failed.empty()) throw std::runtime_error(failed);
+          std::string seen = test::MessageInChild(
+              [&] {
+                ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+                if (c.Setup == kNobodysFolder) test::BecomeNobody();
+                SaveToFileAtomic(file.string(), [&](TStream& Out) { Out.WriteBuffer(text); });
+              },
+              60);
+          seen += "\n" + holds(file);
+          if (fs::exists(partner)) seen += "\n" + holds(partner);
+          test::WriteFileBytes(result, seen);
+        },
+        120);
+    EXPECT_EQ(message, "(no exception)");
+    const std::string now = c.Longer ? "the old text" : "the new text";
+    std::string expected = c.Longer ? "Cannot write file \"" + file.string() +
+                                          "\". No space left on device; the old text was put back"
+                                    : "(no exception)";
+    expected += "\nf.txt: " + now;
+    if (c.Setup == kHardLinked || c.Setup == kSparse) expected += "\npartner.txt: " + now;
+    EXPECT_EQ(test::ReadFileBytes(result), expected);
+    EXPECT_EQ(std::distance(fs::directory_iterator(cache / "rideder"), {}), 0);
   }
 }
 

@@ -149,7 +149,7 @@ void Commit(TWinControl& C, const QString& Text) {
   Send(C.ClientWidget(), &e);
 }
 
-bool WaitFor(const std::function<bool()>& Done, int Ms = 2000) {
+bool WaitFor(const std::function<bool()>& Done, int Ms = test::kWaitSeconds * 1000) {
   QElapsedTimer t;
   t.start();
   while (!Done() && t.elapsed() < Ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

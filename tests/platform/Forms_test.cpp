@@ -13,11 +13,12 @@
 
 #include "platform/Locale.h"
 #include "platform/WidgetBridge.h"
+#include "tests/TestSupport.h"
 
 namespace rid {
 namespace {
 
-bool WaitFor(const std::function<bool()>& Done, int Ms = 2000) {
+bool WaitFor(const std::function<bool()>& Done, int Ms = test::kWaitSeconds * 1000) {
   QElapsedTimer t;
   t.start();
   while (!Done() && t.elapsed() < Ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

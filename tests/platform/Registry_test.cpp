@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "tests/FileFaults.h"
+#include "tests/FileLooks.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -504,6 +505,258 @@ TEST_F(RegistryTest, AValueOfAnotherTypeKeepsItsOneLine) {
   EXPECT_EQ(FileText(), want);
 }
 
+// Lines may end in CR LF, LF or CR alone, mixed in one file: each is a line break. A store
+// keeps each line's own break and ends new lines as the first line ends.
+TEST_F(RegistryTest, EveryLineBreakEndsALineAndEachLineKeepsItsOwn) {
+  const struct {
+    const char* What;
+    std::string Hand;
+    std::string Want;
+  } cases[] = {
+      {"CR", "; mine\r[HKEY_CURRENT_USER\\K]\r\"a\"=\"1\"\r\"b\"=dword:00000002\r",
+       "; mine\r[HKEY_CURRENT_USER\\K]\r\"a\"=\"one\"\r\"b\"=dword:00000002\r\"c\"=\"3\"\r"
+       "\r[HKEY_CURRENT_USER\\New]\r\"n\"=\"4\"\r"},
+      {"CR, no end on the last line", "[HKEY_CURRENT_USER\\K]\r\"a\"=\"1\"\r\"b\"=dword:00000002",
+       "[HKEY_CURRENT_USER\\K]\r\"a\"=\"one\"\r\"b\"=dword:00000002\r\"c\"=\"3\"\r"
+       "\r[HKEY_CURRENT_USER\\New]\r\"n\"=\"4\"\r"},
+      {"mixed",
+       "; mine\r\n[HKEY_CURRENT_USER\\K]\r\"a\"=\"1\"\n\"b\"=dword:00000002\r\n# end\r\r\n",
+       "; mine\r\n[HKEY_CURRENT_USER\\K]\r\"a\"=\"one\"\n\"b\"=dword:00000002\r\n\"c\"=\"3\"\r\n"
+       "# end\r\r\n\r\n[HKEY_CURRENT_USER\\New]\r\n\"n\"=\"4\"\r\n"},
+      {"LF, and a CR of its own", "[HKEY_CURRENT_USER\\K]\n\"a\"=\"1\"\r\r\n\"b\"=dword:00000002\n",
+       "[HKEY_CURRENT_USER\\K]\n\"a\"=\"one\"\r\r\n\"b\"=dword:00000002\n\"c\"=\"3\"\n"
+       "\n[HKEY_CURRENT_USER\\New]\n\"n\"=\"4\"\n"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    SCOPED_TRACE(c.What);
+    FFile = (FDir / ("breaks" + std::to_string(i) + ".ini")).string();
+    ::setenv("RIDEDER_REGISTRY", FFile.c_str(), 1);
+    test::WriteFileBytes(FFile, c.Hand);
+    {
+      TRegistry r;
+      EXPECT_EQ(r.SkipReason(), "");
+      ASSERT_TRUE(r.OpenKey("\\K", false));
+      TStringList names;
+      r.GetValueNames(&names);
+      EXPECT_EQ(Lines(names), (std::vector<std::string>{"a", "b"}));
+      EXPECT_EQ(r.ReadString("a"), "1");
+      EXPECT_EQ(r.ReadInteger("b"), 2);
+      r.CloseKey();
+    }
+    EXPECT_EQ(FileText(), c.Hand);  // nothing changed, nothing written
+    {
+      TRegistry r;
+      ASSERT_TRUE(r.OpenKey("\\K", false));
+      r.WriteString("a", "one");
+      r.WriteString("c", "3");
+      ASSERT_TRUE(r.OpenKey("\\New", true));
+      r.WriteString("n", "4");
+    }
+    EXPECT_EQ(FileText(), c.Want);
+  }
+}
+
+// A save that failed (the file was read-only) keeps the program's changes. The person makes
+// the file writable again and edits it: reads see the file with the program's changes, and the
+// next save (a key closed, with nothing new to store) writes them over what the file then
+// holds. Every line written by hand stays; a value the program changed is the program's, one
+// given another type by hand keeps that line; a key the program made is there.
+TEST_F(RegistryTest, ASaveAfterAFailedOneKeepsTheLinesWrittenByHandMeanwhile) {
+  const std::string print = "[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n";
+  const std::string before = "; mine\n" + print + "\"Margin\"=\"1\"\n";
+  const auto inPlace = [](const std::string& File, const std::string& Text) {
+    test::WriteFileBytes(File, Text);
+  };
+  const auto byRename = [](const std::string& File, const std::string& Text) {
+    test::WriteFileBytes(File + "~", Text);
+    std::filesystem::rename(File + "~", File);
+  };
+  const struct {
+    const char* What;
+    std::function<void(const std::string&, const std::string&)> Edit;
+    std::string Edited;
+    std::string Want;
+    TRegDataType Margin;  // as read between the saves
+  } cases[] = {
+      {"a comment and a value added", inPlace, before + "# added\n\"Mine\"=\"x\"\n",
+       "; mine\n" + print + "\"Margin\"=\"2\"\n# added\n\"Mine\"=\"x\"\n\"Header\"=\"h\"\n",
+       rdString},
+      {"the same, saved by a rename", byRename, before + "# added\n\"Mine\"=\"x\"\n",
+       "; mine\n" + print + "\"Margin\"=\"2\"\n# added\n\"Mine\"=\"x\"\n\"Header\"=\"h\"\n",
+       rdString},
+      {"the value changed by hand", inPlace, "; mine\n" + print + "\"Margin\"=\"9\"\n; was 1\n",
+       "; mine\n" + print + "\"Margin\"=\"2\"\n\"Header\"=\"h\"\n; was 1\n", rdString},
+      {"the section taken away", inPlace, "; mine\n# none\n",
+       "; mine\n# none\n\n" + print + "\"Margin\"=\"2\"\n\"Header\"=\"h\"\n", rdString},
+      {"the value given another type", inPlace, "; mine\n" + print + "\"Margin\"=hex:32\n",
+       "; mine\n" + print + "\"Margin\"=hex:32\n\"Header\"=\"h\"\n", rdOther},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    SCOPED_TRACE(c.What);
+    FFile = (FDir / ("failed" + std::to_string(i) + ".ini")).string();
+    ::setenv("RIDEDER_REGISTRY", FFile.c_str(), 1);
+    test::WriteFileBytes(FFile, before);
+    ::chmod(FFile.c_str(), 0444);
+    {
+      TRegistry r;
+      ASSERT_TRUE(r.OpenKey("\\Software\\rideder\\Print", true));
+      r.WriteString("Margin", "2");
+      r.WriteString("Header", "h");
+      ASSERT_TRUE(r.OpenKey("\\Software\\rideder\\Empty", true));
+      try {
+        r.CloseKey();
+        ADD_FAILURE() << "saved to a read-only file";
+      } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.Message, FormatStr(SFCreateError, FFile.c_str(), "The file is read-only"));
+      }
+    }
+    ::chmod(FFile.c_str(), 0644);
+    c.Edit(FFile, c.Edited);
+    {
+      TRegistry r;
+      ASSERT_TRUE(r.OpenKeyReadOnly("\\Software\\rideder\\Print"));
+      EXPECT_EQ(r.GetDataType("Margin"), c.Margin);
+      EXPECT_EQ(r.ReadString("Margin"), c.Margin == rdString ? "2" : "");
+      EXPECT_EQ(r.ReadString("Header"), "h");
+      EXPECT_EQ(FileText(), c.Edited);  // reads write nothing
+      r.CloseKey();
+    }
+    EXPECT_EQ(FileText(), c.Want + "\n[HKEY_CURRENT_USER\\Software\\rideder\\Empty]\n");
+  }
+}
+
+// Root keeps its settings in a folder of nobody's, who may take the file away and put another
+// in its place; nobody does that in a child process after root's first store. A link nobody
+// puts there (to a file only root may read) or a file of nobody's own is neither read nor
+// written: root's second store is refused, saying why, and root's settings stay as they were.
+// A link that was there from the start (a person's dotfiles) is followed, and a file put in
+// place by root's own editor (a rename) is read again and the store writes into it.
+TEST_F(RegistryTest, AFileAnotherUserPutsInPlaceOfTheSettingsIsNeitherReadNorWritten) {
+  namespace fs = std::filesystem;
+  const std::string secretText = "[HKEY_CURRENT_USER\\Secret]\n\"k\"=\"v\"\n";
+  const fs::path secret = FDir / "secret.ini";
+  test::WriteFileBytes(secret, secretText);
+  ::chmod(secret.c_str(), 0600);
+  ::chmod(FDir.Path().c_str(), 0755);  // nobody may come in
+  const auto asNobody = [](const std::function<void()>& Act) {
+    const std::string said = test::MessageInChild([&] {
+      test::BecomeNobody();
+      Act();
+    });
+    ASSERT_EQ(said, "(no exception)");
+  };
+  const struct {
+    const char* What;
+    bool LinkedAtStart;
+    std::function<void(const fs::path& Settings)> PutInPlace;
+    std::string Why;  // "" when the second store writes
+  } cases[] = {
+      {"a link by nobody to a file only root may read", false,
+       [&](const fs::path& Settings) {
+         asNobody([&] {
+           fs::remove(Settings);
+           fs::create_symlink(secret, Settings);
+         });
+       },
+       "It was replaced by a link to \"" + secret.string() +
+           "\": the settings are never written through a link put in place of their file"},
+      {"a file of nobody's own", false,
+       [&](const fs::path& Settings) {
+         asNobody([&] {
+           test::WriteFileBytes(Settings.string() + "~", secretText);
+           fs::rename(Settings.string() + "~", Settings);
+         });
+       },
+       "It was replaced by a file of nobody, not of root: the settings are never written into "
+       "another's file"},
+      {"a file root's editor saved by a rename", false,
+       [&](const fs::path& Settings) {
+         test::WriteFileBytes(Settings.string() + "~", test::ReadFileBytes(Settings) + "; mine\n");
+         fs::rename(Settings.string() + "~", Settings);
+       },
+       ""},
+      {"a link from the start, its file edited", true,
+       [&](const fs::path& Settings) {
+         test::WriteFileBytes(Settings, test::ReadFileBytes(Settings) + "; mine\n");
+       },
+       ""},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    SCOPED_TRACE(c.What);
+    const fs::path folder = FDir / ("nobodys" + std::to_string(i));
+    fs::create_directory(folder);
+    ASSERT_EQ(::chown(folder.c_str(), test::kNobody, test::kNobody), 0);
+    const fs::path settings = folder / "registry.ini";
+    if (c.LinkedAtStart) fs::create_symlink(FDir / ("dotfile" + std::to_string(i)), settings);
+    ::setenv("RIDEDER_REGISTRY", settings.c_str(), 1);
+    const auto store = [](const char* Margin) {
+      TRegistry r;
+      EXPECT_TRUE(r.OpenKey("\\Software\\rideder\\Print", true));
+      r.WriteString("Margin", Margin);
+      try {
+        r.CloseKey();
+      } catch (const EFileChangedError& e) {
+        return e.Message;
+      }
+      return std::string();
+    };
+    ASSERT_EQ(store("1"), "");
+    c.PutInPlace(settings);
+    const std::string there = test::ReadFileBytes(settings);
+    EXPECT_EQ(store("2"),
+              c.Why.empty() ? "" : FormatStr(SFCreateError, settings.c_str(), c.Why.c_str()));
+    EXPECT_EQ(test::ReadFileBytes(secret), secretText);
+    TRegistry r;
+    EXPECT_FALSE(r.KeyExists("\\Secret"));
+    ASSERT_TRUE(r.OpenKeyReadOnly("\\Software\\rideder\\Print"));
+    EXPECT_EQ(r.ReadString("Margin"), "2");
+    if (!c.Why.empty()) {
+      EXPECT_EQ(test::ReadFileBytes(settings), there);
+    } else {
+      EXPECT_EQ(test::ReadFileBytes(settings),
+                "; rideder settings\n\n[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n"
+                "\"Margin\"=\"2\"\n; mine\n");
+      EXPECT_EQ(fs::is_symlink(settings), c.LinkedAtStart);
+    }
+  }
+}
+
+// A key opened once is looked at once, however many of its values are read, listed or typed;
+// opening it again looks again and sees what was written by hand in between.
+TEST_F(RegistryTest, AKeyOpenedOnceLooksAtTheFileOnceForAllItsReads) {
+  std::string hand = "[HKEY_CURRENT_USER\\K]\n";
+  for (int32_t i = 0; i < 300; ++i)
+    hand += "\"v" + std::to_string(i) + "\"=\"" + std::to_string(i) + "\"\n";
+  test::WriteFileBytes(FFile, hand);
+  TRegistry r;
+  const auto looksToRead = [&](int32_t Values) {
+    test::TFileLooks looks(FFile);
+    EXPECT_TRUE(r.OpenKeyReadOnly("\\K"));
+    TStringList names;
+    r.GetValueNames(&names);
+    EXPECT_GE(names.Count(), Values);
+    for (int32_t i = 0; i < std::min(Values, names.Count()); ++i) {
+      EXPECT_EQ(r.GetDataType(names[i]), rdString);
+      EXPECT_EQ(r.GetOtherType(names[i]), "");
+      EXPECT_TRUE(r.ValueExists(names[i]));
+      EXPECT_EQ(r.ReadString(names[i]), std::to_string(i));
+    }
+    EXPECT_TRUE(r.KeyExists("\\K"));
+    EXPECT_FALSE(r.HasSubKeys());
+    return looks.Count();
+  };
+  looksToRead(0);  // reads the file
+  const int one = looksToRead(1);
+  EXPECT_GT(one, 0);
+  EXPECT_EQ(looksToRead(300), one);
+  test::WriteFileBytes(FFile, hand + "\"v300\"=\"300\"\n");
+  looksToRead(301);  // reads it again
+  EXPECT_EQ(looksToRead(301), one);
+}
+
 // The peak memory of a child above what it started with, in bytes, after each step it is given;
 // "" when a step ends the child instead (a stack overflow, say), or the step's complaint.
 std::string PeakGrowthInChild(const std::vector<std::function<void()>>& Steps) {
@@ -531,10 +784,14 @@ TEST_F(RegistryTest, AKeyNestedVeryDeepCostsNoMoreThanAsManyKeysSideBySide) {
   const std::string stored = print.substr(0, print.size() - 3) + "2\"\n";
 #ifdef __SANITIZE_ADDRESS__
   constexpr size_t kBytesPerFileByte = 1024;  // it pads every block and keeps freed ones a while
+  // Each step costs some ten times as much there; a frame or a copy of the path per level
+  // shows at 30,000 levels already.
+  constexpr int32_t kLevels[] = {30000};
 #else
   constexpr size_t kBytesPerFileByte = 256;
+  constexpr int32_t kLevels[] = {30000, 100000};
 #endif
-  for (const int32_t levels : {30000, 100000}) {
+  for (const int32_t levels : kLevels) {
     SCOPED_TRACE(levels);
     std::string deep;  // \d\d...\d
     for (int32_t i = 0; i < levels; ++i) deep += "\\d";
