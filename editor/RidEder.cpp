@@ -189,7 +189,7 @@ void TCustomRidEder::DecPaintLock() {
     if (vp.Column > FCharsInWindow + 1 && FCharsInWindow >= 1) {
       if (FCaretAtEndOfRow) {
         FCaretAtEndOfRow = false;
-      } else if (FStatusChanges.Contains(scCaretY)) {
+      } else if (FStatusChanges.Contains(scCaretY) && !FCaretAfterTrimmedBlanks) {
         vp.Column = FCharsInWindow + 1;
         TBufferCoord p = DisplayToBufferPos(vp);
         FCaretX = p.Char;
@@ -571,9 +571,10 @@ void TCustomRidEder::StatusChanged(TRidStatusChanges Changes) {
 }
 
 void TCustomRidEder::DoOnStatusChange(TRidStatusChanges Changes) {
-  if (!OnStatusChange) return;
-  OnStatusChange(this, Changes);
+  // Told, with a handler or without: the set holds only what changed since, which the end of a
+  // paint lock reads (a line change of long ago must not pull the caret back from past a row).
   FStatusChanges = {};
+  if (OnStatusChange) OnStatusChange(this, Changes);
 }
 
 void TCustomRidEder::DoChange() {

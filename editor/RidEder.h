@@ -882,7 +882,16 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   void ScrollByRow(TRidEderorCommand Command);
   void ToggleBookMark(int32_t BookMark, const TBufferCoord* At);
   void TypeChar(char AChar);
+  // A lead byte typed alone waits for the byte after it. Take: the bytes it adds to the next text
+  // typed (none when no byte waits). Put: it goes in alone, at the caret where it was typed
+  // (dropped on a read-only text).
+  std::string TakePendingLeadByte();
+  void PutPendingLeadByte();
   void TypeBytes(const std::string& Bytes);
+  // With trimming, blanks typed at the end of a line that has none would go at once: the caret
+  // steps over them instead, and the text, its undo steps and a run of typing stay as they were.
+  // False when Bytes are more than such blanks (or a selection waits to be replaced).
+  bool StepOverTrimmedBlanks(std::string_view Bytes);
   void InsertImeString(const char* Data);
   void LineBreak(bool MoveCaret);
   // Blanks from the line end to a caret past it, recorded.
@@ -977,6 +986,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   int32_t FLastCaretX = 1;
   bool FSteppedOffTrailByte = false;  // a vertical move stepped left off a trail byte
   bool FCaretAtEndOfRow = false;
+  // An edit put the caret after blanks it trimmed: with word wrap it may stand past the row.
+  bool FCaretAfterTrimmedBlanks = false;
   TPoint FCaretOffset;
   TBufferCoord FBlockBegin{1, 1};
   TBufferCoord FBlockEnd{1, 1};

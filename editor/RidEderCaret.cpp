@@ -240,7 +240,7 @@ void TCustomRidEder::SetCaretXY(const TBufferCoord& Value) {
 void TCustomRidEder::InternalSetCaretXY(const TBufferCoord& Value) { SetCaretXYEx(true, Value); }
 
 void TCustomRidEder::SetCaretXYEx(bool EnsureVisible, TBufferCoord Value) {
-  FCaretAtEndOfRow = false;
+  FCaretAtEndOfRow = FCaretAfterTrimmedBlanks = false;
   if (HandleAllocated()) DoOnPaintTransient(0);
   bool pastEol = FOptions.Contains(eoScrollPastEol);
   if (Value.Line > FLines->GetCount()) Value.Line = FLines->GetCount();

@@ -83,16 +83,13 @@ int32_t TCustomRidEder::FindHookedCmdEvent(const THookedCommandEvent& AHandlerPr
 
 void TCustomRidEder::ExecuteCommand(TRidEderorCommand Command, char AChar, void* Data) {
   TRidPaintLock lock(*this);
-  // A lead byte typed alone goes in alone when anything but a character follows it; it undoes
-  // with that command. A text made read-only meanwhile takes nothing: the byte is dropped.
+  // A lead byte typed alone waits for the next character or input-method result; before anything
+  // else it goes in alone and undoes with that command. A text made read-only meanwhile takes
+  // nothing: the byte is dropped.
   std::optional<TRidUndoBlock> withLead;
-  if (FPendingLeadByte >= 0 && GetReadOnly()) {
-    FPendingLeadByte = -1;
-  } else if (FPendingLeadByte >= 0 && Command != ecChar) {
-    const char lead = static_cast<char>(FPendingLeadByte);
-    FPendingLeadByte = -1;
+  if (FPendingLeadByte >= 0 && ((Command != ecChar && Command != ecImeStr) || GetReadOnly())) {
     withLead.emplace(*this);
-    TypeBytes(std::string(1, lead));
+    PutPendingLeadByte();
   }
   if (Command < ecSelWord) {
     ExecuteMoveCommand(Command, Data);

@@ -19,6 +19,7 @@ void TCustomRidEder::DragOver(TObject* Source, int32_t X, int32_t Y, TDragState 
   // The cursor shows what a drop here would do.
   source->SetDragCursor(MovesOnDrop(*source) ? crDrag : crMultiDrag);
   if (source != this) {
+    PutPendingLeadByte();  // where it was typed, before the caret follows the mouse
     ComputeCaret(X, Y);
     return;
   }

@@ -116,20 +116,25 @@ bool TCustomRidEder::ExecuteEditCommand(TRidEderorCommand Command, char AChar, v
 void TCustomRidEder::TypeChar(char AChar) {
   const uint8_t b = static_cast<uint8_t>(AChar);
   if (b < 32 || b == 127) return;
-  if (FPendingLeadByte >= 0) {
-    const char lead = static_cast<char>(FPendingLeadByte);
-    FPendingLeadByte = -1;
-    if (IsDBCSTrailByte(b)) {
-      TypeBytes({lead, AChar});
-      return;
-    }
-    TypeBytes(std::string(1, lead));
-  }
-  if (IsDBCSLeadByte(b)) {
+  // The byte after a lead byte typed alone, its trail byte or one that cannot trail it, goes in
+  // with it: both appear together, as typed, and undo together.
+  if (FPendingLeadByte < 0 && IsDBCSLeadByte(b)) {
     FPendingLeadByte = b;
     return;
   }
-  TypeBytes(std::string(1, AChar));
+  TypeBytes(TakePendingLeadByte() + AChar);
+}
+
+std::string TCustomRidEder::TakePendingLeadByte() {
+  if (FPendingLeadByte < 0) return {};
+  const char lead = static_cast<char>(FPendingLeadByte);
+  FPendingLeadByte = -1;
+  return std::string(1, lead);
+}
+
+void TCustomRidEder::PutPendingLeadByte() {
+  const std::string lead = TakePendingLeadByte();
+  if (!lead.empty() && !GetReadOnly()) TypeBytes(lead);
 }
 
 void TCustomRidEder::TypeBytes(const std::string& Bytes) {
@@ -141,20 +146,39 @@ void TCustomRidEder::TypeBytes(const std::string& Bytes) {
     // an input-method result does (an empty column block is no selection either).
     FActiveSelectionMode = smNormal;
     FBlockBegin = FBlockEnd = GetCaretXY();
-    // Overwriting takes the whole character under the caret; at or past the line end there is
-    // nothing to overwrite and the character is inserted.
+    // Overwriting takes a whole character under the caret for each one typed; at or past the
+    // line end there is nothing to overwrite and the characters are inserted.
     const std::string_view line =
         FCaretY <= FLines->GetCount() ? FLines->GetView(FCaretY - 1) : std::string_view();
-    if (!FInsertMode && FCaretX <= Len(line))
-      SetSelectionRaw(GetCaretXY(), {FCaretX + CharLength(line, FCaretX), FCaretY}, GetCaretXY());
+    int32_t end = FCaretX;
+    for (size_t i = 0; i < Bytes.size() && end <= Len(line); i += SjisCharLength(Bytes, i))
+      end += CharLength(line, end);
+    if (!FInsertMode && end > FCaretX) SetSelectionRaw(GetCaretXY(), {end, FCaretY}, GetCaretXY());
   }
-  ReplaceSelectionRecorded(FActiveSelectionMode, Bytes, urInsert);
+  if (!StepOverTrimmedBlanks(Bytes))
+    ReplaceSelectionRecorded(FActiveSelectionMode, Bytes, urInsert);
   DoOnPaintTransient(1);
 }
 
+bool TCustomRidEder::StepOverTrimmedBlanks(std::string_view Bytes) {
+  if (!FOptions.Contains(eoTrimTrailingSpaces) || SelAvail() ||
+      Bytes.find_first_not_of(' ') != std::string_view::npos)
+    return false;
+  const std::string_view line =
+      FCaretY <= FLines->GetCount() ? FLines->GetView(FCaretY - 1) : std::string_view();
+  if (FCaretX <= Len(line) || (!line.empty() && IsBlank(line.back()))) return false;
+  TTempOption pastEol(*this, eoScrollPastEol, true);
+  InternalSetCaretX(FCaretX + Len(Bytes));
+  FBlockBegin = FBlockEnd = GetCaretXY();
+  FCaretAfterTrimmedBlanks = true;
+  return true;
+}
+
 void TCustomRidEder::InsertImeString(const char* Data) {
-  if (!Data || !*Data) return;  // a macro replays the command without its text
-  const std::string s(Data);
+  // A lead byte typed alone goes in with the result, as with a character typed after it. A macro
+  // replays the command without its text.
+  const std::string s = TakePendingLeadByte() + (Data ? Data : "");
+  if (s.empty()) return;
   TRidUndoBlock block(*this);
   TRidPaintLock lock(*this);
   // Over a selection the view follows the caret only.
@@ -172,7 +196,7 @@ void TCustomRidEder::InsertImeString(const char* Data) {
       if (end > FCaretX) SetSelectionRaw(GetCaretXY(), {end, FCaretY}, GetCaretXY());
     }
   }
-  ReplaceSelectionRecorded(FActiveSelectionMode, s, urInsert);
+  if (!StepOverTrimmedBlanks(s)) ReplaceSelectionRecorded(FActiveSelectionMode, s, urInsert);
   // A result reaching the window's right edge scrolls the view on by a good step, so that the
   // text typed next does not scroll it again at once; the caret stays in view.
   if (scrollAhead && leftChar + FCharsInWindow <= GetDisplayX()) {

@@ -1,6 +1,7 @@
 // Replacing the selection by a text in the three selection modes, and the undo items that make
 // every replacement reversible byte for byte.
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "editor/RidEder.h"
@@ -140,6 +141,7 @@ void TCustomRidEder::TTrimAfterEdit::Finish() {
     if (caretColumns >= 0) {
       TTempOption pastEol(Ed, eoScrollPastEol, true);
       Ed.InternalSetCaretX(Len(trimmed) + 1 + caretColumns - ExpandedLength(trimmed, Ed.FTabWidth));
+      Ed.FCaretAfterTrimmedBlanks = true;
     }
   }
 }
@@ -433,6 +435,10 @@ void TCustomRidEder::ReplaceSelectionRecorded(TRidSelectionMode Mode, std::strin
                                               TRidChangeReason InsertReason) {
   KeepSelectionOffTrailBytes(false, false);
   TTrimAfterEdit trims(*this);
+  // A text replaces the selection and nothing more: overwriting takes the lines after the caret
+  // only when nothing is selected.
+  std::optional<TFlagOn> inserting;
+  if (SelAvail()) inserting.emplace(FInsertMode);
   // The text replacing a normal selection goes exactly where it started (see ReplaceSelection),
   // and with exact positions any text goes exactly at the caret.
   const bool atCaret = FExactPositions || (SelAvail() && FActiveSelectionMode == smNormal);

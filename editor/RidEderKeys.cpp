@@ -30,6 +30,18 @@ void TCustomRidEder::WndProc(TMessage& Message) {
     Message.Msg = 0;
     return;
   }
+  // A lead byte waiting for its trail byte stays where it was typed: a press, which may move the
+  // caret, select or take the focus, puts it in first.
+  switch (Message.Msg) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+      PutPendingLeadByte();
+      break;
+  }
   TCustomControl::WndProc(Message);
 }
 

@@ -1,6 +1,7 @@
 // What the macro fuzz targets share: a macro played into an editor holding a file as the window
 // plays it, then taken back step by step and played again through redo.
 #pragma once
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "editor/RidMacroRecorder.h"
 #include "fuzz/EderFuzzSupport.h"
 #include "platform/Clipboard.h"
+#include "tests/editor/EderScript.h"
 
 namespace rid::fuzz {
 
@@ -27,7 +29,8 @@ inline bool TextOver(TRidEder& Ed, size_t Limit) {
 
 // Plays R's macro into an editor holding File with the window's options (the editor's defaults,
 // undo grouping on) and the recorder attached, as the window has it, after an empty clipboard.
-// Nothing unsaved is lost without a trace: a text that differs from the file is modified. Every
+// Each command played leaves the caret and a normal block's ends on character starts. Nothing
+// unsaved is lost without a trace: a text that differs from the file is modified. Every
 // undo then takes a step back until the file's bytes come back, unmodified; each redo after
 // them gives back, in turn, the text its undo took away, ending at the played text, modified as
 // it was.
@@ -43,6 +46,13 @@ inline void CheckPlayback(TCustomRidMacroRecorder& R, std::string_view File) {
   int commands = 0;
   ed.OnProcessCommand = [&](TObject*, TRidEderorCommand& Command, char&, void*) {
     if (++commands > kMaxPlayedCommands || TextOver(ed, kMaxPlayedText)) Command = ecNone;
+  };
+  // After each command the caret and a normal block's ends stand on character starts.
+  ed.OnCommandProcessed = [&](TObject*, TRidEderorCommand&, char&, void*) {
+    if (const std::string broke = script::PlaceInside(ed); !broke.empty()) {
+      std::fprintf(stderr, "%s\n", broke.c_str());
+      Check(false);
+    }
   };
   R.AddEditor(&ed);
   try {

@@ -15,25 +15,12 @@
 // CheckPlayback).
 //
 // Input: a byte whose low two bits choose the kind (a command without data, a typed character,
-// a text, a command with a place) and whose other bits choose the command of the first and the
-// last kind from the tables below; the parameters' text up to a 0 byte (or the end); the bytes
-// after that 0 byte are the file.
+// a text, a command with a place); for the first and the last kind a byte choosing its command
+// among every command of the key-command table of that kind; the parameters' text up to a 0 byte
+// (or the end); the bytes after that 0 byte are the file.
 namespace {
 
 using namespace rid;
-
-// clang-format off
-const TRidEderorCommand kBasic[] = {
-    ecDeleteWord, ecDeleteLastChar, ecDeleteChar, ecDeleteLastWord, ecDeleteBOL, ecDeleteEOL,
-    ecDeleteLine, ecClearAll, ecLineBreak, ecInsertLine, ecUndo, ecRedo, ecCut, ecPaste, ecCopy,
-    ecBlockIndent, ecBlockUnindent, ecTab, ecShiftTab, ecUpperCase, ecLowerCase, ecToggleCase,
-    ecTitleCase, ecUpperCaseBlock, ecLowerCaseBlock, ecToggleCaseBlock, ecSelectAll, ecSelWord,
-    ecSelLeft, ecSelRight, ecSelUp, ecSelDown, ecSelWordLeft, ecSelWordRight, ecSelLineStart,
-    ecSelLineEnd, ecSelEditorTop, ecSelEditorBottom, ecNormalSelect, ecColumnSelect,
-    ecLineSelect, ecToggleMode, ecLeft, ecRight, ecUp, ecDown, ecLineStart, ecLineEnd,
-    ecEditorBottom, ecMatchBracket, ecImeStr};
-// clang-format on
-const TRidEderorCommand kPlaced[] = {ecSelGotoXY, ecGotoXY, ecSetMarker0, ecSetMarker9};
 
 // The event saved as a macro of its own.
 std::string AsMacro(const TRidMacroEvent& E) {
@@ -54,7 +41,10 @@ extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   rid::fuzz::TReader in{std::string_view(reinterpret_cast<const char*>(Data), Size)};
+  static const std::vector<TRidEderorCommand> basic = script::MacroCommands(false),
+                                              placed = script::MacroCommands(true);
   const uint8_t kind = in.Byte();
+  const uint8_t command = kind % 4 == 0 || kind % 4 == 3 ? in.Byte() : 0;
   const std::string_view rest = in.Rest();
   const size_t end = std::min(rest.find('\0'), rest.size());
   const std::string_view params = rest.substr(0, end),
@@ -63,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   switch (kind % 4) {
     case 0:
       e = std::make_unique<TRidBasicEvent>();
-      e->Initialize(kBasic[(kind >> 2) % std::size(kBasic)], '\0', nullptr);
+      e->Initialize(basic[command % basic.size()], '\0', nullptr);
       break;
     case 1:
       e = std::make_unique<TRidCharEvent>();
@@ -73,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       break;
     default:
       e = std::make_unique<TRidPositionEvent>();
-      e->Initialize(kPlaced[(kind >> 2) % std::size(kPlaced)], '\0', nullptr);
+      e->Initialize(placed[command % placed.size()], '\0', nullptr);
   }
   e->ParseParameters(params);
   rid::fuzz::Check(e->GetRepeatCount() >= 1);

@@ -24,7 +24,7 @@ declare -A runs=(
   [EucToSjis_fuzz]=330000 [JisToSjis_fuzz]=280000 [Locale_fuzz]=60000 [MemIni_fuzz]=40000
   [NkStream_fuzz]=160000 [Registry_fuzz]=6000 [RidCompletionProposal_fuzz]=145000
   [RidEderClipboard_fuzz]=48000 [RidEderKeyStrokeStore_fuzz]=520000 [RidEderPrint_fuzz]=34000
-  [RidEderSearch_fuzz]=4300 [RidEderTextBuffer_fuzz]=89000 [RidEderUndo_fuzz]=43000
+  [RidEderScript_fuzz]=1500 [RidEderSearch_fuzz]=4300 [RidEderTextBuffer_fuzz]=89000 [RidEderUndo_fuzz]=43000
   [RidExport_fuzz]=8800 [RidHighlighters_fuzz]=29000 [RidMacroEvents_fuzz]=4000
   [RidMacroRecorder_fuzz]=1200 [RidRegExpr_fuzz]=2400 [SjisEncoder_fuzz]=150000
   [UUDecode_fuzz]=170000 [Utf16ToSjis_fuzz]=260000 [Utf8ToSjis_fuzz]=180000

@@ -42,10 +42,11 @@ struct TRow {
   TBufferCoord WantCaret;
   TRidEderorOptions Add = {}, Remove = {};
   bool Overwrite = false;
+  int32_t WrapWidth = 0;  // word wrap at this many columns, 0 none
 };
 
 const TRidEderorOptions TabsToSpaces{eoTabsToSpaces}, AutoIndent{eoAutoIndent},
-    SmartTabDelete{eoSmartTabDelete};
+    SmartTabDelete{eoSmartTabDelete}, Trim{eoTrimTrailingSpaces}, GroupUndo{eoGroupUndo};
 
 // Pressed and released as the window sends it, just right of the left edge of P's cell.
 void SendShiftClick(TRidEder& Ed, TBufferCoord P) {
@@ -78,6 +79,10 @@ void RunRow(const TRow& R) {
   ed.SetOptions(ed.GetOptions() + R.Add - R.Remove);
   ed.SetTabWidth(4);
   ed.SetInsertMode(!R.Overwrite);
+  if (R.WrapWidth > 0) {
+    ed.SetBounds(0, 0, 400 - (ed.GetCharsInWindow() - R.WrapWidth) * ed.GetCharWidth(), 240);
+    ed.SetWordWrap(true);
+  }
   ed.GetLines()->LoadFromBytes(R.Text);
   {
     TRidPaintLock lock(ed);  // a caret past the line end stays where the row puts it
@@ -173,6 +178,41 @@ TEST(RidEderEditing, TypingAndTheInputMethod) {
        {Ch('\x93'), Ch('!')},
        "a\x93!",
        {4, 1}},
+      // A lead byte typed alone goes in with the byte or result typed after it, in that order,
+      // and one undo takes both back.
+      {"a lead byte and a byte that cannot follow it go in together before the text",
+       "ab",
+       {2, 1},
+       {},
+       {Ch('\x8c'), Ch('(')},
+       "a\x8c(b",
+       {4, 1}},
+      {"a lead byte and the byte after it undo together without grouping",
+       "",
+       {1, 1},
+       {},
+       {Ch('\x8a'), Ch('&')},
+       "\x8a&",
+       {3, 1},
+       {},
+       GroupUndo},
+      {"a lead byte and the byte after it overwrite a character each",
+       " ",
+       {1, 1},
+       {},
+       {Ch('\xfa'), Ch(' ')},
+       "\xfa ",
+       {3, 1},
+       {},
+       {},
+       true},
+      {"a lead byte goes in with an input-method result after it",
+       "\x83\x5c",
+       {1, 1},
+       {},
+       {Ch('\x94'), Ime("@x")},
+       "\x94@x\x83\x5c",
+       {4, 1}},
       {"an input-method result", "ab", {2, 1}, {}, {Ime(Ni + Hon)}, "a" + Ni + Hon + "b", {6, 1}},
       {"overwritten by a result, a character stays whole",
        "abc" + Ni + "d",
@@ -219,6 +259,28 @@ TEST(RidEderEditing, TypingAndTheInputMethod) {
        {{ecLineSelect}, {ecSelDown}, Ch('x')},
        "x",
        {2, 1}},
+      {"whole lines typed over while overwriting leave the lines after them",
+       "a\r\nb\r\nc",
+       {2, 1},
+       {1, 1},
+       {{ecLineSelect}, Ch('x')},
+       "x\r\nb\r\nc",
+       {1, 2},
+       {},
+       {},
+       true},
+      // Under word wrap too, a blank typed at the end of a full row and trimmed still counts.
+      {"a trimmed blank ending a result on a full row",
+       "",
+       {1, 1},
+       {},
+       {Ime("x\r\nabc "), Ch('y')},
+       "x\r\nabc y",
+       {6, 2},
+       Trim,
+       {},
+       false,
+       3},
   };
   for (const TRow& r : rows) RunRow(r);
 }

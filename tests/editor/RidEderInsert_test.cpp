@@ -12,6 +12,7 @@
 #include "editor/RidEderSearch.h"
 #include "platform/Clipboard.h"
 #include "platform/Locale.h"
+#include "tests/editor/EderScript.h"
 
 namespace rid {
 namespace {
@@ -735,26 +736,13 @@ bool LineText(TEder& S, TModel& M, std::mt19937& Rng) {
   return true;
 }
 
-// A command as keys and the input method send it: characters (a double-byte one as its two
-// bytes), input-method results, breaks, deletions, tabs and moves.
+// Any step of a key script (EderScript.h): a command of the key-command table with its argument,
+// the mouse as the window sends it, a save, or a text another program puts on the clipboard. One
+// byte is typed a step, as a key types it, so that an undo has a text of before to land on.
 bool RunCommand(TEder& S, TModel&, std::mt19937& Rng) {
-  static const TRidEderorCommand commands[] = {
-      ecChar,       ecChar,           ecChar,       ecImeStr,     ecLineBreak,
-      ecInsertLine, ecDeleteLastChar, ecDeleteChar, ecDeleteWord, ecDeleteLastWord,
-      ecDeleteEOL,  ecDeleteBOL,      ecDeleteLine, ecTab,        ecShiftTab,
-      ecLeft,       ecSelRight,       ecDown,       ecWordRight,  ecLineEnd};
-  const TRidEderorCommand cmd = commands[Rng() % std::size(commands)];
-  if (cmd == ecChar) {
-    // A whole character: a lone lead byte would wait for the next step's byte.
-    std::string_view piece = Pieces[Rng() % std::size(Pieces)];
-    if (piece.size() == 1 && IsDBCSLeadByte(piece[0])) piece = "b";
-    for (char c : piece) S.Ed.CommandProcessor(ecChar, c, nullptr);
-  } else if (cmd == ecImeStr) {
-    std::string text = RandomText(Rng, 2);
-    S.Ed.CommandProcessor(ecImeStr, 0, text.data());
-  } else {
-    S.Ed.CommandProcessor(cmd, 0, nullptr);
-  }
+  script::TStep step = script::DrawStep([&](uint32_t Bound) { return Rng() % Bound; });
+  if (step.Command == ecChar) step.Text.resize(std::min<size_t>(step.Text.size(), 1));
+  script::Perform(S.Ed, step);
   return false;
 }
 
@@ -865,16 +853,23 @@ TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
         ASSERT_EQ(after, before);
         continue;
       }
-      // Grouping may join the step to the ones before it: undo lands on a text of before.
-      s.Ed.Undo();
-      ASSERT_TRUE(WasAState(states, Saved(s.Ed)));
-      ExpectOffTrailBytes(s.Ed);
-      s.Ed.Redo();
-      ASSERT_EQ(Saved(s.Ed), after);
+      // Grouping may join the step to the ones before it: undo lands on a text of before (a step
+      // that was an undo itself may have left nothing to undo).
+      if (s.Ed.CanUndo()) {
+        s.Ed.Undo();
+        ASSERT_TRUE(WasAState(states, Saved(s.Ed)));
+        ExpectOffTrailBytes(s.Ed);
+        s.Ed.Redo();
+        ASSERT_EQ(Saved(s.Ed), after);
+      }
       states.push_back(after);
     }
-    // Undoing k times passes earlier texts in order; redoing gives each back in turn.
-    std::vector<std::string> undone{Saved(s.Ed)};
+    // Where an undo of the script left steps to redo, redoing them all gives the newest text
+    // (with a lead byte that waited when it came, which it put in); from there undoing k times
+    // passes earlier texts in order, and redoing gives each back in turn.
+    s.RedoAll();
+    const std::string newest = Saved(s.Ed);
+    std::vector<std::string> undone{newest};
     for (size_t k = rng() % states.size(); k > 0 && s.Ed.CanUndo(); --k) {
       s.Ed.Undo();
       ASSERT_TRUE(WasAState(states, Saved(s.Ed))) << "seed " << seed;
@@ -887,7 +882,7 @@ TEST(RidEderInsert, UndoAllRestoresAndRedoAllRepeatsRandomEdits) {
     s.UndoAll();
     ASSERT_EQ(Saved(s.Ed), original) << "seed " << seed;
     s.RedoAll();
-    ASSERT_EQ(Saved(s.Ed), states.back()) << "seed " << seed;
+    ASSERT_EQ(Saved(s.Ed), newest) << "seed " << seed;
   }
 }
 

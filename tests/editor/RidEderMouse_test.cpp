@@ -156,8 +156,8 @@ TEST(RidEderMouse, AClickPutsTheCaretOnTheNearestCharacterBoundary) {
   }
 }
 
-// Property: clicks and drags anywhere over Japanese text never leave the caret or a selection
-// end inside a character.
+// Property: clicks and drags anywhere over Japanese text, with and without Shift, never leave the
+// caret or a selection end inside a character.
 TEST(RidEderMouse, MousePositionsAreNeverOnATrailByte) {
   const std::string line = Utf8ToSjis("aアｱ日本語\tx表示ー");
   TMouseEder s(line + "\r\n" + Utf8ToSjis("ソ") + line + "\r\n\t" + Nihon);
@@ -171,9 +171,10 @@ TEST(RidEderMouse, MousePositionsAreNeverOnATrailByte) {
   for (int i = 0; i < 150; ++i) {
     const QPoint a(int(rng() % width), int(rng() % height));
     const QPoint b(int(rng() % width), int(rng() % height));
-    s.Press(a);
-    s.Move(b);
-    s.Release(b);
+    const Qt::KeyboardModifiers keys = rng() % 2 ? Qt::ShiftModifier : Qt::NoModifier;
+    s.Press(a, keys);
+    s.Move(b, keys);
+    s.Release(b, keys);
     EXPECT_FALSE(onTrail(s.Ed.GetCaretXY())) << i;
     EXPECT_FALSE(onTrail(s.Ed.GetBlockBegin())) << i;
     EXPECT_FALSE(onTrail(s.Ed.GetBlockEnd())) << i;
@@ -282,6 +283,29 @@ TEST(RidEderMouse, TheEditorTakesTheFocusWhenClicked) {
   b.Click(b.At(3, 1));
   EXPECT_TRUE(WaitFor([&] { return b.Ed.Focused(); }));
   EXPECT_FALSE(a.Ed.Focused());
+}
+
+// A lead byte typed alone, waiting for the next key, goes in where it was typed before a press
+// moves the caret, also where the keyboard comes to the editor only after the press.
+TEST(RidEderMouse, ALeadByteWaitingStaysWhereItWasTypedWhenAClickMovesTheCaret) {
+  TMouseEder other("first"), s("ab");
+  other.Ed.SetFocus();
+  ASSERT_TRUE(WaitFor([&] { return other.Ed.Focused(); }));
+  s.Ed.SetCaretXY({3, 1});
+  s.Ed.CommandProcessor(ecChar, '\x8a', nullptr);
+  QWidget* w = s.Ed.ClientWidget();
+  const QPointF at(s.At(2, 1));
+  for (const bool press : {true, false}) {  // at once, as a window not yet active gets them
+    QMouseEvent e(press ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, at,
+                  w->mapToGlobal(at), Qt::LeftButton, press ? Qt::LeftButton : Qt::NoButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+  }
+  EXPECT_TRUE(WaitFor([&] { return s.Ed.Focused(); }));
+  EXPECT_EQ(s.Bytes(), "ab\x8a");
+  EXPECT_EQ(s.Ed.GetCaretXY(), (TBufferCoord{2, 1}));
+  s.Ed.CommandProcessor(ecChar, 'x', nullptr);
+  EXPECT_EQ(s.Bytes(), "axb\x8a");
 }
 
 // --- the gutter

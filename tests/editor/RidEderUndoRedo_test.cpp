@@ -3,6 +3,7 @@
 // what those undos took, and that a paste which changes nothing leaves no trace.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <utility>
@@ -11,6 +12,8 @@
 #include "editor/RidEder.h"
 #include "editor/RidEderKeyCmds.h"
 #include "platform/Clipboard.h"
+#include "tests/TestSupport.h"
+#include "tests/editor/EderScript.h"
 
 namespace rid {
 namespace {
@@ -299,106 +302,124 @@ TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
   }
 }
 
-// A random text of a few short lines: letters, blanks and double-byte characters.
-std::string RandomText(std::mt19937& Rng) {
-  static const std::string pieces[] = {"a", "b", " ", "  ", "xyz", Ni, So, "\t"};
-  std::string s;
-  for (int lines = 1 + Rng() % 4; lines > 0; --lines) {
-    for (int n = Rng() % 6; n > 0; --n) s += pieces[Rng() % std::size(pieces)];
-    if (lines > 1) s += "\r\n";
-  }
-  return s;
-}
-
-// Whether the last command recorded a change: the undo list grew by more than a group break.
-bool Recorded(TRidEder& Ed, int32_t ItemsBefore) {
-  return Ed.GetUndoList().ItemCount() > ItemsBefore &&
-         Ed.GetUndoList().LastChangeReason() != urGroupBreak;
-}
-
-// Random key scripts with the editor's own options: typing, Delete, Backspace, Enter, cut, copy,
-// paste, the other deletions, indents and case changes, overwrite, moves and selections, undo and
-// redo. An undo, which may take back several typed keys at
-// once, lands on a text the page had before one of them; right after a run of undos each redo
-// gives back, in turn, the text its undo took away; undo of everything gives the text loaded, and
-// redo of everything the text of the newest change.
+// Random key scripts (tests/editor/EderScript.h): every command of the key-command table, with
+// its argument drawn where it takes one, mouse presses with and without Shift, Alt and Ctrl
+// anywhere (past line ends and the last line too), saves and texts of other programs, on the
+// window's options and variants of them. After each step no character is split, the caret and a
+// normal block's ends stand on character starts, the page is modified whenever its text is not
+// the one saved, typing with nothing selected puts in just its characters, and a copy gives the
+// text selected to other programs and back; an undo, which may take back several steps at once
+// (a run of typing whole), lands on a text the page had before one of them; right after a run
+// of undos each redo gives back, in turn, the text its undo took away; undo of everything gives
+// the text loaded, and redo of everything the text of the newest change.
 TEST(RidEderUndoRedo, RandomKeyScriptsRedoWhatTheirUndosTook) {
-  const TRidEderorCommand moves[] = {ecLeft,       ecRight,       ecUp,           ecDown,
-                                     ecWordLeft,   ecWordRight,   ecLineStart,    ecLineEnd,
-                                     ecSelLeft,    ecSelRight,    ecSelUp,        ecSelDown,
-                                     ecSelLineEnd, ecSelWordLeft, ecSelWordRight, ecSelectAll};
-  // clang-format off
-  const TRidEderorCommand edits[] = {
-      ecCut, ecCopy, ecPaste, ecPaste, ecDeleteChar, ecDeleteLastChar, ecLineBreak, ecInsertLine,
-      ecDeleteWord, ecDeleteLastWord, ecDeleteLine, ecDeleteEOL, ecDeleteBOL, ecTab, ecShiftTab,
-      ecBlockIndent, ecBlockUnindent, ecToggleMode, ecUpperCase, ecLowerCaseBlock, ecToggleCase};
-  // clang-format on
-  const std::string typed[] = {"a", "b", " ", "q", Ni, So};
-  Offer(nullptr, nullptr);
-  for (uint32_t seed = 1; seed <= 400; ++seed) {
+  for (uint32_t seed = 1; seed <= 200; ++seed) {
     std::mt19937 rng(seed);
-    const std::string original = RandomText(rng);
-    TEder s(original);
-    s.Ed.SetMaxUndo(1 << 20);
-    // The texts after each recorded change, Now the current one; for each undo not yet redone,
-    // the text before it and its place.
-    std::vector<std::string> history{original};
-    size_t now = 0;
-    std::vector<std::pair<std::string, size_t>> undone;
-    std::string script;
-    for (int step = 0; step < 60; ++step) {
-      const uint32_t pick = rng() % 20;
-      const std::string before = s.Text();
-      const int32_t items = s.Ed.GetUndoList().ItemCount();
-      const bool couldRedo = s.Ed.CanRedo();
-      if (pick < 3 && s.Ed.CanUndo()) {
-        script += " undo";
-        undone.emplace_back(before, now);
-        s.Run(ecUndo);
-        const std::string after = s.Text();
-        do {
-          ASSERT_GT(now, 0u) << "seed " << seed << script;
-        } while (history[--now] != after);
-        continue;
-      }
-      if (pick < 6 && s.Ed.CanRedo()) {
-        script += " redo";
-        ASSERT_FALSE(undone.empty()) << "seed " << seed << script;
-        s.Run(ecRedo);
-        ASSERT_EQ(s.Text(), undone.back().first) << "seed " << seed << script;
-        now = undone.back().second;
-        undone.pop_back();
-        continue;
-      }
-      if (pick < 11) {
-        const std::string& t = typed[rng() % std::size(typed)];
-        script += " type:" + t;
-        s.Type(t);
-      } else if (pick < 15) {
-        const TRidEderorCommand c = moves[rng() % std::size(moves)];
-        script += " " + std::to_string(c);
-        s.Run(c);
-      } else {
-        const TRidEderorCommand c = edits[rng() % std::size(edits)];
-        script += " " + std::to_string(c);
-        s.Run(c);
-      }
-      if (!Recorded(s.Ed, items)) {
-        ASSERT_EQ(s.Text(), before) << "seed " << seed << script;
-        ASSERT_EQ(s.Ed.CanRedo(), couldRedo) << "seed " << seed << script;
-        continue;
-      }
-      ASSERT_FALSE(s.Ed.CanRedo()) << "seed " << seed << script;
-      undone.clear();
-      history.resize(now + 1);
-      history.push_back(s.Text());
-      ++now;
-    }
-    while (s.Ed.CanUndo()) s.Run(ecUndo);
-    ASSERT_EQ(s.Text(), original) << "seed " << seed << script;
-    EXPECT_FALSE(s.Ed.GetModified()) << "seed " << seed << script;
-    while (s.Ed.CanRedo()) s.Run(ecRedo);
-    ASSERT_EQ(s.Text(), history.back()) << "seed " << seed << script;
+    const script::TDraw draw = [&](uint32_t Bound) { return rng() % Bound; };
+    Offer(nullptr, nullptr);
+    script::TScript s(script::DrawSetUp(draw), script::DrawText(draw, 24));
+    for (int step = 0; step < 60; ++step) ASSERT_EQ(s.Run(script::DrawStep(draw)), "") << seed;
+    ASSERT_EQ(s.Finish(), "") << seed;
+  }
+}
+
+using script::Key;
+script::TStep Type(const std::string& Bytes) { return Key(ecChar, Bytes); }
+script::TStep Goto(int32_t X, int32_t Y) { return {script::kCommand, ecGotoXY, {}, true, {X, Y}}; }
+script::TStep Click(int32_t X, int32_t Y, uint8_t Keys = 0) {
+  return {script::kMouse, ecNone, {}, true, {X, Y}, {X, Y}, Keys};
+}
+constexpr uint8_t Shift = 1;
+
+// Scripts that broke the properties above, each also a seed of the fuzz target that runs them
+// (fuzz/corpus/RidEderScript_fuzz/<name>).
+struct TKnownScript {
+  const char* Name;
+  std::string Text;
+  std::vector<script::TStep> Steps;
+  script::TSetUp SetUp = {};
+};
+
+TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
+  script::TSetUp trim, trimWrapped;
+  trim.Toggled = trimWrapped.Toggled = int32_t(eoTrimTrailingSpaces);
+  trimWrapped.WrapWidth = 3;
+  std::vector<script::TStep> typedOn;  // past the undo limit of 1,024 steps
+  for (int n = 0; n < 1500; n += 7) typedOn.push_back(Type("abcdefg"));
+  typedOn.push_back(Key(ecUndo));
+  const std::vector<TKnownScript> rows = {
+      {"shift-click-from-past-the-line-end-then-type",
+       "   \r\n\r\n?\xe0\x80",
+       {Goto(1, 2), Key(ecLineBreak), Click(2, 4, Shift), Type(So)}},
+      {"shift-click-from-past-the-line-end-then-backspace",
+       "   \r\n\r\n\x89\xfc"
+       "a",
+       {Goto(1, 2), Key(ecLineBreak), Click(2, 4, Shift), Key(ecDeleteLastChar)}},
+      {"shift-click-after-shift-tab-past-the-line-end-then-delete",
+       "ab\r\nc",
+       {Goto(12, 1), Key(ecShiftTab), Click(2, 2, Shift), Key(ecDeleteChar), Key(ecUndo),
+        Key(ecRedo)}},
+      {"trimmed-blank-then-shift-click-and-type",
+       "\n?\xe0\x80",
+       {Type(" "), Click(2, 2, Shift), Type(So)},
+       trim},
+      {"ctrl-page-down", "ab\r\n" + Ni + "a", {Goto(2, 1), Key(ecPageBottom)}},
+      {"shift-ctrl-page-down", "ab\r\n" + Ni + "a", {Goto(2, 1), Key(ecSelPageBottom)}},
+      {"block-upper-case-in-line-mode-after-ctrl-page-down",
+       "xx\r\n\x83\x7c",
+       {Key(ecLineSelect), Goto(2, 1), Key(ecPageBottom), Key(ecUpperCaseBlock)}},
+      {"block-upper-case-in-column-mode-after-ctrl-page-down",
+       "xx\r\n\x83\x7c",
+       {Key(ecColumnSelect), Goto(2, 1), Key(ecPageBottom), Key(ecUpperCaseBlock)}},
+      {"typing-in-line-mode", "abc", {Goto(2, 1), Key(ecLineSelect), Type("x"), Type("y")}},
+      {"save-after-a-lone-lead-byte-then-undo-redo-undo",
+       "",
+       {Type("a"),
+        Type("\x82"),
+        Key(ecRight),
+        {script::kSave},
+        Key(ecUndo),
+        Key(ecRedo),
+        Key(ecUndo)}},
+      {"cut-and-paste-of-a-lone-lead-byte", "\x83", {Key(ecSelLineEnd), Key(ecCut), Key(ecPaste)}},
+      {"copy-of-a-nul",
+       "",
+       {{script::kOffer, ecNone, std::string("ab\0cd", 5)},
+        Key(ecPaste),
+        Key(ecSelectAll),
+        Key(ecCopy)}},
+      {"undo-of-1500-typed-characters", "", typedOn},
+      // A lead byte typed alone, then a byte that cannot trail it, over a selection: one key put
+      // both in, and one undo takes both back.
+      {"lone-lead-byte-and-the-next-character-over-a-selection",
+       "x",
+       {Key(ecSelLineEnd), Type("\x8c("), Key(ecUndo)}},
+      // A block case change of empty lines in line mode, typing over: no line goes.
+      {"block-case-change-of-empty-lines-in-line-mode-overwriting",
+       "\r\n\r\n",
+       {Key(ecToggleMode), Key(ecLineSelect), Goto(2, 1), Key(ecSelLineStart),
+        Key(ecUpperCaseBlock)}},
+      // A blank typed at the end of a line that fills its row, trimmed: the caret stays past it.
+      {"trimmed-blank-after-a-full-row-under-word-wrap",
+       "\r\nabc",
+       {Goto(4, 2), Type(" ")},
+       trimWrapped},
+      // A blank typed at the end of a run of typing, trimmed at once: one undo takes the run.
+      {"trimmed-blank-ending-a-run-of-typing", "", {Type("ab "), Key(ecUndo)}, trim},
+      // A lead byte waiting for the next key goes in where it was typed when a click moves the
+      // caret, and with an input-method result typed after it.
+      {"lone-lead-byte-then-a-click", "ab", {Key(ecLineEnd), Type("\x8a"), Click(2, 1), Type("x")}},
+      {"lone-lead-byte-then-an-input-method-result",
+       "\x83\x5c",
+       {Type("\x94"), Key(ecImeStr, "@x")}},
+  };
+  const std::filesystem::path seeds =
+      std::filesystem::path(RID_TEST_DATA) / "../../fuzz/corpus/RidEderScript_fuzz";
+  for (const TKnownScript& r : rows) {
+    SCOPED_TRACE(r.Name);
+    const std::string input = script::Input(r.SetUp, r.Text, r.Steps);
+    EXPECT_EQ(test::ReadFileBytes(seeds / r.Name), input) << "the fuzz target's seed";
+    EXPECT_EQ(script::RunInput(input), "");
   }
 }
 

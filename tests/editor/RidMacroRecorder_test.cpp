@@ -17,6 +17,7 @@
 #include "platform/Menus.h"
 #include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
+#include "tests/editor/EderScript.h"
 #include "tests/editor/ShownEder.h"
 
 namespace rid {
@@ -346,16 +347,11 @@ TEST(RidMacroRecorder, PlayingARecordingRepeatsItsEdits) {
 // played macro never loses text without a trace. The text stays modified when it differs from
 // the file, undoing every step gives the file back, unmodified, and redoing them gives the
 // played text back (as many redos as undos). The events take places outside the text and on trail
-// bytes, clear all, cut, copy and paste, and undo and redo of their own.
+// bytes, and every other command of the key-command table: clear all, cut, copy and paste, undo
+// and redo of their own, the page moves among them.
 TEST(RidMacroRecorder, APlayedMacroCanAlwaysBeTakenBackAndPlayedAgain) {
   const std::string file = "\x95\x5c ab\r\n\x93\xfa\x83\x5c cd\r\n\tef \x82\xa0\r\n";
-  const TRidEderorCommand basic[] = {
-      ecClearAll,     ecDeleteWord,   ecDeleteLastChar, ecDeleteChar,
-      ecDeleteLine,   ecDeleteEOL,    ecDeleteBOL,      ecLineBreak,
-      ecTab,          ecShiftTab,     ecUndo,           ecRedo,
-      ecCut,          ecCopy,         ecPaste,          ecSelectAll,
-      ecSelWordLeft,  ecSelRight,     ecBlockIndent,    ecUpperCase,
-      ecColumnSelect, ecNormalSelect, ecToggleMode,     ecEditorBottom};
+  const std::vector<TRidEderorCommand> basic = script::MacroCommands(false);
   std::mt19937 rng(4242);
   for (int round = 0; round < 150; ++round) {
     SCOPED_TRACE(round);
