@@ -67,9 +67,13 @@ std::string SettingsFile(int32_t N) {
   return text;
 }
 
-void UseSettings(int32_t N) {
+const std::filesystem::path& Folder() {
   static const std::filesystem::path dir = bench::RunFolder("rid-keysettings");
-  const std::filesystem::path file = dir / ("registry-" + std::to_string(N) + ".ini");
+  return dir;
+}
+
+void UseSettings(int32_t N) {
+  const std::filesystem::path file = Folder() / ("registry-" + std::to_string(N) + ".ini");
   if (!std::filesystem::exists(file)) std::ofstream(file, std::ios::binary) << SettingsFile(N);
   setenv("RIDEDER_REGISTRY", file.c_str(), 1);
 }
@@ -127,5 +131,6 @@ int main(int argc, char** argv) {
     linear = linear && ratio <= 12;
   }
   std::printf("goal: linear start-up: %s\n", linear ? "met" : "NOT met");
+  std::filesystem::remove_all(Folder());
   return linear ? 0 : 1;
 }
