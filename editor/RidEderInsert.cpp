@@ -136,8 +136,8 @@ void TCustomRidEder::TTrimAfterEdit::Finish() {
                      (Ed.FCaretX - 1 - inLine);
     }
     Ed.FLines->Put(index, trimmed);
-    Ed.FUndoList->AddChange(urDeleteBefore, {Len(trimmed) + 1, index + 1},
-                            {Len(line) + 1, index + 1}, line.substr(trimmed.size()), smNormal);
+    Ed.FUndoList->AddTrim({Len(trimmed) + 1, index + 1}, {Len(line) + 1, index + 1},
+                          line.substr(trimmed.size()));
     if (caretColumns >= 0) {
       TTempOption pastEol(Ed, eoScrollPastEol, true);
       Ed.InternalSetCaretX(Len(trimmed) + 1 + caretColumns - ExpandedLength(trimmed, Ed.FTabWidth));

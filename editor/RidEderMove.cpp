@@ -155,7 +155,7 @@ void TCustomRidEder::DoEndKey(bool Selection) {
     if (GetWordWrap()) last = std::max(last, DisplayToBufferPos({1, d.Row}).Char);
     if (IsTrailByteAt(line, last)) ++last;
     if (caret.Char != last) target.Char = last;
-  } else if (GetWordWrap()) {
+  } else if (GetWordWrap() && d.Row <= DisplayLineCount()) {  // none below the text's end
     const int32_t column = std::min(FWordWrapPlugin->GetRowLength(d.Row), FCharsInWindow) + 1;
     target = DisplayToBufferPos({column, d.Row});
   }

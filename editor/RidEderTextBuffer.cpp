@@ -827,6 +827,7 @@ void TRidEderUndoItem::Assign(TPersistent* Source) {
   FChangeStr = Src->FChangeStr;
   FChangeNumber = Src->FChangeNumber;
   FChangeBreaks = Src->FChangeBreaks;
+  FTrimmed = Src->FTrimmed;
   FLineEdits = Src->FLineEdits;
 }
 
@@ -867,6 +868,14 @@ void TRidEderUndoList::AddChange(TRidChangeReason AReason, const TBufferCoord& A
                                  TRidSelectionMode SelMode) {
   if (FLockCount > 0) return;
   PushItem(NewItem(AReason, AStart, AEnd, ChangeText, SelMode));
+}
+
+void TRidEderUndoList::AddTrim(const TBufferCoord& AStart, const TBufferCoord& AEnd,
+                               const std::string& Blanks) {
+  if (FLockCount > 0) return;
+  std::unique_ptr<TRidEderUndoItem> Item = NewItem(urDeleteBefore, AStart, AEnd, Blanks, smNormal);
+  Item->FTrimmed = true;
+  PushItem(std::move(Item));
 }
 
 void TRidEderUndoList::AddLineEdits(std::shared_ptr<const TRidLineEdits> Edits,
@@ -967,11 +976,13 @@ int32_t TRidEderUndoList::NewestStepBegin() const {
 }
 
 // Whether the item at Index undoes in one step with the one under it: both of one change group,
-// or under grouping both changes recorded alone, of one reason that groups.
+// or under grouping both changes recorded alone, of one reason that groups (the blanks an edit
+// trimmed count as part of the edit).
 bool TRidEderUndoList::JoinsBelow(size_t Index) const {
   const TRidEderUndoItem& above = *FItems[Index];
-  const TRidEderUndoItem& below = *FItems[Index - 1];
-  if (above.FChangeNumber == below.FChangeNumber) return true;
+  if (above.FChangeNumber == FItems[Index - 1]->FChangeNumber) return true;
+  const size_t edit = WithoutTrims(Index - 1);
+  const TRidEderUndoItem& below = *FItems[edit];
   if (!FGroupUndo || above.FChangeReason != below.FChangeReason) return false;
   switch (above.FChangeReason) {
     case urIndent:
@@ -986,10 +997,21 @@ bool TRidEderUndoList::JoinsBelow(size_t Index) const {
   }
   // Alone under its number: a group (a completion, typing over a selection, a step redone)
   // undoes whole and alone. A break above a change, which undo moves off first, does not count.
-  if (Index >= 2 && FItems[Index - 2]->FChangeNumber == below.FChangeNumber) return false;
+  if (edit >= 1 && FItems[edit - 1]->FChangeNumber == below.FChangeNumber) return false;
   size_t next = Index + 1;
-  while (next < FItems.size() && FItems[next]->FChangeReason == urGroupBreak) ++next;
+  while (next < FItems.size() &&
+         (FItems[next]->FChangeReason == urGroupBreak ||
+          (FItems[next]->FTrimmed && FItems[next]->FChangeNumber == above.FChangeNumber)))
+    ++next;
   return next == FItems.size() || FItems[next]->FChangeNumber != above.FChangeNumber;
+}
+
+// The item at Index, or the edit under the trims at Index that share its group.
+size_t TRidEderUndoList::WithoutTrims(size_t Index) const {
+  while (Index > 0 && FItems[Index]->FTrimmed &&
+         FItems[Index - 1]->FChangeNumber == FItems[Index]->FChangeNumber)
+    --Index;
+  return Index;
 }
 
 void TRidEderUndoList::MarkSavePoint(bool Unmodified) {

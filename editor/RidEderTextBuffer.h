@@ -387,6 +387,8 @@ class TRidEderUndoItem : public TPersistent {
   // otherwise. For a column deletion or unindent, how far each row started right of the block's
   // column (0 or 1), or empty when every row started at it.
   std::string FChangeBreaks;
+  // Blanks the edit under it in its group trimmed from a line's end (see AddTrim).
+  bool FTrimmed = false;
   // What an urLineEdits item replaced; undo and redo pass it on unchanged.
   std::shared_ptr<const TRidLineEdits> FLineEdits;
 
@@ -413,6 +415,9 @@ class TRidEderUndoList : public TPersistent {
 
   void AddChange(TRidChangeReason AReason, const TBufferCoord& AStart, const TBufferCoord& AEnd,
                  const std::string& ChangeText, TRidSelectionMode SelMode);
+  // The blanks an edit trimmed from a line's end, in the edit's group: under grouping the edit
+  // still joins a run of its reason, and is joined, as if it were alone.
+  void AddTrim(const TBufferCoord& AStart, const TBufferCoord& AEnd, const std::string& Blanks);
   // An urLineEdits item; AStart and AEnd are the range undo selects.
   void AddLineEdits(std::shared_ptr<const TRidLineEdits> Edits, const TBufferCoord& AStart,
                     const TBufferCoord& AEnd);
@@ -460,6 +465,7 @@ class TRidEderUndoList : public TPersistent {
  private:
   void EnsureMaxEntries();
   bool JoinsBelow(size_t Index) const;
+  size_t WithoutTrims(size_t Index) const;
   void AdvanceChangeNumber();
   std::unique_ptr<TRidEderUndoItem> NewItem(TRidChangeReason AReason, const TBufferCoord& AStart,
                                             const TBufferCoord& AEnd, const std::string& ChangeText,

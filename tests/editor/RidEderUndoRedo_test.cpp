@@ -341,9 +341,10 @@ struct TKnownScript {
 };
 
 TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
-  script::TSetUp trim, trimWrapped;
+  script::TSetUp trim, trimWrapped, plainEndWrapped;
   trim.Toggled = trimWrapped.Toggled = int32_t(eoTrimTrailingSpaces);
-  trimWrapped.WrapWidth = 3;
+  plainEndWrapped.Toggled = int32_t(eoEnhanceEndKey);
+  trimWrapped.WrapWidth = plainEndWrapped.WrapWidth = 3;
   std::vector<script::TStep> typedOn;  // past the undo limit of 1,024 steps
   for (int n = 0; n < 1500; n += 7) typedOn.push_back(Type("abcdefg"));
   typedOn.push_back(Key(ecUndo));
@@ -412,6 +413,16 @@ TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
       {"lone-lead-byte-then-an-input-method-result",
        "\x83\x5c",
        {Type("\x94"), Key(ecImeStr, "@x")}},
+      // Typing into a line whose blanks at its end the first key trims: one undo takes the run.
+      {"typing-that-trims-the-line-it-goes-in",
+       "\r\nab ",
+       {Goto(1, 2), Type("x"), Type("y"), Key(ecUndo)},
+       trim},
+      // End in an empty text under word wrap, where no row is yet.
+      {"end-in-an-empty-text-under-word-wrap",
+       "",
+       {Key(ecLineEnd), Key(ecSelLineEnd)},
+       plainEndWrapped},
   };
   const std::filesystem::path seeds =
       std::filesystem::path(RID_TEST_DATA) / "../../fuzz/corpus/RidEderScript_fuzz";
