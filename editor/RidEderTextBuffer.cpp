@@ -965,6 +965,12 @@ void TRidEderUndoList::EnsureMaxEntries() {
       --FStepBegin;
     } while (FStepBegin > 0 && FItems.front()->FChangeNumber == FDroppedNumber);
   }
+  // A break left at the front marks the end of no step: an undo would take nothing back.
+  while (FStepBegin > 0 && FItems.front()->FChangeReason == urGroupBreak) {
+    FDroppedNumber = FItems.front()->FChangeNumber;  // the text under it is the one it marked
+    FItems.pop_front();
+    --FStepBegin;
+  }
 }
 
 int32_t TRidEderUndoList::NewestStepBegin() const {

@@ -730,6 +730,37 @@ TEST_F(UndoFixture, SavePointOutlivesTheLimit) {
   }
 }
 
+// What the limit leaves never starts with a group break, which would make one undo that takes
+// nothing back; a save point marked on a dropped break is still reached by undoing all.
+TEST_F(UndoFixture, TheLimitLeavesNoBreakAtTheFront) {
+  const struct {
+    int32_t Limit;
+    bool SavedOnBreak;   // else on the change under it
+    int32_t Left;        // items kept
+    bool SavedAfterAll;  // undoing all that is kept reaches the saved text
+  } cases[] = {{3, true, 2, true}, {3, false, 2, false}, {2, true, 2, true}, {4, true, 4, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Limit);
+    TRidEderUndoList u;
+    u.SetMaxUndoActions(c.Limit);
+    u.AddChange(urInsert, BufferCoord(1, 1), BufferCoord(2, 1), "a", smNormal);
+    if (!c.SavedOnBreak) u.MarkSavePoint(true);
+    u.AddGroupBreak();
+    if (c.SavedOnBreak) u.MarkSavePoint(true);
+    u.AddChange(urDeleteAfter, BufferCoord(1, 1), BufferCoord(2, 1), "b", smNormal);
+    u.AddChange(urDeleteBefore, BufferCoord(1, 1), BufferCoord(2, 1), "c", smNormal);
+    EXPECT_EQ(u.ItemCount(), c.Left);
+    EXPECT_EQ(u.GetFullUndoImpossible(), c.Left < 4);
+    int32_t breaks = 0;
+    while (TRidEderUndoItem* item = u.PeekItem()) {
+      breaks += item->FChangeReason == urGroupBreak;
+      u.PopItem();
+    }
+    EXPECT_EQ(breaks, c.Left < 4 ? 0 : 1);
+    EXPECT_EQ(u.IsAtSavePoint(), c.SavedAfterAll);
+  }
+}
+
 // Lines edited hit by hit: the rows after, the line before again from them, and a walk bottom
 // up that comes out as the walk top down.
 TEST(LineEdits, RebuildEachLineBothWaysInAnyWalkOrder) {
