@@ -842,6 +842,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // A selection end as the block setters keep it: on an existing line, Char within
   // MaxColumnOf with eoScrollPastEol, within the text in normal mode.
   TBufferCoord ClampedBlockPos(TBufferCoord Value);
+  // The bytes of line Line (1-based); none below the last line, where a caret may stand.
+  std::string_view LineView(int32_t Line) const;
   // An anchor as SetBlockBegin keeps it: clamped, and in normal mode on a character's start.
   TBufferCoord AnchorPos(TBufferCoord Value);
   // DisplayToBufferPos, where a column on the second byte of a character stays there.

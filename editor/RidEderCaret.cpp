@@ -52,6 +52,10 @@ int32_t TCustomRidEder::MaxColumnOf(int32_t Line) {
       std::min<int64_t>(std::max<int64_t>(FMaxScrollWidth, text) + 1, MaxInt));
 }
 
+std::string_view TCustomRidEder::LineView(int32_t Line) const {
+  return Line >= 1 && Line <= FLines->GetCount() ? FLines->GetView(Line - 1) : std::string_view();
+}
+
 TBufferCoord TCustomRidEder::ClampedBlockPos(TBufferCoord Value) {
   Value.Line = std::clamp(Value.Line, 1, std::max(FLines->GetCount(), 1));
   if (FOptions.Contains(eoScrollPastEol) && !GetWordWrap())

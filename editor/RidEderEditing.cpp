@@ -148,8 +148,7 @@ void TCustomRidEder::TypeBytes(const std::string& Bytes) {
     FBlockBegin = FBlockEnd = GetCaretXY();
     // Overwriting takes a whole character under the caret for each one typed; at or past the
     // line end there is nothing to overwrite and the characters are inserted.
-    const std::string_view line =
-        FCaretY <= FLines->GetCount() ? FLines->GetView(FCaretY - 1) : std::string_view();
+    const std::string_view line = LineView(FCaretY);
     int32_t end = FCaretX;
     for (size_t i = 0; i < Bytes.size() && end <= Len(line); i += SjisCharLength(Bytes, i))
       end += CharLength(line, end);
@@ -164,8 +163,7 @@ bool TCustomRidEder::StepOverTrimmedBlanks(std::string_view Bytes) {
   if (!FOptions.Contains(eoTrimTrailingSpaces) || SelAvail() ||
       Bytes.find_first_not_of(' ') != std::string_view::npos)
     return false;
-  const std::string_view line =
-      FCaretY <= FLines->GetCount() ? FLines->GetView(FCaretY - 1) : std::string_view();
+  const std::string_view line = LineView(FCaretY);
   if (FCaretX <= Len(line) || (!line.empty() && IsBlank(line.back()))) return false;
   TTempOption pastEol(*this, eoScrollPastEol, true);
   InternalSetCaretX(FCaretX + Len(Bytes));
@@ -489,8 +487,7 @@ void TCustomRidEder::DeleteLine() {
 // --- Tab and Shift+Tab
 
 int32_t TCustomRidEder::CaretColumn() {
-  const std::string_view line =
-      FCaretY <= FLines->GetCount() ? FLines->GetView(FCaretY - 1) : std::string_view();
+  const std::string_view line = LineView(FCaretY);
   return CharIndexToColumn(FCaretX, FTabWidth, line);
 }
 

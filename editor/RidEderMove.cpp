@@ -100,8 +100,7 @@ void TCustomRidEder::MoveCaretVert(int32_t DY, bool SelectionCommand) {
   if (row != d.Row) {
     // A column that had to step left off a character is taken back on the next row.
     if (FSteppedOffTrailByte && !keepX) ++target.Char;
-    const std::string_view line =
-        target.Line <= FLines->GetCount() ? FLines->GetView(target.Line - 1) : std::string_view();
+    const std::string_view line = LineView(target.Line);
     FSteppedOffTrailByte = IsTrailByteAt(line, target.Char);
     if (FSteppedOffTrailByte) --target.Char;
   }
@@ -119,8 +118,7 @@ void TCustomRidEder::MoveCaretVert(int32_t DY, bool SelectionCommand) {
 
 void TCustomRidEder::DoHomeKey(bool Selection) {
   const TBufferCoord caret = GetCaretXY();
-  const std::string_view line =
-      caret.Line <= FLines->GetCount() ? FLines->GetView(caret.Line - 1) : std::string_view();
+  const std::string_view line = LineView(caret.Line);
   const TDisplayCoord d = GetDisplayXY();
   const int32_t firstRow = LineToRow(caret.Line);
   TBufferCoord target{1, caret.Line};
@@ -141,8 +139,7 @@ void TCustomRidEder::DoHomeKey(bool Selection) {
 
 void TCustomRidEder::DoEndKey(bool Selection) {
   const TBufferCoord caret = GetCaretXY();
-  const std::string_view line =
-      caret.Line <= FLines->GetCount() ? FLines->GetView(caret.Line - 1) : std::string_view();
+  const std::string_view line = LineView(caret.Line);
   const int32_t len = Len(line);
   const TDisplayCoord d = GetDisplayXY();
   const int32_t lastRow = BufferToDisplayPos({len + 1, caret.Line}).Row;
