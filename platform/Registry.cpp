@@ -946,7 +946,7 @@ class TRegistryStore {
   TFileState FHeld;                  // the file the lines are of, as read or written
   TFolderLook FSeenFolder;           // at the last look
   TFolderLook FFolder;               // the folder read from: the first look's that found one
-  bool FUsed = false;                // the file was read or written once
+  bool FUsed = false;                // the file was read (or found missing) or written once
   bool FLinkedAtStart = false;       // the name was a link when first looked at
   uint32_t FOwner = 0;               // whose file the name must lead to
   std::vector<TRegChange> FChanges;  // since the last save

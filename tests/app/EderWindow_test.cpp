@@ -1049,11 +1049,6 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
       std::filesystem::create_directories(folder);
       ASSERT_EQ(::chown(folder.c_str(), test::kNobody, test::kNobody), 0);
     }
-    const auto inFolder = [&](std::string Text) {
-      for (size_t at; (at = Text.find('@')) != std::string::npos;)
-        Text.replace(at, 1, dir.Path().string());
-      return Text;
-    };
     if (!c.Settings.empty()) {
       test::WriteFileBytes(settings, c.Settings);
       ::chmod(settings.c_str(), c.Mode);
@@ -1081,7 +1076,9 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
     EXPECT_NE(
         x.Run("pdftotext " + test::ShellQuoted((dir / "f.pdf").string()) + " -").find("xtext"),
         std::string::npos);
-    const std::string told = inFolder(c.Told);
+    std::string told = c.Told;
+    for (size_t at; (at = told.find('@')) != std::string::npos;)
+      told.replace(at, 1, dir.Path().string());
     const std::string output = x.LastOutput();
     if (told.empty()) {
       EXPECT_EQ(output.find("rideder:"), std::string::npos) << output;
