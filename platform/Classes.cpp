@@ -682,6 +682,11 @@ class TSavePlace {
   // describes none).
   void CheckAgainst(const TFileState& Checked) const {
     if (Old ? !IsSameFile(Checked, *Old) : Checked.Exists) RaiseChanged(FileName);
+    struct stat st;
+    if (Checked.FolderInode != 0 &&
+        (::fstat(Folder.Get(), &st) != 0 || st.st_dev != Checked.FolderDevice ||
+         st.st_ino != Checked.FolderInode))
+      RaiseChanged(FileName);
   }
 
   // A rename would replace anything, a device or a file its owner made read-only, so the save
@@ -1248,6 +1253,23 @@ TFileState FileStateOf(const std::string& FileName) {
   struct stat st;
   if (::stat(FileName.c_str(), &st) == 0) state = StateOf(st, state.IsLink);
   return state;
+}
+
+TFileState SaveFolderStateOf(const std::string& FileName, bool FollowLink, std::string* Path) {
+  try {
+    const TSavePlace place(FileName, FollowLink);
+    struct stat st;
+    if (::fstat(place.Folder.Get(), &st) != 0) return {};
+    if (Path) {
+      std::error_code ec;
+      *Path =
+          std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(place.Folder.Get()), ec)
+              .string();
+    }
+    return StateOf(st, false);
+  } catch (const Exception&) {
+    return {};
+  }
 }
 
 void CheckCanReplaceFile(const std::string& FileName) {

@@ -349,9 +349,19 @@ struct TFileState {
   int64_t ModifiedNs = 0;  // the modification time in nanoseconds since the epoch
   int64_t ChangedNs = 0;   // the status change time (ctime), likewise
   uint32_t Mode = 0;       // the permission bits
+  // The folder it lies in, where the caller holds one (0 and 0 where not): a save given this
+  // state as Checked writes into that very folder only (see SaveFolderStateOf).
+  uint64_t FolderDevice = 0;
+  uint64_t FolderInode = 0;
 };
 // The state of what FileName leads to now (symbolic links followed).
 TFileState FileStateOf(const std::string& FileName);
+// The folder a save of FileName would write into now, links in its way followed, and a link at
+// FileName itself where FollowLink says so (as SaveToFileAtomic follows one for a Checked state
+// that IsLink); Path (when given) receives the path it is reached by, with no link left in it.
+// A state that does not exist when there is no such folder or it cannot be opened.
+TFileState SaveFolderStateOf(const std::string& FileName, bool FollowLink,
+                             std::string* Path = nullptr);
 
 // What became of an existing file between two looks at it (Then and Now, both existing).
 // Replaced: Now is another file (another device or inode), or a file of another kind, owner or
@@ -410,7 +420,8 @@ class EOldTextPutBackError : public EWriteError {
 // Checked, when given, is the file as the caller last looked at it (FileStateOf): the save
 // writes only to that very file, with the content it had (a link that was not there then is
 // not followed; see CompareFileStates), or creates the file only where there was none and
-// still is none; else it raises EFileChangedError and writes nothing.
+// still is none, in the folder it names where it names one; else it raises EFileChangedError
+// and writes nothing.
 TFileState SaveToFileAtomic(const std::string& FileName,
                             const std::function<void(TStream& Out)>& Write,
                             const TFileState* Former = nullptr,

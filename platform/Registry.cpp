@@ -367,6 +367,25 @@ TFileState LookAt(const std::string& FileName, int& Error) {
   return state;
 }
 
+// The folder the settings file lies in, as a look finds it: which folder (none when there is
+// none), and the path it is reached by, with no link left in it.
+struct TFolderLook {
+  TFileState State;
+  std::string Path;
+
+  bool operator==(const TFolderLook& Other) const {
+    return State.Exists == Other.State.Exists && State.Device == Other.State.Device &&
+           State.Inode == Other.State.Inode && Path == Other.Path;
+  }
+};
+
+// The folder a save of FileName writes into (SaveFolderStateOf).
+TFolderLook LookAtFolder(const std::string& FileName, bool FollowLink) {
+  TFolderLook look;
+  look.State = SaveFolderStateOf(FileName, FollowLink, &look.Path);
+  return look;
+}
+
 // Whether two looks at a name found the same file with the same content, as far as the system
 // tells (a change of mode or owner is a change: it may make the file unreadable or foreign).
 bool SameLook(const TFileState& Then, const TFileState& Now) {
@@ -411,24 +430,50 @@ void ForEachLine(std::string_view Bytes, F&& Put) {
   }
 }
 
-// Appends whole lines, each ending as the file's lines end.
+// Appends whole lines: a line of the file with its own end, a new one ending as the file's
+// first line does. No end runs into the next line's: a lone CR written before an LF (a blank
+// line's) would read back as one CR LF and take that line with it. There the new line of the
+// two ends in CR LF instead, or, between two lines of the file, the first.
 class TLineWriter {
  public:
   explicit TLineWriter(std::string AEnd) : FEnd(std::move(AEnd)) {}
-  void Put(std::string_view Text, std::string_view End) {
-    if (FOpen) FOut += FEnd;  // after a last line without end
-    FOut += Text;
-    FOut += End;
-    FOpen = End.empty();
+  // A line of the file; End "" for a last line without one.
+  void Put(std::string_view Text, std::string_view End) { Add(Text, End, true); }
+  // A new line.
+  void Put(std::string_view Text) { Add(Text, FEnd, false); }
+  bool Empty() const { return FOut.empty() && FPending.empty(); }
+  std::string Done() {
+    FOut += FPending;
+    FPending.clear();
+    return std::move(FOut);
   }
-  void Put(std::string_view Text) { Put(Text, FEnd); }
-  bool Empty() const { return FOut.empty(); }
-  std::string Done() { return std::move(FOut); }
 
  private:
+  // The end of the line before is written once the next line's first byte is known.
+  void Add(std::string_view Text, std::string_view End, bool Kept) {
+    if (FOpen) {  // after a last line without end
+      FPending = FEnd;
+      FPendingKept = false;
+    }
+    std::string_view end = End;
+    if (FPending == "\r" && Text.empty() && End.starts_with('\n')) {
+      if (FPendingKept && !Kept)
+        end = "\r\n";
+      else
+        FPending = "\r\n";
+    }
+    FOut += FPending;
+    FOut += Text;
+    FPending = end;
+    FPendingKept = Kept;
+    FOpen = end.empty();
+  }
+
   std::string FEnd;
   std::string FOut;
-  bool FOpen = false;  // the last line has no end
+  std::string FPending;       // the end of the last line, not yet written
+  bool FPendingKept = false;  // the file's own
+  bool FOpen = false;         // the last line has no end
 };
 
 std::string ValueLineText(const TRegValue& V) {
@@ -453,23 +498,26 @@ class TRegistryStore {
 
   std::mutex Mutex;
 
-  // Looks at the file, and reads it when it is new to us or changed since it was read or
-  // written, with the program's changes since its last save made again on it. Changes kept
-  // while the file was skipped could never be saved: they go. What ForeignReason names is not
-  // read at all: the settings stay as they were, and Save refuses to write.
+  // Looks at the file and its folder, and reads the file when it is new to us or changed since
+  // it was read or written, with the program's changes since its last save made again on it.
+  // Changes kept while the file was skipped could never be saved: they go. What ForeignReason
+  // names is not read at all: the settings stay as they were, and Save refuses to write.
   void Refresh() {
     int error;
     const TFileState now = LookAt(FFileName, error);
-    if (FLoaded && error == FSeenError && SameLook(FSeen, now)) return;
+    const TFolderLook folder = LookAtFolder(FFileName, FLoaded ? FLinkedAtStart : now.IsLink);
+    if (FLoaded && error == FSeenError && SameLook(FSeen, now) && folder == FSeenFolder) return;
     const bool first = !FLoaded;
     FLoaded = true;
     FSeen = now;
     FSeenError = error;
+    FSeenFolder = folder;
+    if (!FFolder.State.Exists) FFolder = folder;
     if (first) {
       FLinkedAtStart = now.IsLink;
       FOwner = now.Exists ? now.Owner : ::geteuid();
     } else {
-      FReplaced = ForeignReason(now);
+      FReplaced = ForeignReason(now, folder);
       if (!FReplaced.empty()) return;
     }
     std::string bytes, why;
@@ -484,7 +532,7 @@ class TRegistryStore {
       }
       // It may have been replaced between the look and the read.
       if (!first) {
-        FReplaced = ForeignReason(read);
+        FReplaced = ForeignReason(read, folder);
         if (!FReplaced.empty()) return;
       }
       if (why.empty()) {
@@ -495,28 +543,35 @@ class TRegistryStore {
     if (!FSkipped.empty()) FChanges.clear();
     Clear();
     FHeld = read;
-    if (why.empty())
+    if (why.empty()) {
       Parse(bytes);
-    else
+      FUsed = true;
+    } else {
       FSkipped = std::move(why);
+    }
     Replay();
   }
 
   // Writes the program's changes to the file as it now is (Refresh). A file that is skipped is
-  // never written: the changes stay in memory. One that was replaced by what Refresh does not
-  // read is not written either: EFileChangedError says why. The save writes only to the file
-  // read (see SaveToFileAtomic's Checked): one changed in between is read again, and the
-  // changes made again on it.
+  // never written: the changes stay in memory, and a file that became one to skip after the
+  // store read or wrote it makes the save raise EFileChangedError saying why (one skipped from
+  // the start is told by SkipReason). One that was replaced by what Refresh does not read is
+  // not written either: EFileChangedError says why. The save writes only to the file read, in
+  // the folder it was read from (see SaveToFileAtomic's Checked): one changed in between is
+  // read again, and the changes made again on it.
   void Save() {
     for (int32_t attempt = 1;; ++attempt) {
       Refresh();
-      if (FChanges.empty() || !FSkipped.empty()) return;
+      if (FChanges.empty() || (!FSkipped.empty() && !FUsed)) return;
       if (!FReplaced.empty())
         throw EFileChangedError(FormatStr(SFCreateError, FFileName.c_str(), FReplaced.c_str()));
+      if (!FSkipped.empty()) throw EFileChangedError(FSkipped);
       const std::filesystem::path path(FFileName);
       std::error_code ec;
       if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
       const std::string text = Serialize();
+      FHeld.FolderDevice = FFolder.State.Device;
+      FHeld.FolderInode = FFolder.State.Inode;
       TFileState written;
       try {
         written = SaveToFileAtomic(
@@ -529,6 +584,9 @@ class TRegistryStore {
       FHeld = FSeen = written;
       FSeenError = 0;
       FOwner = written.Owner;
+      FUsed = true;
+      if (!FFolder.State.Exists) FFolder = LookAtFolder(FFileName, FLinkedAtStart);  // made now
+      FSeenFolder = FFolder;
       // From now on the lines are those written.
       Clear();
       Parse(text);
@@ -636,10 +694,13 @@ class TRegistryStore {
     return true;
   }
 
-  // Why the name may not be followed to the file Now describes, or "": a link where there was
-  // none when the store first looked, or a file of another owner than the one read or written
-  // (than the user, where there was none), as another user may put in a folder of theirs.
-  std::string ForeignReason(const TFileState& Now) const {
+  // Why the name may not be followed to the file Now describes, in the folder Folder, or "":
+  // another folder than the one held (the way to it changed, as when a link is put in place of
+  // a folder of another user's, or it was replaced or is gone), a link where there was none
+  // when the store first looked, or a file of another owner than the one read or written (than
+  // the user, where there was none), as another user may put in a folder of theirs.
+  std::string ForeignReason(const TFileState& Now, const TFolderLook& Folder) const {
+    if (FFolder.State.Exists && !(Folder == FFolder)) return FolderReason(Folder);
     if (Now.IsLink && !FLinkedAtStart) {
       std::error_code ec;
       const std::string to = std::filesystem::read_symlink(FFileName, ec).string();
@@ -650,6 +711,18 @@ class TRegistryStore {
       return "It was replaced by a file of " + UserName(Now.Owner) + ", not of " +
              UserName(FOwner) + ": the settings are never written into another's file";
     return {};
+  }
+
+  // Why the store writes nothing into the folder Now: another than the one held.
+  std::string FolderReason(const TFolderLook& Now) const {
+    const std::string held = "\"" + FFolder.Path + "\"";
+    const char* only = ": the settings are written only into the folder they were read from";
+    if (!Now.State.Exists) return "Its folder " + held + " is gone" + only;
+    if (Now.Path != FFolder.Path)
+      return "The way to its folder now leads to \"" + Now.Path + "\", not to " + held +
+             ": the settings are never written into a folder reached through a link put on the "
+             "way";
+    return "Its folder " + held + " was replaced by another" + only;
   }
 
   void Clear() {
@@ -871,6 +944,9 @@ class TRegistryStore {
   TFileState FSeen;  // at the last look
   int FSeenError = 0;
   TFileState FHeld;                  // the file the lines are of, as read or written
+  TFolderLook FSeenFolder;           // at the last look
+  TFolderLook FFolder;               // the folder read from: the first look's that found one
+  bool FUsed = false;                // the file was read (or found missing) or written once
   bool FLinkedAtStart = false;       // the name was a link when first looked at
   uint32_t FOwner = 0;               // whose file the name must lead to
   std::vector<TRegChange> FChanges;  // since the last save

@@ -51,7 +51,9 @@ struct TRegValue;
 // keeps every line of the file in its place: comments, blank lines, values of other types and
 // lines it cannot read stay as they were, and so do values it did not change; new values go to
 // the end of their key's section, new keys to the end of the file. A name has one line: a write
-// to a value of another type is refused. A line may end in CR LF, LF or CR, and keeps its own.
+// to a value of another type is refused. A line may end in CR LF, LF or CR, and keeps its own;
+// new lines end as the first does, but in CR LF where a CR alone would come before a blank LF
+// line (the two would read back as one CR LF, and the blank line would be gone).
 //
 // The file is looked at when a key is opened and by each call made while none is open; the
 // calls on an open key use what its opening saw, so that a batch of reads looks once and the
@@ -60,11 +62,16 @@ struct TRegValue;
 // A file that is no regular file, cannot be read, or is no settings file (binary data, or text
 // without a section that is not all comments) is skipped: the settings start empty, changes
 // stay in memory until it is read again, and the file is never written (SkipReason says why).
+// One that becomes such a file after the store read or wrote it is not written either: CloseKey
+// raises EFileChangedError saying why.
 // A link put in place of a file that was no link when the store first looked at it, or a file
 // of another owner put in place of the one read or written, is neither read nor written: the
 // settings stay as they were, and CloseKey raises EFileChangedError saying why. A link from the
 // start is followed; a file its owner put in place (an editor that saves by a rename) is read
-// again.
+// again. The file is written only into the folder the store first found for it, reached the
+// way it was then: when that folder was replaced or is gone, or the way to it now goes through
+// a link that was not there, nothing is written, and CloseKey raises EFileChangedError saying
+// why.
 class TRegistry : public TObject {
  public:
   RID_CLASS_NAME(TRegistry)

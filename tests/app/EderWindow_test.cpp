@@ -874,11 +874,13 @@ TEST(EderWindow, WhatACommandRaisesIsToldAndTheWindowGoesOn) {
 // --- the real program under X
 
 // Ctrl+P, then Print, with a settings file that cannot be written (read-only, under a home that
-// does not exist, on a full disk) or that holds what the program must not trip over (a key
-// nested 100,000 deep, values of another type, a margin it cannot read): the PDF is made, the
+// does not exist, on a full disk), that holds what the program must not trip over (a key
+// nested 100,000 deep, values of another type, a margin it cannot read), or that became what
+// the program does not write while the Print dialog was open (a folder, a FIFO, binary data;
+// its folder, one of nobody's, swapped by nobody for a link to another): the PDF is made, the
 // error output says what was not kept or not taken, the settings file keeps what it had (one
-// line for each name), and the window goes on with its "*" and its text, which Ctrl+S then
-// saves.
+// line for each name) and nothing is written elsewhere, and the window goes on with its "*"
+// and its text, which Ctrl+S then saves.
 TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
   RID_NEED_TOOL("xdotool", "xdotool");
   RID_NEED_TOOL("setpriv", "util-linux");
@@ -912,6 +914,10 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
     std::string Told;
     std::function<bool(const std::string&, const std::string&)> Kept;
     std::string ToldAfter = {};  // by the print, after Told
+    std::string WhileOpen = {};  // a shell command run in the case's folder ('@') meanwhile
+    // The settings file in the case's folder; a folder of its own on the way is nobody's.
+    std::string Name = "registry.ini";
+    std::function<void(const std::filesystem::path& Folder)> Left = {};  // what is there after
   } cases[] = {
       {"a read-only file",
        "; mine\n",
@@ -970,6 +976,65 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
        },
        "rideder: Print \"Margin\" cannot be read: its line is kept as written, and the choice "
        "holds for this run only\n"},
+      {"the file made a folder",
+       "; mine\n",
+       0644,
+       {},
+       {},
+       "rideder: Settings not saved: Cannot open file \"@/registry.ini\". It is a folder, not a "
+       "regular file\n",
+       nullptr,
+       {},
+       "rm registry.ini && mkdir registry.ini",
+       "registry.ini",
+       [](const std::filesystem::path& Folder) {
+         EXPECT_TRUE(std::filesystem::is_empty(Folder / "registry.ini"));
+       }},
+      {"the file made a FIFO",
+       "; mine\n",
+       0644,
+       {},
+       {},
+       "rideder: Settings not saved: Cannot open file \"@/registry.ini\". It is a pipe (FIFO), "
+       "not a regular file\n",
+       nullptr,
+       {},
+       "rm registry.ini && mkfifo registry.ini",
+       "registry.ini",
+       [](const std::filesystem::path& Folder) {
+         EXPECT_TRUE(std::filesystem::is_fifo(Folder / "registry.ini"));
+       }},
+      {"the file made binary data",
+       "; mine\n",
+       0644,
+       {},
+       {},
+       "rideder: Settings not saved: Cannot read file \"@/registry.ini\". It is no settings file: "
+       "line 1 holds a zero byte\n",
+       nullptr,
+       {},
+       "printf 'a\\000b' > registry.ini",
+       "registry.ini",
+       [](const std::filesystem::path& Folder) {
+         EXPECT_EQ(test::ReadFileBytes(Folder / "registry.ini"), std::string("a\0b", 3));
+       }},
+      {"its folder swapped for a link",
+       "; mine\n",
+       0600,
+       {},
+       {},
+       "rideder: Settings not saved: Cannot create file \"@/cfg/reg.ini\". The way to its "
+       "folder now leads to \"@/evil\", not to \"@/cfg\": the settings are never written into "
+       "a folder reached through a link put on the way\n",
+       nullptr,
+       {},
+       "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups -- sh -c "
+       "'mkdir evil && mv cfg cfg.moved && ln -s evil cfg'",
+       "cfg/reg.ini",
+       [](const std::filesystem::path& Folder) {
+         EXPECT_TRUE(std::filesystem::is_empty(Folder / "evil"));
+         EXPECT_EQ(test::ReadFileBytes(Folder / "cfg.moved" / "reg.ini"), "; mine\n");
+       }},
   };
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();
@@ -977,9 +1042,13 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
     SCOPED_TRACE(c.What);
     test::TempDir dir;
     ::chmod(dir.Path().c_str(), 0777);  // nobody may write here too
-    const std::string file = (dir / "f.txt").string(), settings = (dir / "registry.ini").string();
+    const std::string file = (dir / "f.txt").string(), settings = (dir / c.Name).string();
     test::WriteFileBytes(file, "text\n");
     ::chmod(file.c_str(), 0666);
+    if (const std::filesystem::path folder = (dir / c.Name).parent_path(); folder != dir.Path()) {
+      std::filesystem::create_directories(folder);
+      ASSERT_EQ(::chown(folder.c_str(), test::kNobody, test::kNobody), 0);
+    }
     if (!c.Settings.empty()) {
       test::WriteFileBytes(settings, c.Settings);
       ::chmod(settings.c_str(), c.Mode);
@@ -1000,6 +1069,7 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
         x.Run("xdotool search --all --onlyvisible --pid " + pid + " --name '^Print$'");
     ASSERT_FALSE(dialog.empty()) << x.LastOutput();
     dialog.resize(dialog.find('\n'));
+    if (!c.WhileOpen.empty()) x.Run("cd " + test::ShellQuoted(dir.Path()) + " && " + c.WhileOpen);
     x.Run("xdotool windowfocus --sync " + dialog + " key Return");
     ASSERT_TRUE(x.Sync(window)) << x.Error();
 
@@ -1007,7 +1077,7 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
         x.Run("pdftotext " + test::ShellQuoted((dir / "f.pdf").string()) + " -").find("xtext"),
         std::string::npos);
     std::string told = c.Told;
-    if (const size_t at = told.find('@'); at != std::string::npos)
+    for (size_t at; (at = told.find('@')) != std::string::npos;)
       told.replace(at, 1, dir.Path().string());
     const std::string output = x.LastOutput();
     if (told.empty()) {
@@ -1022,6 +1092,7 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
     if (c.Kept) {
       EXPECT_TRUE(c.Kept(c.Settings, test::ReadFileBytes(settings)));
     }
+    if (c.Left) c.Left(dir.Path());
     x.Run("xdotool windowfocus --sync " + window + " key ctrl+s");
     ASSERT_TRUE(x.Sync(window)) << x.Error();
     EXPECT_EQ(test::ReadFileBytes(file), "xtext\n");

@@ -7,6 +7,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <random>
+#include <set>
 #include <stdexcept>
 
 #include "tests/FileFaults.h"
@@ -506,7 +509,8 @@ TEST_F(RegistryTest, AValueOfAnotherTypeKeepsItsOneLine) {
 }
 
 // Lines may end in CR LF, LF or CR alone, mixed in one file: each is a line break. A store
-// keeps each line's own break and ends new lines as the first line ends.
+// keeps each line's own break and ends new lines as the first line ends, except where a CR
+// would run into the LF of a blank line after it.
 TEST_F(RegistryTest, EveryLineBreakEndsALineAndEachLineKeepsItsOwn) {
   const struct {
     const char* What;
@@ -526,6 +530,17 @@ TEST_F(RegistryTest, EveryLineBreakEndsALineAndEachLineKeepsItsOwn) {
       {"LF, and a CR of its own", "[HKEY_CURRENT_USER\\K]\n\"a\"=\"1\"\r\r\n\"b\"=dword:00000002\n",
        "[HKEY_CURRENT_USER\\K]\n\"a\"=\"one\"\r\r\n\"b\"=dword:00000002\n\"c\"=\"3\"\n"
        "\n[HKEY_CURRENT_USER\\New]\n\"n\"=\"4\"\n"},
+      // A new line's CR before a blank LF line would read back as one CR LF.
+      {"CR first, a blank LF line after the new value",
+       "[HKEY_CURRENT_USER\\K0]\r[HKEY_CURRENT_USER\\K]\n\"a\"=\"1\"\n\"b\"=dword:00000002\n\n; "
+       "end\n",
+       "[HKEY_CURRENT_USER\\K0]\r[HKEY_CURRENT_USER\\K]\n\"a\"=\"one\"\n\"b\"=dword:00000002\n"
+       "\"c\"=\"3\"\r\n\n; end\n\r[HKEY_CURRENT_USER\\New]\r\"n\"=\"4\"\r"},
+      // The blank LF line before a new key, after a last line ending in a CR of its own.
+      {"LF first, a CR on the last line",
+       "[HKEY_CURRENT_USER\\K]\n\"a\"=\"1\"\n\"b\"=dword:00000002\n; end\r",
+       "[HKEY_CURRENT_USER\\K]\n\"a\"=\"one\"\n\"b\"=dword:00000002\n\"c\"=\"3\"\n; end\r"
+       "\r\n[HKEY_CURRENT_USER\\New]\n\"n\"=\"4\"\n"},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const auto& c = cases[i];
@@ -554,6 +569,179 @@ TEST_F(RegistryTest, EveryLineBreakEndsALineAndEachLineKeepsItsOwn) {
       r.WriteString("n", "4");
     }
     EXPECT_EQ(FileText(), c.Want);
+  }
+}
+
+// A line of a file as the test makes it: its text and end, the key of the section it stands in
+// (-1 before the first) and, for a value line, its name.
+struct TMadeLine {
+  std::string Text, End;
+  int32_t Key = -1;
+  std::string Name;
+};
+
+// Lines ending in CR, LF or CR LF at random, the last one maybe in none; a lone CR never comes
+// before a blank LF line, which would read as one CR LF. Values are named v<key>_<n>, unique.
+std::vector<TMadeLine> RandomSettingsLines(std::mt19937& Random, int32_t Keys) {
+  const auto pick = [&](uint32_t N) { return static_cast<int32_t>(Random() % N); };
+  static const char* const kEnds[] = {"\r", "\n", "\r\n"};
+  std::vector<TMadeLine> lines(1 + pick(12));
+  int32_t key = -1;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    TMadeLine& line = lines[i];
+    const int32_t kind = pick(6);
+    if (kind == 0) {
+      key = pick(Keys);
+      line.Text = "[HKEY_CURRENT_USER\\K" + std::to_string(key) + "]";
+    } else if (kind <= 2 && key >= 0) {
+      line.Name = "v" + std::to_string(key) + "_" + std::to_string(i);
+      line.Text =
+          "\"" + line.Name + "\"=" +
+          (kind == 1 ? "\"t" + std::to_string(i) + "\"" : "dword:0000000" + std::to_string(i % 10));
+    } else if (kind == 3 && key >= 0) {
+      line.Text = "\"h" + std::to_string(i) + "\"=hex:01,02";
+    } else if (kind == 4) {
+      line.Text = i % 2 ? "; note " + std::to_string(i) : "# note";
+    }  // else a blank line
+    line.Key = key;
+    const bool afterCr = i > 0 && lines[i - 1].End == "\r";
+    do line.End = kEnds[pick(3)];
+    while (afterCr && line.Text.empty() && line.End == "\n");
+    if (i + 1 == lines.size() && !line.Text.empty() && pick(3) == 0) line.End.clear();
+  }
+  return lines;
+}
+
+// The lines of Bytes with their ends, as any reader splits them: CR LF, LF or CR.
+std::vector<std::pair<std::string, std::string>> SplitLines(const std::string& Bytes) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  for (size_t at = 0; at < Bytes.size();) {
+    size_t end = Bytes.find_first_of("\r\n", at);
+    if (end == std::string::npos) end = Bytes.size();
+    const size_t next =
+        Bytes.compare(end, 2, "\r\n") == 0 ? end + 2 : std::min(end + 1, Bytes.size());
+    lines.emplace_back(Bytes.substr(at, end - at), Bytes.substr(end, next - end));
+    at = next;
+  }
+  return lines;
+}
+
+// Random files of lines with every kind of end, changed at random by the program (values
+// written anew and over others, values and keys deleted, new keys): read back, every line the
+// program left is there byte for byte and in order (a lone CR may have become CR LF where a
+// line taken away put a blank LF line after it, and a last line without end may have got one),
+// every other line is the program's (a value it
+// wrote, a new key's header and the blank line before it), and each value reads as it left it.
+TEST_F(RegistryTest, RandomChangesKeepEveryOtherLineWithItsEnd) {
+  std::mt19937 random(20261208);
+  const auto pick = [&](uint32_t N) { return static_cast<int32_t>(random() % N); };
+  constexpr int32_t kKeys = 3;
+  for (int32_t round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    const std::vector<TMadeLine> made = RandomSettingsLines(random, kKeys);
+    std::string bytes;
+    // The values as the program should read them ("s:text", "i:number"), by key and name.
+    std::map<std::string, std::map<std::string, std::string>> values;
+    for (const TMadeLine& line : made) {
+      bytes += line.Text + line.End;
+      const std::string key = "K" + std::to_string(line.Key);
+      if (line.Key >= 0) values[key];
+      if (line.Name.empty()) continue;
+      const size_t eq = line.Text.find('=');
+      values[key][line.Name] =
+          line.Text[eq + 1] == '"'
+              ? "s:" + line.Text.substr(eq + 2, line.Text.size() - eq - 3)
+              : "i:" + std::to_string(std::stoi(line.Text.substr(eq + 7), nullptr, 16));
+    }
+    FFile = (FDir / ("random" + std::to_string(round) + ".ini")).string();
+    ::setenv("RIDEDER_REGISTRY", FFile.c_str(), 1);
+    test::WriteFileBytes(FFile, bytes);
+    std::set<std::string> touched;   // names written or deleted (each name is one key's)
+    std::set<std::string> madeAnew;  // keys without a section when the program wrote to them
+    std::set<std::string> deleted;   // keys deleted, whose lines all go
+    {
+      TRegistry r;
+      for (int32_t step = 0, steps = 1 + pick(5); step < steps; ++step) {
+        const int32_t kind = pick(5);
+        const std::string key =
+            pick(4) == 0 ? "N" + std::to_string(pick(2)) : "K" + std::to_string(pick(kKeys));
+        if (kind == 4) {
+          if (r.DeleteKey("\\" + key)) {
+            deleted.insert(key);
+            values.erase(key);
+          }
+          continue;
+        }
+        if (!values.contains(key)) madeAnew.insert(key);
+        ASSERT_TRUE(r.OpenKey("\\" + key, true));
+        std::map<std::string, std::string>& held = values[key];
+        const bool existing = !held.empty() && pick(2) == 0;
+        const std::string name =
+            existing ? std::next(held.begin(), pick(static_cast<uint32_t>(held.size())))->first
+                     : "p" + key + "_" + std::to_string(step);
+        touched.insert(name);
+        if (kind == 3) {
+          EXPECT_EQ(r.DeleteValue(name), existing);
+          held.erase(name);
+        } else if (kind == 2) {
+          r.WriteInteger(name, step);
+          held[name] = "i:" + std::to_string(step);
+        } else {
+          r.WriteString(name, "w" + std::to_string(step));
+          held[name] = "s:w" + std::to_string(step);
+        }
+      }
+      r.CloseKey();
+    }
+    const std::string written = FileText();
+    SCOPED_TRACE(test::ShellQuoted(bytes) + " became " + test::ShellQuoted(written));
+    // The lines the program left, in order.
+    std::vector<std::pair<std::string, std::string>> left;
+    for (const TMadeLine& line : made) {
+      const std::string key = "K" + std::to_string(line.Key);
+      if (line.Key >= 0 && deleted.contains(key)) continue;
+      if (touched.contains(line.Name)) continue;
+      left.emplace_back(line.Text, line.End);
+    }
+    const auto programs = [&](const std::string& Text) {
+      const std::string header = "[HKEY_CURRENT_USER\\";
+      if (Text.starts_with(header))
+        return madeAnew.contains(Text.substr(header.size(), Text.size() - header.size() - 1));
+      return Text == "; rideder settings" ||
+             (Text.starts_with('"') && touched.contains(Text.substr(1, Text.find('"', 1) - 1)));
+    };
+    size_t next = 0, blanks = 0, headers = 0;
+    for (const auto& [text, end] : SplitLines(written)) {
+      if (next < left.size() && text == left[next].first &&
+          (end == left[next].second || left[next].second.empty() ||
+           (left[next].second == "\r" && end == "\r\n"))) {
+        ++next;
+      } else if (text.empty()) {
+        ++blanks;
+      } else {
+        EXPECT_TRUE(programs(text)) << "not the program's: " << text;
+        headers += text.starts_with("[");
+      }
+    }
+    EXPECT_EQ(next, left.size()) << "lost: " << (next < left.size() ? left[next].first : "");
+    EXPECT_EQ(blanks, headers) << "each new key's header comes after one blank line";
+    // Read back from a copy, by a store of its own.
+    const std::string copy = (FDir / ("copy" + std::to_string(round) + ".ini")).string();
+    test::WriteFileBytes(copy, written);
+    ::setenv("RIDEDER_REGISTRY", copy.c_str(), 1);
+    TRegistry r;
+    for (const auto& [key, named] : values) {
+      ASSERT_TRUE(r.OpenKeyReadOnly("\\" + key)) << key;
+      TStringList names;
+      r.GetValueNames(&names);
+      std::map<std::string, std::string> read;
+      for (const std::string& name : Lines(names))
+        if (r.GetDataType(name) == rdString)
+          read[name] = "s:" + r.ReadString(name);
+        else if (r.GetDataType(name) == rdInteger)
+          read[name] = "i:" + std::to_string(r.ReadInteger(name));
+      EXPECT_EQ(read, named) << key;
+    }
   }
 }
 
