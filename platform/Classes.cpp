@@ -1,9 +1,12 @@
 #include "platform/Classes.h"
 
 #include <fcntl.h>
+#include <linux/fiemap.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -559,10 +562,12 @@ bool IsLinkName(const std::string& FileName) {
   return ::lstat(FileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-// Writes Count bytes at Offset whole; 0, or the system's error.
-int WriteAllAt(int Fd, const char* Bytes, size_t Count, off_t Offset) {
+// Moves Count bytes at Offset whole with Move (pread or pwrite); 0, or the system's error (EIO
+// for an end before them).
+template <typename TBytes, typename F>
+int AllAt(F&& Move, int Fd, TBytes* Bytes, size_t Count, off_t Offset) {
   while (Count > 0) {
-    const ssize_t n = ::pwrite(Fd, Bytes, Count, Offset);
+    const ssize_t n = Move(Fd, Bytes, Count, Offset);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return n < 0 ? errno : EIO;
     Bytes += n;
@@ -570,6 +575,13 @@ int WriteAllAt(int Fd, const char* Bytes, size_t Count, off_t Offset) {
     Offset += n;
   }
   return 0;
+}
+
+int WriteAllAt(int Fd, const char* Bytes, size_t Count, off_t Offset) {
+  return AllAt(::pwrite, Fd, Bytes, Count, Offset);
+}
+int ReadAllAt(int Fd, char* Bytes, size_t Count, off_t Offset) {
+  return AllAt(::pread, Fd, Bytes, Count, Offset);
 }
 
 // No end: the whole content.
@@ -985,19 +997,31 @@ struct TBackupFolder {
 
 // The user's cache folder serves only when it is a real folder of the user's alone, mode 0700,
 // as it is when opened: a link there may lead into a folder another user planted.
-TBackupFolder OpenOwnFolder(const std::filesystem::path& Path) {
+// One that is missing because it could not be made (NotMade: why not) says so.
+TBackupFolder OpenOwnFolder(const std::filesystem::path& Path, int NotMade) {
   TBackupFolder folder{
       Path, TFd(::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)), {}};
   const int error = errno;
   struct stat st;
   if (!folder.Fd.Valid() && error != ELOOP && error != ENOTDIR) {
-    folder.WhyNot = SysReason(error);
+    folder.WhyNot = SysReason(error == ENOENT && NotMade != 0 ? NotMade : error);
   } else if (!folder.Fd.Valid() || ::fstat(folder.Fd.Get(), &st) != 0 || st.st_uid != ::geteuid() ||
              (st.st_mode & 07777) != 0700) {
     folder.Fd = TFd();
     folder.WhyNot = "It is not a folder of the user's alone (mode 0700)";
   }
   return folder;
+}
+
+// Makes Folder in Parent, and Parent, for the user alone where they are missing; 0, or why the
+// first that was missing could not be made (a full disk, say, rather than the missing parent
+// that follows from it).
+int MakeFolders(const std::filesystem::path& Parent, const std::filesystem::path& Folder) {
+  const auto make = [](const std::filesystem::path& Path) {
+    return ::mkdir(Path.c_str(), 0700) == 0 || errno == EEXIST ? 0 : errno;
+  };
+  const int parent = make(Parent), folder = make(Folder);
+  return folder == ENOENT && parent != 0 ? parent : folder;
 }
 
 // Where the old bytes of a file written in place are kept meanwhile, in this order: the user's
@@ -1011,9 +1035,8 @@ std::vector<TBackupFolder> BackupFolders() {
                        : home && *home == '/' ? fs::path(home) / ".cache"
                                               : fs::path();
   if (!userCache.empty()) {
-    ::mkdir(userCache.c_str(), 0700);
-    ::mkdir((userCache / "rideder").c_str(), 0700);
-    folders.push_back(OpenOwnFolder(userCache / "rideder"));
+    const int notMade = MakeFolders(userCache, userCache / "rideder");
+    folders.push_back(OpenOwnFolder(userCache / "rideder", notMade));
   }
   const char* tmp = std::getenv("TMPDIR");
   const fs::path temporary = tmp && *tmp == '/' ? tmp : "/tmp";
@@ -1064,21 +1087,48 @@ class TBackupCopy {
   TBackupCopy(const TBackupCopy&) = delete;
   TBackupCopy& operator=(const TBackupCopy&) = delete;
 
+  // What became of the old text of a file whose writing failed.
+  enum TOutcome { kUntouched, kPutBack, kNotPutBack };
+
   // Gives To, written over from its start up to Written (all of it once it was cut shorter),
-  // its old length and its old bytes there again; "" when they are back, else why not (the
-  // copy then stays). Only the bytes written over go back, into blocks the writing holds, so
-  // no block is needed; a byte past Written may lie in a hole of a sparse file, where its zero
-  // would take one.
-  std::string PutBack(int To, off_t Written) {
-    const int cut = ::ftruncate(To, FSize) == 0 ? 0 : errno;
-    const int error = CopyContent(FCopy.Get(), To, std::min(Written, FSize));
-    if (error == 0 && cut == 0) return {};
+  // its old length and its old bytes there again, and reads them back. Only the bytes written
+  // over go back, into blocks the writing holds, so no block is needed; a byte past Written may
+  // lie in a hole of a sparse file, where its zero would take one. Nothing written over leaves
+  // nothing to put back. The copy goes once the file holds the old text whole; else it stays,
+  // and Why says why the text is not back.
+  TOutcome PutBack(int To, off_t Written, std::string& Why) {
+    struct stat st;
+    if (::fstat(To, &st) != 0) {
+      Why = SysReason(errno);
+    } else if (Written == 0 && st.st_size == FSize) {
+      return kUntouched;
+    } else {
+      // A length it has is not set again: btrfs may refuse even that on a full disk.
+      const int cut = st.st_size == FSize || ::ftruncate(To, FSize) == 0 ? 0 : errno;
+      const int error = CopyContent(FCopy.Get(), To, std::min(Written, FSize));
+      if (error != 0 || cut != 0) Why = SysReason(error != 0 ? error : cut);
+    }
+    if (HoldsTheOldText(To)) return kPutBack;
+    if (Why.empty()) Why = "the file does not read back as the old text";
     FKept = true;
-    return SysReason(error != 0 ? error : cut);
+    return kNotPutBack;
   }
   const std::string& Name() const { return FName; }
 
  private:
+  // Whether File has the old length and reads back as the copy.
+  bool HoldsTheOldText(int File) const {
+    struct stat st;
+    if (::fstat(File, &st) != 0 || st.st_size != FSize) return false;
+    std::vector<char> theirs(1 << 16);
+    const int differs = ReadPieces(FCopy.Get(), [&](const char* Bytes, size_t Count, off_t At) {
+      theirs.resize(Count);
+      const int error = ReadAllAt(File, theirs.data(), Count, At);
+      return error != 0 ? error : std::memcmp(Bytes, theirs.data(), Count) != 0 ? EIO : 0;
+    });
+    return differs == 0;
+  }
+
   void Drop() {
     if (!FCopy.Valid()) return;
     FCopy = TFd();
@@ -1106,13 +1156,96 @@ std::string CurrentMessage() {
 
 using TWriter = std::function<void(TStream& Out)>;
 
+// File systems on which every block written over takes a new one, whatever the file (statfs
+// magic numbers); btrfs but for a file marked No_COW.
+constexpr uint32_t kBtrfs = 0x9123683E;
+constexpr uint32_t kCopyOnWriteFileSystems[] = {kBtrfs, 0xCA451A4E /* bcachefs */,
+                                                0x2FC12FC1 /* ZFS */, 0x3434 /* NILFS */};
+
+// Whether a block of the open file is shared with another file or a snapshot (a reflink), so
+// that writing over it takes a new one. No extent map: none that anyone can tell.
+bool HasSharedBlocks(int Fd) {
+  constexpr unsigned kExtents = 256;
+  std::vector<uint64_t> space((sizeof(fiemap) + kExtents * sizeof(fiemap_extent)) / 8 + 1);
+  auto* map = reinterpret_cast<fiemap*>(space.data());
+  for (uint64_t start = 0, from = 0;; from = start) {
+    std::fill(space.begin(), space.end(), 0);
+    map->fm_start = start;
+    map->fm_length = FIEMAP_MAX_OFFSET - start;
+    map->fm_extent_count = kExtents;
+    if (::ioctl(Fd, FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0) return false;
+    for (unsigned i = 0; i < map->fm_mapped_extents; ++i) {
+      const fiemap_extent& extent = map->fm_extents[i];
+      if (extent.fe_flags & FIEMAP_EXTENT_SHARED) return true;
+      if (extent.fe_flags & FIEMAP_EXTENT_LAST) return false;
+      start = extent.fe_logical + extent.fe_length;
+    }
+    if (start <= from) return false;  // a map that does not go on
+  }
+}
+
+// Whether writing over the open file takes a new block for every one written, the old ones held
+// until the save ends: on a copy-on-write file system, and wherever its blocks are shared.
+bool WritingOverTakesBlocks(int Fd) {
+  struct statfs disk;
+  if (::fstatfs(Fd, &disk) != 0) return false;
+  const auto type = static_cast<uint32_t>(disk.f_type);
+  int flags = 0;
+  if (type == kBtrfs)
+    return ::ioctl(Fd, FS_IOC_GETFLAGS, &flags) != 0 || (flags & FS_NOCOW_FL) == 0 ||
+           HasSharedBlocks(Fd);
+  return std::find(std::begin(kCopyOnWriteFileSystems), std::end(kCopyOnWriteFileSystems), type) !=
+             std::end(kCopyOnWriteFileSystems) ||
+         HasSharedBlocks(Fd);
+}
+
+// Makes sure that the disk of the open file Old has room for a text of Size bytes written over
+// it where every block written takes a new one: that much is set aside past the file's end,
+// with a margin for the file system's own records of it, then freed again and the disk synced
+// so that the blocks freed are free again (btrfs and XFS give none back before their journal
+// commits). What statvfs says would not do: on btrfs data and metadata share space it counts
+// as free for either. Raises EWriteError saying how much was needed where there is no room.
+void MakeSureOfRoom(int Old, const struct stat& St, int64_t Size, const std::string& FileName) {
+  const int64_t need = Size + Size / 256 + (64 << 10);
+  int error = ::fallocate(Old, FALLOC_FL_KEEP_SIZE, St.st_size, need) == 0 ? 0 : errno;
+  if (error == 0) {
+    if (::ftruncate(Old, St.st_size) != 0) RaiseWriteError(FileName, errno);
+    ::syncfs(Old);
+    return;
+  }
+  struct statvfs disk;
+  if (error == EOPNOTSUPP && ::fstatvfs(Old, &disk) == 0)
+    error = int64_t(disk.f_bavail) * int64_t(disk.f_frsize) >= need ? 0 : ENOSPC;
+  if (error == 0) return;
+  if (error != ENOSPC && error != EDQUOT) RaiseWriteError(FileName, error);
+  throw EWriteError(FormatStr(
+      SFWriteError, FileName.c_str(),
+      FormatStr("The disk has no room for the new text beside the old (%s): writing over this "
+                "file takes new blocks while the old text (%lld bytes) keeps its own until the "
+                "save ends, so the new text (%lld bytes) needs %lld bytes free",
+                SysReason(error).c_str(), static_cast<long long>(St.st_size),
+                static_cast<long long>(Size), static_cast<long long>(need))
+          .c_str()));
+}
+
+// Sets the modification time of a file whose text is as it was back to what it was (Was),
+// where the saver may: a failed write may have set it.
+void KeepModifiedTime(int Fd, const struct stat& Was) {
+  struct stat now;
+  if (::fstat(Fd, &now) != 0 || Nanoseconds(now.st_mtim) == Nanoseconds(Was.st_mtim)) return;
+  const struct timespec times[2] = {{0, UTIME_OMIT}, Was.st_mtim};
+  (void)::futimens(Fd, times);
+}
+
 // Saves by writing over the old file itself, for where a rename would fail or lose something of
 // it. Its old bytes are copied first; a failed write puts them back from the copy and says so.
 // The new text goes over the old from the start and the file is cut to the new length only
 // once the text is whole: no block is freed before then, so that a full disk stops the writing
 // where every byte written over can still be put back without a block more (a block freed
-// would not be free again before the journal commits). The mode and attributes are set again
-// where the writing cleared them.
+// would not be free again before the journal commits). Where every block written over takes a
+// new one (copy-on-write), so that a full disk would stop the putting back as well, the text is
+// made first and written only when the disk has room for all of it. The mode and attributes
+// are set again where the writing cleared them.
 TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
   const TEndingSignalsDeferred deferred;
   const TFd file(
@@ -1126,27 +1259,39 @@ TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
   if (!Place.Old || !IsSameFile(StateOf(*Place.Old, false), st)) RaiseChanged(Place.FileName);
   const mode_t mode = st.st_mode & 07777;
   const std::optional<TAttributes> attributes = ReadAttributes(fd);
+  std::optional<TMemoryStream> made;
+  if (WritingOverTakesBlocks(fd)) Write(made.emplace());
   TBackupCopy old(fd, Place.FileName, Place.Target);
   TSaveStream out(fd, Place.FileName);
   bool cut = false;  // to the new length: the old text's tail went too
   try {
-    Write(out);
+    if (made) {
+      MakeSureOfRoom(fd, st, made->GetSize(), Place.FileName);
+      out.WriteBuffer(made->Bytes());
+    } else {
+      Write(out);
+    }
     if (::ftruncate(fd, out.End()) != 0) RaiseWriteError(Place.FileName, errno);
     cut = true;
     (void)KeepWhatWritingClears(fd, mode, attributes);
     return out.Sync(Place.IsLink);
   } catch (...) {
-    const std::string notBack = old.PutBack(fd, cut ? kWhole : out.End());
+    std::string why;
+    const auto outcome = old.PutBack(fd, cut ? kWhole : out.End(), why);
+    if (outcome == TBackupCopy::kUntouched) KeepModifiedTime(fd, st);
     (void)KeepWhatWritingClears(fd, mode, attributes);
-    if (!notBack.empty())
-      throw EWriteError(CurrentMessage() + "; the old text could not be put back (" + notBack +
+    if (outcome == TBackupCopy::kNotPutBack)
+      throw EWriteError(CurrentMessage() + "; the old text could not be put back (" + why +
                         ") and is kept in \"" + old.Name() + "\"");
     try {
       throw;
     } catch (const EStreamError& e) {
       TFileState now;
       if (::fstat(fd, &st) == 0) now = StateOf(st, Place.IsLink);
-      throw EOldTextPutBackError(e.Message + "; the old text was put back", now);
+      throw EOldTextPutBackError(
+          e.Message + (outcome == TBackupCopy::kUntouched ? "; the file was left as it was"
+                                                          : "; the old text was put back"),
+          now);
     }
   }
 }

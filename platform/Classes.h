@@ -380,8 +380,8 @@ class EFileChangedError : public EFCreateError {
  public:
   using EFCreateError::EFCreateError;
 };
-// A save that failed after it had begun to write over the file in place, and put its old text
-// back: State is the file as it now is, holding its old text.
+// A save that failed as it wrote over the file in place, which holds its old text whole: nothing
+// of it was written over, or it was put back. State is the file as it now is.
 class EOldTextPutBackError : public EWriteError {
  public:
   EOldTextPutBackError(std::string AMessage, const TFileState& AState)
@@ -405,9 +405,14 @@ class EOldTextPutBackError : public EWriteError {
 // of the user's, mode 0700, not append-only), or else $TMPDIR; the new text goes over the old
 // from the start and the file is cut to the new length only once the text is whole, so that no
 // block is freed before then, and a write that fails (a full disk among others) puts the old
-// bytes back and says so (EOldTextPutBackError; should that fail too, EWriteError names the
-// copy that keeps them). A new file in an append-only folder is made without a name and named
-// once it is whole.
+// bytes back and says so (EOldTextPutBackError, which says "the file was left as it was" where
+// nothing was written over; should the old bytes not go back, EWriteError names the copy that
+// keeps them, and the copy is removed in every other case). Where every block written over
+// takes a new one (btrfs, but for a No_COW file, other copy-on-write file systems, and blocks
+// shared with another file or a snapshot), Write runs first into memory, and the file is
+// written only once the disk has room for the whole new text beside the old (else
+// EOldTextPutBackError says how much is needed, and nothing is written). A new file in an
+// append-only folder is made without a name and named once it is whole.
 // What is not a regular file (a device, a FIFO, a folder), a file the user may not write, or
 // one without any write permission bit (read-only also to root) is never replaced:
 // EFCreateError names it and says why. A write to Out that fails raises EWriteError with the

@@ -22,9 +22,9 @@ packages=(
   x11-xserver-utils
   libqscintilla2-qt6-dev libpcre2-dev libonig-dev
   # what a save keeps of a file and where it writes: ACLs, extended attributes, file
-  # capabilities, a bind mount, an append-only folder (chattr), a full disk (a loop-mounted
-  # ext4 image: mkfs.ext4, mount)
-  acl attr libcap2-bin mount e2fsprogs
+  # capabilities, a bind mount, an append-only folder (chattr), a full disk (loop-mounted ext4
+  # and btrfs images: mkfs.ext4, mkfs.btrfs, mount)
+  acl attr libcap2-bin mount e2fsprogs btrfs-progs
   # real files the highlighter tests read
   python3-doc php-pear node-acorn libjs-jquery libjs-underscore postgresql shared-mime-info
   fpc-source libc6-dev openjdk-17-source

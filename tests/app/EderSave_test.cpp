@@ -1095,12 +1095,14 @@ std::string SavedWithAnX(const std::string& Old) {
 // its text unsaved when the write fails. What another user does while a question is open is
 // asked about in turn before anything is written: a link swapped in is never written through,
 // a file deleted is not made anew unasked, and a write that failed and put the old text back
-// is no change on disk.
+// is no change on disk. On a nearly full btrfs, where writing over a file takes new blocks,
+// the save finds no room for the new text beside the old and writes nothing.
 TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
   RID_NEED_TOOL("xdotool", "xdotool");
   RID_NEED_TOOL("setpriv", "util-linux");
   RID_NEED_TOOL("prlimit", "util-linux");
   RID_NEED_TOOL("chattr", "e2fsprogs");
+  RID_NEED_TOOL("mkfs.btrfs", "btrfs-progs");
   using enum test::TSaveSite;
   using enum TMeanwhile;
   enum THolds { kNew, kOld, kOther, kMissing };
@@ -1257,6 +1259,14 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        0755,
        0},
       {"an append-only folder", AppendOnlyFolder, Nothing, {}, kNew, true, 0640, 0},
+      {"hard-linked, on a nearly full btrfs",
+       NearlyFullBtrfs,
+       Nothing,
+       {{"Save", "Return"}},
+       kOld,
+       true,
+       0640,
+       0},
       {"nobody's file with a trusted attribute, saved by nobody",
        TrustedOwnFile,
        Nothing,

@@ -642,7 +642,8 @@ TEST(AtomicSave, TheCheckAnswersForTheEffectiveUserAsTheSaveDoes) {
 // Where a rename would fail or lose something of the old file (its folder takes no new file, it
 // has a second name, its owner cannot be given to a new file) the save writes it in place,
 // keeping its inode, owner, mode and other name; elsewhere it renames. A write that fails part
-// way puts the old text back and says so. No temporary file or copy of the old text is left.
+// way puts the old text back and says so; one that fails at once says the file was left as it
+// was. No temporary file or copy of the old text is left.
 TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
   using enum test::TSaveSite;
   const std::string old(4000, 'o'), text = "x" + old;
@@ -662,6 +663,7 @@ TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
       {StickyFolder, true, 0666, 0, nullptr},
       {NotOwner, true, 0666, 0, nullptr},
       {FailsMidway, true, 0640, 0, "File too large; the old text was put back"},
+      {FailsAtOnce, true, 0640, 0, "No space left on device; the file was left as it was"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.Site));
@@ -1486,48 +1488,68 @@ TEST(AtomicSave, AnotherUserWatchingTheFolderOpensNothingASaveMakes) {
   }
 }
 
-// Fills the file system Folder is on with a file there, until not a byte more fits; again once
-// that is on disk, as ext4 may have reserved more blocks than the writes then took.
-void FillDisk(const std::filesystem::path& Folder) {
-  const int fd =
-      ::open((Folder / "filler").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-  if (fd < 0) throw std::runtime_error("no filler");
-  const std::string chunk(1 << 16, 'f');
-  for (int round = 0; round < 2; ++round) {
-    for (size_t size = chunk.size(); size > 0; size /= 16)
-      while (::write(fd, chunk.data(), size) == ssize_t(size)) {
-      }
-    ::fsync(fd);
-  }
-  ::close(fd);
-}
-
 // A file written in place on a full disk keeps its old text whole or takes the new text whole,
 // under every name it has: a text that needs more blocks than are free fails, and the old bytes
 // go back into the blocks the new ones took, none of which was freed meanwhile (ext4 would not
 // give a freed block again before its journal commits). So for a file with a second name (on
 // 1 KiB and 4 KiB blocks), a sparse one, one in an append-only folder, and root's 0666 file in
-// nobody's folder saved by nobody; a shorter text is saved. The disk is a 16 MiB ext4 image
-// without blocks kept for root (mkfs.ext4 -m 0), loop-mounted in a mount namespace of a child
+// nobody's folder saved by nobody; a shorter text is saved. A file whose first block is a hole
+// is left as it was, the very first write failing; with the cache and temporary folders on the
+// full disk too, no copy of the old text can be kept and nothing is written, for the reason the
+// system gives. On a nearly full btrfs every block written over takes a new one, so the save
+// finds no room for the new text beside the old and writes nothing; with room, or for a file
+// marked No_COW, which is written over in its own blocks, it saves. No copy of the old text
+// stays. The disk is a 16 MiB ext4 image without blocks kept for root (mkfs.ext4 -m 0), or a
+// 32 MiB btrfs one (data and metadata mixed), loop-mounted in a mount namespace of a child
 // process's own, so that the mount and its loop device go with the child whatever happens.
 TEST(AtomicSave, AFileWrittenInPlaceOnAFullDiskKeepsItsOldTextOrTakesTheNewWhole) {
   RID_NEED_TOOL("mkfs.ext4", "e2fsprogs");
+  RID_NEED_TOOL("mkfs.btrfs", "btrfs-progs");
   RID_NEED_TOOL("chattr", "e2fsprogs");
   RID_NEED_TOOL("mount", "mount");
   namespace fs = std::filesystem;
-  enum TSetup { kHardLinked, kSparse, kAppendOnly, kNobodysFolder };
+  enum TSetup {
+    kHardLinked,
+    kSparse,
+    kAppendOnly,
+    kNobodysFolder,
+    kSparseFromItsStart,  // and hard-linked
+    kCopiesOnTheDisk,     // hard-linked, with the cache and temporary folders on the disk
+    kNoCow,               // hard-linked, marked No_COW (chattr +C) before its text
+  };
+  enum TNew { kLonger, kShorter, kThreeLinesLess };  // 2 MiB before the old; 1 MiB
+  enum TEnds { kSaved, kPutBack, kLeftAsItWas, kNoRoom, kNoCopy };
+  struct TDisk {
+    const char* Mkfs;
+    int MiB;
+    size_t OldSize;
+    size_t Free;  // left when the disk is filled
+  };
+  const size_t mib = 1 << 20;
+  const TDisk ext4k1 = {"mkfs.ext4 -q -F -m 0 -b 1024", 16, 3 * mib, 0},
+              ext4k4 = {"mkfs.ext4 -q -F -m 0 -b 4096", 16, 3 * mib, 0},
+              btrfs = {"mkfs.btrfs -q -f --mixed", 32, mib, 450 << 10},
+              roomyBtrfs = {"mkfs.btrfs -q -f --mixed", 32, mib, 4 * mib};
   const struct {
     const char* What;
-    int BlockSize;
+    TDisk Disk;
     TSetup Setup;
-    bool Longer;  // the new text: 2 MiB before the old, else 1 MiB
+    TNew New;
+    TEnds Ends;
   } cases[] = {
-      {"hard-linked, 1 KiB blocks", 1024, kHardLinked, true},
-      {"hard-linked, 4 KiB blocks", 4096, kHardLinked, true},
-      {"sparse and hard-linked", 4096, kSparse, true},
-      {"in an append-only folder", 1024, kAppendOnly, true},
-      {"root's 0666 file in nobody's folder, saved by nobody", 1024, kNobodysFolder, true},
-      {"hard-linked, a shorter text", 1024, kHardLinked, false},
+      {"hard-linked, 1 KiB blocks", ext4k1, kHardLinked, kLonger, kPutBack},
+      {"hard-linked, 4 KiB blocks", ext4k4, kHardLinked, kLonger, kPutBack},
+      {"sparse and hard-linked", ext4k4, kSparse, kLonger, kPutBack},
+      {"in an append-only folder", ext4k1, kAppendOnly, kLonger, kPutBack},
+      {"root's 0666 file in nobody's folder, saved by nobody", ext4k1, kNobodysFolder, kLonger,
+       kPutBack},
+      {"hard-linked, a shorter text", ext4k1, kHardLinked, kShorter, kSaved},
+      {"hard-linked, a hole first", ext4k4, kSparseFromItsStart, kLonger, kLeftAsItWas},
+      {"hard-linked, the copy's folders on the disk too", ext4k1, kCopiesOnTheDisk, kShorter,
+       kNoCopy},
+      {"hard-linked, on a nearly full btrfs", btrfs, kHardLinked, kThreeLinesLess, kNoRoom},
+      {"hard-linked, on a btrfs with room", roomyBtrfs, kHardLinked, kThreeLinesLess, kSaved},
+      {"hard-linked and No_COW, on a nearly full btrfs", btrfs, kNoCow, kThreeLinesLess, kSaved},
   };
   const auto lines = [](const char* Word, size_t Size) {
     std::string text;
@@ -1535,7 +1557,6 @@ TEST(AtomicSave, AFileWrittenInPlaceOnAFullDiskKeepsItsOldTextOrTakesTheNewWhole
     text.resize(Size);
     return text;
   };
-  const size_t mib = 1 << 20;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
     test::TempDir dir;
@@ -1546,9 +1567,16 @@ TEST(AtomicSave, AFileWrittenInPlaceOnAFullDiskKeepsItsOldTextOrTakesTheNewWhole
     fs::create_directories(disk);
     fs::create_directories(cache);
     ::chmod(cache.c_str(), 0777);
-    std::string old = lines("old", 3 * mib);
+    const bool copiesOnTheDisk = c.Setup == kCopiesOnTheDisk;
+    const fs::path copies = copiesOnTheDisk ? disk / "cache" : cache, temporary = disk / "tmp";
+    std::string old = lines("old", c.Disk.OldSize);
     if (c.Setup == kSparse) old.replace(mib, mib, std::string(mib, '\0'));
-    const std::string text = c.Longer ? lines("new", 2 * mib) + old : lines("new", mib);
+    if (c.Setup == kSparseFromItsStart) old.replace(0, mib, std::string(mib, '\0'));
+    size_t threeLines = 0;
+    for (int line = 0; line < 3; ++line) threeLines = old.find('\n', threeLines) + 1;
+    const std::string text = c.New == kLonger           ? lines("new", 2 * mib) + old
+                             : c.New == kThreeLinesLess ? old.substr(threeLines)
+                                                        : lines("new", mib);
     const auto holds = [&](const fs::path& Name) {
       const std::string bytes = test::ReadFileBytes(Name);
       return Name.filename().string() + ": " +
@@ -1556,58 +1584,82 @@ TEST(AtomicSave, AFileWrittenInPlaceOnAFullDiskKeepsItsOldTextOrTakesTheNewWhole
               : bytes == text ? std::string("the new text")
                               : FormatStr("%zu bytes, neither text", bytes.size()));
     };
+    const auto count = [](const fs::path& Folder) {
+      return fs::is_directory(Folder) ? int(std::distance(fs::directory_iterator(Folder), {})) : 0;
+    };
     const std::string message = test::MessageInChild(
         [&] {
-          if (::unshare(CLONE_NEWNS) != 0 ||
-              ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            throw std::runtime_error(std::string("no mount namespace: ") + std::strerror(errno));
-          test::WriteFileBytes(image, "");
-          fs::resize_file(image, 16 * mib);
-          int code = -1;
-          const std::string said =
-              test::RunTool("mkfs.ext4 -q -F -m 0 -b " + std::to_string(c.BlockSize) + " " +
-                                test::ShellQuoted(image) + " 2>&1 && mount -o loop " +
-                                test::ShellQuoted(image) + " " + test::ShellQuoted(disk) + " 2>&1",
-                            {}, &code);
-          if (code != 0) throw std::runtime_error("no loop-mounted ext4 image: " + said);
+          test::OwnMounts();
+          test::MountNewDisk(image, c.Disk.MiB, c.Disk.Mkfs, disk);
           fs::create_directory(folder);
-          test::WriteFileBytes(file, old.substr(0, c.Setup == kSparse ? mib : old.size()));
-          if (c.Setup == kSparse) {  // a hole of 1 MiB, then 1 MiB more
+          if (copiesOnTheDisk) fs::create_directory(temporary);
+          if (c.Setup == kNoCow) {
+            test::WriteFileBytes(file, "");
+            test::RunTool("chattr +C " + test::ShellQuoted(file.string()));
+          }
+          const bool sparse = c.Setup == kSparse || c.Setup == kSparseFromItsStart;
+          const size_t holeAt = c.Setup == kSparse ? mib : 0;  // a hole of 1 MiB
+          test::WriteFileBytes(file, old.substr(0, sparse ? holeAt : old.size()));
+          if (sparse) {
             const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
-            const bool written = ::pwrite(fd, old.data() + 2 * mib, mib, 2 * mib) == ssize_t(mib);
+            const size_t after = holeAt + mib, size = old.size() - after;
+            const bool written =
+                ::pwrite(fd, old.data() + after, size, off_t(after)) == ssize_t(size);
             ::close(fd);
             if (!written) throw std::runtime_error("no sparse file");
           }
-          if (c.Setup == kHardLinked || c.Setup == kSparse) fs::create_hard_link(file, partner);
+          if (c.Setup != kAppendOnly && c.Setup != kNobodysFolder)
+            fs::create_hard_link(file, partner);
           if (c.Setup == kNobodysFolder &&
               (::chown(folder.c_str(), test::kNobody, test::kNobody) != 0 ||
                ::chmod(file.c_str(), 0666) != 0))
             throw std::runtime_error("no chown");
-          FillDisk(disk);
+          test::FillDisk(disk, c.Disk.Free);
           const std::string failed =
               c.Setup == kAppendOnly ? test::SetAppendOnly(folder, true) : "";
           if (!failed.empty()) throw std::runtime_error(failed);
           std::string seen = test::MessageInChild(
               [&] {
-                ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+                ::setenv("XDG_CACHE_HOME", copies.c_str(), 1);
+                if (copiesOnTheDisk) ::setenv("TMPDIR", temporary.c_str(), 1);
                 if (c.Setup == kNobodysFolder) test::BecomeNobody();
                 SaveToFileAtomic(file.string(), [&](TStream& Out) { Out.WriteBuffer(text); });
               },
               60);
           seen += "\n" + holds(file);
           if (fs::exists(partner)) seen += "\n" + holds(partner);
+          seen += FormatStr("\ncopies kept: %d", count(copies / "rideder") + count(temporary));
           test::WriteFileBytes(result, seen);
         },
         120);
     EXPECT_EQ(message, "(no exception)");
-    const std::string now = c.Longer ? "the old text" : "the new text";
-    std::string expected = c.Longer ? "Cannot write file \"" + file.string() +
-                                          "\". No space left on device; the old text was put back"
-                                    : "(no exception)";
-    expected += "\nf.txt: " + now;
-    if (c.Setup == kHardLinked || c.Setup == kSparse) expected += "\npartner.txt: " + now;
-    EXPECT_EQ(test::ReadFileBytes(result), expected);
-    EXPECT_EQ(std::distance(fs::directory_iterator(cache / "rideder"), {}), 0);
+    std::string seen = test::ReadFileBytes(result);
+    // As much room as the file system asks for, and no less than the text.
+    if (const size_t at = seen.find(" needs "); c.Ends == kNoRoom && at != std::string::npos) {
+      const size_t from = at + 7, end = seen.find(' ', from);
+      EXPECT_GE(std::atoll(seen.substr(from, end - from).c_str()), (long long)text.size());
+      seen.replace(from, end - from, "<n>");
+    }
+    const std::string cannotWrite = "Cannot write file \"" + file.string() + "\". ";
+    const std::string says[] = {
+        "(no exception)",
+        cannotWrite + "No space left on device; the old text was put back",
+        cannotWrite + "No space left on device; the file was left as it was",
+        cannotWrite +
+            FormatStr("The disk has no room for the new text beside the old (No space left on "
+                      "device): writing over this file takes new blocks while the old text (%zu "
+                      "bytes) keeps its own until the save ends, so the new text (%zu bytes) "
+                      "needs <n> bytes free; the file was left as it was",
+                      old.size(), text.size()),
+        "Cannot create file \"" + file.string() +
+            "\". No copy of the old text could be kept while it is written over (" +
+            (copies / "rideder").string() + ": No space left on device; " + temporary.string() +
+            ": No space left on device)",
+    };
+    const std::string now = c.Ends == kSaved ? "the new text" : "the old text";
+    std::string expected = says[c.Ends] + "\nf.txt: " + now;
+    if (c.Setup != kAppendOnly && c.Setup != kNobodysFolder) expected += "\npartner.txt: " + now;
+    EXPECT_EQ(seen, expected + "\ncopies kept: 0");
   }
 }
 
