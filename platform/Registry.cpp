@@ -495,6 +495,7 @@ class TRegistryStore {
     if (!FSkipped.empty()) FChanges.clear();
     Clear();
     FHeld = read;
+    if (read.Exists) FFormer = read;
     if (why.empty())
       Parse(bytes);
     else
@@ -519,14 +520,16 @@ class TRegistryStore {
       const std::string text = Serialize();
       TFileState written;
       try {
+        // A file deleted since comes back with the mode and ACL it had.
         written = SaveToFileAtomic(
-            FFileName, [&](TStream& Out) { Out.WriteBuffer(text); }, nullptr, &FHeld);
+            FFileName, [&](TStream& Out) { Out.WriteBuffer(text); },
+            FFormer.Exists ? &FFormer : nullptr, &FHeld);
       } catch (const EFileChangedError&) {
         if (attempt == kSaveAttempts) throw;
         continue;
       }
       FChanges.clear();
-      FHeld = FSeen = written;
+      FHeld = FSeen = FFormer = written;
       FSeenError = 0;
       FOwner = written.Owner;
       // From now on the lines are those written.
@@ -871,6 +874,7 @@ class TRegistryStore {
   TFileState FSeen;  // at the last look
   int FSeenError = 0;
   TFileState FHeld;                  // the file the lines are of, as read or written
+  TFileState FFormer;                // the last file held, for one made anew where it went
   bool FLinkedAtStart = false;       // the name was a link when first looked at
   uint32_t FOwner = 0;               // whose file the name must lead to
   std::vector<TRegChange> FChanges;  // since the last save
