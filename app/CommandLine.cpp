@@ -263,7 +263,14 @@ void TCliJob::ApplyFont(TFont& Font) const {
 }
 
 void TCliJob::WriteOutput(std::string_view Bytes) const {
-  if (FArgs.Target != kStandardOutput) return SaveBytesToFileAtomic(FArgs.Target, Bytes);
+  if (FArgs.Target != kStandardOutput) {
+    const TSavedFile saved =
+        SaveToFileAtomic(FArgs.Target, [Bytes](TStream& Out) { Out.WriteBuffer(Bytes); });
+    if (!saved.Dropped.empty())
+      std::fprintf(stderr, "rideder: warning: \"%s\": %s\n", FArgs.Target.c_str(),
+                   saved.DroppedText().c_str());
+    return;
+  }
   if (std::fwrite(Bytes.data(), 1, Bytes.size(), stdout) != Bytes.size() || std::fflush(stdout))
     throw Exception(std::string("cannot write to standard output: ") + std::strerror(errno));
 }

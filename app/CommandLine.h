@@ -96,7 +96,8 @@ class TCliJob {
   const std::string& Title() const { return FTitle; }
   // Gives Font the name and size --font asks for; leaves it alone without --font.
   void ApplyFont(TFont& Font) const;
-  // Writes the mode's output to OUT, or to standard output for "-".
+  // Writes the mode's output to OUT, or to standard output for "-". What of OUT's privileges the
+  // save could not keep (file capabilities, set-ID bits) is told on standard error.
   void WriteOutput(std::string_view Bytes) const;
   // Where the mode reports (pages=N): standard output, unless the output itself goes there.
   std::FILE* Report() const;

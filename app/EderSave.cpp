@@ -288,7 +288,7 @@ TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code) {
   return plan;
 }
 
-TFileState SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
+TSavedFile SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
                       char JisKanjiOut, const TFileState* Former, const TFileState* Checked) {
   return SaveToFileAtomic(
       FileName,
@@ -307,6 +307,7 @@ bool SavePage(QMainWindow* Window, TEderPage& Page) {
   const std::optional<TFileState> former =
       Page.Disk.Exists ? std::optional<TFileState>(Page.Disk) : std::nullopt;
   TSaveQuestions questions(Window, fileName, Page);
+  TSavedFile saved;
   for (;;) {
     const std::optional<TFileState> checked = questions.Settle();
     if (!checked) {
@@ -314,24 +315,31 @@ bool SavePage(QMainWindow* Window, TEderPage& Page) {
       return false;
     }
     try {
-      Page.Disk = SaveInCode(lines, Page.Code, fileName, Page.JisKanjiOut,
-                             former ? &*former : nullptr, &*checked);
+      saved = SaveInCode(lines, Page.Code, fileName, Page.JisKanjiOut, former ? &*former : nullptr,
+                         &*checked);
       break;
     } catch (const EFileChangedError& e) {
       // Changed between the last look and the writing: asked about, unless no look can tell.
       if (!questions.SeesChange()) return SayNotSaved(Window, e);
     } catch (const EOldTextPutBackError& e) {
-      if (!Page.FileName.empty()) Page.Disk = e.State;  // its old text again: no change on disk
+      if (!Page.FileName.empty()) {  // its old text again: no change on disk
+        TFileAttributes attributes = std::move(Page.Disk.Attributes);  // and what it carried
+        Page.Disk = e.State;
+        Page.Disk.Attributes = std::move(attributes);
+      }
       return SayNotSaved(Window, e);
     } catch (const std::exception& e) {
       return SayNotSaved(Window, e);
     }
   }
+  Page.Disk = saved;
   Page.FileName = fileName;
   Page.Substituted = 0;  // the file now holds what is shown
   Page.FirstSubstitutedLine = 0;
   Page.Eder->SetModified(false);
-  Say(Window, "Saved " + FileText(fileName));
+  const std::string dropped = saved.DroppedText();
+  Say(Window, "Saved " + FileText(fileName) +
+                  (dropped.empty() ? QString() : "; " + QString::fromStdString(dropped)));
   return true;
 }
 

@@ -25,10 +25,11 @@ TSavePlan PlanSave(TRidEderStringList& Lines, JCodeKind Code);
 // Writes the lines to FileName in Code, atomically (SaveToFileAtomic): each line keeps its
 // break, the final break as loaded; a JIS text shifts back to single bytes with ESC (
 // JisKanjiOut. The text is converted block by block on its way to the file, so it is never held
-// twice. A new file gets the permission bits of Former, the file deleted, when given (see
+// twice. A new file gets what Former, the file deleted, had when given (see
 // SaveToFileAtomic); with Checked, only the very file it describes is written. Raises the
-// save's error; the old file then stays. Returns the state of the file written.
-TFileState SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
+// save's error; the old file then stays. Returns the state of the file written and what of
+// the file's privileges the save could not keep.
+TSavedFile SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::string& FileName,
                       char JisKanjiOut = 'J', const TFileState* Former = nullptr,
                       const TFileState* Checked = nullptr);
 
@@ -37,11 +38,12 @@ TFileState SaveInCode(TRidEderStringList& Lines, JCodeKind Code, const std::stri
 // it was read or last saved (see CompareFileStates; a replaced one may also be the same file
 // given to another owner or group), a dialog says so first; when characters cannot be written
 // back (or were lost when the file was read) a dialog says how many and where. Cancel is their
-// default; only a confirmation writes (a deleted file again with the permissions it had, less
-// set-user-ID and set-group-ID where the saver is not its owner). The file is
-// looked at again after every dialog, right before the writing, and what changed while one was
-// open is asked about in turn; the writing goes to the very file looked at last. A failed write
-// leaves the file and the page as they were and says why. True when the file was written.
+// default; only a confirmation writes (a deleted file again with the owner, group, mode and ACL
+// it had, as far as the saver may give them). The file is looked at again after every dialog,
+// right before the writing, and what changed while one was open is asked about in turn; the
+// writing goes to the very file looked at last. A failed write leaves the file and the page as
+// they were and says why; a save that could not keep the file's capabilities or set-ID bits
+// says so on the status line. True when the file was written.
 bool SavePage(QMainWindow* Window, TEderPage& Page);
 // Before a modified page closes: save, discard or cancel. True when it may close.
 bool MayClosePage(QMainWindow* Window, TEderPage& Page);

@@ -1,8 +1,11 @@
 #include "platform/Classes.h"
 
+#include <endian.h>
 #include <fcntl.h>
 #include <linux/fiemap.h>
 #include <linux/fs.h>
+#include <linux/posix_acl.h>
+#include <linux/posix_acl_xattr.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -646,17 +649,19 @@ class TSaveStream : public TStream {
     if (::fsync(FFd) != 0 || ::fstat(FFd, &st) != 0) RaiseWriteError(FFileName, errno);
     return StateOf(st, IsLink);
   }
-  // The state of the file Written described once it got its name, which changed its status
-  // change time (and its number of names, from none); Written itself should anything else
-  // have changed meanwhile, so that the next look sees that change.
-  TFileState Named(const TFileState& Written) const {
+  // Brings the state Written of the file written up to date once it got its name, which
+  // changed its status change time (and its number of names, from none); leaves it should
+  // anything else have changed meanwhile, so that the next look sees that change.
+  void Named(TFileState& Written) const {
     struct stat st;
-    if (::fstat(FFd, &st) != 0) return Written;
+    if (::fstat(FFd, &st) != 0) return;
     const TFileState now = StateOf(st, Written.IsLink);
     const bool same = now.Size == Written.Size && now.ModifiedNs == Written.ModifiedNs &&
                       now.Owner == Written.Owner && now.Group == Written.Group &&
                       now.Mode == Written.Mode;
-    return same ? now : Written;
+    if (!same) return;
+    Written.ChangedNs = now.ChangedNs;
+    Written.Links = now.Links;
   }
 
  protected:
@@ -753,8 +758,10 @@ std::optional<std::string> ReadSized(F&& Get) {
   }
 }
 
-// Extended attributes, names and values.
-using TAttributes = std::vector<std::pair<std::string, std::string>>;
+using TAttributes = TFileAttributes;
+
+constexpr const char* kAclAttribute = "system.posix_acl_access";
+constexpr const char* kCapabilityAttribute = "security.capability";
 
 // The extended attributes of an open file, its ACL among them (system.posix_acl_access), read
 // through the file's /proc name so that a descriptor opened as a path only will do. None on a
@@ -818,6 +825,45 @@ bool KeepWhatWritingClears(int Fd, mode_t Mode, const std::optional<TAttributes>
   if (::fstat(Fd, &st) != 0) return false;
   if ((st.st_mode & 07777) == Mode) return kept;
   return ::fchmod(Fd, Mode) == 0 && ::fstat(Fd, &st) == 0 && (st.st_mode & 07777) == Mode && kept;
+}
+
+// Why a save lost set-ID bits: the writing cleared them, or the file was made anew.
+enum class TDropCause { WrittenOver, MadeAnew };
+
+// What the file Fd lacks after a save of the privileges a file had (the set-ID bits of Mode, a
+// file capability among Attributes), each said with why.
+std::vector<std::string> DroppedPrivileges(mode_t Mode, const TAttributes& Attributes, int Fd,
+                                           TDropCause Cause) {
+  std::vector<std::string> dropped;
+  struct stat st;
+  if (::fstat(Fd, &st) != 0) return dropped;
+  const bool madeAnew = Cause == TDropCause::MadeAnew;
+  if ((Mode & S_ISUID) && !(st.st_mode & S_ISUID))
+    dropped.push_back(std::string("its set-user-ID bit was dropped: ") +
+                      (madeAnew ? "only root can give a file made anew its former owner"
+                                : "writing clears it, and only the file's owner or root can set "
+                                  "it again"));
+  if ((Mode & S_ISGID) && !(st.st_mode & S_ISGID))
+    dropped.push_back(std::string("its set-group-ID bit was dropped: ") +
+                      (madeAnew ? "only root, or its former owner in its former group, can give "
+                                  "it to a file made anew"
+                                : "writing clears it, and only root, or the file's owner in its "
+                                  "group, can set it again"));
+  if (HasAttribute(Attributes, kCapabilityAttribute)) {
+    const auto now = ReadAttributes(Fd);
+    if (now && !HasAttribute(*now, kCapabilityAttribute))
+      dropped.push_back("its file capabilities were dropped: only root can give them");
+  }
+  return dropped;
+}
+
+// The result of a save whose file Fd is now as Synced tells: its attributes recorded, and
+// what it lacks of the privileges of the file it replaced or was made anew for (Mode,
+// Attributes).
+TSavedFile SavedFile(TFileState Synced, int Fd, mode_t Mode, const TAttributes& Attributes,
+                     TDropCause Cause) {
+  Synced.Attributes = ReadAttributes(Fd).value_or(TAttributes{});
+  return {std::move(Synced), DroppedPrivileges(Mode, Attributes, Fd, Cause)};
 }
 
 // The temporary file of an atomic save, as the stream its content is written to. Until it is
@@ -1246,7 +1292,7 @@ void KeepModifiedTime(int Fd, const struct stat& Was) {
 // new one (copy-on-write), so that a full disk would stop the putting back as well, the text is
 // made first and written only when the disk has room for all of it. The mode and attributes
 // are set again where the writing cleared them.
-TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
+TSavedFile WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
   const TEndingSignalsDeferred deferred;
   const TFd file(
       ::openat(Place.Folder.Get(), Place.Name.c_str(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
@@ -1274,7 +1320,8 @@ TFileState WriteInPlace(const TSavePlace& Place, const TWriter& Write) {
     if (::ftruncate(fd, out.End()) != 0) RaiseWriteError(Place.FileName, errno);
     cut = true;
     (void)KeepWhatWritingClears(fd, mode, attributes);
-    return out.Sync(Place.IsLink);
+    return SavedFile(out.Sync(Place.IsLink), fd, mode, attributes.value_or(TAttributes{}),
+                     TDropCause::WrittenOver);
   } catch (...) {
     std::string why;
     const auto outcome = old.PutBack(fd, cut ? kWhole : out.End(), why);
@@ -1309,14 +1356,71 @@ void SyncFolder(const TSavePlace& Place) {
   if (folder.Valid()) ::fsync(folder.Get());
 }
 
-// The mode a file made anew where Former was gets: Former's, less set-user-ID where the new
-// file Fd has another owner and set-group-ID where it has another owner or group, so that no
-// one comes by the rights of a user or group that did not have them.
-mode_t ModeMadeAnew(const TFileState& Former, int Fd) {
-  struct stat st;
+// Acl, a value of kAclAttribute (a header, then entries of a tag, permissions and an id),
+// without any right for the file's owning group, for a file whose group is not the one it was
+// written for. False when it has no mask entry: the mode's group bits are then that group's.
+bool ShutOwningGroupOut(std::string& Acl) {
+  bool masked = false;
+  for (size_t at = sizeof(posix_acl_xattr_header); at + sizeof(posix_acl_xattr_entry) <= Acl.size();
+       at += sizeof(posix_acl_xattr_entry)) {
+    posix_acl_xattr_entry entry;
+    std::memcpy(&entry, Acl.data() + at, sizeof entry);
+    if (le16toh(entry.e_tag) == ACL_GROUP_OBJ) {
+      entry.e_perm = 0;
+      std::memcpy(Acl.data() + at, &entry, sizeof entry);
+    }
+    masked = masked || le16toh(entry.e_tag) == ACL_MASK;
+  }
+  return masked;
+}
+
+// The mode a file made anew where Former was gets, St being the new file's status: Former's,
+// less set-user-ID where the new file has another owner, set-group-ID where it has another
+// owner or group, and the group's rights where it has another group (unless an ACL mask, Masked,
+// stands in the group bits), so that no one comes by the rights of a user or group that did not
+// have them.
+mode_t ModeMadeAnew(const TFileState& Former, const struct stat& St, bool Masked) {
   mode_t mode = Former.Mode & 07777;
-  if (::fstat(Fd, &st) != 0 || st.st_uid != Former.Owner) return mode & ~(S_ISUID | S_ISGID);
-  return st.st_gid == Former.Group ? mode : mode & ~S_ISGID;
+  if (St.st_uid != Former.Owner) mode &= ~S_ISUID;
+  if (St.st_uid != Former.Owner || St.st_gid != Former.Group) mode &= ~S_ISGID;
+  if (St.st_gid != Former.Group && !Masked) mode &= ~S_IRWXG;
+  return mode;
+}
+
+// Gives the file Fd, made anew where Former was, what Former had, before its text: its owner
+// and group where the saver may give them, every attribute of Former's the saver may set (its
+// ACL without rights for a group that is not Former's) and no other (none the folder gives new
+// files, such as its default ACL), then its mode (ModeMadeAnew). Mode receives the mode given;
+// returns the attributes given. Raises EFCreateError where the file would keep an ACL that
+// Former did not have.
+TAttributes GiveFormer(int Fd, const TFileState& Former, const std::string& FileName,
+                       mode_t& Mode) {
+  if (::fchown(Fd, Former.Owner, Former.Group) != 0) (void)::fchown(Fd, uid_t(-1), Former.Group);
+  struct stat st;
+  if (::fstat(Fd, &st) != 0) RaiseCreateError(FileName, SysReason(errno));
+  TAttributes wanted = Former.Attributes;
+  bool masked = false;
+  for (auto& [name, value] : wanted)
+    if (name == kAclAttribute && st.st_gid != Former.Group) masked = ShutOwningGroupOut(value);
+  // What it got by itself goes; an ACL is tried even when its attributes cannot be listed.
+  const TAttributes own = ReadAttributes(Fd).value_or(TAttributes{{kAclAttribute, {}}});
+  for (const auto& [name, value] : own) {
+    if (HasAttribute(wanted, name) || ::fremovexattr(Fd, name.c_str()) == 0) continue;
+    if (name == kAclAttribute && errno != ENODATA && errno != ENOTSUP)
+      RaiseCreateError(FileName, "The ACL its folder gives new files could not be taken from it (" +
+                                     SysReason(errno) + ")");
+  }
+  TAttributes given;
+  for (const auto& [name, value] : wanted) {
+    if (::fsetxattr(Fd, name.c_str(), value.data(), value.size(), 0) == 0)
+      given.emplace_back(name, value);
+    else if (name == kAclAttribute)
+      RaiseCreateError(FileName,
+                       "Its former ACL could not be given to it (" + SysReason(errno) + ")");
+  }
+  Mode = ModeMadeAnew(Former, st, masked);
+  if (::fchmod(Fd, Mode) != 0) RaiseCreateError(FileName, SysReason(errno));
+  return given;
 }
 
 // Saves through a new file beside the old one, renamed over it. Where that would fail or lose
@@ -1324,10 +1428,10 @@ mode_t ModeMadeAnew(const TFileState& Former, int Fd) {
 // owner, an attribute or its mode cannot be given to a new file; the rename is refused), the
 // file is written in place instead.
 // The new file is made for its owner alone and has the old file's owner, attributes and mode
-// (or the mode of the file it is made anew for) before its first byte, so that its text is
-// never open to more users than the old text was, while it is written nor when the save is
-// killed part way. Only a file where none was gets the mode new files get at once.
-TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFileState* Former) {
+// (or what the file it is made anew for had: GiveFormer) before its first byte, so that its
+// text is never open to more users than the old text was, while it is written nor when the save
+// is killed part way. Only a file where none was gets the mode new files get at once.
+TSavedFile SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFileState* Former) {
   std::optional<TAttributes> attributes;
   if (Place.Old && !(attributes = ReadAttributes(Place.OldFd.Get())))
     return WriteInPlace(Place, Write);
@@ -1348,21 +1452,22 @@ TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFi
     RaiseCreateError(Place.FileName, "The folder is append-only, and " + SysReason(errno));
   if (fd < 0) RaiseCreateError(Place.FileName, SysReason(errno));
   TSiblingFile temp(fd, Place, tempName);
-  const mode_t mode = Place.Old ? Place.Old->st_mode & 07777
-                      : Former  ? ModeMadeAnew(*Former, fd)
-                                : 0;
+  const bool madeAnew = !Place.Old && Former;
+  mode_t mode = Place.Old ? Place.Old->st_mode & 07777 : 0;
   if (Place.Old && (::fchown(fd, Place.Old->st_uid, Place.Old->st_gid) != 0 ||
                     !GiveAttributes(fd, *attributes, mode))) {
     temp.Drop();
     return WriteInPlace(Place, Write);
   }
-  if (!Place.Old && Former) (void)::fchmod(fd, mode);
+  if (madeAnew) attributes = GiveFormer(fd, *Former, Place.FileName, mode);
   Write(temp);
   const TWriter writtenAgain = [&temp](TStream& Out) { temp.CopyTo(Out); };
   if (Place.Old && !KeepWhatWritingClears(fd, mode, attributes))
     return WriteInPlace(Place, writtenAgain);
-  if (!Place.Old && Former) (void)KeepWhatWritingClears(fd, mode, std::nullopt);
-  const TFileState state = temp.Sync(Place.IsLink);
+  if (madeAnew) (void)KeepWhatWritingClears(fd, mode, attributes);
+  // Only a file made anew can lack what the file it is for had: the old file's is kept whole.
+  TSavedFile saved = SavedFile(temp.Sync(Place.IsLink), fd, madeAnew ? Former->Mode : 0,
+                               madeAnew ? Former->Attributes : TAttributes{}, TDropCause::MadeAnew);
   if (!Place.StillHoldsOld()) RaiseChanged(Place.FileName);
   if (const int error = temp.RenameTo(Place.Name, !Place.Old)) {
     if (!Place.Old && error == EEXIST) RaiseChanged(Place.FileName);
@@ -1370,7 +1475,8 @@ TFileState SaveByRename(const TSavePlace& Place, const TWriter& Write, const TFi
     RaiseCreateError(Place.FileName, SysReason(error));
   }
   SyncFolder(Place);
-  return temp.Named(state);
+  temp.Named(saved);
+  return saved;
 }
 
 }  // namespace
@@ -1428,7 +1534,7 @@ void CheckCanReplaceFile(const std::string& FileName) {
     RaiseCreateError(FileName, SysReason(folderError));
 }
 
-TFileState SaveToFileAtomic(const std::string& FileName,
+TSavedFile SaveToFileAtomic(const std::string& FileName,
                             const std::function<void(TStream& Out)>& Write,
                             const TFileState* Former, const TFileState* Checked) {
   // A name that was no link when checked is not followed should it have become one.
@@ -1444,6 +1550,12 @@ void SaveBytesToFileAtomic(const std::string& FileName, std::string_view Bytes) 
   SaveToFileAtomic(FileName, [Bytes](TStream& Out) { Out.WriteBuffer(Bytes); });
 }
 
+std::string TSavedFile::DroppedText() const {
+  std::string text;
+  for (const std::string& part : Dropped) text += (text.empty() ? "" : "; ") + part;
+  return text;
+}
+
 std::string LoadBytesFromFile(const std::string& FileName, TFileState* State) {
   // Without O_NONBLOCK, opening a FIFO would wait for a writer; the flag does nothing to the
   // reads of a regular file, the only kind read.
@@ -1456,7 +1568,10 @@ std::string LoadBytesFromFile(const std::string& FileName, TFileState* State) {
   struct stat st;
   if (::fstat(fd, &st) != 0) RaiseOpenError(FileName, SysReason(errno));
   if (!S_ISREG(st.st_mode)) RaiseOpenError(FileName, NotRegularReason(st.st_mode));
-  if (State) *State = StateOf(st, IsLinkName(FileName));
+  if (State) {
+    *State = StateOf(st, IsLinkName(FileName));
+    State->Attributes = ReadAttributes(fd).value_or(TAttributes{});
+  }
   try {
     return ReadAll(static_cast<size_t>(st.st_size), [&](char* p, size_t n) {
       for (;;) {

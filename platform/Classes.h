@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Delegate.h"
@@ -333,6 +334,9 @@ class TFileStream : public TStream {
   int FHandle = -1;
 };
 
+// A file's extended attributes, names and values (its ACL is system.posix_acl_access).
+using TFileAttributes = std::vector<std::pair<std::string, std::string>>;
+
 // Which file a name leads to and the state of its content, as the system tells them when the
 // file is read or written: compared before the next save, they tell whether another program
 // changed, replaced or deleted it in between.
@@ -353,6 +357,9 @@ struct TFileState {
   // state as Checked writes into that very folder only (see SaveFolderStateOf).
   uint64_t FolderDevice = 0;
   uint64_t FolderInode = 0;
+  // Its extended attributes as it was read or saved (LoadBytesFromFile, SaveToFileAtomic; a
+  // look, FileStateOf, leaves them out): what a file made anew in its place gets again.
+  TFileAttributes Attributes;
 };
 // The state of what FileName leads to now (symbolic links followed).
 TFileState FileStateOf(const std::string& FileName);
@@ -389,6 +396,16 @@ class EOldTextPutBackError : public EWriteError {
   TFileState State;
 };
 
+// What a save wrote, and what of the file it replaced (or made anew) it could not keep: the
+// privileges only some users may give (file capabilities, the set-user-ID and set-group-ID
+// bits), each in words for a person with why ("its file capabilities were dropped: only root
+// can give them").
+struct TSavedFile : TFileState {
+  std::vector<std::string> Dropped;
+  // Dropped as one text, "; " between its parts; "" when the save kept everything.
+  std::string DroppedText() const;
+};
+
 // Replaces the file FileName with what Write writes to Out, so that it is either the old file
 // or the new one, never a part. A symbolic link is followed and its target replaced (a loop of
 // links is refused with the system's reason). Out is a temporary file in the same folder,
@@ -400,10 +417,11 @@ class EOldTextPutBackError : public EWriteError {
 // Where that rename would fail or lose something of the old file (the folder takes no new file
 // or is append-only, the file has other hard links, its owner, group, an attribute or its mode
 // cannot be given to a new file, the rename is refused, as for a file mounted over the name),
-// the file is written over in place instead, keeping its mode: its old bytes are first copied
-// to a file of the user's alone in the user's cache folder (used only when it is a real folder
-// of the user's, mode 0700, not append-only), or else $TMPDIR; the new text goes over the old
-// from the start and the file is cut to the new length only once the text is whole, so that no
+// the file is written over in place instead, keeping its mode and attributes (but for what the
+// writing clears and the saver may not set again, told in Dropped): its old bytes are first
+// copied to a file of the user's alone in the user's cache folder (used only when it is a real
+// folder of the user's, mode 0700, not append-only), or else $TMPDIR; the new text goes over the
+// old from the start and the file is cut to the new length only once the text is whole, so that no
 // block is freed before then, and a write that fails (a full disk among others) puts the old
 // bytes back and says so (EOldTextPutBackError, which says "the file was left as it was" where
 // nothing was written over; should the old bytes not go back, EWriteError names the copy that
@@ -418,16 +436,18 @@ class EOldTextPutBackError : public EWriteError {
 // EFCreateError names it and says why. A write to Out that fails raises EWriteError with the
 // file name and the system's reason. On any failure, when Write raises, and when
 // RemoveTemporaryFilesOnSignals' signals end the program, no temporary file is left and the old
-// file is whole. A new file gets 0666 less the umask, or the permission bits of Former when
-// given (the file the name held before it was deleted), less set-user-ID where its owner is not
-// Former's and set-group-ID where its owner or group is not; those bits, too, before its text.
-// Returns the state of the file written.
+// file is whole. A new file gets 0666 less the umask, or, with Former (the file the name held
+// before it was deleted, as read or saved), what Former had before its text: its owner and group
+// where the saver may give them, every attribute the saver may set (its ACL; none that the
+// folder gives new files), and its mode, less set-user-ID where its owner is not Former's,
+// set-group-ID where its owner or group is not, and the rights of a group that is not Former's.
+// Returns the state of the file written and what it could not keep.
 // Checked, when given, is the file as the caller last looked at it (FileStateOf): the save
 // writes only to that very file, with the content it had (a link that was not there then is
 // not followed; see CompareFileStates), or creates the file only where there was none and
 // still is none, in the folder it names where it names one; else it raises EFileChangedError
 // and writes nothing.
-TFileState SaveToFileAtomic(const std::string& FileName,
+TSavedFile SaveToFileAtomic(const std::string& FileName,
                             const std::function<void(TStream& Out)>& Write,
                             const TFileState* Former = nullptr,
                             const TFileState* Checked = nullptr);
@@ -444,7 +464,8 @@ void RemoveTemporaryFilesOnSignals();
 // Reads a whole regular file. Anything else (a folder, a FIFO, a device) raises EFOpenError
 // naming what it is, without waiting for a writer or reading without end; EFOpenError also
 // when it cannot be opened, EReadError on a read failure, EOutOfMemory (with the file's size)
-// when its bytes do not fit in memory. *State (when given) receives the state of the file read.
+// when its bytes do not fit in memory. *State (when given) receives the state of the file read,
+// its attributes included.
 std::string LoadBytesFromFile(const std::string& FileName, TFileState* State = nullptr);
 // Raises EOutOfMemory for a file of Size bytes whose text did not fit in memory.
 [[noreturn]] void RaiseOutOfMemory(const std::string& FileName, int64_t Size);

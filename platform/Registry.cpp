@@ -543,6 +543,7 @@ class TRegistryStore {
     if (!FSkipped.empty()) FChanges.clear();
     Clear();
     FHeld = read;
+    if (read.Exists) FFormer = read;
     if (why.empty()) {
       Parse(bytes);
       FUsed = true;
@@ -574,14 +575,16 @@ class TRegistryStore {
       FHeld.FolderInode = FFolder.State.Inode;
       TFileState written;
       try {
+        // A file deleted since comes back with the mode and ACL it had.
         written = SaveToFileAtomic(
-            FFileName, [&](TStream& Out) { Out.WriteBuffer(text); }, nullptr, &FHeld);
+            FFileName, [&](TStream& Out) { Out.WriteBuffer(text); },
+            FFormer.Exists ? &FFormer : nullptr, &FHeld);
       } catch (const EFileChangedError&) {
         if (attempt == kSaveAttempts) throw;
         continue;
       }
       FChanges.clear();
-      FHeld = FSeen = written;
+      FHeld = FSeen = FFormer = written;
       FSeenError = 0;
       FOwner = written.Owner;
       FUsed = true;
@@ -947,6 +950,7 @@ class TRegistryStore {
   TFolderLook FSeenFolder;           // at the last look
   TFolderLook FFolder;               // the folder read from: the first look's that found one
   bool FUsed = false;                // the file was read (or found missing) or written once
+  TFileState FFormer;                // the last file held, for one made anew where it went
   bool FLinkedAtStart = false;       // the name was a link when first looked at
   uint32_t FOwner = 0;               // whose file the name must lead to
   std::vector<TRegChange> FChanges;  // since the last save

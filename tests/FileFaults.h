@@ -466,6 +466,11 @@ enum class TSaveSite {
   FailsAtOnce,        // HardLinked, where every write of more than its old size fails with
                       // ENOSPC, as the very first write of a longer text does on a full disk
   NearlyFullBtrfs,    // HardLinked, on a 32 MiB btrfs (--mixed) filled but for half its size
+  AclShutsNobodyOut,  // root's 0644 file with the ACL entry user:nobody:--- in a 0755 folder
+  SetGroupIdFolder,   // root's 0640 file in a root:nogroup 02775 folder
+  DefaultAclFolder,   // root's 0640 file in a 0755 folder whose default ACL gives nobody r
+  CapabilityOwnFile,  // nobody's 0755 file with cap_net_raw=ep in a 0777 folder, saved by nobody
+  SetIdNotOwner,      // root's 06777 file in a 0777 folder, saved by nobody: written in place
 };
 
 inline constexpr uid_t kNobody = 65534;
@@ -526,6 +531,22 @@ class TSaveSiteFiles {
         fileMode = 0600;
         folderMode = 0755;
         break;
+      case TSaveSite::AclShutsNobodyOut:
+      case TSaveSite::DefaultAclFolder:
+        fileMode = FSite == TSaveSite::AclShutsNobodyOut ? 0644 : 0640;
+        folderMode = 0755;
+        break;
+      case TSaveSite::SetGroupIdFolder:
+        folderMode = 02775;
+        if (::chown(folder.c_str(), 0, kNobody) != 0) throw std::runtime_error("no chown");
+        break;
+      case TSaveSite::CapabilityOwnFile:
+        fileMode = 0755;
+        if (::chown(Real.c_str(), kNobody, kNobody) != 0) throw std::runtime_error("no chown");
+        break;
+      case TSaveSite::SetIdNotOwner:
+        fileMode = 06777;
+        break;
       case TSaveSite::TrustedOwnFile:
         fileMode = 0644;
         if (::chown(Real.c_str(), kNobody, kNobody) != 0 ||
@@ -537,6 +558,7 @@ class TSaveSiteFiles {
     }
     ::chmod(Real.c_str(), fileMode);
     ::chmod(folder.c_str(), folderMode);
+    GiveWhatTheModeDoesNotSay(folder);
     if (FSite == TSaveSite::AppendOnlyFolder)
       if (const std::string failed = SetAppendOnly(folder, true); !failed.empty())
         throw std::runtime_error(failed);
@@ -560,7 +582,8 @@ class TSaveSiteFiles {
   // Root, who passes every permission check, saves as nobody where the site says.
   bool ByNobody() const {
     return FSite == TSaveSite::FolderRefuses || FSite == TSaveSite::StickyFolder ||
-           FSite == TSaveSite::NotOwner || FSite == TSaveSite::TrustedOwnFile;
+           FSite == TSaveSite::NotOwner || FSite == TSaveSite::TrustedOwnFile ||
+           FSite == TSaveSite::CapabilityOwnFile || FSite == TSaveSite::SetIdNotOwner;
   }
   std::filesystem::path Cache() const { return FDir / "cache"; }
   // The words that run a program (given after them) as the saver.
@@ -590,19 +613,30 @@ class TSaveSiteFiles {
       throw std::runtime_error("the test cannot save as the user nobody");
   }
 
-  // What a name shows now: its bytes, permission bits, owner and inode (links followed).
+  // What a name shows now: its bytes, permission bits, owner and inode (links followed), its
+  // group and its ACL (the attribute's bytes; "" for none).
   struct TSeen {
     bool Exists = false;
     std::string Bytes;
     mode_t Mode = 0;
     uid_t Owner = 0;
     ino_t Inode = 0;
+    gid_t Group = 0;
+    std::string Acl;
   };
   static TSeen See(const std::filesystem::path& Path) {
     TSeen seen;
     struct stat st;
     if (::stat(Path.c_str(), &st) != 0) return seen;
-    return {true, ReadFileBytes(Path), st.st_mode & 07777, st.st_uid, st.st_ino};
+    char acl[1024];
+    const ssize_t size = ::getxattr(Path.c_str(), "system.posix_acl_access", acl, sizeof acl);
+    return {true,
+            ReadFileBytes(Path),
+            st.st_mode & 07777,
+            st.st_uid,
+            st.st_ino,
+            st.st_gid,
+            size > 0 ? std::string(acl, size_t(size)) : std::string()};
   }
   // What saves left beside the file and in the cache: temporary files, copies of old text.
   std::vector<std::string> Leftovers() const {
@@ -617,6 +651,21 @@ class TSaveSiteFiles {
   }
 
  private:
+  // Gives the file or folder what its site has besides its mode (a chmod would change an
+  // ACL's mask, and a chown takes a capability away), with the tools of the packages acl and
+  // libcap2-bin.
+  void GiveWhatTheModeDoesNotSay(const std::filesystem::path& Folder) const {
+    std::string command;
+    if (FSite == TSaveSite::AclShutsNobodyOut) command = "setfacl -m u:nobody:--- ";
+    if (FSite == TSaveSite::DefaultAclFolder) command = "setfacl -d -m u:nobody:r,g::r,o::- ";
+    if (FSite == TSaveSite::CapabilityOwnFile) command = "setcap cap_net_raw=ep ";
+    if (command.empty()) return;
+    command += ShellQuoted((FSite == TSaveSite::DefaultAclFolder ? Folder : Real).string());
+    int code = -1;
+    const std::string said = RunTool(command + " 2>&1", {}, &code);
+    if (code != 0) throw std::runtime_error(command + ": " + said);
+  }
+
   TSaveSite FSite;
   rlim_t FOldSize;
   TempDir FDir;

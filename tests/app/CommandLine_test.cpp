@@ -188,10 +188,13 @@ struct TProgramRun {
   std::string Out, Err;
 };
 
-// Runs rideder with Args (quoted each), stopped (exit 124) should it hang.
-TProgramRun RunRideder(const std::vector<std::string>& Args) {
+// Runs rideder with Args (quoted each), as nobody when AsNobody, stopped (exit 124) should it
+// hang.
+TProgramRun RunRideder(const std::vector<std::string>& Args, bool AsNobody = false) {
   test::TempDir dir;
-  std::string cmd = "timeout " + std::to_string(test::kWaitSeconds) + " " + Rideder();
+  std::string cmd = "timeout " + std::to_string(test::kWaitSeconds) + " " +
+                    (AsNobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups -- " : "") +
+                    Rideder();
   for (const std::string& a : Args) cmd += " '" + a + "'";
   TProgramRun r;
   cmd += " > '" + (dir / "out").string() + "' 2> '" + (dir / "err").string() + "'";
@@ -242,7 +245,11 @@ TEST(CommandLineFiles, AnOutputIsWrittenWhereItMayBeAndOtherwiseLeftAsItWas) {
       {"link", 0, "", kWrittenThroughTheLink},
       {"dangling link", 0, "", kWrittenThroughTheLink},
       {"-", 0, "", kToStandardOutput},
+      {"nobody's file with a capability, by nobody", 0,
+       "\": its file capabilities were dropped: only root can give them\n", kWritten},
   };
+  RID_NEED_TOOL("setcap", "libcap2-bin");
+  RID_NEED_TOOL("setpriv", "util-linux");
   for (const TFileMode& m : kFileModes) {
     for (const TCase& c : cases) {
       SCOPED_TRACE(std::string(m.Mode) + " to " + c.Kind);
@@ -280,9 +287,17 @@ TEST(CommandLineFiles, AnOutputIsWrittenWhereItMayBeAndOtherwiseLeftAsItWas) {
       }
       if (kind == "link" || kind == "dangling link") std::filesystem::create_symlink("real", out);
       if (kind == "-") out = "-";
+      const bool byNobody = kind.ends_with("by nobody");
+      if (byNobody) {  // which only root may give, and writing clears
+        test::WriteFileBytes(out, "older");
+        ASSERT_EQ(::chown(out.c_str(), test::kNobody, test::kNobody), 0);
+        ::chmod(out.c_str(), 0755);
+        ::chmod(dir.Path().c_str(), 0755);
+        test::RunTool("setcap cap_net_raw=ep " + test::ShellQuoted(out.string()));
+      }
       const std::string outBefore = Snapshot(out), inputBefore = Snapshot(input);
 
-      const TProgramRun r = RunRideder({m.Mode, out.string(), input.string()});
+      const TProgramRun r = RunRideder({m.Mode, out.string(), input.string()}, byNobody);
       EXPECT_EQ(r.Code, c.Code) << r.Err;
       EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
       EXPECT_EQ(Snapshot(input), inputBefore);

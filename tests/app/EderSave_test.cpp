@@ -1096,13 +1096,18 @@ std::string SavedWithAnX(const std::string& Old) {
 // asked about in turn before anything is written: a link swapped in is never written through,
 // a file deleted is not made anew unasked, and a write that failed and put the old text back
 // is no change on disk. On a nearly full btrfs, where writing over a file takes new blocks,
-// the save finds no room for the new text beside the old and writes nothing.
+// the save finds no room for the new text beside the old and writes nothing. A file made
+// anew gets the owner, group, mode and ACL it had, whatever its folder gives new files, and
+// another user watching the folder opens nothing of it that the file read shut them out of;
+// a capability that nobody may not give is gone.
 TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
   RID_NEED_TOOL("xdotool", "xdotool");
   RID_NEED_TOOL("setpriv", "util-linux");
   RID_NEED_TOOL("prlimit", "util-linux");
   RID_NEED_TOOL("chattr", "e2fsprogs");
   RID_NEED_TOOL("mkfs.btrfs", "btrfs-progs");
+  RID_NEED_TOOL("setfacl", "acl");
+  RID_NEED_TOOL("setcap", "libcap2-bin");
   using enum test::TSaveSite;
   using enum TMeanwhile;
   enum THolds { kNew, kOld, kOther, kMissing };
@@ -1210,14 +1215,14 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        0,
        0,
        true},
-      {"nobody's file, changed, deleted while asked, saved again as root's",
+      {"nobody's file, changed, deleted while asked, saved again as nobody's",
        OthersFolder,
        AppendedByNobody,
        {{"Changed on disk", save, DeletedByNobody}, {"Deleted on disk", save}},
        kNew,
        false,
        0644,
-       0},
+       test::kNobody},
       {"a write that fails part way, then saved again",
        FailsMidway,
        Nothing,
@@ -1250,14 +1255,14 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        true,
        0600,
        test::kNobody},
-      {"nobody's 6755 file, changed, deleted while asked, saved again as root's",
+      {"nobody's 6755 file, changed, deleted while asked, saved again as nobody's",
        SetIdOthersFolder,
        AppendedByNobody,
        {{"Changed on disk", save, DeletedByNobody}, {"Deleted on disk", save}},
        kNew,
        false,
-       0755,
-       0},
+       06755,
+       test::kNobody},
       {"an append-only folder", AppendOnlyFolder, Nothing, {}, kNew, true, 0640, 0},
       {"hard-linked, on a nearly full btrfs",
        NearlyFullBtrfs,
@@ -1303,6 +1308,46 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        0,
        false,
        true},
+      {"root's file with an ACL entry that shuts nobody out, deleted, saved again while nobody "
+       "watches",
+       AclShutsNobodyOut,
+       Deleted,
+       {{"Deleted on disk", save}},
+       kNew,
+       false,
+       0644,
+       0,
+       false,
+       true},
+      {"root's file in a set-group-ID folder, deleted, saved again while nobody watches",
+       SetGroupIdFolder,
+       Deleted,
+       {{"Deleted on disk", save}},
+       kNew,
+       false,
+       0640,
+       0,
+       false,
+       true},
+      {"root's file in a folder that gives new files an ACL, deleted, saved again while nobody "
+       "watches",
+       DefaultAclFolder,
+       Deleted,
+       {{"Deleted on disk", save}},
+       kNew,
+       false,
+       0640,
+       0,
+       false,
+       true},
+      {"nobody's file with a file capability, saved by nobody",
+       CapabilityOwnFile,
+       Nothing,
+       {},
+       kNew,
+       true,
+       0755,
+       test::kNobody},
   };
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();
@@ -1327,6 +1372,7 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     }
     x.Run("xdotool windowfocus --sync " + window + " type x");
     ASSERT_TRUE(x.Sync(window)) << x.Error();
+    const auto read = test::TSaveSiteFiles::See(f.File);
     std::string other = ActMeanwhile(c.Meanwhile, f);
     const auto before = test::TSaveSiteFiles::See(f.File);
     std::optional<test::TNobodyWatching> watching;
@@ -1363,6 +1409,10 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
       EXPECT_TRUE(after.Bytes == holds[c.Holds]) << after.Bytes.substr(0, 40);
       EXPECT_EQ(after.Mode, c.Mode);
       EXPECT_EQ(after.Owner, c.Owner);
+      if (c.Watched) {  // and what else the file read had
+        EXPECT_EQ(after.Group, read.Group);
+        EXPECT_EQ(after.Acl, read.Acl);
+      }
       // A file deleted while asked leaves its inode number free for any new file, the save's
       // among them: whether the save gets it back depends on what else the machine makes.
       const bool deletedWhileAsked =
@@ -1380,6 +1430,9 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
     if (std::filesystem::exists(secret)) {
       EXPECT_EQ(test::ReadFileBytes(secret), "secret\n");
     }
+    if (c.Site == CapabilityOwnFile) {  // which only root may give, and any write clears
+      EXPECT_EQ(::getxattr(f.Real.c_str(), "security.capability", nullptr, 0), -1);
+    }
     if (c.Site == TrustedOwnFile) {  // which its owner cannot see, and renames over
       char value[16] = {};
       EXPECT_EQ(::getxattr(f.Real.c_str(), test::TSaveSiteFiles::kTrusted, value, sizeof value),
@@ -1394,6 +1447,88 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
                                 "in each of "
                              << RemadeTries << " tries";
   RecordProperty("InodeReused", FormatStr("%d of %d tries", InodesReused, RemadeTries));
+}
+
+// A save by nobody that could not keep what only some users may give, and where the status
+// line says so after "Saved <name>": a file capability, set-ID bits a write to another's file
+// clears, the set-user-ID bit of a file made anew that nobody cannot give its former owner.
+struct TDroppedCase {
+  const char* What;
+  test::TSaveSite Site;
+  mode_t Mode;   // given to the file first
+  bool Deleted;  // after it was read; "Deleted on disk" is answered Save
+  std::string Says;
+};
+
+const std::vector<TDroppedCase>& DroppedCases() {
+  using enum test::TSaveSite;
+  static const std::vector<TDroppedCase> cases = {
+      {"nobody's file with a file capability", CapabilityOwnFile, 0755, false,
+       "; its file capabilities were dropped: only root can give them"},
+      {"root's 06777 file", SetIdNotOwner, 06777, false,
+       "; its set-user-ID bit was dropped: writing clears it, and only the file's owner or root "
+       "can set it again; its set-group-ID bit was dropped: writing clears it, and only root, or "
+       "the file's owner in its group, can set it again"},
+      {"root's 04777 file, deleted", NotOwner, 04777, true,
+       "; its set-user-ID bit was dropped: only root can give a file made anew its former owner"},
+      {"root's 0666 file", NotOwner, 0666, false, ""},
+  };
+  return cases;
+}
+
+// In the test run again as nobody: each file of RID_DROPPED_FILES (one per case, ':' between)
+// opened in a window, an x typed, saved with Ctrl+S.
+void SaveWhatCannotBeKeptUnderX() {
+  const char* given = std::getenv("RID_DROPPED_FILES");
+  ASSERT_NE(given, nullptr) << "run by ASaveByAnotherUserSaysWhatItCouldNotKeep, which sets it";
+  std::vector<std::string> files;
+  std::istringstream list(given);
+  for (std::string file; std::getline(list, file, ':');) files.push_back(file);
+  ASSERT_EQ(files.size(), DroppedCases().size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    const TDroppedCase& c = DroppedCases()[i];
+    SCOPED_TRACE(c.What);
+    TEderWindow w({files[i]});
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w, test::kWaitSeconds * 1000));
+    w.CurrentEder().SetSelText("x");
+    if (c.Deleted) std::filesystem::remove(files[i]);
+    TDialogAnswer save([](QWidget* W) { Click(W, QMessageBox::Save); });
+    w.CurrentEder().SetFocus();
+    QTest::keyClick(w.CurrentEder().ClientWidget(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(save.Count, c.Deleted ? 1 : 0);
+    EXPECT_EQ(w.statusBar()->currentMessage().toStdString(), "Saved " + files[i] + c.Says);
+    EXPECT_FALSE(w.CurrentEder().GetModified());
+  }
+}
+
+TEST(EderSaveUnderX, ASaveByAnotherUserSaysWhatItCouldNotKeep) {
+  if (test::UnderX()) return SaveWhatCannotBeKeptUnderX();
+  RID_NEED_TOOL("setpriv", "util-linux");
+  RID_NEED_TOOL("setcap", "libcap2-bin");
+  std::vector<std::unique_ptr<test::TSaveSiteFiles>> sites;
+  std::string files;
+  for (const TDroppedCase& c : DroppedCases()) {
+    sites.push_back(std::make_unique<test::TSaveSiteFiles>(c.Site, "old\n"));
+    ::chmod(sites.back()->Real.c_str(), c.Mode);
+    files += (files.empty() ? "" : ":") + sites.back()->File.string();
+  }
+  const std::string home = test::ShellQuoted(sites[0]->Cache().string());
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
+  int code = -1;
+  const std::string out =
+      x.Run("setpriv --reuid=65534 --regid=65534 --clear-groups -- env HOME=" + home +
+                " XDG_CACHE_HOME=" + home + " RIDEDER_REGISTRY=" + home +
+                "/registry.ini RID_DROPPED_FILES=" + test::ShellQuoted(files) +
+                " QT_QPA_PLATFORM=xcb " + test::ThisTestCommand() + " 2>&1",
+            {}, &code, 3 * test::kWaitSeconds);
+  EXPECT_EQ(code, 0) << out;
+  for (size_t i = 0; i < sites.size(); ++i) {
+    SCOPED_TRACE(DroppedCases()[i].What);
+    EXPECT_EQ(test::ReadFileBytes(sites[i]->File), "xold\n");
+  }
 }
 
 // The same file in two tabs of the real program: saving the second after the first asks first

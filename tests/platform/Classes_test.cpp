@@ -32,6 +32,19 @@ std::vector<std::string> Lines(const TStrings& L) {
 
 using V = std::vector<std::string>;
 
+// What a save says it could not keep of a file's privileges, and why.
+const std::string kCapabilitiesDropped =
+    "its file capabilities were dropped: only root can give them";
+const std::string kSetIdBitsWrittenOver =
+    "its set-user-ID bit was dropped: writing clears it, and only the file's owner or root can "
+    "set it again; its set-group-ID bit was dropped: writing clears it, and only root, or the "
+    "file's owner in its group, can set it again";
+const std::string kSetUserIdNotMadeAnew =
+    "its set-user-ID bit was dropped: only root can give a file made anew its former owner";
+const std::string kSetGroupIdNotMadeAnew =
+    "its set-group-ID bit was dropped: only root, or its former owner in its former group, can "
+    "give it to a file made anew";
+
 // ---------------------------------------------------------------------------------------------
 // Comparison and search
 
@@ -643,7 +656,8 @@ TEST(AtomicSave, TheCheckAnswersForTheEffectiveUserAsTheSaveDoes) {
 // has a second name, its owner cannot be given to a new file) the save writes it in place,
 // keeping its inode, owner, mode and other name; elsewhere it renames. A write that fails part
 // way puts the old text back and says so; one that fails at once says the file was left as it
-// was. No temporary file or copy of the old text is left.
+// was. Set-ID bits that a write by another than the owner clears are gone, and the save says
+// so. No temporary file or copy of the old text is left.
 TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
   using enum test::TSaveSite;
   const std::string old(4000, 'o'), text = "x" + old;
@@ -652,7 +666,8 @@ TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
     bool InPlace;
     mode_t Mode;
     uid_t Owner;
-    const char* Says;  // nullptr: saved
+    const char* Says;                // nullptr: saved
+    std::string Dropped = "(none)";  // what the save says it could not keep
   };
   const TCase cases[] = {
       {Plain, false, 0640, 0, nullptr},
@@ -664,6 +679,7 @@ TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
       {NotOwner, true, 0666, 0, nullptr},
       {FailsMidway, true, 0640, 0, "File too large; the old text was put back"},
       {FailsAtOnce, true, 0640, 0, "No space left on device; the file was left as it was"},
+      {SetIdNotOwner, true, 0777, 0, nullptr, kSetIdBitsWrittenOver},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.Site));
@@ -672,10 +688,12 @@ TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
     const std::string message = test::MessageInChild([&] {
       f.BecomeSaver();
       CheckCanReplaceFile(f.File.string());  // as the save finds it
-      SaveBytesToFileAtomic(f.File.string(), text);
+      const TSavedFile saved =
+          SaveToFileAtomic(f.File.string(), [&](TStream& Out) { Out.WriteBuffer(text); });
+      throw std::runtime_error(saved.Dropped.empty() ? "(none)" : saved.DroppedText());
     });
-    EXPECT_EQ(message, c.Says ? "Cannot write file \"" + f.File.string() + "\". " + c.Says
-                              : "(no exception)");
+    EXPECT_EQ(message,
+              c.Says ? "Cannot write file \"" + f.File.string() + "\". " + c.Says : c.Dropped);
     const auto after = test::TSaveSiteFiles::See(f.Real);
     EXPECT_EQ(after.Bytes, c.Says ? old : text);
     EXPECT_EQ(after.Mode, c.Mode);
@@ -835,13 +853,14 @@ TEST(AtomicSave, WritesOnlyTheFileThatWasLookedAt) {
   }
 }
 
-// What a file carries besides its text, as the real tools show it: owner, whole mode, ACL and
-// extended attributes.
+// What a file carries besides its text, as the real tools show it: owner, group, whole mode,
+// ACL and extended attributes.
 std::string Carried(const std::filesystem::path& File) {
   struct stat st {};
   ::stat(File.c_str(), &st);
   const std::string name = test::ShellQuoted(File.string());
-  return FormatStr("owner %u, mode %04o\n", unsigned(st.st_uid), unsigned(st.st_mode & 07777)) +
+  return FormatStr("owner %u, group %u, mode %04o\n", unsigned(st.st_uid), unsigned(st.st_gid),
+                   unsigned(st.st_mode & 07777)) +
          test::RunTool("getfacl -c " + name) +
          test::RunTool("getfattr -d -m - --absolute-names " + name);
 }
@@ -850,7 +869,7 @@ std::string Carried(const std::filesystem::path& File) {
 // attribute of the file, as root and as the file's owner, whether it renames a new file over
 // the old one or writes in place (a hard-linked file); an attribute the saver cannot give a new
 // file (security.*, which only root may set) makes it write in place. A file capability, which
-// any write clears, is set again by root; its owner may not.
+// any write clears, is set again by root; its owner may not, and the save says so.
 TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
   RID_NEED_TOOL("setfacl", "acl");
   RID_NEED_TOOL("getfacl", "acl");
@@ -901,9 +920,11 @@ TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
         const std::string message = test::MessageInChild([&] {
           ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
           if (byOwner) test::BecomeNobody();
-          SaveBytesToFileAtomic(file.string(), "new\n");
+          const TSavedFile saved =
+              SaveToFileAtomic(file.string(), [](TStream& Out) { Out.WriteBuffer("new\n"); });
+          if (!saved.Dropped.empty()) throw std::runtime_error(saved.DroppedText());
         });
-        EXPECT_EQ(message, "(no exception)");
+        EXPECT_EQ(message, !byOwner || c.KeptByOwner ? "(no exception)" : kCapabilitiesDropped);
         EXPECT_EQ(test::ReadFileBytes(file), "new\n");
         if (!byOwner || c.KeptByOwner)
           EXPECT_EQ(Carried(file), before);
@@ -1216,47 +1237,73 @@ TEST(AtomicSave, ChecksTheOwnerGroupKindAndChangeTimeOnEveryPath) {
       }
 }
 
-// A file deleted and saved again gets the mode it had, less set-user-ID where its new owner (the
-// saver) is not the former one, and set-group-ID where its new owner or group is not: no one
-// comes by the rights of a user or group that did not have them. The rest of the mode stays.
+// A file deleted and saved again gets what it had, as read: its owner and group where the saver
+// may give them (root may), its ACL and its mode, less set-user-ID where its new owner (the
+// saver) is not the former one, set-group-ID where its new owner or group is not, and the
+// rights of its group where that is another (in the ACL, where a mask stands in the group
+// bits): no one comes by the rights of a user or group that did not have them, and the save
+// says which set-ID bits it dropped. The rest of the mode stays.
 TEST(AtomicSave, AFileMadeAnewGetsSetIdBitsOnlyFromItsFormerOwnerAndGroup) {
+  RID_NEED_TOOL("setfacl", "acl");
+  RID_NEED_TOOL("getfacl", "acl");
   const uid_t root = 0, nobody = test::kNobody;
+  const std::string both = kSetUserIdNotMadeAnew + "; " + kSetGroupIdNotMadeAnew;
   const struct {
     uid_t Owner;
     gid_t Group;
     mode_t Mode;
     bool ByNobody;
     mode_t Made;
+    std::string Dropped = "(none)";
+    const char* Acl = nullptr;  // given to the file read (setfacl -m)
+    const char* MadeAcl = "";   // getfacl -c of the file made anew, where it had an ACL
   } cases[] = {
-      {root, root, 06755, false, 06755},    {nobody, nobody, 06755, false, 0755},
-      {root, nobody, 06755, false, 04755},  {nobody, root, 06755, false, 0755},
-      {nobody, nobody, 06750, true, 06750}, {root, root, 06755, true, 0755},
-      {nobody, root, 02775, true, 0775},    {nobody, nobody, 01644, false, 01644},
+      {root, root, 06755, false, 06755},
+      {nobody, nobody, 06755, false, 06755},
+      {root, nobody, 06755, false, 06755},
+      {nobody, root, 06755, false, 06755},
+      {nobody, nobody, 06750, true, 06750},
+      {root, root, 06755, true, 0705, both},
+      {nobody, root, 02775, true, 0705, kSetGroupIdNotMadeAnew},
+      {nobody, nobody, 01644, false, 01644},
       {nobody, nobody, 0640, false, 0640},
+      {root, root, 0640, false, 0640, "(none)", "u:nobody:-",
+       "user::rw-\nuser:nobody:---\ngroup::r--\nmask::r--\nother::---\n\n"},
+      {nobody, nobody, 0640, true, 0640, "(none)", "u:daemon:r",
+       "user::rw-\nuser:daemon:r--\ngroup::r--\nmask::r--\nother::---\n\n"},
+      {root, root, 0660, true, 0660, "(none)", "u:daemon:rw",
+       "user::rw-\nuser:daemon:rw-\ngroup::---\nmask::rw-\nother::---\n\n"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(FormatStr("%u:%u %04o, saved by %s", unsigned(c.Owner), unsigned(c.Group),
-                           unsigned(c.Mode), c.ByNobody ? "nobody" : "root"));
+    SCOPED_TRACE(FormatStr("%u:%u %04o%s%s, saved by %s", unsigned(c.Owner), unsigned(c.Group),
+                           unsigned(c.Mode), c.Acl ? " with " : "", c.Acl ? c.Acl : "",
+                           c.ByNobody ? "nobody" : "root"));
     test::TempDir dir;
     ::chmod(dir.Path().c_str(), 0777);
     const std::string name = (dir / "f.txt").string();
+    test::WriteFileBytes(name, "read\n");
+    ASSERT_EQ(::chown(name.c_str(), c.Owner, c.Group), 0);
+    ASSERT_EQ(::chmod(name.c_str(), c.Mode), 0);
+    if (c.Acl) test::RunTool("setfacl -m " + std::string(c.Acl) + " " + test::ShellQuoted(name));
     TFileState former;
-    former.Exists = true;
-    former.Type = S_IFREG;
-    former.Owner = c.Owner;
-    former.Group = c.Group;
-    former.Mode = c.Mode;
+    LoadBytesFromFile(name, &former);
+    std::filesystem::remove(name);
     const TFileState none = FileStateOf(name);
     const std::string message = test::MessageInChild([&] {
       if (c.ByNobody) test::BecomeNobody();
-      SaveToFileAtomic(
+      const TSavedFile saved = SaveToFileAtomic(
           name, [](TStream& Out) { Out.WriteBuffer("again\n"); }, &former, &none);
+      throw std::runtime_error(saved.Dropped.empty() ? "(none)" : saved.DroppedText());
     });
-    EXPECT_EQ(message, "(no exception)");
+    EXPECT_EQ(message, c.Dropped);
     struct stat st {};
     ASSERT_EQ(::stat(name.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, c.Made);
-    EXPECT_EQ(st.st_uid, c.ByNobody ? nobody : root);
+    EXPECT_EQ(st.st_uid, c.ByNobody ? nobody : c.Owner);
+    EXPECT_EQ(st.st_gid, c.ByNobody ? nobody : c.Group);  // nobody's only group is nogroup
+    if (c.Acl) {
+      EXPECT_EQ(test::RunTool("getfacl -c " + test::ShellQuoted(name)), c.MadeAcl);
+    }
     EXPECT_EQ(test::ReadFileBytes(name), "again\n");
   }
 }
@@ -1392,10 +1439,11 @@ std::string OpenFilesCarry(const std::filesystem::path& Dir, const std::filesyst
 }
 
 // Every file a save makes has, from the moment it is made until its text is whole, no more
-// permissions than the file it is for: a new file already has the old file's owner, mode and
-// ACL (or, made anew where the file was deleted, the mode it had) when the writer is first
-// called, whatever the folder gives new files, and a copy of the old text kept while a file is
-// written in place is its saver's alone.
+// permissions than the file it is for: a new file already has the old file's owner, group, mode
+// and ACL (or, made anew where the file was deleted, what it had as read) when the writer is
+// first called, whatever the folder gives new files (a set-group-ID folder its group, a default
+// ACL its entries), and keeps them; a copy of the old text kept while a file is written in place
+// is its saver's alone.
 TEST(AtomicSave, EveryFileItMakesHasTheOldPermissionsBeforeItsText) {
   RID_NEED_TOOL("setfacl", "acl");
   RID_NEED_TOOL("getfacl", "acl");
@@ -1420,6 +1468,9 @@ TEST(AtomicSave, EveryFileItMakesHasTheOldPermissionsBeforeItsText) {
       {"made anew without a name in an append-only folder", AppendOnlyFolder, ":", kMadeAnew},
       {"written in place", HardLinked, ":", kCopy},
       {"written in place by a user who does not own it", NotOwner, ":", kCopy},
+      {"made anew, with an ACL entry that shuts nobody out", AclShutsNobodyOut, ":", kMadeAnew},
+      {"made anew in a set-group-ID folder", SetGroupIdFolder, ":", kMadeAnew},
+      {"made anew in a folder that gives new files an ACL", DefaultAclFolder, ":", kMadeAnew},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
@@ -1428,7 +1479,8 @@ TEST(AtomicSave, EveryFileItMakesHasTheOldPermissionsBeforeItsText) {
     test::RunTool("f=" + test::ShellQuoted(f.Real) + " d=" + test::ShellQuoted(folder) + " sh -c " +
                   test::ShellQuoted(c.Command));
     const std::string old = CarriedByAnyName(f.Real);
-    const TFileState former = FileStateOf(f.File.string());
+    TFileState former;
+    LoadBytesFromFile(f.File.string(), &former);
     if (c.Made == kMadeAnew) {  // an append-only folder lets it go for the moment
       ASSERT_EQ(test::SetAppendOnly(folder, false), "");
       fs::remove(f.File);
@@ -1453,9 +1505,11 @@ TEST(AtomicSave, EveryFileItMakesHasTheOldPermissionsBeforeItsText) {
     EXPECT_EQ(test::ReadFileBytes(f.Real), "new\n");
     const uid_t saver = f.ByNobody() ? test::kNobody : 0;
     EXPECT_EQ(test::ReadFileBytes(report),
-              c.Made == kCopy ? FormatStr("cache/rideder: owner %u, mode 0600\n", unsigned(saver)) +
+              c.Made == kCopy ? FormatStr("cache/rideder: owner %u, group %u, mode 0600\n",
+                                          unsigned(saver), unsigned(saver)) +
                                     "user::rw-\ngroup::---\nother::---\n\n"
                               : "folder: " + old);
+    EXPECT_EQ(CarriedByAnyName(f.Real), old);
     EXPECT_EQ(f.Leftovers(), V{});
   }
 }

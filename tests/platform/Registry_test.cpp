@@ -820,8 +820,12 @@ TEST_F(RegistryTest, ASaveAfterAFailedOneKeepsTheLinesWrittenByHandMeanwhile) {
 // puts there (to a file only root may read) or a file of nobody's own is neither read nor
 // written: root's second store is refused, saying why, and root's settings stay as they were.
 // A link that was there from the start (a person's dotfiles) is followed, and a file put in
-// place by root's own editor (a rename) is read again and the store writes into it.
+// place by root's own editor (a rename) is read again and the store writes into it. A file
+// read and then deleted is made anew with the mode and ACL it had, whatever ACL its folder
+// gives new files.
 TEST_F(RegistryTest, AFileAnotherUserPutsInPlaceOfTheSettingsIsNeitherReadNorWritten) {
+  RID_NEED_TOOL("setfacl", "acl");
+  RID_NEED_TOOL("getfacl", "acl");
   namespace fs = std::filesystem;
   const std::string secretText = "[HKEY_CURRENT_USER\\Secret]\n\"k\"=\"v\"\n";
   const fs::path secret = FDir / "secret.ini";
@@ -839,7 +843,8 @@ TEST_F(RegistryTest, AFileAnotherUserPutsInPlaceOfTheSettingsIsNeitherReadNorWri
     const char* What;
     bool LinkedAtStart;
     std::function<void(const fs::path& Settings)> PutInPlace;
-    std::string Why;  // "" when the second store writes
+    std::string Why;       // "" when the second store writes
+    bool Deleted = false;  // the second store makes the file anew
   } cases[] = {
       {"a link by nobody to a file only root may read", false,
        [&](const fs::path& Settings) {
@@ -870,6 +875,15 @@ TEST_F(RegistryTest, AFileAnotherUserPutsInPlaceOfTheSettingsIsNeitherReadNorWri
          test::WriteFileBytes(Settings, test::ReadFileBytes(Settings) + "; mine\n");
        },
        ""},
+      {"its file read as 0600, then deleted, in a folder whose new files nobody may read", false,
+       [&](const fs::path& Settings) {
+         ::chmod(Settings.c_str(), 0600);
+         test::RunTool("setfacl -d -m u:nobody:r,g::r,o::- " +
+                       test::ShellQuoted(Settings.parent_path().string()));
+         EXPECT_FALSE(TRegistry().KeyExists("\\Secret"));  // read again
+         fs::remove(Settings);
+       },
+       "", true},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const auto& c = cases[i];
@@ -906,8 +920,13 @@ TEST_F(RegistryTest, AFileAnotherUserPutsInPlaceOfTheSettingsIsNeitherReadNorWri
     } else {
       EXPECT_EQ(test::ReadFileBytes(settings),
                 "; rideder settings\n\n[HKEY_CURRENT_USER\\Software\\rideder\\Print]\n"
-                "\"Margin\"=\"2\"\n; mine\n");
+                "\"Margin\"=\"2\"\n" +
+                    std::string(c.Deleted ? "" : "; mine\n"));
       EXPECT_EQ(fs::is_symlink(settings), c.LinkedAtStart);
+    }
+    if (c.Deleted) {
+      EXPECT_EQ(test::RunTool("getfacl -c " + test::ShellQuoted(settings.string())),
+                "user::rw-\ngroup::---\nother::---\n\n");
     }
   }
 }
