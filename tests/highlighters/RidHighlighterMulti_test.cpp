@@ -366,6 +366,20 @@ TEST(MultiHighlighter, CopiesSchemes) {
   EXPECT_EQ(tokens, (std::vector<std::string>{"x", "<T>", "y"}));
   copy.SetDefaultHighlighter(nullptr);
   copy.GetSchemes()->Clear();
+
+  // With a scheme coloured by another multi-language highlighter, the copy packs its range as
+  // the original does, keeping the inner state of more than 8 bits.
+  TSetUp inner;
+  s.Scheme(0)->SetStartExpr("<x>");
+  s.Scheme(1)->SetHighlighter(inner.Multi.get());
+  TRidMultiRid nested(nullptr);
+  nested.SetDefaultHighlighter(s.D);
+  nested.SetSchemes(s.Multi->GetSchemes());
+  TRidRange end = 0;
+  test::ScanCheckedLine(nested, "<t>#3<s>#9", 0, &end);
+  EXPECT_EQ(end, 3 + 16 * ((3 << 11) | (9 << 3) | 1));
+  nested.SetDefaultHighlighter(nullptr);
+  nested.GetSchemes()->Clear();
 }
 
 class MultiRegistry : public ::testing::Test {
