@@ -179,6 +179,7 @@ void TCustomRidEder::DecPaintLock() {
   Assert(FPaintLock > 0, "RidEder");
   --FPaintLock;
   if (FPaintLock != 0) return;
+  if (!(FStateFlags & sfLinesChanging)) RescanStale();
   if (!HandleAllocated()) {
     FStateFlags &= ~sfUpdatePending;
     return;
@@ -218,6 +219,7 @@ void TCustomRidEder::Update() {
 void TCustomRidEder::LinesChanging(TObject*) { FStateFlags |= sfLinesChanging; }
 
 void TCustomRidEder::LinesChanged(TObject*) {
+  if (FPaintLock == 0) RescanStale();
   FStateFlags &= ~sfLinesChanging;
   if (!HandleAllocated()) return;
   UpdateScrollBars();

@@ -472,11 +472,18 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
 
   // --- ranges
   // Ranges are found on demand: the stored ranges of lines [0, FRangesKnown) equal a full scan,
-  // and a read below them scans on from there as far as the read needs.
+  // and a read below them scans on from there as far as the read needs. The lines an edit
+  // changes are marked stale there and scanned again once, when the edit ends (the lines' update
+  // and the paint lock released) or a read needs them, so an edit of many lines costs one scan.
   int32_t ScanFrom(int32_t Index);
   void ScanRanges();
   TRidRange RangeNeeded(TObject* Sender, int32_t Index);
   void ScanLine(int32_t Index);
+  bool KeepsRanges() const;
+  void MarkStale(int32_t Index, int32_t Count);
+  int32_t NextStale(int32_t From, int32_t Last) const;
+  void RescanStale();
+  void RescanStaleUnlessEditing();
 
   // --- properties
   TRidEderorOptions GetOptions() const { return FOptions; }
@@ -969,6 +976,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   std::vector<TRidEderPlugin*> FPlugins;          // not owned: each plugin leaves when freed
   TRidCustomHighlighter* FHighlighter = nullptr;  // not owned: free notification
   int32_t FRangesKnown = 0;
+  int32_t FStaleFirst = -1;  // the first and last stale lines, -1 without any
+  int32_t FStaleLast = -1;
   TRidEderSearchCustom* FSearchEngine = nullptr;  // not owned
 
   TColor FActiveLineColor = clNone;

@@ -15,37 +15,82 @@ void TCustomRidEder::ScanLine(int32_t Index) {
   }
 }
 
-// After line Index changed: rescans while the stored ranges change. Lines not yet scanned are
-// left to the read that needs them; when the rescan reaches them still changing, everything
-// below may look different and the result is the last line.
+namespace {
+
+// What a stale line stores: what a new line holds, and no highlighter's range.
+constexpr TRidRange kStaleRange = RidRangeUnscanned;
+
+}  // namespace
+
+// From line Index, a stale line, rescans until a line that is not stale ends in the range
+// stored for it, and returns that line. Lines not yet scanned are left to the read that needs
+// them: when the rescan reaches them still changing, everything below may look different and
+// the result is the last line.
 int32_t TCustomRidEder::ScanFrom(int32_t Index) {
-  if (!FHighlighter || Index >= FLines->GetCount()) return Index;
-  if (!FHighlighter->KeepsLineState() || Index >= FRangesKnown) return Index;
   if (Index == 0)
     FHighlighter->ResetRange();
   else
     FHighlighter->SetRange(FLines->GetStoredRange(Index - 1));
   for (;;) {
     ScanLine(Index);
-    TRidRange range = FHighlighter->GetRange();
-    if (range == FLines->GetStoredRange(Index)) break;
+    const TRidRange range = FHighlighter->GetRange();
+    const TRidRange stored = FLines->GetStoredRange(Index);
+    if (range == stored && stored != kStaleRange) return Index;
     FLines->StoreRange(Index, range);
-    ++Index;
-    if (Index == FLines->GetCount()) {
-      --Index;
-      break;
-    }
+    if (++Index == FLines->GetCount()) return Index - 1;
     if (Index == FRangesKnown) return FLines->GetCount() - 1;
   }
-  return Index;
 }
 
-void TCustomRidEder::ScanRanges() { FRangesKnown = 0; }
+void TCustomRidEder::ScanRanges() {
+  FRangesKnown = 0;
+  FStaleFirst = FStaleLast = -1;
+}
+
+bool TCustomRidEder::KeepsRanges() const { return FHighlighter && FHighlighter->KeepsLineState(); }
+
+void TCustomRidEder::MarkStale(int32_t Index, int32_t Count) {
+  const int32_t last = std::min(Index + Count, FRangesKnown) - 1;
+  if (!KeepsRanges() || last < Index) return;
+  for (int32_t i = Index; i <= last; ++i) FLines->StoreRange(i, kStaleRange);
+  FStaleFirst = FStaleFirst < 0 ? Index : std::min(FStaleFirst, Index);
+  FStaleLast = std::max(FStaleLast, last);
+}
+
+int32_t TCustomRidEder::NextStale(int32_t From, int32_t Last) const {
+  while (From <= Last && FLines->GetStoredRange(From) != kStaleRange) ++From;
+  return From;
+}
+
+// One rescan from the first stale line: each run of changed lines is scanned on until it agrees
+// with the lines below, and the lines between the runs, which agree, are skipped.
+void TCustomRidEder::RescanStale() {
+  if (FStaleFirst < 0) return;
+  const int32_t first = FStaleFirst;
+  const int32_t last = std::min(FStaleLast, FRangesKnown - 1);
+  FStaleFirst = FStaleLast = -1;
+  if (!KeepsRanges() || last < first) return;
+  int32_t reached = first;
+  try {
+    for (int32_t i = first; i <= last; i = NextStale(reached + 1, last)) reached = ScanFrom(i);
+  } catch (const Exception&) {
+    // Ends of edits run in destructors: a highlighter that loops is left to the read that needs
+    // these ranges, which reports it.
+    FRangesKnown = std::min(FRangesKnown, first);
+    reached = MaxInt;
+  }
+  InvalidateLines(first + 1, reached == MaxInt ? MaxInt : reached + 1);
+}
+
+void TCustomRidEder::RescanStaleUnlessEditing() {
+  if (FPaintLock == 0 && !(FStateFlags & sfLinesChanging)) RescanStale();
+}
 
 TRidRange TCustomRidEder::RangeNeeded(TObject*, int32_t Index) {
   if (!FHighlighter) return FLines->GetStoredRange(Index);
   // Nothing carried from line to line: every range is the one a scan starts with.
   if (!FHighlighter->KeepsLineState()) return 0;
+  if (FStaleFirst >= 0 && Index >= FStaleFirst) RescanStale();
   if (Index >= FRangesKnown) {
     if (FRangesKnown == 0)
       FHighlighter->ResetRange();
@@ -61,7 +106,7 @@ TRidRange TCustomRidEder::RangeNeeded(TObject*, int32_t Index) {
 }
 
 void TCustomRidEder::ListCleared(TObject*) {
-  FRangesKnown = 0;
+  ScanRanges();
   if (GetWordWrap()) FWordWrapPlugin->Reset();
   ClearUndo();
   FInvalidateRect = TRect{};
@@ -78,10 +123,13 @@ void TCustomRidEder::ListCleared(TObject*) {
 
 void TCustomRidEder::ListDeleted(TObject*, int32_t Index, int32_t Count) {
   if (FTrimAfterEdit) FTrimAfterEdit->LinesDeleted(Index, Count);
-  // The lines below the deleted ones keep what is known of them.
-  if (Index < FRangesKnown) FRangesKnown = std::max(Index, FRangesKnown - Count);
-  if (FHighlighter && FLines->GetCount() > 0) ScanFrom(Index);
+  // The lines below the deleted ones keep what is known of them; the line after them may now
+  // start in another range.
+  for (int32_t* line : {&FRangesKnown, &FStaleFirst, &FStaleLast})
+    if (*line > Index) *line = std::max(Index, *line - Count);
+  MarkStale(Index, 1);
   if (GetWordWrap()) FWordWrapPlugin->LinesDeleted(Index, Count);
+  RescanStaleUnlessEditing();
   InvalidateLines(Index + 1, MaxInt);
   InvalidateGutterLines(Index + 1, MaxInt);
 }
@@ -94,29 +142,28 @@ void TCustomRidEder::GrowMaxScrollWidth(int32_t Index) {
 
 void TCustomRidEder::ListInserted(TObject*, int32_t Index, int32_t Count) {
   if (FTrimAfterEdit) FTrimAfterEdit->LinesInserted(Index, Count);
-  // The lines below the new ones keep what is known of them; the new ones are scanned here.
+  // The lines below the new ones keep what is known of them.
   if (Index < FRangesKnown) FRangesKnown += Count;
-  if (FHighlighter && FLines->GetCount() > 0) {
-    int32_t last = Index;
-    do {
-      last = ScanFrom(last) + 1;
-    } while (last <= Index + Count - 1 && last < FLines->GetCount());
-  }
+  if (FStaleFirst >= Index) FStaleFirst += Count;
+  if (FStaleLast >= Index) FStaleLast += Count;
+  MarkStale(Index, Count);
   if (GetWordWrap()) FWordWrapPlugin->LinesInserted(Index, Count);
+  RescanStaleUnlessEditing();
   InvalidateLines(Index + 1, MaxInt);
   InvalidateGutterLines(Index + 1, MaxInt);
   GrowMaxScrollWidth(Index);
 }
 
 void TCustomRidEder::ListPutted(TObject*, int32_t Index, int32_t Count) {
-  int32_t last = Index + 1;
+  int32_t last = Index + Count;
   if (GetWordWrap()) {
     if (FWordWrapPlugin->LinesPutted(Index, Count) != 0) {
       last = MaxInt;
       InvalidateGutterLines(Index + 1, last);
     }
   }
-  if (FHighlighter) last = std::max(last, ScanFrom(Index) + 1);
+  MarkStale(Index, Count);
+  RescanStaleUnlessEditing();
   InvalidateLines(Index + 1, last);
   GrowMaxScrollWidth(Index);
 }

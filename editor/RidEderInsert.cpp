@@ -519,9 +519,6 @@ TBufferCoord TCustomRidEder::PutLineEdits(const TRidLineEdits& Edits, bool Redo)
   std::vector<std::pair<int32_t, int32_t>> addedGoingUp;  // first line and count, top down
   Edits.ForEachLine([&](const TRidLineEdits::TLine& L) {
     if (first) {
-      // The ranges from the first changed line on are found again when they are read: one scan
-      // for all the lines, not one from each changed line down.
-      FRangesKnown = std::min(FRangesKnown, L.Index);
       InvalidateLines(L.Index + 1, MaxInt);
       first = false;
     }

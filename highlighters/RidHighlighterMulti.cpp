@@ -164,7 +164,11 @@ TScheme* TSchemes::Add() {
 std::unique_ptr<TCollectionItem> TSchemes::NewItem() { return std::make_unique<TScheme>(this); }
 
 void TSchemes::Update(TCollectionItem* AItem) {
-  if (FOwner) FOwner->SchemeChanged(AItem ? static_cast<TObject*>(AItem) : FOwner);
+  if (!FOwner) return;
+  // Schemes copied in are given their highlighters before they join the list: the packing is
+  // chosen again once they have (a change of it notifies by itself).
+  if (AItem || !FOwner->SelectPacking())
+    FOwner->SchemeChanged(AItem ? static_cast<TObject*>(AItem) : FOwner);
 }
 
 // ---------------------------------------------------------------------------------------------

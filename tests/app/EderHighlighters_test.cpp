@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
+#include "app/EderWindow.h"
+#include "editor/RidEder.h"
+#include "editor/RidEderSearch.h"
+#include "editor/RidMacroRecorder.h"
 #include "highlighters/RidHighlighterAsm.h"
 #include "highlighters/RidHighlighterCSS.h"
 #include "highlighters/RidHighlighterCobol.h"
@@ -17,6 +22,7 @@
 #include "highlighters/RidHighlighterPython.h"
 #include "highlighters/RidHighlighterTeX.h"
 #include "highlighters/RidHighlighterVBScript.h"
+#include "platform/Clipboard.h"
 #include "platform/Locale.h"
 #include "tests/TestSupport.h"
 #include "tests/highlighters/HighlighterConformance.h"
@@ -280,6 +286,138 @@ TEST(EderHighlighters, InstalledFilesKeepTheRangeContract) {
       PageFactory(),
       test::EveryNth(
           test::InstalledFiles({"/usr/share/doc/python3.11/html"}, {".html"}, "python3-doc"), 6));
+}
+
+// The program's CGI highlighter, counting the lines it is given: the work of keeping a page's
+// ranges.
+class TCountingCgi : public TRidMultiRid {
+ public:
+  explicit TCountingCgi(TEderHighlighters& H) : TRidMultiRid(nullptr) {
+    SetDefaultHighlighter(H.Cgi()->GetDefaultHighlighter());
+    SetSchemes(H.Cgi()->GetSchemes());
+  }
+  void SetLine(std::string_view NewValue, int32_t LineNumber) override {
+    ++LinesSet;
+    TRidMultiRid::SetLine(NewValue, LineNumber);
+  }
+  int64_t LinesSet = 0;
+};
+
+// ALines lines of the program's sample CGI script over and over, each with its CR LF.
+std::string CgiLines(int32_t ALines) {
+  const std::string script = SampleScript();
+  const std::vector<std::string_view> sample = test::SplitLines(script);
+  std::string out;
+  for (int32_t i = 0; i < ALines; ++i) (out += sample[i % sample.size()]) += "\r\n";
+  return out;
+}
+
+// AText on the clipboard as the editor's own block in AMode.
+void PutOnClipboard(const std::string& AText, TRidSelectionMode AMode) {
+  TClipboard* clip = Clipboard();
+  clip->Open();
+  clip->Clear();
+  clip->SetAsText(AText);
+  clip->SetBuffer(RidEderClipboardFormat(),
+                  std::string(1, static_cast<char>(AMode)) + AText + '\0');
+  clip->Close();
+}
+
+constexpr int32_t kPageLines = 1000;
+
+// A page, and N lines on the clipboard to paste at its top.
+void PrepareAPaste(TRidEder& Ed, int32_t N) {
+  Ed.SetText(CgiLines(kPageLines));
+  PutOnClipboard(CgiLines(N), smNormal);
+  Ed.SetCaretXY({1, 1});
+}
+
+// An edit that puts about N lines into a CGI page, after what makes it ready.
+struct TManyLineEdit {
+  const char* Name;
+  std::function<void(TRidEder&, int32_t N)> Prepare;
+  std::function<void(TRidEder&)> Edit;
+};
+
+// An edit of many lines in a CGI page rescans the ranges once, from its first line until they
+// agree again with the lines below: the lines scanned grow with the lines put in, not with their
+// product with the page. After it the stored ranges equal a fresh scan.
+TEST(EderHighlighters, EditsOfManyLinesInACgiPageRescanOnce) {
+  TEderHighlighters h;
+  TRidEderSearch engine(nullptr);
+  TRidSearchOptions replaceAll;
+  replaceAll.Include(ssoEntireScope);
+  replaceAll.Include(ssoReplaceAll);
+  TRidMacroRecorder macro(nullptr);
+  const TManyLineEdit edits[] = {
+      {"paste", PrepareAPaste, [](TRidEder& Ed) { Ed.PasteFromClipboard(); }},
+      {"undo of a paste",
+       [](TRidEder& Ed, int32_t N) {
+         PrepareAPaste(Ed, N);
+         Ed.PasteFromClipboard();
+       },
+       [](TRidEder& Ed) { Ed.Undo(); }},
+      {"redo of a paste",
+       [](TRidEder& Ed, int32_t N) {
+         PrepareAPaste(Ed, N);
+         Ed.PasteFromClipboard();
+         Ed.Undo();
+       },
+       [](TRidEder& Ed) { Ed.Redo(); }},
+      {"column paste",
+       [](TRidEder& Ed, int32_t N) {
+         Ed.SetText(CgiLines(N));
+         std::string rows = CgiLines(N);
+         PutOnClipboard(rows.substr(0, rows.size() - 2), smColumn);
+         Ed.SetCaretXY({1, 1});
+       },
+       [](TRidEder& Ed) { Ed.PasteFromClipboard(); }},
+      {"replace all, a line break after each print",
+       [&](TRidEder& Ed, int32_t N) {
+         Ed.SetSearchEngine(&engine);
+         Ed.SetText(CgiLines(N));
+       },
+       [&](TRidEder& Ed) { Ed.SearchReplace("print", "print\r\n", replaceAll); }},
+      {"played macro of four pastes",
+       [&](TRidEder& Ed, int32_t N) {
+         PutOnClipboard(CgiLines(N / 4), smNormal);
+         macro.AddEditor(&Ed);
+         macro.RecordMacro(&Ed);
+         for (int k = 0; k < 4; ++k) Ed.CommandProcessor(ecPaste, '\0', nullptr);
+         macro.Stop();
+         Ed.SetText(CgiLines(kPageLines));
+         Ed.SetCaretXY({1, 1});
+       },
+       [&](TRidEder& Ed) { macro.PlaybackMacro(&Ed); }},
+  };
+  for (const TManyLineEdit& e : edits) {
+    SCOPED_TRACE(e.Name);
+    const int32_t sizes[] = {5000, 20000};
+    int64_t scanned[2];
+    for (int k = 0; k < 2; ++k) {
+      TCountingCgi cgi(h);
+      TRidEder ed(nullptr);
+      ed.SetHighlighter(&cgi);
+      e.Prepare(ed, sizes[k]);
+      TRidEderStringList* lines = ed.GetLines();
+      lines->GetRange(lines->GetCount() - 1);  // every range known, as after painting the end
+      cgi.LinesSet = 0;
+      e.Edit(ed);
+      lines->GetRange(lines->GetCount() - 1);
+      scanned[k] = cgi.LinesSet;
+      EXPECT_LE(scanned[k], 2 * (sizes[k] + kPageLines)) << sizes[k] << " lines";
+      TRidCustomHighlighter& fresh = *h.Cgi();
+      fresh.ResetRange();
+      for (int32_t i = 0; i < lines->GetCount(); ++i) {
+        fresh.SetRange(fresh.GetRange());
+        fresh.SetLine(lines->GetView(i), i);
+        fresh.NextToEol();
+        ASSERT_EQ(lines->GetRange(i), fresh.GetRange()) << sizes[k] << " lines, line " << i;
+      }
+      ed.SetHighlighter(nullptr);
+    }
+    EXPECT_LE(scanned[1], 5 * scanned[0] + kPageLines) << "5,000 lines: " << scanned[0];
+  }
 }
 
 }  // namespace

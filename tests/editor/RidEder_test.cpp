@@ -1416,12 +1416,20 @@ TEST(RidEder, StoredRangesEqualAFreshScanAfterRandomEdits) {
     TStrings* lines = ed.Lines();
     int n = lines->GetCount();
     int i = n ? static_cast<int>(rng() % n) : 0;
-    switch (rng() % 4) {
+    switch (rng() % 5) {
       case 0:
         lines->Insert(i, pieces[rng() % 6]);
         break;
       case 1:
         if (n > 1) lines->Delete(i);
+        break;
+      case 2:
+        // Edits under one paint lock: a line below, then a paste above it.
+        ed.BeginUpdate();
+        if (n) lines->Put(n - 1, lines->Get(n - 1) + pieces[rng() % 6]);
+        ed.SetCaretXY({1, i + 1});
+        ed.SetSelText(std::string(pieces[rng() % 6]) + "\r\n" + pieces[rng() % 6] + "\r\n");
+        ed.EndUpdate();
         break;
       default:
         if (n)

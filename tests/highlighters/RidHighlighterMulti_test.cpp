@@ -5,6 +5,8 @@
 #include <random>
 
 #include "editor/RidEder.h"
+#include "editor/RidEderSearch.h"
+#include "editor/RidMacroRecorder.h"
 #include "highlighters/RidHighlighterScanner.h"
 #include "platform/Registry.h"
 #include "tests/TestSupport.h"
@@ -366,6 +368,20 @@ TEST(MultiHighlighter, CopiesSchemes) {
   EXPECT_EQ(tokens, (std::vector<std::string>{"x", "<T>", "y"}));
   copy.SetDefaultHighlighter(nullptr);
   copy.GetSchemes()->Clear();
+
+  // With a scheme coloured by another multi-language highlighter, the copy packs its range as
+  // the original does, keeping the inner state of more than 8 bits.
+  TSetUp inner;
+  s.Scheme(0)->SetStartExpr("<x>");
+  s.Scheme(1)->SetHighlighter(inner.Multi.get());
+  TRidMultiRid nested(nullptr);
+  nested.SetDefaultHighlighter(s.D);
+  nested.SetSchemes(s.Multi->GetSchemes());
+  TRidRange end = 0;
+  test::ScanCheckedLine(nested, "<t>#3<s>#9", 0, &end);
+  EXPECT_EQ(end, 3 + 16 * ((3 << 11) | (9 << 3) | 1));
+  nested.SetDefaultHighlighter(nullptr);
+  nested.GetSchemes()->Clear();
 }
 
 class MultiRegistry : public ::testing::Test {
@@ -417,30 +433,47 @@ TEST(MultiHighlighter, KeepsTheScannerRulesAndItsRangeContract) {
   test::CheckConformance(SetUpFactory(), test::ShiftJisLines(59, 400, 20, kPieces), ranges);
 }
 
+// Lines of random pieces, joined with CR LF.
+std::string PieceLines(std::mt19937& Rng, int ALines) {
+  std::string text;
+  for (int k = 0; k < ALines; ++k) {
+    if (k > 0) text += "\r\n";
+    text += kPieces[Rng() % (kPieces.size() - 2)] + kPieces[Rng() % (kPieces.size() - 2)];
+  }
+  return text;
+}
+
+// The last edit taken back, and at times given again.
+void MaybeUndoAndRedo(TRidEder& Ed, std::mt19937& Rng) {
+  if (Rng() % 2 == 0) return;
+  Ed.Undo();
+  if (Rng() % 2) Ed.Redo();
+}
+
 // The editor keeps the multi-language highlighter's range of every line as a fresh scan finds
-// it, through random edits.
+// it, through random edits: of a line, of many lines at once (pastes in either mode, a replace
+// all, a played macro, each also undone and redone), and several under one paint lock with a
+// range read among them.
 TEST(MultiHighlighter, EditorRangesEqualAFreshScanAfterRandomEdits) {
   TSetUp s;
   TSetUp fresh;
   TRidEder ed(nullptr);
+  TRidEderSearch engine(nullptr);
+  ed.SetSearchEngine(&engine);
+  TRidSearchOptions replaceAll;
+  replaceAll.Include(ssoEntireScope);
+  replaceAll.Include(ssoReplaceAll);
+  TRidMacroRecorder macro(nullptr);
+  macro.AddEditor(&ed);
+  macro.RecordMacro(&ed);
+  for (char c : std::string("<s>{")) ed.CommandProcessor(ecChar, c, nullptr);
+  ed.CommandProcessor(ecLineBreak, '\0', nullptr);
+  for (char c : std::string("}</s>")) ed.CommandProcessor(ecChar, c, nullptr);
+  macro.Stop();
   ed.SetText("a<s>b\r\n{c\r\nd}</s>\r\n<t>e\r\nf</t>g\r\n");
   ed.SetHighlighter(s.Multi.get());
-  std::mt19937 rng(61);
-  for (int step = 0; step < 300; ++step) {
-    TStrings* lines = ed.Lines();
-    const int n = lines->GetCount();
-    const int i = n ? static_cast<int>(rng() % n) : 0;
-    const std::string& p = kPieces[rng() % (kPieces.size() - 2)];
-    switch (rng() % 3) {
-      case 0:
-        lines->Insert(i, p);
-        break;
-      case 1:
-        if (n > 1) lines->Delete(i);
-        break;
-      default:
-        if (n) lines->Put(i, lines->Get(i) + p);
-    }
+  TStrings* lines = ed.Lines();
+  auto expectFreshRanges = [&](int AStep) {
     fresh.Multi->ResetRange();
     for (int32_t k = 0; k < lines->GetCount(); ++k) {
       const std::string text = lines->Get(k);
@@ -448,9 +481,57 @@ TEST(MultiHighlighter, EditorRangesEqualAFreshScanAfterRandomEdits) {
       fresh.Multi->SetLine(text, k);
       fresh.Multi->NextToEol();
       ASSERT_EQ(ed.GetLines()->GetRange(k), fresh.Multi->GetRange())
-          << "step " << step << " line " << k << "\n"
+          << "step " << AStep << " line " << k << "\n"
           << test::Printable(ed.GetText());
     }
+  };
+  std::mt19937 rng(61);
+  for (int step = 0; step < 300; ++step) {
+    const int n = lines->GetCount();
+    const int i = n ? static_cast<int>(rng() % n) : 0;
+    const std::string& p = kPieces[rng() % (kPieces.size() - 2)];
+    switch (rng() % 8) {
+      case 0:
+        lines->Insert(i, p);
+        break;
+      case 1:
+        if (n > 1) lines->Delete(i);
+        break;
+      case 2:
+        ed.SetCaretXY({1, i + 1});
+        ed.SetSelText(PieceLines(rng, 1 + rng() % 6));
+        MaybeUndoAndRedo(ed, rng);
+        break;
+      case 3:
+        ed.SetCaretXY({1 + static_cast<int32_t>(rng() % 3), i + 1});
+        ed.SetSelectionMode(smColumn);
+        ed.SetSelText(PieceLines(rng, 1 + rng() % 6));
+        ed.SetSelectionMode(smNormal);
+        MaybeUndoAndRedo(ed, rng);
+        break;
+      case 4:
+        if (ed.SearchReplace(p, kPieces[rng() % kPieces.size()], replaceAll) > 0)
+          MaybeUndoAndRedo(ed, rng);
+        break;
+      case 5:
+        ed.SetCaretXY({1, i + 1});
+        macro.PlaybackMacro(&ed);
+        MaybeUndoAndRedo(ed, rng);
+        break;
+      case 6:
+        ed.BeginUpdate();
+        if (n) lines->Put(n - 1, lines->Get(n - 1) + kPieces[rng() % (kPieces.size() - 2)]);
+        lines->Insert(i, p);
+        lines->Put(0, lines->Get(0) + kPieces[rng() % (kPieces.size() - 2)]);
+        expectFreshRanges(step);
+        if (lines->GetCount() > 2) lines->Delete(static_cast<int>(rng() % lines->GetCount()));
+        ed.EndUpdate();
+        break;
+      default:
+        if (n) lines->Put(i, lines->Get(i) + p);
+    }
+    expectFreshRanges(step);
+    if (HasFatalFailure()) break;
   }
   ed.SetHighlighter(nullptr);
 }
