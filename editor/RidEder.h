@@ -855,7 +855,12 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   bool FExactPositions = false;
   bool FExactColumns = false;  // nor a column of a column deletion
   int32_t FReplayNumber = 0;   // change number of the step being replayed
-  void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);
+  // A bar's range maximum, page and position: the rows or the columns, and the view on them.
+  void ScrollBarRange(int32_t Bar, int32_t& Max, int32_t& Page, int32_t& Pos);
+  bool ScrollBarWanted(int32_t Bar);
+  void SettleScrollBars(bool Horz, bool Vert);
+  void UpdateOneScrollBar(int32_t Bar);
+  bool FUpdatingScrollBars = false;
   // Where a dragged or released thumb of a bar of Max positions points.
   int32_t ThumbPosition(int32_t Bar, int32_t Code, const TMessage& Msg, int32_t Max);
   void SetTextOffsetFromLeftChar();
