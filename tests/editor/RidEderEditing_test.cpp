@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QMouseEvent>
 #include <algorithm>
+#include <functional>
 #include <list>
 #include <string>
 #include <vector>
 
 #include "editor/RidEder.h"
+#include "editor/RidEderKeyCmds.h"
+#include "editor/RidEderRegexSearch.h"
+#include "editor/RidEderSearch.h"
+#include "editor/RidMacroRecorder.h"
+#include "platform/Clipboard.h"
 
 namespace rid {
 namespace {
@@ -529,6 +536,125 @@ TEST(RidEderEditing, ReadOnlyRunsOnlyMovesModesAndCopy) {
   ed.CommandProcessor(ecToggleMode, 0, nullptr);
   EXPECT_EQ(ed.GetCaretXY(), (TBufferCoord{3, 1}));
   EXPECT_FALSE(ed.GetInsertMode());
+}
+
+// A read-only text never changes, whatever reaches it: every command of the command table, a
+// search that replaces (either engine, one hit or all, asked or not), a paste, an input-method
+// commit, a macro played back, and the block operations called by a program. A search still
+// finds and selects. The text, its modified state and both undo lists stay as they were.
+TEST(RidEderEditing, NothingChangesAReadOnlyText) {
+  using TAction = std::function<void(TRidEder&)>;
+  // In the selection: the first line's text.
+  const auto search = [](bool Regex, TRidSearchOptions Options) {
+    return [=](TRidEder& Ed) {
+      if (Options.Contains(ssoSelectedOnly)) {
+        Ed.SetCaretXY({static_cast<int32_t>(Ed.GetLines()->GetView(0).size()) + 1, 1});
+        Ed.SetBlockBegin({1, 1});
+      } else {
+        Ed.SetCaretXY({1, 1});
+      }
+      TRidEderSearch plain(nullptr);
+      TRidEderRegexSearch regex(nullptr);
+      Ed.SetSearchEngine(Regex ? static_cast<TRidEderSearchCustom*>(&regex) : &plain);
+      Ed.OnReplaceText = [](TObject*, const std::string&, const std::string&, int32_t, int32_t,
+                            TRidReplaceAction& Action) { Action = raReplaceAll; };
+      EXPECT_EQ(
+          Ed.SearchReplace(Regex ? "b+" : "b", "X", Options + TRidSearchOptions{ssoMatchCase}), 1);
+      EXPECT_EQ(Ed.GetSelText(), "b") << "the hit is found and selected";
+      Ed.SetSearchEngine(nullptr);
+      Ed.OnReplaceText = {};
+    };
+  };
+  const auto options = [](std::initializer_list<TRidSearchOption> List) {
+    TRidSearchOptions o;
+    for (TRidSearchOption x : List) o.Include(x);
+    return o;
+  };
+  std::vector<std::pair<std::string, TAction>> rows = {
+      {"replace all, plain", search(false, options({ssoReplaceAll, ssoEntireScope}))},
+      {"replace all, regular expression", search(true, options({ssoReplaceAll, ssoEntireScope}))},
+      {"replace one, plain", search(false, options({ssoReplace}))},
+      {"replace one, regular expression", search(true, options({ssoReplace}))},
+      {"replace all, asked", search(false, options({ssoReplaceAll, ssoPrompt}))},
+      {"replace all backwards in the selection",
+       search(true, options({ssoReplaceAll, ssoSelectedOnly, ssoBackwards}))},
+      {"paste",
+       [](TRidEder& Ed) {
+         Clipboard()->SetAsText("pasted");
+         Ed.SelectAll();
+         Ed.PasteFromClipboard();
+         Ed.Perform(WM_PASTE);
+       }},
+      {"input-method commit",
+       [](TRidEder& Ed) {
+         QInputMethodEvent e;
+         e.setCommitString(QString::fromUtf8("日本語"));
+         QApplication::sendEvent(Ed.ClientWidget(), &e);
+       }},
+      {"macro played back",
+       [](TRidEder& Ed) {
+         TRidEder other(nullptr);
+         TRidMacroRecorder r(nullptr);
+         r.AddEditor(&other);
+         r.RecordMacro(&other);
+         for (TRidEderorCommand c : {ecSelectAll, ecUpperCaseBlock, ecLineEnd, ecLineBreak})
+           other.CommandProcessor(c, 0, nullptr);
+         other.CommandProcessor(ecChar, 'q', nullptr);
+         r.Stop();
+         r.AddEditor(&Ed);
+         r.PlaybackMacro(&Ed);
+       }},
+      {"block operations called directly",
+       [](TRidEder& Ed) {
+         Ed.SelectAll();
+         Ed.DoBlockIndent();
+         Ed.DoBlockUnindent();
+         Ed.DoCaseChange(ecUpperCaseBlock);
+         Ed.DoCaseChange(ecTitleCase);
+         Ed.DoTabKey();
+         Ed.DoShiftTabKey();
+       }},
+  };
+  // Every command of the table, from a selection over a line break and from the caret alone.
+  for (TRidEderorCommand c = 1; c < ecUserFirst; ++c) {
+    const auto name = EditorCommandToIdent(c);
+    if (!name) continue;
+    rows.push_back({*name, [c](TRidEder& Ed) {
+                      for (bool selected : {true, false}) {
+                        Ed.SetCaretXY({3, 2});
+                        if (selected) Ed.SetBlockBegin({2, 1});
+                        TBufferCoord at{2, 1};
+                        void* data = c == ecImeStr                       ? const_cast<char*>("x")
+                                     : c == ecGotoXY || c == ecSelGotoXY ? static_cast<void*>(&at)
+                                                                         : nullptr;
+                        Ed.CommandProcessor(c, 'x', data);
+                      }
+                    }});
+  }
+  const std::string text = "abc abc\r\n\tb" + Ni + "\r\nxyz  ";
+  for (const auto& [name, action] : rows) {
+    SCOPED_TRACE(name);
+    TRidEder ed(nullptr);
+    ed.SetBounds(0, 0, 400, 240);
+    ed.Show();
+    ed.GetLines()->LoadFromBytes(text);
+    ed.CommandProcessor(ecChar, 'a', nullptr);  // a step to undo, and one to redo
+    ed.CommandProcessor(ecLineBreak, 0, nullptr);
+    ed.Undo();
+    ASSERT_TRUE(ed.CanUndo() && ed.CanRedo());
+    ed.SetModified(false);
+    const std::string before = ed.GetLines()->SaveToBytes();
+    const int32_t undo = ed.GetUndoList().ItemCount(), redo = ed.GetRedoList().ItemCount();
+    ed.SetReadOnly(true);
+    action(ed);
+    EXPECT_EQ(ed.GetLines()->SaveToBytes(), before);
+    EXPECT_FALSE(ed.GetModified());
+    EXPECT_EQ(ed.GetUndoList().ItemCount(), undo);
+    EXPECT_EQ(ed.GetRedoList().ItemCount(), redo);
+    ed.SetReadOnly(false);
+    ed.Undo();
+    EXPECT_EQ(ed.GetLines()->SaveToBytes(), text) << "the step of before is undone";
+  }
 }
 
 // A lead byte typed alone waits for its trail byte; whatever comes next, a text made read-only
