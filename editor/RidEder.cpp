@@ -179,6 +179,7 @@ void TCustomRidEder::DecPaintLock() {
   Assert(FPaintLock > 0, "RidEder");
   --FPaintLock;
   if (FPaintLock != 0) return;
+  if (FStateFlags & sfLinesChangedUnderLock) KeepPositionsOffTrailBytes();
   if (!HandleAllocated()) {
     FStateFlags &= ~sfUpdatePending;
     return;
@@ -219,6 +220,7 @@ void TCustomRidEder::LinesChanging(TObject*) { FStateFlags |= sfLinesChanging; }
 
 void TCustomRidEder::LinesChanged(TObject*) {
   FStateFlags &= ~sfLinesChanging;
+  KeepPositionsOffTrailBytes();
   if (!HandleAllocated()) return;
   UpdateScrollBars();
   TRidSelectionMode mode = FActiveSelectionMode;
@@ -229,6 +231,18 @@ void TCustomRidEder::LinesChanged(TObject*) {
   if (FGutter->GetShowLineNumbers() && FGutter->GetAutoSize())
     FGutter->AutoSizeDigitCount(FLines->GetCount());
   if (!FOptions.Contains(eoScrollPastEof)) SetTopLine(FTopLine);
+}
+
+// Lines a program changed or loaded may have a character where the caret or a selection end
+// stood: they step after it. Under the paint lock an operation places them itself; a program's
+// own lock (BeginUpdate) leaves them to its release.
+void TCustomRidEder::KeepPositionsOffTrailBytes() {
+  if (FPaintLock != 0) {
+    FStateFlags |= sfLinesChangedUnderLock;
+    return;
+  }
+  FStateFlags &= ~sfLinesChangedUnderLock;
+  KeepSelectionOffTrailBytes(false);
 }
 
 // --- invalidation

@@ -87,6 +87,7 @@ constexpr uint16_t sfDblClicked = 32;
 constexpr uint16_t sfPossibleGutterClick = 64;
 constexpr uint16_t sfWaitForDragging = 128;
 constexpr uint16_t sfUpdatePending = 256;  // Update() under a paint lock: paint at its release
+constexpr uint16_t sfLinesChangedUnderLock = 512;  // positions checked at the lock's release
 
 // The commands the control runs when it gains and loses the keyboard focus.
 constexpr TRidEderorCommand ecGotFocus = 480;
@@ -817,6 +818,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // Moves the caret and normal-mode selection ends (all ends with AllModes) that fall on a trail
   // byte past the character.
   void KeepSelectionOffTrailBytes(bool AllModes, bool Caret = true);
+  // After the lines changed: now, or at the paint lock's release.
+  void KeepPositionsOffTrailBytes();
   // Replaces the selection by Value in Mode, recording items that undo it exactly.
   bool ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into, int32_t Number,
                           TRidSelectionMode Shown);

@@ -30,6 +30,8 @@ struct TStep {
   const char* Ime = nullptr;  // ecImeStr's text
   TBufferCoord At{0, 0};      // ecGotoXY, ecSelGotoXY, ecSetMarker0..9: the position, if any
   bool ShiftClick = false;    // a left click with Shift held at At, instead of a command
+  // What a program does to the control instead of a command; the page starts anew from it.
+  std::function<void(TRidEder&)> Program = nullptr;
 };
 TStep Ch(char C) { return {ecChar, C}; }
 TStep Ime(const std::string& S) {
@@ -39,6 +41,21 @@ TStep Ime(const std::string& S) {
 }
 TStep Go(TRidEderorCommand C, TBufferCoord P) { return {C, 0, nullptr, P}; }
 TStep ShiftClick(TBufferCoord P) { return {ecNone, 0, nullptr, P, true}; }
+// What a program does to the control, in place of a command.
+TStep Program(std::function<void(TRidEder&)> Action) {
+  TStep step{ecNone};
+  step.Program = std::move(Action);
+  return step;
+}
+// A text loaded in place of the page: as a file's bytes, or set as a string.
+TStep Load(const std::string& S, bool AsString = false) {
+  return Program([=](TRidEder& Ed) {
+    if (AsString)
+      Ed.SetText(S);
+    else
+      Ed.GetLines()->LoadFromBytes(S);
+  });
+}
 
 struct TRow {
   const char* Name;
@@ -71,6 +88,7 @@ void SendShiftClick(TRidEder& Ed, TBufferCoord P) {
 
 void RunStep(TRidEder& Ed, const TStep& S) {
   if (S.ShiftClick) return SendShiftClick(Ed, S.At);
+  if (S.Program) return S.Program(Ed);
   TBufferCoord at = S.At;
   void* data = S.Ime                      ? static_cast<void*>(const_cast<char*>(S.Ime))
                : at == TBufferCoord{0, 0} ? nullptr
@@ -99,29 +117,37 @@ void RunRow(const TRow& R) {
       ed.SetBlockEnd(R.Caret);
     }
   }
+  std::string start = R.Text;              // what undoing everything gives back
   std::vector<std::string> texts{R.Text};  // what the page has had
   for (const TStep& s : R.Steps) {
     RunStep(ed, s);
+    if (s.Program) texts.clear();
     texts.push_back(ed.GetLines()->SaveToBytes());
+    if (s.Program) start = texts.back();
   }
   const std::string after = ed.GetLines()->SaveToBytes();
   EXPECT_EQ(after, R.Want);
   EXPECT_EQ(ed.GetCaretXY(), R.WantCaret);
-  const TBufferCoord caret = ed.GetCaretXY();
-  EXPECT_FALSE(caret.Line <= ed.GetLines()->GetCount() &&
-               IsTrailByteAt(ed.GetLines()->GetView(caret.Line - 1), caret.Char))
-      << "the caret inside a character";
-  EXPECT_EQ(ed.GetModified(), after != R.Text);
+  const auto onTrail = [&](TBufferCoord P) {
+    return P.Line >= 1 && P.Line <= ed.GetLines()->GetCount() &&
+           IsTrailByteAt(ed.GetLines()->GetView(P.Line - 1), P.Char);
+  };
+  EXPECT_FALSE(onTrail(ed.GetCaretXY())) << "the caret inside a character";
+  if (ed.GetActiveSelectionMode() == smNormal) {
+    EXPECT_FALSE(onTrail(ed.GetRawBlockBegin())) << "the anchor inside a character";
+    EXPECT_FALSE(onTrail(ed.GetRawBlockEnd())) << "the block's end inside a character";
+  }
+  EXPECT_EQ(ed.GetModified(), after != start);
   while (ed.CanUndo()) {
     ed.Undo();
     EXPECT_NE(std::find(texts.begin(), texts.end(), ed.GetLines()->SaveToBytes()), texts.end())
         << "an undo gave a text the page never had";
   }
-  EXPECT_EQ(ed.GetLines()->SaveToBytes(), R.Text) << "undo";
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), start) << "undo";
   EXPECT_FALSE(ed.GetModified()) << "undo";
   while (ed.CanRedo()) ed.Redo();
   EXPECT_EQ(ed.GetLines()->SaveToBytes(), after) << "redo";
-  EXPECT_EQ(ed.GetModified(), after != R.Text) << "redo";
+  EXPECT_EQ(ed.GetModified(), after != start) << "redo";
 }
 
 TEST(RidEderEditing, TypingAndTheInputMethod) {
@@ -844,6 +870,54 @@ TEST(RidEderEditing, GotoAPlaceOutsideTheTextLandsOnACharacterStart) {
        {Go(ecGotoXY, {2, -1}), {ecDeleteWord}},
        "\x95\x5c"
        "ab\r\ncd",
+       {3, 1}},
+      // A text loaded, or lines a program puts, where the caret stood past a line's end.
+      {"a load into no lines", "", {2, 1}, {}, {Load("\x81\x80")}, "\x81\x80", {3, 1}},
+      {"a text set into no lines", "", {2, 1}, {}, {Load("\x81\x80", true)}, "\x81\x80", {3, 1}},
+      {"a load of lines into no lines",
+       "",
+       {4, 1},
+       {},
+       {Load("ab" + Ni + "\r\n" + Hon)},
+       "ab" + Ni + "\r\n" + Hon,
+       {5, 1}},
+      {"typing after such a load", "", {2, 1}, {}, {Load(Ni), Ch('x')}, Ni + "x", {4, 1}},
+      {"a load over a text starts at its beginning",
+       "abcd",
+       {2, 1},
+       {},
+       {Load(Ni + Hon)},
+       Ni + Hon,
+       {1, 1}},
+      {"a line a program puts",
+       "abcd",
+       {4, 1},
+       {2, 1},
+       {Program([](TRidEder& Ed) { Ed.GetLines()->Put(0, Ni + Hon); })},
+       Ni + Hon,
+       {5, 1}},
+      {"a load inside a program's update",
+       "",
+       {2, 1},
+       {},
+       {Program([](TRidEder& Ed) {
+         Ed.BeginUpdate();
+         Ed.GetLines()->LoadFromBytes(Ni);
+         Ed.EndUpdate();
+       })},
+       Ni,
+       {3, 1}},
+      {"the same without a window",
+       "",
+       {2, 1},
+       {},
+       {Program([](TRidEder& Ed) {
+         Ed.DestroyHandle();
+         Ed.BeginUpdate();
+         Ed.GetLines()->LoadFromBytes(Ni);
+         Ed.EndUpdate();
+       })},
+       Ni,
        {3, 1}},
   };
   for (const TRow& r : rows) RunRow(r);
