@@ -902,6 +902,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // steps over them instead, and the text, its undo steps and a run of typing stay as they were.
   // False when Bytes are more than such blanks (or a selection waits to be replaced).
   bool StepOverTrimmedBlanks(std::string_view Bytes);
+  // The caret to column Col past the blanks trimmed at the end of its line, however far past
+  // (MaxScrollWidth too): the character typed next goes in after them.
+  void SetCaretAfterTrimmedBlanks(int32_t Col);
   void InsertImeString(const char* Data);
   void LineBreak(bool MoveCaret);
   // Blanks from the line end to a caret past it, recorded.

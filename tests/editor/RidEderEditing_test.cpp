@@ -318,6 +318,38 @@ TEST(RidEderEditing, TypingAndTheInputMethod) {
   for (const TRow& r : rows) RunRow(r);
 }
 
+// With trimming, a blank typed at a line's end is taken back only while nothing follows it: a
+// word typed after it keeps it, whatever the line's length, also where the caret after it stands
+// past the 1,024 columns it may otherwise go beyond a line's end. Tab moves to the next stop.
+TEST(RidEderEditing, ABlankTypedBetweenWordsStaysWhateverTheLinesLength) {
+  std::list<std::string> names;
+  std::vector<TRow> rows;
+  for (int32_t n :
+       {1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027, 1028, 1029, 1030, 1100, 2047, 5000}) {
+    const std::string line(n, 'x');
+    const int32_t toStop = 4 - (n + 1) % 4;  // from the column after "a" (tab width 4)
+    // Typed: what the line gains; Columns: how far the caret goes.
+    const auto add = [&](const std::string& What, std::vector<TStep> Steps, std::string Typed,
+                         int32_t Columns) {
+      names.push_back(What + " after " + std::to_string(n) + " bytes");
+      rows.push_back({names.back().c_str(),
+                      line,
+                      {n + 1, 1},
+                      {},
+                      std::move(Steps),
+                      line + Typed,
+                      {n + 1 + Columns, 1},
+                      Trim});
+    };
+    add("a blank", {Ch('a'), Ch(' '), Ch('b')}, "a b", 3);
+    add("two blanks", {Ch('a'), Ch(' '), Ch(' '), Ch('b')}, "a  b", 4);
+    add("a tab", {Ch('a'), {ecTab}, Ch('b')}, "a" + std::string(toStop, ' ') + "b", toStop + 2);
+    add("a blank ending a result", {Ime("a "), Ch('b')}, "a b", 3);
+    add("a blank at the end", {Ch('a'), Ch(' ')}, "a", 2);
+  }
+  for (const TRow& r : rows) RunRow(r);
+}
+
 TEST(RidEderEditing, LineBreaks) {
   const std::vector<TRow> rows = {
       {"inside an indented line",
