@@ -424,7 +424,7 @@ void TRidCompletionProposal::FormAccept(TObject*, TShiftState Shift, char EndTok
     const std::string selected = ed->GetSelText();
     value = AcceptedValue(selected, EndToken);
     if (OnCodeCompletion) OnCodeCompletion(this, value, Shift, index, EndToken);
-    if (value != selected) ed->SetSelText(value);
+    if (value != selected && !ed->GetReadOnly()) ed->SetSelText(value);
     CloseCompletion();
     ed->SetFocus();
     ed->EnsureCursorPosVisible();

@@ -180,6 +180,7 @@ void TCustomRidEder::DecPaintLock() {
   --FPaintLock;
   if (FPaintLock != 0) return;
   if (!(FStateFlags & sfLinesChanging)) RescanStale();
+  if (FStateFlags & sfLinesChangedUnderLock) KeepPositionsOffTrailBytes();
   if (!HandleAllocated()) {
     FStateFlags &= ~sfUpdatePending;
     return;
@@ -221,6 +222,7 @@ void TCustomRidEder::LinesChanging(TObject*) { FStateFlags |= sfLinesChanging; }
 void TCustomRidEder::LinesChanged(TObject*) {
   if (FPaintLock == 0) RescanStale();
   FStateFlags &= ~sfLinesChanging;
+  KeepPositionsOffTrailBytes();
   if (!HandleAllocated()) return;
   UpdateScrollBars();
   TRidSelectionMode mode = FActiveSelectionMode;
@@ -231,6 +233,18 @@ void TCustomRidEder::LinesChanged(TObject*) {
   if (FGutter->GetShowLineNumbers() && FGutter->GetAutoSize())
     FGutter->AutoSizeDigitCount(FLines->GetCount());
   if (!FOptions.Contains(eoScrollPastEof)) SetTopLine(FTopLine);
+}
+
+// Lines a program changed or loaded may have a character where the caret or a selection end
+// stood: they step after it. Under the paint lock an operation places them itself; a program's
+// own lock (BeginUpdate) leaves them to its release.
+void TCustomRidEder::KeepPositionsOffTrailBytes() {
+  if (FPaintLock != 0) {
+    FStateFlags |= sfLinesChangedUnderLock;
+    return;
+  }
+  FStateFlags &= ~sfLinesChangedUnderLock;
+  KeepSelectionOffTrailBytes(false);
 }
 
 // --- invalidation

@@ -87,6 +87,7 @@ constexpr uint16_t sfDblClicked = 32;
 constexpr uint16_t sfPossibleGutterClick = 64;
 constexpr uint16_t sfWaitForDragging = 128;
 constexpr uint16_t sfUpdatePending = 256;  // Update() under a paint lock: paint at its release
+constexpr uint16_t sfLinesChangedUnderLock = 512;  // positions checked at the lock's release
 
 // The commands the control runs when it gains and loses the keyboard focus.
 constexpr TRidEderorCommand ecGotFocus = 480;
@@ -824,6 +825,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // Moves the caret and normal-mode selection ends (all ends with AllModes) that fall on a trail
   // byte past the character.
   void KeepSelectionOffTrailBytes(bool AllModes, bool Caret = true);
+  // After the lines changed: now, or at the paint lock's release.
+  void KeepPositionsOffTrailBytes();
   // Replaces the selection by Value in Mode, recording items that undo it exactly.
   bool ReplayPositionStep(const TRidEderUndoItem& Item, TRidEderUndoList& Into, int32_t Number,
                           TRidSelectionMode Shown);
@@ -862,7 +865,12 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   bool FExactPositions = false;
   bool FExactColumns = false;  // nor a column of a column deletion
   int32_t FReplayNumber = 0;   // change number of the step being replayed
-  void UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos, bool Hidden);
+  // A bar's range maximum, page and position: the rows or the columns, and the view on them.
+  void ScrollBarRange(int32_t Bar, int32_t& Max, int32_t& Page, int32_t& Pos);
+  bool ScrollBarWanted(int32_t Bar);
+  void SettleScrollBars(bool Horz, bool Vert);
+  void UpdateOneScrollBar(int32_t Bar);
+  bool FUpdatingScrollBars = false;
   // Where a dragged or released thumb of a bar of Max positions points.
   int32_t ThumbPosition(int32_t Bar, int32_t Code, const TMessage& Msg, int32_t Max);
   void SetTextOffsetFromLeftChar();
@@ -901,6 +909,9 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // steps over them instead, and the text, its undo steps and a run of typing stay as they were.
   // False when Bytes are more than such blanks (or a selection waits to be replaced).
   bool StepOverTrimmedBlanks(std::string_view Bytes);
+  // The caret to column Col past the blanks trimmed at the end of its line, however far past
+  // (MaxScrollWidth too): the character typed next goes in after them.
+  void SetCaretAfterTrimmedBlanks(int32_t Col);
   void InsertImeString(const char* Data);
   void LineBreak(bool MoveCaret);
   // Blanks from the line end to a caret past it, recorded.

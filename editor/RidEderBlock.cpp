@@ -72,7 +72,7 @@ TBufferCoord TCustomRidEder::AfterUnindent(TBufferCoord P, int32_t FirstLine,
 }
 
 void TCustomRidEder::DoBlockIndent() {
-  if (!SelAvail()) return;
+  if (GetReadOnly() || !SelAvail()) return;
   const TRidSelectionMode mode = FActiveSelectionMode;
   TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
   const TBufferCoord caret = GetCaretXY();
@@ -108,7 +108,7 @@ void TCustomRidEder::DoBlockIndent() {
 }
 
 void TCustomRidEder::DoBlockUnindent() {
-  if (!SelAvail()) return;
+  if (GetReadOnly() || !SelAvail()) return;
   const TRidSelectionMode mode = FActiveSelectionMode;
   const TBufferCoord b = GetBlockBegin(), e = GetBlockEnd(), caret = GetCaretXY();
   const int32_t lastLine = std::min(e.Char == 1 ? e.Line - 1 : e.Line, FLines->GetCount());
@@ -149,6 +149,7 @@ void TCustomRidEder::DoBlockUnindent() {
 void TCustomRidEder::DoCaseChange(TRidEderorCommand Cmd) {
   RID_ASSERT((Cmd >= ecUpperCase && Cmd <= ecTitleCase) ||
              (Cmd >= ecUpperCaseBlock && Cmd <= ecToggleCaseBlock));
+  if (GetReadOnly()) return;
   const bool wordCommand = Cmd <= ecTitleCase;
   // A caret put inside a character acts after it, as in an edit, whatever the selection mode:
   // the character to the right is then one of its own, never its trail byte.

@@ -662,60 +662,84 @@ int32_t TCustomRidEder::ThumbPosition(int32_t Bar, int32_t Code, const TMessage&
   return Max > kScrollScale ? MulDiv(Max, pos, kScrollScale) : pos;
 }
 
-void TCustomRidEder::UpdateOneScrollBar(int32_t Bar, int32_t Max, int32_t Page, int32_t Pos,
-                                        bool Hidden) {
+void TCustomRidEder::ScrollBarRange(int32_t Bar, int32_t& Max, int32_t& Page, int32_t& Pos) {
+  if (Bar == SB_VERT) {
+    Max = VerticalScrollMax();
+    Page = FLinesInWindow;
+    Pos = FTopLine;
+  } else {
+    Max = HorizontalScrollMax();
+    Page = FCharsInWindow;
+    Pos = FLeftChar;
+  }
+}
+
+bool TCustomRidEder::ScrollBarWanted(int32_t Bar) {
+  int32_t max, page, pos;
+  ScrollBarRange(Bar, max, page, pos);
+  return !FOptions.Contains(eoHideShowScrollbars) || max > kScrollScale || max > page;
+}
+
+void TCustomRidEder::UpdateOneScrollBar(int32_t Bar) {
+  int32_t max, page, pos;
+  ScrollBarRange(Bar, max, page, pos);
   TScrollInfo si;
-  si.fMask = SIF_ALL;
-  if (!FOptions.Contains(eoHideShowScrollbars)) si.fMask |= SIF_DISABLENOSCROLL;
-  bool scaled = Max > kScrollScale;
-  if (scaled) {
+  // The bars show as they were settled: a range never shows or hides one.
+  si.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
+  if (max > kScrollScale) {
     si.nMin = 0;
     si.nMax = kScrollScale;
-    si.nPage = static_cast<uint32_t>(std::max(MulDiv(kScrollScale, Page, Max), 0));
-    si.nPos = MulDiv(kScrollScale, Pos, Max);
+    si.nPage = static_cast<uint32_t>(std::max(MulDiv(kScrollScale, page, max), 0));
+    si.nPos = MulDiv(kScrollScale, pos, max);
   } else {
     si.nMin = 1;
-    si.nMax = Max;
-    si.nPage = static_cast<uint32_t>(std::max(Page, 0));
-    si.nPos = Pos;
+    si.nMax = max;
+    si.nPage = static_cast<uint32_t>(std::max(page, 0));
+    si.nPos = pos;
   }
   si.nTrackPos = si.nPos;
-  ShowScrollBar(Bar, !Hidden && (!FOptions.Contains(eoHideShowScrollbars) || scaled || Max > Page));
   SetScrollInfo(Bar, si, true);
-  int32_t first = Bar == SB_VERT ? FTopLine : FLeftChar;
-  bool more = Max > Page;
   uint32_t arrows;
-  if (!FOptions.Contains(eoDisableScrollArrows) && more) {
+  if (!FOptions.Contains(eoDisableScrollArrows) && max > page) {
     arrows = ESB_ENABLE_BOTH;
   } else {
-    bool atStart = first < 2;
-    bool atEnd = int64_t(Max) <= int64_t(first) + Page - 1;
+    bool atStart = pos < 2;
+    bool atEnd = int64_t(max) <= int64_t(pos) + page - 1;
     arrows = (atStart ? ESB_DISABLE_LEFT : 0) | (atEnd ? ESB_DISABLE_RIGHT : 0);
   }
   EnableScrollBar(Bar, arrows);
 }
 
+// A bar shown or hidden changes the text's room and with it what either bar needs: a wrapped
+// text a column or two wide may need a bar only while it has none. Once the room changed a bar
+// may still come but none goes again, so the bars settle within three passes (two bars).
+void TCustomRidEder::SettleScrollBars(bool Horz, bool Vert) {
+  bool h = Horz && ScrollBarWanted(SB_HORZ), v = Vert && ScrollBarWanted(SB_VERT);
+  for (int pass = 0; pass < 3; ++pass) {
+    const TRect room = GetClientRect();
+    ShowScrollBar(SB_HORZ, h);
+    ShowScrollBar(SB_VERT, v);
+    if (GetClientRect() == room) return;
+    h = h || (Horz && ScrollBarWanted(SB_HORZ));
+    v = v || (Vert && ScrollBarWanted(SB_VERT));
+  }
+}
+
 void TCustomRidEder::UpdateScrollBars() {
+  // Called again by the resize of a bar shown or hidden: the call under way goes on from there.
+  if (FUpdatingScrollBars) return;
   if (!HandleAllocated() || FPaintLock != 0) {
     FStateFlags |= sfScrollbarChanged;
     return;
   }
+  TFlagOn updating(FUpdatingScrollBars);
   FStateFlags &= ~sfScrollbarChanged;
-  if (FScrollBarsStyle == ssNone) {
-    ShowScrollBar(SB_HORZ, false);
-    ShowScrollBar(SB_VERT, false);
-    return;
-  }
-  bool horz = FScrollBarsStyle == ssHorizontal || FScrollBarsStyle == ssBoth;
-  bool vert = FScrollBarsStyle == ssVertical || FScrollBarsStyle == ssBoth;
-  if (horz && !GetWordWrap())
-    UpdateOneScrollBar(SB_HORZ, HorizontalScrollMax(), FCharsInWindow, FLeftChar, false);
-  else
-    ShowScrollBar(SB_HORZ, false);
-  if (vert)
-    UpdateOneScrollBar(SB_VERT, VerticalScrollMax(), FLinesInWindow, FTopLine, false);
-  else
-    ShowScrollBar(SB_VERT, false);
+  const bool horz =
+      (FScrollBarsStyle == ssHorizontal || FScrollBarsStyle == ssBoth) && !GetWordWrap();
+  const bool vert = FScrollBarsStyle == ssVertical || FScrollBarsStyle == ssBoth;
+  SettleScrollBars(horz, vert);
+  if (horz) UpdateOneScrollBar(SB_HORZ);
+  if (vert) UpdateOneScrollBar(SB_VERT);
 }
 
 // One hint window for every editor, living as long as the application.

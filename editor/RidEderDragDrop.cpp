@@ -6,6 +6,7 @@
 namespace rid {
 
 bool TCustomRidEder::MovesOnDrop(const TCustomRidEder& Source) const {
+  if (Source.GetReadOnly()) return false;  // its text is copied, never taken away
   const TShiftState keys = KeyboardStateToShiftState();
   return &Source == this ? !keys.Contains(ssCtrl) : keys.Contains(ssShift);
 }

@@ -165,11 +165,16 @@ bool TCustomRidEder::StepOverTrimmedBlanks(std::string_view Bytes) {
     return false;
   const std::string_view line = LineView(FCaretY);
   if (FCaretX <= Len(line) || (!line.empty() && IsBlank(line.back()))) return false;
-  TTempOption pastEol(*this, eoScrollPastEol, true);
-  InternalSetCaretX(FCaretX + Len(Bytes));
+  SetCaretAfterTrimmedBlanks(FCaretX + Len(Bytes));
   FBlockBegin = FBlockEnd = GetCaretXY();
-  FCaretAfterTrimmedBlanks = true;
   return true;
+}
+
+void TCustomRidEder::SetCaretAfterTrimmedBlanks(int32_t Col) {
+  TTempOption pastEol(*this, eoScrollPastEol, true);
+  TFlagOn exact(FExactPositions);
+  InternalSetCaretX(Col);
+  FCaretAfterTrimmedBlanks = true;
 }
 
 void TCustomRidEder::InsertImeString(const char* Data) {
@@ -544,8 +549,8 @@ void TCustomRidEder::DoTabKey() {
     text.assign(distance, ' ');
   } else if (FOptions.Contains(eoTrimTrailingSpaces) && FCaretX > Len(line)) {
     // Blanks at the line end would be trimmed: the caret only moves.
-    TTempOption pastEol(*this, eoScrollPastEol, true);
-    SetCaretXY({FCaretX + (smart > 0 ? smart : toNextStop), FCaretY});
+    SetCaretAfterTrimmedBlanks(FCaretX + (smart > 0 ? smart : toNextStop));
+    FBlockBegin = FBlockEnd = GetCaretXY();
     return;
   } else if (smart > 0 && StringIsBlank(line.substr(0, std::min(FCaretX - 1, Len(line))))) {
     // Tabs while a whole tab stop fits before the target, then spaces.

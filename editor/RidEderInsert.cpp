@@ -138,11 +138,9 @@ void TCustomRidEder::TTrimAfterEdit::Finish() {
     Ed.FLines->Put(index, trimmed);
     Ed.FUndoList->AddTrim({Len(trimmed) + 1, index + 1}, {Len(line) + 1, index + 1},
                           line.substr(trimmed.size()));
-    if (caretColumns >= 0) {
-      TTempOption pastEol(Ed, eoScrollPastEol, true);
-      Ed.InternalSetCaretX(Len(trimmed) + 1 + caretColumns - ExpandedLength(trimmed, Ed.FTabWidth));
-      Ed.FCaretAfterTrimmedBlanks = true;
-    }
+    if (caretColumns >= 0)
+      Ed.SetCaretAfterTrimmedBlanks(Len(trimmed) + 1 + caretColumns -
+                                    ExpandedLength(trimmed, Ed.FTabWidth));
   }
 }
 

@@ -103,6 +103,11 @@ TCustomRidEder::TSearchRun::TSearchRun(TCustomRidEder& AEder, const std::string&
       Options(AOptions),
       Uncaught(std::uncaught_exceptions()) {
   if (!Ed.SelAvail()) Options.Exclude(ssoSelectedOnly);
+  // A read-only text is searched but never changed: the hit is found and selected.
+  if (Ed.GetReadOnly()) {
+    Options.Exclude(ssoReplace);
+    Options.Exclude(ssoReplaceAll);
+  }
   Backwards = Options.Contains(ssoBackwards);
   Prompt = Options.Contains(ssoPrompt);
   Replacing = Options.Contains(ssoReplace);

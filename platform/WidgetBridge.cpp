@@ -235,14 +235,17 @@ class TBridgeClient : public QWidget {
   }
 
   void DrawPreedit(QPainter& P) {
-    TInputContext* ic = FBridge->Control() ? FBridge->Control()->InputContext() : nullptr;
-    QFont font = ic && ic->HasFont ? QFontFromLogFont(ic->Font)
-                                   : QFontFromLogFont(FBridge->Control()->Font().GetLogFont());
-    font.setUnderline(true);
+    const QFont font = FBridge->PreeditFont();
+    const QRect area = FBridge->PreeditArea();
+    // The composition moved with the caret: its old place shows the picture again, and the new
+    // one is drawn whole.
+    if (area != FBridge->FPreeditShown) {
+      update(FBridge->FPreeditShown);
+      update(area);
+      FBridge->FPreeditShown = area;
+    }
     P.setFont(font);
-    const QRect box = FBridge->CompositionRect();
     const QFontMetrics fm(font);
-    const QRect area(box.topLeft(), QSize(fm.horizontalAdvance(FBridge->Preedit()), fm.height()));
     P.fillRect(area, Qt::white);
     P.setPen(Qt::black);
     P.drawText(area.left(), area.top() + fm.ascent(), FBridge->Preedit());
@@ -632,14 +635,29 @@ void TWidgetBridge::Present(const QRect& R, bool Sync) {
 
 void TWidgetBridge::SetPreedit(const QString& Text) {
   if (Text == FPreedit) return;
-  const QRect old = CompositionRect().adjusted(0, 0, 2000, 0);
   FPreedit = Text;
   if (FControl) {
     if (TInputContext* ic = FControl->InputContext())
       ic->CompStr = Utf8ToSjis(Text.toStdString());
   }
-  FClient->update(old);
-  FClient->update(CompositionRect().adjusted(0, 0, 2000, 0));
+  // Where the text was drawn, not where the caret is now: a commit has moved the caret since.
+  FClient->update(FPreeditShown);
+  FPreeditShown = Text.isEmpty() ? QRect() : PreeditArea();
+  FClient->update(FPreeditShown);
+}
+
+QFont TWidgetBridge::PreeditFont() const {
+  TInputContext* ic = FControl ? FControl->InputContext() : nullptr;
+  QFont font = ic && ic->HasFont ? QFontFromLogFont(ic->Font)
+               : FControl        ? QFontFromLogFont(FControl->Font().GetLogFont())
+                                 : QFont();
+  font.setUnderline(true);
+  return font;
+}
+
+QRect TWidgetBridge::PreeditArea() const {
+  const QFontMetrics fm(PreeditFont());
+  return QRect(CompositionRect().topLeft(), QSize(fm.horizontalAdvance(FPreedit), fm.height()));
 }
 
 QRect TWidgetBridge::CompositionRect() const {

@@ -57,6 +57,9 @@ class TWidgetBridge : public QWidget {
   // result string, whose default handling sends the bytes as WM_CHAR.
   void DeliverResultString(const std::string& Sjis);
   QRect CompositionRect() const;
+  // The composition's font, and the place its text takes at the composition position.
+  QFont PreeditFont() const;
+  QRect PreeditArea() const;
 
   void ApplyScrollBar(int32_t Bar);
 
@@ -89,6 +92,7 @@ class TWidgetBridge : public QWidget {
   QImage FPicture;
   QRegion FPending;
   QString FPreedit;
+  QRect FPreeditShown;  // where the text being composed is drawn over the picture
   QSize FLastClientSize{-1, -1};
 };
 

@@ -3,12 +3,17 @@
 // it, and the editor's input method opened and closed by SetImeMode.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 #include <string>
 
 #include "app/EderWindow.h"
 #include "editor/RidEder.h"
 #include "foundation/IMECtrl.h"
+#include "platform/Imm.h"
 #include "platform/SystemIme.h"
+#include "platform/WidgetBridge.h"
 #include "tests/ScreenMemo.h"
 #include "tests/TestSupport.h"
 #include "tests/XSession.h"
@@ -91,6 +96,67 @@ TEST(EderInputMethod, SetImeModeOnTheEditorOpensAndClosesTheInputMethodTheKeysGo
     x.PressKeys("ctrl+s");
     EXPECT_EQ(SavedAs(file.Path, row.Saved), row.Saved);
   }
+}
+
+// Pixels of the editor's client that the screen shows otherwise than a fresh painting of it
+// does, the caret's cell left out (it blinks).
+int StalePixels(TRidEder& Editor) {
+  QWidget* client = Editor.ClientWidget();
+  const QPoint from = client->mapTo(client->window(), QPoint(0, 0));
+  const QImage shown = client->screen()
+                           ->grabWindow(client->window()->winId(), from.x(), from.y(),
+                                        client->width(), client->height())
+                           .toImage()
+                           .convertToFormat(QImage::Format_RGB32);
+  const QImage fresh = client->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  if (shown.size() != fresh.size()) return shown.width() * shown.height();
+  const TPoint at = Editor.RowColumnToPixels(Editor.GetDisplayXY());
+  const QRect caret(at.X - 2, at.Y, Editor.GetCharWidth() + 4, Editor.GetLineHeight());
+  int stale = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x)
+      stale += !caret.contains(x, y) && shown.pixel(x, y) != fresh.pixel(x, y);
+  return stale;
+}
+
+// At the end of a line with one below, "nihongo", space and Return commit 日本語 through the
+// input method: where the underlined composition was drawn, the screen shows at once what a
+// fresh painting of the text shows, not only once something repaints that place. Its font is
+// taller than the rows, so that it reaches into the row below, as a font of another size may.
+TEST(EderInputMethod, ACommittedTextIsShownAsTextWhereItWasComposed) {
+  if (!test::EnterInputMethodSession()) return;
+  test::TXSession x;
+  ASSERT_TRUE(x.Ok()) << x.Error();
+  const TEmptyFile file;
+  test::WriteFileBytes(file.Path, "abc\r\nxyz\r\n");
+  TEderWindow w({file.Path.string()});
+  w.show();
+  TRidEder& editor = w.Eder(0);
+  ASSERT_TRUE(test::FocusForInputMethod(editor)) << "fcitx5 never saw the editor's input context";
+  editor.CommandProcessor(ecLineEnd, '\0', nullptr);
+  SetImeMode(&editor, imHira);
+  TLogFont tall = editor.Font().GetLogFont();
+  tall.lfHeight *= 2;
+  HIMC imc = ImmGetContext(&editor);
+  ImmSetCompositionFontA(imc, &tall);
+  ImmReleaseContext(&editor, imc);
+  x.TypeText("nihongo");
+  x.PressKeys("space");
+  TWidgetBridge* bridge = editor.Bridge();
+  ASSERT_TRUE(test::WaitUntil([&] { return bridge->Preedit() == QString::fromUtf8("日本語"); },
+                              kInputMethodWaitMs))
+      << "mozc composed " << bridge->Preedit().toStdString();
+  const QRect composed = bridge->PreeditArea();
+  ASSERT_TRUE(test::WaitUntil([&] { return StalePixels(editor) == 0; }, kInputMethodWaitMs))
+      << "the composition was never drawn";
+  x.PressKeys("Return");
+  const auto text = [&] { return editor.GetLines()->SaveToBytes(); };
+  ASSERT_TRUE(test::WaitUntil([&] { return text() == "abc" + kNihongo + "\r\nxyz\r\n"; },
+                              kInputMethodWaitMs))
+      << "the editor holds " << testing::PrintToString(text());
+  EXPECT_TRUE(test::WaitUntil([&] { return StalePixels(editor) == 0; }, kInputMethodWaitMs))
+      << StalePixels(editor) << " pixels still show the composition drawn at " << composed.x()
+      << "," << composed.y();
 }
 
 }  // namespace

@@ -972,6 +972,16 @@ TEST(RidCompletionProposal, AReadOnlyEditorGetsNoCodeList) {
   TRidEder other(nullptr);
   s.P.OpenAtCaret(&other);
   EXPECT_FALSE(s.Shown());
+  // A list opened before the editor became read-only puts nothing in.
+  s.Ed.SetReadOnly(false);
+  s.Open();
+  ASSERT_TRUE(s.Shown());
+  s.Ed.SetReadOnly(true);
+  s.Key(Qt::Key_Return);
+  EXPECT_FALSE(s.Shown());
+  EXPECT_EQ(s.Line(), "x = pri");
+  EXPECT_FALSE(s.Ed.GetModified());
+  EXPECT_FALSE(s.Ed.GetUndoList().CanUndo());
 }
 
 TEST(RidCompletionProposal, ADotOpensTheListAfterTheTimer) {

@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QMouseEvent>
 #include <algorithm>
+#include <functional>
 #include <list>
 #include <string>
 #include <vector>
 
 #include "editor/RidEder.h"
+#include "editor/RidEderKeyCmds.h"
+#include "editor/RidEderRegexSearch.h"
+#include "editor/RidEderSearch.h"
+#include "editor/RidMacroRecorder.h"
+#include "platform/Clipboard.h"
 
 namespace rid {
 namespace {
@@ -23,6 +30,8 @@ struct TStep {
   const char* Ime = nullptr;  // ecImeStr's text
   TBufferCoord At{0, 0};      // ecGotoXY, ecSelGotoXY, ecSetMarker0..9: the position, if any
   bool ShiftClick = false;    // a left click with Shift held at At, instead of a command
+  // What a program does to the control instead of a command; the page starts anew from it.
+  std::function<void(TRidEder&)> Program = nullptr;
 };
 TStep Ch(char C) { return {ecChar, C}; }
 TStep Ime(const std::string& S) {
@@ -32,6 +41,21 @@ TStep Ime(const std::string& S) {
 }
 TStep Go(TRidEderorCommand C, TBufferCoord P) { return {C, 0, nullptr, P}; }
 TStep ShiftClick(TBufferCoord P) { return {ecNone, 0, nullptr, P, true}; }
+// What a program does to the control, in place of a command.
+TStep Program(std::function<void(TRidEder&)> Action) {
+  TStep step{ecNone};
+  step.Program = std::move(Action);
+  return step;
+}
+// A text loaded in place of the page: as a file's bytes, or set as a string.
+TStep Load(const std::string& S, bool AsString = false) {
+  return Program([=](TRidEder& Ed) {
+    if (AsString)
+      Ed.SetText(S);
+    else
+      Ed.GetLines()->LoadFromBytes(S);
+  });
+}
 
 struct TRow {
   const char* Name;
@@ -64,6 +88,7 @@ void SendShiftClick(TRidEder& Ed, TBufferCoord P) {
 
 void RunStep(TRidEder& Ed, const TStep& S) {
   if (S.ShiftClick) return SendShiftClick(Ed, S.At);
+  if (S.Program) return S.Program(Ed);
   TBufferCoord at = S.At;
   void* data = S.Ime                      ? static_cast<void*>(const_cast<char*>(S.Ime))
                : at == TBufferCoord{0, 0} ? nullptr
@@ -92,29 +117,37 @@ void RunRow(const TRow& R) {
       ed.SetBlockEnd(R.Caret);
     }
   }
+  std::string start = R.Text;              // what undoing everything gives back
   std::vector<std::string> texts{R.Text};  // what the page has had
   for (const TStep& s : R.Steps) {
     RunStep(ed, s);
+    if (s.Program) texts.clear();
     texts.push_back(ed.GetLines()->SaveToBytes());
+    if (s.Program) start = texts.back();
   }
   const std::string after = ed.GetLines()->SaveToBytes();
   EXPECT_EQ(after, R.Want);
   EXPECT_EQ(ed.GetCaretXY(), R.WantCaret);
-  const TBufferCoord caret = ed.GetCaretXY();
-  EXPECT_FALSE(caret.Line <= ed.GetLines()->GetCount() &&
-               IsTrailByteAt(ed.GetLines()->GetView(caret.Line - 1), caret.Char))
-      << "the caret inside a character";
-  EXPECT_EQ(ed.GetModified(), after != R.Text);
+  const auto onTrail = [&](TBufferCoord P) {
+    return P.Line >= 1 && P.Line <= ed.GetLines()->GetCount() &&
+           IsTrailByteAt(ed.GetLines()->GetView(P.Line - 1), P.Char);
+  };
+  EXPECT_FALSE(onTrail(ed.GetCaretXY())) << "the caret inside a character";
+  if (ed.GetActiveSelectionMode() == smNormal) {
+    EXPECT_FALSE(onTrail(ed.GetRawBlockBegin())) << "the anchor inside a character";
+    EXPECT_FALSE(onTrail(ed.GetRawBlockEnd())) << "the block's end inside a character";
+  }
+  EXPECT_EQ(ed.GetModified(), after != start);
   while (ed.CanUndo()) {
     ed.Undo();
     EXPECT_NE(std::find(texts.begin(), texts.end(), ed.GetLines()->SaveToBytes()), texts.end())
         << "an undo gave a text the page never had";
   }
-  EXPECT_EQ(ed.GetLines()->SaveToBytes(), R.Text) << "undo";
+  EXPECT_EQ(ed.GetLines()->SaveToBytes(), start) << "undo";
   EXPECT_FALSE(ed.GetModified()) << "undo";
   while (ed.CanRedo()) ed.Redo();
   EXPECT_EQ(ed.GetLines()->SaveToBytes(), after) << "redo";
-  EXPECT_EQ(ed.GetModified(), after != R.Text) << "redo";
+  EXPECT_EQ(ed.GetModified(), after != start) << "redo";
 }
 
 TEST(RidEderEditing, TypingAndTheInputMethod) {
@@ -282,6 +315,38 @@ TEST(RidEderEditing, TypingAndTheInputMethod) {
        false,
        3},
   };
+  for (const TRow& r : rows) RunRow(r);
+}
+
+// With trimming, a blank typed at a line's end is taken back only while nothing follows it: a
+// word typed after it keeps it, whatever the line's length, also where the caret after it stands
+// past the 1,024 columns it may otherwise go beyond a line's end. Tab moves to the next stop.
+TEST(RidEderEditing, ABlankTypedBetweenWordsStaysWhateverTheLinesLength) {
+  std::list<std::string> names;
+  std::vector<TRow> rows;
+  for (int32_t n :
+       {1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027, 1028, 1029, 1030, 1100, 2047, 5000}) {
+    const std::string line(n, 'x');
+    const int32_t toStop = 4 - (n + 1) % 4;  // from the column after "a" (tab width 4)
+    // Typed: what the line gains; Columns: how far the caret goes.
+    const auto add = [&](const std::string& What, std::vector<TStep> Steps, std::string Typed,
+                         int32_t Columns) {
+      names.push_back(What + " after " + std::to_string(n) + " bytes");
+      rows.push_back({names.back().c_str(),
+                      line,
+                      {n + 1, 1},
+                      {},
+                      std::move(Steps),
+                      line + Typed,
+                      {n + 1 + Columns, 1},
+                      Trim});
+    };
+    add("a blank", {Ch('a'), Ch(' '), Ch('b')}, "a b", 3);
+    add("two blanks", {Ch('a'), Ch(' '), Ch(' '), Ch('b')}, "a  b", 4);
+    add("a tab", {Ch('a'), {ecTab}, Ch('b')}, "a" + std::string(toStop, ' ') + "b", toStop + 2);
+    add("a blank ending a result", {Ime("a "), Ch('b')}, "a b", 3);
+    add("a blank at the end", {Ch('a'), Ch(' ')}, "a", 2);
+  }
   for (const TRow& r : rows) RunRow(r);
 }
 
@@ -531,6 +596,125 @@ TEST(RidEderEditing, ReadOnlyRunsOnlyMovesModesAndCopy) {
   EXPECT_FALSE(ed.GetInsertMode());
 }
 
+// A read-only text never changes, whatever reaches it: every command of the command table, a
+// search that replaces (either engine, one hit or all, asked or not), a paste, an input-method
+// commit, a macro played back, and the block operations called by a program. A search still
+// finds and selects. The text, its modified state and both undo lists stay as they were.
+TEST(RidEderEditing, NothingChangesAReadOnlyText) {
+  using TAction = std::function<void(TRidEder&)>;
+  // In the selection: the first line's text.
+  const auto search = [](bool Regex, TRidSearchOptions Options) {
+    return [=](TRidEder& Ed) {
+      if (Options.Contains(ssoSelectedOnly)) {
+        Ed.SetCaretXY({static_cast<int32_t>(Ed.GetLines()->GetView(0).size()) + 1, 1});
+        Ed.SetBlockBegin({1, 1});
+      } else {
+        Ed.SetCaretXY({1, 1});
+      }
+      TRidEderSearch plain(nullptr);
+      TRidEderRegexSearch regex(nullptr);
+      Ed.SetSearchEngine(Regex ? static_cast<TRidEderSearchCustom*>(&regex) : &plain);
+      Ed.OnReplaceText = [](TObject*, const std::string&, const std::string&, int32_t, int32_t,
+                            TRidReplaceAction& Action) { Action = raReplaceAll; };
+      EXPECT_EQ(
+          Ed.SearchReplace(Regex ? "b+" : "b", "X", Options + TRidSearchOptions{ssoMatchCase}), 1);
+      EXPECT_EQ(Ed.GetSelText(), "b") << "the hit is found and selected";
+      Ed.SetSearchEngine(nullptr);
+      Ed.OnReplaceText = {};
+    };
+  };
+  const auto options = [](std::initializer_list<TRidSearchOption> List) {
+    TRidSearchOptions o;
+    for (TRidSearchOption x : List) o.Include(x);
+    return o;
+  };
+  std::vector<std::pair<std::string, TAction>> rows = {
+      {"replace all, plain", search(false, options({ssoReplaceAll, ssoEntireScope}))},
+      {"replace all, regular expression", search(true, options({ssoReplaceAll, ssoEntireScope}))},
+      {"replace one, plain", search(false, options({ssoReplace}))},
+      {"replace one, regular expression", search(true, options({ssoReplace}))},
+      {"replace all, asked", search(false, options({ssoReplaceAll, ssoPrompt}))},
+      {"replace all backwards in the selection",
+       search(true, options({ssoReplaceAll, ssoSelectedOnly, ssoBackwards}))},
+      {"paste",
+       [](TRidEder& Ed) {
+         Clipboard()->SetAsText("pasted");
+         Ed.SelectAll();
+         Ed.PasteFromClipboard();
+         Ed.Perform(WM_PASTE);
+       }},
+      {"input-method commit",
+       [](TRidEder& Ed) {
+         QInputMethodEvent e;
+         e.setCommitString(QString::fromUtf8("日本語"));
+         QApplication::sendEvent(Ed.ClientWidget(), &e);
+       }},
+      {"macro played back",
+       [](TRidEder& Ed) {
+         TRidEder other(nullptr);
+         TRidMacroRecorder r(nullptr);
+         r.AddEditor(&other);
+         r.RecordMacro(&other);
+         for (TRidEderorCommand c : {ecSelectAll, ecUpperCaseBlock, ecLineEnd, ecLineBreak})
+           other.CommandProcessor(c, 0, nullptr);
+         other.CommandProcessor(ecChar, 'q', nullptr);
+         r.Stop();
+         r.AddEditor(&Ed);
+         r.PlaybackMacro(&Ed);
+       }},
+      {"block operations called directly",
+       [](TRidEder& Ed) {
+         Ed.SelectAll();
+         Ed.DoBlockIndent();
+         Ed.DoBlockUnindent();
+         Ed.DoCaseChange(ecUpperCaseBlock);
+         Ed.DoCaseChange(ecTitleCase);
+         Ed.DoTabKey();
+         Ed.DoShiftTabKey();
+       }},
+  };
+  // Every command of the table, from a selection over a line break and from the caret alone.
+  for (TRidEderorCommand c = 1; c < ecUserFirst; ++c) {
+    const auto name = EditorCommandToIdent(c);
+    if (!name) continue;
+    rows.push_back({*name, [c](TRidEder& Ed) {
+                      for (bool selected : {true, false}) {
+                        Ed.SetCaretXY({3, 2});
+                        if (selected) Ed.SetBlockBegin({2, 1});
+                        TBufferCoord at{2, 1};
+                        void* data = c == ecImeStr                       ? const_cast<char*>("x")
+                                     : c == ecGotoXY || c == ecSelGotoXY ? static_cast<void*>(&at)
+                                                                         : nullptr;
+                        Ed.CommandProcessor(c, 'x', data);
+                      }
+                    }});
+  }
+  const std::string text = "abc abc\r\n\tb" + Ni + "\r\nxyz  ";
+  for (const auto& [name, action] : rows) {
+    SCOPED_TRACE(name);
+    TRidEder ed(nullptr);
+    ed.SetBounds(0, 0, 400, 240);
+    ed.Show();
+    ed.GetLines()->LoadFromBytes(text);
+    ed.CommandProcessor(ecChar, 'a', nullptr);  // a step to undo, and one to redo
+    ed.CommandProcessor(ecLineBreak, 0, nullptr);
+    ed.Undo();
+    ASSERT_TRUE(ed.CanUndo() && ed.CanRedo());
+    ed.SetModified(false);
+    const std::string before = ed.GetLines()->SaveToBytes();
+    const int32_t undo = ed.GetUndoList().ItemCount(), redo = ed.GetRedoList().ItemCount();
+    ed.SetReadOnly(true);
+    action(ed);
+    EXPECT_EQ(ed.GetLines()->SaveToBytes(), before);
+    EXPECT_FALSE(ed.GetModified());
+    EXPECT_EQ(ed.GetUndoList().ItemCount(), undo);
+    EXPECT_EQ(ed.GetRedoList().ItemCount(), redo);
+    ed.SetReadOnly(false);
+    ed.Undo();
+    EXPECT_EQ(ed.GetLines()->SaveToBytes(), text) << "the step of before is undone";
+  }
+}
+
 // A lead byte typed alone waits for its trail byte; whatever comes next, a text made read-only
 // meanwhile takes nothing, and the byte is gone when the text can be edited again.
 TEST(RidEderEditing, AWaitingLeadByteNeverReachesAReadOnlyText) {
@@ -718,6 +902,54 @@ TEST(RidEderEditing, GotoAPlaceOutsideTheTextLandsOnACharacterStart) {
        {Go(ecGotoXY, {2, -1}), {ecDeleteWord}},
        "\x95\x5c"
        "ab\r\ncd",
+       {3, 1}},
+      // A text loaded, or lines a program puts, where the caret stood past a line's end.
+      {"a load into no lines", "", {2, 1}, {}, {Load("\x81\x80")}, "\x81\x80", {3, 1}},
+      {"a text set into no lines", "", {2, 1}, {}, {Load("\x81\x80", true)}, "\x81\x80", {3, 1}},
+      {"a load of lines into no lines",
+       "",
+       {4, 1},
+       {},
+       {Load("ab" + Ni + "\r\n" + Hon)},
+       "ab" + Ni + "\r\n" + Hon,
+       {5, 1}},
+      {"typing after such a load", "", {2, 1}, {}, {Load(Ni), Ch('x')}, Ni + "x", {4, 1}},
+      {"a load over a text starts at its beginning",
+       "abcd",
+       {2, 1},
+       {},
+       {Load(Ni + Hon)},
+       Ni + Hon,
+       {1, 1}},
+      {"a line a program puts",
+       "abcd",
+       {4, 1},
+       {2, 1},
+       {Program([](TRidEder& Ed) { Ed.GetLines()->Put(0, Ni + Hon); })},
+       Ni + Hon,
+       {5, 1}},
+      {"a load inside a program's update",
+       "",
+       {2, 1},
+       {},
+       {Program([](TRidEder& Ed) {
+         Ed.BeginUpdate();
+         Ed.GetLines()->LoadFromBytes(Ni);
+         Ed.EndUpdate();
+       })},
+       Ni,
+       {3, 1}},
+      {"the same without a window",
+       "",
+       {2, 1},
+       {},
+       {Program([](TRidEder& Ed) {
+         Ed.DestroyHandle();
+         Ed.BeginUpdate();
+         Ed.GetLines()->LoadFromBytes(Ni);
+         Ed.EndUpdate();
+       })},
+       Ni,
        {3, 1}},
   };
   for (const TRow& r : rows) RunRow(r);

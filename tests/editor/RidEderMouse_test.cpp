@@ -663,12 +663,27 @@ TEST(RidEderMouse, DropsLandOnCharacterBoundaries) {
 }
 
 TEST(RidEderMouse, AReadOnlyEditorTakesNoDrop) {
-  TMouseEder source("abcd"), target("xyz", 420);
-  target.Ed.SetReadOnly(true);
-  source.Ed.SetCaretAndSelection({3, 1}, {1, 1}, {3, 1});
-  Drag(source, source.At(1, 1) + QPoint(2, 0), target, target.At(2, 1), Qt::ShiftModifier);
-  EXPECT_EQ(target.Bytes(), "xyz");
-  EXPECT_EQ(source.Bytes(), "abcd");
+  {
+    TMouseEder source("abcd"), target("xyz", 420);
+    target.Ed.SetReadOnly(true);
+    source.Ed.SetCaretAndSelection({3, 1}, {1, 1}, {3, 1});
+    Drag(source, source.At(1, 1) + QPoint(2, 0), target, target.At(2, 1), Qt::ShiftModifier);
+    EXPECT_EQ(target.Bytes(), "xyz");
+    EXPECT_EQ(source.Bytes(), "abcd");
+  }
+  // Nor does one give its text away: moved with Shift, it is copied.
+  TMouseEder readOnly("abcd"), other("xyz", 420);
+  readOnly.Ed.SetReadOnly(true);
+  ExpectDropsAndUndoes(readOnly, other,
+                       {"from a read-only editor",
+                        {1, 1},
+                        {3, 1},
+                        {2, 1},
+                        Qt::ShiftModifier,
+                        "xabyz",
+                        {{2, 1}, {4, 1}},
+                        "abcd"});
+  EXPECT_FALSE(readOnly.Ed.GetModified());
 }
 
 }  // namespace

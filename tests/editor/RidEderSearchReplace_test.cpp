@@ -991,7 +991,8 @@ TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
       {"trailing blanks between hits of a line", trimmed(round("p\t", "x*", "Z", "e", true)), 3, "ZpZ\tZ", true},
       // Trimming is that of a single edit: a deletion trims only where the caret may stand past
       // the line's end; the hits of a line are replaced with its blanks, and then trimmed; the
-      // caret keeps the column where the blanks ended, as far as any caret may go.
+      // caret keeps the column where the blanks ended, also past the columns a caret may
+      // otherwise go beyond a line's end, so that a word typed next keeps the blank before it.
       {"a deletion leaves the blanks, the caret within lines", kept(round("x a \r\ny", "a", "", "e", false)), 1,
        "x  \r\ny", true, {}, 0, {3, 1}},
       {"a deletion trims, the caret past line ends", trimmed(round("x a \r\ny", "a", "", "e", false)), 1, "x\r\ny",
@@ -1005,9 +1006,9 @@ TEST(RidEderSearchReplace, ReplaceAllAndTheWalkAgreeWhereTheyOnceDiffered) {
       {"blanks by broken blanks, backwards, marks below", kept(marked(round("\t  \r\nz", " ", "  \r\n  ", "eb", false),
        {{1, 1}, {1, 2}})), 2, "\r\n\r\n\r\nz", true, {1, 4}, 0, {3, 2}},
       {"the end of a long line, the caret within lines", kept(round(std::string(1021, 'q') + " ", "[ \t]+$", "uvw ",
-       "e", true)), 1, std::string(1021, 'q') + "uvw", true, {}, 0, {1025, 1}},
+       "e", true)), 1, std::string(1021, 'q') + "uvw", true, {}, 0, {1026, 1}},
       {"the end of a long line, the caret past line ends", trimmed(round(std::string(1021, 'q') + " ", "[ \t]+$",
-       "uvw ", "e", true)), 1, std::string(1021, 'q') + "uvw", true, {}, 0, {1025, 1}},
+       "uvw ", "e", true)), 1, std::string(1021, 'q') + "uvw", true, {}, 0, {1026, 1}},
   };
   // clang-format on
   for (const Case& c : cases) {

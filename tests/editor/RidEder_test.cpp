@@ -16,6 +16,7 @@
 #include "platform/Imm.h"
 #include "platform/Locale.h"
 #include "platform/WidgetBridge.h"
+#include "tests/FileFaults.h"
 #include "tests/TestSupport.h"
 
 namespace rid {
@@ -395,6 +396,34 @@ TEST(RidEder, ScrollBarsSetterShowsAndHidesTheBarsAtOnce) {
   s.Ed.SetWordWrap(true);
   EXPECT_FALSE(s.Ed.ScrollBarVisible(SB_HORZ));
   EXPECT_TRUE(s.Ed.ScrollBarVisible(SB_VERT));
+}
+
+// Showing or hiding a bar changes the text's room; however narrow the window, the bars settle:
+// a bar is hidden only when the text fits the room it leaves, and a further update changes
+// nothing. Each row runs in a child, so that a control that never settles (and overflows its
+// stack) fails its row alone.
+TEST(RidEder, ScrollBarsSettleInANarrowWindow) {
+  for (bool wrap : {true, false}) {
+    for (int width : {1, 8, 20, 30, 40, 44, 46, 48, 50, 52, 54, 56, 60, 64, 72, 80}) {
+      SCOPED_TRACE(testing::Message() << width << " px" << (wrap ? ", wrapped" : ""));
+      const std::string result = test::MessageInChild([&] {
+        TShownEder s(width, 120);
+        s.Ed.SetOptions(s.Ed.GetOptions() + TRidEderorOptions{eoHideShowScrollbars});
+        s.Ed.SetWordWrap(wrap);
+        s.Ed.SetText(std::string(24, 'x') + "\r\nabcdefghijklmnopqrstuvwxyz\r\n\x93\xfa\x96\x7b");
+        const bool shown[] = {s.Ed.ScrollBarVisible(SB_HORZ), s.Ed.ScrollBarVisible(SB_VERT)};
+        if (!shown[1] && s.Ed.VerticalScrollMax() > s.Ed.GetLinesInWindow())
+          throw Exception("the vertical bar is hidden while rows lie below the view");
+        if (!shown[0] && !wrap && s.Ed.HorizontalScrollMax() > s.Ed.GetCharsInWindow())
+          throw Exception("the horizontal bar is hidden while columns lie beyond the view");
+        s.Ed.UpdateScrollBars();
+        if (s.Ed.ScrollBarVisible(SB_HORZ) != shown[0] ||
+            s.Ed.ScrollBarVisible(SB_VERT) != shown[1])
+          throw Exception("the bars changed again");
+      });
+      EXPECT_EQ(result, "(no exception)");
+    }
+  }
 }
 
 // The arrows are disabled only when the view cannot move that way; with eoScrollPastEof the
