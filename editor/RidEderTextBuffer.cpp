@@ -865,9 +865,11 @@ std::unique_ptr<TRidEderUndoItem> TRidEderUndoList::NewItem(TRidChangeReason ARe
 
 void TRidEderUndoList::AddChange(TRidChangeReason AReason, const TBufferCoord& AStart,
                                  const TBufferCoord& AEnd, const std::string& ChangeText,
-                                 TRidSelectionMode SelMode) {
+                                 TRidSelectionMode SelMode, const std::string& Breaks) {
   if (FLockCount > 0) return;
-  PushItem(NewItem(AReason, AStart, AEnd, ChangeText, SelMode));
+  std::unique_ptr<TRidEderUndoItem> Item = NewItem(AReason, AStart, AEnd, ChangeText, SelMode);
+  Item->FChangeBreaks = Breaks;
+  PushItem(std::move(Item));
 }
 
 void TRidEderUndoList::AddTrim(const TBufferCoord& AStart, const TBufferCoord& AEnd,
@@ -956,21 +958,38 @@ void TRidEderUndoList::EnsureMaxEntries() {
     FFullUndoImpossible = true;
     return;
   }
+  while (ItemCount() > FMaxUndoActions && HasOlderSteps()) DropOldestStep();
+  // A break left at the front marks the end of no step: an undo would take nothing back. The
+  // text under it is the one it marked.
+  while (HasOlderSteps() && FItems.front()->FChangeReason == urGroupBreak) DropFront(1);
+}
+
+// Whether anything lies under the step being recorded.
+bool TRidEderUndoList::HasOlderSteps() {
   if (FStepBegin < 0) FStepBegin = NewestStepBegin();
-  while (ItemCount() > FMaxUndoActions && FStepBegin > 0) {
-    FFullUndoImpossible = true;
-    FDroppedNumber = FItems.front()->FChangeNumber;
-    do {
-      FItems.pop_front();
-      --FStepBegin;
-    } while (FStepBegin > 0 && FItems.front()->FChangeNumber == FDroppedNumber);
+  return FStepBegin > 0;
+}
+
+// The oldest step, whole: its items up to the first that one undo would not take back with them.
+// Where one item joins the one under it is settled once an item that does not join lies above
+// it, so the step dropped is the one undo would have taken back.
+void TRidEderUndoList::DropOldestStep() {
+  size_t count = 1;
+  while (count < FItems.size() && JoinsBelow(count)) ++count;
+  if (count == FItems.size()) {  // it is the step being recorded
+    FStepBegin = 0;
+    return;
   }
-  // A break left at the front marks the end of no step: an undo would take nothing back.
-  while (FStepBegin > 0 && FItems.front()->FChangeReason == urGroupBreak) {
-    FDroppedNumber = FItems.front()->FChangeNumber;  // the text under it is the one it marked
-    FItems.pop_front();
-    --FStepBegin;
-  }
+  DropFront(count);
+}
+
+void TRidEderUndoList::DropFront(size_t Count) {
+  FFullUndoImpossible = true;
+  FDroppedNumber = FItems[Count - 1]->FChangeNumber;
+  FItems.erase(FItems.begin(), FItems.begin() + static_cast<ptrdiff_t>(Count));
+  // A step begin below the real one may lie inside what went.
+  FStepBegin =
+      FStepBegin >= static_cast<int32_t>(Count) ? FStepBegin - static_cast<int32_t>(Count) : -1;
 }
 
 int32_t TRidEderUndoList::NewestStepBegin() const {
