@@ -418,6 +418,9 @@ TEST(RidEderUndoRedo, RandomKeyScriptsRedoWhatTheirUndosTook) {
 using script::Key;
 script::TStep Type(const std::string& Bytes) { return Key(ecChar, Bytes); }
 script::TStep Goto(int32_t X, int32_t Y) { return {script::kCommand, ecGotoXY, {}, true, {X, Y}}; }
+script::TStep SelectTo(int32_t X, int32_t Y) {
+  return {script::kCommand, ecSelGotoXY, {}, true, {X, Y}};
+}
 script::TStep Click(int32_t X, int32_t Y, uint8_t Keys = 0) {
   return {script::kMouse, ecNone, {}, true, {X, Y}, {X, Y}, Keys};
 }
@@ -433,7 +436,9 @@ struct TKnownScript {
 };
 
 TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
-  script::TSetUp trim, trimWrapped, plainEndWrapped;
+  script::TSetUp trim, trimWrapped, plainEndWrapped, limitOf1, pastLimit;
+  limitOf1.MaxUndo = 1;
+  pastLimit.PastLimit = true;
   trim.Toggled = trimWrapped.Toggled = int32_t(eoTrimTrailingSpaces);
   plainEndWrapped.Toggled = int32_t(eoEnhanceEndKey);
   trimWrapped.WrapWidth = plainEndWrapped.WrapWidth = 3;
@@ -515,6 +520,29 @@ TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
        "",
        {Key(ecLineEnd), Key(ecSelLineEnd)},
        plainEndWrapped},
+      // Past the undo limit, a column block whose second row starts inside a character, and
+      // mixed line breaks, come back as they were; a save marked on a step dropped still counts.
+      {"column-delete-past-the-undo-limit",
+       "abcd\r\n\x82\xa0xy",
+       {Key(ecLineEnd), Type("z"), Key(ecColumnSelect), Goto(2, 1), SelectTo(4, 2),
+        Key(ecDeleteChar), Key(ecUndo), Key(ecRedo)},
+       pastLimit},
+      {"column-delete-after-a-save-past-an-undo-limit-of-1",
+       "a\r\n\xfc\xfc ",
+       {Goto(2, 1),
+        Type("z"),
+        {script::kSave},
+        Key(ecColumnSelect),
+        Goto(2, 1),
+        SelectTo(4, 2),
+        Key(ecDeleteChar),
+        Key(ecUndo),
+        Key(ecRedo)},
+       limitOf1},
+      {"typing-over-mixed-line-breaks-past-an-undo-limit-of-1",
+       "a\nb\rc",
+       {Goto(2, 1), Type("z"), Key(ecSelectAll), Type("x"), Key(ecUndo), Key(ecRedo)},
+       limitOf1},
   };
   const std::filesystem::path seeds =
       std::filesystem::path(RID_TEST_DATA) / "../../fuzz/corpus/RidEderScript_fuzz";
