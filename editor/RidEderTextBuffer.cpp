@@ -891,12 +891,21 @@ void TRidEderUndoList::AddLineEdits(std::shared_ptr<const TRidLineEdits> Edits,
 void TRidEderUndoList::PushItem(std::unique_ptr<TRidEderUndoItem> Item) {
   if (!Item) return;
   const bool GroupBreak = Item->FChangeReason == urGroupBreak;
+  const bool Trim = Item->FTrimmed;
   FItems.push_back(std::move(Item));
-  // A break stays with the step under it, and so does a change that joins it. (One that takes a
-  // change out of a run by sharing its number leaves FStepBegin below the step: trimming then
-  // keeps a little more for a while, never less.)
   const size_t top = FItems.size() - 1;
-  if (top == 0 || (!GroupBreak && !JoinsBelow(top))) FStepBegin = static_cast<int32_t>(top);
+  const bool SameGroup = top > 0 && FItems[top - 1]->FChangeNumber == FItems[top]->FChangeNumber;
+  if (!SameGroup)
+    FGroupBegin = static_cast<int32_t>(top);
+  else if (FGroupBegin < 0)
+    FGroupBegin = static_cast<int32_t>(GroupBegin(top));
+  // A break stays with the step under it, and so does a change that joins it. A second change
+  // of a group takes the group's first out of the run it joined: the step begins there. (The
+  // steps under it are settled, so trimming keeps no more than the limit.)
+  if (top == 0 || (!GroupBreak && !JoinsBelow(top)))
+    FStepBegin = static_cast<int32_t>(top);
+  else if (SameGroup && !GroupBreak && !Trim && FStepBegin >= 0)
+    FStepBegin = FGroupBegin;
   EnsureMaxEntries();
   if (!GroupBreak && OnAddedUndo) OnAddedUndo(this);
 }
@@ -906,6 +915,7 @@ std::unique_ptr<TRidEderUndoItem> TRidEderUndoList::PopItem() {
   std::unique_ptr<TRidEderUndoItem> Item = std::move(FItems.back());
   FItems.pop_back();
   FStepBegin = -1;  // what is left may join what was under the item
+  if (FGroupBegin >= ItemCount()) FGroupBegin = -1;
   return Item;
 }
 
@@ -939,7 +949,7 @@ void TRidEderUndoList::Clear() {
   FItems.clear();
   FFullUndoImpossible = false;
   FDroppedNumber = 0;
-  FStepBegin = -1;
+  FStepBegin = FGroupBegin = -1;
 }
 
 void TRidEderUndoList::SetMaxUndoActions(int32_t Value) {
@@ -954,7 +964,7 @@ void TRidEderUndoList::EnsureMaxEntries() {
   if (FMaxUndoActions == 0) {  // no undo at all
     FDroppedNumber = FItems.back()->FChangeNumber;
     FItems.clear();
-    FStepBegin = -1;
+    FStepBegin = FGroupBegin = -1;
     FFullUndoImpossible = true;
     return;
   }
@@ -987,9 +997,17 @@ void TRidEderUndoList::DropFront(size_t Count) {
   FFullUndoImpossible = true;
   FDroppedNumber = FItems[Count - 1]->FChangeNumber;
   FItems.erase(FItems.begin(), FItems.begin() + static_cast<ptrdiff_t>(Count));
-  // A step begin below the real one may lie inside what went.
-  FStepBegin =
-      FStepBegin >= static_cast<int32_t>(Count) ? FStepBegin - static_cast<int32_t>(Count) : -1;
+  const auto shifted = [Count](int32_t Index) {
+    return Index >= static_cast<int32_t>(Count) ? Index - static_cast<int32_t>(Count) : -1;
+  };
+  FStepBegin = shifted(FStepBegin);
+  FGroupBegin = shifted(FGroupBegin);
+}
+
+// The index of the first item of the change group that holds the item at Index.
+size_t TRidEderUndoList::GroupBegin(size_t Index) const {
+  while (Index > 0 && FItems[Index - 1]->FChangeNumber == FItems[Index]->FChangeNumber) --Index;
+  return Index;
 }
 
 int32_t TRidEderUndoList::NewestStepBegin() const {

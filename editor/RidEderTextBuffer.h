@@ -469,6 +469,7 @@ class TRidEderUndoList : public TPersistent {
   bool HasOlderSteps();
   void DropOldestStep();
   void DropFront(size_t Count);
+  size_t GroupBegin(size_t Index) const;
   bool JoinsBelow(size_t Index) const;
   size_t WithoutTrims(size_t Index) const;
   void AdvanceChangeNumber();
@@ -487,9 +488,11 @@ class TRidEderUndoList : public TPersistent {
   // What an emptied list stands for: the change number of the newest group dropped over the
   // limit, 0 when none was.
   int32_t FDroppedNumber = 0;
-  // Where the step being recorded begins, or an index below it; -1 when not known. Kept up as
-  // items are pushed, so that trimming does not walk a long typing run at every push.
+  // Where the step being recorded begins, and where the change group on top begins; -1 when not
+  // known. Kept up as items are pushed, so that trimming does not walk a long typing run or a
+  // large group at every push.
   int32_t FStepBegin = -1;
+  int32_t FGroupBegin = -1;
   bool FGroupUndo = false;
   bool FInsideUndo = false;
 };
