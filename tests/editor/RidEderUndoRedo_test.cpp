@@ -397,13 +397,15 @@ TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
 // Random key scripts (tests/editor/EderScript.h): every command of the key-command table, with
 // its argument drawn where it takes one, mouse presses with and without Shift, Alt and Ctrl
 // anywhere (past line ends and the last line too), saves and texts of other programs, on the
-// window's options and variants of them. After each step no character is split, the caret and a
-// normal block's ends stand on character starts, the page is modified whenever its text is not
-// the one saved, typing with nothing selected puts in just its characters, and a copy gives the
-// text selected to other programs and back; an undo, which may take back several steps at once
-// (a run of typing whole), lands on a text the page had before one of them; right after a run
-// of undos each redo gives back, in turn, the text its undo took away; undo of everything gives
-// the text loaded, and redo of everything the text of the newest change.
+// window's options and variants of them, now and then under an undo limit of a few items or past
+// the control's own. After each step no character is split, the caret and a normal block's ends
+// stand on character starts, the page is modified whenever its text is not the one saved, typing
+// with nothing selected puts in just its characters, and a copy gives the text selected to other
+// programs and back; an undo, which may take back several steps at once (a run of typing whole,
+// whatever the limit dropped), lands on a text the page had before one of them; right after a
+// run of undos each redo gives back, in turn, the text its undo took away; undo of everything
+// gives the text loaded (when the limit dropped nothing), and redo of everything the text of the
+// newest change.
 TEST(RidEderUndoRedo, RandomKeyScriptsRedoWhatTheirUndosTook) {
   for (uint32_t seed = 1; seed <= 200; ++seed) {
     std::mt19937 rng(seed);
