@@ -64,9 +64,7 @@ void TCustomRidEder::NoteBreak(std::string* Breaks, int32_t Line) const {
 void TCustomRidEder::AddUndoItem(TRidChangeReason Reason, TBufferCoord Start, TBufferCoord End,
                                  const std::string& Text, const std::string& Breaks,
                                  TRidSelectionMode Mode) {
-  const int32_t count = FUndoList->ItemCount();
-  FUndoList->AddChange(Reason, Start, End, Text, Mode);
-  if (FUndoList->ItemCount() > count) FUndoList->PeekItem()->FChangeBreaks = Breaks;
+  FUndoList->AddChange(Reason, Start, End, Text, Mode, Breaks);
 }
 
 void TCustomRidEder::SetLineTrimmed(int32_t Index, const std::string& Text) {

@@ -865,9 +865,11 @@ std::unique_ptr<TRidEderUndoItem> TRidEderUndoList::NewItem(TRidChangeReason ARe
 
 void TRidEderUndoList::AddChange(TRidChangeReason AReason, const TBufferCoord& AStart,
                                  const TBufferCoord& AEnd, const std::string& ChangeText,
-                                 TRidSelectionMode SelMode) {
+                                 TRidSelectionMode SelMode, const std::string& Breaks) {
   if (FLockCount > 0) return;
-  PushItem(NewItem(AReason, AStart, AEnd, ChangeText, SelMode));
+  std::unique_ptr<TRidEderUndoItem> Item = NewItem(AReason, AStart, AEnd, ChangeText, SelMode);
+  Item->FChangeBreaks = Breaks;
+  PushItem(std::move(Item));
 }
 
 void TRidEderUndoList::AddTrim(const TBufferCoord& AStart, const TBufferCoord& AEnd,
@@ -889,12 +891,21 @@ void TRidEderUndoList::AddLineEdits(std::shared_ptr<const TRidLineEdits> Edits,
 void TRidEderUndoList::PushItem(std::unique_ptr<TRidEderUndoItem> Item) {
   if (!Item) return;
   const bool GroupBreak = Item->FChangeReason == urGroupBreak;
+  const bool Trim = Item->FTrimmed;
   FItems.push_back(std::move(Item));
-  // A break stays with the step under it, and so does a change that joins it. (One that takes a
-  // change out of a run by sharing its number leaves FStepBegin below the step: trimming then
-  // keeps a little more for a while, never less.)
   const size_t top = FItems.size() - 1;
-  if (top == 0 || (!GroupBreak && !JoinsBelow(top))) FStepBegin = static_cast<int32_t>(top);
+  const bool SameGroup = top > 0 && FItems[top - 1]->FChangeNumber == FItems[top]->FChangeNumber;
+  if (!SameGroup)
+    FGroupBegin = static_cast<int32_t>(top);
+  else if (FGroupBegin < 0)
+    FGroupBegin = static_cast<int32_t>(GroupBegin(top));
+  // A break stays with the step under it, and so does a change that joins it. A second change
+  // of a group takes the group's first out of the run it joined: the step begins there. (The
+  // steps under it are settled, so trimming keeps no more than the limit.)
+  if (top == 0 || (!GroupBreak && !JoinsBelow(top)))
+    FStepBegin = static_cast<int32_t>(top);
+  else if (SameGroup && !GroupBreak && !Trim && FStepBegin >= 0)
+    FStepBegin = FGroupBegin;
   EnsureMaxEntries();
   if (!GroupBreak && OnAddedUndo) OnAddedUndo(this);
 }
@@ -904,6 +915,7 @@ std::unique_ptr<TRidEderUndoItem> TRidEderUndoList::PopItem() {
   std::unique_ptr<TRidEderUndoItem> Item = std::move(FItems.back());
   FItems.pop_back();
   FStepBegin = -1;  // what is left may join what was under the item
+  if (FGroupBegin >= ItemCount()) FGroupBegin = -1;
   return Item;
 }
 
@@ -937,7 +949,7 @@ void TRidEderUndoList::Clear() {
   FItems.clear();
   FFullUndoImpossible = false;
   FDroppedNumber = 0;
-  FStepBegin = -1;
+  FStepBegin = FGroupBegin = -1;
 }
 
 void TRidEderUndoList::SetMaxUndoActions(int32_t Value) {
@@ -952,25 +964,50 @@ void TRidEderUndoList::EnsureMaxEntries() {
   if (FMaxUndoActions == 0) {  // no undo at all
     FDroppedNumber = FItems.back()->FChangeNumber;
     FItems.clear();
-    FStepBegin = -1;
+    FStepBegin = FGroupBegin = -1;
     FFullUndoImpossible = true;
     return;
   }
+  while (ItemCount() > FMaxUndoActions && HasOlderSteps()) DropOldestStep();
+  // A break left at the front marks the end of no step: an undo would take nothing back. The
+  // text under it is the one it marked.
+  while (HasOlderSteps() && FItems.front()->FChangeReason == urGroupBreak) DropFront(1);
+}
+
+// Whether anything lies under the step being recorded.
+bool TRidEderUndoList::HasOlderSteps() {
   if (FStepBegin < 0) FStepBegin = NewestStepBegin();
-  while (ItemCount() > FMaxUndoActions && FStepBegin > 0) {
-    FFullUndoImpossible = true;
-    FDroppedNumber = FItems.front()->FChangeNumber;
-    do {
-      FItems.pop_front();
-      --FStepBegin;
-    } while (FStepBegin > 0 && FItems.front()->FChangeNumber == FDroppedNumber);
+  return FStepBegin > 0;
+}
+
+// The oldest step, whole: its items up to the first that one undo would not take back with them.
+// Where one item joins the one under it is settled once an item that does not join lies above
+// it, so the step dropped is the one undo would have taken back.
+void TRidEderUndoList::DropOldestStep() {
+  size_t count = 1;
+  while (count < FItems.size() && JoinsBelow(count)) ++count;
+  if (count == FItems.size()) {  // it is the step being recorded
+    FStepBegin = 0;
+    return;
   }
-  // A break left at the front marks the end of no step: an undo would take nothing back.
-  while (FStepBegin > 0 && FItems.front()->FChangeReason == urGroupBreak) {
-    FDroppedNumber = FItems.front()->FChangeNumber;  // the text under it is the one it marked
-    FItems.pop_front();
-    --FStepBegin;
-  }
+  DropFront(count);
+}
+
+void TRidEderUndoList::DropFront(size_t Count) {
+  FFullUndoImpossible = true;
+  FDroppedNumber = FItems[Count - 1]->FChangeNumber;
+  FItems.erase(FItems.begin(), FItems.begin() + static_cast<ptrdiff_t>(Count));
+  const auto shifted = [Count](int32_t Index) {
+    return Index >= static_cast<int32_t>(Count) ? Index - static_cast<int32_t>(Count) : -1;
+  };
+  FStepBegin = shifted(FStepBegin);
+  FGroupBegin = shifted(FGroupBegin);
+}
+
+// The index of the first item of the change group that holds the item at Index.
+size_t TRidEderUndoList::GroupBegin(size_t Index) const {
+  while (Index > 0 && FItems[Index - 1]->FChangeNumber == FItems[Index]->FChangeNumber) --Index;
+  return Index;
 }
 
 int32_t TRidEderUndoList::NewestStepBegin() const {

@@ -400,21 +400,23 @@ class TRidEderUndoItem : public TPersistent {
   int32_t GetChangeNumber() const { return FChangeNumber; }
 };
 
-// The stack of recorded changes, oldest first. Beyond MaxUndoActions items, whole change groups
-// are dropped, oldest first, but never the step being recorded (all that one undo takes back
-// with the newest item), however long it grows: an undo never reverts part of a change, and a
-// typing run undoes whole. FullUndoImpossible tells that something was dropped. The save point
-// is the change number of the newest item when the text was saved; an emptied list stands for
-// the newest group dropped, so undoing everything that is left reaches a save point that was
-// dropped.
+// The stack of recorded changes, oldest first. Beyond MaxUndoActions items, whole steps (all that
+// one undo takes back: a change group, or under grouping a run of lone changes) are dropped,
+// oldest first, but never the step being recorded, however long it grows: an undo never reverts
+// part of a change, and a typing run undoes whole. FullUndoImpossible tells that something was
+// dropped. The save point is the change number of the newest item when the text was saved; an
+// emptied list stands for the newest group dropped, so undoing everything that is left reaches a
+// save point that was dropped.
 class TRidEderUndoList : public TPersistent {
  public:
   RID_CLASS_NAME(TRidEderUndoList)
   TRidEderUndoList();
   ~TRidEderUndoList() override;
 
+  // Breaks: the item's FChangeBreaks, there before the item is pushed and the limit applied.
   void AddChange(TRidChangeReason AReason, const TBufferCoord& AStart, const TBufferCoord& AEnd,
-                 const std::string& ChangeText, TRidSelectionMode SelMode);
+                 const std::string& ChangeText, TRidSelectionMode SelMode,
+                 const std::string& Breaks = {});
   // The blanks an edit trimmed from a line's end, in the edit's group: under grouping the edit
   // still joins a run of its reason, and is joined, as if it were alone.
   void AddTrim(const TBufferCoord& AStart, const TBufferCoord& AEnd, const std::string& Blanks);
@@ -464,6 +466,10 @@ class TRidEderUndoList : public TPersistent {
 
  private:
   void EnsureMaxEntries();
+  bool HasOlderSteps();
+  void DropOldestStep();
+  void DropFront(size_t Count);
+  size_t GroupBegin(size_t Index) const;
   bool JoinsBelow(size_t Index) const;
   size_t WithoutTrims(size_t Index) const;
   void AdvanceChangeNumber();
@@ -482,9 +488,11 @@ class TRidEderUndoList : public TPersistent {
   // What an emptied list stands for: the change number of the newest group dropped over the
   // limit, 0 when none was.
   int32_t FDroppedNumber = 0;
-  // Where the step being recorded begins, or an index below it; -1 when not known. Kept up as
-  // items are pushed, so that trimming does not walk a long typing run at every push.
+  // Where the step being recorded begins, and where the change group on top begins; -1 when not
+  // known. Kept up as items are pushed, so that trimming does not walk a long typing run or a
+  // large group at every push.
   int32_t FStepBegin = -1;
+  int32_t FGroupBegin = -1;
   bool FGroupUndo = false;
   bool FInsideUndo = false;
 };

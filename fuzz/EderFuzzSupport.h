@@ -1,5 +1,5 @@
-// What the editor's fuzz targets share: the bytes a save writes, and a place in the text read
-// from the input.
+// What the editor's fuzz targets share: the bytes a save writes, what an undo list recorded last,
+// and a place in the text read from the input.
 #pragma once
 #include <algorithm>
 #include <string>
@@ -10,6 +10,15 @@
 namespace rid::fuzz {
 
 inline std::string Saved(TRidEder& Ed) { return Ed.GetLines()->SaveToBytes(); }
+
+// The highest change number in an undo list, 0 when it is empty: what a change records next goes
+// above it, also when the undo limit drops the items under it.
+inline int32_t NewestChange(const TRidEderUndoList& List) {
+  int32_t newest = 0;
+  for (int32_t i = 0; i < List.ItemCount(); ++i)
+    newest = std::max(newest, List.GetItem(i)->GetChangeNumber());
+  return newest;
+}
 
 // A line of the text and a column up to 20 (past short lines too), from two input bytes.
 inline TBufferCoord Pos(TReader& In, TRidEder& Ed) {

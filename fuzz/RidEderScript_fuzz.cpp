@@ -1,9 +1,10 @@
 // Key scripts for the editor control (tests/editor/EderScript.h) drawn from the input: every
 // command of the key-command table with its argument, the mouse as the window sends it, saves and
-// texts of other programs, on the window's options or a variant of them. After every step no
-// character is split, the caret stands on a character start, the page is modified whenever its
-// text is not the one saved, typing and copies do what they say, and undo and redo give back the
-// texts of before; undo of everything gives the text loaded.
+// texts of other programs, on the window's options or a variant of them, now and then under an
+// undo limit of a few items or past the control's own. After every step no character is split,
+// the caret stands on a character start, the page is modified whenever its text is not the one
+// saved, typing and copies do what they say, and undo and redo give back the texts of before;
+// undo of everything gives the text loaded (when the limit dropped nothing).
 //
 // Input: as script::RunInput reads it: the set-up, a length byte and that much text, then steps.
 #include <QApplication>

@@ -5,7 +5,8 @@
 // press of the left mouse button as the window sends it (with and without Shift, Alt and Ctrl,
 // past line ends and the last line, a drag or a double click), a save, or a text another program
 // puts on the clipboard. A script runs on an editor with the window's options (undo grouping on)
-// or a variant of them, and is checked after every step.
+// or a variant of them, now and then with an undo limit of a few items or past the control's own
+// limit from the start, and is checked after every step.
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "editor/RidEder.h"
+#include "fuzz/EderFuzzSupport.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/Clipboard.h"
 #include "platform/Locale.h"
@@ -53,7 +55,12 @@ struct TSetUp {
   int32_t Toggled = -1;   // the window's option toggled, -1 none
   int32_t WrapWidth = 0;  // word wrap at this many columns, 0 none
   int32_t TabWidth = 8;
+  int32_t MaxUndo = 0;     // the undo limit, 0 the control's own (1,024 items)
+  bool PastLimit = false;  // kEarlierPairs times z typed at the start and taken back, first
 };
+
+// More steps than the control's undo limit keeps: what the script does then drops older steps.
+constexpr int kEarlierPairs = 550;
 
 enum TKind : uint8_t { kCommand, kMouse, kSave, kOffer };
 
@@ -167,17 +174,22 @@ void WalkStep(TField&& Field, TStep& S) {
 }
 
 // The window's options half the time, else one of them toggled; word wrap at a small width three
-// times in eight; now and then another tab width.
+// times in eight; now and then another tab width; an undo limit of 1 to 5 items five times in
+// sixteen, and once in sixteen the control's own limit with more steps than it keeps made first.
 template <class TField>
 void WalkSetUp(TField&& Field, TSetUp& U) {
   static const int32_t wraps[] = {0, 3, 6, 11};
-  uint32_t option = U.Toggled + 1, wrap = 0, tab = U.TabWidth % 8;
+  constexpr uint32_t pastLimit = 6;
+  uint32_t option = U.Toggled + 1, wrap = 0, tab = U.TabWidth % 8,
+           limit = U.PastLimit ? pastLimit : uint32_t(U.MaxUndo);
   while (wraps[wrap] != U.WrapWidth) ++wrap;
   Field(option, 56);
   Field(wrap, 8);
   Field(tab, 16);
+  Field(limit, 16);
   U = {option <= 27 ? int32_t(option) - 1 : -1, wraps[wrap < 4 ? wrap : 0],
-       tab > 0 && tab < 8 ? int32_t(tab) : 8};
+       tab > 0 && tab < 8 ? int32_t(tab) : 8, limit < pastLimit ? int32_t(limit) : 0,
+       limit == pastLimit};
 }
 
 inline TStep DrawStep(const TDraw& D) {
@@ -390,25 +402,57 @@ class TScript {
       Ed.SetBounds(0, 0, 400 - (Ed.GetCharsInWindow() - U.WrapWidth) * Ed.GetCharWidth(), 240);
       Ed.SetWordWrap(true);
     }
+    if (U.MaxUndo > 0) Ed.SetMaxUndo(U.MaxUndo);
     Ed.GetLines()->LoadFromBytes(Text);
     Ed.SetModified(false);
     Ed.Update();
     FHistory = {Saved()};
+    FRuns = {-1};
     FSaved = FHistory[0];
     FLog = "set-up " + std::to_string(U.Toggled) + " " + std::to_string(U.WrapWidth) + " " +
-           std::to_string(U.TabWidth) + ", text" + Hex(Text) + ", steps:";
+           std::to_string(U.TabWidth) + " " + std::to_string(U.MaxUndo) + ", text" + Hex(Text);
+    if (U.PastLimit) {
+      FLog += ", " + std::to_string(kEarlierPairs) + " times z and Backspace at the start";
+      for (int n = 0; n < kEarlierPairs && FBroke.empty(); ++n)
+        for (const TStep& s : {Key(ecChar, "z"), Key(ecDeleteLastChar)})
+          if (FBroke.empty()) FBroke = Run(s, false);
+    }
+    FLog += ", steps:";
   }
 
   std::string Saved() const { return Ed.GetLines()->SaveToBytes(); }
 
   // Runs a step; what broke, with the script up to it, or nothing.
-  std::string Run(const TStep& S) {
+  std::string Run(const TStep& S) { return FBroke.empty() ? Run(S, true) : FBroke; }
+
+  // Every step undone, then redone: the text loaded comes back (unmodified, when it was the one
+  // saved), then the newest.
+  std::string Finish() {
+    if (!FBroke.empty()) return FBroke;
+    const TStep undo = Key(ecUndo), redo = Key(ecRedo);
+    for (int32_t n = Ed.GetUndoList().ItemCount(); Ed.CanUndo() && n >= 0; --n)
+      if (std::string broke = Run(undo); !broke.empty()) return broke;
+    const bool whole = !Ed.GetUndoList().GetFullUndoImpossible();
+    if (whole && Saved() != FHistory[0])
+      return "undoing everything misses the start [" + FLog + "]";
+    if (whole && FSavedAtStart && Ed.GetModified())
+      return "undoing everything to the text saved leaves the page modified [" + FLog + "]";
+    for (int32_t n = Ed.GetRedoList().ItemCount(); Ed.CanRedo() && n >= 0; --n)
+      if (std::string broke = Run(redo); !broke.empty()) return broke;
+    if (whole && Saved() != FHistory.back())
+      return "redoing everything misses the end [" + FLog + "]";
+    return {};
+  }
+
+ private:
+  std::string Run(const TStep& S, bool Logged) {
     if (S.Kind == kCommand && S.Command == ecChar && S.Text.size() > 1) {  // a key at a time
       for (char c : S.Text)
-        if (std::string broke = Run(Key(ecChar, std::string(1, c))); !broke.empty()) return broke;
+        if (std::string broke = Run(Key(ecChar, std::string(1, c)), Logged); !broke.empty())
+          return broke;
       return {};
     }
-    FLog += " " + Describe(S) + ";";
+    if (Logged) FLog += " " + Describe(S) + ";";
     const std::string before = Saved();
     const TBefore b = Note(S);
     // Any command the editor runs and a press of the mouse put a waiting lead byte in first; a
@@ -427,27 +471,8 @@ class TScript {
     return broke.empty() ? broke : broke + " [" + FLog + "]";
   }
 
-  // Every step undone, then redone: the text loaded comes back (unmodified, when it was the one
-  // saved), then the newest.
-  std::string Finish() {
-    const TStep undo = Key(ecUndo), redo = Key(ecRedo);
-    for (int32_t n = Ed.GetUndoList().ItemCount(); Ed.CanUndo() && n >= 0; --n)
-      if (std::string broke = Run(undo); !broke.empty()) return broke;
-    const bool whole = !Ed.GetUndoList().GetFullUndoImpossible();
-    if (whole && Saved() != FHistory[0])
-      return "undoing everything misses the start [" + FLog + "]";
-    if (whole && FSavedAtStart && Ed.GetModified())
-      return "undoing everything to the text saved leaves the page modified [" + FLog + "]";
-    for (int32_t n = Ed.GetRedoList().ItemCount(); Ed.CanRedo() && n >= 0; --n)
-      if (std::string broke = Run(redo); !broke.empty()) return broke;
-    if (whole && Saved() != FHistory.back())
-      return "redoing everything misses the end [" + FLog + "]";
-    return {};
-  }
-
- private:
   struct TBefore {
-    const TRidEderUndoItem* Top = nullptr;
+    int32_t Newest = 0;  // the undo list's highest change number: what a change records is above
     bool CouldUndo = false, CouldRedo = false;
     int Pending = -1;
     TBufferCoord Caret{};
@@ -461,7 +486,7 @@ class TScript {
     const TBufferCoord c = Ed.GetCaretXY();
     // A lead byte waiting goes in before the step's bytes; indents and padding put blanks in.
     TBefore b;
-    b.Top = Ed.GetUndoList().PeekItem();
+    b.Newest = fuzz::NewestChange(Ed.GetUndoList());
     b.CouldUndo = Ed.CanUndo();
     b.CouldRedo = Ed.CanRedo();
     b.Pending = FPending;
@@ -560,6 +585,7 @@ class TScript {
       if (B.Pending >= 0) {
         FUndone.clear();
         FHistory.resize(FNow + 1);
+        FRuns.resize(FNow + 1);
       }
       FUndone.emplace_back(B.Pending < 0 ? std::optional(Before) : std::nullopt, FNow);
       // It takes back at least the newest change, whose text may be the one before it (a blank
@@ -567,7 +593,9 @@ class TScript {
       if (B.Pending < 0 && FNow > 0) --FNow;
       for (; FHistory[FNow] != After; --FNow)
         if (FNow == 0) return "an undo lands on a text never seen";
-      if (FRunFrom >= 0 && Ed.GetOptions().Contains(eoGroupUndo) && int64_t(FNow) > FRunFrom)
+      // However many older steps the undo limit dropped.
+      if (FNow + 1 < FRuns.size() && FRuns[FNow + 1] >= 0 && FRuns[FNow + 1] < int64_t(FNow) &&
+          Ed.GetOptions().Contains(eoGroupUndo))
         return "one undo takes back part of a run of typing";
       return {};
     }
@@ -578,14 +606,17 @@ class TScript {
       if (!FUndone.back().first) {
         FHistory.resize(++FNow);
         FHistory.push_back(After);
+        FRuns.resize(FNow);
+        FRuns.push_back(-1);
       }
       FUndone.pop_back();
       return {};
     }
-    // A change pushed an item other than a group break.
+    // A change pushed an item other than a group break (the limit may have dropped the items
+    // under it).
     TRidEderUndoList& u = Ed.GetUndoList();
     bool recorded = false;
-    for (int32_t i = u.ItemCount() - 1; i >= 0 && u.GetItem(i) != B.Top; --i)
+    for (int32_t i = u.ItemCount() - 1; i >= 0 && u.GetItem(i)->GetChangeNumber() > B.Newest; --i)
       recorded = recorded || u.GetItem(i)->GetChangeReason() != urGroupBreak;
     if (!recorded) {
       if (After != Before) return "a change is not recorded";
@@ -596,12 +627,16 @@ class TScript {
     FUndone.clear();
     FHistory.resize(FNow + 1);
     FHistory.push_back(After);
+    FRuns.resize(FNow + 1);
+    FRuns.push_back(B.Inline ? FRunFrom : -1);
     ++FNow;
     return {};
   }
 
   std::vector<std::string> FHistory;  // the texts after each recorded change; FNow the current
   size_t FNow = 0;
+  // For each change of the history, the place before the run of typing it belongs to, -1 none.
+  std::vector<int64_t> FRuns;
   // Each undo not yet redone: the text before it (unknown when a lead byte went in first) and its
   // place.
   std::vector<std::pair<std::optional<std::string>, size_t>> FUndone;
@@ -610,6 +645,7 @@ class TScript {
   int FPending = -1;          // a lead byte typed alone, waiting for the next
   int64_t FRunFrom = -1;      // the history place before the current run of typing
   std::string FLog;
+  std::string FBroke;  // what broke in the steps made before the script's own
 };
 
 // A script as a fuzz target's input: the set-up, a length byte and that many bytes of text,

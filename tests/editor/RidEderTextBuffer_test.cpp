@@ -660,6 +660,19 @@ TEST_F(UndoFixture, LimitDropsWholeGroupsNeverTheOneBeingRecorded) {
   Change(urInsert, "next");
   ASSERT_EQ(U.ItemCount(), 1);
   EXPECT_EQ(U.GetItem(0)->GetChangeStr(), "next");
+  // Under grouping a group's first change joins a run of its reason until a second comes: then
+  // the run under it is a step of its own, and goes.
+  U.SetGroupUndo(true);
+  U.SetMaxUndoActions(2);
+  Change(urDeleteAfter, "run");
+  U.BeginBlock();
+  Change(urDeleteAfter, "first");
+  ASSERT_EQ(U.ItemCount(), 2);  // one step
+  EXPECT_EQ(U.GetItem(0)->GetChangeStr(), "run");
+  Change(urInsert, "second");
+  U.EndBlock();
+  ASSERT_EQ(U.ItemCount(), 2);
+  EXPECT_EQ(U.GetItem(0)->GetChangeStr(), "first");
   U.SetMaxUndoActions(0);
   EXPECT_EQ(U.ItemCount(), 0);
 }

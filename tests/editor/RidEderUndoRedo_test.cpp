@@ -29,8 +29,8 @@ struct TEder {
     Ed.GetLines()->LoadFromBytes(Text);
     Ed.SetCaretXY(Caret);
   }
-  void Run(TRidEderorCommand Command, char Char = 0) {
-    Ed.CommandProcessor(Command, Char, nullptr);
+  void Run(TRidEderorCommand Command, char Char = 0, TBufferCoord Place = {}) {
+    Ed.CommandProcessor(Command, Char, script::TakesPlace(Command) ? &Place : nullptr);
   }
   void Type(const std::string& Bytes) {
     for (char c : Bytes) Run(ecChar, c);
@@ -46,10 +46,11 @@ void Offer(const std::string* Plain, const std::string* Block) {
   Clipboard()->Close();
 }
 
-// A key command, or a character typed (Char set, Command ecChar).
+// A key command, or a character typed (Char set, Command ecChar); a goto's place.
 struct TKey {
   TRidEderorCommand Command;
   char Char = 0;
+  TBufferCoord Place{};
 };
 std::vector<TKey> Typed(const std::string& Bytes) {
   std::vector<TKey> keys;
@@ -70,9 +71,27 @@ struct TRow {
   std::string Want;
   // Undos and redos after the keys, each with the text it gives.
   std::vector<std::pair<TRidEderorCommand, std::string>> Then;
+  int32_t MaxUndo = 0;  // the undo limit, 0 the control's own
 };
 
+// 1,200 steps: more than the control's undo limit keeps.
+std::vector<TKey> PastTheUndoLimit() {
+  std::vector<TKey> keys;
+  for (int n = 0; n < 600; ++n) keys = keys + Typed("z") + std::vector<TKey>{{ecDeleteLastChar}};
+  return keys;
+}
+
 TEST(RidEderUndoRedo, EachUndoTakesOneStepAndEachRedoGivesItBack) {
+  const std::string a = "\x82\xa0";  // あ
+  // The block "bc" over "x": the second row starts right of the block's column, inside あ.
+  const std::vector<TKey> block = {
+      {ecColumnSelect}, {ecGotoXY, 0, {2, 1}}, {ecSelGotoXY, 0, {4, 2}}};
+  const std::vector<TKey> typedThenBlock = Typed("z") + block;
+  const std::vector<TKey> pastLimitThenBlock = PastTheUndoLimit() + typedThenBlock;
+  const std::string blockText = "abcd\r\n" + a + "xy", typedText = "abcdz\r\n" + a + "xy",
+                    deletedText = "adz\r\n" + a + "y";
+  const std::vector<std::pair<TRidEderorCommand, std::string>> deletedAndBack = {
+      {ecUndo, typedText}, {ecRedo, deletedText}, {ecUndo, typedText}};
   const std::vector<TRow> rows = {
       {"a cut, then a paste over everything",
        "abc def ghi",
@@ -142,11 +161,60 @@ TEST(RidEderUndoRedo, EachUndoTakesOneStepAndEachRedoGivesItBack) {
         {ecRedo, "abc"},
         {ecRedo, "abc\r\n"},
         {ecRedo, "abc\r\nd"}}},
+      // The steps the undo limit keeps undo and redo exactly, however many it dropped.
+      {"a column block deleted past the undo limit",
+       blockText,
+       {5, 1},
+       pastLimitThenBlock + std::vector<TKey>{{ecDeleteChar}},
+       deletedText,
+       deletedAndBack},
+      {"Enter over a column block past the undo limit",
+       blockText,
+       {5, 1},
+       pastLimitThenBlock + std::vector<TKey>{{ecLineBreak}},
+       "a\r\ndz\r\n" + a + "y",
+       {{ecUndo, typedText}, {ecRedo, "a\r\ndz\r\n" + a + "y"}}},
+      {"typing over a column block past the undo limit",
+       blockText,
+       {5, 1},
+       pastLimitThenBlock + Typed("q"),
+       "aqdz\r\n" + a + "y",
+       {{ecUndo, typedText}, {ecRedo, "aqdz\r\n" + a + "y"}}},
+      {"a column block deleted past an undo limit of 1",
+       blockText,
+       {5, 1},
+       typedThenBlock + std::vector<TKey>{{ecDeleteChar}},
+       deletedText,
+       deletedAndBack,
+       1},
+      {"a column block deleted past an undo limit of 2",
+       blockText,
+       {5, 1},
+       typedThenBlock + std::vector<TKey>{{ecDeleteChar}},
+       deletedText,
+       deletedAndBack,
+       2},
+      // A run of typing goes whole, or an undo would take back part of it.
+      {"typing runs past an undo limit of 3",
+       "",
+       {1, 1},
+       Typed("ab") + std::vector<TKey>{{ecLeft}} + Typed("c"),
+       "acb",
+       {{ecUndo, "ab"}, {ecUndo, "ab"}, {ecRedo, "acb"}},
+       3},
+      {"typing over everything in mixed line breaks past an undo limit of 1",
+       "a\nb\rc",
+       {2, 1},
+       Typed("z") + std::vector<TKey>{{ecSelectAll}} + Typed("x"),
+       "x",
+       {{ecUndo, "az\nb\rc"}, {ecRedo, "x"}, {ecUndo, "az\nb\rc"}},
+       1},
   };
   for (const TRow& r : rows) {
     SCOPED_TRACE(r.Name);
     TEder s(r.Text, r.Caret);
-    for (const TKey& k : r.Keys) s.Run(k.Command, k.Char);
+    if (r.MaxUndo > 0) s.Ed.SetMaxUndo(r.MaxUndo);
+    for (const TKey& k : r.Keys) s.Run(k.Command, k.Char, k.Place);
     EXPECT_EQ(s.Text(), r.Want);
     for (size_t i = 0; i < r.Then.size(); ++i) {
       s.Run(r.Then[i].first);
@@ -253,9 +321,10 @@ TEST(RidEderUndoRedo, AnEmptyPasteLeavesThePageAsItWas) {
 // Ctrl+S, as the window saves: the page is marked unmodified.
 constexpr TRidEderorCommand Save = ecNone;
 
-// Keys on an empty page as loaded, then saves, undos and redos, each with the text it gives and
-// whether the page shows as modified: never on a text other than the one saved. One undo takes a
-// typing run back whole, also beyond the undo limit, which drops older steps instead.
+// Keys on a page as loaded (an empty one unless a row says), then saves, undos and redos, each
+// with the text it gives and whether the page shows as modified: never on a text other than the
+// one saved. One undo takes a typing run back whole, also beyond the undo limit, which drops older
+// steps instead.
 TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
   struct TStep {
     TKey Key;
@@ -267,6 +336,9 @@ TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
     std::vector<TKey> Keys;
     bool Dropped;  // older steps went over the undo limit
     std::vector<TStep> Then;
+    std::string Text = {};
+    TBufferCoord Caret = {1, 1};
+    int32_t MaxUndo = 0;  // the undo limit, 0 the control's own
   };
   std::string run;
   for (int i = 0; i < 1500; ++i) run += static_cast<char>('a' + i % 26);
@@ -284,18 +356,36 @@ TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
        Typed("xy") + std::vector<TKey>{{ecLeft}} + Typed(run),
        true,
        {{{ecUndo}, "xy", true}, {{ecUndo}, "xy", true}, {{ecRedo}, "x" + run + "y", true}}},
+      // The save marked on the break the limit dropped with the typing under it.
+      {"a column block deleted after a save, past an undo limit of 1",
+       Typed("z") + std::vector<TKey>{{Save},
+                                      {ecColumnSelect},
+                                      {ecGotoXY, 0, {2, 1}},
+                                      {ecSelGotoXY, 0, {4, 2}},
+                                      {ecDeleteChar}},
+       true,
+       {{{ecUndo}, "az\r\n\xfc\xfc ", false},
+        {{ecRedo}, "a\r\n\xfc\xfc", true},
+        {{ecUndo}, "az\r\n\xfc\xfc ", false}},
+       "a\r\n\xfc\xfc ",
+       {2, 1},
+       1},
   };
   for (const TSavedRow& r : rows) {
     SCOPED_TRACE(r.Name);
-    TEder s("");
-    for (const TKey& k : r.Keys) s.Run(k.Command, k.Char);
+    TEder s(r.Text, r.Caret);
+    if (r.MaxUndo > 0) s.Ed.SetMaxUndo(r.MaxUndo);
+    const auto press = [&](const TKey& k) {
+      if (k.Command == Save)
+        s.Ed.SetModified(false);
+      else
+        s.Run(k.Command, k.Char, k.Place);
+    };
+    for (const TKey& k : r.Keys) press(k);
     EXPECT_EQ(s.Ed.GetUndoList().GetFullUndoImpossible(), r.Dropped);
     for (size_t i = 0; i < r.Then.size(); ++i) {
       const TStep& step = r.Then[i];
-      if (step.Key.Command == Save)
-        s.Ed.SetModified(false);
-      else
-        s.Run(step.Key.Command, step.Key.Char);
+      press(step.Key);
       EXPECT_EQ(s.Text(), step.Text) << "after step " << i + 1;
       EXPECT_EQ(s.Ed.GetModified(), step.Modified) << "after step " << i + 1;
     }
@@ -305,13 +395,15 @@ TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
 // Random key scripts (tests/editor/EderScript.h): every command of the key-command table, with
 // its argument drawn where it takes one, mouse presses with and without Shift, Alt and Ctrl
 // anywhere (past line ends and the last line too), saves and texts of other programs, on the
-// window's options and variants of them. After each step no character is split, the caret and a
-// normal block's ends stand on character starts, the page is modified whenever its text is not
-// the one saved, typing with nothing selected puts in just its characters, and a copy gives the
-// text selected to other programs and back; an undo, which may take back several steps at once
-// (a run of typing whole), lands on a text the page had before one of them; right after a run
-// of undos each redo gives back, in turn, the text its undo took away; undo of everything gives
-// the text loaded, and redo of everything the text of the newest change.
+// window's options and variants of them, now and then under an undo limit of a few items or past
+// the control's own. After each step no character is split, the caret and a normal block's ends
+// stand on character starts, the page is modified whenever its text is not the one saved, typing
+// with nothing selected puts in just its characters, and a copy gives the text selected to other
+// programs and back; an undo, which may take back several steps at once (a run of typing whole,
+// whatever the limit dropped), lands on a text the page had before one of them; right after a
+// run of undos each redo gives back, in turn, the text its undo took away; undo of everything
+// gives the text loaded (when the limit dropped nothing), and redo of everything the text of the
+// newest change.
 TEST(RidEderUndoRedo, RandomKeyScriptsRedoWhatTheirUndosTook) {
   for (uint32_t seed = 1; seed <= 200; ++seed) {
     std::mt19937 rng(seed);
@@ -326,6 +418,9 @@ TEST(RidEderUndoRedo, RandomKeyScriptsRedoWhatTheirUndosTook) {
 using script::Key;
 script::TStep Type(const std::string& Bytes) { return Key(ecChar, Bytes); }
 script::TStep Goto(int32_t X, int32_t Y) { return {script::kCommand, ecGotoXY, {}, true, {X, Y}}; }
+script::TStep SelectTo(int32_t X, int32_t Y) {
+  return {script::kCommand, ecSelGotoXY, {}, true, {X, Y}};
+}
 script::TStep Click(int32_t X, int32_t Y, uint8_t Keys = 0) {
   return {script::kMouse, ecNone, {}, true, {X, Y}, {X, Y}, Keys};
 }
@@ -341,7 +436,9 @@ struct TKnownScript {
 };
 
 TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
-  script::TSetUp trim, trimWrapped, plainEndWrapped;
+  script::TSetUp trim, trimWrapped, plainEndWrapped, limitOf1, pastLimit;
+  limitOf1.MaxUndo = 1;
+  pastLimit.PastLimit = true;
   trim.Toggled = trimWrapped.Toggled = int32_t(eoTrimTrailingSpaces);
   plainEndWrapped.Toggled = int32_t(eoEnhanceEndKey);
   trimWrapped.WrapWidth = plainEndWrapped.WrapWidth = 3;
@@ -423,6 +520,29 @@ TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
        "",
        {Key(ecLineEnd), Key(ecSelLineEnd)},
        plainEndWrapped},
+      // Past the undo limit, a column block whose second row starts inside a character, and
+      // mixed line breaks, come back as they were; a save marked on a step dropped still counts.
+      {"column-delete-past-the-undo-limit",
+       "abcd\r\n\x82\xa0xy",
+       {Key(ecLineEnd), Type("z"), Key(ecColumnSelect), Goto(2, 1), SelectTo(4, 2),
+        Key(ecDeleteChar), Key(ecUndo), Key(ecRedo)},
+       pastLimit},
+      {"column-delete-after-a-save-past-an-undo-limit-of-1",
+       "a\r\n\xfc\xfc ",
+       {Goto(2, 1),
+        Type("z"),
+        {script::kSave},
+        Key(ecColumnSelect),
+        Goto(2, 1),
+        SelectTo(4, 2),
+        Key(ecDeleteChar),
+        Key(ecUndo),
+        Key(ecRedo)},
+       limitOf1},
+      {"typing-over-mixed-line-breaks-past-an-undo-limit-of-1",
+       "a\nb\rc",
+       {Goto(2, 1), Type("z"), Key(ecSelectAll), Type("x"), Key(ecUndo), Key(ecRedo)},
+       limitOf1},
   };
   const std::filesystem::path seeds =
       std::filesystem::path(RID_TEST_DATA) / "../../fuzz/corpus/RidEderScript_fuzz";
