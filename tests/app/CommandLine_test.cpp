@@ -404,8 +404,8 @@ pid_t StartRideder(const std::vector<std::string>& Args) {
   return pid;
 }
 
-// Waits up to Seconds (a safety net) for an event in the folder that Inotify watches whose
-// name Wanted takes; true when one came.
+// Waits up to Seconds (a safety net) for an event that Wanted takes in the folder that Inotify
+// watches; true when one came.
 bool AwaitFolderEvent(int Inotify, const std::function<bool(const inotify_event&)>& Wanted,
                       int Seconds) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(Seconds);
