@@ -52,8 +52,9 @@ done
 # --- the session's folder and the user the input method runs as
 session=$(mktemp -d /tmp/rid-ime.XXXXXX)
 chmod 755 "$session"
-# Each program is started with setsid, in a process group of its own (its id is the program's),
-# which what it starts stays in: fcitx5 starts mozc_server and leaves it to init.
+# Each program is started with setsid, in a process group of its own, which what it starts stays
+# in: fcitx5 starts mozc_server and leaves it to init. Without job control a background program
+# leads no group, so setsid makes it the leader of a new one without a fork: $! is the group's id.
 pids=()
 # Whether a process of the group $1 still runs (one ended and not yet reaped does not).
 group_runs() {
