@@ -6,6 +6,9 @@
 //   ExecView;
 // - pcre2: pcre2_match (the interpreter, no JIT) from the line's start, then again after each
 //   match (one byte further after an empty one), with one match-data block made beforehand;
+// - pcre2_jit: the same with the pattern also compiled to machine code (pcre2_jit_compile,
+//   PCRE2_JIT_COMPLETE), which pcre2_match then runs: PCRE2 at its fastest, which our engine,
+//   an interpreter, does not try to be;
 // - onig: onig_search on the line likewise (ASCII encoding, Ruby syntax), one region made
 //   beforehand.
 // Patterns are compiled once, before timing. Every side must find the same number of matches.
@@ -96,13 +99,17 @@ class TRid {
 
 class TPcre2 {
  public:
-  explicit TPcre2(const TSearch& s) {
+  TPcre2(const TSearch& s, bool jit) {
     int err;
     PCRE2_SIZE errOffset;
     FRe = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(s.Pattern), PCRE2_ZERO_TERMINATED,
                         s.IgnoreCase ? PCRE2_CASELESS : 0, &err, &errOffset, nullptr);
     if (FRe == nullptr) {
       fprintf(stderr, "pcre2 refuses %s\n", s.Pattern);
+      exit(1);
+    }
+    if (jit && pcre2_jit_compile(FRe, PCRE2_JIT_COMPLETE) != 0) {
+      fprintf(stderr, "pcre2 has no JIT for %s (libpcre2-8-0 built without it?)\n", s.Pattern);
       exit(1);
     }
     FMd = pcre2_match_data_create_from_pattern(FRe, nullptr);
@@ -212,7 +219,11 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("rid_exec/" + name).c_str(), BM_Search<TRid, bool>, s, "rid_exec",
                                  true)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("pcre2/" + name).c_str(), BM_Search<TPcre2>, s, "pcre2")
+    benchmark::RegisterBenchmark(("pcre2/" + name).c_str(), BM_Search<TPcre2, bool>, s, "pcre2",
+                                 false)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("pcre2_jit/" + name).c_str(), BM_Search<TPcre2, bool>, s,
+                                 "pcre2_jit", true)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("onig/" + name).c_str(), BM_Search<TOnig>, s, "onig")
         ->Unit(benchmark::kMillisecond);
@@ -223,23 +234,26 @@ int main(int argc, char** argv) {
 
   printf("\n%zu lines, %zu bytes; each engine called once per line. Best of 5 runs, CPU ms:\n",
          Lines().size(), TextBytes());
-  printf("%-17s %8s %8s %8s %8s %8s %9s %9s\n", "search", "matches", "rid", "rid_exec", "pcre2",
-         "onig", "rid/pcre2", "rid/onig");
+  printf("%-17s %8s %8s %8s %8s %9s %8s %9s %9s %9s\n", "search", "matches", "rid", "rid_exec",
+         "pcre2", "pcre2_jit", "onig", "rid/pcre2", "rid/jit", "rid/onig");
   for (const TSearch& s : kSearches) {
     TRid rid(s, false), ridExec(s, true);
-    TPcre2 pcre(s);
+    TPcre2 pcre(s, false), pcreJit(s, true);
     TOnig onig(s);
     const long count = rid.Count();
     CheckCount(s.Name, "rid", count);
     CheckCount(s.Name, "rid_exec", ridExec.Count());
     CheckCount(s.Name, "pcre2", pcre.Count());
+    CheckCount(s.Name, "pcre2_jit", pcreJit.Count());
     CheckCount(s.Name, "onig", onig.Count());
     const double tRid = rid::bench::BestCpuTime([&] { return rid.Count(); });
     const double tExec = rid::bench::BestCpuTime([&] { return ridExec.Count(); });
     const double tPcre = rid::bench::BestCpuTime([&] { return pcre.Count(); });
+    const double tJit = rid::bench::BestCpuTime([&] { return pcreJit.Count(); });
     const double tOnig = rid::bench::BestCpuTime([&] { return onig.Count(); });
-    printf("%-17s %8ld %8.2f %8.2f %8.2f %8.2f %9.2f %9.2f\n", s.Name, count, tRid * 1e3,
-           tExec * 1e3, tPcre * 1e3, tOnig * 1e3, tRid / tPcre, tRid / tOnig);
+    printf("%-17s %8ld %8.2f %8.2f %8.2f %9.2f %8.2f %9.2f %9.2f %9.2f\n", s.Name, count,
+           tRid * 1e3, tExec * 1e3, tPcre * 1e3, tJit * 1e3, tOnig * 1e3, tRid / tPcre, tRid / tJit,
+           tRid / tOnig);
   }
   printf("(ratio below 1: we are faster)\n");
   return 0;

@@ -362,7 +362,10 @@ int32_t TCustomRidEder::InsertLine(std::string_view Value) {
     }
     if (k + 1 < rows.size() || terminated) FLines->SetLineBreak(y - 1, rows[k].Break);
     ++y;
-    InternalSetCaretY(y);
+    // The view follows the caret after the first row and the last: the rows between would
+    // scroll it a row at a time, each scroll repainting the window, to where the last row's
+    // scroll takes it in one.
+    SetCaretXYEx(k == 0 || k + 1 == rows.size(), {FCaretX, y});
   }
   FLastInsertEnd = {1, y};
   return added;

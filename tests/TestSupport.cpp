@@ -11,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QStringList>
+#include <QTimer>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -85,6 +87,17 @@ void StopChild(pid_t Pid) {
   waitpid(Pid, nullptr, 0);
 }
 
+bool PauseChild(pid_t Pid, int* Status) {
+  kill(Pid, SIGSTOP);
+  int status = 0;
+  pid_t got;
+  while ((got = waitpid(Pid, &status, WUNTRACED)) < 0 && errno == EINTR) {
+  }
+  if (got == Pid && WIFSTOPPED(status)) return true;
+  *Status = status;
+  return false;
+}
+
 std::string ShellQuoted(const std::string& S) {
   std::string q = "'";
   for (char c : S) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -129,6 +142,14 @@ bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return true;
+}
+
+void ProcessEventsPast(int Ms) {
+  bool fired = false;
+  QObject context;
+  QTimer::singleShot(Ms, Qt::PreciseTimer, &context, [&fired] { fired = true; });
+  if (!WaitUntil([&fired] { return fired; }, Ms + kWaitSeconds * 1000))
+    ADD_FAILURE() << "a timer of " << Ms << " ms did not fire";
 }
 
 bool EnterInputMethodSession() {

@@ -38,6 +38,10 @@ void NeedTool(const std::string& Name, const std::string& Package);
 void PrepareChild(const std::filesystem::path& Log, int Keep = -1);
 // Stops a child: asked first, then forced when it does not leave within 5 s.
 void StopChild(pid_t Pid);
+// Pauses a child (SIGSTOP) and returns once it has stopped: kill returns before the signal has
+// taken effect, and a child still running may go on to do what the caller looks for. False
+// when the child ended first; it is then reaped and *Status says how it ended.
+bool PauseChild(pid_t Pid, int* Status);
 
 // S as one word of a shell command line.
 std::string ShellQuoted(const std::string& S);
@@ -80,6 +84,10 @@ constexpr int kWaitSeconds = 300;
 // Processes the application's events (when there is an application) until Done() holds or
 // TimeoutMs have passed; returns whether it came to hold.
 bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs = kWaitSeconds * 1000);
+// Processes the application's events until a timer of Ms, started now, has fired, so that
+// every timer due before it has had its turn however slowly the machine runs: a test that a
+// timer did not act waits for this rather than for a time.
+void ProcessEventsPast(int Ms);
 
 // --- a real input method (tests/input-method-session.sh: an X server, a private session bus,
 // fcitx5 with mozc, QT_IM_MODULE=fcitx). A test that types through it starts with

@@ -35,24 +35,48 @@ need dbus-daemon dbus-daemon
 need dbus-send dbus-bin
 need fcitx5 fcitx5
 need setpriv util-linux
+need setsid util-linux
+need pgrep procps
 [ -x /usr/lib/mozc/mozc_server ] ||
   fail "/usr/lib/mozc/mozc_server is missing: install the package fcitx5-mozc (scripts/setup-deps.sh)"
 compgen -G "/usr/lib/*/qt6/plugins/platforminputcontexts/libfcitx5platforminputcontextplugin.so" \
   >/dev/null || fail "Qt 6's fcitx5 module is missing: install the package fcitx5-frontend-qt6"
 
+# The session's programs keep none of the caller's other descriptors (a test runner's log or
+# pipes), which one that outlived the session would hold open.
+for fd in /proc/$$/fd/*; do
+  fd=${fd##*/}
+  if [ "$fd" -gt 2 ]; then eval "exec $fd>&-" 2>/dev/null || true; fi
+done
+
 # --- the session's folder and the user the input method runs as
 session=$(mktemp -d /tmp/rid-ime.XXXXXX)
 chmod 755 "$session"
+# Each program is started with setsid, in a process group of its own, which what it starts stays
+# in: fcitx5 starts mozc_server and leaves it to init. Without job control a background program
+# leads no group, so setsid makes it the leader of a new one without a fork: $! is the group's id.
 pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    # fcitx5's children (mozc_server) go with it.
-    pkill -TERM -P "${pids[i]}" 2>/dev/null || true
-    kill -TERM "${pids[i]}" 2>/dev/null || true
+# Whether a process of the group $1 still runs (one ended and not yet reaped does not).
+group_runs() {
+  local p
+  for p in $(pgrep -g "$1"); do
+    ps -o stat= -p "$p" 2>/dev/null | grep -qv '^Z' && return 0
   done
+  return 1
+}
+cleanup() {
+  local i pid
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill -TERM -- "-${pids[i]}" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$session"
+  # What they started ends in its own time (mozc_server takes seconds), and is then forced.
+  for pid in "${pids[@]}"; do
+    for ((i = 0; i < wait_seconds * 10; i++)); do
+      group_runs "$pid" || break
+      sleep 0.1
+    done
+    kill -KILL -- "-$pid" 2>/dev/null || true
+  done
+  rm -rf "$session" || true
 }
 trap cleanup EXIT
 
@@ -98,7 +122,7 @@ wait_for_line() {
 }
 
 # --- the X server
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$session/display" \
+setsid Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$session/display" \
   >"$session/xvfb.log" 2>&1 &
 pids+=($!)
 wait_for_line "$session/display" "the X server (Xvfb)" "$session/xvfb.log"
@@ -120,14 +144,14 @@ cat >"$session/bus.conf" <<EOF
   </policy>
 </busconfig>
 EOF
-"${as_user[@]}" dbus-daemon --nofork --nopidfile --config-file="$session/bus.conf" \
+setsid "${as_user[@]}" dbus-daemon --nofork --nopidfile --config-file="$session/bus.conf" \
   --print-address=3 3>"$session/bus-address" >"$session/bus.log" 2>&1 &
 pids+=($!)
 wait_for_line "$session/bus-address" "the D-Bus session bus (dbus-daemon)" "$session/bus.log"
 bus=$(head -n 1 "$session/bus-address")
 
 # --- fcitx5 with the addons the session uses; it answers on the bus once they are loaded
-"${as_user[@]}" env -i HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+setsid "${as_user[@]}" env -i HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
   XDG_CACHE_HOME="$home/.cache" PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$display" \
   DBUS_SESSION_BUS_ADDRESS="$bus" \
   fcitx5 --disable=all --enable=dbus,dbusfrontend,xcb,keyboard,mozc >"$session/fcitx5.log" 2>&1 &

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
+#include <functional>
 
 #include "platform/Locale.h"
 #include "tests/FileFaults.h"
@@ -419,9 +419,10 @@ pid_t StartRideder(const std::vector<std::string>& Args) {
   return pid;
 }
 
-// Waits up to Seconds for a file whose name starts with "." to appear in the folder that
-// Inotify watches; true when one did.
-bool AwaitHiddenFile(int Inotify, int Seconds) {
+// Waits up to Seconds (a safety net) for an event that Wanted takes in the folder that Inotify
+// watches; true when one came.
+bool AwaitFolderEvent(int Inotify, const std::function<bool(const inotify_event&)>& Wanted,
+                      int Seconds) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(Seconds);
   alignas(inotify_event) char buffer[4096];
   while (std::chrono::steady_clock::now() < end) {
@@ -430,7 +431,7 @@ bool AwaitHiddenFile(int Inotify, int Seconds) {
     const ssize_t n = ::read(Inotify, buffer, sizeof buffer);
     for (ssize_t at = 0; at < n;) {
       const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-      if (e->len > 0 && e->name[0] == '.') return true;
+      if (e->len > 0 && Wanted(*e)) return true;
       at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
     }
   }
@@ -456,33 +457,39 @@ TEST(CommandLineFiles, AnInterruptedExportOrPrintLeavesNoTemporaryFileAndTheOlde
       {"--print-pdf", &line, SIGTERM, true},
       {"--print-pdf", &line, SIGINT, false},
   };
+  // At its temporary file: one was made. While it prints: it has read its input and written
+  // nothing yet.
+  const auto hidden = [](const inotify_event& E) {
+    return (E.mask & IN_CREATE) != 0 && E.name[0] == '.';
+  };
+  const auto inputRead = [](const inotify_event& E) {
+    return (E.mask & IN_CLOSE_NOWRITE) != 0 && std::string(E.name) == "in.pl";
+  };
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::string(c.Mode) + (c.AtTemporaryFile ? " at its temporary file" : ""));
     test::TempDir dir;
     const auto input = dir / "in.pl", out = dir / "out";
     test::WriteFileBytes(input, *c.Text);
-    test::WriteFileBytes(out, "older");
-    // Caught at the moment its temporary file exists: stopped there, then signalled.
+    // Caught at that moment: stopped there (and seen stopped), then signalled.
     bool caught = false;
     for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+      test::WriteFileBytes(out, "older");  // a run that was not caught may have replaced it
       const int inotify = ::inotify_init1(IN_CLOEXEC);
-      ASSERT_GE(inotify_add_watch(inotify, dir.Path().c_str(), IN_CREATE), 0);
+      ASSERT_GE(inotify_add_watch(inotify, dir.Path().c_str(), IN_CREATE | IN_CLOSE_NOWRITE), 0);
       const pid_t pid = StartRideder({c.Mode, out.string(), input.string()});
       ASSERT_GT(pid, 0);
-      if (c.AtTemporaryFile) {
-        const bool created = AwaitHiddenFile(inotify, test::kWaitSeconds);
-        ::kill(pid, SIGSTOP);
-        caught = created && !HiddenFiles(dir.Path()).empty();
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        caught = true;
-      }
+      const bool reached =
+          AwaitFolderEvent(inotify, c.AtTemporaryFile ? hidden : inputRead, test::kWaitSeconds);
+      ::close(inotify);
+      int status = 0;
+      if (!test::PauseChild(pid, &status)) continue;  // it was done before it could be stopped
+      const bool written = !HiddenFiles(dir.Path()).empty();
+      caught = reached &&
+               (c.AtTemporaryFile ? written : !written && test::ReadFileBytes(out) == "older");
       ::kill(pid, c.Signal);
       ::kill(pid, SIGCONT);
-      int status = 0;
       ::waitpid(pid, &status, 0);
-      ::close(inotify);
-      if (!caught) continue;  // it was done before it could be stopped: once more
+      if (!caught) continue;  // stopped before or after the moment: once more
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.Signal) << status;
     }
     EXPECT_TRUE(caught);

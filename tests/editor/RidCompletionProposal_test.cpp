@@ -999,9 +999,7 @@ TEST(RidCompletionProposal, ADotOpensTheListAfterTheTimer) {
   s.Key(Qt::Key_Escape);
   // Another key before the tick stops the timer.
   s.Type(".x");
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < 150) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  test::ProcessEventsPast(150);
   EXPECT_FALSE(s.Shown());
   // A dot typed into the open list completes, is typed, and opens the list again.
   s.Ed.SetText("x = me");
@@ -1069,9 +1067,7 @@ TEST(RidCompletionProposal, AnEditorThatGoesTakesTheListWithIt) {
     s.P.SetTimerInterval(20);
     s.Type(".");
     s.Owned.reset();
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 80) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    test::ProcessEventsPast(80);
     EXPECT_FALSE(s.Shown());
     EXPECT_EQ(s.F.GetTargetEditor(), nullptr);
   }

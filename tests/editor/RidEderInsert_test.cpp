@@ -1453,6 +1453,57 @@ TEST(RidEderInsert, LineAndColumnPastesTrimAsTheModelSays) {
   }
 }
 
+// A block of many lines leaves the text, the caret and the view where pasting its lines one at
+// a time leaves them, from a caret in view, above it or below it, with and without word wrap:
+// the view follows the caret once to the block's end, not row by row.
+TEST(RidEderInsert, APasteOfManyLinesEndsWhereItsLinesPastedOneByOneEnd) {
+  std::mt19937 rng(7);
+  const auto line = [&] {
+    std::string l(rng() % 3 == 0 ? 30 + rng() % 90 : rng() % 12, 'a');  // some wrap
+    if (rng() % 2) l += rng() % 2 ? "  " : "\t";
+    return l;
+  };
+  for (int round = 0; round < 60; ++round) {
+    std::vector<std::string> lines(1 + rng() % 80), rows(1 + rng() % 60);
+    for (auto& l : lines) l = line();
+    for (auto& r : rows) r = line();
+    const bool wrap = rng() % 2, trim = rng() % 2;
+    const int32_t caretLine = 1 + rng() % lines.size(), top = 1 + rng() % lines.size();
+    SCOPED_TRACE(testing::Message() << "round " << round << ": " << rows.size() << " rows at line "
+                                    << caretLine << " of " << lines.size() << ", top line " << top
+                                    << (wrap ? ", wrapped" : "") << (trim ? ", trimmed" : ""));
+    const auto start = [&](TEder& S) {
+      if (trim) S.Ed.SetOptions(S.Ed.GetOptions() + TRidEderorOptions{eoTrimTrailingSpaces});
+      S.Ed.SetWordWrap(wrap);
+      for (const std::string& l : lines) S.Ed.GetLines()->Add(l);
+      S.Ed.SetCaretXY({1, caretLine});
+      S.Ed.SetTopLine(top);
+    };
+    TEder whole, oneByOne;
+    start(whole);
+    start(oneByOne);
+    std::string block;
+    for (const std::string& r : rows) block += r + "\r\n";
+    PutBlock(smLine, block);
+    whole.Ed.PasteFromClipboard();
+    for (const std::string& r : rows) {
+      PutBlock(smLine, r + "\r\n");
+      oneByOne.Ed.PasteFromClipboard();
+    }
+    ASSERT_EQ(whole.Ed.GetText(), oneByOne.Ed.GetText());
+    EXPECT_EQ(whole.Ed.GetCaretXY(), oneByOne.Ed.GetCaretXY());
+    EXPECT_EQ(whole.Ed.GetLeftChar(), oneByOne.Ed.GetLeftChar());
+    if (!(wrap && trim)) {
+      EXPECT_EQ(whole.Ed.GetTopLine(), oneByOne.Ed.GetTopLine());
+    } else {
+      // The view followed rows that the blanks trimmed at the paste's end made fewer: the caret
+      // may stand a few rows above the window's last, but in it.
+      const int32_t row = whole.Ed.GetDisplayXY().Row, first = whole.Ed.GetTopLine();
+      EXPECT_TRUE(row >= first && row < first + whole.Ed.GetLinesInWindow()) << row << " " << first;
+    }
+  }
+}
+
 TEST(RidEderInsert, ForeignClipboardDataPastesSafely) {
   TEder s;
   s.Ed.SetText("xy");

@@ -33,9 +33,7 @@ TEST(Forms, TimerTicksOnTheEventLoopAndStops) {
   EXPECT_TRUE(WaitFor([&] { return ticks >= 2; }));
   t.SetEnabled(false);
   const int now = ticks;
-  QElapsedTimer wait;
-  wait.start();
-  while (wait.elapsed() < 20) Application()->ProcessMessages();
+  test::ProcessEventsPast(20);
   EXPECT_EQ(ticks, now);
   // An exception from a tick is reported, not thrown through the event loop.
   std::string reported;
