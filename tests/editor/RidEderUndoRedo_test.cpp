@@ -543,6 +543,11 @@ TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
        "a\nb\rc",
        {Goto(2, 1), Type("z"), Key(ecSelectAll), Type("x"), Key(ecUndo), Key(ecRedo)},
        limitOf1},
+      // A block case change of a column right of a lone lead byte changes its letters in place:
+      // no byte moves, though the lead byte would take the byte after the row were it taken out.
+      {"column-upper-case-right-of-a-lone-lead-byte",
+       "\x83 ab",
+       {Key(ecColumnSelect), Goto(2, 1), SelectTo(4, 1), Key(ecUpperCaseBlock)}},
   };
   const std::filesystem::path seeds =
       std::filesystem::path(RID_TEST_DATA) / "../../fuzz/corpus/RidEderScript_fuzz";
