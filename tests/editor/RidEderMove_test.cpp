@@ -271,8 +271,8 @@ TEST(RidEderMove, CaseChangesTouchOnlySingleByteLetters) {
        ecToggleCaseBlock, A + "b", {3, 1}, false},
       {"and steps past the line end to the next line", "ab\r\ncd", {3, 1}, {3, 1},
        ecUpperCaseBlock, "ab\r\ncd", {1, 2}, false},
-      // A lone lead byte is a character of its own, and no byte moves: a column row whose
-      // removal would join it to the byte after the row stays where it was.
+      // A lone lead byte is a character of its own and no byte moves, also where the lead byte
+      // would take the byte after a column row were the row taken out.
       {"upper of a column right of lone lead bytes", "a" + lone + "bc\r\nd" + lone + "ef",
        {3, 1}, {5, 2}, ecUpperCaseBlock, "a" + lone + "Bc\r\nd" + lone + "Ef", {5, 2}, true,
        smColumn},
