@@ -59,6 +59,10 @@ TCustomRidEder::TCustomRidEder(TComponent* AOwner) : TCustomControl(AOwner) {
   FUndoList->SetGroupUndo(FOptions.Contains(eoGroupUndo));
   FRedoList = std::make_unique<TRidEderUndoList>();
   FRedoList->OnAddedUndo = TNotifyEvent(this, &TCustomRidEder::UndoRedoAdded);
+  // The redo list holds what undos took off the undo list, which its limit bounds already, and
+  // the group breaks that went with it: a limit of its own would drop the change to be redone
+  // last.
+  FRedoList->SetMaxUndoActions(MaxInt);
 
   FSelectedColor = std::make_unique<TRidSelectedColor>();
   FSelectedColor->OnChange = TNotifyEvent(this, &TCustomRidEder::SelectedColorsChanged);
@@ -395,7 +399,6 @@ void TCustomRidEder::SetRightEdgeColor(TColor Value) {
 void TCustomRidEder::SetMaxUndo(int32_t Value) {
   if (Value < 0) return;
   FUndoList->SetMaxUndoActions(Value);
-  FRedoList->SetMaxUndoActions(Value);
 }
 
 void TCustomRidEder::SetHighlighter(TRidCustomHighlighter* Value) {

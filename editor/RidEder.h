@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "editor/RidEderHighlighter.h"
@@ -839,6 +840,14 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   int32_t PutLineAfter(const TRidLineEdits::TLine& L, int32_t Index, TRidLineEdits::TRows& Rows);
   // L's line as it was before its hits were replaced, from its rows after.
   void PutLineBefore(const TRidLineEdits::TLine& L, std::string& Text);
+  // The bytes of line Line (1-based, one of the text) that the selection covers, as 0-based
+  // [first, second) within the line: a column row moved off trail bytes, as a deletion takes it.
+  std::pair<int32_t, int32_t> SelectedBytes(int32_t Line);
+  // The case change of the selection's letters, in place, as one undo step that gives back the
+  // selection from WasBegin to WasEnd in WasMode and the caret at Caret; nothing when no letter
+  // changes and no blank is to be trimmed.
+  void ChangeCaseOfSelection(TRidEderorCommand Cmd, TBufferCoord WasBegin, TBufferCoord WasEnd,
+                             TRidSelectionMode WasMode, TBufferCoord Caret);
   // Selection and caret as given, keeping the active selection mode.
   void SetSelectionRaw(TBufferCoord Start, TBufferCoord End, TBufferCoord Caret);
   // The indentation an unindent removes from Line at Col (moved off a trail byte first).

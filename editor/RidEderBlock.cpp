@@ -12,40 +12,30 @@ namespace {
 
 int32_t Len(std::string_view S) { return static_cast<int32_t>(S.size()); }
 
-bool IsAsciiLetter(char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); }
-
-char ToggledCase(char C) {
-  if (!IsAsciiLetter(C)) return C;
-  return C >= 'a' ? static_cast<char>(C - 'a' + 'A') : static_cast<char>(C - 'A' + 'a');
+// A single-byte character in the case a command asks for; First: whether it is the first
+// character of the text (title case).
+char InCase(char C, TRidEderorCommand Cmd, bool First) {
+  const bool upper = Cmd == ecUpperCase || Cmd == ecUpperCaseBlock ||
+                     (Cmd == ecTitleCase && First) ||
+                     ((Cmd == ecToggleCase || Cmd == ecToggleCaseBlock) && IsCharLowerA(C));
+  const bool lower = Cmd == ecLowerCase || Cmd == ecLowerCaseBlock ||
+                     (Cmd == ecTitleCase && !First) ||
+                     ((Cmd == ecToggleCase || Cmd == ecToggleCaseBlock) && IsCharUpperA(C));
+  if (upper) CharUpperBuffA(&C, 1);
+  if (lower) CharLowerBuffA(&C, 1);
+  return C;
 }
 
-// Text in the case a command asks for; only single-byte letters change, walking by character
-// so that a trail byte is never taken for a letter.
-std::string InCase(std::string_view Text, TRidEderorCommand Cmd) {
-  switch (Cmd) {
-    case ecUpperCase:
-    case ecUpperCaseBlock:
-      return AnsiUpperCase(Text);
-    case ecLowerCase:
-    case ecLowerCaseBlock:
-      return AnsiLowerCase(Text);
-    default:
-      break;
-  }
-  std::string s(Text);
-  bool first = true;
-  for (size_t i = 0; i < s.size(); first = false) {
-    if (SjisCharLength(s, i) == 2) {
-      i += 2;
-      continue;
-    }
-    if (Cmd == ecTitleCase)
-      s[i] = first ? AnsiUpperCase(s.substr(i, 1))[0] : AnsiLowerCase(s.substr(i, 1))[0];
-    else
-      s[i] = ToggledCase(s[i]);
-    ++i;
-  }
-  return s;
+// Bytes [From, To) of Line in the case a command asks for, walking the line by character from
+// From, a character start: a trail byte is never taken for a letter and a lone lead byte is a
+// character of its own. A letter is never a lead byte and both its cases can trail, so the
+// change leaves every character as long as it was. First is passed on from line to line.
+std::string InCase(std::string_view Line, size_t From, size_t To, TRidEderorCommand Cmd,
+                   bool& First) {
+  std::string out(Line.substr(From, To - From));
+  for (size_t i = From; i < To; i += SjisCharLength(Line, i), First = false)
+    if (SjisCharLength(Line, i) == 1) out[i - From] = InCase(Line[i], Cmd, First);
+  return out;
 }
 
 }  // namespace
@@ -191,22 +181,68 @@ void TCustomRidEder::DoCaseChange(TRidEderorCommand Cmd) {
         FActiveSelectionMode = smNormal;  // one character, whatever the selection mode
       }
     }
-    if (SelAvail()) {
-      // Column rows unpadded and breaks of their own kinds, so that only letters change.
-      std::string breaks;
-      const std::string text = GetSelTextForUndo(breaks);
-      TRidUndoBlock block(*this);
-      FUndoList->AddChange(urSelection, hadSelection ? b : caret, hadSelection ? e : caret, "",
-                           mode);
-      FUndoList->AddChange(urCaret, caret, caret, "", mode);
-      TInsertBreaks kinds(*this, breaks);
-      SetSelText(InCase(text, Cmd));
-    }
+    if (SelAvail())
+      ChangeCaseOfSelection(Cmd, hadSelection ? b : caret, hadSelection ? e : caret, mode, caret);
   } catch (...) {
     restore();
     throw;
   }
   restore();
+}
+
+std::pair<int32_t, int32_t> TCustomRidEder::SelectedBytes(int32_t Line) {
+  const TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
+  const int32_t len = Len(FLines->GetView(Line - 1));
+  int32_t from = 1, to = len + 1;
+  if (FActiveSelectionMode == smNormal) {
+    if (Line == b.Line) from = b.Char;
+    if (Line == e.Line) to = e.Char;
+  } else if (FActiveSelectionMode == smColumn) {
+    from = std::min(b.Char, e.Char);
+    to = std::max(b.Char, e.Char);
+    if (!FExactColumns) MoveOffTrailByte(Line, from, to);
+  }
+  from = std::min(from, len + 1);
+  return {from - 1, std::max(from, std::min(to, len + 1)) - 1};
+}
+
+// Each changed line gets one hit, from its first changed byte to its last, so that undo and redo
+// put back the very bytes and nothing moves.
+void TCustomRidEder::ChangeCaseOfSelection(TRidEderorCommand Cmd, TBufferCoord WasBegin,
+                                           TBufferCoord WasEnd, TRidSelectionMode WasMode,
+                                           TBufferCoord Caret) {
+  const TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
+  const int32_t lastLine = std::min(e.Line, FLines->GetCount());
+  auto edits = std::make_shared<TRidLineEdits>();
+  bool first = true, blanksToTrim = false;
+  for (int32_t line = b.Line; line <= lastLine; ++line) {
+    const std::string_view old = FLines->GetView(line - 1);
+    const auto [from, to] = SelectedBytes(line);
+    const std::string now = InCase(old, from, to, Cmd, first);
+    const std::string_view was = old.substr(from, to - from);
+    // The option trims every line of the selection, as any edit of the selection stores them.
+    blanksToTrim = blanksToTrim || (FOptions.Contains(eoTrimTrailingSpaces) && !old.empty() &&
+                                    (old.back() == ' ' || old.back() == '\t'));
+    size_t p = 0, q = now.size();
+    while (p < q && now[p] == was[p]) ++p;
+    while (q > p && now[q - 1] == was[q - 1]) --q;
+    if (p == q) continue;
+    edits->BeginLine(line - 1);
+    edits->AddHit(from + static_cast<int32_t>(p), was.substr(p, q - p),
+                  std::string_view(now).substr(p, q - p));
+  }
+  if (edits->Empty() && !blanksToTrim) return;  // nothing changes: no step to undo
+  TRidUndoBlock block(*this);
+  FUndoList->AddChange(urSelection, WasBegin, WasEnd, "", WasMode);
+  FUndoList->AddChange(urCaret, Caret, Caret, "", WasMode);
+  TTrimAfterEdit trims(*this);
+  if (!edits->Empty()) {
+    PutLineEdits(*edits, true);
+    FUndoList->AddLineEdits(std::move(edits), b, e);
+  }
+  if (FTrimAfterEdit)
+    for (int32_t line = b.Line; line <= lastLine; ++line) FTrimAfterEdit->Note(line - 1);
+  trims.Finish();
 }
 
 }  // namespace rid

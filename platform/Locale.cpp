@@ -353,7 +353,7 @@ template <uint8_t (*Fold)(uint8_t)>
 void FoldBuffer(char* Text, size_t Length) {
   for (size_t i = 0; i < Length; ++i) {
     const uint8_t b = static_cast<uint8_t>(Text[i]);
-    if (IsDBCSLeadByte(b))
+    if (SjisCharLength(std::string_view(Text, Length), i) == 2)
       ++i;  // the trail byte may look like a letter
     else
       Text[i] = static_cast<char>(Fold(b));

@@ -246,10 +246,13 @@ struct TCaseCase {
   std::string Want;
   TBufferCoord WantCaret;
   bool WantSelection;
+  TRidSelectionMode Mode = smNormal;
 };
 
 TEST(RidEderMove, CaseChangesTouchOnlySingleByteLetters) {
   const std::string fullA = "\x82\x60";  // full-width A
+  const std::string lone = "\x83 ";      // a lead byte before a byte that cannot trail it
+  const std::string Di = "\x83\x61";     // ヂ: its trail byte is the letter a
   // clang-format off
   const TCaseCase cases[] = {
       {"toggle", "aB", {1, 1}, {3, 1}, ecToggleCaseBlock, "Ab", {3, 1}, true},
@@ -268,12 +271,40 @@ TEST(RidEderMove, CaseChangesTouchOnlySingleByteLetters) {
        ecToggleCaseBlock, A + "b", {3, 1}, false},
       {"and steps past the line end to the next line", "ab\r\ncd", {3, 1}, {3, 1},
        ecUpperCaseBlock, "ab\r\ncd", {1, 2}, false},
+      // A lone lead byte is a character of its own and no byte moves, also where the lead byte
+      // would take the byte after a column row were the row taken out.
+      {"upper of a column right of lone lead bytes", "a" + lone + "bc\r\nd" + lone + "ef",
+       {3, 1}, {5, 2}, ecUpperCaseBlock, "a" + lone + "Bc\r\nd" + lone + "Ef", {5, 2}, true,
+       smColumn},
+      {"lower of a column right of lone lead bytes", lone + "A\xb1\r\n" + lone + "B\xb1", {2, 1},
+       {4, 2}, ecLowerCaseBlock, lone + "a\xb1\r\n" + lone + "b\xb1", {4, 2}, true, smColumn},
+      {"toggle of a column whose left edge falls on a trail byte like a letter",
+       Di + "bC\r\nxyz", {2, 1}, {4, 2}, ecToggleCaseBlock, Di + "BC\r\nxYZ", {4, 2}, true,
+       smColumn},
+      {"upper of a column holding lead bytes at line ends", "ab\x83\r\ncd\x83", {2, 1}, {4, 2},
+       ecUpperCaseBlock, "aB\x83\r\ncD\x83", {4, 2}, true, smColumn},
+      {"lower of a selection with a lone lead byte and a trail byte like a letter",
+       lone + "AB" + A + "C", {1, 1}, {8, 1}, ecLowerCaseBlock, lone + "ab" + A + "c", {8, 1},
+       true},
+      {"toggle of lines ending in lead bytes", "aB\x83\r\ncD\x83", {1, 1}, {1, 2},
+       ecToggleCaseBlock, "Ab\x83\r\nCd\x83", {1, 2}, true, smLine},
+      {"upper of lines of trail bytes like letters", Di + Di + "\r\nab", {1, 1}, {2, 2},
+       ecUpperCaseBlock, Di + Di + "\r\nAB", {2, 2}, true, smLine},
+      {"title of the word after a lone lead byte", lone + "hELLO", {4, 1}, {4, 1}, ecTitleCase,
+       lone + "Hello", {4, 1}, false},
+      {"upper of a word holding a trail byte like a letter", "x" + Di + "y", {2, 1}, {2, 1},
+       ecUpperCase, "X" + Di + "Y", {2, 1}, false},
+      {"toggle of the word before a lead byte at the line end", "aBc \x83", {6, 1}, {6, 1},
+       ecToggleCase, "AbC \x83", {6, 1}, false},
+      {"a block command at a lone lead byte takes it alone", lone + "a", {1, 1}, {1, 1},
+       ecUpperCaseBlock, lone + "a", {2, 1}, false},
   };
   // clang-format on
   for (const TCaseCase& c : cases) {
     SCOPED_TRACE(c.Name);
     TEder s;
     s.Ed.SetText(c.Text);
+    s.Ed.SetSelectionMode(c.Mode);
     s.Ed.SetCaretXY(c.End);
     s.Ed.SetBlockBegin(c.Begin);
     s.Ed.SetBlockEnd(c.End);
@@ -288,6 +319,8 @@ TEST(RidEderMove, CaseChangesTouchOnlySingleByteLetters) {
     }
     while (s.Ed.CanUndo()) s.Ed.Undo();
     EXPECT_EQ(s.Ed.GetText(), c.Text);
+    while (s.Ed.CanRedo()) s.Ed.Redo();
+    EXPECT_EQ(s.Ed.GetText(), c.Want);
   }
   TEder s;
   EXPECT_THROW(s.Ed.DoCaseChange(ecUpperCase + 4), EAssertionFailed);
@@ -319,22 +352,14 @@ TEST(RidEderMove, CaseChangesTouchOnlySingleByteLetters) {
   }
 }
 
-// A plugin that fails when lines are inserted.
-class TFailingPlugin : public TRidEderPlugin {
- public:
-  using TRidEderPlugin::TRidEderPlugin;
-  void AfterPaint(TCanvas&, const TRect&, int32_t, int32_t) override {}
-  void LinesInserted(int32_t, int32_t) override { throw Exception("plugin failed"); }
-  void LinesDeleted(int32_t, int32_t) override {}
-};
-
 TEST(RidEderMove, ACaseChangeThatFailsGivesCaretAndSelectionBack) {
   TEder s;
   s.Ed.SetText("ab\r\ncd\r\nef");
   s.Ed.SetCaretXY({2, 3});
   s.Ed.SetBlockBegin({1, 1});
   s.Ed.SetBlockEnd({2, 3});
-  TFailingPlugin plugin(&s.Ed);
+  // A change handler that fails as the change is told.
+  s.Ed.OnChange = [](TObject*) { throw Exception("handler failed"); };
   EXPECT_THROW(s.Ed.DoCaseChange(ecUpperCaseBlock), Exception);
   EXPECT_EQ(s.Ed.GetCaretXY(), BufferCoord(2, 3));
   EXPECT_EQ(s.Ed.GetBlockBegin(), BufferCoord(1, 1));

@@ -436,8 +436,9 @@ struct TKnownScript {
 };
 
 TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
-  script::TSetUp trim, trimWrapped, plainEndWrapped, limitOf1, pastLimit;
+  script::TSetUp trim, trimWrapped, plainEndWrapped, limitOf1, limitOf3, pastLimit;
   limitOf1.MaxUndo = 1;
+  limitOf3.MaxUndo = 3;
   pastLimit.PastLimit = true;
   trim.Toggled = trimWrapped.Toggled = int32_t(eoTrimTrailingSpaces);
   plainEndWrapped.Toggled = int32_t(eoEnhanceEndKey);
@@ -543,6 +544,18 @@ TEST(RidEderUndoRedo, KnownKeyScriptsKeepTheProperties) {
        "a\nb\rc",
        {Goto(2, 1), Type("z"), Key(ecSelectAll), Type("x"), Key(ecUndo), Key(ecRedo)},
        limitOf1},
+      // A block case change of a column right of a lone lead byte changes its letters in place:
+      // no byte moves, though the lead byte would take the byte after the row were it taken out.
+      {"column-upper-case-right-of-a-lone-lead-byte",
+       "\x83 ab",
+       {Key(ecColumnSelect), Goto(2, 1), SelectTo(4, 1), Key(ecUpperCaseBlock)}},
+      // An undo, then a caret move that ends the run of typing, then undoing everything: the
+      // break goes onto the redo list with the steps, and redoing everything still reaches the
+      // step undone first, though the steps and the break are more than the limit.
+      {"undo-then-a-caret-move-then-undo-all-under-an-undo-limit-of-3",
+       "x",
+       {Key(ecSelLineEnd), Type("a"), Type("b"), Key(ecUndo), Key(ecSelLeft)},
+       limitOf3},
   };
   const std::filesystem::path seeds =
       std::filesystem::path(RID_TEST_DATA) / "../../fuzz/corpus/RidEderScript_fuzz";

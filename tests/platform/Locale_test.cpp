@@ -369,6 +369,13 @@ TEST(Locale, ByteCaseRoutinesNeverTouchDoubleByteCharacters) {
   EXPECT_EQ(buf,
             "a\x83"
             "aB\x83");
+  // A lead byte before a byte that cannot trail it is a character of its own, at a line end too,
+  // and every byte stays where it was.
+  EXPECT_EQ(AnsiUpperCase("\x83 a\x83\r\nb\x83\tc\x83"), "\x83 A\x83\r\nB\x83\tC\x83");
+  EXPECT_EQ(AnsiLowerCase("\x83 A\x83\x41\x83\x61Z"), "\x83 a\x83\x41\x83\x61z");
+  std::string lone = "\x83";
+  CharUpperBuffA(lone.data(), lone.size());
+  EXPECT_EQ(lone, "\x83");
 }
 
 TEST(Locale, AnsiCompareTextFoldsOnlyAsciiLetters) {
