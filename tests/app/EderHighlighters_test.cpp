@@ -332,11 +332,12 @@ void PrepareAPaste(TRidEder& Ed, int32_t N) {
   Ed.SetCaretXY({1, 1});
 }
 
-// An edit that puts about N lines into a CGI page, after what makes it ready.
+// An edit that puts about N lines into a CGI page, after what makes it ready: the page and the
+// clipboard, then the steps before it.
 struct TManyLineEdit {
   const char* Name;
   std::function<void(TRidEder&, int32_t N)> Prepare;
-  std::function<void(TRidEder&)> Edit;
+  std::vector<std::function<void(TRidEder&)>> Steps;  // the last one is the edit
 };
 
 // An edit of many lines in a CGI page rescans the ranges once, from its first line until they
@@ -345,25 +346,14 @@ struct TManyLineEdit {
 TEST(EderHighlighters, EditsOfManyLinesInACgiPageRescanOnce) {
   TEderHighlighters h;
   TRidEderSearch engine(nullptr);
-  TRidSearchOptions replaceAll;
-  replaceAll.Include(ssoEntireScope);
-  replaceAll.Include(ssoReplaceAll);
+  const TRidSearchOptions replaceAll{ssoEntireScope, ssoReplaceAll};
   TRidMacroRecorder macro(nullptr);
+  const auto paste = [](TRidEder& Ed) { Ed.PasteFromClipboard(); };
+  const auto undo = [](TRidEder& Ed) { Ed.Undo(); };
   const TManyLineEdit edits[] = {
-      {"paste", PrepareAPaste, [](TRidEder& Ed) { Ed.PasteFromClipboard(); }},
-      {"undo of a paste",
-       [](TRidEder& Ed, int32_t N) {
-         PrepareAPaste(Ed, N);
-         Ed.PasteFromClipboard();
-       },
-       [](TRidEder& Ed) { Ed.Undo(); }},
-      {"redo of a paste",
-       [](TRidEder& Ed, int32_t N) {
-         PrepareAPaste(Ed, N);
-         Ed.PasteFromClipboard();
-         Ed.Undo();
-       },
-       [](TRidEder& Ed) { Ed.Redo(); }},
+      {"paste", PrepareAPaste, {paste}},
+      {"undo of a paste", PrepareAPaste, {paste, undo}},
+      {"redo of a paste", PrepareAPaste, {paste, undo, [](TRidEder& Ed) { Ed.Redo(); }}},
       {"column paste",
        [](TRidEder& Ed, int32_t N) {
          Ed.SetText(CgiLines(N));
@@ -371,13 +361,13 @@ TEST(EderHighlighters, EditsOfManyLinesInACgiPageRescanOnce) {
          PutOnClipboard(rows.substr(0, rows.size() - 2), smColumn);
          Ed.SetCaretXY({1, 1});
        },
-       [](TRidEder& Ed) { Ed.PasteFromClipboard(); }},
+       {paste}},
       {"replace all, a line break after each print",
        [&](TRidEder& Ed, int32_t N) {
          Ed.SetSearchEngine(&engine);
          Ed.SetText(CgiLines(N));
        },
-       [&](TRidEder& Ed) { Ed.SearchReplace("print", "print\r\n", replaceAll); }},
+       {[&](TRidEder& Ed) { Ed.SearchReplace("print", "print\r\n", replaceAll); }}},
       {"played macro of four pastes",
        [&](TRidEder& Ed, int32_t N) {
          PutOnClipboard(CgiLines(N / 4), smNormal);
@@ -388,7 +378,7 @@ TEST(EderHighlighters, EditsOfManyLinesInACgiPageRescanOnce) {
          Ed.SetText(CgiLines(kPageLines));
          Ed.SetCaretXY({1, 1});
        },
-       [&](TRidEder& Ed) { macro.PlaybackMacro(&Ed); }},
+       {[&](TRidEder& Ed) { macro.PlaybackMacro(&Ed); }}},
   };
   for (const TManyLineEdit& e : edits) {
     SCOPED_TRACE(e.Name);
@@ -399,10 +389,11 @@ TEST(EderHighlighters, EditsOfManyLinesInACgiPageRescanOnce) {
       TRidEder ed(nullptr);
       ed.SetHighlighter(&cgi);
       e.Prepare(ed, sizes[k]);
+      for (size_t i = 0; i + 1 < e.Steps.size(); ++i) e.Steps[i](ed);
       TRidEderStringList* lines = ed.GetLines();
       lines->GetRange(lines->GetCount() - 1);  // every range known, as after painting the end
       cgi.LinesSet = 0;
-      e.Edit(ed);
+      e.Steps.back()(ed);
       lines->GetRange(lines->GetCount() - 1);
       scanned[k] = cgi.LinesSet;
       EXPECT_LE(scanned[k], 2 * (sizes[k] + kPageLines)) << sizes[k] << " lines";

@@ -882,6 +882,7 @@ TEST(EderWindow, WhatACommandRaisesIsToldAndTheWindowGoesOn) {
 // line for each name) and nothing is written elsewhere, and the window goes on with its "*"
 // and its text, which Ctrl+S then saves.
 TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
+  namespace fs = std::filesystem;
   RID_NEED_TOOL("xdotool", "xdotool");
   RID_NEED_TOOL("setpriv", "util-linux");
   RID_NEED_TOOL("prlimit", "util-linux");
@@ -906,7 +907,7 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
     return kept(Before, After) && After.find("\"Header\"=\"") == std::string::npos &&
            After.find("\"Footer\"=\"") == std::string::npos;
   };
-  const struct {
+  struct TCase {
     const char* What;
     std::string Settings;  // "" for none
     mode_t Mode;
@@ -918,7 +919,16 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
     // The settings file in the case's folder; a folder of its own on the way is nobody's.
     std::string Name = "registry.ini";
     std::function<void(const std::filesystem::path& Folder)> Left = {};  // what is there after
-  } cases[] = {
+  };
+  // A settings file of "; mine\n" that the shell command WhileOpen, run while the Print dialog is
+  // open, turns into what the program does not write: the print tells Why it saved nothing.
+  const auto changedWhileOpen = [](const char* What, const std::string& Why,
+                                   const std::string& WhileOpen, decltype(TCase::Left) Left,
+                                   const std::string& Name = "registry.ini", mode_t Mode = 0644) {
+    const std::string told = "rideder: Settings not saved: " + Why + "\n";
+    return TCase{What, "; mine\n", Mode, {}, {}, told, nullptr, {}, WhileOpen, Name, Left};
+  };
+  const TCase cases[] = {
       {"a read-only file",
        "; mine\n",
        0444,
@@ -976,65 +986,36 @@ TEST(EderWindowUnderX, PrintGoesOnWhateverTheSettingsFileIs) {
        },
        "rideder: Print \"Margin\" cannot be read: its line is kept as written, and the choice "
        "holds for this run only\n"},
-      {"the file made a folder",
-       "; mine\n",
-       0644,
-       {},
-       {},
-       "rideder: Settings not saved: Cannot open file \"@/registry.ini\". It is a folder, not a "
-       "regular file\n",
-       nullptr,
-       {},
-       "rm registry.ini && mkdir registry.ini",
-       "registry.ini",
-       [](const std::filesystem::path& Folder) {
-         EXPECT_TRUE(std::filesystem::is_empty(Folder / "registry.ini"));
-       }},
-      {"the file made a FIFO",
-       "; mine\n",
-       0644,
-       {},
-       {},
-       "rideder: Settings not saved: Cannot open file \"@/registry.ini\". It is a pipe (FIFO), "
-       "not a regular file\n",
-       nullptr,
-       {},
-       "rm registry.ini && mkfifo registry.ini",
-       "registry.ini",
-       [](const std::filesystem::path& Folder) {
-         EXPECT_TRUE(std::filesystem::is_fifo(Folder / "registry.ini"));
-       }},
-      {"the file made binary data",
-       "; mine\n",
-       0644,
-       {},
-       {},
-       "rideder: Settings not saved: Cannot read file \"@/registry.ini\". It is no settings file: "
-       "line 1 holds a zero byte\n",
-       nullptr,
-       {},
-       "printf 'a\\000b' > registry.ini",
-       "registry.ini",
-       [](const std::filesystem::path& Folder) {
-         EXPECT_EQ(test::ReadFileBytes(Folder / "registry.ini"), std::string("a\0b", 3));
-       }},
-      {"its folder swapped for a link",
-       "; mine\n",
-       0600,
-       {},
-       {},
-       "rideder: Settings not saved: Cannot create file \"@/cfg/reg.ini\". The way to its "
-       "folder now leads to \"@/evil\", not to \"@/cfg\": the settings are never written into "
-       "a folder reached through a link put on the way\n",
-       nullptr,
-       {},
-       "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups -- sh -c "
-       "'mkdir evil && mv cfg cfg.moved && ln -s evil cfg'",
-       "cfg/reg.ini",
-       [](const std::filesystem::path& Folder) {
-         EXPECT_TRUE(std::filesystem::is_empty(Folder / "evil"));
-         EXPECT_EQ(test::ReadFileBytes(Folder / "cfg.moved" / "reg.ini"), "; mine\n");
-       }},
+      changedWhileOpen(
+          "the file made a folder",
+          "Cannot open file \"@/registry.ini\". It is a folder, not a regular file",
+          "rm registry.ini && mkdir registry.ini",
+          [](const fs::path& Folder) { EXPECT_TRUE(fs::is_empty(Folder / "registry.ini")); }),
+      changedWhileOpen(
+          "the file made a FIFO",
+          "Cannot open file \"@/registry.ini\". It is a pipe (FIFO), not a regular file",
+          "rm registry.ini && mkfifo registry.ini",
+          [](const fs::path& Folder) { EXPECT_TRUE(fs::is_fifo(Folder / "registry.ini")); }),
+      changedWhileOpen("the file made binary data",
+                       "Cannot read file \"@/registry.ini\". It is no settings file: line 1 "
+                       "holds a zero byte",
+                       "printf 'a\\000b' > registry.ini",
+                       [](const fs::path& Folder) {
+                         EXPECT_EQ(test::ReadFileBytes(Folder / "registry.ini"),
+                                   std::string("a\0b", 3));
+                       }),
+      changedWhileOpen(
+          "its folder swapped for a link",
+          "Cannot create file \"@/cfg/reg.ini\". The way to its folder now leads to \"@/evil\", "
+          "not to \"@/cfg\": the settings are never written into a folder reached through a "
+          "link put on the way",
+          "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups -- sh -c "
+          "'mkdir evil && mv cfg cfg.moved && ln -s evil cfg'",
+          [](const fs::path& Folder) {
+            EXPECT_TRUE(fs::is_empty(Folder / "evil"));
+            EXPECT_EQ(test::ReadFileBytes(Folder / "cfg.moved" / "reg.ini"), "; mine\n");
+          },
+          "cfg/reg.ini", 0600),
   };
   test::TXSession x;
   ASSERT_TRUE(x.Ok()) << x.Error();

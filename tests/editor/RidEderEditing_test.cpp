@@ -47,13 +47,18 @@ TStep Program(std::function<void(TRidEder&)> Action) {
   step.Program = std::move(Action);
   return step;
 }
-// A text loaded in place of the page: as a file's bytes, or set as a string.
-TStep Load(const std::string& S, bool AsString = false) {
+// How a program puts a text in place of the page: as a file's bytes, set as a string, or as
+// bytes inside its update lock, also after the window is gone.
+enum class TLoad { AsBytes, AsString, InUpdate, WithoutWindow };
+TStep Load(const std::string& S, TLoad How = TLoad::AsBytes) {
   return Program([=](TRidEder& Ed) {
-    if (AsString)
+    if (How == TLoad::WithoutWindow) Ed.DestroyHandle();
+    if (How >= TLoad::InUpdate) Ed.BeginUpdate();
+    if (How == TLoad::AsString)
       Ed.SetText(S);
     else
       Ed.GetLines()->LoadFromBytes(S);
+    if (How >= TLoad::InUpdate) Ed.EndUpdate();
   });
 }
 
@@ -332,14 +337,9 @@ TEST(RidEderEditing, ABlankTypedBetweenWordsStaysWhateverTheLinesLength) {
     const auto add = [&](const std::string& What, std::vector<TStep> Steps, std::string Typed,
                          int32_t Columns) {
       names.push_back(What + " after " + std::to_string(n) + " bytes");
-      rows.push_back({names.back().c_str(),
-                      line,
-                      {n + 1, 1},
-                      {},
-                      std::move(Steps),
-                      line + Typed,
-                      {n + 1 + Columns, 1},
-                      Trim});
+      const TBufferCoord caret{n + 1, 1}, wantCaret{n + 1 + Columns, 1};
+      rows.push_back(
+          {names.back().c_str(), line, caret, {}, std::move(Steps), line + Typed, wantCaret, Trim});
     };
     add("a blank", {Ch('a'), Ch(' '), Ch('b')}, "a b", 3);
     add("two blanks", {Ch('a'), Ch(' '), Ch(' '), Ch('b')}, "a  b", 4);
@@ -623,19 +623,14 @@ TEST(RidEderEditing, NothingChangesAReadOnlyText) {
       Ed.OnReplaceText = {};
     };
   };
-  const auto options = [](std::initializer_list<TRidSearchOption> List) {
-    TRidSearchOptions o;
-    for (TRidSearchOption x : List) o.Include(x);
-    return o;
-  };
   std::vector<std::pair<std::string, TAction>> rows = {
-      {"replace all, plain", search(false, options({ssoReplaceAll, ssoEntireScope}))},
-      {"replace all, regular expression", search(true, options({ssoReplaceAll, ssoEntireScope}))},
-      {"replace one, plain", search(false, options({ssoReplace}))},
-      {"replace one, regular expression", search(true, options({ssoReplace}))},
-      {"replace all, asked", search(false, options({ssoReplaceAll, ssoPrompt}))},
+      {"replace all, plain", search(false, {ssoReplaceAll, ssoEntireScope})},
+      {"replace all, regular expression", search(true, {ssoReplaceAll, ssoEntireScope})},
+      {"replace one, plain", search(false, {ssoReplace})},
+      {"replace one, regular expression", search(true, {ssoReplace})},
+      {"replace all, asked", search(false, {ssoReplaceAll, ssoPrompt})},
       {"replace all backwards in the selection",
-       search(true, options({ssoReplaceAll, ssoSelectedOnly, ssoBackwards}))},
+       search(true, {ssoReplaceAll, ssoSelectedOnly, ssoBackwards})},
       {"paste",
        [](TRidEder& Ed) {
          Clipboard()->SetAsText("pasted");
@@ -878,6 +873,8 @@ TEST(RidEderEditing, ClearAllIsAStepUndoGivesBack) {
 // A place outside the text (a macro file can hold any) goes to the nearest line, and a column
 // there on a trail byte to the character's end, as a place inside the text does.
 TEST(RidEderEditing, GotoAPlaceOutsideTheTextLandsOnACharacterStart) {
+  using enum TLoad;
+  const std::string twoLines = "ab" + Ni + "\r\n" + Hon, divide = "\x81\x80" /* ÷ */;
   const std::vector<TRow> rows = {
       {"line -1", Ni + Hon, {1, 1}, {}, {Go(ecGotoXY, {2, -1})}, Ni + Hon, {3, 1}},
       {"a line before the first", Ni + Hon, {5, 1}, {}, {Go(ecGotoXY, {4, -7})}, Ni + Hon, {5, 1}},
@@ -904,23 +901,11 @@ TEST(RidEderEditing, GotoAPlaceOutsideTheTextLandsOnACharacterStart) {
        "ab\r\ncd",
        {3, 1}},
       // A text loaded, or lines a program puts, where the caret stood past a line's end.
-      {"a load into no lines", "", {2, 1}, {}, {Load("\x81\x80")}, "\x81\x80", {3, 1}},
-      {"a text set into no lines", "", {2, 1}, {}, {Load("\x81\x80", true)}, "\x81\x80", {3, 1}},
-      {"a load of lines into no lines",
-       "",
-       {4, 1},
-       {},
-       {Load("ab" + Ni + "\r\n" + Hon)},
-       "ab" + Ni + "\r\n" + Hon,
-       {5, 1}},
+      {"a load into no lines", "", {2, 1}, {}, {Load(divide)}, divide, {3, 1}},
+      {"a text set into no lines", "", {2, 1}, {}, {Load(divide, AsString)}, divide, {3, 1}},
+      {"a load of lines into no lines", "", {4, 1}, {}, {Load(twoLines)}, twoLines, {5, 1}},
       {"typing after such a load", "", {2, 1}, {}, {Load(Ni), Ch('x')}, Ni + "x", {4, 1}},
-      {"a load over a text starts at its beginning",
-       "abcd",
-       {2, 1},
-       {},
-       {Load(Ni + Hon)},
-       Ni + Hon,
-       {1, 1}},
+      {"a load over a text: to its start", "abcd", {2, 1}, {}, {Load(Ni + Hon)}, Ni + Hon, {1, 1}},
       {"a line a program puts",
        "abcd",
        {4, 1},
@@ -928,29 +913,8 @@ TEST(RidEderEditing, GotoAPlaceOutsideTheTextLandsOnACharacterStart) {
        {Program([](TRidEder& Ed) { Ed.GetLines()->Put(0, Ni + Hon); })},
        Ni + Hon,
        {5, 1}},
-      {"a load inside a program's update",
-       "",
-       {2, 1},
-       {},
-       {Program([](TRidEder& Ed) {
-         Ed.BeginUpdate();
-         Ed.GetLines()->LoadFromBytes(Ni);
-         Ed.EndUpdate();
-       })},
-       Ni,
-       {3, 1}},
-      {"the same without a window",
-       "",
-       {2, 1},
-       {},
-       {Program([](TRidEder& Ed) {
-         Ed.DestroyHandle();
-         Ed.BeginUpdate();
-         Ed.GetLines()->LoadFromBytes(Ni);
-         Ed.EndUpdate();
-       })},
-       Ni,
-       {3, 1}},
+      {"a load inside a program's update", "", {2, 1}, {}, {Load(Ni, InUpdate)}, Ni, {3, 1}},
+      {"the same without a window", "", {2, 1}, {}, {Load(Ni, WithoutWindow)}, Ni, {3, 1}},
   };
   for (const TRow& r : rows) RunRow(r);
 }

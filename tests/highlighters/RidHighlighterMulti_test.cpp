@@ -460,9 +460,7 @@ TEST(MultiHighlighter, EditorRangesEqualAFreshScanAfterRandomEdits) {
   TRidEder ed(nullptr);
   TRidEderSearch engine(nullptr);
   ed.SetSearchEngine(&engine);
-  TRidSearchOptions replaceAll;
-  replaceAll.Include(ssoEntireScope);
-  replaceAll.Include(ssoReplaceAll);
+  const TRidSearchOptions replaceAll{ssoEntireScope, ssoReplaceAll};
   TRidMacroRecorder macro(nullptr);
   macro.AddEditor(&ed);
   macro.RecordMacro(&ed);

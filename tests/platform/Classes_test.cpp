@@ -32,19 +32,6 @@ std::vector<std::string> Lines(const TStrings& L) {
 
 using V = std::vector<std::string>;
 
-// What a save says it could not keep of a file's privileges, and why.
-const std::string kCapabilitiesDropped =
-    "its file capabilities were dropped: only root can give them";
-const std::string kSetIdBitsWrittenOver =
-    "its set-user-ID bit was dropped: writing clears it, and only the file's owner or root can "
-    "set it again; its set-group-ID bit was dropped: writing clears it, and only root, or the "
-    "file's owner in its group, can set it again";
-const std::string kSetUserIdNotMadeAnew =
-    "its set-user-ID bit was dropped: only root can give a file made anew its former owner";
-const std::string kSetGroupIdNotMadeAnew =
-    "its set-group-ID bit was dropped: only root, or its former owner in its former group, can "
-    "give it to a file made anew";
-
 // ---------------------------------------------------------------------------------------------
 // Comparison and search
 
@@ -655,9 +642,9 @@ TEST(AtomicSave, TheCheckAnswersForTheEffectiveUserAsTheSaveDoes) {
 // Where a rename would fail or lose something of the old file (its folder takes no new file, it
 // has a second name, its owner cannot be given to a new file) the save writes it in place,
 // keeping its inode, owner, mode and other name; elsewhere it renames. A write that fails part
-// way puts the old text back and says so; one that fails at once says the file was left as it
-// was. Set-ID bits that a write by another than the owner clears are gone, and the save says
-// so. No temporary file or copy of the old text is left.
+// way puts the old text back and says so (one that fails at once: on a full disk, below). Set-ID
+// bits that a write by another than the owner clears are gone, and the save says so. No
+// temporary file or copy of the old text is left.
 TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
   using enum test::TSaveSite;
   const std::string old(4000, 'o'), text = "x" + old;
@@ -678,8 +665,7 @@ TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
       {StickyFolder, true, 0666, 0, nullptr},
       {NotOwner, true, 0666, 0, nullptr},
       {FailsMidway, true, 0640, 0, "File too large; the old text was put back"},
-      {FailsAtOnce, true, 0640, 0, "No space left on device; the file was left as it was"},
-      {SetIdNotOwner, true, 0777, 0, nullptr, kSetIdBitsWrittenOver},
+      {SetIdNotOwner, true, 0777, 0, nullptr, test::kSetIdBitsWrittenOver},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.Site));
@@ -924,7 +910,8 @@ TEST(AtomicSave, KeepsTheWholeModeTheAclAndTheAttributes) {
               SaveToFileAtomic(file.string(), [](TStream& Out) { Out.WriteBuffer("new\n"); });
           if (!saved.Dropped.empty()) throw std::runtime_error(saved.DroppedText());
         });
-        EXPECT_EQ(message, !byOwner || c.KeptByOwner ? "(no exception)" : kCapabilitiesDropped);
+        EXPECT_EQ(message,
+                  !byOwner || c.KeptByOwner ? "(no exception)" : test::kCapabilitiesDropped);
         EXPECT_EQ(test::ReadFileBytes(file), "new\n");
         if (!byOwner || c.KeptByOwner)
           EXPECT_EQ(Carried(file), before);
@@ -1247,7 +1234,7 @@ TEST(AtomicSave, AFileMadeAnewGetsSetIdBitsOnlyFromItsFormerOwnerAndGroup) {
   RID_NEED_TOOL("setfacl", "acl");
   RID_NEED_TOOL("getfacl", "acl");
   const uid_t root = 0, nobody = test::kNobody;
-  const std::string both = kSetUserIdNotMadeAnew + "; " + kSetGroupIdNotMadeAnew;
+  const std::string both = test::kSetUserIdNotMadeAnew + "; " + test::kSetGroupIdNotMadeAnew;
   const struct {
     uid_t Owner;
     gid_t Group;
@@ -1264,7 +1251,7 @@ TEST(AtomicSave, AFileMadeAnewGetsSetIdBitsOnlyFromItsFormerOwnerAndGroup) {
       {nobody, root, 06755, false, 06755},
       {nobody, nobody, 06750, true, 06750},
       {root, root, 06755, true, 0705, both},
-      {nobody, root, 02775, true, 0705, kSetGroupIdNotMadeAnew},
+      {nobody, root, 02775, true, 0705, test::kSetGroupIdNotMadeAnew},
       {nobody, nobody, 01644, false, 01644},
       {nobody, nobody, 0640, false, 0640},
       {root, root, 0640, false, 0640, "(none)", "u:nobody:-",

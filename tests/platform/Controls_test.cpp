@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QScrollBar>
 #include <QUrl>
 #include <QWheelEvent>
@@ -68,7 +67,6 @@ class TTestControl : public TCustomControl {
   }
   void KeyPress(char& Key) override {
     Chars.push_back(Key);
-    if (Typed) Typed(Key);
     TCustomControl::KeyPress(Key);
   }
   void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override {
@@ -124,7 +122,6 @@ class TTestControl : public TCustomControl {
   std::vector<std::string> Dropped, Rejected;
   TPoint DropPoint;
   std::function<void(TCanvas&)> Painter;
-  std::function<void(char)> Typed;
 };
 
 void Send(QWidget* W, QEvent* E) { QCoreApplication::sendEvent(W, E); }
@@ -315,84 +312,6 @@ TEST(Controls, PreeditIsDrawnAtTheCompositionPositionOverThePicture) {
   EXPECT_EQ(inkElsewhere, 0);
   const QImage picture = c.Picture();
   EXPECT_EQ(picture.pixel(45, 40) & 0xFFFFFF, 0xFFFFFFu);  // not in the painted picture
-}
-
-// What the screen shows of the client (what was last painted there), not a fresh painting.
-QImage OnScreen(TWinControl& C) {
-  QWidget* client = C.ClientWidget();
-  const QPoint at = client->mapTo(client->window(), QPoint(0, 0));
-  return client->screen()
-      ->grabWindow(client->window()->winId(), at.x(), at.y(), client->width(), client->height())
-      .toImage()
-      .convertToFormat(QImage::Format_RGB32);
-}
-
-// Pixels of the screen that differ from a fresh painting, outside Skip.
-int StalePixels(TWinControl& C, const QRect& Skip) {
-  const QImage shown = OnScreen(C), fresh = Grab(C);
-  if (shown.size() != fresh.size()) return shown.width() * shown.height();
-  int stale = 0;
-  for (int y = 0; y < shown.height(); ++y)
-    for (int x = 0; x < shown.width(); ++x)
-      stale += !Skip.contains(x, y) && shown.pixel(x, y) != fresh.pixel(x, y);
-  return stale;
-}
-
-// Under X, where a paint covers only what changed: once the composed text is committed (or
-// the composition moves on with the rest), the place where it was drawn shows the picture
-// again, as a fresh painting shows it, also when the commit has moved the composition on.
-void FinishedCompositionUnderX() {
-  struct TRow {
-    const char* Name;
-    int32_t PlacedAfter;  // where the control puts the composition once it has the committed text
-    const char* Commit;
-    const char* PreeditAfter;
-  };
-  const TRow rows[] = {
-      {"committed, placed after the text", 120, "日本語", ""},
-      {"committed, placed where it was", 40, "日本語", ""},
-      {"committed, placed left of it", 10, "日本語", ""},
-      {"part committed, the rest composed on", 100, "日本", "ご"},
-      {"the composition emptied", 40, "", ""},
-  };
-  for (const TRow& row : rows) {
-    SCOPED_TRACE(row.Name);
-    TTestControl c;
-    c.Painter = [](TCanvas& cv) {
-      cv.Brush().SetColor(RGB(200, 220, 240));
-      cv.FillRect(cv.GetClipRect());
-    };
-    // The composition stands where the control puts it, as an editor puts it at its caret.
-    const auto placeAt = [&](int32_t X) {
-      TCompositionForm form;
-      form.dwStyle = CFS_POINT;
-      form.ptCurrentPos = Point(X, 30);
-      ImmSetCompositionWindow(ImmGetContext(&c), &form);
-    };
-    c.Typed = [&](char) { placeAt(row.PlacedAfter); };
-    c.Show();
-    ASSERT_TRUE(WaitFor([&] { return StalePixels(c, {}) == 0; })) << "the window never showed";
-    placeAt(40);
-    QInputMethodEvent composing(QString::fromUtf8("にほんご"), {});
-    Send(c.ClientWidget(), &composing);
-    const QRect composed = c.Bridge()->PreeditArea();
-    ASSERT_TRUE(WaitFor([&] {
-      return StalePixels(c, {}) == 0 && OnScreen(c).copy(composed) != c.Picture().copy(composed);
-    })) << "the composition never showed";
-    QInputMethodEvent commit(QString::fromUtf8(row.PreeditAfter), {});
-    commit.setCommitString(QString::fromUtf8(row.Commit));
-    Send(c.ClientWidget(), &commit);
-    const QRect still = c.Bridge()->PreeditArea();
-    EXPECT_TRUE(WaitFor([&] { return StalePixels(c, still) == 0; }))
-        << StalePixels(c, still) << " pixels stale where the composition was, at " << composed.x();
-  }
-}
-
-TEST(Controls, ThePlaceOfAFinishedCompositionShowsThePictureAgain) {
-  if (test::UnderX()) return FinishedCompositionUnderX();
-  int code = -1;
-  const std::string out = test::RunThisTestUnderX(&code);
-  ASSERT_EQ(code, 0) << out;
 }
 
 TEST(Controls, WheelStepsArriveInHundredTwentieths) {

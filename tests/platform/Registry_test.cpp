@@ -573,11 +573,12 @@ TEST_F(RegistryTest, EveryLineBreakEndsALineAndEachLineKeepsItsOwn) {
 }
 
 // A line of a file as the test makes it: its text and end, the key of the section it stands in
-// (-1 before the first) and, for a value line, its name.
+// (-1 before the first) and, for a value line, its name and value as the program should read
+// it ("s:text", "i:number").
 struct TMadeLine {
   std::string Text, End;
   int32_t Key = -1;
-  std::string Name;
+  std::string Name, Value;
 };
 
 // Lines ending in CR, LF or CR LF at random, the last one maybe in none; a lone CR never comes
@@ -598,6 +599,7 @@ std::vector<TMadeLine> RandomSettingsLines(std::mt19937& Random, int32_t Keys) {
       line.Text =
           "\"" + line.Name + "\"=" +
           (kind == 1 ? "\"t" + std::to_string(i) + "\"" : "dword:0000000" + std::to_string(i % 10));
+      line.Value = kind == 1 ? "s:t" + std::to_string(i) : "i:" + std::to_string(i % 10);
     } else if (kind == 3 && key >= 0) {
       line.Text = "\"h" + std::to_string(i) + "\"=hex:01,02";
     } else if (kind == 4) {
@@ -630,8 +632,8 @@ std::vector<std::pair<std::string, std::string>> SplitLines(const std::string& B
 // written anew and over others, values and keys deleted, new keys): read back, every line the
 // program left is there byte for byte and in order (a lone CR may have become CR LF where a
 // line taken away put a blank LF line after it, and a last line without end may have got one),
-// every other line is the program's (a value it
-// wrote, a new key's header and the blank line before it), and each value reads as it left it.
+// every other line is the program's (a value it wrote, a new key's header and the blank line
+// before it), and each value reads as it left it.
 TEST_F(RegistryTest, RandomChangesKeepEveryOtherLineWithItsEnd) {
   std::mt19937 random(20261208);
   const auto pick = [&](uint32_t N) { return static_cast<int32_t>(random() % N); };
@@ -640,18 +642,13 @@ TEST_F(RegistryTest, RandomChangesKeepEveryOtherLineWithItsEnd) {
     SCOPED_TRACE(round);
     const std::vector<TMadeLine> made = RandomSettingsLines(random, kKeys);
     std::string bytes;
-    // The values as the program should read them ("s:text", "i:number"), by key and name.
+    // The values as the program should read them, by key and name.
     std::map<std::string, std::map<std::string, std::string>> values;
     for (const TMadeLine& line : made) {
       bytes += line.Text + line.End;
-      const std::string key = "K" + std::to_string(line.Key);
-      if (line.Key >= 0) values[key];
-      if (line.Name.empty()) continue;
-      const size_t eq = line.Text.find('=');
-      values[key][line.Name] =
-          line.Text[eq + 1] == '"'
-              ? "s:" + line.Text.substr(eq + 2, line.Text.size() - eq - 3)
-              : "i:" + std::to_string(std::stoi(line.Text.substr(eq + 7), nullptr, 16));
+      if (line.Key < 0) continue;
+      auto& named = values["K" + std::to_string(line.Key)];
+      if (!line.Name.empty()) named[line.Name] = line.Value;
     }
     FFile = (FDir / ("random" + std::to_string(round) + ".ini")).string();
     ::setenv("RIDEDER_REGISTRY", FFile.c_str(), 1);
