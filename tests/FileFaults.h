@@ -3,21 +3,27 @@
 // any folder and any file, so each fault is one that stops root as well.
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
 #include <linux/fs.h>
+#include <linux/seccomp.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -406,6 +412,40 @@ inline void FillDisk(const std::filesystem::path& Folder, size_t Free = 0) {
   ::close(fd);
 }
 
+// From now on every pwrite in this process of more than Count bytes fails with Error at once,
+// writing nothing (a seccomp filter, for good: for a child). The count is read as two 32-bit
+// halves, low first, as a little-endian machine holds it.
+inline void FailWritesOfMoreThan(uint32_t Count, int Error) {
+#if defined(__x86_64__)
+  constexpr uint32_t arch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+  constexpr uint32_t arch = AUDIT_ARCH_AARCH64;
+#else
+  constexpr uint32_t arch = 0;
+  throw std::runtime_error("no seccomp filter written for this machine's system calls");
+#endif
+  const uint32_t fail = SECCOMP_RET_ERRNO | (uint32_t(Error) & SECCOMP_RET_DATA);
+  struct sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, arch, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_pwrite64, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, args[2]) + 4),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, fail),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, args[2])),
+      BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, Count, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, fail),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  const struct sock_fprog program = {static_cast<unsigned short>(std::size(filter)), filter};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+      ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+    throw std::runtime_error(std::string("no seccomp filter: ") + std::strerror(errno));
+}
+
 // What a save says it could not keep of a file's privileges, and why.
 inline const std::string kCapabilitiesDropped =
     "its file capabilities were dropped: only root can give them";
@@ -436,6 +476,9 @@ enum class TSaveSite {
   TrustedOwnFile,     // nobody's 0644 file with a trusted.* attribute in a 0777 folder, saved by
                       // nobody, who cannot see the attribute
   Private,            // root's 0600 file in a 0755 folder: renamed over
+  FailsAtOnce,        // HardLinked, where every write of more than its old size fails with
+                      // ENOSPC, as the very first write of a longer text does on a full disk
+  NearlyFullBtrfs,    // HardLinked, on a 32 MiB btrfs (--mixed) filled but for half its size
   AclShutsNobodyOut,  // root's 0644 file with the ACL entry user:nobody:--- in a 0755 folder
   SetGroupIdFolder,   // root's 0640 file in a root:nogroup 02775 folder
   DefaultAclFolder,   // root's 0640 file in a 0755 folder whose default ACL gives nobody r
@@ -455,6 +498,11 @@ class TSaveSiteFiles {
     MarkTopFolder(FDir.Path());
     const fs::path folder = FDir / "folder";
     fs::create_directory(folder);
+    if (FSite == TSaveSite::NearlyFullBtrfs) {
+      NeedTool("mkfs.btrfs", "btrfs-progs");
+      OwnMounts();
+      MountNewDisk(FDir / "disk.img", 32, "mkfs.btrfs -q -f --mixed", folder);
+    }
     fs::create_directory(Cache());
     ::chmod(Cache().c_str(), 0777);
     Real = folder / (FSite == TSaveSite::LongName ? std::string(246, 'n') + ".txt" : "f.txt");
@@ -467,6 +515,8 @@ class TSaveSiteFiles {
         break;
       case TSaveSite::HardLinked:
       case TSaveSite::FailsMidway:
+      case TSaveSite::FailsAtOnce:
+      case TSaveSite::NearlyFullBtrfs:
         Partner = folder / "partner.txt";
         fs::create_hard_link(Real, Partner);
         break;
@@ -525,9 +575,11 @@ class TSaveSiteFiles {
     if (FSite == TSaveSite::AppendOnlyFolder)
       if (const std::string failed = SetAppendOnly(folder, true); !failed.empty())
         throw std::runtime_error(failed);
+    if (FSite == TSaveSite::NearlyFullBtrfs) FillDisk(folder, Old.size() / 2);
   }
   ~TSaveSiteFiles() {
     if (FSite == TSaveSite::AppendOnlyFolder) (void)SetAppendOnly(FDir / "folder", false);
+    if (FSite == TSaveSite::NearlyFullBtrfs) ::umount2((FDir / "folder").c_str(), MNT_DETACH);
     ::chmod((FDir / "folder").c_str(), 0755);
   }
 
@@ -568,6 +620,7 @@ class TSaveSiteFiles {
       const struct rlimit limit = {FOldSize, FOldSize};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (FSite == TSaveSite::FailsAtOnce) FailWritesOfMoreThan(uint32_t(FOldSize), ENOSPC);
     if (ByNobody() &&
         (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
       throw std::runtime_error("the test cannot save as the user nobody");

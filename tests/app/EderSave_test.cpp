@@ -1095,14 +1095,16 @@ std::string SavedWithAnX(const std::string& Old) {
 // its text unsaved when the write fails. What another user does while a question is open is
 // asked about in turn before anything is written: a link swapped in is never written through,
 // a file deleted is not made anew unasked, and a write that failed and put the old text back
-// is no change on disk. A file made anew gets the owner, group, mode and ACL it had, whatever
-// its folder gives new files, and another user watching the folder opens nothing of it that the
-// file read shut them out of.
+// is no change on disk. On a nearly full btrfs, where writing over a file takes new blocks,
+// the save finds no room for the new text beside the old and writes nothing. A file made anew
+// gets the owner, group, mode and ACL it had, whatever its folder gives new files, and another
+// user watching the folder opens nothing of it that the file read shut them out of.
 TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
   RID_NEED_TOOL("xdotool", "xdotool");
   RID_NEED_TOOL("setpriv", "util-linux");
   RID_NEED_TOOL("prlimit", "util-linux");
   RID_NEED_TOOL("chattr", "e2fsprogs");
+  RID_NEED_TOOL("mkfs.btrfs", "btrfs-progs");
   RID_NEED_TOOL("setfacl", "acl");
   using enum test::TSaveSite;
   using enum TMeanwhile;
@@ -1260,6 +1262,14 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        06755,
        test::kNobody},
       {"an append-only folder", AppendOnlyFolder, Nothing, {}, kNew, true, 0640, 0},
+      {"hard-linked, on a nearly full btrfs",
+       NearlyFullBtrfs,
+       Nothing,
+       {{"Save", "Return"}},
+       kOld,
+       true,
+       0640,
+       0},
       {"nobody's file with a trusted attribute, saved by nobody",
        TrustedOwnFile,
        Nothing,
@@ -1309,6 +1319,17 @@ TEST(EderSaveUnderX, AsksBeforeOverwritingOthersWorkAndKeepsWhatTheFileIs) {
        true},
       {"root's file in a set-group-ID folder, deleted, saved again while nobody watches",
        SetGroupIdFolder,
+       Deleted,
+       {{"Deleted on disk", save}},
+       kNew,
+       false,
+       0640,
+       0,
+       false,
+       true},
+      {"root's file in a folder that gives new files an ACL, deleted, saved again while nobody "
+       "watches",
+       DefaultAclFolder,
        Deleted,
        {{"Deleted on disk", save}},
        kNew,

@@ -642,9 +642,9 @@ TEST(AtomicSave, TheCheckAnswersForTheEffectiveUserAsTheSaveDoes) {
 // Where a rename would fail or lose something of the old file (its folder takes no new file, it
 // has a second name, its owner cannot be given to a new file) the save writes it in place,
 // keeping its inode, owner, mode and other name; elsewhere it renames. A write that fails part
-// way puts the old text back and says so (one that fails at once: on a full disk, below). Set-ID
-// bits that a write by another than the owner clears are gone, and the save says so. No
-// temporary file or copy of the old text is left.
+// way puts the old text back and says so; one that fails at once says the file was left as it
+// was. Set-ID bits that a write by another than the owner clears are gone, and the save says
+// so. No temporary file or copy of the old text is left.
 TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
   using enum test::TSaveSite;
   const std::string old(4000, 'o'), text = "x" + old;
@@ -665,6 +665,7 @@ TEST(AtomicSave, WritesInPlaceWhereARenameWouldLoseSomething) {
       {StickyFolder, true, 0666, 0, nullptr},
       {NotOwner, true, 0666, 0, nullptr},
       {FailsMidway, true, 0640, 0, "File too large; the old text was put back"},
+      {FailsAtOnce, true, 0640, 0, "No space left on device; the file was left as it was"},
       {SetIdNotOwner, true, 0777, 0, nullptr, test::kSetIdBitsWrittenOver},
   };
   for (const TCase& c : cases) {
