@@ -20,6 +20,14 @@ inline int32_t NewestChange(const TRidEderUndoList& List) {
   return newest;
 }
 
+// Whether a change pushed an item above Newest other than a group break (a caret move alone
+// pushes a break; the limit may have dropped the items under the change).
+inline bool RecordedSince(const TRidEderUndoList& List, int32_t Newest) {
+  for (int32_t i = List.ItemCount() - 1; i >= 0 && List.GetItem(i)->GetChangeNumber() > Newest; --i)
+    if (List.GetItem(i)->GetChangeReason() != urGroupBreak) return true;
+  return false;
+}
+
 // A line of the text and a column up to 20 (past short lines too), from two input bytes.
 inline TBufferCoord Pos(TReader& In, TRidEder& Ed) {
   const int32_t line = 1 + In.Byte() % std::max(1, Ed.GetLines()->GetCount());

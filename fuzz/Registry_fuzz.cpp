@@ -1,5 +1,6 @@
 // The settings file: the input read as a tree of keys and values.
-// - A file that is skipped is never written, whatever the program writes.
+// - A file that is skipped is never written, whatever the program writes; a save says why when
+//   the store had used the file before.
 // - A save that changes nothing gives back the input byte for byte.
 // - Every value changed, a value added to every key and a subkey to every key, then saved and
 //   read back as another file, give exactly the changed tree; saving that one again without a
@@ -131,6 +132,17 @@ void WalkTree(rid::TRegistry& R, bool Change, std::string& Out) {
   }
 }
 
+// Runs Save, a save of R's store. A file skipped since the store used it (one that became no
+// settings file, as the same name may between inputs) is not written either: the save says why.
+template <class TSave>
+void Saving(rid::TRegistry& R, TSave Save) {
+  try {
+    Save();
+  } catch (const rid::EFileChangedError&) {
+    Check(!R.SkipReason().empty());
+  }
+}
+
 // Every key and value of the file, as text; with Change, as it is after changing them. With
 // Rewrite, the file is written anew with its own bytes before each save.
 std::string Walk(const std::string& File, bool Change = false, bool Rewrite = false) {
@@ -139,10 +151,7 @@ std::string Walk(const std::string& File, bool Change = false, bool Rewrite = fa
   std::string out = r.SkipReason().empty() ? "" : "skipped\n";
   const auto save = [&](rid::HKEY Root) {
     if (Rewrite) rid::SaveBytesToFileAtomic(File, rid::LoadBytesFromFile(File));
-    if (Root)
-      r.SetRootKey(Root);
-    else
-      r.CloseKey();
+    Saving(r, [&] { Root ? r.SetRootKey(Root) : r.CloseKey(); });
   };
   for (rid::HKEY root : kRoots) {
     save(root);
@@ -159,7 +168,7 @@ bool Resave(const std::string& File) {
   if (r.GetDataType(kMark) != rid::rdUnknown) return false;
   r.WriteInteger(kMark, 1);
   r.DeleteValue(kMark);
-  r.CloseKey();
+  Saving(r, [&] { r.CloseKey(); });
   return true;
 }
 

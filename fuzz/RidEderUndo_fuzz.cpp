@@ -37,6 +37,7 @@ constexpr int kEarlierPairs = 550;
 using rid::fuzz::Check;
 using rid::fuzz::NewestChange;
 using rid::fuzz::PosAnywhere;
+using rid::fuzz::RecordedSince;
 using rid::fuzz::Saved;
 using rid::fuzz::TReader;
 
@@ -158,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       const int32_t newest = NewestChange(ed.GetUndoList());
       const std::string before = Saved(ed);
       Edit(ed, op, value);
-      if (NewestChange(ed.GetUndoList()) == newest) {
+      if (!RecordedSince(ed.GetUndoList(), newest)) {
         Check(Saved(ed) == before);
         continue;
       }

@@ -612,13 +612,7 @@ class TScript {
       FUndone.pop_back();
       return {};
     }
-    // A change pushed an item other than a group break (the limit may have dropped the items
-    // under it).
-    TRidEderUndoList& u = Ed.GetUndoList();
-    bool recorded = false;
-    for (int32_t i = u.ItemCount() - 1; i >= 0 && u.GetItem(i)->GetChangeNumber() > B.Newest; --i)
-      recorded = recorded || u.GetItem(i)->GetChangeReason() != urGroupBreak;
-    if (!recorded) {
+    if (!fuzz::RecordedSince(Ed.GetUndoList(), B.Newest)) {
       if (After != Before) return "a change is not recorded";
       if (Ed.CanRedo() != B.CouldRedo) return "a step that changes nothing drops the redos";
       return {};
