@@ -818,11 +818,18 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   int32_t InsertLine(std::string_view Value);
   // The first row at the caret, the others at Column.
   int32_t InsertColumn(std::string_view Value, bool AddToUndoList, int32_t Column);
-  // The bytes a column deletion removes, rows joined by CR LF, without padding. *Shifts (when
-  // given) receives for each row how far its first byte lies right of the block's column (1 where
-  // the column fell on a trail byte), or stays empty when no row's does: undo puts each row back
-  // there, as a deletion may join a lone lead byte to a byte that can trail.
-  std::string GetColumnDeletionText(std::string* Shifts = nullptr);
+  // A column block's bytes on line Line, 1-based [first, second): the block's two columns, each
+  // moved off a trail byte of that line, wrapped or not. What is shown selected, copied, deleted,
+  // put back by undo and changed in case is always these bytes.
+  std::pair<int32_t, int32_t> ColumnBytes(int32_t Line);
+  // The column block's bytes, rows joined by CR LF; Padded: a row's columns past its line's end
+  // as blanks (a copy; a deletion takes none). *Shifts (when given) receives for each row how far
+  // its first byte lies right of the block's column (1 where the column fell on a trail byte), or
+  // stays empty when no row's does: undo puts each row back there, as a deletion may join a lone
+  // lead byte to a byte that can trail.
+  std::string GetColumnText(bool Padded, std::string* Shifts = nullptr);
+  // The column of line Line unwrapped (tabs expanded) where byte Char is shown.
+  int32_t ExpandedColumn(int32_t Line, int32_t Char);
   // Moves the caret and normal-mode selection ends (all ends with AllModes) that fall on a trail
   // byte past the character.
   void KeepSelectionOffTrailBytes(bool AllModes, bool Caret = true);
@@ -887,6 +894,8 @@ class TCustomRidEder : public TCustomControl, public IRidWordWrapEditor, public 
   // painting
   void PaintLines(TPaintState& S);
   void ComputeSelectionInfo(TPaintState& S);
+  // The columns of line Line, unwrapped, that a column block covers: those of ColumnBytes.
+  void ColumnBlockOfLine(TPaintState& S, int32_t Line);
   void PaintToken(TPaintState& S, std::string_view Token, int32_t TokenLen, int32_t CharsBefore,
                   int32_t First, int32_t Last);
   void AddHighlightToken(TPaintState& S, std::string_view Token, int32_t CharsBefore,

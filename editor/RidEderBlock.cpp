@@ -1,5 +1,6 @@
 // Block indent and unindent of the selected lines, and case changes of a word or a block.
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "editor/RidEder.h"
@@ -122,7 +123,7 @@ void TCustomRidEder::DoBlockUnindent() {
     }
     if (removed.find_first_not_of("\r\n") == std::string::npos) return;
     // Where each row's blanks were, as undo cannot tell once a lone lead byte met the byte after
-    // them (see GetColumnDeletionText).
+    // them (see GetColumnText).
     if (shifts.find('\1') == std::string::npos) shifts.clear();
     AddUndoItem(urUnindent, b, e, removed, shifts, mode);
   }
@@ -198,9 +199,7 @@ std::pair<int32_t, int32_t> TCustomRidEder::SelectedBytes(int32_t Line) {
     if (Line == b.Line) from = b.Char;
     if (Line == e.Line) to = e.Char;
   } else if (FActiveSelectionMode == smColumn) {
-    from = std::min(b.Char, e.Char);
-    to = std::max(b.Char, e.Char);
-    if (!FExactColumns) MoveOffTrailByte(Line, from, to);
+    std::tie(from, to) = ColumnBytes(Line);
   }
   from = std::min(from, len + 1);
   return {from - 1, std::max(from, std::min(to, len + 1)) - 1};

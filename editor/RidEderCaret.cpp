@@ -163,7 +163,7 @@ std::string TCustomRidEder::GetSelText() { return GetSelTextEx(nullptr); }
 
 std::string TCustomRidEder::GetSelTextForUndo(std::string& Breaks) {
   Breaks.clear();
-  return FActiveSelectionMode == smColumn ? GetColumnDeletionText(&Breaks) : GetSelTextEx(&Breaks);
+  return FActiveSelectionMode == smColumn ? GetColumnText(false, &Breaks) : GetSelTextEx(&Breaks);
 }
 
 std::string TCustomRidEder::GetSelTextEx(std::string* Breaks) {
@@ -193,25 +193,9 @@ std::string TCustomRidEder::GetSelTextEx(std::string* Breaks) {
         if (L != e.Line || L < FLines->GetCount()) lineBreak(L);
       }
       break;
-    case smColumn: {
-      TDisplayCoord db = BufferToDisplayPos(b), de = BufferToDisplayPos(e);
-      int32_t c1 = std::min(db.Column, de.Column), c2 = std::max(db.Column, de.Column);
-      for (int32_t row = std::min(db.Row, de.Row); row <= std::max(db.Row, de.Row); ++row) {
-        TBufferCoord p1 = DisplayToBufferPos({c1, row}), p2 = DisplayToBufferPos({c2, row});
-        if (p1.Line > FLines->GetCount()) break;
-        MoveOffTrailByte(p1.Line, p1.Char, p2.Char);
-        std::string s = line(p1.Line);
-        int32_t from = std::min<int32_t>(p1.Char - 1, s.size());
-        int32_t to = std::min<int32_t>(p2.Char - 1, s.size());
-        std::string piece = to > from ? s.substr(from, to - from) : std::string();
-        if (!FOptions.Contains(eoTrimTrailingSpaces) &&
-            static_cast<int32_t>(piece.size()) < c2 - c1)
-          piece.append(c2 - c1 - piece.size(), ' ');
-        if (!out.empty() || row != std::min(db.Row, de.Row)) out += "\r\n";
-        out += piece;
-      }
+    case smColumn:
+      out = GetColumnText(!FOptions.Contains(eoTrimTrailingSpaces));
       break;
-    }
   }
   return out;
 }
@@ -856,14 +840,16 @@ void TCustomRidEder::WMVScroll(TMessage& Msg) {
 // --- positions
 
 TDisplayCoord TCustomRidEder::BufferToDisplayPos(const TBufferCoord& P) {
-  TDisplayCoord r{P.Char, P.Line};
-  if (P.Line >= 1 && P.Line <= FLines->GetCount()) {
-    // Without a tab every byte is a column: no walk over a long line for each caret move.
-    if (FLines->HasTabs(P.Line - 1))
-      r.Column = CharIndexToColumn(P.Char, FTabWidth, FLines->GetView(P.Line - 1));
-  }
+  TDisplayCoord r{ExpandedColumn(P.Line, P.Char), P.Line};
   if (GetWordWrap()) r = FWordWrapPlugin->BufferToDisplayPos({r.Column, P.Line});
   return r;
+}
+
+int32_t TCustomRidEder::ExpandedColumn(int32_t Line, int32_t Char) {
+  // Without a tab every byte is a column: no walk over a long line for each caret move.
+  if (Line >= 1 && Line <= FLines->GetCount() && FLines->HasTabs(Line - 1))
+    return CharIndexToColumn(Char, FTabWidth, FLines->GetView(Line - 1));
+  return Char;
 }
 
 TBufferCoord TCustomRidEder::DisplayToBufferPos(const TDisplayCoord& P) {

@@ -195,17 +195,25 @@ void TCustomRidEder::KeepSelectionOffTrailBytes(bool AllModes, bool Caret) {
   if (Caret && onTrail(GetCaretXY())) InternalSetCaretX(FCaretX + 1);
 }
 
-std::string TCustomRidEder::GetColumnDeletionText(std::string* Shifts) {
+std::pair<int32_t, int32_t> TCustomRidEder::ColumnBytes(int32_t Line) {
+  const TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
+  int32_t a = std::min(b.Char, e.Char), z = std::max(b.Char, e.Char);
+  if (!FExactColumns) MoveOffTrailByte(Line, a, z);
+  return {a, z};
+}
+
+std::string TCustomRidEder::GetColumnText(bool Padded, std::string* Shifts) {
   TBufferCoord b = GetBlockBegin(), e = GetBlockEnd();
-  int32_t c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
+  const int32_t c1 = std::min(b.Char, e.Char);
   std::string out, shifts;
   for (int32_t line = b.Line; line <= e.Line && line <= FLines->GetCount(); ++line) {
-    int32_t a = c1, z = c2;
-    if (!FExactColumns) MoveOffTrailByte(line, a, z);
+    const auto [a, z] = ColumnBytes(line);
     shifts += static_cast<char>(a - c1);
     std::string_view s = FLines->GetView(line - 1);
     if (line != b.Line) out += "\r\n";
     if (a - 1 < Len(s)) out += s.substr(a - 1, std::min(z - a, Len(s) - (a - 1)));
+    // Only columns past the line's end are padded: a copy pasted back puts back the very bytes.
+    if (Padded) out.append(std::max(z - std::max(a, Len(s) + 1), 0), ' ');
   }
   if (Shifts) *Shifts = shifts.find('\1') == std::string::npos ? std::string() : shifts;
   return out;
@@ -247,10 +255,9 @@ void TCustomRidEder::DeleteSelection() {
       break;
     }
     case smColumn: {
-      int32_t c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
+      const int32_t c1 = std::min(b.Char, e.Char);
       for (int32_t line = b.Line; line <= e.Line && line <= count; ++line) {
-        int32_t a = c1, z = c2;
-        if (!FExactColumns) MoveOffTrailByte(line, a, z);
+        const auto [a, z] = ColumnBytes(line);
         std::string s = FLines->Get(line - 1);
         if (a - 1 >= Len(s)) continue;
         s.erase(a - 1, std::min(z - a, Len(s) - (a - 1)));

@@ -40,6 +40,7 @@ struct TCustomRidEder::TPaintState {
   int32_t FirstCol = 1, LastCol = 1, FirstRow = 1, LastRow = 0, FirstLine = 1, LastLine = 0;
   bool AnySelection = false;
   TDisplayCoord SelStart, SelEnd;
+  int32_t BlockFrom = 0, BlockTo = 0;  // a column block's columns on the line, unwrapped; 0 none
   std::string EndMark;
   // per line
   std::string Line;
@@ -309,8 +310,17 @@ void TCustomRidEder::ComputeSelectionInfo(TPaintState& S) {
     S.SelStart.Column = 1;
     S.SelEnd.Column = MaxInt / 2;
   }
-  if (FActiveSelectionMode == smColumn && S.SelStart.Column > S.SelEnd.Column)
-    std::swap(S.SelStart.Column, S.SelEnd.Column);
+  // A column block's cells are found line by line (ColumnBlockOfLine).
+}
+
+void TCustomRidEder::ColumnBlockOfLine(TPaintState& S, int32_t Line) {
+  S.BlockFrom = S.BlockTo = 0;
+  if (!S.AnySelection || FActiveSelectionMode != smColumn || Line < GetBlockBegin().Line ||
+      Line > GetBlockEnd().Line)
+    return;
+  const auto [a, z] = ColumnBytes(Line);
+  S.BlockFrom = ExpandedColumn(Line, a);
+  S.BlockTo = ExpandedColumn(Line, z);
 }
 
 void TCustomRidEder::PaintLines(TPaintState& S) {
@@ -333,6 +343,7 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
       S.SelFG = FSelectedColor->GetForeground();
       S.SelBG = FSelectedColor->GetBackground();
     }
+    ColumnBlockOfLine(S, line);
     int32_t firstRowOfLine = LineToRow(line);
     int32_t rowCount =
         GetWordWrap() ? (line < FLines->GetCount() ? LineToRow(line + 1) : DisplayLineCount() + 1) -
@@ -341,11 +352,12 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
     for (int32_t row = firstRowOfLine; row < firstRowOfLine + rowCount; ++row) {
       if (row < S.FirstRow) continue;
       if (row > S.LastRow) break;
+      int32_t rowStart = 1, rowLength = 0;  // where the row starts in the line unwrapped; its width
       if (GetWordWrap()) {
-        int32_t start = FWordWrapPlugin->DisplayToBufferPos({1, row}).Char;
-        int32_t len = FWordWrapPlugin->GetRowLength(row);
-        S.FirstChar = start + S.FirstCol - 1;
-        S.LastChar = start + std::min(S.LastCol - 1, len);
+        rowStart = FWordWrapPlugin->DisplayToBufferPos({1, row}).Char;
+        rowLength = FWordWrapPlugin->GetRowLength(row);
+        S.FirstChar = rowStart + S.FirstCol - 1;
+        S.LastChar = rowStart + std::min(S.LastCol - 1, rowLength);
       } else {
         S.FirstChar = S.FirstCol;
         S.LastChar = S.LastCol;
@@ -353,24 +365,33 @@ void TCustomRidEder::PaintLines(TPaintState& S) {
       // selection columns of this row
       S.Complex = false;
       S.SelColStart = S.SelColEnd = 0;
-      if (S.AnySelection && row >= S.SelStart.Row && row <= S.SelEnd.Row) {
+      const bool column = FActiveSelectionMode == smColumn;
+      int32_t selFrom = S.SelStart.Column, selTo = S.SelEnd.Column;
+      // A column block's cells lie on every row its bytes wrap to; the cells right of a row's
+      // text belong to the row only where the line ends.
+      if (column) {
+        selFrom = S.BlockFrom - (rowStart - 1);
+        selTo = S.BlockTo - (rowStart - 1);
+        if (row < firstRowOfLine + rowCount - 1) selTo = std::min(selTo, rowLength + 1);
+      }
+      if (column ? S.BlockTo > 0 && selTo > std::max(selFrom, 1)
+                 : S.AnySelection && row >= S.SelStart.Row && row <= S.SelEnd.Row) {
         S.SelColStart = S.FirstCol;
         S.SelColEnd = S.LastCol + 1;
-        bool column = FActiveSelectionMode == smColumn;
         if (column || (FActiveSelectionMode == smNormal && row == S.SelStart.Row)) {
-          if (S.SelStart.Column > S.LastCol) {
+          if (selFrom > S.LastCol) {
             S.SelColStart = S.SelColEnd = 0;
-          } else if (S.SelStart.Column > S.FirstCol) {
-            S.SelColStart = S.SelStart.Column;
+          } else if (selFrom > S.FirstCol) {
+            S.SelColStart = selFrom;
             S.Complex = true;
           }
         }
         if (S.SelColStart > 0 &&
             (column || (FActiveSelectionMode == smNormal && row == S.SelEnd.Row))) {
-          if (S.SelEnd.Column < S.FirstCol) {
+          if (selTo < S.FirstCol) {
             S.SelColStart = S.SelColEnd = 0;
-          } else if (S.SelEnd.Column < S.LastCol) {
-            S.SelColEnd = S.SelEnd.Column;
+          } else if (selTo < S.LastCol) {
+            S.SelColEnd = selTo;
             S.Complex = true;
           }
         }

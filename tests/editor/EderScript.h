@@ -476,10 +476,13 @@ class TScript {
     bool CouldUndo = false, CouldRedo = false;
     int Pending = -1;
     TBufferCoord Caret{};
-    std::string Text, Line;             // the lines, joined; the caret's
-    std::optional<std::string> Inline;  // typed at the caret, nothing selected
-    std::string Copied;                 // the normal selection a copy or a cut takes
-    std::string Put;                    // bytes the step may put in
+    std::string Text, Line;                   // the lines, joined; the caret's
+    std::optional<std::string> Inline;        // typed at the caret, nothing selected
+    std::string Copied;                       // the normal selection a copy or a cut takes
+    std::optional<std::string> ColumnCopied;  // a column block's copy or cut
+    std::vector<std::string> ColumnCut;       // its lines as a cut leaves them, from ColumnLine
+    int32_t ColumnLine = 0;
+    std::string Put;  // bytes the step may put in
   };
 
   TBefore Note(const TStep& S) {
@@ -506,12 +509,34 @@ class TScript {
     if ((S.Command == ecCopy || S.Command == ecCut) && Ed.SelAvail() &&
         Ed.GetActiveSelectionMode() == smNormal)
       b.Copied = Ed.GetSelText();
+    if ((S.Command == ecCopy || (S.Command == ecCut && !Ed.GetReadOnly())) && Ed.SelAvail() &&
+        Ed.GetActiveSelectionMode() == smColumn)
+      NoteColumnBlock(S.Command == ecCopy, b);
     if (S.Command == ecPaste) {
       std::string block;
       Clipboard()->GetBuffer(RidEderClipboardFormat(), block);
       b.Put += block + Clipboard()->GetAsText();
     }
     return b;
+  }
+
+  // A column block takes the same columns of each of its lines, each moved off a trail byte of
+  // that line; its copy holds blanks for the columns past a line's end (a cut's too, unless
+  // blanks at a line's end are trimmed).
+  void NoteColumnBlock(bool Copy, TBefore& B) {
+    const TBufferCoord b = Ed.GetBlockBegin(), e = Ed.GetBlockEnd();
+    const bool padded = Copy || !Ed.GetOptions().Contains(eoTrimTrailingSpaces);
+    B.ColumnLine = b.Line;
+    B.ColumnCopied.emplace();
+    for (int32_t line = b.Line; line <= e.Line && line <= Ed.GetLines()->GetCount(); ++line) {
+      std::string text(Ed.GetLines()->GetView(line - 1));
+      const auto at = [&](int32_t C) { return size_t(C - 1 + IsTrailByteAt(text, C)); };
+      const size_t first = at(std::min(b.Char, e.Char)), second = at(std::max(b.Char, e.Char));
+      const size_t end = std::min(second, text.size()), start = std::min(first, end);
+      *B.ColumnCopied += (line > b.Line ? "\r\n" : "") + text.substr(start, end - start);
+      if (padded) B.ColumnCopied->append(second - std::max(first, end), ' ');
+      B.ColumnCut.push_back(text.erase(start, end - start));
+    }
   }
 
   std::string Check(const TStep& S, const TBefore& B, const std::string& Before) {
@@ -524,6 +549,7 @@ class TScript {
     if (after != FSaved && !Ed.GetModified()) return "unmodified, yet not the text saved";
     if (std::string broke = CheckTyping(B); !broke.empty()) return broke;
     if (std::string broke = CheckCopy(B); !broke.empty()) return broke;
+    if (std::string broke = CheckColumnCopy(S, B); !broke.empty()) return broke;
     if (S.Kind == kCommand && S.Command >= ecUpperCase && S.Command <= ecToggleCaseBlock &&
         B.Pending < 0 && !Ed.GetOptions().Contains(eoTrimTrailingSpaces) &&
         !SameButCase(Before, after))
@@ -563,6 +589,19 @@ class TScript {
     TRidEder page(nullptr);
     page.PasteFromClipboard();
     if (page.GetText() != B.Copied) return "a copy does not paste back as the text selected";
+    return {};
+  }
+
+  std::string CheckColumnCopy(const TStep& S, const TBefore& B) {
+    if (!B.ColumnCopied) return {};
+    std::string block;
+    Clipboard()->GetBuffer(RidEderClipboardFormat(), block);
+    if (block != char(smColumn) + *B.ColumnCopied + '\0')
+      return "a column block's copy is not the bytes of its lines";
+    for (size_t k = 0; S.Command == ecCut && k < B.ColumnCut.size(); ++k)
+      if (TrimTrailingSpaces(Ed.GetLines()->GetView(B.ColumnLine - 1 + int32_t(k))) !=
+          TrimTrailingSpaces(B.ColumnCut[k]))
+        return "a column block's cut takes other bytes than its copy holds";
     return {};
   }
 

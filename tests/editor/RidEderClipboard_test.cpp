@@ -4,6 +4,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMimeData>
 #include <cstring>
 #include <vector>
@@ -86,10 +87,33 @@ std::string PlainTextOnClipboard() {
   return m ? m->data("text/plain").toStdString() : std::string();
 }
 
+// Which cells of the first rows the window shows selected: '#' a selected cell.
+std::vector<std::string> ShownSelected(TRidEder& Ed, size_t Rows, int Columns) {
+  Ed.Invalidate();
+  Ed.Update();
+  const QImage img = Ed.Picture();
+  const TColor selected = ColorToRGB(Ed.GetSelectedColor().GetBackground());
+  const QColor want(GetRValue(selected), GetGValue(selected), GetBValue(selected));
+  std::vector<std::string> rows(Rows);
+  for (size_t row = 0; row < Rows; ++row)
+    for (int col = 1; col <= Columns; ++col) {
+      const QRect cell(Ed.ColumnToXValue(col), int(row) * Ed.GetLineHeight(), Ed.GetCharWidth(),
+                       Ed.GetLineHeight());
+      int hits = 0;
+      for (int y = cell.top(); y <= cell.bottom(); ++y)
+        for (int x = cell.left(); x <= cell.right(); ++x) hits += QColor(img.pixel(x, y)) == want;
+      rows[row] += hits * 3 > cell.width() * cell.height() ? '#' : '.';
+    }
+  return rows;
+}
+
 // Keys as the window sends them on a page as loaded, another program's plain text on the
 // clipboard first: cut, copy and paste keep every byte, through the control's own form (a lead
 // byte alone, a NUL) and in the plain text other programs read (all of it, past a NUL); undo
-// and redo then give back each step, the page unmodified only on the text loaded.
+// and redo then give back each step, the page unmodified only on the text loaded. A column
+// block (Shift+Ctrl+C, then Shift and the arrows) takes the same columns of each of its lines,
+// wrapped or not: the cells of those bytes are shown selected, a copy holds them (blanks for
+// columns past a line's end) and a cut takes just them, so pasting it back gives the text back.
 TEST(RidEderClipboard, CutCopyAndPasteKeepEveryByte) {
   struct TStep {
     TRidEderorCommand Command;
@@ -104,8 +128,11 @@ TEST(RidEderClipboard, CutCopyAndPasteKeepEveryByte) {
     std::string Want;
     std::string Plain;  // read by other programs
     std::vector<TStep> Then;
+    int32_t Wrap = 0;                // the window's columns under word wrap, 0 no wrap
+    std::vector<std::string> Shown;  // the first rows on the screen after the keys
   };
   const std::string nul(1, '\0'), dot = "\xe3\x83\xbb";  // a lead byte alone shows as ・
+  const TRidEderorCommand right = ecSelRight, down = ecSelDown, col = ecColumnSelect;
   const TRow rows[] = {
       {"a lead byte alone, cut and pasted back",
        "\x83",
@@ -121,16 +148,52 @@ TEST(RidEderClipboard, CutCopyAndPasteKeepEveryByte) {
        Ni + nul + "cd" + Ni + nul + "cd",
        "\xe6\x97\xa5" + nul + "cd",
        {{ecUndo, Ni + nul + "cd", true}, {ecUndo, "", false}, {ecRedo, Ni + nul + "cd", true}}},
+      {"a column block over a wrapped line's rows takes two rows of its lines",
+       "abcdef\r\nghijklmnopqr\r\nstuvwx",
+       "",
+       {ecRight, col, right, right, down, down, down, ecCopy},
+       "abcdef\r\nghijklmnopqr\r\nstuvwx",
+       "bc\r\nhi\r\ntu",
+       {{ecCut, "adef\r\ngjklmnopqr\r\nsvwx", true},
+        {ecPaste, "abcdef\r\nghijklmnopqr\r\nstuvwx", true}},
+       6,
+       {".##...", ".##...", "......", ".##..."}},
+      {"a column block across the boundary of a wrapped line's rows",
+       "abcdefghij\r\nklmnopqrst",
+       "",
+       {ecRight, ecRight, ecRight, ecRight, col, right, right, right, right, right, down, down,
+        ecCopy},
+       "abcdefghij\r\nklmnopqrst",
+       "efgh\r\nopqr",
+       {{ecCut, "abcdij\r\nklmnst", true}, {ecPaste, "abcdefghij\r\nklmnopqrst", true}},
+       6,
+       {"....##", "##....", "....##", "##...."}},
+      {"a column block over a tab, and past a line's end",
+       "\tab\r\nabcdefghijkl",
+       "",
+       {ecRight, col, right, down, ecCopy},
+       "\tab\r\nabcdefghijkl",
+       "ab      \r\nbcdefghi",
+       {{ecCut, "\t\r\najkl", true}, {ecPaste, "\tab      \r\nabcdefghijkl", true}},
+       0,
+       {"........########", ".########......."}},
   };
   for (const TRow& r : rows) {
     SCOPED_TRACE(r.Name);
     QGuiApplication::clipboard()->setText(
         QString::fromUtf8(r.Foreign.data(), static_cast<qsizetype>(r.Foreign.size())));
     TEder s;
+    if (r.Wrap > 0) {
+      s.Ed.SetBounds(0, 0, 400 - (s.Ed.GetCharsInWindow() - r.Wrap) * s.Ed.GetCharWidth(), 240);
+      s.Ed.SetWordWrap(true);
+    }
     s.Ed.GetLines()->LoadFromBytes(r.Text);
     for (TRidEderorCommand k : r.Keys) s.Ed.CommandProcessor(k, 0, nullptr);
     EXPECT_EQ(s.Ed.GetLines()->SaveToBytes(), r.Want);
     EXPECT_EQ(PlainTextOnClipboard(), r.Plain);
+    if (!r.Shown.empty()) {
+      EXPECT_EQ(ShownSelected(s.Ed, r.Shown.size(), int(r.Shown[0].size())), r.Shown);
+    }
     for (size_t i = 0; i < r.Then.size(); ++i) {
       s.Ed.CommandProcessor(r.Then[i].Command, 0, nullptr);
       EXPECT_EQ(s.Ed.GetLines()->SaveToBytes(), r.Then[i].Text) << "after step " << i + 1;

@@ -399,18 +399,24 @@ TEST(RidEderUndoRedo, ThePageShowsUnmodifiedOnlyOnTheTextSaved) {
 // the control's own. After each step no character is split, the caret and a normal block's ends
 // stand on character starts, the page is modified whenever its text is not the one saved, typing
 // with nothing selected puts in just its characters, and a copy gives the text selected to other
-// programs and back; an undo, which may take back several steps at once (a run of typing whole,
-// whatever the limit dropped), lands on a text the page had before one of them; right after a
-// run of undos each redo gives back, in turn, the text its undo took away; undo of everything
-// gives the text loaded (when the limit dropped nothing), and redo of everything the text of the
-// newest change.
+// programs and back (a column block's, the bytes a cut of it takes); an undo, which may take back
+// several steps at once (a run of typing whole, whatever the limit dropped), lands on a text the
+// page had before one of them; right after a run of undos each redo gives back, in turn, the text
+// its undo took away; undo of everything gives the text loaded (when the limit dropped nothing),
+// and redo of everything the text of the newest change.
 TEST(RidEderUndoRedo, RandomKeyScriptsRedoWhatTheirUndosTook) {
   for (uint32_t seed = 1; seed <= 200; ++seed) {
     std::mt19937 rng(seed);
     const script::TDraw draw = [&](uint32_t Bound) { return rng() % Bound; };
     Offer(nullptr, nullptr);
     script::TScript s(script::DrawSetUp(draw), script::DrawText(draw, 24));
-    for (int step = 0; step < 60; ++step) ASSERT_EQ(s.Run(script::DrawStep(draw)), "") << seed;
+    // Now and then column selection, a copy or a cut: by chance alone a column block is rarely
+    // drawn and then copied.
+    const auto step = [&] {
+      static constexpr TRidEderorCommand column[] = {ecColumnSelect, ecCopy, ecCut};
+      return rng() % 12 ? script::DrawStep(draw) : script::Key(column[rng() % 3]);
+    };
+    for (int n = 0; n < 60; ++n) ASSERT_EQ(s.Run(step()), "") << seed;
     ASSERT_EQ(s.Finish(), "") << seed;
   }
 }
