@@ -453,6 +453,14 @@ int32_t TCustomRidEder::SearchReplace(const std::string& ASearch, const std::str
                                       TRidSearchOptions AOptions) {
   if (!FSearchEngine) throw ERidEderError("No search engine has been assigned");
   if (ASearch.empty()) return 0;
+  // A lead byte typed alone goes in where it was typed before the search selects a hit or
+  // shows a window (whose focus change would put it in over the hit), and undoes with what the
+  // search changes, as it does before a command.
+  std::optional<TRidUndoBlock> withLead;
+  if (FPendingLeadByte >= 0) {
+    withLead.emplace(*this);
+    PutPendingLeadByte();
+  }
   TSearchRun run(*this, ASearch, AReplace, AOptions);
   return run.Execute();
 }

@@ -261,11 +261,8 @@ inline std::vector<bool> CharStarts(std::string_view S) {
 // the first that does not: one that began a character and now ends one was taken by a lone lead
 // byte put before it; one that ended a character and now begins one is the half of a character
 // cut in two, unless it is the first of those bytes and the step may have put it there itself
-// (it is among the bytes of Put). A lone lead byte takes the byte after it, whatever that is, and
-// what follows is read anew, which the editor allows: where the text or what the step puts in
-// holds one, no split is told.
-inline bool Splits(std::string_view Before, std::string_view After, std::string_view Put) {
-  if (!fuzz::IsWholeShiftJis(Before) || !fuzz::IsWholeShiftJis(Put)) return false;
+// (it is among the bytes of Put).
+inline bool SplitsKept(std::string_view Before, std::string_view After, std::string_view Put) {
   const std::vector<bool> was = CharStarts(Before), is = CharStarts(After);
   // What the step kept at each end: the bytes up to the character of the first change, then as
   // many of the last as remain.
@@ -279,6 +276,33 @@ inline bool Splits(std::string_view Before, std::string_view After, std::string_
     const size_t i = Before.size() - s + k, j = After.size() - s + k;
     if (was[i] != is[j]) return is[j] && !(k == 0 && Put.find(After[j]) != Put.npos);
   }
+  return false;
+}
+
+// The lines of S without their breaks.
+inline std::vector<std::string_view> LinesOf(std::string_view S) {
+  std::vector<std::string_view> lines;
+  size_t from = 0, length = 0;
+  uint8_t kind = 0;
+  for (size_t at; (at = FindLineBreak(S, from, length, kind)) != S.npos; from = at + length)
+    lines.push_back(S.substr(from, at - from));
+  lines.push_back(S.substr(from));
+  return lines;
+}
+
+// Whether a step cut a character in two. No character spans a break and each line reads from its
+// own start, so where the step kept the number of lines (a column block's edit changes several)
+// each changed line is matched with the same line before: the bytes it kept at its start count as
+// kept though an earlier line changed too, and a byte left before a character taken away is not
+// lined up with that character's second byte. Else the text is matched as a whole. A lone lead
+// byte takes the byte after it, whatever that is, and what follows is read anew, which the editor
+// allows: where the text or what the step puts in holds one, no split is told.
+inline bool Splits(std::string_view Before, std::string_view After, std::string_view Put) {
+  if (!fuzz::IsWholeShiftJis(Before) || !fuzz::IsWholeShiftJis(Put)) return false;
+  const std::vector<std::string_view> was = LinesOf(Before), is = LinesOf(After);
+  if (was.size() != is.size()) return SplitsKept(Before, After, Put);
+  for (size_t l = 0; l < was.size(); ++l)
+    if (was[l] != is[l] && SplitsKept(was[l], is[l], Put)) return true;
   return false;
 }
 

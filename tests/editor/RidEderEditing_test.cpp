@@ -30,8 +30,10 @@ struct TStep {
   const char* Ime = nullptr;  // ecImeStr's text
   TBufferCoord At{0, 0};      // ecGotoXY, ecSelGotoXY, ecSetMarker0..9: the position, if any
   bool ShiftClick = false;    // a left click with Shift held at At, instead of a command
-  // What a program does to the control instead of a command; the page starts anew from it.
+  // What a program does to the control instead of a command; the page starts anew from it,
+  // unless it edits as a command does (undo takes it back).
   std::function<void(TRidEder&)> Program = nullptr;
+  bool Anew = true;
 };
 TStep Ch(char C) { return {ecChar, C}; }
 TStep Ime(const std::string& S) {
@@ -45,6 +47,22 @@ TStep ShiftClick(TBufferCoord P) { return {ecNone, 0, nullptr, P, true}; }
 TStep Program(std::function<void(TRidEder&)> Action) {
   TStep step{ecNone};
   step.Program = std::move(Action);
+  return step;
+}
+// A replace-all of one text by another, asking first, with "all" for an answer.
+TStep ReplaceAllAsked(const std::string& Search, const std::string& With) {
+  TStep step = Program([=](TRidEder& Ed) {
+    TRidEderSearch engine(nullptr);
+    Ed.SetSearchEngine(&engine);
+    Ed.OnReplaceText = [](TObject*, const std::string&, const std::string&, int32_t, int32_t,
+                          TRidReplaceAction& Action) { Action = raReplaceAll; };
+    TRidSearchOptions options;
+    for (TRidSearchOption o : {ssoEntireScope, ssoReplaceAll, ssoPrompt}) options.Include(o);
+    Ed.SearchReplace(Search, With, options);
+    Ed.OnReplaceText = {};
+    Ed.SetSearchEngine(nullptr);
+  });
+  step.Anew = false;
   return step;
 }
 // How a program puts a text in place of the page: as a file's bytes, set as a string, or as
@@ -126,9 +144,9 @@ void RunRow(const TRow& R) {
   std::vector<std::string> texts{R.Text};  // what the page has had
   for (const TStep& s : R.Steps) {
     RunStep(ed, s);
-    if (s.Program) texts.clear();
+    if (s.Program && s.Anew) texts.clear();
     texts.push_back(ed.GetLines()->SaveToBytes());
-    if (s.Program) start = texts.back();
+    if (s.Program && s.Anew) start = texts.back();
   }
   const std::string after = ed.GetLines()->SaveToBytes();
   EXPECT_EQ(after, R.Want);
@@ -251,6 +269,15 @@ TEST(RidEderEditing, TypingAndTheInputMethod) {
        {Ch('\x94'), Ime("@x")},
        "\x94@x\x83\x5c",
        {4, 1}},
+      // Before a replace-all, whose window takes the focus while a hit is selected, it goes in
+      // where it was typed and undoes with the replacements.
+      {"a lead byte goes in before a replace-all",
+       "|",
+       {2, 1},
+       {},
+       {Ch('\x89'), ReplaceAllAsked("|", "x")},
+       "x\x89",
+       {2, 1}},
       {"an input-method result", "ab", {2, 1}, {}, {Ime(Ni + Hon)}, "a" + Ni + Hon + "b", {6, 1}},
       {"overwritten by a result, a character stays whole",
        "abc" + Ni + "d",
