@@ -353,11 +353,11 @@ void TRidEderStringList::AddStrings(TStrings* Strings) {
 }
 
 void TRidEderStringList::Clear() {
-  if (GetCount() > 0) {
-    UpdateGuard Update(this);
-    FreeAll();
-    if (OnListCleared) OnListCleared(this);
-  }
+  // Told also of an empty list: a clear, as a load, starts a page anew, and its listeners forget
+  // what they held of the empty page (an undo list of edits that left it empty).
+  UpdateGuard Update(this);
+  FreeAll();
+  if (OnListCleared) OnListCleared(this);
   ForgetLengths();
 }
 

@@ -927,11 +927,12 @@ TEST(RidEderEditing, GotoAPlaceOutsideTheTextLandsOnACharacterStart) {
        "\x95\x5c"
        "ab\r\ncd",
        {3, 1}},
-      // A text loaded, or lines a program puts, where the caret stood past a line's end.
-      {"a load into no lines", "", {2, 1}, {}, {Load(divide)}, divide, {3, 1}},
-      {"a text set into no lines", "", {2, 1}, {}, {Load(divide, AsString)}, divide, {3, 1}},
-      {"a load of lines into no lines", "", {4, 1}, {}, {Load(twoLines)}, twoLines, {5, 1}},
-      {"typing after such a load", "", {2, 1}, {}, {Load(Ni), Ch('x')}, Ni + "x", {4, 1}},
+      // A text loaded, or lines a program puts, where the caret stood past a line's end: a load
+      // starts the page anew, the caret at its start, also where the page had no lines.
+      {"a load into no lines", "", {2, 1}, {}, {Load(divide)}, divide, {1, 1}},
+      {"a text set into no lines", "", {2, 1}, {}, {Load(divide, AsString)}, divide, {1, 1}},
+      {"a load of lines into no lines", "", {4, 1}, {}, {Load(twoLines)}, twoLines, {1, 1}},
+      {"typing after such a load", "", {2, 1}, {}, {Load(Ni), Ch('x')}, "x" + Ni, {2, 1}},
       {"a load over a text: to its start", "abcd", {2, 1}, {}, {Load(Ni + Hon)}, Ni + Hon, {1, 1}},
       {"a line a program puts",
        "abcd",
@@ -940,8 +941,8 @@ TEST(RidEderEditing, GotoAPlaceOutsideTheTextLandsOnACharacterStart) {
        {Program([](TRidEder& Ed) { Ed.GetLines()->Put(0, Ni + Hon); })},
        Ni + Hon,
        {5, 1}},
-      {"a load inside a program's update", "", {2, 1}, {}, {Load(Ni, InUpdate)}, Ni, {3, 1}},
-      {"the same without a window", "", {2, 1}, {}, {Load(Ni, WithoutWindow)}, Ni, {3, 1}},
+      {"a load inside a program's update", "", {2, 1}, {}, {Load(Ni, InUpdate)}, Ni, {1, 1}},
+      {"the same without a window", "", {2, 1}, {}, {Load(Ni, WithoutWindow)}, Ni, {1, 1}},
   };
   for (const TRow& r : rows) RunRow(r);
 }

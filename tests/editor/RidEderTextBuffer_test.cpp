@@ -469,6 +469,7 @@ TEST(LineBuffer, EditsFireEventsWithIndexesAndCounts) {
   L.DeleteLines(3, 10);            // cut to what exists
   L.DeleteLines(L.GetCount(), 2);  // nothing there: no event
   L.Clear();
+  L.Clear();  // an empty list too: a clear starts a page anew
   EXPECT_EQ(Log.Events, (std::vector<std::string>{"changing", "ins 0 1", "change",   //
                                                   "changing", "ins 0 1", "change",   //
                                                   "changing", "put 1 1", "change",   //
@@ -476,6 +477,7 @@ TEST(LineBuffer, EditsFireEventsWithIndexesAndCounts) {
                                                   "changing", "del 0 1", "change",   //
                                                   "changing", "ins 1 3", "change",   //
                                                   "changing", "change",  "del 3 2",  //
+                                                  "changing", "cleared", "change",   //
                                                   "changing", "cleared", "change"}));
 }
 
